@@ -1,0 +1,195 @@
+// Linux implementation of the operating-system services.
+#include "platform/sys.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace platform::sys {
+namespace {
+
+std::mutex g_settingsLock;
+MessageBoxSink g_messageBoxSink;
+std::string g_appDataOverride, g_tempOverride, g_systemOverride;
+std::function<uint32_t()> g_testClock;
+std::function<ZoneFacts()> g_zoneProvider;
+UrlOpener g_urlOpener;
+
+template <class T>
+T copyUnderLock(const T& value)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    return value;
+}
+
+std::string envOrEmpty(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+}  // namespace
+
+int messageBox(const std::string& text, const std::string& caption, unsigned flags)
+{
+    MessageBoxSink sink = copyUnderLock(g_messageBoxSink);
+    if (sink)
+        return sink(text, caption, flags);
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return 1;
+}
+
+MessageBoxSink setMessageBoxSink(MessageBoxSink sink)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    MessageBoxSink previous = std::move(g_messageBoxSink);
+    g_messageBoxSink = std::move(sink);
+    return previous;
+}
+
+std::string userAppDataFolder()
+{
+    std::string o = copyUnderLock(g_appDataOverride);
+    if (!o.empty())
+        return o;
+    std::string xdg = envOrEmpty("XDG_CONFIG_HOME");
+    if (!xdg.empty() && xdg[0] == '/')
+        return xdg;
+    std::string home = envOrEmpty("HOME");
+    if (!home.empty())
+        return home + "/.config";
+    return std::string();
+}
+
+std::string tempFolder()
+{
+    std::string o = copyUnderLock(g_tempOverride);
+    if (!o.empty())
+        return o;
+    std::string t = envOrEmpty("TMPDIR");
+    return t.empty() ? std::string("/tmp") : t;
+}
+
+std::string systemFolder()
+{
+    std::string o = copyUnderLock(g_systemOverride);
+    return o.empty() ? std::string("/etc") : o;
+}
+
+void overrideUserAppDataFolder(const std::string& folder)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    g_appDataOverride = folder;
+}
+
+void overrideTempFolder(const std::string& folder)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    g_tempOverride = folder;
+}
+
+void overrideSystemFolder(const std::string& folder)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    g_systemOverride = folder;
+}
+
+std::string moduleFileName()
+{
+    std::vector<char> buf(256);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0)
+            return std::string();
+        if (static_cast<size_t>(n) < buf.size())
+            return std::string(buf.data(), static_cast<size_t>(n));
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string currentFolder()
+{
+    std::vector<char> buf(256);
+    while (!getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE)
+            return std::string();
+        buf.resize(buf.size() * 2);
+    }
+    return std::string(buf.data());
+}
+
+uint32_t tickCount()
+{
+    auto clock = copyUnderLock(g_testClock);
+    if (clock)
+        return clock();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(ms.count());
+}
+
+void setTestClock(std::function<uint32_t()> clock)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    g_testClock = std::move(clock);
+}
+
+void sleepMilliseconds(uint32_t ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+ZoneFacts localZoneFacts()
+{
+    auto provider = copyUnderLock(g_zoneProvider);
+    if (provider)
+        return provider();
+    tzset();
+    ZoneFacts facts;
+    facts.secondsWestOfGmt = timezone;
+    facts.observesDaylight = daylight != 0;
+    facts.standardName = tzname[0] ? tzname[0] : "";
+    facts.daylightName = tzname[1] ? tzname[1] : "";
+    return facts;
+}
+
+void setZoneFactsProvider(std::function<ZoneFacts()> provider)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    g_zoneProvider = std::move(provider);
+}
+
+bool openUrl(const std::string& url)
+{
+    UrlOpener opener = copyUnderLock(g_urlOpener);
+    if (opener)
+        return opener(url);
+    pid_t pid;
+    char program[] = "xdg-open";
+    std::string arg = url;
+    char* argv[] = {program, arg.data(), nullptr};
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+UrlOpener setUrlOpener(UrlOpener opener)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    UrlOpener previous = std::move(g_urlOpener);
+    g_urlOpener = std::move(opener);
+    return previous;
+}
+
+}  // namespace platform::sys

@@ -1,0 +1,61 @@
+// Operating-system services the system's own code calls: locks, message boxes, folders,
+// clocks, the zone facts of the C library and opening a web address.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform::sys {
+
+// A recursive lock (stands in for a critical section).
+class Lock {
+public:
+    void lock() { m_.lock(); }
+    void unlock() { m_.unlock(); }
+    bool tryLock() { return m_.try_lock(); }
+
+private:
+    std::recursive_mutex m_;
+};
+
+// Message boxes. The default sink writes "caption: text" to stderr and answers 1 (OK).
+// Tests install a recording sink.
+using MessageBoxSink = std::function<int(const std::string& text, const std::string& caption, unsigned flags)>;
+int messageBox(const std::string& text, const std::string& caption, unsigned flags = 0);
+MessageBoxSink setMessageBoxSink(MessageBoxSink sink);  // returns the previous sink; empty restores the default
+
+// Folders. Each can be overridden (tests); an empty override restores the default.
+std::string userAppDataFolder();  // $XDG_CONFIG_HOME when absolute, else $HOME/.config, else ""
+std::string tempFolder();         // $TMPDIR, else /tmp
+std::string systemFolder();       // /etc
+void overrideUserAppDataFolder(const std::string& folder);
+void overrideTempFolder(const std::string& folder);
+void overrideSystemFolder(const std::string& folder);
+
+std::string moduleFileName();  // the running program, from /proc/self/exe
+std::string currentFolder();   // the working folder, "" when it cannot be read
+
+// Clocks. Ticks are 32-bit milliseconds of the monotonic clock; a test clock replaces them.
+uint32_t tickCount();
+void setTestClock(std::function<uint32_t()> clock);  // empty restores the real clock
+void sleepMilliseconds(uint32_t ms);
+
+// The local time zone as the C library describes it.
+struct ZoneFacts {
+    long secondsWestOfGmt = 0;  // standard time
+    bool observesDaylight = false;
+    std::string standardName;
+    std::string daylightName;
+};
+ZoneFacts localZoneFacts();
+void setZoneFactsProvider(std::function<ZoneFacts()> provider);  // empty restores the C library
+
+// Opens a web address in the user's browser (xdg-open, never through a shell).
+using UrlOpener = std::function<bool(const std::string& url)>;
+bool openUrl(const std::string& url);
+UrlOpener setUrlOpener(UrlOpener opener);  // empty restores xdg-open
+
+}  // namespace platform::sys
