@@ -19,7 +19,7 @@ namespace {
 
 std::mutex g_settingsLock;
 MessageBoxSink g_messageBoxSink;
-std::string g_appDataOverride, g_tempOverride, g_systemOverride;
+std::string g_appDataOverride, g_tempOverride, g_systemOverride, g_moduleOverride;
 std::function<uint32_t()> g_testClock;
 std::function<ZoneFacts()> g_zoneProvider;
 UrlOpener g_urlOpener;
@@ -103,8 +103,17 @@ void overrideSystemFolder(const std::string& folder)
     g_systemOverride = folder;
 }
 
+void overrideModuleFileName(const std::string& name)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    g_moduleOverride = name;
+}
+
 std::string moduleFileName()
 {
+    std::string o = copyUnderLock(g_moduleOverride);
+    if (!o.empty())
+        return o;
     std::vector<char> buf(256);
     for (;;) {
         ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());

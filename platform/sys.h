@@ -36,6 +36,7 @@ void overrideTempFolder(const std::string& folder);
 void overrideSystemFolder(const std::string& folder);
 
 std::string moduleFileName();  // the running program, from /proc/self/exe
+void overrideModuleFileName(const std::string& name);  // tests; empty restores /proc/self/exe
 std::string currentFolder();   // the working folder, "" when it cannot be read
 
 // Clocks. Ticks are 32-bit milliseconds of the monotonic clock; a test clock replaces them.

@@ -1,0 +1,183 @@
+// FETriangleCollectorC: the triangles of tessellated faces with shared position and normal nodes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "foundation/RWTPtrSlist.h"
+#include "foundation/RWTValHashDictionary.h"
+#include "foundation/RWTValSlist.h"
+#include "geometry/math/Point3D.h"
+#include "geometry/mesh/FEMeshPool.h"
+#include "services/objects/refHandle.h"
+
+class FEMeshFaceC;
+class FEMeshFaceInfoI;
+
+// One distinct position (or normal) of a collector; numbered by FETriangleCollectorC::numberAll.
+class FETessVertexNodeC {
+public:
+    explicit FETessVertexNodeC(const Point3D& p) : point(p) {}
+    FETessVertexNodeC(const FETessVertexNodeC&) = delete;
+    FETessVertexNodeC& operator=(const FETessVertexNodeC&) = delete;
+
+    const Point3D& getPoint() const { return point; }
+    int getIndex() const { return index; }
+    void setIndex(int i) { index = i; }
+    FETessVertexNodeC* getNext() const { return next; }
+
+private:
+    friend class FETessVertexHashC;
+
+    int index = 0;
+    Point3D point;
+    FETessVertexNodeC* next = nullptr;  // next node of the same bucket
+    // Search aids of the hash: the node's bucket, its insertion order and the next node of
+    // the same grid cell.
+    int bucket = 0;
+    uint32_t sequence = 0;
+    FETessVertexNodeC* cellNext = nullptr;
+};
+
+// Points merged within 1e-7 per axis. A point's bucket is (int) fmod(|100 x + 10000 y +
+// 1000000 z|, n); a search looks at its bucket, then the one before and the one after
+// (wrapping), each chain in insertion order, and the first match wins; a miss appends a new
+// node to the point's own bucket.
+//
+// Once a store holds many points, a grid of small cells over the points finds the same node
+// as that walk without walking the chains.
+class FETessVertexHashC {
+public:
+    static constexpr double kTolerance = 1e-7;
+
+    explicit FETessVertexHashC(size_t buckets);
+    ~FETessVertexHashC();
+    FETessVertexHashC(const FETessVertexHashC&) = delete;
+    FETessVertexHashC& operator=(const FETessVertexHashC&) = delete;
+
+    // The bucket of a point; a point whose key is not finite goes to bucket 0.
+    int bucketOf(const Point3D& p) const;
+
+    FETessVertexNodeC* findOrInsert(const Point3D& p);
+    // The node findOrInsert would give, or null; the first by walking the chains, the second
+    // as the search does.
+    FETessVertexNodeC* findByScan(const Point3D& p) const;
+    FETessVertexNodeC* find(const Point3D& p);
+
+    // Deletes every node.
+    void clear();
+    // Numbers the nodes 0, 1, ... bucket by bucket, each chain in order; gives the count.
+    int numberAll();
+
+    size_t buckets() const { return heads.size(); }
+    size_t entries() const { return count; }
+    double getTolerance() const { return kTolerance; }
+    FETessVertexNodeC* getBucketHead(size_t b) const { return heads[b]; }
+    // Tests compare the grid search with the walk; a disabled grid is never built.
+    void setIndexEnabled(bool enabled);
+
+private:
+    struct CellSlot {
+        int64_t cx = 0, cy = 0, cz = 0;
+        FETessVertexNodeC* head = nullptr;  // null: free slot
+    };
+
+    static bool matches(const FETessVertexNodeC* node, const Point3D& p);
+    bool gridUsable(const Point3D& p) const;
+    void buildGrid();
+    void gridAdd(FETessVertexNodeC* node);
+    CellSlot* cellSlot(int64_t cx, int64_t cy, int64_t cz, bool create);
+    void growGrid();
+    FETessVertexNodeC* findInGrid(const Point3D& p, int bucket);
+
+    std::vector<FETessVertexNodeC*> heads;
+    std::vector<FETessVertexNodeC*> tails;
+    size_t count = 0;
+    uint32_t nextSequence = 0;
+    FEMeshPoolC<FETessVertexNodeC> pool;
+
+    bool indexEnabled = true;
+    bool gridBuilt = false;
+    std::vector<CellSlot> grid;
+    size_t gridUsed = 0;
+    FETessVertexNodeC* oddNodes = nullptr;  // points the grid cannot place, linked through cellNext
+};
+
+// One collected triangle: corner position and normal nodes, the triangle's number and its
+// face's number and information.
+class FETessTriangleC {
+public:
+    FETessTriangleC(FETessVertexNodeC* const positions[3], FETessVertexNodeC* const normals[3], int faceNumber,
+                    FEMeshFaceInfoI* faceInfo);
+    FETessTriangleC(const FETessTriangleC&) = delete;
+    FETessTriangleC& operator=(const FETessTriangleC&) = delete;
+
+    FETessVertexNodeC* getPositionNode(int corner) const { return positions[corner]; }
+    FETessVertexNodeC* getNormalNode(int corner) const { return normals[corner]; }
+    const Point3D& getPosition(int corner) const { return positions[corner]->getPoint(); }
+    const Point3D& getNormal(int corner) const { return normals[corner]->getPoint(); }
+    int getTriangleNumber() const { return triangleNumber; }
+    void setTriangleNumber(int n) { triangleNumber = n; }
+    int getFaceNumber() const { return faceNumber; }
+    FEMeshFaceInfoI* getFaceInfo() const { return faceInfo.get(); }
+
+private:
+    FETessVertexNodeC* positions[3];
+    FETessVertexNodeC* normals[3];
+    int triangleNumber = -1;
+    int faceNumber;
+    refHandle<FEMeshFaceInfoI> faceInfo;
+};
+
+// Gathers the primitives of the tessellator (triangles, strips, fans) as triangles. Not
+// copyable: it owns its triangles and nodes.
+class FETriangleCollectorC {
+public:
+    enum Mode { IGNORE = 0, TRIANGLES = 1, STRIP = 2, FAN = 3 };
+
+    explicit FETriangleCollectorC(size_t buckets);
+    ~FETriangleCollectorC();
+    FETriangleCollectorC(const FETriangleCollectorC&) = delete;
+    FETriangleCollectorC& operator=(const FETriangleCollectorC&) = delete;
+
+    // Empties the face map, both hashes and the triangle list; the mode becomes triangles.
+    void clear();
+    // Starts a primitive of the given mode (0 ignores its vertices).
+    void beginPrimitive(int mode);
+    // One vertex of the current primitive; false when the mode is 0 or three vertices are
+    // held. The third vertex emits a triangle unless its area is (nearly) zero. The triangle
+    // takes the face number and information of the running triangulation.
+    bool addVertex(const Point3D& position, const Point3D& normal);
+
+    // The triangles in emission order.
+    RWTPtrSlistIterator<FETessTriangleC> getTriangleIterator() { return RWTPtrSlistIterator<FETessTriangleC>(triangles); }
+    size_t entries() const { return triangles.entries(); }
+
+    // Clears, then adds each triangle of the other collector by positions and normals.
+    void copyFrom(const FETriangleCollectorC& other);
+    // Numbers the nodes of both hashes and the triangles; maps each face to its last triangle.
+    void numberAll();
+    // The triangle number of a face after numberAll, -1 when the face has none.
+    int triangleIndexOfFace(int faceNumber) const;
+    // Clears, then triangulates a face list into this collector; false when the triangulator
+    // cannot be made.
+    bool fromFaces(FEMeshFaceC* firstFace);
+
+    FETessVertexHashC& getPositionHash() { return positionHash; }
+    FETessVertexHashC& getNormalHash() { return normalHash; }
+
+private:
+    void emitTriangle();
+
+    RWTValSlist<FETessTriangleC*> triangles;
+    RWTValHashDictionary<int, int> faceMap;
+    FETessVertexHashC positionHash;
+    FETessVertexHashC normalHash;
+    FETessVertexNodeC* slotPositions[3] = {nullptr, nullptr, nullptr};
+    FETessVertexNodeC* slotNormals[3] = {nullptr, nullptr, nullptr};
+    int held = 0;
+    int mode = TRIANGLES;
+    bool parity = true;
+    FEMeshPoolC<FETessTriangleC> trianglePool;
+};

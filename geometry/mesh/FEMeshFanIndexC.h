@@ -1,0 +1,72 @@
+// FEMeshFanIndexC: a spatial index over the incident-edge list of a vertex with a very large fan.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "geometry/math/Point3D.h"
+
+class FEMeshEdgeC;
+class FEMeshVertexC;
+
+// Pairing an edge searches the incident list of one vertex for the last edge that joins two
+// given positions. At the centre of a fan of 100,000 triangles that walk would make building
+// quadratic. The index files each list entry under the cell of the edge's far end and keeps its
+// place in the list as an ordinal, so a search looks at the few entries whose far end lies near
+// the wanted position and still picks the one the walk would have picked (the highest ordinal
+// among those that qualify). Entries whose far end is unknown or not finite are always looked at.
+class FEMeshFanIndexC {
+public:
+    struct Entry {
+        FEMeshEdgeC* edge;
+        uint32_t ordinal;  // place in the vertex's list; higher is later
+    };
+
+    explicit FEMeshFanIndexC(double cellSize);
+
+    // Files a new entry at the end of the list; farEnd may be null (unknown).
+    void append(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd);
+    // Drops the earliest entry of edge; farEnd is a hint where to look. False when none.
+    bool remove(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd);
+
+    // Calls f(entry) for every filed entry whose far end may lie within tolerance of p.
+    template <class F>
+    void forCandidates(const Point3Df& p, double tolerance, F&& f) const;
+    // Calls f(entry) for every entry without a filed far end.
+    template <class F>
+    void forUnfiled(F&& f) const
+    {
+        for (const Entry& e : unfiled)
+            f(e);
+    }
+
+    double getCellSize() const { return cellSize; }
+
+private:
+    int64_t cellOf(double v) const;
+    static uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz);
+    bool fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const;
+
+    double cellSize;
+    uint32_t nextOrdinal = 0;
+    std::unordered_map<uint64_t, std::vector<Entry>> cells;
+    std::vector<Entry> unfiled;
+};
+
+template <class F>
+void FEMeshFanIndexC::forCandidates(const Point3Df& p, double tolerance, F&& f) const
+{
+    const double reach = tolerance;  // the very bounds the compare tests; rounding is monotonic
+    const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
+    const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
+    const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
+    for (int64_t cx = x0; cx <= x1; ++cx)
+        for (int64_t cy = y0; cy <= y1; ++cy)
+            for (int64_t cz = z0; cz <= z1; ++cz) {
+                auto it = cells.find(cellKey(cx, cy, cz));
+                if (it != cells.end())
+                    for (const Entry& e : it->second)
+                        f(e);
+            }
+}

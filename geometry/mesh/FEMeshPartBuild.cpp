@@ -1,0 +1,257 @@
+// FEMeshPartC: building faces from point lists, with merged vertices and paired, smooth or sharp edges.
+#include "geometry/mesh/FEMeshPartC.h"
+
+#include <cmath>
+
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshFanIndexC.h"
+
+namespace {
+
+constexpr double kDegreesToRadians = 0.017453292519943295;
+
+bool isFinitePoint(const Point3Df& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
+
+}  // namespace
+
+void FEMeshPartC::narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out)
+{
+    out.clear();
+    // The iterator wants a modifiable list; it only reads it.
+    RWTValSlistIterator<Point3D> it(const_cast<RWTValSlist<Point3D>&>(points));
+    while (++it)
+        out.push_back(Point3Df(it.key()));
+}
+
+FEMeshVertexC* FEMeshPartC::createVertex(const Point3Df& p)
+{
+    FEMeshVertexC* v = vertexHash.createVertex(p);
+    v->setIndex(nextVertexNumber++);
+    vertexHash.insert(v);
+    const double c[3] = {p.x(), p.y(), p.z()};
+    for (int axis = 0; axis < 3; ++axis) {
+        if (boxMax.component(axis) < c[axis])
+            boxMax.component(axis) = c[axis];
+        if (boxMin.component(axis) > c[axis])
+            boxMin.component(axis) = c[axis];
+    }
+    return v;
+}
+
+FEMeshVertexC* FEMeshPartC::findOrCreateVertex(const Point3Df& p)
+{
+    if (FEMeshVertexC* v = vertexHash.find(p))
+        return v;
+    return createVertex(p);
+}
+
+FEMeshFaceC* FEMeshPartC::addFace(const RWTValSlist<Point3D>& points, const Point3D& normal, FEMeshFaceInfoI* faceInfo,
+                                  const RWTValOrderedVector<FEMeshEdgeInfoC>&, float creaseAngle, int groupId)
+{
+    if (points.entries() < 3)
+        return nullptr;
+    narrow(points, scratchPoints);
+    return addFaceFromPoints(scratchPoints.data(), scratchPoints.size(), normal, faceInfo, creaseAngle, groupId);
+}
+
+FEMeshFaceC* FEMeshPartC::addFace(const Point3D* points, size_t count, const Point3D& normal, FEMeshFaceInfoI* faceInfo,
+                                  float creaseAngle, int groupId)
+{
+    if (!points || count < 3)
+        return nullptr;
+    scratchPoints.clear();
+    for (size_t i = 0; i < count; ++i)
+        scratchPoints.push_back(Point3Df(points[i]));
+    return addFaceFromPoints(scratchPoints.data(), count, normal, faceInfo, creaseAngle, groupId);
+}
+
+FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
+                                            FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId)
+{
+    if (count < 3)
+        return nullptr;
+    FEMeshFaceC* face = facePool.create(faceInfo);
+    FEMeshLoopC* loop = loopPool.create();
+    currentFace = face;
+    loop->setFace(face);
+    face->setFirstLoop(loop);
+    face->setLastLoop(loop);
+
+    // 1 - sin of the angle, compared with a cosine below: 15 degrees is smooth up to about
+    // 42 degrees between the normals. Meshes and their users depend on exactly this value.
+    creaseThreshold = float(1.0 - std::sin(double(creaseAngle) * kDegreesToRadians));
+    groupMode = groupId;
+    face->setNormal(Point3Df(normal));
+    face->setGroupId(groupId);
+
+    if (!buildLoop(points, count, loop)) {
+        loopPool.destroy(loop);
+        facePool.destroy(face);
+        currentFace = nullptr;
+        return nullptr;
+    }
+    face->setIndex(nextFaceNumber++);
+    appendFace(face);
+    return face;
+}
+
+bool FEMeshPartC::addLoop(const RWTValSlist<Point3D>& points, const RWTValOrderedVector<FEMeshEdgeInfoC>&)
+{
+    if (points.entries() < 3 || !currentFace)
+        return false;
+    narrow(points, scratchPoints);
+    return addLoopFromPoints(scratchPoints.data(), scratchPoints.size());
+}
+
+bool FEMeshPartC::addLoop(const Point3D* points, size_t count)
+{
+    if (!points || count < 3 || !currentFace)
+        return false;
+    scratchPoints.clear();
+    for (size_t i = 0; i < count; ++i)
+        scratchPoints.push_back(Point3Df(points[i]));
+    return addLoopFromPoints(scratchPoints.data(), count);
+}
+
+bool FEMeshPartC::addLoopFromPoints(const Point3Df* points, size_t count)
+{
+    if (count < 3 || !currentFace)
+        return false;
+    FEMeshLoopC* loop = loopPool.create();
+    attachLoop(loop, currentFace);
+    buildLoop(points, count, loop);
+    return true;
+}
+
+bool FEMeshPartC::endFace()
+{
+    currentFace = nullptr;
+    return true;
+}
+
+bool FEMeshPartC::buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loop)
+{
+    std::vector<Point3Df> narrowed;
+    narrow(points, narrowed);
+    return buildLoop(narrowed.data(), narrowed.size(), loop);
+}
+
+bool FEMeshPartC::edgeJoins(const FEMeshEdgeC* e, const Point3Df& pj, const Point3Df& pi) const
+{
+    const FEMeshHalfEdgeC* h = e->getFirstHalfEdge();
+    if (!h || !h->getNext())
+        return false;
+    const Point3Df& s = h->getVertex()->getPosition();
+    const Point3Df& t = h->getNext()->getVertex()->getPosition();
+    return (compareWithinTolerance(s, pj, mergeTolerance) == 0 && compareWithinTolerance(t, pi, mergeTolerance) == 0) ||
+           (compareWithinTolerance(s, pi, mergeTolerance) == 0 && compareWithinTolerance(t, pj, mergeTolerance) == 0);
+}
+
+FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, const Point3Df& pi)
+{
+    FEMeshFanIndexC* index = at->getIncidentEdgeCount() >= fanIndexThreshold ? fanIndexOf(at) : nullptr;
+    if (!index || !isFinitePoint(pj) || !isFinitePoint(pi) || !std::isfinite(mergeTolerance) || mergeTolerance < 0.0) {
+        // The last qualifying edge of the list.
+        FEMeshEdgeC* match = nullptr;
+        for (FEMeshIncidenceC* n = at->getFirstIncidence(); n; n = n->getNext())
+            if (edgeJoins(n->getEdge(), pj, pi))
+                match = n->getEdge();
+        return match;
+    }
+
+    // A filed edge joins `at` to its far end, so it can qualify only when `at` matches one of
+    // the two positions and the far end the other; the latest qualifying entry wins.
+    FEMeshEdgeC* match = nullptr;
+    uint32_t matchOrdinal = 0;
+    auto visit = [&](const FEMeshFanIndexC::Entry& entry) {
+        if ((!match || entry.ordinal > matchOrdinal) && edgeJoins(entry.edge, pj, pi)) {
+            match = entry.edge;
+            matchOrdinal = entry.ordinal;
+        }
+    };
+    const Point3Df& here = at->getPosition();
+    if (compareWithinTolerance(here, pi, mergeTolerance) == 0)
+        index->forCandidates(pj, mergeTolerance, visit);
+    if (compareWithinTolerance(here, pj, mergeTolerance) == 0)
+        index->forCandidates(pi, mergeTolerance, visit);
+    index->forUnfiled(visit);
+    return match;
+}
+
+bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop)
+{
+    if (!points || count == 0 || !loop)
+        return false;
+
+    // Every vertex is settled before any half-edge is made.
+    scratchVertices.resize(count);
+    scratchExisted.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        FEMeshVertexC* v = vertexHash.find(points[i]);
+        scratchExisted[i] = v != nullptr;
+        scratchVertices[i] = v ? v : createVertex(points[i]);
+    }
+
+    FEMeshFaceC* face = loop->getFace();
+    FEMeshHalfEdgeC* first = nullptr;
+    FEMeshHalfEdgeC* previous = nullptr;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t j = i == 0 ? count - 1 : i - 1;
+        FEMeshVertexC* vi = scratchVertices[i];
+        FEMeshVertexC* vj = scratchVertices[j];
+
+        FEMeshEdgeC* match = nullptr;
+        if (scratchExisted[j] && scratchExisted[i])
+            match = findPairEdge(vi, points[j], points[i]);
+
+        FEMeshHalfEdgeC* h = halfEdgePool.create();
+        h->setVertex(vj);
+        vj->setOutgoingHalfEdge(h);
+        h->setLoop(loop);
+        h->setPrevious(previous);
+        if (previous)
+            previous->setNext(h);
+        if (!first)
+            first = h;
+
+        if (match && !match->getSecondHalfEdge()) {
+            match->setSecondHalfEdge(h);
+            const FEMeshFaceC* other = match->getFirstHalfEdge()->getFace();
+            bool smooth;
+            if (groupMode != 0)
+                smooth = other && face && other->getGroupId() == face->getGroupId();
+            else
+                smooth = other && face && dotProduct(other->getNormal(), face->getNormal()) > double(creaseThreshold);
+            match->setSmooth(smooth);
+            h->setEdge(match);
+        } else {
+            if (match)
+                manifold = 0;  // a third face on this edge
+            FEMeshEdgeC* e = edgePool.create();
+            e->setIndex(nextEdgeNumber++);
+            e->setFirstHalfEdge(h);
+            appendIncidentEdge(vj, e, vi);
+            appendIncidentEdge(vi, e, vj);
+            appendEdge(e);
+            h->setEdge(e);
+        }
+        previous = h;
+    }
+    first->setPrevious(previous);
+    previous->setNext(first);
+    loop->setFirstHalfEdge(first);
+    return true;
+}
+
+void FEMeshPartC::beginImport(int) {}
+
+bool FEMeshPartC::addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3)
+{
+    const Point3D normal = crossProduct(p2 - p1, p3 - p1).normalized();
+    const Point3D points[3] = {p1, p2, p3};
+    addFace(points, 3, normal, nullptr, 15.0f, 0);
+    endFace();
+    return true;
+}
+
+void FEMeshPartC::endImport() {}

@@ -1,0 +1,309 @@
+// FEMeshPartC: construction, clearing, attributes, list operations and the incident-edge lists.
+#include "geometry/mesh/FEMeshPartC.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshFanIndexC.h"
+
+namespace {
+
+void setIdentity(double* m)
+{
+    for (int i = 0; i < 16; ++i)
+        m[i] = (i % 5 == 0) ? 1.0 : 0.0;
+}
+
+}  // namespace
+
+FEMeshPartC::FEMeshPartC()
+    : boxMin(1e15, 1e15, 1e15),
+      boxMax(-1e15, -1e15, -1e15),
+      threads(1, false, 64),
+      attributes(&RWCString::staticHash, 64)
+{
+    setIdentity(placement);
+    setIdentity(secondPlacement);
+}
+
+FEMeshPartC::~FEMeshPartC() { clear(); }
+
+void FEMeshPartC::destroyFace(FEMeshFaceC* face)
+{
+    FEMeshLoopC* loop = face->getFirstLoop();
+    while (loop) {
+        FEMeshLoopC* nextLoop = loop->getNext();
+        FEMeshHalfEdgeC* first = loop->getFirstHalfEdge();
+        if (first) {
+            FEMeshHalfEdgeC* h = first;
+            do {
+                FEMeshHalfEdgeC* following = h->getNext();
+                halfEdgePool.destroy(h);
+                h = following;
+            } while (h && h != first);
+        }
+        loopPool.destroy(loop);
+        loop = nextLoop;
+    }
+    facePool.destroy(face);  // releases the face information
+}
+
+void FEMeshPartC::clear()
+{
+    for (FEMeshFaceC* f = faceHead; f;) {
+        FEMeshFaceC* following = f->getNext();
+        destroyFace(f);
+        f = following;
+    }
+    faceHead = faceTail = nullptr;
+    for (FEMeshEdgeC* e = edgeHead; e;) {
+        FEMeshEdgeC* following = e->getNext();
+        edgePool.destroy(e);
+        e = following;
+    }
+    edgeHead = edgeTail = nullptr;
+    dropFanIndexes();
+    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+        clearIncidentEdges(v);
+    vertexHash.deleteAll();
+
+    // Every record is gone; hand the chunks back.
+    facePool.releaseAll();
+    loopPool.releaseAll();
+    halfEdgePool.releaseAll();
+    edgePool.releaseAll();
+    incidencePool.releaseAll();
+
+    nextVertexNumber = nextEdgeNumber = nextFaceNumber = 1;
+    currentFace = nullptr;
+    creaseThreshold = 0.0f;
+    groupMode = 0;
+    manifold = 1;
+    mergeAcrossGroups = 0;
+    boxMin = Point3D(1e15, 1e15, 1e15);
+    boxMax = Point3D(-1e15, -1e15, -1e15);
+    for (size_t i = 0; i < threads.entries(); ++i)
+        delete threads[i];
+    threads.clear();
+}
+
+void FEMeshPartC::getPlacement(double* m16) const { std::memcpy(m16, placement, sizeof placement); }
+void FEMeshPartC::setPlacement(const double* m16) { std::memcpy(placement, m16, sizeof placement); }
+void FEMeshPartC::getSecondPlacement(double* m16) const { std::memcpy(m16, secondPlacement, sizeof secondPlacement); }
+void FEMeshPartC::setSecondPlacement(const double* m16) { std::memcpy(secondPlacement, m16, sizeof secondPlacement); }
+
+void FEMeshPartC::resetPickState()
+{
+    pickEdge[0] = pickEdge[1] = nullptr;
+    pickFace[0] = pickFace[1] = nullptr;
+    pickVertex[0] = pickVertex[1] = nullptr;
+    pickExtra = 0;
+    pickPoint = Point3D();
+    pickKind[0] = pickKind[1] = 0;
+}
+
+void FEMeshPartC::setTolerance(double t)
+{
+    mergeTolerance = t;
+    vertexHash.setTolerance(t);
+}
+
+int FEMeshPartC::compareWithTolerance(const Point3Df& a, const Point3Df& b) const
+{
+    return compareWithinTolerance(a, b, mergeTolerance);
+}
+
+// ---- Lists ----
+
+void FEMeshPartC::appendFace(FEMeshFaceC* face)
+{
+    face->setNext(nullptr);
+    face->setPrevious(faceTail);
+    if (faceTail)
+        faceTail->setNext(face);
+    else
+        faceHead = face;
+    faceTail = face;
+}
+
+void FEMeshPartC::appendEdge(FEMeshEdgeC* edge)
+{
+    edge->setNext(nullptr);
+    edge->setPrevious(edgeTail);
+    if (edgeTail)
+        edgeTail->setNext(edge);
+    else
+        edgeHead = edge;
+    edgeTail = edge;
+}
+
+void FEMeshPartC::insertFaceBefore(FEMeshFaceC* face, FEMeshFaceC* before)
+{
+    if (!before || !faceHead) {
+        appendFace(face);
+        return;
+    }
+    FEMeshFaceC* previous = before->getPrevious();
+    face->setPrevious(previous);
+    face->setNext(before);
+    before->setPrevious(face);
+    if (previous)
+        previous->setNext(face);
+    else
+        faceHead = face;
+}
+
+void FEMeshPartC::removeEdge(FEMeshEdgeC* edge)
+{
+    if (edgeCursor == edge)
+        edgeCursor = edge->getNext();
+    if (nextEdgeCursor == edge)
+        nextEdgeCursor = edge->getNext();
+    FEMeshEdgeC* previous = edge->getPrevious();
+    FEMeshEdgeC* following = edge->getNext();
+    if (previous)
+        previous->setNext(following);
+    else if (edgeHead == edge)
+        edgeHead = following;
+    if (following)
+        following->setPrevious(previous);
+    else if (edgeTail == edge)
+        edgeTail = previous;
+    edge->setNext(nullptr);
+    edge->setPrevious(nullptr);
+}
+
+// ---- Incident-edge lists ----
+
+namespace {
+
+// The far end of e seen from v when v is known to be one of its ends; null otherwise.
+const FEMeshVertexC* farEndOf(const FEMeshEdgeC* e, const FEMeshVertexC* v)
+{
+    const FEMeshHalfEdgeC* h = e->getFirstHalfEdge();
+    if (!h || !h->getNext())
+        return nullptr;
+    const FEMeshVertexC* a = h->getVertex();
+    const FEMeshVertexC* b = h->getNext()->getVertex();
+    if (a == v)
+        return b;
+    if (b == v)
+        return a;
+    return nullptr;
+}
+
+}  // namespace
+
+FEMeshFanIndexC* FEMeshPartC::fanIndexOf(FEMeshVertexC* v)
+{
+    if (fanIndexes.empty())
+        return nullptr;
+    auto it = fanIndexes.find(v);
+    return it == fanIndexes.end() ? nullptr : it->second.get();
+}
+
+void FEMeshPartC::dropFanIndexes() { fanIndexes.clear(); }
+
+void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e) { appendIncidentEdge(v, e, farEndOf(e, v)); }
+
+void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd)
+{
+    FEMeshIncidenceC* link = incidencePool.create(e);
+    if (v->incidentTail)
+        v->incidentTail->next = link;
+    else
+        v->incidentHead = link;
+    v->incidentTail = link;
+    ++v->incidentCount;
+
+    if (v->incidentCount < fanIndexThreshold)
+        return;
+    if (FEMeshFanIndexC* index = fanIndexOf(v)) {
+        index->append(e, farEnd);
+        return;
+    }
+    if (!std::isfinite(mergeTolerance) || mergeTolerance < 0.0)
+        return;
+    // The list has grown large: file what it holds, in list order.
+    auto index = std::make_unique<FEMeshFanIndexC>(mergeTolerance > 0.0 ? 64.0 * mergeTolerance : 1e-4);
+    for (FEMeshIncidenceC* n = v->incidentHead; n; n = n->next)
+        index->append(n->edge, n == link ? farEnd : farEndOf(n->edge, v));
+    fanIndexes[v] = std::move(index);
+}
+
+bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
+{
+    FEMeshIncidenceC* previous = nullptr;
+    for (FEMeshIncidenceC* n = v->incidentHead; n; previous = n, n = n->next) {
+        if (n->edge != e)
+            continue;
+        if (previous)
+            previous->next = n->next;
+        else
+            v->incidentHead = n->next;
+        if (v->incidentTail == n)
+            v->incidentTail = previous;
+        --v->incidentCount;
+        incidencePool.destroy(n);
+        if (FEMeshFanIndexC* index = fanIndexOf(v)) {
+            if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
+                fanIndexes.erase(v);
+        }
+        return true;
+    }
+    return false;
+}
+
+void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
+{
+    FEMeshIncidenceC* n = v->incidentHead;
+    while (n) {
+        FEMeshIncidenceC* following = n->next;
+        incidencePool.destroy(n);
+        n = following;
+    }
+    v->incidentHead = v->incidentTail = nullptr;
+    v->incidentCount = 0;
+    if (!fanIndexes.empty())
+        fanIndexes.erase(v);
+}
+
+void FEMeshPartC::verticesMoved()
+{
+    dropFanIndexes();
+    vertexHash.positionsChanged();
+}
+
+// ---- Loops of a face ----
+
+void FEMeshPartC::attachLoop(FEMeshLoopC* loop, FEMeshFaceC* face)
+{
+    loop->setFace(face);
+    loop->setNext(nullptr);
+    if (FEMeshLoopC* last = face->getLastLoop())
+        last->setNext(loop);
+    else
+        face->setFirstLoop(loop);
+    face->setLastLoop(loop);
+}
+
+void FEMeshPartC::detachLoop(FEMeshLoopC* loop)
+{
+    FEMeshFaceC* face = loop->getFace();
+    if (face) {
+        FEMeshLoopC* previous = nullptr;
+        for (FEMeshLoopC* l = face->getFirstLoop(); l; previous = l, l = l->getNext()) {
+            if (l != loop)
+                continue;
+            if (previous)
+                previous->setNext(l->getNext());
+            else
+                face->setFirstLoop(l->getNext());
+            if (face->getLastLoop() == loop)
+                face->setLastLoop(previous);
+            break;
+        }
+    }
+    loop->setNext(nullptr);
+}

@@ -1,0 +1,270 @@
+// FEMeshPartC: the boundary mesh of one part (faces, loops, half-edges, edges, vertices) and how it is built.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "foundation/RWCString.h"
+#include "foundation/RWTValHashDictionary.h"
+#include "foundation/RWTValOrderedVector.h"
+#include "foundation/RWTValSlist.h"
+#include "geometry/math/Point3D.h"
+#include "geometry/math/feColor.h"
+#include "geometry/mesh/FEMeshEdgeInfoC.h"
+#include "geometry/mesh/FEMeshPool.h"
+#include "geometry/mesh/FEMeshThreadC.h"
+#include "geometry/mesh/FEMeshTopology.h"
+#include "geometry/mesh/FEMeshVertexHashC.h"
+#include "geometry/mesh/stlImporterI.h"
+#include "services/objects/ReferencableObject.h"
+
+class FEMeshFaceInfoI;
+class FEMeshFanIndexC;
+
+// The part owns its faces, edges, threads and (through the hash) its vertices; a face owns its
+// loops and a loop its half-edges. All records come from pools owned by the part and go with it.
+// Face informations are shared by reference count.
+class FEMeshPartC : public ReferencableObject, public stlImporterI {
+public:
+    FEMeshPartC();
+    ~FEMeshPartC() override;
+    FEMeshPartC(const FEMeshPartC&) = delete;
+    FEMeshPartC& operator=(const FEMeshPartC&) = delete;
+
+    // Empties the part. Keeps the merge tolerance, name, colour, matrices, texts, attribute
+    // dictionary, pick state, edge cursors and the shared flag.
+    void clear();
+
+    // ---- Building (faces are polygons given as point lists) ----
+
+    // A face from at least three points, with the plane normal taken as given. The face stays
+    // current (addLoop adds holes to it) until endFace. Null for fewer than three points.
+    // The edge informations are not read.
+    FEMeshFaceC* addFace(const RWTValSlist<Point3D>& points, const Point3D& normal, FEMeshFaceInfoI* faceInfo,
+                         const RWTValOrderedVector<FEMeshEdgeInfoC>& edgeInfos, float creaseAngle, int groupId);
+    // The same from an array of points.
+    FEMeshFaceC* addFace(const Point3D* points, size_t count, const Point3D& normal, FEMeshFaceInfoI* faceInfo,
+                         float creaseAngle, int groupId);
+    // A further loop (a hole) of the current face; false without a current face or with fewer
+    // than three points.
+    bool addLoop(const RWTValSlist<Point3D>& points, const RWTValOrderedVector<FEMeshEdgeInfoC>& edgeInfos);
+    bool addLoop(const Point3D* points, size_t count);
+    bool endFace();
+    // The vertex within the hash tolerance of p, or a new one (which grows the box).
+    FEMeshVertexC* findOrCreateVertex(const Point3Df& p);
+
+    // The importer side: a triangle is a face with the normalised winding normal, crease angle
+    // 15 degrees, group 0. Always true.
+    void beginImport(int estimatedFacetCount) override;
+    bool addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3) override;
+    void endImport() override;
+
+    // ---- Completing the mesh ----
+
+    // Merges coplanar neighbours, removes spikes and straight vertices, purges unused vertices
+    // and separates loops into faces. A tolerance other than -1.0 becomes the merge tolerance.
+    void finalize(double tolerance);
+    bool mergeCoplanarFaces();
+    bool removeStraightVertices();
+    void separateLoops();
+    // 0 inside, 1 on the boundary, 2 outside, in the plane with the given normal.
+    int pointInLoop(float nx, float ny, float nz, FEMeshLoopC* loop, const Point3Df& p);
+    // Gives every corner the mean normal of the faces around its vertex up to crease edges.
+    void smoothNormals();
+
+    // ---- List and deletion operations ----
+
+    void appendFace(FEMeshFaceC* face);
+    void appendEdge(FEMeshEdgeC* edge);
+    void insertFaceBefore(FEMeshFaceC* face, FEMeshFaceC* before);
+    // Unlinks the edge from the edge list (moving a cursor that points at it on to its next).
+    void removeEdge(FEMeshEdgeC* edge);
+    void deleteHalfEdge(FEMeshHalfEdgeC* h, bool keepLoop);
+    void deleteLoop(FEMeshLoopC* loop, bool keepFace);
+    void deleteFace(FEMeshFaceC* face);
+    bool joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
+    bool removeSpike(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
+    // Takes a loop out of its face's chain / links it at the end of a face's chain.
+    void detachLoop(FEMeshLoopC* loop);
+    void attachLoop(FEMeshLoopC* loop, FEMeshFaceC* face);
+
+    // ---- Records (for code that builds or copies a mesh record by record) ----
+
+    FEMeshFaceC* createFace(FEMeshFaceInfoI* faceInfo = nullptr) { return facePool.create(faceInfo); }
+    FEMeshLoopC* createLoop() { return loopPool.create(); }
+    FEMeshHalfEdgeC* createHalfEdge() { return halfEdgePool.create(); }
+    FEMeshEdgeC* createEdge() { return edgePool.create(); }
+    // Numbered records: index := next number, then the counter grows.
+    int takeVertexNumber() { return nextVertexNumber++; }
+    int takeEdgeNumber() { return nextEdgeNumber++; }
+    int takeFaceNumber() { return nextFaceNumber++; }
+
+    // Incident-edge lists of vertices (append at the tail; remove drops the first link holding
+    // the edge and gives false when there is none).
+    void appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e);
+    bool removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e);
+    void clearIncidentEdges(FEMeshVertexC* v);
+
+    // Code that moves vertices or hooks half-edges to other vertices calls this afterwards, so
+    // that the search indexes of the hash and of large fans are rebuilt.
+    void verticesMoved();
+    // Incident lists of at least this many edges are searched through a fan index (tests set it).
+    void setFanIndexThreshold(unsigned n) { fanIndexThreshold = n; }
+
+    // ---- Tolerances and flags ----
+
+    void setTolerance(double t);
+    double getTolerance() const { return mergeTolerance; }
+    // compareWithinTolerance with the merge tolerance.
+    int compareWithTolerance(const Point3Df& a, const Point3Df& b) const;
+    bool isManifold() const { return manifold != 0; }
+    void setMergeAcrossGroups(bool m) { mergeAcrossGroups = m ? 1 : 0; }
+    bool getMergeAcrossGroups() const { return mergeAcrossGroups != 0; }
+    bool isShared() const { return shared != 0; }
+    void setShared(bool s) { shared = s ? 1 : 0; }
+    float getCreaseThreshold() const { return creaseThreshold; }
+    int getGroupMode() const { return groupMode; }
+
+    // ---- Contents ----
+
+    FEMeshVertexHashC& getVertexHash() { return vertexHash; }
+    const FEMeshVertexHashC& getVertexHash() const { return vertexHash; }
+    FEMeshFaceC* getFirstFace() const { return faceHead; }
+    FEMeshFaceC* getLastFace() const { return faceTail; }
+    FEMeshEdgeC* getFirstEdge() const { return edgeHead; }
+    FEMeshEdgeC* getLastEdge() const { return edgeTail; }
+    FEMeshFaceC* getCurrentFace() const { return currentFace; }
+    int getNextVertexNumber() const { return nextVertexNumber; }
+    int getNextEdgeNumber() const { return nextEdgeNumber; }
+    int getNextFaceNumber() const { return nextFaceNumber; }
+    size_t getFaceCount() const { return facePool.live(); }
+    size_t getEdgeCount() const { return edgePool.live(); }
+    size_t getVertexCount() const { return vertexHash.entries(); }
+
+    FEMeshEdgeC* getEdgeCursor() const { return edgeCursor; }
+    FEMeshEdgeC* getNextEdgeCursor() const { return nextEdgeCursor; }
+    void setEdgeCursors(FEMeshEdgeC* current, FEMeshEdgeC* next)
+    {
+        edgeCursor = current;
+        nextEdgeCursor = next;
+    }
+
+    // ---- Attributes ----
+
+    RWCString getName() const { return name; }
+    void setName(const RWCString& n) { name = n; }
+    feColor getColor() const { return color; }
+    void setColor(const feColor& c) { color = c; }
+    void getPlacement(double* m16) const;
+    void setPlacement(const double* m16);
+    void getSecondPlacement(double* m16) const;
+    void setSecondPlacement(const double* m16);
+    // Raw box values; a part without vertices has 1e15 / -1e15 on every axis.
+    Point3D getMinPoint() const { return boxMin; }
+    Point3D getMaxPoint() const { return boxMax; }
+
+    RWTValOrderedVector<FEMeshThreadC*>& getThreads() { return threads; }
+    // The part takes ownership of the thread.
+    void addThread(FEMeshThreadC* t) { threads.append(t); }
+
+    static constexpr int kTextCount = 7;
+    RWCString getText(int i) const { return (i >= 0 && i < kTextCount) ? texts[i] : RWCString(); }
+    void setText(int i, const RWCString& t)
+    {
+        if (i >= 0 && i < kTextCount)
+            texts[i] = t;
+    }
+    RWCString getIdentifier() const { return texts[0]; }
+    void setIdentifier(const RWCString& t) { texts[0] = t; }
+    RWCString getMID() const { return texts[6]; }
+    void setMID(const RWCString& t) { texts[6] = t; }
+    RWTValHashDictionary<RWCString, RWCString>& getAttributes() { return attributes; }
+
+    // ---- Pick state ----
+
+    void resetPickState();
+    void setSelectedEdge(FEMeshEdgeC* e) { pickEdge[0] = e; }
+    void setHighlightedEdge(FEMeshEdgeC* e) { pickEdge[1] = e; }
+    void setSelectedFace(FEMeshFaceC* f) { pickFace[0] = f; }
+    void setHighlightedFace(FEMeshFaceC* f) { pickFace[1] = f; }
+    void setSelectedVertex(FEMeshVertexC* v) { pickVertex[0] = v; }
+    void setHighlightedVertex(FEMeshVertexC* v) { pickVertex[1] = v; }
+    void setSelectionKind(int k) { pickKind[0] = k; }
+    void setHighlightKind(int k) { pickKind[1] = k; }
+    FEMeshEdgeC* getSelectedEdge() const { return pickEdge[0]; }
+    FEMeshEdgeC* getHighlightedEdge() const { return pickEdge[1]; }
+    FEMeshFaceC* getSelectedFace() const { return pickFace[0]; }
+    FEMeshFaceC* getHighlightedFace() const { return pickFace[1]; }
+    FEMeshVertexC* getSelectedVertex() const { return pickVertex[0]; }
+    FEMeshVertexC* getHighlightedVertex() const { return pickVertex[1]; }
+    int getSelectionKind() const { return pickKind[0]; }
+    int getHighlightKind() const { return pickKind[1]; }
+    void setPickPoint(const Point3D& p) { pickPoint = p; }
+    Point3D getPickPoint() const { return pickPoint; }
+
+protected:
+    // Builds the ring of one loop from narrowed points (at least one).
+    bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop);
+    bool buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loop);
+
+private:
+    FEMeshVertexC* createVertex(const Point3Df& p);
+    FEMeshEdgeC* findPairEdge(FEMeshVertexC* at, const Point3Df& pj, const Point3Df& pi);
+    bool edgeJoins(const FEMeshEdgeC* e, const Point3Df& pj, const Point3Df& pi) const;
+    void appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd);
+    FEMeshFanIndexC* fanIndexOf(FEMeshVertexC* v);
+    void dropFanIndexes();
+    FEMeshFaceC* addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
+                                   FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
+    bool addLoopFromPoints(const Point3Df* points, size_t count);
+    void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
+    static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
+
+    // Fields of the mesh part, in their declared order.
+    FEMeshEdgeC* edgeCursor = nullptr;
+    FEMeshEdgeC* nextEdgeCursor = nullptr;
+    double mergeTolerance = 1e-5;
+    FEMeshVertexHashC vertexHash;
+    FEMeshEdgeC* edgeHead = nullptr;
+    FEMeshEdgeC* edgeTail = nullptr;
+    FEMeshFaceC* faceHead = nullptr;
+    FEMeshFaceC* faceTail = nullptr;
+    int nextVertexNumber = 1;
+    int nextEdgeNumber = 1;
+    int nextFaceNumber = 1;
+    FEMeshFaceC* currentFace = nullptr;
+    float creaseThreshold = 0.0f;
+    int groupMode = 0;
+    unsigned char manifold = 1;
+    unsigned char mergeAcrossGroups = 0;
+    unsigned char shared = 0;
+    RWCString name;
+    feColor color;
+    double placement[16];
+    double secondPlacement[16];
+    Point3D boxMin;
+    Point3D boxMax;
+    RWTValOrderedVector<FEMeshThreadC*> threads;
+    FEMeshEdgeC* pickEdge[2] = {nullptr, nullptr};
+    FEMeshFaceC* pickFace[2] = {nullptr, nullptr};
+    FEMeshVertexC* pickVertex[2] = {nullptr, nullptr};
+    int pickExtra = 0;
+    Point3D pickPoint;
+    int pickKind[2] = {0, 0};
+    RWCString texts[kTextCount];
+    RWTValHashDictionary<RWCString, RWCString> attributes;
+
+    // Storage of the records and the search aids of building.
+    FEMeshPoolC<FEMeshFaceC> facePool;
+    FEMeshPoolC<FEMeshLoopC> loopPool;
+    FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
+    FEMeshPoolC<FEMeshEdgeC> edgePool;
+    FEMeshPoolC<FEMeshIncidenceC> incidencePool;
+    unsigned fanIndexThreshold = 64;
+    std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
+    std::vector<FEMeshVertexC*> scratchVertices;
+    std::vector<unsigned char> scratchExisted;
+    std::vector<Point3Df> scratchPoints;
+};

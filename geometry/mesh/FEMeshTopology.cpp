@@ -1,0 +1,57 @@
+// The records of the boundary mesh: the members that are not inline.
+#include "geometry/mesh/FEMeshTopology.h"
+
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+
+FEMeshFaceC::FEMeshFaceC(FEMeshFaceInfoI* info) : FEMeshPickableEntityC(FACE), faceInfo(info) {}
+
+FEMeshFaceC::~FEMeshFaceC() = default;
+
+void FEMeshFaceC::setFaceInfo(FEMeshFaceInfoI* info) { faceInfo = info; }
+
+int FEMeshFaceC::getLoopCount() const
+{
+    int n = 0;
+    for (const FEMeshLoopC* l = firstLoop; l; l = l->getNext())
+        ++n;
+    return n;
+}
+
+int FEMeshLoopC::getHalfEdgeCount() const
+{
+    if (!firstHalfEdge)
+        return 0;
+    int n = 0;
+    const FEMeshHalfEdgeC* h = firstHalfEdge;
+    do {
+        ++n;
+        h = h->getNext();
+    } while (h && h != firstHalfEdge);
+    return n;
+}
+
+Point3Df FEMeshEdgeC::getStartPoint() const
+{
+    if (first && first->getVertex())
+        return first->getVertex()->getPosition();
+    if (second && second->getNext() && second->getNext()->getVertex())
+        return second->getNext()->getVertex()->getPosition();
+    return Point3Df();
+}
+
+Point3Df FEMeshEdgeC::getEndPoint() const
+{
+    if (first && first->getNext() && first->getNext()->getVertex())
+        return first->getNext()->getVertex()->getPosition();
+    if (second && second->getVertex())
+        return second->getVertex()->getPosition();
+    return Point3Df();
+}
+
+bool FEMeshVertexC::hasIncidentEdge(const FEMeshEdgeC* e) const
+{
+    for (const FEMeshIncidenceC* n = incidentHead; n; n = n->getNext())
+        if (n->getEdge() == e)
+            return true;
+    return false;
+}

@@ -1,0 +1,396 @@
+// FEMeshVertexHashC: key, search, insertion, iteration and purging of the mesh's vertex store.
+#include "geometry/mesh/FEMeshVertexHashC.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Stores below this size are searched by walking the chains; above it the grid pays off.
+constexpr size_t kIndexThreshold = 512;
+constexpr uint64_t kOccupied = uint64_t(1) << 63;
+
+bool isFinite(float v) { return std::isfinite(v); }
+
+}  // namespace
+
+int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t)
+{
+    const double ax[3] = {a.x(), a.y(), a.z()};
+    const double bx[3] = {b.x(), b.y(), b.z()};
+    for (int i = 0; i < 3; ++i) {
+        if (ax[i] > bx[i] + t)
+            return 1;
+        if (ax[i] < bx[i] - t)
+            return -1;
+    }
+    return 0;
+}
+
+FEMeshVertexHashC::FEMeshVertexHashC()
+{
+    for (FEMeshVertexC*& h : heads)
+        h = nullptr;
+}
+
+FEMeshVertexHashC::~FEMeshVertexHashC() { deleteAll(); }
+
+int FEMeshVertexHashC::key(const Point3Df& p)
+{
+    // Single precision, step by step, as the stored keys were always made.
+    const float a = p.x() * 100.0f;
+    const float yScaled = p.y() * 10000.0f;
+    const float b = yScaled + a;
+    const float zScaled = p.z() * 1000000.0f;
+    const float c = zScaled + b;
+    if (!std::isfinite(c))
+        return 0;  // no defined conversion for these; they all share bucket 0
+    const double m = std::fabs(double(c));
+    if (m < 2147483648.0) {
+        // fmod without the library call: m is a float and q 16381 an integer below 2^31, so the
+        // difference is exact in double precision.
+        double q = std::floor(m / kBucketCount);
+        double r = m - q * kBucketCount;
+        if (r < 0.0)
+            r += kBucketCount;
+        else if (r >= kBucketCount)
+            r -= kBucketCount;
+        return int(r);
+    }
+    return int(std::trunc(std::fmod(m, double(kBucketCount))));
+}
+
+bool FEMeshVertexHashC::isFinitePoint(const Point3Df& p) { return isFinite(p.x()) && isFinite(p.y()) && isFinite(p.z()); }
+
+FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
+{
+    const int h = key(p);
+    const int order[3] = {h, h == 0 ? kBucketCount - 1 : h - 1, h == kBucketCount - 1 ? 0 : h + 1};
+    for (int b : order)
+        for (FEMeshVertexC* v = heads[b]; v; v = v->hashLink)
+            if (compareWithinTolerance(v->position, p, tolerance) == 0)
+                return v;
+    return nullptr;
+}
+
+FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
+{
+    if (!indexEnabled || count < kIndexThreshold || !isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0)
+        return findByScan(p);
+    if (!indexBuilt || indexTolerance != tolerance)
+        buildIndex();
+
+    const int h = key(p);
+    const int below = h == 0 ? kBucketCount - 1 : h - 1;
+    const int above = h == kBucketCount - 1 ? 0 : h + 1;
+    FEMeshVertexC* best = nullptr;
+    int bestRank = 3;
+    auto consider = [&](FEMeshVertexC* v) {
+        if (compareWithinTolerance(v->position, p, tolerance) != 0)
+            return;
+        const int k = key(v->position);
+        const int rank = k == h ? 0 : (k == below ? 1 : (k == above ? 2 : 3));
+        if (rank < bestRank || (rank == bestRank && rank < 3 && v->hashSequence < best->hashSequence)) {
+            best = v;
+            bestRank = rank;
+        }
+    };
+
+    // Every vertex within the tolerance lies in one of these cells: the range ends are the very
+    // values the compare tests against, and rounding and division are monotonic.
+    const double reach = tolerance;
+    const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
+    const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
+    const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
+    for (int64_t cx = x0; cx <= x1; ++cx)
+        for (int64_t cy = y0; cy <= y1; ++cy)
+            for (int64_t cz = z0; cz <= z1; ++cz)
+                if (GridSlot* s = gridSlot(cellKey(cx, cy, cz), false))
+                    for (FEMeshVertexC* v = s->head; v; v = v->gridLink)
+                        consider(v);
+    for (FEMeshVertexC* v = oddVertices; v; v = v->gridLink)
+        consider(v);
+    return best;
+}
+
+void FEMeshVertexHashC::insert(FEMeshVertexC* v)
+{
+    if (!v)
+        return;
+    const int b = key(v->position);
+    v->hashLink = nullptr;
+    v->hashSequence = nextSequence++;
+    if (indexBuilt) {
+        if (tails[b])
+            tails[b]->hashLink = v;
+        else
+            heads[b] = v;
+        tails[b] = v;
+        gridAdd(v);
+    } else {
+        FEMeshVertexC** link = &heads[b];
+        while (*link)
+            link = &(*link)->hashLink;
+        *link = v;
+    }
+    ++count;
+}
+
+FEMeshVertexC* FEMeshVertexHashC::first()
+{
+    for (cursorBucket = 0; cursorBucket < kBucketCount; ++cursorBucket)
+        if (heads[cursorBucket]) {
+            cursorVertex = heads[cursorBucket];
+            return cursorVertex;
+        }
+    cursorVertex = nullptr;
+    return nullptr;
+}
+
+FEMeshVertexC* FEMeshVertexHashC::next()
+{
+    if (!cursorVertex)
+        return nullptr;
+    if (cursorVertex->hashLink) {
+        cursorVertex = cursorVertex->hashLink;
+        return cursorVertex;
+    }
+    for (++cursorBucket; cursorBucket < kBucketCount; ++cursorBucket)
+        if (heads[cursorBucket]) {
+            cursorVertex = heads[cursorBucket];
+            return cursorVertex;
+        }
+    cursorVertex = nullptr;
+    return nullptr;
+}
+
+void FEMeshVertexHashC::purgeUnused()
+{
+    for (int b = 0; b < kBucketCount; ++b) {
+        FEMeshVertexC* previous = nullptr;
+        FEMeshVertexC* v = heads[b];
+        while (v) {
+            FEMeshVertexC* following = v->hashLink;
+            if (!v->outgoing && v->incidentCount == 0) {
+                if (previous)
+                    previous->hashLink = following;
+                else
+                    heads[b] = following;
+                if (indexBuilt) {
+                    if (tails[b] == v)
+                        tails[b] = previous;
+                    gridRemove(v);
+                }
+                if (cursorVertex == v)
+                    cursorVertex = nullptr;
+                --count;
+                pool.destroy(v);
+            } else {
+                previous = v;
+            }
+            v = following;
+        }
+    }
+}
+
+void FEMeshVertexHashC::deleteAll()
+{
+    for (FEMeshVertexC*& head : heads) {
+        FEMeshVertexC* v = head;
+        while (v) {
+            FEMeshVertexC* following = v->hashLink;
+            pool.destroy(v);
+            v = following;
+        }
+        head = nullptr;
+    }
+    count = 0;
+    cursorVertex = nullptr;
+    cursorBucket = 0;
+    dropIndex();
+    pool.releaseAll();
+}
+
+void FEMeshVertexHashC::setTolerance(double t) { tolerance = t; }
+
+void FEMeshVertexHashC::setIndexEnabled(bool enabled)
+{
+    indexEnabled = enabled;
+    if (!enabled)
+        dropIndex();
+}
+
+bool FEMeshVertexHashC::unlink(FEMeshVertexC* v)
+{
+    const int b = key(v->position);
+    FEMeshVertexC* previous = nullptr;
+    for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->hashLink) {
+        if (w != v)
+            continue;
+        if (previous)
+            previous->hashLink = w->hashLink;
+        else
+            heads[b] = w->hashLink;
+        if (indexBuilt) {
+            if (tails[b] == v)
+                tails[b] = previous;
+            gridRemove(v);
+        }
+        if (cursorVertex == v)
+            cursorVertex = nullptr;
+        --count;
+        return true;
+    }
+    return false;
+}
+
+void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
+{
+    if (!v)
+        return;
+    if (!unlink(v)) {
+        // Moved since it was stored: its chain is no longer the one its key names.
+        for (int b = 0; b < kBucketCount; ++b) {
+            FEMeshVertexC* previous = nullptr;
+            for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->hashLink)
+                if (w == v) {
+                    if (previous)
+                        previous->hashLink = w->hashLink;
+                    else
+                        heads[b] = w->hashLink;
+                    --count;
+                    if (cursorVertex == v)
+                        cursorVertex = nullptr;
+                    dropIndex();
+                    b = kBucketCount;
+                    break;
+                }
+        }
+    }
+    pool.destroy(v);
+}
+
+int64_t FEMeshVertexHashC::cellOf(double v) const
+{
+    const double c = std::floor(v / cellSize);
+    constexpr double limit = 4.0e18;
+    if (!(c > -limit))
+        return -int64_t(4000000000000000000LL);
+    if (c > limit)
+        return int64_t(4000000000000000000LL);
+    return int64_t(c);
+}
+
+uint64_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz) const
+{
+    uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ULL;
+    h ^= uint64_t(cy) * 0xC2B2AE3D27D4EB4FULL + (h << 6) + (h >> 2);
+    h ^= uint64_t(cz) * 0x165667B19E3779F9ULL + (h << 6) + (h >> 2);
+    h ^= h >> 29;
+    return h | kOccupied;
+}
+
+FEMeshVertexHashC::GridSlot* FEMeshVertexHashC::gridSlot(uint64_t k, bool create)
+{
+    if (grid.empty())
+        return nullptr;
+    const size_t mask = grid.size() - 1;
+    size_t i = size_t(k * 0xff51afd7ed558ccdULL >> 20) & mask;
+    for (;;) {
+        GridSlot& s = grid[i];
+        if (s.key == k)
+            return &s;
+        if (s.key == 0) {
+            if (!create)
+                return nullptr;
+            s.key = k;
+            ++gridUsed;
+            return &s;
+        }
+        i = (i + 1) & mask;
+    }
+}
+
+void FEMeshVertexHashC::growGrid()
+{
+    std::vector<GridSlot> old;
+    old.swap(grid);
+    size_t live = 0;
+    for (const GridSlot& s : old)
+        if (s.head)
+            ++live;
+    size_t size = 1024;
+    while (size < live * 2)
+        size *= 2;
+    grid.assign(size, GridSlot());
+    gridUsed = 0;
+    for (const GridSlot& s : old)
+        if (s.head) {
+            GridSlot* n = gridSlot(s.key, true);
+            n->head = s.head;
+        }
+}
+
+void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v)
+{
+    if (!isFinitePoint(v->position)) {
+        v->gridLink = oddVertices;
+        oddVertices = v;
+        return;
+    }
+    if ((gridUsed + 1) * 4 > grid.size() * 3)
+        growGrid();
+    GridSlot* s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), true);
+    v->gridLink = s->head;
+    s->head = v;
+}
+
+void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
+{
+    FEMeshVertexC** link = &oddVertices;
+    if (isFinitePoint(v->position)) {
+        GridSlot* s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), false);
+        if (!s) {
+            dropIndex();
+            return;
+        }
+        link = &s->head;
+    }
+    while (*link && *link != v)
+        link = &(*link)->gridLink;
+    if (*link)
+        *link = v->gridLink;
+    else
+        dropIndex();  // the position changed behind our back: start afresh
+    v->gridLink = nullptr;
+}
+
+void FEMeshVertexHashC::buildIndex()
+{
+    dropIndex();
+    indexTolerance = tolerance;
+    cellSize = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
+    if (!std::isfinite(cellSize) || cellSize <= 0.0)
+        cellSize = 1e-5;
+    tails.assign(kBucketCount, nullptr);
+    size_t size = 1024;
+    while (size < count * 2)
+        size *= 2;
+    grid.assign(size, GridSlot());
+    gridUsed = 0;
+    indexBuilt = true;
+    for (int b = 0; b < kBucketCount; ++b)
+        for (FEMeshVertexC* v = heads[b]; v; v = v->hashLink) {
+            tails[b] = v;
+            gridAdd(v);
+        }
+}
+
+void FEMeshVertexHashC::dropIndex()
+{
+    indexBuilt = false;
+    std::vector<FEMeshVertexC*>().swap(tails);
+    std::vector<GridSlot>().swap(grid);
+    gridUsed = 0;
+    oddVertices = nullptr;
+}

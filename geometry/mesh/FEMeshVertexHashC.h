@@ -1,0 +1,103 @@
+// FEMeshVertexHashC: the vertex store of a mesh part, a fixed table of 16381 chains keyed by position.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/math/Point3D.h"
+#include "geometry/mesh/FEMeshPool.h"
+#include "geometry/mesh/FEMeshTopology.h"
+
+// Compares x, then y, then z (widened to double): 1 when a > b + t, -1 when a < b - t on the
+// first axis that differs by more than t; 0 when every axis differs by at most t (inclusive).
+int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t);
+
+// Owns its vertices. A position is found again when it lies within the tolerance of a stored
+// vertex whose key is the position's key or one of its two neighbours; the first such vertex in
+// chain order (bucket key, then key - 1, then key + 1, each chain in insertion order) wins.
+//
+// Large stores also keep a grid of cells a few tolerances wide over the positions, which finds
+// the same vertex as the walk of the three chains without walking them.
+class FEMeshVertexHashC {
+public:
+    static constexpr int kBucketCount = 16381;
+
+    FEMeshVertexHashC();
+    ~FEMeshVertexHashC();
+    FEMeshVertexHashC(const FEMeshVertexHashC&) = delete;
+    FEMeshVertexHashC& operator=(const FEMeshVertexHashC&) = delete;
+
+    // trunc(fmod(|c|, 16381)) with a = float(x 100), b = float(y 10000 + a), c = float(z 1000000 + b).
+    // A position whose c is not finite has key 0.
+    static int key(const Point3Df& p);
+
+    // The first matching vertex, or null.
+    FEMeshVertexC* find(const Point3Df& p);
+    // The same answer by walking the three chains (what find does for small stores).
+    FEMeshVertexC* findByScan(const Point3Df& p) const;
+
+    // Appends v at the end of its bucket's chain. v must not be in the store yet.
+    void insert(FEMeshVertexC* v);
+
+    // All vertices, bucket by bucket from 0 up, each chain in order; null at the end.
+    FEMeshVertexC* first();
+    FEMeshVertexC* next();
+
+    // Unlinks and deletes every vertex with no outgoing half-edge and no incident edge.
+    void purgeUnused();
+    // Deletes every vertex. The incident lists must be empty (FEMeshPartC::clear sees to it).
+    void deleteAll();
+
+    void setTolerance(double t);
+    double getTolerance() const { return tolerance; }
+    size_t entries() const { return count; }
+
+    // A new vertex from the store's pool (not yet inserted) and its disposal.
+    FEMeshVertexC* createVertex(const Point3Df& p) { return pool.create(p); }
+    // Unlinks v from its chain when it is stored, then deletes it.
+    void destroyVertex(FEMeshVertexC* v);
+
+    // Vertices were moved: the position grid is rebuilt before the next search.
+    void positionsChanged() { dropIndex(); }
+    // Tests compare the grid with the chain walk; a disabled grid is never built.
+    void setIndexEnabled(bool enabled);
+
+    FEMeshVertexC* getBucketHead(int bucket) const { return heads[bucket]; }
+
+private:
+    struct GridSlot {
+        uint64_t key = 0;  // 0: free; else the cell's hash with the top bit set
+        FEMeshVertexC* head = nullptr;
+    };
+
+    bool unlink(FEMeshVertexC* v);  // from its chain; false when it is not there
+    void buildIndex();
+    void dropIndex();
+    void gridAdd(FEMeshVertexC* v);
+    void gridRemove(FEMeshVertexC* v);
+    GridSlot* gridSlot(uint64_t cellKey, bool create);
+    void growGrid();
+    int64_t cellOf(double v) const;
+    uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz) const;
+    static bool isFinitePoint(const Point3Df& p);
+
+    double tolerance = 1e-5;
+    FEMeshVertexC* heads[kBucketCount];
+    FEMeshVertexC* cursorVertex = nullptr;
+    int cursorBucket = 0;
+
+    size_t count = 0;
+    uint32_t nextSequence = 1;
+    FEMeshPoolC<FEMeshVertexC> pool;
+
+    // The index of large stores: chain tails for appending and the position grid.
+    bool indexEnabled = true;
+    bool indexBuilt = false;
+    std::vector<FEMeshVertexC*> tails;
+    double cellSize = 0.0;
+    double indexTolerance = 0.0;
+    std::vector<GridSlot> grid;
+    size_t gridUsed = 0;
+    FEMeshVertexC* oddVertices = nullptr;  // positions the grid cannot place (not finite)
+};

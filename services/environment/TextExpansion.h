@@ -1,0 +1,25 @@
+// Expansion of "$(NAME)" references and folder tokens in texts, and character-set trimming.
+#pragma once
+
+#include "foundation/RWCString.h"
+
+// A replaceable expansion function: sets *status to 1 on success.
+typedef RWCString (*ExpansionFunction)(RWCString text, int* status, bool useRegistry);
+
+// Installs fn and returns the function installed before (initially expandVariables).
+ExpansionFunction setExpansionFunction(ExpansionFunction fn);
+RWCString callExpansionFunction(RWCString text, int* status, bool useRegistry);
+
+// The installed function without registry lookup; status must point to an int.
+RWCString expandText(RWCString text, int* status);
+// The installed function with registry lookup; the text unchanged when it reports failure.
+RWCString expandString(RWCString text);
+
+// The library's expansion function: references, then "%SystemRoot%", "%SystemTemp%" and
+// "%UserAppData%". Unknown references stay as written; values are expanded again up to
+// maxExpansionDepth levels, and a reference met at that depth stays as written.
+RWCString expandVariables(RWCString text, int* status, bool useRegistry);
+constexpr int maxExpansionDepth = 32;
+
+// Removes characters of chars from the leading end (mode 1), the trailing end (2) or both (3).
+RWCString stripChars(RWCString text, int mode, RWCString chars);

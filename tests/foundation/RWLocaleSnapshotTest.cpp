@@ -1,0 +1,316 @@
+// Tests of RWLocaleSnapshot in the "C" locale and, when they can be had, in named locales.
+#include "foundation/RWLocaleSnapshot.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <fcntl.h>
+#include <ctime>
+#include <locale.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+extern char** environ;
+
+// The C library keeps a small copy of LOCPATH for each locale it loads from there, and never frees
+// it; the leak checker of sanitized builds is told so.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:__argz_add_sep\n";
+}
+
+namespace {
+
+struct tm referenceTime()
+{
+    struct tm t {};
+    t.tm_year = 90;
+    t.tm_mon = 10;
+    t.tm_mday = 30;
+    t.tm_hour = 22;
+    t.tm_min = 54;
+    t.tm_sec = 56;
+    t.tm_wday = 5;
+    t.tm_yday = 333;
+    t.tm_isdst = 0;
+    return t;
+}
+
+struct tm someTime(int year, int mon, int mday, int hour, int min, int sec)
+{
+    struct tm t {};
+    t.tm_year = year;
+    t.tm_mon = mon;
+    t.tm_mday = mday;
+    t.tm_hour = hour;
+    t.tm_min = min;
+    t.tm_sec = sec;
+    t.tm_isdst = -1;
+    timegm(&t);  // fills tm_wday and tm_yday
+    t.tm_isdst = 0;
+    return t;
+}
+
+std::string strftimeIn(locale_t loc, const char* fmt, const struct tm* t)
+{
+    char buffer[256];
+    size_t n = strftime_l(buffer, sizeof buffer, fmt, t, loc);
+    return std::string(buffer, n);
+}
+
+bool localeInstalled(const char* name)
+{
+    locale_t loc = newlocale(LC_ALL_MASK, name, nullptr);
+    if (!loc)
+        return false;
+    freelocale(loc);
+    return true;
+}
+
+bool compileLocale(const std::string& out, const char* source)
+{
+    const char* argv[] = {"localedef", "-i", source, "-f", "UTF-8", out.c_str(), nullptr};
+    pid_t pid;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    int rc = posix_spawnp(&pid, "localedef", &actions, nullptr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Named locales come from the system when installed; otherwise they are compiled once into a
+// private folder with localedef (when the tool and the locale sources are there) and found
+// through LOCPATH. All are made before the first look through LOCPATH, because the C library
+// remembers a locale it failed to find. A test that still cannot have its locale is skipped.
+bool ensureLocale(const char* name)
+{
+    static bool prepared = false;
+    if (!prepared) {
+        prepared = true;
+        struct {
+            const char* name;
+            const char* source;
+        } const wanted[] = {{"de_DE.UTF-8", "de_DE"}, {"en_US.UTF-8", "en_US"}};
+        bool missing = false;
+        for (const auto& w : wanted)
+            missing = missing || !localeInstalled(w.name);
+        if (missing) {
+            static TempDir folder;
+            for (const auto& w : wanted)
+                compileLocale(folder.file(w.name), w.source);
+            setenv("LOCPATH", folder.path().c_str(), 1);
+        }
+    }
+    return localeInstalled(name);
+}
+
+TEST(RWLocaleSnapshotTest, CLocaleTexts)
+{
+    RWLocaleSnapshot c("C");
+    RWZoneSimple eastern(5, 1);
+    struct tm t = referenceTime();
+    EXPECT_STREQ("C", c.localeName().data());
+    EXPECT_STREQ("1234567", c.asString(1234567L).data());
+    EXPECT_STREQ("-1234567", c.asString(-1234567L).data());
+    EXPECT_STREQ("3.50", c.asString(3.5, 2, false).data());
+    EXPECT_STREQ("3.", c.asString(3.0, 0, true).data());
+    struct Case {
+        char letter;
+        const char* expected;
+    } cases[] = {
+        {'x', "11/30/90"}, {'X', "22:54:56"}, {'c', "Fri Nov 30 22:54:56 1990"}, {'A', "Friday"},
+        {'a', "Fri"},      {'B', "November"}, {'b', "Nov"},  {'p', "PM"},  {'I', "10"},  {'j', "334"},
+        {'U', "47"},       {'W', "48"},       {'w', "5"},    {'y', "90"},  {'Y', "1990"}, {'Z', "EST"},
+        {'q', ""},
+    };
+    for (const Case& k : cases)
+        EXPECT_STREQ(k.expected, c.asString(&t, k.letter, eastern).data()) << k.letter;
+    // The holes are refilled for other times, the day of %c padded with a blank.
+    struct tm other = someTime(101, 0, 5, 3, 4, 5);
+    EXPECT_STREQ("01/05/01", c.asString(&other, 'x', eastern).data());
+    EXPECT_STREQ("03:04:05", c.asString(&other, 'X', eastern).data());
+    EXPECT_STREQ("Fri Jan  5 03:04:05 2001", c.asString(&other, 'c', eastern).data());
+    EXPECT_STREQ("AM", c.asString(&other, 'p', eastern).data());
+}
+
+TEST(RWLocaleSnapshotTest, CLocaleTemplatesMatchTheCLibrary)
+{
+    RWLocaleSnapshot c("C");
+    locale_t cloc = newlocale(LC_ALL_MASK, "C", nullptr);
+    ASSERT_NE(nullptr, cloc);
+    for (struct tm t : {someTime(70, 0, 1, 0, 0, 0), someTime(137, 1, 6, 6, 28, 15), someTime(99, 11, 31, 23, 59, 59),
+                        someTime(100, 1, 29, 12, 0, 9)}) {
+        for (const char* letter : {"x", "X", "c"}) {
+            const std::string fmt = std::string("%") + letter;
+            EXPECT_EQ(strftimeIn(cloc, fmt.c_str(), &t), c.asString(&t, letter[0], RWZone::utc()).data()) << fmt;
+        }
+    }
+    freelocale(cloc);
+}
+
+TEST(RWLocaleSnapshotTest, CLocaleParsing)
+{
+    RWLocaleSnapshot c("C");
+    struct tm t {};
+    ASSERT_TRUE(c.stringToDate(RWCString("11/30/90"), &t));
+    EXPECT_EQ(90, t.tm_year);
+    EXPECT_EQ(10, t.tm_mon);
+    EXPECT_EQ(30, t.tm_mday);
+    ASSERT_TRUE(c.stringToDate(RWCString("Nov 30, 1990"), &t));
+    EXPECT_EQ(10, t.tm_mon);
+    EXPECT_EQ(30, t.tm_mday);
+    EXPECT_FALSE(c.stringToDate(RWCString("2/29/1900"), &t));
+    EXPECT_FALSE(c.stringToDate(RWCString("11/30/1990 4"), &t));
+    EXPECT_FALSE(c.stringToDate(RWCString("11/30/19901"), &t));
+
+    struct TimeCase {
+        const char* text;
+        bool ok;
+        int hour, min, sec;
+    } times[] = {
+        {"PM 1:05", true, 13, 5, 0}, {"1:05 PM PM", false, 0, 0, 0}, {"25:00", false, 0, 0, 0},
+        {"1230", true, 12, 30, 0},   {"123045", true, 12, 30, 45},   {"12:30:45", true, 12, 30, 45},
+        {"12:00 am", true, 0, 0, 0}, {"0:30 PM", false, 0, 0, 0},    {"12:3045", false, 0, 0, 0},
+        {"7", false, 0, 0, 0},       {" 9.15 ", true, 9, 15, 0},     {"13:00 PM", false, 0, 0, 0},
+    };
+    for (const TimeCase& k : times) {
+        struct tm tt {};
+        tt.tm_hour = -7;
+        EXPECT_EQ(k.ok, c.stringToTime(RWCString(k.text), &tt)) << k.text;
+        if (k.ok) {
+            EXPECT_EQ(k.hour, tt.tm_hour) << k.text;
+            EXPECT_EQ(k.min, tt.tm_min) << k.text;
+            EXPECT_EQ(k.sec, tt.tm_sec) << k.text;
+        } else {
+            EXPECT_EQ(-7, tt.tm_hour) << k.text;
+        }
+    }
+
+    long n = -99;
+    EXPECT_TRUE(c.stringToNum(RWCString(" -0 "), &n));
+    EXPECT_EQ(0, n);
+    EXPECT_TRUE(c.stringToNum(RWCString("2147483647"), &n));
+    EXPECT_EQ(2147483647L, n);
+    EXPECT_FALSE(c.stringToNum(RWCString("2147483648"), &n));
+    EXPECT_FALSE(c.stringToNum(RWCString("1,234"), &n));  // no grouping in "C"
+    double d = 0;
+    EXPECT_TRUE(c.stringToNum(RWCString("-1.5e2"), &d));
+    EXPECT_EQ(-150.0, d);
+    EXPECT_TRUE(c.stringToNum(RWCString(".5"), &d));
+    EXPECT_EQ(0.5, d);
+    EXPECT_FALSE(c.stringToNum(RWCString("."), &d));
+    EXPECT_FALSE(c.stringToNum(RWCString("1e"), &d));
+    EXPECT_FALSE(c.stringToNum(RWCString(std::string(300, '1').c_str()), &d));
+
+    EXPECT_EQ(11, c.monthIndex(RWCString(" nov ")));
+    EXPECT_EQ(5, c.weekdayIndex(RWCString("FRIDAY")));
+    EXPECT_EQ(7, c.weekdayIndex(RWCString("Sun")));
+    EXPECT_EQ(0, c.weekdayIndex(RWCString(" Sun")));
+}
+
+TEST(RWLocaleSnapshotTest, LeavesTheRuntimeLocaleAsItWas)
+{
+    const char* name = localeInstalled("C.UTF-8") ? "C.UTF-8" : "POSIX";
+    ASSERT_NE(nullptr, std::setlocale(LC_ALL, name));
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    {
+        RWLocaleSnapshot c("C");
+        EXPECT_STREQ("C", c.localeName().data());
+    }
+    EXPECT_EQ(before, std::setlocale(LC_ALL, nullptr));
+    RWLocaleSnapshot current(nullptr);
+    EXPECT_STREQ(before.c_str(), current.localeName().data());
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(RWLocaleSnapshotTest, GermanGroupingMoneyAndDates)
+{
+    if (!ensureLocale("de_DE.UTF-8"))
+        GTEST_SKIP() << "locale de_DE.UTF-8 is not available";
+    RWLocaleSnapshot de("de_DE.UTF-8");
+    EXPECT_STREQ("1.234.567", de.asString(1234567L).data());
+    EXPECT_STREQ("-1.234.567", de.asString(-1234567L).data());
+    EXPECT_STREQ("123", de.asString(123UL).data());
+    EXPECT_STREQ("1.234,50", de.asString(1234.5, 2, false).data());
+    EXPECT_STREQ("1.234,56 \xE2\x82\xAC", de.moneyAsString(123456, RWLocale::LOCAL).data());
+    EXPECT_STREQ("-1.234,56 \xE2\x82\xAC", de.moneyAsString(-123456, RWLocale::LOCAL).data());
+    EXPECT_STREQ("EUR 1.234,56", de.moneyAsString(123456, RWLocale::INTL).data());
+    // Without a symbol the blank that stood before it stays.
+    EXPECT_STREQ("1.234,56 ", de.moneyAsString(123456, RWLocale::NONE).data());
+
+    long n = 0;
+    EXPECT_TRUE(de.stringToNum(RWCString("1.234.567"), &n));
+    EXPECT_EQ(1234567, n);
+    EXPECT_FALSE(de.stringToNum(RWCString("12.34"), &n));
+    EXPECT_FALSE(de.stringToNum(RWCString("1234.567"), &n));
+    double d = 0;
+    EXPECT_TRUE(de.stringToNum(RWCString("1.234,5"), &d));
+    EXPECT_EQ(1234.5, d);
+    double money = 0;
+    EXPECT_TRUE(de.stringToMoney(RWCString("-1.234,56 \xE2\x82\xAC"), &money, RWLocale::LOCAL));
+    EXPECT_EQ(-123456, money);
+    EXPECT_TRUE(de.stringToMoney(RWCString("EUR 12,00"), &money, RWLocale::INTL));
+    EXPECT_EQ(1200, money);
+
+    struct tm t {};
+    ASSERT_TRUE(de.stringToDate(RWCString("30.11.1990"), &t));
+    EXPECT_EQ(90, t.tm_year);
+    EXPECT_EQ(10, t.tm_mon);
+    EXPECT_EQ(30, t.tm_mday);
+    ASSERT_TRUE(de.stringToDate(RWCString("5 Nov 1990"), &t));
+    EXPECT_EQ(10, t.tm_mon);
+    EXPECT_EQ(5, t.tm_mday);
+    EXPECT_EQ(90, t.tm_year);
+    EXPECT_EQ(1, de.weekdayIndex(RWCString("montag")));
+    EXPECT_EQ(3, de.monthIndex(RWCString("M\xC3\xA4rz")));
+
+    locale_t loc = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);
+    ASSERT_NE(nullptr, loc);
+    for (struct tm s : {someTime(90, 10, 30, 22, 54, 56), someTime(101, 0, 5, 3, 4, 5)}) {
+        EXPECT_EQ(strftimeIn(loc, "%x", &s), de.asString(&s, 'x', RWZone::utc()).data());
+        EXPECT_EQ(strftimeIn(loc, "%X", &s), de.asString(&s, 'X', RWZone::utc()).data());
+    }
+    freelocale(loc);
+}
+
+TEST(RWLocaleSnapshotTest, AmericanMoneyAndDates)
+{
+    if (!ensureLocale("en_US.UTF-8"))
+        GTEST_SKIP() << "locale en_US.UTF-8 is not available";
+    RWLocaleSnapshot us("en_US.UTF-8");
+    EXPECT_STREQ("1,234,567", us.asString(1234567L).data());
+    EXPECT_STREQ("$1,234.56", us.moneyAsString(123456, RWLocale::LOCAL).data());
+    EXPECT_STREQ("-$1,234.56", us.moneyAsString(-123456, RWLocale::LOCAL).data());
+    double money = 0;
+    EXPECT_TRUE(us.stringToMoney(RWCString("-$1,234.56"), &money, RWLocale::LOCAL));
+    EXPECT_EQ(-123456, money);
+    EXPECT_TRUE(us.stringToMoney(RWCString("$.50"), &money, RWLocale::LOCAL));
+    EXPECT_EQ(50, money);
+    EXPECT_TRUE(us.stringToMoney(RWCString("($1,000.00)"), &money, RWLocale::LOCAL));
+    EXPECT_EQ(-100000, money);
+    EXPECT_FALSE(us.stringToMoney(RWCString("$1,00.00"), &money, RWLocale::LOCAL));
+    EXPECT_FALSE(us.stringToMoney(RWCString("$12.3"), &money, RWLocale::LOCAL));
+    long n = 0;
+    EXPECT_TRUE(us.stringToNum(RWCString("1,234,567"), &n));
+    EXPECT_EQ(1234567, n);
+    EXPECT_FALSE(us.stringToNum(RWCString("12,34"), &n));
+    EXPECT_FALSE(us.stringToNum(RWCString("1234,567"), &n));
+
+    struct tm t = referenceTime();
+    EXPECT_STREQ("10:54:56 PM", us.asString(&t, 'X', RWZone::utc()).data());
+    struct tm parsed {};
+    ASSERT_TRUE(us.stringToDate(us.asString(&t, 'x', RWZone::utc()), &parsed));
+    EXPECT_EQ(90, parsed.tm_year);
+    EXPECT_EQ(10, parsed.tm_mon);
+    EXPECT_EQ(30, parsed.tm_mday);
+}
+
+}  // namespace

@@ -1,0 +1,384 @@
+// Tests of building a mesh part: merged vertices, paired edges, smooth and sharp edges, holes, clearing.
+#include <climits>
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshPartC.h"
+#include "geometry/mesh/FEMeshPickListEntryC.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A face information that counts how many of its kind are alive.
+class CountedInfo : public FEMeshFaceInfoColorC {
+public:
+    static int alive;
+    CountedInfo() : FEMeshFaceInfoColorC(1, 0, 0, 1, 0, 0.5f, 1) { ++alive; }
+    ~CountedInfo() override { --alive; }
+};
+int CountedInfo::alive = 0;
+
+FEMeshFaceC* addPolygon(FEMeshPartC& part, const std::vector<Point3D>& pts, const Point3D& normal, int group = 0,
+                        FEMeshFaceInfoI* info = nullptr, float crease = 15.0f)
+{
+    RWTValSlist<Point3D> list;
+    for (const Point3D& p : pts)
+        list.append(p);
+    RWTValOrderedVector<FEMeshEdgeInfoC> edgeInfos;
+    return part.addFace(list, normal, info, edgeInfos, crease, group);
+}
+
+// The edge joining two given vertex positions (either direction).
+FEMeshEdgeC* edgeBetween(const FEMeshPartC& part, const Point3Df& a, const Point3Df& b)
+{
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
+        const Point3Df s = e->getStartPoint(), t = e->getEndPoint();
+        if ((s == a && t == b) || (s == b && t == a))
+            return e;
+    }
+    return nullptr;
+}
+
+// Two triangles on the edge (0,0,0)-(1,0,0), the second tilted by `degrees` about it.
+void hinge(FEMeshPartC& part, double degrees)
+{
+    const double a = degrees * kPi / 180.0;
+    part.addTriangle(Point3D(0, 0, 0), Point3D(1, 0, 0), Point3D(0.5, 1, 0));
+    part.addTriangle(Point3D(1, 0, 0), Point3D(0, 0, 0), Point3D(0.5, -std::cos(a), std::sin(a)));
+}
+
+}  // namespace
+
+TEST(FEMeshPart, NewPartIsEmpty)
+{
+    FEMeshPartC part;
+    EXPECT_EQ(part.getMinPoint(), Point3D(1e15, 1e15, 1e15));
+    EXPECT_EQ(part.getMaxPoint(), Point3D(-1e15, -1e15, -1e15));
+    EXPECT_EQ(part.getNextVertexNumber(), 1);
+    EXPECT_EQ(part.getNextEdgeNumber(), 1);
+    EXPECT_EQ(part.getNextFaceNumber(), 1);
+    EXPECT_TRUE(part.isManifold());
+    EXPECT_FALSE(part.getMergeAcrossGroups());
+    EXPECT_FALSE(part.isShared());
+    EXPECT_EQ(part.getTolerance(), 1e-5);
+    EXPECT_EQ(part.getVertexHash().getTolerance(), 1e-5);
+    EXPECT_EQ(part.getCreaseThreshold(), 0.0f);
+    EXPECT_EQ(part.getFirstFace(), nullptr);
+    EXPECT_EQ(part.getFirstEdge(), nullptr);
+    EXPECT_EQ(part.getThreads().entries(), 0u);
+    EXPECT_EQ(part.referenceCount(), 0);
+    double m[16];
+    part.getPlacement(m);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(m[i], i % 5 == 0 ? 1.0 : 0.0);
+}
+
+TEST(FEMeshPart, FaceRingRunsFromThePreviousPointAndSharesVertices)
+{
+    FEMeshPartC part;
+    FEMeshFaceC* f = addPolygon(part, {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}}, {0, 0, 2}, 7);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(part.getCurrentFace(), f);
+    EXPECT_EQ(f->getIndex(), 1);
+    EXPECT_EQ(f->getGroupId(), 7);
+    EXPECT_EQ(f->getNormal(), Point3Df(0, 0, 2));  // taken as given
+    EXPECT_EQ(part.getGroupMode(), 7);
+    FEMeshHalfEdgeC* h = f->getFirstLoop()->getFirstHalfEdge();
+    EXPECT_EQ(h->getVertex()->getPosition(), Point3Df(0, 1, 0));  // from the last point to the first
+    EXPECT_EQ(h->getNext()->getVertex()->getPosition(), Point3Df(0, 0, 0));
+    EXPECT_EQ(f->getFirstLoop()->getHalfEdgeCount(), 4);
+    EXPECT_EQ(h->getPrevious()->getNext(), h);
+    EXPECT_EQ(part.getVertexCount(), 4u);
+    EXPECT_EQ(part.getEdgeCount(), 4u);
+    EXPECT_EQ(part.getMinPoint(), Point3D(0, 0, 0));
+    EXPECT_EQ(part.getMaxPoint(), Point3D(2, 1, 0));
+    EXPECT_TRUE(part.endFace());
+    EXPECT_EQ(part.getCurrentFace(), nullptr);
+
+    // A neighbour reuses the two vertices and pairs the shared edge.
+    addPolygon(part, {{2, 0, 0}, {3, 0, 0}, {2, 1, 0}}, {0, 0, 1}, 7);
+    EXPECT_EQ(part.getVertexCount(), 5u);
+    EXPECT_EQ(part.getEdgeCount(), 6u);
+    FEMeshEdgeC* shared = edgeBetween(part, Point3Df(2, 0, 0), Point3Df(2, 1, 0));
+    ASSERT_NE(shared, nullptr);
+    ASSERT_NE(shared->getSecondHalfEdge(), nullptr);
+    EXPECT_EQ(shared->getFirstHalfEdge()->getPartner(), shared->getSecondHalfEdge());
+    EXPECT_EQ(shared->getSecondHalfEdge()->getPartner(), shared->getFirstHalfEdge());
+    EXPECT_TRUE(shared->isSmooth());  // same group decides in group mode
+}
+
+TEST(FEMeshPart, CreaseThresholdIsOneMinusSineOfTheAngle)
+{
+    struct Case {
+        double degrees;
+        bool smooth;
+    } cases[] = {{0, true}, {30, true}, {41, true}, {43, false}, {45, false}, {90, false}};
+    for (const Case& c : cases) {
+        FEMeshPartC part;
+        hinge(part, c.degrees);
+        EXPECT_FLOAT_EQ(part.getCreaseThreshold(), float(1.0 - std::sin(15.0 * 0.017453292519943295)));
+        FEMeshEdgeC* e = edgeBetween(part, Point3Df(0, 0, 0), Point3Df(1, 0, 0));
+        ASSERT_NE(e, nullptr);
+        ASSERT_NE(e->getSecondHalfEdge(), nullptr);
+        EXPECT_EQ(e->isSmooth(), c.smooth) << c.degrees;
+        EXPECT_EQ(e->isFeatureEdge(), !c.smooth);
+        EXPECT_EQ(part.getEdgeCount(), 5u);
+        EXPECT_TRUE(part.isManifold());
+    }
+    // In group mode the groups decide, whatever the normals.
+    FEMeshPartC part;
+    addPolygon(part, {{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}}, {0, 0, 1}, 3);
+    addPolygon(part, {{1, 0, 0}, {0, 0, 0}, {0.5, -1, 0}}, {0, 0, -1}, 3);
+    addPolygon(part, {{1, 0, 0}, {2, 0, 0}, {0.5, 1, 0}}, {0, 0, 1}, 4);
+    EXPECT_TRUE(edgeBetween(part, Point3Df(0, 0, 0), Point3Df(1, 0, 0))->isSmooth());
+    EXPECT_FALSE(edgeBetween(part, Point3Df(1, 0, 0), Point3Df(0.5f, 1, 0))->isSmooth());
+}
+
+TEST(FEMeshPart, ThirdFaceOnAnEdgeGetsItsOwnEdgeAndClearsManifold)
+{
+    FEMeshPartC part;
+    hinge(part, 30);
+    EXPECT_TRUE(part.isManifold());
+    part.addTriangle(Point3D(0, 0, 0), Point3D(1, 0, 0), Point3D(0.5, 0, 1));
+    EXPECT_FALSE(part.isManifold());
+    EXPECT_EQ(part.getEdgeCount(), 8u);
+    int onHinge = 0;
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
+        const Point3Df s = e->getStartPoint(), t = e->getEndPoint();
+        if ((s == Point3Df(0, 0, 0) && t == Point3Df(1, 0, 0)) || (t == Point3Df(0, 0, 0) && s == Point3Df(1, 0, 0)))
+            ++onHinge;
+    }
+    EXPECT_EQ(onHinge, 2);
+}
+
+TEST(FEMeshPart, AddLoopAddsAHoleToTheCurrentFace)
+{
+    FEMeshPartC part;
+    const Point3D inner[] = {{1, 1, 0}, {1, 2, 0}, {2, 2, 0}, {2, 1, 0}};
+    EXPECT_FALSE(part.addLoop(inner, 4));  // no current face
+    FEMeshFaceC* f = addPolygon(part, {{0, 0, 0}, {3, 0, 0}, {3, 3, 0}, {0, 3, 0}}, {0, 0, 1});
+    EXPECT_FALSE(part.addLoop(inner, 2));
+    RWTValSlist<Point3D> hole;
+    for (const Point3D& p : inner)
+        hole.append(p);
+    EXPECT_TRUE(part.addLoop(hole, RWTValOrderedVector<FEMeshEdgeInfoC>()));
+    EXPECT_EQ(f->getLoopCount(), 2);
+    FEMeshLoopC* second = f->getFirstLoop()->getNext();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(f->getLastLoop(), second);
+    EXPECT_EQ(second->getFace(), f);
+    EXPECT_EQ(second->getHalfEdgeCount(), 4);
+    EXPECT_EQ(second->getFirstHalfEdge()->getFace(), f);
+    EXPECT_EQ(part.getEdgeCount(), 8u);
+    EXPECT_EQ(part.getVertexCount(), 8u);
+    EXPECT_EQ(part.getFaceCount(), 1u);
+    part.endFace();
+    EXPECT_FALSE(part.addLoop(inner, 4));
+}
+
+TEST(FEMeshPart, FewerThanThreePointsChangeNothing)
+{
+    FEMeshPartC part;
+    addPolygon(part, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1}, 5, nullptr, 30.0f);
+    const float threshold = part.getCreaseThreshold();
+    EXPECT_EQ(addPolygon(part, {{0, 0, 0}, {1, 0, 0}}, {0, 0, 1}, 9, nullptr, 60.0f), nullptr);
+    EXPECT_EQ(part.getCreaseThreshold(), threshold);
+    EXPECT_EQ(part.getGroupMode(), 5);
+    EXPECT_EQ(part.getNextFaceNumber(), 2);
+    EXPECT_EQ(part.getFaceCount(), 1u);
+}
+
+TEST(FEMeshPart, AddedFaceIsTheLastOfTheList)
+{
+    FEMeshPartC part;
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(part.addTriangle(Point3D(i, 0, 0), Point3D(i + 1, 0, 0), Point3D(i, 1, 0)));
+        ASSERT_NE(part.getLastFace(), nullptr);
+        EXPECT_EQ(part.getLastFace()->getIndex(), i + 1);
+        EXPECT_EQ(part.getCurrentFace(), nullptr);
+    }
+    EXPECT_EQ(part.getFirstFace()->getIndex(), 1);
+    // The triangle's normal is the normalised winding normal; a degenerate one stays zero.
+    EXPECT_EQ(part.getLastFace()->getNormal(), Point3Df(0, 0, 1));
+    part.addTriangle(Point3D(0, 0, 0), Point3D(1, 1, 1), Point3D(2, 2, 2));
+    EXPECT_EQ(part.getLastFace()->getNormal(), Point3Df(0, 0, 0));
+}
+
+TEST(FEMeshPart, FaceInformationIsSharedAndReleasedWithTheFaces)
+{
+    CountedInfo::alive = 0;
+    {
+        FEMeshPartC part;
+        CountedInfo* info = new CountedInfo;
+        FEMeshFaceC* a = addPolygon(part, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1}, 0, info);
+        FEMeshFaceC* b = addPolygon(part, {{1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 0, 1}, 0, info);
+        EXPECT_EQ(info->referenceCount(), 2);
+        EXPECT_EQ(a->getFaceInfo(), info);
+        EXPECT_EQ(info->duplicate(), info);
+        EXPECT_EQ(info->getFaceId(), -1);
+        EXPECT_TRUE(info->getFaceText().isNull());
+        b->setFaceInfo(info);  // the same object again: the count stays
+        EXPECT_EQ(info->referenceCount(), 2);
+        CountedInfo* other = new CountedInfo;
+        b->setFaceInfo(other);
+        EXPECT_EQ(info->referenceCount(), 1);
+        EXPECT_EQ(other->referenceCount(), 1);
+        part.clear();
+        EXPECT_EQ(CountedInfo::alive, 0);
+
+        // Rebuilt after clear: numbering restarts, the shared flag and name stay.
+        part.setName("gear");
+        part.setShared(true);
+        part.addThread(new FEMeshThreadC(TransformMatrix(), 10, 4, 4, true, 0, 10, 1, 2, 2));
+        part.addTriangle(Point3D(0, 0, 0), Point3D(1, 0, 0), Point3D(0, 1, 0));
+        addPolygon(part, {{5, 0, 0}, {6, 0, 0}, {5, 1, 0}}, {0, 0, 1}, 0, new CountedInfo);
+        EXPECT_EQ(part.getLastFace()->getIndex(), 2);
+        EXPECT_EQ(CountedInfo::alive, 1);
+    }  // destruction releases the last information and the thread
+    EXPECT_EQ(CountedInfo::alive, 0);
+
+    FEMeshPartC part;
+    hinge(part, 10);
+    part.clear();
+    EXPECT_EQ(part.getFaceCount(), 0u);
+    EXPECT_EQ(part.getEdgeCount(), 0u);
+    EXPECT_EQ(part.getVertexCount(), 0u);
+    EXPECT_EQ(part.getNextEdgeNumber(), 1);
+    EXPECT_EQ(part.getMinPoint(), Point3D(1e15, 1e15, 1e15));
+    EXPECT_TRUE(part.isManifold());
+}
+
+TEST(FEMeshPart, PointsMergeOnlyThroughTheSearchedBuckets)
+{
+    FEMeshPartC part;
+    FEMeshVertexC* v = part.findOrCreateVertex(Point3Df(1, 2, 3));
+    EXPECT_EQ(v->getIndex(), 1);
+    EXPECT_EQ(part.findOrCreateVertex(Point3Df(1.000005f, 2, 3)), v);
+    EXPECT_EQ(part.findOrCreateVertex(Point3Df(1, 2, 3.000001f)), v);
+    FEMeshVertexC* far = part.findOrCreateVertex(Point3Df(1, 2, 3.000005f));
+    EXPECT_NE(far, v);
+    EXPECT_EQ(far->getIndex(), 2);
+    EXPECT_NE(part.findOrCreateVertex(Point3Df(1.00002f, 2, 3)), v);
+    EXPECT_EQ(part.getNextVertexNumber(), 4);
+}
+
+namespace {
+
+// Everything pairing decides, in list order.
+std::string signature(const FEMeshPartC& part)
+{
+    std::ostringstream out;
+    out << part.isManifold() << ":";
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
+        out << e->getIndex() << "," << e->isSmooth() << "," << e->getFirstHalfEdge()->getFace()->getIndex();
+        if (FEMeshHalfEdgeC* s = e->getSecondHalfEdge())
+            out << "," << s->getFace()->getIndex() << "," << s->getVertex()->getIndex();
+        out << ";";
+    }
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
+        FEMeshHalfEdgeC* h = f->getFirstLoop()->getFirstHalfEdge();
+        do {
+            out << h->getVertex()->getIndex() << "/" << h->getEdge()->getIndex() << " ";
+            h = h->getNext();
+        } while (h != f->getFirstLoop()->getFirstHalfEdge());
+    }
+    return out.str();
+}
+
+void buildRandom(FEMeshPartC& part, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coord(-1.0, 1.0);
+    std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5);
+    std::vector<Point3D> bases;
+    for (int i = 0; i < 40; ++i)
+        bases.push_back(Point3D(coord(rng), coord(rng), coord(rng)));
+    bases.push_back(Point3D(0, 0, 0));  // a fan centre
+    auto pick = [&](int i) {
+        Point3D p = bases[i];
+        if (rng() % 3 == 0)
+            p += Point3D(jitter(rng), jitter(rng), jitter(rng));  // near, maybe merged, maybe not
+        return p;
+    };
+    for (int t = 0; t < 3000; ++t) {
+        Point3D pts[4];
+        const size_t n = rng() % 4 == 0 ? 4 : 3;
+        for (size_t k = 0; k < n; ++k)
+            pts[k] = pick(rng() % 5 == 0 ? 40 : int(rng() % 40));  // many faces share the centre
+        const Point3D normal(coord(rng), coord(rng), coord(rng));
+        const int group = rng() % 4 == 0 ? int(rng() % 3) : 0;
+        part.addFace(pts, n, normal, nullptr, 15.0f, group);
+        if (rng() % 10 == 0)
+            part.addLoop(pts, n);
+        part.endFace();
+    }
+}
+
+}  // namespace
+
+// Large fans are paired through an index; it must give exactly the walk's answer.
+TEST(FEMeshPart, FanIndexPairsExactlyAsTheListWalk)
+{
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        FEMeshPartC walk;
+        walk.setFanIndexThreshold(UINT_MAX);
+        walk.getVertexHash().setIndexEnabled(false);
+        buildRandom(walk, seed);
+        for (unsigned threshold : {1u, 8u, 64u}) {
+            FEMeshPartC indexed;
+            indexed.setFanIndexThreshold(threshold);
+            buildRandom(indexed, seed);
+            EXPECT_EQ(signature(indexed), signature(walk)) << "seed " << seed << " threshold " << threshold;
+        }
+        EXPECT_FALSE(walk.isManifold());
+        EXPECT_GT(walk.getVertexCount(), 41u);
+    }
+}
+
+TEST(FEMeshPart, RecordsAndTheirHelpers)
+{
+    FEMeshPartC part;
+    hinge(part, 0);
+    FEMeshEdgeC* e = edgeBetween(part, Point3Df(0, 0, 0), Point3Df(1, 0, 0));
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->getEntityType(), FEMeshPickableEntityC::EDGE);
+    EXPECT_EQ(part.getFirstFace()->getEntityType(), FEMeshPickableEntityC::FACE);
+    FEMeshVertexC* v = e->getFirstHalfEdge()->getVertex();
+    EXPECT_EQ(v->getEntityType(), FEMeshPickableEntityC::VERTEX);
+    EXPECT_TRUE(v->hasIncidentEdge(e));
+    // Without a first half-edge the ends come from the second.
+    FEMeshEdgeC bare;
+    EXPECT_EQ(bare.getStartPoint(), Point3Df());
+    EXPECT_EQ(bare.getEndPoint(), Point3Df());
+    bare.setSecondHalfEdge(e->getFirstHalfEdge());
+    EXPECT_EQ(bare.getStartPoint(), e->getEndPoint());
+    EXPECT_EQ(bare.getEndPoint(), e->getStartPoint());
+
+    FEMeshPickListEntryC near(e, Point3D(1, 2, 3), 2.0), far(v, Point3D(), 3.0), same(v, Point3D(), 2.0);
+    EXPECT_TRUE(near < far);
+    EXPECT_FALSE(far < near);
+    EXPECT_TRUE(near == same);
+    EXPECT_FALSE(near < same || same < near);
+    EXPECT_EQ(near.getHitPoint(), Point3Df(1, 2, 3));
+
+    TransformMatrix m;
+    m.at(0, 3) = 5;  // translation x
+    FEMeshThreadC thread(m, 20, 6, 6, true, 1, 20, 1, 3, 3);
+    EXPECT_EQ(thread.getStartPoint(), Point3D(5, 0, 1));
+    EXPECT_EQ(thread.getEndPoint(), Point3D(5, 0, 21));
+    EXPECT_TRUE(thread.getFlag());
+    EXPECT_EQ(thread.getParameter7(), 3.0);
+
+    FEMeshFaceInfoColorC color(0.1f, 0.2f, 0.3f, 1.0f, 7.0f, 0.5f, 0.25f);
+    EXPECT_EQ(color.getColor().hue(), 7.0f);  // stored, not recomputed
+    EXPECT_EQ(color.getColor().g(), 0.2f);
+    FEMeshEdgeInfoC info;
+    EXPECT_FALSE(info == info);
+}

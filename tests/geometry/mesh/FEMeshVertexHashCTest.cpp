@@ -1,0 +1,164 @@
+// Tests of the mesh's vertex store: key, tolerance compare, neighbour-bucket search, iteration, purge.
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "geometry/mesh/FEMeshVertexHashC.h"
+
+namespace {
+
+FEMeshVertexC* add(FEMeshVertexHashC& hash, float x, float y, float z)
+{
+    FEMeshVertexC* v = hash.createVertex(Point3Df(x, y, z));
+    hash.insert(v);
+    return v;
+}
+
+}  // namespace
+
+TEST(FEMeshVertexHash, KeyFollowsTheScaledSum)
+{
+    struct Case {
+        Point3Df p;
+        int key;
+    } cases[] = {
+        {Point3Df(1, 2, 3), 5996},
+        {Point3Df(1.000005f, 2, 3), 5996},
+        {Point3Df(1, 2, 3.000005f), 6001},
+        {Point3Df(1, 2, 3.000001f), 5997},
+        {Point3Df(0, 0, 0), 0},
+        {Point3Df(-1, -2, -3), 5996},
+        {Point3Df(0, 0, 0.016381f), 16380},  // 16380.999 in single precision, truncated
+        {Point3Df(0, 1.6381f, 0), 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FEMeshVertexHashC::key(c.p), c.key) << c.p.x() << " " << c.p.y() << " " << c.p.z();
+}
+
+TEST(FEMeshVertexHash, NonFiniteOrOverflowingPositionsShareBucketZero)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(FEMeshVertexHashC::key(Point3Df(nan, 0, 0)), 0);
+    EXPECT_EQ(FEMeshVertexHashC::key(Point3Df(0, inf, 0)), 0);
+    EXPECT_EQ(FEMeshVertexHashC::key(Point3Df(0, 0, -inf)), 0);
+    EXPECT_EQ(FEMeshVertexHashC::key(Point3Df(0, 0, 3e38f)), 0);  // z 1e6 overflows single precision
+}
+
+TEST(FEMeshVertexHash, ToleranceCompareIsInclusivePerAxis)
+{
+    const Point3Df a(1, 2, 3);
+    EXPECT_EQ(compareWithinTolerance(a, a, 0.0), 0);
+    EXPECT_EQ(compareWithinTolerance(Point3Df(1.5f, 2, 3), a, 0.5), 0);  // exactly the tolerance
+    EXPECT_EQ(compareWithinTolerance(Point3Df(1.75f, 0, 0), a, 0.5), 1);  // x decides first
+    EXPECT_EQ(compareWithinTolerance(Point3Df(1, 1, 9), a, 0.5), -1);
+    EXPECT_EQ(compareWithinTolerance(Point3Df(1, 2, 3.75f), a, 0.5), 1);
+}
+
+TEST(FEMeshVertexHash, FindSearchesTheKeyAndItsTwoNeighbours)
+{
+    FEMeshVertexHashC hash;
+    FEMeshVertexC* v = add(hash, 1, 2, 3);
+    struct Case {
+        Point3Df p;
+        bool found;
+    } cases[] = {
+        {Point3Df(1, 2, 3), true},
+        {Point3Df(1.000005f, 2, 3), true},    // same key
+        {Point3Df(1, 2, 3.000001f), true},    // neighbouring bucket
+        {Point3Df(1, 2, 3.000005f), false},   // within tolerance but three buckets away
+        {Point3Df(1.00002f, 2, 3), false},    // 2e-5 away
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(hash.find(c.p), c.found ? v : nullptr) << c.p.z();
+}
+
+TEST(FEMeshVertexHash, FirstMatchInChainOrderWins)
+{
+    FEMeshVertexHashC hash;
+    hash.setTolerance(1.0);
+    // Two vertices in one bucket, both within the tolerance of the query: the first inserted wins.
+    FEMeshVertexC* a = add(hash, 0, 0, 0);
+    FEMeshVertexC* b = add(hash, 0, 1.6381f, 0);
+    ASSERT_EQ(FEMeshVertexHashC::key(b->getPosition()), 0);
+    const Point3Df between(0, 0.82f, 0.008181f);  // within 1 of both, key next to 0
+    const int k = FEMeshVertexHashC::key(between);
+    ASSERT_TRUE(k == 0 || k == 1 || k == FEMeshVertexHashC::kBucketCount - 1) << k;
+    EXPECT_EQ(hash.find(between), a);
+    FEMeshVertexHashC reversed;
+    reversed.setTolerance(1.0);
+    FEMeshVertexC* b2 = add(reversed, 0, 1.6381f, 0);
+    add(reversed, 0, 0, 0);
+    EXPECT_EQ(reversed.find(between), b2);
+    // A vertex in the query's own bucket beats an earlier one in the bucket below.
+    FEMeshVertexHashC hash2;
+    hash2.setTolerance(0.5);
+    FEMeshVertexC* below = add(hash2, 0.0f, 0, 0.000001f);  // key 1
+    FEMeshVertexC* same = add(hash2, 0.0f, 0, 0.000002f);   // key 2
+    EXPECT_EQ(FEMeshVertexHashC::key(below->getPosition()), 1);
+    EXPECT_EQ(FEMeshVertexHashC::key(same->getPosition()), 2);
+    EXPECT_EQ(hash2.find(Point3Df(0.0f, 0, 0.000002f)), same);
+}
+
+TEST(FEMeshVertexHash, IterationPurgeAndDeletion)
+{
+    FEMeshVertexHashC hash;
+    FEMeshVertexC* a = add(hash, 0, 0, 0.000003f);  // key 3
+    FEMeshVertexC* b = add(hash, 0, 0, 0.000001f);  // key 1
+    FEMeshVertexC* c = add(hash, 0, 0, 0.00000301f);  // key 3, after a
+    ASSERT_EQ(FEMeshVertexHashC::key(c->getPosition()), 3);
+    std::vector<FEMeshVertexC*> seen;
+    for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
+        seen.push_back(v);
+    EXPECT_EQ(seen, (std::vector<FEMeshVertexC*>{b, a, c}));
+    EXPECT_EQ(hash.next(), nullptr);
+
+    // Only vertices without outgoing half-edge and incident edges go.
+    FEMeshHalfEdgeC h;
+    a->setOutgoingHalfEdge(&h);
+    hash.purgeUnused();
+    EXPECT_EQ(hash.entries(), 1u);
+    EXPECT_EQ(hash.first(), a);
+    EXPECT_EQ(hash.next(), nullptr);
+    a->setOutgoingHalfEdge(nullptr);
+    hash.deleteAll();
+    EXPECT_EQ(hash.entries(), 0u);
+    EXPECT_EQ(hash.first(), nullptr);
+}
+
+// Large stores search through a position grid; it must give exactly the chain walk's answer,
+// also for positions within the tolerance of several vertices in different buckets.
+TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
+{
+    std::mt19937 rng(12345);
+    std::uniform_real_distribution<float> coord(-2.0f, 2.0f);
+    std::uniform_real_distribution<float> jitter(-1.6e-5f, 1.6e-5f);
+    for (double tolerance : {1e-5, 3e-5, 0.0}) {
+        FEMeshVertexHashC hash;
+        hash.setTolerance(tolerance);
+        std::vector<Point3Df> bases;
+        for (int i = 0; i < 400; ++i)
+            bases.push_back(Point3Df(coord(rng), coord(rng), coord(rng)));
+        auto near = [&](const Point3Df& b) {
+            return Point3Df(b.x() + jitter(rng), b.y() + jitter(rng), b.z() + jitter(rng));
+        };
+        int differences = 0, hits = 0;
+        for (int round = 0; round < 4000; ++round) {
+            const Point3Df p = near(bases[rng() % bases.size()]);
+            FEMeshVertexC* byGrid = hash.find(p);
+            FEMeshVertexC* byWalk = hash.findByScan(p);
+            differences += byGrid != byWalk;
+            hits += byWalk != nullptr;
+            if (!byWalk)
+                hash.insert(hash.createVertex(p));
+        }
+        EXPECT_EQ(differences, 0) << tolerance;
+        EXPECT_GT(hash.entries(), 600u);  // large enough for the grid
+        if (tolerance > 0) {
+            EXPECT_GT(hits, 300);
+        }
+    }
+}

@@ -1,0 +1,161 @@
+// Tests of text expansion: reference syntax, nesting, folder tokens and the replaceable function.
+#include "services/environment/TextExpansion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/sys.h"
+#include "services/environment/Environment.h"
+
+namespace reg = platform::registry;
+namespace sys = platform::sys;
+
+class TextExpansion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reg::reset();
+        clearVariables();
+        clearDefaultVariables();
+    }
+    void TearDown() override
+    {
+        reg::reset();
+        clearVariables();
+        clearDefaultVariables();
+        sys::overrideTempFolder("");
+        sys::overrideSystemFolder("");
+        sys::overrideUserAppDataFolder("");
+    }
+
+    static std::string expand(const char* text, bool useRegistry = true)
+    {
+        int status = 0;
+        RWCString r = expandVariables(text, &status, useRegistry);
+        EXPECT_EQ(status, 1);
+        return std::string(r.data(), r.length());
+    }
+};
+
+TEST_F(TextExpansion, ReferenceNamesEndAtSlashBackslashDashAndParenthesis)
+{
+    setVariable("A", "va");
+    setVariable("A.b", "dotted");
+    setVariable("E", "");
+    setVariable("REF", "$(A)z");
+    struct Case {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"$(A)/x", "va/x"},
+        {"$A/x", "va/x"},
+        {"$A\\x", "va\\x"},
+        {"$A-x", "va-x"},
+        {"$(A)B", "vaB"},
+        {"$(A-B)", "va-B)"},
+        {"$A.b/x", "dotted/x"},
+        {"$A.c", "$A.c"},
+        {"$(UNKNOWN)/y", "$(UNKNOWN)/y"},
+        {"x$", "x$"},
+        {"$(E)x", "x"},
+        {"$(REF)", "vaz"},
+        {"$((A))", "va)"},
+        {"$(A", "va"},
+        {"no reference", "no reference"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(expand(c.text), c.expected) << c.text;
+}
+
+TEST_F(TextExpansion, SelfReferenceStopsAtTheDepthBound)
+{
+    setVariable("S", "<$(S)>");
+    std::string expected = std::string(maxExpansionDepth, '<') + "$(S)" + std::string(maxExpansionDepth, '>');
+    EXPECT_EQ(expand("$(S)"), expected);
+    setVariable("P", "$(Q)");
+    setVariable("Q", "$(P)");
+    EXPECT_EQ(expand("$(P)"), "$(P)");
+}
+
+TEST_F(TextExpansion, FolderTokensIgnoreCaseAndLoseTheirTrailingSeparator)
+{
+    sys::overrideTempFolder("/t/tmp//");
+    sys::overrideSystemFolder("/sys");
+    sys::overrideUserAppDataFolder("/home/u/.config/");
+    EXPECT_EQ(expand("%systemtemp%\\file"), "/t/tmp\\file");
+    EXPECT_EQ(expand("%SystemRoot%/a:%SYSTEMROOT%"), "/sys/a:/sys");
+    EXPECT_EQ(expand("%UserAppData%/Maker"), "/home/u/.config/Maker");
+    setVariable("CFG", "%UserAppData%/x");
+    EXPECT_EQ(expand("$(CFG)/y"), "/home/u/.config/x/y");
+    // A folder whose name holds its own token is replaced once, not again and again.
+    sys::overrideSystemFolder("/r/%SystemRoot%");
+    EXPECT_EQ(expand("%SystemRoot%!"), "/r/%SystemRoot%!");
+}
+
+TEST_F(TextExpansion, UserAppDataFallsBackOnTheShellFolderKeyThenTmp)
+{
+    const char* saved[] = {std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")};
+    std::string keep[2] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : ""};
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    sys::overrideUserAppDataFolder("");
+    EXPECT_EQ(expand("%UserAppData%"), "/tmp");
+    reg::setString(reg::Root::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                   "AppData", "/from/registry/");
+    EXPECT_EQ(expand("%UserAppData%"), "/from/registry");
+    if (saved[0])
+        setenv("XDG_CONFIG_HOME", keep[0].c_str(), 1);
+    if (saved[1])
+        setenv("HOME", keep[1].c_str(), 1);
+}
+
+TEST_F(TextExpansion, RegistryVariablesOnlyWithTheRegistryFlag)
+{
+    reg::setString(reg::Root::CurrentUser, "SOFTWARE\\KORVANE\\PATH\\TVX_REG_ONLY", "", "fromreg");
+    EXPECT_STREQ(expandString("$(TVX_REG_ONLY)").data(), "fromreg");
+    int status = 0;
+    EXPECT_STREQ(expandText("$(TVX_REG_ONLY)", &status).data(), "$(TVX_REG_ONLY)");
+    EXPECT_EQ(status, 1);
+}
+
+namespace {
+bool g_lastUseRegistry = false;
+RWCString failingExpansion(RWCString, int* status, bool useRegistry)
+{
+    g_lastUseRegistry = useRegistry;
+    *status = -1;
+    return "garbage";
+}
+}  // namespace
+
+TEST_F(TextExpansion, ReplaceableFunctionAndFailureGuard)
+{
+    ExpansionFunction previous = setExpansionFunction(failingExpansion);
+    EXPECT_EQ(previous, &expandVariables);
+    EXPECT_STREQ(expandString("in").data(), "in");
+    EXPECT_TRUE(g_lastUseRegistry);
+    int status = 0;
+    EXPECT_STREQ(expandText("in", &status).data(), "garbage");
+    EXPECT_EQ(status, -1);
+    EXPECT_FALSE(g_lastUseRegistry);
+    EXPECT_EQ(setExpansionFunction(previous), &failingExpansion);
+}
+
+TEST_F(TextExpansion, StripCharsByMode)
+{
+    struct Case {
+        const char* text;
+        int mode;
+        const char* chars;
+        const char* expected;
+    } cases[] = {
+        {"//name//", 3, "/", "name"},   {"//name//", 1, "/", "name//"}, {"//name//", 2, "/", "//name"},
+        {"a/\\/\\", 2, "\\/", "a"},     {"x  ", 2, "", "x  "},           {"//x", 4, "/", "//x"},
+        {"////", 3, "/", ""},           {" \t a \t", 3, " \t", "a"},    {"ab", 3, "ab", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(stripChars(c.text, c.mode, c.chars).data(), c.expected) << c.text << " mode " << c.mode;
+}
