@@ -1,4 +1,5 @@
-# Front door of the project: `make test`, `make test SANITIZE=1`, `make bench`, `make demo`.
+# Front door of the project: `make test`, `make test SANITIZE=1`, `make bench`, `make demo`,
+# `make fuzz` (clang; FUZZ_SECONDS per target, FUZZ_TARGETS to pick some).
 
 JOBS ?= $(shell nproc)
 
@@ -12,7 +13,7 @@ BUILD ?= build
 CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
 
-.PHONY: all deps configure build test bench demo clean
+.PHONY: all deps configure build test bench demo fuzz clean
 
 all: build
 
@@ -33,5 +34,21 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/*Bench; do echo "== $$b"; $$b || exit 1; done
 
+# Each libFuzzer target starts from its seeds in fuzz/corpus/<target>/ and writes the inputs
+# it finds, and any crash, into the build folder only.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= $(basename $(notdir $(wildcard fuzz/*Fuzz.cpp)))
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/artifacts/$$t; \
+	  $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t/ $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
 clean:
-	rm -rf build build-sanitize build-bench
+	rm -rf build build-sanitize build-bench build-fuzz

@@ -1,12 +1,14 @@
 // XML reading speed: a generated 1 MB descriptor parsed into the tag tree, beside libexpat
-// building the same tree through its callbacks.
+// building the same tree through its callbacks; and both readers alone, counting events.
 #include <benchmark/benchmark.h>
 #include <expat.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "services/xml/XMLContentHandlerI.h"
 #include "services/xml/XMLDocumentC.h"
 
 namespace {
@@ -110,5 +112,56 @@ void BM_ExpatIntoTree(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }
 BENCHMARK(BM_ExpatIntoTree)->Unit(benchmark::kMillisecond);
+
+// The reader and the tokenizer of libexpat alone: every event counted, no tree built.
+struct CountingHandler : XMLContentHandlerI {
+    size_t events = 0;
+    bool startElement(const RWCString&) override { return ++events != 0; }
+    bool attribute(const RWCString&, const RWCString&) override { return ++events != 0; }
+    bool characters(const RWCString&) override { return ++events != 0; }
+    bool endElement(const RWCString&) override { return ++events != 0; }
+    RWCString getErrorMessage() override { return RWCString(); }
+};
+
+void BM_ParseEventsOnly(benchmark::State& state)
+{
+    const std::string& text = generatedXml();
+    XMLDocumentC doc;
+    CountingHandler handler;
+    for (auto _ : state) {
+        std::istringstream in(text);
+        if (!doc.parse(in, &handler))
+            state.SkipWithError("parse failed");
+    }
+    benchmark::DoNotOptimize(handler.events);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+BENCHMARK(BM_ParseEventsOnly)->Unit(benchmark::kMillisecond);
+
+void BM_ExpatEventsOnly(benchmark::State& state)
+{
+    const std::string& text = generatedXml();
+    size_t events = 0;
+    for (auto _ : state) {
+        XML_Parser parser = XML_ParserCreate(nullptr);
+        XML_SetUserData(parser, &events);
+        XML_SetElementHandler(
+            parser,
+            [](void* data, const XML_Char*, const XML_Char** attributes) {
+                auto* n = static_cast<size_t*>(data);
+                for (const XML_Char** a = attributes; *a; a += 2)
+                    ++*n;
+                ++*n;
+            },
+            [](void* data, const XML_Char*) { ++*static_cast<size_t*>(data); });
+        XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char*, int) { ++*static_cast<size_t*>(data); });
+        if (XML_Parse(parser, text.data(), int(text.size()), 1) != XML_STATUS_OK)
+            state.SkipWithError("expat failed");
+        XML_ParserFree(parser);
+    }
+    benchmark::DoNotOptimize(events);
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+BENCHMARK(BM_ExpatEventsOnly)->Unit(benchmark::kMillisecond);
 
 }  // namespace

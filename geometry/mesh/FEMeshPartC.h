@@ -7,21 +7,27 @@
 #include <vector>
 
 #include "foundation/RWCString.h"
+#include "foundation/RWTPtrSortedVector.h"
 #include "foundation/RWTValHashDictionary.h"
 #include "foundation/RWTValOrderedVector.h"
 #include "foundation/RWTValSlist.h"
 #include "geometry/math/Point3D.h"
 #include "geometry/math/feColor.h"
 #include "geometry/mesh/FEMeshEdgeInfoC.h"
+#include "geometry/mesh/FEMeshPickListEntryC.h"
 #include "geometry/mesh/FEMeshPool.h"
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "geometry/mesh/FEMeshTopology.h"
 #include "geometry/mesh/FEMeshVertexHashC.h"
 #include "geometry/mesh/stlImporterI.h"
 #include "services/objects/ReferencableObject.h"
+#include "services/objects/refHandle.h"
 
 class FEMeshFaceInfoI;
 class FEMeshFanIndexC;
+class MemoryBlockC;
+class stlProgressI;
+class FETriangleCollectorC;
 
 // The part owns its faces, edges, threads and (through the hash) its vertices; a face owns its
 // loops and a loop its half-edges. All records come from pools owned by the part and go with it.
@@ -61,6 +67,13 @@ public:
     bool addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3) override;
     void endImport() override;
 
+    // Reads an STL model (text or binary, told apart by its content) into the part through the
+    // importer side. True exactly when the whole model read without error. The crease angle is
+    // not used: triangles always take 15 degrees. The progress receiver may be null.
+    bool readSTLFromString(const MemoryBlockC& data, float creaseAngle, stlProgressI* progress);
+    bool readSTLFromString(const char* data, size_t size, float creaseAngle, stlProgressI* progress);
+    bool readSTLFromFile(const char* fileName, float creaseAngle, stlProgressI* progress);
+
     // ---- Completing the mesh ----
 
     // Merges coplanar neighbours, removes spikes and straight vertices, purges unused vertices
@@ -73,6 +86,31 @@ public:
     int pointInLoop(float nx, float ny, float nz, FEMeshLoopC* loop, const Point3Df& p);
     // Gives every corner the mean normal of the faces around its vertex up to crease edges.
     void smoothNormals();
+
+    // ---- Queries and whole-part operations (FEMeshPartQueries.cpp) ----
+
+    // The stored box. An empty side (minimum not below 1e10, maximum not above -1e10, compared
+    // lexicographically) reports -50 / 50 on every axis and makes the result false.
+    bool getBoundingBox(Point3D& min, Point3D& max) const;
+    // Edges (flag 1), faces (2) and vertices (4) met by the line p1->p2 within the width, in
+    // ascending distance from p1 (equal distances: edges, faces, vertices in walk order). The
+    // caller owns the entries (clearAndDestroy).
+    RWTPtrSortedVector<FEMeshPickListEntryC> pick(const Point3D& p1, const Point3D& p2, double width, int flags);
+    // Every face into the collector through the face triangulator.
+    void triangulate(FETriangleCollectorC* collector);
+    // Every face as triangle faces of the target part.
+    void triangulateInto(FEMeshPartC* target);
+    void forEachFace(void (*fn)(FEMeshFaceC*, void*), void* arg);
+    void forEachEdge(void (*fn)(FEMeshEdgeC*, void*), void* arg);
+    void forEachVertex(void (*fn)(FEMeshVertexC*, void*), void* arg);
+    // Positions := M p; face and corner normals := M n - M 0 (not re-normalised). Row-major M.
+    void transform(const double* m16);
+    void scale(float factor);
+    void recomputeBoundingBox();
+    // Vertex, edge and face indices 0, 1, ... in hash, edge-list and face-list order.
+    void renumber();
+    // Appends a copy of the source's mesh and threads (not its attributes).
+    void copyFrom(const FEMeshPartC& source);
 
     // ---- List and deletion operations ----
 
@@ -268,3 +306,6 @@ private:
     std::vector<unsigned char> scratchExisted;
     std::vector<Point3Df> scratchPoints;
 };
+
+// Copy on write: a null handle gets a new empty part; a shared part is replaced by a copy.
+void makeUnique(refHandle<FEMeshPartC>& part);

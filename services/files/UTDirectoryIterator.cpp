@@ -102,8 +102,6 @@ bool UTDirectoryIterator::readEntry()
         // Links are reported as what they lead to, as the directory search does.
         struct stat st;
         RWCString full = directory_.join(UTFilePath(findData_.name, true)).nativePath();
-        if (directory_.isEmpty())
-            full = findData_.name;
         findData_.isDirectory = ::stat(full.data(), &st) == 0 && S_ISDIR(st.st_mode);
     } else {
         findData_.isDirectory = false;

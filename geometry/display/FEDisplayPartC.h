@@ -1,0 +1,29 @@
+// FEDisplayPartC: a mesh part that also knows its OpenGL display list and its coloured triangles.
+#pragma once
+
+#include "foundation/RWTPtrSlist.h"
+#include "geometry/display/FEDisplayTriangleC.h"
+#include "geometry/mesh/FEMeshPartC.h"
+
+// Reference counted like every mesh part; held through refHandle<FEDisplayPartC>.
+class FEDisplayPartC : public FEMeshPartC {
+public:
+    FEDisplayPartC() = default;
+    ~FEDisplayPartC() override;
+
+    // -1 while no list has been compiled.
+    void setDisplayList(int id) { displayList = id; }
+    int getDisplayList() const { return displayList; }
+
+    // Deletes every triangle.
+    void clearTriangles();
+    void addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3, const Point3D& n1, const Point3D& n2,
+                     const Point3D& n3, const feColor& color);
+    // The triangles in insertion order.
+    RWTPtrSlistIterator<FEDisplayTriangleC> triangleIterator() { return RWTPtrSlistIterator<FEDisplayTriangleC>(triangles); }
+    size_t triangleCount() const { return triangles.entries(); }
+
+private:
+    int displayList = -1;
+    RWTPtrSlist<FEDisplayTriangleC> triangles;  // owned
+};

@@ -1,0 +1,365 @@
+// FETriangleCollectorC, FETessVertexHashC and FETessTriangleC: collecting tessellated triangles.
+#include "geometry/display/FETriangleCollectorC.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/display/FEFaceTriangulatorC.h"
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+
+namespace {
+
+// Stores of fewer points are searched by walking the chains; the grid pays off above this.
+constexpr size_t kGridThreshold = 64;
+// Grid cells are ten tolerances wide: a search mostly looks at one cell.
+constexpr double kCellSize = 1e-6;
+// Points beyond this on an axis (or not finite) are kept in a plain list beside the grid.
+constexpr double kGridLimit = 1e9;
+
+unsigned hashInt(const int& i) { return unsigned(i); }
+
+uint64_t mixCell(int64_t cx, int64_t cy, int64_t cz)
+{
+    uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ull;
+    h ^= uint64_t(cy) * 0xC2B2AE3D27D4EB4Full + (h >> 29);
+    h ^= uint64_t(cz) * 0x165667B19E3779F9ull + (h >> 31);
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+}
+
+int64_t cellIndex(double v) { return int64_t(std::floor(v / kCellSize)); }
+
+}  // namespace
+
+// ---- FETessVertexHashC ----
+
+FETessVertexHashC::FETessVertexHashC(size_t buckets)
+    : heads(std::max<size_t>(buckets, 1), nullptr), tails(std::max<size_t>(buckets, 1), nullptr)
+{
+}
+
+FETessVertexHashC::~FETessVertexHashC() { clear(); }
+
+int FETessVertexHashC::bucketOf(const Point3D& p) const
+{
+    const double key = std::fabs(100.0 * p.x() + 10000.0 * p.y() + 1000000.0 * p.z());
+    if (!std::isfinite(key))
+        return 0;
+    return int(std::fmod(key, double(heads.size())));
+}
+
+bool FETessVertexHashC::matches(const FETessVertexNodeC* node, const Point3D& p)
+{
+    const Point3D& s = node->point;
+    return std::fabs(p.x() - s.x()) <= kTolerance && std::fabs(p.y() - s.y()) <= kTolerance &&
+           std::fabs(p.z() - s.z()) <= kTolerance;
+}
+
+FETessVertexNodeC* FETessVertexHashC::findByScan(const Point3D& p) const
+{
+    const int n = int(heads.size());
+    const int h = bucketOf(p);
+    const int order[3] = {h, h == 0 ? n - 1 : h - 1, h == n - 1 ? 0 : h + 1};
+    for (int b : order)
+        for (FETessVertexNodeC* node = heads[b]; node; node = node->next)
+            if (matches(node, p))
+                return node;
+    return nullptr;
+}
+
+FETessVertexNodeC* FETessVertexHashC::find(const Point3D& p)
+{
+    if (indexEnabled && !gridBuilt && count >= kGridThreshold)
+        buildGrid();
+    if (!gridBuilt || !gridUsable(p))
+        return findByScan(p);
+    return findInGrid(p, bucketOf(p));
+}
+
+FETessVertexNodeC* FETessVertexHashC::findOrInsert(const Point3D& p)
+{
+    FETessVertexNodeC* node = find(p);
+    if (node)
+        return node;
+    node = pool.create(p);
+    const int b = bucketOf(p);
+    node->bucket = b;
+    node->sequence = nextSequence++;
+    if (tails[b])
+        tails[b]->next = node;
+    else
+        heads[b] = node;
+    tails[b] = node;
+    ++count;
+    if (gridBuilt)
+        gridAdd(node);
+    return node;
+}
+
+void FETessVertexHashC::clear()
+{
+    for (size_t b = 0; b < heads.size(); ++b) {
+        for (FETessVertexNodeC* node = heads[b]; node;) {
+            FETessVertexNodeC* next = node->next;
+            pool.destroy(node);
+            node = next;
+        }
+        heads[b] = tails[b] = nullptr;
+    }
+    count = 0;
+    nextSequence = 0;
+    gridBuilt = false;
+    grid.clear();
+    grid.shrink_to_fit();
+    gridUsed = 0;
+    oddNodes = nullptr;
+}
+
+int FETessVertexHashC::numberAll()
+{
+    int index = 0;
+    for (FETessVertexNodeC* head : heads)
+        for (FETessVertexNodeC* node = head; node; node = node->next)
+            node->index = index++;
+    return index;
+}
+
+void FETessVertexHashC::setIndexEnabled(bool enabled)
+{
+    indexEnabled = enabled;
+    if (!enabled) {
+        gridBuilt = false;
+        grid.clear();
+        gridUsed = 0;
+        oddNodes = nullptr;
+    }
+}
+
+bool FETessVertexHashC::gridUsable(const Point3D& p) const
+{
+    return std::fabs(p.x()) <= kGridLimit && std::fabs(p.y()) <= kGridLimit && std::fabs(p.z()) <= kGridLimit;
+}
+
+void FETessVertexHashC::buildGrid()
+{
+    grid.assign(1024, CellSlot());
+    gridUsed = 0;
+    oddNodes = nullptr;
+    gridBuilt = true;
+    for (FETessVertexNodeC* head : heads)
+        for (FETessVertexNodeC* node = head; node; node = node->next)
+            gridAdd(node);
+}
+
+FETessVertexHashC::CellSlot* FETessVertexHashC::cellSlot(int64_t cx, int64_t cy, int64_t cz, bool create)
+{
+    const size_t mask = grid.size() - 1;
+    for (size_t i = size_t(mixCell(cx, cy, cz)) & mask;; i = (i + 1) & mask) {
+        CellSlot& slot = grid[i];
+        if (!slot.head) {
+            if (!create)
+                return nullptr;
+            slot.cx = cx;
+            slot.cy = cy;
+            slot.cz = cz;
+            ++gridUsed;
+            return &slot;
+        }
+        if (slot.cx == cx && slot.cy == cy && slot.cz == cz)
+            return &slot;
+    }
+}
+
+void FETessVertexHashC::growGrid()
+{
+    std::vector<CellSlot> old;
+    old.swap(grid);
+    grid.assign(old.size() * 2, CellSlot());
+    gridUsed = 0;
+    for (const CellSlot& s : old)
+        if (s.head)
+            *cellSlot(s.cx, s.cy, s.cz, true) = s;
+}
+
+void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
+{
+    node->cellNext = nullptr;
+    if (!gridUsable(node->point)) {
+        // Rare: keep insertion order in the side list as well.
+        FETessVertexNodeC** at = &oddNodes;
+        while (*at)
+            at = &(*at)->cellNext;
+        *at = node;
+        return;
+    }
+    if (2 * (gridUsed + 1) > grid.size())
+        growGrid();
+    const Point3D& p = node->point;
+    CellSlot* slot = cellSlot(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z()), true);
+    // Nodes of a cell are kept newest first; the search compares sequence numbers anyway.
+    node->cellNext = slot->head;
+    slot->head = node;
+}
+
+FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
+{
+    const int n = int(heads.size());
+    const int before = bucket == 0 ? n - 1 : bucket - 1;
+    const int after = bucket == n - 1 ? 0 : bucket + 1;
+    FETessVertexNodeC* best = nullptr;
+    int bestRank = 3;
+
+    // The walk looks at the point's bucket, then the one before, then the one after, each in
+    // insertion order; rank and sequence number reproduce that order among the matches.
+    auto consider = [&](FETessVertexNodeC* node) {
+        if (!matches(node, p))
+            return;
+        const int rank = node->bucket == bucket ? 0 : node->bucket == before ? 1 : node->bucket == after ? 2 : 3;
+        if (rank < bestRank || (rank == bestRank && rank < 3 && node->sequence < best->sequence)) {
+            best = node;
+            bestRank = rank;
+        }
+    };
+
+    // A matching point lies within the tolerance on each axis; the margin covers rounding.
+    const double reach = 2.0 * kTolerance;
+    const int64_t x0 = cellIndex(p.x() - reach), x1 = cellIndex(p.x() + reach);
+    const int64_t y0 = cellIndex(p.y() - reach), y1 = cellIndex(p.y() + reach);
+    const int64_t z0 = cellIndex(p.z() - reach), z1 = cellIndex(p.z() + reach);
+    for (int64_t cx = x0; cx <= x1; ++cx)
+        for (int64_t cy = y0; cy <= y1; ++cy)
+            for (int64_t cz = z0; cz <= z1; ++cz)
+                if (CellSlot* slot = cellSlot(cx, cy, cz, false))
+                    for (FETessVertexNodeC* node = slot->head; node; node = node->cellNext)
+                        consider(node);
+    for (FETessVertexNodeC* node = oddNodes; node; node = node->cellNext)
+        consider(node);
+    return best;
+}
+
+// ---- FETessTriangleC ----
+
+FETessTriangleC::FETessTriangleC(FETessVertexNodeC* const p[3], FETessVertexNodeC* const nrm[3], int face,
+                                 FEMeshFaceInfoI* info)
+    : positions{p[0], p[1], p[2]}, normals{nrm[0], nrm[1], nrm[2]}, faceNumber(face), faceInfo(info)
+{
+}
+
+// ---- FETriangleCollectorC ----
+
+FETriangleCollectorC::FETriangleCollectorC(size_t buckets)
+    : faceMap(&hashInt, std::max<size_t>(buckets, 2)), positionHash(buckets), normalHash(buckets)
+{
+}
+
+FETriangleCollectorC::~FETriangleCollectorC() { clear(); }
+
+void FETriangleCollectorC::clear()
+{
+    RWTValSlistIterator<FETessTriangleC*> it(triangles);
+    while (++it)
+        trianglePool.destroy(it.key());
+    triangles.clear();
+    faceMap.clear();
+    positionHash.clear();
+    normalHash.clear();
+    held = 0;
+    mode = TRIANGLES;
+    parity = true;
+}
+
+void FETriangleCollectorC::beginPrimitive(int m)
+{
+    held = 0;
+    mode = m;
+    parity = true;
+}
+
+bool FETriangleCollectorC::addVertex(const Point3D& position, const Point3D& normal)
+{
+    if (mode == IGNORE || held >= 3)
+        return false;
+    slotPositions[held] = positionHash.findOrInsert(position);
+    slotNormals[held] = normalHash.findOrInsert(normal);
+    ++held;
+    if (held == 3)
+        emitTriangle();
+    return true;
+}
+
+void FETriangleCollectorC::emitTriangle()
+{
+    const Point3D& q0 = slotPositions[0]->getPoint();
+    const Point3D& q1 = slotPositions[1]->getPoint();
+    const Point3D& q2 = slotPositions[2]->getPoint();
+    // Twice the area; slivers and repeated corners give nothing to draw.
+    if (crossProduct(q1 - q0, q2 - q0).length() > 1e-8)
+        triangles.append(trianglePool.create(slotPositions, slotNormals, FEFaceTriangulatorC::currentFaceNumber(),
+                                             FEFaceTriangulatorC::currentFaceInfo()));
+
+    if (mode == STRIP) {
+        if (parity) {
+            slotPositions[0] = slotPositions[2];
+            slotNormals[0] = slotNormals[2];
+        } else {
+            slotPositions[1] = slotPositions[2];
+            slotNormals[1] = slotNormals[2];
+        }
+        parity = !parity;
+        held = 2;
+    } else if (mode == FAN) {
+        slotPositions[1] = slotPositions[2];
+        slotNormals[1] = slotNormals[2];
+        held = 2;
+    } else {
+        held = 0;
+    }
+}
+
+void FETriangleCollectorC::copyFrom(const FETriangleCollectorC& other)
+{
+    if (&other == this)
+        return;
+    clear();
+    RWTPtrSlistIterator<FETessTriangleC> it(const_cast<RWTValSlist<FETessTriangleC*>&>(other.triangles));
+    while (++it) {
+        const FETessTriangleC* t = it.key();
+        for (int corner = 0; corner < 3; ++corner)
+            addVertex(t->getPosition(corner), t->getNormal(corner));
+    }
+}
+
+void FETriangleCollectorC::numberAll()
+{
+    positionHash.numberAll();
+    normalHash.numberAll();
+    int number = 0;
+    RWTValSlistIterator<FETessTriangleC*> it(triangles);
+    while (++it) {
+        FETessTriangleC* t = it.key();
+        t->setTriangleNumber(number);
+        faceMap.insertKeyAndValue(t->getFaceNumber(), number);
+        ++number;
+    }
+}
+
+int FETriangleCollectorC::triangleIndexOfFace(int faceNumber) const
+{
+    int number = -1;
+    if (!faceMap.findValue(faceNumber, number))
+        return -1;
+    return number;
+}
+
+bool FETriangleCollectorC::fromFaces(FEMeshFaceC* firstFace)
+{
+    clear();
+    FEFaceTriangulatorC* triangulator = FEFaceTriangulatorC::instance();
+    if (!triangulator)
+        return false;
+    triangulator->triangulateFaces(firstFace, this);
+    FEFaceTriangulatorC::release();
+    return true;
+}
