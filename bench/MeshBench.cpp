@@ -115,4 +115,41 @@ void BM_BuildGear400k(benchmark::State& state)
 }
 BENCHMARK(BM_BuildGear400k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Finalizing and smoothing, as the loader does after reading; building is not timed.
+void BM_FinalizeAndSmoothTorus1M(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        FEMeshPartC* part = new FEMeshPartC;
+        buildTorus(*part, 1000, 500);
+        state.ResumeTiming();
+        part->finalize(-1.0);
+        part->smoothNormals();
+        benchmark::DoNotOptimize(part->getFaceCount());
+        state.PauseTiming();
+        state.counters["faces"] = double(part->getFaceCount());
+        delete part;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FinalizeAndSmoothTorus1M)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_FinalizeAndSmoothGear400k(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        FEMeshPartC* part = new FEMeshPartC;
+        buildGear(*part, 100000);
+        state.ResumeTiming();
+        part->finalize(-1.0);
+        part->smoothNormals();
+        benchmark::DoNotOptimize(part->getFaceCount());
+        state.PauseTiming();
+        state.counters["faces"] = double(part->getFaceCount());
+        delete part;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FinalizeAndSmoothGear400k)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 }  // namespace

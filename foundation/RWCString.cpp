@@ -19,7 +19,7 @@ constinit NullStringRep nullStringRep{RWCStringRef(0x40000000u, 0, 0, 0), '\0'};
 static_assert(sizeof(RWCStringRef) % alignof(RWCStringRef) == 0);
 
 namespace rw_detail {
-StringSettings stringSettings{15, 16, 15, 4};
+StringSettings stringSettings{15, 16, 15, 15};
 }  // namespace rw_detail
 
 namespace {
@@ -29,14 +29,12 @@ rw_detail::StringSettings& settings()
     return rw_detail::stringSettings;
 }
 
-int shiftOf(size_t ri)
+// The mask that rounds up to a multiple of ri when ri is a small power of two, else SIZE_MAX.
+size_t stepMaskOf(size_t ri)
 {
-    if (ri & (ri - 1))
-        return -1;
-    int shift = 0;
-    while ((size_t(1) << shift) != ri)
-        ++shift;
-    return shift;
+    if ((ri & (ri - 1)) || ri > (size_t(1) << 32))
+        return SIZE_MAX;
+    return ri - 1;
 }
 
 inline uint32_t rotl5(uint32_t h)
@@ -57,12 +55,13 @@ inline int lowerOf(char c)
 }
 
 // The room of a buffer that must grow beyond its own room: doubling keeps a string that is
-// built up by appending linear in the characters copied.
+// built up by appending linear in the characters copied, and a string that grows at all
+// usually keeps growing, so the first step goes straight to 63.
 inline size_t grownRoom(size_t needed, size_t oldRoom)
 {
     if (oldRoom > (SIZE_MAX >> 3))
         return needed;
-    return RWCString::adjustCapacity(std::max(needed, oldRoom * 2));
+    return RWCString::adjustCapacity(std::max({needed, oldRoom * 2, size_t(63)}));
 }
 
 }  // namespace
@@ -81,10 +80,38 @@ RWCStringRef* RWCStringRef::getRep(size_t capacity, size_t length, size_t room)
     room = std::max(room, capacity);
     if (room > SIZE_MAX - sizeof(RWCStringRef) - 1)
         throw std::bad_alloc();
-    void* block = ::operator new(sizeof(RWCStringRef) + room + 1);
+    void* block = std::malloc(sizeof(RWCStringRef) + room + 1);
+    if (!block)
+        throw std::bad_alloc();
     auto* rep = new (block) RWCStringRef(0, capacity, length, room);
     rep->data()[length] = '\0';
     return rep;
+}
+
+RWCStringRef* RWCStringRef::regrow(RWCStringRef* rep, size_t capacity, size_t room)
+{
+    // Only the sole owner of a block grows it in place, so nobody else can see it move.
+    const size_t length = rep->length_;
+    const size_t oldCapacity = rep->capacity_;
+    const size_t oldRoom = rep->room_;
+    room = std::max(room, capacity);
+    if (room > SIZE_MAX - sizeof(RWCStringRef) - 1)
+        throw std::bad_alloc();
+    if (oldRoom < 128) {
+        // Small blocks come quicker from the allocator's caches than from realloc.
+        RWCStringRef* fresh = getRep(capacity, length, room);
+        std::memcpy(fresh->data(), rep->data(), length);
+        std::free(static_cast<void*>(rep));
+        return fresh;
+    }
+    rep->~RWCStringRef();
+    void* block = std::realloc(static_cast<void*>(rep), sizeof(RWCStringRef) + room + 1);
+    if (!block) {
+        // The old block is still there: put its header back before reporting.
+        new (rep) RWCStringRef(0, oldCapacity, length, oldRoom);
+        throw std::bad_alloc();
+    }
+    return new (block) RWCStringRef(0, capacity, length, room);
 }
 
 // ---- capacity rule and settings ----
@@ -112,7 +139,7 @@ size_t RWCString::resizeIncrement(size_t ri)
     // It divides in the capacity rule, so it is never 0.
     if (ri == 0)
         ri = 1;
-    settings().incrementShift = shiftOf(ri);
+    settings().stepMask = stepMaskOf(ri);
     return std::exchange(settings().resizeIncrement, ri);
 }
 
@@ -299,9 +326,16 @@ RWCString& RWCString::replace(size_t pos, size_t count, const char* cs, size_t t
 
     if (sole && !fromSelf) {
         bool fits = r->capacity_ >= newLen && (newLen >= len || r->capacity_ - newLen <= settings().maxWaste);
-        if (!fits && newLen > r->capacity_ && adjustCapacity(newLen) <= r->room_) {
-            // The block has room to spare: take the rule's next step without moving.
-            r->capacity_ = adjustCapacity(newLen);
+        if (!fits && newLen > r->capacity_) {
+            const size_t capacity = adjustCapacity(newLen);
+            if (capacity <= r->room_) {
+                // The block has room to spare: take the rule's next step without moving.
+                r->capacity_ = capacity;
+            } else {
+                // Grow the own block; the allocator can often extend it where it lies.
+                r = RWCStringRef::regrow(r, capacity, grownRoom(capacity, r->room_));
+                data_ = r->data();
+            }
             fits = true;
         }
         if (fits) {
@@ -340,6 +374,9 @@ RWCString& RWCString::append(char c, size_t n)
     if (!sole || r->capacity_ < newLen) {
         if (sole && r->room_ >= newLen) {
             r->capacity_ = newLen;
+        } else if (sole) {
+            r = RWCStringRef::regrow(r, newLen, grownRoom(newLen, r->room_));
+            data_ = r->data();
         } else {
             size_t room = sole ? grownRoom(newLen, r->room_) : newLen;
             RWCStringRef* rep = RWCStringRef::getRep(newLen, len, room);
@@ -350,7 +387,10 @@ RWCString& RWCString::append(char c, size_t n)
     }
     if (n)
         std::memset(data_ + len, c, n);
-    setLength(newLen);
+    // Nothing appended to an empty text leaves the shared empty representation, which is
+    // never written.
+    if (newLen)
+        setLength(newLen);
     return *this;
 }
 

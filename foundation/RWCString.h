@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iosfwd>
 
@@ -56,6 +57,8 @@ private:
     // appending, so that a string built up piece by piece does not copy itself at every
     // step; the capacity shown still follows the capacity rule.
     static RWCStringRef* getRep(size_t capacity, size_t length, size_t room);
+    // The sole owner's block moved to one of the given capacity and room, text kept.
+    static RWCStringRef* regrow(RWCStringRef* rep, size_t capacity, size_t room);
 
     std::atomic<uint32_t> refs_;
     size_t capacity_;
@@ -344,7 +347,7 @@ struct StringSettings {
     size_t initialCapacity;
     size_t resizeIncrement;
     size_t maxWaste;
-    int incrementShift;
+    size_t stepMask;
 };
 extern StringSettings stringSettings;
 }  // namespace rw_detail
@@ -354,10 +357,8 @@ inline size_t RWCString::adjustCapacity(size_t n)
     const rw_detail::StringSettings& set = rw_detail::stringSettings;
     if (n <= set.initialCapacity)
         return set.initialCapacity;
-    if (set.incrementShift >= 0 && n <= (SIZE_MAX >> 2)) {
-        size_t mask = set.resizeIncrement - 1;
-        return set.initialCapacity + ((n - set.initialCapacity + mask) & ~mask);
-    }
+    if (set.stepMask != SIZE_MAX && n <= (SIZE_MAX >> 2))
+        return set.initialCapacity + ((n - set.initialCapacity + set.stepMask) & ~set.stepMask);
     return adjustCapacitySlow(n);
 }
 
@@ -383,7 +384,7 @@ inline void RWCStringRef::unLink() noexcept
         return;
     // The sole owner needs no atomic step: nobody else can reach the block to copy it.
     if (refs_.load(std::memory_order_acquire) == 0 || removeReference() == 0)
-        ::operator delete(static_cast<void*>(this));
+        std::free(static_cast<void*>(this));
 }
 
 inline RWCString& RWCString::append(const char* cs, size_t n)
@@ -391,23 +392,25 @@ inline RWCString& RWCString::append(const char* cs, size_t n)
     // Fast path of replace(length(), 0, cs, n): an unshared buffer with room, text from elsewhere.
     RWCStringRef* r = pref();
     const size_t len = r->length_;
-    const size_t newLen = len + n;
-    if (cs && r->refs_.load(std::memory_order_relaxed) == 0 &&
-        reinterpret_cast<uintptr_t>(cs) - reinterpret_cast<uintptr_t>(data_) > r->room_) {
-        bool fits = newLen <= r->capacity_;
-        if (!fits && n <= r->room_ - len) {
-            size_t capacity = adjustCapacity(newLen);
-            if (capacity <= r->room_) {
-                r->capacity_ = capacity;
-                fits = true;
-            }
+    const size_t room = r->room_;
+    if (cs && r->refs_.load(std::memory_order_relaxed) == 0 && n <= room - len &&
+        reinterpret_cast<uintptr_t>(cs) - reinterpret_cast<uintptr_t>(data_) > room) {
+        const size_t newLen = len + n;
+        if (newLen > r->capacity_) {
+            // The rule's next step, when the block has room for it.
+            const rw_detail::StringSettings& set = rw_detail::stringSettings;
+            size_t capacity = set.initialCapacity;
+            if (newLen > capacity)
+                capacity = set.stepMask != SIZE_MAX ? capacity + ((newLen - capacity + set.stepMask) & ~set.stepMask)
+                                                    : SIZE_MAX;
+            if (capacity > room)
+                return replace(len, 0, cs, n);
+            r->capacity_ = capacity;
         }
-        if (fits) {
-            std::memcpy(data_ + len, cs, n);
-            r->length_ = newLen;
-            data_[newLen] = '\0';
-            return *this;
-        }
+        std::memcpy(data_ + len, cs, n);
+        r->length_ = newLen;
+        data_[newLen] = '\0';
+        return *this;
     }
     return replace(len, 0, cs, n);
 }

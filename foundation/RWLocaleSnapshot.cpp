@@ -236,7 +236,8 @@ bool isTimeSeparator(std::string_view text, size_t pos)
 
 RWFmtPiece* insertPiece(RWFmtPiece* head, RWFmtPiece* piece)
 {
-    // After pieces at the same position: their text came before the newly cut one.
+    // After pieces at the same position (their holes lay right before the cut text), before
+    // those further on.
     if (!head || head->position > piece->position) {
         piece->next = head;
         return piece;
@@ -353,10 +354,12 @@ RWLocaleSnapshot::RWLocaleSnapshot(const char* localeName)
             text.erase(at, sample.size());
             const int cut = static_cast<int>(at);
             const int len = static_cast<int>(sample.size());
-            for (RWFmtPiece* p = head; p; p = p->next)
-                if (p->position > cut)
-                    p->position = p->position - len < cut ? cut : p->position - len;
-            head = insertPiece(head, new RWFmtPiece(k, cut));
+            // The new hole goes before every hole that lay after the cut text, even one right
+            // behind it ("%d%m%Y"); only then do those move left.
+            RWFmtPiece* piece = new RWFmtPiece(k, cut);
+            head = insertPiece(head, piece);
+            for (RWFmtPiece* p = piece->next; p; p = p->next)
+                p->position = p->position - len < cut ? cut : p->position - len;
         }
         if (f.padTest) {
             for (RWFmtPiece* p = head; p; p = p->next) {

@@ -15,6 +15,12 @@ public:
     void setDisplayList(int id) { displayList = id; }
     int getDisplayList() const { return displayList; }
 
+    // Empties the mesh (as FEMeshPartC::clear) and deletes the triangles.
+    void clear()
+    {
+        clearTriangles();
+        FEMeshPartC::clear();
+    }
     // Deletes every triangle.
     void clearTriangles();
     void addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3, const Point3D& n1, const Point3D& n2,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "geometry/display/FEFaceTriangulatorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
@@ -11,8 +12,8 @@ namespace {
 
 // Stores of fewer points are searched by walking the chains; the grid pays off above this.
 constexpr size_t kGridThreshold = 64;
-// Grid cells are ten tolerances wide: a search mostly looks at one cell.
-constexpr double kCellSize = 1e-6;
+// Grid cells are a hundred tolerances wide: a search mostly looks at one cell only.
+constexpr double kCellSize = 1e-5;
 // Points beyond this on an axis (or not finite) are kept in a plain list beside the grid.
 constexpr double kGridLimit = 1e9;
 
@@ -30,6 +31,20 @@ uint64_t mixCell(int64_t cx, int64_t cy, int64_t cz)
 }
 
 int64_t cellIndex(double v) { return int64_t(std::floor(v / kCellSize)); }
+
+// The recent-answer table: faces share corners with the faces just before them.
+constexpr size_t kRecentSize = 4096;
+
+size_t recentSlot(const Point3D& p)
+{
+    uint64_t bits[3];
+    const double c[3] = {p.x(), p.y(), p.z()};
+    std::memcpy(bits, c, sizeof bits);
+    uint64_t h = bits[0] * 0x9E3779B97F4A7C15ull;
+    h = (h ^ (h >> 31) ^ bits[1]) * 0xC2B2AE3D27D4EB4Full;
+    h = (h ^ (h >> 29) ^ bits[2]) * 0x165667B19E3779F9ull;
+    return size_t(h >> 40) & (kRecentSize - 1);
+}
 
 }  // namespace
 
@@ -69,22 +84,36 @@ FETessVertexNodeC* FETessVertexHashC::findByScan(const Point3D& p) const
     return nullptr;
 }
 
-FETessVertexNodeC* FETessVertexHashC::find(const Point3D& p)
+FETessVertexNodeC* FETessVertexHashC::find(const Point3D& p) { return find(p, bucketOf(p)); }
+
+FETessVertexNodeC* FETessVertexHashC::find(const Point3D& p, int bucket)
 {
     if (indexEnabled && !gridBuilt && count >= kGridThreshold)
         buildGrid();
     if (!gridBuilt || !gridUsable(p))
         return findByScan(p);
-    return findInGrid(p, bucketOf(p));
+    return findInGrid(p, bucket);
 }
 
 FETessVertexNodeC* FETessVertexHashC::findOrInsert(const Point3D& p)
 {
-    FETessVertexNodeC* node = find(p);
-    if (node)
-        return node;
-    node = pool.create(p);
+    RecentEntry* remembered = nullptr;
+    if (indexEnabled) {
+        if (recent.empty())
+            recent.resize(kRecentSize);
+        remembered = &recent[recentSlot(p)];
+        const Point3D& q = remembered->point;
+        if (remembered->node && q.x() == p.x() && q.y() == p.y() && q.z() == p.z())
+            return remembered->node;
+    }
     const int b = bucketOf(p);
+    FETessVertexNodeC* node = find(p, b);
+    if (node) {
+        if (remembered && node->bucket == b)
+            *remembered = RecentEntry{p, node};
+        return node;
+    }
+    node = pool.create(p);
     node->bucket = b;
     node->sequence = nextSequence++;
     if (tails[b])
@@ -95,26 +124,34 @@ FETessVertexNodeC* FETessVertexHashC::findOrInsert(const Point3D& p)
     ++count;
     if (gridBuilt)
         gridAdd(node);
+    if (remembered)
+        *remembered = RecentEntry{p, node};
     return node;
 }
 
 void FETessVertexHashC::clear()
 {
-    for (size_t b = 0; b < heads.size(); ++b) {
-        for (FETessVertexNodeC* node = heads[b]; node;) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's pool makes each node a heap object of its own.
+    for (FETessVertexNodeC* head : heads)
+        for (FETessVertexNodeC* node = head; node;) {
             FETessVertexNodeC* next = node->next;
             pool.destroy(node);
             node = next;
         }
-        heads[b] = tails[b] = nullptr;
-    }
+#else
+    // Nodes hold nothing that needs a destructor: the pool lets them go all at once.
+    pool.releaseAll();
+#endif
+    std::fill(heads.begin(), heads.end(), nullptr);
+    std::fill(tails.begin(), tails.end(), nullptr);
     count = 0;
     nextSequence = 0;
     gridBuilt = false;
     grid.clear();
     grid.shrink_to_fit();
-    gridUsed = 0;
     oddNodes = nullptr;
+    std::fill(recent.begin(), recent.end(), RecentEntry());
 }
 
 int FETessVertexHashC::numberAll()
@@ -130,9 +167,9 @@ void FETessVertexHashC::setIndexEnabled(bool enabled)
 {
     indexEnabled = enabled;
     if (!enabled) {
+        recent.clear();
         gridBuilt = false;
         grid.clear();
-        gridUsed = 0;
         oddNodes = nullptr;
     }
 }
@@ -144,8 +181,7 @@ bool FETessVertexHashC::gridUsable(const Point3D& p) const
 
 void FETessVertexHashC::buildGrid()
 {
-    grid.assign(1024, CellSlot());
-    gridUsed = 0;
+    grid.assign(1024, nullptr);
     oddNodes = nullptr;
     gridBuilt = true;
     for (FETessVertexNodeC* head : heads)
@@ -153,34 +189,19 @@ void FETessVertexHashC::buildGrid()
             gridAdd(node);
 }
 
-FETessVertexHashC::CellSlot* FETessVertexHashC::cellSlot(int64_t cx, int64_t cy, int64_t cz, bool create)
-{
-    const size_t mask = grid.size() - 1;
-    for (size_t i = size_t(mixCell(cx, cy, cz)) & mask;; i = (i + 1) & mask) {
-        CellSlot& slot = grid[i];
-        if (!slot.head) {
-            if (!create)
-                return nullptr;
-            slot.cx = cx;
-            slot.cy = cy;
-            slot.cz = cz;
-            ++gridUsed;
-            return &slot;
-        }
-        if (slot.cx == cx && slot.cy == cy && slot.cz == cz)
-            return &slot;
-    }
-}
-
 void FETessVertexHashC::growGrid()
 {
-    std::vector<CellSlot> old;
+    std::vector<FETessVertexNodeC*> old(grid.size() * 2, nullptr);
     old.swap(grid);
-    grid.assign(old.size() * 2, CellSlot());
-    gridUsed = 0;
-    for (const CellSlot& s : old)
-        if (s.head)
-            *cellSlot(s.cx, s.cy, s.cz, true) = s;
+    const size_t mask = grid.size() - 1;
+    for (FETessVertexNodeC* head : old)
+        for (FETessVertexNodeC* node = head; node;) {
+            FETessVertexNodeC* next = node->cellNext;
+            FETessVertexNodeC*& slot = grid[node->cellHash & mask];
+            node->cellNext = slot;
+            slot = node;
+            node = next;
+        }
 }
 
 void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
@@ -194,13 +215,14 @@ void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
         *at = node;
         return;
     }
-    if (2 * (gridUsed + 1) > grid.size())
+    // One node per slot on average keeps the chains short and the table small.
+    if (count > grid.size())
         growGrid();
     const Point3D& p = node->point;
-    CellSlot* slot = cellSlot(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z()), true);
-    // Nodes of a cell are kept newest first; the search compares sequence numbers anyway.
-    node->cellNext = slot->head;
-    slot->head = node;
+    node->cellHash = uint32_t(mixCell(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z())));
+    FETessVertexNodeC*& slot = grid[node->cellHash & (grid.size() - 1)];
+    node->cellNext = slot;
+    slot = node;
 }
 
 FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
@@ -228,12 +250,13 @@ FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
     const int64_t x0 = cellIndex(p.x() - reach), x1 = cellIndex(p.x() + reach);
     const int64_t y0 = cellIndex(p.y() - reach), y1 = cellIndex(p.y() + reach);
     const int64_t z0 = cellIndex(p.z() - reach), z1 = cellIndex(p.z() + reach);
+    // Every node of a slot is tested: one that matches is a candidate however it got there.
+    const size_t mask = grid.size() - 1;
     for (int64_t cx = x0; cx <= x1; ++cx)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz)
-                if (CellSlot* slot = cellSlot(cx, cy, cz, false))
-                    for (FETessVertexNodeC* node = slot->head; node; node = node->cellNext)
-                        consider(node);
+                for (FETessVertexNodeC* node = grid[uint32_t(mixCell(cx, cy, cz)) & mask]; node; node = node->cellNext)
+                    consider(node);
     for (FETessVertexNodeC* node = oddNodes; node; node = node->cellNext)
         consider(node);
     return best;

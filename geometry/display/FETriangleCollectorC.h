@@ -30,13 +30,14 @@ public:
 private:
     friend class FETessVertexHashC;
 
-    int index = 0;
     Point3D point;
     FETessVertexNodeC* next = nullptr;  // next node of the same bucket
-    // Search aids of the hash: the node's bucket, its insertion order and the next node of
-    // the same grid cell.
+    int index = 0;
+    // Search aids of the hash: the node's bucket, its insertion order, the hash of its grid
+    // cell and the next node of the same grid slot.
     int bucket = 0;
     uint32_t sequence = 0;
+    uint32_t cellHash = 0;
     FETessVertexNodeC* cellNext = nullptr;
 };
 
@@ -78,16 +79,16 @@ public:
     void setIndexEnabled(bool enabled);
 
 private:
-    struct CellSlot {
-        int64_t cx = 0, cy = 0, cz = 0;
-        FETessVertexNodeC* head = nullptr;  // null: free slot
+    struct RecentEntry {
+        Point3D point;
+        FETessVertexNodeC* node = nullptr;
     };
 
     static bool matches(const FETessVertexNodeC* node, const Point3D& p);
+    FETessVertexNodeC* find(const Point3D& p, int bucket);
     bool gridUsable(const Point3D& p) const;
     void buildGrid();
     void gridAdd(FETessVertexNodeC* node);
-    CellSlot* cellSlot(int64_t cx, int64_t cy, int64_t cz, bool create);
     void growGrid();
     FETessVertexNodeC* findInGrid(const Point3D& p, int bucket);
 
@@ -99,9 +100,12 @@ private:
 
     bool indexEnabled = true;
     bool gridBuilt = false;
-    std::vector<CellSlot> grid;
-    size_t gridUsed = 0;
+    // Heads of the grid's slots; a slot chains the nodes of every cell that hashes to it.
+    std::vector<FETessVertexNodeC*> grid;
     FETessVertexNodeC* oddNodes = nullptr;  // points the grid cannot place, linked through cellNext
+    // Answers to recent searches, by the exact query. Only answers from the query's own bucket
+    // are kept: no node added later can come before them in the walk.
+    std::vector<RecentEntry> recent;
 };
 
 // One collected triangle: corner position and normal nodes, the triangle's number and its

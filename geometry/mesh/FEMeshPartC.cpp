@@ -57,15 +57,15 @@ void FEMeshPartC::clear()
         f = following;
     }
     faceHead = faceTail = nullptr;
+    dropFanIndexes();
+    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+        clearIncidentEdges(v);
     for (FEMeshEdgeC* e = edgeHead; e;) {
         FEMeshEdgeC* following = e->getNext();
         edgePool.destroy(e);
         e = following;
     }
     edgeHead = edgeTail = nullptr;
-    dropFanIndexes();
-    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
-        clearIncidentEdges(v);
     vertexHash.deleteAll();
 
     // Every record is gone; hand the chunks back.
@@ -210,6 +210,8 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e) { appendI
 void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd)
 {
     FEMeshIncidenceC* link = incidencePool.create(e);
+    if (e->incidentLinks < 0xFFFF)
+        ++e->incidentLinks;
     if (v->incidentTail)
         v->incidentTail->next = link;
     else
@@ -245,6 +247,8 @@ bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
         if (v->incidentTail == n)
             v->incidentTail = previous;
         --v->incidentCount;
+        if (e->incidentLinks > 0)
+            --e->incidentLinks;
         incidencePool.destroy(n);
         if (FEMeshFanIndexC* index = fanIndexOf(v)) {
             if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
@@ -260,6 +264,8 @@ void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
     FEMeshIncidenceC* n = v->incidentHead;
     while (n) {
         FEMeshIncidenceC* following = n->next;
+        if (n->edge->incidentLinks > 0)
+            --n->edge->incidentLinks;
         incidencePool.destroy(n);
         n = following;
     }

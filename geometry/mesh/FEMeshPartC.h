@@ -257,6 +257,16 @@ private:
     FEMeshFaceC* addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
+    bool processMergeEdge(int walk, FEMeshEdgeC* e);
+    void cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
+    void destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
+    void deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd);
+    void dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertexC* end2);
+    void unlinkFace(FEMeshFaceC* face);
+    void relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop);
+    void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
+    void repairOutgoingHalfEdges();
+    void smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
@@ -305,6 +315,7 @@ private:
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;
     std::vector<Point3Df> scratchPoints;
+    uint32_t smoothPass = 0;
 };
 
 // Copy on write: a null handle gets a new empty part; a shared part is replaced by a copy.

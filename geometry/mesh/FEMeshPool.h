@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/sys.h"
+
 // A mesh of a million triangles is made of millions of small records; allocating each one
 // from the heap costs time and a header per record. The pool hands out slots from chunks it
 // owns and recycles freed slots. Records must be destroyed through the pool they came from;
@@ -60,13 +62,16 @@ public:
         Chunk* c = chunks_;
         while (c) {
             Chunk* next = c->next;
-            std::free(c);
+            if (c->bytes >= kLargeChunkBytes)
+                platform::sys::freeLargeBlock(c, c->bytes);
+            else
+                std::free(c);
             c = next;
         }
         chunks_ = nullptr;
         freeList_ = nullptr;
         used_ = capacity_ = 0;
-        nextChunkSlots_ = kFirstChunkSlots;
+        nextChunkBytes_ = kFirstChunkBytes;
         live_ = 0;
     }
 
@@ -77,17 +82,16 @@ private:
     };
     struct Chunk {
         Chunk* next;
-        size_t slots;
+        size_t bytes;
         // the slots follow, aligned for Slot
     };
-    static constexpr size_t kFirstChunkSlots = 64;
-    static constexpr size_t kMaxChunkSlots = 65536;
+    // Chunks double from a few kilobytes up to 2 MB; those come from huge-page blocks.
+    static constexpr size_t kFirstChunkBytes = 4096;
+    static constexpr size_t kLargeChunkBytes = size_t(2) << 20;
+    static constexpr size_t kMaxChunkBytes = size_t(2) << 20;
+    static constexpr size_t kHead = (sizeof(Chunk) + alignof(Slot) - 1) / alignof(Slot) * alignof(Slot);
 
-    static Slot* slotsOf(Chunk* c)
-    {
-        const size_t head = (sizeof(Chunk) + alignof(Slot) - 1) / alignof(Slot) * alignof(Slot);
-        return reinterpret_cast<Slot*>(reinterpret_cast<unsigned char*>(c) + head);
-    }
+    static Slot* slotsOf(Chunk* c) { return reinterpret_cast<Slot*>(reinterpret_cast<unsigned char*>(c) + kHead); }
 
     void* takeSlot()
     {
@@ -97,19 +101,20 @@ private:
             return s;
         }
         if (used_ == capacity_) {
-            const size_t slots = nextChunkSlots_;
-            const size_t head = (sizeof(Chunk) + alignof(Slot) - 1) / alignof(Slot) * alignof(Slot);
-            void* raw = std::malloc(head + slots * sizeof(Slot));
+            size_t bytes = nextChunkBytes_;
+            while (bytes < kHead + 4 * sizeof(Slot))
+                bytes *= 2;
+            void* raw = bytes >= kLargeChunkBytes ? platform::sys::allocateLargeBlock(bytes) : std::malloc(bytes);
             if (!raw)
                 throw std::bad_alloc();
             Chunk* c = static_cast<Chunk*>(raw);
             c->next = chunks_;
-            c->slots = slots;
+            c->bytes = bytes;
             chunks_ = c;
             used_ = 0;
-            capacity_ = slots;
-            if (nextChunkSlots_ < kMaxChunkSlots)
-                nextChunkSlots_ *= 2;
+            capacity_ = (bytes - kHead) / sizeof(Slot);
+            if (nextChunkBytes_ < kMaxChunkBytes)
+                nextChunkBytes_ *= 2;
         }
         return &slotsOf(chunks_)[used_++];
     }
@@ -118,6 +123,6 @@ private:
     Slot* freeList_ = nullptr;
     size_t used_ = 0;      // slots handed out of the newest chunk
     size_t capacity_ = 0;  // slots of the newest chunk
-    size_t nextChunkSlots_ = kFirstChunkSlots;
+    size_t nextChunkBytes_ = kFirstChunkBytes;
     size_t live_ = 0;
 };

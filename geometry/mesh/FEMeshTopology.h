@@ -124,12 +124,15 @@ public:
     FEMeshFaceC* getFace() const;
 
 private:
+    friend class FEMeshPartC;
+
     FEMeshHalfEdgeC* next = nullptr;
     FEMeshHalfEdgeC* previous = nullptr;
     FEMeshVertexC* vertex = nullptr;
     FEMeshLoopC* loop = nullptr;
     FEMeshEdgeC* edge = nullptr;
     Point3Df cornerNormal;
+    uint32_t passMark = 0;  // scratch of the part's passes (fills what would be padding)
 };
 
 // An edge shared by at most two half-edges (the second is null on a border).
@@ -159,12 +162,18 @@ public:
     // A border (either half-edge missing) or a crease.
     bool isFeatureEdge() const { return !first || !second || !smooth; }
 
+    // How many incident-edge lists hold this edge (counting repeats).
+    unsigned getIncidentLinkCount() const { return incidentLinks; }
+
 private:
+    friend class FEMeshPartC;
+
     FEMeshHalfEdgeC* first = nullptr;
     FEMeshHalfEdgeC* second = nullptr;
     FEMeshEdgeC* next = nullptr;
     FEMeshEdgeC* previous = nullptr;
     uint8_t smooth = 0;
+    uint16_t incidentLinks = 0;  // fills what would be padding
     int index = 0;
 };
 
@@ -234,3 +243,5 @@ inline FEMeshHalfEdgeC* FEMeshHalfEdgeC::getPartner() const
 }
 
 inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const { return loop ? loop->getFace() : nullptr; }
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 56 && sizeof(FEMeshEdgeC) == 48),
+              "millions of these make a large mesh: keep them compact");

@@ -60,7 +60,7 @@ CSConfig::CSConfig(bool ignoreCase) : blocks(0, false, 64), blockSet(hashConfigB
     initCommon(ignoreCase);
 }
 
-CSConfig::CSConfig(const char* name, bool ignoreCase) : CSConfig(RWCString(name), ignoreCase) {}
+CSConfig::CSConfig(const char* name, bool ignoreCase) : CSConfig(RWCString(name ? name : ""), ignoreCase) {}
 
 CSConfig::CSConfig(const RWCString& name, bool ignoreCase)
     : fileName(name), blocks(0, false, 64), blockSet(hashConfigBlock, 64), ids(0, false, 64)

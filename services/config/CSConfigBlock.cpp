@@ -134,7 +134,8 @@ void CSConfigBlock::unlistActive(CSConfigItem* item)
 
 void CSConfigBlock::updateActive(CSConfigItem* item)
 {
-    if (item == nullptr || itemPositionOf(item) == RW_NPOS)
+    // Keys are unique, so the key index tells whether the item belongs to this block.
+    if (item == nullptr || findItem(item->key) != item)
         return;
     if (item->isActive())
         listActive(item);

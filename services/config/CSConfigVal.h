@@ -68,6 +68,8 @@ public:
     operator double() const { return getDouble(); }
 
     const RWCString& getText() const { return text; }
+    // Values are equal when their texts are.
+    bool operator==(const CSConfigVal& other) const { return text == other.text; }
     bool isEmpty() const { return text.isNull(); }
     bool isModified() const { return modified; }
     void setModified(bool m) { modified = m; }

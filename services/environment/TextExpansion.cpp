@@ -2,6 +2,7 @@
 #include "services/environment/TextExpansion.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/sys.h"
 #include "services/StringHelpers.h"
@@ -37,10 +38,30 @@ RWCString replaceFolderTokens(RWCString text)
                           RWCString::ignoreCase, 0);
     if (text.index("%UserAppData%", 0, RWCString::ignoreCase) != RW_NPOS)
         text = replaceAll(text, "%UserAppData%", userAppData(), RWCString::ignoreCase, 0);
+    // The viewer falls back on "%TEMP%" for its per-user folder: the same temporary folder.
+    if (text.index("%TEMP%", 0, RWCString::ignoreCase) != RW_NPOS)
+        text = replaceAll(text, "%TEMP%", stripChars(toRW(platform::sys::tempFolder()), 2, "\\/"),
+                          RWCString::ignoreCase, 0);
     return text;
 }
 
-RWCString expandAtDepth(const RWCString& text, int* status, bool useRegistry, int depth)
+// What one expansion may still do: the names being expanded right now (a name met again
+// inside its own value is a cycle) and the number of values it may still expand, so that
+// values referring to each other many times over cannot make the work grow without end.
+struct ExpansionState {
+    std::vector<RWCString> chain;
+    size_t budget = maxExpandedValues;
+};
+
+bool inChain(const ExpansionState& state, const RWCString& name)
+{
+    for (const RWCString& n : state.chain)
+        if (n == name)
+            return true;
+    return false;
+}
+
+RWCString expandAtDepth(const RWCString& text, int* status, bool useRegistry, ExpansionState& state)
 {
     *status = 1;
     const char* s = text.data();
@@ -64,12 +85,16 @@ RWCString expandAtDepth(const RWCString& text, int* status, bool useRegistry, in
         RWCString name = stripChars(stripChars(reference, 1, "("), 2, ")");
         int found = 0;
         RWCString value = getVariable(name, &found, useRegistry);
-        if (found != 1 || (value.length() > 0 && depth >= maxExpansionDepth)) {
-            // Unknown, or nested too deep (a variable that refers to itself): keep it as written.
+        bool tooDeep = state.chain.size() >= size_t(maxExpansionDepth) || state.budget == 0 || inChain(state, name);
+        if (found != 1 || (value.length() > 0 && tooDeep)) {
+            // Unknown, or a variable that refers to itself or nests too deep: keep it as written.
             out += '$';
             out.append(reference.data(), reference.length());
         } else if (value.length() > 0) {
-            RWCString expanded = expandAtDepth(value, status, useRegistry, depth + 1);
+            --state.budget;
+            state.chain.push_back(name);
+            RWCString expanded = expandAtDepth(value, status, useRegistry, state);
+            state.chain.pop_back();
             out.append(expanded.data(), expanded.length());
         }
     }
@@ -102,7 +127,8 @@ RWCString expandString(RWCString text)
 RWCString expandVariables(RWCString text, int* status, bool useRegistry)
 {
     int own = 0;
-    return expandAtDepth(text, status ? status : &own, useRegistry, 0);
+    ExpansionState state;
+    return expandAtDepth(text, status ? status : &own, useRegistry, state);
 }
 
 RWCString stripChars(RWCString text, int mode, RWCString chars)

@@ -1,6 +1,8 @@
 // Expansion of "$(NAME)" references and folder tokens in texts, and character-set trimming.
 #pragma once
 
+#include <cstddef>
+
 #include "foundation/RWCString.h"
 
 // A replaceable expansion function: sets *status to 1 on success.
@@ -15,11 +17,14 @@ RWCString expandText(RWCString text, int* status);
 // The installed function with registry lookup; the text unchanged when it reports failure.
 RWCString expandString(RWCString text);
 
-// The library's expansion function: references, then "%SystemRoot%", "%SystemTemp%" and
-// "%UserAppData%". Unknown references stay as written; values are expanded again up to
-// maxExpansionDepth levels, and a reference met at that depth stays as written.
+// The library's expansion function: references, then "%SystemRoot%", "%SystemTemp%",
+// "%UserAppData%" and "%TEMP%" (the temporary folder as well). Unknown references stay as
+// written; values are expanded again up to maxExpansionDepth levels. A reference met at that
+// depth, inside its own value (a cycle), or after maxExpandedValues values have been
+// expanded in one call stays as written, as an unknown one does.
 RWCString expandVariables(RWCString text, int* status, bool useRegistry);
 constexpr int maxExpansionDepth = 32;
+constexpr size_t maxExpandedValues = 4096;
 
 // Removes characters of chars from the leading end (mode 1), the trailing end (2) or both (3).
 RWCString stripChars(RWCString text, int mode, RWCString chars);

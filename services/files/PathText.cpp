@@ -68,8 +68,24 @@ std::vector<std::string> splitComponents(const std::string& s)
     return out;
 }
 
+// The root of a path ("/", "//" or "\\" before the first name, or a lone drive "C:") is kept
+// apart from the names, so that ".." can never climb over it: "/a/../b" stays absolute.
 std::string normalizeComponents(std::vector<std::string> list)
 {
+    std::string root;
+    if (!list.empty()) {
+        std::string& first = list.front();
+        size_t seps = 0;
+        while (seps < first.size() && seps < 2 && isSep(first[seps]))
+            ++seps;
+        if (seps > 0) {
+            root = first.substr(0, seps);
+            first.erase(0, seps);
+        } else if (first.size() == 2 && first[1] == ':') {
+            root = first + "/";
+            first.clear();
+        }
+    }
     std::vector<std::string> kept;
     for (std::string& c : list)
         if (!c.empty() && c != ".")
@@ -79,16 +95,21 @@ std::string normalizeComponents(std::vector<std::string> list)
         if (kept[i] == ".." && i > 0 && kept[i - 1] != "..") {
             kept.erase(kept.begin() + static_cast<long>(i) - 1, kept.begin() + static_cast<long>(i) + 1);
             --i;
+        } else if (kept[i] == ".." && i == 0 && !root.empty()) {
+            kept.erase(kept.begin());  // nothing lies above the root
         } else {
             ++i;
         }
     }
-    std::string out;
+    std::string out = root;
     for (size_t k = 0; k < kept.size(); ++k) {
         if (k > 0)
             out += '/';
         out += kept[k];
     }
+    // A drive alone is written without its separator ("C:").
+    if (kept.empty() && root.size() == 3 && root[1] == ':')
+        out.pop_back();
     return out;
 }
 

@@ -744,7 +744,8 @@ bool UTFilePath::setWritable(bool writable)
     if (::stat(n.data(), &st) != 0)
         return false;
     mode_t mode = st.st_mode & 07777;
-    mode_t wanted = writable ? (mode | S_IWUSR) : (mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
+    // Made writable for the owner and the group; made read-only for everyone.
+    mode_t wanted = writable ? (mode | S_IWUSR | S_IWGRP) : (mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
     if (writable ? (mode & S_IWUSR) != 0 : (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return true;
     if (::chmod(n.data(), wanted) != 0)

@@ -19,9 +19,10 @@ NotifyingObject::~NotifyingObject()
 
 bool NotifyingObject::deleteIfUnreferenced()
 {
-    if (referenceCount() > 0)
+    if (referenceCount() > 0 || dying)
         return false;
     if (!referers.isEmpty()) {
+        dying = true;
         NotificationEventDying event(this);
         // Each pair leaves the list before its referer hears of it, so a referer that
         // removes itself from inside notify finds nothing left to remove.
@@ -32,7 +33,9 @@ bool NotifyingObject::deleteIfUnreferenced()
             if (referer)
                 referer->notify(&event, cookie);
         }
+        dying = false;
     }
+    // A referer that kept a reference from inside notify keeps the object alive.
     return ReferencableObject::deleteIfUnreferenced();
 }
 

@@ -47,4 +47,7 @@ private:
     // Set while notifyReferers runs, so that it can tell when a referer's notify
     // deleted this object.
     bool* destroyedFlag = nullptr;
+    // Set while the dying event goes round: a referer that briefly takes and drops a
+    // reference from inside notify must not delete the object under that walk.
+    bool dying = false;
 };

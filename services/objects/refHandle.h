@@ -43,9 +43,12 @@ private:
     {
         if (object)
             object->addRef();
-        if (ptr)
-            ptr->release();
+        // The handle holds the new pointer before the old object is released: that object
+        // may own this very handle and take it down with it.
+        T* old = ptr;
         ptr = object;
+        if (old)
+            old->release();
         return *this;
     }
 

@@ -107,6 +107,43 @@ TEST(RWCString, ManyAppendsKeepTextAndRuleCapacity)
     EXPECT_EQ(std::string(s.data(), s.length()), expect);
 }
 
+TEST(RWCString, GrowingEditsKeepTextAndTheRule)
+{
+    // Inserts in the middle, at the front and repeated characters, each growing the buffer now
+    // and then; the text and the capacity rule must hold after every step.
+    RWCString s;
+    std::string expect;
+    for (int i = 0; i < 300; ++i) {
+        switch (i % 3) {
+        case 0:
+            s.insert(s.length() / 2, "<mid>");
+            expect.insert(expect.size() / 2, "<mid>");
+            ASSERT_EQ(s.capacity(), RWCString::adjustCapacity(s.length()));
+            break;
+        case 1:
+            s.prepend("ab");
+            expect.insert(0, "ab");
+            ASSERT_EQ(s.capacity(), RWCString::adjustCapacity(s.length()));
+            break;
+        default:
+            s.append('x', 3);  // grows to exactly the new length when it must grow
+            expect.append(3, 'x');
+            ASSERT_GE(s.capacity(), s.length());
+            break;
+        }
+        ASSERT_EQ(std::string(s.data(), s.length()), expect) << i;
+        ASSERT_EQ(s.data()[s.length()], '\0');
+    }
+    // A copy taken while growing keeps its text when the original grows on.
+    RWCString snapshot(s);
+    const std::string before = expect;
+    for (int i = 0; i < 50; ++i)
+        s.append("0123456789");
+    EXPECT_EQ(std::string(snapshot.data(), snapshot.length()), before);
+    EXPECT_EQ(s.length(), before.size() + 500);
+    EXPECT_EQ(s.capacity(), RWCString::adjustCapacity(s.length()));
+}
+
 TEST(RWCString, ShrinkingEditsRespectMaxWaste)
 {
     struct Case {

@@ -70,14 +70,40 @@ TEST_F(TextExpansion, ReferenceNamesEndAtSlashBackslashDashAndParenthesis)
         EXPECT_EQ(expand(c.text), c.expected) << c.text;
 }
 
-TEST_F(TextExpansion, SelfReferenceStopsAtTheDepthBound)
+TEST_F(TextExpansion, SelfReferencesAndDeepNestingEnd)
 {
+    // A variable met again inside its own value stays as written.
     setVariable("S", "<$(S)>");
-    std::string expected = std::string(maxExpansionDepth, '<') + "$(S)" + std::string(maxExpansionDepth, '>');
-    EXPECT_EQ(expand("$(S)"), expected);
+    EXPECT_EQ(expand("$(S)"), "<$(S)>");
     setVariable("P", "$(Q)");
     setVariable("Q", "$(P)");
     EXPECT_EQ(expand("$(P)"), "$(P)");
+    // Many references to itself in one value: linear work, not one expansion per path.
+    setVariable("F", "$(F)$(F)$(F)$(F)");
+    EXPECT_EQ(expand("$(F)"), "$(F)$(F)$(F)$(F)");
+    // The same name twice side by side is no cycle.
+    setVariable("W", "w");
+    setVariable("TWO", "$(W)$(W)");
+    EXPECT_EQ(expand("$(TWO)-$(TWO)"), "ww-ww");
+
+    // A chain longer than the depth bound stops there and keeps the reference met at it.
+    for (int i = 0; i < maxExpansionDepth + 5; ++i)
+        setVariable(RWCString("C") + RWCString(std::to_string(i).c_str()),
+                    RWCString("$(C") + RWCString(std::to_string(i + 1).c_str()) + ")");
+    setVariable(RWCString("C") + RWCString(std::to_string(maxExpansionDepth + 5).c_str()), "end");
+    EXPECT_EQ(expand("$(C0)"), "$(C" + std::to_string(maxExpansionDepth) + ")");
+    EXPECT_EQ(expand("$(C6)"), "end");
+
+    // Distinct variables doubling at every level: the work is bounded, the text stays finite.
+    for (int i = 0; i < 30; ++i)
+        setVariable(RWCString("D") + RWCString(std::to_string(i).c_str()),
+                    RWCString("$(D") + RWCString(std::to_string(i + 1).c_str()) + ")$(D" +
+                        RWCString(std::to_string(i + 1).c_str()) + ")");
+    setVariable("D30", "x");
+    std::string doubled = expand("$(D0)");
+    EXPECT_LT(doubled.size(), 64u * maxExpandedValues);
+    EXPECT_NE(doubled.find("$(D"), std::string::npos);
+    EXPECT_EQ(expand("$(D25)"), std::string(32, 'x'));
 }
 
 TEST_F(TextExpansion, FolderTokensIgnoreCaseAndLoseTheirTrailingSeparator)
@@ -88,6 +114,10 @@ TEST_F(TextExpansion, FolderTokensIgnoreCaseAndLoseTheirTrailingSeparator)
     EXPECT_EQ(expand("%systemtemp%\\file"), "/t/tmp\\file");
     EXPECT_EQ(expand("%SystemRoot%/a:%SYSTEMROOT%"), "/sys/a:/sys");
     EXPECT_EQ(expand("%UserAppData%/Maker"), "/home/u/.config/Maker");
+    // "%TEMP%" names the temporary folder too (the viewer's last fallback for its folder).
+    EXPECT_EQ(expand("%TEMP%/korvane"), "/t/tmp/korvane");
+    EXPECT_EQ(expand("%temp%"), "/t/tmp");
+    EXPECT_STREQ(expandString("%TEMP%").data(), "/t/tmp");
     setVariable("CFG", "%UserAppData%/x");
     EXPECT_EQ(expand("$(CFG)/y"), "/home/u/.config/x/y");
     // A folder whose name holds its own token is replaced once, not again and again.

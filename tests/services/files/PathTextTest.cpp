@@ -42,6 +42,10 @@ TEST(PathText, NormalizeFoldsDotsAndKeepsRoots)
         {"a//b", "a/b"},           {"/a/b", "/a/b"},         {"C:\\x\\..\\y", "C:/y"},
         {"a\\b\\", "a/b"},         {"", ""},                 {"./a", "a"},
         {"../../a/../b", "../../b"}, {"//srv/share/a/../b", "\\\\srv/share/b"}, {"x/\"q\"\"d\"/y", "x/q\"d/y"},
+        // ".." never climbs over the root: an absolute path stays absolute.
+        {"/a/../b", "/b"},         {"/a/../../b", "/b"},     {"/..", "/"},
+        {"/a/..", "/"},            {"C:/a/../..", "C:"},     {"C:/../x", "C:/x"},
+        {"C:x/../y", "y"},
     };
     for (const Pair& c : cases)
         EXPECT_STREQ(normalizePath(c.in).data(), c.expected) << c.in;
@@ -71,6 +75,8 @@ TEST(PathText, CombineJoinsRelativeAndKeepsAbsolute)
     } cases[] = {
         {"/data/models", "x.prt", false, "/data/models/x.prt"},
         {"/data/models/", "../y/z", false, "/data/y/z"},
+        {"/data", "../x", false, "/x"},
+        {"/data", "../../x", false, "/x"},
         {"C:\\data", "x", false, "C:/data/x"},
         {"/data", "/other/x", false, "/other/x"},
         {"/data", "D:\\x", false, "D:/x"},

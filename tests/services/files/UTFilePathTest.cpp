@@ -1,6 +1,7 @@
 // Tests of UTFilePath: normal form, derived paths, component walking and disk operations.
 #include "services/files/UTFilePath.h"
 #include "services/files/UTPathComponentIterator.h"
+#include "services/files/UTFileSystemEntry.h"
 
 #include "foundation/RWTime.h"
 #include "support/TempDir.h"
@@ -218,6 +219,13 @@ TEST(UTFilePath, MakeAndRemoveNestedDirectories)
     EXPECT_TRUE(again.createFile(true));
     EXPECT_EQ(again.getFileSize(), 5u);
 
+    // A file that appears after the path was looked at keeps its contents as well.
+    UTFilePath late = deep.join("late.txt");
+    EXPECT_FALSE(late.exists(true));
+    std::ofstream(late.nativePath().data()) << "abc";
+    EXPECT_TRUE(late.createFile(false));
+    EXPECT_EQ(late.getFileSize(), 3u);
+
     EXPECT_FALSE(deep.isEmptyDirectory());
     EXPECT_FALSE(deep.removeTree(false)); // not empty: both stay
     EXPECT_TRUE(file.exists(true));
@@ -314,7 +322,7 @@ TEST(UTFilePath, SetWritableChangesModeBits)
     }
     EXPECT_TRUE(f.setWritable(true));
     ASSERT_EQ(::stat(dir.file("w").c_str(), &st), 0);
-    EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+    EXPECT_EQ(st.st_mode & 0222, unsigned(S_IWUSR | S_IWGRP));
     EXPECT_TRUE(f.isWritable(true));
 }
 
@@ -366,6 +374,18 @@ TEST(UTFilePath, CurrentDirectoryRoundTrip)
     UTFilePath rel("abc");
     EXPECT_EQ(rel.resolveCase(), 1);
     EXPECT_EQ(str(rel), "Abc");
+    // A working folder longer than any fixed buffer is read whole.
+    std::string name(200, 'd');
+    for (int i = 0; i < 14; ++i) {
+        ASSERT_EQ(::mkdir(name.c_str(), 0700), 0);
+        ASSERT_EQ(::chdir(name.c_str()), 0);
+    }
+    UTFilePath deep = UTFilePath::currentDirectory();
+    EXPECT_GT(deep.utf8Path().length(), 2800u);
+    EXPECT_EQ(str(deep.baseName()), name);
+    EXPECT_TRUE(deep.isDirectory(true));
+    UTDirectoryEntry here;
+    EXPECT_EQ(str(here.getPath()), str(deep));
     EXPECT_TRUE(UTFilePath::setCurrentDirectory(before));
     EXPECT_FALSE(UTFilePath::setCurrentDirectory(UTFilePath(dir.file("none").c_str())));
 }

@@ -166,4 +166,34 @@ TEST(NotifyingObjectTest, DirectDeletionAndUnwatchedDeathTellNobody)
     EXPECT_TRUE(log.empty());
 }
 
+TEST(NotifyingObjectTest, RefererTouchingTheDyingObjectDoesNotDeleteItTwice)
+{
+    // One referer takes and drops a handle on the sender while it dies; another keeps one.
+    Log log;
+    Watcher a(log, "a"), b(log, "b"), c(log, "c");
+    bool deleted = false;
+    Subject* subject = new Subject(&deleted);
+    a.action = [&](NotificationEvent* e) { refHandle<Subject> brief(static_cast<Subject*>(e->sender)); };
+    subject->addReferer(&a, cookie(1));
+    subject->addReferer(&b, cookie(2));
+    subject->addRef();
+    EXPECT_TRUE(subject->release());
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(log, (Log{"a dying 1", "b dying 2"}));
+
+    log.clear();
+    deleted = false;
+    refHandle<Subject> kept;
+    subject = new Subject(&deleted);
+    c.action = [&](NotificationEvent* e) { kept = static_cast<Subject*>(e->sender); };
+    subject->addReferer(&c, cookie(3));
+    subject->addRef();
+    EXPECT_FALSE(subject->release());
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(kept->referenceCount(), 1);
+    EXPECT_EQ(log, (Log{"c dying 3"}));
+    kept = static_cast<Subject*>(nullptr);
+    EXPECT_TRUE(deleted);
+}
+
 }  // namespace

@@ -121,4 +121,24 @@ TEST(ReferencableObjectTest, CopyOfAnObjectStartsUnreferenced)
     original.decRef();
 }
 
+// Keeps itself alive through a handle of its own until that handle is cleared.
+class SelfOwned : public ReferencableObject {
+public:
+    explicit SelfOwned(bool& deleted) : deleted_(deleted) { self = this; }
+    ~SelfOwned() override { deleted_ = true; }
+    refHandle<SelfOwned> self;
+
+private:
+    bool& deleted_;
+};
+
+TEST(ReferencableObjectTest, ClearingTheHandleThatOwnsItsObjectIsSafe)
+{
+    bool deleted = false;
+    SelfOwned* object = new SelfOwned(deleted);
+    EXPECT_EQ(object->referenceCount(), 1);
+    object->self = static_cast<SelfOwned*>(nullptr);  // deletes the object holding the handle
+    EXPECT_TRUE(deleted);
+}
+
 }  // namespace

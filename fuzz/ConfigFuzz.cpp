@@ -1,0 +1,86 @@
+// Fuzz target: the .cfg reader (CSConfig reading a stream), the cursors over what it read,
+// and the writer, whose text must read back to the same text.
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "foundation/RWCString.h"
+#include "fuzz/FuzzCheck.h"
+#include "services/config/CSConfig.h"
+
+namespace {
+
+std::string writeOut(CSConfig& config)
+{
+    std::ostringstream out;
+    config.writeStream(out);
+    return out.str();
+}
+
+// Walks every block and item through the cursors. True when an item's line would read back
+// as something else: a key that begins with a comment character (';', '*', '!', '#') reads
+// back as a comment, and one that begins with '[' on a line holding a ']' as a block header.
+bool walk(CSConfig& config)
+{
+    bool unwritable = false;
+    RWCString block;
+    size_t blocks = 0;
+    for (bool more = config.firstBlock(block); more; more = config.nextBlock(block)) {
+        FUZZ_CHECK(++blocks <= 100000);  // the block cursor ends
+        config.beginItemIteration(block);
+        RWCString key;
+        size_t items = 0;
+        for (bool item = config.firstItem(key); item; item = config.nextItem(key)) {
+            FUZZ_CHECK(++items <= 100000);
+            // The cursor names items that can be found.
+            FUZZ_CHECK(config.hasItem(key, block), std::string(key.data(), key.length()),
+                       std::string(block.data(), block.length()));
+            const char first = key.length() ? key.data()[0] : '\0';
+            if (first == ';' || first == '*' || first == '!' || first == '#' || first == '[')
+                unwritable = true;
+        }
+    }
+    return unwritable;
+}
+
+} // namespace
+
+// Input: a settings byte (ignore case, multiple values, read twice merging), then the file.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const uint8_t flags = data[0];
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    CSConfig config((flags & 1) != 0);
+    config.setMultiValue((flags & 2) != 0);
+    std::istringstream in(text);
+    config.readStream(in, false);
+    if (flags & 4) {
+        std::istringstream second(text);
+        config.readStream(second, true);
+    }
+    const bool unwritable = walk(config);
+    const std::string written = writeOut(config);
+
+    // What the writer wrote reads back into a configuration that writes the same text.
+    // Not with several values per key: each further value line replaces the item's comment
+    // with the (empty) comment gathered before it, so the comment written above the first
+    // value does not survive a second reading.
+    // Nor for texts with NUL bytes, which the writer's C-string handling of comments ends at,
+    // nor when a comment line was a bare marker ("#-", "#!" or "#~"): the writer turns it
+    // into "# ", which reads back and is written as "#".
+    // And not when an item's key makes its line read back as a comment or a header.
+    if (config.isMultiValue() || unwritable || text.find('\0') != std::string::npos ||
+        written.rfind("# \n", 0) == 0 || written.find("\n# \n") != std::string::npos)
+        return 0;
+    CSConfig again((flags & 1) != 0);
+    again.setMultiValue((flags & 2) != 0);
+    std::istringstream back(written);
+    again.readStream(back, false);
+    const std::string rewritten = writeOut(again);
+    FUZZ_CHECK(rewritten == written, written, rewritten);
+    return 0;
+}

@@ -1,0 +1,666 @@
+// FEMeshPartC: finalizing a mesh (coplanar merging, spikes, loop cuts, straight vertices, loop separation)
+// and the list and deletion operations it is made of.
+#include "geometry/mesh/FEMeshPartC.h"
+
+#include <cmath>
+#include <vector>
+
+#include "geometry/math/Geometry2D.h"
+#include "geometry/math/VectorOps.h"
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshFanIndexC.h"
+
+namespace {
+
+// A ring of one half-edge or a two-cycle bounds nothing.
+bool isDegenerateRing(const FEMeshHalfEdgeC* h) { return h->getNext() == h || h->getNext()->getNext() == h; }
+
+}  // namespace
+
+// ---- Deletion ----
+
+void FEMeshPartC::unlinkFace(FEMeshFaceC* face)
+{
+    FEMeshFaceC* previous = face->getPrevious();
+    FEMeshFaceC* following = face->getNext();
+    if (previous)
+        previous->setNext(following);
+    else if (faceHead == face)
+        faceHead = following;
+    if (following)
+        following->setPrevious(previous);
+    else if (faceTail == face)
+        faceTail = previous;
+    face->setNext(nullptr);
+    face->setPrevious(nullptr);
+}
+
+void FEMeshPartC::deleteHalfEdge(FEMeshHalfEdgeC* h, bool keepLoop)
+{
+    if (!h)
+        return;
+    deleteHalfEdgeTo(h, keepLoop, h->getNext() ? h->getNext()->getVertex() : nullptr);
+}
+
+void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertexC* end2)
+{
+    // A deleted edge leaves the lists of both its ends (every link of it), so that no list keeps
+    // a freed edge. The edge counts its links, so an end whose list no longer holds it is not
+    // searched in vain.
+    FEMeshVertexC* const ends[4] = {end2, end1, end2, end1};
+    for (FEMeshVertexC* v : ends)
+        if (e->incidentLinks > 0 && v)
+            removeIncidentEdge(v, e);
+    if (e->incidentLinks > 0) {
+        // Held by a list other than its ends' (only hand-made lists do that): sweep them all.
+        // (walks the chains itself: the hash's cursor may be in use by the caller)
+        for (int b = 0; b < FEMeshVertexHashC::kBucketCount && e->incidentLinks > 0; ++b)
+            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && e->incidentLinks > 0; v = v->getHashLink())
+                while (e->incidentLinks > 0 && removeIncidentEdge(v, e)) {
+                }
+    }
+    removeEdge(e);
+    edgePool.destroy(e);
+}
+
+void FEMeshPartC::deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd)
+{
+    FEMeshVertexC* v = h->getVertex();
+    FEMeshHalfEdgeC* partner = h->getPartner();
+    if (v && v->getOutgoingHalfEdge() == h)
+        v->setOutgoingHalfEdge(partner && partner->getNext() != h ? partner->getNext() : nullptr);
+
+    if (FEMeshEdgeC* e = h->getEdge()) {
+        if (e->getFirstHalfEdge() == h)
+            e->setFirstHalfEdge(nullptr);
+        else if (e->getSecondHalfEdge() == h)
+            e->setSecondHalfEdge(nullptr);
+        if (v && e->incidentLinks > 0)
+            removeIncidentEdge(v, e);
+        if (!e->getFirstHalfEdge() && !e->getSecondHalfEdge())
+            dropBareEdge(e, v, farEnd);
+        h->setEdge(nullptr);
+    }
+
+    FEMeshHalfEdgeC* next = h->getNext();
+    FEMeshHalfEdgeC* previous = h->getPrevious();
+    const bool alone = !next || next == h;
+    if (!alone) {
+        previous->setNext(next);
+        next->setPrevious(previous);
+    }
+    FEMeshLoopC* loop = h->getLoop();
+    halfEdgePool.destroy(h);
+    if (loop && loop->getFirstHalfEdge() == h) {
+        loop->setFirstHalfEdge(alone ? nullptr : next);
+        if (alone && !keepLoop)
+            deleteLoop(loop, true);
+    }
+}
+
+void FEMeshPartC::destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
+{
+    // a and b are the two half-edges of one edge and are no longer in any ring: their
+    // neighbour pointers are stale and must not be followed or rejoined.
+    FEMeshEdgeC* e = a->getEdge();
+    for (FEMeshHalfEdgeC* h : {a, b}) {
+        FEMeshVertexC* v = h->getVertex();
+        if (v && v->getOutgoingHalfEdge() == h)
+            v->setOutgoingHalfEdge(nullptr);
+        if (FEMeshEdgeC* he = h->getEdge()) {
+            if (he->getFirstHalfEdge() == h)
+                he->setFirstHalfEdge(nullptr);
+            else if (he->getSecondHalfEdge() == h)
+                he->setSecondHalfEdge(nullptr);
+            if (v && he->incidentLinks > 0)
+                removeIncidentEdge(v, he);
+        }
+    }
+    if (e && !e->getFirstHalfEdge() && !e->getSecondHalfEdge())
+        dropBareEdge(e, a->getVertex(), b->getVertex());
+    halfEdgePool.destroy(a);
+    if (b != a)
+        halfEdgePool.destroy(b);
+}
+
+void FEMeshPartC::deleteLoop(FEMeshLoopC* loop, bool keepFace)
+{
+    if (!loop)
+        return;
+    // The far ends are taken while the ring is whole: deleting rejoins the neighbours.
+    if (FEMeshHalfEdgeC* first = loop->getFirstHalfEdge()) {
+        std::vector<std::pair<FEMeshHalfEdgeC*, FEMeshVertexC*>> ring;
+        FEMeshHalfEdgeC* h = first;
+        do {
+            ring.push_back({h, h->getNext() ? h->getNext()->getVertex() : nullptr});
+            h = h->getNext();
+        } while (h && h != first);
+        for (auto& [half, farEnd] : ring)
+            deleteHalfEdgeTo(half, true, farEnd);
+    }
+    loop->setFirstHalfEdge(nullptr);
+    FEMeshFaceC* face = loop->getFace();
+    detachLoop(loop);
+    loopPool.destroy(loop);
+    if (face && !face->getFirstLoop() && !keepFace)
+        deleteFace(face);
+}
+
+void FEMeshPartC::deleteFace(FEMeshFaceC* face)
+{
+    if (!face)
+        return;
+    while (FEMeshLoopC* loop = face->getFirstLoop())
+        deleteLoop(loop, true);
+    unlinkFace(face);
+    if (currentFace == face)
+        currentFace = nullptr;
+    facePool.destroy(face);
+}
+
+void FEMeshPartC::relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop)
+{
+    for (FEMeshHalfEdgeC* h = from; h && h != stop; h = h->getNext()) {
+        h->setLoop(loop);
+        if (h->getNext() == from)
+            break;
+    }
+}
+
+void FEMeshPartC::replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement)
+{
+    // replacement must not be in any chain; it takes old's place, old leaves the chain.
+    FEMeshFaceC* face = old->getFace();
+    replacement->setFace(face);
+    replacement->setNext(old->getNext());
+    if (face) {
+        if (face->getFirstLoop() == old)
+            face->setFirstLoop(replacement);
+        else
+            for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
+                if (l->getNext() == old) {
+                    l->setNext(replacement);
+                    break;
+                }
+        if (face->getLastLoop() == old)
+            face->setLastLoop(replacement);
+    }
+    old->setNext(nullptr);
+}
+
+bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
+{
+    if (!a || !b || a == b || !a->getEdge() || a->getEdge() != b->getEdge())
+        return false;
+    FEMeshLoopC* la = a->getLoop();
+    FEMeshLoopC* lb = b->getLoop();
+    if (!la || !lb || la == lb || a->getNext() == a || b->getNext() == b)
+        return false;
+    FEMeshFaceC* fa = la->getFace();
+    FEMeshFaceC* fb = lb->getFace();
+
+    FEMeshHalfEdgeC* an = a->getNext();
+    FEMeshHalfEdgeC* ap = a->getPrevious();
+    FEMeshHalfEdgeC* bn = b->getNext();
+    FEMeshHalfEdgeC* bp = b->getPrevious();
+    bp->setNext(an);
+    an->setPrevious(bp);
+    ap->setNext(bn);
+    bn->setPrevious(ap);
+    a->getVertex()->setOutgoingHalfEdge(bn);
+    b->getVertex()->setOutgoingHalfEdge(an);
+
+    // The merged ring is an..ap followed by bn..bp. b's loop keeps it and a's part is
+    // relabelled; when a's part is the longer one, a's loop takes b's loop's place instead, so
+    // growing a large region never relabels it again and again.
+    bool aPartLonger = false;
+    {
+        FEMeshHalfEdgeC* x = an;
+        FEMeshHalfEdgeC* y = bn;
+        for (;;) {
+            x = x->getNext();
+            y = y->getNext();
+            if (x == bn) {
+                aPartLonger = false;
+                break;
+            }
+            if (y == an) {
+                aPartLonger = true;
+                break;
+            }
+        }
+    }
+    FEMeshLoopC* survivor = lb;
+    FEMeshLoopC* dead = la;
+    if (aPartLonger) {
+        relabelRing(bn, an, la);
+        detachLoop(la);
+        replaceLoopInChain(lb, la);
+        survivor = la;
+        dead = lb;
+    } else {
+        relabelRing(an, bn, lb);
+        detachLoop(la);
+    }
+    survivor->setFirstHalfEdge(bn);
+    dead->setFirstHalfEdge(nullptr);
+    dead->setFace(nullptr);
+    loopPool.destroy(dead);
+
+    if (fa != fb && fa) {
+        while (FEMeshLoopC* l = fa->getFirstLoop()) {
+            detachLoop(l);
+            attachLoop(l, fb);
+        }
+    }
+    destroyUnlinkedPair(a, b);
+    if (fa != fb && fa) {
+        unlinkFace(fa);
+        if (currentFace == fa)
+            currentFace = nullptr;
+        facePool.destroy(fa);
+    }
+    return true;
+}
+
+bool FEMeshPartC::removeSpike(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
+{
+    if (!a || !b || a == b || a->getNext() != b || !a->getEdge() || a->getEdge() != b->getEdge())
+        return false;
+    FEMeshLoopC* loop = a->getLoop();
+    FEMeshFaceC* face = loop ? loop->getFace() : nullptr;
+    if (b->getNext() == a) {
+        // Nothing but the spike: the loop goes.
+        a->setNext(a);
+        a->setPrevious(a);
+        b->setNext(b);
+        b->setPrevious(b);
+        if (loop)
+            loop->setFirstHalfEdge(nullptr);
+        destroyUnlinkedPair(a, b);
+        if (loop) {
+            deleteLoop(loop, true);
+            if (face && !face->getFirstLoop())
+                deleteFace(face);
+        }
+        return true;
+    }
+    FEMeshHalfEdgeC* before = a->getPrevious();
+    FEMeshHalfEdgeC* after = b->getNext();
+    before->setNext(after);
+    after->setPrevious(before);
+    a->getVertex()->setOutgoingHalfEdge(after);
+    b->getVertex()->setOutgoingHalfEdge(nullptr);  // the tip
+    if (loop)
+        loop->setFirstHalfEdge(after);
+    // a and b are out of the ring before anything else is deleted.
+    destroyUnlinkedPair(a, b);
+    if (loop && isDegenerateRing(after)) {
+        deleteLoop(loop, true);
+        if (face && !face->getFirstLoop())
+            deleteFace(face);
+    }
+    return true;
+}
+
+void FEMeshPartC::cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2)
+{
+    FEMeshLoopC* loop = h1->getLoop();
+    FEMeshFaceC* face = loop->getFace();
+    if (!face)
+        return;
+    FEMeshHalfEdgeC* p1 = h1->getPrevious();
+    FEMeshHalfEdgeC* n1 = h1->getNext();
+    FEMeshHalfEdgeC* p2 = h2->getPrevious();
+    FEMeshHalfEdgeC* n2 = h2->getNext();
+    p1->setNext(n2);
+    n2->setPrevious(p1);
+    p2->setNext(n1);
+    n1->setPrevious(p2);
+    h1->getVertex()->setOutgoingHalfEdge(n2);
+    h2->getVertex()->setOutgoingHalfEdge(n1);
+
+    // The ring through p1 goes to a new loop at the end of the chain, the ring through n1
+    // stays. The shorter ring is the one relabelled; the loop objects swap places in the chain
+    // when that is the ring that stays, so the chain order is the same either way.
+    FEMeshLoopC* added = loopPool.create();
+    attachLoop(added, face);
+    bool ringOfP1Longer = false;
+    {
+        FEMeshHalfEdgeC* x = p1;
+        FEMeshHalfEdgeC* y = n1;
+        for (;;) {
+            x = x->getNext();
+            y = y->getNext();
+            if (x == p1) {
+                ringOfP1Longer = false;
+                break;
+            }
+            if (y == n1) {
+                ringOfP1Longer = true;
+                break;
+            }
+        }
+    }
+    FEMeshLoopC* ofP1 = added;  // the loop object that ends up holding the ring through p1
+    FEMeshLoopC* ofN1 = loop;
+    if (ringOfP1Longer) {
+        relabelRing(n1, nullptr, added);
+        ofP1 = loop;
+        ofN1 = added;
+        // swap the chain places of loop and added: loop goes to the end, added takes its place
+        detachLoop(added);
+        replaceLoopInChain(loop, added);
+        attachLoop(loop, face);
+    } else {
+        relabelRing(p1, nullptr, added);
+    }
+    ofP1->setFirstHalfEdge(p1);
+    ofN1->setFirstHalfEdge(n1);
+    destroyUnlinkedPair(h1, h2);
+
+    // Chain order: the loop holding the n1 ring first (it kept the old place), then the p1 ring.
+    for (FEMeshLoopC* l : {ofN1, ofP1})
+        if (l->getFirstHalfEdge() && isDegenerateRing(l->getFirstHalfEdge()))
+            deleteLoop(l, true);
+    if (!face->getFirstLoop())
+        deleteFace(face);
+}
+
+// ---- Finalize ----
+
+void FEMeshPartC::finalize(double tolerance)
+{
+    if (tolerance != -1.0)
+        mergeTolerance = tolerance;
+    // Half-edges change vertices below; the fan indexes of building are not needed any more.
+    dropFanIndexes();
+    while (mergeCoplanarFaces()) {
+    }
+    while (removeStraightVertices()) {
+    }
+    repairOutgoingHalfEdges();
+    vertexHash.purgeUnused();
+    separateLoops();
+    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+        clearIncidentEdges(v);
+}
+
+void FEMeshPartC::repairOutgoingHalfEdges()
+{
+    // A vertex that still starts a half-edge must not look unused to the purge, even when the
+    // edits above cleared its outgoing half-edge.
+    for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
+        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+            FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
+            if (!first)
+                continue;
+            FEMeshHalfEdgeC* h = first;
+            do {
+                if (FEMeshVertexC* v = h->getVertex())
+                    if (!v->getOutgoingHalfEdge())
+                        v->setOutgoingHalfEdge(h);
+                h = h->getNext();
+            } while (h && h != first);
+        }
+}
+
+bool FEMeshPartC::processMergeEdge(int walk, FEMeshEdgeC* e)
+{
+    FEMeshHalfEdgeC* h1 = e->getFirstHalfEdge();
+    FEMeshHalfEdgeC* h2 = e->getSecondHalfEdge();
+    if (!h1 || !h2 || !h1->getLoop() || !h2->getLoop())
+        return false;
+    FEMeshFaceC* f1 = h1->getLoop()->getFace();
+    FEMeshFaceC* f2 = h2->getLoop()->getFace();
+    if (!f1 || !f2 || compareWithTolerance(f1->getNormal(), f2->getNormal()) != 0)
+        return false;
+
+    // Two half-edges that run the same way along their edge (faces of inconsistent
+    // orientation, duplicate triangles) cannot be spliced into one ring.
+    auto runOpposite = [&]() {
+        const Point3Df s1 = h1->getVertex()->getPosition(), t1 = h1->getNext()->getVertex()->getPosition();
+        const Point3Df s2 = h2->getVertex()->getPosition(), t2 = h2->getNext()->getVertex()->getPosition();
+        const bool sameWay = compareWithTolerance(s1, s2) == 0 && compareWithTolerance(t1, t2) == 0;
+        const bool opposite = compareWithTolerance(s1, t2) == 0 && compareWithTolerance(t1, s2) == 0;
+        return opposite && !sameWay;
+    };
+
+    switch (walk) {
+    case 1:
+        if (f1 == f2)
+            return false;
+        if (f1->getGroupId() != f2->getGroupId() && !mergeAcrossGroups)
+            return false;
+        if (!runOpposite())
+            return false;
+        return joinAcrossEdge(h2, h1);
+    case 2: {
+        if (f1 != f2 || h1->getLoop() != h2->getLoop())
+            return false;
+        if (h1->getNext() != h2 && h2->getNext() != h1)
+            return false;
+        if (h1->getNext() == h2 && h2->getNext() == h1 && h1->getPrevious() == h2 && h2->getPrevious() == h1) {
+            deleteLoop(h1->getLoop(), false);
+            return true;
+        }
+        if (h1->getNext() == h2 && h2->getPrevious() == h1)
+            return removeSpike(h1, h2);
+        if (h2->getNext() == h1 && h1->getPrevious() == h2)
+            return removeSpike(h2, h1);
+        return false;
+    }
+    default: {
+        if (f1 != f2)
+            return false;
+        if (h1->getLoop() != h2->getLoop()) {
+            if (!runOpposite())
+                return false;
+            return joinAcrossEdge(h1, h2);
+        }
+        if (h1->getNext() == h2 || h2->getNext() == h1 || h1->getPrevious() == h2 || h2->getPrevious() == h1)
+            return false;
+        if (!runOpposite())
+            return false;
+        cutLoop(h1, h2);
+        return true;
+    }
+    }
+}
+
+bool FEMeshPartC::mergeCoplanarFaces()
+{
+    bool changedAny = false;
+    for (int walk = 1; walk <= 3; ++walk) {
+        for (;;) {
+            bool changed = false;
+            edgeCursor = edgeHead;
+            while (edgeCursor) {
+                FEMeshEdgeC* e = edgeCursor;
+                nextEdgeCursor = e->getNext();
+                if (processMergeEdge(walk, e))
+                    changed = true;
+                edgeCursor = nextEdgeCursor;
+            }
+            nextEdgeCursor = nullptr;
+            if (!changed)
+                break;
+            changedAny = true;
+        }
+    }
+    edgeCursor = nextEdgeCursor = nullptr;
+    return changedAny;
+}
+
+bool FEMeshPartC::removeStraightVertices()
+{
+    bool changed = false;
+    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next()) {
+        if (v->getIncidentEdgeCount() != 2)
+            continue;
+        FEMeshEdgeC* e1 = v->getFirstIncidentEdge();
+        FEMeshEdgeC* e2 = v->getLastIncidentEdge();
+        const Point3Df d1 = (e1->getEndPoint() - e1->getStartPoint()).normalized();
+        const Point3Df d2 = (e2->getEndPoint() - e2->getStartPoint()).normalized();
+        if (!(std::fabs(dotProduct(d1, d2)) > 0.99999))
+            continue;
+        FEMeshHalfEdgeC* h = v->getOutgoingHalfEdge();
+        if (!h || !h->getPrevious() || !h->getNext())
+            continue;
+        FEMeshHalfEdgeC* hp = h->getPrevious();
+        FEMeshHalfEdgeC* pp = h->getPartner();
+        if (!pp || !pp->getNext())
+            continue;
+        FEMeshHalfEdgeC* q = pp->getNext();
+        if (q->getPartner() != hp)
+            continue;
+        FEMeshEdgeC* kept = hp->getEdge();
+        FEMeshEdgeC* dropped = h->getEdge();
+        if (!kept || !dropped || kept == dropped)
+            continue;
+        // The rings must stay rings once h and pp are out.
+        if (h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp)
+            continue;
+        FEMeshVertexC* w = pp->getVertex();
+
+        removeIncidentEdge(w, dropped);
+        appendIncidentEdge(w, kept);
+        removeIncidentEdge(v, dropped);
+        removeIncidentEdge(v, kept);
+        v->setOutgoingHalfEdge(nullptr);
+        w->setOutgoingHalfEdge(q);
+        for (FEMeshHalfEdgeC* x : {pp, h}) {
+            x->getPrevious()->setNext(x->getNext());
+            x->getNext()->setPrevious(x->getPrevious());
+        }
+        q->getLoop()->setFirstHalfEdge(q);
+        hp->getLoop()->setFirstHalfEdge(hp);
+        q->setVertex(w);
+        destroyUnlinkedPair(h, pp);
+        changed = true;
+    }
+    return changed;
+}
+
+// ---- Loop separation ----
+
+int FEMeshPartC::pointInLoop(float nx, float ny, float nz, FEMeshLoopC* loop, const Point3Df& p)
+{
+    if (!loop || !loop->getFirstHalfEdge())
+        return 2;
+    const int axis = dominantAxis(Point3D(nx, ny, nz));
+    std::vector<Point2D> polygon;
+    FEMeshHalfEdgeC* first = loop->getFirstHalfEdge();
+    FEMeshHalfEdgeC* h = first;
+    do {
+        polygon.push_back(projectToPlane2D(Point3D(h->getVertex()->getPosition()), axis));
+        h = h->getNext();
+    } while (h && h != first);
+    polygon.push_back(polygon.front());
+    return pointInPolygon(polygon.data(), int(polygon.size()), projectToPlane2D(Point3D(p), axis), nullptr, nullptr,
+                          1e-4);
+}
+
+namespace {
+
+struct LoopNode {
+    LoopNode* nextSibling = nullptr;
+    LoopNode* firstChild = nullptr;
+    FEMeshLoopC* loop = nullptr;
+};
+
+}  // namespace
+
+void FEMeshPartC::separateLoops()
+{
+    std::vector<LoopNode> nodes;
+    for (FEMeshFaceC* face = faceHead; face; face = face->getNext()) {
+        if (face->getFirstLoop() == face->getLastLoop())
+            continue;
+        const Point3Df n = face->getNormal();
+        auto contains = [&](FEMeshLoopC* outer, FEMeshLoopC* inner) {
+            FEMeshHalfEdgeC* h = inner->getFirstHalfEdge();
+            if (!h)
+                return false;
+            return pointInLoop(n.x(), n.y(), n.z(), outer, h->getVertex()->getPosition()) == 0;
+        };
+
+        // The containment tree of the face's loops.
+        nodes.clear();
+        for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
+            nodes.push_back(LoopNode{nullptr, nullptr, l});
+        LoopNode* roots = nullptr;
+        for (LoopNode& node : nodes) {
+            LoopNode** siblings = &roots;
+            for (;;) {
+                LoopNode* holder = nullptr;
+                for (LoopNode* s = *siblings; s; s = s->nextSibling)
+                    if (contains(s->loop, node.loop)) {
+                        holder = s;
+                        break;
+                    }
+                if (holder) {
+                    siblings = &holder->firstChild;
+                    continue;
+                }
+                // The new loop may contain some of these siblings: they become its children.
+                LoopNode** link = siblings;
+                while (*link) {
+                    LoopNode* s = *link;
+                    if (contains(node.loop, s->loop)) {
+                        *link = s->nextSibling;
+                        s->nextSibling = node.firstChild;
+                        node.firstChild = s;
+                    } else {
+                        link = &s->nextSibling;
+                    }
+                }
+                node.nextSibling = *siblings;
+                *siblings = &node;
+                break;
+            }
+        }
+
+        // Outer boundaries and holes alternate by level. The first outer loop leads this face;
+        // every further outer loop leads a new face that takes the holes right under it.
+        bool firstOuterSeen = false;
+        std::vector<std::pair<LoopNode*, int>> stack;
+        std::vector<LoopNode*> order;
+        for (LoopNode* r = roots; r; r = r->nextSibling)
+            order.push_back(r);
+        for (auto it = order.rbegin(); it != order.rend(); ++it)
+            stack.push_back({*it, 0});
+        while (!stack.empty()) {
+            auto [node, depth] = stack.back();
+            stack.pop_back();
+            std::vector<LoopNode*> children;
+            for (LoopNode* c = node->firstChild; c; c = c->nextSibling)
+                children.push_back(c);
+            for (auto it = children.rbegin(); it != children.rend(); ++it)
+                stack.push_back({*it, depth + 1});
+            if (depth % 2 != 0)
+                continue;  // a hole: it stays with the face of its outer loop
+            if (!firstOuterSeen) {
+                firstOuterSeen = true;
+                if (face->getFirstLoop() != node->loop) {
+                    detachLoop(node->loop);
+                    node->loop->setNext(face->getFirstLoop());
+                    face->setFirstLoop(node->loop);
+                    if (!face->getLastLoop())
+                        face->setLastLoop(node->loop);
+                }
+                continue;
+            }
+            FEMeshFaceC* island = facePool.create(face->getFaceInfo());
+            island->setGroupId(face->getGroupId());
+            island->setNormal(face->getNormal());
+            appendFace(island);
+            detachLoop(node->loop);
+            attachLoop(node->loop, island);
+            for (LoopNode* c = node->firstChild; c; c = c->nextSibling) {
+                detachLoop(c->loop);
+                attachLoop(c->loop, island);
+            }
+        }
+    }
+}

@@ -1,0 +1,453 @@
+// The STL reader: form detection, the text state machine and the binary parser.
+#include "geometry/readers/STLImport.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "geometry/display/MemoryBlockC.h"
+#include "geometry/math/NumberText.h"
+
+namespace {
+
+constexpr size_t kFileBufferSize = 50000;
+constexpr size_t kMaxWord = 99;       // characters kept of one word
+constexpr size_t kMaxFirstLine = 254;  // characters kept of the first line
+constexpr int kAsciiReportSteps = 10000;
+constexpr int kBinaryReportSteps = 1500;
+
+// Shared by every import: one import at a time.
+struct ImportState {
+    stlProgressI* progress = nullptr;
+    uint64_t total = 0;
+    int steps = 0;
+};
+ImportState state;
+
+void resetState(stlProgressI* progress)
+{
+    state = ImportState();
+    state.progress = progress;
+    if (progress)
+        progress->reportProgress(0.0f);
+}
+
+void countStep(const STLInputStreamC& in, int every)
+{
+    if (++state.steps < every)
+        return;
+    state.steps = 0;
+    if (state.progress && state.total > 0)
+        state.progress->reportProgress(float(double(in.position()) / double(state.total) * 100.0));
+}
+
+bool isSeparator(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The next word, lower-cased when asked, at most kMaxWord characters kept (the rest of a longer
+// word is skipped). Empty at the end of the data. The separator that ended the word is consumed
+// and given in *ended (-1 at the end of the data).
+size_t readWord(STLInputStreamC& in, char* word, bool lower, int* ended = nullptr)
+{
+    int c = in.get();
+    while (c >= 0 && isSeparator(c))
+        c = in.get();
+    size_t n = 0;
+    while (c >= 0 && !isSeparator(c)) {
+        if (n < kMaxWord) {
+            if (lower && c >= 'A' && c <= 'Z')
+                c += 'a' - 'A';
+            word[n++] = char(c);
+        }
+        c = in.get();
+    }
+    word[n] = '\0';
+    if (ended)
+        *ended = c;
+    return n;
+}
+
+// Consumes the rest of the line however long it is; keeps at most kMaxFirstLine characters.
+void skipLine(STLInputStreamC& in, char* line)
+{
+    size_t n = 0;
+    int c;
+    while ((c = in.get()) >= 0 && c != '\n') {
+        if (n < kMaxFirstLine)
+            line[n++] = char(c);
+    }
+    while (n > 0 && line[n - 1] == '\r')
+        --n;
+    line[n] = '\0';
+}
+
+// As atof in the "C" locale, after every ',' became '.'. Plain decimal numbers take the fast
+// conversion; anything else (hexadecimal, a leading '+', no number at all) the runtime's.
+double wordToNumber(char* word)
+{
+    char* p = word;
+    for (; *p; ++p)
+        if (*p == ',')
+            *p = '.';
+    if (word[0] != '+' && !std::strpbrk(word, "xX")) {
+        double v;
+        const auto r = std::from_chars(word, p, v);
+        if (r.ec == std::errc())
+            return v;
+    }
+    return stringToDouble(static_cast<const char*>(word));
+}
+
+bool isFinitePoint(const Point3D& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
+
+// Hands one facet on in the winding its normal asks for; a facet with a coordinate that is not a
+// finite number is dropped. False when the importer wants to stop.
+bool emitFacet(stlImporterI* importer, const Point3D& m, const Point3D& normal, const Point3D& p1, const Point3D& p2,
+               const Point3D& p3)
+{
+    if (!isFinitePoint(p1) || !isFinitePoint(p2) || !isFinitePoint(p3))
+        return true;
+    if (m.dot(normal) >= 0.0)
+        return importer->addTriangle(p1, p2, p3);
+    return importer->addTriangle(p3, p1, p2);
+}
+
+int clampEstimate(uint64_t n) { return n > uint64_t(INT_MAX) ? INT_MAX : int(n); }
+
+bool isAsciiData(STLInputStreamC& in)
+{
+    char line[kMaxFirstLine + 1];
+    char word[kMaxWord + 1];
+    skipLine(in, line);
+    readWord(in, word, true);
+    return std::strncmp(word, "facet", 5) == 0;
+}
+
+}  // namespace
+
+// ---- Streams ----
+
+STLInputStreamC::STLInputStreamC(const char* data, size_t size) : memory(true)
+{
+    begin = cur = reinterpret_cast<const unsigned char*>(data);
+    end = begin + (data ? size : 0);
+    total = data ? size : 0;
+}
+
+STLInputStreamC::STLInputStreamC(const char* path)
+{
+    if (!path)
+        return;
+    file = std::fopen(path, "rb");
+    if (!file)
+        return;
+    struct stat st;
+    if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode))
+        total = uint64_t(st.st_size);
+    else {
+        std::fclose(file);
+        file = nullptr;
+        return;
+    }
+    buffer.resize(kFileBufferSize);
+    begin = cur = end = buffer.data();
+}
+
+STLInputStreamC::~STLInputStreamC()
+{
+    if (file)
+        std::fclose(file);
+}
+
+void STLInputStreamC::rewind()
+{
+    if (memory) {
+        cur = begin;
+        return;
+    }
+    if (!file)
+        return;
+    std::fseek(file, 0, SEEK_SET);
+    bufferStart = 0;
+    begin = cur = end = buffer.data();
+}
+
+bool STLInputStreamC::refill()
+{
+    if (!file)
+        return false;
+    bufferStart += uint64_t(end - begin);
+    const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    begin = cur = buffer.data();
+    end = begin + got;
+    return got > 0;
+}
+
+size_t STLInputStreamC::read(void* dst, size_t n)
+{
+    unsigned char* out = static_cast<unsigned char*>(dst);
+    size_t done = 0;
+    while (done < n) {
+        if (cur == end && !refill())
+            break;
+        size_t take = size_t(end - cur);
+        if (take > n - done)
+            take = n - done;
+        std::memcpy(out + done, cur, take);
+        cur += take;
+        done += take;
+    }
+    return done;
+}
+
+// ---- Text STL ----
+
+int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
+{
+    enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet };
+
+    const uint64_t size = in.size();
+    in.rewind();
+    importer->beginImport(clampEstimate(size / 40));
+
+    char word[kMaxWord + 1];
+    char line[kMaxFirstLine + 1];
+    Point3D normal;
+    Point3D p[3];
+    int corner = 0;
+    int axis = 0;
+    int result = kSTLOk;
+    bool go = true;
+    Expect expect = Solid;
+    while (go) {
+        countStep(in, kAsciiReportSteps);
+        int ended = -1;
+        const size_t n = readWord(in, word, expect != VertexNumber, &ended);
+        switch (expect) {
+        case Solid:
+            if (std::strcmp(word, "solid") != 0) {
+                result = n == 0 ? kSTLOk : kSTLFormatError;
+                go = false;
+                break;
+            }
+            if (ended != '\n' && ended >= 0)
+                skipLine(in, line);  // the model's name
+            expect = Facet;
+            break;
+        case Facet:
+            // endsolid, any other word or the end of the data close the model
+            if (std::strcmp(word, "facet") != 0)
+                go = false;
+            else
+                expect = Normal;
+            break;
+        case Normal: {
+            if (std::strcmp(word, "normal") != 0) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            double v[3];
+            bool complete = true;
+            for (double& x : v) {
+                if (readWord(in, word, false) == 0)
+                    complete = false;
+                x = wordToNumber(word);
+            }
+            if (!complete) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            normal = Point3D(v[0], v[1], v[2]);
+            expect = OuterLoop;
+            break;
+        }
+        case OuterLoop:
+            if (std::strcmp(word, "outer") != 0 || readWord(in, word, true) == 0 || std::strcmp(word, "loop") != 0) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            corner = 0;
+            expect = Vertex;
+            break;
+        case Vertex:
+            if (std::strcmp(word, "vertex") != 0) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            axis = 0;
+            expect = VertexNumber;
+            break;
+        case VertexNumber:
+            if (n == 0) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            p[corner].component(axis) = wordToNumber(word);
+            if (++axis == 3)
+                expect = ++corner == 3 ? EndLoop : Vertex;
+            break;
+        case EndLoop:
+            if (std::strcmp(word, "endloop") != 0) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            expect = EndFacet;
+            break;
+        case EndFacet:
+            if (std::strcmp(word, "endfacet") != 0) {
+                result = kSTLFormatError;
+                go = false;
+                break;
+            }
+            if (!emitFacet(importer, (p[1] - p[0]).cross(p[2] - p[0]), normal, p[0], p[1], p[2]))
+                go = false;
+            expect = Facet;
+            break;
+        }
+    }
+    importer->endImport();
+    return result;
+}
+
+// ---- Binary STL ----
+
+namespace {
+
+inline uint32_t wordLE(const unsigned char* b)
+{
+    return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+}
+inline uint32_t wordBE(const unsigned char* b)
+{
+    return uint32_t(b[3]) | (uint32_t(b[2]) << 8) | (uint32_t(b[1]) << 16) | (uint32_t(b[0]) << 24);
+}
+inline double floatAt(const unsigned char* b, bool bigEndian)
+{
+    const uint32_t w = bigEndian ? wordBE(b) : wordLE(b);
+    float f;
+    std::memcpy(&f, &w, sizeof f);
+    return double(f);
+}
+inline Point3D pointAt(const unsigned char* b, bool bigEndian)
+{
+    return Point3D(floatAt(b, bigEndian), floatAt(b + 4, bigEndian), floatAt(b + 8, bigEndian));
+}
+
+}  // namespace
+
+int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
+{
+    const uint64_t size = in.size();
+    in.rewind();
+    const int estimate = clampEstimate(size / 48);
+
+    unsigned char header[80];
+    if (in.read(header, sizeof header) < sizeof header)
+        return kSTLFormatError;
+    unsigned char countBytes[4];
+    if (in.read(countBytes, sizeof countBytes) < sizeof countBytes)
+        return kSTLFormatError;
+    const uint32_t countLE = wordLE(countBytes);
+    const uint32_t countBE = wordBE(countBytes);
+    // 64-bit arithmetic: count x 50 overflows 32 bits for counts above 85 million.
+    const int64_t expected = int64_t(countBE) * 50 + 84;
+    const int64_t diff = int64_t(size) - expected;
+    const bool bigEndian = diff > -10 && diff < 10;
+    const uint32_t count = bigEndian ? countBE : countLE;
+
+    importer->beginImport(estimate);
+    int result = kSTLOk;
+    unsigned char facet[50];
+    // The count is not trusted: nothing is reserved from it, and a short read ends the loop.
+    for (uint32_t i = 0; i < count; ++i) {
+        countStep(in, kBinaryReportSteps);
+        if (in.read(facet, 48) < 48) {
+            result = kSTLFormatError;
+            break;
+        }
+        const Point3D normal = pointAt(facet, bigEndian);
+        const Point3D p1 = pointAt(facet + 12, bigEndian);
+        const Point3D p2 = pointAt(facet + 24, bigEndian);
+        const Point3D p3 = pointAt(facet + 36, bigEndian);
+        if (!emitFacet(importer, p1.cross(p2), normal, p1, p2, p3))
+            break;
+        if (in.read(facet + 48, 2) < 2) {
+            result = kSTLFormatError;
+            break;
+        }
+    }
+    importer->endImport();
+    return result;
+}
+
+int parseAsciiSTLString(const char* data, size_t size, stlImporterI* importer)
+{
+    STLInputStreamC in(data, size);
+    return parseAsciiSTL(in, importer);
+}
+
+int parseBinarySTLString(const char* data, size_t size, stlImporterI* importer)
+{
+    STLInputStreamC in(data, size);
+    return parseBinarySTL(in, importer);
+}
+
+int parseAsciiSTLFile(const char* path, stlImporterI* importer)
+{
+    STLInputStreamC in(path);
+    if (!in.isOpen())
+        return kSTLCannotReopen;
+    return parseAsciiSTL(in, importer);
+}
+
+int parseBinarySTLFile(const char* path, stlImporterI* importer)
+{
+    struct stat st;
+    if (!path || stat(path, &st) != 0)
+        return kSTLCannotReopen;
+    STLInputStreamC in(path);
+    if (!in.isOpen())
+        return kSTLCannotReopen;
+    return parseBinarySTL(in, importer);
+}
+
+// ---- Entry points ----
+
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress)
+{
+    if (!importer)
+        return kSTLFormatError;
+    resetState(progress);
+    STLInputStreamC probe(data, size);
+    const bool ascii = isAsciiData(probe);
+    state.total = probe.size();
+    return ascii ? parseAsciiSTLString(data, size, importer) : parseBinarySTLString(data, size, importer);
+}
+
+int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress)
+{
+    return importSTLString(data.GetData(), data.GetSize(), importer, progress);
+}
+
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress)
+{
+    if (!importer)
+        return kSTLFormatError;
+    resetState(progress);
+    bool ascii;
+    {
+        STLInputStreamC probe(path);
+        if (!probe.isOpen())
+            return kSTLCannotOpen;
+        ascii = isAsciiData(probe);
+        state.total = probe.size();
+    }
+    return ascii ? parseAsciiSTLFile(path, importer) : parseBinarySTLFile(path, importer);
+}

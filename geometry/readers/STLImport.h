@@ -1,0 +1,85 @@
+// The STL reader: text or binary STL, from memory or a file, handed triangle by triangle to an importer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "geometry/mesh/stlImporterI.h"
+
+class MemoryBlockC;
+
+// Receives the share of the data read so far while an import runs.
+class stlProgressI {
+public:
+    virtual void reportProgress(float percent) = 0;  // 0..100
+
+protected:
+    ~stlProgressI() = default;
+};
+
+// Result codes of the import functions.
+enum : int {
+    kSTLOk = 0,
+    kSTLFormatError = -2,
+    kSTLCannotOpen = 1,     // importSTLFile: the file could not be opened
+    kSTLCannotReopen = -1,  // the file could not be opened again for parsing
+};
+
+// The byte source the parsers read: a memory range (not copied, must outlive the stream) or a
+// file read through a 50000-byte buffer.
+class STLInputStreamC {
+public:
+    STLInputStreamC(const char* data, size_t size);
+    // A file; check isOpen().
+    explicit STLInputStreamC(const char* path);
+    ~STLInputStreamC();
+    STLInputStreamC(const STLInputStreamC&) = delete;
+    STLInputStreamC& operator=(const STLInputStreamC&) = delete;
+
+    bool isOpen() const { return file != nullptr || memory; }
+    // The end position (the size of the data in bytes).
+    uint64_t size() const { return total; }
+    // Bytes read since the start.
+    uint64_t position() const { return bufferStart + uint64_t(cur - begin); }
+    void rewind();
+
+    // The next byte (0..255), or -1 at the end.
+    int get()
+    {
+        if (cur == end && !refill())
+            return -1;
+        return *cur++;
+    }
+    // Copies up to n bytes; gives how many were there.
+    size_t read(void* dst, size_t n);
+
+private:
+    bool refill();
+
+    bool memory = false;
+    FILE* file = nullptr;
+    const unsigned char* begin = nullptr;  // the window now being read
+    const unsigned char* cur = nullptr;
+    const unsigned char* end = nullptr;
+    uint64_t bufferStart = 0;  // data position of begin
+    uint64_t total = 0;
+    std::vector<unsigned char> buffer;  // file streams only
+};
+
+// Decide text or binary, then parse. 0 success, -2 format error; importSTLFile also 1 when the
+// file cannot be opened and -1 when it cannot be opened again for parsing. Triangles added before
+// a failure stay with the importer. One import at a time (the import state is shared).
+int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress);
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress);
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress);
+
+// The two parsers over a stream (read from its start); 0 or -2.
+int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer);
+int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer);
+int parseAsciiSTLString(const char* data, size_t size, stlImporterI* importer);
+int parseBinarySTLString(const char* data, size_t size, stlImporterI* importer);
+// -1 when the file cannot be opened.
+int parseAsciiSTLFile(const char* path, stlImporterI* importer);
+int parseBinarySTLFile(const char* path, stlImporterI* importer);

@@ -1,0 +1,65 @@
+// ZJVReaderC: reads ZJV model text (parts and placed instances) into a display part list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/RWCString.h"
+#include "geometry/display/MemoryBlockC.h"
+
+class FEDisplayPartC;
+class FEDisplayPartListC;
+class FEMeshPartC;
+
+// The caller fills the buffer (buffer().Allocate and a copy of the text), then calls parse once
+// with a fresh part list. Malformed input yields whatever parts and instances it describes;
+// nothing is reported and nothing is thrown for bad indices.
+class ZJVReaderC : public MemoryBlockC {
+public:
+    // Result codes of nextToken.
+    enum TokenCode { TokenOpen = 0, TokenClose = 1, TokenPlain = 2, TokenEnd = 3 };
+    static constexpr int kEnd = -1;  // nextChar at the end of the buffer
+
+    ZJVReaderC() = default;
+    ~ZJVReaderC() = default;
+
+    MemoryBlockC& buffer() { return *this; }
+
+    // Reads the whole buffer into the list: one part per "P{" block, one instance per placement
+    // of an "S{" block.
+    void parse(FEDisplayPartListC* target);
+
+    // The byte at the read position (0..255) and the position moves on; kEnd at the end.
+    int nextChar();
+    // 0 "{" (token = the block's keyword), 1 "}" with an empty token, 2 a plain token, 3 the end.
+    int nextToken(RWCString& token);
+
+    // One part block (the read position stands after "P{"). Finalises the part and smooths its
+    // normals. True.
+    bool parsePart(FEMeshPartC* part);
+    // One structure block (after "S{"). True.
+    bool parseStructure();
+
+    // From the start of the buffer: the first part block into the given part. True.
+    bool parseFirstPart(FEMeshPartC* part);
+    // Reads the buffer into a list of its own and copies every placed instance, transformed by
+    // its placement, into the target. False when the text places no instance.
+    bool mergeIntoPart(FEMeshPartC* target);
+    // The buffer := the first entry of the ZIP archive at path. False when the archive cannot be
+    // opened or read, has no entry, or its entry cannot be read.
+    bool loadFile(const char* path);
+
+    uint32_t getPosition() const { return position; }
+
+private:
+    // The token as a view into the buffer; the code as nextToken's.
+    int nextTokenView(const char*& start, size_t& length);
+    // One more token, converted; the codes are not looked at.
+    double nextDouble();
+    int nextInt();
+    // Reads tokens until one that is not plain (the end of a list block).
+    void skipBlock();
+
+    uint32_t position = 0;
+    FEDisplayPartListC* target = nullptr;
+};

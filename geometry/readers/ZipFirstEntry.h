@@ -1,0 +1,10 @@
+// readFirstZipEntry: the bytes of the first entry of a ZIP archive file, unpacked in memory.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// The archive file is read whole into memory and unpacked from there. False when the file cannot
+// be read, is not an archive, has no entry, the entry cannot be opened (a password, an unknown
+// method), its data is damaged (checksum) or it unpacks to more than maxSize bytes.
+bool readFirstZipEntry(const char* path, std::vector<char>& out, size_t maxSize);

@@ -1,0 +1,116 @@
+// Replacing a file's whole contents through a temporary file and a rename.
+#include "services/config/CSConfigSafeFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+CSConfigRenameFunction renameFunction = nullptr;
+std::atomic<unsigned> tempCounter{0};
+
+int systemRename(const char* from, const char* to)
+{
+    return std::rename(from, to);
+}
+
+bool writeAll(int fd, const char* p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+bool anyWriteBit(mode_t mode)
+{
+    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+}  // namespace
+
+CSConfigRenameFunction setConfigRenameFunction(CSConfigRenameFunction fn)
+{
+    CSConfigRenameFunction previous = renameFunction ? renameFunction : systemRename;
+    renameFunction = fn;
+    return previous;
+}
+
+bool replaceFileContents(const RWCString& pathText, const char* bytes, size_t length)
+{
+    std::string target(pathText.data(), pathText.length());
+    if (target.empty())
+        return false;
+
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(target.c_str(), resolved) == nullptr)
+            return false;
+        target = resolved;
+    }
+
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    mode_t mode = 0666;
+    if (exists) {
+        if (!S_ISREG(st.st_mode) || !anyWriteBit(st.st_mode))
+            return false;
+        mode = st.st_mode & 07777;
+    }
+
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    struct stat fst;
+    if (::stat(folder.c_str(), &fst) != 0 || !S_ISDIR(fst.st_mode) || !anyWriteBit(fst.st_mode))
+        return false;
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = folder + "/." + base + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(tempCounter++);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    bool ok = writeAll(fd, bytes, length);
+    if (ok && exists)
+        ok = ::fchmod(fd, mode) == 0;
+    if (ok)
+        ok = ::fsync(fd) == 0;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok) {
+        CSConfigRenameFunction doRename = renameFunction ? renameFunction : systemRename;
+        ok = doRename(temp.c_str(), target.c_str()) == 0;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the new directory entry durable as well; a failure here loses nothing.
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}

@@ -1,0 +1,407 @@
+// Tests of finalizing a mesh part and of its smooth corner normals: merging, holes, islands, hostile input.
+#include <cmath>
+#include <random>
+#include <set>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "geometry/mesh/FEMeshPartC.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+FEMeshFaceC* polygon(FEMeshPartC& part, const std::vector<Point3D>& pts, const Point3D& normal, int group = 0)
+{
+    FEMeshFaceC* f = part.addFace(pts.data(), pts.size(), normal, nullptr, 15.0f, group);
+    part.endFace();
+    return f;
+}
+
+void quad(FEMeshPartC& part, const Point3D& a, const Point3D& b, const Point3D& c, const Point3D& d)
+{
+    part.addTriangle(a, b, c);
+    part.addTriangle(a, c, d);
+}
+
+void cube(FEMeshPartC& part)
+{
+    const Point3D p[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    quad(part, p[0], p[3], p[2], p[1]);  // bottom, outward -z
+    quad(part, p[4], p[5], p[6], p[7]);  // top
+    quad(part, p[0], p[1], p[5], p[4]);  // front -y
+    quad(part, p[1], p[2], p[6], p[5]);  // right +x
+    quad(part, p[2], p[3], p[7], p[6]);  // back +y
+    quad(part, p[3], p[0], p[4], p[7]);  // left -x
+}
+
+template <class F>
+void forEachHalfEdge(const FEMeshPartC& part, F f)
+{
+    for (FEMeshFaceC* face = part.getFirstFace(); face; face = face->getNext())
+        for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext()) {
+            FEMeshHalfEdgeC* h = l->getFirstHalfEdge();
+            if (!h)
+                continue;
+            do {
+                f(face, l, h);
+                h = h->getNext();
+            } while (h != l->getFirstHalfEdge());
+        }
+}
+
+// The invariants a finalized mesh keeps; counts every violation.
+int invariantViolations(FEMeshPartC& part)
+{
+    int bad = 0;
+    std::set<const FEMeshEdgeC*> edges;
+    size_t edgeCount = 0;
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
+        edges.insert(e);
+        ++edgeCount;
+        if (!e->getFirstHalfEdge() && !e->getSecondHalfEdge())
+            ++bad;
+        if (e->getNext() && e->getNext()->getPrevious() != e)
+            ++bad;
+    }
+    bad += edgeCount != part.getEdgeCount();
+    std::set<const FEMeshVertexC*> vertices;
+    for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next()) {
+        vertices.insert(v);
+        bad += v->getIncidentEdgeCount() != 0;
+    }
+    size_t faces = 0;
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
+        ++faces;
+        if (!f->getFirstLoop())
+            ++bad;
+        FEMeshLoopC* last = nullptr;
+        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+            bad += l->getFace() != f;
+            last = l;
+        }
+        bad += last != f->getLastLoop();
+    }
+    bad += faces != part.getFaceCount();
+    forEachHalfEdge(part, [&](FEMeshFaceC*, FEMeshLoopC* l, FEMeshHalfEdgeC* h) {
+        bad += h->getLoop() != l;
+        bad += h->getNext()->getPrevious() != h;
+        bad += !edges.count(h->getEdge());
+        if (edges.count(h->getEdge()))
+            bad += h->getEdge()->getFirstHalfEdge() != h && h->getEdge()->getSecondHalfEdge() != h;
+        bad += !vertices.count(h->getVertex());
+    });
+    return bad;
+}
+
+Point3D dir(const Point3Df& p) { return Point3D(p).normalized(); }
+
+}  // namespace
+
+TEST(FEMeshFinalize, CubeOfTwelveTrianglesBecomesSixSharpSquares)
+{
+    FEMeshPartC part;
+    cube(part);
+    EXPECT_EQ(part.getFaceCount(), 12u);
+    EXPECT_EQ(part.getEdgeCount(), 18u);
+    part.finalize(-1.0);
+    EXPECT_EQ(part.getFaceCount(), 6u);
+    EXPECT_EQ(part.getEdgeCount(), 12u);
+    EXPECT_EQ(part.getVertexCount(), 8u);
+    EXPECT_EQ(invariantViolations(part), 0);
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
+        EXPECT_EQ(f->getLoopCount(), 1);
+        EXPECT_EQ(f->getFirstLoop()->getHalfEdgeCount(), 4);
+    }
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
+        EXPECT_FALSE(e->isSmooth());
+        EXPECT_NE(e->getSecondHalfEdge(), nullptr);
+    }
+    EXPECT_EQ(part.getEdgeCursor(), nullptr);
+    part.smoothNormals();
+    forEachHalfEdge(part, [&](FEMeshFaceC* f, FEMeshLoopC*, FEMeshHalfEdgeC* h) { EXPECT_EQ(h->getNormal(), f->getNormal()); });
+}
+
+TEST(FEMeshFinalize, CoplanarPairBecomesAQuadAndToleranceIsKeptOrSet)
+{
+    FEMeshPartC part;
+    quad(part, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+    part.finalize(-1.0);
+    EXPECT_EQ(part.getTolerance(), 1e-5);
+    EXPECT_EQ(part.getFaceCount(), 1u);
+    EXPECT_EQ(part.getEdgeCount(), 4u);
+    EXPECT_EQ(part.getVertexCount(), 4u);  // the diagonal's ends stay
+    EXPECT_EQ(part.getFirstFace()->getFirstLoop()->getHalfEdgeCount(), 4);
+    EXPECT_EQ(invariantViolations(part), 0);
+    part.finalize(0.0001);
+    EXPECT_EQ(part.getTolerance(), 0.0001);
+    EXPECT_EQ(part.getVertexHash().getTolerance(), 1e-5);
+
+    // Different groups are not merged unless asked.
+    FEMeshPartC groups;
+    polygon(groups, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {0, 0, 1}, 1);
+    polygon(groups, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 0, 1}, 2);
+    groups.finalize(-1.0);
+    EXPECT_EQ(groups.getFaceCount(), 2u);
+    groups.setMergeAcrossGroups(true);
+    groups.finalize(-1.0);
+    EXPECT_EQ(groups.getFaceCount(), 1u);
+}
+
+TEST(FEMeshFinalize, PlateWithARoundHoleKeepsTheHoleAsSecondLoop)
+{
+    // An annulus triangulated between an outer square and an inner 24-gon, all coplanar.
+    FEMeshPartC part;
+    const int n = 24;
+    std::vector<Point3D> inner, outer;
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * kPi * i / n;
+        inner.push_back(Point3D(std::cos(a), std::sin(a), 0));
+        const double s = 3.0 / std::max(std::fabs(std::cos(a)), std::fabs(std::sin(a)));
+        outer.push_back(Point3D(s * std::cos(a), s * std::sin(a), 0));
+    }
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
+        part.addTriangle(outer[i], outer[j], inner[j]);
+        part.addTriangle(outer[i], inner[j], inner[i]);
+    }
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    ASSERT_EQ(part.getFaceCount(), 1u);
+    FEMeshFaceC* f = part.getFirstFace();
+    ASSERT_EQ(f->getLoopCount(), 2);
+    // The outer boundary first: the hole lies inside it, not the other way round.
+    const Point3Df n0 = f->getNormal();
+    FEMeshLoopC* first = f->getFirstLoop();
+    FEMeshLoopC* second = first->getNext();
+    EXPECT_EQ(part.pointInLoop(n0.x(), n0.y(), n0.z(), first, Point3Df(0, 0, 0)), 0);
+    EXPECT_EQ(part.pointInLoop(n0.x(), n0.y(), n0.z(), second, Point3Df(0, 0, 0)), 0);
+    EXPECT_EQ(part.pointInLoop(n0.x(), n0.y(), n0.z(), second, Point3Df(2, 0, 0)), 2);
+    EXPECT_EQ(part.pointInLoop(n0.x(), n0.y(), n0.z(), first, Point3Df(2, 0, 0)), 0);
+    const Point3Df onEdge(float((1 + std::cos(kPi / 12)) / 2), float(std::sin(kPi / 12) / 2), 0);
+    EXPECT_EQ(part.pointInLoop(n0.x(), n0.y(), n0.z(), second, onEdge), 1);
+    EXPECT_EQ(part.pointInLoop(n0.x(), n0.y(), n0.z(), nullptr, onEdge), 2);
+}
+
+TEST(FEMeshFinalize, IslandInsideAHoleBecomesAFaceOfItsOwn)
+{
+    FEMeshPartC part;
+    const Point3D outer[] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    const Point3D island[] = {{4, 4, 0}, {6, 4, 0}, {6, 6, 0}, {4, 6, 0}};
+    const Point3D hole[] = {{2, 2, 0}, {2, 8, 0}, {8, 8, 0}, {8, 2, 0}};
+    FEMeshFaceC* f = part.addFace(outer, 4, Point3D(0, 0, 1), nullptr, 15.0f, 0);
+    part.addLoop(island, 4);  // given before the hole that holds it
+    part.addLoop(hole, 4);
+    part.endFace();
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    ASSERT_EQ(part.getFaceCount(), 2u);
+    EXPECT_EQ(part.getFirstFace(), f);
+    EXPECT_EQ(f->getLoopCount(), 2);
+    EXPECT_EQ(f->getFirstLoop()->getFirstHalfEdge()->getVertex()->getPosition(), Point3Df(0, 10, 0));
+    EXPECT_EQ(f->getLastLoop()->getFirstHalfEdge()->getVertex()->getPosition(), Point3Df(8, 2, 0));
+    FEMeshFaceC* second = f->getNext();
+    EXPECT_EQ(second->getLoopCount(), 1);
+    EXPECT_EQ(second->getIndex(), 0);
+    EXPECT_EQ(second->getNormal(), f->getNormal());
+    EXPECT_EQ(second->getFirstLoop()->getFirstHalfEdge()->getVertex()->getPosition(), Point3Df(4, 6, 0));
+}
+
+TEST(FEMeshFinalize, StraightVertexOnAFoldDisappears)
+{
+    // An L of two planes, each made of two squares: the middle of the fold line is straight.
+    FEMeshPartC part;
+    quad(part, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+    quad(part, {0, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0});
+    quad(part, {0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1});
+    quad(part, {0, 1, 0}, {0, 2, 0}, {0, 2, 1}, {0, 1, 1});
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    EXPECT_EQ(part.getFaceCount(), 2u);
+    // (0,1,0) is gone and the fold is one edge; (1,1,0) and (0,1,1) lie on borders and stay.
+    EXPECT_EQ(part.getVertexCount(), 8u);
+    EXPECT_EQ(part.getEdgeCount(), 9u);
+    for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next())
+        EXPECT_FALSE(v->getPosition() == Point3Df(0, 1, 0));
+}
+
+TEST(FEMeshFinalize, CylinderSideIsSmoothAndCapsAreFlatAndSharp)
+{
+    FEMeshPartC part;
+    const int n = 32;
+    auto rim = [&](int i, double z) {
+        const double a = 2 * kPi * (i % n) / n;
+        return Point3D(std::cos(a), std::sin(a), z);
+    };
+    for (int i = 0; i < n; ++i) {
+        part.addTriangle(Point3D(0, 0, 1), rim(i, 1), rim(i + 1, 1));
+        part.addTriangle(Point3D(0, 0, 0), rim(i + 1, 0), rim(i, 0));
+        quad(part, rim(i, 0), rim(i + 1, 0), rim(i + 1, 1), rim(i, 1));
+    }
+    part.finalize(-1.0);
+    part.smoothNormals();
+    EXPECT_EQ(invariantViolations(part), 0);
+    EXPECT_EQ(part.getFaceCount(), size_t(n + 2));
+    int caps = 0;
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
+        const bool cap = std::fabs(f->getNormal().z()) > 0.5;
+        caps += cap;
+        FEMeshHalfEdgeC* first = f->getFirstLoop()->getFirstHalfEdge();
+        FEMeshHalfEdgeC* h = first;
+        do {
+            const Point3Df p = h->getVertex()->getPosition();
+            if (cap) {
+                EXPECT_EQ(h->getNormal(), f->getNormal());  // flat, bounded by sharp rims
+                EXPECT_FALSE(h->getEdge()->isSmooth());
+            } else {
+                // the mean of the two side faces at this corner: radial
+                const Point3D d = dir(h->getNormal());
+                EXPECT_NEAR(d.x(), p.x(), 1e-5);
+                EXPECT_NEAR(d.y(), p.y(), 1e-5);
+                EXPECT_NEAR(d.z(), 0.0, 1e-6);
+            }
+            h = h->getNext();
+        } while (h != first);
+    }
+    EXPECT_EQ(caps, 2);
+}
+
+TEST(FEMeshFinalize, SmoothTorusNormalsFollowTheSurface)
+{
+    FEMeshPartC part;
+    const int rings = 48, segments = 24;
+    auto point = [&](int i, int j) {
+        const double u = 2 * kPi * (i % rings) / rings, v = 2 * kPi * (j % segments) / segments;
+        return Point3D((5 + 2 * std::cos(v)) * std::cos(u), (5 + 2 * std::cos(v)) * std::sin(u), 2 * std::sin(v));
+    };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j)
+            quad(part, point(i, j), point(i + 1, j), point(i + 1, j + 1), point(i, j + 1));
+    part.finalize(-1.0);
+    part.smoothNormals();
+    EXPECT_EQ(invariantViolations(part), 0);
+    std::vector<Point3Df> first;
+    double worst = 1.0;
+    forEachHalfEdge(part, [&](FEMeshFaceC*, FEMeshLoopC*, FEMeshHalfEdgeC* h) {
+        const Point3D p(h->getVertex()->getPosition());
+        const double u = std::atan2(p.y(), p.x());
+        const Point3D centre(5 * std::cos(u), 5 * std::sin(u), 0);
+        const Point3D analytic = (p - centre).normalized();
+        worst = std::min(worst, dotProduct(dir(h->getNormal()), analytic));
+        EXPECT_LT(Point3D(h->getNormal()).length(), 1.0);
+        first.push_back(h->getNormal());
+    });
+    EXPECT_GT(worst, std::cos(2.0 * kPi / 180.0));
+    // A second run gives the same normals.
+    part.smoothNormals();
+    size_t k = 0, same = 0;
+    forEachHalfEdge(part, [&](FEMeshFaceC*, FEMeshLoopC*, FEMeshHalfEdgeC* h) { same += h->getNormal() == first[k++]; });
+    EXPECT_EQ(same, first.size());
+}
+
+TEST(FEMeshFinalize, IsolatedTriangleAndBorderCornersKeepTheirFaceNormal)
+{
+    FEMeshPartC part;
+    part.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    part.smoothNormals();
+    forEachHalfEdge(part, [&](FEMeshFaceC* f, FEMeshLoopC*, FEMeshHalfEdgeC* h) { EXPECT_EQ(h->getNormal(), f->getNormal()); });
+
+    // Two faces 30 degrees apart: the corners on the shared edge get the mean.
+    FEMeshPartC hinge;
+    const double a = 30 * kPi / 180;
+    hinge.addTriangle({0, 0, 0}, {1, 0, 0}, {0.5, 1, 0});
+    hinge.addTriangle({1, 0, 0}, {0, 0, 0}, {0.5, -std::cos(a), std::sin(a)});
+    hinge.smoothNormals();
+    forEachHalfEdge(hinge, [&](FEMeshFaceC* f, FEMeshLoopC*, FEMeshHalfEdgeC* h) {
+        const Point3Df p = h->getVertex()->getPosition();
+        if (p.y() == 0.0f) {
+            EXPECT_NEAR(h->getNormal().y(), 0.5 * std::sin(a), 1e-6);
+            EXPECT_NEAR(h->getNormal().z(), 0.5 * (1 + std::cos(a)), 1e-6);
+        } else {
+            EXPECT_EQ(h->getNormal(), f->getNormal());
+        }
+    });
+}
+
+// Inputs that real files contain; the sanitizer build checks that nothing reads freed records.
+TEST(FEMeshFinalize, HostileInputsFinalizeSafely)
+{
+    struct Case {
+        const char* name;
+        void (*build)(FEMeshPartC&);
+    } cases[] = {
+        {"duplicate triangles",
+         [](FEMeshPartC& p) {
+             quad(p, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+             quad(p, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+             p.addTriangle({0, 0, 0}, {1, 1, 0}, {1, 0, 0});  // reversed
+         }},
+        {"zero-area slivers",
+         [](FEMeshPartC& p) {
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {2, 0, 0});
+             p.addTriangle({0, 0, 0}, {2, 0, 0}, {1, 1, 0});
+             p.addTriangle({2, 0, 0}, {1, 0, 0}, {0, 0, 0});
+         }},
+        {"corners merging into one point",
+         [](FEMeshPartC& p) {
+             p.addTriangle({0, 0, 0}, {0.000001, 0, 0}, {0, 0.000001, 0});
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+             p.addTriangle({5, 5, 5}, {5, 5, 5}, {5, 5, 5});
+         }},
+        {"three faces on one edge",
+         [](FEMeshPartC& p) {
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {0.5, 1, 0});
+             p.addTriangle({1, 0, 0}, {0, 0, 0}, {0.5, -1, 0});
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {0.5, -1, 0.0});
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {0.5, 0, 1});
+         }},
+        {"fan from one vertex",
+         [](FEMeshPartC& p) {
+             for (int i = 0; i < 200; ++i) {
+                 const double a = 2 * kPi * i / 200, b = 2 * kPi * (i + 1) / 200;
+                 p.addTriangle({0, 0, 0}, {std::cos(a), std::sin(a), 0}, {std::cos(b), std::sin(b), 0});
+             }
+             for (int i = 0; i < 50; ++i)  // and a bent half-fan on the same centre
+                 p.addTriangle({0, 0, 0}, {0, std::cos(i * 0.03), 1}, {0, std::cos((i + 1) * 0.03), 1});
+         }},
+        {"random soup",
+         [](FEMeshPartC& p) {
+             std::mt19937 rng(7);
+             std::uniform_int_distribution<int> c(0, 3);
+             for (int i = 0; i < 3000; ++i)
+                 p.addTriangle(Point3D(c(rng), c(rng), 0), Point3D(c(rng), c(rng), 0), Point3D(c(rng), c(rng), c(rng) / 3));
+         }},
+    };
+    for (const Case& c : cases) {
+        FEMeshPartC part;
+        c.build(part);
+        part.finalize(-1.0);
+        part.smoothNormals();
+        EXPECT_EQ(invariantViolations(part), 0) << c.name;
+        part.finalize(-1.0);  // a second run finds the mesh as the first left it
+        part.smoothNormals();
+        EXPECT_EQ(invariantViolations(part), 0) << c.name;
+    }
+}
+
+TEST(FEMeshFinalize, RandomSoupsKeepTheInvariants)
+{
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        std::mt19937 rng(seed);
+        const int span = 2 + int(seed % 3);
+        std::uniform_int_distribution<int> c(0, span);
+        FEMeshPartC part;
+        const int triangles = 200 + int(rng() % 400);
+        for (int i = 0; i < triangles; ++i) {
+            // Mostly flat, so that many faces are coplanar and merge; some folded.
+            const double z = rng() % 5 == 0 ? c(rng) : 0;
+            part.addTriangle(Point3D(c(rng), c(rng), 0), Point3D(c(rng), c(rng), 0), Point3D(c(rng), c(rng), z));
+        }
+        if (seed % 2)
+            part.setMergeAcrossGroups(true);
+        part.finalize(seed % 3 == 0 ? 0.001 : -1.0);
+        part.smoothNormals();
+        EXPECT_EQ(invariantViolations(part), 0) << "seed " << seed;
+    }
+}

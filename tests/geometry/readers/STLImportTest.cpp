@@ -1,0 +1,357 @@
+// Tests of the STL reader: form detection, text and binary parsing, winding, failures and progress.
+#include "geometry/readers/STLImport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "geometry/display/MemoryBlockC.h"
+#include "geometry/mesh/FEMeshPartC.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct Tri {
+    Point3D a, b, c;
+};
+
+// Records what the reader hands over.
+class RecordingImporter : public stlImporterI {
+public:
+    void beginImport(int estimate) override
+    {
+        ++begins;
+        this->estimate = estimate;
+    }
+    bool addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3) override
+    {
+        tris.push_back({p1, p2, p3});
+        return stopAfter < 0 || int(tris.size()) < stopAfter;
+    }
+    void endImport() override { ++ends; }
+
+    std::vector<Tri> tris;
+    int begins = 0;
+    int ends = 0;
+    int estimate = -1;
+    int stopAfter = -1;
+};
+
+class RecordingProgress : public stlProgressI {
+public:
+    void reportProgress(float percent) override { values.push_back(percent); }
+    std::vector<float> values;
+};
+
+const Point3D A(0, 0, 0), B(1, 0, 0), C(0, 1, 0);
+
+std::string facetText(const Point3D& n, const Point3D& a, const Point3D& b, const Point3D& c)
+{
+    auto v = [](const Point3D& p) {
+        return std::to_string(p.x()) + " " + std::to_string(p.y()) + " " + std::to_string(p.z());
+    };
+    return "facet normal " + v(n) + "\n outer loop\n  vertex " + v(a) + "\n  vertex " + v(b) + "\n  vertex " + v(c) +
+           "\n endloop\nendfacet\n";
+}
+
+void putWord(std::string& s, uint32_t w, bool bigEndian)
+{
+    for (int i = 0; i < 4; ++i)
+        s += char(bigEndian ? (w >> (24 - 8 * i)) & 0xFF : (w >> (8 * i)) & 0xFF);
+}
+
+void putFloat(std::string& s, float f, bool bigEndian)
+{
+    uint32_t w;
+    std::memcpy(&w, &f, 4);
+    putWord(s, w, bigEndian);
+}
+
+void putPoint(std::string& s, const Point3D& p, bool bigEndian)
+{
+    putFloat(s, float(p.x()), bigEndian);
+    putFloat(s, float(p.y()), bigEndian);
+    putFloat(s, float(p.z()), bigEndian);
+}
+
+std::string binarySTL(const std::vector<Tri>& tris, const std::vector<Point3D>& normals, bool bigEndian,
+                      const std::string& header = "binary", int64_t count = -1)
+{
+    std::string s = header;
+    s.resize(80, ' ');
+    putWord(s, count < 0 ? uint32_t(tris.size()) : uint32_t(count), bigEndian);
+    for (size_t i = 0; i < tris.size(); ++i) {
+        putPoint(s, normals[i], bigEndian);
+        putPoint(s, tris[i].a, bigEndian);
+        putPoint(s, tris[i].b, bigEndian);
+        putPoint(s, tris[i].c, bigEndian);
+        s += std::string(2, '\0');
+    }
+    return s;
+}
+
+int importText(const std::string& s, RecordingImporter& imp, stlProgressI* progress = nullptr)
+{
+    return importSTLString(s.data(), s.size(), &imp, progress);
+}
+
+void expectTri(const Tri& t, const Point3D& a, const Point3D& b, const Point3D& c)
+{
+    EXPECT_EQ(t.a, a);
+    EXPECT_EQ(t.b, b);
+    EXPECT_EQ(t.c, c);
+}
+
+}  // namespace
+
+TEST(STLImport, TextFacetsKeepOrStartAtThirdVertexByStatedNormal)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        int result;
+        bool reversed;  // stated normal against the winding
+    };
+    const std::string body = facetText(Point3D(0, 0, 1), A, B, C);
+    const Case cases[] = {
+        {"plain", "solid x\n" + body + "endsolid x\n", 0, false},
+        {"normal against winding", "solid x\n" + facetText(Point3D(0, 0, -1), A, B, C) + "endsolid\n", 0, true},
+        {"upper case, CR LF", "SOLID X\r\nFACET NORMAL 0 0 1\r\nOUTER LOOP\r\nVERTEX 0 0 0\r\nVERTEX 1 0 0\r\n"
+                              "VERTEX 0 1 0\r\nENDLOOP\r\nENDFACET\r\nENDSOLID X\r\n", 0, false},
+        {"tabs and no endsolid", "solid\n\tfacet\tnormal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0\tvertex 0 1 0"
+                                 " endloop endfacet", 0, false},
+        {"decimal commas", "solid c\nfacet normal 0 0 -0,5\nouter loop\nvertex 0 0 0\nvertex 1,0 0 0\n"
+                           "vertex 0 1,0 0\nendloop\nendfacet\n", 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingImporter imp;
+        EXPECT_EQ(importText(c.text, imp), c.result);
+        ASSERT_EQ(imp.tris.size(), 1u);
+        if (c.reversed)
+            expectTri(imp.tris[0], C, A, B);
+        else
+            expectTri(imp.tris[0], A, B, C);
+        EXPECT_EQ(imp.begins, 1);
+        EXPECT_EQ(imp.ends, 1);
+        EXPECT_EQ(imp.estimate, int(c.text.size() / 40));
+    }
+}
+
+TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacets)
+{
+    const std::string good = "solid t\n" + facetText(Point3D(0, 0, 1), A, B, C);
+    struct Case {
+        const char* what;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {"cut in a vertex line", "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0"},
+        {"cut in a normal line", "facet normal 0 0"},
+        {"cut before endloop", "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0\n"},
+        {"cut before endfacet", "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop"},
+        {"wrong keyword", "facet normal 0 0 1 outer loop vertex 0 0 0 vertx 1 0 0 vertex 0 1 0 endloop endfacet"},
+        {"missing outer", "facet normal 0 0 1 loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop endfacet"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingImporter imp;
+        EXPECT_EQ(importText(good + c.tail, imp), kSTLFormatError);
+        EXPECT_EQ(imp.tris.size(), 1u);
+        EXPECT_EQ(imp.ends, 1);
+    }
+}
+
+TEST(STLImport, LongSolidNameAndLongWordsStayBounded)
+{
+    // A name far beyond the first line's 254 characters still reads as text.
+    const std::string name(5000, 'n');
+    RecordingImporter imp;
+    EXPECT_EQ(importText("solid " + name + "\n" + facetText(Point3D(0, 0, 1), A, B, C), imp), 0);
+    EXPECT_EQ(imp.tris.size(), 1u);
+
+    // A number word longer than 99 characters is cut, not split into two words.
+    RecordingImporter imp2;
+    const std::string longNumber = "1." + std::string(300, '0');
+    EXPECT_EQ(importText("solid\nfacet normal 0 0 1 outer loop vertex 0 0 0 vertex " + longNumber +
+                             " 0 0 vertex 0 1 0 endloop endfacet\n",
+                         imp2),
+              0);
+    ASSERT_EQ(imp2.tris.size(), 1u);
+    EXPECT_EQ(imp2.tris[0].b, B);
+}
+
+TEST(STLImport, BinaryLittleAndBigEndianGiveTheSameTriangles)
+{
+    const std::vector<Tri> tris = {{A, B, C}, {Point3D(0, 0, 1), Point3D(1, 0, 1), Point3D(1, 1, 1)}};
+    const std::vector<Point3D> normals = {Point3D(0, 0, 1), Point3D(0, 0, 1)};
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big endian" : "little endian");
+        RecordingImporter imp;
+        const std::string data = binarySTL(tris, normals, big);
+        EXPECT_EQ(importText(data, imp), 0);
+        ASSERT_EQ(imp.tris.size(), 2u);
+        expectTri(imp.tris[0], A, B, C);
+        EXPECT_EQ(imp.estimate, int(data.size() / 48));
+    }
+}
+
+TEST(STLImport, BinaryWindingFollowsFirstTwoVerticesCrossedAgainstNormal)
+{
+    // p1 x p2 for (1,0,0), (0,1,0) is +z: a -z normal starts the triangle at its third vertex.
+    const Point3D p1(1, 0, 0), p2(0, 1, 0), p3(1, 1, 0);
+    RecordingImporter imp;
+    EXPECT_EQ(importText(binarySTL({{p1, p2, p3}, {p1, p2, p3}}, {Point3D(0, 0, 1), Point3D(0, 0, -1)}, false), imp), 0);
+    ASSERT_EQ(imp.tris.size(), 2u);
+    expectTri(imp.tris[0], p1, p2, p3);
+    expectTri(imp.tris[1], p3, p1, p2);
+}
+
+TEST(STLImport, BinaryWhoseHeaderBeginsWithSolidIsStillBinary)
+{
+    RecordingImporter imp;
+    const std::string data = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, "solid exported by a CAD program\n");
+    EXPECT_EQ(importText(data, imp), 0);
+    ASSERT_EQ(imp.tris.size(), 1u);
+    expectTri(imp.tris[0], A, B, C);
+}
+
+TEST(STLImport, ShortOrLyingBinaryIsFormatError)
+{
+    const std::string one = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false);
+    struct Case {
+        const char* what;
+        std::string data;
+        size_t tris;
+        int begins;
+    };
+    const Case cases[] = {
+        {"shorter than the header", one.substr(0, 50), 0, 0},
+        {"no room for the count", one.substr(0, 83), 0, 0},
+        {"cut inside a facet", one.substr(0, 84 + 30), 0, 1},
+        {"cut in the attribute", one.substr(0, 84 + 49), 1, 1},
+        // A count of four billion allocates nothing and stops at the first short read.
+        {"count of 4 billion", binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, "x", 0xFFFFFFF0LL), 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingImporter imp;
+        EXPECT_EQ(importText(c.data, imp), kSTLFormatError);
+        EXPECT_EQ(imp.tris.size(), c.tris);
+        EXPECT_EQ(imp.begins, c.begins);
+        EXPECT_EQ(imp.ends, c.begins);
+    }
+    RecordingImporter empty;
+    EXPECT_EQ(importSTLString(nullptr, 0, &empty, nullptr), kSTLFormatError);
+    EXPECT_EQ(empty.begins, 0);
+}
+
+TEST(STLImport, BigEndianCountTestDoesNotOverflow)
+{
+    // Count bytes 05 1E B8 53: read big-endian 85,899,347, whose x 50 + 84 wraps 32 bits to 138,
+    // within 10 of the 134-byte size. Computed in 64 bits the file stays little-endian, so its
+    // one facet reads as written (then the huge little-endian count runs out: format error).
+    std::string data = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false);
+    const uint32_t be = 85899347u;
+    for (int i = 0; i < 4; ++i)
+        data[80 + i] = char((be >> (24 - 8 * i)) & 0xFF);
+    ASSERT_EQ(data.size(), 134u);
+    RecordingImporter imp;
+    EXPECT_EQ(importText(data, imp), kSTLFormatError);
+    ASSERT_EQ(imp.tris.size(), 1u);
+    expectTri(imp.tris[0], A, B, C);
+}
+
+TEST(STLImport, NonFiniteTrianglesAreSkippedAndImporterMayStop)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    RecordingImporter imp;
+    const std::string data =
+        binarySTL({{A, B, C}, {A, Point3D(inf, 0, 0), C}, {A, B, Point3D(0, 2, 0)}},
+                  {Point3D(0, 0, 1), Point3D(0, 0, 1), Point3D(0, 0, 1)}, false);
+    EXPECT_EQ(importText(data, imp), 0);
+    EXPECT_EQ(imp.tris.size(), 2u);
+
+    RecordingImporter text;
+    EXPECT_EQ(importText("solid\n" + facetText(Point3D(0, 0, 1), A, Point3D(NAN, 0, 0), C) +
+                             facetText(Point3D(0, 0, 1), A, B, C),
+                         text),
+              0);
+    EXPECT_EQ(text.tris.size(), 1u);
+
+    RecordingImporter stopping;
+    stopping.stopAfter = 1;
+    EXPECT_EQ(importText(data, stopping), 0);
+    EXPECT_EQ(stopping.tris.size(), 1u);
+    EXPECT_EQ(stopping.ends, 1);
+}
+
+TEST(STLImport, ProgressStartsAtZeroAndStaysWithinHundred)
+{
+    std::vector<Tri> tris(4000, Tri{A, B, C});
+    std::vector<Point3D> normals(4000, Point3D(0, 0, 1));
+    RecordingProgress progress;
+    RecordingImporter imp;
+    EXPECT_EQ(importText(binarySTL(tris, normals, false), imp, &progress), 0);
+    ASSERT_EQ(progress.values.size(), 3u);  // 0, then every 1500 facets
+    EXPECT_EQ(progress.values[0], 0.0f);
+    EXPECT_GT(progress.values[1], 30.0f);
+    EXPECT_LT(progress.values[2], 100.0f);
+}
+
+TEST(STLImport, FilesReadLikeMemoryAndMissingFileIsOne)
+{
+    TempDir dir;
+    const std::string text = "solid f\n" + facetText(Point3D(0, 0, 1), A, B, C) + "endsolid f\n";
+    const std::string bin = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, true);
+    for (const std::string& data : {text, bin}) {
+        RecordingImporter imp;
+        EXPECT_EQ(importSTLFile(dir.write("m.stl", data).c_str(), &imp, nullptr), 0);
+        ASSERT_EQ(imp.tris.size(), 1u);
+        expectTri(imp.tris[0], A, B, C);
+    }
+    RecordingImporter imp;
+    EXPECT_EQ(importSTLFile(dir.file("missing.stl").c_str(), &imp, nullptr), kSTLCannotOpen);
+    EXPECT_EQ(importSTLFile(dir.path().c_str(), &imp, nullptr), kSTLCannotOpen);
+    EXPECT_EQ(parseBinarySTLFile(dir.file("missing.stl").c_str(), &imp), kSTLCannotReopen);
+    EXPECT_EQ(imp.begins, 0);
+}
+
+TEST(STLImport, MeshPartReadsTextAndBinaryToTheSameMeshAndFailsOnFormatError)
+{
+    // Two triangles of a square, the second stated with a reversed normal.
+    const Point3D d(1, 1, 0);
+    const std::string text = "solid sq\n" + facetText(Point3D(0, 0, 1), A, B, d) +
+                             facetText(Point3D(0, 0, -1), A, C, d) + "endsolid sq\n";
+    const std::string bin = binarySTL({{A, B, d}, {A, C, d}}, {Point3D(0, 0, 1), Point3D(0, 0, -1)}, false);
+
+    FEMeshPartC fromText, fromBinary;
+    MemoryBlockC block;
+    ASSERT_TRUE(block.Allocate(uint32_t(text.size())));
+    std::memcpy(block.GetData(), text.data(), text.size());
+    EXPECT_TRUE(fromText.readSTLFromString(block, 15.0f, nullptr));
+    EXPECT_TRUE(fromBinary.readSTLFromString(bin.data(), bin.size(), 15.0f, nullptr));
+    EXPECT_EQ(fromText.getFaceCount(), 2u);
+    EXPECT_EQ(fromText.getVertexCount(), 4u);
+    EXPECT_EQ(fromText.getEdgeCount(), fromBinary.getEdgeCount());
+    for (FEMeshFaceC *f = fromText.getFirstFace(), *g = fromBinary.getFirstFace(); f || g;
+         f = f->getNext(), g = g->getNext()) {
+        ASSERT_TRUE(f && g);
+        EXPECT_EQ(f->getNormal(), g->getNormal());
+    }
+
+    FEMeshPartC truncated;
+    EXPECT_FALSE(truncated.readSTLFromString(bin.data(), bin.size() - 10, 15.0f, nullptr));
+    EXPECT_EQ(truncated.getFaceCount(), 1u);  // kept; the caller discards the part
+
+    TempDir dir;
+    FEMeshPartC fromFile;
+    EXPECT_TRUE(fromFile.readSTLFromFile(dir.write("sq.stl", bin).c_str(), 15.0f, nullptr));
+    EXPECT_EQ(fromFile.getFaceCount(), 2u);
+    EXPECT_FALSE(fromFile.readSTLFromFile(dir.file("none.stl").c_str(), 15.0f, nullptr));
+}

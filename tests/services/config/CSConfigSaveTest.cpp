@@ -1,0 +1,173 @@
+// Tests of saving: the old file survives every failure, and a failed save can be retried.
+#include <cerrno>
+#include <filesystem>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "services/config/CSConfig.h"
+#include "services/config/CSConfigSafeFile.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char oldText[] = "[GFX]\nSHADOW=1\n";
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st;
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return st.st_mode & 07777;
+}
+
+size_t entriesIn(const std::string& dir)
+{
+    size_t n = 0;
+    for (auto it = fs::directory_iterator(dir); it != fs::directory_iterator(); ++it)
+        ++n;
+    return n;
+}
+
+int failingRename(const char*, const char*)
+{
+    errno = EIO;
+    return -1;
+}
+
+// Restores the real rename when a test ends, also when it fails.
+struct RenameHook {
+    explicit RenameHook(CSConfigRenameFunction fn) { setConfigRenameFunction(fn); }
+    ~RenameHook() { setConfigRenameFunction(nullptr); }
+};
+
+}  // namespace
+
+TEST(CSConfigSaveTest, FailedSavesLeaveTheOldFileWholeAndCanBeRetried)
+{
+    TempDir dir;
+    const std::string sub = dir.path() + "/user";
+    fs::create_directory(sub);
+    const std::string file = sub + "/tavoplex.cfg";
+    { std::ofstream(file) << oldText; }
+
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(0);
+    ASSERT_TRUE(cfg.isModified());
+
+    // The folder is read-only by its mode bits (this holds for root as well).
+    ::chmod(sub.c_str(), 0555);
+    EXPECT_EQ(modeOf(sub), 0555u);
+    EXPECT_EQ(cfg.save(), -2);
+    ::chmod(sub.c_str(), 0755);
+    EXPECT_EQ(TempDir::read(file), oldText);
+    EXPECT_TRUE(cfg.isModified());
+
+    // The file itself is read-only.
+    ::chmod(file.c_str(), 0444);
+    EXPECT_EQ(cfg.save(), -2);
+    EXPECT_EQ(modeOf(file), 0444u);
+    ::chmod(file.c_str(), 0640);
+    EXPECT_EQ(TempDir::read(file), oldText);
+
+    // A crash between writing and renaming: the rename fails.
+    {
+        RenameHook hook(failingRename);
+        EXPECT_EQ(cfg.save(), -2);
+    }
+    EXPECT_EQ(TempDir::read(file), oldText);
+    EXPECT_EQ(entriesIn(sub), 1u);  // the temporary file is gone
+    EXPECT_TRUE(cfg.isModified());
+
+    // The retry writes everything, keeps the file's mode and clears the marks.
+    EXPECT_EQ(cfg.save(), 1);
+    EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=0\n\n");
+    EXPECT_EQ(modeOf(file), 0640u);
+    EXPECT_FALSE(cfg.isModified());
+    EXPECT_EQ(entriesIn(sub), 1u);
+}
+
+TEST(CSConfigSaveTest, MissingFolderFailsAndCreatesNothing)
+{
+    TempDir dir;
+    CSConfig cfg(true);
+    cfg.getValue("a", "x", "1");
+    const std::string target = dir.path() + "/missing/c.cfg";
+    EXPECT_EQ(cfg.saveFile(target.c_str()), -2);
+    EXPECT_FALSE(fs::exists(dir.path() + "/missing"));
+    EXPECT_FALSE(cfg.fileTimeRef().isValid());
+    EXPECT_TRUE(cfg.isModified());
+    // A plain file standing where the folder should be.
+    const std::string blocker = dir.write("plain", "x");
+    EXPECT_EQ(cfg.writeFile((blocker + "/c.cfg").c_str()), -2);
+    EXPECT_EQ(TempDir::read(blocker), "x");
+    // A folder standing where the file should be.
+    fs::create_directory(dir.path() + "/asdir");
+    EXPECT_EQ(cfg.writeFile((dir.path() + "/asdir").c_str()), -2);
+    EXPECT_TRUE(fs::is_directory(dir.path() + "/asdir"));
+}
+
+TEST(CSConfigSaveTest, SaveFollowsASymbolicLinkAndRemembersTheFileTime)
+{
+    TempDir dir;
+    const std::string real = dir.write("real.cfg", oldText);
+    const std::string link = dir.file("link.cfg");
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    CSConfig cfg(link.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(2);
+    cfg.fileTimeRef() = RWTime(0UL);
+    EXPECT_EQ(cfg.save(), 1);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(TempDir::read(real), "[GFX]\nSHADOW=2\n\n");
+    EXPECT_TRUE(cfg.fileTimeRef().isValid());
+    EXPECT_FALSE(cfg.fileChanged());
+}
+
+TEST(CSConfigSaveTest, StreamSavesRewriteFromTheStartAndKeepMarksOnFailure)
+{
+    std::stringstream io;
+    io << "a=1\n";
+    CSConfig cfg(&io, &io, true);
+    cfg.getValue("a", "<default>", "")->setInt(2);
+    io.seekp(0, std::ios::end);
+    EXPECT_EQ(cfg.save(), 1);
+    EXPECT_EQ(io.str(), "a=2\n\n");
+    EXPECT_FALSE(cfg.isModified());
+
+    std::ostringstream broken;
+    CSConfig failing(true);
+    failing.attachOutStream(&broken);
+    failing.getValue("a", "x", "1");
+    struct FailingBuf : std::streambuf {
+        int overflow(int) override { return traits_type::eof(); }
+    } sink;
+    std::ostream bad(&sink);
+    failing.attachOutStream(&bad);
+    EXPECT_EQ(failing.save(), -2);
+    EXPECT_TRUE(failing.isModified());
+    EXPECT_EQ(failing.saveNow(), -1);
+}
+
+TEST(CSConfigSaveTest, ReloadAndSaveKeepsOtherWritersChangesAndRevertRereads)
+{
+    TempDir dir;
+    const std::string file = dir.write("s.cfg", "[x]\nmine=1\ntheirs=1\n");
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("mine", "x", "")->setInt(5);
+    dir.write("s.cfg", "[x]\nmine=1\ntheirs=7\n[y]\nnew=1\n");
+    EXPECT_EQ(cfg.reloadAndSave(), 1);
+    EXPECT_EQ(TempDir::read(file), "[x]\nmine=5\ntheirs=7\n\n[y]\nnew=1\n\n");
+
+    cfg.getValue("mine", "x", "")->setInt(9);
+    cfg.getValue("extra", "z", "1");
+    EXPECT_EQ(cfg.revert(), 0);
+    EXPECT_STREQ(cfg.findItem("mine", "x")->getValue()->getString(), "5");
+    EXPECT_FALSE(cfg.hasBlock("z"));
+    cfg.setFileName("");
+    EXPECT_EQ(cfg.revert(), -1);
+    EXPECT_EQ(cfg.blockCount(), 0u);
+}
