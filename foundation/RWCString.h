@@ -341,8 +341,8 @@ struct NullStringRep {
 };
 extern NullStringRep nullStringRep;
 
-// The three settings of the capacity rule, read at every use; incrementShift is the base-2
-// logarithm of resizeIncrement when that is a power of two, else -1.
+// The three settings of the capacity rule, read at every use; stepMask is resizeIncrement - 1
+// when that is a power of two (rounding up is then a mask), else SIZE_MAX.
 struct StringSettings {
     size_t initialCapacity;
     size_t resizeIncrement;

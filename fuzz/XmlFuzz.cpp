@@ -10,7 +10,9 @@
 #include "fuzz/FuzzCheck.h"
 #include "services/xml/XMLDocumentC.h"
 
-// The first byte picks the reader's settings and entry point; the rest is the document.
+// The first byte picks the reader's settings (bit 0 header required, bit 1 auto-create, bits
+// 2-3 entity flags), the entry point (bits 4-5: string, C string, stream, stream without
+// handler) and the writer's form (bit 6 compact); the rest is the document.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
@@ -34,9 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ok = doc.parseString(copy.c_str());
         break;
     }
-    default: {
+    case 2: {
         std::istringstream in(std::string(text, length));
         ok = doc.parse(in);
+        break;
+    }
+    default: {
+        // No handler: start tags are skipped and nothing is built.
+        std::istringstream in(std::string(text, length));
+        ok = doc.parse(in, nullptr);
         break;
     }
     }

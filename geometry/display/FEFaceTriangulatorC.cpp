@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <new>
 
+#include "foundation/RWTValOrderedVector.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"

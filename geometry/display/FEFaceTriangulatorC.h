@@ -3,7 +3,6 @@
 
 #include <vector>
 
-#include "foundation/RWTValOrderedVector.h"
 #include "foundation/RWTValSlist.h"
 #include "geometry/math/Point3D.h"
 

@@ -150,6 +150,7 @@ void FETessVertexHashC::clear()
     gridBuilt = false;
     grid.clear();
     grid.shrink_to_fit();
+    gridUsed = 0;
     oddNodes = nullptr;
     std::fill(recent.begin(), recent.end(), RecentEntry());
 }
@@ -170,6 +171,7 @@ void FETessVertexHashC::setIndexEnabled(bool enabled)
         recent.clear();
         gridBuilt = false;
         grid.clear();
+        gridUsed = 0;
         oddNodes = nullptr;
     }
 }
@@ -181,7 +183,8 @@ bool FETessVertexHashC::gridUsable(const Point3D& p) const
 
 void FETessVertexHashC::buildGrid()
 {
-    grid.assign(1024, nullptr);
+    grid.assign(1024, CellSlot());
+    gridUsed = 0;
     oddNodes = nullptr;
     gridBuilt = true;
     for (FETessVertexNodeC* head : heads)
@@ -189,19 +192,31 @@ void FETessVertexHashC::buildGrid()
             gridAdd(node);
 }
 
+FETessVertexHashC::CellSlot* FETessVertexHashC::cellSlot(uint64_t key, bool create)
+{
+    const size_t mask = grid.size() - 1;
+    for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
+        CellSlot& slot = grid[i];
+        if (!slot.head) {
+            if (!create)
+                return nullptr;
+            slot.key = key;
+            ++gridUsed;
+            return &slot;
+        }
+        if (slot.key == key)
+            return &slot;
+    }
+}
+
 void FETessVertexHashC::growGrid()
 {
-    std::vector<FETessVertexNodeC*> old(grid.size() * 2, nullptr);
+    std::vector<CellSlot> old(grid.size() * 2);
     old.swap(grid);
-    const size_t mask = grid.size() - 1;
-    for (FETessVertexNodeC* head : old)
-        for (FETessVertexNodeC* node = head; node;) {
-            FETessVertexNodeC* next = node->cellNext;
-            FETessVertexNodeC*& slot = grid[node->cellHash & mask];
-            node->cellNext = slot;
-            slot = node;
-            node = next;
-        }
+    gridUsed = 0;
+    for (const CellSlot& s : old)
+        if (s.head)
+            *cellSlot(s.key, true) = s;
 }
 
 void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
@@ -215,14 +230,12 @@ void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
         *at = node;
         return;
     }
-    // One node per slot on average keeps the chains short and the table small.
-    if (count > grid.size())
+    if (2 * (gridUsed + 1) > grid.size())
         growGrid();
     const Point3D& p = node->point;
-    node->cellHash = uint32_t(mixCell(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z())));
-    FETessVertexNodeC*& slot = grid[node->cellHash & (grid.size() - 1)];
-    node->cellNext = slot;
-    slot = node;
+    CellSlot* slot = cellSlot(mixCell(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z())), true);
+    node->cellNext = slot->head;
+    slot->head = node;
 }
 
 FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
@@ -250,13 +263,12 @@ FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
     const int64_t x0 = cellIndex(p.x() - reach), x1 = cellIndex(p.x() + reach);
     const int64_t y0 = cellIndex(p.y() - reach), y1 = cellIndex(p.y() + reach);
     const int64_t z0 = cellIndex(p.z() - reach), z1 = cellIndex(p.z() + reach);
-    // Every node of a slot is tested: one that matches is a candidate however it got there.
-    const size_t mask = grid.size() - 1;
     for (int64_t cx = x0; cx <= x1; ++cx)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz)
-                for (FETessVertexNodeC* node = grid[uint32_t(mixCell(cx, cy, cz)) & mask]; node; node = node->cellNext)
-                    consider(node);
+                if (const CellSlot* slot = cellSlot(mixCell(cx, cy, cz), false))
+                    for (FETessVertexNodeC* node = slot->head; node; node = node->cellNext)
+                        consider(node);
     for (FETessVertexNodeC* node = oddNodes; node; node = node->cellNext)
         consider(node);
     return best;

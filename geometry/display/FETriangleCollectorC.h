@@ -33,11 +33,10 @@ private:
     Point3D point;
     FETessVertexNodeC* next = nullptr;  // next node of the same bucket
     int index = 0;
-    // Search aids of the hash: the node's bucket, its insertion order, the hash of its grid
-    // cell and the next node of the same grid slot.
+    // Search aids of the hash: the node's bucket, its insertion order and the next node of
+    // the same grid cell.
     int bucket = 0;
     uint32_t sequence = 0;
-    uint32_t cellHash = 0;
     FETessVertexNodeC* cellNext = nullptr;
 };
 
@@ -79,6 +78,12 @@ public:
     void setIndexEnabled(bool enabled);
 
 private:
+    // A grid cell in use: the hash of its coordinates (cells whose hashes collide share a
+    // slot, and their nodes are simply all tested) and its nodes, newest first.
+    struct CellSlot {
+        uint64_t key = 0;
+        FETessVertexNodeC* head = nullptr;  // null: free
+    };
     struct RecentEntry {
         Point3D point;
         FETessVertexNodeC* node = nullptr;
@@ -90,6 +95,7 @@ private:
     void buildGrid();
     void gridAdd(FETessVertexNodeC* node);
     void growGrid();
+    CellSlot* cellSlot(uint64_t key, bool create);
     FETessVertexNodeC* findInGrid(const Point3D& p, int bucket);
 
     std::vector<FETessVertexNodeC*> heads;
@@ -100,8 +106,8 @@ private:
 
     bool indexEnabled = true;
     bool gridBuilt = false;
-    // Heads of the grid's slots; a slot chains the nodes of every cell that hashes to it.
-    std::vector<FETessVertexNodeC*> grid;
+    std::vector<CellSlot> grid;  // open addressing, at most half full
+    size_t gridUsed = 0;
     FETessVertexNodeC* oddNodes = nullptr;  // points the grid cannot place, linked through cellNext
     // Answers to recent searches, by the exact query. Only answers from the query's own bucket
     // are kept: no node added later can come before them in the walk.

@@ -51,19 +51,27 @@ void FEMeshPartC::destroyFace(FEMeshFaceC* face)
 
 void FEMeshPartC::clear()
 {
+    constexpr bool wholesale = FEMeshPoolC<FEMeshLoopC>::kDropsWholesale &&
+                               FEMeshPoolC<FEMeshHalfEdgeC>::kDropsWholesale &&
+                               FEMeshPoolC<FEMeshEdgeC>::kDropsWholesale;
     for (FEMeshFaceC* f = faceHead; f;) {
         FEMeshFaceC* following = f->getNext();
-        destroyFace(f);
+        if (wholesale)
+            facePool.destroy(f);  // releases the face information; loops and half-edges go with their pools
+        else
+            destroyFace(f);
         f = following;
     }
     faceHead = faceTail = nullptr;
     dropFanIndexes();
-    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
-        clearIncidentEdges(v);
-    for (FEMeshEdgeC* e = edgeHead; e;) {
-        FEMeshEdgeC* following = e->getNext();
-        edgePool.destroy(e);
-        e = following;
+    if (!wholesale) {
+        for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+            clearIncidentEdges(v);
+        for (FEMeshEdgeC* e = edgeHead; e;) {
+            FEMeshEdgeC* following = e->getNext();
+            edgePool.destroy(e);
+            e = following;
+        }
     }
     edgeHead = edgeTail = nullptr;
     vertexHash.deleteAll();
@@ -73,7 +81,6 @@ void FEMeshPartC::clear()
     loopPool.releaseAll();
     halfEdgePool.releaseAll();
     edgePool.releaseAll();
-    incidencePool.releaseAll();
 
     nextVertexNumber = nextEdgeNumber = nextFaceNumber = 1;
     currentFace = nullptr;
@@ -209,9 +216,11 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e) { appendI
 
 void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd)
 {
-    FEMeshIncidenceC* link = incidencePool.create(e);
-    if (e->incidentLinks < 0xFFFF)
-        ++e->incidentLinks;
+    // An edge has room in two lists, those of its ends; a further list is not joined.
+    FEMeshIncidenceC* link = !e->links[0].inUse() ? &e->links[0] : (!e->links[1].inUse() ? &e->links[1] : nullptr);
+    if (!link)
+        return;
+    link->next = nullptr;
     if (v->incidentTail)
         v->incidentTail->next = link;
     else
@@ -230,15 +239,17 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEM
     // The list has grown large: file what it holds, in list order.
     auto index = std::make_unique<FEMeshFanIndexC>(mergeTolerance > 0.0 ? 64.0 * mergeTolerance : 1e-4);
     for (FEMeshIncidenceC* n = v->incidentHead; n; n = n->next)
-        index->append(n->edge, n == link ? farEnd : farEndOf(n->edge, v));
+        index->append(n->getEdge(), n == link ? farEnd : farEndOf(n->getEdge(), v));
     fanIndexes[v] = std::move(index);
 }
 
 bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
 {
+    if (!e->links[0].inUse() && !e->links[1].inUse())
+        return false;
     FEMeshIncidenceC* previous = nullptr;
     for (FEMeshIncidenceC* n = v->incidentHead; n; previous = n, n = n->next) {
-        if (n->edge != e)
+        if (n->getEdge() != e)
             continue;
         if (previous)
             previous->next = n->next;
@@ -247,9 +258,7 @@ bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
         if (v->incidentTail == n)
             v->incidentTail = previous;
         --v->incidentCount;
-        if (e->incidentLinks > 0)
-            --e->incidentLinks;
-        incidencePool.destroy(n);
+        n->next = FEMeshIncidenceC::unused();
         if (FEMeshFanIndexC* index = fanIndexOf(v)) {
             if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
                 fanIndexes.erase(v);
@@ -264,9 +273,7 @@ void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
     FEMeshIncidenceC* n = v->incidentHead;
     while (n) {
         FEMeshIncidenceC* following = n->next;
-        if (n->edge->incidentLinks > 0)
-            --n->edge->incidentLinks;
-        incidencePool.destroy(n);
+        n->next = FEMeshIncidenceC::unused();
         n = following;
     }
     v->incidentHead = v->incidentTail = nullptr;

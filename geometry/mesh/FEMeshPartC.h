@@ -309,7 +309,6 @@ private:
     FEMeshPoolC<FEMeshLoopC> loopPool;
     FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
     FEMeshPoolC<FEMeshEdgeC> edgePool;
-    FEMeshPoolC<FEMeshIncidenceC> incidencePool;
     unsigned fanIndexThreshold = 64;
     std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
     std::vector<FEMeshVertexC*> scratchVertices;

@@ -49,14 +49,14 @@ void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertex
     // searched in vain.
     FEMeshVertexC* const ends[4] = {end2, end1, end2, end1};
     for (FEMeshVertexC* v : ends)
-        if (e->incidentLinks > 0 && v)
+        if (e->getIncidentLinkCount() > 0 && v)
             removeIncidentEdge(v, e);
-    if (e->incidentLinks > 0) {
+    if (e->getIncidentLinkCount() > 0) {
         // Held by a list other than its ends' (only hand-made lists do that): sweep them all.
         // (walks the chains itself: the hash's cursor may be in use by the caller)
-        for (int b = 0; b < FEMeshVertexHashC::kBucketCount && e->incidentLinks > 0; ++b)
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && e->incidentLinks > 0; v = v->getHashLink())
-                while (e->incidentLinks > 0 && removeIncidentEdge(v, e)) {
+        for (int b = 0; b < FEMeshVertexHashC::kBucketCount && e->getIncidentLinkCount() > 0; ++b)
+            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && e->getIncidentLinkCount() > 0; v = v->getHashLink())
+                while (e->getIncidentLinkCount() > 0 && removeIncidentEdge(v, e)) {
                 }
     }
     removeEdge(e);
@@ -75,7 +75,7 @@ void FEMeshPartC::deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVert
             e->setFirstHalfEdge(nullptr);
         else if (e->getSecondHalfEdge() == h)
             e->setSecondHalfEdge(nullptr);
-        if (v && e->incidentLinks > 0)
+        if (v && e->getIncidentLinkCount() > 0)
             removeIncidentEdge(v, e);
         if (!e->getFirstHalfEdge() && !e->getSecondHalfEdge())
             dropBareEdge(e, v, farEnd);
@@ -112,7 +112,7 @@ void FEMeshPartC::destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
                 he->setFirstHalfEdge(nullptr);
             else if (he->getSecondHalfEdge() == h)
                 he->setSecondHalfEdge(nullptr);
-            if (v && he->incidentLinks > 0)
+            if (v && he->getIncidentLinkCount() > 0)
                 removeIncidentEdge(v, he);
         }
     }

@@ -135,8 +135,31 @@ private:
     uint32_t passMark = 0;  // scratch of the part's passes (fills what would be padding)
 };
 
+// One link of a vertex's incident-edge list. The two links an edge can be in are part of the
+// edge record itself (no allocation per link); change a list only through FEMeshPartC
+// (appendIncidentEdge, removeIncidentEdge, clearIncidentEdges).
+class FEMeshIncidenceC {
+public:
+    FEMeshIncidenceC() = default;
+    FEMeshIncidenceC(const FEMeshIncidenceC&) = delete;
+    FEMeshIncidenceC& operator=(const FEMeshIncidenceC&) = delete;
+
+    FEMeshEdgeC* getEdge() const;
+    FEMeshIncidenceC* getNext() const { return next; }
+
+private:
+    friend class FEMeshPartC;
+    friend class FEMeshEdgeC;
+
+    static FEMeshIncidenceC* unused() { return reinterpret_cast<FEMeshIncidenceC*>(uintptr_t(1)); }
+    bool inUse() const { return next != unused(); }
+
+    FEMeshIncidenceC* next = unused();  // null at the end of a list
+};
+
 // An edge shared by at most two half-edges (the second is null on a border).
-class FEMeshEdgeC : public FEMeshPickableEntityC {
+// Aligned to its size, so that a list link inside it finds its edge from its own address.
+class alignas(64) FEMeshEdgeC : public FEMeshPickableEntityC {
 public:
     FEMeshEdgeC() : FEMeshPickableEntityC(EDGE) {}
     FEMeshEdgeC(const FEMeshEdgeC&) = delete;
@@ -162,8 +185,8 @@ public:
     // A border (either half-edge missing) or a crease.
     bool isFeatureEdge() const { return !first || !second || !smooth; }
 
-    // How many incident-edge lists hold this edge (counting repeats).
-    unsigned getIncidentLinkCount() const { return incidentLinks; }
+    // How many incident-edge lists hold this edge (counting repeats); at most two.
+    unsigned getIncidentLinkCount() const { return unsigned(links[0].inUse()) + unsigned(links[1].inUse()); }
 
 private:
     friend class FEMeshPartC;
@@ -173,23 +196,14 @@ private:
     FEMeshEdgeC* next = nullptr;
     FEMeshEdgeC* previous = nullptr;
     uint8_t smooth = 0;
-    uint16_t incidentLinks = 0;  // fills what would be padding
     int index = 0;
+    FEMeshIncidenceC links[2];  // its places in the incident lists of (normally) its two ends
 };
 
-// One link of a vertex's incident-edge list. The links come from the part's pool; change
-// a list only through FEMeshPartC (appendIncidentEdge, removeIncidentEdge, clearIncidentEdges).
-class FEMeshIncidenceC {
-public:
-    FEMeshIncidenceC(FEMeshEdgeC* e) : edge(e) {}
-    FEMeshEdgeC* getEdge() const { return edge; }
-    FEMeshIncidenceC* getNext() const { return next; }
-
-private:
-    friend class FEMeshPartC;
-    FEMeshEdgeC* edge;
-    FEMeshIncidenceC* next = nullptr;
-};
+inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const
+{
+    return reinterpret_cast<FEMeshEdgeC*>(reinterpret_cast<uintptr_t>(this) & ~uintptr_t(alignof(FEMeshEdgeC) - 1));
+}
 
 // A position shared by the faces that meet there, found again through the part's vertex hash.
 class FEMeshVertexC : public FEMeshPickableEntityC {
@@ -221,6 +235,7 @@ private:
 
     Point3Df position;
     unsigned incidentCount = 0;
+    uint16_t hashBucket = 0;  // the chain it was stored in (a moved vertex stays there)
     FEMeshIncidenceC* incidentHead = nullptr;
     FEMeshIncidenceC* incidentTail = nullptr;
     FEMeshHalfEdgeC* outgoing = nullptr;
@@ -243,5 +258,7 @@ inline FEMeshHalfEdgeC* FEMeshHalfEdgeC::getPartner() const
 }
 
 inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const { return loop ? loop->getFace() : nullptr; }
-static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 56 && sizeof(FEMeshEdgeC) == 48),
+static_assert(sizeof(FEMeshEdgeC) == alignof(FEMeshEdgeC), "the links find their edge by alignment");
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 56 && sizeof(FEMeshEdgeC) == 64 &&
+                                     sizeof(FEMeshVertexC) == 72),
               "millions of these make a large mesh: keep them compact");

@@ -2,6 +2,7 @@
 #include "geometry/mesh/FEMeshVertexHashC.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -9,6 +10,14 @@ namespace {
 // Stores below this size are searched by walking the chains; above it the grid pays off.
 constexpr size_t kIndexThreshold = 512;
 constexpr uint64_t kOccupied = uint64_t(1) << 63;
+constexpr size_t kRecentSize = 16384;
+
+size_t recentSlot(const uint32_t* bits)
+{
+    uint64_t h = (uint64_t(bits[0]) * 0x9E3779B97F4A7C15ULL) ^ (uint64_t(bits[1]) * 0xC2B2AE3D27D4EB4FULL) ^
+                 (uint64_t(bits[2]) * 0x165667B19E3779F9ULL);
+    return size_t(h >> 50) & (kRecentSize - 1);
+}
 
 bool isFinite(float v) { return std::isfinite(v); }
 
@@ -80,6 +89,15 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
     if (!indexBuilt || indexTolerance != tolerance)
         buildIndex();
 
+    uint32_t bits[3];
+    {
+        const float c[3] = {p.x(), p.y(), p.z()};
+        std::memcpy(bits, c, sizeof bits);
+    }
+    RecentFind& known = recent[recentSlot(bits)];
+    if (known.generation == recentGeneration && std::memcmp(known.bits, bits, sizeof bits) == 0)
+        return known.vertex;
+
     const int h = key(p);
     const int below = h == 0 ? kBucketCount - 1 : h - 1;
     const int above = h == kBucketCount - 1 ? 0 : h + 1;
@@ -88,7 +106,7 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
     auto consider = [&](FEMeshVertexC* v) {
         if (compareWithinTolerance(v->position, p, tolerance) != 0)
             return;
-        const int k = key(v->position);
+        const int k = v->hashBucket;  // its chain, which a moved vertex no longer matches by key
         const int rank = k == h ? 0 : (k == below ? 1 : (k == above ? 2 : 3));
         if (rank < bestRank || (rank == bestRank && rank < 3 && v->hashSequence < best->hashSequence)) {
             best = v;
@@ -110,6 +128,11 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
                         consider(v);
     for (FEMeshVertexC* v = oddVertices; v; v = v->gridLink)
         consider(v);
+    if (best && bestRank == 0) {
+        std::memcpy(known.bits, bits, sizeof bits);
+        known.generation = recentGeneration;
+        known.vertex = best;
+    }
     return best;
 }
 
@@ -119,6 +142,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
         return;
     const int b = key(v->position);
     v->hashLink = nullptr;
+    v->hashBucket = uint16_t(b);
     v->hashSequence = nextSequence++;
     if (indexBuilt) {
         if (tails[b])
@@ -184,6 +208,7 @@ void FEMeshVertexHashC::purgeUnused()
                 if (cursorVertex == v)
                     cursorVertex = nullptr;
                 --count;
+                forgetRecent();
                 pool.destroy(v);
             } else {
                 previous = v;
@@ -196,11 +221,13 @@ void FEMeshVertexHashC::purgeUnused()
 void FEMeshVertexHashC::deleteAll()
 {
     for (FEMeshVertexC*& head : heads) {
-        FEMeshVertexC* v = head;
-        while (v) {
-            FEMeshVertexC* following = v->hashLink;
-            pool.destroy(v);
-            v = following;
+        if (!FEMeshPoolC<FEMeshVertexC>::kDropsWholesale) {
+            FEMeshVertexC* v = head;
+            while (v) {
+                FEMeshVertexC* following = v->hashLink;
+                pool.destroy(v);
+                v = following;
+            }
         }
         head = nullptr;
     }
@@ -222,7 +249,7 @@ void FEMeshVertexHashC::setIndexEnabled(bool enabled)
 
 bool FEMeshVertexHashC::unlink(FEMeshVertexC* v)
 {
-    const int b = key(v->position);
+    const int b = v->hashBucket;
     FEMeshVertexC* previous = nullptr;
     for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->hashLink) {
         if (w != v)
@@ -239,6 +266,7 @@ bool FEMeshVertexHashC::unlink(FEMeshVertexC* v)
         if (cursorVertex == v)
             cursorVertex = nullptr;
         --count;
+        forgetRecent();
         return true;
     }
     return false;
@@ -373,6 +401,8 @@ void FEMeshVertexHashC::buildIndex()
     if (!std::isfinite(cellSize) || cellSize <= 0.0)
         cellSize = 1e-5;
     tails.assign(kBucketCount, nullptr);
+    recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
+    recentGeneration = 1;
     size_t size = 1024;
     while (size < count * 2)
         size *= 2;
@@ -386,10 +416,21 @@ void FEMeshVertexHashC::buildIndex()
         }
 }
 
+void FEMeshVertexHashC::forgetRecent()
+{
+    if (++recentGeneration == 0) {
+        // wrapped: start afresh so that no old entry looks current
+        for (RecentFind& r : recent)
+            r.generation = 0;
+        recentGeneration = 1;
+    }
+}
+
 void FEMeshVertexHashC::dropIndex()
 {
     indexBuilt = false;
     std::vector<FEMeshVertexC*>().swap(tails);
+    std::vector<RecentFind>().swap(recent);
     std::vector<GridSlot>().swap(grid);
     gridUsed = 0;
     oddVertices = nullptr;

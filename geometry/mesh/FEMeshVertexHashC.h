@@ -66,6 +66,11 @@ public:
     FEMeshVertexC* getBucketHead(int bucket) const { return heads[bucket]; }
 
 private:
+    struct RecentFind {
+        uint32_t bits[3];
+        uint32_t generation;  // valid while it equals recentGeneration
+        FEMeshVertexC* vertex;
+    };
     struct GridSlot {
         uint64_t key = 0;  // 0: free; else the cell's hash with the top bit set
         FEMeshVertexC* head = nullptr;
@@ -74,6 +79,7 @@ private:
     bool unlink(FEMeshVertexC* v);  // from its chain; false when it is not there
     void buildIndex();
     void dropIndex();
+    void forgetRecent();
     void gridAdd(FEMeshVertexC* v);
     void gridRemove(FEMeshVertexC* v);
     GridSlot* gridSlot(uint64_t cellKey, bool create);
@@ -100,4 +106,8 @@ private:
     std::vector<GridSlot> grid;
     size_t gridUsed = 0;
     FEMeshVertexC* oddVertices = nullptr;  // positions the grid cannot place (not finite)
+    // Positions found lately whose vertex is the first match in the position's own chain: that
+    // stays the answer while vertices are only added (they join the chains at the end).
+    std::vector<RecentFind> recent;
+    uint32_t recentGeneration = 1;
 };

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include <unzip.h>
+#include <minizip/unzip.h>
 
 namespace {
 

@@ -1,6 +1,8 @@
 // CSConfig: merging another configuration, and the process-wide list of shared configurations.
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "services/config/CSConfig.h"
 #include "services/config/LinkedConfigList.h"
 #include "services/environment/TextExpansion.h"
@@ -81,16 +83,26 @@ refHandle<CSConfig> LinkedConfigList::getConfig(const RWCString& name)
 
 refHandle<CSConfig> LinkedConfigList::find(const RWCString& name) const
 {
-    // "." and ".." components are resolved first, so that every spelling of one path
-    // finds the same configuration.
+    // "." and ".." components are resolved first, so that every spelling of one path finds
+    // the same configuration. File names here tell letter case apart, so the texts are
+    // compared exactly (the path equality ignores case and would hand out the settings of
+    // another file); a name that reaches an existing file through another path (a link)
+    // finds that file's configuration, so that one file is never held twice.
     UTFilePath wanted(name);
     wanted.normalized();
+    struct stat wantedStat;
+    const bool wantedExists = ::stat(wanted.nativePath().data(), &wantedStat) == 0;
     for (size_t i = 0; i < list.entries(); ++i) {
         const refHandle<CSConfig>& h = list[i];
         if (!h.isValid())
             continue;
         UTFilePath held(h->getFileName());
-        if (held.normalized() == wanted)
+        held.normalized();
+        if (held.utf8Path() == wanted.utf8Path())
+            return h;
+        struct stat heldStat;
+        if (wantedExists && ::stat(held.nativePath().data(), &heldStat) == 0 &&
+            heldStat.st_dev == wantedStat.st_dev && heldStat.st_ino == wantedStat.st_ino)
             return h;
     }
     return refHandle<CSConfig>();

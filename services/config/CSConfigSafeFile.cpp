@@ -68,7 +68,10 @@ bool replaceFileContents(const RWCString& pathText, const char* bytes, size_t le
     const bool exists = ::stat(target.c_str(), &st) == 0;
     mode_t mode = 0666;
     if (exists) {
-        if (!S_ISREG(st.st_mode) || !anyWriteBit(st.st_mode))
+        // Refused as opening it for writing would be: by its mode bits, and by the access
+        // this process has (the folder's permission alone would let the rename replace a
+        // file that belongs to someone else).
+        if (!S_ISREG(st.st_mode) || !anyWriteBit(st.st_mode) || ::access(target.c_str(), W_OK) != 0)
             return false;
         mode = st.st_mode & 07777;
     }
@@ -92,8 +95,16 @@ bool replaceFileContents(const RWCString& pathText, const char* bytes, size_t le
         return false;
 
     bool ok = writeAll(fd, bytes, length);
-    if (ok && exists)
+    if (ok && exists) {
+        // The replacement keeps the file's owner, so that a save made under another account
+        // (an administrator's) does not take the file away from its user. Without the right
+        // to do so the file becomes ours, as a file written in place would stay its owner's.
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+            const int kept = ::fchown(fd, st.st_uid, st.st_gid);
+            (void)kept;
+        }
         ok = ::fchmod(fd, mode) == 0;
+    }
     if (ok)
         ok = ::fsync(fd) == 0;
     if (::close(fd) != 0)

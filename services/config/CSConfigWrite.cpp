@@ -31,6 +31,86 @@ void writeField(std::ostream& os, const RWCString& s)
     os.write(p + from, std::streamsize(n - from));
 }
 
+// Writes a key so that it reads back as the same key: one that begins with a comment
+// character would read back as a comment (or, behind "#-" or "#:INACTIVE;", as another
+// item), so a blank goes in front; the reader trims it again.
+void writeKey(std::ostream& os, const RWCString& key)
+{
+    if (!key.isNull()) {
+        const char c = key.data()[0];
+        if (c == ';' || c == '*' || c == '!' || c == '#')
+            os.put(' ');
+    }
+    writeField(os, key);
+}
+
+inline bool isBlankOrTab(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool readsAsHeader(const char* p, size_t n)
+{
+    size_t i = 0;
+    while (i < n && isBlankOrTab(p[i]))
+        ++i;
+    return i < n && p[i] == '[' && std::memchr(p, ']', n) != nullptr;
+}
+
+// Whether the reader takes the line for a comment line (with or without a marker in front).
+bool readsAsComment(const char* p, size_t n)
+{
+    static const char inactive[] = "#:INACTIVE;";
+    const size_t inactiveLength = sizeof(inactive) - 1;
+    if (n >= 2 && p[0] == '#' && p[1] == '-') {
+        if (!readsAsHeader(p + 2, n - 2)) {
+            p += 2;
+            n -= 2;
+        }
+    } else if (n >= inactiveLength && std::memcmp(p, inactive, inactiveLength) == 0) {
+        p += inactiveLength;
+        n -= inactiveLength;
+    }
+    if (readsAsHeader(p, n))
+        return false;
+    if (n > 0 && (p[0] == ';' || p[0] == '*' || p[0] == '!' || p[0] == '#'))
+        return true;
+    return std::memchr(p, '=', n) == nullptr;
+}
+
+// A comment line that would read back as a header or an item is written behind "# ", so
+// that a comment can never move the settings after it into another block or forge one.
+inline void keepAsComment(RWCString& line)
+{
+    if (!readsAsComment(line.data(), line.length()))
+        line = RWCString("# ") + line;
+}
+
+// The trailing comment, each line made safe as above (lines are written as stored).
+RWCString safeTrailingComment(const RWCString& text)
+{
+    RWCString out;
+    const char* p = text.data();
+    const size_t n = text.length();
+    size_t from = 0;
+    bool changed = false;
+    while (from <= n) {
+        const void* nl = std::memchr(p + from, '\n', n - from);
+        const size_t end = nl ? size_t(static_cast<const char*>(nl) - p) : n;
+        RWCString line(p + from, end - from);
+        if (!readsAsComment(line.data(), line.length())) {
+            line = RWCString("# ") + line;
+            changed = true;
+        }
+        out.append(line);
+        if (!nl)
+            break;
+        out.append('\n');
+        from = end + 1;
+    }
+    return changed ? out : text;
+}
+
 void writeText(std::ostream& os, const RWCString& s)
 {
     os.write(s.data(), std::streamsize(s.length()));
@@ -61,6 +141,7 @@ void CSConfig::splitCommentLines(const RWCString& comment, StringVector& lines)
         RWCString& line = lines[i];
         if (beginsWith(line, "#!") || beginsWith(line, "#-") || beginsWith(line, "#~"))
             line(1) = ' ';
+        keepAsComment(line);
     }
 }
 
@@ -133,9 +214,13 @@ void CSConfig::writeItem(CSConfigItem* item, std::ostream& os)
     if (!t.isNull())
         writeText(os, t);
     if (multiValue) {
+        // The marker of an inactive item waits for the item's line; with no value to write,
+        // end it here so that it does not mark the next item instead.
+        if (item->valueCount() == 0 && !t.isNull() && t.data()[t.length() - 1] != '\n')
+            os.put('\n');
         for (unsigned i = 0; i < item->valueCount(); ++i) {
             CSConfigVal* v = item->getValueAt(i);
-            writeField(os, k);
+            writeKey(os, k);
             os.put('=');
             writeField(os, v->getText());
             os.put('\n');
@@ -143,7 +228,7 @@ void CSConfig::writeItem(CSConfigItem* item, std::ostream& os)
         }
     } else {
         CSConfigVal* v = item->getValue();
-        writeField(os, k);
+        writeKey(os, k);
         os.put('=');
         writeField(os, v->getText());
         os.put('\n');
@@ -153,9 +238,17 @@ void CSConfig::writeItem(CSConfigItem* item, std::ostream& os)
 
 int CSConfig::writeStream(std::ostream& os)
 {
+    // The items that stand before the first header are read into the block "<default>", so
+    // that block goes first, without a header, wherever it stands in the list; every other
+    // block (under exact names also one spelt "<DEFAULT>") gets its header, so that each
+    // setting reads back into the block it came from.
+    CSConfigBlock* defaultBlock = findBlock(RWCString(CFG_DEFAULT_BLOCK));
+    const size_t at = defaultBlock ? size_t(indexOfBlock(defaultBlock)) : 0;
     for (size_t i = 0; i < blocks.entries(); ++i) {
         CSConfigBlock* b = blocks[i];
-        const bool isDefault = isDefaultBlockName(b->nameRef());
+        if (defaultBlock)
+            b = i == 0 ? defaultBlock : blocks[i <= at ? i - 1 : i];
+        const bool isDefault = b == defaultBlock;
         const RWCString t = blockCommentText(b);
         if (!t.isNull()) {
             if (!isDefault)
@@ -172,7 +265,7 @@ int CSConfig::writeStream(std::ostream& os)
             writeItem(b->itemAt(j), os);
     }
     if (!trailingComment.isNull())
-        writeText(os, trailingComment);
+        writeText(os, safeTrailingComment(trailingComment));
     os.put('\n');
     os.flush();
     return os.fail() ? -2 : 1;

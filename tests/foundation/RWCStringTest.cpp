@@ -144,6 +144,35 @@ TEST(RWCString, GrowingEditsKeepTextAndTheRule)
     EXPECT_EQ(s.capacity(), RWCString::adjustCapacity(s.length()));
 }
 
+TEST(RWCString, AppendsFollowTheSettingsOfTheMoment)
+{
+    // Increments that are and are not powers of two, changed while a string grows.
+    const struct {
+        size_t initial, increment;
+    } settings[] = {{15, 16}, {15, 10}, {7, 3}, {31, 64}, {15, 1}};
+    RWCString s;
+    std::string expect;
+    for (const auto& set : settings) {
+        const size_t oldInitial = RWCString::initialCapacity(set.initial);
+        const size_t oldIncrement = RWCString::resizeIncrement(set.increment);
+        for (int i = 0; i < 40; ++i) {
+            const size_t before = s.capacity();
+            s.append("abcde");
+            expect += "abcde";
+            ASSERT_EQ(std::string(s.data(), s.length()), expect);
+            if (s.length() > before) {
+                ASSERT_EQ(s.capacity(), RWCString::adjustCapacity(s.length()))
+                    << set.initial << "/" << set.increment << " at " << s.length();
+            } else {
+                ASSERT_EQ(s.capacity(), before);
+            }
+        }
+        RWCString::initialCapacity(oldInitial);
+        RWCString::resizeIncrement(oldIncrement);
+    }
+    EXPECT_EQ(RWCString::adjustCapacity(20), 31u);
+}
+
 TEST(RWCString, ShrinkingEditsRespectMaxWaste)
 {
     struct Case {

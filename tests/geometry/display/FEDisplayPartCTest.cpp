@@ -35,7 +35,9 @@ TEST(FEDisplayPartCTest, MemoryBlockHoldsSizeAndTrailingNul)
         EXPECT_EQ(block.GetData()[n], '\0');
     }
     // The largest count must not wrap to a one-byte buffer: either the whole size is there or
-    // the block reports failure and stays empty.
+    // the block reports failure and stays empty. (The sanitizer's allocator aborts instead of
+    // failing, so the sanitized build leaves this out.)
+#if !defined(__SANITIZE_ADDRESS__)
     if (block.Allocate(UINT32_MAX)) {
         EXPECT_EQ(block.GetSize(), UINT32_MAX);
         EXPECT_EQ(block.GetData()[UINT32_MAX], '\0');
@@ -43,6 +45,7 @@ TEST(FEDisplayPartCTest, MemoryBlockHoldsSizeAndTrailingNul)
         EXPECT_EQ(block.GetData(), nullptr);
         EXPECT_EQ(block.GetSize(), 0u);
     }
+#endif
     block.Free();
     EXPECT_EQ(block.GetData(), nullptr);
 }

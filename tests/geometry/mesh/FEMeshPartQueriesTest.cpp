@@ -147,6 +147,27 @@ TEST(FEMeshPartQueriesTest, PickWidthIsARadiusForVerticesAndHalfOfItForEdges)
     list.clearAndDestroy();
 }
 
+TEST(FEMeshPartQueriesTest, EqualDistancesKeepEdgeFaceVertexOrder)
+{
+    // The ray (0.5, 0.25, 4) -> (0.5, 0.25, -4) meets, each at distance 4 exactly: the face
+    // z = 0, the edge y = 0.25, z = -1 (radius 1) and the vertex (0.5, 0.25, -2) (radius 2).
+    FEMeshPartC part;
+    const Point3D vertexTri[3] = {{10, 10, -2}, {11, 10, -2}, {0.5, 0.25, -2}};
+    const Point3D faceTri[3] = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}};
+    const Point3D edgeTri[3] = {{-5, 0.25, -1}, {5, 0.25, -1}, {0, 0.25, -3}};
+    for (const Point3D* tri : {vertexTri, faceTri, edgeTri}) {
+        const Point3D n = crossProduct(tri[1] - tri[0], tri[2] - tri[0]).normalized();
+        part.addFace(tri, 3, n, nullptr, 15.0f, 0);
+        part.endFace();
+    }
+    std::vector<int> types;
+    for (const Hit& h : pickHits(part, {0.5, 0.25, 4}, {0.5, 0.25, -4}, 2, 7))
+        if (h.distance == 4.0)
+            types.push_back(h.type);
+    EXPECT_EQ(types, (std::vector<int>{FEMeshPickableEntityC::EDGE, FEMeshPickableEntityC::FACE,
+                                       FEMeshPickableEntityC::VERTEX}));
+}
+
 TEST(FEMeshPartQueriesTest, PickThroughAHoleMissesTheFaceButItsRimHits)
 {
     FEMeshPartC part;

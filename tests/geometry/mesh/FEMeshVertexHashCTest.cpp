@@ -157,6 +157,18 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
         }
         EXPECT_EQ(differences, 0) << tolerance;
         EXPECT_GT(hash.entries(), 600u);  // large enough for the grid
+
+        // Moved vertices stay in their chains; the search still matches the walk.
+        for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
+            v->setPosition(Point3Df(v->getPosition().x() + 0.001f, v->getPosition().y(), v->getPosition().z()));
+        hash.positionsChanged();
+        for (int round = 0; round < 2000; ++round) {
+            Point3Df p = near(bases[rng() % bases.size()]);
+            if (round % 2)
+                p = Point3Df(p.x() + 0.001f, p.y(), p.z());
+            differences += hash.find(p) != hash.findByScan(p);
+        }
+        EXPECT_EQ(differences, 0) << tolerance;
         if (tolerance > 0) {
             EXPECT_GT(hits, 300);
         }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <zip.h>
+#include <minizip/zip.h>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"

@@ -255,3 +255,33 @@ TEST(CSConfigChangeTest, AssignmentCopiesActiveItemsWithDefaultFirst)
     copy = copy;
     EXPECT_EQ(copy.blockCount(), 2u);
 }
+
+TEST(CSConfigChangeTest, CursorsAdjustOnlyForTheRemovedCurrentEntry)
+{
+    // Removing the current block during a block walk goes on with the block that followed.
+    CSConfig cfg(true);
+    for (const char* n : {"A", "B", "C", "D"})
+        cfg.getOrCreateBlock(n);
+    RWCString name;
+    std::string order;
+    for (bool ok = cfg.firstBlock(name); ok; ok = cfg.nextBlock(name)) {
+        order += name.data();
+        if (name == "B" || name == "C")
+            cfg.removeBlockNotify(name);
+    }
+    EXPECT_EQ(order, "ABCD");
+    EXPECT_EQ(cfg.blockCount(), 2u);
+
+    // Removing an item other than the current one leaves the index alone, so the walk
+    // skips the item that moved into the current place.
+    std::unique_ptr<CSConfig> items(makeConfig({"a", "b", "c", "d"}));
+    items->beginItemIteration("B");
+    RWCString key;
+    std::string visited;
+    for (bool ok = items->firstItem(key); ok; ok = items->nextItem(key)) {
+        visited += key.data();
+        if (key == "b")
+            items->removeItem("a", "B");
+    }
+    EXPECT_EQ(visited, "abd");
+}

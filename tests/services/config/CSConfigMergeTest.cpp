@@ -1,6 +1,8 @@
 // Tests of merging configurations and of the process-wide list of shared configurations.
 #include <sstream>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "services/config/CSConfig.h"
@@ -90,5 +92,23 @@ TEST(CSConfigMergeTest, LinkedConfigsAreSharedReloadedAndSavedTogether)
     EXPECT_EQ(first->referenceCount(), before - 1);
     refHandle<CSConfig> fresh = CSConfig::getLinkedConfig(a.c_str());
     EXPECT_NE(fresh.get(), first.get());
+    freeLinkedConfigs();
+}
+
+TEST(CSConfigMergeTest, LinkedConfigsOfDistinctFilesStayDistinct)
+{
+    TempDir dir;
+    const std::string lower = dir.write("u.cfg", "[x]\nv=lower\n");
+    const std::string upper = dir.write("U.cfg", "[x]\nv=upper\n");
+    const std::string link = dir.file("link.cfg");
+    ASSERT_EQ(::symlink(lower.c_str(), link.c_str()), 0);
+
+    refHandle<CSConfig> l = CSConfig::getLinkedConfig(lower.c_str());
+    refHandle<CSConfig> u = CSConfig::getLinkedConfig(upper.c_str());
+    EXPECT_NE(l.get(), u.get());
+    EXPECT_STREQ(u->findItem("v", "x")->getValue()->getString(), "upper");
+    // Another name of the same file gives the same configuration.
+    refHandle<CSConfig> viaLink = CSConfig::getLinkedConfig(link.c_str());
+    EXPECT_EQ(viaLink.get(), l.get());
     freeLinkedConfigs();
 }

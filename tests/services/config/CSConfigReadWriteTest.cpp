@@ -77,7 +77,7 @@ TEST(CSConfigReadWriteTest, EveryLineKindReadsAndWritesBackAsSpecified)
         "#  forced note\n"
         "key=some value\n"
         "path=a=b\n"
-        ";a=1\n"
+        " ;a=1\n"
         "=empty key\n"
         "# [x]\n"
         "a=2\n"
@@ -289,4 +289,95 @@ TEST(CSConfigReadWriteTest, ParseLineClassifies)
     }
     EXPECT_EQ(CSConfig::stripLineEnd("a\r\n\r\n"), "a");
     EXPECT_EQ(CSConfig::stripLineEnd("a\rb"), "a\rb");
+}
+
+TEST(CSConfigReadWriteTest, EverySettingReadsBackIntoItsOwnBlockAndKey)
+{
+    // Items of "<default>" carry no header, so they must come first wherever the block stands.
+    CSConfig cfg(true);
+    cfg.getValue("a", "<default>", "1");
+    cfg.getOrCreateBlockAfter("x", "<default>");  // placed ahead of "<default>"
+    cfg.getValue("b", "x", "2");
+    // Keys that, written plainly, would read back as comments or as marked items.
+    const char* keys[] = {";k", "#k", "#-k", "*k", "!k", "#:INACTIVE;k", "#!k"};
+    for (const char* k : keys)
+        cfg.getValue(k, "y", k);
+    const std::string written = writeOut(cfg);
+
+    std::istringstream in(written);
+    CSConfig back(&in, nullptr, true);
+    ASSERT_NE(back.findItem("a", "<default>"), nullptr) << written;
+    EXPECT_STREQ(back.findItem("a", "<default>")->getValue()->getString(), "1");
+    EXPECT_EQ(back.findBlock("x")->itemCount(), 1u) << written;
+    EXPECT_EQ(back.findBlock("y")->itemCount(), 7u) << written;
+    for (const char* k : keys) {
+        CSConfigItem* item = back.findItem(k, "y");
+        ASSERT_NE(item, nullptr) << k << "\n" << written;
+        EXPECT_STREQ(item->getValue()->getString(), k);
+    }
+    EXPECT_EQ(writeOut(back), written);
+
+    // With exact names, "<default>" and "<DEFAULT>" are two blocks and stay two.
+    CSConfig exact(false);
+    exact.getValue("a", "<DEFAULT>", "upper");
+    exact.getValue("a", "<default>", "lower");
+    const std::string two = writeOut(exact);
+    std::istringstream in2(two);
+    CSConfig exactBack(&in2, nullptr, false);
+    ASSERT_NE(exactBack.findItem("a", "<DEFAULT>"), nullptr) << two;
+    EXPECT_STREQ(exactBack.findItem("a", "<DEFAULT>")->getValue()->getString(), "upper");
+    EXPECT_STREQ(exactBack.findItem("a", "<default>")->getValue()->getString(), "lower");
+}
+
+TEST(CSConfigReadWriteTest, CommentsCannotTurnIntoItemsOrHeaders)
+{
+    const std::string text = "[x]\n  #:INACTIVE;[z]\na=1\nb=2\n";
+    const std::string written = roundTrip(text);
+    std::istringstream in(written);
+    CSConfig back(&in, nullptr, true);
+    EXPECT_EQ(back.blockCount(), 1u) << written;
+    EXPECT_NE(back.findItem("b", "x"), nullptr) << written;
+
+    CSConfig cfg(true);
+    cfg.getValue("a", "x", "1");
+    CSConfigItem* a = cfg.findItem("a", "x");
+    a->setComment("plain note\nk=v\n[evil]\n-d=1\n");
+    a->setFlags(CFG_ITEM_FORCE);
+    cfg.findBlock("x")->setComment("[before]\n");
+    cfg.getValue("b", "x", "2");
+    cfg.setTrailingComment("; end\nt=1\n[tail]");
+    const std::string made = writeOut(cfg);
+    std::istringstream in2(made);
+    CSConfig made2(&in2, nullptr, true);
+    EXPECT_EQ(made2.blockCount(), 1u) << made;
+    EXPECT_EQ(made2.findBlock("x")->itemCount(), 2u) << made;
+    EXPECT_EQ(made2.findItem("a", "x")->getFlags(), CFG_ITEM_FORCE) << made;
+    EXPECT_EQ(writeOut(made2), made);
+}
+
+TEST(CSConfigReadWriteTest, AnInactiveItemWithoutValuesLeavesTheNextLineAlone)
+{
+    CSConfig cfg(true);
+    cfg.setMultiValue(true);
+    CSConfigBlock* b = cfg.getOrCreateBlock("x");
+    CSConfigItem* off = b->addItem("off", "1", CFG_ITEM_DISABLED);
+    off->removeValue(0);
+    b->addItem("next", "2", 0);
+    const std::string written = writeOut(cfg);
+    std::istringstream in(written);
+    CSConfig back(&in, nullptr, true);
+    ASSERT_NE(back.findItem("next", "x"), nullptr) << written;
+    EXPECT_STREQ(back.findItem("next", "x")->getValue()->getString(), "2");
+}
+
+TEST(CSConfigReadWriteTest, EmptySourcesReadAsSuccess)
+{
+    std::istringstream empty("");
+    CSConfig cfg(true);
+    EXPECT_EQ(cfg.attachStream(&empty), 1);
+    EXPECT_EQ(cfg.blockCount(), 0u);
+    EXPECT_EQ(cfg.getTrailingComment(), "");
+    TempDir dir;
+    EXPECT_EQ(cfg.open(dir.write("e.cfg", "").c_str()), 1);
+    EXPECT_EQ(cfg.blockCount(), 0u);
 }

@@ -118,6 +118,7 @@ TEST(CSConfigSaveTest, SaveFollowsASymbolicLinkAndRemembersTheFileTime)
     const std::string link = dir.file("link.cfg");
     ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
     CSConfig cfg(link.c_str(), true);
+    ASSERT_NE(cfg.findItem("SHADOW", "GFX"), nullptr);  // read through the link
     cfg.getValue("SHADOW", "GFX", "")->setInt(2);
     cfg.fileTimeRef() = RWTime(0UL);
     EXPECT_EQ(cfg.save(), 1);
@@ -170,4 +171,21 @@ TEST(CSConfigSaveTest, ReloadAndSaveKeepsOtherWritersChangesAndRevertRereads)
     cfg.setFileName("");
     EXPECT_EQ(cfg.revert(), -1);
     EXPECT_EQ(cfg.blockCount(), 0u);
+}
+
+TEST(CSConfigSaveTest, ASaveKeepsTheFilesOwner)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only an administrator can hand a file to another account";
+    TempDir dir;
+    const std::string file = dir.write("owned.cfg", oldText);
+    ASSERT_EQ(::chown(file.c_str(), 4242, 4343), 0);
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(3);
+    EXPECT_EQ(cfg.save(), 1);
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4242u);
+    EXPECT_EQ(st.st_gid, 4343u);
+    EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=3\n\n");
 }
