@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,13 @@ bool runFile(const std::filesystem::path& path)
         return false;
     }
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // A copy of exactly the input's size, so that reading past it is caught by sanitizers.
-    std::vector<uint8_t> input(bytes.begin(), bytes.end());
-    std::printf("running %s (%zu bytes)\n", path.c_str(), input.size());
+    // A copy of exactly the input's size (a valid pointer even for an empty input, as
+    // libFuzzer gives), so that reading past it is caught by sanitizers.
+    std::unique_ptr<uint8_t[]> input(new uint8_t[bytes.size()]);
+    std::copy(bytes.begin(), bytes.end(), input.get());
+    std::printf("running %s (%zu bytes)\n", path.c_str(), bytes.size());
     std::fflush(stdout);
-    LLVMFuzzerTestOneInput(input.empty() ? nullptr : input.data(), input.size());
+    LLVMFuzzerTestOneInput(input.get(), bytes.size());
     return true;
 }
 

@@ -33,7 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(splitToArray(few, 3, text, sep, quote) <= 3);
     splitToInts(text, sep, quote);
     splitToDoubles(text, sep, quote);
-    joinQuoted(fields, sep, quote);
+    // Quoted joining is undone by splitting with the same separator and quote (both set and
+    // different; NUL ends the splitter's text).
+    const RWCString joined = joinQuoted(fields, sep, quote);
+    if (sep && quote && sep != quote && text.first('\0') == RW_NPOS) {
+        RWTValOrderedVector<RWCString> back = splitString(joined, sep, quote, false);
+        bool same = back.entries() == fields.entries();
+        for (size_t i = 0; same && i < back.entries(); ++i)
+            same = back[i] == fields[i];
+        FUZZ_CHECK(same, std::string(text.data(), text.length()), std::string(joined.data(), joined.length()));
+    }
 
     parseDate(text);
     parseDateTime(text, RWZone::utc());

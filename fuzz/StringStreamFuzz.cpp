@@ -22,8 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RWCString s;
     size_t total = 0;
     size_t reads = 0;
+    // The pieces read up to a delimiter, joined again by it, give the stream back.
+    const int mode = choice % 6;
+    const bool joinable = mode == 0 || mode == 2 || mode == 3;
+    const char joiner = mode == 0 ? delim : mode == 2 ? '\n' : '\0';
+    std::string joined;
     while (in.good()) {
-        switch (choice % 6) {
+        switch (mode) {
         case 0: s.readToDelim(in, delim); break;
         case 1: s.readLine(in, true); break;
         case 2: s.readLine(in, false); break;
@@ -35,10 +40,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             s.readToken(in);
             break;
         }
+        if (joinable) {
+            if (reads > 0)
+                joined += joiner;
+            joined.append(s.data(), s.length());
+        }
         total += s.length();
         // Never more read than there was, and progress on each read.
         FUZZ_CHECK(total <= bytes.size() && ++reads <= bytes.size() + 2, bytes);
     }
+    if (joinable)
+        FUZZ_CHECK(joined == bytes, bytes, joined);
     RWCString whole;
     std::istringstream again(bytes);
     whole.readFile(again);

@@ -23,6 +23,8 @@ public:
     }
     // Deletes every triangle.
     void clearTriangles();
+    // The mesh part's triangle import stays reachable beside the coloured-triangle list's.
+    using FEMeshPartC::addTriangle;
     void addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3, const Point3D& n1, const Point3D& n2,
                      const Point3D& n3, const feColor& color);
     // The triangles in insertion order.

@@ -233,7 +233,8 @@ void FEFaceTriangulatorC::combine(double coords[3], void* vertexData[4], float[4
         sum += normalOf(vertexData[i]);
         ++count;
     }
-    FETessVertexC* v = new FETessVertexC(Point3D(coords[0], coords[1], coords[2]), sum / double(count));
+    // The tessellator always names at least two sources; without any the normal stays zero.
+    FETessVertexC* v = new FETessVertexC(Point3D(coords[0], coords[1], coords[2]), count ? sum / double(count) : sum);
     theInstance->combinedVertices.append(v);
     *out = tagCombined(v);
 }

@@ -330,9 +330,11 @@ void FETriangleCollectorC::emitTriangle()
     const Point3D& q1 = slotPositions[1]->getPoint();
     const Point3D& q2 = slotPositions[2]->getPoint();
     // Twice the area; slivers and repeated corners give nothing to draw.
-    if (crossProduct(q1 - q0, q2 - q0).length() > 1e-8)
-        triangles.append(trianglePool.create(slotPositions, slotNormals, FEFaceTriangulatorC::currentFaceNumber(),
-                                             FEFaceTriangulatorC::currentFaceInfo()));
+    if (crossProduct(q1 - q0, q2 - q0).length() > 1e-8) {
+        const int face = copying ? copying->getFaceNumber() : FEFaceTriangulatorC::currentFaceNumber();
+        FEMeshFaceInfoI* info = copying ? copying->getFaceInfo() : FEFaceTriangulatorC::currentFaceInfo();
+        triangles.append(trianglePool.create(slotPositions, slotNormals, face, info));
+    }
 
     if (mode == STRIP) {
         if (parity) {
@@ -359,11 +361,14 @@ void FETriangleCollectorC::copyFrom(const FETriangleCollectorC& other)
         return;
     clear();
     RWTPtrSlistIterator<FETessTriangleC> it(const_cast<RWTValSlist<FETessTriangleC*>&>(other.triangles));
+    // The face data travel with each triangle: taking the running triangulation's would give
+    // every copy the number of whatever face was tessellated last.
     while (++it) {
-        const FETessTriangleC* t = it.key();
+        copying = it.key();
         for (int corner = 0; corner < 3; ++corner)
-            addVertex(t->getPosition(corner), t->getNormal(corner));
+            addVertex(copying->getPosition(corner), copying->getNormal(corner));
     }
+    copying = nullptr;
 }
 
 void FETriangleCollectorC::numberAll()

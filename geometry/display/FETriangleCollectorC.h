@@ -164,7 +164,8 @@ public:
     RWTPtrSlistIterator<FETessTriangleC> getTriangleIterator() { return RWTPtrSlistIterator<FETessTriangleC>(triangles); }
     size_t entries() const { return triangles.entries(); }
 
-    // Clears, then adds each triangle of the other collector by positions and normals.
+    // Clears, then adds each triangle of the other collector by positions and normals; the
+    // copies keep their source's face number and face information.
     void copyFrom(const FETriangleCollectorC& other);
     // Numbers the nodes of both hashes and the triangles; maps each face to its last triangle.
     void numberAll();
@@ -189,5 +190,7 @@ private:
     int held = 0;
     int mode = TRIANGLES;
     bool parity = true;
+    // While copyFrom runs: the triangle whose face data the next emitted triangle takes.
+    const FETessTriangleC* copying = nullptr;
     FEMeshPoolC<FETessTriangleC> trianglePool;
 };

@@ -23,19 +23,6 @@ bool isFinite(float v) { return std::isfinite(v); }
 
 }  // namespace
 
-int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t)
-{
-    const double ax[3] = {a.x(), a.y(), a.z()};
-    const double bx[3] = {b.x(), b.y(), b.z()};
-    for (int i = 0; i < 3; ++i) {
-        if (ax[i] > bx[i] + t)
-            return 1;
-        if (ax[i] < bx[i] - t)
-            return -1;
-    }
-    return 0;
-}
-
 FEMeshVertexHashC::FEMeshVertexHashC()
 {
     for (FEMeshVertexC*& h : heads)
@@ -133,6 +120,10 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
         known.generation = recentGeneration;
         known.vertex = best;
     }
+    if (!best) {
+        std::memcpy(lastMiss.bits, bits, sizeof bits);
+        lastMiss.generation = recentGeneration;
+    }
     return best;
 }
 
@@ -151,6 +142,18 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
             heads[b] = v;
         tails[b] = v;
         gridAdd(v);
+        // Nothing lay within the tolerance of this very position in the three chains, so the
+        // new vertex, last in its own chain, is what a search for the position finds from now on.
+        uint32_t bits[3];
+        const float c[3] = {v->position.x(), v->position.y(), v->position.z()};
+        std::memcpy(bits, c, sizeof bits);
+        if (lastMiss.generation == recentGeneration && std::memcmp(lastMiss.bits, bits, sizeof bits) == 0) {
+            RecentFind& known = recent[recentSlot(bits)];
+            std::memcpy(known.bits, bits, sizeof bits);
+            known.generation = recentGeneration;
+            known.vertex = v;
+        }
+        lastMiss.generation = 0;  // any other insertion may change the answer for that position
     } else {
         FEMeshVertexC** link = &heads[b];
         while (*link)
@@ -403,6 +406,7 @@ void FEMeshVertexHashC::buildIndex()
     tails.assign(kBucketCount, nullptr);
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;
+    lastMiss.generation = 0;
     size_t size = 1024;
     while (size < count * 2)
         size *= 2;
@@ -431,6 +435,7 @@ void FEMeshVertexHashC::dropIndex()
     indexBuilt = false;
     std::vector<FEMeshVertexC*>().swap(tails);
     std::vector<RecentFind>().swap(recent);
+    lastMiss.generation = 0;
     std::vector<GridSlot>().swap(grid);
     gridUsed = 0;
     oddVertices = nullptr;

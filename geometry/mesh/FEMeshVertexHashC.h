@@ -11,7 +11,18 @@
 
 // Compares x, then y, then z (widened to double): 1 when a > b + t, -1 when a < b - t on the
 // first axis that differs by more than t; 0 when every axis differs by at most t (inclusive).
-int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t);
+inline int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t)
+{
+    const double ax[3] = {a.x(), a.y(), a.z()};
+    const double bx[3] = {b.x(), b.y(), b.z()};
+    for (int i = 0; i < 3; ++i) {
+        if (ax[i] > bx[i] + t)
+            return 1;
+        if (ax[i] < bx[i] - t)
+            return -1;
+    }
+    return 0;
+}
 
 // Owns its vertices. A position is found again when it lies within the tolerance of a stored
 // vertex whose key is the position's key or one of its two neighbours; the first such vertex in
@@ -110,4 +121,6 @@ private:
     // stays the answer while vertices are only added (they join the chains at the end).
     std::vector<RecentFind> recent;
     uint32_t recentGeneration = 1;
+    // The last position the grid found nothing for: a vertex inserted there next is its answer.
+    RecentFind lastMiss{{0, 0, 0}, 0, nullptr};
 };

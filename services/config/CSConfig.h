@@ -207,6 +207,10 @@ private:
     void insertBlockAt(CSConfigBlock* block, size_t pos);
 
     RWCString fileName;
+    // The native name of a file that exists but was not read whole (it could not be opened,
+    // or reading it failed part way). Saving over it would drop the settings not read, so
+    // that is refused until the file is read whole again.
+    RWCString unreadFile;
     std::istream* inStream = nullptr;
     std::ostream* outStream = nullptr;
     bool ignoreKeyCase = false;

@@ -48,11 +48,18 @@ int CSConfig::loadFile(const RWCString& name, bool merge)
     UTFilePath path(expanded);
     if (!path.exists(true) || !path.isFile(true))
         return 0;
-    std::ifstream in(path.nativePath().data());
-    if (!in)
+    const RWCString native = path.nativePath();
+    std::ifstream in(native.data());
+    if (!in) {
+        unreadFile = native;
         return 0;
+    }
     int result = readStream(in, merge);
     in.close();
+    if (result == -2)
+        unreadFile = native;
+    else if (unreadFile == native)
+        unreadFile = RWCString();
     rememberFileTime(name);
     return result;
 }

@@ -14,7 +14,7 @@ public:
 
     // Setters.
     void setString(const char* p);  // null gives an empty, modified value
-    void setString(const RWCString& s) { setString(s.data()); }
+    void setString(const RWCString& s) { store(s); }  // the whole text, NUL bytes included
     void append(const char* p);
     void clear() { text = RWCString(); }  // the modified mark stays as it was
     void setInt(int v);

@@ -244,6 +244,7 @@ int CSConfig::writeStream(std::ostream& os)
     // setting reads back into the block it came from.
     CSConfigBlock* defaultBlock = findBlock(RWCString(CFG_DEFAULT_BLOCK));
     const size_t at = defaultBlock ? size_t(indexOfBlock(defaultBlock)) : 0;
+    bool wroteAny = false;
     for (size_t i = 0; i < blocks.entries(); ++i) {
         CSConfigBlock* b = blocks[i];
         if (defaultBlock)
@@ -251,18 +252,24 @@ int CSConfig::writeStream(std::ostream& os)
         const bool isDefault = b == defaultBlock;
         const RWCString t = blockCommentText(b);
         if (!t.isNull()) {
-            if (!isDefault)
+            if (!isDefault) {
                 writeText(os, t);
-        } else if (i > 0) {
+                wroteAny = true;
+            }
+        } else if (wroteAny) {
+            // The empty line that separates a block from what stands before it; an empty
+            // "<default>" block writes nothing, so the block after it is the first one.
             os.put('\n');
         }
         if (!isDefault) {
             os.put('[');
             writeField(os, b->nameRef());
             os.write("]\n", 2);
+            wroteAny = true;
         }
         for (size_t j = 0; j < b->itemCount(); ++j)
             writeItem(b->itemAt(j), os);
+        wroteAny = wroteAny || b->itemCount() > 0;
     }
     if (!trailingComment.isNull())
         writeText(os, safeTrailingComment(trailingComment));
@@ -320,6 +327,8 @@ int CSConfig::writeFile(const RWCString& name)
 {
     const RWCString expanded = expandString(name);
     const RWCString native = UTFilePath(expanded).nativePath();
+    if (!unreadFile.isNull() && native == unreadFile)
+        return -2;  // the settings that could not be read would be lost
     RWTPtrOrderedVector<CSConfigVal> marked(0, true, 64);
     collectModified(marked);
     std::ostringstream text;

@@ -74,6 +74,11 @@ TEST(FEDisplayPartCTest, DisplayPartKeepsListIdAndTriangles)
     EXPECT_EQ(it(), nullptr);
     part->clearTriangles();
     EXPECT_EQ(part->triangleCount(), 0u);
+
+    // The mesh's triangle import is still there beside the coloured triangles: it adds a face.
+    EXPECT_TRUE(part->addTriangle(Point3D(0, 0, 0), Point3D(1, 0, 0), Point3D(0, 1, 0)));
+    EXPECT_EQ(part->getFaceCount(), 1u);
+    EXPECT_EQ(part->triangleCount(), 0u);
 }
 
 TEST(FEDisplayPartCTest, InstanceMatricesPlaceThePart)

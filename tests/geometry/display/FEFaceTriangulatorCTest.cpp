@@ -201,3 +201,39 @@ TEST(FEFaceTriangulatorCTest, MeshModeAddsTriangleFacesToTheTarget)
     source.triangulateInto(&source);
     EXPECT_EQ(source.getFaceCount(), before + 12u);
 }
+
+TEST(FEFaceTriangulatorCTest, CopiedTrianglesKeepTheirFaces)
+{
+    FEMeshPartC part;
+    FEMeshFaceInfoColorC* info = new FEMeshFaceInfoColorC(0, 0, 1, 1, 240, 0.5f, 1);
+    refHandle<FEMeshFaceInfoI> hold(info);
+    FEMeshFaceC* a = addFace(part, xy({{0, 0}, {1, 0}, {1, 1}, {0, 1}}), {}, info);
+    FEMeshFaceC* b = addFace(part, xy({{5, 0}, {6, 0}, {5, 1}}));
+    FETriangleCollectorC source(16384);
+    part.triangulate(&source);
+    ASSERT_EQ(source.entries(), 3u);
+
+    // A triangulation of another part runs in between: its face must not leak into the copy.
+    FEMeshPartC other;
+    for (int i = 0; i < 5; ++i)
+        addFace(other, xy({{0, 0}, {1, 0}, {0, 1}}));
+    FETriangleCollectorC unrelated(64);
+    other.triangulate(&unrelated);
+
+    FETriangleCollectorC copy(16);
+    copy.copyFrom(source);
+    const auto from = trianglesOf(source);
+    const auto to = trianglesOf(copy);
+    ASSERT_EQ(to.size(), from.size());
+    for (size_t i = 0; i < to.size(); ++i) {
+        EXPECT_EQ(to[i]->getFaceNumber(), from[i]->getFaceNumber()) << i;
+        EXPECT_EQ(to[i]->getFaceInfo(), from[i]->getFaceInfo()) << i;
+        for (int corner = 0; corner < 3; ++corner)
+            EXPECT_EQ(to[i]->getPosition(corner), from[i]->getPosition(corner));
+    }
+    source.numberAll();
+    copy.numberAll();
+    for (const FEMeshFaceC* f : {a, b})
+        EXPECT_EQ(copy.triangleIndexOfFace(f->getIndex()), source.triangleIndexOfFace(f->getIndex()));
+    EXPECT_EQ(info->referenceCount(), 2 + 2 + 2);  // the hold, the face, two triangles in each collector
+}

@@ -365,6 +365,15 @@ TEST(FEMeshFinalize, HostileInputsFinalizeSafely)
              for (int i = 0; i < 50; ++i)  // and a bent half-fan on the same centre
                  p.addTriangle({0, 0, 0}, {0, std::cos(i * 0.03), 1}, {0, std::cos((i + 1) * 0.03), 1});
          }},
+        {"coordinates that are not numbers",
+         [](FEMeshPartC& p) {
+             const double nan = std::nan(""), inf = HUGE_VAL;
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+             p.addTriangle({nan, 0, 0}, {1, 0, 0}, {0, 1, 0});
+             p.addTriangle({0, inf, 0}, {1, -inf, 0}, {0, 1, nan});
+             p.addTriangle({1e39, 0, 0}, {0, 1e39, 0}, {0, 0, 1e39});  // beyond single precision
+             p.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+         }},
         {"random soup",
          [](FEMeshPartC& p) {
              std::mt19937 rng(7);
@@ -404,4 +413,55 @@ TEST(FEMeshFinalize, RandomSoupsKeepTheInvariants)
         part.smoothNormals();
         EXPECT_EQ(invariantViolations(part), 0) << "seed " << seed;
     }
+}
+
+TEST(FEMeshFinalize, ListOperationsKeepListsAndCursorsConsistent)
+{
+    FEMeshPartC part;
+    part.addTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    part.addTriangle({5, 0, 0}, {6, 0, 0}, {5, 1, 0});
+    FEMeshEdgeC* e1 = part.getFirstEdge();
+    FEMeshEdgeC* e2 = e1->getNext();
+    FEMeshEdgeC* e3 = e2->getNext();
+    // Removing the edge a cursor stands on moves the cursor to the edge's next.
+    part.setEdgeCursors(e2, e2);
+    part.removeEdge(e2);
+    EXPECT_EQ(part.getEdgeCursor(), e3);
+    EXPECT_EQ(part.getNextEdgeCursor(), e3);
+    EXPECT_EQ(e1->getNext(), e3);
+    EXPECT_EQ(e3->getPrevious(), e1);
+    part.appendEdge(e2);  // back, at the tail
+    EXPECT_EQ(part.getLastEdge(), e2);
+    part.setEdgeCursors(nullptr, nullptr);
+
+    // A face inserted before the first one becomes the first.
+    FEMeshFaceC* first = part.getFirstFace();
+    FEMeshFaceC* extra = part.createFace();
+    part.insertFaceBefore(extra, first);
+    EXPECT_EQ(part.getFirstFace(), extra);
+    EXPECT_EQ(first->getPrevious(), extra);
+    part.deleteFace(extra);  // a face without loops
+    EXPECT_EQ(part.getFirstFace(), first);
+
+    // Deleting a face takes its loops, half-edges and now bare edges.
+    part.deleteFace(first);
+    EXPECT_EQ(part.getFaceCount(), 1u);
+    EXPECT_EQ(part.getEdgeCount(), 3u);
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+}
+
+TEST(FEMeshFinalize, NeighboursRunningTheSameWayAreNotMerged)
+{
+    // Both faces run (0,0,0) -> (1,0,0): inconsistent orientation, same plane.
+    FEMeshPartC part;
+    polygon(part, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 0, 1});
+    polygon(part, {{0, 0, 0}, {1, 0, 0}, {1, -1, 0}}, {0, 0, 1});
+    FEMeshEdgeC* shared = part.getFirstEdge()->getNext();
+    ASSERT_NE(shared->getSecondHalfEdge(), nullptr);
+    part.finalize(-1.0);
+    EXPECT_EQ(part.getFaceCount(), 2u);
+    EXPECT_EQ(invariantViolations(part), 0);
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+        EXPECT_EQ(f->getFirstLoop()->getHalfEdgeCount(), 3);
 }

@@ -174,3 +174,38 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
         }
     }
 }
+
+// Answers the grid remembers must follow later insertions and removals exactly as the walk does.
+TEST(FEMeshVertexHash, RememberedAnswersFollowInsertionsAndRemovals)
+{
+    FEMeshVertexHashC hash;
+    for (int i = 0; i < 1000; ++i)  // enough vertices for the grid, far from the ones below
+        add(hash, 100.0f + float(i), 50.0f, 0);
+    const Point3Df p(0, 0, 0.000002f);                          // key 2
+    FEMeshVertexC* below = add(hash, 0, 0, 0.000001f);           // key 1: found with rank 1
+    EXPECT_EQ(hash.find(p), below);
+    EXPECT_EQ(hash.find(p), below);
+    FEMeshVertexC* own = add(hash, 0, 0, 0.0000025f);            // key 2 beats the bucket below
+    ASSERT_EQ(FEMeshVertexHashC::key(own->getPosition()), 2);
+    EXPECT_EQ(hash.find(p), own);
+    EXPECT_EQ(hash.find(p), hash.findByScan(p));
+    add(hash, 0, 0, 0.0000021f);                                 // later in the same chain: no change
+    EXPECT_EQ(hash.find(p), own);
+
+    // A vertex inserted where nothing was found is the answer for its position.
+    const Point3Df q(7, 7, 7);
+    EXPECT_EQ(hash.find(q), nullptr);
+    FEMeshVertexC* fresh = add(hash, 7, 7, 7);
+    EXPECT_EQ(hash.find(q), fresh);
+
+    // Purging forgets what was remembered.
+    FEMeshHalfEdgeC h;
+    for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
+        if (v != below && v != fresh)
+            v->setOutgoingHalfEdge(&h);
+    hash.purgeUnused();
+    EXPECT_EQ(hash.find(q), nullptr);
+    EXPECT_EQ(hash.find(p), hash.findByScan(p));
+    for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
+        v->setOutgoingHalfEdge(nullptr);
+}

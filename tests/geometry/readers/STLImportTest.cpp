@@ -167,6 +167,32 @@ TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacets)
     }
 }
 
+TEST(STLImport, TextFirstWordAndModelEnd)
+{
+    const std::string facet = facetText(Point3D(0, 0, 1), A, B, C);
+    struct Case {
+        const char* what;
+        std::string text;
+        int result;
+        size_t tris;
+    };
+    const Case cases[] = {
+        // Detected as text by its second line, but the first word must be solid.
+        {"first word not solid", "model x\n" + facet, kSTLFormatError, 0},
+        {"solid word glued to more", "solidworks x\n" + facet, kSTLFormatError, 0},
+        // Any word where facet is expected ends the model without error.
+        {"other word after a facet", "solid x\n" + facet + "solid y\n" + facet, kSTLOk, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingImporter imp;
+        EXPECT_EQ(importText(c.text, imp), c.result);
+        EXPECT_EQ(imp.tris.size(), c.tris);
+        EXPECT_EQ(imp.begins, 1);
+        EXPECT_EQ(imp.ends, 1);
+    }
+}
+
 TEST(STLImport, LongSolidNameAndLongWordsStayBounded)
 {
     // A name far beyond the first line's 254 characters still reads as text.

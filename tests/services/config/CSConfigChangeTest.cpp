@@ -6,6 +6,7 @@
 #include "services/config/CSConfig.h"
 #include "services/objects/NotificationEvent.h"
 #include "services/objects/ReferingObject.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -284,4 +285,21 @@ TEST(CSConfigChangeTest, CursorsAdjustOnlyForTheRemovedCurrentEntry)
             items->removeItem("a", "B");
     }
     EXPECT_EQ(visited, "abd");
+}
+
+TEST(CSConfigChangeTest, RevertNotifiesOnlyWhenItReread)
+{
+    TempDir dir;
+    const std::string file = dir.write("r.cfg", "[x]\na=1\n");
+    refHandle<CSConfig> cfg(new CSConfig(file.c_str(), true));
+    Counter counter;
+    cfg->addReferer(&counter, nullptr);
+    cfg->getValue("a", "x", "")->setInt(2);
+    EXPECT_EQ(cfg->revert(), 0);
+    EXPECT_EQ(counter.changed, 1);
+    EXPECT_STREQ(cfg->findItem("a", "x")->getValue()->getString(), "1");
+    std::filesystem::remove(file);
+    EXPECT_EQ(cfg->revert(), -1);
+    EXPECT_EQ(counter.changed, 1);
+    cfg->removeReferer(&counter);
 }

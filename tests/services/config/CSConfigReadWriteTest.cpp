@@ -105,6 +105,8 @@ TEST(CSConfigReadWriteTest, SmallLayouts)
         {"; block note\n#~\n[x]\na=1\n", "#~; block note\n# \n[x]\na=1\n\n"},
         {"# keep\n#~\n[x]\na=1\n", "#~keep\n# \n[x]\na=1\n\n"},
         {"; gone\n[<Default>]\na=1\n", "a=1\n\n"},
+        {"[<default>]\n[x]\na=1\n", "[x]\na=1\n\n"},
+        {"[<default>]\n; c\n[x]\na=1\n", "; c\n[x]\na=1\n\n"},
         {"\n[x]\na=1\n", "[x]\na=1\n\n"},
         {"a=1\n\n\nb=2\n", "a=1\n\n\nb=2\n\n"},
         {"[x]\na=1\n; end 1\n; end 2\n\n", "[x]\na=1\n; end 1\n; end 2\n"},
@@ -380,4 +382,13 @@ TEST(CSConfigReadWriteTest, EmptySourcesReadAsSuccess)
     TempDir dir;
     EXPECT_EQ(cfg.open(dir.write("e.cfg", "").c_str()), 1);
     EXPECT_EQ(cfg.blockCount(), 0u);
+}
+
+TEST(CSConfigReadWriteTest, ValuesKeepEveryByte)
+{
+    const std::string text("[x]\nk=v\0w\n", 10);
+    std::istringstream in(text);
+    CSConfig cfg(&in, nullptr, true);
+    EXPECT_EQ(cfg.findItem("k", "x")->getValue()->getText(), RWCString("v\0w", 3));
+    EXPECT_EQ(writeOut(cfg), std::string("[x]\nk=v\0w\n\n", 11));
 }

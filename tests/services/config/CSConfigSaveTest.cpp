@@ -189,3 +189,44 @@ TEST(CSConfigSaveTest, ASaveKeepsTheFilesOwner)
     EXPECT_EQ(st.st_gid, 4343u);
     EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=3\n\n");
 }
+
+namespace {
+
+// A configuration whose reading fails part way while a flag is set, as a failing disk would.
+struct FailingReadConfig : CSConfig {
+    explicit FailingReadConfig(bool ignoreCase) : CSConfig(ignoreCase) {}
+    bool failReading = true;
+    int readStream(std::istream& in, bool merge) override
+    {
+        if (!failReading)
+            return CSConfig::readStream(in, merge);
+        RWCString line;
+        line.readLine(in, false);  // the first line only, then the "disk" fails
+        std::istringstream part(std::string(line.data(), line.length()) + "\n");
+        CSConfig::readStream(part, merge);
+        return -2;
+    }
+};
+
+}  // namespace
+
+TEST(CSConfigSaveTest, AFileNotReadWholeIsNotSavedOver)
+{
+    TempDir dir;
+    const std::string file = dir.write("partial.cfg", "a=1\nb=2\nc=3\n");
+    refHandle<CSConfig> cfg(new FailingReadConfig(true));
+    FailingReadConfig& f = static_cast<FailingReadConfig&>(*cfg);
+    EXPECT_EQ(cfg->open(file.c_str()), -2);
+    EXPECT_EQ(cfg->findItem("b", "<default>"), nullptr);
+    cfg->getValue("a", "<default>", "")->setInt(5);
+    EXPECT_EQ(cfg->save(), -2);
+    EXPECT_EQ(TempDir::read(file), "a=1\nb=2\nc=3\n");
+    EXPECT_TRUE(cfg->isModified());
+    // Another file may still be written; a whole reading lifts the refusal.
+    EXPECT_EQ(cfg->saveFile(dir.file("other.cfg").c_str()), 1);
+    f.failReading = false;
+    EXPECT_EQ(cfg->reload(), 1);
+    cfg->getValue("a", "<default>", "")->setInt(6);
+    EXPECT_EQ(cfg->save(), 1);
+    EXPECT_EQ(TempDir::read(file), "a=6\nb=2\nc=3\n\n");
+}
