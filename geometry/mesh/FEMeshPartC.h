@@ -214,10 +214,13 @@ public:
         if (i >= 0 && i < kTextCount)
             texts[i] = t;
     }
-    RWCString getIdentifier() const { return texts[0]; }
-    void setIdentifier(const RWCString& t) { texts[0] = t; }
-    RWCString getMID() const { return texts[6]; }
-    void setMID(const RWCString& t) { texts[6] = t; }
+    // The identifier is the seventh text, the part's "MID" text of the model file; the other
+    // six texts are kept but not used.
+    static constexpr int kIdentifierText = 6;
+    RWCString getIdentifier() const { return texts[kIdentifierText]; }
+    void setIdentifier(const RWCString& t) { texts[kIdentifierText] = t; }
+    RWCString getMID() const { return texts[kIdentifierText]; }
+    void setMID(const RWCString& t) { texts[kIdentifierText] = t; }
     RWTValHashDictionary<RWCString, RWCString>& getAttributes() { return attributes; }
 
     // ---- Pick state ----

@@ -523,10 +523,12 @@ bool FEMeshPartC::removeStraightVertices()
             continue;
         FEMeshVertexC* w = pp->getVertex();
 
+        // The kept edge leaves v's list before it joins W's: an edge has room in two lists only,
+        // and while it is still in v's and its other end's it could not join a third.
         removeIncidentEdge(w, dropped);
-        appendIncidentEdge(w, kept);
         removeIncidentEdge(v, dropped);
         removeIncidentEdge(v, kept);
+        appendIncidentEdge(w, kept);
         v->setOutgoingHalfEdge(nullptr);
         w->setOutgoingHalfEdge(q);
         for (FEMeshHalfEdgeC* x : {pp, h}) {

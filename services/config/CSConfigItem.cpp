@@ -1,6 +1,8 @@
 // CSConfigItem: values, defaults, flags and key comparison of one configuration item.
 #include "services/config/CSConfigItem.h"
 
+#include <cstring>
+
 #include "services/StringHelpers.h"
 #include "services/config/CSConfig.h"
 

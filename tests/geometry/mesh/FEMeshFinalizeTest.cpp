@@ -465,3 +465,65 @@ TEST(FEMeshFinalize, NeighboursRunningTheSameWayAreNotMerged)
     for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
         EXPECT_EQ(f->getFirstLoop()->getHalfEdgeCount(), 3);
 }
+
+TEST(FEMeshFinalize, StraightVerticesInARowAllDisappear)
+{
+    // Two faces at an angle share a side cut into three by (1,0,0) and (2,0,0). Removing one of
+    // them hands its kept edge to the other, which must then be straight too.
+    const std::vector<Point3D> flat = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {0, 1, 0}};
+    const std::vector<Point3D> tilted = {{3, 0, 0}, {2, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, -1, 1}, {3, -1, 1}};
+    for (bool flatFirst : {true, false}) {
+        SCOPED_TRACE(flatFirst ? "flat face first" : "tilted face first");
+        FEMeshPartC part;
+        const Point3D up(0, 0, 1), slope(0, std::sqrt(0.5), std::sqrt(0.5));
+        if (flatFirst) {
+            polygon(part, flat, up);
+            polygon(part, tilted, slope);
+        } else {
+            polygon(part, tilted, slope);
+            polygon(part, flat, up);
+        }
+        ASSERT_EQ(part.getEdgeCount(), 9u);
+        part.finalize(-1.0);
+        EXPECT_EQ(invariantViolations(part), 0);
+        EXPECT_EQ(part.getFaceCount(), 2u);
+        EXPECT_EQ(part.getVertexCount(), 6u);
+        EXPECT_EQ(part.getEdgeCount(), 7u);
+        for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+            EXPECT_EQ(f->getFirstLoop()->getHalfEdgeCount(), 4);
+        FEMeshEdgeC* fold = nullptr;
+        for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext())
+            if (e->getSecondHalfEdge())
+                fold = e;
+        ASSERT_NE(fold, nullptr);
+        EXPECT_EQ(std::fabs(fold->getEndPoint().x() - fold->getStartPoint().x()), 3.0f);
+    }
+}
+
+TEST(FEMeshFinalize, CoplanarFanLosesItsSpikeAndItsCentre)
+{
+    // Six coplanar triangles around a centre: merging leaves the last inner edge as a spike to
+    // the centre, which goes, and the centre is purged.
+    FEMeshPartC part;
+    const int n = 6;
+    auto rim = [&](int i) { return Point3D(std::cos(2 * kPi * i / n), std::sin(2 * kPi * i / n), 0); };
+    for (int i = 0; i < n; ++i)
+        part.addTriangle({0, 0, 0}, rim(i), rim(i + 1));
+    EXPECT_EQ(part.getEdgeCount(), 12u);
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    ASSERT_EQ(part.getFaceCount(), 1u);
+    EXPECT_EQ(part.getEdgeCount(), size_t(n));
+    EXPECT_EQ(part.getVertexCount(), size_t(n));
+    FEMeshFaceC* f = part.getFirstFace();
+    EXPECT_EQ(f->getLoopCount(), 1);
+    EXPECT_EQ(f->getFirstLoop()->getHalfEdgeCount(), n);
+    for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next())
+        EXPECT_FALSE(v->getPosition() == Point3Df(0, 0, 0));
+    // The ring runs around the rim counter-clockwise, as the triangles did.
+    FEMeshHalfEdgeC* h = f->getFirstLoop()->getFirstHalfEdge();
+    for (int k = 0; k < n; ++k, h = h->getNext()) {
+        const Point3Df a = h->getVertex()->getPosition(), b = h->getNext()->getVertex()->getPosition();
+        EXPECT_GT(double(a.x()) * b.y() - double(a.y()) * b.x(), 0.0);
+    }
+}

@@ -158,6 +158,24 @@ TEST(FEMeshPart, ThirdFaceOnAnEdgeGetsItsOwnEdgeAndClearsManifold)
     EXPECT_EQ(onHinge, 2);
 }
 
+TEST(FEMeshPart, PairingTakesTheLastQualifyingEdgeOfTheList)
+{
+    // Faces 1 and 2 fill the first hinge edge; face 3 gets a second one; face 4 finds both in the
+    // incident list and pairs with the later, which still has room.
+    FEMeshPartC part;
+    hinge(part, 30);
+    part.addTriangle(Point3D(0, 0, 0), Point3D(1, 0, 0), Point3D(0.5, 0, 1));
+    FEMeshEdgeC* second = part.getLastEdge()->getPrevious();  // corner 1's edge
+    ASSERT_EQ(second->getFirstHalfEdge()->getFace(), part.getLastFace());
+    ASSERT_EQ(second->getSecondHalfEdge(), nullptr);
+    part.addTriangle(Point3D(1, 0, 0), Point3D(0, 0, 0), Point3D(0.5, 0.2, -1));
+    EXPECT_EQ(part.getEdgeCount(), 10u);
+    ASSERT_NE(second->getSecondHalfEdge(), nullptr);
+    EXPECT_EQ(second->getSecondHalfEdge()->getFace(), part.getLastFace());
+    EXPECT_TRUE(second->isSmooth());  // faces 3 and 4 are about 11 degrees apart
+    EXPECT_FALSE(part.isManifold());
+}
+
 TEST(FEMeshPart, AddLoopAddsAHoleToTheCurrentFace)
 {
     FEMeshPartC part;

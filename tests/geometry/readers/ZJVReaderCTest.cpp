@@ -104,6 +104,10 @@ TEST(ZJVReader, SingleBlocksNameColourAndIdentifier)
     ASSERT_EQ(list.partCount(), 2u);
     EXPECT_EQ(part->getName(), "Gear");
     EXPECT_EQ(part->getMID(), "id/A b%zz");
+    EXPECT_EQ(part->getIdentifier(), "id/A b%zz");  // the identifier is the MID text
+    EXPECT_EQ(part->getText(6), "id/A b%zz");
+    EXPECT_EQ(part->getText(0), "");
+    EXPECT_EQ(list.getPart(1)->getIdentifier(), "");
     EXPECT_EQ(part->getColor().alpha(), 0.0f);  // no "C": all components 0
     const feColor c = list.getPart(1)->getColor();
     EXPECT_EQ(c.b(), 1.0f);
