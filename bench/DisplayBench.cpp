@@ -1,54 +1,17 @@
 // Triangulating finished meshes for display (a smooth torus and a gear) and picking the torus.
-#include <cmath>
 #include <memory>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchSupport.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshPartC.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-// 2 * rings * segments triangles on a torus of radii 50 and 20.
-void buildTorus(FEMeshPartC& part, int rings, int segments)
-{
-    auto point = [&](int i, int j) {
-        const double u = 2.0 * kPi * (i % rings) / rings, v = 2.0 * kPi * (j % segments) / segments;
-        const double r = 50.0 + 20.0 * std::cos(v);
-        return Point3D(r * std::cos(u), r * std::sin(u), 20.0 * std::sin(v));
-    };
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            const Point3D a = point(i, j), b = point(i + 1, j), c = point(i + 1, j + 1), d = point(i, j + 1);
-            part.addTriangle(a, b, c);
-            part.addTriangle(a, c, d);
-        }
-}
-
-// A gear outline of `points` points with 100 teeth; top and bottom fanned from their centres
-// (each becomes one large flat face), side walls between them: 4 * points triangles.
-void buildGear(FEMeshPartC& part, int points)
-{
-    const int teeth = 100;
-    auto rim = [&](int k, double z) {
-        const double a = 2.0 * kPi * (k % points) / points;
-        const double phase = std::fmod(a * teeth / (2.0 * kPi), 1.0);
-        const double r = phase < 0.5 ? 40.0 : 44.0;
-        return Point3D(r * std::cos(a), r * std::sin(a), z);
-    };
-    const Point3D top(0, 0, 10), bottom(0, 0, 0);
-    for (int k = 0; k < points; ++k)
-        part.addTriangle(top, rim(k, 10), rim(k + 1, 10));
-    for (int k = 0; k < points; ++k) {
-        part.addTriangle(rim(k, 0), rim(k + 1, 0), rim(k + 1, 10));
-        part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k, 10));
-    }
-    for (int k = 0; k < points; ++k)
-        part.addTriangle(bottom, rim(k + 1, 0), rim(k, 0));
-}
+using benchsupport::buildGear;
+using benchsupport::buildTorus;
 
 // A plate of cols x rows cells, each with a square hole: one flat face with many holes.
 void buildPerforatedPlate(FEMeshPartC& part, int cols, int rows)

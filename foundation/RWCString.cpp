@@ -610,24 +610,29 @@ void RWCString::toUpper()
         data_[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(data_[i])));
 }
 
-RWCString toLower(const RWCString& s)
+namespace {
+
+// A copy of s, with the same capacity, changed by one of the case members.
+RWCString caseChangedCopy(const RWCString& s, void (RWCString::*change)())
 {
     RWCString r(RWCapacity(s.capacity()));
     if (s.length()) {
         r.append(s.data(), s.length());
-        r.toLower();
+        (r.*change)();
     }
     return r;
 }
 
+}  // namespace
+
+RWCString toLower(const RWCString& s)
+{
+    return caseChangedCopy(s, &RWCString::toLower);
+}
+
 RWCString toUpper(const RWCString& s)
 {
-    RWCString r(RWCapacity(s.capacity()));
-    if (s.length()) {
-        r.append(s.data(), s.length());
-        r.toUpper();
-    }
-    return r;
+    return caseChangedCopy(s, &RWCString::toUpper);
 }
 
 // ---- stripping ----

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/RWDate.h"
 #include "foundation/RWLocaleSnapshot.h"
 #include "foundation/RWLocaleText.h"
 
@@ -45,6 +44,19 @@ bool readNumber(std::string_view text, size_t& pos, unsigned& value)
     }
     value = static_cast<unsigned>(v);
     return true;
+}
+
+// Skips blanks, an optional '+' or '-' and the blanks after it; true when the sign was '-'.
+bool readSign(std::string_view text, size_t& pos)
+{
+    skipBlanks(text, pos);
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+        skipBlanks(text, pos);
+    }
+    return negative;
 }
 
 void skipNonDigits(std::string_view text, size_t& pos)
@@ -237,13 +249,7 @@ bool RWLocaleDefault::stringToNum(const RWCString& str, long* out) const
 {
     std::string_view text = view(str);
     size_t pos = 0;
-    skipBlanks(text, pos);
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-        skipBlanks(text, pos);
-    }
+    const bool negative = readSign(text, pos);
     if (pos >= text.size() || !isDigit(text[pos]))
         return false;
     // Numbers keep their 32-bit meaning: a magnitude beyond 2147483647 fails.
@@ -265,13 +271,7 @@ bool RWLocaleDefault::stringToNum(const RWCString& str, double* out) const
 {
     std::string_view text = view(str);
     size_t pos = 0;
-    skipBlanks(text, pos);
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-        skipBlanks(text, pos);
-    }
+    const bool negative = readSign(text, pos);
     if (pos >= text.size() || !(isDigit(text[pos]) || text[pos] == '.'))
         return false;
     // strtod needs a terminated text; the string's own buffer is NUL-terminated.
@@ -312,16 +312,9 @@ bool RWLocaleDefault::stringToDate(const RWCString& str, struct tm* t) const
     if (!readNumber(text, pos, year))
         return false;
     skipNonDigits(text, pos);
-    if (pos != text.size() || month < 1 || month > 12)
+    if (pos != text.size())
         return false;
-    if (year < 100)
-        year += 1900;
-    if (!RWDate::dayWithinMonth(month, day, year))
-        return false;
-    t->tm_year = static_cast<int>(year) - 1900;
-    t->tm_mon = static_cast<int>(month) - 1;
-    t->tm_mday = static_cast<int>(day);
-    return true;
+    return rwlocale::storeDate(month, day, year, t);
 }
 
 bool RWLocaleDefault::stringToTime(const RWCString& str, struct tm* t) const
@@ -341,24 +334,11 @@ bool RWLocaleDefault::stringToTime(const RWCString& str, struct tm* t) const
         ++pos;
     readNumber(text, pos, second);
     skipBlanks(text, pos);
+    // Whatever follows the time and its "AM" or "PM" is not looked at.
     const int c = pos < text.size() ? upper(text[pos]) : 0;
     const int c2 = pos + 1 < text.size() ? upper(text[pos + 1]) : 0;
-    if ((c == 'A' || c == 'P') && c2 == 'M') {
-        if (hour < 1 || hour > 12)
-            return false;
-        if (c == 'A' && hour == 12)
-            hour = 0;
-        else if (c == 'P' && hour != 12)
-            hour += 12;
-    } else if (hour > 23) {
-        return false;
-    }
-    if (minute > 59 || second > 59)
-        return false;
-    t->tm_hour = static_cast<int>(hour);
-    t->tm_min = static_cast<int>(minute);
-    t->tm_sec = static_cast<int>(second);
-    return true;
+    const char meridian = ((c == 'A' || c == 'P') && c2 == 'M') ? static_cast<char>(c) : 0;
+    return rwlocale::storeTime(hour, minute, second, meridian, t);
 }
 
 bool RWLocaleDefault::stringToMoney(const RWCString& str, double* out, CurrSymbol symbol) const

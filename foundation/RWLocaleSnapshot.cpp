@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/RWDate.h"
 #include "foundation/RWLocaleText.h"
 
 using rwlocale::equalsIgnoringCase;
@@ -730,17 +729,7 @@ bool RWLocaleSnapshot::stringToDate(const RWCString& str, struct tm* t) const
         if (isDigit(text[i]))
             return false;
     }
-    unsigned year = values[Year];
-    if (year < 100)
-        year += 1900;
-    month = values[Month];
-    const unsigned day = values[Day];
-    if (month < 1 || month > 12 || !RWDate::dayWithinMonth(month, day, year))
-        return false;
-    t->tm_year = static_cast<int>(year) - 1900;
-    t->tm_mon = static_cast<int>(month) - 1;
-    t->tm_mday = static_cast<int>(day);
-    return true;
+    return rwlocale::storeDate(values[Month], values[Day], values[Year], t);
 }
 
 bool RWLocaleSnapshot::stringToTime(const RWCString& str, struct tm* t) const
@@ -774,21 +763,7 @@ bool RWLocaleSnapshot::stringToTime(const RWCString& str, struct tm* t) const
     skipTimeBlanks(text, pos);
     if (pos != text.size() || (leading && trailing))
         return false;
-    if (hour >= 24 || minute >= 60 || second >= 60)
-        return false;
-    const char meridian = leading ? leading : trailing;
-    if (meridian) {
-        if (hour == 0 || hour > 12)
-            return false;
-        if (meridian == 'P' && hour < 12)
-            hour += 12;
-        else if (meridian == 'A' && hour == 12)
-            hour = 0;
-    }
-    t->tm_hour = static_cast<int>(hour);
-    t->tm_min = static_cast<int>(minute);
-    t->tm_sec = static_cast<int>(second);
-    return true;
+    return rwlocale::storeTime(hour, minute, second, leading ? leading : trailing, t);
 }
 
 bool RWLocaleSnapshot::stringToMoney(const RWCString& str, double* out, CurrSymbol symbol) const

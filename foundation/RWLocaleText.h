@@ -4,10 +4,12 @@
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <string_view>
 
 #include "foundation/RWCString.h"
+#include "foundation/RWDate.h"
 
 namespace rwlocale {
 
@@ -63,6 +65,42 @@ inline void skipSpaces(std::string_view text, size_t& pos)
 {
     while (pos < text.size() && isSpace(text[pos]))
         ++pos;
+}
+
+// Stores a parsed date in t when it names a real day; a two-digit year is one of the 1900s.
+// t is left untouched otherwise.
+inline bool storeDate(unsigned month, unsigned day, unsigned year, struct tm* t)
+{
+    if (year < 100)
+        year += 1900;
+    if (month < 1 || month > 12 || !RWDate::dayWithinMonth(month, day, year))
+        return false;
+    t->tm_year = static_cast<int>(year) - 1900;
+    t->tm_mon = static_cast<int>(month) - 1;
+    t->tm_mday = static_cast<int>(day);
+    return true;
+}
+
+// Stores a parsed time of day in t when it is a real one; meridian is 'A' or 'P' for a 12-hour
+// clock time (1 to 12) and 0 for a 24-hour one. t is left untouched otherwise.
+inline bool storeTime(unsigned hour, unsigned minute, unsigned second, char meridian, struct tm* t)
+{
+    if (meridian) {
+        if (hour < 1 || hour > 12)
+            return false;
+        if (meridian == 'A' && hour == 12)
+            hour = 0;
+        else if (meridian == 'P' && hour != 12)
+            hour += 12;
+    } else if (hour > 23) {
+        return false;
+    }
+    if (minute > 59 || second > 59)
+        return false;
+    t->tm_hour = static_cast<int>(hour);
+    t->tm_min = static_cast<int>(minute);
+    t->tm_sec = static_cast<int>(second);
+    return true;
 }
 
 }  // namespace rwlocale

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "foundation/RWCRegexp.h"
 #include "foundation/RWCString.h"
@@ -17,12 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RWCString pattern(bytes, patternLength);
     RWCString text = nul ? RWCString(bytes + patternLength + 1, size - patternLength - 1) : pattern;
 
+    auto bytesOf = [](const RWCString& s) { return std::string(s.data(), s.length()); };
+
     RWCRegexp re(pattern);
     const RWCRegexp::statVal status = re.status();
     if (status != RWCRegexp::OK) {
         // A failed pattern matches nothing once its status has been read.
         size_t len = 7;
-        FUZZ_CHECK(re.index(text, &len) == RW_NPOS && len == 0, std::string(pattern.data(), pattern.length()), std::string(text.data(), text.length()));
+        FUZZ_CHECK(re.index(text, &len) == RW_NPOS && len == 0,
+                   bytesOf(pattern), bytesOf(text));
         return 0;
     }
     // The matcher backtracks: its work grows like the text length to the power of the
@@ -31,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t closures = 0;
     for (size_t i = 0; i < RWCRegexp::maxCodes && re.codes()[i] != RWCRegexp::codeEnd; ++i) {
         const uint16_t code = re.codes()[i];
-        if (code == RWCRegexp::codeStar || code == RWCRegexp::codePlus || code == RWCRegexp::codeQuestion)
+        if (code == RWCRegexp::codeStar || code == RWCRegexp::codePlus ||
+            code == RWCRegexp::codeQuestion)
             ++closures;
         else if (code == RWCRegexp::codeClass)
             i += 16;
@@ -46,12 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         size_t len = 0;
         const size_t pos = re.index(text, &len, start);
         if (pos == RW_NPOS) {
-            FUZZ_CHECK(len == 0, std::string(pattern.data(), pattern.length()), std::string(text.data(), text.length()));
+            FUZZ_CHECK(len == 0,
+                   bytesOf(pattern), bytesOf(text));
             break;
         }
-        FUZZ_CHECK(pos >= start && pos <= text.length() && len <= text.length() - pos, std::string(pattern.data(), pattern.length()), std::string(text.data(), text.length()));
+        FUZZ_CHECK(pos >= start && pos <= text.length() && len <= text.length() - pos,
+                   bytesOf(pattern), bytesOf(text));
         size_t againLen = 0;
-        FUZZ_CHECK(re.index(text, &againLen, pos) == pos && againLen == len, std::string(pattern.data(), pattern.length()), std::string(text.data(), text.length()));
+        FUZZ_CHECK(re.index(text, &againLen, pos) == pos && againLen == len,
+                   bytesOf(pattern), bytesOf(text));
         start = pos;
         if (++matches >= 8)
             break;

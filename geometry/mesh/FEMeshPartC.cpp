@@ -220,9 +220,9 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEM
     FEMeshIncidenceC* link = !e->links[0].inUse() ? &e->links[0] : (!e->links[1].inUse() ? &e->links[1] : nullptr);
     if (!link)
         return;
-    link->next = nullptr;
+    link->setNext(nullptr);
     if (v->incidentTail)
-        v->incidentTail->next = link;
+        v->incidentTail->setNext(link);
     else
         v->incidentHead = link;
     v->incidentTail = link;
@@ -238,7 +238,7 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEM
         return;
     // The list has grown large: file what it holds, in list order.
     auto index = std::make_unique<FEMeshFanIndexC>(mergeTolerance > 0.0 ? 64.0 * mergeTolerance : 1e-4);
-    for (FEMeshIncidenceC* n = v->incidentHead; n; n = n->next)
+    for (FEMeshIncidenceC* n = v->incidentHead; n; n = n->getNext())
         index->append(n->getEdge(), n == link ? farEnd : farEndOf(n->getEdge(), v));
     fanIndexes[v] = std::move(index);
 }
@@ -248,17 +248,17 @@ bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
     if (!e->links[0].inUse() && !e->links[1].inUse())
         return false;
     FEMeshIncidenceC* previous = nullptr;
-    for (FEMeshIncidenceC* n = v->incidentHead; n; previous = n, n = n->next) {
+    for (FEMeshIncidenceC* n = v->incidentHead; n; previous = n, n = n->getNext()) {
         if (n->getEdge() != e)
             continue;
         if (previous)
-            previous->next = n->next;
+            previous->setNext(n->getNext());
         else
-            v->incidentHead = n->next;
+            v->incidentHead = n->getNext();
         if (v->incidentTail == n)
             v->incidentTail = previous;
         --v->incidentCount;
-        n->next = FEMeshIncidenceC::unused();
+        n->markUnused();
         if (FEMeshFanIndexC* index = fanIndexOf(v)) {
             if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
                 fanIndexes.erase(v);
@@ -272,8 +272,8 @@ void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
 {
     FEMeshIncidenceC* n = v->incidentHead;
     while (n) {
-        FEMeshIncidenceC* following = n->next;
-        n->next = FEMeshIncidenceC::unused();
+        FEMeshIncidenceC* following = n->getNext();
+        n->markUnused();
         n = following;
     }
     v->incidentHead = v->incidentTail = nullptr;

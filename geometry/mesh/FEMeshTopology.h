@@ -24,11 +24,11 @@ public:
     int getEntityType() const { return entityType; }
 
 protected:
-    explicit FEMeshPickableEntityC(int type) : entityType(type) {}
+    explicit FEMeshPickableEntityC(int type) : entityType(uint8_t(type)) {}
     ~FEMeshPickableEntityC() = default;
 
 private:
-    int entityType;
+    uint8_t entityType;  // one byte, so that the records' own small fields pack behind it
 };
 
 // A face: a chain of loops (the first the outer boundary, later ones holes) and its plane normal.
@@ -145,21 +145,36 @@ public:
     FEMeshIncidenceC& operator=(const FEMeshIncidenceC&) = delete;
 
     FEMeshEdgeC* getEdge() const;
-    FEMeshIncidenceC* getNext() const { return next; }
+    FEMeshIncidenceC* getNext() const { return reinterpret_cast<FEMeshIncidenceC*>(bits & ~kFlags); }
 
 private:
     friend class FEMeshPartC;
     friend class FEMeshEdgeC;
+    friend struct FEMeshEdgeLinksC;
 
-    static FEMeshIncidenceC* unused() { return reinterpret_cast<FEMeshIncidenceC*>(uintptr_t(1)); }
-    bool inUse() const { return next != unused(); }
+    static constexpr uintptr_t kUnused = 1;  // in no list
+    static constexpr uintptr_t kSecond = 2;  // the edge's second link
+    static constexpr uintptr_t kFlags = kUnused | kSecond;
 
-    FEMeshIncidenceC* next = unused();  // null at the end of a list
+    bool inUse() const { return (bits & kUnused) == 0; }
+    bool isSecond() const { return (bits & kSecond) != 0; }
+    // Joins a list with next as its successor (null at the end).
+    void setNext(FEMeshIncidenceC* next) { bits = reinterpret_cast<uintptr_t>(next) | (bits & kSecond); }
+    void markUnused() { bits = kUnused | (bits & kSecond); }
+
+    // The next link (links are 8-byte aligned) with the two flags in its low bits.
+    uintptr_t bits = kUnused;
+};
+
+// The two list links of an edge. They come first in the edge record, so that a link finds its
+// edge from its own address and which of the two it is.
+struct FEMeshEdgeLinksC {
+    FEMeshEdgeLinksC() { links[1].bits = FEMeshIncidenceC::kUnused | FEMeshIncidenceC::kSecond; }
+    FEMeshIncidenceC links[2];  // its places in the incident lists of (normally) its two ends
 };
 
 // An edge shared by at most two half-edges (the second is null on a border).
-// Aligned to its size, so that a list link inside it finds its edge from its own address.
-class alignas(64) FEMeshEdgeC : public FEMeshPickableEntityC {
+class FEMeshEdgeC : private FEMeshEdgeLinksC, public FEMeshPickableEntityC {
 public:
     FEMeshEdgeC() : FEMeshPickableEntityC(EDGE) {}
     FEMeshEdgeC(const FEMeshEdgeC&) = delete;
@@ -191,18 +206,22 @@ public:
 private:
     friend class FEMeshPartC;
 
+    friend class FEMeshIncidenceC;
+
+    uint8_t smooth = 0;
+    int index = 0;
     FEMeshHalfEdgeC* first = nullptr;
     FEMeshHalfEdgeC* second = nullptr;
     FEMeshEdgeC* next = nullptr;
     FEMeshEdgeC* previous = nullptr;
-    uint8_t smooth = 0;
-    int index = 0;
-    FEMeshIncidenceC links[2];  // its places in the incident lists of (normally) its two ends
 };
 
 inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const
 {
-    return reinterpret_cast<FEMeshEdgeC*>(reinterpret_cast<uintptr_t>(this) & ~uintptr_t(alignof(FEMeshEdgeC) - 1));
+    // links[0] is the first member of the links record, which is the edge's first base.
+    const FEMeshIncidenceC* first = isSecond() ? this - 1 : this;
+    auto* links = reinterpret_cast<FEMeshEdgeLinksC*>(const_cast<FEMeshIncidenceC*>(first));
+    return static_cast<FEMeshEdgeC*>(links);
 }
 
 // A position shared by the faces that meet there, found again through the part's vertex hash.
@@ -258,7 +277,6 @@ inline FEMeshHalfEdgeC* FEMeshHalfEdgeC::getPartner() const
 }
 
 inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const { return loop ? loop->getFace() : nullptr; }
-static_assert(sizeof(FEMeshEdgeC) == alignof(FEMeshEdgeC), "the links find their edge by alignment");
-static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 56 && sizeof(FEMeshEdgeC) == 64 &&
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 56 && sizeof(FEMeshEdgeC) == 56 &&
                                      sizeof(FEMeshVertexC) == 72),
               "millions of these make a large mesh: keep them compact");

@@ -3,7 +3,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <limits>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include "platform/sys.h"
 
 namespace {
 
@@ -342,9 +348,46 @@ FEMeshVertexHashC::GridSlot* FEMeshVertexHashC::gridSlot(uint64_t k, bool create
     }
 }
 
+void FEMeshVertexHashC::GridTable::reset(size_t size)
+{
+    release();
+    if (size == 0)
+        return;
+    const size_t bytes = size * sizeof(GridSlot);
+    // All-zero bytes are free slots. Large tables come from the large-block mapping, which is
+    // zeroed on first touch; small ones from the heap.
+    static_assert(std::is_trivially_destructible_v<GridSlot>, "slots are dropped with their storage");
+    mapped = bytes >= (size_t(2) << 20);
+    void* raw = mapped ? platform::sys::allocateLargeBlock(bytes) : std::calloc(size, sizeof(GridSlot));
+    if (!raw)
+        throw std::bad_alloc();
+    slots = static_cast<GridSlot*>(raw);
+    count = size;
+}
+
+void FEMeshVertexHashC::GridTable::release()
+{
+    if (slots) {
+        if (mapped)
+            platform::sys::freeLargeBlock(slots, count * sizeof(GridSlot));
+        else
+            std::free(slots);
+    }
+    slots = nullptr;
+    count = 0;
+    mapped = false;
+}
+
+void FEMeshVertexHashC::GridTable::swap(GridTable& other)
+{
+    std::swap(slots, other.slots);
+    std::swap(count, other.count);
+    std::swap(mapped, other.mapped);
+}
+
 void FEMeshVertexHashC::growGrid()
 {
-    std::vector<GridSlot> old;
+    GridTable old;
     old.swap(grid);
     size_t live = 0;
     for (const GridSlot& s : old)
@@ -353,7 +396,7 @@ void FEMeshVertexHashC::growGrid()
     size_t size = 1024;
     while (size < live * 2)
         size *= 2;
-    grid.assign(size, GridSlot());
+    grid.reset(size);
     gridUsed = 0;
     for (const GridSlot& s : old)
         if (s.head) {
@@ -410,7 +453,7 @@ void FEMeshVertexHashC::buildIndex()
     size_t size = 1024;
     while (size < count * 2)
         size *= 2;
-    grid.assign(size, GridSlot());
+    grid.reset(size);
     gridUsed = 0;
     indexBuilt = true;
     for (int b = 0; b < kBucketCount; ++b)
@@ -436,7 +479,7 @@ void FEMeshVertexHashC::dropIndex()
     std::vector<FEMeshVertexC*>().swap(tails);
     std::vector<RecentFind>().swap(recent);
     lastMiss.generation = 0;
-    std::vector<GridSlot>().swap(grid);
+    grid.release();
     gridUsed = 0;
     oddVertices = nullptr;
 }

@@ -86,6 +86,31 @@ private:
         uint64_t key = 0;  // 0: free; else the cell's hash with the top bit set
         FEMeshVertexC* head = nullptr;
     };
+    // The grid's slot array. A large one is mapped directly (zeroed by the system, handed back
+    // whole when freed) rather than taken from the heap, where a freed table of many megabytes
+    // tends to stay in the process after the mesh is gone.
+    class GridTable {
+    public:
+        GridTable() = default;
+        ~GridTable() { release(); }
+        GridTable(const GridTable&) = delete;
+        GridTable& operator=(const GridTable&) = delete;
+
+        // size zeroed (free) slots in place of the current ones.
+        void reset(size_t size);
+        void release();
+        void swap(GridTable& other);
+        bool empty() const { return count == 0; }
+        size_t size() const { return count; }
+        GridSlot& operator[](size_t i) { return slots[i]; }
+        GridSlot* begin() { return slots; }
+        GridSlot* end() { return slots + count; }
+
+    private:
+        GridSlot* slots = nullptr;
+        size_t count = 0;
+        bool mapped = false;
+    };
 
     bool unlink(FEMeshVertexC* v);  // from its chain; false when it is not there
     void buildIndex();
@@ -114,7 +139,7 @@ private:
     std::vector<FEMeshVertexC*> tails;
     double cellSize = 0.0;
     double indexTolerance = 0.0;
-    std::vector<GridSlot> grid;
+    GridTable grid;
     size_t gridUsed = 0;
     FEMeshVertexC* oddVertices = nullptr;  // positions the grid cannot place (not finite)
     // Positions found lately whose vertex is the first match in the position's own chain: that

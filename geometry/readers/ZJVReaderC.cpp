@@ -177,6 +177,17 @@ void ZJVReaderC::skipBlock()
     }
 }
 
+bool ZJVReaderC::nextBlock(const char*& keyword, size_t& length)
+{
+    for (;;) {
+        const int code = nextTokenView(keyword, length);
+        if (code == TokenClose || code == TokenEnd)
+            return false;
+        if (code == TokenOpen)
+            return true;
+    }
+}
+
 void ZJVReaderC::parse(FEDisplayPartListC* list)
 {
     target = list;
@@ -210,13 +221,7 @@ bool ZJVReaderC::parsePart(FEMeshPartC* part)
     part->setTolerance(kPartTolerance);
     const char* s;
     size_t n;
-    for (;;) {
-        const int code = nextTokenView(s, n);
-        if (code == TokenClose || code == TokenEnd)
-            break;
-        if (code != TokenOpen)
-            continue;
-
+    while (nextBlock(s, n)) {
         if (isKeyword(s, n, "N")) {
             RWCString text;
             nextToken(text);
@@ -349,13 +354,7 @@ bool ZJVReaderC::parseStructure()
     TransformMatrix exploded;
     const char* s;
     size_t n;
-    for (;;) {
-        const int code = nextTokenView(s, n);
-        if (code == TokenClose || code == TokenEnd)
-            break;
-        if (code != TokenOpen)
-            continue;
-
+    while (nextBlock(s, n)) {
         if (isKeyword(s, n, "N")) {
             nextTokenView(s, n);  // the structure's name is not kept
             nextTokenView(s, n);

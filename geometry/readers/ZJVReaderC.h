@@ -59,6 +59,9 @@ private:
     int nextInt();
     // Reads tokens until one that is not plain (the end of a list block).
     void skipBlock();
+    // Passes over plain tokens to the next block opened inside the current one and gives its
+    // keyword; false at the current block's close or at the end of the text.
+    bool nextBlock(const char*& keyword, size_t& length);
 
     uint32_t position = 0;
     FEDisplayPartListC* target = nullptr;

@@ -72,6 +72,13 @@ RWCString workingDirectory()
     }
 }
 
+// Makes the folders above path. An empty parent is the working directory, which is there.
+bool makeParentDirectories(const UTFilePath& path)
+{
+    UTFilePath parent = path.parentPath();
+    return parent.isEmpty() || parent.makeDirectories(true);
+}
+
 // A file time as RWTime: as it is (an absolute time) unless utc asks for the clock fields
 // of Greenwich time taken as local time, which is how the stored time reads in UTC.
 bool toRWTime(time_t t, bool utc, RWTime& out)
@@ -598,12 +605,8 @@ bool UTFilePath::makeDirectories(bool withParents)
         return true;
     if (isDriveRoot() || isUNCShareRoot())
         return true;
-    if (withParents) {
-        // An empty parent is the working directory, which is there.
-        UTFilePath parent = parentPath();
-        if (!parent.isEmpty() && !parent.makeDirectories(true))
-            return false;
-    }
+    if (withParents && !makeParentDirectories(*this))
+        return false;
     clearCache();
     RWCString n = nativePath();
     if (::mkdir(n.data(), 0777) == 0)
@@ -620,11 +623,8 @@ bool UTFilePath::createFile(bool withParents)
     ensureAccess(false);
     if ((flags_ & flagExists) && isFile(false))
         return true;
-    if (withParents) {
-        UTFilePath parent = parentPath();
-        if (!parent.isEmpty() && !parent.makeDirectories(true))
-            return false;
-    }
+    if (withParents && !makeParentDirectories(*this))
+        return false;
     clearCache();
     // Never truncates: a file that appeared since the look above keeps its contents.
     int fd = ::open(nativePath().data(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);

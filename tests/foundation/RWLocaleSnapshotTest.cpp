@@ -3,88 +3,20 @@
 
 #include <clocale>
 #include <cstdlib>
-#include <fcntl.h>
 #include <ctime>
-#include <locale.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
+#include "support/TestLocales.h"
 
-extern char** environ;
-
-// The C library keeps a small copy of LOCPATH for each locale it loads from there, and never frees
-// it; the leak checker of sanitized builds is told so.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:__argz_add_sep\n";
-}
+using testlocales::calendarTime;
+using testlocales::localeInstalled;
+using testlocales::referenceTime;
+using testlocales::strftimeIn;
 
 namespace {
-
-struct tm referenceTime()
-{
-    struct tm t {};
-    t.tm_year = 90;
-    t.tm_mon = 10;
-    t.tm_mday = 30;
-    t.tm_hour = 22;
-    t.tm_min = 54;
-    t.tm_sec = 56;
-    t.tm_wday = 5;
-    t.tm_yday = 333;
-    t.tm_isdst = 0;
-    return t;
-}
-
-struct tm someTime(int year, int mon, int mday, int hour, int min, int sec)
-{
-    struct tm t {};
-    t.tm_year = year;
-    t.tm_mon = mon;
-    t.tm_mday = mday;
-    t.tm_hour = hour;
-    t.tm_min = min;
-    t.tm_sec = sec;
-    t.tm_isdst = -1;
-    timegm(&t);  // fills tm_wday and tm_yday
-    t.tm_isdst = 0;
-    return t;
-}
-
-std::string strftimeIn(locale_t loc, const char* fmt, const struct tm* t)
-{
-    char buffer[256];
-    size_t n = strftime_l(buffer, sizeof buffer, fmt, t, loc);
-    return std::string(buffer, n);
-}
-
-bool localeInstalled(const char* name)
-{
-    locale_t loc = newlocale(LC_ALL_MASK, name, nullptr);
-    if (!loc)
-        return false;
-    freelocale(loc);
-    return true;
-}
-
-bool compileLocale(const std::string& out, const char* source)
-{
-    const char* argv[] = {"localedef", "-i", source, "-f", "UTF-8", out.c_str(), nullptr};
-    pid_t pid;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    int rc = posix_spawnp(&pid, "localedef", &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // Named locales come from the system when installed; otherwise they are compiled once into a
 // private folder with localedef (when the tool and the locale sources are there) and found
@@ -105,7 +37,7 @@ bool ensureLocale(const char* name)
         if (missing) {
             static TempDir folder;
             for (const auto& w : wanted)
-                compileLocale(folder.file(w.name), w.source);
+                testlocales::runLocaledef(w.source, folder.file(w.name));
             setenv("LOCPATH", folder.path().c_str(), 1);
         }
     }
@@ -134,7 +66,7 @@ TEST(RWLocaleSnapshotTest, CLocaleTexts)
     for (const Case& k : cases)
         EXPECT_STREQ(k.expected, c.asString(&t, k.letter, eastern).data()) << k.letter;
     // The holes are refilled for other times, the day of %c padded with a blank.
-    struct tm other = someTime(101, 0, 5, 3, 4, 5);
+    struct tm other = calendarTime(101, 0, 5, 3, 4, 5);
     EXPECT_STREQ("01/05/01", c.asString(&other, 'x', eastern).data());
     EXPECT_STREQ("03:04:05", c.asString(&other, 'X', eastern).data());
     EXPECT_STREQ("Fri Jan  5 03:04:05 2001", c.asString(&other, 'c', eastern).data());
@@ -146,8 +78,8 @@ TEST(RWLocaleSnapshotTest, CLocaleTemplatesMatchTheCLibrary)
     RWLocaleSnapshot c("C");
     locale_t cloc = newlocale(LC_ALL_MASK, "C", nullptr);
     ASSERT_NE(nullptr, cloc);
-    for (struct tm t : {someTime(70, 0, 1, 0, 0, 0), someTime(137, 1, 6, 6, 28, 15), someTime(99, 11, 31, 23, 59, 59),
-                        someTime(100, 1, 29, 12, 0, 9)}) {
+    for (struct tm t : {calendarTime(70, 0, 1, 0, 0, 0), calendarTime(137, 1, 6, 6, 28, 15), calendarTime(99, 11, 31, 23, 59, 59),
+                        calendarTime(100, 1, 29, 12, 0, 9)}) {
         for (const char* letter : {"x", "X", "c"}) {
             const std::string fmt = std::string("%") + letter;
             EXPECT_EQ(strftimeIn(cloc, fmt.c_str(), &t), c.asString(&t, letter[0], RWZone::utc()).data()) << fmt;
@@ -274,7 +206,7 @@ TEST(RWLocaleSnapshotTest, GermanGroupingMoneyAndDates)
 
     locale_t loc = newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);
     ASSERT_NE(nullptr, loc);
-    for (struct tm s : {someTime(90, 10, 30, 22, 54, 56), someTime(101, 0, 5, 3, 4, 5)}) {
+    for (struct tm s : {calendarTime(90, 10, 30, 22, 54, 56), calendarTime(101, 0, 5, 3, 4, 5)}) {
         EXPECT_EQ(strftimeIn(loc, "%x", &s), de.asString(&s, 'x', RWZone::utc()).data());
         EXPECT_EQ(strftimeIn(loc, "%X", &s), de.asString(&s, 'X', RWZone::utc()).data());
     }

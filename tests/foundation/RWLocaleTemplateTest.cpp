@@ -2,11 +2,6 @@
 // side by side without separators ("%d%m%Y", "%M%S"), built for the test with localedef.
 #include "foundation/RWLocaleSnapshot.h"
 
-#include <fcntl.h>
-#include <locale.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -15,14 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
+#include "support/TestLocales.h"
 
-extern char** environ;
-
-// The C library keeps a small copy of LOCPATH for each locale it loads from there.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:__argz_add_sep\n";
-}
+using testlocales::calendarTime;
+using testlocales::strftimeIn;
 
 namespace {
 
@@ -58,46 +49,15 @@ bool prepareLocale()
     state = -1;
     const std::string source = folder.write("xx_DMY", kLocaleSource);
     const std::string out = folder.file(kLocaleName);
-    const char* argv[] = {"localedef", "-i", source.c_str(), "-f", "UTF-8", out.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int rc = posix_spawnp(&pid, "localedef", &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (rc != 0 || waitpid(pid, &status, 0) != pid || !std::filesystem::exists(out + "/LC_TIME"))
+    if (testlocales::runLocaledef(source.c_str(), out) < 0 || !std::filesystem::exists(out + "/LC_TIME"))
         return false;
     setenv("LOCPATH", folder.path().c_str(), 1);
-    locale_t loc = newlocale(LC_ALL_MASK, kLocaleName, nullptr);
-    if (!loc)
+    if (!testlocales::localeInstalled(kLocaleName))
         return false;
-    freelocale(loc);
     state = 1;
     return true;
 }
 
-struct tm calendarTime(int year, int mon, int mday, int hour, int min, int sec)
-{
-    struct tm t {};
-    t.tm_year = year;
-    t.tm_mon = mon;
-    t.tm_mday = mday;
-    t.tm_hour = hour;
-    t.tm_min = min;
-    t.tm_sec = sec;
-    timegm(&t);  // fills tm_wday and tm_yday
-    t.tm_isdst = 0;
-    return t;
-}
-
-std::string strftimeIn(locale_t loc, const char* fmt, const struct tm* t)
-{
-    char buffer[256];
-    size_t n = strftime_l(buffer, sizeof buffer, fmt, t, loc);
-    return std::string(buffer, n);
-}
 
 TEST(RWLocaleTemplateTest, AdjacentFieldsKeepTheirOrder)
 {

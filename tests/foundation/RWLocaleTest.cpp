@@ -7,29 +7,17 @@
 #include <gtest/gtest.h>
 
 #include "foundation/RWLocaleSnapshot.h"
+#include "support/TestLocales.h"
+
+using testlocales::referenceTime;
 
 namespace {
-
-struct tm reference(int year = 90)
-{
-    struct tm t {};
-    t.tm_year = year;
-    t.tm_mon = 10;
-    t.tm_mday = 30;
-    t.tm_hour = 22;
-    t.tm_min = 54;
-    t.tm_sec = 56;
-    t.tm_wday = 5;
-    t.tm_yday = 333;
-    t.tm_isdst = 0;
-    return t;
-}
 
 TEST(RWLocaleTest, DefaultDirectives)
 {
     RWLocaleDefault english;
     RWZoneSimple eastern(5, 1);
-    struct tm t = reference();
+    struct tm t = referenceTime();
     struct Case {
         char letter;
         const char* expected;
@@ -48,7 +36,7 @@ TEST(RWLocaleTest, DefaultEdgeTexts)
 {
     RWLocaleDefault english;
     RWZoneSimple eastern(5, 1);
-    struct tm t = reference();
+    struct tm t = referenceTime();
     EXPECT_STREQ("%30", english.asString(&t, "%%%d", eastern).data());
     EXPECT_STREQ("<>", english.asString(&t, "<%q>", eastern).data());
     EXPECT_STREQ("30", english.asString(&t, "%d%", eastern).data());

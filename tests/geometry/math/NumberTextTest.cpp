@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "support/TestLocales.h"
 
 namespace {
 
@@ -53,8 +54,7 @@ TEST(NumberTextTest, EncodingErrorGivesEmptyTextInsteadOfLooping) {
 TEST(NumberTextTest, NumbersUseCLocaleWhateverTheProcessLocale) {
     // A locale with a decimal comma, compiled into a private folder when the system has none.
     TempDir dir;
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + dir.file("de_DE.UTF-8") + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) == 0) setenv("LOCPATH", dir.path().c_str(), 1);
+    if (testlocales::runLocaledef("de_DE", dir.file("de_DE.UTF-8")) == 0) setenv("LOCPATH", dir.path().c_str(), 1);
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no locale with a decimal comma";
     ASSERT_STREQ(std::localeconv()->decimal_point, ",");
