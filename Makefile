@@ -34,8 +34,9 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/*Bench; do echo "== $$b"; $$b || exit 1; done
 
-# Each libFuzzer target starts from its seeds in fuzz/corpus/<target>/ and writes the inputs
-# it finds, and any crash, into the build folder only.
+# Each libFuzzer target starts from its seeds in fuzz/corpus/<target>/ (with the word list
+# fuzz/dict/<target>.dict when there is one) and writes the inputs it finds, and any crash,
+# into the build folder only.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= $(basename $(notdir $(wildcard fuzz/*Fuzz.cpp)))
@@ -47,7 +48,8 @@ fuzz: deps
 	@for t in $(FUZZ_TARGETS); do \
 	  echo "== $$t for $(FUZZ_SECONDS) s"; \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/artifacts/$$t; \
-	  $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	  dict=; [ -f fuzz/dict/$$t.dict ] && dict=-dict=fuzz/dict/$$t.dict; \
+	  $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 $$dict \
 	    -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t/ $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done
 

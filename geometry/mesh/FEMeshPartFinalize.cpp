@@ -571,6 +571,95 @@ struct LoopNode {
     FEMeshLoopC* loop = nullptr;
 };
 
+// The containment tree of a face's loops, one node per loop in chain order, each inserted from
+// the root: into the children of a sibling that contains it, or else in front of the siblings,
+// taking over (to the front of its children, in walk order) the siblings it contains.
+template <class Contains>
+LoopNode* buildLoopTree(FEMeshFaceC* face, std::vector<LoopNode>& nodes, Contains contains)
+{
+    nodes.clear();
+    for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
+        nodes.push_back(LoopNode{nullptr, nullptr, l});
+    LoopNode* roots = nullptr;
+    for (LoopNode& node : nodes) {
+        LoopNode** siblings = &roots;
+        for (;;) {
+            LoopNode* holder = nullptr;
+            for (LoopNode* s = *siblings; s; s = s->nextSibling)
+                if (contains(s->loop, node.loop)) {
+                    holder = s;
+                    break;
+                }
+            if (holder) {
+                siblings = &holder->firstChild;
+                continue;
+            }
+            LoopNode** link = siblings;
+            while (*link) {
+                LoopNode* s = *link;
+                if (contains(node.loop, s->loop)) {
+                    *link = s->nextSibling;
+                    s->nextSibling = node.firstChild;
+                    node.firstChild = s;
+                } else {
+                    link = &s->nextSibling;
+                }
+            }
+            node.nextSibling = *siblings;
+            *siblings = &node;
+            break;
+        }
+    }
+    return roots;
+}
+
+// Outer boundaries and holes alternate by level, the roots being outer. The first outer loop
+// leads the face; every further outer loop leads a new face (same information, group and
+// normal, index 0, appended to the list) that takes the holes right under it.
+void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, LoopNode* roots)
+{
+    bool firstOuterSeen = false;
+    std::vector<std::pair<LoopNode*, int>> stack;
+    std::vector<LoopNode*> order;
+    for (LoopNode* r = roots; r; r = r->nextSibling)
+        order.push_back(r);
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        stack.push_back({*it, 0});
+    std::vector<LoopNode*> children;
+    while (!stack.empty()) {
+        auto [node, depth] = stack.back();
+        stack.pop_back();
+        children.clear();
+        for (LoopNode* c = node->firstChild; c; c = c->nextSibling)
+            children.push_back(c);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, depth + 1});
+        if (depth % 2 != 0)
+            continue;  // a hole: it stays with the face of its outer loop
+        if (!firstOuterSeen) {
+            firstOuterSeen = true;
+            if (face->getFirstLoop() != node->loop) {
+                part.detachLoop(node->loop);
+                node->loop->setNext(face->getFirstLoop());
+                face->setFirstLoop(node->loop);
+                if (!face->getLastLoop())
+                    face->setLastLoop(node->loop);
+            }
+            continue;
+        }
+        FEMeshFaceC* island = part.createFace(face->getFaceInfo());
+        island->setGroupId(face->getGroupId());
+        island->setNormal(face->getNormal());
+        part.appendFace(island);
+        part.detachLoop(node->loop);
+        part.attachLoop(node->loop, island);
+        for (LoopNode* c = node->firstChild; c; c = c->nextSibling) {
+            part.detachLoop(c->loop);
+            part.attachLoop(c->loop, island);
+        }
+    }
+}
+
 }  // namespace
 
 void FEMeshPartC::separateLoops()
@@ -580,89 +669,14 @@ void FEMeshPartC::separateLoops()
         if (face->getFirstLoop() == face->getLastLoop())
             continue;
         const Point3Df n = face->getNormal();
+        // A loop contains another when the first vertex of the other lies strictly inside it.
         auto contains = [&](FEMeshLoopC* outer, FEMeshLoopC* inner) {
             FEMeshHalfEdgeC* h = inner->getFirstHalfEdge();
             if (!h)
                 return false;
             return pointInLoop(n.x(), n.y(), n.z(), outer, h->getVertex()->getPosition()) == 0;
         };
-
-        // The containment tree of the face's loops.
-        nodes.clear();
-        for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
-            nodes.push_back(LoopNode{nullptr, nullptr, l});
-        LoopNode* roots = nullptr;
-        for (LoopNode& node : nodes) {
-            LoopNode** siblings = &roots;
-            for (;;) {
-                LoopNode* holder = nullptr;
-                for (LoopNode* s = *siblings; s; s = s->nextSibling)
-                    if (contains(s->loop, node.loop)) {
-                        holder = s;
-                        break;
-                    }
-                if (holder) {
-                    siblings = &holder->firstChild;
-                    continue;
-                }
-                // The new loop may contain some of these siblings: they become its children.
-                LoopNode** link = siblings;
-                while (*link) {
-                    LoopNode* s = *link;
-                    if (contains(node.loop, s->loop)) {
-                        *link = s->nextSibling;
-                        s->nextSibling = node.firstChild;
-                        node.firstChild = s;
-                    } else {
-                        link = &s->nextSibling;
-                    }
-                }
-                node.nextSibling = *siblings;
-                *siblings = &node;
-                break;
-            }
-        }
-
-        // Outer boundaries and holes alternate by level. The first outer loop leads this face;
-        // every further outer loop leads a new face that takes the holes right under it.
-        bool firstOuterSeen = false;
-        std::vector<std::pair<LoopNode*, int>> stack;
-        std::vector<LoopNode*> order;
-        for (LoopNode* r = roots; r; r = r->nextSibling)
-            order.push_back(r);
-        for (auto it = order.rbegin(); it != order.rend(); ++it)
-            stack.push_back({*it, 0});
-        while (!stack.empty()) {
-            auto [node, depth] = stack.back();
-            stack.pop_back();
-            std::vector<LoopNode*> children;
-            for (LoopNode* c = node->firstChild; c; c = c->nextSibling)
-                children.push_back(c);
-            for (auto it = children.rbegin(); it != children.rend(); ++it)
-                stack.push_back({*it, depth + 1});
-            if (depth % 2 != 0)
-                continue;  // a hole: it stays with the face of its outer loop
-            if (!firstOuterSeen) {
-                firstOuterSeen = true;
-                if (face->getFirstLoop() != node->loop) {
-                    detachLoop(node->loop);
-                    node->loop->setNext(face->getFirstLoop());
-                    face->setFirstLoop(node->loop);
-                    if (!face->getLastLoop())
-                        face->setLastLoop(node->loop);
-                }
-                continue;
-            }
-            FEMeshFaceC* island = facePool.create(face->getFaceInfo());
-            island->setGroupId(face->getGroupId());
-            island->setNormal(face->getNormal());
-            appendFace(island);
-            detachLoop(node->loop);
-            attachLoop(node->loop, island);
-            for (LoopNode* c = node->firstChild; c; c = c->nextSibling) {
-                detachLoop(c->loop);
-                attachLoop(c->loop, island);
-            }
-        }
+        LoopNode* roots = buildLoopTree(face, nodes, contains);
+        applyLoopTree(*this, face, roots);
     }
 }

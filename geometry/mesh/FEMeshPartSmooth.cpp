@@ -3,6 +3,9 @@
 
 namespace {
 
+// Closed fans up to this many corners are summed per corner (see smoothCorner).
+constexpr int kOwnSumFanSize = 32;
+
 bool smoothEdge(const FEMeshHalfEdgeC* h) { return h->getEdge() && h->getEdge()->isSmooth(); }
 
 // The corner at the same vertex in the face across h's edge, going forward around the vertex;
@@ -109,8 +112,11 @@ void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
                 break;
             x = y;
         }
-    } else if (closed) {
+    } else if (closed && count > kOwnSumFanSize) {
         // All the way round: the same faces for every corner, only the start of the sum differs.
+        // A small fan is summed by each corner from its own start, so that every corner gets
+        // exactly its own rounding; only a large one shares the sum, keeping the pass linear
+        // (the sums then may differ from a corner's own in the last bit at most).
         FEMeshHalfEdgeC* x = s;
         bool consistent = true;
         do {

@@ -165,6 +165,7 @@ private:
     // The next link (links are 8-byte aligned) with the two flags in its low bits.
     uintptr_t bits = kUnused;
 };
+static_assert(alignof(FEMeshIncidenceC) >= 4, "the flags live in the low bits of a link's address");
 
 // The two list links of an edge. They come first in the edge record, so that a link finds its
 // edge from its own address and which of the two it is.
@@ -205,7 +206,6 @@ public:
 
 private:
     friend class FEMeshPartC;
-
     friend class FEMeshIncidenceC;
 
     uint8_t smooth = 0;

@@ -527,3 +527,99 @@ TEST(FEMeshFinalize, CoplanarFanLosesItsSpikeAndItsCentre)
         EXPECT_GT(double(a.x()) * b.y() - double(a.y()) * b.x(), 0.0);
     }
 }
+
+namespace {
+
+// The corner normal exactly as the fan rule states it, evaluated corner by corner.
+Point3Df referenceCornerNormal(FEMeshHalfEdgeC* c)
+{
+    auto smooth = [](FEMeshHalfEdgeC* h) { return h->getEdge() && h->getEdge()->isSmooth(); };
+    FEMeshHalfEdgeC* w = c;
+    for (;;) {
+        FEMeshHalfEdgeC* p = w->getPrevious();
+        if (!smooth(p) || !p->getPartner() || p->getPartner() == c)
+            break;
+        w = p->getPartner();
+    }
+    FEMeshHalfEdgeC* const s = w;
+    double x = 0, y = 0, z = 0;
+    int count = 0;
+    bool go = true;
+    do {
+        const Point3Df n = w->getFace()->getNormal();
+        x += n.x();
+        y += n.y();
+        z += n.z();
+        ++count;
+        if (!smooth(w))
+            go = false;
+        if (w->getPartner())
+            w = w->getPartner()->getNext();
+        else
+            go = false;
+    } while (w != s && go);
+    return Point3Df(float(x / count), float(y / count), float(z / count));
+}
+
+}  // namespace
+
+TEST(FEMeshFinalize, SmoothNormalsFollowTheFanRuleAtEveryCorner)
+{
+    struct Case {
+        const char* name;
+        void (*build)(FEMeshPartC&);
+        bool exact;  // fans small enough to be summed corner by corner
+    } cases[] = {
+        {"bumpy grid with creases",
+         [](FEMeshPartC& p) {
+             std::mt19937 rng(3);
+             std::uniform_real_distribution<double> h(-0.4, 0.4);
+             double z[9][9];
+             for (auto& row : z)
+                 for (double& v : row)
+                     v = h(rng);
+             for (int i = 0; i < 8; ++i)
+                 for (int j = 0; j < 8; ++j)
+                     quad(p, {double(i), double(j), z[i][j]}, {i + 1.0, double(j), z[i + 1][j]},
+                          {i + 1.0, j + 1.0, z[i + 1][j + 1]}, {double(i), j + 1.0, z[i][j + 1]});
+         },
+         true},
+        {"closed smooth cone of 100 faces",
+         [](FEMeshPartC& p) {
+             for (int i = 0; i < 100; ++i) {
+                 const double a = 2 * kPi * i / 100, b = 2 * kPi * (i + 1) / 100;
+                 p.addTriangle({0, 0, 0.1}, {std::cos(a), std::sin(a), 0}, {std::cos(b), std::sin(b), 0});
+             }
+         },
+         false},
+        {"random soup",
+         [](FEMeshPartC& p) {
+             std::mt19937 rng(11);
+             std::uniform_int_distribution<int> c(0, 3);
+             for (int i = 0; i < 2000; ++i)
+                 p.addTriangle(Point3D(c(rng), c(rng), c(rng) / 2.0), Point3D(c(rng), c(rng), 0),
+                               Point3D(c(rng), c(rng), c(rng) / 3.0));
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FEMeshPartC part;
+        c.build(part);
+        part.finalize(-1.0);
+        part.smoothNormals();
+        int corners = 0, differing = 0;
+        double worst = 0.0;
+        forEachHalfEdge(part, [&](FEMeshFaceC*, FEMeshLoopC*, FEMeshHalfEdgeC* h) {
+            const Point3Df want = referenceCornerNormal(h);
+            ++corners;
+            differing += !(h->getNormal() == want);
+            worst = std::max(worst, Point3D(h->getNormal() - want).length());
+        });
+        EXPECT_GT(corners, 0);
+        if (c.exact) {
+            EXPECT_EQ(differing, 0);
+        }
+        EXPECT_LT(worst, 1e-6);
+    }
+}
