@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchSupport.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/readers/STLImport.h"
@@ -19,24 +20,9 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-void resetPeakMemory()
-{
-    std::ofstream f("/proc/self/clear_refs");
-    if (f)
-        f << "5";
-}
-
-double peakMemoryMB()
-{
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    return 0.0;
-}
+using benchsupport::kPi;
+using benchsupport::peakMemoryMB;
+using benchsupport::resetPeakMemory;
 
 // A torus of radii 50 and 20 with rings x segments quads, two triangles each.
 struct Torus {
