@@ -15,6 +15,16 @@ namespace {
 // A ring of one half-edge or a two-cycle bounds nothing.
 bool isDegenerateRing(const FEMeshHalfEdgeC* h) { return h->getNext() == h || h->getNext()->getNext() == h; }
 
+// Makes h the vertex's outgoing half-edge only when h really starts there. On broken input (corners
+// merged into one point, inconsistent orientation) a ring neighbour can start elsewhere; the vertex
+// would then keep it after it is deleted, since deletion only clears the outgoing half-edge of the
+// deleted half-edge's own vertex.
+void setOutgoing(FEMeshVertexC* v, FEMeshHalfEdgeC* h)
+{
+    if (v)
+        v->setOutgoingHalfEdge(h && h->getVertex() == v ? h : nullptr);
+}
+
 }  // namespace
 
 // ---- Deletion ----
@@ -68,7 +78,7 @@ void FEMeshPartC::deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVert
     FEMeshVertexC* v = h->getVertex();
     FEMeshHalfEdgeC* partner = h->getPartner();
     if (v && v->getOutgoingHalfEdge() == h)
-        v->setOutgoingHalfEdge(partner && partner->getNext() != h ? partner->getNext() : nullptr);
+        setOutgoing(v, partner && partner->getNext() != h ? partner->getNext() : nullptr);
 
     if (FEMeshEdgeC* e = h->getEdge()) {
         if (e->getFirstHalfEdge() == h)
@@ -207,8 +217,8 @@ bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
     an->setPrevious(bp);
     ap->setNext(bn);
     bn->setPrevious(ap);
-    a->getVertex()->setOutgoingHalfEdge(bn);
-    b->getVertex()->setOutgoingHalfEdge(an);
+    setOutgoing(a->getVertex(), bn);
+    setOutgoing(b->getVertex(), an);
 
     // The merged ring is an..ap followed by bn..bp. b's loop keeps it and a's part is
     // relabelled; when a's part is the longer one, a's loop takes b's loop's place instead, so
@@ -289,7 +299,7 @@ bool FEMeshPartC::removeSpike(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
     FEMeshHalfEdgeC* after = b->getNext();
     before->setNext(after);
     after->setPrevious(before);
-    a->getVertex()->setOutgoingHalfEdge(after);
+    setOutgoing(a->getVertex(), after);
     b->getVertex()->setOutgoingHalfEdge(nullptr);  // the tip
     if (loop)
         loop->setFirstHalfEdge(after);
@@ -317,8 +327,8 @@ void FEMeshPartC::cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2)
     n2->setPrevious(p1);
     p2->setNext(n1);
     n1->setPrevious(p2);
-    h1->getVertex()->setOutgoingHalfEdge(n2);
-    h2->getVertex()->setOutgoingHalfEdge(n1);
+    setOutgoing(h1->getVertex(), n2);
+    setOutgoing(h2->getVertex(), n1);
 
     // The ring through p1 goes to a new loop at the end of the chain, the ring through n1
     // stays. The shorter ring is the one relabelled; the loop objects swap places in the chain

@@ -1,4 +1,9 @@
 // Tests of the vector storages: untyped and typed pointer arrays and the value array.
+// g++ 12 at -O3 reports a false -Wrestrict inside std::string::assign (GCC bug 105329).
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
+
 #include "foundation/RWPtrVector.h"
 #include "foundation/RWTPtrVector.h"
 #include "foundation/RWTValVector.h"
