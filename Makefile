@@ -41,8 +41,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= $(basename $(notdir $(wildcard fuzz/*Fuzz.cpp)))
 
-fuzz: deps
-	@command -v clang++ >/dev/null || { echo "make fuzz needs clang with libFuzzer: apt-get install clang libclang-rt-14-dev"; exit 1; }
+fuzz:
+	@bash scripts/setup.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	@for t in $(FUZZ_TARGETS); do \

@@ -11,6 +11,10 @@ packages=(
   libfreetype-dev fonts-dejavu-core
   libexpat1-dev
 )
+# `setup.sh fuzz`: also the clang toolchain with libFuzzer, for `make fuzz`.
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

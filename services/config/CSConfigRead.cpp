@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <istream>
+#include <unordered_set>
 
 #include "services/environment/TextExpansion.h"
 #include "services/files/UTFilePath.h"
@@ -154,6 +155,7 @@ int CSConfig::readStream(std::istream& in, bool merge)
     CSConfigBlock* block = nullptr;
     int result = 1;
     RWCString line, nameOrKey, value;
+    std::unordered_set<const CSConfigItem*> commented;  // items whose comment this reading set
     while (!in.eof() && !in.fail()) {
         line.readLine(in, false);
         line = stripLineEnd(line);
@@ -193,9 +195,20 @@ int CSConfig::readStream(std::istream& in, bool merge)
             v->setModified(wasModified);
             block->updateActive(item);
         }
-        item->setComment(comment);
-        if (flags == 0)
-            item->updateFlagsFromComment();
+        if (multiValue && !commented.insert(item).second) {
+            // A further value line of a key already read here: the comment gathered above the
+            // item's first value stays; comment lines of its own are added below it, so that
+            // nothing read is lost and a written file reads back with the same comment.
+            if (!comment.isNull()) {
+                item->setComment(item->getComment() + comment);
+                if (flags == 0)
+                    item->updateFlagsFromComment();
+            }
+        } else {
+            item->setComment(comment);
+            if (flags == 0)
+                item->updateFlagsFromComment();
+        }
         comment = RWCString();
     }
     trailingComment = stripLineEnd(comment);

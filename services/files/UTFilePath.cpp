@@ -421,26 +421,30 @@ RWTValSlist<RWCString> UTFilePath::splitComponents(const RWCString& text, bool k
     return parts;
 }
 
-UTFilePath& UTFilePath::normalized()
+namespace {
+
+// One normalising pass over a path text.
+RWCString normalizeOnce(const RWCString& path)
 {
     // The root ("/", "//" or a drive with its '/') is kept apart, so that ".." can never
     // climb over it and an absolute path stays absolute.
     size_t rootLen = 0;
-    if (path_.length() >= 2 && isSeparator(path_(0)) && isSeparator(path_(1)))
+    if (path.length() >= 2 && isSeparator(path(0)) && isSeparator(path(1)))
         rootLen = 2;
-    else if (path_.length() >= 1 && isSeparator(path_(0)))
+    else if (path.length() >= 1 && isSeparator(path(0)))
         rootLen = 1;
-    else if (path_.length() >= 3 && path_(1) == ':' && isSeparator(path_(2)))
+    else if (path.length() >= 3 && path(1) == ':' && isSeparator(path(2)))
         rootLen = 3;
-    RWCString root = slice(path_, 0, rootLen);
+    RWCString root = slice(path, 0, rootLen);
     for (size_t i = 0; i < root.length(); ++i)
         if (root(i) == '\\')
             root(i) = '/';
     size_t restStart = rootLen;
-    while (restStart < path_.length() && isSeparator(path_(restStart)))
+    while (restStart < path.length() && isSeparator(path(restStart)))
         ++restStart;
 
-    RWTValSlist<RWCString> parts = splitComponents(slice(path_, restStart, path_.length()), true);
+    RWTValSlist<RWCString> parts =
+        UTFilePath::splitComponents(slice(path, restStart, path.length()), true);
     std::vector<RWCString> kept;
     while (!parts.isEmpty()) {
         RWCString part = parts.removeFirst();
@@ -465,7 +469,25 @@ UTFilePath& UTFilePath::normalized()
     size_t n = out.length();
     while (n >= 2 && out(n - 1) == '/')
         --n;
-    path_ = RWCString(out.data(), n);
+    return RWCString(out.data(), n);
+}
+
+} // namespace
+
+UTFilePath& UTFilePath::normalized()
+{
+    // A quoted component loses its quotes but keeps the separators and ".." inside it, which
+    // a further pass would then resolve. Passes repeat while a quote was there and the text
+    // still changes, so that normalising a normalised path leaves it as it is. A pass never
+    // lengthens the text, so the passes end; the bound only guards against a slip.
+    bool quoted = true;
+    for (size_t pass = 0; quoted && pass <= path_.length(); ++pass) {
+        quoted = path_.first('"', path_.length()) != RW_NPOS;
+        RWCString next = normalizeOnce(path_);
+        if (next == path_)
+            break;
+        path_ = next;
+    }
     return *this;
 }
 

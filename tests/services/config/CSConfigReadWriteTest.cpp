@@ -151,6 +151,42 @@ TEST(CSConfigReadWriteTest, RepeatedKeysAndMultiValue)
     EXPECT_EQ(writeOut(multi), "[x]\n; second\na=1\na=2\na=3\nb=0\n\n");
 }
 
+TEST(CSConfigReadWriteTest, MultiValueItemsKeepTheirCommentOnRereading)
+{
+    // text, the item's comment after reading, then writing it and reading it back again
+    // (read a second time merging when asked: every value line then comes twice)
+    struct Case { const char* text; bool twice; const char* comment; int flags; const char* written; };
+    const Case cases[] = {
+        {"[x]\n; above\na=1\na=2\n", false, "; above\n", CFG_ITEM_NORMAL, "[x]\n; above\na=1\na=2\n\n"},
+        {"[x]\n#!why\na=1\na=2\na=3\n", false, "#!why\n", CFG_ITEM_FORCE, "[x]\n#!why\na=1\na=2\na=3\n\n"},
+        {"[x]\n; one\na=1\n; two\na=2\n", false, "; one\n; two\n", CFG_ITEM_NORMAL,
+         "[x]\n; one\n; two\na=1\na=2\n\n"},
+        {"[x]\nb=1\n[b\n]c[\na=empty key\nno equals here\n[ ]\n", true, "[b\n]c[\n", CFG_ITEM_NORMAL,
+         "[x]\nb=1\nb=1\n[b\n]c[\na=empty key\na=empty key\nno equals here\n[]\n\n"},
+    };
+    for (const Case& c : cases) {
+        std::istringstream in(c.text);
+        CSConfig cfg(true);
+        cfg.setMultiValue(true);
+        ASSERT_EQ(cfg.attachStream(&in), 1) << c.text;
+        if (c.twice) {
+            ASSERT_EQ(cfg.reload(), 1) << c.text;
+        }
+        const std::string written = writeOut(cfg);
+        const CSConfigItem* a = cfg.findItem("a", "x");
+        ASSERT_NE(a, nullptr) << c.text;
+        EXPECT_EQ(a->getComment(), c.comment) << c.text;
+        EXPECT_EQ(a->getFlags(), c.flags) << c.text;
+        EXPECT_EQ(written, c.written) << c.text;
+        // What was written reads back to the same text: no comment or marker is lost.
+        std::istringstream back(written);
+        CSConfig again(true);
+        again.setMultiValue(true);
+        ASSERT_EQ(again.attachStream(&back), 1);
+        EXPECT_EQ(writeOut(again), written) << c.text;
+    }
+}
+
 TEST(CSConfigReadWriteTest, NamesIgnoreCaseOnlyWhenAskedFor)
 {
     const char* text = "[ Box ]\nShadow = 1\n[box]\nSHADOW=2\n";

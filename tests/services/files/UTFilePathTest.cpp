@@ -140,6 +140,31 @@ TEST(UTFilePath, NormalizedKeepsTheRoot)
     EXPECT_TRUE(abs.normalized().isAbsolute());
 }
 
+TEST(UTFilePath, NormalizedIsStableWithQuotedComponents)
+{
+    // A quoted component is one component for the pass that drops its quotes; what it held is
+    // resolved as well, so a second normalising changes nothing.
+    struct Case {
+        const char* text;
+        const char* normal;
+    } cases[] = {
+        {"\"a b\"/c", "a b/c"},
+        {"/x/\"y/../z\"", "/x/z"},
+        {"\"a/b\"/..", ""},
+        {"a/\"b/./c", "a/b/c"},
+        {"\\\\/../../..//c/\"quod\xff/a/b/../\xff", "//c/quod\xff/a/\xff"},
+        {"x\"y/\"../z\"", "z"},
+    };
+    for (const Case& c : cases) {
+        UTFilePath p(c.text);
+        p.normalized();
+        EXPECT_EQ(str(p), c.normal) << c.text;
+        UTFilePath again(p);
+        again.normalized();
+        EXPECT_EQ(str(again), str(p)) << c.text;
+    }
+}
+
 TEST(UTFilePath, DrivesAndNetworkPaths)
 {
     UTFilePath unc("//srv/share/dir");
