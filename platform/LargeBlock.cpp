@@ -41,4 +41,26 @@ void freeLargeBlock(void* block, size_t bytes)
         munmap(block, roundUp(bytes));
 }
 
+void* reserveAddressRange(size_t bytes)
+{
+    const size_t size = roundUp(bytes) + kHugePage;
+    void* raw = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    return reinterpret_cast<void*>((start + kHugePage - 1) / kHugePage * kHugePage);
+}
+
+void discardPages(void* block, size_t bytes)
+{
+    if (block && bytes)
+        madvise(block, bytes, MADV_DONTNEED);
+}
+
+void adviseHugePages(void* block, size_t bytes)
+{
+    if (block && bytes)
+        madvise(block, bytes, MADV_HUGEPAGE);
+}
+
 }  // namespace platform::sys

@@ -63,5 +63,10 @@ UrlOpener setUrlOpener(UrlOpener opener);  // empty restores xdg-open
 // (fewer page faults when a mesh of millions of records is built). Null when out of memory.
 void* allocateLargeBlock(size_t bytes);
 void freeLargeBlock(void* block, size_t bytes);
+// A range of address space whose pages are backed only once touched (aligned to 2 MB; null
+// when the system refuses). Discarding gives a part's pages back; the range stays usable.
+void* reserveAddressRange(size_t bytes);
+void discardPages(void* block, size_t bytes);
+void adviseHugePages(void* block, size_t bytes);
 
 }  // namespace platform::sys

@@ -2,12 +2,112 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <new>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "platform/sys.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
+// The address range from which every pool of one record type takes its chunks. Because all
+// records of the type lie in one range, a link to one fits in 32 bits: its distance from the
+// start of the range in 4-byte steps (0 is no record). A record type opts in by declaring
+// `static constexpr bool kLinkedByHandle = true;` (its size must be a multiple of 4).
+template <class T>
+class FEMeshArenaC {
+public:
+    static constexpr size_t kGranule = 4;
+    static constexpr size_t kRangeBytes = size_t(1) << 34;  // 2^32 steps of 4 bytes
+
+    static uint32_t handleOf(const T* record)
+    {
+        return record ? uint32_t(size_t(reinterpret_cast<const char*>(record) - base_) / kGranule) : 0;
+    }
+    static T* fromHandle(uint32_t handle)
+    {
+        return handle ? reinterpret_cast<T*>(base_ + size_t(handle) * kGranule) : nullptr;
+    }
+
+    // A chunk of the given size (a power of two, at least 4 KB), aligned to min(size, 2 MB).
+    static void* takeChunk(size_t bytes)
+    {
+        std::lock_guard<std::mutex> lock(state().mutex);
+        State& st = state();
+        const unsigned cls = sizeClass(bytes);
+        if (!st.spare[cls].empty()) {
+            void* c = st.spare[cls].back();
+            st.spare[cls].pop_back();
+            return c;
+        }
+        if (!base_) {
+            // Where address space is limited, a smaller range still serves smaller meshes.
+            size_t range = kRangeBytes;
+            char* b = nullptr;
+            while (!b && range >= (size_t(64) << 20)) {
+                b = static_cast<char*>(platform::sys::reserveAddressRange(range));
+                if (!b)
+                    range /= 4;
+            }
+            if (!b)
+                throw std::bad_alloc();
+            st.limit = range;
+            st.top = kFirstOffset;
+            base_ = b;
+        }
+        const size_t align = bytes < kHugeBytes ? bytes : kHugeBytes;
+        const size_t at = (st.top + align - 1) / align * align;
+        if (at + bytes > st.limit)
+            throw std::bad_alloc();
+        st.top = at + bytes;
+        if (bytes >= kHugeBytes)
+            platform::sys::adviseHugePages(base_ + at, bytes);
+        return base_ + at;
+    }
+
+    // Takes a chunk back for reuse; the pages of a large one go back to the system.
+    static void giveChunk(void* chunk, size_t bytes)
+    {
+        if (bytes >= kDiscardBytes)
+            platform::sys::discardPages(chunk, bytes);
+        std::lock_guard<std::mutex> lock(state().mutex);
+        state().spare[sizeClass(bytes)].push_back(chunk);
+    }
+
+private:
+    static constexpr size_t kFirstOffset = 4096;  // offset 0 would be the null handle
+    static constexpr size_t kHugeBytes = size_t(2) << 20;
+    static constexpr size_t kDiscardBytes = size_t(64) << 10;
+    static constexpr unsigned kClasses = 40;
+
+    struct State {
+        std::mutex mutex;
+        size_t top = 0;    // offset of the first byte never handed out
+        size_t limit = 0;  // size of the reserved range
+        std::vector<void*> spare[kClasses];
+    };
+    static State& state()
+    {
+        static State* s = new State;  // never destroyed: a pool with static lifetime may outlive it
+        return *s;
+    }
+    static unsigned sizeClass(size_t bytes)
+    {
+        unsigned c = 0;
+        while ((size_t(4096) << c) < bytes)
+            ++c;
+        return c;
+    }
+
+    inline static char* base_ = nullptr;  // set before the first record exists, never changed
+};
 
 // A mesh of a million triangles is made of millions of small records; allocating each one
 // from the heap costs time and a header per record. The pool hands out slots from chunks it
@@ -16,7 +116,8 @@
 // destructor, so the owner destroys records that hold resources first.
 //
 // Under AddressSanitizer every record is a heap object of its own, so the sanitizer still
-// sees a use after free or a leak of a single record.
+// sees a use after free or a leak of a single record. Records linked by handle must stay in
+// their arena there too: they are never recycled, and a freed one stays poisoned.
 template <class T>
 class FEMeshPoolC {
 public:
@@ -33,12 +134,26 @@ public:
     FEMeshPoolC& operator=(const FEMeshPoolC&) = delete;
     ~FEMeshPoolC() { releaseAll(); }
 
+    // Records of this type link to each other by 32-bit handles and come from their arena.
+    static constexpr bool kHandled = requires { T::kLinkedByHandle; };
+    static_assert(!kHandled || (sizeof(T) % FEMeshArenaC<T>::kGranule == 0 && alignof(T) >= FEMeshArenaC<T>::kGranule),
+                  "handles count 4-byte steps");
+
     template <class... Args>
     T* create(Args&&... args)
     {
 #if defined(__SANITIZE_ADDRESS__)
-        ++live_;
-        return new T(std::forward<Args>(args)...);
+        if constexpr (!kHandled) {
+            ++live_;
+            return new T(std::forward<Args>(args)...);
+        } else {
+            // A slot is never reused here, and a freed one stays poisoned, so that the
+            // sanitizer still sees a use after free.
+            void* slot = takeSlot();
+            T* object = new (slot) T(std::forward<Args>(args)...);
+            ++live_;
+            return object;
+        }
 #else
         void* slot = takeSlot();
         T* object = new (slot) T(std::forward<Args>(args)...);
@@ -53,11 +168,16 @@ public:
             return;
         --live_;
 #if defined(__SANITIZE_ADDRESS__)
-        delete object;
+        if constexpr (!kHandled) {
+            delete object;
+        } else {
+            object->~T();
+            ASAN_POISON_MEMORY_REGION(object, sizeof(T));
+        }
 #else
         object->~T();
         Slot* slot = reinterpret_cast<Slot*>(object);
-        slot->nextFree = freeList_;
+        setNextFree(slot, freeList_);
         freeList_ = slot;
 #endif
     }
@@ -71,7 +191,12 @@ public:
         Chunk* c = chunks_;
         while (c) {
             Chunk* next = c->next;
-            if (c->bytes >= kLargeChunkBytes)
+            if constexpr (kHandled) {
+#if defined(__SANITIZE_ADDRESS__)
+                ASAN_UNPOISON_MEMORY_REGION(c, c->bytes);
+#endif
+                FEMeshArenaC<T>::giveChunk(c, c->bytes);
+            } else if (c->bytes >= kLargeChunkBytes)
                 platform::sys::freeLargeBlock(c, c->bytes);
             else
                 std::free(c);
@@ -85,10 +210,24 @@ public:
     }
 
 private:
-    union Slot {
-        Slot* nextFree;
+    // A free slot holds the next free one in its first bytes. Handled records keep their own
+    // size (no rounding up to a pointer's alignment), so the link is copied in and out.
+    union LinkSlot {
+        LinkSlot* nextFree;
         alignas(T) unsigned char storage[sizeof(T)];
     };
+    struct PlainSlot {
+        alignas(T) unsigned char storage[sizeof(T)];
+    };
+    using Slot = std::conditional_t<kHandled, PlainSlot, LinkSlot>;
+    static_assert(sizeof(Slot) >= sizeof(Slot*), "a free slot holds a link");
+    static Slot* nextFreeOf(Slot* s)
+    {
+        Slot* next;
+        std::memcpy(&next, s, sizeof next);
+        return next;
+    }
+    static void setNextFree(Slot* s, Slot* next) { std::memcpy(s, &next, sizeof next); }
     struct Chunk {
         Chunk* next;
         size_t bytes;
@@ -108,14 +247,15 @@ private:
     {
         if (freeList_) {
             Slot* s = freeList_;
-            freeList_ = s->nextFree;
+            freeList_ = nextFreeOf(s);
             return s;
         }
         if (used_ == capacity_) {
             size_t bytes = nextChunkBytes_;
             while (bytes < kHead + 4 * sizeof(Slot))
                 bytes *= 2;
-            void* raw = bytes >= kLargeChunkBytes ? platform::sys::allocateLargeBlock(bytes)
+            void* raw = kHandled ? FEMeshArenaC<T>::takeChunk(bytes)
+                      : bytes >= kLargeChunkBytes ? platform::sys::allocateLargeBlock(bytes)
                                                   : std::aligned_alloc(kChunkAlignment, bytes);
             if (!raw)
                 throw std::bad_alloc();

@@ -12,26 +12,29 @@ void FEMeshFaceC::setFaceInfo(FEMeshFaceInfoI* info) { faceInfo = info; }
 int FEMeshFaceC::getLoopCount() const
 {
     int n = 0;
-    for (const FEMeshLoopC* l = firstLoop; l; l = l->getNext())
+    for (const FEMeshLoopC* l = getFirstLoop(); l; l = l->getNext())
         ++n;
     return n;
 }
 
 int FEMeshLoopC::getHalfEdgeCount() const
 {
-    if (!firstHalfEdge)
+    const FEMeshHalfEdgeC* start = getFirstHalfEdge();
+    if (!start)
         return 0;
     int n = 0;
-    const FEMeshHalfEdgeC* h = firstHalfEdge;
+    const FEMeshHalfEdgeC* h = start;
     do {
         ++n;
         h = h->getNext();
-    } while (h && h != firstHalfEdge);
+    } while (h && h != start);
     return n;
 }
 
 Point3Df FEMeshEdgeC::getStartPoint() const
 {
+    const FEMeshHalfEdgeC* first = getFirstHalfEdge();
+    const FEMeshHalfEdgeC* second = getSecondHalfEdge();
     if (first && first->getVertex())
         return first->getVertex()->getPosition();
     if (second && second->getNext() && second->getNext()->getVertex())
@@ -41,6 +44,8 @@ Point3Df FEMeshEdgeC::getStartPoint() const
 
 Point3Df FEMeshEdgeC::getEndPoint() const
 {
+    const FEMeshHalfEdgeC* first = getFirstHalfEdge();
+    const FEMeshHalfEdgeC* second = getSecondHalfEdge();
     if (first && first->getNext() && first->getNext()->getVertex())
         return first->getNext()->getVertex()->getPosition();
     if (second && second->getVertex())

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "geometry/math/Point3D.h"
+#include "geometry/mesh/FEMeshPool.h"
 #include "services/objects/refHandle.h"
 
 class FEMeshFaceInfoI;
@@ -34,19 +35,21 @@ private:
 // A face: a chain of loops (the first the outer boundary, later ones holes) and its plane normal.
 class FEMeshFaceC : public FEMeshPickableEntityC {
 public:
+    static constexpr bool kLinkedByHandle = true;
+
     explicit FEMeshFaceC(FEMeshFaceInfoI* info = nullptr);
     ~FEMeshFaceC();
     FEMeshFaceC(const FEMeshFaceC&) = delete;
     FEMeshFaceC& operator=(const FEMeshFaceC&) = delete;
 
-    FEMeshLoopC* getFirstLoop() const { return firstLoop; }
-    FEMeshLoopC* getLastLoop() const { return lastLoop; }
-    void setFirstLoop(FEMeshLoopC* l) { firstLoop = l; }
-    void setLastLoop(FEMeshLoopC* l) { lastLoop = l; }
-    FEMeshFaceC* getNext() const { return next; }
-    FEMeshFaceC* getPrevious() const { return previous; }
-    void setNext(FEMeshFaceC* f) { next = f; }
-    void setPrevious(FEMeshFaceC* f) { previous = f; }
+    FEMeshLoopC* getFirstLoop() const { return FEMeshArenaC<FEMeshLoopC>::fromHandle(firstLoop); }
+    FEMeshLoopC* getLastLoop() const { return FEMeshArenaC<FEMeshLoopC>::fromHandle(lastLoop); }
+    void setFirstLoop(FEMeshLoopC* l) { firstLoop = FEMeshArenaC<FEMeshLoopC>::handleOf(l); }
+    void setLastLoop(FEMeshLoopC* l) { lastLoop = FEMeshArenaC<FEMeshLoopC>::handleOf(l); }
+    FEMeshFaceC* getNext() const { return FEMeshArenaC<FEMeshFaceC>::fromHandle(next); }
+    FEMeshFaceC* getPrevious() const { return FEMeshArenaC<FEMeshFaceC>::fromHandle(previous); }
+    void setNext(FEMeshFaceC* f) { next = FEMeshArenaC<FEMeshFaceC>::handleOf(f); }
+    void setPrevious(FEMeshFaceC* f) { previous = FEMeshArenaC<FEMeshFaceC>::handleOf(f); }
 
     const Point3Df& getNormal() const { return normal; }
     void setNormal(const Point3Df& n) { normal = n; }
@@ -65,10 +68,11 @@ public:
     int getLoopCount() const;
 
 private:
-    FEMeshLoopC* firstLoop = nullptr;
-    FEMeshLoopC* lastLoop = nullptr;
-    FEMeshFaceC* next = nullptr;
-    FEMeshFaceC* previous = nullptr;
+    // Links as handles into the records' arenas.
+    uint32_t firstLoop = 0;
+    uint32_t lastLoop = 0;
+    uint32_t next = 0;
+    uint32_t previous = 0;
     Point3Df normal;
     int index = 0;
     int mark = 0;  // scratch word of the persistence code
@@ -79,42 +83,47 @@ private:
 // A closed ring of half-edges bounding (part of) a face.
 class FEMeshLoopC {
 public:
+    static constexpr bool kLinkedByHandle = true;
+
     FEMeshLoopC() = default;
     FEMeshLoopC(const FEMeshLoopC&) = delete;
     FEMeshLoopC& operator=(const FEMeshLoopC&) = delete;
 
-    FEMeshHalfEdgeC* getFirstHalfEdge() const { return firstHalfEdge; }
-    void setFirstHalfEdge(FEMeshHalfEdgeC* h) { firstHalfEdge = h; }
-    FEMeshFaceC* getFace() const { return face; }
-    void setFace(FEMeshFaceC* f) { face = f; }
-    FEMeshLoopC* getNext() const { return next; }
-    void setNext(FEMeshLoopC* l) { next = l; }
+    FEMeshHalfEdgeC* getFirstHalfEdge() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(firstHalfEdge); }
+    void setFirstHalfEdge(FEMeshHalfEdgeC* h) { firstHalfEdge = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
+    FEMeshFaceC* getFace() const { return FEMeshArenaC<FEMeshFaceC>::fromHandle(face); }
+    void setFace(FEMeshFaceC* f) { face = FEMeshArenaC<FEMeshFaceC>::handleOf(f); }
+    FEMeshLoopC* getNext() const { return FEMeshArenaC<FEMeshLoopC>::fromHandle(next); }
+    void setNext(FEMeshLoopC* l) { next = FEMeshArenaC<FEMeshLoopC>::handleOf(l); }
 
     int getHalfEdgeCount() const;
 
 private:
-    FEMeshHalfEdgeC* firstHalfEdge = nullptr;
-    FEMeshFaceC* face = nullptr;
-    FEMeshLoopC* next = nullptr;
+    uint32_t firstHalfEdge = 0;  // handles, as in the half-edge
+    uint32_t next = 0;
+    uint32_t face = 0;
 };
 
 // One side of an edge within a loop; it starts at its vertex and ends at its next's vertex.
+// Its links are handles, so the records it points to must come from a part's pools.
 class FEMeshHalfEdgeC {
 public:
+    static constexpr bool kLinkedByHandle = true;
+
     FEMeshHalfEdgeC() = default;
     FEMeshHalfEdgeC(const FEMeshHalfEdgeC&) = delete;
     FEMeshHalfEdgeC& operator=(const FEMeshHalfEdgeC&) = delete;
 
-    FEMeshHalfEdgeC* getNext() const { return next; }
-    FEMeshHalfEdgeC* getPrevious() const { return previous; }
-    void setNext(FEMeshHalfEdgeC* h) { next = h; }
-    void setPrevious(FEMeshHalfEdgeC* h) { previous = h; }
-    FEMeshVertexC* getVertex() const { return vertex; }
-    void setVertex(FEMeshVertexC* v) { vertex = v; }
-    FEMeshLoopC* getLoop() const { return loop; }
-    void setLoop(FEMeshLoopC* l) { loop = l; }
-    FEMeshEdgeC* getEdge() const { return edge; }
-    void setEdge(FEMeshEdgeC* e) { edge = e; }
+    FEMeshHalfEdgeC* getNext() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(next); }
+    FEMeshHalfEdgeC* getPrevious() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(previous); }
+    void setNext(FEMeshHalfEdgeC* h) { next = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
+    void setPrevious(FEMeshHalfEdgeC* h) { previous = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
+    FEMeshVertexC* getVertex() const { return FEMeshArenaC<FEMeshVertexC>::fromHandle(vertex); }
+    void setVertex(FEMeshVertexC* v) { vertex = FEMeshArenaC<FEMeshVertexC>::handleOf(v); }
+    FEMeshLoopC* getLoop() const { return FEMeshArenaC<FEMeshLoopC>::fromHandle(loop); }
+    void setLoop(FEMeshLoopC* l) { loop = FEMeshArenaC<FEMeshLoopC>::handleOf(l); }
+    FEMeshEdgeC* getEdge() const { return FEMeshArenaC<FEMeshEdgeC>::fromHandle(edge); }
+    void setEdge(FEMeshEdgeC* e) { edge = FEMeshArenaC<FEMeshEdgeC>::handleOf(e); }
     // The shading normal of the face at this corner (written by smoothNormals).
     const Point3Df& getNormal() const { return cornerNormal; }
     void setNormal(const Point3Df& n) { cornerNormal = n; }
@@ -126,13 +135,15 @@ public:
 private:
     friend class FEMeshPartC;
 
-    FEMeshHalfEdgeC* next = nullptr;
-    FEMeshHalfEdgeC* previous = nullptr;
-    FEMeshVertexC* vertex = nullptr;
-    FEMeshLoopC* loop = nullptr;
-    FEMeshEdgeC* edge = nullptr;
+    // Links as 32-bit handles into the records' arenas (half the size of pointers; there are
+    // three half-edges per triangle).
+    uint32_t next = 0;
+    uint32_t previous = 0;
+    uint32_t vertex = 0;
+    uint32_t loop = 0;
+    uint32_t edge = 0;
     Point3Df cornerNormal;
-    uint32_t passMark = 0;  // scratch of the part's passes (fills what would be padding)
+    uint32_t passMark = 0;  // scratch of the part's passes
 };
 
 // One link of a vertex's incident-edge list. The two links an edge can be in are part of the
@@ -177,14 +188,16 @@ struct FEMeshEdgeLinksC {
 // An edge shared by at most two half-edges (the second is null on a border).
 class FEMeshEdgeC : private FEMeshEdgeLinksC, public FEMeshPickableEntityC {
 public:
+    static constexpr bool kLinkedByHandle = true;
+
     FEMeshEdgeC() : FEMeshPickableEntityC(EDGE) {}
     FEMeshEdgeC(const FEMeshEdgeC&) = delete;
     FEMeshEdgeC& operator=(const FEMeshEdgeC&) = delete;
 
-    FEMeshHalfEdgeC* getFirstHalfEdge() const { return first; }
-    FEMeshHalfEdgeC* getSecondHalfEdge() const { return second; }
-    void setFirstHalfEdge(FEMeshHalfEdgeC* h) { first = h; }
-    void setSecondHalfEdge(FEMeshHalfEdgeC* h) { second = h; }
+    FEMeshHalfEdgeC* getFirstHalfEdge() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(first); }
+    FEMeshHalfEdgeC* getSecondHalfEdge() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(second); }
+    void setFirstHalfEdge(FEMeshHalfEdgeC* h) { first = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
+    void setSecondHalfEdge(FEMeshHalfEdgeC* h) { second = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
     FEMeshEdgeC* getNext() const { return next; }
     FEMeshEdgeC* getPrevious() const { return previous; }
     void setNext(FEMeshEdgeC* e) { next = e; }
@@ -210,8 +223,8 @@ private:
 
     uint8_t smooth = 0;
     int index = 0;
-    FEMeshHalfEdgeC* first = nullptr;
-    FEMeshHalfEdgeC* second = nullptr;
+    uint32_t first = 0;  // half-edge handles (0 is none)
+    uint32_t second = 0;
     FEMeshEdgeC* next = nullptr;
     FEMeshEdgeC* previous = nullptr;
 };
@@ -227,6 +240,8 @@ inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const
 // A position shared by the faces that meet there, found again through the part's vertex hash.
 class FEMeshVertexC : public FEMeshPickableEntityC {
 public:
+    static constexpr bool kLinkedByHandle = true;
+
     explicit FEMeshVertexC(const Point3Df& p) : FEMeshPickableEntityC(VERTEX), position(p) {}
     FEMeshVertexC(const FEMeshVertexC&) = delete;
     FEMeshVertexC& operator=(const FEMeshVertexC&) = delete;
@@ -242,8 +257,8 @@ public:
     FEMeshEdgeC* getLastIncidentEdge() const { return incidentTail ? incidentTail->getEdge() : nullptr; }
     bool hasIncidentEdge(const FEMeshEdgeC* e) const;
 
-    FEMeshHalfEdgeC* getOutgoingHalfEdge() const { return outgoing; }
-    void setOutgoingHalfEdge(FEMeshHalfEdgeC* h) { outgoing = h; }
+    FEMeshHalfEdgeC* getOutgoingHalfEdge() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(outgoing); }
+    void setOutgoingHalfEdge(FEMeshHalfEdgeC* h) { outgoing = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
     int getIndex() const { return index; }
     void setIndex(int i) { index = i; }
     FEMeshVertexC* getHashLink() const { return hashLink; }
@@ -252,12 +267,12 @@ private:
     friend class FEMeshPartC;
     friend class FEMeshVertexHashC;
 
+    uint16_t hashBucket = 0;  // the chain it was stored in (a moved vertex stays there)
     Point3Df position;
     unsigned incidentCount = 0;
-    uint16_t hashBucket = 0;  // the chain it was stored in (a moved vertex stays there)
+    uint32_t outgoing = 0;  // half-edge handle
     FEMeshIncidenceC* incidentHead = nullptr;
     FEMeshIncidenceC* incidentTail = nullptr;
-    FEMeshHalfEdgeC* outgoing = nullptr;
     int index = 0;
     uint32_t hashSequence = 0;  // insertion order, the order of the hash chains
     FEMeshVertexC* hashLink = nullptr;
@@ -267,16 +282,21 @@ private:
 // Inline members that need more than one complete record.
 inline FEMeshHalfEdgeC* FEMeshHalfEdgeC::getPartner() const
 {
-    if (!edge)
+    const FEMeshEdgeC* e = getEdge();
+    if (!e)
         return nullptr;
-    if (edge->getFirstHalfEdge() == this)
-        return edge->getSecondHalfEdge();
-    if (edge->getSecondHalfEdge() == this)
-        return edge->getFirstHalfEdge();
+    if (e->getFirstHalfEdge() == this)
+        return e->getSecondHalfEdge();
+    if (e->getSecondHalfEdge() == this)
+        return e->getFirstHalfEdge();
     return nullptr;
 }
 
-inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const { return loop ? loop->getFace() : nullptr; }
-static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 56 && sizeof(FEMeshEdgeC) == 56 &&
-                                     sizeof(FEMeshVertexC) == 72),
+inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
+{
+    const FEMeshLoopC* l = getLoop();
+    return l ? l->getFace() : nullptr;
+}
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 36 && sizeof(FEMeshEdgeC) == 48 && sizeof(FEMeshLoopC) == 12 &&
+                                     sizeof(FEMeshVertexC) == 64 && sizeof(FEMeshFaceC) == 56),
               "millions of these make a large mesh: keep them compact");
