@@ -378,8 +378,8 @@ RWCString& RWCString::append(char c, size_t n)
             r = RWCStringRef::regrow(r, newLen, grownRoom(newLen, r->room_));
             data_ = r->data();
         } else {
-            size_t room = sole ? grownRoom(newLen, r->room_) : newLen;
-            RWCStringRef* rep = RWCStringRef::getRep(newLen, len, room);
+            // A shared buffer is copied to exactly what is needed, like any copy.
+            RWCStringRef* rep = RWCStringRef::getRep(newLen, len, newLen);
             if (len)
                 std::memcpy(rep->data(), data_, len);
             adopt(rep);
