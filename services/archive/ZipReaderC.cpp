@@ -65,25 +65,23 @@ bool isSafeRelativeName(const char* name, size_t len)
     return std::memchr(name, '\0', len) == nullptr;
 }
 
-// The 64-bit local header offset of a zip64 extra block, when the 32-bit field overflowed.
-bool zip64Offset(const ZipFileInfoC& info, uint64_t& offset)
+// The value at slot (0 uncompressed size, 1 compressed size, 2 local header offset) of a zip64
+// extra block. The block holds only the values whose 32-bit fields are all ones, in this order,
+// so the fields before the slot that overflowed say where it is.
+bool zip64Value(const unsigned char* extra, size_t left, const bool overflowed[3], int slot, uint64_t& value)
 {
-    const unsigned char* p = info.extra();
-    size_t left = info.extraSize();
+    const unsigned char* p = extra;
     while (left >= 4) {
         const uint16_t id = zipLe16(p), size = zipLe16(p + 2);
         if (size > left - 4)
             return false;
         if (id == 1) {
-            // The block holds only the fields whose 32-bit forms are all ones, in this order.
             size_t at = 4;
-            if (info.info.uncompressed_size == 0xFFFFFFFFu)
-                at += 8;
-            if (info.info.compressed_size == 0xFFFFFFFFu)
-                at += 8;
+            for (int i = 0; i < slot; ++i)
+                at += overflowed[i] ? 8 : 0;
             if (at + 8 > size_t(size) + 4)
                 return false;
-            offset = uint64_t(zipLe32(p + at)) | (uint64_t(zipLe32(p + at + 4)) << 32);
+            value = uint64_t(zipLe32(p + at)) | (uint64_t(zipLe32(p + at + 4)) << 32);
             return true;
         }
         p += 4 + size;
@@ -237,8 +235,8 @@ int ZipReaderC::locateFile(const char* name)
 int ZipReaderC::openCurrentFile(const char* password)
 {
     entryOpen_ = false;
-    unz_file_info fi;
-    int r = unzGetCurrentFileInfo(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
+    unz_file_info64 fi;
+    int r = unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
     if (r == UNZ_OK)
         r = password ? unzOpenCurrentFilePassword(unz_, password) : unzOpenCurrentFile(unz_);
     if (r != UNZ_OK)
@@ -248,6 +246,17 @@ int ZipReaderC::openCurrentFile(const char* password)
     entryRead_ = 0;
     entrySize_ = fi.uncompressed_size;
     entryCrc_ = fi.crc;
+    entrySizeKnown_ = true;
+    if (entrySize_ == 0xFFFFFFFFu) {
+        // minizip may leave a 64-bit size in the extra field unread; without it the checksum
+        // alone speaks for the entry.
+        std::vector<unsigned char> extra(fi.size_file_extra);
+        const bool overflowed[3] = {true, fi.compressed_size == 0xFFFFFFFFu, false};
+        entrySizeKnown_ = !extra.empty() &&
+                          unzGetCurrentFileInfo64(unz_, nullptr, nullptr, 0, extra.data(), uLong(extra.size()),
+                                                  nullptr, 0) == UNZ_OK &&
+                          zip64Value(extra.data(), extra.size(), overflowed, 0, entrySize_);
+    }
     return ZipOk;
 }
 
@@ -272,7 +281,7 @@ int ZipReaderC::closeCurrentFile()
 {
     const int r = unzCloseCurrentFile(unz_);
     const bool ended = entryOpen_ && entryEnded_;
-    const bool sizeMatches = entryRead_ == entrySize_;
+    const bool sizeMatches = !entrySizeKnown_ || entryRead_ == entrySize_;
     entryOpen_ = false;
     switch (r) {
     case UNZ_OK: break;
@@ -293,7 +302,9 @@ int ZipReaderC::readLocalHeaderOffset(ZipFileInfoC& info)
     if (sideRead(pos, record, sizeof record) != long(sizeof record) || zipLe32(record) != kDirectorySignature)
         return ZipFailed;
     info.localHeaderOffset_ = zipLe32(record + 42);
-    if (info.localHeaderOffset_ == 0xFFFFFFFFu && !zip64Offset(info, info.localHeaderOffset_))
+    const bool overflowed[3] = {zipLe32(record + 24) == 0xFFFFFFFFu, zipLe32(record + 20) == 0xFFFFFFFFu, true};
+    if (info.localHeaderOffset_ == 0xFFFFFFFFu &&
+        !zip64Value(info.extra(), info.extraSize(), overflowed, 2, info.localHeaderOffset_))
         return ZipFailed;
     return ZipOk;
 }
@@ -351,7 +362,7 @@ int ZipReaderC::extractCurrentFile(std::ostream* out, unsigned bufferSize, bool 
         if (!out->write(buffer_.data(), n))
             return ZipFailed;
     }
-    if (whole && (entryRead_ != entrySize_ || crc != entryCrc_))
+    if (whole && ((entrySizeKnown_ && entryRead_ != entrySize_) || crc != entryCrc_))
         return ZipCrcError;
     return ZipOk;
 }
@@ -376,7 +387,9 @@ int ZipReaderC::extractCurrentFileTo(const char* fileName, unsigned bufferSize)
     out.close();
     if (r == ZipOk && out.fail())
         r = ZipFailed;
-    if (r != ZipOk)
+    // Only a plain file is removed: a device or a link named by the caller stays.
+    struct stat st;
+    if (r != ZipOk && ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         std::remove(target.c_str());
     return r;
 }

@@ -45,7 +45,7 @@ public:
     int extractCurrentFile(std::ostream* out, unsigned bufferSize = 0, bool readInfo = false);
     // Extracts the open entry into the named file (created or truncated). With no file name the
     // entry's own name is used, and names that are absolute or hold a ".." component are
-    // refused (ZipBadParameter). A file left incomplete by a failure is removed.
+    // refused (ZipBadParameter). A plain file left incomplete by a failure is removed.
     int extractCurrentFileTo(const char* fileName, unsigned bufferSize = 0);
 
     unsigned bufferSize() const { return bufferSize_; }
@@ -71,6 +71,7 @@ private:
     bool entryOpen_ = false;
     bool entryEnded_ = false;
     uint64_t entryRead_ = 0;
-    uLong entrySize_ = 0;
+    uint64_t entrySize_ = 0;
+    bool entrySizeKnown_ = false;
     uLong entryCrc_ = 0;
 };
