@@ -84,6 +84,9 @@ int ZipRemoverC::apply()
         return ZipFailed;
     if (tempName.isNull())
         tempName = archiveName + ".bak";
+    // Deleting the backup name first would delete the archive itself.
+    if (tempName == archiveName)
+        return ZipBadParameter;
     std::remove(tempName.data());
     if (std::rename(archiveName.data(), tempName.data()) != 0)
         return ZipFailed;

@@ -69,6 +69,20 @@ void setDate(zip_fileinfo& info, time_t when)
 
 }  // namespace
 
+bool getFileDosDate(const char* fileName, uLong* dosDateTime)
+{
+    struct stat st;
+    struct tm local;
+    if (!fileName || !dosDateTime || ::stat(fileName, &st) != 0 || !localtime_r(&st.st_mtime, &local))
+        return false;
+    // DOS dates count years from 1980 and seconds in steps of two.
+    const int year = local.tm_year + 1900 < 1980 ? 0 : local.tm_year + 1900 - 1980;
+    const uLong date = uLong(year << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+    const uLong time = uLong(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+    *dosDateTime = date << 16 | time;
+    return true;
+}
+
 ZipWriterC::ZipWriterC() = default;
 
 ZipWriterC::~ZipWriterC()

@@ -10,6 +10,10 @@
 
 class ZipFileInfoC;
 
+// The file's last modification as a DOS date and time in local time (date in the high 16 bits);
+// false when the file cannot be examined.
+bool getFileDosDate(const char* fileName, uLong* dosDateTime);
+
 // Results are the ZipResult codes. Opening closes whatever was open; the destructor closes too.
 // Entries are deflated for a level above 0 and stored otherwise.
 class ZipWriterC {

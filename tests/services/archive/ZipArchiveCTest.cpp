@@ -129,6 +129,11 @@ TEST(ZipArchive, AFailedRewriteLeavesTheArchiveAsItWas)
     EXPECT_EQ(TempDir::read(path), bytes);
     EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
 
+    // A backup named as the archive itself is refused before anything is deleted.
+    remover.setTempName(path.c_str());
+    EXPECT_EQ(remover.apply(), ZipBadParameter);
+    EXPECT_EQ(TempDir::read(path), bytes);
+
     // A missing archive cannot be renamed away: nothing happens.
     ZipRemoverC missing;
     missing.setArchive(dir.file("missing.zip").c_str());

@@ -68,6 +68,11 @@ TEST(ZipWriter, WrittenEntriesReadBackWithTheirBytesMethodsAndDates)
         EXPECT_EQ(info.info.compression_method, expected[i].level > 0 ? 8u : 0u) << expected[i].name;
         EXPECT_EQ(info.info.uncompressed_size, expected[i].bytes.size());
         EXPECT_EQ(bytes.compare(info.localHeaderOffset(), 4, "PK\3\4"), 0);
+        uLong sourceDate = 0;
+        if (i == entries.size()) {
+            ASSERT_TRUE(getFileDosDate(source.c_str(), &sourceDate));
+            EXPECT_EQ(info.info.dosDate, sourceDate);  // addFile dates the entry as its source
+        }
         if (i < entries.size()) {
             const tm_unz& d = info.info.tmu_date;
             EXPECT_EQ(std::vector<unsigned>({d.tm_year, d.tm_mon, d.tm_mday, d.tm_hour, d.tm_min, d.tm_sec}),
@@ -78,6 +83,8 @@ TEST(ZipWriter, WrittenEntriesReadBackWithTheirBytesMethodsAndDates)
     if (haveTool("unzip")) {
         EXPECT_EQ(run("unzip -tq '" + path + "'"), 0);
     }
+    uLong none = 0;
+    EXPECT_FALSE(getFileDosDate(dir.file("missing").c_str(), &none));
 }
 
 TEST(ZipWriter, AppendingKeepsTheOldEntriesAndRefusesOtherFiles)
