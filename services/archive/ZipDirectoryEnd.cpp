@@ -1,6 +1,8 @@
 // findZipDirectoryEnd: a backward search of the file's tail for the end record.
 #include "services/archive/ZipDirectoryEnd.h"
 
+#include <unistd.h>
+
 #include <vector>
 
 namespace {
@@ -10,6 +12,20 @@ constexpr unsigned kMaxComment = 65535;
 constexpr unsigned kMinEntryRecord = 46;
 
 }  // namespace
+
+long zipReadFully(int fd, uint64_t pos, void* buf, unsigned len)
+{
+    size_t done = 0;
+    while (done < len) {
+        const ssize_t n = ::pread(fd, static_cast<char*>(buf) + done, len - done, off_t(pos + done));
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return long(done);
+}
 
 bool findZipDirectoryEnd(const ZipReadAt& readAt, uint64_t fileSize, ZipDirectoryEnd& out)
 {

@@ -1,4 +1,4 @@
-// findZipDirectoryEnd: locates and checks the end-of-central-directory record of an archive.
+// findZipDirectoryEnd: finds and checks an archive's end record; little-endian and positioned reads.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,9 @@ struct ZipDirectoryEnd {
 
 // Reads up to len bytes at pos into buf; the count read, or -1 on an error.
 using ZipReadAt = std::function<long(uint64_t pos, void* buf, unsigned len)>;
+
+// pread until len bytes or the end of the file: the count read, or -1 on an error.
+long zipReadFully(int fd, uint64_t pos, void* buf, unsigned len);
 
 // Searches the last 64 KiB of a file of fileSize bytes for the end record (the last one wins)
 // and checks that the directory it names lies inside the file, before the record. False when

@@ -149,18 +149,7 @@ long ZipReaderC::sideRead(uint64_t pos, void* buf, unsigned len)
             return -1;
         return long(funcs_.zread_file(funcs_.opaque, sideStream_, buf, len));
     }
-    if (sideFd_ < 0)
-        return -1;
-    size_t done = 0;
-    while (done < len) {
-        const ssize_t n = ::pread(sideFd_, static_cast<char*>(buf) + done, len - done, off_t(pos + done));
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return long(done);
+    return zipReadFully(sideFd_, pos, buf, len);
 }
 
 int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
@@ -342,24 +331,19 @@ int ZipReaderC::extractCurrentFile(std::ostream* out, unsigned bufferSize, bool 
     }
     if (!out || out->fail())
         return ZipFailed;
-    if (bufferSize != 0 && bufferSize != bufferSize_) {
-        bufferSize_ = bufferSize;
-        buffer_ = std::vector<char>();
-    }
-    if (buffer_.empty())
-        buffer_.resize(bufferSize_);
+    char* buffer = buffer_.get(bufferSize);
     // Only a copy of the whole entry can be held against its checksum.
     const bool whole = entryOpen_ && entryRead_ == 0 && !entryEnded_;
     uLong crc = crc32(0, nullptr, 0);
     for (;;) {
-        const int n = readCurrentFile(buffer_.data(), bufferSize_);
+        const int n = readCurrentFile(buffer, buffer_.size());
         if (n < 0)
             return ZipFailed;
         if (n == 0)
             break;
         if (whole)
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer_.data()), uInt(n));
-        if (!out->write(buffer_.data(), n))
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), uInt(n));
+        if (!out->write(buffer, n))
             return ZipFailed;
     }
     if (whole && ((entrySizeKnown_ && entryRead_ != entrySize_) || crc != entryCrc_))

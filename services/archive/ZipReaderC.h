@@ -7,6 +7,7 @@
 
 #include <minizip/unzip.h>
 
+#include "services/archive/ZipCopyBuffer.h"
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipResult.h"
 
@@ -16,7 +17,7 @@
 // give the number of bytes its directory record declares.
 class ZipReaderC {
 public:
-    static constexpr unsigned kDefaultBufferSize = 256000;
+    static constexpr unsigned kDefaultBufferSize = ZipCopyBuffer::kDefaultSize;
 
     ZipReaderC();
     ~ZipReaderC();
@@ -48,7 +49,7 @@ public:
     // refused (ZipBadParameter). A plain file left incomplete by a failure is removed.
     int extractCurrentFileTo(const char* fileName, unsigned bufferSize = 0);
 
-    unsigned bufferSize() const { return bufferSize_; }
+    unsigned bufferSize() const { return buffer_.size(); }
 
 private:
     bool openSide(const char* fileName, zlib_filefunc_def* fileFuncs);
@@ -57,8 +58,7 @@ private:
     int readLocalHeaderOffset(ZipFileInfoC& info);
 
     unzFile unz_ = nullptr;
-    std::vector<char> buffer_;
-    unsigned bufferSize_ = kDefaultBufferSize;
+    ZipCopyBuffer buffer_;
 
     // A second handle on the archive, for the directory fields minizip keeps to itself.
     zlib_filefunc_def funcs_{};

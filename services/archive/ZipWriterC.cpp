@@ -36,16 +36,7 @@ int hasDirectoryEnd(const char* fileName)
     int result = -1;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         ZipDirectoryEnd end;
-        auto readAt = [fd](uint64_t pos, void* buf, unsigned len) -> long {
-            size_t done = 0;
-            while (done < len) {
-                const ssize_t n = ::pread(fd, static_cast<char*>(buf) + done, len - done, off_t(pos + done));
-                if (n <= 0)
-                    return n < 0 ? -1 : long(done);
-                done += size_t(n);
-            }
-            return long(done);
-        };
+        auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
         result = findZipDirectoryEnd(readAt, uint64_t(st.st_size), end) ? 1 : 0;
     }
     ::close(fd);
@@ -212,21 +203,16 @@ int ZipWriterC::addFile(const char* sourceFile, const char* nameInZip, unsigned 
         std::fclose(in);
         return r;
     }
-    if (bufferSize != 0 && bufferSize != bufferSize_) {
-        bufferSize_ = bufferSize;
-        buffer_ = std::vector<char>();
-    }
-    if (buffer_.empty())
-        buffer_.resize(bufferSize_);
+    char* buffer = buffer_.get(bufferSize);
     uint64_t remaining = uint64_t(st.st_size);
     while (remaining > 0 && r == ZipOk) {
-        const size_t want = remaining < bufferSize_ ? size_t(remaining) : bufferSize_;
-        const size_t got = std::fread(buffer_.data(), 1, want, in);
+        const size_t want = remaining < buffer_.size() ? size_t(remaining) : buffer_.size();
+        const size_t got = std::fread(buffer, 1, want, in);
         if (got != want) {
             r = ZipFailed;  // the source shrank or could not be read
             break;
         }
-        r = write(buffer_.data(), unsigned(got));
+        r = write(buffer, unsigned(got));
         remaining -= got;
     }
     std::fclose(in);

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <ctime>
-#include <vector>
 
 #include <minizip/zip.h>
 
+#include "services/archive/ZipCopyBuffer.h"
 #include "services/archive/ZipResult.h"
 
 class ZipFileInfoC;
@@ -18,7 +18,7 @@ bool getFileDosDate(const char* fileName, uLong* dosDateTime);
 // Entries are deflated for a level above 0 and stored otherwise.
 class ZipWriterC {
 public:
-    static constexpr unsigned kDefaultBufferSize = 256000;
+    static constexpr unsigned kDefaultBufferSize = ZipCopyBuffer::kDefaultSize;
 
     ZipWriterC();
     ~ZipWriterC();
@@ -48,14 +48,13 @@ public:
     // or cannot be read whole; no entry is added when it cannot be opened.
     int addFile(const char* sourceFile, const char* nameInZip, unsigned bufferSize = 0, int level = 6);
 
-    unsigned bufferSize() const { return bufferSize_; }
+    unsigned bufferSize() const { return buffer_.size(); }
 
 private:
     int openEntry(const char* nameInZip, const zip_fileinfo& info, int method, int level, bool raw);
 
     zipFile zip_ = nullptr;
-    std::vector<char> buffer_;
-    unsigned bufferSize_ = kDefaultBufferSize;
+    ZipCopyBuffer buffer_;
     // Size and checksum of the uncompressed data, handed to minizip when a raw entry closes.
     bool rawPending_ = false;
     uLong rawSize_ = 0;

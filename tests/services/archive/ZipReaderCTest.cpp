@@ -19,15 +19,6 @@ using namespace ziptest;
 
 namespace {
 
-std::string noise(size_t n, unsigned seed)
-{
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        s[i] = char(i % 3 == 0 ? 'a' + (seed >> 28) : seed >> 24);
-    }
-    return s;
-}
 
 // Offsets of the named entry's local header and central directory record.
 std::pair<size_t, size_t> entryRecords(const std::string& bytes, const std::string& name)

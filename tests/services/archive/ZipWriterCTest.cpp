@@ -17,27 +17,13 @@
 
 using namespace ziptest;
 
-namespace {
-
-std::string pattern(size_t n, unsigned seed)
-{
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = char("abcdefgh \n"[(seed >> 16) % 10]);
-    }
-    return s;
-}
-
-}  // namespace
-
 TEST(ZipWriter, WrittenEntriesReadBackWithTheirBytesMethodsAndDates)
 {
     TempDir dir;
     const std::string path = dir.file("out.zip");
     const std::vector<Entry> entries = {
         {"stored.txt", "plain stored bytes", 0},
-        {"deep/deflated.txt", pattern(300000, 7), 6},
+        {"deep/deflated.txt", noise(300000, 7), 6},
         {"empty", "", 9},
     };
     // 2021-06-15 13:45:30 local time; DOS dates keep even seconds.
@@ -46,7 +32,7 @@ TEST(ZipWriter, WrittenEntriesReadBackWithTheirBytesMethodsAndDates)
     when.tm_isdst = -1;
     const time_t modified = std::mktime(&when);
     ASSERT_EQ(writeArchive(path, entries, modified), ZipOk);
-    const std::string source = dir.write("source.bin", pattern(70000, 3));
+    const std::string source = dir.write("source.bin", noise(70000, 3));
     {
         ZipWriterC writer;
         ASSERT_EQ(writer.openForWrite(path.c_str(), true), ZipOk);
@@ -91,7 +77,7 @@ TEST(ZipWriter, AppendingKeepsTheOldEntriesAndRefusesOtherFiles)
 {
     TempDir dir;
     const std::string path = dir.file("a.zip");
-    const std::vector<Entry> first = {{"one", "first entry", 6}, {"two", pattern(5000, 1), 0}};
+    const std::vector<Entry> first = {{"one", "first entry", 6}, {"two", noise(5000, 1), 0}};
     ASSERT_EQ(writeArchive(path, first), ZipOk);
     const std::string before = TempDir::read(path);
     const size_t oldDirectory = directoryStart(before);
@@ -143,7 +129,7 @@ TEST(ZipWriter, RawEntriesCopyCompressedDataUnchanged)
 {
     TempDir dir;
     const std::string from = dir.file("from.zip"), to = dir.file("to.zip");
-    const std::string text = pattern(100000, 11);
+    const std::string text = noise(100000, 11);
     ASSERT_EQ(writeArchive(from, {{"packed.txt", text, 9}, {"stored.txt", "raw stored", 0}}), ZipOk);
 
     unzFile unz = unzOpen(from.c_str());
