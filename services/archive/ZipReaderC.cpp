@@ -116,7 +116,8 @@ bool ZipReaderC::openSide(const char* fileName, zlib_filefunc_def* fileFuncs)
             return false;
         size = uint64_t(end);
     } else {
-        sideFd_ = ::open(fileName, O_RDONLY | O_CLOEXEC);
+        // Non-blocking, so that a pipe without a writer fails the check below instead of hanging.
+        sideFd_ = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat st;
         if (sideFd_ < 0 || ::fstat(sideFd_, &st) != 0 || !S_ISREG(st.st_mode))
             return false;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -123,6 +124,13 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
         {"no archive", "plain text", ZipFailed, 0},
         {"empty", "", ZipFailed, 0},
     };
+    // Other kinds of file fail at once: a pipe without a writer does not hang the reader.
+    const std::string fifo = dir.file("fifo.zip");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& special : {fifo, dir.path()}) {
+        ZipReaderC reader;
+        EXPECT_EQ(reader.open(special.c_str()), ZipFailed) << special;
+    }
     for (const auto& c : cases) {
         const std::string file = dir.write("damaged.zip", c.bytes);
         ZipReaderC reader;
