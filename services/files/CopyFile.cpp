@@ -111,6 +111,8 @@ bool openInPlace(CopyTarget& target, const std::string& path, int flags)
 // False when the destination cannot be written (nothing was changed or made then).
 bool openDestination(const std::string& destination, CopyTarget& target)
 {
+    if (destination.empty())
+        return false;
     struct stat link;
     if (::lstat(destination.c_str(), &link) != 0) {
         target.finalPath = destination;

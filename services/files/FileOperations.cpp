@@ -38,15 +38,11 @@ bool existsOnDisk(const RWCString& native) { return !native.isNull() && ::access
 // Two leading separators mark a network path.
 bool isNetworkPath(const RWCString& p) { return p.length() >= 2 && isSeparator(p(0)) && isSeparator(p(1)); }
 
-// a lies inside b: b is a proper prefix of a that ends at a separator or drive mark.
+// a lies inside b: b is a proper prefix of a followed by a separator or drive mark.
 bool liesInside(const RWCString& a, const RWCString& b)
 {
     const size_t n = b.length();
-    if (n == 0 || a.length() <= n || std::memcmp(a.data(), b.data(), n) != 0)
-        return false;
-    auto isMark = [](char c) { return isSeparator(c) || c == ':'; };
-    // A root ("/") already ends in its separator.
-    return isMark(a(n)) || isMark(b(n - 1));
+    return n > 0 && a.length() > n && std::memcmp(a.data(), b.data(), n) == 0 && (isSeparator(a(n)) || a(n) == ':');
 }
 
 // The argument expanded with the registry, or empty when its expansion failed.
