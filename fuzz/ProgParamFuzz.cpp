@@ -40,7 +40,7 @@ void checkAgainstEvents(const CSProgParam& p, const std::string& input)
         const size_t kept = values.size() < item->maxValues ? values.size() : item->maxValues;
         FUZZ_CHECK(static_cast<size_t>(p.getParamCount(k)) == kept, input);
         for (size_t v = 0; v < kept; ++v)
-            FUZZ_CHECK(values[v] == p.getParamValue(k, static_cast<int>(v)), input, values[v]);
+            FUZZ_CHECK(values[v] == std::string(item->values[v].data(), item->values[v].length()), input, values[v]);
         FUZZ_CHECK(p.isParamFound(k) == (met[static_cast<size_t>(k)] ? 1 : 0), input);
     }
 }

@@ -30,10 +30,12 @@ CSProgParam::CSParamItem::CSParamItem()
 {
 }
 
-void CSProgParam::CSParamItem::addValue(const char* value)
+void CSProgParam::CSParamItem::addValue(const char* value) { addValue(RWCString(value ? value : "")); }
+
+void CSProgParam::CSParamItem::addValue(const RWCString& value)
 {
     if (values.entries() < maxValues)
-        values.insert(RWCString(value ? value : ""));
+        values.insert(value);
 }
 
 const char* CSProgParam::CSParamItem::getValue(size_t i) const
@@ -99,7 +101,7 @@ int CSProgParam::parseTokens(const RWTValSlist<RWCString>& tokens)
         record(k, false, RWCString());
     };
     auto giveToCurrent = [&](const RWCString& t) {
-        items_[static_cast<size_t>(current)]->addValue(t.data());
+        items_[static_cast<size_t>(current)]->addValue(t);
         if (--pending < 1)
             dashSeen = false;
         record(current, true, t);
@@ -124,7 +126,7 @@ int CSProgParam::parseTokens(const RWTValSlist<RWCString>& tokens)
                 if (d >= 0) {
                     current = d;
                     items_[static_cast<size_t>(d)]->found = 1;
-                    items_[static_cast<size_t>(d)]->addValue(t.data());
+                    items_[static_cast<size_t>(d)]->addValue(t);
                     record(d, true, t);
                 }
             }
@@ -177,12 +179,12 @@ int CSProgParam::parseParamFile(const char* fileName)
         item->found = 1;
         record(k, false, RWCString());
         if (item->wholeValue != 0) {
-            item->addValue(value.data());
+            item->addValue(value);
             record(k, true, value);
         } else {
             const RWTValOrderedVector<RWCString> words = splitString(value, ' ', '"', true);
             for (size_t i = 0; i < words.entries(); ++i) {
-                item->addValue(words[i].data());
+                item->addValue(words[i]);
                 record(k, true, words[i]);
             }
         }

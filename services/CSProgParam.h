@@ -28,6 +28,7 @@ public:
 
         // Appended only while fewer than maxValues values are held; null is stored as "".
         void addValue(const char* value);
+        void addValue(const RWCString& value);
         // Value i, or null past the end.
         const char* getValue(size_t i) const;
         // Items never match by value.
