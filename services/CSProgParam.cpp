@@ -252,22 +252,16 @@ const char* CSProgParam::getParamAltName(int index) const
     return item ? item->altName.data() : nullptr;
 }
 
-int CSProgParam::findParam(const char* text) const
-{
-    if (!text || !*text)
-        return -1;
-    for (size_t i = 0; i < items_.entries(); ++i)
-        if (!items_[i]->isDefault && items_[i]->name.compareTo(text, RWCString::ignoreCase) == 0)
-            return static_cast<int>(i);
-    return -1;
-}
+int CSProgParam::findParam(const char* text) const { return findByName(&CSParamItem::name, text); }
 
-int CSProgParam::findParamByAltName(const char* text) const
+int CSProgParam::findParamByAltName(const char* text) const { return findByName(&CSParamItem::altName, text); }
+
+int CSProgParam::findByName(RWCString CSParamItem::*field, const char* text) const
 {
     if (!text || !*text)
         return -1;
     for (size_t i = 0; i < items_.entries(); ++i)
-        if (!items_[i]->isDefault && items_[i]->altName.compareTo(text, RWCString::ignoreCase) == 0)
+        if (!items_[i]->isDefault && (items_[i]->*field).compareTo(text, RWCString::ignoreCase) == 0)
             return static_cast<int>(i);
     return -1;
 }

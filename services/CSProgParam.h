@@ -104,6 +104,7 @@ public:
 
 private:
     void record(int item, bool isValue, const RWCString& text);
+    int findByName(RWCString CSParamItem::*field, const char* text) const;
 
     RWTPtrOrderedVector<CSParamItem> items_;
     RWTValOrderedVector<CSParamOrderValue> order_;
