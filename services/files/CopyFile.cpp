@@ -83,7 +83,8 @@ std::string baseNameOf(const std::string& path)
 int openTemporaryBeside(const std::string& path, std::string& name)
 {
     static unsigned counter = 0;
-    const std::string stem = directoryOf(path) + "/." + baseNameOf(path) + ".";
+    // Cut so that the longest name a folder takes still leaves room for the tag.
+    const std::string stem = directoryOf(path) + "/." + baseNameOf(path).substr(0, 200) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         struct timespec now;
         ::clock_gettime(CLOCK_MONOTONIC, &now);
@@ -139,9 +140,9 @@ bool openDestination(const std::string& destination, CopyTarget& target)
     if (!target.fd.isOpen())
         return openInPlace(target, path, 0);  // a folder we may not add to, with a file we may write
     ::fchmod(target.fd.get(), st.st_mode & 07777);
-    if (::fchown(target.fd.get(), st.st_uid, st.st_gid) != 0) {
-        // Only a privileged process may give a file away; the copy then stays ours.
-    }
+    // Only a privileged process may give a file away; otherwise the copy stays ours.
+    if (::fchown(target.fd.get(), st.st_uid, st.st_gid) != 0)
+        errno = 0;
     return true;
 }
 
@@ -208,60 +209,60 @@ int transfer(int in, int out, bool kernelCopy, char* buffer, size_t bufferSize, 
     }
 }
 
+// Opens both ends and moves the bytes; every file is closed again on the way out, the
+// destination before the source.
+int copyContents(const RWCString& source, const RWCString& destination, int bufferSize, long total,
+                 CSCopyProgress* progress)
+{
+    std::unique_ptr<char[]> buffer(bufferSize > 0 ? new (std::nothrow) char[static_cast<size_t>(bufferSize)] : nullptr);
+    if (!buffer)
+        return COPY_NO_BUFFER;
+    FileDescriptor in(::open(source.data(), O_RDONLY | O_CLOEXEC));
+    struct stat sourceStat;
+    if (!in.isOpen() || ::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode))
+        return COPY_SOURCE_FAILED;
+    CopyTarget target;
+    if (!openDestination(std::string(destination.data(), destination.length()), target))
+        return COPY_DESTINATION_FAILED;
+
+    struct stat outStat;
+    const bool kernelCopy =
+        S_ISREG(sourceStat.st_mode) && ::fstat(target.fd.get(), &outStat) == 0 && S_ISREG(outStat.st_mode);
+    int code = transfer(in.get(), target.fd.get(), kernelCopy, buffer.get(), static_cast<size_t>(bufferSize), total,
+                        progress);
+    if (code == COPY_OK && ::fstat(in.get(), &sourceStat) == 0) {
+        // Accessed now, modified when the source was.
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_NOW;
+        times[1] = sourceStat.st_mtim;
+        ::futimens(target.fd.get(), times);
+    }
+    if (!target.fd.close() && code == COPY_OK)
+        code = COPY_WRITE_FAILED;
+    if (!target.temporary.empty()) {
+        if (code == COPY_OK && ::rename(target.temporary.c_str(), target.finalPath.c_str()) != 0)
+            code = COPY_WRITE_FAILED;
+        if (code != COPY_OK)
+            ::unlink(target.temporary.c_str());
+    }
+    return code;
+}
+
 // One attempt on native names; bufferSize is sized here once when it is 0.
 int copyOnce(const RWCString& source, const RWCString& destination, int& bufferSize, CSCopyProgress* progress)
 {
     const long total = fileSize(source.data());
     if (bufferSize == 0) {
-        long size = total / 4;
-        size = size < 1000 ? 1000 : size;
-        bufferSize = static_cast<int>(size > 50000 ? 50000 : size);
+        const long quarter = total / 4;
+        bufferSize = static_cast<int>(quarter < 1000 ? 1000 : quarter > 50000 ? 50000 : quarter);
     }
     if (progress) {
         progress->begin();
         progress->setFiles(source, destination);
         progress->setPercent(0.0f);
     }
-    int code = COPY_OK;
-    std::unique_ptr<char[]> buffer(bufferSize > 0 ? new (std::nothrow) char[static_cast<size_t>(bufferSize)] : nullptr);
-    FileDescriptor in;
-    CopyTarget target;
-    struct stat sourceStat;
-    if (!buffer) {
-        code = COPY_NO_BUFFER;
-    } else if (in.reset(::open(source.data(), O_RDONLY | O_CLOEXEC)),
-               !in.isOpen() || ::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode)) {
-        code = COPY_SOURCE_FAILED;
-    } else if (!openDestination(std::string(destination.data(), destination.length()), target)) {
-        code = COPY_DESTINATION_FAILED;
-    } else {
-        struct stat outStat;
-        const bool kernelCopy = S_ISREG(sourceStat.st_mode) && ::fstat(target.fd.get(), &outStat) == 0 &&
-                                S_ISREG(outStat.st_mode);
-        code = transfer(in.get(), target.fd.get(), kernelCopy, buffer.get(), static_cast<size_t>(bufferSize),
-                        total, progress);
-        if (code == COPY_OK) {
-            // Accessed now, modified when the source was.
-            struct timespec times[2];
-            times[0].tv_sec = 0;
-            times[0].tv_nsec = UTIME_NOW;
-            if (::fstat(in.get(), &sourceStat) == 0) {
-                times[1] = sourceStat.st_mtim;
-                ::futimens(target.fd.get(), times);
-            }
-        }
-        if (!target.fd.close() && code == COPY_OK)
-            code = COPY_WRITE_FAILED;
-        if (!target.temporary.empty()) {
-            if (code == COPY_OK && ::rename(target.temporary.c_str(), target.finalPath.c_str()) != 0)
-                code = COPY_WRITE_FAILED;
-            if (code != COPY_OK)
-                ::unlink(target.temporary.c_str());
-        }
-    }
-    target.fd.close();
-    in.close();
-    buffer.reset();
+    const int code = copyContents(source, destination, bufferSize, total, progress);
     if (progress) {
         progress->setPercent(100.0f);
         progress->end();
