@@ -34,6 +34,17 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/*Bench; do echo "== $$b"; $$b || exit 1; done
 
+# Renders a sample model with the host program into an image under the build folder. The
+# control's per-user folder is kept there too, so the demo leaves the home folder alone.
+DEMO_MODEL ?= samples/assembly.xml
+DEMO_SIZE ?= 800x600
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tavoplex
+	@mkdir -p $(BUILD)/demo/config
+	XDG_CONFIG_HOME=$(abspath $(BUILD))/demo/config $(BUILD)/host/tavoplex FileName=$(DEMO_MODEL) Start=1 \
+	  --output $(BUILD)/demo/demo.bmp --size $(DEMO_SIZE)
+	@echo "The demo picture is $(abspath $(BUILD))/demo/demo.bmp"
+
 # Each libFuzzer target starts from its seeds in fuzz/corpus/<target>/ (with the word list
 # fuzz/dict/<target>.dict when there is one) and writes the inputs it finds, and any crash,
 # into the build folder only.
