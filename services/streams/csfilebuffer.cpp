@@ -46,6 +46,12 @@ csfilebuffer* csfilebuffer::open(const char* name, int mode, int)
     const int h = ::open(name, csopenmode::toOpenFlags(mode), 0666);
     if (h < 0)
         return nullptr;
+    // A folder opens for reading here but holds no bytes to stream.
+    struct stat st;
+    if (::fstat(h, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(h);
+        return nullptr;
+    }
     handle_ = h;
     textMode_ = !(mode & csopenmode::binary);
     translation_ = binaryTranslation;

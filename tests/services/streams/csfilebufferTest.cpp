@@ -92,6 +92,7 @@ TEST(csfilebufferTest, OpenModesCreateTruncateAppendAndReadOnly)
     csfilebuffer missing;
     EXPECT_EQ(missing.open(dir.file("none").c_str(), kBinaryIn), nullptr);
     EXPECT_EQ(missing.pubsync(), -1);
+    EXPECT_EQ(missing.open(dir.path().c_str(), kBinaryIn), nullptr);
 }
 
 TEST(csfilebufferTest, TextModeWritesCrLfAndReadsUntranslated)

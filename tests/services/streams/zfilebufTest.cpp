@@ -156,6 +156,23 @@ TEST(zfilebufTest, CompressedStreamsHaveNoPositionsAndBadFilesFail)
         // Destroyed without close: the stream is still finished with its trailer.
     }
     EXPECT_EQ(readThrough(Layer::gzip, path), "compressed, not enciphered");
+    {
+        // sync on a compressed reader cannot give read-ahead back, and must not fail.
+        rc4ifstream in(path.c_str(), kIn);
+        EXPECT_EQ(in.get(), 'c');
+        EXPECT_EQ(in.rdbuf()->pubsync(), 0);
+        EXPECT_EQ(in.tellg(), -1);
+        EXPECT_EQ(in.rdbuf()->rawWrite("x", 1), -1);
+    }
+    {
+        // Once finished, the deflate stream takes no more data.
+        zfilebuf fb;
+        ASSERT_NE(fb.open(dir.file("fin.gz").c_str(), kOut | csopenmode::compressFlag), nullptr);
+        EXPECT_EQ(fb.rawWrite("abc", 3), 3);
+        EXPECT_GT(fb.rawWrite(nullptr, 0), 0);
+        EXPECT_EQ(fb.rawWrite("abc", 3), -1);
+        EXPECT_EQ(fb.close(), &fb);
+    }
     if (haveGzip()) {
         EXPECT_EQ(std::system(("gzip -t " + quoted(path)).c_str()), 0);
     }
