@@ -22,8 +22,8 @@ public:
     rc4streambase(int handle, char* p, int n) : Stream(nullptr)
     {
         this->init(&buf_);
-        if (attach(handle))
-            setbuf(p, n);
+        check(buf_.pubsetbuf(p, n) != nullptr);
+        attach(handle);
     }
     ~rc4streambase() override = default;
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 #include <string>
 
 #include "services/streams/rc4fstream.h"
@@ -253,6 +255,14 @@ TEST(zfilebufTest, StreamClassesOpenPrintfAndReportFailures)
     EXPECT_EQ(in.rdbuf()->tell(), 0);
     in.seekg(3);
     EXPECT_EQ(in.get(), 'z');
+    const int h = ::open(path.c_str(), O_RDONLY);
+    {
+        char small[5];
+        rc4ifstream attached(h, small, 5);
+        EXPECT_EQ(readAll(attached), "42-" + std::string(5000, 'z'));
+        EXPECT_EQ(attached.rdbuf()->bufferLength(), 5u);
+    }
+    EXPECT_EQ(::close(h), 0);  // the stream left the handle open
     rc4ofstream text(dir.file("t").c_str());  // text mode
     text << "a\nb";
     text.close();
