@@ -32,10 +32,6 @@ RWCString applicationDataFolder()
     size_t n = folder.length();
     while (n > 0 && (folder.data()[n - 1] == '\\' || folder.data()[n - 1] == '/'))
         --n;
-    // The root folder itself keeps its one separator; otherwise it would turn into a
-    // relative path.
-    if (n == 0 && !folder.isNull())
-        return RWCString(folder.data(), 1);
     return RWCString(folder.data(), n);
 }
 
