@@ -80,6 +80,9 @@ CTavoplexCtrl::CTavoplexCtrl()
 
 CTavoplexCtrl::~CTavoplexCtrl()
 {
+    // Whatever the owned objects hold in OpenGL goes while the control's context is current.
+    const bool current =
+        WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);
     delete Parts;
     Parts = nullptr;
     delete Reader;
@@ -90,8 +93,7 @@ CTavoplexCtrl::~CTavoplexCtrl()
     delete HelpPanel;
     delete LogoPanel;
     delete DescriptorBlock;
-    // The GL objects go while their context is current, then the context.
-    if (WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface)) {
+    if (current) {
         Font.Destroy();
         if (ShadowTexture != GLuint(-1))
             glDeleteTextures(1, &ShadowTexture);
@@ -100,6 +102,8 @@ CTavoplexCtrl::~CTavoplexCtrl()
     WindowContext.reset();
     WindowSurface.reset();
 }
+
+CTavoplexCtrl* CTavoplexCtrl::CreateObject() { return new CTavoplexCtrl(); }
 
 void CTavoplexCtrl::WriteLog(const char* text)
 {

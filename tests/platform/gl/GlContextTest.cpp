@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 #include "platform/gl/FrameSink.h"
 #include "platform/gl/GlSurface.h"
@@ -102,4 +103,29 @@ TEST(GlSurface, SurfaceThatGoesFirstLeavesTheContextUnbound)
     }
     EXPECT_FALSE(ctx->isCurrent());
     EXPECT_EQ(ctx->surface(), nullptr);
+}
+
+TEST(GlContext, GluQuadricsDrawThroughTheOffScreenRenderer)
+{
+    // GLU's own OpenGL calls must reach the off-screen renderer, not a window system's library.
+    auto ctx = GlContext::create();
+    GlSurface surface(20, 20);
+    ASSERT_TRUE(ctx->makeCurrent(surface));
+    glViewport(0, 0, 20, 20);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(-1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(1, 1, 0);
+    GLUquadric* q = gluNewQuadric();
+    gluDisk(q, 0.0, 0.5, 16, 1);
+    gluDeleteQuadric(q);
+    FrameSink sink;
+    surface.present(sink);
+    EXPECT_EQ(sink.lastFrame().pixel(10, 10), (std::array<uint8_t, 4>{255, 255, 0, 255}));
+    EXPECT_EQ(sink.lastFrame().pixel(1, 1), (std::array<uint8_t, 4>{0, 0, 0, 255}));
+    ctx->release();
 }

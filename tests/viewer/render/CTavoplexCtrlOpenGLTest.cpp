@@ -114,6 +114,25 @@ TEST(CTavoplexCtrlOpenGL, LockGuardGivesTheLockBackWhenAPassThrows)
     EXPECT_FALSE(c.GLContext->isCurrent());
 }
 
+TEST(CTavoplexCtrlOpenGL, RestoringTheLockDepthReleasesTheContextOnce)
+{
+    ViewerHarness v;
+    v.writeConfig("[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    c.LockOpenGL();
+    c.LockOpenGL();
+    c.LockOpenGL();
+    const size_t mark = logLength(v);
+    c.RestoreOpenGLLock(1);
+    EXPECT_EQ(c.GLLockCount, 1);
+    EXPECT_TRUE(c.GLContext->isCurrent());
+    c.RestoreOpenGLLock(0);
+    EXPECT_EQ(c.GLLockCount, 0);
+    EXPECT_FALSE(c.GLContext->isCurrent());
+    c.RestoreOpenGLLock(0);  // nothing held: no unbalanced unlock
+    EXPECT_EQ(logSince(v, mark), "--> OpenGL Unlocked.\n");
+}
+
 TEST(CTavoplexCtrlOpenGL, InitTexturesReplacesTheShadowTexture)
 {
     ViewerHarness v;
