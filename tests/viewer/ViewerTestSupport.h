@@ -5,45 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/gl/FrameSink.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "viewer/control/CTavoplexCtrl.h"
-
-// Sets an environment variable for its own lifetime and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value != nullptr)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (old_)
-            setenv(name_.c_str(), old_->c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 // One viewer under test. Typical use:
 //   ViewerHarness v(300, 200);

@@ -77,7 +77,7 @@ public:
     platform::host::Host* GetHost() const { return HostSite; }
 
     // ================= OpenGL context, lock and texture set-up =================
-    // (viewer/render/CTavoplexCtrlOpenGL.cpp; OpenGLLock below takes and gives back the lock)
+    // (viewer/render/CTavoplexCtrlOpenGL.cpp; OpenGLLock, above, holds the lock for a scope)
     // Makes the window's drawing surface (at the host's client size) and the context.
     void SetupPixelFormat();
     void BuildPalette();

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/host/HostClock.h"
+
 namespace {
 
 // Records every progress it receives and counts destructions.
@@ -60,11 +62,11 @@ TEST(AnimationManagerC, ProgressThroughDelayReverseEaseAndTickWrap)
         int destroyed = 0;
         AnimationManagerC m;
         m.Add(new RecordingAnimation(&seen, &destroyed), k.duration, k.delay, k.reverse, k.eased);
-        uint32_t now = k.start;
+        platform::host::FakeClock clock(k.start);
         std::vector<float> expected;
         for (size_t i = 0; i < k.steps.size(); ++i) {
-            now += k.steps[i].advance;
-            EXPECT_EQ(m.Update(now), k.steps[i].applied) << "step " << i;
+            clock.advance(k.steps[i].advance);
+            EXPECT_EQ(m.Update(clock.now()), k.steps[i].applied) << "step " << i;
             if (k.steps[i].applied)
                 expected.push_back(k.steps[i].progress);
             // Finished exactly at the last step, and deleted in that same update.
