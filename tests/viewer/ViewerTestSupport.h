@@ -75,6 +75,13 @@ public:
         send(platform::host::Message::size(width, height));
     }
     long send(const platform::host::Message& m) { return control_->WindowProc(m); }
+    // Lets ms pass on the fake clock, then delivers one tick of the control's timer.
+    long tick(uint32_t ms = 25)
+    {
+        host_.fakeClock().advance(ms);
+        return send(platform::host::Message::timer(1));
+    }
+    long paint() { return send(platform::host::Message::paint()); }
 
     CTavoplexCtrl& control() { return *control_; }
     platform::host::HeadlessHost& host() { return host_; }

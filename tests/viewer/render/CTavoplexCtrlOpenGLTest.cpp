@@ -17,6 +17,7 @@ TEST(CTavoplexCtrlOpenGL, WindowCreationMakesContextFontTextureAndTimer)
     EXPECT_GT(c.Font.CharHeight, 0);
     EXPECT_NE(c.ShadowTexture, GLuint(-1));
     EXPECT_EQ(c.LastTick, 0xFFFFFFFFu);
+    EXPECT_TRUE(c.Palette.isEmpty());  // an RGBA surface needs none
     ASSERT_EQ(v.host().timers().count(1u), 1u);
     EXPECT_EQ(v.host().timers().at(1), 25u);
 
