@@ -94,6 +94,23 @@ TEST(GlSurface, ResizeRebindsTheCurrentContextAndEmptySurfacePresentsNothing)
     ctx->release();
 }
 
+TEST(GlSurface, OversizedSurfaceIsRefusedAndTheOldOneStays)
+{
+    auto ctx = GlContext::create();
+    GlSurface surface(3, 2);
+    ASSERT_TRUE(ctx->makeCurrent(surface));
+    EXPECT_THROW(surface.resize(GlSurface::kMaxEdge + 1, 10), std::length_error);
+    EXPECT_THROW(surface.resize(10, 1 << 30), std::length_error);
+    EXPECT_EQ(surface.width(), 3);
+    EXPECT_EQ(surface.height(), 2);
+    glClearColor(1, 1, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    FrameSink sink;
+    surface.present(sink);
+    EXPECT_EQ(sink.lastFrame().pixel(2, 1), (std::array<uint8_t, 4>{255, 255, 255, 255}));
+    ctx->release();
+}
+
 TEST(GlSurface, SurfaceThatGoesFirstLeavesTheContextUnbound)
 {
     auto ctx = GlContext::create();

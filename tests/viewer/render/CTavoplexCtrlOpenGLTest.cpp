@@ -167,6 +167,14 @@ TEST(CTavoplexCtrlOpenGL, ContextOutlivesTheWindowAndFollowsItsSize)
     EXPECT_EQ(v.frame().height, 20);
     EXPECT_TRUE(pixelNear(v.pixel(79, 19), {0, 0, 255}));
 
+    // A size the renderer cannot take is refused; the control goes on with the old one.
+    EXPECT_EQ(v.send(platform::host::Message::size(100000, 20)), 0);
+    {
+        OpenGLLock lock(c);
+        c.PresentFrame();
+    }
+    EXPECT_EQ(v.frame().width, 80);
+
     // The window goes: nothing draws; a new window gets the same context back, and its
     // lists and textures with it.
     v.send(platform::host::Message::destroy());
@@ -178,4 +186,19 @@ TEST(CTavoplexCtrlOpenGL, ContextOutlivesTheWindowAndFollowsItsSize)
     OpenGLLock lock(c);
     EXPECT_TRUE(glIsList(c.Font.ListBase + 'A'));
     EXPECT_TRUE(glIsTexture(c.ShadowTexture));
+}
+
+TEST(CTavoplexCtrlOpenGL, PaletteIsTheRegularColourCubeOfAnEightBitFormat)
+{
+    ViewerHarness v;
+    CTavoplexCtrl& c = v.construct();
+    c.BuildPalette();
+    ASSERT_EQ(c.Palette.entries.size(), 256u);
+    // 3 bits red (shift 0), 3 green (shift 3), 2 blue (shift 6); entries 0x00BBGGRR.
+    EXPECT_EQ(c.Palette.entries[0], 0x000000u);
+    EXPECT_EQ(c.Palette.entries[7], 0x0000FFu);
+    EXPECT_EQ(c.Palette.entries[7 << 3], 0x00FF00u);
+    EXPECT_EQ(c.Palette.entries[3u << 6], 0xFF0000u);
+    EXPECT_EQ(c.Palette.entries[1], 0x000024u);  // 1 * 255 / 7
+    EXPECT_EQ(c.Palette.entries[255], 0xFFFFFFu);
 }
