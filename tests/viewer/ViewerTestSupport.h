@@ -22,12 +22,14 @@
 //   v.writeConfig("[COMMON]\nDEBUG=1\n");   // optional, before open()
 //   v.open();                              // control made, attached, window created
 //   ... draw under v.control().LockOpenGL(), v.control().PresentFrame() ...
+//   v.advance(100);                        // fake time passes, timer messages arrive
 //   v.pixel(10, 10)                        // RGBA of the last frame, y from the top
 class ViewerHarness {
 public:
     ViewerHarness(int width = 300, int height = 300, uint32_t startTick = 1000)
         : xdg_("XDG_CONFIG_HOME", dir_.path().c_str()), host_(width, height, startTick)
     {
+        host_.setWindow([this](const platform::host::Message& m) { return control_ ? control_->WindowProc(m) : 0; });
     }
     ~ViewerHarness() { close(); }
     ViewerHarness(const ViewerHarness&) = delete;
@@ -69,18 +71,11 @@ public:
         control_.reset();
     }
     // A new client size, delivered as the host would.
-    void resize(int width, int height)
-    {
-        host_.setClientSize(width, height);
-        send(platform::host::Message::size(width, height));
-    }
+    void resize(int width, int height) { host_.resize(width, height); }
     long send(const platform::host::Message& m) { return control_->WindowProc(m); }
-    // Lets ms pass on the fake clock, then delivers one tick of the control's timer.
-    long tick(uint32_t ms = 25)
-    {
-        host_.fakeClock().advance(ms);
-        return send(platform::host::Message::timer(1));
-    }
+    // Lets ms pass on the fake clock, delivering the timer messages that fall due (the
+    // control's timer runs every 25 ms once its window exists); returns how many.
+    unsigned advance(uint32_t ms) { return host_.advance(ms); }
     long paint() { return send(platform::host::Message::paint()); }
 
     CTavoplexCtrl& control() { return *control_; }

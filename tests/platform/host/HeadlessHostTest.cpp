@@ -48,6 +48,44 @@ TEST(HeadlessHost, RecordsWhatTheControlAsks)
     EXPECT_EQ(host.scriptCalls()[0].args, (std::vector<std::string>{"part", "MID-1"}));
 }
 
+TEST(HeadlessHost, AdvancingTheClockDeliversTimersInTimeOrder)
+{
+    HeadlessHost host(50, 40, 0xFFFFFFF0u);  // the tick wraps on the way
+    std::vector<std::pair<unsigned, uint32_t>> got;  // timer id, tick
+    host.setWindow([&](const Message& m) {
+        if (m.kind == MessageKind::Timer) {
+            got.emplace_back(m.timerId, host.clock().now());
+            if (m.timerId == 2)
+                host.stopTimer(2);  // a one-shot
+        } else if (m.kind == MessageKind::Size) {
+            got.emplace_back(1000u + unsigned(m.width), 0u);
+        }
+        return 0L;
+    });
+    host.startTimer(1, 25);
+    host.startTimer(2, 30);
+    EXPECT_EQ(host.advance(60), 3u);
+    EXPECT_EQ(got, (std::vector<std::pair<unsigned, uint32_t>>{{1, 0x09}, {2, 0x0E}, {1, 0x22}}));
+    EXPECT_EQ(host.clock().now(), 0x2Cu);
+    got.clear();
+    EXPECT_EQ(host.advance(14), 0u);
+    EXPECT_EQ(host.advance(1), 1u);  // 25 ms after the last tick of timer 1
+    EXPECT_EQ(got, (std::vector<std::pair<unsigned, uint32_t>>{{1, 0x3B}}));
+
+    host.resize(70, 30);
+    EXPECT_EQ(host.clientSize().width, 70);
+    EXPECT_EQ(got.back().first, 1070u);
+
+    EXPECT_FALSE(host.deliverPendingPaint());
+    host.requestRedraw();
+    host.requestRedraw();
+    unsigned paints = 0;
+    host.setWindow([&](const Message& m) { return long(paints += m.kind == MessageKind::Paint); });
+    EXPECT_TRUE(host.deliverPendingPaint());
+    EXPECT_FALSE(host.deliverPendingPaint());
+    EXPECT_EQ(paints, 1u);
+}
+
 TEST(HeadlessHost, DialogsAreAnsweredInCodeOrCancelled)
 {
     Dialog d;
