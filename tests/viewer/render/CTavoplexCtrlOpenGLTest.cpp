@@ -187,18 +187,3 @@ TEST(CTavoplexCtrlOpenGL, ContextOutlivesTheWindowAndFollowsItsSize)
     EXPECT_TRUE(glIsList(c.Font.ListBase + 'A'));
     EXPECT_TRUE(glIsTexture(c.ShadowTexture));
 }
-
-TEST(CTavoplexCtrlOpenGL, PaletteIsTheRegularColourCubeOfAnEightBitFormat)
-{
-    ViewerHarness v;
-    CTavoplexCtrl& c = v.construct();
-    c.BuildPalette();
-    ASSERT_EQ(c.Palette.entries.size(), 256u);
-    // 3 bits red (shift 0), 3 green (shift 3), 2 blue (shift 6); entries 0x00BBGGRR.
-    EXPECT_EQ(c.Palette.entries[0], 0x000000u);
-    EXPECT_EQ(c.Palette.entries[7], 0x0000FFu);
-    EXPECT_EQ(c.Palette.entries[7 << 3], 0x00FF00u);
-    EXPECT_EQ(c.Palette.entries[3u << 6], 0xFF0000u);
-    EXPECT_EQ(c.Palette.entries[1], 0x000024u);  // 1 * 255 / 7
-    EXPECT_EQ(c.Palette.entries[255], 0xFFFFFFu);
-}

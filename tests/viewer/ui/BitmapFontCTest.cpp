@@ -188,30 +188,3 @@ TEST_F(BitmapFontTest, LabelAtPointSitsAtTheProjectedPointAndUnprojectableDrawsN
     EXPECT_EQ(redPixels(0, 0, W, H), 0);
     EXPECT_TRUE(pixelNear(at(40, 30), {0, 0, 0}));
 }
-
-TEST_F(BitmapFontTest, OrthoFrameSetsTheOverlayStateAndPopRestoresTheMatrices)
-{
-    OpenGLLock lock(control);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslated(1, 2, 3);
-    BitmapFontC::PushOrtho2D(viewport);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    GLboolean mask = GL_TRUE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    EXPECT_EQ(mask, GL_FALSE);
-    BitmapFontC::PopOrtho2D();
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_PROJECTION);
-    double mv[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    EXPECT_EQ(mv[12], 1.0);
-    EXPECT_EQ(mv[14], 3.0);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    EXPECT_EQ(mask, GL_TRUE);
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-}
