@@ -56,24 +56,27 @@ CTavoplexCtrl::CTavoplexCtrl()
     ColorLabel = "#FFFFCC";
     ColorLabelText = "#000000";
 
-    UserFolder = UTFilePath(applicationDataFolder()).join(UTFilePath("korvane/tavoplex"));
-    UserFolder.makeDirectories(true);
-
-    ShadowQuality = 1;
-    GearsEnabled = 1;
-    Shading = 2;
-    Antialiasing = 1;
-    Metallic = 0;
-    DebugEnabled = false;
-
-    Config.open(UserFolder.join(UTFilePath("tavoplex.cfg")).nativePath());
-
-    CSConfigItem* debug = Config.findItem("DEBUG", "COMMON");
-    if (debug != nullptr && debug->getValue()->getInt() != 0) {
-        LogStream.open(UserFolder.join(UTFilePath("tavoplex.log")).nativePath().data(),
-                       std::ios::out | std::ios::trunc | std::ios::binary);
-        LogStream << "Starting debugging session:\n";
-        LogStream.flush();
+    // Creation never fails towards the container: whatever goes wrong with the folder, the
+    // settings or the log leaves the control with what it has got so far.
+    try {
+        UserFolder = UTFilePath(applicationDataFolder()).join(UTFilePath("korvane/tavoplex"));
+        UserFolder.makeDirectories(true);
+        ShadowQuality = 1;
+        GearsEnabled = 1;
+        Shading = 2;
+        Antialiasing = 1;
+        Metallic = 0;
+        DebugEnabled = false;
+        Config.open(UserFolder.join(UTFilePath("tavoplex.cfg")).nativePath());
+        CSConfigItem* debug = Config.findItem("DEBUG", "COMMON");
+        if (debug != nullptr && debug->getValue()->getInt() != 0) {
+            LogStream.open(UserFolder.join(UTFilePath("tavoplex.log")).nativePath().data(),
+                           std::ios::out | std::ios::trunc | std::ios::binary);
+            LogStream << "Starting debugging session:\n";
+            LogStream.flush();
+            DebugEnabled = LogStream.is_open() && LogStream.good();
+        }
+    } catch (...) {
         DebugEnabled = LogStream.is_open() && LogStream.good();
     }
 }
