@@ -69,6 +69,11 @@ bool GlContext::makeCurrent(GlSurface& surface)
     surface_ = &surface;
     surface.bound_ = this;
     t_current = this;
+    // The renderer may give fewer depth bits than asked (Mesa's software renderer gives 24).
+    GLint bits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &bits);
+    if (bits > 0)
+        depthBits_ = bits;
     return true;
 }
 
