@@ -33,8 +33,7 @@ long CTavoplexCtrl::WindowProc(const Message& message)
     } catch (...) {
         // Whatever a handler throws ends with that message and the control goes on working,
         // so a frame that failed while holding the OpenGL lock must not leave it raised.
-        while (GLLockCount > lockDepth)
-            UnlockOpenGL();
+        RestoreOpenGLLock(lockDepth);
         if (DebugEnabled)
             platform::sys::messageBox(
                 "We have encountered an instability in the Stellomar. You can still continue to work.", "Stellomar",

@@ -66,8 +66,7 @@ void CTavoplexCtrl::DrawLoadingFrame()
             try {
                 built = RunLoader();
             } catch (...) {
-                while (GLLockCount > lockDepth)
-                    UnlockOpenGL();
+                RestoreOpenGLLock(lockDepth);
                 LoadFailed = true;
             }
             if (built) {
