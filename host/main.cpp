@@ -67,6 +67,19 @@ private:
     platform::host::MonotonicClock clock_;
 };
 
+// The file a local model name reads, resolved against the page's folder as the control does;
+// empty for names the control fetches over the network.
+std::string localModelPath(const CTavoplexCtrl& control)
+{
+    const std::string name(control.FileName.data(), control.FileName.length());
+    const std::string folder(control.HostFolder.data(), control.HostFolder.length());
+    if (name.find("://") != std::string::npos || folder.find("://") != std::string::npos)
+        return "";
+    if (name.find(':') != std::string::npos || (!name.empty() && name[0] == '/'))
+        return name;
+    return folder + name;
+}
+
 std::string workingFolder()
 {
     std::vector<char> buffer(4096);
@@ -102,6 +115,13 @@ int renderToFile(HostOptions& options)
         return 2;
     }
     const RWCString model = control.FileName;
+    // The control would retry a missing local file for half a minute (it may yet appear);
+    // on a command line a name that names nothing is an error at once.
+    if (const std::string local = localModelPath(control); !local.empty() && access(local.c_str(), R_OK) != 0) {
+        std::cerr << "tavoplex: cannot read the model \"" << local << "\"\n";
+        control.WindowProc(Message::destroy());
+        return 1;
+    }
     const bool written = control.LoadAndCreateBMP(model, RWCString(options.output.c_str()), options.width,
                                                   options.height);
     const std::string shown(control.FileName.data(), control.FileName.length());

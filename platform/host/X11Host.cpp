@@ -329,7 +329,6 @@ int X11Host::run(const Target& target, int limitMs)
     Display* display = impl_->display;
     const uint32_t start = clock_.now();
     const int fd = ConnectionNumber(display);
-    closeRequested_ = false;
     while (!closeRequested_) {
         while (!closeRequested_ && XPending(display) > 0) {
             XEvent event;
@@ -357,6 +356,7 @@ int X11Host::run(const Target& target, int limitMs)
             poll(&p, 1, std::max(0, timeout));
         }
     }
+    closeRequested_ = false;  // a later run starts afresh
     return 0;
 }
 
