@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/com/PropertyExchange.h"
-#include "platform/host/Host.h"
 #include "platform/host/Message.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
@@ -172,7 +171,6 @@ void CTavoplexCtrl::SetParam(const RWCString& key, const RWCString& val)
 
 void CTavoplexCtrl::RedrawNow()
 {
-    if (HostSite != nullptr)
-        HostSite->requestRedraw();
+    // Painted at once, so nothing is left to paint later.
     WindowProc(platform::host::Message::paint());
 }
