@@ -1,0 +1,337 @@
+// CTavoplexCtrl: one display list per display part, and the placed instances drawn in every
+// scene frame: shaded surfaces, face colours, the metallic look and the edge lines.
+#include <GL/gl.h>
+
+#include <cmath>
+#include <memory>
+
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
+#include "geometry/display/FETriangleCollectorC.h"
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshPartC.h"
+#include "viewer/control/CTavoplexCtrl.h"
+
+namespace {
+
+// Buckets of the collector's position and normal hashes.
+constexpr size_t kCollectorBuckets = 16384;
+// Degrees between two vertices of a thread's helix.
+constexpr double kThreadStep = 15.0;
+// A thread strip never has more vertices than this, whatever its length and radius.
+constexpr long kMaxThreadVertices = 65536;
+
+void multiplyPlacement(const FEDisplayPartRefC& instance)
+{
+    float m[16];
+    instance.GetGLMatrix(m);
+    glMultMatrixf(m);
+}
+
+void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
+void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
+
+// z of m p (row-major m, no division by w).
+double eyeDepth(const TransformMatrix& m, const Point3D& p)
+{
+    const double* r = m.getData() + 8;
+    return r[0] * p.x() + r[1] * p.y() + r[2] * p.z() + r[3];
+}
+
+// How far the face's normal at p points towards the eye (its sign only counts).
+double facing(const TransformMatrix& m, const Point3D& p, const FEMeshHalfEdgeC* side)
+{
+    const FEMeshFaceC* face = side->getFace();
+    const Point3D n = face != nullptr ? Point3D(face->getNormal()) : Point3D();
+    return eyeDepth(m, p + n) - eyeDepth(m, p);
+}
+
+// The metal look's sphere map.
+GLuint MetalTextureName() { return 0; }
+
+}  // namespace
+
+void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
+{
+    FEDisplayPartC* part = handle.get();
+    if (part == nullptr)
+        return;
+    auto collector = std::make_unique<FETriangleCollectorC>(kCollectorBuckets);
+    part->triangulate(collector.get());
+
+    const GLuint list = glGenLists(1);
+    part->setDisplayList(list != 0 ? int(list) : -1);
+    part->clearTriangles();
+    if (list == 0)
+        return;
+
+    glNewList(list, GL_COMPILE);
+    for (RWTPtrSlistIterator<FETessTriangleC> it = collector->getTriangleIterator(); it();) {
+        const FETessTriangleC& triangle = *it.key();
+        if (const auto* coloured = dynamic_cast<const FEMeshFaceInfoColorC*>(triangle.getFaceInfo()))
+            part->addTriangle(triangle.getPosition(0), triangle.getPosition(1), triangle.getPosition(2),
+                              triangle.getNormal(0), triangle.getNormal(1), triangle.getNormal(2),
+                              coloured->getColor());
+        EmitTriangle(triangle);
+    }
+    glEndList();
+}
+
+void CTavoplexCtrl::EmitTriangle(const FETessTriangleC& triangle)
+{
+    glBegin(GL_TRIANGLES);
+    for (int corner = 0; corner < 3; ++corner) {
+        normal(triangle.getNormal(corner));
+        vertex(triangle.getPosition(corner));
+    }
+    glEnd();
+}
+
+void CTavoplexCtrl::DrawParts()
+{
+    WriteLog("  Begin Draw Parts.\n");
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    if (Parts == nullptr) {
+        glDisable(GL_BLEND);
+        WriteLog("  End Draw Parts.\n");
+        return;
+    }
+    const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
+    const size_t count = instances.entries();
+    const bool ghosts = DisplayMode == 0;
+
+    if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
+        const bool metallic = MetalTexture != nullptr && Metallic == 1;
+        if (metallic) {
+            static const GLfloat clear[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+            glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_BLEND);
+            glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, clear);
+            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glEnable(GL_TEXTURE_GEN_S);
+            glEnable(GL_TEXTURE_GEN_T);
+            glBindTexture(GL_TEXTURE_2D, MetalTextureName());
+            glEnable(GL_TEXTURE_2D);
+        } else {
+            glDisable(GL_TEXTURE_2D);
+        }
+        glEnable(GL_POLYGON_OFFSET_FILL);
+
+        // Opaque instances first; the face colours lie just in front of their own triangles
+        // of the list (the smaller offset factor), so they show over the part colour.
+        if (!ghosts) {
+            glPolygonOffset(2.0f, 2.0f);
+            for (size_t i = 0; i < count; ++i)
+                if (instances[i]->GetTransparency() == 0.0f)
+                    DrawPartLists(*instances[i], false);
+            glPolygonOffset(1.0f, 2.0f);
+            for (size_t i = 0; i < count; ++i)
+                if (instances[i]->GetTransparency() == 0.0f)
+                    DrawPartTriangles(*instances[i], false);
+        }
+        // Then the see-through ones (every instance as a ghost in mode 0), both sides shown.
+        glDisable(GL_CULL_FACE);
+        auto seeThrough = [&](const FEDisplayPartRefC* instance) {
+            return ghosts || instance->GetTransparency() > 0.0f;
+        };
+        glPolygonOffset(2.0f, 2.0f);
+        for (size_t i = 0; i < count; ++i)
+            if (seeThrough(instances[i]))
+                DrawPartLists(*instances[i], ghosts);
+        glPolygonOffset(1.0f, 2.0f);
+        for (size_t i = 0; i < count; ++i)
+            if (seeThrough(instances[i]))
+                DrawPartTriangles(*instances[i], ghosts);
+        glEnable(GL_CULL_FACE);
+        if (metallic) {
+            glDisable(GL_TEXTURE_GEN_S);
+            glDisable(GL_TEXTURE_GEN_T);
+            glDisable(GL_TEXTURE_2D);
+        }
+    }
+
+    if (DisplayMode == 0 || DisplayMode == 1 || DisplayMode == 2 || DisplayMode == 4) {
+        const bool smooth = Antialiasing == 1;
+        if (smooth) {
+            glEnable(GL_LINE_SMOOTH);
+            glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+        }
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glShadeModel(GL_FLAT);
+        glDisable(GL_LIGHTING);
+        glDepthMask(GL_FALSE);
+        for (size_t i = 0; i < count; ++i)
+            DrawPartLines(*instances[i]);
+        glDepthMask(GL_TRUE);
+        if (smooth)
+            glDisable(GL_LINE_SMOOTH);
+    }
+
+    glDisable(GL_BLEND);
+    WriteLog("  End Draw Parts.\n");
+}
+
+void CTavoplexCtrl::DrawPartLists(const FEDisplayPartRefC& instance, bool ghost)
+{
+    const FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    glPushMatrix();
+    multiplyPlacement(instance);
+    const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
+    const feColor colour = part->getColor();
+    glColor4f(colour.r(), colour.g(), colour.b(), alpha);
+    if (part->getDisplayList() >= 0)
+        glCallList(GLuint(part->getDisplayList()));
+    glPopMatrix();
+}
+
+void CTavoplexCtrl::DrawPartTriangles(const FEDisplayPartRefC& instance, bool ghost)
+{
+    FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    glPushMatrix();
+    multiplyPlacement(instance);
+    const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
+    for (RWTPtrSlistIterator<FEDisplayTriangleC> it = part->triangleIterator(); it();) {
+        const FEDisplayTriangleC& triangle = *it.key();
+        const feColor& colour = triangle.getColor();
+        glColor4f(colour.r(), colour.g(), colour.b(), alpha);
+        glBegin(GL_TRIANGLES);
+        for (int corner = 0; corner < 3; ++corner) {
+            normal(triangle.getNormal(corner));
+            vertex(triangle.getPosition(corner));
+        }
+        glEnd();
+    }
+    glPopMatrix();
+}
+
+void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
+{
+    FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    WriteLog("  Begin Draw Part Lines.\n");
+    const float t = instance.GetTransparency();
+    const float visibleWidth = DrawScale / 1.25f;
+    const float hiddenWidth = DrawScale / 2.0f;
+    float visibleAlpha, hiddenAlpha;
+    if (DisplayMode != 0) {
+        visibleAlpha = (0.75f - t / 4.0f) * IntroFade;
+        hiddenAlpha = t / 2.0f * IntroFade;
+    } else {
+        visibleAlpha = 0.75f * IntroFade;
+        hiddenAlpha = 0.43f * IntroFade;
+    }
+    // Hidden lines show through see-through instances, and through everything as ghosts.
+    const bool hidden = !(t <= 0.0f && DisplayMode != 0);
+
+    TransformMatrix view;
+    view.setFromColumnMajor(ModelViewMatrix);
+    const TransformMatrix eye = view * instance.GetMatrix();
+
+    glPushMatrix();
+    multiplyPlacement(instance);
+    for (FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext()) {
+        if (!IsEdgeVisible(*edge, eye))
+            continue;
+        const Point3D start(edge->getStartPoint());
+        const Point3D end(edge->getEndPoint());
+        glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
+        glLineWidth(visibleWidth);
+        glBegin(GL_LINES);
+        vertex(start);
+        vertex(end);
+        glEnd();
+        if (hidden) {
+            glDepthFunc(GL_GREATER);
+            glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
+            glLineWidth(hiddenWidth);
+            glBegin(GL_LINES);
+            vertex(start);
+            vertex(end);
+            glEnd();
+            glDepthFunc(GL_LESS);
+        }
+    }
+    DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);
+    glPopMatrix();
+    WriteLog("  End Draw Part Lines.\n");
+}
+
+bool CTavoplexCtrl::IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m)
+{
+    const FEMeshHalfEdgeC* first = edge.getFirstHalfEdge();
+    const FEMeshHalfEdgeC* second = edge.getSecondHalfEdge();
+    if (first == nullptr || second == nullptr || !edge.isSmooth())
+        return true;
+    // A smooth edge is drawn only where one of its faces turns to the viewer and the other
+    // away: on the silhouette.
+    const double d1 = facing(m, Point3D(edge.getStartPoint()), first);
+    const double d2 = facing(m, Point3D(edge.getEndPoint()), second);
+    return (d1 < 0.0 && d2 > 0.0) || (d1 > 0.0 && d2 < 0.0);
+}
+
+void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha,
+                                float visibleWidth, float hiddenWidth)
+{
+    FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    WriteLog("  Begin Draw Threads.\n");
+    const bool hidden = !(instance.GetTransparency() <= 0.0f && DisplayMode != 0);
+    RWTValOrderedVector<FEMeshThreadC*>& threads = part->getThreads();
+    for (size_t i = 0; i < threads.entries(); ++i) {
+        const FEMeshThreadC* thread = threads[i];
+        const double radius = thread->getParameter7();
+        const double length = (thread->getEndPoint() - thread->getStartPoint()).length();
+        // Three turns per radius of length: a radius that is not positive (or a length or
+        // radius that is no number) has no finite helix.
+        if (!(radius > 0.0) || !std::isfinite(radius) || !std::isfinite(length))
+            continue;
+        const double total = length / radius * 3.0 * 24.0 * kThreadStep;
+        const double rise = length / total * kThreadStep;
+        if (!std::isfinite(total) || !std::isfinite(rise))
+            continue;
+        long vertices = 0;
+        while (vertices < kMaxThreadVertices && double(vertices) * kThreadStep < total)
+            ++vertices;
+
+        glPushMatrix();
+        float m[16];
+        thread->getMatrix().getOpenGLMatrix(m);
+        glMultMatrixf(m);
+        auto strip = [&]() {
+            glBegin(GL_LINE_STRIP);
+            double z = 0.0;
+            for (long k = 0; k < vertices; ++k) {
+                const double a = double(k) * kThreadStep * M_PI / 180.0;
+                glVertex3f(float(std::cos(a) * radius), float(std::sin(a) * radius), float(z));
+                z += rise;
+            }
+            glEnd();
+        };
+        glColor4f(0.3f, 0.3f, 0.3f, visibleAlpha);
+        glLineWidth(visibleWidth);
+        strip();
+        if (hidden) {
+            glDepthFunc(GL_GREATER);
+            glColor4f(0.5f, 0.5f, 0.5f, hiddenAlpha);
+            glLineWidth(hiddenWidth);
+            strip();
+            glDepthFunc(GL_LESS);
+        }
+        glPopMatrix();
+    }
+    WriteLog("  End Draw Threads.\n");
+}
