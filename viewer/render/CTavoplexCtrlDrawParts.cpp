@@ -17,6 +17,10 @@ namespace {
 
 // Buckets of the collector's position and normal hashes.
 constexpr size_t kCollectorBuckets = 16384;
+// Polygon offsets that push the surfaces behind the lines, the display lists further than the
+// face-coloured triangles drawn over them.
+constexpr GLfloat kListOffsetFactor = 2.0f, kListOffsetUnits = 2.0f;
+constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
 // Degrees between two vertices of a thread's helix.
 constexpr double kThreadStep = 15.0;
 // A thread strip never has more vertices than this, whatever its length and radius.
@@ -126,13 +130,15 @@ void CTavoplexCtrl::DrawParts()
         glEnable(GL_POLYGON_OFFSET_FILL);
 
         // Opaque instances first; the face colours lie just in front of their own triangles
-        // of the list (the smaller offset factor), so they show over the part colour.
+        // of the list, so they show over the part colour. The smaller factor alone separates
+        // them only on faces that slope in depth; the smaller units do it on faces seen
+        // head-on too.
         if (!ghosts) {
-            glPolygonOffset(2.0f, 2.0f);
+            glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
             for (size_t i = 0; i < count; ++i)
                 if (instances[i]->GetTransparency() == 0.0f)
                     DrawPartLists(*instances[i], false);
-            glPolygonOffset(1.0f, 2.0f);
+            glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
             for (size_t i = 0; i < count; ++i)
                 if (instances[i]->GetTransparency() == 0.0f)
                     DrawPartTriangles(*instances[i], false);
@@ -142,11 +148,11 @@ void CTavoplexCtrl::DrawParts()
         auto seeThrough = [&](const FEDisplayPartRefC* instance) {
             return ghosts || instance->GetTransparency() > 0.0f;
         };
-        glPolygonOffset(2.0f, 2.0f);
+        glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
         for (size_t i = 0; i < count; ++i)
             if (seeThrough(instances[i]))
                 DrawPartLists(*instances[i], ghosts);
-        glPolygonOffset(1.0f, 2.0f);
+        glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
         for (size_t i = 0; i < count; ++i)
             if (seeThrough(instances[i]))
                 DrawPartTriangles(*instances[i], ghosts);
