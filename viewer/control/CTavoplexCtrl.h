@@ -36,7 +36,6 @@ class FEDisplayPartC;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
 class FEMeshEdgeC;
-class FETessTriangleC;
 class MemoryBlockC;
 class PanelC;
 class TextureC;
@@ -112,8 +111,6 @@ public:
     // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
     // held).
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
-    // One collected triangle in immediate mode (inside the list being compiled).
-    void EmitTriangle(const FETessTriangleC& triangle);
     // Every instance of the model, once per scene frame.
     void DrawParts();
     void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
@@ -36,19 +37,17 @@ void multiplyPlacement(const FEDisplayPartRefC& instance)
 void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
 void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
 
-// z of m p (row-major m, no division by w).
-double eyeDepth(const TransformMatrix& m, const Point3D& p)
-{
-    const double* r = m.getData() + 8;
-    return r[0] * p.x() + r[1] * p.y() + r[2] * p.z() + r[3];
-}
-
-// How far the face's normal at p points towards the eye (its sign only counts).
-double facing(const TransformMatrix& m, const Point3D& p, const FEMeshHalfEdgeC* side)
+// How far the normal of the face on a half-edge's side points towards the eye under m
+// (row-major, affine): the depth change of m along the normal, z of m (p + n) - z of m p,
+// which does not depend on p.
+double facing(const TransformMatrix& m, const FEMeshHalfEdgeC* side)
 {
     const FEMeshFaceC* face = side->getFace();
-    const Point3D n = face != nullptr ? Point3D(face->getNormal()) : Point3D();
-    return eyeDepth(m, p + n) - eyeDepth(m, p);
+    if (face == nullptr)
+        return 0.0;
+    const Point3Df& n = face->getNormal();
+    const double* row = m.getData() + 8;
+    return row[0] * double(n.x()) + row[1] * double(n.y()) + row[2] * double(n.z());
 }
 
 // The metal look's sphere map.
@@ -67,29 +66,38 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     const GLuint list = glGenLists(1);
     part->setDisplayList(list != 0 ? int(list) : -1);
     part->clearTriangles();
-    if (list == 0)
-        return;
 
-    glNewList(list, GL_COMPILE);
+    // Every triangle goes into the list with its corner normals, in the collector's order;
+    // the list sets no colour (the caller sets it). The corners are handed over as one vertex
+    // array: compiling a million triangles call by call would take seconds.
+    std::vector<GLfloat> corners;
+    corners.reserve(collector->entries() * 18);
     for (RWTPtrSlistIterator<FETessTriangleC> it = collector->getTriangleIterator(); it();) {
         const FETessTriangleC& triangle = *it.key();
         if (const auto* coloured = dynamic_cast<const FEMeshFaceInfoColorC*>(triangle.getFaceInfo()))
             part->addTriangle(triangle.getPosition(0), triangle.getPosition(1), triangle.getPosition(2),
                               triangle.getNormal(0), triangle.getNormal(1), triangle.getNormal(2),
                               coloured->getColor());
-        EmitTriangle(triangle);
+        for (int corner = 0; corner < 3; ++corner) {
+            const Point3D& n = triangle.getNormal(corner);
+            const Point3D& p = triangle.getPosition(corner);
+            corners.insert(corners.end(), {GLfloat(n.x()), GLfloat(n.y()), GLfloat(n.z()), GLfloat(p.x()),
+                                           GLfloat(p.y()), GLfloat(p.z())});
+        }
+    }
+    collector.reset();
+    if (list == 0)
+        return;
+
+    glNewList(list, GL_COMPILE);
+    if (!corners.empty()) {
+        // The array state is the client's, not the list's: it is set for the compile only.
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glInterleavedArrays(GL_N3F_V3F, 0, corners.data());
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(corners.size() / 6));
+        glPopClientAttrib();
     }
     glEndList();
-}
-
-void CTavoplexCtrl::EmitTriangle(const FETessTriangleC& triangle)
-{
-    glBegin(GL_TRIANGLES);
-    for (int corner = 0; corner < 3; ++corner) {
-        normal(triangle.getNormal(corner));
-        vertex(triangle.getPosition(corner));
-    }
-    glEnd();
 }
 
 void CTavoplexCtrl::DrawParts()
@@ -283,8 +291,8 @@ bool CTavoplexCtrl::IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix
         return true;
     // A smooth edge is drawn only where one of its faces turns to the viewer and the other
     // away: on the silhouette.
-    const double d1 = facing(m, Point3D(edge.getStartPoint()), first);
-    const double d2 = facing(m, Point3D(edge.getEndPoint()), second);
+    const double d1 = facing(m, first);
+    const double d2 = facing(m, second);
     return (d1 < 0.0 && d2 > 0.0) || (d1 > 0.0 && d2 < 0.0);
 }
 

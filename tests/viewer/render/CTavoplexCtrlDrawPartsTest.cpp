@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+#include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "viewer/render/DrawTestSupport.h"
 
@@ -93,6 +95,69 @@ TEST(CTavoplexCtrlDrawParts, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
     }
     EXPECT_EQ(polygons, 12);
     c.UnlockOpenGL();
+}
+
+TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+{
+    ViewerHarness v(160, 160);
+    CTavoplexCtrl& c = v.open();
+    FEDisplayPartC* torus = new FEDisplayPartC();
+    benchsupport::buildTorus(*torus, 40, 24);
+    torus->finalize(-1.0);
+    torus->smoothNormals();
+    refHandle<FEDisplayPartC> part(torus);
+    c.SceneMin = Point3D(-70, -70, -20);
+    c.SceneMax = Point3D(70, 70, 20);
+    c.WindowWidth = c.WindowHeight = 160;
+    c.Rotation.rotate(-50.0, 0.0, 20.0);
+
+    ASSERT_TRUE(c.LockOpenGL());
+    c.MakeListFromMesh(part);
+    // The reference: the same triangles, each in its own begin and end.
+    FETriangleCollectorC collector(16384);
+    torus->triangulate(&collector);
+    const GLuint reference = glGenLists(1);
+    glNewList(reference, GL_COMPILE);
+    for (auto it = collector.getTriangleIterator(); it();) {
+        glBegin(GL_TRIANGLES);
+        for (int k = 0; k < 3; ++k) {
+            const Point3D& n = it.key()->getNormal(k);
+            const Point3D& p = it.key()->getPosition(k);
+            glNormal3f(float(n.x()), float(n.y()), float(n.z()));
+            glVertex3f(float(p.x()), float(p.y()), float(p.z()));
+        }
+        glEnd();
+    }
+    glEndList();
+    std::vector<uint8_t> pictures[2];
+    const GLuint lists[2] = {GLuint(part->getDisplayList()), reference};
+    for (int i = 0; i < 2; ++i) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // The lights follow the modelview matrix in force: the same for both pictures.
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        c.SetupViewport();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glColor4f(0.8f, 0.5f, 0.3f, 1.0f);
+        glCallList(lists[i]);
+        pictures[i].resize(160 * 160 * 4);
+        glReadPixels(0, 0, 160, 160, GL_RGBA, GL_UNSIGNED_BYTE, pictures[i].data());
+    }
+    glDeleteLists(reference, 1);
+    c.UnlockOpenGL();
+    int covered = 0, different = 0;
+    for (size_t i = 0; i < pictures[0].size(); i += 4) {
+        covered += pictures[0][i] != 0;
+        for (size_t ch = 0; ch < 3; ++ch)
+            if (std::abs(int(pictures[0][i + ch]) - int(pictures[1][i + ch])) > 2) {
+                ++different;
+                break;
+            }
+    }
+    EXPECT_GT(covered, 160 * 160 / 5);
+    EXPECT_EQ(different, 0);
 }
 
 TEST(CTavoplexCtrlDrawParts, DisplayModesShowSurfacesAndLinesAsTheyShould)
