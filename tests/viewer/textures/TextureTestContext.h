@@ -1,26 +1,28 @@
 // A current off-screen OpenGL context for the texture tests.
 #pragma once
 
-#include <GL/osmesa.h>
+#include <memory>
 
-#include <vector>
+#include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
 
 class TextureTestContext {
 public:
-    TextureTestContext() : buffer_(16 * 16 * 4)
+    TextureTestContext() : surface_(16, 16), context_(platform::gl::GlContext::create())
     {
-        ctx_ = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
-        ok_ = ctx_ && OSMesaMakeCurrent(ctx_, buffer_.data(), GL_UNSIGNED_BYTE, 16, 16);
+        ok_ = context_ && context_->makeCurrent(surface_);
     }
     ~TextureTestContext()
     {
-        if (ctx_)
-            OSMesaDestroyContext(ctx_);
+        if (context_)
+            context_->release();
     }
+    TextureTestContext(const TextureTestContext&) = delete;
+    TextureTestContext& operator=(const TextureTestContext&) = delete;
     bool ok() const { return ok_; }
 
 private:
-    OSMesaContext ctx_ = nullptr;
+    platform::gl::GlSurface surface_;
+    std::unique_ptr<platform::gl::GlContext> context_;
     bool ok_ = false;
-    std::vector<unsigned char> buffer_;
 };
