@@ -17,6 +17,15 @@ namespace {
 // The file's gamma when it names none: 1 / 2.2.
 constexpr double kDefaultFileGamma = 0.45454545454545453;
 
+// libpng reads a chunk whole before looking at it, so a chunk length read from the file would
+// otherwise size an allocation. Image data streams through and is not held by this limit.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(1) << 20;
+
+// Chunks of unbounded size that a texture never needs: skipped unread.
+constexpr png_byte kSkippedChunks[] = {'t', 'E', 'X', 't', '\0', 'z', 'T', 'X', 't', '\0', 'i', 'T', 'X', 't', '\0',
+                                       'i', 'C', 'C', 'P', '\0', 's', 'P', 'L', 'T', '\0', 'e', 'X', 'I', 'f', '\0',
+                                       'p', 'C', 'A', 'L', '\0', 's', 'C', 'A', 'L', '\0'};
+
 [[noreturn]] void pngError(png_structp png, png_const_charp)
 {
     png_longjmp(png, 1);
@@ -77,6 +86,10 @@ bool readHeader(png_structp png, png_infop info, const PngDecodeRequest* request
         return false;
     png_set_sig_bytes(png, 8);
     png_set_user_limits(png, PNG_MAX_SIDE, PNG_MAX_SIDE);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, 64);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, int(sizeof kSkippedChunks / 5));
     png_read_info(png, info);
     png_get_IHDR(png, info, &h->width, &h->height, &h->depth, &h->colorType, nullptr, nullptr, nullptr);
     setTransforms(png, info, request, h);

@@ -164,6 +164,8 @@ TEST_F(PngRawTest, DamagedAndOversizedFilesAreRefusedQuickly)
         {"zero width", pngHeaderOnly(0, 10, 8, PNG_COLOR_TYPE_RGB)},
         {"bad bit depth", pngHeaderOnly(10, 10, 7, PNG_COLOR_TYPE_RGB)},
         {"header without data", pngHeaderOnly(64, 64, 8, PNG_COLOR_TYPE_RGB)},
+        {"text chunk claiming 1.4 GB", withChunkAfterHeader(good, pngChunk("zTXt", "VV", 0x56565656))},
+        {"palette chunk claiming 1.4 GB", withChunkAfterHeader(good, pngChunk("PLTE", "VV", 0x56565656))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,6 +178,18 @@ TEST_F(PngRawTest, DamagedAndOversizedFilesAreRefusedQuickly)
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
     EXPECT_FALSE(PngLoadRawStream(nullptr, nullptr));
+}
+
+TEST_F(PngRawTest, LargeChunksATextureNeverUsesAreSkipped)
+{
+    const std::string good = makePng(counting(PNG_COLOR_TYPE_RGB, 8, 7));
+    const std::string text(3 << 20, 'x');
+    for (const char* type : {"tEXt", "zTXt", "iCCP", "teXt"}) {
+        SCOPED_TRACE(type);
+        PngRawInfo raw;
+        ASSERT_TRUE(readRaw(withChunkAfterHeader(good, pngChunk(type, text, uint32_t(text.size()))), &raw));
+        EXPECT_EQ(raw.Data.size(), 18u);
+    }
 }
 
 TEST_F(PngRawTest, FilesAreReadByPath)

@@ -100,6 +100,23 @@ inline std::string makePng(const PngTestImage& image)
     return out;
 }
 
+// A chunk as the file holds it: length, type, data and CRC.
+inline std::string pngChunk(const char type[4], const std::string& data, uint32_t declaredLength)
+{
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const std::string body = std::string(type, 4) + data;
+    return be32(declaredLength) + body +
+           be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+}
+
+// The file with a chunk put right after its header chunk.
+inline std::string withChunkAfterHeader(const std::string& file, const std::string& chunk)
+{
+    return file.substr(0, 33) + chunk + file.substr(33);
+}
+
 // A file of the signature and an IHDR chunk (with its right CRC) only.
 inline std::string pngHeaderOnly(uint32_t width, uint32_t height, int depth, int colorType)
 {
