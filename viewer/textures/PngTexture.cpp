@@ -59,7 +59,8 @@ bool validOptions(int mipmap, int transparency, int border)
 // Uploads one level; false when OpenGL refuses it.
 bool uploadLevel(int level, const TextureImage& image, int border)
 {
-    while (glGetError() != GL_NO_ERROR) {
+    // Earlier errors are not ours; a lost context would report one forever, so the count is bounded.
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
     }
     const GLenum format = image.Components == 4 ? GL_RGBA : GL_RGB;
     glTexImage2D(GL_TEXTURE_2D, level, image.Components, image.Width, image.Height, border, format, GL_UNSIGNED_BYTE,
