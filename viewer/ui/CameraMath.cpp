@@ -1,6 +1,8 @@
 // Camera arithmetic: standard view table, zoom step, drag rotation, projection and box fitting.
 #include "viewer/ui/CameraMath.h"
 
+#include "geometry/display/FEDisplayPartListC.h"
+
 #include <GL/glu.h>
 
 #include <algorithm>
@@ -24,6 +26,41 @@ bool isFinite(const Point3D& p) { return std::isfinite(p.x()) && std::isfinite(p
 bool hasArea(const int* viewport) { return viewport[2] > 0 && viewport[3] > 0; }
 
 }  // namespace
+
+void MeasureInstances(const FEDisplayPartListC& parts, bool exploded, const FEDisplayPartRefC* only, Point3D& min,
+                      Point3D& max) {
+    Point3D low(1e20, 1e20, 1e20), high(-1e20, -1e20, -1e20);
+    int count = 0;
+    for (size_t i = 0; i < parts.instanceCount(); ++i) {
+        const FEDisplayPartRefC* instance = parts.getInstance(i);
+        if (!instance || (only && instance != only)) continue;
+        const int index = instance->GetPartIndex();
+        if (index < 0 || size_t(index) >= parts.partCount()) continue;
+        const FEDisplayPartC* part = parts.getPart(size_t(index));
+        Point3D partMin, partMax;
+        if (!part || !part->getBoundingBox(partMin, partMax)) continue;
+        ++count;
+        const TransformMatrix placement = exploded ? instance->GetSecondMatrix() : instance->GetBaseMatrix();
+        for (int corner = 0; corner < 8; ++corner) {
+            const Point3D p = placement.transform(Point3D((corner & 1) ? partMax.x() : partMin.x(),
+                                                          (corner & 2) ? partMax.y() : partMin.y(),
+                                                          (corner & 4) ? partMax.z() : partMin.z()));
+            // Written so that a coordinate that is no number never enters the box.
+            for (int k = 0; k < 3; ++k) {
+                if (p.component(k) < low.component(k)) low.component(k) = p.component(k);
+                if (p.component(k) > high.component(k)) high.component(k) = p.component(k);
+            }
+        }
+    }
+    const double size = (high - low).length();
+    const bool inverted = low.x() > high.x() || low.y() > high.y() || low.z() > high.z();
+    if (count == 0 || low.x() < -1e20 || size < 1e-18 || !std::isfinite(size) || inverted) {
+        low = Point3D(-50, -50, -50);
+        high = Point3D(50, 50, 50);
+    }
+    min = low;
+    max = high;
+}
 
 TransformMatrix StandardViewMatrix(int view, int viewTurn) {
     TransformMatrix m;

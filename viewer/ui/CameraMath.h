@@ -5,6 +5,9 @@
 #include "geometry/math/Point3D.h"
 #include "geometry/math/TransformMatrix.h"
 
+class FEDisplayPartListC;
+class FEDisplayPartRefC;
+
 // The number of quarter-turn steps of the oblique views; `ViewTurn` cycles through 0..5.
 constexpr int kViewTurnCount = 6;
 
@@ -14,6 +17,14 @@ constexpr double kMinZoomDivisor = 10000.0;
 
 // Degrees of rotation per pixel of a rotate drag.
 constexpr double kRotateDegreesPerPixel = 0.45;
+
+// Box of the placed instances of a model: of `only` when it is given, else of all of them. Each
+// instance whose part has a box adds the eight corners of that box under its exploded placement
+// (`exploded` true) or its assembled one, never the animated current placement. Instances whose
+// part index names no part are skipped. When nothing was measured, or the box is not finite or
+// has no size, the box is -50..50 on every axis.
+void MeasureInstances(const FEDisplayPartListC& parts, bool exploded, const FEDisplayPartRefC* only, Point3D& min,
+                      Point3D& max);
 
 // Orientation of a standard view: 0 front, 1 back, 2 left, 3 right, 4 top, 5 bottom, 6 to 8 the
 // oblique views (7 the isometric one) at quarter-turn `viewTurn` (0..5; used by 6 to 8 only). Any

@@ -1,6 +1,8 @@
 // Tests of the camera arithmetic: standard view table, zoom step, drag rotation, unprojection, fitting.
 #include "viewer/ui/CameraMath.h"
 
+#include "geometry/display/FEDisplayPartListC.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -238,4 +240,71 @@ TEST(CameraMathTest, FitOfDegenerateBoxesAndWindows) {
     EXPECT_FALSE(ComputeFitCameraValues(kBoxMin, kBoxMax, identity, identity, empty, 400, 200, 80.0, untouched));
     EXPECT_FALSE(ComputeFitCameraValues(kBoxMin, kBoxMax, identity, zero, viewport, 400, 200, 80.0, untouched));
     EXPECT_EQ(untouched.Zoom, 123.0);
+}
+
+namespace {
+
+// A part holding one triangle spanning the given box corners.
+FEDisplayPartC* boxPart(const Point3D& a, const Point3D& b) {
+    FEDisplayPartC* part = new FEDisplayPartC();
+    part->addTriangle(a, Point3D(b.x(), a.y(), a.z()), b);
+    return part;
+}
+
+TransformMatrix moved(double x, double y, double z) {
+    TransformMatrix m;
+    m.translate(x, y, z);
+    return m;
+}
+
+}  // namespace
+
+TEST(CameraMathTest, InstanceBoxesUseTheAssembledOrExplodedPlacement) {
+    FEDisplayPartListC list;
+    list.addPart(boxPart(Point3D(0, 0, 0), Point3D(1, 2, 3)));
+    list.addPart(new FEDisplayPartC());  // nothing measurable
+    list.addInstance(new FEDisplayPartRefC(0, list.getPart(0), moved(10, 0, 0), moved(20, 0, 0)));
+    TransformMatrix turned;
+    turned.rotate(0, 0, -90);  // x -> y
+    list.addInstance(new FEDisplayPartRefC(0, list.getPart(0), turned, turned));
+    list.addInstance(new FEDisplayPartRefC(1, list.getPart(1), moved(500, 0, 0), moved(500, 0, 0)));
+    list.addInstance(new FEDisplayPartRefC(7, nullptr, moved(900, 0, 0), moved(900, 0, 0)));  // no such part
+    list.getInstance(0)->SetMatrix(moved(-300, 0, 0));  // the animated placement never counts
+
+    const struct Case {
+        bool exploded;
+        int only;  // -1 all
+        Point3D min, max;
+    } cases[] = {
+        {false, -1, Point3D(-2, 0, 0), Point3D(11, 2, 3)},
+        {true, -1, Point3D(-2, 0, 0), Point3D(21, 2, 3)},
+        {false, 0, Point3D(10, 0, 0), Point3D(11, 2, 3)},
+        {true, 0, Point3D(20, 0, 0), Point3D(21, 2, 3)},
+        {false, 1, Point3D(-2, 0, 0), Point3D(0, 1, 3)},
+        {false, 2, Point3D(-50, -50, -50), Point3D(50, 50, 50)},  // only an empty part
+        {false, 3, Point3D(-50, -50, -50), Point3D(50, 50, 50)},  // a part index out of range
+    };
+    for (const Case& c : cases) {
+        Point3D min, max;
+        MeasureInstances(list, c.exploded, c.only < 0 ? nullptr : list.getInstance(size_t(c.only)), min, max);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(min.component(k), c.min.component(k), 1e-12) << c.only << " " << c.exploded;
+            EXPECT_NEAR(max.component(k), c.max.component(k), 1e-12) << c.only << " " << c.exploded;
+        }
+    }
+
+    // A model with no part, a flat point and a placement that is no number all give the default box.
+    FEDisplayPartListC empty;
+    Point3D min(1, 1, 1), max(2, 2, 2);
+    MeasureInstances(empty, false, nullptr, min, max);
+    EXPECT_EQ(min, Point3D(-50, -50, -50));
+    EXPECT_EQ(max, Point3D(50, 50, 50));
+    FEDisplayPartListC bad;
+    bad.addPart(boxPart(Point3D(0, 0, 0), Point3D(1, 1, 1)));
+    TransformMatrix nan;
+    nan.set(std::nan(""), 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    bad.addInstance(new FEDisplayPartRefC(0, bad.getPart(0), nan, nan));
+    MeasureInstances(bad, false, nullptr, min, max);
+    EXPECT_EQ(min, Point3D(-50, -50, -50));
+    EXPECT_EQ(max, Point3D(50, 50, 50));
 }
