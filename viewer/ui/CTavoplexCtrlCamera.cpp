@@ -1,6 +1,8 @@
 // CTavoplexCtrl, camera and view state: window-to-view unprojection, the boxes of the scene and of
 // single instances, the camera that frames a box, and the three mouse moves (zoom, rotate, pan).
 #include "geometry/display/FEDisplayPartListC.h"
+#include "platform/host/Host.h"
+#include "platform/host/Message.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/ui/CameraMath.h"
 
@@ -12,12 +14,11 @@ const double kIdentity16[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 bool CTavoplexCtrl::WindowToView(const Point2D& windowPoint, Point3D& viewPoint)
 {
-    if (!LockOpenGL())
+    OpenGLLock lock(*this);
+    if (!lock)
         return false;
     const Point3D window(windowPoint.x(), WindowHeight - windowPoint.y(), 1.0);
-    const bool ok = UnprojectPoint(window, kIdentity16, ProjectionMatrix, Viewport, viewPoint);
-    UnlockOpenGL();
-    return ok;
+    return UnprojectPoint(window, kIdentity16, ProjectionMatrix, Viewport, viewPoint);
 }
 
 Point3D CTavoplexCtrl::WindowToView(const Point2D& windowPoint)
@@ -66,14 +67,14 @@ void CTavoplexCtrl::ZoomStep(double amount)
     if (!ApplyZoomStep(Zoom, amount, SceneMin, SceneMax))
         return;
     ViewTurn = 0;
-    InvalidateWindow();
+    InvalidateView();
 }
 
 void CTavoplexCtrl::RotateMove(int dx, int dy)
 {
     Rotation = RotatedByDrag(Rotation, dx, dy);
     ViewTurn = 0;
-    InvalidateWindow();
+    InvalidateView();
 }
 
 void CTavoplexCtrl::PanMove(const ControlPoint& last, int dx, int dy)
@@ -85,5 +86,17 @@ void CTavoplexCtrl::PanMove(const ControlPoint& last, int dx, int dy)
     PanX -= to.x() - from.x();
     PanY -= to.y() - from.y();
     ViewTurn = 0;
-    InvalidateWindow();
+    InvalidateView();
+}
+
+void CTavoplexCtrl::InvalidateView()
+{
+    if (HostSite != nullptr)
+        HostSite->requestRedraw();
+}
+
+void CTavoplexCtrl::RedrawViewNow()
+{
+    InvalidateView();
+    WindowProc(platform::host::Message::paint());
 }

@@ -52,7 +52,7 @@ void CTavoplexCtrl::AnimateToRotation(const TransformMatrix& destination, bool f
         AddFitAnimation(nullptr, modelView, duration);
     }
     Animations.Add(new ViewAnimationC(&Rotation, destination), durationMs(duration), 0, false, true);
-    RedrawWindowNow();
+    RedrawViewNow();
 }
 
 void CTavoplexCtrl::RequestZoom(FEDisplayPartRefC* instance, int duration)
@@ -60,7 +60,7 @@ void CTavoplexCtrl::RequestZoom(FEDisplayPartRefC* instance, int duration)
     ZoomPending = true;
     ZoomDuration = duration;
     ZoomPart = instance;
-    RedrawWindowNow();
+    RedrawViewNow();
 }
 
 void CTavoplexCtrl::RunPendingZoom()
