@@ -194,3 +194,38 @@ TEST(CTavoplexCtrlViews, NoFitMeansNoCameraMove)
     EXPECT_TRUE(c.Animations.IsEmpty());
     EXPECT_TRUE(c.Rotation.isEqual(TransformMatrix()));
 }
+
+TEST(CTavoplexCtrlViews, FitIgnoresTheTranslationOfTheDestination)
+{
+    // What a host's matrix with an identity rotation does: the whole model in front view, at once.
+    ViewerHarness v(320, 240);
+    CTavoplexCtrl& c = v.open();
+    c.Parts = twoInstanceModel();
+    c.ComputeBoundingBoxes(false);
+    c.Rotation = StandardViewMatrix(7, 2);
+    setUpFrameView(c, 320, 240);
+    const TransformMatrix start = c.Rotation;
+
+    TransformMatrix moved;
+    moved.translate(500, -20, 7);
+    Point3D offsets[2];
+    double zooms[2];
+    int k = 0;
+    for (const TransformMatrix& m : {TransformMatrix(), moved}) {
+        c.Rotation = start;
+        c.ViewOffset = Point3D(0, 0, -2);
+        c.Zoom = 80.0;
+        c.AnimateToRotation(m, true, 0);
+        runAnimations(v, 0);
+        EXPECT_TRUE(c.Rotation.isEqual(TransformMatrix()));
+        EXPECT_EQ(c.Rotation.getTranslation(), Point3D(0, 0, 0));
+        offsets[k] = c.ViewOffset;
+        zooms[k++] = c.Zoom;
+    }
+    EXPECT_NEAR(offsets[0].x(), offsets[1].x(), 1e-9);
+    EXPECT_NEAR(offsets[0].y(), offsets[1].y(), 1e-9);
+    EXPECT_NEAR(zooms[0], zooms[1], 1e-9);
+    // Front view of the box (0, 0, 0)..(10, 70, 30): its centre comes to the middle.
+    EXPECT_NEAR(offsets[0].x(), -5.0, 1e-6);
+    EXPECT_NEAR(offsets[0].y(), -35.0, 1e-6);
+}
