@@ -1,6 +1,5 @@
 // CTavoplexCtrl, standard views and zoom to fit: the view buttons' orientations with the turn cycle
 // of the oblique views, the animated fit-and-rotate, and the zoom request that a frame carries out.
-#include <algorithm>
 #include <cmath>
 
 #include "viewer/control/CTavoplexCtrl.h"
