@@ -433,7 +433,7 @@ bool ZJVReaderC::loadFile(const char* path)
 {
     std::vector<char> bytes;
     // The buffer's size is a 32-bit count with room for the NUL after the data.
-    if (!readFirstZipEntry(path, bytes, size_t(UINT32_MAX) - 1))
+    if (!readFirstZipEntry(path, bytes, size_t(UINT32_MAX) - 1, maxFileSize))
         return false;
     if (!Allocate(uint32_t(bytes.size())))
         return false;

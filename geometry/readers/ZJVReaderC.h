@@ -6,6 +6,7 @@
 
 #include "foundation/RWCString.h"
 #include "geometry/display/MemoryBlockC.h"
+#include "services/files/RegularFile.h"
 
 class FEDisplayPartC;
 class FEDisplayPartListC;
@@ -47,7 +48,10 @@ public:
     bool mergeIntoPart(FEMeshPartC* target);
     // The buffer := the first entry of the ZIP archive at path. False when the archive cannot be
     // opened or read, has no entry, or its entry cannot be read.
+    // Only a regular file of at most the size limit is read.
     bool loadFile(const char* path);
+    void setMaxFileSize(uint64_t bytes) { maxFileSize = bytes; }
+    uint64_t getMaxFileSize() const { return maxFileSize; }
 
     uint32_t getPosition() const { return position; }
 
@@ -65,4 +69,5 @@ private:
 
     uint32_t position = 0;
     FEDisplayPartListC* target = nullptr;
+    uint64_t maxFileSize = kDefaultFileSizeCap;
 };

@@ -2,16 +2,18 @@
 #include "geometry/readers/ZipFirstEntry.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include <minizip/unzip.h>
+
+#include "services/files/RegularFile.h"
 
 namespace {
 
 // The archive's bytes and a read position; minizip sees it as its one open file.
 struct MemoryArchive {
-    std::vector<unsigned char> bytes;
+    std::string bytes;
     uint64_t pos = 0;
     bool opened = false;
 };
@@ -65,31 +67,15 @@ int ZCALLBACK closeMemory(voidpf, voidpf stream)
 
 int ZCALLBACK errorMemory(voidpf, voidpf) { return 0; }
 
-bool readWholeFile(const char* path, std::vector<unsigned char>& out)
-{
-    FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return false;
-    bool ok = true;
-    unsigned char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        out.insert(out.end(), chunk, chunk + n);
-    if (std::ferror(f))
-        ok = false;
-    std::fclose(f);
-    return ok;
-}
-
 }  // namespace
 
-bool readFirstZipEntry(const char* path, std::vector<char>& out, size_t maxSize)
+bool readFirstZipEntry(const char* path, std::vector<char>& out, size_t maxSize, uint64_t maxFileSize)
 {
     out.clear();
     if (!path)
         return false;
     MemoryArchive archive;
-    if (!readWholeFile(path, archive.bytes))
+    if (!readRegularFile(path, archive.bytes, maxFileSize))
         return false;
 
     zlib_filefunc64_def funcs;

@@ -17,6 +17,9 @@
 #include "geometry/mesh/FEMeshPartC.h"
 #include "support/TempDir.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 void fill(ZJVReaderC& reader, const std::string& text)
@@ -380,4 +383,31 @@ TEST(ZJVReader, LoadFileTakesTheFirstArchiveEntry)
     EXPECT_FALSE(ZJVReaderC().loadFile(dir.file("missing.zip").c_str()));
     EXPECT_FALSE(ZJVReaderC().loadFile(dir.write("plain.zjv", model).c_str()));
     EXPECT_FALSE(ZJVReaderC().loadFile(dir.write("cut.zip", bytes.substr(0, bytes.size() / 2)).c_str()));
+}
+
+TEST(ZJVReader, LoadFileOpensOnlyRegularFilesWithinTheLimit)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.zip");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string model = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}";
+    const std::string path = dir.file("model.zip");
+    zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zip, nullptr);
+    ASSERT_EQ(zipOpenNewFileInZip(zip, "model.zjv", nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(zip, model.data(), unsigned(model.size())), ZIP_OK);
+    zipCloseFileInZip(zip);
+    zipClose(zip, nullptr);
+    const uint64_t size = TempDir::read(path).size();
+
+    ::alarm(30);  // a reader that blocks on the FIFO fails here rather than hanging the suite
+    for (const std::string& name : {fifo, std::string("/dev/zero")})
+        EXPECT_FALSE(ZJVReaderC().loadFile(name.c_str())) << name;
+    ::alarm(0);
+    ZJVReaderC reader;
+    reader.setMaxFileSize(size - 1);
+    EXPECT_FALSE(reader.loadFile(path.c_str()));
+    reader.setMaxFileSize(size);
+    ASSERT_TRUE(reader.loadFile(path.c_str()));
+    EXPECT_EQ(std::string(reader.buffer().GetData(), reader.buffer().GetSize()), model);
 }
