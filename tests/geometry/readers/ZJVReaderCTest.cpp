@@ -17,6 +17,7 @@
 #include "geometry/mesh/FEMeshPartC.h"
 #include "support/TempDir.h"
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -410,4 +411,24 @@ TEST(ZJVReader, LoadFileOpensOnlyRegularFilesWithinTheLimit)
     reader.setMaxFileSize(size);
     ASSERT_TRUE(reader.loadFile(path.c_str()));
     EXPECT_EQ(std::string(reader.buffer().GetData(), reader.buffer().GetSize()), model);
+}
+
+TEST(ZJVReader, EmptyPartBlocksCostLittleMemory)
+{
+    // Cheap to write, and once expensive to read: every part made a full table of vertex chains.
+    constexpr int kParts = 2000;
+    std::string text;
+    for (int i = 0; i < kParts; ++i)
+        text += "P{}";
+    FEDisplayPartListC list;
+    const size_t before = mallinfo2().uordblks;
+    {
+        ZJVReaderC reader;
+        fill(reader, text);
+        reader.parse(&list);
+    }
+    const size_t after = mallinfo2().uordblks;
+    ASSERT_EQ(list.partCount(), size_t(kParts));
+    // Beyond the part object itself, a few hundred bytes (a table of chains alone was 128 KB).
+    EXPECT_LT((after - before) / kParts, sizeof(FEDisplayPartC) + 1024);
 }
