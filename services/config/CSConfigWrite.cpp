@@ -9,6 +9,7 @@
 #include "services/StringHelpers.h"
 #include "services/config/CSConfigSafeFile.h"
 #include "services/environment/TextExpansion.h"
+#include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
 
 namespace {
@@ -327,8 +328,9 @@ int CSConfig::writeFile(const RWCString& name)
 {
     const RWCString expanded = expandString(name);
     const RWCString native = UTFilePath(expanded).nativePath();
-    if (!unreadFile.isNull() && native == unreadFile)
-        return -2;  // the settings that could not be read would be lost
+    // The settings that could not be read would be lost, under whatever name the file is saved.
+    if (!unreadFile.isNull() && (native == unreadFile || isSameExistingFile(native.data(), unreadFile.data())))
+        return -2;
     RWTPtrOrderedVector<CSConfigVal> marked(0, true, 64);
     collectModified(marked);
     std::ostringstream text;

@@ -1,4 +1,5 @@
-// Opening a named file for reading only when it is a regular file, and reading it whole up to a cap.
+// Opening a named file for reading only when it is a regular file, reading it whole up to a cap,
+// and telling whether two names reach one file.
 #include "services/files/RegularFile.h"
 
 #include <cerrno>
@@ -75,4 +76,10 @@ bool readRegularFile(const char* path, std::string& out, uint64_t cap)
     const bool ok = readRegularFile(fd, out, cap);
     ::close(fd);
     return ok;
+}
+
+bool isSameExistingFile(const char* a, const char* b)
+{
+    struct stat sa, sb;
+    return a && b && ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }

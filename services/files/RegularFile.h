@@ -1,4 +1,5 @@
-// Opening a named file for reading only when it is a regular file, and reading it whole up to a cap.
+// Opening a named file for reading only when it is a regular file, reading it whole up to a cap,
+// and telling whether two names reach one file.
 #pragma once
 
 #include <cstdint>
@@ -20,3 +21,6 @@ bool readRegularFile(const char* path, std::string& out, uint64_t cap = kDefault
 
 // The same from an open descriptor (not closed here), for callers that keep it open.
 bool readRegularFile(int fd, std::string& out, uint64_t cap = kDefaultFileSizeCap);
+
+// Whether both names reach one existing file (the same device and inode, links followed).
+bool isSameExistingFile(const char* a, const char* b);

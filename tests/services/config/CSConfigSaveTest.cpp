@@ -222,6 +222,12 @@ TEST(CSConfigSaveTest, AFileNotReadWholeIsNotSavedOver)
     EXPECT_EQ(cfg->save(), -2);
     EXPECT_EQ(TempDir::read(file), "a=1\nb=2\nc=3\n");
     EXPECT_TRUE(cfg->isModified());
+    // Nor under another spelling of its path, nor through a link to it.
+    ASSERT_EQ(::symlink(file.c_str(), dir.file("link.cfg").c_str()), 0);
+    for (const std::string& other : {dir.path() + "/./partial.cfg", dir.path() + "//partial.cfg", dir.file("link.cfg")}) {
+        EXPECT_EQ(cfg->saveFile(other.c_str()), -2) << other;
+        EXPECT_EQ(TempDir::read(file), "a=1\nb=2\nc=3\n") << other;
+    }
     // Another file may still be written; a whole reading lifts the refusal.
     EXPECT_EQ(cfg->saveFile(dir.file("other.cfg").c_str()), 1);
     f.failReading = false;
