@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -235,4 +236,47 @@ TEST(CSConfigSaveTest, AFileNotReadWholeIsNotSavedOver)
     cfg->getValue("a", "<default>", "")->setInt(6);
     EXPECT_EQ(cfg->save(), 1);
     EXPECT_EQ(TempDir::read(file), "a=6\nb=2\nc=3\n\n");
+}
+
+namespace {
+
+// Ends the process where a kill between writing the temporary and renaming it would.
+int dyingRename(const char*, const char*)
+{
+    ::_exit(0);
+}
+
+}  // namespace
+
+TEST(CSConfigSaveTest, TemporariesOfKilledSavesAreRemovedByTheNextSave)
+{
+    TempDir dir;
+    const std::string file = dir.write("t.cfg", oldText);
+    for (int kill = 0; kill < 3; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            setConfigRenameFunction(dyingRename);
+            CSConfig cfg(file.c_str(), true);
+            cfg.getValue("SHADOW", "GFX", "")->setInt(2);
+            cfg.save();
+            ::_exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        // The file and the last killed save's temporary: each save removed the one before.
+        EXPECT_EQ(entriesIn(dir.path()), 2u) << kill;
+    }
+    EXPECT_EQ(TempDir::read(file), oldText);
+
+    // A temporary of a live process and one of another file stay.
+    const std::string live = dir.write(".t.cfg.tmp" + std::to_string(::getppid()) + "-0", "x");
+    const std::string other = dir.write(".u.cfg.tmp999999999-0", "x");
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(3);
+    EXPECT_EQ(cfg.save(), 1);
+    EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=3\n\n");
+    EXPECT_EQ(entriesIn(dir.path()), 3u);  // the file and the two kept
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(other));
 }
