@@ -140,7 +140,11 @@ void CSConfig::splitCommentLines(const RWCString& comment, StringVector& lines)
     lines = splitString(comment, '\n', '\0', false);
     for (size_t i = 0; i < lines.entries(); ++i) {
         RWCString& line = lines[i];
-        if (beginsWith(line, "#!") || beginsWith(line, "#-") || beginsWith(line, "#~"))
+        // An old marker becomes an ordinary comment line. That holds for the inactive marker
+        // too: left as it is, a comment line beginning with it would be taken for the marker
+        // an inactive item's line gets, and replaced by it (losing the line's text).
+        if (beginsWith(line, "#!") || beginsWith(line, "#-") || beginsWith(line, "#~") ||
+            beginsWith(line, "#:INACTIVE;"))
             line(1) = ' ';
         keepAsComment(line);
     }

@@ -411,7 +411,7 @@ TEST(FEMeshPart, ManyFacesOnOneEdgeBuildInLinearTime)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(identical.getEdgeCount(), size_t(kFaces) * 3 / 2);
     EXPECT_EQ(sharing.getEdgeCount(), size_t(kFaces) * 5 / 2);
-    EXPECT_LT(seconds, 2.0);  // about 10 s when each face walked all the others on its edge
+    EXPECT_LT(seconds, 5.0);  // 0.2 s, 0.6 s under the sanitizers; 11 s walking every face on the edge
 }
 
 TEST(FEMeshPart, RecordsAndTheirHelpers)

@@ -450,3 +450,13 @@ TEST(CSConfigReadWriteTest, CommentsKeepEveryByteThroughASave)
         }
     }
 }
+
+TEST(CSConfigReadWriteTest, CommentLinesBeginningWithTheInactiveMarkerAreKept)
+{
+    // Read as comments (no "=" follows the marker); each save once merged the last of them into
+    // the inactive item's own line and dropped its text.
+    const std::string text = "#:INACTIVE;note\n#:INACTIVE;\n#:INACTIVE;a=1\n";
+    const std::string once = roundTrip(text);
+    EXPECT_EQ(once, "# INACTIVE;note\n# INACTIVE;\n#:INACTIVE;a=1\n\n");
+    EXPECT_EQ(roundTrip(once), once);
+}

@@ -36,7 +36,7 @@ TEST(CSConfigTest, ManyBlocksReadInLinearTimeAndKeepTheirOrder)
     const auto start = std::chrono::steady_clock::now();
     CSConfig cfg(&in, nullptr, true);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 3.0);  // about 50 s when every block was looked for among all the others
+    EXPECT_LT(seconds, 10.0);  // 0.4 s, 2 s under the sanitizers; 54 s with a lookup walking every block
     ASSERT_EQ(cfg.blockCount(), unsigned(kBlocks));
     for (int i : {0, 1, 4567, kBlocks - 1}) {
         EXPECT_EQ(cfg.blockAt(unsigned(i))->getName(), RWCString(("Block" + std::to_string(i)).c_str()));
