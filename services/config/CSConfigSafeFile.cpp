@@ -45,10 +45,13 @@ bool anyWriteBit(mode_t mode)
     return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
-// Temporaries are named ".<target's name>.tmp<process id>-<number>", next to the target.
+// Temporaries are named ".<target's name>.tmp<process id>-<number>", next to the target. A long
+// name is shortened so that the temporary's name stays within the longest a folder takes.
 std::string temporaryPrefix(const std::string& base)
 {
-    return "." + base + ".tmp";
+    constexpr size_t kRoomForTheRest = 1 + 4 + 10 + 1 + 10;  // ".", ".tmp", id, "-", number
+    const size_t keep = base.size() < NAME_MAX - kRoomForTheRest ? base.size() : NAME_MAX - kRoomForTheRest;
+    return "." + base.substr(0, keep) + ".tmp";
 }
 
 // The process id in a temporary's name after its prefix; 0 when the rest is not "<digits>-<digits>".

@@ -1,5 +1,6 @@
 // Tests of saving: the old file survives every failure, and a failed save can be retried.
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <sstream>
 
@@ -279,4 +280,16 @@ TEST(CSConfigSaveTest, TemporariesOfKilledSavesAreRemovedByTheNextSave)
     EXPECT_EQ(entriesIn(dir.path()), 3u);  // the file and the two kept
     EXPECT_TRUE(fs::exists(live));
     EXPECT_TRUE(fs::exists(other));
+}
+
+TEST(CSConfigSaveTest, AFileWithTheLongestNameCanBeSaved)
+{
+    TempDir dir;
+    const std::string name(NAME_MAX, 'n');
+    const std::string file = dir.write(name, oldText);
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(4);
+    EXPECT_EQ(cfg.save(), 1);  // its temporary's name once exceeded the limit and the save failed
+    EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=4\n\n");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
