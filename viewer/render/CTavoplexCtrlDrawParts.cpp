@@ -13,6 +13,7 @@
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/textures/TextureC.h"
 
 namespace {
 
@@ -49,9 +50,6 @@ double facing(const TransformMatrix& m, const FEMeshHalfEdgeC* side)
     const double* row = m.getData() + 8;
     return row[0] * double(n.x()) + row[1] * double(n.y()) + row[2] * double(n.z());
 }
-
-// The metal look's sphere map.
-GLuint MetalTextureName() { return 0; }
 
 }  // namespace
 
@@ -102,6 +100,11 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
 
 void CTavoplexCtrl::DrawParts()
 {
+    // A zoom asked for since the last frame starts from this frame's matrices; that clears
+    // the request, so the parts are then drawn as usual.
+    if (ZoomPending)
+        RunPendingZoom();
+
     WriteLog("  Begin Draw Parts.\n");
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glShadeModel(GL_SMOOTH);
@@ -130,7 +133,7 @@ void CTavoplexCtrl::DrawParts()
             glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
             glEnable(GL_TEXTURE_GEN_S);
             glEnable(GL_TEXTURE_GEN_T);
-            glBindTexture(GL_TEXTURE_2D, MetalTextureName());
+            glBindTexture(GL_TEXTURE_2D, MetalTexture->Name);
             glEnable(GL_TEXTURE_2D);
         } else {
             glDisable(GL_TEXTURE_2D);

@@ -11,6 +11,7 @@
 #include "bench/BenchSupport.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
+#include "viewer/textures/TextureC.h"
 #include "viewer/render/DrawTestSupport.h"
 
 namespace {
@@ -329,4 +330,58 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
         }
         EXPECT_EQ(segments, k.segments) << k.length << " " << k.radius << " mode " << k.mode << " t " << k.t;
     }
+}
+
+TEST(CTavoplexCtrlDrawParts, MetallicLookNeedsTheSettingExactlyOneAndTheTexture)
+{
+    struct Case {
+        int metallic;
+        bool texture;
+        bool changed;  // the centre differs from plain shading
+    } cases[] = {{1, true, true}, {2, true, false}, {0, true, false}, {1, false, false}};
+    for (const Case& k : cases) {
+        ViewerHarness v(100, 100);
+        CTavoplexCtrl& c = v.open();
+        installParts(c, modelOf(makeCube(15, feColor(0.2f, 0.3f, 0.9f, 1))));
+        c.DisplayMode = 3;
+        renderSettled(v);
+        const Pixel plain = v.pixel(50, 50);
+        std::unique_ptr<TextureC> metal;
+        if (k.texture) {
+            OpenGLLock lock(c);
+            metal = std::make_unique<TextureC>(2, 2);
+            const uint8_t grey[16] = {200, 200, 200, 255, 200, 200, 200, 255, 200, 200, 200, 255, 200, 200, 200, 255};
+            glBindTexture(GL_TEXTURE_2D, metal->Name);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey);
+        }
+        c.MetalTexture = metal.get();
+        c.Metallic = k.metallic;
+        c.RenderFrame();
+        EXPECT_EQ(differs(v.pixel(50, 50), plain), k.changed) << "metallic " << k.metallic << " texture " << k.texture;
+        OpenGLLock lock(c);
+        c.MetalTexture = nullptr;
+        metal.reset();
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, PendingZoomBecomesACameraAnimationInTheNextFrame)
+{
+    ViewerHarness v(200, 200);
+    CTavoplexCtrl& c = v.open();
+    installParts(c, modelOf(makeCube(5, grey()), {translation(20, 0, 0)}));
+    renderSettled(v);
+    ASSERT_TRUE(c.Animations.IsEmpty());
+    const Pixel background = v.pixel(100, 100);
+    c.ZoomPending = true;
+    c.ZoomPart = c.Parts->getInstance(0);
+    c.ZoomDuration = 0;
+    c.RenderFrame();
+    EXPECT_FALSE(c.ZoomPending);
+    EXPECT_EQ(c.Animations.Count(), 1u);
+    c.Animations.Update(v.clock().now());
+    // The view now centres the instance and frames it far closer than the default.
+    EXPECT_LT(c.Zoom, 40.0);
+    c.RenderFrame();
+    EXPECT_TRUE(differs(v.pixel(100, 100), background));
 }
