@@ -152,7 +152,7 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
     {
         CTavoplexCtrl control;
         control.AttachHost(host.get());
-        platform::com::PropertyBag bag = {{"FileName", "samples/gear.zjv"}, {"Start", "1"}};
+        platform::com::PropertyBag bag = {{"FileName", "samples/bracket.stl"}, {"Start", "1"}};
         platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, bag);
         control.DoPropExchange(exchange);
         auto target = [&control](const platform::host::Message& m) { return control.WindowProc(m); };

@@ -41,6 +41,7 @@ class ButtonCommandC;
 class FEDisplayPartC;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
+class FEMeshEdgeC;
 class MemoryBlockC;
 class PanelC;
 class TextureC;
@@ -104,18 +105,82 @@ public:
     void ReleaseWindowContext();
 
     // ================= frames and drawing (frame entry, scene frame, parts) =================
+    // (viewer/render/CTavoplexCtrlFrame.cpp: the frame entry, the empty screen, the scene frame
+    // and the two view set-ups; viewer/render/CTavoplexCtrlDrawParts.cpp: display lists and the
+    // parts' surfaces and lines)
+    // Draws one frame now: the empty screen while Start is 0, the loading frame while loading,
+    // else the scene frame. A window without area shows nothing (only a load goes on).
     void RenderFrame();
+    void DrawEmptyScreen();
+    void DrawSceneFrame();
+    // Projection, lights, modelview of the current view (read back into ModelViewMatrix,
+    // ProjectionMatrix and Viewport), materials and viewport of the scene.
     void SetupViewport();
+    // The same for the loading gears (no read-back).
+    void SetupGearViewport();
+    // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
+    // held).
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
+    // Every instance of the model, once per scene frame.
+    void DrawParts();
+    void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);
+    void DrawPartTriangles(const FEDisplayPartRefC& instance, bool ghost);
+    void DrawPartLines(const FEDisplayPartRefC& instance);
+    // Border and crease edges always; smooth edges only on the silhouette seen through the
+    // eye-space transform m.
+    bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
+    void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
+                     float hiddenWidth);
 
     // ================= background, shadows and gears =================
+    // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)
+    void DrawBackground();
+    void DrawAxes();
+    void DrawBorderTransition();
+    void GenerateShadowTexture();
+    void DrawShadow();
     // The loading gears, faded by fade (0..1).
     void DrawGears(float fade);
 
     // ================= camera and views =================
+    // (viewer/ui/CTavoplexCtrlCamera.cpp: view state and mouse moves; viewer/ui/CTavoplexCtrlViews.cpp:
+    // standard views, fitting and their animations)
+    // The view-space point under a window point (y from the top) at the far depth, through the
+    // stored projection and viewport of the last frame. False when the context cannot be locked or
+    // no frame has set a viewport yet; the one-argument form then gives the origin.
+    bool WindowToView(const Point2D& windowPoint, Point3D& viewPoint);
+    Point3D WindowToView(const Point2D& windowPoint);
+    // Box of one instance (null: of all) under the exploded or assembled placements into min and
+    // max; nothing is written without a model. ComputeBoundingBoxes measures the scene box.
+    void ComputeBoundingBox(bool exploded, Point3D& min, Point3D& max, const FEDisplayPartRefC* instance);
     void ComputeBoundingBoxes(bool exploded);
+    // The camera values that frame an instance (null: the scene box) seen through modelView16 and
+    // the stored projection and viewport. Clears ZoomPending. False, and nothing written, when the
+    // window has no area or nothing can be projected yet.
+    bool ComputeFitCamera(const FEDisplayPartRefC* instance, double& offsetX, double& offsetY, double& offsetZ,
+                          double& panX, double& panY, double& zoom, const double* modelView16);
+    // The three mouse moves, with pointer deltas in window pixels. The zoom step's amount is the
+    // drag's dy or a wheel delta / 12.0; it changes nothing while the scene box has no size. The
+    // pan takes the last pointer position and changes nothing before the first frame.
+    void ZoomStep(double amount);
+    void RotateMove(int dx, int dy);
+    void PanMove(const ControlPoint& last, int dx, int dy);
+    // Standard view 0..8 (others: front), optionally fitted and cycling the oblique views' turn.
     void SetStandardView(int view, bool fit, int duration, bool cycle);
+    // Animates the rotation to that of destination, with the scene fitted for it when fit is set.
     void AnimateToRotation(const TransformMatrix& destination, bool fit, int duration);
+    // Asks the next scene frame to zoom to the instance (null: the whole model).
+    void RequestZoom(FEDisplayPartRefC* instance, int duration);
+    // Called by the scene frame when it reaches the parts, after the frame's matrices are read
+    // back: carries out a pending zoom request as a camera animation.
+    void RunPendingZoom();
+    // Adds the camera animation to the fit of instance seen through modelView16; false (and no
+    // animation) when no fit could be computed.
+    bool AddFitAnimation(const FEDisplayPartRefC* instance, const double* modelView16, int duration);
+    // A camera move asks for a repaint; the standard views and zoom requests redraw at once (a
+    // paint delivered through the window procedure).
+    void InvalidateView();
+    void RedrawViewNow();
 
     // ================= picking, explode and mouse =================
 
@@ -177,8 +242,6 @@ public:
     bool Invoke(int dispatchId, const std::vector<platform::com::Variant>& args, platform::com::Variant* result);
     bool InvokeByName(const std::string& name, const std::vector<platform::com::Variant>& args,
                       platform::com::Variant* result);
-    // Redraws at once (invalidate, erase, update now): a paint through the window procedure.
-    void RedrawNow();
 
     // ================= window, timer and messages =================
     // The window procedure: every message of the host arrives here (viewer/control/CTavoplexCtrlWindow.cpp).
@@ -260,8 +323,9 @@ public:
     RWCString BaseUrl;
 
     // View and window.
-    double ModelViewMatrix[16] = {};
-    double ProjectionMatrix[16] = {};
+    // Identities until the first frame reads the real ones back (the viewport stays empty till then).
+    double ModelViewMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double ProjectionMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     int Viewport[4] = {};
     int32_t WindowWidth = 0;
     int32_t WindowHeight = 0;

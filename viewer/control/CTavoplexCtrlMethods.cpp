@@ -104,7 +104,7 @@ void CTavoplexCtrl::SetZoom(double zoom)
     if (!std::isfinite(zoom) || zoom == 0.0)
         return;
     Zoom = zoom;
-    RedrawNow();
+    RedrawViewNow();
 }
 
 void CTavoplexCtrl::AboutBox()

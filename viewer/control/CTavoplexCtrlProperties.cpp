@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/com/PropertyExchange.h"
-#include "platform/host/Message.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
 namespace {
@@ -143,7 +142,7 @@ void CTavoplexCtrl::ApplyProperties()
     BaseUrl = BasePath;
     if (BaseUrl.length() >= 7 && RWCString(BaseUrl.data(), 7) == "file://")
         BaseUrl = RWCString(BaseUrl.data() + 7, BaseUrl.length() - 7);
-    RedrawNow();
+    RedrawViewNow();
 }
 
 void CTavoplexCtrl::SetParam(const RWCString& key, const RWCString& val)
@@ -167,10 +166,4 @@ void CTavoplexCtrl::SetParam(const RWCString& key, const RWCString& val)
             ApplyProperties();
         return;
     }
-}
-
-void CTavoplexCtrl::RedrawNow()
-{
-    // Painted at once, so nothing is left to paint later.
-    WindowProc(platform::host::Message::paint());
 }

@@ -38,7 +38,7 @@ void CTavoplexCtrl::ApplyQualitySettings()
     default:
         break;
     }
-    RedrawNow();
+    RedrawViewNow();
 }
 
 void CTavoplexCtrl::RunFirstStartSettings()
