@@ -186,3 +186,100 @@ TEST(CTavoplexCtrlLoader, NewLoadDropsAnimationsIntoTheOldModelAndThePendingZoom
     EXPECT_TRUE(deleted);
     EXPECT_FALSE(c.Loading);
 }
+
+// Frame 1 presents a nested frame (count 2) and, applying the settings, redraws at once
+// (count 3, which builds the panels); frame 4 only draws; frame 5 runs the pass that builds
+// the model and turns to the isometric view, which redraws the scene at once.
+const char kOneLoadLog[] = R"(<-- OpenGL Locked.
+  Set ViewPort for Loading screen.
+    Loader Count = 1.
+  Set ViewPort for Loading screen.
+  Loader Count = 2.
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+  Set ViewPort for Loading screen.
+  Loader Count = 3.
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+--> OpenGL Unlocked.
+<-- OpenGL Locked.
+  Set ViewPort for Loading screen.
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+--> OpenGL Unlocked.
+<-- OpenGL Locked.
+  Set ViewPort for Loading screen.
+  Loader Count >= 5.
+    Initializing loader.
+    filename = MODEL
+    File is _not_ XML.
+    Start loading STL geometry.
+    End loading STL geometry.
+    Parsing STL in Memory.
+    Make List from Mesh.
+  Draw Scene.
+  Start without panel.
+  Init Shadow.
+  Begin Draw Parts.
+  Begin Draw Part Lines.
+  Begin Draw Threads.
+  End Draw Threads.
+  End Draw Part Lines.
+  End Draw Parts.
+  Start Tool Tips.
+  Start Part Tool Tip.
+  End Part Tool Tip.
+  Start Intro Tool Tip.
+  Draw Intro Tool Tip.
+  End Intro Tool Tip.
+  End Tool Tips.
+  Panels.
+ (- SwapBuffers -).
+--> OpenGL Unlocked.
+)";
+
+TEST(CTavoplexCtrlLoader, DebugLogOfOneWholeLoadIsExact)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    c.Start = 1;
+    const size_t mark = TempDir::read(v.userFile("tavoplex.log")).size();
+    c.SetFileName(RWCString(model.c_str()));
+    for (int i = 0; i < 20 && c.Loading; ++i)
+        v.advance(25);
+    std::string log = TempDir::read(v.userFile("tavoplex.log")).substr(mark);
+    const size_t at = log.find(model);
+    ASSERT_NE(at, std::string::npos);
+    log.replace(at, model.size(), "MODEL");
+    EXPECT_EQ(log, kOneLoadLog);
+}
+
+TEST(CTavoplexCtrlLoader, FailedLoadShowsTheFailureTextInTheScene)
+{
+    ViewerHarness v(200, 160);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string descriptor = v.folder().write(
+        "empty.xml", "<ORDER><SECTION><ZIPFILE></ZIPFILE></SECTION></ORDER>");
+    runLoad(v, descriptor);
+    ASSERT_TRUE(c.LoadFailed);
+    v.advance(1500);  // past the scene's fade-in: the label is fully drawn
+    v.paint();
+    // The label box sits a quarter of the height above the centre, filled with ColorLabel.
+    // Its fill shows above and below the line of text (at y 40).
+    EXPECT_TRUE(pixelNear(v.pixel(100, 21), {255, 255, 204}));
+    EXPECT_TRUE(pixelNear(v.pixel(100, 57), {255, 255, 204}));
+    EXPECT_FALSE(pixelNear(v.pixel(100, 100), {255, 255, 204}));
+}
