@@ -43,12 +43,9 @@ bool CTavoplexCtrl::LoadAndCreateBMP(const RWCString& filename3d, const RWCStrin
         if (Loading && LoaderCount >= 6)
             platform::sys::sleepMilliseconds(5);
     }
-    bool written = false;
-    if (!Loading && !LoadFailed) {
-        OnTimer(1);
-        RenderFrame();
-        written = RenderBitmapFile(filenameBMP, xSize, ySize);
-    }
+    // The picture itself is drawn by the bitmap rendering; a frame in the window first would
+    // cost a whole scene for nothing.
+    const bool written = !Loading && !LoadFailed && RenderBitmapFile(filenameBMP, xSize, ySize);
     Animations.SetEnabled(true);
     return written;
 }
@@ -61,26 +58,32 @@ bool CTavoplexCtrl::RenderBitmapFile(const RWCString& filename, int32_t xSize, i
     const int32_t savedHeight = WindowHeight;
     const int surfaceWidth = WindowSurface->width();
     const int surfaceHeight = WindowSurface->height();
+    const bool resized = surfaceWidth != xSize || surfaceHeight != ySize;
 
-    WindowSurface->resize(xSize, ySize);
     DeviceContext = WindowSurface.get();
     WindowWidth = xSize;
     WindowHeight = ySize;
     RenderingToBitmap = true;
-    // The picture is the isometric view, fitted; the timer steps let the move land.
-    RenderFrame();
-    SetStandardView(7, true, 0, false);
-    OnTimer(1);
-    OnTimer(1);
+    // The picture is the isometric view fitted at the picture's size. The view set by a load
+    // at the window's size already is that one; another size needs a frame of its own to fit
+    // against. The camera move lands at once (no duration), then the picture is drawn.
+    if (resized) {
+        WindowSurface->resize(xSize, ySize);
+        RenderFrame();
+        SetStandardView(7, true, 0, false);
+    }
+    Animations.Update(LoaderTick());
     RenderFrame();
     RenderingToBitmap = false;
     const bool written = WriteBmpFile(std::string(filename.data(), filename.length()), xSize, ySize,
                                       WindowSurface->pixels());
 
-    WindowSurface->resize(surfaceWidth, surfaceHeight);
     WindowWidth = savedWidth;
     WindowHeight = savedHeight;
-    RenderFrame();
+    if (resized) {
+        WindowSurface->resize(surfaceWidth, surfaceHeight);
+        RenderFrame();
+    }
     return written;
 }
 
