@@ -108,6 +108,15 @@ TEST(CTavoplexCtrlMethods, ZoomAndMatrixIgnoreValuesThatCannotBeShown)
     c.SetMatrix(1, 0, 0, std::nan(""), 0, 1, 0, 0, 0, 0, 1, 0);
     c.SetMatrix(std::numeric_limits<double>::infinity(), 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0);
     EXPECT_TRUE(c.Rotation.isEqual(before));
+
+    // A quarter turn about z, with a translation in the fourth column: the view lands on it at
+    // the next tick (no duration).
+    c.SetMatrix(0, -1, 0, 1, 1, 0, 0, 2, 0, 0, 1, 3);
+    v.advance(25);
+    v.advance(25);
+    EXPECT_NEAR(c.Rotation.at(0, 1), -1.0, 1e-6);
+    EXPECT_NEAR(c.Rotation.at(1, 0), 1.0, 1e-6);
+    EXPECT_NEAR(c.Rotation.at(2, 2), 1.0, 1e-6);
 }
 
 TEST(CTavoplexCtrlMethods, DispatchByIdAndByName)
