@@ -66,6 +66,8 @@ public:
     virtual ~CTavoplexCtrl();
     CTavoplexCtrl(const CTavoplexCtrl&) = delete;
     CTavoplexCtrl& operator=(const CTavoplexCtrl&) = delete;
+    // A new control for the class factory.
+    static CTavoplexCtrl* CreateObject();
     // Writes the text unchanged and flushes when debugging is on; the caller gives the line
     // break.
     void WriteLog(const char* text);
@@ -75,12 +77,14 @@ public:
     platform::host::Host* GetHost() const { return HostSite; }
 
     // ================= OpenGL context, lock and texture set-up =================
-    // (viewer/render/CTavoplexCtrlOpenGL.cpp; OpenGLLock below takes and gives back the lock)
+    // (viewer/render/CTavoplexCtrlOpenGL.cpp; OpenGLLock, above, holds the lock for a scope)
     // Makes the window's drawing surface (at the host's client size) and the context.
     void SetupPixelFormat();
     void BuildPalette();
     bool LockOpenGL();
     bool UnlockOpenGL();
+    // Unlocks until the lock is back at depth (after a failed pass left it raised).
+    void RestoreOpenGLLock(int depth);
     void InitOpenGL();
     void InitTextures();
     // The window's surface follows a new client size.
