@@ -96,6 +96,8 @@ public:
     void ReleaseWindowContext();
 
     // ================= frames and drawing (frame entry, scene frame, parts) =================
+    // The same for the loading gears (no read-back).
+    void SetupGearViewport();
 
     // ================= background, shadows and gears =================
     // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)
@@ -126,6 +128,9 @@ public:
     // ================= camera and views =================
 
     // ================= picking, explode and mouse =================
+    // (viewer/ui/CTavoplexCtrlPicking.cpp)
+    // The model length of that many window pixels at the view of the last frame.
+    double PixelsToWorld(int pixels);
 
     // ================= loader =================
 
