@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/textures/TextureC.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ constexpr GLuint kOutlineLists = 3;
 constexpr float kGreyG1 = 0.35f, kGreyG2 = 0.49f, kGreyG3 = 0.69f;
 
 // The "metal" texture's name; 0 while the texture store has none.
-GLuint metalTextureName(const TextureC*) { return 0; }
+GLuint metalTextureName(const TextureC* texture) { return texture != nullptr ? texture->Name : 0; }
 
 double radians(double degrees) { return degrees * M_PI / 180.0; }
 
