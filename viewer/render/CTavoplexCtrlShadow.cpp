@@ -81,6 +81,8 @@ void CTavoplexCtrl::GenerateShadowTexture()
     // paints over afterwards.
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
+    if (ShadowTexture == GLuint(-1))
+        return;  // no texture made yet: nothing to copy into
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, ShadowTexture);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, ShadowTextureSize, ShadowTextureSize);
