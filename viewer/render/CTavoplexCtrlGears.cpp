@@ -387,6 +387,3 @@ void CTavoplexCtrl::DeleteGearLists()
     glDeleteLists(GearLists, kGearListCount);
     GearLists = kNoLists;
 }
-
-// Until the frames land: the gears' view set-up belongs to them.
-void CTavoplexCtrl::SetupGearViewport() {}

@@ -138,3 +138,26 @@ TEST(CTavoplexCtrlGears, ListsAreMadeOnceAndOnlyWhileGearsAreOn)
     EXPECT_NE(log.find("  Set Gear Viewport.\n  Creat Gear Lists.\n  Draw shaded gears.\n  Draw gear lines.\n"),
               std::string::npos);
 }
+
+TEST(CTavoplexCtrlGears, GearsShowWhereTheyStandAndVanishAtAlphaZero)
+{
+    // All draws high: G1 is solid with outer radius 50 at the origin of the gear view, which
+    // puts its centre 37 units (of 204 across the window) below the window's centre.
+    ViewerHarness v(300, 300);
+    CTavoplexCtrl& c = v.open();
+    c.WindowWidth = c.WindowHeight = 300;
+    c.Gears.Uniform = [] { return 1.0; };
+    const int centreRow = 150 + int(37.0 / 204.0 * 300.0);
+    for (const float alpha : {1.0f, 0.0f}) {
+        SCOPED_TRACE(testing::Message() << "alpha " << alpha);
+        {
+            OpenGLLock lock(c);
+            glClearColor(1.0f, 0.0f, 1.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            c.DrawGears(alpha);
+            c.PresentFrame();
+        }
+        EXPECT_EQ(pixelNear(v.pixel(150, centreRow), {255, 0, 255}), alpha == 0.0f);
+        EXPECT_TRUE(pixelNear(v.pixel(5, 5), {255, 0, 255}));
+    }
+}
