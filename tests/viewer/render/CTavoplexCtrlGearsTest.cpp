@@ -5,10 +5,12 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "viewer/ViewerTestSupport.h"
+#include "viewer/textures/TextureC.h"
 
 namespace {
 
@@ -139,7 +141,7 @@ TEST(CTavoplexCtrlGears, ListsAreMadeOnceAndOnlyWhileGearsAreOn)
               std::string::npos);
 }
 
-TEST(CTavoplexCtrlGears, GearsShowWhereTheyStandAndVanishAtAlphaZero)
+TEST(CTavoplexCtrlGears, GearsShowWhereTheyStandGreyOrMetallic)
 {
     // All draws high: G1 is solid with outer radius 50 at the origin of the gear view, which
     // puts its centre 37 units (of 204 across the window) below the window's centre.
@@ -148,16 +150,44 @@ TEST(CTavoplexCtrlGears, GearsShowWhereTheyStandAndVanishAtAlphaZero)
     c.WindowWidth = c.WindowHeight = 300;
     c.Gears.Uniform = [] { return 1.0; };
     const int centreRow = 150 + int(37.0 / 204.0 * 300.0);
-    for (const float alpha : {1.0f, 0.0f}) {
-        SCOPED_TRACE(testing::Message() << "alpha " << alpha);
-        {
-            OpenGLLock lock(c);
-            glClearColor(1.0f, 0.0f, 1.0f, 1.0f);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            c.DrawGears(alpha);
-            c.PresentFrame();
-        }
-        EXPECT_EQ(pixelNear(v.pixel(150, centreRow), {255, 0, 255}), alpha == 0.0f);
+    auto shot = [&](float alpha) {
+        OpenGLLock lock(c);
+        glClearColor(1.0f, 0.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        c.DrawGears(alpha);
+        c.PresentFrame();
         EXPECT_TRUE(pixelNear(v.pixel(5, 5), {255, 0, 255}));
+        return v.pixel(150, centreRow);
+    };
+    const std::array<uint8_t, 4> plain = shot(1.0f);
+    EXPECT_FALSE(pixelNear(plain, {255, 0, 255}));
+    EXPECT_EQ(plain[0], plain[1]);  // grey
+    // Fully transparent: the whole drawing runs and nothing shows.
+    EXPECT_TRUE(pixelNear(shot(0.0f), {255, 0, 255}));
+
+    // The metal texture shows only with Metallic exactly 1 and a texture there.
+    std::unique_ptr<TextureC> metal;
+    {
+        OpenGLLock lock(c);
+        metal = std::make_unique<TextureC>(2, 2);
+        const uint8_t orange[16] = {255, 128, 0, 255, 255, 128, 0, 255, 255, 128, 0, 255, 255, 128, 0, 255};
+        glBindTexture(GL_TEXTURE_2D, metal->Name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, orange);
     }
+    struct Case {
+        int metallic;
+        bool texture;
+        bool textured;
+    } cases[] = {{1, true, true}, {2, true, false}, {0, true, false}, {1, false, false}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "metallic " << k.metallic << " texture " << k.texture);
+        c.Metallic = k.metallic;
+        c.MetalTexture = k.texture ? metal.get() : nullptr;
+        const std::array<uint8_t, 4> p = shot(1.0f);
+        EXPECT_EQ(!pixelNear(p, {plain[0], plain[1], plain[2]}), k.textured);
+    }
+    OpenGLLock lock(c);
+    c.MetalTexture = nullptr;
+    metal.reset();
 }
