@@ -59,3 +59,23 @@ TEST(CTavoplexCtrlAxes, TriadOnlyWithAxesSet)
     EXPECT_LE(std::abs(int(throughCube[0][0]) - int(throughCube[0][1])), 3);
     EXPECT_GT(int(throughCube[1][0]) - int(throughCube[1][1]), 10);
 }
+
+TEST(CTavoplexCtrlAxes, AxisTheSceneDoesNotReachKeepsOnlyItsMargin)
+{
+    // The cube spans x from -30 to -10, so the X axis runs only a fifth of the largest extent
+    // (2 units, 3.75 pixels) to the right, its 8-pixel cone right after it.
+    ViewerHarness v(300, 300);
+    CTavoplexCtrl& c = v.open();
+    c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = c.ColorFadeInValue = kWhite;
+    c.Grid = 0;
+    c.Border = 0;
+    c.ShadowQuality = 0;
+    c.Axes = 1;
+    installParts(c, modelOf(makeCube(10.0, feColor(0.5f, 0.5f, 0.5f, 1.0f)), {translation(-20, 0, 0)}));
+    c.SceneMin = Point3D(-30, -10, -10);
+    c.SceneMax = Point3D(-10, 10, 10);
+    renderSettled(v);
+    EXPECT_TRUE(reddish(v.pixel(158, 149)) || reddish(v.pixel(158, 150)));
+    for (int x = 166; x < 185; ++x)
+        EXPECT_FALSE(reddish(v.pixel(x, 149)) || reddish(v.pixel(x, 150))) << x;
+}
