@@ -232,8 +232,9 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         return finish(result, outcome, text);
     };
 
+    const std::string statusText = "status " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
-        return finish(result, t.stop, {});
+        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : std::string());
     switch (code) {
     case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -248,7 +249,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     default: return finish(result, Outcome::Failed, error);
     }
     if (result.httpStatus != 200)
-        return finish(result, Outcome::HttpStatus, "status " + std::to_string(result.httpStatus));
+        return finish(result, Outcome::HttpStatus, statusText);
     // libcurl already fails a body cut short; the count is checked once more so that no
     // path through it can report a short body as complete.
     if (announced >= 0 && static_cast<uint64_t>(announced) != t.delivered)
