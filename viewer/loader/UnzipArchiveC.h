@@ -75,6 +75,10 @@ public:
     // whole item in one call. A file name may not be absolute nor contain "..".
     uint32_t Unzip(int index, void* target, uint32_t length, int kind, uint32_t* bytesRead = nullptr);
     uint32_t Close();
+    // The whole of item `index` into `buffer` of exactly its recorded size `size`, with the
+    // same checks as the pieces. From memory a deflated item is inflated straight from the
+    // caller's bytes in one pass, which is what makes unzipping as fast as inflating.
+    uint32_t UnzipToBuffer(int index, void* buffer, uint32_t size);
 
     int ItemCount() const { return itemCount; }
 

@@ -33,6 +33,7 @@ public:
 
     bool IsMemory() const { return !isHandle; }
     uint64_t Length() const { return length; }
+    const unsigned char* Data() const { return data; }  // memory only
 
 private:
     UnzipSourceC() = default;

@@ -1,7 +1,6 @@
 // Unzipping one item of an archive held in memory into a MemoryBlockC.
 #include "viewer/loader/UnzipToBlock.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -48,21 +47,10 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
         LastZipResult = ZipNoMemory;
         return Fail(block);
     }
-    // Pieces go straight into the block, never past the recorded size; the reader refuses
-    // an item that ends early, runs long or fails its CRC.
-    uint32_t got = 0;
-    uint32_t result;
-    for (;;) {
-        uint32_t n = 0;
-        const uint32_t want = std::min<uint32_t>(16384, declared - got);
-        result = UnzipZipItemToMemory(handle, index, block.GetData() + got, want, &n);
-        if (result != ZipMore)
-            break;
-        got += n;
-    }
-    if (result != ZipOk || got != declared)
-        return Fail(block);
-    return true;
+    // The reader refuses an item that ends early, runs long or fails its CRC.
+    const uint32_t result = handle->archive->UnzipToBuffer(index, block.GetData(), declared);
+    LastZipResult = result;
+    return result == ZipOk ? true : Fail(block);
 }
 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block)
