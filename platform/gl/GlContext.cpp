@@ -1,0 +1,103 @@
+// GlContext over Mesa's off-screen renderer.
+#include "platform/gl/GlContext.h"
+
+#include <GL/osmesa.h>
+
+#include "platform/gl/GlSurface.h"
+
+namespace platform::gl {
+
+struct GlContext::Impl {
+    OSMesaContext ctx = nullptr;
+};
+
+namespace {
+thread_local GlContext* t_current = nullptr;
+
+OSMesaContext makeContext(OSMesaContext share, int depthBits)
+{
+    const int attribs[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, depthBits, OSMESA_STENCIL_BITS, 0,
+                           OSMESA_ACCUM_BITS, 0, OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
+    return OSMesaCreateContextAttribs(attribs, share);
+}
+}  // namespace
+
+GlContext::GlContext(std::unique_ptr<Impl> impl, int depthBits) : impl_(std::move(impl)), depthBits_(depthBits) {}
+
+std::unique_ptr<GlContext> GlContext::create(const GlContext* shareWith, int depthBits)
+{
+    OSMesaContext share = shareWith != nullptr ? shareWith->impl_->ctx : nullptr;
+    auto impl = std::make_unique<Impl>();
+    int bits = depthBits;
+    impl->ctx = makeContext(share, bits);
+    if (impl->ctx == nullptr && bits > 24) {
+        bits = 24;
+        impl->ctx = makeContext(share, bits);
+    }
+    if (impl->ctx == nullptr)
+        return nullptr;
+    return std::unique_ptr<GlContext>(new GlContext(std::move(impl), bits));
+}
+
+GlContext::~GlContext()
+{
+    if (t_current == this)
+        release();
+    if (surface_ != nullptr && surface_->bound_ == this)
+        surface_->bound_ = nullptr;
+    OSMesaDestroyContext(impl_->ctx);
+}
+
+bool GlContext::makeCurrent(GlSurface& surface)
+{
+    ++makeCurrentCount_;
+    if (surface_ != nullptr && surface_ != &surface && surface_->bound_ == this)
+        surface_->bound_ = nullptr;
+    if (!OSMesaMakeCurrent(impl_->ctx, surface.buffer(), GL_UNSIGNED_BYTE, surface.bufferWidth(),
+                           surface.bufferHeight())) {
+        surface_ = nullptr;
+        if (t_current == this)
+            t_current = nullptr;
+        return false;
+    }
+    surface_ = &surface;
+    surface.bound_ = this;
+    t_current = this;
+    return true;
+}
+
+void GlContext::release()
+{
+    if (t_current != this)
+        return;
+    ++releaseCount_;
+    OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    t_current = nullptr;
+}
+
+bool GlContext::isCurrent() const { return t_current == this; }
+
+GlContext* GlContext::current() { return t_current; }
+
+std::string GlContext::rendererText()
+{
+    if (t_current == nullptr)
+        return std::string();
+    const GLubyte* r = glGetString(GL_RENDERER);
+    const GLubyte* v = glGetString(GL_VERSION);
+    std::string text = r ? reinterpret_cast<const char*>(r) : "";
+    text += " / ";
+    text += v ? reinterpret_cast<const char*>(v) : "";
+    return text;
+}
+
+void GlContext::forgetSurface(GlSurface* surface)
+{
+    if (surface_ != surface)
+        return;
+    // The buffer goes away: nothing may draw into it any more.
+    release();
+    surface_ = nullptr;
+}
+
+}  // namespace platform::gl

@@ -1,0 +1,74 @@
+// HeadlessHost: a host without a display: a fixed client size, a fake clock, a frame sink that
+// keeps the last frame, and records of redraws, timers, script calls and dialogs.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/gl/FrameSink.h"
+#include "platform/host/Host.h"
+
+namespace platform::host {
+
+class HeadlessHost : public Host {
+public:
+    struct ScriptCall {
+        std::string name;
+        std::vector<std::string> args;
+    };
+    // Answers a modal dialog in place of a user: may change the controls, returns the result.
+    using DialogAnswer = std::function<int(Dialog&)>;
+
+    HeadlessHost(int width, int height, uint32_t startTick = 0);
+
+    // ---- Host ----
+    ClientSize clientSize() const override { return size_; }
+    void requestRedraw() override { ++redraws_; }
+    bool startTimer(unsigned id, unsigned periodMs) override;
+    void stopTimer(unsigned id) override;
+    void captureMouse() override { capture_ = true; }
+    void releaseMouse() override { capture_ = false; }
+    bool hasMouseCapture() const override { return capture_; }
+    void setCursor(Cursor cursor) override { cursor_ = cursor; }
+    std::string pageAddress() const override { return page_; }
+    bool hasScriptFunction(const std::string& name) const override;
+    bool invokeScriptFunction(const std::string& name, const std::vector<std::string>& args) override;
+    int runModalDialog(Dialog& dialog) override;
+    const HostClock& clock() const override { return clock_; }
+    platform::gl::FrameSink& frameSink() override { return sink_; }
+
+    // ---- set-up and records ----
+    void setClientSize(int width, int height) { size_ = ClientSize{width, height}; }
+    FakeClock& fakeClock() { return clock_; }
+    void setPageAddress(const std::string& address) { page_ = address; }
+    void addScriptFunction(const std::string& name) { scriptFunctions_.push_back(name); }
+    // The answer given to every dialog; without one each dialog is cancelled.
+    void setDialogAnswer(DialogAnswer answer) { answer_ = std::move(answer); }
+
+    unsigned redrawRequests() const { return redraws_; }
+    // Running timers by id, with their periods.
+    const std::map<unsigned, unsigned>& timers() const { return timers_; }
+    Cursor cursor() const { return cursor_; }
+    const std::vector<ScriptCall>& scriptCalls() const { return scriptCalls_; }
+    // Captions of the dialogs shown, in order.
+    const std::vector<std::string>& dialogsShown() const { return dialogs_; }
+    const platform::gl::Frame& lastFrame() const { return sink_.lastFrame(); }
+
+private:
+    ClientSize size_;
+    FakeClock clock_;
+    platform::gl::FrameSink sink_;
+    unsigned redraws_ = 0;
+    std::map<unsigned, unsigned> timers_;
+    bool capture_ = false;
+    Cursor cursor_ = Cursor::Arrow;
+    std::string page_;
+    std::vector<std::string> scriptFunctions_;
+    std::vector<ScriptCall> scriptCalls_;
+    DialogAnswer answer_;
+    std::vector<std::string> dialogs_;
+};
+
+}  // namespace platform::host

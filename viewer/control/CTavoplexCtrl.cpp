@@ -1,0 +1,114 @@
+// CTavoplexCtrl: construction with its defaults, the per-user folder, settings and debug log,
+// and destruction.
+#include "viewer/control/CTavoplexCtrl.h"
+
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/MemoryBlockC.h"
+#include "geometry/readers/ZJVReaderC.h"
+#include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
+#include "platform/sys.h"
+#include "services/config/CSConfigItem.h"
+#include "services/config/CSConfigVal.h"
+#include "services/environment/RegistryAccess.h"
+#include "services/environment/TextExpansion.h"
+#include "viewer/ui/ButtonCommandC.h"
+#include "viewer/ui/PanelC.h"
+#include "viewer/ui/ToolTipC.h"
+
+namespace {
+
+const char kShellFoldersKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The per-user application-data folder, else the registry's note of it, else the temporary
+// folder; without trailing separators.
+RWCString applicationDataFolder()
+{
+    RWCString folder(platform::sys::userAppDataFolder().c_str());
+    if (folder.isNull())
+        folder = readRegistryValue(kShellFoldersKey, "AppData");
+    if (folder.isNull())
+        folder = expandString("%TEMP%");
+    size_t n = folder.length();
+    while (n > 0 && (folder.data()[n - 1] == '\\' || folder.data()[n - 1] == '/'))
+        --n;
+    // The root folder itself keeps its one separator; otherwise it would turn into a
+    // relative path.
+    if (n == 0 && !folder.isNull())
+        return RWCString(folder.data(), 1);
+    return RWCString(folder.data(), n);
+}
+
+}  // namespace
+
+CTavoplexCtrl::CTavoplexCtrl()
+{
+    ToolTip = new ToolTipC(this, &Animations, &Font, 225, 175);
+
+    ColorTL = "#85C7E9";
+    ColorTR = "#FFFFFF";
+    ColorBL = "#51A1C4";
+    ColorBR = "#85C7E9";
+    ColorGrid = "#000000";
+    ColorFadeIn = "#FFFFFF";
+    ColorPanelOut = "#FFFFFF";
+    ColorPanelIn = "#FFFFFF";
+    ColorPanelButtonsOut = "#AAAAAA";
+    ColorPanelButtonsIn1 = "#AAAAAA";
+    ColorPanelButtonsIn2 = "#85C7E9";
+    ColorHelpPanel = "#85C7E9";
+    ColorLabel = "#FFFFCC";
+    ColorLabelText = "#000000";
+
+    UserFolder = UTFilePath(applicationDataFolder()).join(UTFilePath("korvane/tavoplex"));
+    UserFolder.makeDirectories(true);
+
+    ShadowQuality = 1;
+    GearsEnabled = 1;
+    Shading = 2;
+    Antialiasing = 1;
+    Metallic = 0;
+    DebugEnabled = false;
+
+    Config.open(UserFolder.join(UTFilePath("tavoplex.cfg")).nativePath());
+
+    CSConfigItem* debug = Config.findItem("DEBUG", "COMMON");
+    if (debug != nullptr && debug->getValue()->getInt() != 0) {
+        LogStream.open(UserFolder.join(UTFilePath("tavoplex.log")).nativePath().data(),
+                       std::ios::out | std::ios::trunc | std::ios::binary);
+        LogStream << "Starting debugging session:\n";
+        LogStream.flush();
+        DebugEnabled = LogStream.is_open() && LogStream.good();
+    }
+}
+
+CTavoplexCtrl::~CTavoplexCtrl()
+{
+    delete Parts;
+    Parts = nullptr;
+    delete Reader;
+    Reader = nullptr;
+    delete ToolTip;
+    delete Commands;
+    delete MainPanel;
+    delete HelpPanel;
+    delete LogoPanel;
+    delete DescriptorBlock;
+    // The GL objects go while their context is current, then the context.
+    if (WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface)) {
+        Font.Destroy();
+        if (ShadowTexture != GLuint(-1))
+            glDeleteTextures(1, &ShadowTexture);
+        WindowContext->release();
+    }
+    WindowContext.reset();
+    WindowSurface.reset();
+}
+
+void CTavoplexCtrl::WriteLog(const char* text)
+{
+    if (!DebugEnabled || text == nullptr)
+        return;
+    LogStream << text;
+    LogStream.flush();
+}

@@ -1,0 +1,259 @@
+// CTavoplexCtrl: the viewer control: every piece of state of one viewer placed on a page, and
+// its operations grouped by concern (one source file per concern).
+#pragma once
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+
+#include "foundation/RWCString.h"
+#include "foundation/RWTPtrSortedVector.h"
+#include "geometry/math/Point3D.h"
+#include "geometry/math/TransformMatrix.h"
+#include "geometry/math/feColor.h"
+#include "geometry/mesh/FEMeshPickListEntryC.h"
+#include "services/config/CSConfig.h"
+#include "services/files/UTFilePath.h"
+#include "viewer/control/ControlTypes.h"
+#include "viewer/render/GearState.h"
+#include "viewer/ui/AnimationManagerC.h"
+#include "viewer/ui/BitmapFontC.h"
+
+namespace platform::gl {
+class GlContext;
+class GlSurface;
+}  // namespace platform::gl
+namespace platform::host {
+class Host;
+struct Message;
+}  // namespace platform::host
+
+class ButtonCommandC;
+class FetchFileI;
+class FEDisplayPartListC;
+class FEDisplayPartRefC;
+class MemoryBlockC;
+class PanelC;
+class TextureC;
+class ToolTipC;
+class ZJVReaderC;
+
+class CTavoplexCtrl;
+
+// Holds the control's OpenGL lock for one scope and gives it back on every path, exceptions
+// included. locked() says whether the context could be made current.
+class OpenGLLock {
+public:
+    explicit OpenGLLock(CTavoplexCtrl& control);
+    ~OpenGLLock();
+    OpenGLLock(const OpenGLLock&) = delete;
+    OpenGLLock& operator=(const OpenGLLock&) = delete;
+    bool locked() const { return locked_; }
+    explicit operator bool() const { return locked_; }
+
+private:
+    CTavoplexCtrl& control_;
+    bool locked_;
+};
+
+// All fields are public: every part of the viewer (and its tests) reads them by name.
+class CTavoplexCtrl {
+public:
+    // ================= construction, destruction and the debug log =================
+    // (viewer/control/CTavoplexCtrl.cpp)
+    CTavoplexCtrl();
+    virtual ~CTavoplexCtrl();
+    CTavoplexCtrl(const CTavoplexCtrl&) = delete;
+    CTavoplexCtrl& operator=(const CTavoplexCtrl&) = delete;
+    // Writes the text unchanged and flushes when debugging is on; the caller gives the line
+    // break.
+    void WriteLog(const char* text);
+    void WriteLog(const RWCString& text) { WriteLog(text.data()); }
+    // The container that holds the control (null detaches); messages arrive through WindowProc.
+    void AttachHost(platform::host::Host* host) { HostSite = host; }
+    platform::host::Host* GetHost() const { return HostSite; }
+
+    // ================= OpenGL context, lock and texture set-up =================
+    // (viewer/render/CTavoplexCtrlOpenGL.cpp; OpenGLLock below takes and gives back the lock)
+    // Makes the window's drawing surface (at the host's client size) and the context.
+    void SetupPixelFormat();
+    void BuildPalette();
+    bool LockOpenGL();
+    bool UnlockOpenGL();
+    void InitOpenGL();
+    void InitTextures();
+    // The window's surface follows a new client size.
+    void ResizeSurface(int width, int height);
+    // Shows the finished frame of the current surface in the host's frame sink ("swap").
+    void PresentFrame();
+    // The window's context stops drawing (the window goes); the context itself lives on so
+    // that lists and textures survive a new window.
+    void ReleaseWindowContext();
+
+    // ================= frames and drawing (frame entry, scene frame, parts) =================
+
+    // ================= background, shadows and gears =================
+
+    // ================= camera and views =================
+
+    // ================= picking, explode and mouse =================
+
+    // ================= loader =================
+
+    // ================= fetching files =================
+    // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 failure.
+    // A name containing "http://" is downloaded, any other read as a local regular file; with
+    // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.
+    int FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip);
+    // The fetched bytes (what arrived, even after a failure) into `block`, with its NUL.
+    int LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip);
+    // Fetches into `target` unless it exists; the file appears whole or not at all.
+    int LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip);
+    // Fetches the missing panel images from BaseUrl into the per-user folder; all of them
+    // again when the configuration's data version is below 2 (then set to 2 and saved).
+    bool RefreshImageCache();
+
+    // ================= properties and scripted methods =================
+
+    // ================= window, timer and messages =================
+    // The window procedure: every message of the host arrives here (viewer/control/CTavoplexCtrlWindow.cpp).
+    long WindowProc(const platform::host::Message& message);
+
+    // ================= quality settings and dialog =================
+
+    // ================= panels =================
+
+    // ================= off-screen BMP =================
+
+    // ================================ fields ================================
+    // Device and OpenGL state.
+    PaletteRecord Palette;
+    platform::gl::GlContext* GLContext = nullptr;
+    platform::gl::GlSurface* DeviceContext = nullptr;
+    int GLLockCount = 0;
+    bool RenderingToBitmap = false;
+    PaletteRecord BitmapPalette;
+    platform::gl::GlContext* SavedGLContext = nullptr;
+    platform::gl::GlSurface* SavedDeviceContext = nullptr;
+    int SavedGLLockCount = 0;
+
+    // Persistent properties.
+    RWCString FileName;
+    RWCString BasePath;
+    RWCString ColorTL;
+    RWCString ColorTR;
+    RWCString ColorBL;
+    RWCString ColorBR;
+    RWCString ColorGrid;
+    RWCString ColorFadeIn;
+    RWCString ColorPanelOut;
+    RWCString ColorPanelIn;
+    RWCString ColorPanelButtonsOut;
+    RWCString ColorPanelButtonsIn1;
+    RWCString ColorPanelButtonsIn2;
+    RWCString ColorHelpPanel;
+    RWCString ColorLabel;
+    RWCString ColorLabelText;
+    int32_t Grid = 1;
+    int32_t Axes = 0;
+    int32_t Border = 1;
+    int32_t Logo = 1;
+    int32_t BorderSize = 10;
+    float BorderAlpha = 1.0f;
+    int32_t Buttons = 0;
+    int32_t ButtonSize = 32;
+    int32_t Start = 0;
+
+    // Configuration, colours and folders.
+    CSConfig Config{true};
+    feColor ColorTLValue, ColorTRValue, ColorBLValue, ColorBRValue;
+    feColor ColorGridValue;
+    feColor ColorFadeInValue;
+    feColor ColorPanelInValue, ColorPanelOutValue;
+    feColor ColorPanelButtonsIn1Value, ColorPanelButtonsIn2Value, ColorPanelButtonsOutValue;
+    feColor ColorHelpPanelValue;
+    feColor ColorLabelValue, ColorLabelTextValue;
+    RWCString HostFolder;
+    RWCString BaseUrl;
+
+    // View and window.
+    double ModelViewMatrix[16] = {};
+    double ProjectionMatrix[16] = {};
+    int Viewport[4] = {};
+    int32_t WindowWidth = 0;
+    int32_t WindowHeight = 0;
+    float DrawScale = 1.0f;
+    bool ZoomPending = false;
+    int32_t ZoomDuration = 350;
+    FEDisplayPartRefC* ZoomPart = nullptr;
+    int32_t ViewTurn = 0;
+
+    // Quality settings.
+    int32_t ShadowQuality = 1;
+    int32_t GearsEnabled = 1;
+    int32_t Shading = 2;
+    int32_t Antialiasing = 1;
+    int32_t Metallic = 0;
+
+    // Log, widgets and camera.
+    std::ofstream LogStream;
+    bool DebugEnabled = false;
+    BitmapFontC Font;
+    ToolTipC* ToolTip = nullptr;
+    int32_t DisplayMode = 4;
+    TransformMatrix Rotation;
+    double Zoom = 80.0;
+    double PanX = 0.0;
+    double PanY = 0.0;
+    Point3D ViewOffset{0.0, 0.0, -2.0};
+    ControlPoint LastMousePoint;
+    ControlPoint PressPoint;
+    bool LeftButtonDown = false;
+    bool RightButtonDown = false;
+
+    // Loader state.
+    bool LoaderInitialized = false;
+    MemoryBlockC* DescriptorBlock = nullptr;
+    RWCString ArchivePath;
+    bool IsDescriptor = false;
+    RWCString ArchiveEntry;
+    bool ZjvReady = false;
+    bool StlReady = false;
+    bool LoadFailed = false;
+    bool Loading = true;
+    int32_t LoaderCount = 0;
+
+    // Timing, overlay and model.
+    uint32_t LastTick = 0xFFFFFFFFu;
+    bool SceneShown = false;
+    bool Exploded = false;
+    float GearAngle = 0.0f;
+    GLuint GearLists = GLuint(-1);
+    AnimationManagerC Animations;
+    RWTPtrSortedVector<FEMeshPickListEntryC> PickList{64};
+    bool PanelsActive = false;
+    TextureC* MetalTexture = nullptr;
+    GLuint ShadowTexture = GLuint(-1);
+    int32_t ShadowTextureSize = 2;
+    float IntroFade = 0.0f;
+    float GearFade = 0.0f;
+    UTFilePath UserFolder;
+    ButtonCommandC* Commands = nullptr;
+    PanelC* MainPanel = nullptr;
+    PanelC* HelpPanel = nullptr;
+    PanelC* LogoPanel = nullptr;
+    bool HelpShown = false;
+    FEDisplayPartListC* Parts = nullptr;
+    ZJVReaderC* Reader = nullptr;
+    Point3D SceneMin;
+    Point3D SceneMax;
+    GearState Gears;
+
+    // The platform in place of the window: the container, the one context of the control's
+    // life and the window's drawing surface.
+    platform::host::Host* HostSite = nullptr;
+    std::unique_ptr<platform::gl::GlContext> WindowContext;
+    std::unique_ptr<platform::gl::GlSurface> WindowSurface;
+};

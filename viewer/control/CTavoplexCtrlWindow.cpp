@@ -1,0 +1,32 @@
+// CTavoplexCtrl: the window procedure through which the host delivers its messages.
+#include "platform/host/Host.h"
+#include "platform/host/Message.h"
+#include "viewer/control/CTavoplexCtrl.h"
+
+using platform::host::Message;
+using platform::host::MessageKind;
+
+long CTavoplexCtrl::WindowProc(const Message& message)
+{
+    try {
+        switch (message.kind) {
+        case MessageKind::Create:
+            SetupPixelFormat();
+            InitOpenGL();
+            return 0;
+        case MessageKind::Size:
+            ResizeSurface(message.width, message.height);
+            return 0;
+        case MessageKind::Destroy:
+            if (HostSite != nullptr)
+                HostSite->stopTimer(1);
+            ReleaseWindowContext();
+            return 0;
+        default:
+            return 0;
+        }
+    } catch (...) {
+        // Whatever a handler throws ends with that message; the control goes on working.
+        return 0;
+    }
+}

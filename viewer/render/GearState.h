@@ -1,0 +1,5 @@
+// GearState: the state of the loading gears drawn while a model loads.
+#pragma once
+
+struct GearState {
+};

@@ -1,0 +1,24 @@
+// ToolTipC: the part tool tip (for now only what the control's construction needs: its
+// links to the control, the animations and the font, and its timings).
+#pragma once
+
+class AnimationManagerC;
+class BitmapFontC;
+class CTavoplexCtrl;
+
+class ToolTipC {
+public:
+    ToolTipC(CTavoplexCtrl* control, AnimationManagerC* animations, BitmapFontC* font, int restDelay, int fadeTime)
+        : Control(control), Animations(animations), Font(font), RestDelay(restDelay), FadeTime(fadeTime)
+    {
+    }
+    virtual ~ToolTipC() = default;
+    ToolTipC(const ToolTipC&) = delete;
+    ToolTipC& operator=(const ToolTipC&) = delete;
+
+    CTavoplexCtrl* Control;
+    AnimationManagerC* Animations;
+    BitmapFontC* Font;
+    int RestDelay;  // ms the pointer rests before the tip shows
+    int FadeTime;   // ms of the fade in and out
+};
