@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libminizip-dev libpng-dev
   libglu1-mesa-dev libosmesa6-dev
   libcurl4-openssl-dev
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core locales
   libexpat1-dev
 )
 # `setup.sh fuzz`: also the clang toolchain with libFuzzer, for `make fuzz`.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <ostream>
+#include <streambuf>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,11 +18,38 @@
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
-#include "geometry/readers/ZipFirstEntry.h"
 #include "services/StringHelpers.h"
+#include "services/archive/ZipReaderC.h"
 #include "services/objects/refHandle.h"
 
 namespace {
+
+// A text stream's buffer that takes at most limit bytes; one more fails the stream.
+class CappedTextBuf : public std::streambuf {
+public:
+    explicit CappedTextBuf(size_t limit) : limit_(limit) {}
+    const std::string& bytes() const { return bytes_; }
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        if (n < 0 || size_t(n) > limit_ - bytes_.size())
+            return 0;
+        bytes_.append(s, size_t(n));
+        return n;
+    }
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+
+private:
+    size_t limit_;
+    std::string bytes_;
+};
 
 constexpr double kPartTolerance = 0.0001;
 
@@ -431,10 +460,23 @@ bool ZJVReaderC::mergeIntoPart(FEMeshPartC* into)
 
 bool ZJVReaderC::loadFile(const char* path)
 {
-    std::vector<char> bytes;
     // The buffer's size is a 32-bit count with room for the NUL after the data.
-    if (!readFirstZipEntry(path, bytes, size_t(UINT32_MAX) - 1))
+    const uint64_t limit = maxUnpackedSize < uint64_t(UINT32_MAX) - 1 ? maxUnpackedSize : uint64_t(UINT32_MAX) - 1;
+    CappedTextBuf text{size_t(limit)};
+    std::ostream out(&text);
+    ZipReaderC zip;
+    // open checks the archive's end record before minizip reads anything else of the file.
+    bool ok = zip.open(path) == ZipOk && zip.goToFirstFile() == ZipOk && zip.openCurrentFile(nullptr) == ZipOk;
+    if (ok) {
+        ok = zip.extractCurrentFile(&out, 0, false) == ZipOk;
+        // Reports a checksum or size mismatch once the whole entry has been read.
+        if (zip.closeCurrentFile() != ZipOk)
+            ok = false;
+    }
+    zip.close();
+    if (!ok)
         return false;
+    const std::string& bytes = text.bytes();
     if (!Allocate(uint32_t(bytes.size())))
         return false;
     if (!bytes.empty())

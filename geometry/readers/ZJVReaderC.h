@@ -45,9 +45,13 @@ public:
     // Reads the buffer into a list of its own and copies every placed instance, transformed by
     // its placement, into the target. False when the text places no instance.
     bool mergeIntoPart(FEMeshPartC* target);
-    // The buffer := the first entry of the ZIP archive at path. False when the archive cannot be
-    // opened or read, has no entry, or its entry cannot be read.
+    // The buffer := the first entry of the ZIP archive at path. False when the file is not an
+    // archive or cannot be read, has no entry, its entry cannot be opened, is damaged (checksum
+    // or size) or unpacks to more than the unpacked-size limit, whatever its header declares.
     bool loadFile(const char* path);
+    static constexpr uint64_t kDefaultMaxUnpackedSize = uint64_t(1) << 30;
+    void setMaxUnpackedSize(uint64_t bytes) { maxUnpackedSize = bytes; }
+    uint64_t getMaxUnpackedSize() const { return maxUnpackedSize; }
 
     uint32_t getPosition() const { return position; }
 
@@ -65,4 +69,5 @@ private:
 
     uint32_t position = 0;
     FEDisplayPartListC* target = nullptr;
+    uint64_t maxUnpackedSize = kDefaultMaxUnpackedSize;
 };

@@ -27,6 +27,7 @@ public:
 
     bool isCurrent() const;
     GlSurface* surface() const { return surface_; }
+    // Depth bits asked for; once the context has been current, those the renderer gave.
     int depthBits() const { return depthBits_; }
 
     // The context current on this thread, or null.

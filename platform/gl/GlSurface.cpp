@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include <stdexcept>
+
 #include "platform/gl/FrameSink.h"
 #include "platform/gl/GlContext.h"
 
@@ -18,9 +20,14 @@ GlSurface::~GlSurface()
 
 void GlSurface::resize(int width, int height)
 {
+    if (width > kMaxEdge || height > kMaxEdge)
+        throw std::length_error("drawing surface larger than the renderer allows");
+    // The new buffer first: when it cannot be had, the surface keeps its old size and buffer.
+    const size_t w = size_t(width > 0 ? width : 1), h = size_t(height > 0 ? height : 1);
+    std::vector<uint8_t> buffer(w * h * 4, 0);
+    buffer_.swap(buffer);
     width_ = width;
     height_ = height;
-    buffer_.assign(size_t(bufferWidth()) * size_t(bufferHeight()) * 4, 0);
     if (bound_ != nullptr && bound_->isCurrent() && bound_->surface() == this)
         bound_->makeCurrent(*this);
 }

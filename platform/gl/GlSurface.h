@@ -12,6 +12,9 @@ class GlContext;
 
 class GlSurface {
 public:
+    // The largest edge the off-screen renderer draws.
+    static constexpr int kMaxEdge = 16384;
+
     // Sizes below 1 are kept as given (width() and height() report them) but the buffer
     // always holds at least one pixel, so a context can still be made current on it.
     GlSurface(int width, int height);
@@ -24,7 +27,8 @@ public:
     bool isEmpty() const { return width_ <= 0 || height_ <= 0; }
 
     // New size; the contents are undefined afterwards. A context current on this surface is
-    // bound again to the new buffer at once.
+    // bound again to the new buffer at once. An edge above kMaxEdge (std::length_error) or
+    // memory that is not there (std::bad_alloc) leaves the surface as it was.
     void resize(int width, int height);
 
     // Rows from the bottom (OpenGL's order), RGBA8.

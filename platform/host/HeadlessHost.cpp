@@ -2,6 +2,7 @@
 #include "platform/host/HeadlessHost.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform::host {
 
@@ -13,10 +14,62 @@ HeadlessHost::HeadlessHost(int width, int height, uint32_t startTick)
 bool HeadlessHost::startTimer(unsigned id, unsigned periodMs)
 {
     timers_[id] = periodMs;
+    sinceFired_[id] = 0;
     return true;
 }
 
-void HeadlessHost::stopTimer(unsigned id) { timers_.erase(id); }
+void HeadlessHost::stopTimer(unsigned id)
+{
+    timers_.erase(id);
+    sinceFired_.erase(id);
+}
+
+long HeadlessHost::deliver(const Message& message) { return window_ ? window_(message) : 0; }
+
+void HeadlessHost::resize(int width, int height)
+{
+    setClientSize(width, height);
+    deliver(Message::size(width, height));
+}
+
+unsigned HeadlessHost::advance(uint32_t ms)
+{
+    unsigned delivered = 0;
+    uint32_t remaining = ms;
+    for (;;) {
+        // The next timer to fall due; a period of 0 counts as 1 ms, so time always moves on.
+        uint32_t step = remaining;
+        for (const auto& [id, period] : timers_)
+            step = std::min(step, std::max(period, 1u) - std::min(sinceFired_[id], std::max(period, 1u)));
+        clock_.advance(step);
+        remaining -= step;
+        std::vector<unsigned> due;
+        for (const auto& [id, period] : timers_) {
+            sinceFired_[id] += step;
+            if (sinceFired_[id] >= std::max(period, 1u))
+                due.push_back(id);
+        }
+        for (unsigned id : due) {
+            // An earlier message may have stopped or restarted this timer.
+            if (timers_.count(id) == 0 || sinceFired_[id] < std::max(timers_[id], 1u))
+                continue;
+            sinceFired_[id] = 0;
+            deliver(Message::timer(id));
+            ++delivered;
+        }
+        if (remaining == 0)
+            return delivered;
+    }
+}
+
+bool HeadlessHost::deliverPendingPaint()
+{
+    if (!paintPending_)
+        return false;
+    paintPending_ = false;
+    deliver(Message::paint());
+    return true;
+}
 
 bool HeadlessHost::hasScriptFunction(const std::string& name) const
 {

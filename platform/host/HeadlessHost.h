@@ -1,5 +1,6 @@
-// HeadlessHost: a host without a display: a fixed client size, a fake clock, a frame sink that
-// keeps the last frame, and records of redraws, timers, script calls and dialogs.
+// HeadlessHost: a host without a display: a client size set by hand, a fake clock that
+// delivers the timer messages falling due as it is advanced, a frame sink that keeps the last
+// frame, and records of redraws, timers, script calls and dialogs.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,7 @@
 
 #include "platform/gl/FrameSink.h"
 #include "platform/host/Host.h"
+#include "platform/host/Message.h"
 
 namespace platform::host {
 
@@ -20,12 +22,18 @@ public:
     };
     // Answers a modal dialog in place of a user: may change the controls, returns the result.
     using DialogAnswer = std::function<int(Dialog&)>;
+    // The window procedure messages go to.
+    using Window = std::function<long(const Message&)>;
 
     HeadlessHost(int width, int height, uint32_t startTick = 0);
 
     // ---- Host ----
     ClientSize clientSize() const override { return size_; }
-    void requestRedraw() override { ++redraws_; }
+    void requestRedraw() override
+    {
+        ++redraws_;
+        paintPending_ = true;
+    }
     bool startTimer(unsigned id, unsigned periodMs) override;
     void stopTimer(unsigned id) override;
     void captureMouse() override { capture_ = true; }
@@ -38,6 +46,18 @@ public:
     int runModalDialog(Dialog& dialog) override;
     const HostClock& clock() const override { return clock_; }
     platform::gl::FrameSink& frameSink() override { return sink_; }
+
+    // ---- messages ----
+    void setWindow(Window window) { window_ = std::move(window); }
+    // Hands the message to the window; 0 without one.
+    long deliver(const Message& message);
+    // A new client size, delivered as a Size message.
+    void resize(int width, int height);
+    // Moves the clock on by ms and delivers every timer message that falls due on the way, in
+    // time order (timers due at the same tick by id); returns how many were delivered.
+    unsigned advance(uint32_t ms);
+    // Delivers one Paint message when a redraw was asked for since the last one.
+    bool deliverPendingPaint();
 
     // ---- set-up and records ----
     void setClientSize(int width, int height) { size_ = ClientSize{width, height}; }
@@ -61,7 +81,10 @@ private:
     FakeClock clock_;
     platform::gl::FrameSink sink_;
     unsigned redraws_ = 0;
+    bool paintPending_ = false;
+    Window window_;
     std::map<unsigned, unsigned> timers_;
+    std::map<unsigned, uint32_t> sinceFired_;  // ms since each timer last fired (or started)
     bool capture_ = false;
     Cursor cursor_ = Cursor::Arrow;
     std::string page_;

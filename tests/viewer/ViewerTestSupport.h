@@ -5,57 +5,31 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/gl/FrameSink.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "viewer/control/CTavoplexCtrl.h"
-
-// Sets an environment variable for its own lifetime and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value != nullptr)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (old_)
-            setenv(name_.c_str(), old_->c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 // One viewer under test. Typical use:
 //   ViewerHarness v(300, 200);
 //   v.writeConfig("[COMMON]\nDEBUG=1\n");   // optional, before open()
 //   v.open();                              // control made, attached, window created
 //   ... draw under v.control().LockOpenGL(), v.control().PresentFrame() ...
+//   v.advance(100);                        // fake time passes, timer messages arrive
 //   v.pixel(10, 10)                        // RGBA of the last frame, y from the top
 class ViewerHarness {
 public:
     ViewerHarness(int width = 300, int height = 300, uint32_t startTick = 1000)
         : xdg_("XDG_CONFIG_HOME", dir_.path().c_str()), host_(width, height, startTick)
     {
+        host_.setWindow([this](const platform::host::Message& m) { return control_ ? control_->WindowProc(m) : 0; });
     }
     ~ViewerHarness() { close(); }
     ViewerHarness(const ViewerHarness&) = delete;
@@ -97,12 +71,12 @@ public:
         control_.reset();
     }
     // A new client size, delivered as the host would.
-    void resize(int width, int height)
-    {
-        host_.setClientSize(width, height);
-        send(platform::host::Message::size(width, height));
-    }
+    void resize(int width, int height) { host_.resize(width, height); }
     long send(const platform::host::Message& m) { return control_->WindowProc(m); }
+    // Lets ms pass on the fake clock, delivering the timer messages that fall due (the
+    // control's timer runs every 25 ms once its window exists); returns how many.
+    unsigned advance(uint32_t ms) { return host_.advance(ms); }
+    long paint() { return send(platform::host::Message::paint()); }
 
     CTavoplexCtrl& control() { return *control_; }
     platform::host::HeadlessHost& host() { return host_; }

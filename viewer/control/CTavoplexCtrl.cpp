@@ -32,10 +32,6 @@ RWCString applicationDataFolder()
     size_t n = folder.length();
     while (n > 0 && (folder.data()[n - 1] == '\\' || folder.data()[n - 1] == '/'))
         --n;
-    // The root folder itself keeps its one separator; otherwise it would turn into a
-    // relative path.
-    if (n == 0 && !folder.isNull())
-        return RWCString(folder.data(), 1);
     return RWCString(folder.data(), n);
 }
 
@@ -60,30 +56,36 @@ CTavoplexCtrl::CTavoplexCtrl()
     ColorLabel = "#FFFFCC";
     ColorLabelText = "#000000";
 
-    UserFolder = UTFilePath(applicationDataFolder()).join(UTFilePath("korvane/tavoplex"));
-    UserFolder.makeDirectories(true);
-
-    ShadowQuality = 1;
-    GearsEnabled = 1;
-    Shading = 2;
-    Antialiasing = 1;
-    Metallic = 0;
-    DebugEnabled = false;
-
-    Config.open(UserFolder.join(UTFilePath("tavoplex.cfg")).nativePath());
-
-    CSConfigItem* debug = Config.findItem("DEBUG", "COMMON");
-    if (debug != nullptr && debug->getValue()->getInt() != 0) {
-        LogStream.open(UserFolder.join(UTFilePath("tavoplex.log")).nativePath().data(),
-                       std::ios::out | std::ios::trunc | std::ios::binary);
-        LogStream << "Starting debugging session:\n";
-        LogStream.flush();
+    // Creation never fails towards the container: whatever goes wrong with the folder, the
+    // settings or the log leaves the control with what it has got so far.
+    try {
+        UserFolder = UTFilePath(applicationDataFolder()).join(UTFilePath("korvane/tavoplex"));
+        UserFolder.makeDirectories(true);
+        ShadowQuality = 1;
+        GearsEnabled = 1;
+        Shading = 2;
+        Antialiasing = 1;
+        Metallic = 0;
+        DebugEnabled = false;
+        Config.open(UserFolder.join(UTFilePath("tavoplex.cfg")).nativePath());
+        CSConfigItem* debug = Config.findItem("DEBUG", "COMMON");
+        if (debug != nullptr && debug->getValue()->getInt() != 0) {
+            LogStream.open(UserFolder.join(UTFilePath("tavoplex.log")).nativePath().data(),
+                           std::ios::out | std::ios::trunc | std::ios::binary);
+            LogStream << "Starting debugging session:\n";
+            LogStream.flush();
+            DebugEnabled = LogStream.is_open() && LogStream.good();
+        }
+    } catch (...) {
         DebugEnabled = LogStream.is_open() && LogStream.good();
     }
 }
 
 CTavoplexCtrl::~CTavoplexCtrl()
 {
+    // Whatever the owned objects hold in OpenGL goes while the control's context is current.
+    const bool current =
+        WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);
     delete Parts;
     Parts = nullptr;
     delete Reader;
@@ -94,8 +96,7 @@ CTavoplexCtrl::~CTavoplexCtrl()
     delete HelpPanel;
     delete LogoPanel;
     delete DescriptorBlock;
-    // The GL objects go while their context is current, then the context.
-    if (WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface)) {
+    if (current) {
         Font.Destroy();
         if (ShadowTexture != GLuint(-1))
             glDeleteTextures(1, &ShadowTexture);
@@ -104,6 +105,8 @@ CTavoplexCtrl::~CTavoplexCtrl()
     WindowContext.reset();
     WindowSurface.reset();
 }
+
+CTavoplexCtrl* CTavoplexCtrl::CreateObject() { return new CTavoplexCtrl(); }
 
 void CTavoplexCtrl::WriteLog(const char* text)
 {

@@ -8,6 +8,7 @@ using platform::host::MessageKind;
 
 long CTavoplexCtrl::WindowProc(const Message& message)
 {
+    const int lockDepth = GLLockCount;
     try {
         switch (message.kind) {
         case MessageKind::Create:
@@ -26,7 +27,9 @@ long CTavoplexCtrl::WindowProc(const Message& message)
             return 0;
         }
     } catch (...) {
-        // Whatever a handler throws ends with that message; the control goes on working.
+        // Whatever a handler throws ends with that message; the control goes on working, so
+        // a pass that failed while holding the OpenGL lock must not leave it raised.
+        RestoreOpenGLLock(lockDepth);
         return 0;
     }
 }

@@ -76,6 +76,12 @@ bool CTavoplexCtrl::UnlockOpenGL()
     return false;
 }
 
+void CTavoplexCtrl::RestoreOpenGLLock(int depth)
+{
+    while (GLLockCount > depth && GLLockCount > 0)
+        UnlockOpenGL();
+}
+
 void CTavoplexCtrl::InitOpenGL()
 {
     if (!RenderingToBitmap)

@@ -15,7 +15,12 @@
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "services/archive/ZipWriterC.h"
 #include "support/TempDir.h"
+
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -380,4 +385,87 @@ TEST(ZJVReader, LoadFileTakesTheFirstArchiveEntry)
     EXPECT_FALSE(ZJVReaderC().loadFile(dir.file("missing.zip").c_str()));
     EXPECT_FALSE(ZJVReaderC().loadFile(dir.write("plain.zjv", model).c_str()));
     EXPECT_FALSE(ZJVReaderC().loadFile(dir.write("cut.zip", bytes.substr(0, bytes.size() / 2)).c_str()));
+}
+
+TEST(ZJVReader, LoadFileCapsTheUnpackedSizeWhateverTheHeaderSays)
+{
+    TempDir dir;
+    const std::string path = dir.file("big.zip");
+    const std::string text(10000, ' ');
+    {
+        ZipWriterC writer;
+        ASSERT_EQ(writer.openForWrite(path.c_str(), false), ZipOk);
+        ASSERT_EQ(writer.openNewFile("big.zjv", time_t(0), 9), ZipOk);
+        ASSERT_EQ(writer.write(text.data(), unsigned(text.size())), ZipOk);
+        ASSERT_EQ(writer.closeFileInZip(), ZipOk);
+        ASSERT_EQ(writer.close(), ZipOk);
+    }
+    // The same archive declaring 100 bytes, in its local header and its directory record.
+    std::string lying = TempDir::read(path);
+    for (size_t at : {size_t(22), lying.find(std::string("PK\1\2", 4)) + 24}) {
+        lying[at] = 100;
+        lying[at + 1] = lying[at + 2] = lying[at + 3] = 0;
+    }
+    const std::string lyingPath = dir.write("lying.zip", lying);
+    const struct {
+        const std::string& file;
+        uint64_t cap;
+        bool loads;
+    } cases[] = {
+        {path, 9999, false},
+        {path, 10000, true},
+        {path, ZJVReaderC::kDefaultMaxUnpackedSize, true},
+        {lyingPath, 200, false},
+        {lyingPath, 20000, false},
+    };
+    for (const auto& c : cases) {
+        ZJVReaderC reader;
+        reader.setMaxUnpackedSize(c.cap);
+        EXPECT_EQ(reader.loadFile(c.file.c_str()), c.loads) << c.file << " " << c.cap;
+        EXPECT_EQ(reader.buffer().GetSize(), c.loads ? text.size() : 0u);
+    }
+    EXPECT_EQ(ZJVReaderC().getMaxUnpackedSize(), uint64_t(1) << 30);
+}
+
+TEST(ZJVReader, LoadFileOpensOnlyRegularFiles)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.zip");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string model = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}";
+    const std::string path = dir.file("model.zip");
+    zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zip, nullptr);
+    ASSERT_EQ(zipOpenNewFileInZip(zip, "model.zjv", nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(zip, model.data(), unsigned(model.size())), ZIP_OK);
+    zipCloseFileInZip(zip);
+    zipClose(zip, nullptr);
+
+    ::alarm(30);  // a reader that blocks on the FIFO fails here rather than hanging the suite
+    for (const std::string& name : {fifo, std::string("/dev/zero")})
+        EXPECT_FALSE(ZJVReaderC().loadFile(name.c_str())) << name;
+    ::alarm(0);
+    ZJVReaderC reader;
+    ASSERT_TRUE(reader.loadFile(path.c_str()));
+    EXPECT_EQ(std::string(reader.buffer().GetData(), reader.buffer().GetSize()), model);
+}
+
+TEST(ZJVReader, EmptyPartBlocksCostLittleMemory)
+{
+    // Cheap to write, and once expensive to read: every part made a full table of vertex chains.
+    constexpr int kParts = 2000;
+    std::string text;
+    for (int i = 0; i < kParts; ++i)
+        text += "P{}";
+    FEDisplayPartListC list;
+    const size_t before = mallinfo2().uordblks;
+    {
+        ZJVReaderC reader;
+        fill(reader, text);
+        reader.parse(&list);
+    }
+    const size_t after = mallinfo2().uordblks;
+    ASSERT_EQ(list.partCount(), size_t(kParts));
+    // Beyond the part object itself, a few hundred bytes (a table of chains alone was 128 KB).
+    EXPECT_LT((after - before) / kParts, sizeof(FEDisplayPartC) + 1024);
 }

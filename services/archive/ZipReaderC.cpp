@@ -1,0 +1,378 @@
+// ZipReaderC: entry walking, lookup and extraction over minizip's unzip interface.
+#include "services/archive/ZipReaderC.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include <zlib.h>
+
+#include "services/archive/ZipDirectoryEnd.h"
+#include "services/files/RegularFile.h"
+
+namespace {
+
+constexpr uint32_t kDirectorySignature = 0x02014B50;
+constexpr unsigned kDirectoryRecordSize = 46;
+constexpr unsigned kMaxRead = 1u << 30;  // minizip answers a read with an int
+
+int mapOpenResult(int r)
+{
+    switch (r) {
+    case UNZ_OK: return ZipOk;
+    case UNZ_PARAMERROR: return ZipBadParameter;
+    case UNZ_BADZIPFILE: return ZipNotAnArchive;
+    case UNZ_INTERNALERROR: return ZipInternalError;
+    default: return ZipFailed;
+    }
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool equalIgnoringCase(const char* a, size_t aLen, const char* b, size_t bLen)
+{
+    if (aLen != bLen)
+        return false;
+    for (size_t i = 0; i < aLen; ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+// An entry name that may be written to as a relative path: not empty, not absolute (nor with a
+// drive), no "." or ".." component, not naming a folder.
+bool isSafeRelativeName(const char* name, size_t len)
+{
+    if (len == 0 || name[0] == '/' || name[0] == '\\' || (len >= 2 && name[1] == ':'))
+        return false;
+    if (name[len - 1] == '/' || name[len - 1] == '\\')
+        return false;
+    size_t start = 0;
+    for (size_t i = 0; i <= len; ++i) {
+        if (i < len && name[i] != '/' && name[i] != '\\')
+            continue;
+        const size_t n = i - start;
+        if (n == 0 || (n == 1 && name[start] == '.') || (n == 2 && name[start] == '.' && name[start + 1] == '.'))
+            return false;
+        start = i + 1;
+    }
+    return std::memchr(name, '\0', len) == nullptr;
+}
+
+// The value at slot (0 uncompressed size, 1 compressed size, 2 local header offset) of a zip64
+// extra block. The block holds only the values whose 32-bit fields are all ones, in this order,
+// so the fields before the slot that overflowed say where it is.
+bool zip64Value(const unsigned char* extra, size_t left, const bool overflowed[3], int slot, uint64_t& value)
+{
+    const unsigned char* p = extra;
+    while (left >= 4) {
+        const uint16_t id = zipLe16(p), size = zipLe16(p + 2);
+        if (size > left - 4)
+            return false;
+        if (id == 1) {
+            size_t at = 4;
+            for (int i = 0; i < slot; ++i)
+                at += overflowed[i] ? 8 : 0;
+            if (at + 8 > size_t(size) + 4)
+                return false;
+            value = uint64_t(zipLe32(p + at)) | (uint64_t(zipLe32(p + at + 4)) << 32);
+            return true;
+        }
+        p += 4 + size;
+        left -= 4 + size;
+    }
+    return false;
+}
+
+}  // namespace
+
+ZipReaderC::ZipReaderC() = default;
+
+ZipReaderC::~ZipReaderC()
+{
+    if (unz_)
+        close();
+}
+
+bool ZipReaderC::openSide(const char* fileName, zlib_filefunc_def* fileFuncs)
+{
+    uint64_t size = 0;
+    customFuncs_ = fileFuncs != nullptr;
+    if (customFuncs_) {
+        funcs_ = *fileFuncs;
+        sideStream_ = funcs_.zopen_file(funcs_.opaque, fileName, ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
+        if (!sideStream_)
+            return false;
+        if (funcs_.zseek_file(funcs_.opaque, sideStream_, 0, ZLIB_FILEFUNC_SEEK_END) != 0)
+            return false;
+        const long end = funcs_.ztell_file(funcs_.opaque, sideStream_);
+        if (end < 0)
+            return false;
+        size = uint64_t(end);
+    } else {
+        // Only a regular file, opened without blocking: a pipe without a writer fails at once.
+        sideFd_ = openRegularFile(fileName, &size);
+        if (sideFd_ < 0)
+            return false;
+    }
+    ZipDirectoryEnd end;
+    if (!findZipDirectoryEnd([this](uint64_t pos, void* buf, unsigned len) { return sideRead(pos, buf, len); },
+                             size, end))
+        return false;
+    prefixSize_ = end.prefixSize;
+    return true;
+}
+
+void ZipReaderC::closeSide()
+{
+    if (sideStream_)
+        funcs_.zclose_file(funcs_.opaque, sideStream_);
+    if (sideFd_ >= 0)
+        ::close(sideFd_);
+    sideStream_ = nullptr;
+    sideFd_ = -1;
+    prefixSize_ = 0;
+}
+
+long ZipReaderC::sideRead(uint64_t pos, void* buf, unsigned len)
+{
+    if (customFuncs_) {
+        if (!sideStream_ || pos > uint64_t(LONG_MAX) ||
+            funcs_.zseek_file(funcs_.opaque, sideStream_, uLong(pos), ZLIB_FILEFUNC_SEEK_SET) != 0)
+            return -1;
+        return long(funcs_.zread_file(funcs_.opaque, sideStream_, buf, len));
+    }
+    return zipReadFully(sideFd_, pos, buf, len);
+}
+
+int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
+{
+    if (unz_)
+        close();
+    if (!fileName)
+        return ZipFailed;
+    // The end record is checked on our own handle first, so that no other kind of file is read.
+    if (!openSide(fileName, fileFuncs)) {
+        closeSide();
+        return ZipFailed;
+    }
+    unz_ = fileFuncs ? unzOpen2(fileName, fileFuncs) : unzOpen(fileName);
+    if (!unz_) {
+        closeSide();
+        return ZipFailed;
+    }
+    return ZipOk;
+}
+
+int ZipReaderC::close()
+{
+    const int r = unzClose(unz_);
+    unz_ = nullptr;
+    entryOpen_ = false;
+    closeSide();
+    if (r == UNZ_OK)
+        return ZipOk;
+    return r == UNZ_PARAMERROR ? ZipBadParameter : ZipFailed;
+}
+
+int ZipReaderC::goToFirstFile()
+{
+    return unzGoToFirstFile(unz_) == UNZ_OK ? ZipOk : ZipFailed;
+}
+
+int ZipReaderC::goToNextFile()
+{
+    const int r = unzGoToNextFile(unz_);
+    if (r == UNZ_OK)
+        return ZipOk;
+    return r == UNZ_END_OF_LIST_OF_FILE ? ZipEndOfList : ZipFailed;
+}
+
+int ZipReaderC::locateFile(const char* name)
+{
+    // minizip's own lookup stops at 255-byte names; this walk has no such limit.
+    if (!unz_ || !name)
+        return ZipNotFound;
+    unz64_file_pos saved;
+    const bool haveSaved = unzGetFilePos64(unz_, &saved) == UNZ_OK;
+    const size_t len = std::strlen(name);
+    std::vector<char> buf;
+    for (int r = unzGoToFirstFile(unz_); r == UNZ_OK; r = unzGoToNextFile(unz_)) {
+        unz_file_info fi;
+        if (unzGetCurrentFileInfo(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            break;
+        if (fi.size_filename != len)
+            continue;
+        buf.resize(len + 1);
+        if (unzGetCurrentFileInfo(unz_, &fi, buf.data(), uLong(buf.size()), nullptr, 0, nullptr, 0) != UNZ_OK)
+            break;
+        if (equalIgnoringCase(buf.data(), len, name, len))
+            return ZipOk;
+    }
+    if (haveSaved)
+        unzGoToFilePos64(unz_, &saved);
+    return ZipNotFound;
+}
+
+int ZipReaderC::openCurrentFile(const char* password)
+{
+    entryOpen_ = false;
+    unz_file_info64 fi;
+    int r = unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (r == UNZ_OK)
+        r = password ? unzOpenCurrentFilePassword(unz_, password) : unzOpenCurrentFile(unz_);
+    if (r != UNZ_OK)
+        return mapOpenResult(r);
+    entryOpen_ = true;
+    entryEnded_ = false;
+    entryRead_ = 0;
+    entrySize_ = fi.uncompressed_size;
+    entryCrc_ = fi.crc;
+    entrySizeKnown_ = true;
+    if (entrySize_ == 0xFFFFFFFFu) {
+        // minizip may leave a 64-bit size in the extra field unread; without it the checksum
+        // alone speaks for the entry.
+        std::vector<unsigned char> extra(fi.size_file_extra);
+        const bool overflowed[3] = {true, fi.compressed_size == 0xFFFFFFFFu, false};
+        entrySizeKnown_ = !extra.empty() &&
+                          unzGetCurrentFileInfo64(unz_, nullptr, nullptr, 0, extra.data(), uLong(extra.size()),
+                                                  nullptr, 0) == UNZ_OK &&
+                          zip64Value(extra.data(), extra.size(), overflowed, 0, entrySize_);
+    }
+    return ZipOk;
+}
+
+int ZipReaderC::locateAndOpen(const char* name, const char* password)
+{
+    const int r = locateFile(name);
+    return r == ZipOk ? openCurrentFile(password) : r;
+}
+
+int ZipReaderC::readCurrentFile(void* buf, unsigned len)
+{
+    const int n = unzReadCurrentFile(unz_, buf, len < kMaxRead ? len : kMaxRead);
+    if (n < 0)
+        return -1;
+    if (n == 0)
+        entryEnded_ = true;
+    entryRead_ += unsigned(n);
+    return n;
+}
+
+int ZipReaderC::closeCurrentFile()
+{
+    const int r = unzCloseCurrentFile(unz_);
+    const bool ended = entryOpen_ && entryEnded_;
+    const bool sizeMatches = !entrySizeKnown_ || entryRead_ == entrySize_;
+    entryOpen_ = false;
+    switch (r) {
+    case UNZ_OK: break;
+    case UNZ_PARAMERROR: return ZipBadParameter;
+    case UNZ_CRCERROR: return ZipCrcError;
+    default: return ZipFailed;
+    }
+    // minizip checks the checksum only when the declared size came out exactly; an entry that
+    // ended early or late is as damaged as one with a wrong checksum.
+    return ended && !sizeMatches ? ZipCrcError : ZipOk;
+}
+
+int ZipReaderC::readLocalHeaderOffset(ZipFileInfoC& info)
+{
+    // The entry's directory record: minizip tells where it is, the offset field is read here.
+    const uint64_t pos = unzGetOffset64(unz_) + prefixSize_;
+    unsigned char record[kDirectoryRecordSize];
+    if (sideRead(pos, record, sizeof record) != long(sizeof record) || zipLe32(record) != kDirectorySignature)
+        return ZipFailed;
+    info.localHeaderOffset_ = zipLe32(record + 42);
+    const bool overflowed[3] = {zipLe32(record + 24) == 0xFFFFFFFFu, zipLe32(record + 20) == 0xFFFFFFFFu, true};
+    if (info.localHeaderOffset_ == 0xFFFFFFFFu &&
+        !zip64Value(info.extra(), info.extraSize(), overflowed, 2, info.localHeaderOffset_))
+        return ZipFailed;
+    return ZipOk;
+}
+
+int ZipReaderC::getCurrentFileInfo(ZipFileInfoC& info)
+{
+    info.clear();
+    int r = unzGetCurrentFileInfo(unz_, &info.info, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (r == UNZ_OK) {
+        // Buffers as long as the entry declares, each text with room for its NUL.
+        info.name_.assign(info.info.size_filename + 1, '\0');
+        info.extra_.assign(info.info.size_file_extra, 0);
+        info.comment_.assign(info.info.size_file_comment + 1, '\0');
+        r = unzGetCurrentFileInfo(unz_, &info.info, info.name_.data(), uLong(info.name_.size()),
+                                  info.extra_.empty() ? nullptr : info.extra_.data(), uLong(info.extra_.size()),
+                                  info.comment_.data(), uLong(info.comment_.size()));
+    }
+    if (r != UNZ_OK) {
+        info.clear();
+        return r == UNZ_PARAMERROR ? ZipBadParameter : ZipFailed;
+    }
+    if (readLocalHeaderOffset(info) != ZipOk) {
+        info.clear();
+        return ZipFailed;
+    }
+    return ZipOk;
+}
+
+int ZipReaderC::extractCurrentFile(std::ostream* out, unsigned bufferSize, bool readInfo)
+{
+    if (readInfo) {
+        ZipFileInfoC info;
+        if (getCurrentFileInfo(info) != ZipOk)
+            return ZipFailed;
+    }
+    if (!out || out->fail())
+        return ZipFailed;
+    char* buffer = buffer_.get(bufferSize);
+    // Only a copy of the whole entry can be held against its checksum.
+    const bool whole = entryOpen_ && entryRead_ == 0 && !entryEnded_;
+    uLong crc = crc32(0, nullptr, 0);
+    for (;;) {
+        const int n = readCurrentFile(buffer, buffer_.size());
+        if (n < 0)
+            return ZipFailed;
+        if (n == 0)
+            break;
+        if (whole)
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), uInt(n));
+        if (!out->write(buffer, n))
+            return ZipFailed;
+    }
+    if (whole && ((entrySizeKnown_ && entryRead_ != entrySize_) || crc != entryCrc_))
+        return ZipCrcError;
+    return ZipOk;
+}
+
+int ZipReaderC::extractCurrentFileTo(const char* fileName, unsigned bufferSize)
+{
+    ZipFileInfoC info;
+    if (getCurrentFileInfo(info) != ZipOk)
+        return ZipFailed;
+    std::string target;
+    if (fileName) {
+        target = fileName;
+    } else {
+        if (!isSafeRelativeName(info.name(), info.nameSize()))
+            return ZipBadParameter;
+        target.assign(info.name(), info.nameSize());
+    }
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return ZipFailed;
+    int r = extractCurrentFile(&out, bufferSize, false);
+    out.close();
+    if (r == ZipOk && out.fail())
+        r = ZipFailed;
+    // Only a plain file is removed: a device or a link named by the caller stays.
+    struct stat st;
+    if (r != ZipOk && ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        std::remove(target.c_str());
+    return r;
+}

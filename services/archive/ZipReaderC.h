@@ -1,0 +1,77 @@
+// ZipReaderC: walks the entries of a ZIP archive and extracts the current one.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <vector>
+
+#include <minizip/unzip.h>
+
+#include "services/archive/ZipCopyBuffer.h"
+#include "services/archive/ZipFileInfoC.h"
+#include "services/archive/ZipResult.h"
+
+// Results are the ZipResult codes. Opening closes whatever was open; the destructor closes too.
+// Entry names are looked up ignoring ASCII case, whatever their length. An entry counts as
+// damaged (ZipCrcError) when its checksum does not match or when, read to its end, it did not
+// give the number of bytes its directory record declares.
+class ZipReaderC {
+public:
+    static constexpr unsigned kDefaultBufferSize = ZipCopyBuffer::kDefaultSize;
+
+    ZipReaderC();
+    ~ZipReaderC();
+    ZipReaderC(const ZipReaderC&) = delete;
+    ZipReaderC& operator=(const ZipReaderC&) = delete;
+
+    // Opens through the given file functions, or the plain file functions when null. The file
+    // must end with an archive's end record naming a directory inside the file; else -1.
+    int open(const char* fileName, zlib_filefunc_def* fileFuncs = nullptr);
+    int close();
+    bool isOpen() const { return unz_ != nullptr; }
+
+    int goToFirstFile();
+    int goToNextFile();  // ZipEndOfList after the last entry
+    int locateFile(const char* name);  // ZipNotFound keeps the current entry
+    int openCurrentFile(const char* password = nullptr);
+    int locateAndOpen(const char* name, const char* password = nullptr);
+    // The number of bytes read, 0 at the end of the entry, -1 on any error.
+    int readCurrentFile(void* buf, unsigned len);
+    int closeCurrentFile();
+    int getCurrentFileInfo(ZipFileInfoC& info);
+
+    // Copies the rest of the open entry to out, bufferSize bytes at a time (0 keeps the current
+    // size, another value replaces it for later calls too). A failed write is a failure; when
+    // the whole entry was copied its size and checksum are checked (ZipCrcError).
+    int extractCurrentFile(std::ostream* out, unsigned bufferSize = 0, bool readInfo = false);
+    // Extracts the open entry into the named file (created or truncated). With no file name the
+    // entry's own name is used, and names that are absolute or hold a ".." component are
+    // refused (ZipBadParameter). A plain file left incomplete by a failure is removed.
+    int extractCurrentFileTo(const char* fileName, unsigned bufferSize = 0);
+
+    unsigned bufferSize() const { return buffer_.size(); }
+
+private:
+    bool openSide(const char* fileName, zlib_filefunc_def* fileFuncs);
+    void closeSide();
+    long sideRead(uint64_t pos, void* buf, unsigned len);
+    int readLocalHeaderOffset(ZipFileInfoC& info);
+
+    unzFile unz_ = nullptr;
+    ZipCopyBuffer buffer_;
+
+    // A second handle on the archive, for the directory fields minizip keeps to itself.
+    zlib_filefunc_def funcs_{};
+    bool customFuncs_ = false;
+    voidpf sideStream_ = nullptr;
+    int sideFd_ = -1;
+    uint64_t prefixSize_ = 0;
+
+    // The open entry: what its directory record declares and what has been read of it.
+    bool entryOpen_ = false;
+    bool entryEnded_ = false;
+    uint64_t entryRead_ = 0;
+    uint64_t entrySize_ = 0;
+    bool entrySizeKnown_ = false;
+    uLong entryCrc_ = 0;
+};

@@ -1,0 +1,320 @@
+// File copy with a progress receiver and the process-wide stack of copy-error handlers.
+#include "services/files/CopyFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "foundation/RWTValDlist.h"
+#include "services/files/FileOperations.h"
+#include "services/files/PathText.h"
+#include "services/files/UTFilePath.h"
+
+namespace {
+
+// Made on first use, so that a handler living in static storage is always made after the list
+// and taken off before the list goes at exit.
+RWTValDlist<CSCopyErrorHandling*>& copyHandlerList()
+{
+    static RWTValDlist<CSCopyErrorHandling*> list;
+    return list;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool isOpen() const { return fd_ >= 0; }
+    void reset(int fd)
+    {
+        close();
+        fd_ = fd;
+    }
+    // False when the last write could not be completed.
+    bool close()
+    {
+        if (fd_ < 0)
+            return true;
+        const bool ok = ::close(fd_) == 0;
+        fd_ = -1;
+        return ok;
+    }
+
+private:
+    int fd_;
+};
+
+// Where the copy is written: a temporary file beside the destination that replaces it at the
+// end, or (when no such file can be made, or the destination is no regular file) the
+// destination itself.
+struct CopyTarget {
+    FileDescriptor fd;
+    std::string temporary;  // empty when writing in place
+    std::string finalPath;
+};
+
+std::string directoryOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Opens a new file with an unused name beside path; the mode is that of a new file (0666
+// less the umask). -1 when the folder does not let one be made.
+int openTemporaryBeside(const std::string& path, std::string& name)
+{
+    static unsigned counter = 0;
+    // Cut so that the longest name a folder takes still leaves room for the tag.
+    const std::string stem = directoryOf(path) + "/." + baseNameOf(path).substr(0, 200) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        struct timespec now;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const unsigned long tag = (static_cast<unsigned long>(::getpid()) << 20) ^
+                                  static_cast<unsigned long>(now.tv_nsec) ^ (++counter * 2654435761u);
+        name = stem + std::to_string(tag % 1000000000ul) + ".part";
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST)
+            break;
+    }
+    name.clear();
+    return -1;
+}
+
+bool openInPlace(CopyTarget& target, const std::string& path, int flags)
+{
+    target.temporary.clear();
+    target.finalPath = path;
+    target.fd.reset(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | flags, 0666));
+    return target.fd.isOpen();
+}
+
+// False when the destination cannot be written (nothing was changed or made then).
+bool openDestination(const std::string& destination, CopyTarget& target)
+{
+    if (destination.empty())
+        return false;
+    struct stat link;
+    if (::lstat(destination.c_str(), &link) != 0) {
+        target.finalPath = destination;
+        target.fd.reset(openTemporaryBeside(destination, target.temporary));
+        return target.fd.isOpen();
+    }
+    std::string path = destination;
+    if (S_ISLNK(link.st_mode)) {
+        // The copy goes to the file the link names, and the link stays; a link to nothing is
+        // written through, which makes its file.
+        char resolved[PATH_MAX];
+        if (!::realpath(destination.c_str(), resolved))
+            return openInPlace(target, destination, O_CREAT);
+        path = resolved;
+    }
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || ::access(path.c_str(), W_OK) != 0)
+        return false;
+    // Devices and pipes are written as they are; renaming over them would replace them.
+    if (!S_ISREG(st.st_mode))
+        return openInPlace(target, path, 0);
+    target.finalPath = path;
+    target.fd.reset(openTemporaryBeside(path, target.temporary));
+    if (!target.fd.isOpen())
+        return openInPlace(target, path, 0);  // a folder we may not add to, with a file we may write
+    ::fchmod(target.fd.get(), st.st_mode & 07777);
+    // Only a privileged process may give a file away; otherwise the copy stays ours.
+    if (::fchown(target.fd.get(), st.st_uid, st.st_gid) != 0)
+        errno = 0;
+    return true;
+}
+
+bool writeAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+ssize_t readSome(int fd, char* data, size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, data, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+float percentOf(long long copied, long total)
+{
+    if (total <= 0)
+        return 100.0f;
+    const double percent = static_cast<double>(copied) * 100.0 / static_cast<double>(total);
+    return percent > 100.0 ? 100.0f : static_cast<float>(percent);
+}
+
+// Moves the bytes. Between regular files the kernel copies them in pieces of bufferSize;
+// when it cannot (or says "nothing" at the start, as files of unknown size do), the buffer
+// carries them, which also tells a read failure from a write failure.
+int transfer(int in, int out, bool kernelCopy, char* buffer, size_t bufferSize, long total,
+             CSCopyProgress* progress)
+{
+    long long copied = 0;
+    for (;;) {
+        ssize_t got;
+        if (kernelCopy) {
+            got = ::copy_file_range(in, nullptr, out, nullptr, bufferSize, 0);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 || (got == 0 && copied == 0)) {
+                kernelCopy = false;
+                continue;
+            }
+        } else {
+            got = readSome(in, buffer, bufferSize);
+            if (got < 0)
+                return COPY_READ_FAILED;
+            if (got > 0 && !writeAll(out, buffer, static_cast<size_t>(got)))
+                return COPY_WRITE_FAILED;
+        }
+        if (got == 0)
+            return COPY_OK;
+        copied += got;
+        if (progress)
+            progress->setPercent(percentOf(copied, total));
+    }
+}
+
+// Opens both ends and moves the bytes; every file is closed again on the way out, the
+// destination before the source.
+int copyContents(const RWCString& source, const RWCString& destination, int bufferSize, long total,
+                 CSCopyProgress* progress)
+{
+    std::unique_ptr<char[]> buffer(bufferSize > 0 ? new (std::nothrow) char[static_cast<size_t>(bufferSize)] : nullptr);
+    if (!buffer)
+        return COPY_NO_BUFFER;
+    FileDescriptor in(::open(source.data(), O_RDONLY | O_CLOEXEC));
+    struct stat sourceStat;
+    if (!in.isOpen() || ::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode))
+        return COPY_SOURCE_FAILED;
+    CopyTarget target;
+    if (!openDestination(std::string(destination.data(), destination.length()), target))
+        return COPY_DESTINATION_FAILED;
+
+    struct stat outStat;
+    const bool kernelCopy =
+        S_ISREG(sourceStat.st_mode) && ::fstat(target.fd.get(), &outStat) == 0 && S_ISREG(outStat.st_mode);
+    int code = transfer(in.get(), target.fd.get(), kernelCopy, buffer.get(), static_cast<size_t>(bufferSize), total,
+                        progress);
+    if (code == COPY_OK && ::fstat(in.get(), &sourceStat) == 0) {
+        // Accessed now, modified when the source was.
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_NOW;
+        times[1] = sourceStat.st_mtim;
+        ::futimens(target.fd.get(), times);
+    }
+    if (!target.fd.close() && code == COPY_OK)
+        code = COPY_WRITE_FAILED;
+    if (!target.temporary.empty()) {
+        if (code == COPY_OK && ::rename(target.temporary.c_str(), target.finalPath.c_str()) != 0)
+            code = COPY_WRITE_FAILED;
+        if (code != COPY_OK)
+            ::unlink(target.temporary.c_str());
+    }
+    return code;
+}
+
+// One attempt on native names; bufferSize is sized here once when it is 0.
+int copyOnce(const RWCString& source, const RWCString& destination, int& bufferSize, CSCopyProgress* progress)
+{
+    const long total = fileSize(source.data());
+    if (bufferSize == 0) {
+        const long quarter = total / 4;
+        bufferSize = static_cast<int>(quarter < 1000 ? 1000 : quarter > 50000 ? 50000 : quarter);
+    }
+    if (progress) {
+        progress->begin();
+        progress->setFiles(source, destination);
+        progress->setPercent(0.0f);
+    }
+    const int code = copyContents(source, destination, bufferSize, total, progress);
+    if (progress) {
+        progress->setPercent(100.0f);
+        progress->end();
+    }
+    return code;
+}
+
+// The same file under two names: the same text, or the same device and file number (another
+// spelling of the path, a symbolic link, a hard link). Names that differ in case differ here.
+bool sameFile(const RWCString& source, const RWCString& destination)
+{
+    if (source.isNull() || destination.isNull())
+        return false;
+    if (source == destination)
+        return true;
+    struct stat a, b;
+    return ::stat(source.data(), &a) == 0 && ::stat(destination.data(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+CSCopyProgress::~CSCopyProgress() = default;
+
+CSCopyErrorHandling::CSCopyErrorHandling() { copyHandlerList().prepend(this); }
+
+CSCopyErrorHandling::~CSCopyErrorHandling() { copyHandlerList().remove(this); }
+
+CSCopyErrorHandling* currentCopyErrorHandler()
+{
+    RWTValDlist<CSCopyErrorHandling*>& list = copyHandlerList();
+    return list.isEmpty() ? nullptr : list.first();
+}
+
+int copyFile(const char* source, const char* destination, int bufferSize, CSCopyProgress* progress)
+{
+    const RWCString src = UTFilePath(cleanPathText(RWCString(source ? source : ""))).nativePath();
+    const RWCString dst = UTFilePath(cleanPathText(RWCString(destination ? destination : ""))).nativePath();
+    for (;;) {
+        int code = sameFile(src, dst) ? COPY_SAME_FILE : copyOnce(src, dst, bufferSize, progress);
+        if (code == COPY_OK)
+            return COPY_OK;
+        CSCopyErrorHandling* handler = currentCopyErrorHandler();
+        if (!handler)
+            return code;
+        switch (handler->handleCopyError(destination, source, &code)) {
+        case 1:
+            return COPY_OK;
+        case 2:
+            continue;
+        default:
+            return code;
+        }
+    }
+}

@@ -1,0 +1,148 @@
+// Tests of the off-screen contexts, surfaces and the frame sink.
+#include "platform/gl/GlContext.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "platform/gl/FrameSink.h"
+#include "platform/gl/GlSurface.h"
+
+using namespace platform::gl;
+
+TEST(GlContext, DrawsIntoItsSurfaceAndPresentsRowsFromTheTop)
+{
+    auto ctx = GlContext::create();
+    ASSERT_NE(ctx, nullptr);
+    GlSurface surface(4, 3);
+    ASSERT_TRUE(ctx->makeCurrent(surface));
+    EXPECT_GE(ctx->depthBits(), 24);
+    EXPECT_EQ(GlContext::current(), ctx.get());
+    EXPECT_NE(GlContext::rendererText(), "");
+    glViewport(0, 0, 4, 3);
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // The lowest row red.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 4, 1);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    FrameSink sink;
+    surface.present(sink);
+    EXPECT_EQ(sink.frameCount(), 1u);
+    const Frame& f = sink.lastFrame();
+    ASSERT_EQ(f.width, 4);
+    ASSERT_EQ(f.height, 3);
+    EXPECT_EQ(f.pixel(0, 2), (std::array<uint8_t, 4>{255, 0, 0, 255}));
+    EXPECT_EQ(f.pixel(3, 0), (std::array<uint8_t, 4>{0, 0, 255, 255}));
+    EXPECT_EQ(f.pixel(4, 0), (std::array<uint8_t, 4>{0, 0, 0, 0}));
+    ctx->release();
+    EXPECT_EQ(GlContext::current(), nullptr);
+    EXPECT_EQ(ctx->makeCurrentCount(), 1u);
+    EXPECT_EQ(ctx->releaseCount(), 1u);
+}
+
+TEST(GlContext, SharedContextSeesListsAndTextures)
+{
+    auto a = GlContext::create();
+    ASSERT_NE(a, nullptr);
+    GlSurface sa(8, 8);
+    ASSERT_TRUE(a->makeCurrent(sa));
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glEndList();
+    GLuint tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    const unsigned char texel[4] = {1, 2, 3, 4};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    a->release();
+
+    auto b = GlContext::create(a.get());
+    auto alone = GlContext::create();
+    ASSERT_NE(b, nullptr);
+    GlSurface sb(2, 2);
+    ASSERT_TRUE(b->makeCurrent(sb));
+    EXPECT_TRUE(glIsList(list));
+    EXPECT_TRUE(glIsTexture(tex));
+    ASSERT_TRUE(alone->makeCurrent(sb));
+    EXPECT_FALSE(glIsList(list));
+    alone->release();
+}
+
+TEST(GlSurface, ResizeRebindsTheCurrentContextAndEmptySurfacePresentsNothing)
+{
+    auto ctx = GlContext::create();
+    GlSurface surface(2, 2);
+    ASSERT_TRUE(ctx->makeCurrent(surface));
+    surface.resize(6, 5);
+    glViewport(0, 0, 6, 5);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    FrameSink sink;
+    surface.present(sink);
+    EXPECT_EQ(sink.lastFrame().pixel(5, 4), (std::array<uint8_t, 4>{0, 255, 0, 255}));
+
+    surface.resize(0, 7);
+    EXPECT_TRUE(surface.isEmpty());
+    EXPECT_TRUE(ctx->isCurrent());  // still bound, to a one-pixel buffer
+    surface.present(sink);
+    EXPECT_TRUE(sink.lastFrame().empty());
+    EXPECT_EQ(sink.frameCount(), 2u);
+    ctx->release();
+}
+
+TEST(GlSurface, OversizedSurfaceIsRefusedAndTheOldOneStays)
+{
+    auto ctx = GlContext::create();
+    GlSurface surface(3, 2);
+    ASSERT_TRUE(ctx->makeCurrent(surface));
+    EXPECT_THROW(surface.resize(GlSurface::kMaxEdge + 1, 10), std::length_error);
+    EXPECT_THROW(surface.resize(10, 1 << 30), std::length_error);
+    EXPECT_EQ(surface.width(), 3);
+    EXPECT_EQ(surface.height(), 2);
+    glClearColor(1, 1, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    FrameSink sink;
+    surface.present(sink);
+    EXPECT_EQ(sink.lastFrame().pixel(2, 1), (std::array<uint8_t, 4>{255, 255, 255, 255}));
+    ctx->release();
+}
+
+TEST(GlSurface, SurfaceThatGoesFirstLeavesTheContextUnbound)
+{
+    auto ctx = GlContext::create();
+    {
+        GlSurface surface(3, 3);
+        ASSERT_TRUE(ctx->makeCurrent(surface));
+    }
+    EXPECT_FALSE(ctx->isCurrent());
+    EXPECT_EQ(ctx->surface(), nullptr);
+}
+
+TEST(GlContext, GluQuadricsDrawThroughTheOffScreenRenderer)
+{
+    // GLU's own OpenGL calls must reach the off-screen renderer, not a window system's library.
+    auto ctx = GlContext::create();
+    GlSurface surface(20, 20);
+    ASSERT_TRUE(ctx->makeCurrent(surface));
+    glViewport(0, 0, 20, 20);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(-1, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glColor3f(1, 1, 0);
+    GLUquadric* q = gluNewQuadric();
+    gluDisk(q, 0.0, 0.5, 16, 1);
+    gluDeleteQuadric(q);
+    FrameSink sink;
+    surface.present(sink);
+    EXPECT_EQ(sink.lastFrame().pixel(10, 10), (std::array<uint8_t, 4>{255, 255, 0, 255}));
+    EXPECT_EQ(sink.lastFrame().pixel(1, 1), (std::array<uint8_t, 4>{0, 0, 0, 255}));
+    ctx->release();
+}

@@ -1,0 +1,190 @@
+// Tests of the bitmap font: measuring, label boxes and the pixels of drawn labels.
+#include "viewer/ui/BitmapFontC.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "viewer/ViewerTestSupport.h"
+
+namespace {
+
+const feColor kRed(1.0f, 0.0f, 0.0f, 1.0f);
+const feColor kGreen(0.0f, 1.0f, 0.0f, 1.0f);
+const double kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+class BitmapFontTest : public ::testing::Test {
+protected:
+    static constexpr int W = 160;
+    static constexpr int H = 100;
+    BitmapFontTest() : control(v.open()), font(control.Font) {}
+
+    // Clears to black, runs the drawing inside the overlay's 2D frame, presents the frame.
+    void drawOverlay(const std::function<void()>& draw)
+    {
+        OpenGLLock lock(control);
+        ASSERT_TRUE(lock.locked());
+        glViewport(0, 0, W, H);
+        glClearColor(0, 0, 0, 1);
+        glClearDepth(1.0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        BitmapFontC::PushOrtho2D(viewport);
+        draw();
+        BitmapFontC::PopOrtho2D();
+        control.PresentFrame();
+    }
+    // The pixel at window coordinates (y upward).
+    std::array<uint8_t, 4> at(int x, int y) const { return v.pixel(x, H - 1 - y); }
+    // Pixels of pure text colour (red) inside a window rectangle (y upward, ends excluded).
+    int redPixels(int x0, int y0, int x1, int y1) const
+    {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                n += pixelNear(at(x, y), {255, 0, 0}) ? 1 : 0;
+        return n;
+    }
+
+    ViewerHarness v{W, H};
+    CTavoplexCtrl& control;
+    BitmapFontC& font;
+    const int viewport[4] = {0, 0, W, H};
+};
+
+}  // namespace
+
+TEST_F(BitmapFontTest, GlyphMetricsComeFromTheFont)
+{
+    // The font's own line height, not the default; every printable code has a width.
+    EXPECT_GT(font.CharHeight, 10);
+    EXPECT_LT(font.CharHeight, 20);
+    for (int code : {int('A'), int('W'), int('0'), int(' '), 0xE9, 0xFF, 0x80})
+        EXPECT_GT(font.CharWidths[code], 0) << code;
+    EXPECT_GT(font.CharWidths['W'], font.CharWidths['i']);
+    EXPECT_EQ(font.TextWidth("AW"), font.CharWidths['A'] + font.CharWidths['W']);
+}
+
+TEST_F(BitmapFontTest, MeasuringSplitsAtBackslashN)
+{
+    struct Case {
+        const char* text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"A\\nB", {"A", "B"}},
+        {"A\\n", {"A"}},
+        {"", {}},
+        {"A\\n\\nBB", {"A", "", "BB"}},
+        {"-- Debugging active --\\n", {"-- Debugging active --"}},
+        {"one\nline", {"one\nline"}},  // a newline character is no separator
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        BitmapFontC::LineVector lines;
+        int w = -1, h = -1;
+        font.MeasureText(k.text, lines, w, h);
+        ASSERT_EQ(lines.entries(), k.lines.size());
+        int widest = 0;
+        for (size_t i = 0; i < k.lines.size(); ++i) {
+            EXPECT_EQ(std::string(lines[i].data(), lines[i].length()), k.lines[i]);
+            widest = std::max(widest, font.TextWidth(lines[i]));
+        }
+        EXPECT_EQ(w, widest);
+        EXPECT_EQ(h, int(k.lines.size()) * font.CharHeight);
+    }
+}
+
+TEST_F(BitmapFontTest, BoxIsTwoPixelsWiderThanTextAndMargin)
+{
+    Point3Df c[4];
+    font.BoxCorners(10.0f, 20.0f, 0.5f, 30, 14, c, 3, 4);
+    EXPECT_EQ(c[0], Point3Df(7, 16, 0.5f));
+    EXPECT_EQ(c[1], Point3Df(7, 38, 0.5f));
+    EXPECT_EQ(c[2], Point3Df(45, 38, 0.5f));
+    EXPECT_EQ(c[3], Point3Df(45, 16, 0.5f));
+}
+
+TEST_F(BitmapFontTest, LabelDrawsFillFrameAndTextWhereMeasured)
+{
+    const RWCString text("Hello");
+    const int w = font.TextWidth(text), h = font.CharHeight;
+    // Alignment 0 at x = y = 0, margins 4 and 3: box from (2 - 4, 2 - 3) to (2 + w + 4 + 2, 2 + h + 3).
+    drawOverlay([&] {
+        font.DrawLabel(text, true, true, true, 0, 0, 0, 0, 0.0f, 4, 3, kRed, kGreen, kIdentity, kIdentity, viewport);
+    });
+    const int x0 = -2, y0 = -1, x1 = 2 + w + 4 + 2, y1 = 2 + h + 3;
+    // Fill inside the box (between text and frame), background outside.
+    EXPECT_TRUE(pixelNear(at(x1 - 2, y1 - 2), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(x1 + 3, y1 - 2), {0, 0, 0}));
+    EXPECT_TRUE(pixelNear(at(3, y1 + 3), {0, 0, 0}));
+    // The frame's right and top edges in the line colour.
+    EXPECT_TRUE(pixelNear(at(x1, (y0 + y1) / 2), {255, 0, 0}) || pixelNear(at(x1 - 1, (y0 + y1) / 2), {255, 0, 0}));
+    EXPECT_TRUE(pixelNear(at((x0 + x1) / 2, y1), {255, 0, 0}) || pixelNear(at((x0 + x1) / 2, y1 - 1), {255, 0, 0}));
+    // Text pixels inside the text block only.
+    EXPECT_GT(redPixels(3, 1, 3 + w, 2 + h + 1), 10);
+    EXPECT_EQ(redPixels(x1 + 2, 0, W, H), 0);
+}
+
+TEST_F(BitmapFontTest, TopRightAlignmentMeetsTheWindowEdges)
+{
+    const RWCString text("Tr");
+    const int w = font.TextWidth(text), h = font.CharHeight;
+    drawOverlay([&] {
+        font.DrawLabel(text, false, true, false, 2, 2, 0, 0, 0.0f, 0, 0, kRed, kGreen, kIdentity, kIdentity, viewport);
+    });
+    // The box spans x from W - w + 1 to W + 3 and y from H - h + 1 to H + 1.
+    EXPECT_TRUE(pixelNear(at(W - w + 2, H - h + 2), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(W - 1, H - 1), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(W - w - 1, H - 2), {0, 0, 0}));
+    EXPECT_TRUE(pixelNear(at(W - 2, H - h - 1), {0, 0, 0}));
+}
+
+TEST_F(BitmapFontTest, TwoLinesDrawTheFirstAboveTheSecond)
+{
+    const int h = font.CharHeight;
+    drawOverlay([&] {
+        font.DrawLabel("A\\n ", true, false, false, 0, 0, 10, 10, 0.0f, 0, 0, kRed, kGreen, kIdentity, kIdentity,
+                       viewport);
+    });
+    // The second line is a blank: all the ink lies in the upper line's band.
+    EXPECT_GT(redPixels(12, 12 + h, 12 + font.CharWidths['A'] + 2, 12 + 2 * h + 2), 5);
+    EXPECT_EQ(redPixels(0, 0, W, 12 + h - 2), 0);
+}
+
+TEST_F(BitmapFontTest, LastCodeIsDrawnAsWellAsMeasured)
+{
+    const RWCString text("\xFF\xFF\xFF");
+    ASSERT_GT(font.TextWidth(text), 0);
+    drawOverlay([&] {
+        font.DrawLabel(text, true, false, false, 1, 1, 0, 0, 0.0f, 0, 0, kRed, kGreen, kIdentity, kIdentity, viewport);
+    });
+    EXPECT_GT(redPixels(0, 0, W, H), 6);
+}
+
+TEST_F(BitmapFontTest, LabelAtPointSitsAtTheProjectedPointAndUnprojectableDrawsNothing)
+{
+    // Model coordinates in window pixels: an orthographic projection of the window.
+    double projection[16] = {2.0 / W, 0, 0, 0, 0, 2.0 / H, 0, 0, 0, 0, -1, 0, -1, -1, 0, 1};
+    drawOverlay([&] {
+        font.DrawLabelAtPoint("", false, true, false, 40.0f, 30.0f, 0.0f, 5, 5, kRed, kGreen, kIdentity, projection,
+                              viewport);
+    });
+    // An empty text: a box of 2 pixels plus the margins around the point.
+    EXPECT_TRUE(pixelNear(at(40, 30), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(36, 26), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(45, 33), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(34, 30), {0, 0, 0}));
+    EXPECT_TRUE(pixelNear(at(49, 30), {0, 0, 0}));
+
+    // A projection that sends every point to w = 0 cannot be projected.
+    const double flat[16] = {};
+    GLint colourBefore = 0;
+    drawOverlay([&] {
+        glGetIntegerv(GL_CURRENT_COLOR, &colourBefore);
+        font.DrawLabelAtPoint("X", true, true, true, 40.0f, 30.0f, 0.0f, 5, 5, kRed, kGreen, kIdentity, flat, viewport);
+        GLint colourAfter = 0;
+        glGetIntegerv(GL_CURRENT_COLOR, &colourAfter);
+        EXPECT_EQ(colourAfter, colourBefore);
+    });
+    EXPECT_EQ(redPixels(0, 0, W, H), 0);
+    EXPECT_TRUE(pixelNear(at(40, 30), {0, 0, 0}));
+}
