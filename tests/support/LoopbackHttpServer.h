@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -86,13 +87,13 @@ public:
         stop_ = true;
         if (acceptor_.joinable())
             acceptor_.join();
-        std::vector<std::thread> workers;
+        std::vector<Worker> workers;
         {
             std::lock_guard<std::mutex> g(mutex_);
             workers.swap(workers_);
         }
         for (auto& w : workers)
-            w.join();
+            w.thread.join();
         ::close(listener_);
     }
 
@@ -109,6 +110,22 @@ public:
         std::lock_guard<std::mutex> g(mutex_);
         routes_[path] = std::move(reply);
     }
+    // Waits (at most `ms`) until every connection has been answered and closed; true when so.
+    bool waitIdle(uint32_t ms = 5000)
+    {
+        const auto until = Clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> g(mutex_);
+                reapFinished();
+                if (workers_.empty())
+                    return true;
+            }
+            if (Clock::now() >= until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     // How many requests for `path` arrived.
     int requests(const std::string& path)
     {
@@ -119,7 +136,25 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
     bool expired() const { return stop_ || Clock::now() >= deadline_; }
+
+    // Joins the connections that ended, so that a long run (a fuzzer's) keeps no threads.
+    void reapFinished()
+    {
+        for (auto it = workers_.begin(); it != workers_.end();) {
+            if (*it->done) {
+                it->thread.join();
+                it = workers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
 
     void acceptLoop()
     {
@@ -131,10 +166,14 @@ private:
             if (fd < 0)
                 continue;
             std::lock_guard<std::mutex> g(mutex_);
-            workers_.emplace_back([this, fd] {
-                answer(fd);
-                ::close(fd);
-            });
+            reapFinished();
+            auto done = std::make_shared<std::atomic<bool>>(false);
+            workers_.push_back({std::thread([this, fd, done] {
+                                    answer(fd);
+                                    ::close(fd);
+                                    *done = true;
+                                }),
+                                done});
         }
     }
 
@@ -227,7 +266,7 @@ private:
     std::atomic<bool> stop_{false};
     std::thread acceptor_;
     std::mutex mutex_;
-    std::vector<std::thread> workers_;
+    std::vector<Worker> workers_;
     std::map<std::string, Reply> routes_;
     std::map<std::string, int> counts_;
 };
