@@ -103,6 +103,18 @@ TEST(UserConfigProvisioning, FirstDeploymentFillsAnEmptyUserFolderAndASecondChan
     EXPECT_EQ(TempDir::read(f.userFile("settings.cfg")), "[GFX]\nSHADOW=0\n");
     EXPECT_EQ(TempDir::read(f.userFile("user.cfg")), userCfg);
 
+    // Excluded entries are skipped at the top level only.
+    TempDir excluded;
+    RWTValOrderedVector<RWCString> exclude;
+    exclude.append("notes.txt");
+    exclude.append("x.cfg");
+    EXPECT_EQ(deployConfigDirectory(UTFilePath(excluded.path().c_str()), UTFilePath(f.templates.c_str()), UTFilePath(),
+                                    nullptr, nullptr, &exclude),
+              1);
+    EXPECT_FALSE(fs::exists(excluded.file("notes.txt")));
+    EXPECT_TRUE(fs::exists(excluded.file("settings.cfg")));
+    EXPECT_TRUE(fs::exists(excluded.file("sub/x.cfg")));
+
     // A missing template folder deploys nothing but still makes the user folder.
     TempDir other;
     EXPECT_EQ(provisionUserConfig(other.file("u").c_str(), other.file("none").c_str()), 1);
