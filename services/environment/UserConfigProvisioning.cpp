@@ -88,8 +88,8 @@ int copyOne(const UTFilePath& dst, const UTFilePath& src)
     return copyFile(src.nativePath().data(), dst.nativePath().data(), 0, nullptr);
 }
 
-// The entries of dir to deploy, each with its destination; calls visit (entry, isDirectory)
-// for directories and regular files and skips everything else.
+// Calls visit (entry, isDirectory) for each directory and regular file in dir, links followed;
+// anything else (devices, pipes, sockets, broken links) is skipped.
 template <typename Visit>
 void walkEntries(const UTFilePath& dir, Visit visit)
 {
