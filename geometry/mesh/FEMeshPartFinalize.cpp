@@ -54,21 +54,15 @@ void FEMeshPartC::deleteHalfEdge(FEMeshHalfEdgeC* h, bool keepLoop)
 
 void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertexC* end2)
 {
-    // A deleted edge leaves the lists of both its ends (every link of it), so that no list keeps
-    // a freed edge. The edge counts its links, so an end whose list no longer holds it is not
-    // searched in vain.
+    // A deleted edge leaves every list that holds it, so that no list keeps a freed edge: those
+    // of its ends, or (in hand-made lists) whichever vertex a link names as its holder.
     FEMeshVertexC* const ends[4] = {end2, end1, end2, end1};
     for (FEMeshVertexC* v : ends)
         if (e->getIncidentLinkCount() > 0 && v)
             removeIncidentEdge(v, e);
-    if (e->getIncidentLinkCount() > 0) {
-        // Held by a list other than its ends' (only hand-made lists do that): sweep them all.
-        // (walks the chains itself: the hash's cursor may be in use by the caller)
-        for (int b = 0; b < FEMeshVertexHashC::kBucketCount && e->getIncidentLinkCount() > 0; ++b)
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && e->getIncidentLinkCount() > 0; v = v->getHashLink())
-                while (e->getIncidentLinkCount() > 0 && removeIncidentEdge(v, e)) {
-                }
-    }
+    for (FEMeshIncidenceC& link : e->links)
+        if (link.inUse())
+            removeIncidentEdge(link.getHolder(), e);
     removeEdge(e);
     edgePool.destroy(e);
 }

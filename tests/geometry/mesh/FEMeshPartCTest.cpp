@@ -414,6 +414,52 @@ TEST(FEMeshPart, ManyFacesOnOneEdgeBuildInLinearTime)
     EXPECT_LT(seconds, 5.0);  // 0.2 s, 0.6 s under the sanitizers; 11 s walking every face on the edge
 }
 
+TEST(FEMeshPart, IncidentListsDropTheEarlierLinkOfAnEdgeAtAnyLength)
+{
+    FEMeshPartC part;
+    part.setFanIndexThreshold(~0u);
+    FEMeshVertexC* v = part.findOrCreateVertex(Point3Df(0, 0, 0));
+    FEMeshVertexC* w = part.findOrCreateVertex(Point3Df(1, 0, 0));
+    FEMeshEdgeC* a = part.createEdge();
+    FEMeshEdgeC* b = part.createEdge();
+    FEMeshEdgeC* c = part.createEdge();
+    auto listOf = [](const FEMeshVertexC* x) {
+        std::vector<FEMeshEdgeC*> edges;
+        for (FEMeshIncidenceC* n = x->getFirstIncidence(); n; n = n->getNext())
+            edges.push_back(n->getEdge());
+        return edges;
+    };
+    for (FEMeshEdgeC* e : {a, b, c, b})
+        part.appendIncidentEdge(v, e);
+    EXPECT_FALSE(part.removeIncidentEdge(w, b));
+    EXPECT_TRUE(part.removeIncidentEdge(v, b));
+    EXPECT_EQ(listOf(v), (std::vector<FEMeshEdgeC*>{a, c, b}));
+    EXPECT_EQ(v->getLastIncidentEdge(), b);
+    EXPECT_TRUE(part.removeIncidentEdge(v, b));
+    EXPECT_EQ(listOf(v), (std::vector<FEMeshEdgeC*>{a, c}));
+    EXPECT_EQ(b->getIncidentLinkCount(), 0u);
+    part.appendIncidentEdge(w, b);
+    EXPECT_FALSE(part.removeIncidentEdge(v, b));
+    EXPECT_EQ(w->getFirstIncidentEdge(), b);
+    part.clearIncidentEdges(v);
+    EXPECT_EQ(a->getIncidentLinkCount() + c->getIncidentLinkCount(), 0u);
+
+    // A list of a huge fan emptied from its tail: each removal takes constant time.
+    constexpr int kEdges = 200000;
+    std::vector<FEMeshEdgeC*> fan;
+    for (int i = 0; i < kEdges; ++i) {
+        fan.push_back(part.createEdge());
+        part.appendIncidentEdge(v, fan.back());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = kEdges - 1; i >= 0; --i)
+        ASSERT_TRUE(part.removeIncidentEdge(v, fan[size_t(i)]));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(v->getIncidentEdgeCount(), 0u);
+    EXPECT_EQ(v->getFirstIncidence(), nullptr);
+    EXPECT_LT(seconds, 2.0);  // milliseconds; searching from the head took about 20 s
+}
+
 TEST(FEMeshPart, RecordsAndTheirHelpers)
 {
     FEMeshPartC part;
