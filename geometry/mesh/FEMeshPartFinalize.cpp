@@ -3,6 +3,8 @@
 #include "geometry/mesh/FEMeshPartC.h"
 
 #include <cmath>
+#include <iterator>
+#include <set>
 #include <vector>
 
 #include "geometry/math/Geometry2D.h"
@@ -381,7 +383,9 @@ void FEMeshPartC::finalize(double tolerance)
     dropFanIndexes();
     while (mergeCoplanarFaces()) {
     }
-    while (removeStraightVertices()) {
+    std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
+    const bool byCandidates = collectStraightCandidates(candidates);
+    while (straightVertexPass(byCandidates ? &candidates : nullptr)) {
     }
     repairOutgoingHalfEdges();
     vertexHash.purgeUnused();
@@ -496,36 +500,85 @@ bool FEMeshPartC::mergeCoplanarFaces()
     return changedAny;
 }
 
+namespace {
+
+// Where a vertex comes in the hash's walk: chain by chain, each chain in insertion order.
+uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) << 32) | sequence; }
+
+}  // namespace
+
+bool FEMeshPartC::collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates)
+{
+    // Only a vertex with two incident edges can be straight. A pass changes no other vertex's
+    // count except the far end of a dropped edge (see straightVertexPass), so later passes need
+    // only visit these, in the hash's order.
+    candidates.clear();
+    uint64_t lastKey = 0;
+    bool first = true;
+    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next()) {
+        const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
+        if (!first && key <= lastKey)
+            return false;  // not the order assumed: the caller walks the whole hash instead
+        first = false;
+        lastKey = key;
+        if (v->getIncidentEdgeCount() == 2)
+            candidates.insert({key, v});
+    }
+    return true;
+}
+
 bool FEMeshPartC::removeStraightVertices()
 {
+    std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
+    if (collectStraightCandidates(candidates))
+        return straightVertexPass(&candidates);
+    return straightVertexPass(nullptr);
+}
+
+bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates)
+{
     bool changed = false;
-    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next()) {
-        if (v->getIncidentEdgeCount() != 2)
+    // With candidates, the walk visits them in hash order (those whose count is no longer two
+    // leave the set); without, the whole hash.
+    auto cursor = candidates ? candidates->begin() : std::set<std::pair<uint64_t, FEMeshVertexC*>>::iterator();
+    auto firstVertex = [&]() -> FEMeshVertexC* {
+        if (!candidates)
+            return vertexHash.first();
+        return cursor == candidates->end() ? nullptr : cursor->second;
+    };
+    auto nextVertex = [&](bool dropCurrent) -> FEMeshVertexC* {
+        if (!candidates)
+            return vertexHash.next();
+        cursor = dropCurrent ? candidates->erase(cursor) : std::next(cursor);
+        return cursor == candidates->end() ? nullptr : cursor->second;
+    };
+    for (FEMeshVertexC* v = firstVertex(); v;) {
+        if (v->getIncidentEdgeCount() != 2) {
+            v = nextVertex(true);
             continue;
+        }
         FEMeshEdgeC* e1 = v->getFirstIncidentEdge();
         FEMeshEdgeC* e2 = v->getLastIncidentEdge();
         const Point3Df d1 = (e1->getEndPoint() - e1->getStartPoint()).normalized();
         const Point3Df d2 = (e2->getEndPoint() - e2->getStartPoint()).normalized();
-        if (!(std::fabs(dotProduct(d1, d2)) > 0.99999))
+        if (!(std::fabs(dotProduct(d1, d2)) > 0.99999)) {
+            v = nextVertex(false);
             continue;
+        }
         FEMeshHalfEdgeC* h = v->getOutgoingHalfEdge();
-        if (!h || !h->getPrevious() || !h->getNext())
-            continue;
-        FEMeshHalfEdgeC* hp = h->getPrevious();
-        FEMeshHalfEdgeC* pp = h->getPartner();
-        if (!pp || !pp->getNext())
-            continue;
-        FEMeshHalfEdgeC* q = pp->getNext();
-        if (q->getPartner() != hp)
-            continue;
-        FEMeshEdgeC* kept = hp->getEdge();
-        FEMeshEdgeC* dropped = h->getEdge();
-        if (!kept || !dropped || kept == dropped)
-            continue;
+        FEMeshHalfEdgeC* hp = h ? h->getPrevious() : nullptr;
+        FEMeshHalfEdgeC* pp = h ? h->getPartner() : nullptr;
+        FEMeshHalfEdgeC* q = pp ? pp->getNext() : nullptr;
+        FEMeshEdgeC* kept = hp ? hp->getEdge() : nullptr;
+        FEMeshEdgeC* dropped = h ? h->getEdge() : nullptr;
         // The rings must stay rings once h and pp are out.
-        if (h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp)
+        if (!h || !hp || !h->getNext() || !pp || !q || q->getPartner() != hp || !kept || !dropped || kept == dropped ||
+            h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp) {
+            v = nextVertex(false);
             continue;
+        }
         FEMeshVertexC* w = pp->getVertex();
+        const bool wWasCandidate = w->getIncidentEdgeCount() == 2;
 
         // The kept edge leaves v's list before it joins W's: an edge has room in two lists only,
         // and while it is still in v's and its other end's it could not join a third.
@@ -544,6 +597,10 @@ bool FEMeshPartC::removeStraightVertices()
         q->setVertex(w);
         destroyUnlinkedPair(h, pp);
         changed = true;
+        // On broken input the far end may not have held the dropped edge and now counts two.
+        if (candidates && !wWasCandidate && w->getIncidentEdgeCount() == 2)
+            candidates->insert({walkKey(w->hashBucket, w->hashSequence), w});
+        v = nextVertex(false);
     }
     return changed;
 }

@@ -202,6 +202,7 @@ TEST(FEMeshPipelineResults, FinalizedSmoothedAndTriangulatedMeshesKeepTheirFinge
         {"flat cone", [](FEMeshPartC& p) { flatCone(p, 6000); }, 1e-3, 64, 1052842630834457430ull, 10539046649992485119ull},
         {"flat cone, small fan indexes", [](FEMeshPartC& p) { flatCone(p, 3000); }, 1e-3, 4, 11164638690091661710ull, 14832273527500065415ull},
         {"zigzag fan", [](FEMeshPartC& p) { zigzagFan(p, 3000); }, -1.0, 64, 15795588589979244473ull, 7374882335230310941ull},
+        {"fine gear, walls merged", [](FEMeshPartC& p) { gear(p, 40000); }, 2e-4, 64, 5780531601294227271ull, 17042630566452841600ull},
         {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 40, 30); }, -1.0, 64, 40033418572030147ull, 3737057170545360834ull},
         {"soup", [](FEMeshPartC& p) { soup(p, 40); }, -1.0, 64, 10775597082093914474ull, 15468243788859916201ull},
     };
