@@ -509,9 +509,10 @@ uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) 
 
 bool FEMeshPartC::collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates)
 {
-    // Only a vertex with two incident edges can be straight. A pass changes no other vertex's
-    // count except the far end of a dropped edge (see straightVertexPass), so later passes need
-    // only visit these, in the hash's order.
+    // Only a vertex with two incident edges can be straight, and whether it is depends on its
+    // own neighbourhood only: a vertex that failed the test fails it again until a removal
+    // changes something it looks at. So a pass need only visit the vertices that have not been
+    // tried yet or were touched since (in the hash's order, as a walk of the whole hash would).
     candidates.clear();
     uint64_t lastKey = 0;
     bool first = true;
@@ -538,23 +539,31 @@ bool FEMeshPartC::removeStraightVertices()
 bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates)
 {
     bool changed = false;
-    // With candidates, the walk visits them in hash order (those whose count is no longer two
-    // leave the set); without, the whole hash.
+    // With candidates, the walk visits them in hash order and each leaves the set once visited;
+    // a removal puts back every vertex whose test it may change (after the cursor: visited in
+    // this pass; before it: in the next). Without candidates, the whole hash is walked.
     auto cursor = candidates ? candidates->begin() : std::set<std::pair<uint64_t, FEMeshVertexC*>>::iterator();
     auto firstVertex = [&]() -> FEMeshVertexC* {
         if (!candidates)
             return vertexHash.first();
         return cursor == candidates->end() ? nullptr : cursor->second;
     };
-    auto nextVertex = [&](bool dropCurrent) -> FEMeshVertexC* {
+    auto nextVertex = [&]() -> FEMeshVertexC* {
         if (!candidates)
             return vertexHash.next();
-        cursor = dropCurrent ? candidates->erase(cursor) : std::next(cursor);
+        cursor = candidates->erase(cursor);
         return cursor == candidates->end() ? nullptr : cursor->second;
+    };
+    std::vector<FEMeshVertexC*> touched;
+    auto touchHolders = [&](FEMeshEdgeC* e) {
+        if (e)
+            for (const FEMeshIncidenceC& link : e->links)
+                if (link.inUse())
+                    touched.push_back(link.getHolder());
     };
     for (FEMeshVertexC* v = firstVertex(); v;) {
         if (v->getIncidentEdgeCount() != 2) {
-            v = nextVertex(true);
+            v = nextVertex();
             continue;
         }
         FEMeshEdgeC* e1 = v->getFirstIncidentEdge();
@@ -562,7 +571,7 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
         const Point3Df d1 = (e1->getEndPoint() - e1->getStartPoint()).normalized();
         const Point3Df d2 = (e2->getEndPoint() - e2->getStartPoint()).normalized();
         if (!(std::fabs(dotProduct(d1, d2)) > 0.99999)) {
-            v = nextVertex(false);
+            v = nextVertex();
             continue;
         }
         FEMeshHalfEdgeC* h = v->getOutgoingHalfEdge();
@@ -574,11 +583,26 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
         // The rings must stay rings once h and pp are out.
         if (!h || !hp || !h->getNext() || !pp || !q || q->getPartner() != hp || !kept || !dropped || kept == dropped ||
             h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp) {
-            v = nextVertex(false);
+            v = nextVertex();
             continue;
         }
         FEMeshVertexC* w = pp->getVertex();
-        const bool wWasCandidate = w->getIncidentEdgeCount() == 2;
+
+        // What the tests of other vertices read and this removal changes: the lists of w and
+        // of the ends of the kept edge (and of q's edge), the ends of those edges, the links
+        // around h's and pp's neighbours.
+        touched.clear();
+        touched.push_back(w);
+        touched.push_back(hp->getVertex());
+        touched.push_back(h->getNext()->getVertex());
+        FEMeshHalfEdgeC* beforePP = pp->getPrevious();
+        if (beforePP) {
+            touched.push_back(beforePP->getVertex());
+            if (FEMeshHalfEdgeC* r = beforePP->getPartner())
+                touched.push_back(r->getVertex());
+        }
+        touchHolders(kept);
+        touchHolders(q->getEdge());
 
         // The kept edge leaves v's list before it joins W's: an edge has room in two lists only,
         // and while it is still in v's and its other end's it could not join a third.
@@ -586,6 +610,7 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
         removeIncidentEdge(v, dropped);
         removeIncidentEdge(v, kept);
         appendIncidentEdge(w, kept);
+        touchHolders(dropped);  // a hand-made list still holding it loses it below
         v->setOutgoingHalfEdge(nullptr);
         w->setOutgoingHalfEdge(q);
         for (FEMeshHalfEdgeC* x : {pp, h}) {
@@ -597,10 +622,11 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
         q->setVertex(w);
         destroyUnlinkedPair(h, pp);
         changed = true;
-        // On broken input the far end may not have held the dropped edge and now counts two.
-        if (candidates && !wWasCandidate && w->getIncidentEdgeCount() == 2)
-            candidates->insert({walkKey(w->hashBucket, w->hashSequence), w});
-        v = nextVertex(false);
+        if (candidates)
+            for (FEMeshVertexC* t : touched)
+                if (t && t != v)
+                    candidates->insert({walkKey(t->hashBucket, t->hashSequence), t});
+        v = nextVertex();
     }
     return changed;
 }

@@ -121,6 +121,28 @@ void gear(FEMeshPartC& part, int points)
     }
 }
 
+// The gear with some wall triangles flipped and some doubled: straight vertices next to broken
+// rings.
+void brokenGear(FEMeshPartC& part, int points)
+{
+    auto rim = [&](int k, double z) {
+        const double a = 2.0 * kPi * (k % points) / points;
+        const double r = std::fmod(a * 20 / (2.0 * kPi), 1.0) < 0.5 ? 40.0 : 44.0;
+        return Point3D(r * std::cos(a), r * std::sin(a), z);
+    };
+    for (int k = 0; k < points; ++k) {
+        part.addTriangle(Point3D(0, 0, 10), rim(k, 10), rim(k + 1, 10));
+        if (k % 97 == 5)
+            part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k + 1, 0));
+        else
+            part.addTriangle(rim(k, 0), rim(k + 1, 0), rim(k + 1, 10));
+        part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k, 10));
+        if (k % 89 == 3)
+            part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k, 10));
+        part.addTriangle(Point3D(0, 0, 0), rim(k + 1, 0), rim(k, 0));
+    }
+}
+
 // A flat cone: its mantle triangles merge with their neighbours under a coarse tolerance, its base
 // around the centre; both hubs have the valence of the rim.
 void flatCone(FEMeshPartC& part, int n)
@@ -203,6 +225,7 @@ TEST(FEMeshPipelineResults, FinalizedSmoothedAndTriangulatedMeshesKeepTheirFinge
         {"flat cone, small fan indexes", [](FEMeshPartC& p) { flatCone(p, 3000); }, 1e-3, 4, 11164638690091661710ull, 14832273527500065415ull},
         {"zigzag fan", [](FEMeshPartC& p) { zigzagFan(p, 3000); }, -1.0, 64, 15795588589979244473ull, 7374882335230310941ull},
         {"fine gear, walls merged", [](FEMeshPartC& p) { gear(p, 40000); }, 2e-4, 64, 5780531601294227271ull, 17042630566452841600ull},
+        {"broken fine gear", [](FEMeshPartC& p) { brokenGear(p, 30000); }, 2e-4, 64, 11296590980561515068ull, 17240920476720582287ull},
         {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 40, 30); }, -1.0, 64, 40033418572030147ull, 3737057170545360834ull},
         {"soup", [](FEMeshPartC& p) { soup(p, 40); }, -1.0, 64, 10775597082093914474ull, 15468243788859916201ull},
     };
