@@ -523,7 +523,7 @@ bool FEMeshPartC::collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshV
         first = false;
         lastKey = key;
         if (v->getIncidentEdgeCount() == 2)
-            candidates.insert({key, v});
+            candidates.insert(candidates.end(), {key, v});  // in key order: each goes last
     }
     return true;
 }
