@@ -244,6 +244,12 @@ TEST(FESweepTriangulator, LargeFlatFacesKeepTheirPicture)
         }
         EXPECT_EQ(wrongWay, 0);
         EXPECT_NEAR(total, std::fabs(area), 1e-6 * std::fabs(area));
+
+        // Into a mesh: one triangle face per triangle, with the face's normal.
+        FEMeshPartC triangles;
+        part.triangulateInto(&triangles);
+        EXPECT_EQ(triangles.getFaceCount(), size_t(n - 2));
+        EXPECT_EQ(triangles.getFirstFace()->getNormal(), part.getFirstFace()->getNormal());
     }
 }
 
