@@ -231,12 +231,14 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEM
     v->incidentTail = linkHandle;
     ++v->incidentCount;
 
-    if (v->incidentCount < fanIndexThreshold)
-        return;
+    // An index files every entry, also those appended while deletions kept the list short:
+    // once the list is long again, searches trust it.
     if (FEMeshFanIndexC* index = fanIndexOf(v)) {
         index->append(e, farEnd);
         return;
     }
+    if (v->incidentCount < fanIndexThreshold)
+        return;
     if (!std::isfinite(mergeTolerance) || mergeTolerance < 0.0)
         return;
     // The list has grown large: file what it holds, in list order.
