@@ -262,6 +262,8 @@ private:
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
+    // One round of the three merge walks; bit w - 1 set when walk w changed something.
+    unsigned mergeWalks();
     void cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
     void destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
     void deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd);

@@ -381,7 +381,13 @@ void FEMeshPartC::finalize(double tolerance)
         mergeTolerance = tolerance;
     // Half-edges change vertices below; the fan indexes of building are not needed any more.
     dropFanIndexes();
-    while (mergeCoplanarFaces()) {
+    // Rounds of merging until one changes nothing. A round in which only the first walk changed
+    // anything ends in the state its last (unchanged) first-walk pass saw, so the next round
+    // would change nothing either: it is skipped.
+    for (;;) {
+        const unsigned changedWalks = mergeWalks();
+        if (changedWalks == 0 || changedWalks == 1)
+            break;
     }
     std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
     const bool byCandidates = collectStraightCandidates(candidates);
@@ -476,9 +482,11 @@ bool FEMeshPartC::processMergeEdge(int walk, FEMeshEdgeC* e)
     }
 }
 
-bool FEMeshPartC::mergeCoplanarFaces()
+bool FEMeshPartC::mergeCoplanarFaces() { return mergeWalks() != 0; }
+
+unsigned FEMeshPartC::mergeWalks()
 {
-    bool changedAny = false;
+    unsigned changedWalks = 0;
     for (int walk = 1; walk <= 3; ++walk) {
         for (;;) {
             bool changed = false;
@@ -493,11 +501,11 @@ bool FEMeshPartC::mergeCoplanarFaces()
             nextEdgeCursor = nullptr;
             if (!changed)
                 break;
-            changedAny = true;
+            changedWalks |= 1u << (walk - 1);
         }
     }
     edgeCursor = nextEdgeCursor = nullptr;
-    return changedAny;
+    return changedWalks;
 }
 
 namespace {
