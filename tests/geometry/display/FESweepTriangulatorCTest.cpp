@@ -210,9 +210,10 @@ TEST(FESweepTriangulator, RefusesRingsThatTouchCrossOrShareCorners)
 // normals of the face.
 TEST(FESweepTriangulator, LargeFlatFacesKeepTheirPicture)
 {
-    for (const int n : {1000, 6000})
-    for (double side : {1.0, -1.0}) {
-        SCOPED_TRACE(side * n);
+    for (const double signedCorners : {1000.0, 6000.0, -1000.0, -6000.0}) {
+        const int n = int(std::fabs(signedCorners));
+        const double side = signedCorners > 0 ? 1.0 : -1.0;
+        SCOPED_TRACE(signedCorners);
         FEMeshPartC part;
         std::vector<Point3D> outline;
         double area = 0;
