@@ -44,7 +44,7 @@ Point3D normalOf(void* data)
 
 // Faces of at least this many corners go to the sweep, on whose time the corner count weighs
 // far less; the tessellator keeps the smaller ones, whose triangles stay exactly as they were.
-constexpr size_t kSweepCorners = 4096;
+constexpr size_t kSweepCorners = 1024;
 
 bool isFinite(const Point3Df& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
