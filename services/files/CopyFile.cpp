@@ -282,11 +282,7 @@ bool sameFile(const RWCString& source, const RWCString& destination)
 {
     if (source.isNull() || destination.isNull())
         return false;
-    if (source == destination)
-        return true;
-    struct stat a, b;
-    return ::stat(source.data(), &a) == 0 && ::stat(destination.data(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    return source == destination || isSameExistingFile(source.data(), destination.data());
 }
 
 }  // namespace
