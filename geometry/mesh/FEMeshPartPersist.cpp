@@ -358,6 +358,17 @@ private:
 
 bool FEMeshPartC::save(csrecordfile& file, int tag)
 {
+    // Room for the records at their longest (heads, "%.14g" numbers, ten-digit indices), so
+    // that the text is not moved as it grows; pages of the room not used are never touched.
+    size_t halfEdges = 0, loops = 0;
+    for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
+        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+            ++loops;
+            halfEdges += size_t(l->getHalfEdgeCount());
+        }
+    file.reserve(64 + getEdgeCount() * 60 + getVertexCount() * 150 + getFaceCount() * 175 + loops * 12 +
+                 halfEdges * 165);
+
     bool ok = file.beginRecord(tag);
     ok = ok && file.writeInt(kNotManifold, manifold ? 0 : 1);
 

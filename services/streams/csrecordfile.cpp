@@ -2,8 +2,8 @@
 #include "services/streams/csrecordfile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -18,15 +18,18 @@ constexpr size_t kChunk = size_t(1) << 20;
 constexpr unsigned kValueKind = 1;
 constexpr uint32_t kShortLimit = 0xFFFF;  // the short form cannot say this: it marks the long form
 
-// The value of one number-field character, or -1.
-inline int digitValue(char c)
-{
-    if (c >= '0' && c <= '?')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// The value of each number-field character, or -1.
+struct DigitTable {
+    signed char value[256];
+    constexpr DigitTable() : value()
+    {
+        for (int c = 0; c < 256; ++c)
+            value[c] = c >= '0' && c <= '?' ? (signed char)(c - '0') : c >= 'A' && c <= 'F' ? (signed char)(c - 'A' + 10) : -1;
+    }
+};
+constexpr DigitTable kDigits;
+
+inline int digitValue(char c) { return kDigits.value[static_cast<unsigned char>(c)]; }
 
 inline void encodeShort(char* out, uint32_t v)
 {
@@ -48,6 +51,125 @@ inline size_t encodeLength(char* out, uint32_t v)
     for (int i = 0; i < 8; ++i)
         out[4 + i] = hex[(v >> (28 - 4 * i)) & 15];
     return 12;
+}
+
+
+// "%.14g" of a double that is exactly a float (as mesh positions and normals are), in integer
+// arithmetic: the value is m 2^e with m below 2^24, so its first fourteen digits and the
+// rounding (half to even, on the exact value, as printf rounds) need at most 128 bits. Gives
+// the length, or 0 for values outside that reach (the caller then formats them the slow way).
+size_t formatFloat14(double value, char* out)
+{
+    const float f = float(value);
+    if (double(f) != value || !std::isfinite(f))
+        return 0;
+    if (f == 0.0f) {
+        size_t n = 0;
+        if (std::signbit(f))
+            out[n++] = '-';
+        out[n++] = '0';
+        return n;
+    }
+    int e2 = 0;
+    const double frac = std::frexp(std::fabs(value), &e2);  // |value| = frac 2^e2, frac in [0.5, 1)
+    const uint64_t m = uint64_t(std::ldexp(frac, 24));       // exact: a float has 24 bits
+    int e = e2 - 24;                                         // |value| = m 2^e
+    // The decimal exponent x of the value (2^(e2-1) <= |value| < 2^e2); a first guess that is
+    // corrected below.
+    int x = int(std::floor((e2 - 1) * 0.30102999566398120));
+    struct Powers {
+        unsigned __int128 p[32];
+        constexpr Powers() : p()
+        {
+            p[0] = 1;
+            for (int i = 1; i < 32; ++i)
+                p[i] = p[i - 1] * 10;
+        }
+    };
+    static constexpr Powers kPowers;
+    const unsigned __int128 kLow = kPowers.p[13];
+    const unsigned __int128 kHigh = kPowers.p[14];
+    unsigned __int128 q = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int k = 13 - x;  // q = round(|value| 10^k) has fourteen digits
+        if (k < 0 || k > 31)
+            return 0;
+        const unsigned __int128 n = (unsigned __int128)m * kPowers.p[k];
+        if (e >= 0) {
+            if (e > 20)
+                return 0;
+            q = n << e;
+        } else {
+            const int shift = -e;
+            if (shift >= 127)
+                return 0;
+            q = n >> shift;
+            const unsigned __int128 rest = n - (q << shift);
+            const unsigned __int128 half = (unsigned __int128)1 << (shift - 1);
+            if (rest > half || (rest == half && (q & 1)))
+                ++q;
+        }
+        if (q >= kHigh && q != kHigh) {
+            ++x;
+            continue;
+        }
+        if (q < kLow) {
+            --x;
+            continue;
+        }
+        break;
+    }
+    if (q == kHigh) {  // rounded up to the next power of ten
+        q = kLow;
+        ++x;
+    }
+    if (q < kLow || q >= kHigh)
+        return 0;
+    char digits[14];
+    uint64_t q64 = uint64_t(q);
+    for (int i = 13; i >= 0; --i) {
+        digits[i] = char('0' + int(q64 % 10));
+        q64 /= 10;
+    }
+    int used = 14;
+    while (used > 1 && digits[used - 1] == '0')
+        --used;
+    size_t len = 0;
+    if (value < 0)
+        out[len++] = '-';
+    if (x >= -4 && x < 14) {
+        if (x >= 0) {
+            for (int i = 0; i <= x; ++i)
+                out[len++] = i < used ? digits[i] : '0';
+            if (used > x + 1) {
+                out[len++] = '.';
+                for (int i = x + 1; i < used; ++i)
+                    out[len++] = digits[i];
+            }
+        } else {
+            out[len++] = '0';
+            out[len++] = '.';
+            for (int i = 0; i < -x - 1; ++i)
+                out[len++] = '0';
+            for (int i = 0; i < used; ++i)
+                out[len++] = digits[i];
+        }
+        return len;
+    }
+    out[len++] = digits[0];
+    if (used > 1) {
+        out[len++] = '.';
+        for (int i = 1; i < used; ++i)
+            out[len++] = digits[i];
+    }
+    out[len++] = 'e';
+    out[len++] = x < 0 ? '-' : '+';
+    const int ax = x < 0 ? -x : x;
+    if (ax >= 100)
+        out[len++] = char('0' + ax / 100);
+    out[len++] = char('0' + ax / 10 % 10);
+    out[len++] = char('0' + ax % 10);
+    return len;
 }
 
 }  // namespace
@@ -74,19 +196,21 @@ csrecordfile::csrecordfile(const char* fileName, bool write, int mode) : writing
         status = statusOpenFailed;
         return;
     }
-    // A plain file says its length; a compressed one is read until it ends.
-    const int64_t length = rdbuf()->fileLength();
-    if (length > 0 && !rdbuf()->isCompressed())
-        buffer.reserve(size_t(length));
+    // A plain file says its length and is read in one piece (a byte more shows whether it
+    // grew meanwhile); a compressed one is read until it ends.
+    const int64_t length = rdbuf()->isCompressed() ? -1 : rdbuf()->fileLength();
+    size_t want = length > 0 ? size_t(length) + 1 : kChunk;
     for (;;) {
         const size_t at = buffer.size();
-        buffer.resize(at + kChunk);
-        const std::streamsize got = rdbuf()->sgetn(buffer.data() + at, std::streamsize(kChunk));
+        if (buffer.capacity() < at + want)
+            buffer.reserve(std::max(at + want, 2 * buffer.capacity()));
+        buffer.resize(at + want);
+        const std::streamsize got = rdbuf()->sgetn(buffer.data() + at, std::streamsize(want));
         buffer.resize(at + size_t(got > 0 ? got : 0));
-        if (got < std::streamsize(kChunk))
+        if (got < std::streamsize(want))
             break;
+        want = kChunk;
     }
-    buffer.shrink_to_fit();
     status = bad() ? statusOpenFailed : statusOk;
 }
 
@@ -125,6 +249,8 @@ bool csrecordfile::close()
 
 void csrecordfile::put(const char* p, size_t n)
 {
+    if (hasValue && !valueCopied)
+        copyValue();
     if (writePosition == buffer.size()) {
         buffer.append(p, n);
     } else {
@@ -137,6 +263,8 @@ void csrecordfile::put(const char* p, size_t n)
 
 void csrecordfile::putAt(size_t position, const char* p, size_t n)
 {
+    if (hasValue && !valueCopied)
+        copyValue();
     if (position + n > buffer.size())
         buffer.resize(position + n);
     std::memcpy(buffer.data() + position, p, n);
@@ -154,6 +282,12 @@ bool csrecordfile::addChild()
         return false;
     ++parent.childCount;
     return true;
+}
+
+void csrecordfile::reserve(size_t bytes)
+{
+    if (buffer.capacity() < buffer.size() + bytes)
+        buffer.reserve(buffer.size() + bytes);
 }
 
 bool csrecordfile::writeHeader(const char* first, const char* second)
@@ -191,9 +325,17 @@ bool csrecordfile::writeValue(int tag, const char* text, size_t length)
     encodeShort(head, kValueKind);
     encodeShort(head + 4, uint32_t(tag));
     const size_t n = 8 + encodeLength(head + 8, uint32_t(length));
+    if (length <= 48) {
+        // Numbers and short texts go out with their head in one piece.
+        char record[64];
+        std::memcpy(record, head, n);
+        if (length > 0)
+            std::memcpy(record + n, text, length);
+        put(record, n + length);
+        return true;
+    }
     put(head, n);
-    if (length > 0)
-        put(text, length);
+    put(text, length);
     return true;
 }
 
@@ -206,8 +348,10 @@ bool csrecordfile::writeInt(int tag, int value)
 
 bool csrecordfile::writeDouble(int tag, double value)
 {
-    // to_chars with a precision formats exactly as printf's %.14g does, only faster.
     char text[40];
+    if (const size_t n = formatFloat14(value, text))
+        return writeValue(tag, text, n);
+    // to_chars with a precision formats exactly as printf's %.14g does, only faster.
     const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 14);
     if (r.ec != std::errc())
         return writeValue(tag, text, size_t(std::snprintf(text, sizeof text, "%.*g", 14, value)));
@@ -329,9 +473,10 @@ bool csrecordfile::readRecordHead(unsigned& tag, unsigned& countOut)
         const unsigned length = readNumber();
         if (length > buffer.size() - readPosition)
             failEnd("a value is longer than the record data that remains", at);
-        value.resize(size_t(length) + 1);
-        std::memcpy(value.data(), buffer.data() + readPosition, length);
-        value[length] = '\0';
+        // The text is copied out only when it is asked for as text.
+        valueStart = readPosition;
+        valueLength = length;
+        valueCopied = false;
         readPosition += length;
         hasValue = true;
         isValue = true;
@@ -350,10 +495,29 @@ bool csrecordfile::readRecordHead(unsigned& tag, unsigned& countOut)
     return false;
 }
 
+void csrecordfile::copyValue()
+{
+    if (!hasValue || valueCopied)
+        return;
+    value.assign(buffer.data() + valueStart, buffer.data() + valueStart + valueLength);
+    value.push_back('\0');
+    valueCopied = true;
+}
+
+bool csrecordfile::valueRange(const char*& begin, const char*& end) const
+{
+    if (status != statusOk || !hasValue)
+        return false;
+    begin = valueCopied ? value.data() : buffer.data() + valueStart;
+    end = begin + valueLength;
+    return true;
+}
+
 bool csrecordfile::getString(const char*& text)
 {
     if (status != statusOk || !hasValue)
         return false;
+    copyValue();
     text = value.data();
     return true;
 }
@@ -361,9 +525,9 @@ bool csrecordfile::getString(const char*& text)
 bool csrecordfile::getInt(int& result)
 {
     const char* text;
-    if (!getString(text))
+    const char* end;
+    if (!valueRange(text, end))
         return false;
-    const char* end = text + value.size() - 1;
     int v = 0;
     const auto r = std::from_chars(text, end, v);
     if (r.ec == std::errc() && r.ptr == end) {
@@ -371,7 +535,7 @@ bool csrecordfile::getInt(int& result)
         return true;
     }
     // What atoi makes of anything else (blanks, a plus sign, trailing text), kept in range.
-    errno = 0;
+    getString(text);
     const long l = std::strtol(text, nullptr, 10);
     result = l > INT_MAX ? INT_MAX : l < INT_MIN ? INT_MIN : int(l);
     return true;
@@ -380,15 +544,16 @@ bool csrecordfile::getInt(int& result)
 bool csrecordfile::getDouble(double& result)
 {
     const char* text;
-    if (!getString(text))
+    const char* end;
+    if (!valueRange(text, end))
         return false;
-    const char* end = text + value.size() - 1;
     double v = 0.0;
     const auto r = std::from_chars(text, end, v);
     if (r.ec == std::errc() && r.ptr == end) {
         result = v;
         return true;
     }
+    getString(text);
     result = std::strtod(text, nullptr);
     return true;
 }
@@ -414,6 +579,7 @@ void csrecordfile::rewind()
 {
     spare = 0;
     hasValue = false;
+    valueCopied = false;
     value.clear();
     stack.clear();
     readPosition = writePosition = 0;
@@ -425,6 +591,7 @@ void csrecordfile::mark(csrecordbookmark& bookmark)
     bookmark.isValue = isValue;
     bookmark.writePosition = writePosition;
     bookmark.readPosition = readPosition;
+    copyValue();
     bookmark.hasValue = hasValue;
     bookmark.valueCopy = hasValue ? value : std::vector<char>();
     bookmark.spare = spare;
@@ -439,6 +606,8 @@ void csrecordfile::restore(csrecordbookmark& bookmark)
     writePosition = bookmark.writePosition;
     readPosition = bookmark.readPosition;
     hasValue = bookmark.hasValue;
+    valueCopied = true;
+    valueLength = bookmark.valueCopy.empty() ? 0 : bookmark.valueCopy.size() - 1;
     value.swap(bookmark.valueCopy);
     bookmark.valueCopy.clear();
     bookmark.hasValue = false;

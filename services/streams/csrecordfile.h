@@ -79,6 +79,9 @@ public:
     bool endRecord();
     // Writes the root count; the records must all be ended.
     bool finishFile();
+    // Room for that many more bytes of text: a writer that knows about how much it will write
+    // saves the text from being moved as it grows.
+    void reserve(size_t bytes);
     // Writes the text to the file and closes it; false when either fails (the destructor then
     // writes nothing more).
     bool close();
@@ -124,6 +127,8 @@ private:
     unsigned readNumber();
     bool readLine(RWCString& line);
     bool flushToFile();
+    void copyValue();
+    bool valueRange(const char*& begin, const char*& end) const;
 
     std::string buffer;
     size_t readPosition = 0;
@@ -134,7 +139,10 @@ private:
     int status = statusOk;
     std::vector<StackEntry> stack;
     bool hasValue = false;
-    std::vector<char> value;  // the last value's text with its NUL
+    size_t valueStart = 0;    // the last value's text in the buffer
+    size_t valueLength = 0;
+    bool valueCopied = false; // value holds it (with its NUL)
+    std::vector<char> value;
     uint32_t spare = 0;
     uint32_t count = 0;
     bool isValue = false;

@@ -2,7 +2,11 @@
 // long forms, damaged data, writer misuse, bookmarks, compression, close, the hex byte texts.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "services/streams/csrecordfile.h"
 #include "tests/support/TempDir.h"
@@ -307,4 +311,58 @@ TEST(csrecordfileTest, HexByteTexts)
     EXPECT_EQ(encoded.length(), 1024u);
     const RWCString decoded = hexDecodeBytes(encoded);
     EXPECT_EQ(std::string(decoded.data(), decoded.length()), all);
+}
+
+TEST(csrecordfileTest, DoublesAreWrittenAsPrintfWritesThem)
+{
+    // Every kind of value: floats (the fast path) of every magnitude and sign, exact ties at
+    // the fourteenth digit (2^-21), powers of ten, doubles that are no floats, zero, infinity.
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 1e10, 1e-5, 1e-4, 0.0001234, 1e13, 1e14, 1e15,
+                                  std::ldexp(1.0, -21), std::ldexp(1.0, -60), std::ldexp(1.0, 100), 1.0 / 3.0,
+                                  123456789012345.0, 9.99999999999995, 99999999999999.5, 1e300, 5e-324,
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  double(std::numeric_limits<float>::max()), double(std::numeric_limits<float>::min()),
+                                  double(std::numeric_limits<float>::denorm_min())};
+    uint32_t bits = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        bits = bits * 1664525u + 1013904223u;
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        if (std::isfinite(f))
+            values.push_back(double(f));
+        values.push_back(double(float(int(bits % 20001) - 10000) / 64.0f));
+    }
+    TempDir dir;
+    const std::string path = dir.file("doubles.dat");
+    {
+        csrecordfile out(path.c_str(), true);
+        ASSERT_TRUE(out.writeHeader("", ""));
+        ASSERT_TRUE(out.beginRecord(1));
+        for (double v : values)
+            ASSERT_TRUE(out.writeDouble(2, v));
+        ASSERT_TRUE(out.endRecord());
+        ASSERT_TRUE(out.finishFile());
+    }
+    csrecordfile in(path.c_str(), false);
+    RWCString first, second;
+    unsigned roots = 0, tag = 0, count = 0;
+    ASSERT_TRUE(in.readHeader(first, second, roots));
+    ASSERT_FALSE(in.readRecordHead(tag, count));
+    ASSERT_EQ(count, values.size());
+    int mismatches = 0;
+    for (double v : values) {
+        ASSERT_TRUE(in.readRecordHead(tag, count));
+        const char* text = nullptr;
+        ASSERT_TRUE(in.getString(text));
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.*g", 14, v);
+        if (std::string(text) != expected && ++mismatches < 10)
+            ADD_FAILURE() << text << " for " << expected;
+        double back = 0;
+        ASSERT_TRUE(in.getDouble(back));
+        if (std::isfinite(v) && std::string(text) == expected) {
+            EXPECT_EQ(float(back), float(v)) << text;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
