@@ -88,6 +88,7 @@ public:
     // Computed on the first call.
     const double* eigenvector();
     int getSteps() const { return steps; }
+    double getTolerance() const { return tolerance; }
 
 private:
     double tolerance;
