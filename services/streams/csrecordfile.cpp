@@ -70,13 +70,18 @@ size_t formatFloat14(double value, char* out)
         out[n++] = '0';
         return n;
     }
-    int e2 = 0;
-    const double frac = std::frexp(std::fabs(value), &e2);  // |value| = frac 2^e2, frac in [0.5, 1)
-    const uint64_t m = uint64_t(std::ldexp(frac, 24));       // exact: a float has 24 bits
-    int e = e2 - 24;                                         // |value| = m 2^e
-    // The decimal exponent x of the value (2^(e2-1) <= |value| < 2^e2); a first guess that is
-    // corrected below.
-    int x = int(std::floor((e2 - 1) * 0.30102999566398120));
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    const int biased = int((bits >> 23) & 0xFF);
+    uint64_t m = bits & 0x7FFFFF;
+    int e = biased == 0 ? -149 : biased - 150;  // |value| = m 2^e
+    if (biased != 0)
+        m |= 0x800000;
+    // The decimal exponent x of the value, from below: log2(1 + t) >= t for the mantissa's
+    // fraction t, so the guess is at most one too small and corrected below.
+    int lead = 63 - __builtin_clzll(m);  // m's top bit
+    const double log2Low = double(e + lead) + (double(m) / double(uint64_t(1) << lead) - 1.0);
+    int x = int(std::floor(log2Low * 0.30102999566398120));
     struct Powers {
         unsigned __int128 p[32];
         constexpr Powers() : p()
@@ -125,11 +130,17 @@ size_t formatFloat14(double value, char* out)
     }
     if (q < kLow || q >= kHigh)
         return 0;
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char digits[14];
     uint64_t q64 = uint64_t(q);
-    for (int i = 13; i >= 0; --i) {
-        digits[i] = char('0' + int(q64 % 10));
-        q64 /= 10;
+    for (int i = 12; i >= 0; i -= 2) {
+        const unsigned pair = unsigned(q64 % 100);
+        q64 /= 100;
+        digits[i] = kPairs[2 * pair];
+        digits[i + 1] = kPairs[2 * pair + 1];
     }
     int used = 14;
     while (used > 1 && digits[used - 1] == '0')
