@@ -436,6 +436,14 @@ bool FEMeshPartC::load(csrecordfile& file, unsigned recordCount)
 
     // Everything is read and checked first; the part changes only when nothing can fail.
     LoadedMesh mesh;
+    // Room for what the remaining text can hold at the sizes a save writes (a guess from the
+    // bytes, never from counts in the records; more records simply grow the arrays).
+    const size_t rest = file.text().size() / 8;
+    mesh.halfEdges.reserve(std::min<size_t>(rest / 24, size_t(1) << 26));
+    mesh.loops.reserve(std::min<size_t>(rest / 80, size_t(1) << 26));
+    mesh.faces.reserve(std::min<size_t>(rest / 80, size_t(1) << 26));
+    mesh.edges.reserve(std::min<size_t>(rest / 40, size_t(1) << 26));
+    mesh.vertices.reserve(std::min<size_t>(rest / 80, size_t(1) << 26));
     RecordReader in(file);
     try {
         readMesh(in, recordCount, mesh);

@@ -431,7 +431,7 @@ unsigned csrecordfile::readNumber()
         v = (v << 4) | uint32_t(d);
     }
     readPosition += 4;
-    if (std::memcmp(p, "FFFF", 4) != 0)
+    if (v != 0xFFFF || std::memcmp(p, "FFFF", 4) != 0)  // "????" is 65535 too, in the short form
         return v;
     if (remaining < 12)
         failEnd("record data ends inside a long number field", at);
