@@ -236,10 +236,13 @@ bool csrecordfile::flushToFile()
     written = true;
     if (status == statusOpenFailed || !is_open())
         return false;
-    bool ok = true;
-    for (size_t at = 0; at < buffer.size() && ok; at += kChunk) {
-        const size_t n = std::min(kChunk, buffer.size() - at);
-        ok = rdbuf()->sputn(buffer.data() + at, std::streamsize(n)) == std::streamsize(n);
+    // The text goes to the layers' raw writes in large pieces: nothing is pending in the
+    // stream's own buffer, and the file is binary, so nothing would be translated there.
+    bool ok = rdbuf()->pubsync() == 0;
+    constexpr size_t kPiece = size_t(256) << 10;
+    for (size_t at = 0; at < buffer.size() && ok; at += kPiece) {
+        const int n = int(std::min(kPiece, buffer.size() - at));
+        ok = rdbuf()->rawWrite(buffer.data() + at, n) == n;
     }
     const bool closed = rc4fstream::close();
     return ok && closed;
