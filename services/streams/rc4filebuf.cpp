@@ -28,6 +28,9 @@ RWCString rc4filebuf::defaultKey()
 
 csfilebuffer* rc4filebuf::open(const char* name, int mode, int protection)
 {
+    // A buffer that is already open keeps its file, and that file keeps its cipher.
+    if (is_open())
+        return nullptr;
     active_ = false;
     return csfilebuffer::open(name, mode, protection);
 }

@@ -115,6 +115,19 @@ TEST(rc4filebufTest, HeaderEnciphersWithCallerAndDefaultKey)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(char(bytes[9 + i] ^ ks[i]), "abc"[i]);
 
+    // A second open fails and leaves the first file enciphering.
+    const std::string again = dir.file("again");
+    {
+        rc4filebuf fb;
+        ASSERT_NE(fb.open(again.c_str(), csopenmode::out | csopenmode::binary), nullptr);
+        ASSERT_EQ(fb.writeHeader("pass"), 1);
+        EXPECT_EQ(fb.open(dir.file("second").c_str(), csopenmode::out), nullptr);
+        EXPECT_TRUE(fb.isActive());
+        fb.sputn("abc", 3);
+        EXPECT_EQ(fb.close(), &fb);
+    }
+    EXPECT_EQ(TempDir::read(again), bytes);
+
     // The other accepted magic deciphers the same way.
     const std::string older = dir.write("o", "CRYPTIO01" + bytes.substr(9));
     for (const std::string& p : {path, older}) {
