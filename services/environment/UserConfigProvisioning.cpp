@@ -220,10 +220,13 @@ int deployConfigFile(const UTFilePath& dst, const UTFilePath& src, const RWCStri
 
 // The frame of both deployments: dst is made with its parents, then, when the walk may enter
 // src, deploy (entry, isDirectory) runs for each of its entries; a negative result of deploy
-// becomes the overall result and the walk goes on.
+// becomes the overall result and the walk goes on. A destination without a name is refused:
+// its entries would land in the working folder.
 template <typename Deploy>
 int deployEntries(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& src, Deploy deploy)
 {
+    if (dst.isEmpty())
+        return COPY_DESTINATION_FAILED;
     int result = COPY_OK;
     UTFilePath(dst).makeDirectories(true);
     DirectoryId srcId;
