@@ -2,7 +2,6 @@
 // unzipping the first item of a zipped fetch, and the panel image cache.
 #include "viewer/control/CTavoplexCtrl.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "geometry/display/MemoryBlockC.h"
 #include "services/config/CSConfigVal.h"
+#include "services/files/RegularFile.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
@@ -34,12 +34,11 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
     for (char& c : path)
         if (c == '\\')
             c = '/';
-    // Opened without waiting, so that a named pipe with no writer cannot block the fetch.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    uint64_t size = 0;
+    const int fd = openRegularFile(path.c_str(), &size);
     if (fd < 0)
         return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= cap;
+    bool ok = size <= cap;
     std::vector<char> piece(16384);
     uint64_t total = 0;
     while (ok) {
