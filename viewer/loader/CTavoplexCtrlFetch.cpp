@@ -30,6 +30,9 @@ bool Contains(const std::string& text, const char* part) { return text.find(part
 // or a pipe could give bytes forever or never), and no more than `cap` bytes of it.
 bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
 {
+    // A NUL byte would end the name early and read the file its first bytes name instead.
+    if (name.find('\0') != std::string::npos)
+        return false;
     std::string path = name;
     for (char& c : path)
         if (c == '\\')

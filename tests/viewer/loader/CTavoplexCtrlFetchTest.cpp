@@ -118,6 +118,13 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
         EXPECT_TRUE(got.bytes == c.bytes) << got.bytes.size() << " bytes";
         EXPECT_EQ(newLog(), c.logged);
     }
+    // A name with a NUL byte inside names no file: the file named by the bytes before it is
+    // not read in its place.
+    const std::string withNul = text + std::string(1, '\0') + ".zjv";
+    MemFileC read;
+    EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), 1);
+    EXPECT_EQ(read.GetLength(), 0u);
+    newLog();
     // An empty name fails at once and logs nothing of the fetch.
     MemFileC out;
     EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), 1);
