@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -145,7 +146,13 @@ int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePat
     // Written under a temporary name and renamed into place, so that a file that exists is
     // always a whole one: an interrupted write never passes for a finished fetch.
     const RWCString native = where.nativePath();
-    std::string temporary = std::string(native.data(), native.length()) + ".part-XXXXXX";
+    // A long name is shortened so that its temporary's name stays within what a folder takes.
+    constexpr size_t kSuffix = sizeof(".part-XXXXXX") - 1;
+    std::string temporary(native.data(), native.length());
+    const size_t nameStart = temporary.rfind('/') == std::string::npos ? 0 : temporary.rfind('/') + 1;
+    if (temporary.size() - nameStart > NAME_MAX - kSuffix)
+        temporary.resize(nameStart + NAME_MAX - kSuffix);
+    temporary += ".part-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return 1;

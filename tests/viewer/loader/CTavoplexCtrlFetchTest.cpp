@@ -208,6 +208,13 @@ TEST_F(Fetching, FilesAreWrittenWholeOrNotAtAll)
     EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()),
                                                UTFilePath(RWCString(files.file("no/such/folder/a.png").c_str())), false),
               1);
+    // A name as long as a folder takes is written too: its temporary's name still fits.
+    const std::string longName = std::string(251, 'n') + ".png";
+    EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()),
+                                               UTFilePath(RWCString(files.file(longName).c_str())), false),
+              0);
+    EXPECT_EQ(TempDir::read(files.file(longName)), "image a");
+    std::filesystem::remove(files.file(longName));
     // Nothing else was left in the folder: no failed file, no temporary one.
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(files.path()))
