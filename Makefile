@@ -13,6 +13,9 @@ else ifeq ($(TSAN),1)
 BUILD ?= build-tsan
 CMAKE_FLAGS += -DTSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1
+# Mesa's software rasterizer draws on worker threads of its own, which the sanitizer cannot
+# see into; drawing on the calling thread leaves only our own code to check.
+export LP_NUM_THREADS ?= 0
 else
 BUILD ?= build
 CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
