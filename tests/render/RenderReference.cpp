@@ -7,13 +7,10 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "platform/gl/GlContext.h"
-#include "platform/gl/GlSurface.h"
 #include "support/ReferenceImage.h"
 #include "support/TempDir.h"
 
@@ -33,17 +30,6 @@ int run(std::vector<std::string> args)
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-std::string rendererText()
-{
-    auto context = platform::gl::GlContext::create();
-    platform::gl::GlSurface surface(1, 1);
-    if (context == nullptr || !context->makeCurrent(surface))
-        return "no renderer";
-    std::string text = platform::gl::GlContext::rendererText();
-    context->release();
-    return text;
 }
 
 }  // namespace
@@ -69,34 +55,19 @@ int main(int argc, char** argv)
         std::cerr << name << ": the program ended with " << status << "\n";
         return 1;
     }
-    RgbaImage picture, baseline;
+    RgbaImage picture;
     std::string error;
     if (!ReadBmpImage(bmp, picture, error)) {
         std::cerr << name << ": " << error << "\n";
         return 1;
     }
-    std::filesystem::create_directories(outFolder);
-    const std::string output = outFolder + "/" + name + ".png";
-    if (!WritePngImage(output, picture))
-        std::cerr << name << ": cannot write " << output << "\n";
-    if (!std::filesystem::exists(baselinePath)) {
-        std::cerr << name << ": no baseline " << baselinePath << "; the picture is " << output
-                  << " (look at it, then copy it in by name)\n";
-        return 1;
-    }
-    if (!ReadPngImage(baselinePath, baseline, error)) {
-        std::cerr << name << ": " << error << "\n";
-        return 1;
-    }
-    const ImageComparison result = CompareImages(picture, baseline);
-    if (result.passed()) {
-        std::cout << name << ": " << result.describe(picture, baseline) << "\n";
+    const size_t slash = baselinePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : baselinePath.substr(0, slash);
+    const std::string report = CheckAgainstBaseline(picture, name, folder, outFolder);
+    if (report.empty()) {
+        std::cout << name << ": matches its baseline\n";
         return 0;
     }
-    const std::string diff = outFolder + "/" + name + "-diff.png";
-    if (result.sameSize)
-        WritePngImage(diff, DiffImage(picture, baseline));
-    std::cerr << name << ": " << result.describe(picture, baseline) << "\n  renderer " << rendererText()
-              << "\n  picture " << output << (result.sameSize ? "\n  differences " + diff : std::string()) << "\n";
+    std::cerr << report << "\n";
     return 1;
 }

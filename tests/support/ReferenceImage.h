@@ -8,9 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
 
 // RGBA8, rows from the top.
 struct RgbaImage {
@@ -176,4 +180,45 @@ inline RgbaImage DiffImage(const RgbaImage& actual, const RgbaImage& baseline, i
             d[3] = 255;
         }
     return diff;
+}
+
+// GL_RENDERER and GL_VERSION of a fresh context, for failure reports.
+inline std::string ReferenceRendererText()
+{
+    auto context = platform::gl::GlContext::create();
+    platform::gl::GlSurface surface(1, 1);
+    if (context == nullptr || !context->makeCurrent(surface))
+        return "no renderer";
+    std::string text = platform::gl::GlContext::rendererText();
+    context->release();
+    return text;
+}
+
+// Compares the picture with baselineFolder/NAME.png. The picture is always left in
+// outFolder/NAME.png (with NAME-diff.png when it differs). Empty when it matches, else the
+// report: a missing baseline fails too (look at the picture, then copy it in by name).
+inline std::string CheckAgainstBaseline(const RgbaImage& picture, const std::string& name,
+                                        const std::string& baselineFolder, const std::string& outFolder)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(outFolder, ec);
+    const std::string output = outFolder + "/" + name + ".png";
+    const std::string baselinePath = baselineFolder + "/" + name + ".png";
+    if (!WritePngImage(output, picture))
+        return name + ": cannot write " + output;
+    if (!std::filesystem::exists(baselinePath))
+        return name + ": no baseline " + baselinePath + "; the picture is " + output +
+               " (look at it, then copy it in by name)";
+    RgbaImage baseline;
+    std::string error;
+    if (!ReadPngImage(baselinePath, baseline, error))
+        return name + ": " + error;
+    const ImageComparison result = CompareImages(picture, baseline);
+    if (result.passed())
+        return "";
+    const std::string diff = outFolder + "/" + name + "-diff.png";
+    if (result.sameSize)
+        WritePngImage(diff, DiffImage(picture, baseline));
+    return name + ": " + result.describe(picture, baseline) + "\n  renderer " + ReferenceRendererText() +
+           "\n  picture " + output + (result.sameSize ? "\n  differences " + diff : std::string());
 }
