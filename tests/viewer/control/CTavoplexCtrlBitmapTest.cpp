@@ -184,6 +184,15 @@ TEST(CTavoplexCtrlBitmap, WindowDrawsTheSamePictureBeforeAndAfter)
     c.Axes = 1;
     runLoad(v, v.folder().write("cube.stl", cubeStl()));
     ASSERT_FALSE(c.Loading);
+    // The window's font moves off the first list names, where a bitmap context of its own
+    // would make its font by chance, so that only names both contexts share draw the letters.
+    ASSERT_TRUE(c.LockOpenGL());
+    c.Font.Destroy();
+    const GLuint blocker = glGenLists(10);
+    c.Font.Create(c.DeviceContext);
+    glDeleteLists(blocker, 10);
+    c.UnlockOpenGL();
+    ASSERT_GT(c.Font.ListBase, blocker);
     auto settle = [&] {
         c.SetStandardView(7, true, 0, false);
         v.advance(2000);
