@@ -166,8 +166,21 @@ void CTavoplexCtrl::DrawSceneFrame()
         LogoPanel->DrawAnimated(WindowWidth, WindowHeight);
     SetupViewport();
     DrawShadow();
-    if (LoaderCount > 5 && IntroFade < 1.0f)
+    if (LoaderCount > 5 && IntroFade < 1.0f) {
+        // The gears set up a view and lights of their own; what follows is drawn in the
+        // scene's view, lit as the scene was, or the model would jump when the fade ends.
+        glPushAttrib(GL_LIGHTING_BIT | GL_VIEWPORT_BIT | GL_TRANSFORM_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
         DrawGears((1.0f - IntroFade) * GearFade);
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glPopAttrib();
+    }
     DrawParts();
     DrawAxes();
 
