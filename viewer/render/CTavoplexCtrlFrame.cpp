@@ -164,12 +164,15 @@ void CTavoplexCtrl::DrawSceneFrame()
     if (LoaderCount > 5 && IntroFade < 1.0f) {
         // The gears set up a view and lights of their own; what follows is drawn in the
         // scene's view, lit as the scene was, or the model would jump when the fade ends.
+        // Their depths belong to that other view: the parts must not be cut by them (by then
+        // nearly invisible), so the depth buffer goes back to its cleared state.
         glPushAttrib(GL_LIGHTING_BIT | GL_VIEWPORT_BIT | GL_TRANSFORM_BIT);
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         DrawGears((1.0f - IntroFade) * GearFade);
+        glClear(GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);

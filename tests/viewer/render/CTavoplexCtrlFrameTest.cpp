@@ -231,3 +231,31 @@ TEST(CTavoplexCtrlFrame, GearsFadingOutLeaveTheSceneViewToTheParts)
     }
     EXPECT_TRUE(pixelNear(cube[1], {cube[0][0], cube[0][1], cube[0][2]}));
 }
+
+TEST(CTavoplexCtrlFrame, GearsFadedOutCutNothingOutOfTheParts)
+{
+    // Gears at alpha 0 over a cube at the centre of the scene: the frame is the one drawn
+    // without gears, pixel for pixel.
+    std::vector<std::array<uint8_t, 4>> frames[2];
+    for (const int gears : {0, 1}) {
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.ColorFadeInValue = c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = feColor(1, 1, 1, 1);
+        // Behind the origin, where the scene's depths run deeper than the gears' own.
+        installParts(c, modelOf(makeCube(20, feColor(0.5f, 0.5f, 0.5f, 1)), {translation(0, -10, -60)}));
+        c.SceneShown = c.PanelsActive = true;
+        c.IntroFade = 0.9f;
+        c.LoaderCount = 6;
+        c.GearFade = 0.0f;
+        c.GearsEnabled = gears;
+        c.Gears.Uniform = [] { return 1.0; };
+        c.RenderFrame();
+        for (int y = 5; y < 200; y += 10)
+            for (int x = 5; x < 200; x += 10)
+                frames[gears].push_back(v.pixel(x, y));
+    }
+    int different = 0;
+    for (size_t i = 0; i < frames[0].size(); ++i)
+        different += pixelNear(frames[1][i], {frames[0][i][0], frames[0][i][1], frames[0][i][2]}) ? 0 : 1;
+    EXPECT_EQ(different, 0);
+}
