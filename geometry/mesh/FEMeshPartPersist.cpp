@@ -536,7 +536,9 @@ bool FEMeshPartC::load(csrecordfile& file, unsigned recordCount)
         }
     }
 
-    manifold = mesh.sawManifold ? (mesh.notManifold == 0 ? 1 : 0) : 1;
+    // The loaded mesh joins what the part holds: a part that was not manifold stays so.
+    if (mesh.sawManifold && mesh.notManifold != 0)
+        manifold = 0;
     // Half-edges were hooked to vertices: the search aids of building start afresh.
     verticesMoved();
     return true;

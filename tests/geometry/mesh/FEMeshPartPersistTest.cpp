@@ -135,6 +135,11 @@ TEST(FEMeshPartPersistTest, LoadAddsToAPartAndCarriesTheManifoldFlag)
     FEMeshPartC loaded;
     ASSERT_TRUE(loadFromFile(loaded, path));
     EXPECT_FALSE(loaded.isManifold());
+    // A manifold mesh added to it does not make the whole part manifold.
+    saveToFile(box, path);
+    ASSERT_TRUE(loadFromFile(loaded, path));
+    EXPECT_EQ(loaded.getFaceCount(), 9u);
+    EXPECT_FALSE(loaded.isManifold());
 }
 
 TEST(FEMeshPartPersistTest, TruncatedRecordsLeaveThePartAsItWas)
