@@ -1,6 +1,8 @@
-// ToolTipC: the part tool tip (for now only what the control's construction needs: its
-// links to the control, the animations and the font, and its timings).
+// ToolTipC: the part tool tip (for now what the control's construction and its mouse handlers
+// need: its links to the control, the animations and the font, its timings and the rest state).
 #pragma once
+
+#include <cstdint>
 
 class AnimationManagerC;
 class BitmapFontC;
@@ -16,9 +18,33 @@ public:
     ToolTipC(const ToolTipC&) = delete;
     ToolTipC& operator=(const ToolTipC&) = delete;
 
+    // The pointer moved while no button is held: the rest starts again and the tip hides.
+    void PointerMoved(uint32_t now, int x, int y)
+    {
+        RestTime = now;
+        PointerX = x;
+        PointerY = y;
+        Shown = false;
+    }
+    // A button went down: no tip until Rearm.
+    void Suppress() { Busy = true; }
+    // The buttons are up again: the rest starts at the pointer.
+    void Rearm(uint32_t now, int x, int y)
+    {
+        RestTime = now;
+        PointerX = x;
+        PointerY = y;
+        Busy = false;
+    }
+
     CTavoplexCtrl* Control;
     AnimationManagerC* Animations;
     BitmapFontC* Font;
     int RestDelay;  // ms the pointer rests before the tip shows
     int FadeTime;   // ms of the fade in and out
+    uint32_t RestTime = 0;
+    int PointerX = 0;
+    int PointerY = 0;
+    bool Busy = false;
+    bool Shown = false;
 };
