@@ -1,4 +1,5 @@
-# Front door of the project: `make test`, `make test SANITIZE=1`, `make bench`, `make demo`,
+# Front door of the project: `make test`, `make test SANITIZE=1`, `make test TSAN=1`
+# (ThreadSanitizer), `make bench`, `make demo`,
 # `make fuzz` (clang; FUZZ_SECONDS per target, FUZZ_TARGETS to pick some).
 
 JOBS ?= $(shell nproc)
@@ -8,6 +9,10 @@ BUILD ?= build-sanitize
 CMAKE_FLAGS += -DSANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS ?= halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
+else ifeq ($(TSAN),1)
+BUILD ?= build-tsan
+CMAKE_FLAGS += -DTSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1
 else
 BUILD ?= build
 CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -54,4 +59,4 @@ fuzz:
 	done
 
 clean:
-	rm -rf build build-sanitize build-bench build-fuzz
+	rm -rf build build-sanitize build-tsan build-bench build-fuzz

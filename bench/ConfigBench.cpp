@@ -1,6 +1,8 @@
-// The configuration store: reading and saving a generated .cfg file of 10,000 items.
+// The configuration store: reading and saving a generated .cfg file of 10,000 items; reading
+// files of 100,000 blocks and of 100,000 items in one block.
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -83,5 +85,34 @@ void BM_ConfigLookup10000(benchmark::State& state)
     std::remove(path.c_str());
 }
 BENCHMARK(BM_ConfigLookup10000);
+
+// Small files that are expensive when a lookup walks what was read: one line per block or item.
+void readText(benchmark::State& state, const std::string& text)
+{
+    for (auto _ : state) {
+        std::istringstream in(text);
+        CSConfig cfg(&in, nullptr, true);
+        benchmark::DoNotOptimize(cfg.blockCount());
+    }
+    state.counters["input_MB"] = double(text.size()) / (1024.0 * 1024.0);
+}
+
+void BM_ConfigRead100000Blocks(benchmark::State& state)
+{
+    std::string text;
+    for (int b = 0; b < 100000; ++b)
+        text += "[B" + std::to_string(b) + "]\nk=" + std::to_string(b) + "\n";
+    readText(state, text);
+}
+BENCHMARK(BM_ConfigRead100000Blocks)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_ConfigRead100000ItemsInOneBlock(benchmark::State& state)
+{
+    std::string text = "[B]\n";
+    for (int k = 0; k < 100000; ++k)
+        text += "k" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+    readText(state, text);
+}
+BENCHMARK(BM_ConfigRead100000ItemsInOneBlock)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Reading large models: binary and text STL (1,000,000 triangles) and ZJV (200,000 triangles), each
 // into a display part with merged vertices, finalized and smoothed. Reports seconds and peak memory.
+// Also inputs cheap to write and once expensive to read: 100,000 binary STL triangles that are all
+// alike or all on one edge, and a ZJV text of 40,000 empty parts.
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -236,8 +238,62 @@ void BM_ZJV200k(benchmark::State& state)
     state.counters["peak_MB"] = peak;
 }
 
+// 100,000 facets of a binary STL, triangle i given by corners(i, out[9]).
+template <class F>
+std::string binarySTL(F corners)
+{
+    constexpr uint32_t kCount = 100000;
+    std::string s(84 + 50 * size_t(kCount), '\0');
+    std::memcpy(&s[80], &kCount, 4);  // little-endian machines only, as this benchmark runs
+    for (uint32_t i = 0; i < kCount; ++i) {
+        float rec[12] = {0, 0, 1};
+        corners(i, rec + 3);
+        std::memcpy(&s[84 + 50 * size_t(i)], rec, 48);
+    }
+    return s;
+}
+
+void BM_BinarySTL100kIdentical(benchmark::State& state)
+{
+    const std::string data = binarySTL([](uint32_t, float* p) {
+        const float c[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        std::memcpy(p, c, sizeof c);
+    });
+    readSTL(state, data);
+}
+
+void BM_BinarySTL100kOnOneEdge(benchmark::State& state)
+{
+    const std::string data = binarySTL([](uint32_t i, float* p) {
+        const float c[9] = {0, 0, 0, 1, 0, 0, 0.5f, 1.0f + 0.001f * float(i), 0};
+        std::memcpy(p, c, sizeof c);
+    });
+    readSTL(state, data);
+}
+
+void BM_ZJV40kEmptyParts(benchmark::State& state)
+{
+    std::string data;
+    for (int i = 0; i < 40000; ++i)
+        data += "P{}";
+    double peak = 0.0;
+    for (auto _ : state) {
+        resetPeakMemory();
+        ZJVReaderC reader;
+        reader.buffer().Allocate(uint32_t(data.size()));
+        std::memcpy(reader.buffer().GetData(), data.data(), data.size());
+        FEDisplayPartListC list;
+        reader.parse(&list);
+        peak = peakMemoryMB();
+    }
+    state.counters["peak_MB"] = peak;
+}
+
 }  // namespace
 
+BENCHMARK(BM_BinarySTL100kIdentical)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_BinarySTL100kOnOneEdge)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_ZJV40kEmptyParts)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_BinarySTL1M)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_BinarySTL1MParseOnly)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_TextSTL1MParseOnly)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();

@@ -393,7 +393,9 @@ inline RWCString& RWCString::append(const char* cs, size_t n)
     RWCStringRef* r = pref();
     const size_t len = r->length_;
     const size_t room = r->room_;
-    if (cs && r->refs_.load(std::memory_order_relaxed) == 0 && n <= room - len &&
+    // Acquire, as every copy-on-write check: a copy just dropped on another thread may have
+    // been reading the buffer until then.
+    if (cs && r->refs_.load(std::memory_order_acquire) == 0 && n <= room - len &&
         reinterpret_cast<uintptr_t>(cs) - reinterpret_cast<uintptr_t>(data_) > room) {
         const size_t newLen = len + n;
         if (newLen > r->capacity_) {

@@ -3,11 +3,13 @@
 #include "services/CSProgParam.h"
 
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "services/StringHelpers.h"
 #include "services/environment/TextExpansion.h"
 #include "services/files/PathText.h"
+#include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
 
 namespace {
@@ -155,9 +157,12 @@ int CSProgParam::parseParamFile(const char* fileName)
     UTFilePath path(fileName);
     if (!path.exists(true) || !path.isFile(true))
         return -1;
-    std::ifstream in(path.nativePath().data(), std::ios::in);
-    if (!in.is_open())
+    // Read whole through the check every reader makes: a name that no longer opens a regular
+    // file (replaced since it was looked at) never blocks and is never read for ever.
+    std::string bytes;
+    if (!readRegularFile(path.nativePath().data(), bytes))
         return -1;
+    std::istringstream in(std::move(bytes));
     RWCString line;
     while (!in.eof()) {
         line.readLine(in, false);

@@ -121,14 +121,16 @@ size_t splitInto(RWTValOrderedVector<RWCString>& out, RWCString text, char sep, 
             field = stripChars(field, 3, " \t");
         out.insert(field);
     };
-    for (size_t i = 0; s[i] && i < text.length(); ++i) {
+    // The text is counted: a NUL byte is a character like any other.
+    const size_t n = text.length();
+    for (size_t i = 0; i < n; ++i) {
         char c = s[i];
         if (atStart && quote && c == quote) {
             outside = false;
             atStart = false;
             quoted = true;
         } else if (quote && c == quote && !outside) {
-            if (s[i + 1] == quote) {
+            if (i + 1 < n && s[i + 1] == quote) {
                 cur += quote;
                 ++i;
             } else {

@@ -30,20 +30,30 @@ public:
     // Drops the earliest entry of edge; farEnd is a hint where to look. False when none.
     bool remove(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd);
 
-    // Calls f(entry) for every filed entry whose far end may lie within tolerance of p.
+    // Calls f(entry) for the filed entries whose far end may lie within tolerance of p, latest
+    // first within each cell; f returns true when no earlier entry of that cell can matter, and
+    // the rest of the cell is skipped. (Many edges between the same two places all share one
+    // cell: the latest that qualifies is found at once instead of after all the others.)
     template <class F>
     void forCandidates(const Point3Df& p, double tolerance, F&& f) const;
-    // Calls f(entry) for every entry without a filed far end.
+    // The same for the entries without a filed far end.
     template <class F>
     void forUnfiled(F&& f) const
     {
-        for (const Entry& e : unfiled)
-            f(e);
+        latestFirst(unfiled, f);
     }
 
     double getCellSize() const { return cellSize; }
 
 private:
+    // Entries are kept in ordinal order (appended last, removed in place).
+    template <class F>
+    static void latestFirst(const std::vector<Entry>& entries, F& f)
+    {
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+            if (f(*it))
+                return;
+    }
     int64_t cellOf(double v) const;
     static uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     bool fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const;
@@ -66,7 +76,6 @@ void FEMeshFanIndexC::forCandidates(const Point3Df& p, double tolerance, F&& f) 
             for (int64_t cz = z0; cz <= z1; ++cz) {
                 auto it = cells.find(cellKey(cx, cy, cz));
                 if (it != cells.end())
-                    for (const Entry& e : it->second)
-                        f(e);
+                    latestFirst(it->second, f);
             }
 }

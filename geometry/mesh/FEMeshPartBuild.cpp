@@ -163,11 +163,16 @@ FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, co
     // the two positions and the far end the other; the latest qualifying entry wins.
     FEMeshEdgeC* match = nullptr;
     uint32_t matchOrdinal = 0;
+    // Within one list the entries come latest first: the first that qualifies, or one no later
+    // than the match so far, ends that list.
     auto visit = [&](const FEMeshFanIndexC::Entry& entry) {
-        if ((!match || entry.ordinal > matchOrdinal) && edgeJoins(entry.edge, pj, pi)) {
-            match = entry.edge;
-            matchOrdinal = entry.ordinal;
-        }
+        if (match && entry.ordinal <= matchOrdinal)
+            return true;
+        if (!edgeJoins(entry.edge, pj, pi))
+            return false;
+        match = entry.edge;
+        matchOrdinal = entry.ordinal;
+        return true;
     };
     const Point3Df& here = at->getPosition();
     if (compareWithinTolerance(here, pi, mergeTolerance) == 0)

@@ -29,11 +29,7 @@ bool isFinite(float v) { return std::isfinite(v); }
 
 }  // namespace
 
-FEMeshVertexHashC::FEMeshVertexHashC()
-{
-    for (FEMeshVertexC*& h : heads)
-        h = nullptr;
-}
+FEMeshVertexHashC::FEMeshVertexHashC() = default;
 
 FEMeshVertexHashC::~FEMeshVertexHashC() { deleteAll(); }
 
@@ -66,6 +62,8 @@ bool FEMeshVertexHashC::isFinitePoint(const Point3Df& p) { return isFinite(p.x()
 
 FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
 {
+    if (!heads)
+        return nullptr;
     const int h = key(p);
     const int order[3] = {h, h == 0 ? kBucketCount - 1 : h - 1, h == kBucketCount - 1 ? 0 : h + 1};
     for (int b : order)
@@ -137,6 +135,8 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
 {
     if (!v)
         return;
+    if (!heads)
+        heads = std::make_unique<FEMeshVertexC*[]>(kBucketCount);  // zeroed
     const int b = key(v->position);
     v->hashLink = nullptr;
     v->hashBucket = uint16_t(b);
@@ -171,6 +171,9 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
 
 FEMeshVertexC* FEMeshVertexHashC::first()
 {
+    cursorVertex = nullptr;
+    if (!heads)
+        return nullptr;
     for (cursorBucket = 0; cursorBucket < kBucketCount; ++cursorBucket)
         if (heads[cursorBucket]) {
             cursorVertex = heads[cursorBucket];
@@ -199,6 +202,8 @@ FEMeshVertexC* FEMeshVertexHashC::next()
 
 void FEMeshVertexHashC::purgeUnused()
 {
+    if (!heads)
+        return;
     for (int b = 0; b < kBucketCount; ++b) {
         FEMeshVertexC* previous = nullptr;
         FEMeshVertexC* v = heads[b];
@@ -229,17 +234,17 @@ void FEMeshVertexHashC::purgeUnused()
 
 void FEMeshVertexHashC::deleteAll()
 {
-    for (FEMeshVertexC*& head : heads) {
-        if (!FEMeshPoolC<FEMeshVertexC>::kDropsWholesale) {
-            FEMeshVertexC* v = head;
+    if (heads && !FEMeshPoolC<FEMeshVertexC>::kDropsWholesale) {
+        for (int b = 0; b < kBucketCount; ++b) {
+            FEMeshVertexC* v = heads[b];
             while (v) {
                 FEMeshVertexC* following = v->hashLink;
                 pool.destroy(v);
                 v = following;
             }
         }
-        head = nullptr;
     }
+    heads.reset();
     count = 0;
     cursorVertex = nullptr;
     cursorBucket = 0;
@@ -258,6 +263,8 @@ void FEMeshVertexHashC::setIndexEnabled(bool enabled)
 
 bool FEMeshVertexHashC::unlink(FEMeshVertexC* v)
 {
+    if (!heads)
+        return false;
     const int b = v->hashBucket;
     FEMeshVertexC* previous = nullptr;
     for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->hashLink) {
@@ -285,7 +292,7 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
 {
     if (!v)
         return;
-    if (!unlink(v)) {
+    if (!unlink(v) && heads) {
         // Moved since it was stored: its chain is no longer the one its key names.
         for (int b = 0; b < kBucketCount; ++b) {
             FEMeshVertexC* previous = nullptr;
@@ -456,7 +463,7 @@ void FEMeshVertexHashC::buildIndex()
     grid.reset(size);
     gridUsed = 0;
     indexBuilt = true;
-    for (int b = 0; b < kBucketCount; ++b)
+    for (int b = 0; heads && b < kBucketCount; ++b)
         for (FEMeshVertexC* v = heads[b]; v; v = v->hashLink) {
             tails[b] = v;
             gridAdd(v);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/math/Point3D.h"
@@ -74,7 +75,7 @@ public:
     // Tests compare the grid with the chain walk; a disabled grid is never built.
     void setIndexEnabled(bool enabled);
 
-    FEMeshVertexC* getBucketHead(int bucket) const { return heads[bucket]; }
+    FEMeshVertexC* getBucketHead(int bucket) const { return heads ? heads[bucket] : nullptr; }
 
 private:
     struct RecentFind {
@@ -125,7 +126,9 @@ private:
     static bool isFinitePoint(const Point3Df& p);
 
     double tolerance = 1e-5;
-    FEMeshVertexC* heads[kBucketCount];
+    // The chains' heads, made on the first insertion: a store that never holds a vertex (an
+    // empty part) costs no table of kBucketCount pointers.
+    std::unique_ptr<FEMeshVertexC*[]> heads;
     FEMeshVertexC* cursorVertex = nullptr;
     int cursorBucket = 0;
 

@@ -5,10 +5,11 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/math/NumberText.h"
+#include "services/files/RegularFile.h"
 
 namespace {
 
@@ -18,23 +19,20 @@ constexpr size_t kMaxFirstLine = 254;  // characters kept of the first line
 constexpr int kAsciiReportSteps = 10000;
 constexpr int kBinaryReportSteps = 1500;
 
-// Shared by every import: one import at a time.
+// The progress of one import, owned by it, so that imports on several threads never meet.
 struct ImportState {
     stlProgressI* progress = nullptr;
     uint64_t total = 0;
     int steps = 0;
+
+    explicit ImportState(stlProgressI* p = nullptr) : progress(p)
+    {
+        if (progress)
+            progress->reportProgress(0.0f);
+    }
 };
-ImportState state;
 
-void resetState(stlProgressI* progress)
-{
-    state = ImportState();
-    state.progress = progress;
-    if (progress)
-        progress->reportProgress(0.0f);
-}
-
-void countStep(const STLInputStreamC& in, int every)
+void countStep(ImportState& state, const STLInputStreamC& in, int every)
 {
     if (++state.steps < every)
         return;
@@ -137,21 +135,29 @@ STLInputStreamC::STLInputStreamC(const char* data, size_t size) : memory(true)
 
 STLInputStreamC::STLInputStreamC(const char* path)
 {
-    if (!path)
-        return;
-    file = std::fopen(path, "rb");
-    if (!file)
-        return;
-    struct stat st;
-    if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode))
-        total = uint64_t(st.st_size);
-    else {
+    open(path);
+}
+
+bool STLInputStreamC::open(const char* path, uint64_t maxFileSize)
+{
+    if (file)
         std::fclose(file);
-        file = nullptr;
-        return;
+    file = nullptr;
+    memory = false;
+    begin = cur = end = nullptr;
+    bufferStart = total = 0;
+    uint64_t size = 0;
+    const int fd = openRegularFile(path, &size);
+    if (fd < 0)
+        return false;
+    if (size > maxFileSize || (file = ::fdopen(fd, "rb")) == nullptr) {
+        ::close(fd);
+        return false;
     }
+    total = size;
     buffer.resize(kFileBufferSize);
     begin = cur = end = buffer.data();
+    return true;
 }
 
 STLInputStreamC::~STLInputStreamC()
@@ -178,7 +184,11 @@ bool STLInputStreamC::refill()
     if (!file)
         return false;
     bufferStart += uint64_t(end - begin);
-    const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    // Never beyond the size the file had when it was opened: a file that grows meanwhile (or
+    // one whose size says nothing) cannot make the read go on for ever.
+    const uint64_t left = total - bufferStart;
+    const size_t want = left < buffer.size() ? size_t(left) : buffer.size();
+    const size_t got = want ? std::fread(buffer.data(), 1, want, file) : 0;
     begin = cur = buffer.data();
     end = begin + got;
     return got > 0;
@@ -203,7 +213,9 @@ size_t STLInputStreamC::read(void* dst, size_t n)
 
 // ---- Text STL ----
 
-int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
+namespace {
+
+int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
 {
     enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet };
 
@@ -221,7 +233,7 @@ int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
     bool go = true;
     Expect expect = Solid;
     while (go) {
-        countStep(in, kAsciiReportSteps);
+        countStep(state, in, kAsciiReportSteps);
         int ended = -1;
         const size_t n = readWord(in, word, expect != VertexNumber, &ended);
         switch (expect) {
@@ -316,6 +328,8 @@ int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
     return result;
 }
 
+}  // namespace
+
 // ---- Binary STL ----
 
 namespace {
@@ -340,9 +354,7 @@ inline Point3D pointAt(const unsigned char* b, bool bigEndian)
     return Point3D(floatAt(b, bigEndian), floatAt(b + 4, bigEndian), floatAt(b + 8, bigEndian));
 }
 
-}  // namespace
-
-int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
+int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
 {
     const uint64_t size = in.size();
     in.rewind();
@@ -367,7 +379,7 @@ int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
     unsigned char facet[50];
     // The count is not trusted: nothing is reserved from it, and a short read ends the loop.
     for (uint32_t i = 0; i < count; ++i) {
-        countStep(in, kBinaryReportSteps);
+        countStep(state, in, kBinaryReportSteps);
         if (in.read(facet, 48) < 48) {
             result = kSTLFormatError;
             break;
@@ -387,6 +399,34 @@ int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
     return result;
 }
 
+}  // namespace
+
+// ---- Entry points ----
+
+namespace {
+
+int parseFile(const char* path, bool ascii, stlImporterI* importer, ImportState& state, uint64_t maxFileSize)
+{
+    STLInputStreamC in;
+    if (!in.open(path, maxFileSize))
+        return kSTLCannotReopen;
+    return ascii ? parseAscii(in, importer, state) : parseBinary(in, importer, state);
+}
+
+}  // namespace
+
+int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
+{
+    ImportState state;
+    return parseAscii(in, importer, state);
+}
+
+int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
+{
+    ImportState state;
+    return parseBinary(in, importer, state);
+}
+
 int parseAsciiSTLString(const char* data, size_t size, stlImporterI* importer)
 {
     STLInputStreamC in(data, size);
@@ -399,36 +439,27 @@ int parseBinarySTLString(const char* data, size_t size, stlImporterI* importer)
     return parseBinarySTL(in, importer);
 }
 
-int parseAsciiSTLFile(const char* path, stlImporterI* importer)
+int parseAsciiSTLFile(const char* path, stlImporterI* importer, uint64_t maxFileSize)
 {
-    STLInputStreamC in(path);
-    if (!in.isOpen())
-        return kSTLCannotReopen;
-    return parseAsciiSTL(in, importer);
+    ImportState state;
+    return parseFile(path, true, importer, state, maxFileSize);
 }
 
-int parseBinarySTLFile(const char* path, stlImporterI* importer)
+int parseBinarySTLFile(const char* path, stlImporterI* importer, uint64_t maxFileSize)
 {
-    struct stat st;
-    if (!path || stat(path, &st) != 0)
-        return kSTLCannotReopen;
-    STLInputStreamC in(path);
-    if (!in.isOpen())
-        return kSTLCannotReopen;
-    return parseBinarySTL(in, importer);
+    ImportState state;
+    return parseFile(path, false, importer, state, maxFileSize);
 }
-
-// ---- Entry points ----
 
 int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress)
 {
     if (!importer)
         return kSTLFormatError;
-    resetState(progress);
-    STLInputStreamC probe(data, size);
-    const bool ascii = isAsciiData(probe);
-    state.total = probe.size();
-    return ascii ? parseAsciiSTLString(data, size, importer) : parseBinarySTLString(data, size, importer);
+    ImportState state(progress);
+    STLInputStreamC in(data, size);
+    const bool ascii = isAsciiData(in);
+    state.total = in.size();
+    return ascii ? parseAscii(in, importer, state) : parseBinary(in, importer, state);
 }
 
 int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress)
@@ -436,18 +467,18 @@ int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgres
     return importSTLString(data.GetData(), data.GetSize(), importer, progress);
 }
 
-int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress)
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, uint64_t maxFileSize)
 {
     if (!importer)
         return kSTLFormatError;
-    resetState(progress);
+    ImportState state(progress);
     bool ascii;
     {
-        STLInputStreamC probe(path);
-        if (!probe.isOpen())
+        STLInputStreamC probe;
+        if (!probe.open(path, maxFileSize))
             return kSTLCannotOpen;
         ascii = isAsciiData(probe);
         state.total = probe.size();
     }
-    return ascii ? parseAsciiSTLFile(path, importer) : parseBinarySTLFile(path, importer);
+    return parseFile(path, ascii, importer, state, maxFileSize);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/mesh/stlImporterI.h"
+#include "services/files/RegularFile.h"
 
 class MemoryBlockC;
 
@@ -34,6 +35,8 @@ public:
     STLInputStreamC(const char* data, size_t size);
     // A file; check isOpen().
     explicit STLInputStreamC(const char* path);
+    // Nothing until open.
+    STLInputStreamC() = default;
     ~STLInputStreamC();
     STLInputStreamC(const STLInputStreamC&) = delete;
     STLInputStreamC& operator=(const STLInputStreamC&) = delete;
@@ -44,6 +47,9 @@ public:
     // Bytes read since the start.
     uint64_t position() const { return bufferStart + uint64_t(cur - begin); }
     void rewind();
+    // Reads a regular file of at most maxFileSize bytes from now on; anything else (a FIFO, a
+    // device, a folder) does not open and nothing blocks. False when it did not open.
+    bool open(const char* path, uint64_t maxFileSize = kDefaultFileSizeCap);
 
     // The next byte (0..255), or -1 at the end.
     int get()
@@ -69,11 +75,13 @@ private:
 };
 
 // Decide text or binary, then parse. 0 success, -2 format error; importSTLFile also 1 when the
-// file cannot be opened and -1 when it cannot be opened again for parsing. Triangles added before
-// a failure stay with the importer. One import at a time (the import state is shared).
+// file cannot be opened (no regular file, or one above maxFileSize bytes) and -1 when it cannot be
+// opened again for parsing. Triangles added before a failure stay with the importer. Each import
+// keeps its own state: imports may run on several threads at once.
 int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress);
 int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress);
-int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress);
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress,
+                  uint64_t maxFileSize = kDefaultFileSizeCap);
 
 // The two parsers over a stream (read from its start); 0 or -2.
 int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer);
@@ -81,5 +89,5 @@ int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer);
 int parseAsciiSTLString(const char* data, size_t size, stlImporterI* importer);
 int parseBinarySTLString(const char* data, size_t size, stlImporterI* importer);
 // -1 when the file cannot be opened.
-int parseAsciiSTLFile(const char* path, stlImporterI* importer);
-int parseBinarySTLFile(const char* path, stlImporterI* importer);
+int parseAsciiSTLFile(const char* path, stlImporterI* importer, uint64_t maxFileSize = kDefaultFileSizeCap);
+int parseBinarySTLFile(const char* path, stlImporterI* importer, uint64_t maxFileSize = kDefaultFileSizeCap);

@@ -1,7 +1,6 @@
 // ZipReaderC: entry walking, lookup and extraction over minizip's unzip interface.
 #include "services/archive/ZipReaderC.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <zlib.h>
 
 #include "services/archive/ZipDirectoryEnd.h"
+#include "services/files/RegularFile.h"
 
 namespace {
 
@@ -116,12 +116,10 @@ bool ZipReaderC::openSide(const char* fileName, zlib_filefunc_def* fileFuncs)
             return false;
         size = uint64_t(end);
     } else {
-        // Non-blocking, so that a pipe without a writer fails the check below instead of hanging.
-        sideFd_ = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat st;
-        if (sideFd_ < 0 || ::fstat(sideFd_, &st) != 0 || !S_ISREG(st.st_mode))
+        // Only a regular file, opened without blocking: a pipe without a writer fails at once.
+        sideFd_ = openRegularFile(fileName, &size);
+        if (sideFd_ < 0)
             return false;
-        size = uint64_t(st.st_size);
     }
     ZipDirectoryEnd end;
     if (!findZipDirectoryEnd([this](uint64_t pos, void* buf, unsigned len) { return sideRead(pos, buf, len); },

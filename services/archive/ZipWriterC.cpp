@@ -1,7 +1,6 @@
 // ZipWriterC: archive creation and appending over minizip's zip interface.
 #include "services/archive/ZipWriterC.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 
 #include "services/archive/ZipDirectoryEnd.h"
 #include "services/archive/ZipFileInfoC.h"
+#include "services/files/RegularFile.h"
 
 namespace {
 
@@ -29,16 +29,13 @@ int mapEntryResult(int r)
 // the file cannot be read.
 int hasDirectoryEnd(const char* fileName)
 {
-    const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    uint64_t size = 0;
+    const int fd = openRegularFile(fileName, &size);
     if (fd < 0)
         return -1;
-    struct stat st;
-    int result = -1;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        ZipDirectoryEnd end;
-        auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
-        result = findZipDirectoryEnd(readAt, uint64_t(st.st_size), end) ? 1 : 0;
-    }
+    ZipDirectoryEnd end;
+    auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
+    const int result = findZipDirectoryEnd(readAt, size, end) ? 1 : 0;
     ::close(fd);
     return result;
 }

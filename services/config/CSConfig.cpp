@@ -55,7 +55,7 @@ int compareTrimmed(const RWCString& a, const RWCString& b, bool ignoreCase)
 
 // ---- construction ----
 
-CSConfig::CSConfig(bool ignoreCase) : blocks(0, false, 64), blockSet(hashConfigBlock, 64), ids(0, false, 64)
+CSConfig::CSConfig(bool ignoreCase) : blocks(0, false, 64), ids(0, false, 64)
 {
     initCommon(ignoreCase);
 }
@@ -63,7 +63,7 @@ CSConfig::CSConfig(bool ignoreCase) : blocks(0, false, 64), blockSet(hashConfigB
 CSConfig::CSConfig(const char* name, bool ignoreCase) : CSConfig(RWCString(name ? name : ""), ignoreCase) {}
 
 CSConfig::CSConfig(const RWCString& name, bool ignoreCase)
-    : fileName(name), blocks(0, false, 64), blockSet(hashConfigBlock, 64), ids(0, false, 64)
+    : fileName(name), blocks(0, false, 64), ids(0, false, 64)
 {
     initCommon(ignoreCase);
     if (!fileName.isNull())
@@ -71,7 +71,7 @@ CSConfig::CSConfig(const RWCString& name, bool ignoreCase)
 }
 
 CSConfig::CSConfig(std::istream* in, std::ostream* out, bool ignoreCase)
-    : inStream(in), outStream(out), blocks(1, true, 64), blockSet(hashConfigBlock, 256), ids(0, false, 64)
+    : inStream(in), outStream(out), blocks(1, true, 64), ids(0, false, 64)
 {
     initCommon(ignoreCase);
     if (in)
@@ -92,7 +92,7 @@ CSConfig::~CSConfig()
 {
     if (saveOnDestroy)
         saveNow();
-    blockSet.clear();
+    blockIndex.clear();
     for (size_t i = 0; i < blocks.entries(); ++i)
         delete blocks[i];
     blocks.clear();
@@ -131,14 +131,61 @@ CSConfigBlock* CSConfig::findBlock(const RWCString& name) const
 {
     if (lastBlock && compareBlockNames(lastBlock->nameRef(), name) == 0)
         return lastBlock;
-    CSConfigBlock probe(const_cast<CSConfig*>(this), name);
-    return blockSet.find(&probe);
+    auto it = blockIndex.find(blockKey(name));
+    return it == blockIndex.end() ? nullptr : it->second;
+}
+
+std::string CSConfig::blockKey(const RWCString& name) const
+{
+    const char* p;
+    size_t n;
+    trimmedRange(name, p, n);
+    std::string key(p, n);
+    if (ignoreBlockCase)
+        for (char& c : key)
+            c = char(std::tolower(static_cast<unsigned char>(c)));  // as compareTrimmed folds
+    return key;
+}
+
+void CSConfig::indexBlock(CSConfigBlock* block)
+{
+    blockIndex.emplace(blockKey(block->nameRef()), block);
+}
+
+void CSConfig::unindexBlock(CSConfigBlock* block)
+{
+    auto it = blockIndex.find(blockKey(block->nameRef()));
+    if (it == blockIndex.end() || it->second != block)
+        return;
+    blockIndex.erase(it);
+    // Another block of an equal name (possible after the case rule changed) takes its place.
+    for (size_t i = 0; i < blocks.entries(); ++i)
+        if (blocks[i] != block && compareBlockNames(blocks[i]->nameRef(), block->nameRef()) == 0) {
+            indexBlock(blocks[i]);
+            break;
+        }
+}
+
+void CSConfig::rebuildBlockIndex()
+{
+    blockIndex.clear();
+    for (size_t i = 0; i < blocks.entries(); ++i)
+        indexBlock(blocks[i]);
+}
+
+void CSConfig::setIgnoreBlockCase(bool b)
+{
+    if (b == ignoreBlockCase)
+        return;
+    ignoreBlockCase = b;
+    lastBlock = nullptr;
+    rebuildBlockIndex();
 }
 
 void CSConfig::insertBlockAt(CSConfigBlock* block, size_t pos)
 {
     blocks.insertAt(pos, block);
-    blockSet.insert(block);
+    indexBlock(block);
     lastBlock = block;
 }
 

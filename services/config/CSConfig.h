@@ -4,9 +4,10 @@
 
 #include <cstdarg>
 #include <iosfwd>
+#include <string>
+#include <unordered_map>
 
 #include "foundation/RWCString.h"
-#include "foundation/RWTPtrHashSet.h"
 #include "foundation/RWTPtrOrderedVector.h"
 #include "foundation/RWTValOrderedVector.h"
 #include "foundation/RWTime.h"
@@ -55,9 +56,13 @@ public:
     virtual void writeItem(CSConfigItem* item, std::ostream& os);
 
     // ---- settings ----
-    void setIgnoreCase(bool b) { ignoreKeyCase = ignoreBlockCase = b; }
+    void setIgnoreCase(bool b)
+    {
+        ignoreKeyCase = b;
+        setIgnoreBlockCase(b);
+    }
     void setIgnoreKeyCase(bool b) { ignoreKeyCase = b; }
-    void setIgnoreBlockCase(bool b) { ignoreBlockCase = b; }
+    void setIgnoreBlockCase(bool b);
     void setMultiValue(bool b) { multiValue = b; }
     void setFileName(const RWCString& name) { fileName = name; }
     bool ignoresKeyCase() const { return ignoreKeyCase; }
@@ -205,6 +210,12 @@ private:
     void restoreModified(const RWTPtrOrderedVector<CSConfigVal>& marked);
     void collectModified(RWTPtrOrderedVector<CSConfigVal>& marked) const;
     void insertBlockAt(CSConfigBlock* block, size_t pos);
+    // The block index: the trimmed name (folded when block names ignore case) of every block;
+    // two names compare equal exactly when their keys are equal.
+    std::string blockKey(const RWCString& name) const;
+    void indexBlock(CSConfigBlock* block);
+    void unindexBlock(CSConfigBlock* block);
+    void rebuildBlockIndex();
 
     RWCString fileName;
     // The native name of a file that exists but was not read whole (it could not be opened,
@@ -220,7 +231,9 @@ private:
     RWTime fileTime{0UL};  // invalid until a load or save looked at the file
     RWCString trailingComment;
     RWTPtrOrderedVector<CSConfigBlock> blocks;
-    RWTPtrHashSet<CSConfigBlock> blockSet;
+    // Finds a block by name in constant time however many there are; the first block indexed
+    // under a name keeps it.
+    std::unordered_map<std::string, CSConfigBlock*> blockIndex;
     RWTValOrderedVector<CSConfigId> ids;
     CSConfigBlock* lastBlock = nullptr;
     RWCString cursorBlock;

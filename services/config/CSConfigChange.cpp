@@ -77,7 +77,7 @@ bool CSConfig::removeBlock(const RWCString& name)
         if (pos == cursorBlockIndex)
             --cursorBlockIndex;
     }
-    blockSet.remove(b);
+    unindexBlock(b);
     delete b;
     return true;
 }
@@ -110,7 +110,7 @@ void CSConfig::notifyChanged()
 
 void CSConfig::clear()
 {
-    blockSet.clear();
+    blockIndex.clear();
     for (size_t i = 0; i < blocks.entries(); ++i)
         delete blocks[i];
     blocks.clear();
@@ -167,13 +167,13 @@ bool CSConfig::renameBlock(const RWCString& oldName, const RWCString& newName)
         CSConfigBlock* b = findBlock(oldName);
         if (b == nullptr)
             return false;
-        blockSet.remove(b);
+        unindexBlock(b);
         b->setName(newName);
-        blockSet.insert(b);
+        indexBlock(b);
         return true;
     }
     if (ignoreBlockCase && compareBlockNames(oldName, newName) == 0) {
-        // Only the letter case changes: the hash ignores case, so the block keeps its bucket.
+        // Only the letter case changes: the index folds case, so the block keeps its entry.
         if (CSConfigBlock* b = findBlock(oldName))
             b->setName(newName);
     }

@@ -1,11 +1,10 @@
 // CSConfig: merging another configuration, and the process-wide list of shared configurations.
 #include <cstdlib>
 
-#include <sys/stat.h>
-
 #include "services/config/CSConfig.h"
 #include "services/config/LinkedConfigList.h"
 #include "services/environment/TextExpansion.h"
+#include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
 
 namespace {
@@ -90,19 +89,14 @@ refHandle<CSConfig> LinkedConfigList::find(const RWCString& name) const
     // finds that file's configuration, so that one file is never held twice.
     UTFilePath wanted(name);
     wanted.normalized();
-    struct stat wantedStat;
-    const bool wantedExists = ::stat(wanted.nativePath().data(), &wantedStat) == 0;
     for (size_t i = 0; i < list.entries(); ++i) {
         const refHandle<CSConfig>& h = list[i];
         if (!h.isValid())
             continue;
         UTFilePath held(h->getFileName());
         held.normalized();
-        if (held.utf8Path() == wanted.utf8Path())
-            return h;
-        struct stat heldStat;
-        if (wantedExists && ::stat(held.nativePath().data(), &heldStat) == 0 &&
-            heldStat.st_dev == wantedStat.st_dev && heldStat.st_ino == wantedStat.st_ino)
+        if (held.utf8Path() == wanted.utf8Path() ||
+            isSameExistingFile(held.nativePath().data(), wanted.nativePath().data()))
             return h;
     }
     return refHandle<CSConfig>();

@@ -2,11 +2,13 @@
 #include "services/config/CSConfig.h"
 
 #include <cstring>
-#include <fstream>
 #include <istream>
+#include <sstream>
+#include <string>
 #include <unordered_set>
 
 #include "services/environment/TextExpansion.h"
+#include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
 
 namespace {
@@ -50,13 +52,15 @@ int CSConfig::loadFile(const RWCString& name, bool merge)
     if (!path.exists(true) || !path.isFile(true))
         return 0;
     const RWCString native = path.nativePath();
-    std::ifstream in(native.data());
-    if (!in) {
+    // Read whole first, through the one check every reader makes: a name that no longer opens
+    // a regular file (replaced since it was looked at) never blocks and is never read for ever.
+    std::string bytes;
+    if (!readRegularFile(native.data(), bytes)) {
         unreadFile = native;
         return 0;
     }
+    std::istringstream in(std::move(bytes));
     int result = readStream(in, merge);
-    in.close();
     if (result == -2)
         unreadFile = native;
     else if (unreadFile == native)

@@ -6,9 +6,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +43,57 @@ bool writeAll(int fd, const char* p, size_t n)
 bool anyWriteBit(mode_t mode)
 {
     return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Temporaries are named ".<target's name>.tmp<process id>-<number>", next to the target. A long
+// name is shortened so that the temporary's name stays within the longest a folder takes.
+std::string temporaryPrefix(const std::string& base)
+{
+    constexpr size_t kRoomForTheRest = 1 + 4 + 10 + 1 + 10;  // ".", ".tmp", id, "-", number
+    const size_t keep = base.size() < NAME_MAX - kRoomForTheRest ? base.size() : NAME_MAX - kRoomForTheRest;
+    return "." + base.substr(0, keep) + ".tmp";
+}
+
+// The process id in a temporary's name after its prefix; 0 when the rest is not "<digits>-<digits>".
+pid_t ownerOfTemporary(const char* rest)
+{
+    pid_t pid = 0;
+    const char* p = rest;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (pid > (INT_MAX - 9) / 10)
+            return 0;
+        pid = pid * 10 + (*p - '0');
+    }
+    if (p == rest || *p != '-' || p[1] == '\0')
+        return 0;
+    for (++p; *p; ++p)
+        if (*p < '0' || *p > '9')
+            return 0;
+    return pid;
+}
+
+// A save killed before its rename leaves its temporary behind; the next save of the same file
+// removes those whose process is gone. A temporary of a live process (or of one this process
+// cannot tell about) stays.
+void removeStaleTemporaries(const std::string& folder, const std::string& base)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::string prefix = temporaryPrefix(base);
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0)
+            continue;
+        const pid_t owner = ownerOfTemporary(entry->d_name + prefix.size());
+        if (owner <= 0 || owner == self || ::kill(owner, 0) == 0 || errno != ESRCH)
+            continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -83,10 +137,11 @@ bool replaceFileContents(const RWCString& pathText, const char* bytes, size_t le
     if (::stat(folder.c_str(), &fst) != 0 || !S_ISDIR(fst.st_mode) || !anyWriteBit(fst.st_mode))
         return false;
 
+    removeStaleTemporaries(folder, base);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + "/." + base + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(tempCounter++);
+        temp = folder + "/" + temporaryPrefix(base) + std::to_string(::getpid()) + "-" + std::to_string(tempCounter++);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
             return false;

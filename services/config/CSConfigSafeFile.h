@@ -10,7 +10,9 @@
 // removed and the target stays as it was. A target or folder whose permission bits grant no
 // write access is refused, whoever runs the program, and so is a target this process may not
 // write. The replacement keeps the target's mode and, where the process may, its owner. A
-// symbolic link is followed: the file it names is replaced and the link stays.
+// symbolic link is followed: the file it names is replaced and the link stays. The temporary
+// file is named ".<name>.tmp<process id>-<number>"; those a killed save left behind for the same
+// target are removed once their process is gone.
 bool replaceFileContents(const RWCString& path, const char* bytes, size_t length);
 
 // The rename step, replaceable so that tests can make it fail; null restores rename(2).

@@ -9,6 +9,7 @@
 #include "services/StringHelpers.h"
 #include "services/config/CSConfigSafeFile.h"
 #include "services/environment/TextExpansion.h"
+#include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
 
 namespace {
@@ -139,7 +140,11 @@ void CSConfig::splitCommentLines(const RWCString& comment, StringVector& lines)
     lines = splitString(comment, '\n', '\0', false);
     for (size_t i = 0; i < lines.entries(); ++i) {
         RWCString& line = lines[i];
-        if (beginsWith(line, "#!") || beginsWith(line, "#-") || beginsWith(line, "#~"))
+        // An old marker becomes an ordinary comment line. That holds for the inactive marker
+        // too: left as it is, a comment line beginning with it would be taken for the marker
+        // an inactive item's line gets, and replaced by it (losing the line's text).
+        if (beginsWith(line, "#!") || beginsWith(line, "#-") || beginsWith(line, "#~") ||
+            beginsWith(line, "#:INACTIVE;"))
             line(1) = ' ';
         keepAsComment(line);
     }
@@ -327,8 +332,9 @@ int CSConfig::writeFile(const RWCString& name)
 {
     const RWCString expanded = expandString(name);
     const RWCString native = UTFilePath(expanded).nativePath();
-    if (!unreadFile.isNull() && native == unreadFile)
-        return -2;  // the settings that could not be read would be lost
+    // The settings that could not be read would be lost, under whatever name the file is saved.
+    if (!unreadFile.isNull() && (native == unreadFile || isSameExistingFile(native.data(), unreadFile.data())))
+        return -2;
     RWTPtrOrderedVector<CSConfigVal> marked(0, true, 64);
     collectModified(marked);
     std::ostringstream text;

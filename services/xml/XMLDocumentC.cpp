@@ -1,12 +1,8 @@
 // XMLDocumentC: the document object, its settings and the tree operations.
 #include "services/xml/XMLDocumentC.h"
 
-#include "services/xml/XMLReferenceTable.h"
 
-XMLDocumentC::XMLDocumentC() : root(this, RWCString(), nullptr, true)
-{
-    markReferenceTable();
-}
+XMLDocumentC::XMLDocumentC() : root(this, RWCString(), nullptr, true) {}
 
 XMLDocumentC::~XMLDocumentC() = default;
 

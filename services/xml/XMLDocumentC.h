@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/RWCString.h"
+#include "services/files/RegularFile.h"
 #include "services/xml/XMLTagC.h"
 
 class XMLContentHandlerI;
@@ -46,7 +47,10 @@ public:
     // Reading.
     bool parseString(const char* text);
     bool parseString(const RWCString& text);
+    // A name that is no regular file, or a file above the size limit, is "Can't open file!".
     bool parseFile(const RWCString& fileName);
+    void setMaxFileSize(uint64_t bytes) { maxFileSize = bytes; }
+    uint64_t getMaxFileSize() const { return maxFileSize; }
     bool parse(std::istream& in);
     bool parse(std::istream& in, XMLContentHandlerI* handler);
 
@@ -89,6 +93,7 @@ private:
     RWCString encoding;
     int32_t entityFlags = 3;
     XMLTagC root;
+    uint64_t maxFileSize = kDefaultFileSizeCap;
 
     // The bytes of the parse under way: [cursor, limit) is what is left of the text of
     // parseString, or of the last chunk read from input's buffer (source).

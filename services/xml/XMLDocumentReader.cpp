@@ -2,14 +2,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <istream>
 #include <memory>
 #include <streambuf>
 #include <vector>
 
-#include <sys/stat.h>
-
+#include "services/files/RegularFile.h"
 #include "services/xml/XMLContentHandlerI.h"
 #include "services/xml/XMLDocumentC.h"
 
@@ -17,7 +15,7 @@ namespace {
 
 enum TokenKind { TokenNone = 0, TokenStart = 1, TokenEnd = 2, TokenText = 3, TokenComment = 4, TokenDeclaration = 5 };
 
-// Reads a NUL-terminated text in place, without copying it.
+// Reads a text in place, without copying it.
 class MemoryInBuf : public std::streambuf {
 public:
     MemoryInBuf(const char* text, size_t length)
@@ -80,25 +78,18 @@ bool XMLDocumentC::parseString(const RWCString& text)
 bool XMLDocumentC::parseFile(const RWCString& fileName)
 {
     reset();
-    // A folder opens for reading here but yields no bytes: it is no file either.
-    struct stat facts;
-    FILE* probe = std::fopen(fileName.data(), "r");
-    const bool opens = probe && fstat(fileno(probe), &facts) == 0 && !S_ISDIR(facts.st_mode);
-    if (probe)
-        std::fclose(probe);
-    if (!opens) {
+    // Only a regular file of at most the size limit is read: a FIFO, a device or a folder is no
+    // file to parse, and neither is more data than a real document ever holds.
+    std::string bytes;
+    if (!readRegularFile(fileName.data(), bytes, maxFileSize)) {
         error = true;
         errorMessage = "Can't open file!";
         return false;
     }
-    std::ifstream stream(fileName.data(), std::ios::in | std::ios::binary);
-    if (!stream.is_open()) {
-        error = true;
-        errorMessage = "Can't open file!";
-        return false;
-    }
+    MemoryInBuf buffer(bytes.data(), bytes.size());
+    std::istream stream(&buffer);
     XMLDomContentHandler handler(&root);
-    return runParse(stream, &handler);
+    return runParse(stream, &handler, bytes.data(), bytes.data() + bytes.size());
 }
 
 bool XMLDocumentC::parse(std::istream& in)

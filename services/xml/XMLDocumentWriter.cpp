@@ -1,4 +1,5 @@
 // XMLDocumentC's writer: headers, indented or compact elements and escaped text.
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,7 +12,15 @@
 
 namespace {
 
-unsigned char referenceTable[256];
+// The bytes printed as numeric references: the quote, the angle brackets and 160 to 255. A
+// constant, so that documents built on several threads never write to it.
+constexpr std::array<bool, 256> referenceTable = [] {
+    std::array<bool, 256> table{};
+    table[34] = table[60] = table[62] = true;
+    for (int code = 160; code < 256; ++code)
+        table[size_t(code)] = true;
+    return table;
+}();
 
 const char* entityFor(unsigned char c)
 {
@@ -33,22 +42,9 @@ RWCString textOf(const std::string& s)
 
 }  // namespace
 
-void markReferenceTable()
-{
-    static const int codes[] = {34, 60, 62, 160, 161, 162, 163, 164, 165, 166, 167, 168, 169, 170, 171,
-                                172, 173, 174, 175, 176, 177, 178, 179, 180, 181, 182, 183, 184, 185, 186,
-                                187, 188, 189, 190, 191, 192, 193, 194, 195, 196, 197, 198, 199, 200, 201,
-                                202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214, 215, 216,
-                                217, 218, 219, 220, 221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231,
-                                232, 233, 234, 235, 236, 237, 238, 239, 240, 241, 242, 243, 244, 245, 246,
-                                247, 248, 249, 250, 251, 252, 253, 254, 255, -1};
-    for (const int* code = codes; *code != -1; ++code)
-        referenceTable[*code] = 1;
-}
-
 bool isReferenceMarked(unsigned char byte)
 {
-    return referenceTable[byte] != 0;
+    return referenceTable[byte];
 }
 
 bool XMLDocumentC::writeFile(const RWCString& fileName)

@@ -1,8 +1,5 @@
-// The process-wide table of the bytes that the XML writer prints as numeric references.
+// The fixed table of the bytes that the XML writer prints as numeric references.
 #pragma once
 
-// Marks the fixed set of codes (34, 60, 62 and 160 to 255); every document does this
-// when it is built.
-void markReferenceTable();
-// Whether the byte is marked.
+// Whether the byte is printed as a numeric reference (34, 60, 62 and 160 to 255).
 bool isReferenceMarked(unsigned char byte);

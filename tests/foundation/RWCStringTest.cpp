@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -519,4 +522,47 @@ TEST(RWCString, SharedCopiesAcrossThreads)
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(base, "a text shared by several threads");
+}
+
+TEST(RWCString, AppendAfterAnotherThreadDroppedItsCopyIsOrderedAfterItsReads)
+{
+    // Each pair: the reader reads its copy, drops it and only then says so through a flag that
+    // carries no ordering of its own; the owner then appends in place. Only the sole-owner check
+    // orders the reader's last reads before the owner's writes (ThreadSanitizer checks that).
+    constexpr int kPairs = 4;
+    constexpr int kRounds = 300;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int p = 0; p < kPairs; ++p) {
+        auto handOff = std::make_shared<std::atomic<RWCString*>>(nullptr);
+        auto dropped = std::make_shared<std::atomic<int>>(0);
+        threads.emplace_back([handOff, dropped, &failures] {
+            for (int round = 0; round < kRounds; ++round) {
+                RWCString* copy;
+                while ((copy = handOff->load(std::memory_order_acquire)) == nullptr)
+                    std::this_thread::yield();
+                handOff->store(nullptr, std::memory_order_relaxed);
+                // As a C text, up to its NUL: the byte the owner's append writes first.
+                if (std::strlen(copy->data()) != copy->length())
+                    ++failures;
+                delete copy;
+                dropped->store(round + 1, std::memory_order_relaxed);
+            }
+        });
+        threads.emplace_back([handOff, dropped, &failures] {
+            for (int round = 0; round < kRounds; ++round) {
+                RWCString owned("shared until the copy is dropped");
+                owned.capacity(256);
+                handOff->store(new RWCString(owned), std::memory_order_release);
+                while (dropped->load(std::memory_order_relaxed) != round + 1)
+                    std::this_thread::yield();
+                owned.append(" and then extended", 18);
+                if (owned != "shared until the copy is dropped and then extended")
+                    ++failures;
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failures.load(), 0);
 }

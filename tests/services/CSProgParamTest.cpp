@@ -9,6 +9,9 @@
 
 #include "support/TempDir.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The events as "index:name" or "index=value" texts.
@@ -154,6 +157,12 @@ TEST(CSProgParam, ParameterFilesTakeAlternativeNamesWholeOrSplitValues)
     EXPECT_EQ(p.parseParamFile(dir.file("missing.txt").c_str()), -1);
     EXPECT_EQ(p.parseParamFile(dir.path().c_str()), -1);
     EXPECT_EQ(p.parseParamFile(nullptr), -1);
+    const std::string fifo = dir.file("pipe.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(30);  // a FIFO without a writer must fail at once, not block
+    EXPECT_EQ(p.parseParamFile(fifo.c_str()), -1);
+    EXPECT_EQ(p.parseParamFile("/dev/zero"), -1);
+    ::alarm(0);
     // A file whose reads fail: the parse stops instead of waiting for an end that never comes.
     const size_t before = p.orderCount();
     EXPECT_EQ(p.parseParamFile("/proc/self/mem"), -1);

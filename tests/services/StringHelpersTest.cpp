@@ -113,6 +113,11 @@ TEST(StringHelpers, SplitIntoArraysAndNumbers)
     RWTValOrderedVector<RWCString> acc;
     acc.insert("first");
     EXPECT_EQ(splitInto(acc, "a|b", '|', '\0', false), 3u);
+    // Texts are counted: a NUL byte inside is kept, and so is everything after it.
+    RWTValOrderedVector<RWCString> withNul = splitString(RWCString("a\0b|c", 5), '|', '"', false);
+    ASSERT_EQ(withNul.entries(), 2u);
+    EXPECT_EQ(withNul[0], RWCString("a\0b", 3));
+    EXPECT_EQ(withNul[1], "c");
 }
 
 TEST(StringHelpers, ParseDateInBothOrders)

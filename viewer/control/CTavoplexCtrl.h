@@ -102,6 +102,44 @@ public:
     // ================= background, shadows and gears =================
 
     // ================= camera and views =================
+    // (viewer/ui/CTavoplexCtrlCamera.cpp: view state and mouse moves; viewer/ui/CTavoplexCtrlViews.cpp:
+    // standard views, fitting and their animations)
+    // The view-space point under a window point (y from the top) at the far depth, through the
+    // stored projection and viewport of the last frame. False when the context cannot be locked or
+    // no frame has set a viewport yet; the one-argument form then gives the origin.
+    bool WindowToView(const Point2D& windowPoint, Point3D& viewPoint);
+    Point3D WindowToView(const Point2D& windowPoint);
+    // Box of one instance (null: of all) under the exploded or assembled placements into min and
+    // max; nothing is written without a model. ComputeBoundingBoxes measures the scene box.
+    void ComputeBoundingBox(bool exploded, Point3D& min, Point3D& max, const FEDisplayPartRefC* instance);
+    void ComputeBoundingBoxes(bool exploded);
+    // The camera values that frame an instance (null: the scene box) seen through modelView16 and
+    // the stored projection and viewport. Clears ZoomPending. False, and nothing written, when the
+    // window has no area or nothing can be projected yet.
+    bool ComputeFitCamera(const FEDisplayPartRefC* instance, double& offsetX, double& offsetY, double& offsetZ,
+                          double& panX, double& panY, double& zoom, const double* modelView16);
+    // The three mouse moves, with pointer deltas in window pixels. The zoom step's amount is the
+    // drag's dy or a wheel delta / 12.0; it changes nothing while the scene box has no size. The
+    // pan takes the last pointer position and changes nothing before the first frame.
+    void ZoomStep(double amount);
+    void RotateMove(int dx, int dy);
+    void PanMove(const ControlPoint& last, int dx, int dy);
+    // Standard view 0..8 (others: front), optionally fitted and cycling the oblique views' turn.
+    void SetStandardView(int view, bool fit, int duration, bool cycle);
+    // Animates the rotation to that of destination, with the scene fitted for it when fit is set.
+    void AnimateToRotation(const TransformMatrix& destination, bool fit, int duration);
+    // Asks the next scene frame to zoom to the instance (null: the whole model).
+    void RequestZoom(FEDisplayPartRefC* instance, int duration);
+    // Called by the scene frame when it reaches the parts, after the frame's matrices are read
+    // back: carries out a pending zoom request as a camera animation.
+    void RunPendingZoom();
+    // Adds the camera animation to the fit of instance seen through modelView16; false (and no
+    // animation) when no fit could be computed.
+    bool AddFitAnimation(const FEDisplayPartRefC* instance, const double* modelView16, int duration);
+    // A camera move asks for a repaint; the standard views and zoom requests redraw at once (a
+    // paint delivered through the window procedure).
+    void InvalidateView();
+    void RedrawViewNow();
 
     // ================= picking, explode and mouse =================
     // (viewer/ui/CTavoplexCtrlPicking.cpp: picking; viewer/ui/CTavoplexCtrlExplode.cpp: explode,
@@ -221,8 +259,9 @@ public:
     RWCString BaseUrl;
 
     // View and window.
-    double ModelViewMatrix[16] = {};
-    double ProjectionMatrix[16] = {};
+    // Identities until the first frame reads the real ones back (the viewport stays empty till then).
+    double ModelViewMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double ProjectionMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     int Viewport[4] = {};
     int32_t WindowWidth = 0;
     int32_t WindowHeight = 0;

@@ -8,11 +8,15 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "support/TempDir.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -346,6 +350,62 @@ TEST(STLImport, FilesReadLikeMemoryAndMissingFileIsOne)
     EXPECT_EQ(importSTLFile(dir.path().c_str(), &imp, nullptr), kSTLCannotOpen);
     EXPECT_EQ(parseBinarySTLFile(dir.file("missing.stl").c_str(), &imp), kSTLCannotReopen);
     EXPECT_EQ(imp.begins, 0);
+}
+
+TEST(STLImport, SpecialFilesAndFilesAboveTheLimitCannotOpen)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.stl");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string bin = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false);
+    const std::string path = dir.write("m.stl", bin);
+    RecordingImporter imp;
+    ::alarm(30);  // a reader that blocks on the FIFO fails here rather than hanging the suite
+    for (const std::string& name : {fifo, std::string("/dev/zero")}) {
+        EXPECT_EQ(importSTLFile(name.c_str(), &imp, nullptr), kSTLCannotOpen) << name;
+        EXPECT_EQ(parseAsciiSTLFile(name.c_str(), &imp), kSTLCannotReopen) << name;
+    }
+    ::alarm(0);
+    EXPECT_EQ(importSTLFile(path.c_str(), &imp, nullptr, bin.size() - 1), kSTLCannotOpen);
+    EXPECT_EQ(imp.begins, 0);
+    EXPECT_EQ(importSTLFile(path.c_str(), &imp, nullptr, bin.size()), kSTLOk);
+    EXPECT_EQ(imp.tris.size(), 1u);
+}
+
+TEST(STLImport, ImportsOnSeveralThreadsKeepTheirOwnProgress)
+{
+    // Each thread's file has its own facet count, so that progress fed from another import's
+    // state shows as a wrong share or a wrong number of reports.
+    TempDir dir;
+    constexpr int kThreads = 8;
+    std::vector<std::string> paths;
+    for (int t = 0; t < kThreads; ++t) {
+        const size_t n = 3000 + 1000 * size_t(t);
+        paths.push_back(dir.write("m" + std::to_string(t) + ".stl",
+                                  binarySTL(std::vector<Tri>(n, Tri{A, B, C}), std::vector<Point3D>(n, Point3D(0, 0, 1)), false)));
+    }
+    std::vector<std::vector<float>> reports(kThreads);
+    std::vector<size_t> counts(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 5; ++round) {
+                RecordingImporter imp;
+                RecordingProgress progress;
+                importSTLFile(paths[size_t(t)].c_str(), &imp, &progress);
+                counts[size_t(t)] = imp.tris.size();
+                reports[size_t(t)] = progress.values;
+            }
+        });
+    for (std::thread& th : threads)
+        th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        const size_t n = 3000 + 1000 * size_t(t);
+        EXPECT_EQ(counts[size_t(t)], n);
+        ASSERT_EQ(reports[size_t(t)].size(), 1 + n / 1500) << t;
+        for (size_t i = 1; i < reports[size_t(t)].size(); ++i)
+            EXPECT_NEAR(reports[size_t(t)][i], 100.0 * double(84 + 50 * (1500 * i - 1)) / double(84 + 50 * n), 0.5);
+    }
 }
 
 TEST(STLImport, MeshPartReadsTextAndBinaryToTheSameMeshAndFailsOnFormatError)

@@ -18,6 +18,10 @@
 #include "services/archive/ZipWriterC.h"
 #include "support/TempDir.h"
 
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 void fill(ZJVReaderC& reader, const std::string& text)
@@ -421,4 +425,47 @@ TEST(ZJVReader, LoadFileCapsTheUnpackedSizeWhateverTheHeaderSays)
         EXPECT_EQ(reader.buffer().GetSize(), c.loads ? text.size() : 0u);
     }
     EXPECT_EQ(ZJVReaderC().getMaxUnpackedSize(), uint64_t(1) << 30);
+}
+
+TEST(ZJVReader, LoadFileOpensOnlyRegularFiles)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.zip");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string model = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}";
+    const std::string path = dir.file("model.zip");
+    zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zip, nullptr);
+    ASSERT_EQ(zipOpenNewFileInZip(zip, "model.zjv", nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 6), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(zip, model.data(), unsigned(model.size())), ZIP_OK);
+    zipCloseFileInZip(zip);
+    zipClose(zip, nullptr);
+
+    ::alarm(30);  // a reader that blocks on the FIFO fails here rather than hanging the suite
+    for (const std::string& name : {fifo, std::string("/dev/zero")})
+        EXPECT_FALSE(ZJVReaderC().loadFile(name.c_str())) << name;
+    ::alarm(0);
+    ZJVReaderC reader;
+    ASSERT_TRUE(reader.loadFile(path.c_str()));
+    EXPECT_EQ(std::string(reader.buffer().GetData(), reader.buffer().GetSize()), model);
+}
+
+TEST(ZJVReader, EmptyPartBlocksCostLittleMemory)
+{
+    // Cheap to write, and once expensive to read: every part made a full table of vertex chains.
+    constexpr int kParts = 2000;
+    std::string text;
+    for (int i = 0; i < kParts; ++i)
+        text += "P{}";
+    FEDisplayPartListC list;
+    const size_t before = mallinfo2().uordblks;
+    {
+        ZJVReaderC reader;
+        fill(reader, text);
+        reader.parse(&list);
+    }
+    const size_t after = mallinfo2().uordblks;
+    ASSERT_EQ(list.partCount(), size_t(kParts));
+    // Beyond the part object itself, a few hundred bytes (a table of chains alone was 128 KB).
+    EXPECT_LT((after - before) / kParts, sizeof(FEDisplayPartC) + 1024);
 }

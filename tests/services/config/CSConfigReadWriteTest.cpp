@@ -428,3 +428,35 @@ TEST(CSConfigReadWriteTest, ValuesKeepEveryByte)
     EXPECT_EQ(cfg.findItem("k", "x")->getValue()->getText(), RWCString("v\0w", 3));
     EXPECT_EQ(writeOut(cfg), std::string("[x]\nk=v\0w\n\n", 11));
 }
+
+TEST(CSConfigReadWriteTest, CommentsKeepEveryByteThroughASave)
+{
+    struct Case {
+        std::string text;
+    } cases[] = {
+        {std::string("; block note \0 after the NUL\n[x]\n; item note\0tail\nk=v\n", 50)},
+        {std::string("[x]\n#!forced\0still forced\nk=v\n", 30)},
+        {std::string("[x]\nk=v\n; trailing\0comment", 26)},
+        {std::string("[x]\nk=a,\0b,c\n", 13)},
+    };
+    for (const Case& c : cases) {
+        const std::string once = roundTrip(c.text);
+        EXPECT_EQ(roundTrip(once), once) << once;
+        // Every byte read is written: nothing after a NUL is cut.
+        for (const char* piece : {"after the NUL", "tail", "still forced", "comment", "b,c"}) {
+            if (c.text.find(piece) != std::string::npos) {
+                EXPECT_NE(once.find(piece), std::string::npos) << piece << " in " << once;
+            }
+        }
+    }
+}
+
+TEST(CSConfigReadWriteTest, CommentLinesBeginningWithTheInactiveMarkerAreKept)
+{
+    // Read as comments (no "=" follows the marker); each save once merged the last of them into
+    // the inactive item's own line and dropped its text.
+    const std::string text = "#:INACTIVE;note\n#:INACTIVE;\n#:INACTIVE;a=1\n";
+    const std::string once = roundTrip(text);
+    EXPECT_EQ(once, "# INACTIVE;note\n# INACTIVE;\n#:INACTIVE;a=1\n\n");
+    EXPECT_EQ(roundTrip(once), once);
+}

@@ -1,9 +1,11 @@
 // Tests of saving: the old file survives every failure, and a failed save can be retried.
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <sstream>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -222,6 +224,12 @@ TEST(CSConfigSaveTest, AFileNotReadWholeIsNotSavedOver)
     EXPECT_EQ(cfg->save(), -2);
     EXPECT_EQ(TempDir::read(file), "a=1\nb=2\nc=3\n");
     EXPECT_TRUE(cfg->isModified());
+    // Nor under another spelling of its path, nor through a link to it.
+    ASSERT_EQ(::symlink(file.c_str(), dir.file("link.cfg").c_str()), 0);
+    for (const std::string& other : {dir.path() + "/./partial.cfg", dir.path() + "//partial.cfg", dir.file("link.cfg")}) {
+        EXPECT_EQ(cfg->saveFile(other.c_str()), -2) << other;
+        EXPECT_EQ(TempDir::read(file), "a=1\nb=2\nc=3\n") << other;
+    }
     // Another file may still be written; a whole reading lifts the refusal.
     EXPECT_EQ(cfg->saveFile(dir.file("other.cfg").c_str()), 1);
     f.failReading = false;
@@ -229,4 +237,59 @@ TEST(CSConfigSaveTest, AFileNotReadWholeIsNotSavedOver)
     cfg->getValue("a", "<default>", "")->setInt(6);
     EXPECT_EQ(cfg->save(), 1);
     EXPECT_EQ(TempDir::read(file), "a=6\nb=2\nc=3\n\n");
+}
+
+namespace {
+
+// Ends the process where a kill between writing the temporary and renaming it would.
+int dyingRename(const char*, const char*)
+{
+    ::_exit(0);
+}
+
+}  // namespace
+
+TEST(CSConfigSaveTest, TemporariesOfKilledSavesAreRemovedByTheNextSave)
+{
+    TempDir dir;
+    const std::string file = dir.write("t.cfg", oldText);
+    for (int kill = 0; kill < 3; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            setConfigRenameFunction(dyingRename);
+            CSConfig cfg(file.c_str(), true);
+            cfg.getValue("SHADOW", "GFX", "")->setInt(2);
+            cfg.save();
+            ::_exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        // The file and the last killed save's temporary: each save removed the one before.
+        EXPECT_EQ(entriesIn(dir.path()), 2u) << kill;
+    }
+    EXPECT_EQ(TempDir::read(file), oldText);
+
+    // A temporary of a live process and one of another file stay.
+    const std::string live = dir.write(".t.cfg.tmp" + std::to_string(::getppid()) + "-0", "x");
+    const std::string other = dir.write(".u.cfg.tmp999999999-0", "x");
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(3);
+    EXPECT_EQ(cfg.save(), 1);
+    EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=3\n\n");
+    EXPECT_EQ(entriesIn(dir.path()), 3u);  // the file and the two kept
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(other));
+}
+
+TEST(CSConfigSaveTest, AFileWithTheLongestNameCanBeSaved)
+{
+    TempDir dir;
+    const std::string name(NAME_MAX, 'n');
+    const std::string file = dir.write(name, oldText);
+    CSConfig cfg(file.c_str(), true);
+    cfg.getValue("SHADOW", "GFX", "")->setInt(4);
+    EXPECT_EQ(cfg.save(), 1);  // its temporary's name once exceeded the limit and the save failed
+    EXPECT_EQ(TempDir::read(file), "[GFX]\nSHADOW=4\n\n");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
 }

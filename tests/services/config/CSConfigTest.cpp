@@ -1,6 +1,10 @@
 // Tests of the CSConfig object: block placement, getValue creating settings, ids and defaults.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <sstream>
+#include <string>
+
 #include "services/config/CSConfig.h"
 
 TEST(CSConfigTest, BlocksAreFoundByNameAndDefaultGoesFirst)
@@ -20,6 +24,47 @@ TEST(CSConfigTest, BlocksAreFoundByNameAndDefaultGoesFirst)
     EXPECT_TRUE(CSConfig::isDefaultBlockName(exact.blockAt(0)->getName()));
     EXPECT_EQ(exact.blockCount(), 3u);
     EXPECT_FALSE(exact.hasBlock("gfx"));
+}
+
+TEST(CSConfigTest, ManyBlocksReadInLinearTimeAndKeepTheirOrder)
+{
+    constexpr int kBlocks = 100000;
+    std::string text;
+    for (int i = 0; i < kBlocks; ++i)
+        text += "[Block" + std::to_string(i) + "]\nkey=" + std::to_string(i) + "\n";
+    std::istringstream in(text);
+    const auto start = std::chrono::steady_clock::now();
+    CSConfig cfg(&in, nullptr, true);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);  // 0.4 s, 2 s under the sanitizers; 54 s with a lookup walking every block
+    ASSERT_EQ(cfg.blockCount(), unsigned(kBlocks));
+    for (int i : {0, 1, 4567, kBlocks - 1}) {
+        EXPECT_EQ(cfg.blockAt(unsigned(i))->getName(), RWCString(("Block" + std::to_string(i)).c_str()));
+        EXPECT_EQ(cfg.findBlock((" BLOCK" + std::to_string(i)).c_str()), cfg.blockAt(unsigned(i)));
+    }
+}
+
+TEST(CSConfigTest, BlockLookupFollowsRenamesRemovalsAndTheCaseRule)
+{
+    CSConfig cfg(false);
+    CSConfigBlock* upper = cfg.getOrCreateBlock("GFX");
+    CSConfigBlock* lower = cfg.getOrCreateBlock("gfx");
+    ASSERT_NE(upper, lower);
+    cfg.setIgnoreBlockCase(true);  // two blocks now share a name: the first keeps it
+    EXPECT_EQ(cfg.findBlock("Gfx"), upper);
+    EXPECT_TRUE(cfg.removeBlock("GFX"));
+    EXPECT_EQ(cfg.findBlock("Gfx"), lower);
+    EXPECT_TRUE(cfg.renameBlock("gfx", "Screen"));
+    EXPECT_EQ(cfg.findBlock("SCREEN"), lower);
+    EXPECT_EQ(cfg.findBlock("gfx"), nullptr);
+    EXPECT_FALSE(cfg.renameBlock("screen", "SCREEN"));  // only the case: the name changes anyway
+    EXPECT_EQ(cfg.findBlock("screen"), lower);
+    EXPECT_EQ(lower->getName(), "SCREEN");
+    cfg.setIgnoreBlockCase(false);
+    EXPECT_EQ(cfg.findBlock("screen"), nullptr);
+    EXPECT_EQ(cfg.findBlock(" SCREEN\t"), lower);
+    cfg.clear();
+    EXPECT_EQ(cfg.findBlock("SCREEN"), nullptr);
 }
 
 TEST(CSConfigTest, GetValueCreatesWhatIsMissing)

@@ -1,6 +1,7 @@
 // Tests of the XML reader: the accepted subset, entities, failures with their lines, depth.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -9,6 +10,9 @@
 #include "services/xml/XMLContentHandlerI.h"
 #include "services/xml/XMLDocumentC.h"
 #include "support/TempDir.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -197,6 +201,26 @@ TEST(XMLReaderTest, NullTextAndMissingFileFailCleanly)
         EXPECT_EQ(str(doc.getErrorMessage()), "Can't open file!");
         EXPECT_EQ(doc.getErrorLine(), 0);
     }
+}
+
+TEST(XMLReaderTest, SpecialFilesAndFilesAboveTheLimitCannotOpen)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.xml");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string model = dir.write("model.xml", descriptor);
+    XMLDocumentC doc;
+    ::alarm(30);  // a reader that blocks on the FIFO fails here rather than hanging the suite
+    for (const std::string& name : {fifo, std::string("/dev/zero")}) {
+        EXPECT_FALSE(doc.parseFile(name.c_str())) << name;
+        EXPECT_EQ(str(doc.getErrorMessage()), "Can't open file!");
+    }
+    ::alarm(0);
+    doc.setMaxFileSize(std::strlen(descriptor) - 1);
+    EXPECT_FALSE(doc.parseFile(model.c_str()));
+    EXPECT_EQ(str(doc.getErrorMessage()), "Can't open file!");
+    doc.setMaxFileSize(std::strlen(descriptor));
+    EXPECT_TRUE(doc.parseFile(model.c_str()));
 }
 
 TEST(XMLReaderTest, FilesAndStreamsParseLikeStrings)

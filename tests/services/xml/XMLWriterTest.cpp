@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "services/xml/XMLDocumentC.h"
 #include "support/TempDir.h"
@@ -97,6 +99,26 @@ TEST(XMLWriterTest, EncodingFollowsTheEntityFlags)
         doc.encodeText(c.text, out);
         EXPECT_EQ(out.str(), c.encoded) << c.flags << " " << c.text;
     }
+}
+
+TEST(XMLWriterTest, DocumentsBuiltAndWrittenOnSeveralThreadsEncodeAlike)
+{
+    constexpr int kThreads = 8;
+    std::vector<std::string> texts(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&texts, t] {
+            for (int round = 0; round < 200; ++round) {
+                XMLDocumentC doc;
+                std::ostringstream out;
+                doc.encodeText("caf\xE9 <\xA0>\"", out);
+                texts[size_t(t)] = out.str();
+            }
+        });
+    for (std::thread& th : threads)
+        th.join();
+    for (const std::string& text : texts)
+        EXPECT_EQ(text, "caf&#233; &lt;&#160;&gt;&quot;");
 }
 
 TEST(XMLWriterTest, AttributeQuotes)
