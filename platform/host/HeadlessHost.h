@@ -67,6 +67,8 @@ public:
     void addScriptFunction(const std::string& name) { scriptFunctions_.push_back(name); }
     // A page without a script object (a script is there by default).
     void setScriptAvailable(bool available) { scriptAvailable_ = available; }
+    // Calls of defined functions fail (the function throws, say) and are not recorded.
+    void setScriptCallsFail(bool fail) { scriptCallsFail_ = fail; }
     // The answer given to every dialog; without one each dialog is cancelled.
     void setDialogAnswer(DialogAnswer answer) { answer_ = std::move(answer); }
 
@@ -92,6 +94,7 @@ private:
     Cursor cursor_ = Cursor::Arrow;
     std::string page_;
     bool scriptAvailable_ = true;
+    bool scriptCallsFail_ = false;
     std::vector<std::string> scriptFunctions_;
     std::vector<ScriptCall> scriptCalls_;
     DialogAnswer answer_;
