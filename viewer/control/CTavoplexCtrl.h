@@ -186,6 +186,8 @@ public:
     // delta: multiples of 120 per notch, positive away from the user.
     long OnMouseWheel(unsigned flags, int delta, ControlPoint point);
     void OnLButtonDblClk(unsigned flags, ControlPoint point);
+    // Hands a mouse message of the window procedure to its handler; false for other messages.
+    bool OnMouseMessage(const platform::host::Message& message, long& result);
     // Calls the hosting page's script function with the texts as its arguments, in order. False
     // when there is no host, no script, no such function or the call fails (the last three leave
     // a line in the debug log).

@@ -23,8 +23,11 @@ long CTavoplexCtrl::WindowProc(const Message& message)
                 HostSite->stopTimer(1);
             ReleaseWindowContext();
             return 0;
-        default:
-            return 0;
+        default: {
+            long result = 0;
+            OnMouseMessage(message, result);
+            return result;
+        }
         }
     } catch (...) {
         // Whatever a handler throws ends with that message; the control goes on working, so

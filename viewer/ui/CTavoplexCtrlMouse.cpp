@@ -169,6 +169,38 @@ void CTavoplexCtrl::OnLButtonDblClk(unsigned flags, ControlPoint point)
     RequestZoom(hit, kDoubleClickZoomMs);
 }
 
+bool CTavoplexCtrl::OnMouseMessage(const platform::host::Message& message, long& result)
+{
+    using platform::host::MessageKind;
+    const ControlPoint point{message.x, message.y};
+    result = 0;
+    switch (message.kind) {
+    case MessageKind::MouseMove:
+        OnMouseMove(message.modifiers, point);
+        return true;
+    case MessageKind::LeftButtonDown:
+        OnLButtonDown(message.modifiers, point);
+        return true;
+    case MessageKind::LeftButtonUp:
+        OnLButtonUp(message.modifiers, point);
+        return true;
+    case MessageKind::LeftButtonDoubleClick:
+        OnLButtonDblClk(message.modifiers, point);
+        return true;
+    case MessageKind::RightButtonDown:
+        OnRButtonDown(message.modifiers, point);
+        return true;
+    case MessageKind::RightButtonUp:
+        OnRButtonUp(message.modifiers, point);
+        return true;
+    case MessageKind::MouseWheel:
+        result = OnMouseWheel(message.modifiers, message.wheelDelta, point);
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CTavoplexCtrl::CallDoubleClickScript(const RWCString& name, const std::vector<RWCString>& arguments)
 {
     if (HostSite == nullptr)

@@ -83,11 +83,14 @@ TEST(CTavoplexCtrlMouse, DragsRotatePanAndZoomByTheirButtonsAndTheWheelStepsAddi
     c.SceneMin = Point3D(-80, -80, -80);
     c.SceneMax = Point3D(80, 80, 80);
 
-    // Left drag 100 pixels to the right: 45 degrees about the vertical axis.
-    c.OnLButtonDown(0, ControlPoint{100, 100});
-    c.OnMouseMove(0, ControlPoint{150, 100});
-    c.OnMouseMove(0, ControlPoint{200, 100});
-    c.OnLButtonUp(0, ControlPoint{200, 100});
+    // Left drag 100 pixels to the right, delivered through the window procedure: 45 degrees
+    // about the vertical axis.
+    using platform::host::Message;
+    using platform::host::MessageKind;
+    v.send(Message::mouse(MessageKind::LeftButtonDown, 100, 100, platform::host::ModLeftButton));
+    v.send(Message::mouse(MessageKind::MouseMove, 150, 100, platform::host::ModLeftButton));
+    v.send(Message::mouse(MessageKind::MouseMove, 200, 100, platform::host::ModLeftButton));
+    v.send(Message::mouse(MessageKind::LeftButtonUp, 200, 100));
     EXPECT_NEAR(c.Rotation.at(0, 0), std::cos(M_PI / 4), 1e-9);
     EXPECT_NEAR(std::fabs(c.Rotation.at(0, 2)), std::sin(M_PI / 4), 1e-9);
     EXPECT_NEAR(c.Rotation.at(1, 1), 1.0, 1e-9);
@@ -122,7 +125,7 @@ TEST(CTavoplexCtrlMouse, DragsRotatePanAndZoomByTheirButtonsAndTheWheelStepsAddi
     };
     for (const Case& k : cases) {
         c.Zoom = k.zoom;
-        c.OnMouseWheel(0, k.delta, ControlPoint{10, 10});
+        v.send(platform::host::Message::wheel(k.delta, 10, 10));
         EXPECT_NEAR(c.Zoom, k.expected, 1e-9) << k.zoom << " " << k.delta;
     }
 }
@@ -156,7 +159,7 @@ TEST(CTavoplexCtrlMouse, DoubleClickZoomsToThePartOrWithShiftCallsThePageScript)
 
     // Shift on a part: the script gets the part's name and MID text, and nothing zooms.
     c.ZoomPending = false;
-    c.OnLButtonDblClk(ModShift, ControlPoint{150, 150});
+    v.send(platform::host::Message::mouse(platform::host::MessageKind::LeftButtonDoubleClick, 150, 150, ModShift));
     EXPECT_FALSE(c.ZoomPending);
     ASSERT_EQ(v.host().scriptCalls().size(), 1u);
     EXPECT_EQ(v.host().scriptCalls()[0].name, "TavoPlex_DoubleClickPart");
