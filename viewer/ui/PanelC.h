@@ -1,5 +1,5 @@
-// PanelC: an on-screen panel of buttons (for now what the control's ownership and its mouse
-// handlers need: hover over the panel's area, the press and click entries and the fade).
+// PanelC: an on-screen panel of buttons (for now what the control's ownership, the frames and
+// the mouse handlers need: hover over the panel's area, the press and click entries, the fade).
 #pragma once
 
 #include "viewer/ui/AnimationManagerC.h"
@@ -21,14 +21,11 @@ public:
     void OnClick(int, int x, int y) { OnMouseMove(x, y); }
     bool IsHovered() const { return Hovered; }
 
-    // Fades the panel in (reverse: out) over the duration in ms.
-    void StartAnimation(float durationMs, bool reverse)
-    {
-        if (Animations != nullptr)
-            Animations->Add(new ValueAnimationC(&Fade), durationMs > 0.0f ? uint32_t(durationMs) : 0u, 0, reverse,
-                            false);
-    }
+    // Starts the panel's fade (in, or out when reversed) over duration milliseconds.
+    void StartAnimation(float duration, bool reverse);
     float GetFade() const { return Fade; }
+    // Draws the panel as its fade stands, in a window of the given size.
+    void DrawAnimated(int width, int height);
 
     AnimationManagerC* Animations = nullptr;
     float Fade = 0.0f;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "geometry/math/feColor.h"
+
 class AnimationManagerC;
 class BitmapFontC;
 class CTavoplexCtrl;
@@ -36,6 +38,10 @@ public:
         PointerY = y;
         Busy = false;
     }
+
+    // Draws the tip as it stands, with the frame's matrices and viewport.
+    void Draw(const feColor& fillColor, const feColor& lineColor, const double modelView[16],
+              const double projection[16], const int viewport[4]);
 
     CTavoplexCtrl* Control;
     AnimationManagerC* Animations;
