@@ -34,6 +34,7 @@ struct Message;
 
 class ButtonCommandC;
 class FEDisplayPartC;
+class FetchFileI;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
 class FEMeshEdgeC;
@@ -129,13 +130,29 @@ public:
 
     // ================= background, shadows and gears =================
     // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)
+    // The four-corner gradient with the rising floor grid, first in every scene frame; it
+    // leaves the fixed frame's projection and modelview in place.
     void DrawBackground();
+    // The axis triad at the origin (nothing when Axes is 0), after the parts.
     void DrawAxes();
+    // The fading frame along the window edge, after the tool tips.
     void DrawBorderTransition();
+    // Renders the parts seen from above into the shadow texture (first in the scene frame).
     void GenerateShadowTexture();
+    void SetupShadowView();
+    // Lays the shadow texture on the floor under the model.
     void DrawShadow();
-    // The loading gears, faded by fade (0..1).
-    void DrawGears(float fade);
+    // The loading gears, faded by alpha (0..1); their lists are made at the first call.
+    void DrawGears(float alpha);
+    // The three gears of one set of lists (solids at GearLists, outlines at GearLists + 3).
+    void DrawGearSet(GLuint base, float alpha, bool outline);
+    // One gear's, or one square hub's, geometry into the list being compiled.
+    void BuildGear(float innerRadius, float outerRadius, float width, int teeth, float toothDepth, bool outline);
+    void BuildHub(float width, int shape, float halfSize, float length, bool outline);
+    // Deletes the gear lists (the control's context current).
+    void DeleteGearLists();
+    // Quads laid by the last DrawShadow: the draw count that tests read.
+    int ShadowQuadsDrawn = 0;
 
     // ================= camera and views =================
     // (viewer/ui/CTavoplexCtrlCamera.cpp: view state and mouse moves; viewer/ui/CTavoplexCtrlViews.cpp:
@@ -235,6 +252,17 @@ public:
     void DrawLoadingFrame();
 
     // ================= fetching files =================
+    // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 failure.
+    // A name containing "http://" is downloaded, any other read as a local regular file; with
+    // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.
+    int FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip);
+    // The fetched bytes into `block`, with its NUL (empty after a failed fetch).
+    int LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip);
+    // Fetches into `target` unless it exists; the file appears whole or not at all.
+    int LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip);
+    // Fetches the missing panel images from BaseUrl into the per-user folder; all of them
+    // again when the configuration's data version is below 2 (then set to 2 and saved).
+    bool RefreshImageCache();
 
     // ================= properties and scripted methods =================
 
