@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -261,6 +262,8 @@ private:
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
+    // One round of the three merge walks; bit w - 1 set when walk w changed something.
+    unsigned mergeWalks();
     void cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
     void destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
     void deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd);
@@ -270,6 +273,10 @@ private:
     void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
     void repairOutgoingHalfEdges();
     void smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark);
+    // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
+    // false when the walk is not in that order.
+    bool collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates);
+    bool straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
