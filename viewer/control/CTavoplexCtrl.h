@@ -152,6 +152,13 @@ public:
     long WindowProc(const platform::host::Message& message);
 
     // ================= quality settings and dialog =================
+    // (viewer/control/CTavoplexCtrlQuality.cpp)
+    void ApplyQualitySettings();
+    // The first-start settings dialog, run modally by the host; an OK with a preset chosen
+    // writes the preset into Config and saves it.
+    void RunFirstStartSettings();
+    // The quick-settings dialog from the options button; its choice applies at once.
+    void OpenQuickSettings();
 
     // ================= panels =================
 
