@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <vector>
 
 #include "foundation/RWCString.h"
 #include "foundation/RWTPtrSortedVector.h"
@@ -29,6 +30,10 @@ namespace platform::host {
 class Host;
 struct Message;
 }  // namespace platform::host
+namespace platform::com {
+struct Guid;
+struct TypeLibrary;
+}  // namespace platform::com
 
 class ButtonCommandC;
 class FEDisplayPartListC;
@@ -159,6 +164,18 @@ public:
     void RunFirstStartSettings();
     // The quick-settings dialog from the options button; its choice applies at once.
     void OpenQuickSettings();
+
+    // ---- the module: factory and registration facts (viewer/control/CTavoplexCtrlFactory.h,
+    // viewer/control/CTavoplexCtrlRegistration.cpp) ----
+    class CTavoplexCtrlFactory;
+    uint32_t GetTypeInfoCount() const { return 1; }
+    // The registered type library 1.0 (results as the module's entry points give them).
+    int32_t GetTypeLib(uint32_t lcid, const platform::com::TypeLibrary** library) const;
+    int32_t GetClassID(platform::com::Guid* clsid) const;
+    // The property pages: one, the same list on every call.
+    const std::vector<platform::com::Guid>& GetPropPageIDs() const;
+    int GetUserTypeNameID() const;
+    uint32_t GetMiscStatus() const;
 
     // ================= panels =================
 

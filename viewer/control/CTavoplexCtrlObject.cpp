@@ -1,0 +1,126 @@
+// CTavoplexCtrlObject: the container's interfaces over the control.
+#include "viewer/control/CTavoplexCtrlObject.h"
+
+#include "platform/com/ObjectFactory.h"
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/control/TavoplexResources.h"
+#include "viewer/control/TavoplexTypeLib.h"
+
+using namespace platform::com;
+
+CTavoplexCtrlObject::CTavoplexCtrlObject() : control_(CTavoplexCtrl::CreateObject()) { ObjectFactory::LockModule(); }
+
+CTavoplexCtrlObject::~CTavoplexCtrlObject()
+{
+    control_.reset();
+    ObjectFactory::UnlockModule();
+}
+
+HResult CTavoplexCtrlObject::QueryInterface(const Guid& iid, void** out)
+{
+    if (out == nullptr)
+        return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_OleControl) {
+        *out = static_cast<OleControl*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+uint32_t CTavoplexCtrlObject::AddRef() { return refs_.fetch_add(1) + 1; }
+
+uint32_t CTavoplexCtrlObject::Release()
+{
+    const uint32_t left = refs_.fetch_sub(1) - 1;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+HResult CTavoplexCtrlObject::SetClientSite(platform::host::Host* site)
+{
+    control_->AttachHost(site);
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::LoadProperties(const std::map<std::string, std::string>& parameters)
+{
+    (void)parameters;
+    return E_NOTIMPL;
+}
+
+long CTavoplexCtrlObject::WindowMessage(const platform::host::Message& message)
+{
+    return control_->WindowProc(message);
+}
+
+HResult CTavoplexCtrlObject::GetIDOfName(const std::string& name, int32_t* memberId)
+{
+    if (memberId == nullptr)
+        return E_POINTER;
+    const TypeInfo* dispatch = TavoplexTypeLibrary().find(DIID__DTavoplex);
+    const FuncDesc* f = dispatch != nullptr ? dispatch->findFunction(name) : nullptr;
+    if (f == nullptr)
+        return DISP_E_UNKNOWNNAME;
+    *memberId = f->memberId;
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::InvokeText(int32_t memberId, const std::vector<std::string>& args, std::string* result)
+{
+    (void)memberId;
+    (void)args;
+    (void)result;
+    return E_NOTIMPL;
+}
+
+HResult CTavoplexCtrlObject::GetClassID(Guid* clsid) { return control_->GetClassID(clsid); }
+
+HResult CTavoplexCtrlObject::GetTypeInfoCount(uint32_t* count)
+{
+    if (count == nullptr)
+        return E_POINTER;
+    *count = control_->GetTypeInfoCount();
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetTypeInfo(uint32_t index, uint32_t lcid, const TypeInfo** info)
+{
+    if (info == nullptr)
+        return E_POINTER;
+    *info = nullptr;
+    if (index >= control_->GetTypeInfoCount())
+        return E_INVALIDARG;
+    const TypeLibrary* library = nullptr;
+    const HResult r = control_->GetTypeLib(lcid, &library);
+    if (!succeeded(r))
+        return r;
+    *info = library->find(DIID__DTavoplex);
+    return *info != nullptr ? S_OK : E_FAIL;
+}
+
+HResult CTavoplexCtrlObject::GetMiscStatus(uint32_t aspect, uint32_t* status)
+{
+    if (status == nullptr)
+        return E_POINTER;
+    *status = aspect == DVASPECT_CONTENT ? control_->GetMiscStatus() : 0;
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetUserType(std::string* name)
+{
+    if (name == nullptr)
+        return E_POINTER;
+    *name = LoadResourceString(control_->GetUserTypeNameID());
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetPages(std::vector<Guid>* pages)
+{
+    if (pages == nullptr)
+        return E_POINTER;
+    *pages = control_->GetPropPageIDs();
+    return S_OK;
+}
