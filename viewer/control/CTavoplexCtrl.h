@@ -176,6 +176,8 @@ public:
     const std::vector<platform::com::Guid>& GetPropPageIDs() const;
     int GetUserTypeNameID() const;
     uint32_t GetMiscStatus() const;
+    // The about box (dialog 1), modal; its OK closes it.
+    void AboutBox();
 
     // ================= panels =================
 

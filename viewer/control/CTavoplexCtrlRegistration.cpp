@@ -1,6 +1,7 @@
 // CTavoplexCtrl: what the control reports to its container about its class, type library,
-// property pages, type name and behaviour.
+// property pages, type name and behaviour; and its about box.
 #include "platform/com/Registration.h"
+#include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
 #include "viewer/control/TavoplexTypeLib.h"
@@ -28,3 +29,11 @@ int CTavoplexCtrl::GetUserTypeNameID() const { return IDS_TAVOPLEX; }
 
 // Client site first, active when visible, inside-out, no links inside, recomposed on resize.
 uint32_t CTavoplexCtrl::GetMiscStatus() const { return 0x20191; }
+
+void CTavoplexCtrl::AboutBox()
+{
+    if (HostSite == nullptr)
+        return;
+    platform::host::Dialog about = LoadDialogResource(IDD_ABOUTBOX_TAVOPLEX);
+    HostSite->runModalDialog(about);
+}

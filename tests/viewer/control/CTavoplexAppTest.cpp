@@ -181,3 +181,27 @@ TEST_F(ModuleTest, PropertyPageIsMadeByItsFactoryAndChangesNothing)
     page->Release();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
+
+TEST_F(ModuleTest, AboutBoxShowsDialogOneUntilItsOk)
+{
+    platform::host::HeadlessHost host(32, 32);
+    CTavoplexCtrl control;
+    control.AboutBox();  // no container: nothing to show it in
+    control.AttachHost(&host);
+    platform::host::Dialog seen;
+    int result = 0;
+    host.setDialogAnswer([&](platform::host::Dialog& d) {
+        seen = d;
+        result = d.click(1);
+        return result;
+    });
+    control.AboutBox();
+    EXPECT_EQ(host.dialogsShown(), std::vector<std::string>{"About Tavoplex Control"});
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(seen.width, 260);
+    EXPECT_EQ(seen.height, 55);
+    ASSERT_EQ(seen.controls.size(), 3u);
+    EXPECT_EQ(seen.controls[0].text, "Tavoplex Control, Version 1.0");
+    EXPECT_EQ(seen.controls[0].x, 40);
+    EXPECT_EQ(seen.controls[0].y, 10);
+}
