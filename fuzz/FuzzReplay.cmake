@@ -5,7 +5,7 @@ file(GLOB TAVO_FUZZ_REPLAY_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*
 foreach(src ${TAVO_FUZZ_REPLAY_SOURCES})
   get_filename_component(name ${src} NAME_WE)
   add_executable(fuzz_${name} ${src} ${CMAKE_CURRENT_LIST_DIR}/FuzzReplayMain.cpp)
-  target_link_libraries(fuzz_${name} PRIVATE geometry services geometry_math foundation platform)
+  target_link_libraries(fuzz_${name} PRIVATE viewer geometry services geometry_math foundation platform)
   add_test(NAME fuzz.${name} COMMAND fuzz_${name} ${CMAKE_CURRENT_LIST_DIR}/corpus/${name})
   set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz)
 endforeach()

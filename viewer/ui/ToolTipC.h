@@ -2,6 +2,8 @@
 // links to the control, the animations and the font, and its timings).
 #pragma once
 
+#include "geometry/math/feColor.h"
+
 class AnimationManagerC;
 class BitmapFontC;
 class CTavoplexCtrl;
@@ -15,6 +17,10 @@ public:
     virtual ~ToolTipC() = default;
     ToolTipC(const ToolTipC&) = delete;
     ToolTipC& operator=(const ToolTipC&) = delete;
+
+    // Draws the tip as it stands, with the frame's matrices and viewport.
+    void Draw(const feColor& fillColor, const feColor& lineColor, const double modelView[16],
+              const double projection[16], const int viewport[4]);
 
     CTavoplexCtrl* Control;
     AnimationManagerC* Animations;
