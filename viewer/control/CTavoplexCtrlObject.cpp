@@ -1,43 +1,13 @@
 // CTavoplexCtrlObject: the container's interfaces over the control.
 #include "viewer/control/CTavoplexCtrlObject.h"
 
-#include "platform/com/ObjectFactory.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
 #include "viewer/control/TavoplexTypeLib.h"
 
 using namespace platform::com;
 
-CTavoplexCtrlObject::CTavoplexCtrlObject() : control_(CTavoplexCtrl::CreateObject()) { ObjectFactory::LockModule(); }
-
-CTavoplexCtrlObject::~CTavoplexCtrlObject()
-{
-    control_.reset();
-    ObjectFactory::UnlockModule();
-}
-
-HResult CTavoplexCtrlObject::QueryInterface(const Guid& iid, void** out)
-{
-    if (out == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_OleControl) {
-        *out = static_cast<OleControl*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-uint32_t CTavoplexCtrlObject::AddRef() { return refs_.fetch_add(1) + 1; }
-
-uint32_t CTavoplexCtrlObject::Release()
-{
-    const uint32_t left = refs_.fetch_sub(1) - 1;
-    if (left == 0)
-        delete this;
-    return left;
-}
+CTavoplexCtrlObject::CTavoplexCtrlObject() : control_(CTavoplexCtrl::CreateObject()) {}
 
 HResult CTavoplexCtrlObject::SetClientSite(platform::host::Host* site)
 {

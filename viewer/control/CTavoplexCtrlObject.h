@@ -2,14 +2,15 @@
 // through its interfaces; it owns one CTavoplexCtrl.
 #pragma once
 
-#include <atomic>
 #include <memory>
 
+#include "platform/com/ComObject.h"
 #include "platform/com/OleControl.h"
 
 class CTavoplexCtrl;
 
-class CTavoplexCtrlObject final : public platform::com::OleControl {
+class CTavoplexCtrlObject final
+    : public platform::com::ComObject<platform::com::OleControl, platform::com::IID_OleControl> {
 public:
     // One reference taken; the module stays loaded while the object lives.
     CTavoplexCtrlObject();
@@ -17,11 +18,6 @@ public:
     CTavoplexCtrlObject& operator=(const CTavoplexCtrlObject&) = delete;
 
     CTavoplexCtrl& Control() { return *control_; }
-
-    // ---- Unknown ----
-    platform::com::HResult QueryInterface(const platform::com::Guid& iid, void** out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     // ---- OleControl ----
     platform::com::HResult SetClientSite(platform::host::Host* site) override;
@@ -38,8 +34,7 @@ public:
     platform::com::HResult GetPages(std::vector<platform::com::Guid>* pages) override;
 
 private:
-    ~CTavoplexCtrlObject();
+    ~CTavoplexCtrlObject() override = default;
 
-    std::atomic<uint32_t> refs_{1};
     std::unique_ptr<CTavoplexCtrl> control_;
 };

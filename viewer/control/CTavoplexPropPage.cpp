@@ -23,7 +23,6 @@ bool CTavoplexPropPage::CTavoplexPropPageFactory::UpdateRegistry(bool registerin
 
 CTavoplexPropPage::CTavoplexPropPage() : window_(LoadDialogResource(IDD_PROPPAGE_TAVOPLEX))
 {
-    ObjectFactory::LockModule();
     window_.onCommand = [this](platform::host::Dialog&, int id) {
         if (id == IDOK)
             OnOK();
@@ -31,34 +30,9 @@ CTavoplexPropPage::CTavoplexPropPage() : window_(LoadDialogResource(IDD_PROPPAGE
     };
 }
 
-CTavoplexPropPage::~CTavoplexPropPage() { ObjectFactory::UnlockModule(); }
-
 void CTavoplexPropPage::DoDataExchange(bool save) { (void)save; }
 
 void CTavoplexPropPage::OnOK() {}
-
-HResult CTavoplexPropPage::QueryInterface(const Guid& iid, void** out)
-{
-    if (out == nullptr)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_PropertyPage) {
-        *out = static_cast<PropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-uint32_t CTavoplexPropPage::AddRef() { return refs_.fetch_add(1) + 1; }
-
-uint32_t CTavoplexPropPage::Release()
-{
-    const uint32_t left = refs_.fetch_sub(1) - 1;
-    if (left == 0)
-        delete this;
-    return left;
-}
 
 HResult CTavoplexPropPage::GetPageInfo(PageInfo* info)
 {

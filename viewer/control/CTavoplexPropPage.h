@@ -1,13 +1,13 @@
 // CTavoplexPropPage: the control's (empty) property page, and its class factory.
 #pragma once
 
-#include <atomic>
-
+#include "platform/com/ComObject.h"
 #include "platform/com/ObjectFactory.h"
 #include "platform/com/OleControl.h"
 #include "platform/host/Dialog.h"
 
-class CTavoplexPropPage final : public platform::com::PropertyPage {
+class CTavoplexPropPage final
+    : public platform::com::ComObject<platform::com::PropertyPage, platform::com::IID_PropertyPage> {
 public:
     class CTavoplexPropPageFactory : public platform::com::ObjectFactory {
     public:
@@ -26,15 +26,11 @@ public:
     void OnOK();
     platform::host::Dialog& Window() { return window_; }
 
-    // ---- Unknown, PropertyPage ----
-    platform::com::HResult QueryInterface(const platform::com::Guid& iid, void** out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
+    // ---- PropertyPage ----
     platform::com::HResult GetPageInfo(platform::com::PageInfo* info) override;
     platform::com::HResult Apply() override;
 
 private:
-    ~CTavoplexPropPage();
-    std::atomic<uint32_t> refs_{1};
+    ~CTavoplexPropPage() override = default;
     platform::host::Dialog window_;
 };
