@@ -1,8 +1,8 @@
 // Tests of libtavoplex.so loaded as a container loads it: the four entry points found by
 // name, registration, and a control created through the class factory and shown in a host.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "platform/com/InprocModule.h"
 #include "platform/com/OleControl.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
@@ -22,25 +22,12 @@ TEST(TavoplexModule, ContainerCreatesTheControlThroughTheLoadedModule)
 {
     TempDir dir;
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().c_str());
-    void* module = ::dlopen(TAVOPLEX_MODULE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << ::dlerror();
-    using Register = HResult (*)();
-    using GetClassObject = HResult (*)(const Guid*, const Guid*, void**);
-    auto registerServer = reinterpret_cast<Register>(::dlsym(module, "DllRegisterServer"));
-    auto unregisterServer = reinterpret_cast<Register>(::dlsym(module, "DllUnregisterServer"));
-    auto canUnload = reinterpret_cast<Register>(::dlsym(module, "DllCanUnloadNow"));
-    auto getClassObject = reinterpret_cast<GetClassObject>(::dlsym(module, "DllGetClassObject"));
-    ASSERT_TRUE(registerServer && unregisterServer && canUnload && getClassObject);
-    // Only the entry points are visible.
-    EXPECT_EQ(::dlsym(module, "theApp"), nullptr);
+    InprocModule module;
+    ASSERT_TRUE(module.load(TAVOPLEX_MODULE)) << module.error();
+    EXPECT_EQ(module.registerServer(), S_OK);
 
-    EXPECT_EQ(registerServer(), S_OK);
-    ClassFactory* factory = nullptr;
-    ASSERT_EQ(getClassObject(&CLSID_Tavoplex, &IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     OleControl* control = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_OleControl, reinterpret_cast<void**>(&control)), S_OK);
-    factory->Release();
-
+    ASSERT_EQ(module.createInstance(CLSID_Tavoplex, IID_OleControl, reinterpret_cast<void**>(&control)), S_OK);
     platform::host::HeadlessHost host(80, 60);
     control->SetClientSite(&host);
     host.setWindow([&](const platform::host::Message& m) { return control->WindowMessage(m); });
@@ -52,10 +39,25 @@ TEST(TavoplexModule, ContainerCreatesTheControlThroughTheLoadedModule)
     std::vector<Guid> pages;
     control->GetPages(&pages);
     EXPECT_EQ(pages, std::vector<Guid>{CLSID_TavoplexPropPage});
-    EXPECT_EQ(canUnload(), S_FALSE);
+
+    // A live object keeps the module loaded.
+    EXPECT_EQ(module.canUnloadNow(), S_FALSE);
+    EXPECT_FALSE(module.unload());
     control->WindowMessage(platform::host::Message::destroy());
     control->Release();
-    EXPECT_EQ(canUnload(), S_OK);
-    EXPECT_EQ(unregisterServer(), S_OK);
-    EXPECT_EQ(::dlclose(module), 0);
+    EXPECT_EQ(module.unregisterServer(), S_OK);
+    EXPECT_TRUE(module.unload());
+}
+
+TEST(TavoplexModule, FilesThatAreNoModuleAreRefused)
+{
+    TempDir dir;
+    InprocModule module;
+    EXPECT_FALSE(module.load(dir.path() + "/missing.so"));
+    EXPECT_FALSE(module.error().empty());
+    // A shared library without the entry points.
+    EXPECT_FALSE(module.load("libz.so.1"));
+    EXPECT_NE(module.error().find("entry point"), std::string::npos) << module.error();
+    EXPECT_FALSE(module.loaded());
+    EXPECT_EQ(module.createInstance(CLSID_Tavoplex, IID_OleControl, nullptr), E_POINTER);
 }
