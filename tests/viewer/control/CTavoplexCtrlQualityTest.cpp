@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "platform/sys.h"
 #include "viewer/ViewerTestSupport.h"
@@ -15,14 +13,6 @@
 using platform::host::Dialog;
 
 namespace {
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 struct Quality {
     int shadow, gears, shading, antialiasing, metallic, displayMode;
@@ -110,7 +100,7 @@ TEST(CTavoplexCtrlQuality, OkWithLowDetailWritesTheSixItemsSavesAndApplies)
     EXPECT_EQ(seen.checked, -1);
     EXPECT_FALSE(seen.cancelEnabled);
     EXPECT_EQ(seen.heading, "First start: 3D Viewer Quick Settings");
-    EXPECT_EQ(readFile(v.userFile("tavoplex.cfg")),
+    EXPECT_EQ(TempDir::read(v.userFile("tavoplex.cfg")),
               "[GFX]\nSTANDARD_SETTING=2\nSHADOW=0\nGEARS=0\nSHADING=1\nANTIALIASING=0\nMETALLIC=0\n\n");
     EXPECT_EQ(quality(control), (Quality{0, 0, 1, 0, 0, 3}));
 }
@@ -132,7 +122,7 @@ TEST(CTavoplexCtrlQuality, AStoredChoiceIsCheckedWithCancelAndThePlainHeading)
     for (const auto& c : cases) {
         ViewerHarness v;
         v.writeConfig(std::string("[GFX]\nSTANDARD_SETTING=") + c.stored + "\n");
-        const std::string before = readFile(v.userFile("tavoplex.cfg"));
+        const std::string before = TempDir::read(v.userFile("tavoplex.cfg"));
         CTavoplexCtrl& control = v.open();
         Seen seen;
         v.host().setDialogAnswer([&](Dialog& d) {
@@ -143,7 +133,7 @@ TEST(CTavoplexCtrlQuality, AStoredChoiceIsCheckedWithCancelAndThePlainHeading)
         EXPECT_EQ(seen.checked, c.checked) << c.stored;
         EXPECT_TRUE(seen.cancelEnabled) << c.stored;
         EXPECT_EQ(seen.heading, "3D Viewer Quick Settings") << c.stored;
-        EXPECT_EQ(readFile(v.userFile("tavoplex.cfg")), before) << c.stored;
+        EXPECT_EQ(TempDir::read(v.userFile("tavoplex.cfg")), before) << c.stored;
     }
 }
 
@@ -160,7 +150,7 @@ TEST(CTavoplexCtrlQuality, OutOfRangeStoredChoiceWritesOnlyThePresetChosen)
         return d.click(IDOK);
     });
     control.OpenQuickSettings();
-    EXPECT_EQ(readFile(v.userFile("tavoplex.cfg")),
+    EXPECT_EQ(TempDir::read(v.userFile("tavoplex.cfg")),
               "[GFX]\nSTANDARD_SETTING=0\nSHADOW=2\nGEARS=1\nSHADING=2\nANTIALIASING=1\nMETALLIC=1\n\n");
     EXPECT_EQ(quality(control), (Quality{2, 1, 2, 1, 1, 4}));
 }
@@ -177,7 +167,7 @@ TEST(CTavoplexCtrlQuality, AFailedSaveKeepsTheOldFileAndTheChoiceHoldsForTheCont
         return d.click(IDOK);
     });
     control.OpenQuickSettings();
-    EXPECT_EQ(readFile(v.userFile("tavoplex.cfg")), old);
+    EXPECT_EQ(TempDir::read(v.userFile("tavoplex.cfg")), old);
     EXPECT_EQ(quality(control), (Quality{2, 1, 2, 1, 1, 4}));
     ::chmod(v.userFile("tavoplex.cfg").c_str(), 0644);
 }
