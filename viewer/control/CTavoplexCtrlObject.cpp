@@ -1,6 +1,9 @@
 // CTavoplexCtrlObject: the container's interfaces over the control.
 #include "viewer/control/CTavoplexCtrlObject.h"
 
+#include "platform/com/PropertyExchange.h"
+#include "platform/com/Variant.h"
+
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
 #include "viewer/control/TavoplexTypeLib.h"
@@ -17,8 +20,10 @@ HResult CTavoplexCtrlObject::SetClientSite(platform::host::Host* site)
 
 HResult CTavoplexCtrlObject::LoadProperties(const std::map<std::string, std::string>& parameters)
 {
-    (void)parameters;
-    return E_NOTIMPL;
+    PropertyBag bag(parameters.begin(), parameters.end());
+    PropertyExchange exchange(PropertyExchange::Mode::Load, bag);
+    control_->DoPropExchange(exchange);
+    return S_OK;
 }
 
 long CTavoplexCtrlObject::WindowMessage(const platform::host::Message& message)
@@ -40,10 +45,16 @@ HResult CTavoplexCtrlObject::GetIDOfName(const std::string& name, int32_t* membe
 
 HResult CTavoplexCtrlObject::InvokeText(int32_t memberId, const std::vector<std::string>& args, std::string* result)
 {
-    (void)memberId;
-    (void)args;
-    (void)result;
-    return E_NOTIMPL;
+    std::vector<Variant> values;
+    values.reserve(args.size());
+    for (const std::string& a : args)
+        values.push_back(Variant::fromText(a));
+    Variant out;
+    if (!control_->Invoke(memberId, values, &out))
+        return DISP_E_MEMBERNOTFOUND;
+    if (result != nullptr && !out.toText(*result))
+        result->clear();
+    return S_OK;
 }
 
 HResult CTavoplexCtrlObject::GetClassID(Guid* clsid) { return control_->GetClassID(clsid); }

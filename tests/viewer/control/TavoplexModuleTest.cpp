@@ -33,6 +33,17 @@ TEST(TavoplexModule, ContainerCreatesTheControlThroughTheLoadedModule)
     host.setWindow([&](const platform::host::Message& m) { return control->WindowMessage(m); });
     control->WindowMessage(platform::host::Message::create());
     control->WindowMessage(platform::host::Message::size(80, 60));
+    // The page's parameters and its script reach the control.
+    EXPECT_EQ(control->LoadProperties({{"Grid", "0"}, {"BorderSize", "4"}}), S_OK);
+    int32_t setZoom = 0, getZoom = 0;
+    ASSERT_EQ(control->GetIDOfName("SetZoom", &setZoom), S_OK);
+    ASSERT_EQ(control->GetIDOfName("getzoom", &getZoom), S_OK);
+    std::string zoom;
+    EXPECT_EQ(control->InvokeText(setZoom, {"12.5"}, nullptr), S_OK);
+    EXPECT_EQ(control->InvokeText(getZoom, {}, &zoom), S_OK);
+    EXPECT_EQ(zoom, "12.5");
+    EXPECT_EQ(control->InvokeText(setZoom, {"many"}, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(control->InvokeText(99, {}, nullptr), DISP_E_MEMBERNOTFOUND);
     const TypeInfo* info = nullptr;
     ASSERT_EQ(control->GetTypeInfo(0, 0, &info), S_OK);
     EXPECT_EQ(info->name, "_DTavoplex");
