@@ -154,6 +154,23 @@ public:
     // ================= quality settings and dialog =================
 
     // ================= panels =================
+    // (viewer/ui/CTavoplexCtrlPanels.cpp) The command object, the main and help panels (when
+    // "Buttons" is non-zero), the logo panel (when "Logo" is non-zero) and the metal texture,
+    // built once per control; always true. Needs the OpenGL context current.
+    bool BuildPanels();
+    // Deletes the panels with their buttons and textures, the command object and the metal
+    // texture. The context that made the textures must be current.
+    void DeletePanels();
+    // The native path of a panel image in the per-user folder.
+    RWCString PanelImagePath(const char* name) const;
+    // Stand-ins for what the panels call before its own section lands
+    // (viewer/ui/CTavoplexCtrlPanelsPending.cpp); each goes when the real one arrives.
+    bool RefreshImageCache();
+    FEDisplayPartRefC* PickPart(const Point2D& windowPoint, bool includeTransparent);
+    void ToggleExplode();
+    void ToggleHelpPanel();
+    void SetDisplayMode(int mode);
+    void OpenQuickSettings();
 
     // ================= off-screen BMP =================
 
