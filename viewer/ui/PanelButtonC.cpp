@@ -83,7 +83,7 @@ bool PanelButtonC::Step(float dt)
         if (!Hovered && Running) {
             // The return starts from wherever the highlight had reached.
             Progress -= dt / Panel->GetFadeTime();
-            if (Progress <= 0.0f) {
+            if (Progress <= PanelC::ProgressEpsilon) {
                 Progress = 0.0f;
                 Running = false;
             }
@@ -93,7 +93,7 @@ bool PanelButtonC::Step(float dt)
         return false;
     }
     Progress += dt / Panel->GetHighlightTime();
-    if (Progress >= 1.0f) {
+    if (Progress >= 1.0f - PanelC::ProgressEpsilon) {
         Progress = 1.0f;
         Running = false;
     }

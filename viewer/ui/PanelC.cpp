@@ -130,13 +130,13 @@ bool PanelC::Step(float dt)
         return changed;
     if (Hovered) {
         HoverProgress += dt / FadeTime;
-        if (HoverProgress >= 1.0f) {
+        if (HoverProgress >= 1.0f - ProgressEpsilon) {
             HoverProgress = 1.0f;
             HoverChanged = false;
         }
     } else {
         HoverProgress -= dt / FadeTime;
-        if (HoverProgress <= 0.0f) {
+        if (HoverProgress <= ProgressEpsilon) {
             HoverProgress = 0.0f;
             HoverChanged = false;
         }

@@ -15,6 +15,10 @@ class PanelButtonC;
 // their fourth component as transparency (alpha = Fade x (1 - fourth component)).
 class PanelC {
 public:
+    // A transition ends within this of its end: steps that add up to the whole duration end
+    // it despite the rounding of their sum.
+    static constexpr float ProgressEpsilon = 1e-5f;
+
     PanelC(ButtonCommandI* commands, AnimationManagerC* animations);
     // Deletes the buttons and their textures: the OpenGL context that drew them must be
     // current. A fade animation of the panel must not outlive it (the control deletes its
