@@ -39,6 +39,8 @@ bool CTavoplexCtrl::BuildPanels()
     if (Commands != nullptr)
         return true;
     RefreshImageCache();
+    // The textures are made in the control's context (the lock is re-entrant).
+    OpenGLLock lock(*this);
     Commands = new ButtonCommandC(this);
     const RWCString left = PanelImagePath("panel_left.png");
     const RWCString centre = PanelImagePath("panel_center.png");

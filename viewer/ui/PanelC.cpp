@@ -28,8 +28,29 @@ PanelC::PanelC(ButtonCommandI* commands, AnimationManagerC* animations) : Comman
 {
 }
 
+PanelFadeAnimationC::PanelFadeAnimationC(PanelC* panel)
+    : ValueAnimationC(panel != nullptr ? &panel->Fade : nullptr), Panel(panel)
+{
+    if (Panel != nullptr)
+        Panel->Fades.push_back(this);
+}
+
+PanelFadeAnimationC::~PanelFadeAnimationC()
+{
+    if (Panel != nullptr)
+        std::erase(Panel->Fades, this);
+}
+
+void PanelFadeAnimationC::Apply(float t)
+{
+    if (Panel != nullptr)
+        ValueAnimationC::Apply(t);
+}
+
 PanelC::~PanelC()
 {
+    for (PanelFadeAnimationC* fade : Fades)
+        fade->Panel = nullptr;
     for (size_t i = 0; i < Buttons.entries(); ++i)
         delete Buttons[i];
     Buttons.clear();
@@ -55,7 +76,7 @@ void PanelC::StartAnimation(float duration, bool reverse)
 {
     if (Animations != nullptr) {
         const uint32_t ms = duration > 0.0f ? uint32_t(duration) : 0u;
-        Animations->Add(new ValueAnimationC(&Fade), ms, 0, reverse, false);
+        Animations->Add(new PanelFadeAnimationC(this), ms, 0, reverse, false);
     }
     if (Commands != nullptr)
         Commands->Redraw();
@@ -147,7 +168,7 @@ bool PanelC::Step(float dt)
 
 void PanelC::DrawAnimated(int w, int h)
 {
-    if (!Visible || Fade == 0.0f)
+    if (!Visible || Fade == 0.0f || w <= 0 || h <= 0)
         return;
     const float fourth = 1.0f - (1.0f - ColorCurrent.alpha()) * Fade;
     const feColor c(ColorCurrent.r(), ColorCurrent.g(), ColorCurrent.b(), fourth);

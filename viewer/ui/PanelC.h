@@ -4,12 +4,16 @@
 
 #include <GL/gl.h>
 
+#include <vector>
+
 #include "foundation/RWTValOrderedVector.h"
 #include "geometry/math/feColor.h"
+#include "viewer/ui/AnimationC.h"
 
 class AnimationManagerC;
 class ButtonCommandI;
 class PanelButtonC;
+class PanelFadeAnimationC;
 
 // Positions are window pixels with y upward from the bottom edge. The panel's colours use
 // their fourth component as transparency (alpha = Fade x (1 - fourth component)).
@@ -21,8 +25,7 @@ public:
 
     PanelC(ButtonCommandI* commands, AnimationManagerC* animations);
     // Deletes the buttons and their textures: the OpenGL context that drew them must be
-    // current. A fade animation of the panel must not outlive it (the control deletes its
-    // panels only when its animations stop for good).
+    // current. Its fades still listed with the animation manager are cut loose.
     ~PanelC();
     PanelC(const PanelC&) = delete;
     PanelC& operator=(const PanelC&) = delete;
@@ -76,8 +79,8 @@ public:
     void SetHovered(bool hovered);
     // Advances the colour transitions by dt ms; true when a colour changed.
     bool Step(float dt);
-    // Lays the panel out in a window of w x h pixels and draws it, unless it is hidden or
-    // fully faded out.
+    // Lays the panel out in a window of w x h pixels and draws it, unless it is hidden, fully
+    // faded out or the window has no area.
     void DrawAnimated(int w, int h);
 
     int ViewportWidth = 0;
@@ -111,6 +114,21 @@ public:
     RWTValOrderedVector<PanelButtonC*> Buttons{0, false, 64};
 
 private:
+    friend class PanelFadeAnimationC;
     // Index of the last hovered button, or -1.
     int LastHoveredIndex() const;
+    // Fades handed to the manager and not yet deleted by it.
+    std::vector<PanelFadeAnimationC*> Fades;
+};
+
+// The panel's fade value animation; one whose panel has gone writes nothing.
+class PanelFadeAnimationC : public ValueAnimationC {
+public:
+    explicit PanelFadeAnimationC(PanelC* panel);
+    ~PanelFadeAnimationC() override;
+    void Apply(float t) override;
+
+private:
+    friend class PanelC;
+    PanelC* Panel;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "viewer/ViewerTestSupport.h"
@@ -297,4 +298,16 @@ TEST_F(PanelTest, StartAnimationFadesTheWholePanel)
     EXPECT_EQ(panel.GetFade(), 1.0f);
     animations.Update(2100);
     EXPECT_EQ(panel.GetFade(), 0.0f);
+}
+
+TEST_F(PanelTest, FadeThatOutlivesItsPanelWritesNothing)
+{
+    auto panel = std::make_unique<PanelC>(&commands, &animations);
+    panel->StartAnimation(250.0f, false);
+    animations.Update(0);
+    animations.Update(100);
+    panel.reset();
+    EXPECT_TRUE(animations.Update(200));
+    animations.Update(300);
+    EXPECT_TRUE(animations.IsEmpty());
 }
