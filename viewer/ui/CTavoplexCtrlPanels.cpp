@@ -45,15 +45,21 @@ bool CTavoplexCtrl::BuildPanels()
     const RWCString left = PanelImagePath("panel_left.png");
     const RWCString centre = PanelImagePath("panel_center.png");
     const RWCString right = PanelImagePath("panel_right.png");
+    // A shown panel (still faded out) with the settings every panel gets.
+    auto newPanel = [&](int alignH, int alignV, float offsetX, float offsetY, const feColor& out,
+                        const feColor& in, float highlight) {
+        PanelC* panel = new PanelC(Commands, &Animations);
+        panel->SetAlignment(alignH, alignV);
+        panel->SetOffset(offsetX, offsetY);
+        panel->SetColors(out, in);
+        panel->SetPieceImages(left.data(), centre.data(), right.data());
+        panel->SetFadeTimes(250.0f, highlight);
+        panel->Show();
+        return panel;
+    };
 
     if (Buttons != 0) {
-        MainPanel = new PanelC(Commands, &Animations);
-        MainPanel->SetAlignment(1, 0);
-        MainPanel->SetOffset(0.0f, 8.0f);
-        MainPanel->SetColors(ColorPanelOutValue, ColorPanelInValue);
-        MainPanel->SetPieceImages(left.data(), centre.data(), right.data());
-        MainPanel->SetFadeTimes(250.0f, 25.0f);
-        MainPanel->Show();
+        MainPanel = newPanel(1, 0, 0.0f, 8.0f, ColorPanelOutValue, ColorPanelInValue, 25.0f);
         for (const MainButton& entry : kMainButtons) {
             PanelButtonC* button = MainPanel->AddButton(entry.id);
             if (entry.image == nullptr) {
@@ -66,13 +72,8 @@ bool CTavoplexCtrl::BuildPanels()
             button->LoadTexture(PanelImagePath(entry.image).data());
         }
 
-        HelpPanel = new PanelC(Commands, &Animations);
-        HelpPanel->SetAlignment(1, 1);
-        HelpPanel->SetOffset(0.0f, 0.0f);
-        HelpPanel->SetColors(kInvisible, kInvisible);
-        HelpPanel->SetPieceImages(left.data(), centre.data(), right.data());
-        HelpPanel->SetFadeTimes(250.0f, 25.0f);
-        HelpPanel->Show();
+        // Shown only when the help command fades it in.
+        HelpPanel = newPanel(1, 1, 0.0f, 0.0f, kInvisible, kInvisible, 25.0f);
         PanelButtonC* help = HelpPanel->AddButton(15);
         help->SetSize(256, 256, true);
         help->SetColors(ColorHelpPanelValue, ColorHelpPanelValue, ColorHelpPanelValue);
@@ -80,13 +81,7 @@ bool CTavoplexCtrl::BuildPanels()
     }
 
     if (Logo != 0) {
-        LogoPanel = new PanelC(Commands, &Animations);
-        LogoPanel->SetAlignment(2, 2);
-        LogoPanel->SetOffset(-5.0f, -5.0f);
-        LogoPanel->SetColors(kInvisible, kInvisible);
-        LogoPanel->SetPieceImages(left.data(), centre.data(), right.data());
-        LogoPanel->SetFadeTimes(250.0f, 250.0f);
-        LogoPanel->Show();
+        LogoPanel = newPanel(2, 2, -5.0f, -5.0f, kInvisible, kInvisible, 250.0f);
         PanelButtonC* logo = LogoPanel->AddButton(16);
         logo->SetSize(142, 29, false);
         // Faint until the pointer is over the panel.
