@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "viewer/ViewerTestSupport.h"
+#include "viewer/textures/PngTestFiles.h"
 #include "viewer/ui/ButtonCommandI.h"
 #include "viewer/ui/PanelButtonC.h"
 
@@ -310,4 +311,48 @@ TEST_F(PanelTest, FadeThatOutlivesItsPanelWritesNothing)
     EXPECT_TRUE(animations.Update(200));
     animations.Update(300);
     EXPECT_TRUE(animations.IsEmpty());
+}
+
+TEST_F(PanelTest, ButtonsShowTheirImageStretchedOrItsTopLeftCorner)
+{
+    // 64 x 64: a red 16 x 16 corner at the top left, green elsewhere.
+    PngTestImage image;
+    image.Width = image.Height = 64;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool corner = x < 16 && y < 16;
+            image.Samples.insert(image.Samples.end(), {corner ? 255u : 0u, corner ? 0u : 255u, 0u});
+        }
+    const std::string path = v.folder().path() + "/corner.png";
+    std::ofstream(path, std::ios::binary) << makePng(image);
+
+    PanelC panel(&commands, &animations);
+    panel.SetColors(feColor(0, 0, 0, 1), feColor(0, 0, 0, 1));
+    panel.SetAlignment(0, 0);
+    PanelButtonC* stretched = panel.AddButton(1);
+    stretched->SetSize(64, 64, true);
+    PanelButtonC* corner = panel.AddButton(2);
+    corner->SetSize(16, 16, false);
+    PanelButtonC* plain = panel.AddButton(3);
+    plain->SetSize(16, 16, true);
+    const feColor white(1, 1, 1, 0);
+    for (PanelButtonC* b : {stretched, corner, plain})
+        b->SetColors(white, white, white);
+    {
+        OpenGLLock lock(control);
+        stretched->LoadTexture(path.c_str());
+        corner->LoadTexture(path.c_str());
+        plain->LoadTexture((v.folder().path() + "/missing.png").c_str());
+    }
+    ASSERT_NE(stretched->Texture, nullptr);
+    EXPECT_EQ(plain->Texture, nullptr);
+    panel.Show();
+    panel.Fade = 1.0f;
+    draw(panel, 800, 600);
+    // The row starts at (2 + 3, 2 + 3); the short buttons sit centred in its height.
+    const int x0 = 5, y0 = 5;
+    EXPECT_TRUE(pixelNear(at(x0 + 4, y0 + 59), {255, 0, 0}));   // the image's top left, stretched
+    EXPECT_TRUE(pixelNear(at(x0 + 40, y0 + 20), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(x0 + 66 + 8, y0 + 32), {255, 0, 0}));  // the corner only
+    EXPECT_TRUE(pixelNear(at(x0 + 66 + 18 + 8, y0 + 32), {255, 255, 255}));  // plain quad
 }
