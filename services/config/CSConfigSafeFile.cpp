@@ -51,7 +51,9 @@ std::string temporaryPrefix(const std::string& base)
 {
     constexpr size_t kRoomForTheRest = 1 + 4 + 10 + 1 + 10;  // ".", ".tmp", id, "-", number
     const size_t keep = base.size() < NAME_MAX - kRoomForTheRest ? base.size() : NAME_MAX - kRoomForTheRest;
-    return "." + base.substr(0, keep) + ".tmp";
+    std::string prefix(".");
+    prefix.append(base, 0, keep).append(".tmp");
+    return prefix;
 }
 
 // The process id in a temporary's name after its prefix; 0 when the rest is not "<digits>-<digits>".

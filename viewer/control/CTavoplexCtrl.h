@@ -16,6 +16,7 @@
 #include "geometry/mesh/FEMeshPickListEntryC.h"
 #include "services/config/CSConfig.h"
 #include "services/files/UTFilePath.h"
+#include "services/objects/refHandle.h"
 #include "viewer/control/ControlTypes.h"
 #include "viewer/render/GearState.h"
 #include "viewer/ui/AnimationManagerC.h"
@@ -31,8 +32,10 @@ struct Message;
 }  // namespace platform::host
 
 class ButtonCommandC;
+class FEDisplayPartC;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
+class FEMeshEdgeC;
 class MemoryBlockC;
 class PanelC;
 class TextureC;
@@ -96,8 +99,42 @@ public:
     void ReleaseWindowContext();
 
     // ================= frames and drawing (frame entry, scene frame, parts) =================
+    // (viewer/render/CTavoplexCtrlFrame.cpp: the frame entry, the empty screen, the scene frame
+    // and the two view set-ups; viewer/render/CTavoplexCtrlDrawParts.cpp: display lists and the
+    // parts' surfaces and lines)
+    // Draws one frame now: the empty screen while Start is 0, the loading frame while loading,
+    // else the scene frame. A window without area shows nothing (only a load goes on).
+    void RenderFrame();
+    void DrawEmptyScreen();
+    void DrawSceneFrame();
+    // Projection, lights, modelview of the current view (read back into ModelViewMatrix,
+    // ProjectionMatrix and Viewport), materials and viewport of the scene.
+    void SetupViewport();
+    // The same for the loading gears (no read-back).
+    void SetupGearViewport();
+    // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
+    // held).
+    void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
+    // Every instance of the model, once per scene frame.
+    void DrawParts();
+    void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);
+    void DrawPartTriangles(const FEDisplayPartRefC& instance, bool ghost);
+    void DrawPartLines(const FEDisplayPartRefC& instance);
+    // Border and crease edges always; smooth edges only on the silhouette seen through the
+    // eye-space transform m.
+    bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
+    void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
+                     float hiddenWidth);
 
     // ================= background, shadows and gears =================
+    // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)
+    void DrawBackground();
+    void DrawAxes();
+    void DrawBorderTransition();
+    void GenerateShadowTexture();
+    void DrawShadow();
+    // The loading gears, faded by fade (0..1).
+    void DrawGears(float fade);
 
     // ================= camera and views =================
     // (viewer/ui/CTavoplexCtrlCamera.cpp: view state and mouse moves; viewer/ui/CTavoplexCtrlViews.cpp:
@@ -142,6 +179,9 @@ public:
     // ================= picking, explode and mouse =================
 
     // ================= loader =================
+    // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp)
+    // The frame drawn while a model loads; it also runs the loader's passes.
+    void DrawLoadingFrame();
 
     // ================= fetching files =================
 

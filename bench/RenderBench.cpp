@@ -1,0 +1,140 @@
+// Drawing a finished 1,000,000-triangle torus in an 800 x 600 window under the software
+// renderer: building its display list, and whole scene frames in the shaded and line modes.
+#include <cstdlib>
+#include <memory>
+
+#include <benchmark/benchmark.h>
+
+#include "bench/BenchSupport.h"
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
+#include "geometry/display/FETriangleCollectorC.h"
+#include "platform/host/HeadlessHost.h"
+#include "platform/host/Message.h"
+#include "tests/support/TempDir.h"
+#include "viewer/control/CTavoplexCtrl.h"
+
+namespace {
+
+using platform::host::Message;
+
+// One control in a headless 800 x 600 window, its per-user folder in a temporary folder, and
+// the torus; made once per process.
+struct Scene {
+    TempDir folder;
+    platform::host::HeadlessHost host{800, 600, 1000};
+    std::unique_ptr<CTavoplexCtrl> control;
+    refHandle<FEDisplayPartC> torus;
+
+    Scene()
+    {
+        setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+        control = std::make_unique<CTavoplexCtrl>();
+        control->AttachHost(&host);
+        control->WindowProc(Message::create());
+        control->WindowProc(Message::size(800, 600));
+        FEDisplayPartC* part = new FEDisplayPartC();
+        benchsupport::buildTorus(*part, 1000, 500);
+        part->finalize(-1.0);
+        part->smoothNormals();
+        part->setColor(feColor(0.6f, 0.6f, 0.6f, 1.0f));
+        torus = refHandle<FEDisplayPartC>(part);
+    }
+    ~Scene()
+    {
+        control->WindowProc(Message::destroy());
+        control.reset();
+    }
+};
+
+Scene& scene()
+{
+    static Scene* s = new Scene();
+    return *s;
+}
+
+void deleteList(CTavoplexCtrl& c, FEDisplayPartC& part)
+{
+    OpenGLLock lock(c);
+    if (part.getDisplayList() >= 0)
+        glDeleteLists(GLuint(part.getDisplayList()), 1);
+    part.setDisplayList(-1);
+}
+
+void BM_MakeListTorus1M(benchmark::State& state)
+{
+    Scene& s = scene();
+    CTavoplexCtrl& c = *s.control;
+    for (auto _ : state) {
+        {
+            OpenGLLock lock(c);
+            c.MakeListFromMesh(s.torus);
+            glFinish();
+        }
+        state.PauseTiming();
+        deleteList(c, *s.torus);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_MakeListTorus1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The triangulation that the list build starts with, alone: the rest of the build is the
+// list itself.
+void BM_TriangulateTorus1MForList(benchmark::State& state)
+{
+    Scene& s = scene();
+    for (auto _ : state) {
+        FETriangleCollectorC collector(16384);
+        s.torus->triangulate(&collector);
+        benchmark::DoNotOptimize(collector.entries());
+    }
+}
+BENCHMARK(BM_TriangulateTorus1MForList)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Scene frames of the torus seen from an oblique view, after the fade-in.
+void frames(benchmark::State& state, int displayMode)
+{
+    Scene& s = scene();
+    CTavoplexCtrl& c = *s.control;
+    if (c.Parts == nullptr) {
+        {
+            OpenGLLock lock(c);
+            c.MakeListFromMesh(s.torus);
+        }
+        auto* model = new FEDisplayPartListC();
+        model->addPart(s.torus.get());
+        model->addInstance(new FEDisplayPartRefC(0, s.torus.get(), TransformMatrix(), TransformMatrix()));
+        c.Parts = model;
+        c.SceneMin = Point3D(-70, -70, -20);
+        c.SceneMax = Point3D(70, 70, 20);
+        c.Rotation.rotate(-55.0, 0.0, 30.0);
+        c.Loading = false;
+        c.Start = 1;
+        c.RenderFrame();
+        c.Animations.Update(1000);
+        c.Animations.Update(5000);
+    }
+    c.DisplayMode = displayMode;
+    for (auto _ : state)
+        c.RenderFrame();
+    // How much of the window the torus covers: a frame that draws nothing is not fast.
+    const platform::gl::Frame& f = s.host.lastFrame();
+    const auto corner = f.pixel(0, 0);
+    int covered = 0;
+    for (int y = 0; y < f.height; y += 4)
+        for (int x = 0; x < f.width; x += 4)
+            covered += f.pixel(x, y) != corner;
+    state.counters["covered%"] = 100.0 * covered / double((f.width / 4) * (f.height / 4));
+}
+
+void BM_FrameTorus1MShadedWithLines(benchmark::State& state) { frames(state, 4); }
+BENCHMARK(BM_FrameTorus1MShadedWithLines)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_FrameTorus1MShaded(benchmark::State& state) { frames(state, 3); }
+BENCHMARK(BM_FrameTorus1MShaded)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_FrameTorus1MLines(benchmark::State& state) { frames(state, 1); }
+BENCHMARK(BM_FrameTorus1MLines)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+}  // namespace

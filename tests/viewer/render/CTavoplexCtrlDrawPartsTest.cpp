@@ -1,0 +1,387 @@
+// Tests of the display lists and of the parts' surfaces, face colours, placements, lines and
+// screw threads in the presented frame.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "geometry/display/FETriangleCollectorC.h"
+#include "geometry/mesh/FEMeshThreadC.h"
+#include "viewer/textures/TextureC.h"
+#include "viewer/render/DrawTestSupport.h"
+
+namespace {
+
+using Pixel = std::array<uint8_t, 4>;
+
+std::array<int, 3> rgb(Pixel p) { return {p[0], p[1], p[2]}; }
+
+bool differs(Pixel a, Pixel b) { return !pixelNear(a, rgb(b)); }
+
+// The frame's pixels at the points before and after the model goes in: the background, then
+// the model over it. Display mode and transparency are set before the model's frames.
+struct Shot {
+    std::vector<Pixel> background;
+    std::vector<Pixel> model;
+};
+
+Shot shoot(FEDisplayPartListC* model, int displayMode, std::initializer_list<std::pair<int, int>> points,
+           int size = 300)
+{
+    ViewerHarness v(size, size);
+    CTavoplexCtrl& c = v.open();
+    // A white window under whatever the background pass draws, so that black lines show.
+    c.ColorFadeInValue = feColor(1, 1, 1, 1);
+    c.Start = 0;
+    c.RenderFrame();
+    installParts(c, new FEDisplayPartListC());
+    renderSettled(v);
+    Shot shot;
+    for (auto [x, y] : points)
+        shot.background.push_back(v.pixel(x, y));
+    installParts(c, model);
+    c.DisplayMode = displayMode;
+    c.RenderFrame();
+    for (auto [x, y] : points)
+        shot.model.push_back(v.pixel(x, y));
+    return shot;
+}
+
+feColor grey() { return feColor(0.6f, 0.6f, 0.6f, 1.0f); }
+
+}  // namespace
+
+TEST(CTavoplexCtrlDrawParts, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
+{
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    auto* red = new FEMeshFaceInfoColorC(1, 0, 0, 1, 0, 0.5f, 1);
+    refHandle<FEDisplayPartC> part(makeCube(5, grey(), red));
+    ASSERT_TRUE(c.LockOpenGL());
+    c.MakeListFromMesh(part);
+    const int first = part->getDisplayList();
+    EXPECT_GE(first, 0);
+    EXPECT_TRUE(glIsList(GLuint(first)));
+    EXPECT_EQ(part->triangleCount(), 2u);
+    // Building again empties the records first.
+    c.MakeListFromMesh(part);
+    EXPECT_EQ(part->triangleCount(), 2u);
+    EXPECT_NE(part->getDisplayList(), first);
+    for (auto it = part->triangleIterator(); it();)
+        EXPECT_EQ(it.key()->getColor(), feColor(1, 0, 0, 1));
+
+    // Every triangle of the part is in the list: drawn through feedback, twelve of them.
+    std::vector<GLfloat> feedback(4096);
+    glFeedbackBuffer(GLsizei(feedback.size()), GL_3D, feedback.data());
+    glRenderMode(GL_FEEDBACK);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-10, 10, -10, 10, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_CULL_FACE);
+    glCallList(GLuint(part->getDisplayList()));
+    const GLint values = glRenderMode(GL_RENDER);
+    int polygons = 0;
+    for (GLint i = 0; i < values;) {
+        ASSERT_EQ(feedback[size_t(i)], GLfloat(GL_POLYGON_TOKEN));
+        const int n = int(feedback[size_t(i) + 1]);
+        EXPECT_EQ(n, 3);
+        i += 2 + 3 * n;
+        ++polygons;
+    }
+    EXPECT_EQ(polygons, 12);
+    c.UnlockOpenGL();
+}
+
+TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+{
+    ViewerHarness v(160, 160);
+    CTavoplexCtrl& c = v.open();
+    FEDisplayPartC* torus = new FEDisplayPartC();
+    benchsupport::buildTorus(*torus, 40, 24);
+    torus->finalize(-1.0);
+    torus->smoothNormals();
+    refHandle<FEDisplayPartC> part(torus);
+    c.SceneMin = Point3D(-70, -70, -20);
+    c.SceneMax = Point3D(70, 70, 20);
+    c.WindowWidth = c.WindowHeight = 160;
+    c.Rotation.rotate(-50.0, 0.0, 20.0);
+
+    ASSERT_TRUE(c.LockOpenGL());
+    c.MakeListFromMesh(part);
+    // The reference: the same triangles, each in its own begin and end.
+    FETriangleCollectorC collector(16384);
+    torus->triangulate(&collector);
+    const GLuint reference = glGenLists(1);
+    glNewList(reference, GL_COMPILE);
+    for (auto it = collector.getTriangleIterator(); it();) {
+        glBegin(GL_TRIANGLES);
+        for (int k = 0; k < 3; ++k) {
+            const Point3D& n = it.key()->getNormal(k);
+            const Point3D& p = it.key()->getPosition(k);
+            glNormal3f(float(n.x()), float(n.y()), float(n.z()));
+            glVertex3f(float(p.x()), float(p.y()), float(p.z()));
+        }
+        glEnd();
+    }
+    glEndList();
+    std::vector<uint8_t> pictures[2];
+    const GLuint lists[2] = {GLuint(part->getDisplayList()), reference};
+    for (int i = 0; i < 2; ++i) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // The lights follow the modelview matrix in force: the same for both pictures.
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        c.SetupViewport();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glColor4f(0.8f, 0.5f, 0.3f, 1.0f);
+        glCallList(lists[i]);
+        pictures[i].resize(160 * 160 * 4);
+        glReadPixels(0, 0, 160, 160, GL_RGBA, GL_UNSIGNED_BYTE, pictures[i].data());
+    }
+    glDeleteLists(reference, 1);
+    c.UnlockOpenGL();
+    int covered = 0, different = 0;
+    for (size_t i = 0; i < pictures[0].size(); i += 4) {
+        covered += pictures[0][i] != 0;
+        for (size_t ch = 0; ch < 3; ++ch)
+            if (std::abs(int(pictures[0][i + ch]) - int(pictures[1][i + ch])) > 2) {
+                ++different;
+                break;
+            }
+    }
+    EXPECT_GT(covered, 160 * 160 / 5);
+    EXPECT_EQ(different, 0);
+}
+
+TEST(CTavoplexCtrlDrawParts, DisplayModesShowSurfacesAndLinesAsTheyShould)
+{
+    // The cube's centre, a point inside its outline near the border, and a point outside.
+    const std::initializer_list<std::pair<int, int>> points = {{150, 150}, {150, 126}, {40, 40}};
+    struct Case {
+        int mode;
+        bool surface;  // the interior differs from the background
+    } cases[] = {{4, true}, {3, true}, {1, false}, {2, false}, {0, true}};
+    for (const Case& k : cases) {
+        const Shot s = shoot(modelOf(makeCube(15, grey())), k.mode, points);
+        EXPECT_EQ(differs(s.model[0], s.background[0]), k.surface) << "mode " << k.mode;
+        EXPECT_EQ(differs(s.model[1], s.background[1]), k.surface) << "mode " << k.mode;
+        EXPECT_TRUE(pixelNear(s.model[2], rgb(s.background[2]))) << "mode " << k.mode;
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, LinesFollowTheOutlineOnlyInLineModes)
+{
+    // The cube's front face spans 150 +- 28 pixels; its top border runs along row 122.
+    for (int mode : {1, 3, 4}) {
+        const Shot s = shoot(modelOf(makeCube(15, feColor(1, 1, 1, 1))), mode, {{150, 122}, {150, 121}});
+        const bool line = differs(s.model[0], s.background[0]) || differs(s.model[1], s.background[1]);
+        if (mode == 3) {
+            // Shaded only: the border pixel is surface or background, never a dark line.
+            EXPECT_GT(int(s.model[1][0]) + int(s.model[0][0]), 100) << "mode 3";
+        } else {
+            EXPECT_TRUE(line) << "mode " << mode;
+        }
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, FaceColourShowsOverThePartColour)
+{
+    auto* red = new FEMeshFaceInfoColorC(1, 0, 0, 1, 0, 0.5f, 1);
+    const Shot s = shoot(modelOf(makeCube(15, feColor(0, 1, 0, 1), red)), 3, {{150, 150}});
+    EXPECT_GT(int(s.model[0][0]), 200);
+    EXPECT_LT(int(s.model[0][1]), 100);
+    const Shot plain = shoot(modelOf(makeCube(15, feColor(0, 1, 0, 1))), 3, {{150, 150}});
+    EXPECT_GT(int(plain.model[0][1]), 200);
+    EXPECT_LT(int(plain.model[0][0]), 100);
+}
+
+TEST(CTavoplexCtrlDrawParts, InstanceAppearsWhereItsPlacementPutsIt)
+{
+    // Zoom 80 spans 150 pixels from the centre of a 300 x 300 window: (40, -30) lands at
+    // column 225, row 206.
+    FEDisplayPartC* cube = makeCube(5, grey());
+    const Shot s = shoot(modelOf(cube, {translation(40, -30, 0), translation(-40, 40, 0)}), 3,
+                         {{225, 206}, {75, 75}, {150, 150}, {75, 206}});
+    EXPECT_TRUE(differs(s.model[0], s.background[0]));
+    EXPECT_TRUE(differs(s.model[1], s.background[1]));
+    EXPECT_TRUE(pixelNear(s.model[2], rgb(s.background[2])));
+    EXPECT_TRUE(pixelNear(s.model[3], rgb(s.background[3])));
+}
+
+TEST(CTavoplexCtrlDrawParts, TransparencyDecidesTheSurfacePass)
+{
+    struct Case {
+        float t;
+        int mode;
+        bool surface;
+    } cases[] = {{0.0f, 3, true}, {0.5f, 3, true}, {-1.0f, 3, false}, {-1.0f, 0, true}};
+    Pixel opaque{};
+    for (const Case& k : cases) {
+        FEDisplayPartListC* model = modelOf(makeCube(15, grey()));
+        model->getInstance(0)->SetTransparency(k.t);
+        const Shot s = shoot(model, k.mode, {{150, 150}});
+        EXPECT_EQ(differs(s.model[0], s.background[0]), k.surface) << k.t << " mode " << k.mode;
+        if (k.t == 0.0f)
+            opaque = s.model[0];
+        if (k.t == 0.5f) {
+            EXPECT_TRUE(differs(s.model[0], opaque)) << "half see-through";
+        }
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, SmoothEdgesShowOnlyOnTheSilhouette)
+{
+    // A shallow roof: two triangles meeting along the x axis, both turned towards +z.
+    FEDisplayPartC* roof = new FEDisplayPartC();
+    const Point3D a[3] = {{0, 0, 0}, {1, 0, 0}, {0.5, 1, -0.2}};
+    const Point3D b[3] = {{1, 0, 0}, {0, 0, 0}, {0.5, -1, -0.2}};
+    roof->addFace(a, 3, Point3D(0, 0.2, 1).normalized(), nullptr, 60.0f, 0);
+    roof->endFace();
+    roof->addFace(b, 3, Point3D(0, -0.2, 1).normalized(), nullptr, 60.0f, 0);
+    roof->endFace();
+    refHandle<FEDisplayPartC> keep(roof);
+    FEMeshEdgeC* ridge = nullptr;
+    FEMeshEdgeC* border = nullptr;
+    for (FEMeshEdgeC* e = roof->getFirstEdge(); e != nullptr; e = e->getNext())
+        (e->getFirstHalfEdge() && e->getSecondHalfEdge() ? ridge : border) = e;
+    ASSERT_NE(ridge, nullptr);
+    ASSERT_NE(border, nullptr);
+
+    ViewerHarness v(32, 32);
+    CTavoplexCtrl& c = v.construct();
+    struct Case {
+        double tilt;  // degrees about x
+        bool smooth;
+        bool visible;
+    } cases[] = {
+        {0, true, false},   // both faces towards the viewer
+        {180, true, false}, // both away
+        {85, true, true},   // one each way: the silhouette
+        {-85, true, true},
+        {0, false, true},   // a crease always shows
+    };
+    for (const Case& k : cases) {
+        TransformMatrix m;
+        m.rotate(k.tilt, 0, 0);
+        ridge->setSmooth(k.smooth);
+        EXPECT_EQ(c.IsEdgeVisible(*ridge, m), k.visible) << k.tilt << " smooth " << k.smooth;
+        border->setSmooth(true);
+        EXPECT_TRUE(c.IsEdgeVisible(*border, m));
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
+{
+    ViewerHarness v(32, 32);
+    CTavoplexCtrl& c = v.open();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double length, radius;
+        int mode;
+        float t;
+        int segments;  // line segments fed back
+    } cases[] = {
+        {2, 1, 4, 0.0f, 143},    // 6 turns, 2160 degrees, 144 vertices
+        {2, 1, 0, 0.0f, 286},    // ghosts add the hidden strip
+        {2, 1, 4, 0.5f, 286},    // so does a see-through instance
+        {2, 1, 4, -1.0f, 143},
+        {0, 1, 4, 0.0f, 0},      // coinciding ends: an empty strip
+        {2, 0, 4, 0.0f, 0},      // no finite turn count
+        {2, -1, 4, 0.0f, 0},
+        {2, nan, 4, 0.0f, 0},
+        {2, inf, 4, 0.0f, 0},
+        {2, 1e-9, 4, 0.0f, 65535},  // capped
+    };
+    for (const Case& k : cases) {
+        FEDisplayPartC* part = new FEDisplayPartC();
+        part->addThread(new FEMeshThreadC(TransformMatrix(), 0, 0, 0, false, 0, k.length, 0, k.radius, 0));
+        FEDisplayPartListC* model = modelOf(part);
+        model->getInstance(0)->SetTransparency(k.t);
+        installParts(c, model);
+        c.DisplayMode = k.mode;
+
+        ASSERT_TRUE(c.LockOpenGL());
+        std::vector<GLfloat> feedback(600000);
+        glFeedbackBuffer(GLsizei(feedback.size()), GL_3D, feedback.data());
+        glRenderMode(GL_FEEDBACK);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-10, 10, -10, 10, -10, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        c.DrawThreads(*model->getInstance(0), 1, 1, 1, 1);
+        const GLint values = glRenderMode(GL_RENDER);
+        c.UnlockOpenGL();
+        ASSERT_GE(values, 0) << "feedback overflow";
+        int segments = 0;
+        for (GLint i = 0; i < values; i += 7) {
+            EXPECT_TRUE(feedback[size_t(i)] == GLfloat(GL_LINE_TOKEN) || feedback[size_t(i)] == GLfloat(GL_LINE_RESET_TOKEN));
+            ++segments;
+        }
+        EXPECT_EQ(segments, k.segments) << k.length << " " << k.radius << " mode " << k.mode << " t " << k.t;
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, MetallicLookNeedsTheSettingExactlyOneAndTheTexture)
+{
+    struct Case {
+        int metallic;
+        bool texture;
+        bool changed;  // the centre differs from plain shading
+    } cases[] = {{1, true, true}, {2, true, false}, {0, true, false}, {1, false, false}};
+    for (const Case& k : cases) {
+        ViewerHarness v(100, 100);
+        CTavoplexCtrl& c = v.open();
+        installParts(c, modelOf(makeCube(15, feColor(0.2f, 0.3f, 0.9f, 1))));
+        c.DisplayMode = 3;
+        renderSettled(v);
+        const Pixel plain = v.pixel(50, 50);
+        std::unique_ptr<TextureC> metal;
+        if (k.texture) {
+            OpenGLLock lock(c);
+            metal = std::make_unique<TextureC>(2, 2);
+            const uint8_t grey[16] = {200, 200, 200, 255, 200, 200, 200, 255, 200, 200, 200, 255, 200, 200, 200, 255};
+            glBindTexture(GL_TEXTURE_2D, metal->Name);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey);
+        }
+        c.MetalTexture = metal.get();
+        c.Metallic = k.metallic;
+        c.RenderFrame();
+        EXPECT_EQ(differs(v.pixel(50, 50), plain), k.changed) << "metallic " << k.metallic << " texture " << k.texture;
+        OpenGLLock lock(c);
+        c.MetalTexture = nullptr;
+        metal.reset();
+    }
+}
+
+TEST(CTavoplexCtrlDrawParts, PendingZoomBecomesACameraAnimationInTheNextFrame)
+{
+    ViewerHarness v(200, 200);
+    CTavoplexCtrl& c = v.open();
+    installParts(c, modelOf(makeCube(5, grey()), {translation(20, 0, 0)}));
+    renderSettled(v);
+    ASSERT_TRUE(c.Animations.IsEmpty());
+    const Pixel background = v.pixel(100, 100);
+    c.ZoomPending = true;
+    c.ZoomPart = c.Parts->getInstance(0);
+    c.ZoomDuration = 0;
+    c.RenderFrame();
+    EXPECT_FALSE(c.ZoomPending);
+    EXPECT_EQ(c.Animations.Count(), 1u);
+    c.Animations.Update(v.clock().now());
+    // The view now centres the instance and frames it far closer than the default.
+    EXPECT_LT(c.Zoom, 40.0);
+    c.RenderFrame();
+    EXPECT_TRUE(differs(v.pixel(100, 100), background));
+}

@@ -1,0 +1,96 @@
+// Test support for drawing: parts built from code, a control that holds them as a finished load
+// would, and frames run past the scene's fade-in.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "viewer/ViewerTestSupport.h"
+
+// A cube of half side h centred at the origin, one square face per side with outward normals,
+// in the part colour; the front face (+z) carries frontInfo when given.
+inline FEDisplayPartC* makeCube(double h, const feColor& colour, FEMeshFaceInfoI* frontInfo = nullptr)
+{
+    auto* part = new FEDisplayPartC();
+    auto quad = [&](Point3D a, Point3D b, Point3D c, Point3D d, Point3D n, FEMeshFaceInfoI* info) {
+        const Point3D pts[4] = {a, b, c, d};
+        part->addFace(pts, 4, n, info, 15.0f, 0);
+        part->endFace();
+    };
+    quad({-h, -h, -h}, {-h, h, -h}, {h, h, -h}, {h, -h, -h}, {0, 0, -1}, nullptr);
+    quad({-h, -h, h}, {h, -h, h}, {h, h, h}, {-h, h, h}, {0, 0, 1}, frontInfo);
+    quad({-h, -h, -h}, {h, -h, -h}, {h, -h, h}, {-h, -h, h}, {0, -1, 0}, nullptr);
+    quad({-h, h, -h}, {-h, h, h}, {h, h, h}, {h, h, -h}, {0, 1, 0}, nullptr);
+    quad({-h, -h, -h}, {-h, -h, h}, {-h, h, h}, {-h, h, -h}, {-1, 0, 0}, nullptr);
+    quad({h, -h, -h}, {h, h, -h}, {h, h, h}, {h, -h, h}, {1, 0, 0}, nullptr);
+    part->finalize(-1.0);
+    part->smoothNormals();
+    part->setColor(colour);
+    return part;
+}
+
+// A placement that only moves.
+inline TransformMatrix translation(double x, double y, double z)
+{
+    TransformMatrix m;
+    m.translate(x, y, z);
+    return m;
+}
+
+// The seam in place of the loader: the control takes the model (replacing any earlier one),
+// each part gets its display list, the scene box spans the placed parts' boxes, and the load
+// counts as finished with Start set.
+inline void installParts(CTavoplexCtrl& c, FEDisplayPartListC* parts)
+{
+    delete c.Parts;
+    c.Parts = parts;
+    Point3D min(0, 0, 0), max(0, 0, 0);
+    {
+        OpenGLLock lock(c);
+        for (size_t i = 0; i < parts->partCount(); ++i)
+            c.MakeListFromMesh(parts->getParts()[i]);
+    }
+    for (size_t i = 0; i < parts->instanceCount(); ++i) {
+        const FEDisplayPartRefC* instance = parts->getInstance(i);
+        const Point3D lo = instance->GetPart()->getMinPoint(), hi = instance->GetPart()->getMaxPoint();
+        for (int corner = 0; corner < 8; ++corner) {
+            const Point3D p = instance->GetMatrix().transform(
+                Point3D(corner & 1 ? hi.x() : lo.x(), corner & 2 ? hi.y() : lo.y(), corner & 4 ? hi.z() : lo.z()));
+            for (int k = 0; k < 3; ++k) {
+                min.component(k) = std::min(min.component(k), p.component(k));
+                max.component(k) = std::max(max.component(k), p.component(k));
+            }
+        }
+    }
+    c.SceneMin = min;
+    c.SceneMax = max;
+    c.Loading = false;
+    c.Start = 1;
+}
+
+// A model of one part placed once per matrix.
+inline FEDisplayPartListC* modelOf(FEDisplayPartC* part, std::initializer_list<TransformMatrix> placements = {TransformMatrix()})
+{
+    auto* list = new FEDisplayPartListC();
+    list->addPart(part);
+    for (const TransformMatrix& m : placements)
+        list->addInstance(new FEDisplayPartRefC(0, part, m, m));
+    return list;
+}
+
+// Draws the first scene frame and runs the intro fade to its end, then draws again: the frame
+// then shows everything at full strength.
+inline void renderSettled(ViewerHarness& v)
+{
+    CTavoplexCtrl& c = v.control();
+    c.RenderFrame();
+    const uint32_t now = v.clock().now();
+    c.Animations.Update(now);
+    c.Animations.Update(now + 2000);
+    c.RenderFrame();
+}

@@ -1,0 +1,354 @@
+// CTavoplexCtrl: one display list per display part, and the placed instances drawn in every
+// scene frame: shaded surfaces, face colours, the metallic look and the edge lines.
+#include <GL/gl.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
+#include "geometry/display/FETriangleCollectorC.h"
+#include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshPartC.h"
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/textures/TextureC.h"
+
+namespace {
+
+// Buckets of the collector's position and normal hashes.
+constexpr size_t kCollectorBuckets = 16384;
+// Polygon offsets that push the surfaces behind the lines, the display lists further than the
+// face-coloured triangles drawn over them.
+constexpr GLfloat kListOffsetFactor = 2.0f, kListOffsetUnits = 2.0f;
+constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
+// Degrees between two vertices of a thread's helix.
+constexpr double kThreadStep = 15.0;
+// A thread strip never has more vertices than this, whatever its length and radius.
+constexpr long kMaxThreadVertices = 65536;
+
+void multiplyPlacement(const FEDisplayPartRefC& instance)
+{
+    float m[16];
+    instance.GetGLMatrix(m);
+    glMultMatrixf(m);
+}
+
+void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
+void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
+
+// How far the normal of the face on a half-edge's side points towards the eye under m
+// (row-major, affine): the depth change of m along the normal, z of m (p + n) - z of m p,
+// which does not depend on p.
+double facing(const TransformMatrix& m, const FEMeshHalfEdgeC* side)
+{
+    const FEMeshFaceC* face = side->getFace();
+    if (face == nullptr)
+        return 0.0;
+    const Point3Df& n = face->getNormal();
+    const double* row = m.getData() + 8;
+    return row[0] * double(n.x()) + row[1] * double(n.y()) + row[2] * double(n.z());
+}
+
+}  // namespace
+
+void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
+{
+    FEDisplayPartC* part = handle.get();
+    if (part == nullptr)
+        return;
+    auto collector = std::make_unique<FETriangleCollectorC>(kCollectorBuckets);
+    part->triangulate(collector.get());
+
+    const GLuint list = glGenLists(1);
+    part->setDisplayList(list != 0 ? int(list) : -1);
+    part->clearTriangles();
+
+    // Every triangle goes into the list with its corner normals, in the collector's order;
+    // the list sets no colour (the caller sets it). The corners are handed over as one vertex
+    // array: compiling a million triangles call by call would take seconds.
+    std::vector<GLfloat> corners;
+    corners.reserve(collector->entries() * 18);
+    for (RWTPtrSlistIterator<FETessTriangleC> it = collector->getTriangleIterator(); it();) {
+        const FETessTriangleC& triangle = *it.key();
+        if (const auto* coloured = dynamic_cast<const FEMeshFaceInfoColorC*>(triangle.getFaceInfo()))
+            part->addTriangle(triangle.getPosition(0), triangle.getPosition(1), triangle.getPosition(2),
+                              triangle.getNormal(0), triangle.getNormal(1), triangle.getNormal(2),
+                              coloured->getColor());
+        for (int corner = 0; corner < 3; ++corner) {
+            const Point3D& n = triangle.getNormal(corner);
+            const Point3D& p = triangle.getPosition(corner);
+            corners.insert(corners.end(), {GLfloat(n.x()), GLfloat(n.y()), GLfloat(n.z()), GLfloat(p.x()),
+                                           GLfloat(p.y()), GLfloat(p.z())});
+        }
+    }
+    collector.reset();
+    if (list == 0)
+        return;
+
+    glNewList(list, GL_COMPILE);
+    if (!corners.empty()) {
+        // The array state is the client's, not the list's: it is set for the compile only.
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glInterleavedArrays(GL_N3F_V3F, 0, corners.data());
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(corners.size() / 6));
+        glPopClientAttrib();
+    }
+    glEndList();
+}
+
+void CTavoplexCtrl::DrawParts()
+{
+    // A zoom asked for since the last frame starts from this frame's matrices; that clears
+    // the request, so the parts are then drawn as usual.
+    if (ZoomPending)
+        RunPendingZoom();
+
+    WriteLog("  Begin Draw Parts.\n");
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    if (Parts == nullptr) {
+        glDisable(GL_BLEND);
+        WriteLog("  End Draw Parts.\n");
+        return;
+    }
+    const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
+    const size_t count = instances.entries();
+    const bool ghosts = DisplayMode == 0;
+
+    if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
+        const bool metallic = MetalTexture != nullptr && Metallic == 1;
+        if (metallic) {
+            static const GLfloat clear[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+            glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_BLEND);
+            glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, clear);
+            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glEnable(GL_TEXTURE_GEN_S);
+            glEnable(GL_TEXTURE_GEN_T);
+            glBindTexture(GL_TEXTURE_2D, MetalTexture->Name);
+            glEnable(GL_TEXTURE_2D);
+        } else {
+            glDisable(GL_TEXTURE_2D);
+        }
+        glEnable(GL_POLYGON_OFFSET_FILL);
+
+        // Opaque instances first; the face colours lie just in front of their own triangles
+        // of the list, so they show over the part colour. The smaller factor alone separates
+        // them only on faces that slope in depth; the smaller units do it on faces seen
+        // head-on too.
+        if (!ghosts) {
+            glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
+            for (size_t i = 0; i < count; ++i)
+                if (instances[i]->GetTransparency() == 0.0f)
+                    DrawPartLists(*instances[i], false);
+            glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
+            for (size_t i = 0; i < count; ++i)
+                if (instances[i]->GetTransparency() == 0.0f)
+                    DrawPartTriangles(*instances[i], false);
+        }
+        // Then the see-through ones (every instance as a ghost in mode 0), both sides shown.
+        glDisable(GL_CULL_FACE);
+        auto seeThrough = [&](const FEDisplayPartRefC* instance) {
+            return ghosts || instance->GetTransparency() > 0.0f;
+        };
+        glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
+        for (size_t i = 0; i < count; ++i)
+            if (seeThrough(instances[i]))
+                DrawPartLists(*instances[i], ghosts);
+        glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
+        for (size_t i = 0; i < count; ++i)
+            if (seeThrough(instances[i]))
+                DrawPartTriangles(*instances[i], ghosts);
+        glEnable(GL_CULL_FACE);
+        if (metallic) {
+            glDisable(GL_TEXTURE_GEN_S);
+            glDisable(GL_TEXTURE_GEN_T);
+            glDisable(GL_TEXTURE_2D);
+        }
+    }
+
+    if (DisplayMode == 0 || DisplayMode == 1 || DisplayMode == 2 || DisplayMode == 4) {
+        const bool smooth = Antialiasing == 1;
+        if (smooth) {
+            glEnable(GL_LINE_SMOOTH);
+            glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+        }
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        glShadeModel(GL_FLAT);
+        glDisable(GL_LIGHTING);
+        glDepthMask(GL_FALSE);
+        for (size_t i = 0; i < count; ++i)
+            DrawPartLines(*instances[i]);
+        glDepthMask(GL_TRUE);
+        if (smooth)
+            glDisable(GL_LINE_SMOOTH);
+    }
+
+    glDisable(GL_BLEND);
+    WriteLog("  End Draw Parts.\n");
+}
+
+void CTavoplexCtrl::DrawPartLists(const FEDisplayPartRefC& instance, bool ghost)
+{
+    const FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    glPushMatrix();
+    multiplyPlacement(instance);
+    const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
+    const feColor colour = part->getColor();
+    glColor4f(colour.r(), colour.g(), colour.b(), alpha);
+    if (part->getDisplayList() >= 0)
+        glCallList(GLuint(part->getDisplayList()));
+    glPopMatrix();
+}
+
+void CTavoplexCtrl::DrawPartTriangles(const FEDisplayPartRefC& instance, bool ghost)
+{
+    FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    glPushMatrix();
+    multiplyPlacement(instance);
+    const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
+    for (RWTPtrSlistIterator<FEDisplayTriangleC> it = part->triangleIterator(); it();) {
+        const FEDisplayTriangleC& triangle = *it.key();
+        const feColor& colour = triangle.getColor();
+        glColor4f(colour.r(), colour.g(), colour.b(), alpha);
+        glBegin(GL_TRIANGLES);
+        for (int corner = 0; corner < 3; ++corner) {
+            normal(triangle.getNormal(corner));
+            vertex(triangle.getPosition(corner));
+        }
+        glEnd();
+    }
+    glPopMatrix();
+}
+
+void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
+{
+    FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    WriteLog("  Begin Draw Part Lines.\n");
+    const float t = instance.GetTransparency();
+    const float visibleWidth = DrawScale / 1.25f;
+    const float hiddenWidth = DrawScale / 2.0f;
+    float visibleAlpha, hiddenAlpha;
+    if (DisplayMode != 0) {
+        visibleAlpha = (0.75f - t / 4.0f) * IntroFade;
+        hiddenAlpha = t / 2.0f * IntroFade;
+    } else {
+        visibleAlpha = 0.75f * IntroFade;
+        hiddenAlpha = 0.43f * IntroFade;
+    }
+    // Hidden lines show through see-through instances, and through everything as ghosts.
+    const bool hidden = !(t <= 0.0f && DisplayMode != 0);
+
+    TransformMatrix view;
+    view.setFromColumnMajor(ModelViewMatrix);
+    const TransformMatrix eye = view * instance.GetMatrix();
+
+    glPushMatrix();
+    multiplyPlacement(instance);
+    for (FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext()) {
+        if (!IsEdgeVisible(*edge, eye))
+            continue;
+        const Point3D start(edge->getStartPoint());
+        const Point3D end(edge->getEndPoint());
+        glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
+        glLineWidth(visibleWidth);
+        glBegin(GL_LINES);
+        vertex(start);
+        vertex(end);
+        glEnd();
+        if (hidden) {
+            glDepthFunc(GL_GREATER);
+            glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
+            glLineWidth(hiddenWidth);
+            glBegin(GL_LINES);
+            vertex(start);
+            vertex(end);
+            glEnd();
+            glDepthFunc(GL_LESS);
+        }
+    }
+    DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);
+    glPopMatrix();
+    WriteLog("  End Draw Part Lines.\n");
+}
+
+bool CTavoplexCtrl::IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m)
+{
+    const FEMeshHalfEdgeC* first = edge.getFirstHalfEdge();
+    const FEMeshHalfEdgeC* second = edge.getSecondHalfEdge();
+    if (first == nullptr || second == nullptr || !edge.isSmooth())
+        return true;
+    // A smooth edge is drawn only where one of its faces turns to the viewer and the other
+    // away: on the silhouette.
+    const double d1 = facing(m, first);
+    const double d2 = facing(m, second);
+    return (d1 < 0.0 && d2 > 0.0) || (d1 > 0.0 && d2 < 0.0);
+}
+
+void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha,
+                                float visibleWidth, float hiddenWidth)
+{
+    FEDisplayPartC* part = instance.GetPart();
+    if (part == nullptr)
+        return;
+    WriteLog("  Begin Draw Threads.\n");
+    const bool hidden = !(instance.GetTransparency() <= 0.0f && DisplayMode != 0);
+    RWTValOrderedVector<FEMeshThreadC*>& threads = part->getThreads();
+    for (size_t i = 0; i < threads.entries(); ++i) {
+        const FEMeshThreadC* thread = threads[i];
+        const double radius = thread->getParameter7();
+        const double length = (thread->getEndPoint() - thread->getStartPoint()).length();
+        // Three turns per radius of length: a radius that is not positive (or a length or
+        // radius that is no number) has no finite helix.
+        if (!(radius > 0.0) || !std::isfinite(radius) || !std::isfinite(length))
+            continue;
+        const double total = length / radius * 3.0 * 24.0 * kThreadStep;
+        const double rise = length / total * kThreadStep;
+        if (!std::isfinite(total) || !std::isfinite(rise))
+            continue;
+        long vertices = 0;
+        while (vertices < kMaxThreadVertices && double(vertices) * kThreadStep < total)
+            ++vertices;
+
+        glPushMatrix();
+        float m[16];
+        thread->getMatrix().getOpenGLMatrix(m);
+        glMultMatrixf(m);
+        auto strip = [&]() {
+            glBegin(GL_LINE_STRIP);
+            double z = 0.0;
+            for (long k = 0; k < vertices; ++k) {
+                const double a = double(k) * kThreadStep * M_PI / 180.0;
+                glVertex3f(float(std::cos(a) * radius), float(std::sin(a) * radius), float(z));
+                z += rise;
+            }
+            glEnd();
+        };
+        glColor4f(0.3f, 0.3f, 0.3f, visibleAlpha);
+        glLineWidth(visibleWidth);
+        strip();
+        if (hidden) {
+            glDepthFunc(GL_GREATER);
+            glColor4f(0.5f, 0.5f, 0.5f, hiddenAlpha);
+            glLineWidth(hiddenWidth);
+            strip();
+            glDepthFunc(GL_LESS);
+        }
+        glPopMatrix();
+    }
+    WriteLog("  End Draw Threads.\n");
+}

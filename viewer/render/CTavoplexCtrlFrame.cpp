@@ -1,0 +1,269 @@
+// CTavoplexCtrl: one frame into the window (the empty screen, the loading frame or the scene
+// frame with its passes in order) and the view set-ups of the scene and of the loading gears.
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "platform/gl/GlSurface.h"
+#include "platform/host/Host.h"
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/ui/PanelC.h"
+#include "viewer/ui/ToolTipC.h"
+
+namespace {
+
+// The largest shadow texture, in texels per side.
+constexpr int kMaxShadowTextureSize = 256;
+
+// Directional lights: their directions follow the modelview matrix in force when they are
+// given, which the caller chooses.
+void setupLights()
+{
+    static const GLfloat position0[4] = {0.2f, 0.6f, 0.7f, 0.0f};
+    static const GLfloat position1[4] = {-0.2f, -1.0f, -0.4f, 0.0f};
+    static const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    static const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, position0);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+    glLightfv(GL_LIGHT1, GL_POSITION, position1);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, white);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_LIGHT1);
+}
+
+// Material of every surface (glColor gives the diffuse colour), winding and viewport.
+void setupMaterial(int width, int height)
+{
+    static const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    static const GLfloat diffuse[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+    static const GLfloat specular[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 37.0f);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
+    glFrontFace(GL_CCW);
+    glViewport(0, 0, width, height);
+}
+
+// An orthographic projection whose shorter window side spans halfExtent either way from the
+// centre. False (and nothing set) for a window without area.
+bool setupOrtho(int width, int height, double halfExtent, double zNear, double zFar)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    if (width > height) {
+        const double aspect = double(width) / double(height);
+        glOrtho(-halfExtent * aspect, halfExtent * aspect, -halfExtent, halfExtent, zNear, zFar);
+    } else {
+        const double aspect = double(height) / double(width);
+        glOrtho(-halfExtent, halfExtent, -halfExtent * aspect, halfExtent * aspect, zNear, zFar);
+    }
+    return true;
+}
+
+void multiplyRotation(const TransformMatrix& rotation)
+{
+    float m[16];
+    rotation.getOpenGLMatrix(m);
+    glMultMatrixf(m);
+}
+
+RWCString centredText(bool debugging, const char* text)
+{
+    // The label drawing breaks lines at a backslash followed by "n".
+    RWCString result(debugging ? "-- Debugging active --\\n" : "");
+    result += text;
+    return result;
+}
+
+}  // namespace
+
+void CTavoplexCtrl::RenderFrame()
+{
+    if (!RenderingToBitmap)
+        DeviceContext = WindowSurface.get();
+    if (!LockOpenGL())
+        return;
+    if (!RenderingToBitmap && HostSite != nullptr) {
+        const platform::host::ClientSize size = HostSite->clientSize();
+        WindowWidth = size.width;
+        WindowHeight = size.height;
+    }
+    const int shorter = std::max(0, std::min(WindowWidth, WindowHeight));
+    DrawScale = float(shorter / 400.0);
+    // A window without area has nothing to show, and its sizes would divide by zero; a load
+    // still goes on, since its passes run in loading frames.
+    const bool hasArea = shorter > 0;
+    if (Start == 0) {
+        if (hasArea)
+            DrawEmptyScreen();
+    } else if (Loading) {
+        DrawLoadingFrame();
+    } else if (hasArea) {
+        DrawSceneFrame();
+    }
+    UnlockOpenGL();
+}
+
+void CTavoplexCtrl::DrawEmptyScreen()
+{
+    WriteLog("  Drawing empty screen.\n");
+    glClearColor(ColorFadeInValue.r(), ColorFadeInValue.g(), ColorFadeInValue.b(), 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    WriteLog(" (- SwapBuffers -).\n");
+    PresentFrame();
+}
+
+void CTavoplexCtrl::DrawSceneFrame()
+{
+    WriteLog("  Draw Scene.\n");
+    if (!SceneShown) {
+        if (Buttons != 0 && MainPanel != nullptr) {
+            WriteLog("  Start Panel Animation.\n");
+            SceneShown = true;
+            LastTick = 0xFFFFFFFFu;
+            MainPanel->StartAnimation(750.0f, false);
+            if (LogoPanel != nullptr)
+                LogoPanel->StartAnimation(750.0f, false);
+        } else {
+            WriteLog("  Start without panel.\n");
+            SceneShown = true;
+            LastTick = 0xFFFFFFFFu;
+            if (LogoPanel != nullptr)
+                LogoPanel->StartAnimation(750.0f, false);
+        }
+        Animations.Add(new ValueAnimationC(&IntroFade), 1000, 0, false, true);
+        PanelsActive = true;
+    }
+
+    // The largest power of two not above the shorter window side, at most 256.
+    const int shorter = std::min(WindowWidth, WindowHeight);
+    if (shorter >= 1) {
+        const int size = std::min(int(std::bit_floor(unsigned(shorter))), kMaxShadowTextureSize);
+        if (size != ShadowTextureSize) {
+            ShadowTextureSize = size;
+            InitTextures();
+        }
+    }
+
+    if (!LockOpenGL())
+        return;
+    GenerateShadowTexture();
+
+    glClearColor(ColorFadeInValue.r(), ColorFadeInValue.g(), ColorFadeInValue.b(), 0.5f);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    DrawBackground();
+    if (LogoPanel != nullptr)
+        LogoPanel->DrawAnimated(WindowWidth, WindowHeight);
+    SetupViewport();
+    DrawShadow();
+    if (LoaderCount > 5 && IntroFade < 1.0f)
+        DrawGears((1.0f - IntroFade) * GearFade);
+    DrawParts();
+    DrawAxes();
+
+    WriteLog("  Start Tool Tips.\n");
+    feColor label = ColorLabelValue;
+    feColor text = ColorLabelTextValue;
+    label.setAlpha(IntroFade);
+    text.setAlpha(IntroFade);
+    WriteLog("  Start Part Tool Tip.\n");
+    if (ToolTip != nullptr)
+        ToolTip->Draw(label, text, ModelViewMatrix, ProjectionMatrix, Viewport);
+    WriteLog("  End Part Tool Tip.\n");
+
+    // The intro text sits a quarter of the window height above the centre while the scene
+    // fades in; a failed load says so in the same place.
+    const int labelY = int(WindowHeight / 4.0);
+    WriteLog("  Start Intro Tool Tip.\n");
+    BitmapFontC::PushOrtho2D(Viewport);
+    if (IntroFade < 1.0f) {
+        label.setAlpha(1.0f - IntroFade);
+        text.setAlpha(1.0f - IntroFade);
+        WriteLog("  Draw Intro Tool Tip.\n");
+        Font.DrawLabel(centredText(DebugEnabled, "Calculating parts..."), true, true, true, 1, 1, 0, labelY, 1.0f, 40,
+                       15, text, label, ModelViewMatrix, ProjectionMatrix, Viewport);
+    }
+    BitmapFontC::PopOrtho2D();
+    WriteLog("  End Intro Tool Tip.\n");
+    WriteLog("  End Tool Tips.\n");
+
+    if (LoadFailed) {
+        BitmapFontC::PushOrtho2D(Viewport);
+        Font.DrawLabel(centredText(DebugEnabled, "Loading of geometry failed"), true, true, true, 1, 1, 0, labelY,
+                       1.0f, 40, 15, text, label, ModelViewMatrix, ProjectionMatrix, Viewport);
+        BitmapFontC::PopOrtho2D();
+    }
+
+    DrawBorderTransition();
+
+    WriteLog("  Panels.\n");
+    if (MainPanel != nullptr)
+        MainPanel->DrawAnimated(WindowWidth, WindowHeight);
+    if (HelpPanel != nullptr)
+        HelpPanel->DrawAnimated(WindowWidth, WindowHeight);
+
+    WriteLog(" (- SwapBuffers -).\n");
+    PresentFrame();
+    UnlockOpenGL();
+}
+
+void CTavoplexCtrl::SetupViewport()
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+
+    // The depth range holds a sphere round the scene box's largest coordinate, however the
+    // view turns.
+    double largest = 0.0;
+    for (int i = 0; i < 3; ++i)
+        largest = std::max({largest, std::fabs(SceneMin.component(i)), std::fabs(SceneMax.component(i))});
+    double range = largest * 1.2;
+    range = std::sqrt(3.0 * range * range);
+    if (range <= 1e-5)
+        range = 10.0;
+    const double centre = 80.0 - std::max({ViewOffset.x(), ViewOffset.y(), ViewOffset.z()});
+    if (!setupOrtho(WindowWidth, WindowHeight, Zoom, centre - range, centre + range))
+        return;
+
+    setupLights();
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslated(PanX, PanY, -80.0);
+    multiplyRotation(Rotation);
+    glTranslated(ViewOffset.x(), ViewOffset.y(), ViewOffset.z());
+
+    // Read before the viewport below is set: the one the earlier passes of the frame left.
+    glGetDoublev(GL_MODELVIEW_MATRIX, ModelViewMatrix);
+    glGetDoublev(GL_PROJECTION_MATRIX, ProjectionMatrix);
+    glGetIntegerv(GL_VIEWPORT, Viewport);
+
+    setupMaterial(WindowWidth, WindowHeight);
+}
+
+void CTavoplexCtrl::SetupGearViewport()
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    if (!setupOrtho(WindowWidth, WindowHeight, 102.0, -290.0, 290.0))
+        return;
+
+    setupLights();
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslated(0.0, -37.0, -80.0);
+    multiplyRotation(Rotation);
+
+    setupMaterial(WindowWidth, WindowHeight);
+}
