@@ -33,6 +33,7 @@ struct Message;
 
 class ButtonCommandC;
 class FEDisplayPartC;
+class FetchFileI;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
 class FEMeshEdgeC;
@@ -184,6 +185,17 @@ public:
     void DrawLoadingFrame();
 
     // ================= fetching files =================
+    // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 failure.
+    // A name containing "http://" is downloaded, any other read as a local regular file; with
+    // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.
+    int FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip);
+    // The fetched bytes into `block`, with its NUL (empty after a failed fetch).
+    int LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip);
+    // Fetches into `target` unless it exists; the file appears whole or not at all.
+    int LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip);
+    // Fetches the missing panel images from BaseUrl into the per-user folder; all of them
+    // again when the configuration's data version is below 2 (then set to 2 and saved).
+    bool RefreshImageCache();
 
     // ================= properties and scripted methods =================
 

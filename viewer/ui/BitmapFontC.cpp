@@ -60,6 +60,10 @@ void BitmapFontC::Destroy()
 
 void BitmapFontC::DrawText(const char* text) const
 {
+    // Without lists of its own the list base would reach lists made by others (list 0 never
+    // exists, and the base of none wraps to the names just below each code).
+    if (text == nullptr || ListBase == GLuint(-1) || ListBase == 0)
+        return;
     glPushAttrib(GL_LIST_BIT);
     glListBase(ListBase);
     glCallLists(GLsizei(std::strlen(text)), GL_UNSIGNED_BYTE, text);

@@ -29,7 +29,7 @@ public:
     // Deletes the lists (the context that made them must be current).
     void Destroy();
 
-    // Draws the text at the current raster position.
+    // Draws the text at the current raster position; a font without lists draws nothing.
     void DrawText(const char* text) const;
     int GetHeight() const { return CharHeight; }
     // Sum of the widths of the bytes of one line.

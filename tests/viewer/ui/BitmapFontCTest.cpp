@@ -188,3 +188,20 @@ TEST_F(BitmapFontTest, LabelAtPointSitsAtTheProjectedPointAndUnprojectableDrawsN
     EXPECT_EQ(redPixels(0, 0, W, H), 0);
     EXPECT_TRUE(pixelNear(at(40, 30), {0, 0, 0}));
 }
+
+TEST_F(BitmapFontTest, FontWithoutListsDrawsNoOtherLists)
+{
+    // A font that has no lists (never built, or the renderer gave none) must not reach the
+    // lists others made in the same context: here the control's own glyphs.
+    BitmapFontC unbuilt;
+    for (GLuint base : {GLuint(-1), GLuint(0)}) {
+        SCOPED_TRACE(base);
+        unbuilt.ListBase = base;
+        drawOverlay([&] {
+            glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
+            glRasterPos3f(10.0f, 40.0f, 0.0f);
+            unbuilt.DrawText("ABCDEFGH");
+        });
+        EXPECT_EQ(redPixels(0, 0, W, H), 0);
+    }
+}

@@ -1,0 +1,260 @@
+// platform/net: the GET over libcurl, its notifications and its bounds.
+#include "platform/net/HttpGet.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+
+namespace platform::net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// What the callbacks share with the caller during one transfer.
+struct Transfer {
+    CURL* curl = nullptr;
+    const Limits* limits = nullptr;
+    const BodySink* body = nullptr;
+    const StatusSink* status = nullptr;
+    uint64_t delivered = 0;
+    bool inHeaders = false;
+    long lastStatus = 0;
+    std::string location;
+    Outcome stop = Outcome::Ok;  // set by a callback that aborts the transfer
+    curl_off_t lastBytes = -1;
+    Clock::time_point lastActivity = Clock::now();
+
+    void notify(Status s, const std::string& info = {}) const
+    {
+        if (*status)
+            (*status)(s, info);
+    }
+};
+
+// A host or path that would change the request line: control characters, blanks, or for the
+// host anything that reads as user information or another address part.
+bool sendable(const std::string& text, bool isHost)
+{
+    for (unsigned char c : text) {
+        if (c <= 0x20 || c == 0x7f)
+            return false;
+        if (isHost && (c == '/' || c == '@' || c == '?' || c == '#' || c == '\\'))
+            return false;
+    }
+    return true;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user)
+{
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    long code = 0;
+    curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &code);
+    if (code != 200) {
+        t.stop = Outcome::HttpStatus;
+        return 0;
+    }
+    if (bytes > t.limits->maxBodyBytes - t.delivered) {
+        t.stop = Outcome::TooLarge;
+        return 0;
+    }
+    if (bytes && !(*t.body)(data, bytes)) {
+        t.stop = Outcome::SinkRefused;
+        return 0;
+    }
+    t.delivered += bytes;
+    return bytes;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user)
+{
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    std::string line(data, bytes);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (!t.inHeaders) {
+        // The status line of a new answer (there is one per redirect).
+        t.inHeaders = true;
+        t.location.clear();
+        t.notify(RequestSent);
+        t.notify(ReceivingResponse, line);
+        t.lastStatus = 0;
+        curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.lastStatus);
+    } else if (line.empty()) {
+        t.inHeaders = false;
+        t.notify(ResponseReceived);
+        if (t.lastStatus >= 300 && t.lastStatus < 400 && !t.location.empty())
+            t.notify(Redirect, t.location);
+    } else if (line.size() > 9 && strncasecmp(line.c_str(), "location:", 9) == 0) {
+        size_t from = 9;
+        while (from < line.size() && (line[from] == ' ' || line[from] == '\t'))
+            ++from;
+        t.location = line.substr(from);
+    }
+    return bytes;
+}
+
+curl_socket_t onOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address)
+{
+    auto& t = *static_cast<Transfer*>(user);
+    t.notify(NameResolved);
+    t.notify(ConnectingToServer);
+    return socket(address->family, address->socktype, address->protocol);
+}
+
+int onConnected(void* user, char* primaryIp, char*, int, int)
+{
+    auto& t = *static_cast<Transfer*>(user);
+    t.lastActivity = Clock::now();
+    t.notify(ConnectedToServer, primaryIp ? primaryIp : "");
+    t.notify(SendingRequest);
+    return CURL_PREREQFUNC_OK;
+}
+
+// Cuts the transfer off when no byte arrived for the stall time-out. libcurl calls this at
+// least about once a second, also while nothing moves.
+int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent)
+{
+    auto& t = *static_cast<Transfer*>(user);
+    const auto now = Clock::now();
+    const curl_off_t moved = received + sent;
+    if (moved != t.lastBytes) {
+        t.lastBytes = moved;
+        t.lastActivity = now;
+        return 0;
+    }
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - t.lastActivity).count();
+    if (idle > static_cast<long long>(t.limits->stallTimeoutMs)) {
+        t.stop = Outcome::Stalled;
+        return 1;
+    }
+    return 0;
+}
+
+Result finish(Result r, Outcome outcome, const std::string& error)
+{
+    r.outcome = outcome;
+    r.error = outcome == Outcome::Ok ? std::string() : error.empty() ? outcomeText(outcome) : error;
+    return r;
+}
+
+}  // namespace
+
+const char* outcomeText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Ok: return "the transfer succeeded";
+    case Outcome::BadAddress: return "the address is no http address";
+    case Outcome::ConnectFailed: return "cannot connect to the server";
+    case Outcome::Stalled: return "the server stopped sending";
+    case Outcome::TooLarge: return "the answer is larger than allowed";
+    case Outcome::ShortBody: return "the answer ended before its announced length";
+    case Outcome::TooManyRedirects: return "too many redirects";
+    case Outcome::BadRedirect: return "a redirect to an address that is neither http nor https";
+    case Outcome::HttpStatus: return "the server did not answer with status 200";
+    case Outcome::SinkRefused: return "the receiver stopped the transfer";
+    case Outcome::Failed: break;
+    }
+    return "the transfer failed";
+}
+
+Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
+               const BodySink& body, const StatusSink& status)
+{
+    Result result;
+    std::string path = object.empty() ? std::string("/") : object;
+    if (host.empty() || !sendable(host, true) || !sendable(path, false) || path[0] != '/')
+        return finish(result, Outcome::BadAddress, {});
+
+    // An IPv6 literal keeps its brackets in the address.
+    const bool v6 = host.find(':') != std::string::npos && host.front() != '[';
+    const std::string url = "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + path;
+
+    globalInit();
+    Transfer t;
+    t.limits = &limits;
+    t.body = &body;
+    t.status = &status;
+    t.curl = curl_easy_init();
+    if (!t.curl)
+        return finish(result, Outcome::Failed, "cannot create a transfer");
+    t.notify(HandleCreated);
+    CURL* c = t.curl;
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
+    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, onConnected);
+    curl_easy_setopt(c, CURLOPT_PREREQDATA, &t);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+
+    t.notify(ResolvingName, host);
+    t.lastActivity = Clock::now();
+    const CURLcode code = curl_easy_perform(c);
+    long redirects = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    curl_easy_getinfo(c, CURLINFO_REDIRECT_COUNT, &redirects);
+    curl_off_t announced = -1;
+    curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    const std::string error = curl_easy_strerror(code);
+    t.notify(ClosingConnection);
+    curl_easy_cleanup(c);
+    t.notify(ConnectionClosed);
+    t.notify(HandleClosing);
+    result.bodyBytes = t.delivered;
+    const auto done = [&](Outcome outcome, const std::string& text) {
+        if (outcome == Outcome::Ok)
+            t.notify(RequestComplete);
+        return finish(result, outcome, text);
+    };
+
+    const std::string statusText = "status " + std::to_string(result.httpStatus);
+    if (t.stop != Outcome::Ok)
+        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : std::string());
+    switch (code) {
+    case CURLE_OK: break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT: return finish(result, Outcome::ConnectFailed, error);
+    case CURLE_OPERATION_TIMEDOUT:
+        return finish(result, result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error);
+    case CURLE_FILESIZE_EXCEEDED: return finish(result, Outcome::TooLarge, error);
+    case CURLE_PARTIAL_FILE: return finish(result, Outcome::ShortBody, error);
+    case CURLE_TOO_MANY_REDIRECTS: return finish(result, Outcome::TooManyRedirects, error);
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return finish(result, redirects > 0 ? Outcome::BadRedirect : Outcome::BadAddress, error);
+    default: return finish(result, Outcome::Failed, error);
+    }
+    if (result.httpStatus != 200)
+        return finish(result, Outcome::HttpStatus, statusText);
+    // libcurl already fails a body cut short; the count is checked once more so that no
+    // path through it can report a short body as complete.
+    if (announced >= 0 && static_cast<uint64_t>(announced) != t.delivered)
+        return finish(result, Outcome::ShortBody, {});
+    return done(Outcome::Ok, {});
+}
+
+}  // namespace platform::net

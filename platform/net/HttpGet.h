@@ -1,0 +1,74 @@
+// platform/net: one synchronous HTTP GET over libcurl, with status notifications and bounds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform::net {
+
+// The notifications of an internet session, numbered as the system's callers expect them.
+enum Status : uint32_t {
+    ResolvingName = 10,
+    NameResolved = 11,
+    ConnectingToServer = 20,
+    ConnectedToServer = 21,
+    SendingRequest = 30,
+    RequestSent = 31,
+    ReceivingResponse = 40,
+    ResponseReceived = 41,
+    ClosingConnection = 50,
+    ConnectionClosed = 51,
+    HandleCreated = 60,
+    HandleClosing = 70,
+    RequestComplete = 100,
+    Redirect = 110,
+};
+
+// Bounds of one transfer. Everything arrives from the network, so every wait and every size
+// has an end: a server that accepts and then says nothing, or sends forever, is cut off.
+struct Limits {
+    uint32_t connectTimeoutMs = 30000;  // to have a connection
+    uint32_t stallTimeoutMs = 30000;    // with no byte of the response arriving
+    uint64_t maxBodyBytes = 512u << 20; // a larger body fails the transfer
+    uint32_t maxRedirects = 8;          // targets may only be http:// or https:// addresses
+};
+
+enum class Outcome {
+    Ok,              // status 200 and the whole body delivered
+    BadAddress,      // not an http:// address, or a host or path that cannot be sent
+    ConnectFailed,   // no connection (refused, unreachable, connect time-out)
+    Stalled,         // no byte arrived within the stall time-out
+    TooLarge,        // the body (announced or received) exceeds maxBodyBytes
+    ShortBody,       // the connection ended before the announced length
+    TooManyRedirects,
+    BadRedirect,     // a redirect to a scheme other than http or https
+    HttpStatus,      // the final answer was not 200; nothing was delivered
+    SinkRefused,     // the body sink asked to stop
+    Failed,          // any other transfer or protocol failure
+};
+
+struct Result {
+    Outcome outcome = Outcome::Failed;
+    long httpStatus = 0;     // last status line seen, 0 when none
+    uint64_t bodyBytes = 0;  // bytes handed to the sink
+    std::string error;       // a one-line text of what failed (empty on success)
+    bool ok() const { return outcome == Outcome::Ok; }
+};
+
+// Receives the body of a 200 answer as it arrives; false stops the transfer.
+using BodySink = std::function<bool(const char* data, size_t size)>;
+// Receives each notification with its information text (an address, a header line; may be empty).
+using StatusSink = std::function<void(Status status, const std::string& info)>;
+
+// Sends "GET object" to host:port over http and hands a 200 answer's body to `body`. Any
+// other final status delivers nothing. Redirects are followed within the limits.
+// `object` is the path and query, starting with "/" (an empty one means "/").
+Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
+               const BodySink& body, const StatusSink& status = {});
+
+// The text of an outcome, for logs and error texts.
+const char* outcomeText(Outcome outcome);
+
+}  // namespace platform::net

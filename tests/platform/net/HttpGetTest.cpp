@@ -1,0 +1,135 @@
+// Tests of the HTTP GET against a loopback server: answers, bounds and notifications.
+#include "platform/net/HttpGet.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "support/LoopbackHttpServer.h"
+
+using namespace platform::net;
+using Server = LoopbackHttpServer;
+
+namespace {
+
+struct Fetched {
+    Result result;
+    std::string body;
+    std::vector<Status> statuses;
+};
+
+Fetched get(const Server& server, const std::string& path, const Limits& limits = {})
+{
+    Fetched f;
+    f.result = httpGet("127.0.0.1", server.port(), path, limits,
+                       [&](const char* d, size_t n) { f.body.append(d, n); return true; },
+                       [&](Status s, const std::string&) { f.statuses.push_back(s); });
+    return f;
+}
+
+}  // namespace
+
+TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
+{
+    Server server;
+    server.serve("/ok?x=1", Server::ok("hello"));
+    server.serve("/empty", Server::ok(""));
+    server.serve("/missing", Server::status(404, "gone away"));
+    server.serve("/short", Server::shortBody("12345", 10));
+    server.serve("/hop", Server::redirect("/ok?x=1"));
+    server.serve("/hop-absolute", Server::redirect(server.url("/ok?x=1"), 301));
+    server.serve("/loop", Server::redirect("/loop"));
+    server.serve("/ftp", Server::redirect("ftp://127.0.0.1/file"));
+    server.serve("/file", Server::redirect("file:///etc/passwd"));
+    server.serve("/big", Server::big(5000));
+    server.serve("/big-unannounced", Server::big(5000, false));
+    server.serve("/fits", Server::big(1000));
+
+    Limits small;
+    small.maxBodyBytes = 1000;
+    small.maxRedirects = 3;
+    struct Case {
+        const char* path;
+        Outcome outcome;
+        const char* body;  // null: not checked
+        long status;
+    } cases[] = {
+        {"/ok?x=1", Outcome::Ok, "hello", 200},
+        {"/empty", Outcome::Ok, "", 200},
+        {"/missing", Outcome::HttpStatus, "", 404},
+        {"/nowhere", Outcome::HttpStatus, "", 404},
+        {"/short", Outcome::ShortBody, nullptr, 200},
+        {"/hop", Outcome::Ok, "hello", 200},
+        {"/hop-absolute", Outcome::Ok, "hello", 200},
+        {"/loop", Outcome::TooManyRedirects, "", 302},
+        {"/ftp", Outcome::BadRedirect, "", 302},
+        {"/file", Outcome::BadRedirect, "", 302},
+        {"/big", Outcome::TooLarge, "", 200},
+        {"/big-unannounced", Outcome::TooLarge, nullptr, 200},
+        {"/fits", Outcome::Ok, nullptr, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const Fetched f = get(server, c.path, small);
+        EXPECT_EQ(f.result.outcome, c.outcome) << f.result.error;
+        EXPECT_EQ(f.result.httpStatus, c.status);
+        EXPECT_EQ(f.result.ok(), f.result.error.empty());
+        if (c.body) {
+            EXPECT_EQ(f.body, c.body);
+        }
+        EXPECT_EQ(f.result.bodyBytes, f.body.size());
+    }
+    // A redirect loop stops at the bound: the first request and maxRedirects more.
+    EXPECT_EQ(server.requests("/loop"), 4);
+    EXPECT_EQ(get(server, "/fits", small).body.size(), 1000u);
+    EXPECT_EQ(get(server, "/fits", small).body[999], Server::patternByte(999));
+}
+
+TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
+{
+    Server server;
+    server.serve("/stall", Server::stall("part", 100, 20000));
+    Limits limits;
+    limits.stallTimeoutMs = 500;
+    const auto start = std::chrono::steady_clock::now();
+    const Fetched f = get(server, "/stall", limits);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(f.result.outcome, Outcome::Stalled);
+    EXPECT_LT(took, std::chrono::seconds(5));
+
+    uint16_t closedPort;
+    {
+        Server gone;
+        closedPort = gone.port();
+    }
+    const Result r = httpGet("127.0.0.1", closedPort, "/", limits, [](const char*, size_t) { return true; });
+    EXPECT_EQ(r.outcome, Outcome::ConnectFailed);
+}
+
+TEST(HttpGet, AddressesThatWouldChangeTheRequestAreRefused)
+{
+    const auto sink = [](const char*, size_t) { return true; };
+    for (const char* host : {"", "a b", "user@host", "host/x", "host\r\nX: 1"})
+        EXPECT_EQ(httpGet(host, 80, "/", {}, sink).outcome, Outcome::BadAddress) << host;
+    EXPECT_EQ(httpGet("127.0.0.1", 80, "/a b", {}, sink).outcome, Outcome::BadAddress);
+    EXPECT_EQ(httpGet("127.0.0.1", 80, "relative", {}, sink).outcome, Outcome::BadAddress);
+}
+
+TEST(HttpGet, NotificationsFollowTheTransferAndTheSinkCanStopIt)
+{
+    Server server;
+    server.serve("/hop", Server::redirect("/ok"));
+    server.serve("/ok", Server::ok("data"));
+    const Fetched f = get(server, "/hop");
+    ASSERT_TRUE(f.result.ok());
+    const std::vector<Status> expected = {HandleCreated, ResolvingName, NameResolved, ConnectingToServer,
+                                          ConnectedToServer, SendingRequest, RequestSent, ReceivingResponse,
+                                          ResponseReceived, Redirect};
+    ASSERT_GE(f.statuses.size(), expected.size());
+    EXPECT_EQ(std::vector<Status>(f.statuses.begin(), f.statuses.begin() + expected.size()), expected);
+    EXPECT_EQ(f.statuses.back(), RequestComplete);
+
+    const Result stopped = httpGet("127.0.0.1", server.port(), "/ok", {}, [](const char*, size_t) { return false; });
+    EXPECT_EQ(stopped.outcome, Outcome::SinkRefused);
+}

@@ -1,0 +1,257 @@
+// Tests of the control's fetching: local and HTTP fetches with their exact log lines, unzipping,
+// fetching into files and the panel image cache.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "geometry/display/MemoryBlockC.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/ZipBuilder.h"
+#include "viewer/ViewerTestSupport.h"
+#include "viewer/loader/FetchFile.h"
+#include "viewer/loader/HTTPDownloadC.h"
+#include "viewer/loader/UnzipToBlock.h"
+#include "viewer/ui/PanelImages.h"
+
+using Server = LoopbackHttpServer;
+
+namespace {
+
+// A control with debugging on, so that every log line can be read back.
+class Fetching : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        viewer.writeConfig("[COMMON]\nDEBUG=1\n");
+        viewer.construct();
+        logStart = log().size();
+    }
+    void TearDown() override { HTTPDownloadC::DefaultLimits() = platform::net::Limits(); }
+
+    CTavoplexCtrl& control() { return viewer.control(); }
+    std::string log() { return TempDir::read(viewer.userFile("tavoplex.log")); }
+    // The log lines written since the last call.
+    std::string newLog()
+    {
+        const std::string all = log();
+        const std::string fresh = all.substr(logStart);
+        logStart = all.size();
+        return fresh;
+    }
+    struct Loaded {
+        int result;
+        std::string bytes;
+    };
+    Loaded load(const std::string& name, bool unzip)
+    {
+        MemoryBlockC block;
+        const int r = control().LoadFileInternal(RWCString(name.c_str()), block, unzip);
+        EXPECT_NE(block.GetData(), nullptr);
+        EXPECT_EQ(block.GetData()[block.GetSize()], '\0');
+        return {r, std::string(block.GetData(), block.GetSize())};
+    }
+
+    ViewerHarness viewer;
+    TempDir files;
+    size_t logStart = 0;
+};
+
+std::string linesOf(const std::string& name, std::initializer_list<const char*> inner)
+{
+    std::string s = "      Start LoadFileInternal (" + name + ").\n";
+    for (const char* line : inner)
+        s += std::string("      ") + line + "\n";
+    return s + "      End LoadFileInternal.\n";
+}
+
+}  // namespace
+
+TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
+{
+    const std::string big = noiseBytes(40000);
+    const std::string zjv = files.write("model.zjv", buildZip({{"model.txt", big}, {"second", "2"}}));
+    const std::string empty = files.write("empty.zjv", buildZip({{"nothing", ""}}));
+    const std::string text = files.write("plain.stl", "solid x\nendsolid x\n");
+    std::filesystem::create_directories(files.file("dir.zjv"));
+    const std::string inZjvFolder = files.write("dir.zjv/inner.stl", buildZip({{"a.stl", "solid a"}}));
+    std::string damaged = buildZip({{"model.txt", big}});
+    damaged[30 + 9 + 20000] ^= 0x10;
+    const std::string broken = files.write("broken.zjv", damaged);
+    const std::string notZip = files.write("notzip.zjv", "plain text");
+    const std::string fifo = files.file("pipe.stl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    struct Case {
+        std::string name;
+        bool unzip;
+        int result;
+        std::string bytes;
+        std::string logged;
+    } cases[] = {
+        {zjv, true, 0, big,
+         linesOf(zjv, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
+        {zjv, false, 0, TempDir::read(zjv), linesOf(zjv, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
+        {empty, true, 0, "",
+         linesOf(empty, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
+        {text, true, 0, "solid x\nendsolid x\n",
+         linesOf(text, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
+        // ".zjv" anywhere in the name, a folder's too, marks it zipped.
+        {inZjvFolder, true, 0, "solid a",
+         linesOf(inZjvFolder, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
+        {broken, true, 1, "",
+         linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
+        {notZip, true, 1, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
+        {files.file("missing.zjv"), true, 1, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
+        {files.file("dir.zjv"), true, 1, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
+        {fifo, false, 1, "", linesOf(fifo, {"Start local stream.", "Start Unzip in memory."})},
+        {"/dev/zero", false, 1, "", linesOf("/dev/zero", {"Start local stream.", "Start Unzip in memory."})},
+        // https is no http:// address: read as a local file, which is not there.
+        {"https://127.0.0.1/x.stl", false, 1, "",
+         linesOf("https://127.0.0.1/x.stl", {"Start local stream.", "Start Unzip in memory."})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + (c.unzip ? " unzipped" : ""));
+        const Loaded got = load(c.name, c.unzip);
+        EXPECT_EQ(got.result, c.result);
+        EXPECT_TRUE(got.bytes == c.bytes) << got.bytes.size() << " bytes";
+        EXPECT_EQ(newLog(), c.logged);
+    }
+    // An empty name fails at once and logs nothing of the fetch.
+    MemFileC out;
+    EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), 1);
+    EXPECT_EQ(newLog(), "");
+}
+
+TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
+{
+    const std::string text = files.write("large.stl", std::string(5000, 'x'));
+    const std::string bomb = files.write("bomb.zjv", buildZip({{"zeros", std::string(3 << 20, '\0')}}));
+    HTTPDownloadC::DefaultLimits().maxBodyBytes = 4000;
+    EXPECT_EQ(load(text, false).result, 1);
+    HTTPDownloadC::DefaultLimits().maxBodyBytes = 5000;
+    EXPECT_EQ(load(text, false).result, 0);
+    const uint32_t cap = SetMaxUnzipBytes(1 << 20);
+    EXPECT_EQ(load(bomb, true).result, 1);
+    SetMaxUnzipBytes(cap);
+    EXPECT_EQ(load(bomb, true).bytes.size(), 3u << 20);
+}
+
+TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
+{
+    Server server;
+    const std::string text = "solid y\nendsolid y\n";
+    server.serve("/model.zjv", Server::ok(buildZip({{"model.txt", noiseBytes(40000)}})));
+    server.serve("/model.stl", Server::ok(text));
+    server.serve("/notzip.zjv", Server::ok("no archive"));
+    server.serve("/short.stl", Server::shortBody("solid", 100));
+    server.serve("/moved.stl", Server::redirect("/model.stl"));
+    server.serve("/big.stl", Server::big(100000));
+    HTTPDownloadC::DefaultLimits().maxBodyBytes = 50000;
+    const std::string port = std::to_string(server.port());
+    struct Case {
+        std::string name;
+        bool unzip;
+        int result;
+        std::string bytes;
+        bool unzipped;  // "End Unzip in memory." logged
+    } cases[] = {
+        {server.url("/model.zjv"), true, 0, noiseBytes(40000), true},
+        {server.url("/model.stl"), true, 0, text, false},
+        {"HTTP://127.0.0.1:" + port + "/model.stl", false, 0, text, false},
+        {server.url("/moved.stl"), false, 0, text, false},
+        {server.url("/missing.stl"), false, 1, "", false},
+        {server.url("/notzip.zjv"), true, 1, "", false},
+        {server.url("/short.stl"), false, 1, "", false},
+        {server.url("/big.stl"), false, 1, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Loaded got = load(c.name, c.unzip);
+        EXPECT_EQ(got.result, c.result);
+        EXPECT_TRUE(got.bytes == c.bytes) << got.bytes.size() << " bytes";
+        std::vector<const char*> inner = {"Start HTTP stream.", "End HTTP stream.", "Start Unzip in memory."};
+        if (c.unzipped)
+            inner.push_back("End Unzip in memory.");
+        std::string expected = "      Start LoadFileInternal (" + c.name + ").\n";
+        for (const char* line : inner)
+            expected += std::string("      ") + line + "\n";
+        EXPECT_EQ(newLog(), expected + "      End LoadFileInternal.\n");
+    }
+}
+
+TEST_F(Fetching, FilesAreWrittenWholeOrNotAtAll)
+{
+    Server server;
+    server.serve("/a.png", Server::ok("image a"));
+    server.serve("/cut.png", Server::shortBody("imag", 7));
+    const UTFilePath target(RWCString(files.file("a.png").c_str()));
+    EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()), target, false), 0);
+    EXPECT_EQ(TempDir::read(files.file("a.png")), "image a");
+    // An existing file is never fetched again.
+    EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()), target, false), 0);
+    EXPECT_EQ(server.requests("/a.png"), 1);
+
+    for (const char* path : {"/cut.png", "/missing.png"}) {
+        SCOPED_TRACE(path);
+        const UTFilePath failed(RWCString(files.file(path + 1).c_str()));
+        EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url(path).c_str()), failed, false), 1);
+    }
+    EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()),
+                                               UTFilePath(RWCString(files.file("no/such/folder/a.png").c_str())), false),
+              1);
+    // Nothing else was left in the folder: no failed file, no temporary one.
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(files.path()))
+        names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"a.png"});
+}
+
+TEST_F(Fetching, ImageCacheRefreshesOnceForTheDataVersion)
+{
+    Server server;
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        server.serve(std::string("/img/") + *image, Server::ok(std::string("new ") + *image));
+    server.serve("/img/help.png", Server::status(500));
+    control().BaseUrl = RWCString(server.url("/img").c_str());
+    // A stale image from before: replaced, since the stored data version is missing.
+    std::ofstream(viewer.userFile("front.png")) << "stale";
+
+    EXPECT_TRUE(control().RefreshImageCache());
+    EXPECT_NE(TempDir::read(viewer.userFile("tavoplex.cfg")).find("DATA_VERSION=2"), std::string::npos);
+    int present = 0;
+    for (const char* const* image = PanelImageNames; **image; ++image) {
+        const std::string path = viewer.userFile(*image);
+        if (std::string(*image) == "help.png") {
+            EXPECT_FALSE(std::filesystem::exists(path));
+            continue;
+        }
+        EXPECT_EQ(TempDir::read(path), std::string("new ") + *image);
+        ++present;
+    }
+    EXPECT_EQ(present, 19);
+    EXPECT_EQ(std::size(PanelImageNames), 21u);
+
+    // Version 2 now: present images stay as they are, the missing one is tried again.
+    std::ofstream(viewer.userFile("front.png")) << "kept";
+    EXPECT_TRUE(control().RefreshImageCache());
+    EXPECT_EQ(TempDir::read(viewer.userFile("front.png")), "kept");
+    EXPECT_EQ(server.requests("/img/front.png"), 1);
+    EXPECT_EQ(server.requests("/img/help.png"), 2);
+}
+
+TEST_F(Fetching, DataVersionBelowTwoIsRaisedAndEveryImageFetchedAgain)
+{
+    Server server;
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        server.serve(std::string("/") + *image, Server::ok("fresh"));
+    control().Config.getValue("DATA_VERSION", "COMMON")->setInt(1);
+    control().BaseUrl = RWCString(server.url("").c_str());
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        std::ofstream(viewer.userFile(*image)) << "old";
+    EXPECT_TRUE(control().RefreshImageCache());
+    EXPECT_EQ(control().Config.getValue("DATA_VERSION", "COMMON")->getInt(), 2);
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        EXPECT_EQ(TempDir::read(viewer.userFile(*image)), "fresh") << *image;
+}

@@ -1,0 +1,360 @@
+// Tests of the in-memory ZIP reader: records, lookup, pieces, damaged archives and the caps.
+#include "viewer/loader/UnzipArchiveC.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "support/TempDir.h"
+#include "support/ZipBuilder.h"
+#include "viewer/loader/UnzipSourceC.h"
+#include "viewer/loader/UnzipToBlock.h"
+#include "viewer/loader/ZipHandle.h"
+
+namespace {
+
+std::string blockText(const MemoryBlockC& b) { return std::string(b.GetData(), b.GetSize()); }
+
+// Unzips item 0 piece by piece; the last result (or the open's), 0 when it came out whole.
+uint32_t piecesResult(const std::string& zip)
+{
+    ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), "");
+    if (!h)
+        return LastZipResult;
+    std::vector<char> piece(16384);
+    uint32_t result;
+    while ((result = UnzipZipItemToMemory(h, 0, piece.data(), uint32_t(piece.size()))) == 0x600u) {
+    }
+    CloseZipHandle(h);
+    return result;
+}
+
+// FILETIME of a UTC calendar time.
+uint64_t fileTime(int y, int mo, int d, int h, int mi, int s)
+{
+    struct tm t {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    return uint64_t(timegm(&t)) * 10000000ull + 116444736000000000ull;
+}
+
+std::string le16(unsigned v) { return {char(v & 0xff), char(v >> 8)}; }
+std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
+
+class ZipReader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Archive times are local; a fixed zone makes them exact.
+        const char* tz = std::getenv("TZ");
+        savedTz = tz ? tz : "";
+        hadTz = tz != nullptr;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override
+    {
+        if (hadTz)
+            setenv("TZ", savedTz.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+        SetMaxUnzipBytes(kDefaultMaxUnzipBytes);
+    }
+    std::string savedTz;
+    bool hadTz = false;
+};
+
+}  // namespace
+
+TEST_F(ZipReader, ItemsComeOutWholeFoundIgnoringCase)
+{
+    const std::string big = noiseBytes(40000);
+    const std::string zip = buildZip({{"Model.ZJV", "zjv text"}, {"dir/Second.bin", big}, {"empty.txt", ""},
+                                      {"stored.txt", "kept as is", 0}});
+    struct Case {
+        const char* name;
+        bool found;
+        std::string bytes;
+    } cases[] = {
+        {"model.zjv", true, "zjv text"}, {"MODEL.ZJV", true, "zjv text"}, {"DIR/second.BIN", true, big},
+        {"empty.txt", true, ""},         {"stored.TXT", true, "kept as is"}, {"missing", false, ""},
+        {"Model", false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryBlockC block;
+        EXPECT_EQ(UnzipNamedFromMemory(zip.data(), uint32_t(zip.size()), c.name, "", block), c.found);
+        EXPECT_TRUE(blockText(block) == c.bytes) << LastZipResult;
+        ASSERT_NE(block.GetData(), nullptr);
+        EXPECT_EQ(block.GetData()[block.GetSize()], '\0');
+    }
+    MemoryBlockC block;
+    EXPECT_TRUE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 1, "", block));
+    EXPECT_EQ(block.GetSize(), 40000u);
+    EXPECT_TRUE(blockText(block) == big);
+    EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 4, "", block));
+    EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), -1, "", block));
+}
+
+TEST_F(ZipReader, RecordsCarryIndexSizesAttributesAndTimes)
+{
+    const uint32_t unixFile = 0100644u << 16, unixReadOnly = 0100444u << 16, unixDir = 040755u << 16;
+    // "UT" with modify, access and create times; another with its access and create times cut off.
+    const std::string ut = std::string("XX") + le16(2) + "zz" + "UT" + le16(13) + char(7) + le32(1000000000) +
+                           le32(1100000000) + le32(1200000000);
+    const std::string cutUt = std::string("UT") + le16(5) + char(7) + le32(1300000000) + le32(1400000000);
+    const std::string zip = buildZip({
+        {"dos.txt", "a", 6, 0x58a76000, 0x21, 0},
+        {"unix.txt", "b", 6, 0x58a76000, unixFile, 3u << 8},
+        {"ro.txt", "c", 6, 0x58a76000, unixReadOnly, 3u << 8},
+        {"folder/", "", 6, 0x58a76000, unixDir, 3u << 8},
+        {"ntfs.txt", "d", 6, 0x58a76000, 0x16, 11u << 8},
+        {"ut.txt", "e", 6, 0x58a76000, 0x20, 0, ut},
+        {"cut.txt", "f", 6, 0x58a76000, 0x20, 0, cutUt},
+    });
+    ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), nullptr);
+    ASSERT_NE(h, nullptr);
+    const uint64_t dosTime = fileTime(2024, 5, 7, 12, 0, 0);
+    struct Case {
+        int index;
+        uint32_t attributes;
+        uint64_t modify, access, create;
+    } cases[] = {
+        {0, 0x21, dosTime, dosTime, dosTime},
+        {1, 0x20, dosTime, dosTime, dosTime},
+        {2, 0x21, dosTime, dosTime, dosTime},
+        {3, 0x30, dosTime, dosTime, dosTime},
+        {4, 0x16, dosTime, dosTime, dosTime},
+        {5, 0x20, fileTime(2001, 9, 9, 1, 46, 40), fileTime(2004, 11, 9, 11, 33, 20), fileTime(2008, 1, 10, 21, 20, 0)},
+        {6, 0x20, fileTime(2011, 3, 13, 7, 6, 40), dosTime, dosTime},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        ZipEntryInfo r;
+        ASSERT_EQ(GetZipItem(h, c.index, &r), 0u);
+        EXPECT_EQ(r.index, c.index);
+        EXPECT_EQ(r.attributes, c.attributes);
+        EXPECT_EQ(r.modifyTime, c.modify);
+        EXPECT_EQ(r.accessTime, c.access);
+        EXPECT_EQ(r.createTime, c.create);
+        EXPECT_EQ(r.uncompressedSize, c.index == 3 ? 0u : 1u);
+    }
+    ZipEntryInfo r;
+    ASSERT_EQ(GetZipItem(h, -1, &r), 0u);
+    EXPECT_EQ(r.index, 7);
+    EXPECT_STREQ(r.name, "");
+    // Out of range: the record stays as it was.
+    for (int bad : {7, 100, -2}) {
+        ZipEntryInfo untouched;
+        untouched.index = 1234;
+        EXPECT_EQ(GetZipItem(h, bad, &untouched), 0x10000u);
+        EXPECT_EQ(untouched.index, 1234);
+        EXPECT_EQ(LastZipResult, 0x10000u);
+    }
+    int index = 99;
+    EXPECT_EQ(FindZipItem(h, "UT.TXT", true, &index, &r), 0u);
+    EXPECT_EQ(index, 5);
+    EXPECT_STREQ(r.name, "ut.txt");
+    EXPECT_EQ(FindZipItem(h, "UT.TXT", false, &index, &r), 0x500u);
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(r.index, -1);
+    EXPECT_EQ(CloseZipHandle(h), 0u);
+}
+
+TEST_F(ZipReader, PiecesReportTheirBytesAndTheEnd)
+{
+    const std::string big = noiseBytes(40000);
+    const std::string zip = buildZip({{"big", big}, {"empty", ""}});
+    ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), "");
+    ASSERT_NE(h, nullptr);
+    std::vector<char> piece(16384);
+    std::vector<uint32_t> sizes;
+    std::string out;
+    uint32_t result, n;
+    while ((result = UnzipZipItemToMemory(h, 0, piece.data(), uint32_t(piece.size()), &n)) == 0x600u) {
+        sizes.push_back(n);
+        out.append(piece.data(), n);
+    }
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(sizes, (std::vector<uint32_t>{16384, 16384, 7232}));
+    EXPECT_TRUE(out == big);
+    EXPECT_EQ(UnzipZipItemToMemory(h, 1, piece.data(), uint32_t(piece.size()), &n), 0u);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(UnzipZipItemToMemory(h, 2, piece.data(), uint32_t(piece.size()), &n), 0x10000u);
+    CloseZipHandle(h);
+}
+
+TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
+{
+    const std::string big = noiseBytes(40000);
+    const std::string zip = buildZip({{"item", big}});
+    std::string flipped = zip;
+    flipped[zipRecordOffsets(zip, 0x04034b50)[0] + 30 + 4 + 20000] ^= 0x40;
+    std::string storedFlip = buildZip({{"item", big, 0}});
+    storedFlip[30 + 4 + 100] ^= 0x01;
+
+    SetMaxUnzipBytes(1 << 20);
+    const std::string bomb = buildZip({{"zeros", std::string(2 << 20, '\0')}});
+    const std::string nested = buildZip({{"inner.zip", bomb, 0}});
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"flipped deflated byte", flipped},
+        {"flipped stored byte", storedFlip},
+        {"recorded size one more", withRecordedSize(zip, 40001)},
+        {"recorded size one less", withRecordedSize(zip, 39999)},
+        {"recorded size far beyond the data", withRecordedSize(zip, 400000000)},
+        {"cut in half", zip.substr(0, zip.size() / 2)},
+        {"cut inside the directory", zip.substr(0, zip.size() - 25)},
+        {"no archive", "just some text that is no archive"},
+        {"empty", ""},
+        {"bomb over the cap", bomb},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryBlockC block;
+        EXPECT_FALSE(UnzipIndexFromMemory(c.bytes.data(), uint32_t(c.bytes.size()), 0, "", block));
+        EXPECT_EQ(block.GetSize(), 0u);
+        if (c.bytes != bomb) {
+            EXPECT_NE(piecesResult(c.bytes), 0u);
+        }
+    }
+    EXPECT_EQ(piecesResult(zip), 0u);
+    // Zip in zip: the outer level fits, the inner one is refused by the same cap.
+    MemoryBlockC outer, inner;
+    ASSERT_TRUE(UnzipIndexFromMemory(nested.data(), uint32_t(nested.size()), 0, "", outer));
+    EXPECT_FALSE(UnzipIndexFromMemory(outer.GetData(), outer.GetSize(), 0, "", inner));
+    SetMaxUnzipBytes(4 << 20);
+    EXPECT_TRUE(UnzipIndexFromMemory(outer.GetData(), outer.GetSize(), 0, "", inner));
+    EXPECT_EQ(inner.GetSize(), 2u << 20);
+}
+
+TEST_F(ZipReader, HandlesResultsAndMessages)
+{
+    EXPECT_EQ(OpenZipHandleFromMemory("no zip", 6, nullptr), nullptr);
+    EXPECT_EQ(LastZipResult, 0x200u);
+    char buf[64];
+    EXPECT_EQ(FormatZipMessage(1, buf, sizeof buf), 25u);
+    EXPECT_STREQ(buf, "Couldn't create/open file");
+    char small[8];
+    EXPECT_EQ(FormatZipMessage(1, small, sizeof small), 25u);
+    EXPECT_STREQ(small, "Couldn'");
+    EXPECT_EQ(FormatZipMessage(0x5000000, nullptr, 0), 41u);
+    FormatZipMessage(0x123, buf, sizeof buf);
+    EXPECT_STREQ(buf, "unknown zip result code");
+    EXPECT_EQ(OpenZipHandle("x", 1, 4, nullptr), nullptr);
+    EXPECT_EQ(LastZipResult, 0x10000u);
+    EXPECT_EQ(OpenZipHandleFromFile("/nonexistent/archive.zip", nullptr), nullptr);
+    EXPECT_EQ(LastZipResult, 0x200u);
+
+    EXPECT_TRUE(IsUnzipHandle(nullptr));
+    ZipEntryInfo r;
+    EXPECT_EQ(GetZipItem(nullptr, 0, &r), 0x10000u);
+    ZipHandle other;
+    other.kind = 2;
+    EXPECT_FALSE(IsUnzipHandle(&other));
+    EXPECT_EQ(GetZipItem(&other, 0, &r), 0x80000u);
+    EXPECT_EQ(CloseZipHandle(&other), 0x80000u);
+    EXPECT_EQ(LastZipResult, 0x80000u);
+
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    EXPECT_EQ(OpenZipHandleFromFileHandle(pipeEnds[0], nullptr), nullptr);
+    EXPECT_EQ(LastZipResult, 0x2000000u);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+}
+
+TEST_F(ZipReader, EncryptedItemsAskForThePassword)
+{
+    // The minizip we link cannot decrypt: an encrypted item is refused, never handed out as
+    // cipher bytes, and says it needs the password.
+    const std::string zip = buildZip({{"plain", "open"}, {"secret", noiseBytes(3000), 6, 0x58a76000, 0, 0, "", "pw"}});
+    ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), "pw");
+    ASSERT_NE(h, nullptr);
+    MemoryBlockC block;
+    EXPECT_FALSE(UnzipItemToBlock(h, zip.data(), uint32_t(zip.size()), 1, "pw", block));
+    EXPECT_EQ(LastZipResult, 0x1000u);
+    EXPECT_TRUE(UnzipItemToBlock(h, zip.data(), uint32_t(zip.size()), 0, "pw", block));
+    EXPECT_EQ(blockText(block), "open");
+    CloseZipHandle(h);
+}
+
+TEST_F(ZipReader, MemorySourceSeeksClampAndReadNothingPastTheEnd)
+{
+    const char bytes[] = "0123456789";
+    uint32_t result = 99;
+    UnzipSourceC* s = UnzipSourceC::Open(bytes, 10, UnzipFromMemory, &result);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(result, 0u);
+    char buf[16] = {};
+    struct Step {
+        uint64_t offset;
+        int origin;
+        uint64_t tell;
+        size_t read;  // bytes read by a 4-byte read afterwards
+        char first;
+    } steps[] = {
+        {3, 0, 3, 4, '3'},
+        {uint64_t(-2), 1, 5, 4, '5'},        // back by two from 7
+        {uint64_t(-3), 2, 7, 3, '7'},
+        {1000, 0, 10, 0, 0},                 // past the end: clamped, nothing read
+        {uint64_t(-1000), 1, 10, 0, 0},      // wraps below zero: clamped to the end
+        {0, 0, 0, 4, '0'},
+        {~uint64_t(0), 2, 9, 1, '9'},      // one back from the end
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.tell);
+        EXPECT_EQ(s->Seek(st.offset, st.origin), 0);
+        EXPECT_EQ(s->Tell(), st.tell);
+        buf[0] = 0;
+        EXPECT_EQ(s->Read(buf, 1, 4), st.read);
+        if (st.read) {
+            EXPECT_EQ(buf[0], st.first);
+        }
+    }
+    EXPECT_EQ(s->Seek(0, 0), 0);
+    EXPECT_EQ(s->Read(buf, 4, 3), 2u);  // whole items of 4 bytes: 8 of the 10 bytes
+    EXPECT_FALSE(s->Error());
+    EXPECT_EQ(UnzipSourceC::Close(s), 0);
+    EXPECT_EQ(UnzipSourceC::Close(nullptr), -1);
+}
+
+TEST_F(ZipReader, UnzipToFilesStaysBelowTheBaseFolder)
+{
+    TempDir dir;
+    const std::string zip = buildZip({{"a.txt", "alpha", 6, 0x58a76000, 0x21, 0, ""}, {"sub/", "", 6, 0x58a76000, 0x10, 0}});
+    const std::string path = dir.write("arch.zip", zip);
+    ZipHandle* h = OpenZipHandleFromFile(path.c_str(), nullptr);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(SetUnzipBaseDir(h, dir.path().c_str()), 0u);
+    for (const char* bad : {"/etc/x", "../x", "a/../../x", "..", "a\\..\\x", ""})
+        EXPECT_EQ(UnzipZipItemToFile(h, 0, bad), 0x10000u) << bad;
+    EXPECT_EQ(UnzipZipItemToFile(h, 0, "deep/er/a.txt"), 0u);
+    EXPECT_EQ(TempDir::read(dir.file("deep/er/a.txt")), "alpha");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("deep/er/a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, time_t(1715083200));  // 2024-05-07 12:00:00 UTC
+    EXPECT_EQ(st.st_mode & 0222, 0u);            // read-only item
+    EXPECT_EQ(UnzipZipItemToFile(h, 1, "made"), 0u);
+    EXPECT_TRUE(S_ISDIR((stat(dir.file("made").c_str(), &st), st.st_mode)));
+
+    const int fd = open(dir.file("to-handle").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(UnzipZipItemToHandle(h, 0, fd), 0u);
+    close(fd);
+    EXPECT_EQ(TempDir::read(dir.file("to-handle")), "alpha");
+    CloseZipHandle(h);
+}

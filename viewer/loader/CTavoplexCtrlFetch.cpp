@@ -1,0 +1,190 @@
+// CTavoplexCtrl: fetching files from disk or over HTTP into memory or the per-user folder,
+// unzipping the first item of a zipped fetch, and the panel image cache.
+#include "viewer/control/CTavoplexCtrl.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "geometry/display/MemoryBlockC.h"
+#include "services/config/CSConfigVal.h"
+#include "viewer/loader/FetchFile.h"
+#include "viewer/loader/HTTPDownloadC.h"
+#include "viewer/loader/UnzipToBlock.h"
+#include "viewer/loader/WideText.h"
+#include "viewer/loader/ZipHandle.h"
+#include "viewer/ui/PanelImages.h"
+
+namespace {
+
+bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// Reads a local file in 16384-byte pieces into `out`. Only a regular file is read (a device
+// or a pipe could give bytes forever or never), and no more than `cap` bytes of it.
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
+{
+    std::string path = name;
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    // Opened without waiting, so that a named pipe with no writer cannot block the fetch.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= cap;
+    std::vector<char> piece(16384);
+    uint64_t total = 0;
+    while (ok) {
+        const ssize_t n = ::read(fd, piece.data(), piece.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        total += static_cast<uint64_t>(n);
+        ok = total <= cap && out.Write(piece.data(), static_cast<size_t>(n));
+    }
+    ok = ok && out.Flush();
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip)
+{
+    if (name.isNull())
+        return 1;
+    std::string lower(name.data(), name.length());
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    const bool zipped = unzip && (Contains(lower, ".zip") || Contains(lower, ".zjv"));
+    MemFileC staging;
+    FetchFileI& target = zipped ? static_cast<FetchFileI&>(staging) : out;
+    bool failed = false;
+
+    if (Contains(lower, "http://")) {
+        WriteLog("      Start HTTP stream.\n");
+        HTTPDownloadC download;
+        failed = download.Download(WidenText(std::string(name.data(), name.length())), target, 80) != 0;
+        WriteLog("      End HTTP stream.\n");
+    } else {
+        WriteLog("      Start local stream.\n");
+        const uint64_t start = target.GetLength();
+        if (ReadLocalFile(std::string(name.data(), name.length()), target, HTTPDownloadC::DefaultLimits().maxBodyBytes)) {
+            WriteLog("      End local stream.\n");
+        } else {
+            target.SetLength(start);
+            failed = true;
+        }
+    }
+
+    WriteLog("      Start Unzip in memory.\n");
+    // A zipped fetch is only done when item 0 came out whole; bytes that are no archive, a
+    // damaged item or one over the size cap fail it.
+    ZipHandle* handle = staging.GetLength() > 0 && staging.GetLength() <= 0xffffffffu
+                            ? OpenZipHandleFromMemory(staging.Data(), static_cast<uint32_t>(staging.GetLength()), "")
+                            : nullptr;
+    if (!handle) {
+        if (zipped)
+            failed = true;
+        return failed ? 1 : 0;
+    }
+    MemoryBlockC item;
+    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item)) {
+        if (!out.Write(item.GetData(), item.GetSize()))
+            failed = true;
+    } else {
+        failed = true;
+    }
+    CloseZipHandle(handle);
+    staging.SetLength(0);
+    WriteLog("      End Unzip in memory.\n");
+    return failed ? 1 : 0;
+}
+
+int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip)
+{
+    MemFileC file;
+    WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
+    int result = FetchToMemory(name, file, unzip);
+    WriteLog("      End LoadFileInternal.\n");
+    if (file.GetLength() > 0xfffffffeu || !block.Allocate(static_cast<uint32_t>(file.GetLength()))) {
+        block.Allocate(0);
+        return 1;
+    }
+    if (file.GetLength())
+        std::memcpy(block.GetData(), file.Data(), static_cast<size_t>(file.GetLength()));
+    return result;
+}
+
+int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip)
+{
+    UTFilePath where(target);
+    if (where.exists(true))
+        return 0;
+    MemFileC file;
+    WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
+    const int result = FetchToMemory(name, file, unzip);
+    WriteLog("      End LoadFileInternal.\n");
+    if (result != 0)
+        return 1;
+
+    // Written under a temporary name and renamed into place, so that a file that exists is
+    // always a whole one: an interrupted write never passes for a finished fetch.
+    const RWCString native = where.nativePath();
+    std::string temporary = std::string(native.data(), native.length()) + ".part-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return 1;
+    bool ok = true;
+    const char* data = file.Data();
+    uint64_t left = file.GetLength();
+    while (ok && left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok) {
+            data += n;
+            left -= static_cast<uint64_t>(n);
+        }
+    }
+    ok = ::fchmod(fd, 0644) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temporary.c_str(), native.data()) == 0;
+    if (!ok) {
+        std::remove(temporary.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+bool CTavoplexCtrl::RefreshImageCache()
+{
+    CSConfigVal* version = Config.getValue("DATA_VERSION", "COMMON");
+    bool refresh = false;
+    if (std::atoi(version->getString()) < 2) {
+        version->setInt(2);
+        Config.save();
+        refresh = true;
+    }
+    for (const char* const* image = PanelImageNames; **image; ++image) {
+        const RWCString address = BaseUrl + "/" + *image;
+        const UTFilePath target = UserFolder.join(UTFilePath(*image));
+        if (refresh)
+            std::remove(target.nativePath().data());
+        LoadFileInternalToFile(address, target, false);
+    }
+    return true;
+}

@@ -1,0 +1,104 @@
+// UnzipArchiveC: one open ZIP archive over an UnzipSourceC: item records, lookup and unzipping.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class UnzipSourceC;
+
+// Result codes of the archive object and the handle interface (texts: FormatZipMessage).
+enum ZipResult : uint32_t {
+    ZipOk = 0x00000000,
+    ZipDuplicateHandle = 0x00000100,
+    ZipNoFile = 0x00000200,
+    ZipNoMemory = 0x00000300,
+    ZipWriteError = 0x00000400,
+    ZipNotFound = 0x00000500,
+    ZipMore = 0x00000600,
+    ZipCorrupt = 0x00000700,
+    ZipReadError = 0x00000800,
+    ZipPassword = 0x00001000,
+    ZipBadArguments = 0x00010000,
+    ZipNotMemory = 0x00020000,
+    ZipMemorySize = 0x00030000,
+    ZipPreviousError = 0x00040000,
+    ZipEnded = 0x00050000,
+    ZipSizeWrong = 0x00060000,
+    ZipPartlyUnzipped = 0x00070000,
+    ZipWrongMode = 0x00080000,
+    ZipNotInitialised = 0x01000000,
+    ZipCannotSeek = 0x02000000,
+    ZipNoChange = 0x04000000,
+    ZipFlation = 0x05000000,
+};
+
+// Windows file attribute values, as item records carry them.
+enum ZipAttribute : uint32_t {
+    ZipAttrReadOnly = 0x01,
+    ZipAttrHidden = 0x02,
+    ZipAttrSystem = 0x04,
+    ZipAttrDirectory = 0x10,
+    ZipAttrArchive = 0x20,
+};
+
+// One item of an archive. Times are FILETIME values: 100-ns ticks since 1601-01-01 UTC.
+struct ZipEntryInfo {
+    int32_t index = 0;  // for index -1: the number of items
+    char name[260] = {};
+    uint32_t attributes = 0;
+    uint64_t accessTime = 0;
+    uint64_t createTime = 0;
+    uint64_t modifyTime = 0;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+};
+
+// Every operation answers with a result code of ZipHandle.h; nothing is thrown. Item sizes
+// must fit the record's 32 bits, and an item is only complete when its byte count equals its
+// recorded size and its CRC matches.
+class UnzipArchiveC {
+public:
+    explicit UnzipArchiveC(const char* password);
+    ~UnzipArchiveC();
+    UnzipArchiveC(const UnzipArchiveC&) = delete;
+    UnzipArchiveC& operator=(const UnzipArchiveC&) = delete;
+
+    // kind: UnzipSourceKind. The base directory becomes the current folder.
+    uint32_t Open(const void* source, uint32_t length, int kind);
+    uint32_t SetBaseDir(const char* directory);
+    // index -1 gives the number of items in the record's index field.
+    uint32_t Get(int index, ZipEntryInfo* record);
+    uint32_t Find(const char* name, bool ignoreCase, int* index, ZipEntryInfo* record);
+    // kind 3 (memory): the next piece of item `index`, up to `length` bytes, into `target`;
+    // 0x600 while bytes came (their count in `bytesRead` when given), 0 at the item's end.
+    // kind 1 (descriptor in target's value) and 2 (file name below the base directory): the
+    // whole item in one call. A file name may not be absolute nor contain "..".
+    uint32_t Unzip(int index, void* target, uint32_t length, int kind, uint32_t* bytesRead = nullptr);
+    uint32_t Close();
+    // The whole of item `index` into `buffer` of exactly its recorded size `size`, with the
+    // same checks as the pieces. From memory a deflated item is inflated straight from the
+    // caller's bytes in one pass, which is what makes unzipping as fast as inflating.
+    uint32_t UnzipToBuffer(int index, void* buffer, uint32_t size);
+
+    int ItemCount() const { return itemCount; }
+
+private:
+    uint32_t GoTo(int index);
+    uint32_t FillRecord(int index, ZipEntryInfo* record);
+    uint32_t OpenItem();
+    uint32_t ReadResult(int read);
+    void CloseItem();
+    uint32_t UnzipWhole(int index, void* target, int kind);
+
+    void* zip = nullptr;  // minizip's unzFile
+    UnzipSourceC* source = nullptr;
+    int currentItem = -1;
+    ZipEntryInfo cached;
+    int cachedIndex = -1;
+    char* password = nullptr;
+    std::string baseDir;
+    int itemCount = 0;
+    uint64_t itemRead = 0;      // bytes of the current item handed out so far
+    uint32_t itemDeclared = 0;  // its recorded uncompressed size
+    bool itemEncrypted = false;
+};

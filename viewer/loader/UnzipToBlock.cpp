@@ -1,0 +1,80 @@
+// Unzipping one item of an archive held in memory into a MemoryBlockC.
+#include "viewer/loader/UnzipToBlock.h"
+
+
+namespace {
+
+uint32_t maxUnzipBytes = kDefaultMaxUnzipBytes;
+
+// Deflate cannot expand its input more than about 1032 times; a recorded size beyond that
+// (with room for stored and tiny items) is a lie, whatever the cap.
+bool Plausible(const ZipEntryInfo& record, uint32_t archiveLength)
+{
+    if (record.compressedSize > archiveLength)
+        return false;
+    return record.uncompressedSize <= uint64_t(record.compressedSize) * 1100 + 4096;
+}
+
+bool Fail(MemoryBlockC& block)
+{
+    block.Allocate(0);
+    return false;
+}
+
+}  // namespace
+
+uint32_t MaxUnzipBytes() { return maxUnzipBytes; }
+
+uint32_t SetMaxUnzipBytes(uint32_t bytes)
+{
+    const uint32_t previous = maxUnzipBytes;
+    maxUnzipBytes = bytes;
+    return previous;
+}
+
+bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index, const char*, MemoryBlockC& block)
+{
+    // The password was given when the handle was opened.
+    ZipEntryInfo record;
+    if (GetZipItem(handle, index, &record) != ZipOk || record.index != index)
+        return Fail(block);
+    const uint32_t declared = record.uncompressedSize;
+    if (declared > maxUnzipBytes || !Plausible(record, length)) {
+        LastZipResult = ZipCorrupt;
+        return Fail(block);
+    }
+    if (!block.Allocate(declared)) {
+        LastZipResult = ZipNoMemory;
+        return Fail(block);
+    }
+    // The reader refuses an item that ends early, runs long or fails its CRC.
+    const uint32_t result = handle->archive->UnzipToBuffer(index, block.GetData(), declared);
+    LastZipResult = result;
+    return result == ZipOk ? true : Fail(block);
+}
+
+bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block)
+{
+    ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
+    if (!handle)
+        return Fail(block);
+    const bool done = UnzipItemToBlock(handle, data, length, index, password, block);
+    CloseZipHandle(handle);
+    return done;
+}
+
+bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
+                          MemoryBlockC& block)
+{
+    ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
+    if (!handle)
+        return Fail(block);
+    int index = -1;
+    bool done = false;
+    if (FindZipItem(handle, name, true, &index, nullptr) == ZipOk)
+        done = UnzipItemToBlock(handle, data, length, index, password, block);
+    else
+        block.Allocate(0);
+    CloseZipHandle(handle);
+    return done;
+}

@@ -1,0 +1,22 @@
+// Unzipping one item of an archive held in memory into a MemoryBlockC.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/display/MemoryBlockC.h"
+#include "viewer/loader/ZipHandle.h"
+
+// The most bytes one item may unzip to (process-wide). Archives come from the network: an
+// item recorded larger, or one whose recorded size cannot come from its compressed bytes,
+// is refused before a byte is unpacked. A nested archive is capped again at each level.
+inline constexpr uint32_t kDefaultMaxUnzipBytes = 512u << 20;
+uint32_t MaxUnzipBytes();
+uint32_t SetMaxUnzipBytes(uint32_t bytes);  // returns the previous cap
+
+// Each returns true when the item came out whole: exactly its recorded size, CRC checked.
+// On failure the block is left empty (size 0 and its NUL).
+bool UnzipItemToBlock(ZipHandle* handle, const void* data, uint32_t length, int index, const char* password,
+                      MemoryBlockC& block);
+bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block);
+bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
+                          MemoryBlockC& block);

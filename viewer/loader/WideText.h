@@ -1,0 +1,10 @@
+// Conversions between the system's narrow texts and the wide texts of the download classes.
+#pragma once
+
+#include <string>
+
+// Each byte becomes the character of the same value and back, so a narrow text (an address
+// or a file name, whatever its bytes) survives the trip unchanged. Wide characters above 255
+// narrow to their UTF-8 bytes.
+std::wstring WidenText(const std::string& text);
+std::string NarrowText(const std::wstring& text);
