@@ -217,7 +217,6 @@ public:
     RWCString PanelImagePath(const char* name) const;
     // Stand-ins for what the panels call before its own section lands
     // (viewer/ui/CTavoplexCtrlPanelsPending.cpp); each goes when the real one arrives.
-    bool RefreshImageCache();
     FEDisplayPartRefC* PickPart(const Point2D& windowPoint, bool includeTransparent);
     void ToggleExplode();
     void ToggleHelpPanel();

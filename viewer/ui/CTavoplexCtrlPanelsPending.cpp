@@ -1,12 +1,10 @@
 // CTavoplexCtrl: stand-ins for operations the panels and the tool tip call whose own files
-// have not landed yet (the image cache, picking, the view toggles, the settings dialog).
+// have not landed yet (picking, the view toggles, the settings dialog).
 // Each goes when the real one arrives.
 #include "platform/host/Dialog.h"
 #include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/ui/PanelC.h"
-
-bool CTavoplexCtrl::RefreshImageCache() { return true; }
 
 FEDisplayPartRefC* CTavoplexCtrl::PickPart(const Point2D&, bool) { return nullptr; }
 

@@ -27,15 +27,9 @@ std::filesystem::path imageFolder()
     return (source.parent_path() / "../../../viewer/images").lexically_normal();
 }
 
-// Copies the images into the control's per-user folder, as the image cache would.
-void installImages(const ViewerHarness& v)
-{
-    std::filesystem::create_directories(v.userFolder());
-    for (const auto& entry : std::filesystem::directory_iterator(imageFolder()))
-        if (entry.path().extension() == ".png")
-            std::filesystem::copy_file(entry.path(), v.userFolder() + "/" + entry.path().filename().string(),
-                                       std::filesystem::copy_options::overwrite_existing);
-}
+// Points the control's image address at the images in the source tree: building the panels
+// fetches them into the per-user folder.
+void useSourceImages(CTavoplexCtrl& c) { c.BaseUrl = imageFolder().string().c_str(); }
 
 bool build(CTavoplexCtrl& c)
 {
@@ -56,11 +50,11 @@ std::vector<GLuint> textureNames(const PanelC* panel)
 
 TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnce)
 {
-    ViewerHarness v(800, 600);
-    installImages(v);
-    CTavoplexCtrl& c = v.open();
-    if (!std::filesystem::exists(v.userFile("front.png")))
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
         GTEST_SKIP() << "viewer images not found beside the sources";
+    ViewerHarness v(800, 600);
+    CTavoplexCtrl& c = v.open();
+    useSourceImages(c);
     c.Buttons = 1;
     c.ButtonSize = 40;
     ASSERT_TRUE(build(c));
@@ -69,6 +63,7 @@ TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnce)
     ASSERT_NE(c.HelpPanel, nullptr);
     ASSERT_NE(c.LogoPanel, nullptr);
     ASSERT_NE(c.MetalTexture, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(v.userFile("korvane.png")));  // fetched into the cache
 
     const int ids[] = {11, 13, 14, -1, 10, -1, 1, 2, 3, 4, 5, 6, 7, -1, 9, 8, 17};
     ASSERT_EQ(c.MainPanel->Buttons.entries(), std::size(ids));
@@ -120,8 +115,8 @@ TEST(CTavoplexCtrlPanelsTest, PropertiesChooseThePanels)
                           Case{1, 0, true, true, false}}) {
         SCOPED_TRACE(std::to_string(k.buttons) + " " + std::to_string(k.logo));
         ViewerHarness v(300, 300);
-        installImages(v);
         CTavoplexCtrl& c = v.open();
+        useSourceImages(c);
         c.Buttons = k.buttons;
         c.Logo = k.logo;
         ASSERT_TRUE(build(c));
@@ -129,7 +124,7 @@ TEST(CTavoplexCtrlPanelsTest, PropertiesChooseThePanels)
         EXPECT_EQ(c.MainPanel != nullptr, k.main);
         EXPECT_EQ(c.HelpPanel != nullptr, k.help);
         EXPECT_EQ(c.LogoPanel != nullptr, k.logoPanel);
-        if (std::filesystem::exists(v.userFile("metal.png"))) {
+        if (std::filesystem::exists(imageFolder() / "metal.png")) {
             EXPECT_NE(c.MetalTexture, nullptr);
         }
     }
@@ -221,13 +216,13 @@ TEST(CTavoplexCtrlPanelsTest, ButtonCommandsDoTheirJobs)
 
 TEST(CTavoplexCtrlPanelsTest, PanelTexturesAreReleasedInTheirOwnContext)
 {
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
+        GTEST_SKIP() << "viewer images not found beside the sources";
     ViewerHarness a(300, 300), b(300, 300);
-    installImages(a);
-    installImages(b);
     CTavoplexCtrl& first = a.open();
     CTavoplexCtrl& second = b.open();
-    if (!std::filesystem::exists(a.userFile("front.png")))
-        GTEST_SKIP() << "viewer images not found beside the sources";
+    useSourceImages(first);
+    useSourceImages(second);
     first.Buttons = second.Buttons = 1;
     ASSERT_TRUE(build(first));
     ASSERT_TRUE(build(second));
