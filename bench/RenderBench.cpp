@@ -93,7 +93,7 @@ void BM_TriangulateTorus1MForList(benchmark::State& state)
 BENCHMARK(BM_TriangulateTorus1MForList)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Scene frames of the torus seen from an oblique view, after the fade-in.
-void frames(benchmark::State& state, int displayMode)
+void frames(benchmark::State& state, int displayMode, int shadowQuality = 1)
 {
     Scene& s = scene();
     CTavoplexCtrl& c = *s.control;
@@ -116,6 +116,7 @@ void frames(benchmark::State& state, int displayMode)
         c.Animations.Update(5000);
     }
     c.DisplayMode = displayMode;
+    c.ShadowQuality = shadowQuality;
     for (auto _ : state)
         c.RenderFrame();
     // How much of the window the torus covers: a frame that draws nothing is not fast.
@@ -136,5 +137,16 @@ BENCHMARK(BM_FrameTorus1MShaded)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_FrameTorus1MLines(benchmark::State& state) { frames(state, 1); }
 BENCHMARK(BM_FrameTorus1MLines)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The shadow's cost: shaded frames with lines without a shadow, with the hard one (the
+// parts drawn once more into the texture, one quad) and with the soft one (17 quads).
+void BM_FrameTorus1MShadow0(benchmark::State& state) { frames(state, 4, 0); }
+BENCHMARK(BM_FrameTorus1MShadow0)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_FrameTorus1MShadow1(benchmark::State& state) { frames(state, 4, 1); }
+BENCHMARK(BM_FrameTorus1MShadow1)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_FrameTorus1MShadow2(benchmark::State& state) { frames(state, 4, 2); }
+BENCHMARK(BM_FrameTorus1MShadow2)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace

@@ -99,6 +99,7 @@ CTavoplexCtrl::~CTavoplexCtrl()
         Font.Destroy();
         if (ShadowTexture != GLuint(-1))
             glDeleteTextures(1, &ShadowTexture);
+        DeleteGearLists();
         WindowContext->release();
     }
     WindowContext.reset();

@@ -129,13 +129,29 @@ public:
 
     // ================= background, shadows and gears =================
     // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)
+    // The four-corner gradient with the rising floor grid, first in every scene frame; it
+    // leaves the fixed frame's projection and modelview in place.
     void DrawBackground();
+    // The axis triad at the origin (nothing when Axes is 0), after the parts.
     void DrawAxes();
+    // The fading frame along the window edge, after the tool tips.
     void DrawBorderTransition();
+    // Renders the parts seen from above into the shadow texture (first in the scene frame).
     void GenerateShadowTexture();
+    void SetupShadowView();
+    // Lays the shadow texture on the floor under the model.
     void DrawShadow();
-    // The loading gears, faded by fade (0..1).
-    void DrawGears(float fade);
+    // The loading gears, faded by alpha (0..1); their lists are made at the first call.
+    void DrawGears(float alpha);
+    // The three gears of one set of lists (solids at GearLists, outlines at GearLists + 3).
+    void DrawGearSet(GLuint base, float alpha, bool outline);
+    // One gear's, or one square hub's, geometry into the list being compiled.
+    void BuildGear(float innerRadius, float outerRadius, float width, int teeth, float toothDepth, bool outline);
+    void BuildHub(float width, int shape, float halfSize, float length, bool outline);
+    // Deletes the gear lists (the control's context current).
+    void DeleteGearLists();
+    // Quads laid by the last DrawShadow: the draw count that tests read.
+    int ShadowQuadsDrawn = 0;
 
     // ================= camera and views =================
     // (viewer/ui/CTavoplexCtrlCamera.cpp: view state and mouse moves; viewer/ui/CTavoplexCtrlViews.cpp:
@@ -178,6 +194,9 @@ public:
     void RedrawViewNow();
 
     // ================= picking, explode and mouse =================
+    // (viewer/ui/CTavoplexCtrlPicking.cpp)
+    // The model length of that many window pixels at the view of the last frame.
+    double PixelsToWorld(int pixels);
 
     // ================= loader =================
     // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp)

@@ -1,7 +1,212 @@
-// CTavoplexCtrl: the shadow texture and the shadow under the model.
+// CTavoplexCtrl: the shadow texture (the parts seen from above) and the shadow laid under the
+// model.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/ShadowGeometry.h"
 
-// Not drawn yet: the scene frame already calls these passes in their places.
-void CTavoplexCtrl::GenerateShadowTexture() {}
+namespace {
 
-void CTavoplexCtrl::DrawShadow() {}
+// The shadow light stands straight above the screen; nothing changes its elevation.
+constexpr double kShadowLightElevation = 90.0;
+// The eye of both the scene and the shadow view sits this far along z.
+constexpr double kEyeDistance = 80.0;
+// Grey of a covered texel: a hard shadow darkens by 15 %, each soft copy by 1.5 %.
+constexpr float kHardShadowGrey = 0.15f;
+constexpr float kSoftShadowGrey = 0.015f;
+// Ghost surfaces (display mode 0) cast as faint a shadow as they show.
+constexpr float kGhostAlpha = 0.09f;
+
+// Half the depth range that holds the scene box however it turns.
+double sceneDepthRange(const Point3D& min, const Point3D& max)
+{
+    double largest = 0.0;
+    for (int i = 0; i < 3; ++i)
+        largest = std::max({largest, std::fabs(min.component(i)), std::fabs(max.component(i))});
+    const double r = largest * 1.2;
+    return std::sqrt(3.0 * r * r);
+}
+
+}  // namespace
+
+void CTavoplexCtrl::GenerateShadowTexture()
+{
+    if (ShadowQuality == 0)
+        return;
+    WriteLog("  Generate shadow texture.\n");
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    SetupShadowView();
+
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+
+    if (Parts != nullptr) {
+        const float grey = ShadowQuality == 2 ? kSoftShadowGrey : kHardShadowGrey;
+        const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
+        for (size_t i = 0; i < instances.entries(); ++i) {
+            const FEDisplayPartRefC* instance = instances[i];
+            const FEDisplayPartC* part = instance != nullptr ? instance->GetPart() : nullptr;
+            if (part == nullptr)
+                continue;
+            glPushMatrix();
+            float m[16];
+            instance->GetGLMatrix(m);
+            glMultMatrixf(m);
+            const float alpha =
+                DisplayMode != 0 ? (1.0f - instance->GetTransparency()) * IntroFade : IntroFade * kGhostAlpha;
+            glColor4f(grey, grey, grey, alpha);
+            if (part->getDisplayList() != -1)
+                glCallList(GLuint(part->getDisplayList()));
+            glPopMatrix();
+        }
+    }
+
+    // The texture takes the lower-left square of the colour buffer, which the background
+    // paints over afterwards.
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    if (ShadowTexture == GLuint(-1))
+        return;  // no texture made yet: nothing to copy into
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, ShadowTexture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, ShadowTextureSize, ShadowTextureSize);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void CTavoplexCtrl::SetupShadowView()
+{
+    if (WindowWidth <= 0 || WindowHeight <= 0)
+        return;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+
+    const double r = sceneDepthRange(SceneMin, SceneMax);
+
+    // The current view turned to look down on the model from above the screen.
+    TransformMatrix light = Rotation;
+    rotationFromEuler(light.getData(), kShadowLightElevation, 0.0, 0.0);
+
+    Point3D lo = SceneMin, hi = SceneMax;
+    TransformBoxExtents(light.getData(), lo, hi);
+    SquareExtents(lo, hi, 0, 1);
+    // An empty box (no model, or everything at one point) gives no projection: the texture
+    // then holds nothing but the cleared colour.
+    if (hi.x() > lo.x() && r > 0.0)
+        glOrtho(lo.x(), hi.x(), lo.y(), hi.y(), kEyeDistance - r, kEyeDistance + r);
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslated(0.0, 0.0, -kEyeDistance);
+    float m[16];
+    light.getOpenGLMatrix(m);
+    glMultMatrixf(m);
+
+    glViewport(0, 0, ShadowTextureSize, ShadowTextureSize);
+}
+
+void CTavoplexCtrl::DrawShadow()
+{
+    ShadowQuadsDrawn = 0;
+    if (ShadowQuality == 0)
+        return;
+    WriteLog("  Draw shadow.\n");
+    glPushMatrix();
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glShadeModel(GL_SMOOTH);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+
+    // From view orientation back to model orientation.
+    TransformMatrix inverse = Rotation;
+    cleanRotationPart(inverse.getData());
+    invertMatrix(inverse.getData());
+
+    // The scene box in view orientation, its floor squared.
+    Point3D lo = SceneMin, hi = SceneMax;
+    TransformBoxExtents(Rotation.getData(), lo, hi);
+    const double diag = (hi - lo).length();
+    SquareExtents(lo, hi, 0, 2);
+
+    // The floor tilts down towards the viewer.
+    const double yBack = lo.y() + 0.05 * diag;
+    const double yFront = yBack - (hi.z() - lo.z()) / 3.0;
+    const Point3D floor[4] = {
+        transformPoint(inverse.getData(), Point3D(lo.x(), yBack, lo.z())),
+        transformPoint(inverse.getData(), Point3D(hi.x(), yBack, lo.z())),
+        transformPoint(inverse.getData(), Point3D(hi.x(), yFront, hi.z())),
+        transformPoint(inverse.getData(), Point3D(lo.x(), yFront, hi.z())),
+    };
+
+    // Centred horizontally, its centre 12 % of the window height above the bottom edge,
+    // whatever the vertical pan.
+    Point3D projected[4];
+    Point3D centre(0.0, 0.0, 0.0);
+    for (int i = 0; i < 4; ++i) {
+        double x = 0.0, y = 0.0, z = 0.0;
+        gluProject(floor[i].x(), floor[i].y(), floor[i].z(), ModelViewMatrix, ProjectionMatrix, Viewport, &x, &y, &z);
+        projected[i] = Point3D(x, y, z);
+        centre += projected[i];
+    }
+    centre /= 4.0;
+    const double moveX = WindowWidth / 2.0 - centre.x();
+    const double moveY = WindowHeight * 0.12 - centre.y();
+    Point3D quad[4];
+    for (int i = 0; i < 4; ++i) {
+        double x = 0.0, y = 0.0, z = 0.0;
+        gluUnProject(projected[i].x() + moveX, projected[i].y() + moveY, projected[i].z(), ModelViewMatrix,
+                     ProjectionMatrix, Viewport, &x, &y, &z);
+        quad[i] = Point3D(x, y, z);
+    }
+
+    // Each quad multiplies the frame by one minus the texel colour.
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glBindTexture(GL_TEXTURE_2D, ShadowTexture);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_COLOR);
+    glDepthMask(GL_FALSE);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
+
+    // The shadow follows horizontal panning.
+    glPushMatrix();
+    const Point3D pan = transformPoint(inverse.getData(), Point3D(PanX, 0.0, 0.0));
+    glTranslated(pan.x(), pan.y(), pan.z());
+
+    static const GLfloat texCoords[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    for (const ShadowOffset& offset : ShadowQuadOffsets(ShadowQuality, diag)) {
+        for (int i = 0; i < 4; ++i) {
+            glTexCoord2f(texCoords[i][0], texCoords[i][1]);
+            glVertex3f(float(quad[i].x() + offset.dx), float(quad[i].y()), float(quad[i].z() + offset.dz));
+        }
+        ++ShadowQuadsDrawn;
+    }
+    glEnd();
+    glPopMatrix();
+
+    glEnable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    glPopMatrix();
+}

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -82,22 +83,6 @@ public:
 private:
     std::function<int(int*)> answer_;
 };
-
-// Root reads and writes any file whatever its mode, so checks of permissions run in a child
-// process that has given up root's rights. Gives the check's result.
-int runUnprivileged(const std::function<int()>& check)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(99);
-        ::_exit(check() + 10);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return 1000;
-    return WEXITSTATUS(status) - 10;
-}
 
 }  // namespace
 

@@ -34,8 +34,10 @@ Shot shoot(FEDisplayPartListC* model, int displayMode, std::initializer_list<std
 {
     ViewerHarness v(size, size);
     CTavoplexCtrl& c = v.open();
-    // A white window under whatever the background pass draws, so that black lines show.
+    // A plain white background without grid, so that black lines show.
     c.ColorFadeInValue = feColor(1, 1, 1, 1);
+    c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = feColor(1, 1, 1, 1);
+    c.Grid = 0;
     c.Start = 0;
     c.RenderFrame();
     installParts(c, new FEDisplayPartListC());
