@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev
   libfreetype-dev fonts-dejavu-core locales
   libexpat1-dev
+  zip unzip
 )
 # `setup.sh fuzz`: also the clang toolchain with libFuzzer, for `make fuzz`.
 if [ "${1:-}" = "fuzz" ]; then

@@ -77,7 +77,7 @@ public:
     int parseArguments(int count, const char* const* arguments);
     int parseTokens(const RWTValSlist<RWCString>& tokens);
     // NAME=VALUE lines; -1 when the file is missing, not a regular file, cannot be opened or
-    // fails while being read (the lines before the failure stay parsed).
+    // fails while being read (the file is read whole first, so then nothing is parsed).
     int parseParamFile(const char* fileName);
 
     // Queries: a missing option or value gives null, 0 or -1.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipReaderC.h"
 #include "services/archive/ZipResult.h"
@@ -87,6 +89,10 @@ int ZipRemoverC::apply()
     // Deleting the backup name first would delete the archive itself.
     if (tempName == archiveName)
         return ZipBadParameter;
+    // An old backup goes only when there is an archive to take its place.
+    struct stat st;
+    if (::lstat(archiveName.data(), &st) != 0)
+        return ZipFailed;
     std::remove(tempName.data());
     if (std::rename(archiveName.data(), tempName.data()) != 0)
         return ZipFailed;

@@ -15,6 +15,7 @@
 #include "foundation/RWTValDlist.h"
 #include "services/files/FileOperations.h"
 #include "services/files/PathText.h"
+#include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
 
 namespace {
@@ -105,8 +106,12 @@ bool openInPlace(CopyTarget& target, const std::string& path, int flags)
 {
     target.temporary.clear();
     target.finalPath = path;
-    target.fd.reset(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | flags, 0666));
-    return target.fd.isOpen();
+    // Without blocking: a pipe nobody reads fails at once instead of waiting for a reader.
+    target.fd.reset(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags, 0666));
+    if (!target.fd.isOpen())
+        return false;
+    const int status = ::fcntl(target.fd.get(), F_GETFL);
+    return status >= 0 && ::fcntl(target.fd.get(), F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
 // False when the destination cannot be written (nothing was changed or made then).
@@ -217,17 +222,18 @@ int copyContents(const RWCString& source, const RWCString& destination, int buff
     std::unique_ptr<char[]> buffer(bufferSize > 0 ? new (std::nothrow) char[static_cast<size_t>(bufferSize)] : nullptr);
     if (!buffer)
         return COPY_NO_BUFFER;
-    FileDescriptor in(::open(source.data(), O_RDONLY | O_CLOEXEC));
+    // Only a regular file is copied: a pipe without a writer would block the open, a device
+    // may never end.
+    FileDescriptor in(openRegularFile(source.data()));
     struct stat sourceStat;
-    if (!in.isOpen() || ::fstat(in.get(), &sourceStat) != 0 || S_ISDIR(sourceStat.st_mode))
+    if (!in.isOpen() || ::fstat(in.get(), &sourceStat) != 0)
         return COPY_SOURCE_FAILED;
     CopyTarget target;
     if (!openDestination(std::string(destination.data(), destination.length()), target))
         return COPY_DESTINATION_FAILED;
 
     struct stat outStat;
-    const bool kernelCopy =
-        S_ISREG(sourceStat.st_mode) && ::fstat(target.fd.get(), &outStat) == 0 && S_ISREG(outStat.st_mode);
+    const bool kernelCopy = ::fstat(target.fd.get(), &outStat) == 0 && S_ISREG(outStat.st_mode);
     int code = transfer(in.get(), target.fd.get(), kernelCopy, buffer.get(), static_cast<size_t>(bufferSize), total,
                         progress);
     if (code == COPY_OK && ::fstat(in.get(), &sourceStat) == 0) {
@@ -276,11 +282,7 @@ bool sameFile(const RWCString& source, const RWCString& destination)
 {
     if (source.isNull() || destination.isNull())
         return false;
-    if (source == destination)
-        return true;
-    struct stat a, b;
-    return ::stat(source.data(), &a) == 0 && ::stat(destination.data(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    return source == destination || isSameExistingFile(source.data(), destination.data());
 }
 
 }  // namespace

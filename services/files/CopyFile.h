@@ -46,7 +46,9 @@ enum : int {
 
 // Copies source to destination byte for byte and gives the copy the source's modification
 // time. bufferSize 0 sizes the copy buffer from the file (a quarter of it, 1000 to 50000
-// bytes). A destination that is the source itself (by any name or link) gives 0 and is left
+// bytes). The source must be a regular file (-2 otherwise; a pipe or a device is never waited
+// on or read without end), and a pipe as destination must have a reader (-3 otherwise). A
+// destination that is the source itself (by any name or link) gives 0 and is left
 // alone. An existing destination that cannot be written gives -3. Otherwise the copy is
 // written beside the destination and takes its place (and its mode) only when complete, so a
 // failed copy (-4, -5) leaves an existing destination as it was and nothing new behind.

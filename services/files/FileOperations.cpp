@@ -175,7 +175,8 @@ long fileSize(const char* name)
 {
     if (!name || !*name)
         return -1;
-    const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+    // Nothing is read, so a pipe without a writer need not be waited for.
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return -1;
     long size = -1;

@@ -134,11 +134,15 @@ TEST(ZipArchive, AFailedRewriteLeavesTheArchiveAsItWas)
     EXPECT_EQ(remover.apply(), ZipBadParameter);
     EXPECT_EQ(TempDir::read(path), bytes);
 
-    // A missing archive cannot be renamed away: nothing happens.
+    // A missing archive cannot be renamed away: nothing happens, and a backup of that name
+    // (perhaps the only copy left) stays.
     ZipRemoverC missing;
     missing.setArchive(dir.file("missing.zip").c_str());
     EXPECT_EQ(missing.apply(), ZipFailed);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing.zip.bak")));
+    dir.write("missing.zip.bak", "the only copy");
+    EXPECT_EQ(missing.apply(), ZipFailed);
+    EXPECT_EQ(TempDir::read(dir.file("missing.zip.bak")), "the only copy");
 }
 
 TEST(ZipArchive, EntryTreeFindsAndRemovesDirectories)

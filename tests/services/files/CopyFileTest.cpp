@@ -197,6 +197,18 @@ TEST(CopyFile, FailuresGiveTheirCodesAndCreateNothing)
         EXPECT_EQ(progress.percents.back(), 100.0f);
     }
     EXPECT_EQ(copyFile(nullptr, fresh.c_str(), 0, nullptr), -2);
+
+    // A pipe nobody writes to or reads from, and a device without end, neither hang nor copy
+    // for ever: only a regular file is a source, and a pipe is written only while it is read.
+    const std::string pipe = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ::alarm(30);
+    EXPECT_EQ(copyFile(pipe.c_str(), fresh.c_str(), 0, nullptr), -2);
+    EXPECT_EQ(copyFile("/dev/zero", fresh.c_str(), 0, nullptr), -2);
+    EXPECT_EQ(copyFile(source.c_str(), pipe.c_str(), 0, nullptr), -3);
+    ::alarm(0);
+    EXPECT_EQ(copyFile(source.c_str(), "/dev/null", 0, nullptr), 1);
+    fs::remove(pipe);
     EXPECT_EQ(copyFile(source.c_str(), fresh.c_str(), -5, nullptr), -1);
     EXPECT_EQ(names(dir.path()), (std::set<std::string>{"source.bin", "folder"}));
 

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "services/environment/Environment.h"
 #include "support/TempDir.h"
@@ -200,6 +201,12 @@ TEST(FileOperations, SizesAndModificationTimes)
     EXPECT_EQ(fileSize(dir.file("missing").c_str()), -1);
     EXPECT_EQ(fileSize(dir.path().c_str()), -1);
     EXPECT_EQ(fileSize(nullptr), -1);
+    // Measuring a pipe without a writer must not wait for one.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    ::alarm(30);
+    EXPECT_EQ(fileSize(dir.file("pipe").c_str()), -1);
+    ::alarm(0);
+    EXPECT_EQ(fileSize("/dev/null"), 0);
 
     auto setTime = [](const std::string& p, time_t t) {
         struct timespec times[2] = {{t, 0}, {t, 0}};
