@@ -5,36 +5,13 @@
 #include <cstdint>
 #include <string>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzMemoryFile.h"
 #include "services/streams/rc4fstream.h"
 
 namespace {
 
 constexpr size_t kReadLimit = 8u << 20;  // compressed input can expand a thousandfold
-
-class MemoryFile {
-public:
-    explicit MemoryFile(const std::string& bytes) : fd_(memfd_create("streams-fuzz", MFD_CLOEXEC))
-    {
-        if (fd_ >= 0 && !bytes.empty() && ::write(fd_, bytes.data(), bytes.size()) != ssize_t(bytes.size())) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~MemoryFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    bool ok() const { return fd_ >= 0; }
-    std::string name() const { return "/proc/self/fd/" + std::to_string(fd_); }
-
-private:
-    int fd_;
-};
 
 std::string readAll(std::istream& in)
 {
@@ -73,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     char small[7];
 
     if (stack == 3) {
-        MemoryFile file("");
+        FuzzMemoryFile file("");
         if (!file.ok())
             return 0;
         {
@@ -91,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
 
-    MemoryFile file(bytes);
+    FuzzMemoryFile file(bytes);
     if (!file.ok())
         return 0;
     rc4ifstream in;

@@ -42,6 +42,10 @@ Point3D normalOf(void* data)
     return Point3D(static_cast<FEMeshHalfEdgeC*>(data)->getNormal());
 }
 
+// Faces of at least this many corners go to the sweep, on whose time the corner count weighs
+// far less; the tessellator keeps the smaller ones, whose triangles stay exactly as they were.
+constexpr size_t kSweepCorners = 1024;
+
 bool isFinite(const Point3Df& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
 }  // namespace
@@ -141,10 +145,12 @@ void FEFaceTriangulatorC::tessellate(FEMeshFaceC* firstFace)
         // face yields no triangles.
         if (!finite)
             continue;
-        coordinates.resize(3 * n);
-
         faceNumber = face->getIndex();
         faceInfo = face->getFaceInfo();
+        if (n >= kSweepCorners && sweepLargeFace(face, n))
+            continue;
+        coordinates.resize(3 * n);
+
         gluTessBeginPolygon(tess, face);
         const Point3Df& normal = face->getNormal();
         gluTessNormal(tess, normal.x(), normal.y(), normal.z());
@@ -173,6 +179,54 @@ void FEFaceTriangulatorC::tessellate(FEMeshFaceC* firstFace)
     gluDeleteTess(tess);
     deleteCombinedVertices();
     faceInfo = nullptr;
+}
+
+bool FEFaceTriangulatorC::sweepLargeFace(FEMeshFaceC* face, size_t n)
+{
+    // One normal at every corner: then any cut of the face into triangles shades alike.
+    planePoints.clear();
+    ringStarts.clear();
+    corners.clear();
+    const Point3Df& normal = face->getNormal();
+    const float ax = std::fabs(normal.x()), ay = std::fabs(normal.y()), az = std::fabs(normal.z());
+    const int axis = ax >= ay && ax >= az ? 0 : (ay >= az ? 1 : 2);
+    const float along = axis == 0 ? normal.x() : (axis == 1 ? normal.y() : normal.z());
+    if (!(along != 0.0f))
+        return false;
+    const Point3Df* cornerNormal = nullptr;
+    for (FEMeshLoopC* loop = face->getFirstLoop(); loop; loop = loop->getNext()) {
+        ringStarts.push_back(uint32_t(planePoints.size()));
+        FEMeshHalfEdgeC* first = loop->getFirstHalfEdge();
+        for (FEMeshHalfEdgeC* h = first; h;) {
+            if (!h->getVertex())
+                return false;
+            if (!cornerNormal)
+                cornerNormal = &h->getNormal();
+            else if (!(h->getNormal() == *cornerNormal))
+                return false;
+            // The plane of the two other axes, in the order that keeps turns counter-clockwise
+            // when seen along the dominant axis.
+            const Point3Df& p = h->getVertex()->getPosition();
+            const double c[3] = {p.x(), p.y(), p.z()};
+            planePoints.emplace_back(c[(axis + 1) % 3], c[(axis + 2) % 3]);
+            corners.push_back(h);
+            h = h->getNext();
+            if (h == first)
+                break;
+        }
+    }
+    if (corners.size() != n || !sweeper.triangulate(planePoints, ringStarts, sweptTriangles))
+        return false;
+    // The triangles turn counter-clockwise about the face normal, as the tessellator's do.
+    const bool flip = along < 0.0f;
+    begin(GL_TRIANGLES);
+    for (size_t t = 0; t + 2 < sweptTriangles.size(); t += 3) {
+        vertex(corners[sweptTriangles[t]], face);
+        vertex(corners[sweptTriangles[t + (flip ? 2 : 1)]], face);
+        vertex(corners[sweptTriangles[t + (flip ? 1 : 2)]], face);
+    }
+    end();
+    return true;
 }
 
 void FEFaceTriangulatorC::begin(unsigned int type)

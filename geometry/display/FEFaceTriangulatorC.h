@@ -4,10 +4,12 @@
 #include <vector>
 
 #include "foundation/RWTValSlist.h"
+#include "geometry/display/FESweepTriangulatorC.h"
 #include "geometry/math/Point3D.h"
 
 struct GLUtesselator;
 class FEMeshFaceC;
+class FEMeshHalfEdgeC;
 class FEMeshFaceInfoI;
 class FEMeshPartC;
 class FETriangleCollectorC;
@@ -62,6 +64,10 @@ private:
     FEFaceTriangulatorC& operator=(const FEFaceTriangulatorC&) = delete;
 
     void tessellate(FEMeshFaceC* firstFace);
+    // Cuts a face of many corners with one normal by the sweep (the same picture, in far less
+    // time than the tessellator takes on it); false when the face is not such a face or the sweep
+    // refuses it, and nothing was emitted.
+    bool sweepLargeFace(FEMeshFaceC* face, size_t corners);
     void deleteCombinedVertices();
     void meshVertex(const Point3Df& p, FEMeshFaceC* face);
 
@@ -70,4 +76,10 @@ private:
     // The coordinates handed to the tessellator for the face being tessellated; the
     // tessellator may read them until the polygon ends, so they are filled before it begins.
     std::vector<double> coordinates;
+    // Scratch of the sweep.
+    FESweepTriangulatorC sweeper;
+    std::vector<Point2D> planePoints;
+    std::vector<uint32_t> ringStarts;
+    std::vector<FEMeshHalfEdgeC*> corners;
+    std::vector<uint32_t> sweptTriangles;
 };

@@ -1,7 +1,9 @@
 // FEMeshFanIndexC: filing and removal of incident-list entries by the position of the far end.
 #include "geometry/mesh/FEMeshFanIndexC.h"
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/mesh/FEMeshTopology.h"
 
@@ -37,14 +39,69 @@ bool FEMeshFanIndexC::fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const
     return true;
 }
 
+size_t FEMeshFanIndexC::findCell(uint64_t key) const
+{
+    if (cells.empty())
+        return 0;
+    const size_t mask = cells.size() - 1;
+    for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
+        if (!cells[i].used)
+            return cells.size();
+        if (cells[i].key == key)
+            return i;
+    }
+}
+
+FEMeshFanIndexC::Cell& FEMeshFanIndexC::cellFor(uint64_t key)
+{
+    if (2 * (cellCount + 1) > cells.size()) {
+        std::vector<Cell> old(cells.size() ? 2 * cells.size() : 64, Cell{0, 0, 0});
+        old.swap(cells);
+        const size_t mask = cells.size() - 1;
+        for (const Cell& c : old)
+            if (c.used) {
+                size_t i = size_t(c.key) & mask;
+                while (cells[i].used)
+                    i = (i + 1) & mask;
+                cells[i] = c;
+            }
+    }
+    const size_t mask = cells.size() - 1;
+    size_t i = size_t(key) & mask;
+    while (cells[i].used && cells[i].key != key)
+        i = (i + 1) & mask;
+    if (!cells[i].used) {
+        cells[i] = Cell{key, 0, 1};
+        ++cellCount;
+    }
+    return cells[i];
+}
+
 void FEMeshFanIndexC::append(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd)
 {
     const Entry entry{edge, nextOrdinal++};
     uint64_t key;
-    if (fileKey(farEnd, key))
-        cells[key].push_back(entry);
-    else
+    if (fileKey(farEnd, key)) {
+        Cell& cell = cellFor(key);
+        nodes.push_back(Node{entry, cell.latest});
+        cell.latest = uint32_t(nodes.size());
+    } else {
         unfiled.push_back(entry);
+    }
+}
+
+bool FEMeshFanIndexC::removeFromCell(Cell& cell, FEMeshEdgeC* edge)
+{
+    // The chain runs latest first: the earliest entry of the edge is the last one met.
+    uint32_t* link = &cell.latest;
+    uint32_t* found = nullptr;
+    for (uint32_t n = *link; n; link = &nodes[n - 1].older, n = *link)
+        if (nodes[n - 1].entry.edge == edge)
+            found = link;
+    if (!found)
+        return false;
+    *found = nodes[*found - 1].older;
+    return true;
 }
 
 namespace {
@@ -67,28 +124,34 @@ bool removeEarliest(std::vector<FEMeshFanIndexC::Entry>& v, FEMeshEdgeC* edge)
 bool FEMeshFanIndexC::remove(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd)
 {
     // An edge can be filed twice in one list (both ends at this vertex); the earliest goes, as
-    // the list drops its first link holding the edge. Look everywhere the edge may be filed.
-    const FEMeshFanIndexC::Entry* best = nullptr;
-    std::vector<Entry>* home = nullptr;
-    auto scan = [&](std::vector<Entry>& v) {
-        for (const Entry& e : v)
-            if (e.edge == edge && (!best || e.ordinal < best->ordinal)) {
-                best = &e;
-                home = &v;
-            }
-    };
+    // the list drops its first link holding the edge. Look where the far end files it and among
+    // the unfiled entries; only when neither holds it, everywhere.
+    uint32_t cellBest = UINT32_MAX, unfiledBest = UINT32_MAX;
+    Cell* hinted = nullptr;
     uint64_t key;
     if (fileKey(farEnd, key)) {
-        auto it = cells.find(key);
-        if (it != cells.end())
-            scan(it->second);
+        const size_t slot = findCell(key);
+        if (slot < cells.size())
+            hinted = &cells[slot];
     }
-    scan(unfiled);
-    if (!best) {
-        for (auto& cell : cells)
-            scan(cell.second);
-    }
-    if (!best)
-        return false;
-    return removeEarliest(*home, edge);
+    if (hinted)
+        for (uint32_t n = hinted->latest; n; n = nodes[n - 1].older)
+            if (nodes[n - 1].entry.edge == edge)
+                cellBest = nodes[n - 1].entry.ordinal;
+    for (const Entry& e : unfiled)
+        if (e.edge == edge && e.ordinal < unfiledBest)
+            unfiledBest = e.ordinal;
+    if (cellBest != UINT32_MAX || unfiledBest != UINT32_MAX)
+        return cellBest < unfiledBest ? removeFromCell(*hinted, edge) : removeEarliest(unfiled, edge);
+    // Not where the hint says: the earliest entry of the edge in any cell.
+    Cell* home = nullptr;
+    uint32_t best = UINT32_MAX;
+    for (Cell& cell : cells)
+        if (cell.used)
+            for (uint32_t n = cell.latest; n; n = nodes[n - 1].older)
+                if (nodes[n - 1].entry.edge == edge && nodes[n - 1].entry.ordinal < best) {
+                    best = nodes[n - 1].entry.ordinal;
+                    home = &cell;
+                }
+    return home && removeFromCell(*home, edge);
 }

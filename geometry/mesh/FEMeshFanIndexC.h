@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "geometry/math/Point3D.h"
@@ -46,7 +45,20 @@ public:
     double getCellSize() const { return cellSize; }
 
 private:
-    // Entries are kept in ordinal order (appended last, removed in place).
+    // The filed entries of a cell form a chain through the node array, latest first; a fan of a
+    // million edges has nearly as many cells, so neither cells nor entries are allocated one by
+    // one. Cells sit in an open-addressed table (at most half full).
+    struct Node {
+        Entry entry;
+        uint32_t older;  // node number + 1 of the next older entry of the cell, 0 at the end
+    };
+    struct Cell {
+        uint64_t key;
+        uint32_t latest;  // node number + 1, 0 for an empty slot (cells are never emptied out)
+        uint32_t used;    // 1 once the slot holds a cell
+    };
+
+    // Unfiled entries are kept in ordinal order (appended last, removed in place).
     template <class F>
     static void latestFirst(const std::vector<Entry>& entries, F& f)
     {
@@ -54,13 +66,27 @@ private:
             if (f(*it))
                 return;
     }
+    template <class F>
+    void chainLatestFirst(uint32_t latest, F& f) const
+    {
+        for (uint32_t n = latest; n; n = nodes[n - 1].older)
+            if (f(nodes[n - 1].entry))
+                return;
+    }
     int64_t cellOf(double v) const;
     static uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     bool fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const;
+    // The slot of the cell, or cells.size() when there is none.
+    size_t findCell(uint64_t key) const;
+    Cell& cellFor(uint64_t key);
+    // Drops the earliest entry of edge from a cell's chain; false when the chain has none.
+    bool removeFromCell(Cell& cell, FEMeshEdgeC* edge);
 
     double cellSize;
     uint32_t nextOrdinal = 0;
-    std::unordered_map<uint64_t, std::vector<Entry>> cells;
+    std::vector<Cell> cells;  // a power of two slots
+    size_t cellCount = 0;
+    std::vector<Node> nodes;
     std::vector<Entry> unfiled;
 };
 
@@ -74,8 +100,8 @@ void FEMeshFanIndexC::forCandidates(const Point3Df& p, double tolerance, F&& f) 
     for (int64_t cx = x0; cx <= x1; ++cx)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz) {
-                auto it = cells.find(cellKey(cx, cy, cz));
-                if (it != cells.end())
-                    latestFirst(it->second, f);
+                const size_t slot = findCell(cellKey(cx, cy, cz));
+                if (slot < cells.size())
+                    chainLatestFirst(cells[slot].latest, f);
             }
 }

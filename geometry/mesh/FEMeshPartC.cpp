@@ -220,63 +220,93 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEM
     FEMeshIncidenceC* link = !e->links[0].inUse() ? &e->links[0] : (!e->links[1].inUse() ? &e->links[1] : nullptr);
     if (!link)
         return;
-    link->setNext(nullptr);
+    const uint32_t linkHandle = FEMeshIncidenceC::handleOf(link);
+    link->setHolder(FEMeshArenaC<FEMeshVertexC>::handleOf(v));
+    link->next = 0;
+    link->previous = v->incidentTail;
     if (v->incidentTail)
-        v->incidentTail->setNext(link);
+        FEMeshIncidenceC::fromHandle(v->incidentTail)->next = linkHandle;
     else
-        v->incidentHead = link;
-    v->incidentTail = link;
+        v->incidentHead = linkHandle;
+    v->incidentTail = linkHandle;
     ++v->incidentCount;
 
-    if (v->incidentCount < fanIndexThreshold)
-        return;
+    // An index files every entry, also those appended while deletions kept the list short:
+    // once the list is long again, searches trust it.
     if (FEMeshFanIndexC* index = fanIndexOf(v)) {
         index->append(e, farEnd);
         return;
     }
+    if (v->incidentCount < fanIndexThreshold)
+        return;
     if (!std::isfinite(mergeTolerance) || mergeTolerance < 0.0)
         return;
     // The list has grown large: file what it holds, in list order.
     auto index = std::make_unique<FEMeshFanIndexC>(mergeTolerance > 0.0 ? 64.0 * mergeTolerance : 1e-4);
-    for (FEMeshIncidenceC* n = v->incidentHead; n; n = n->getNext())
+    for (FEMeshIncidenceC* n = v->getFirstIncidence(); n; n = n->getNext())
         index->append(n->getEdge(), n == link ? farEnd : farEndOf(n->getEdge(), v));
     fanIndexes[v] = std::move(index);
 }
 
+namespace {
+
+// Which of two links of one list comes first, walking from both at once: the walk from the
+// earlier one meets the later one, the walk from the later one the end of the list.
+bool comesFirst(const FEMeshIncidenceC* a, const FEMeshIncidenceC* b)
+{
+    const FEMeshIncidenceC* fromA = a;
+    const FEMeshIncidenceC* fromB = b;
+    for (;;) {
+        fromA = fromA->getNext();
+        fromB = fromB->getNext();
+        if (fromA == b || !fromB)
+            return true;
+        if (fromB == a || !fromA)
+            return false;
+    }
+}
+
+}  // namespace
+
 bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
 {
-    if (!e->links[0].inUse() && !e->links[1].inUse())
+    const uint32_t holder = FEMeshArenaC<FEMeshVertexC>::handleOf(v);
+    FEMeshIncidenceC* const first = &e->links[0];
+    FEMeshIncidenceC* const second = &e->links[1];
+    const bool inFirst = first->inUse() && first->holderHandle() == holder;
+    const bool inSecond = second->inUse() && second->holderHandle() == holder;
+    if (!inFirst && !inSecond)
         return false;
-    FEMeshIncidenceC* previous = nullptr;
-    for (FEMeshIncidenceC* n = v->incidentHead; n; previous = n, n = n->getNext()) {
-        if (n->getEdge() != e)
-            continue;
-        if (previous)
-            previous->setNext(n->getNext());
-        else
-            v->incidentHead = n->getNext();
-        if (v->incidentTail == n)
-            v->incidentTail = previous;
-        --v->incidentCount;
-        n->markUnused();
-        if (FEMeshFanIndexC* index = fanIndexOf(v)) {
-            if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
-                fanIndexes.erase(v);
-        }
-        return true;
+    // Both links in this list (an edge from the vertex to itself): the earlier one goes.
+    FEMeshIncidenceC* n = inFirst && (!inSecond || comesFirst(first, second)) ? first : second;
+    if (n->previous)
+        FEMeshIncidenceC::fromHandle(n->previous)->next = n->next;
+    else
+        v->incidentHead = n->next;
+    if (n->next)
+        FEMeshIncidenceC::fromHandle(n->next)->previous = n->previous;
+    else
+        v->incidentTail = n->previous;
+    n->next = n->previous = 0;
+    n->setHolder(0);
+    --v->incidentCount;
+    if (FEMeshFanIndexC* index = fanIndexOf(v)) {
+        if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
+            fanIndexes.erase(v);
     }
-    return false;
+    return true;
 }
 
 void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
 {
-    FEMeshIncidenceC* n = v->incidentHead;
+    FEMeshIncidenceC* n = v->getFirstIncidence();
     while (n) {
         FEMeshIncidenceC* following = n->getNext();
-        n->markUnused();
+        n->next = n->previous = 0;
+        n->setHolder(0);
         n = following;
     }
-    v->incidentHead = v->incidentTail = nullptr;
+    v->incidentHead = v->incidentTail = 0;
     v->incidentCount = 0;
     if (!fanIndexes.empty())
         fanIndexes.erase(v);

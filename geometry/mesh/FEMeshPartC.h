@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -28,6 +29,7 @@ class FEMeshFanIndexC;
 class MemoryBlockC;
 class stlProgressI;
 class FETriangleCollectorC;
+class csrecordfile;
 
 // The part owns its faces, edges, threads and (through the hash) its vertices; a face owns its
 // loops and a loop its half-edges. All records come from pools owned by the part and go with it.
@@ -111,6 +113,54 @@ public:
     void renumber();
     // Appends a copy of the source's mesh and threads (not its attributes).
     void copyFrom(const FEMeshPartC& source);
+
+    // ---- Persistence, analysis and editing (FEMeshPartPersist.cpp, FEMeshPartAnalysis.cpp,
+    // FEMeshPartEuler.cpp) ----
+
+    // Writes the mesh as one record of the given tag (tags 5001 to 5041 inside); false when the
+    // record file refuses a write.
+    bool save(csrecordfile& file, int tag);
+    // Reads the given number of records (the children of a saved mesh record) and adds their
+    // mesh to the part: edges and faces are new and numbered from the part's counters, saved
+    // vertices merge with existing ones within the hash tolerance. False, with the part left
+    // exactly as it was, when the records end early or are damaged, or a half-edge names an
+    // edge or vertex the records do not hold (or a side of an edge another half-edge took).
+    bool load(csrecordfile& file, unsigned recordCount);
+
+    // Surface area, enclosed volume, centre of mass and the rows of the inertia tensor (about
+    // the centre) of the triangulated faces, taken as a closed, outward-facing solid.
+    void computeMassProperties(double& area, double& volume, Point3D& centre, Point3D& row1, Point3D& row2,
+                               Point3D& row3);
+    // The principal axes of the vertex cloud (the vertices of `hash`, else of the part):
+    // eigenvalues of its covariance, largest first, with unit axes and the centroid. False, with
+    // zeros, for fewer than two vertices or when the solver does not settle.
+    bool computePrincipalAxes(double& eigenvalue1, double& centroidX, Point3D& axis1, double& eigenvalue2,
+                              double& centroidY, Point3D& axis2, double& eigenvalue3, double& centroidZ, Point3D& axis3,
+                              FEMeshVertexHashC* hash = nullptr);
+    // The mesh graph as a dot text: a node per vertex met walking the faces' rings, an arc per
+    // half-edge. The second form takes one face (none when null).
+    void writeGraph(RWCString& out);
+    void writeGraph(RWCString& out, FEMeshFaceC* face);
+
+    // Euler operators. Each gives null (and changes nothing) when its half-edges do not fit.
+    // A new vertex at p joined to h1's vertex by a new edge; the corners from h1 up to (not
+    // including) h2 around the vertex move to the new vertex. h1 and h2 start at one vertex.
+    FEMeshVertexC* makeEdgeVertex(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2, const Point3D& p);
+    // A new edge from h1's vertex to h2's vertex cutting their loop in two; the part from h2 up
+    // to h1 goes to a new face (and loop), which is given.
+    FEMeshFaceC* makeEdgeFace(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
+    // A new edge joining the vertices of h1 and h2, two loops of one face; h2's loop joins h1's
+    // and is deleted.
+    FEMeshEdgeC* makeEdgeKillRing(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
+    // Collapses an edge between two faces, one of them a triangle, moving its start vertex to p;
+    // false (nothing done) unless the topology allows it. Smooths the normals afterwards.
+    bool collapseEdge(FEMeshEdgeC* edge, const Point3D& p);
+    // Deletes faces with a half-edge without partner until none is left; gives how many.
+    int deleteOpenFaces();
+    void loopPositions(FEMeshLoopC* loop, RWTValSlist<Point3D>& out) const;
+    void clearFaceMarks();
+    // pointInLoop of the loop with its face's normal: 0 inside, 1 on the boundary, 2 outside.
+    int classifyPoint(FEMeshLoopC* loop, const Point3D& p);
 
     // ---- List and deletion operations ----
 
@@ -261,6 +311,8 @@ private:
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
+    // One round of the three merge walks; bit w - 1 set when walk w changed something.
+    unsigned mergeWalks();
     void cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
     void destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
     void deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd);
@@ -270,6 +322,10 @@ private:
     void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
     void repairOutgoingHalfEdges();
     void smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark);
+    // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
+    // false when the walk is not in that order.
+    bool collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates);
+    bool straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 

@@ -3,6 +3,8 @@
 #include "geometry/mesh/FEMeshPartC.h"
 
 #include <cmath>
+#include <iterator>
+#include <set>
 #include <vector>
 
 #include "geometry/math/Geometry2D.h"
@@ -54,21 +56,15 @@ void FEMeshPartC::deleteHalfEdge(FEMeshHalfEdgeC* h, bool keepLoop)
 
 void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertexC* end2)
 {
-    // A deleted edge leaves the lists of both its ends (every link of it), so that no list keeps
-    // a freed edge. The edge counts its links, so an end whose list no longer holds it is not
-    // searched in vain.
+    // A deleted edge leaves every list that holds it, so that no list keeps a freed edge: those
+    // of its ends, or (in hand-made lists) whichever vertex a link names as its holder.
     FEMeshVertexC* const ends[4] = {end2, end1, end2, end1};
     for (FEMeshVertexC* v : ends)
         if (e->getIncidentLinkCount() > 0 && v)
             removeIncidentEdge(v, e);
-    if (e->getIncidentLinkCount() > 0) {
-        // Held by a list other than its ends' (only hand-made lists do that): sweep them all.
-        // (walks the chains itself: the hash's cursor may be in use by the caller)
-        for (int b = 0; b < FEMeshVertexHashC::kBucketCount && e->getIncidentLinkCount() > 0; ++b)
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && e->getIncidentLinkCount() > 0; v = v->getHashLink())
-                while (e->getIncidentLinkCount() > 0 && removeIncidentEdge(v, e)) {
-                }
-    }
+    for (FEMeshIncidenceC& link : e->links)
+        if (link.inUse())
+            removeIncidentEdge(link.getHolder(), e);
     removeEdge(e);
     edgePool.destroy(e);
 }
@@ -385,9 +381,17 @@ void FEMeshPartC::finalize(double tolerance)
         mergeTolerance = tolerance;
     // Half-edges change vertices below; the fan indexes of building are not needed any more.
     dropFanIndexes();
-    while (mergeCoplanarFaces()) {
+    // Rounds of merging until one changes nothing. A round in which only the first walk changed
+    // anything ends in the state its last (unchanged) first-walk pass saw, so the next round
+    // would change nothing either: it is skipped.
+    for (;;) {
+        const unsigned changedWalks = mergeWalks();
+        if (changedWalks == 0 || changedWalks == 1)
+            break;
     }
-    while (removeStraightVertices()) {
+    std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
+    const bool byCandidates = collectStraightCandidates(candidates);
+    while (straightVertexPass(byCandidates ? &candidates : nullptr)) {
     }
     repairOutgoingHalfEdges();
     vertexHash.purgeUnused();
@@ -478,9 +482,11 @@ bool FEMeshPartC::processMergeEdge(int walk, FEMeshEdgeC* e)
     }
 }
 
-bool FEMeshPartC::mergeCoplanarFaces()
+bool FEMeshPartC::mergeCoplanarFaces() { return mergeWalks() != 0; }
+
+unsigned FEMeshPartC::mergeWalks()
 {
-    bool changedAny = false;
+    unsigned changedWalks = 0;
     for (int walk = 1; walk <= 3; ++walk) {
         for (;;) {
             bool changed = false;
@@ -495,43 +501,116 @@ bool FEMeshPartC::mergeCoplanarFaces()
             nextEdgeCursor = nullptr;
             if (!changed)
                 break;
-            changedAny = true;
+            changedWalks |= 1u << (walk - 1);
         }
     }
     edgeCursor = nextEdgeCursor = nullptr;
-    return changedAny;
+    return changedWalks;
+}
+
+namespace {
+
+// Where a vertex comes in the hash's walk: chain by chain, each chain in insertion order.
+uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) << 32) | sequence; }
+
+}  // namespace
+
+bool FEMeshPartC::collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates)
+{
+    // Only a vertex with two incident edges can be straight, and whether it is depends on its
+    // own neighbourhood only: a vertex that failed the test fails it again until a removal
+    // changes something it looks at. So a pass need only visit the vertices that have not been
+    // tried yet or were touched since (in the hash's order, as a walk of the whole hash would).
+    candidates.clear();
+    uint64_t lastKey = 0;
+    bool first = true;
+    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next()) {
+        const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
+        if (!first && key <= lastKey)
+            return false;  // not the order assumed: the caller walks the whole hash instead
+        first = false;
+        lastKey = key;
+        if (v->getIncidentEdgeCount() == 2)
+            candidates.insert(candidates.end(), {key, v});  // in key order: each goes last
+    }
+    return true;
 }
 
 bool FEMeshPartC::removeStraightVertices()
 {
+    std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
+    if (collectStraightCandidates(candidates))
+        return straightVertexPass(&candidates);
+    return straightVertexPass(nullptr);
+}
+
+bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates)
+{
     bool changed = false;
-    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next()) {
-        if (v->getIncidentEdgeCount() != 2)
+    // With candidates, the walk visits them in hash order and each leaves the set once visited;
+    // a removal puts back every vertex whose test it may change (after the cursor: visited in
+    // this pass; before it: in the next). Without candidates, the whole hash is walked.
+    auto cursor = candidates ? candidates->begin() : std::set<std::pair<uint64_t, FEMeshVertexC*>>::iterator();
+    auto firstVertex = [&]() -> FEMeshVertexC* {
+        if (!candidates)
+            return vertexHash.first();
+        return cursor == candidates->end() ? nullptr : cursor->second;
+    };
+    auto nextVertex = [&]() -> FEMeshVertexC* {
+        if (!candidates)
+            return vertexHash.next();
+        cursor = candidates->erase(cursor);
+        return cursor == candidates->end() ? nullptr : cursor->second;
+    };
+    std::vector<FEMeshVertexC*> touched;
+    auto touchHolders = [&](FEMeshEdgeC* e) {
+        if (e)
+            for (const FEMeshIncidenceC& link : e->links)
+                if (link.inUse())
+                    touched.push_back(link.getHolder());
+    };
+    for (FEMeshVertexC* v = firstVertex(); v;) {
+        if (v->getIncidentEdgeCount() != 2) {
+            v = nextVertex();
             continue;
+        }
         FEMeshEdgeC* e1 = v->getFirstIncidentEdge();
         FEMeshEdgeC* e2 = v->getLastIncidentEdge();
         const Point3Df d1 = (e1->getEndPoint() - e1->getStartPoint()).normalized();
         const Point3Df d2 = (e2->getEndPoint() - e2->getStartPoint()).normalized();
-        if (!(std::fabs(dotProduct(d1, d2)) > 0.99999))
+        if (!(std::fabs(dotProduct(d1, d2)) > 0.99999)) {
+            v = nextVertex();
             continue;
+        }
         FEMeshHalfEdgeC* h = v->getOutgoingHalfEdge();
-        if (!h || !h->getPrevious() || !h->getNext())
-            continue;
-        FEMeshHalfEdgeC* hp = h->getPrevious();
-        FEMeshHalfEdgeC* pp = h->getPartner();
-        if (!pp || !pp->getNext())
-            continue;
-        FEMeshHalfEdgeC* q = pp->getNext();
-        if (q->getPartner() != hp)
-            continue;
-        FEMeshEdgeC* kept = hp->getEdge();
-        FEMeshEdgeC* dropped = h->getEdge();
-        if (!kept || !dropped || kept == dropped)
-            continue;
+        FEMeshHalfEdgeC* hp = h ? h->getPrevious() : nullptr;
+        FEMeshHalfEdgeC* pp = h ? h->getPartner() : nullptr;
+        FEMeshHalfEdgeC* q = pp ? pp->getNext() : nullptr;
+        FEMeshEdgeC* kept = hp ? hp->getEdge() : nullptr;
+        FEMeshEdgeC* dropped = h ? h->getEdge() : nullptr;
         // The rings must stay rings once h and pp are out.
-        if (h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp)
+        if (!h || !hp || !h->getNext() || !pp || !q || q->getPartner() != hp || !kept || !dropped || kept == dropped ||
+            h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp) {
+            v = nextVertex();
             continue;
+        }
         FEMeshVertexC* w = pp->getVertex();
+
+        // What the tests of other vertices read and this removal changes: the lists of w and
+        // of the ends of the kept edge (and of q's edge), the ends of those edges, the links
+        // around h's and pp's neighbours.
+        touched.clear();
+        touched.push_back(w);
+        touched.push_back(hp->getVertex());
+        touched.push_back(h->getNext()->getVertex());
+        FEMeshHalfEdgeC* beforePP = pp->getPrevious();
+        if (beforePP) {
+            touched.push_back(beforePP->getVertex());
+            if (FEMeshHalfEdgeC* r = beforePP->getPartner())
+                touched.push_back(r->getVertex());
+        }
+        touchHolders(kept);
+        touchHolders(q->getEdge());
 
         // The kept edge leaves v's list before it joins W's: an edge has room in two lists only,
         // and while it is still in v's and its other end's it could not join a third.
@@ -539,6 +618,7 @@ bool FEMeshPartC::removeStraightVertices()
         removeIncidentEdge(v, dropped);
         removeIncidentEdge(v, kept);
         appendIncidentEdge(w, kept);
+        touchHolders(dropped);  // a hand-made list still holding it loses it below
         v->setOutgoingHalfEdge(nullptr);
         w->setOutgoingHalfEdge(q);
         for (FEMeshHalfEdgeC* x : {pp, h}) {
@@ -550,6 +630,11 @@ bool FEMeshPartC::removeStraightVertices()
         q->setVertex(w);
         destroyUnlinkedPair(h, pp);
         changed = true;
+        if (candidates)
+            for (FEMeshVertexC* t : touched)
+                if (t && t != v)
+                    candidates->insert({walkKey(t->hashBucket, t->hashSequence), t});
+        v = nextVertex();
     }
     return changed;
 }

@@ -36,6 +36,13 @@ public:
         return handle ? reinterpret_cast<T*>(base_ + size_t(handle) * kGranule) : nullptr;
     }
 
+    // The same for any address within a record of the arena (4-aligned), such as a member.
+    static uint32_t handleOfAddress(const void* p)
+    {
+        return p ? uint32_t(size_t(static_cast<const char*>(p) - base_) / kGranule) : 0;
+    }
+    static void* addressOf(uint32_t handle) { return handle ? base_ + size_t(handle) * kGranule : nullptr; }
+
     // A chunk of the given size (a power of two, at least 4 KB), aligned to min(size, 2 MB).
     static void* takeChunk(size_t bytes)
     {

@@ -55,7 +55,7 @@ Point3Df FEMeshEdgeC::getEndPoint() const
 
 bool FEMeshVertexC::hasIncidentEdge(const FEMeshEdgeC* e) const
 {
-    for (const FEMeshIncidenceC* n = incidentHead; n; n = n->getNext())
+    for (const FEMeshIncidenceC* n = getFirstIncidence(); n; n = n->getNext())
         if (n->getEdge() == e)
             return true;
     return false;

@@ -148,7 +148,8 @@ private:
 
 // One link of a vertex's incident-edge list. The two links an edge can be in are part of the
 // edge record itself (no allocation per link); change a list only through FEMeshPartC
-// (appendIncidentEdge, removeIncidentEdge, clearIncidentEdges).
+// (appendIncidentEdge, removeIncidentEdge, clearIncidentEdges). The list is doubly linked and a
+// link names the vertex whose list holds it, so that an edge leaves a list of any length at once.
 class FEMeshIncidenceC {
 public:
     FEMeshIncidenceC() = default;
@@ -156,32 +157,37 @@ public:
     FEMeshIncidenceC& operator=(const FEMeshIncidenceC&) = delete;
 
     FEMeshEdgeC* getEdge() const;
-    FEMeshIncidenceC* getNext() const { return reinterpret_cast<FEMeshIncidenceC*>(bits & ~kFlags); }
+    FEMeshIncidenceC* getNext() const { return fromHandle(next); }
+    FEMeshIncidenceC* getPrevious() const { return fromHandle(previous); }
+    // The vertex whose list holds this link, or null.
+    FEMeshVertexC* getHolder() const;
 
 private:
     friend class FEMeshPartC;
     friend class FEMeshEdgeC;
+    friend class FEMeshVertexC;
     friend struct FEMeshEdgeLinksC;
 
-    static constexpr uintptr_t kUnused = 1;  // in no list
-    static constexpr uintptr_t kSecond = 2;  // the edge's second link
-    static constexpr uintptr_t kFlags = kUnused | kSecond;
+    // Links live inside edge records, so their addresses are handles of the edges' arena.
+    static uint32_t handleOf(const FEMeshIncidenceC* link);
+    static FEMeshIncidenceC* fromHandle(uint32_t handle);
 
-    bool inUse() const { return (bits & kUnused) == 0; }
-    bool isSecond() const { return (bits & kSecond) != 0; }
-    // Joins a list with next as its successor (null at the end).
-    void setNext(FEMeshIncidenceC* next) { bits = reinterpret_cast<uintptr_t>(next) | (bits & kSecond); }
-    void markUnused() { bits = kUnused | (bits & kSecond); }
+    static constexpr uint32_t kSecond = 1;  // the edge's second link (vertex handles are even)
 
-    // The next link (links are 8-byte aligned) with the two flags in its low bits.
-    uintptr_t bits = kUnused;
+    bool inUse() const { return (holder & ~kSecond) != 0; }
+    bool isSecond() const { return (holder & kSecond) != 0; }
+    uint32_t holderHandle() const { return holder & ~kSecond; }
+    void setHolder(uint32_t vertexHandle) { holder = vertexHandle | (holder & kSecond); }
+
+    uint32_t next = 0;      // link handles (0 is none)
+    uint32_t previous = 0;
+    uint32_t holder = 0;    // handle of the holding vertex (0 in no list) | kSecond
 };
-static_assert(alignof(FEMeshIncidenceC) >= 4, "the flags live in the low bits of a link's address");
 
 // The two list links of an edge. They come first in the edge record, so that a link finds its
 // edge from its own address and which of the two it is.
 struct FEMeshEdgeLinksC {
-    FEMeshEdgeLinksC() { links[1].bits = FEMeshIncidenceC::kUnused | FEMeshIncidenceC::kSecond; }
+    FEMeshEdgeLinksC() { links[1].holder = FEMeshIncidenceC::kSecond; }
     FEMeshIncidenceC links[2];  // its places in the incident lists of (normally) its two ends
 };
 
@@ -198,10 +204,10 @@ public:
     FEMeshHalfEdgeC* getSecondHalfEdge() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(second); }
     void setFirstHalfEdge(FEMeshHalfEdgeC* h) { first = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
     void setSecondHalfEdge(FEMeshHalfEdgeC* h) { second = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
-    FEMeshEdgeC* getNext() const { return next; }
-    FEMeshEdgeC* getPrevious() const { return previous; }
-    void setNext(FEMeshEdgeC* e) { next = e; }
-    void setPrevious(FEMeshEdgeC* e) { previous = e; }
+    FEMeshEdgeC* getNext() const { return FEMeshArenaC<FEMeshEdgeC>::fromHandle(next); }
+    FEMeshEdgeC* getPrevious() const { return FEMeshArenaC<FEMeshEdgeC>::fromHandle(previous); }
+    void setNext(FEMeshEdgeC* e) { next = FEMeshArenaC<FEMeshEdgeC>::handleOf(e); }
+    void setPrevious(FEMeshEdgeC* e) { previous = FEMeshArenaC<FEMeshEdgeC>::handleOf(e); }
     bool isSmooth() const { return smooth != 0; }
     void setSmooth(bool s) { smooth = s ? 1 : 0; }
     int getIndex() const { return index; }
@@ -225,8 +231,8 @@ private:
     int index = 0;
     uint32_t first = 0;  // half-edge handles (0 is none)
     uint32_t second = 0;
-    FEMeshEdgeC* next = nullptr;
-    FEMeshEdgeC* previous = nullptr;
+    uint32_t next = 0;  // edge handles of the part's edge list
+    uint32_t previous = 0;
 };
 
 inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const
@@ -251,10 +257,13 @@ public:
     void setPosition(const Point3Df& p) { position = p; }
 
     // Incident edges in list order: every edge that starts or ends here, while the mesh is built.
-    FEMeshIncidenceC* getFirstIncidence() const { return incidentHead; }
+    FEMeshIncidenceC* getFirstIncidence() const { return FEMeshIncidenceC::fromHandle(incidentHead); }
     unsigned getIncidentEdgeCount() const { return incidentCount; }
-    FEMeshEdgeC* getFirstIncidentEdge() const { return incidentHead ? incidentHead->getEdge() : nullptr; }
-    FEMeshEdgeC* getLastIncidentEdge() const { return incidentTail ? incidentTail->getEdge() : nullptr; }
+    FEMeshEdgeC* getFirstIncidentEdge() const { return incidentHead ? getFirstIncidence()->getEdge() : nullptr; }
+    FEMeshEdgeC* getLastIncidentEdge() const
+    {
+        return incidentTail ? FEMeshIncidenceC::fromHandle(incidentTail)->getEdge() : nullptr;
+    }
     bool hasIncidentEdge(const FEMeshEdgeC* e) const;
 
     FEMeshHalfEdgeC* getOutgoingHalfEdge() const { return FEMeshArenaC<FEMeshHalfEdgeC>::fromHandle(outgoing); }
@@ -271,8 +280,8 @@ private:
     Point3Df position;
     unsigned incidentCount = 0;
     uint32_t outgoing = 0;  // half-edge handle
-    FEMeshIncidenceC* incidentHead = nullptr;
-    FEMeshIncidenceC* incidentTail = nullptr;
+    uint32_t incidentHead = 0;  // link handles
+    uint32_t incidentTail = 0;
     int index = 0;
     uint32_t hashSequence = 0;  // insertion order, the order of the hash chains
     FEMeshVertexC* hashLink = nullptr;
@@ -280,6 +289,19 @@ private:
 };
 
 // Inline members that need more than one complete record.
+inline uint32_t FEMeshIncidenceC::handleOf(const FEMeshIncidenceC* link)
+{
+    return FEMeshArenaC<FEMeshEdgeC>::handleOfAddress(link);
+}
+
+inline FEMeshIncidenceC* FEMeshIncidenceC::fromHandle(uint32_t handle)
+{
+    return static_cast<FEMeshIncidenceC*>(FEMeshArenaC<FEMeshEdgeC>::addressOf(handle));
+}
+
+inline FEMeshVertexC* FEMeshIncidenceC::getHolder() const { return FEMeshArenaC<FEMeshVertexC>::fromHandle(holderHandle()); }
+static_assert(alignof(FEMeshVertexC) >= 8, "a vertex handle is even, so a link's holder word has room for its flag");
+
 inline FEMeshHalfEdgeC* FEMeshHalfEdgeC::getPartner() const
 {
     const FEMeshEdgeC* e = getEdge();
@@ -298,5 +320,5 @@ inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
     return l ? l->getFace() : nullptr;
 }
 static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 36 && sizeof(FEMeshEdgeC) == 48 && sizeof(FEMeshLoopC) == 12 &&
-                                     sizeof(FEMeshVertexC) == 64 && sizeof(FEMeshFaceC) == 56),
+                                     sizeof(FEMeshVertexC) == 56 && sizeof(FEMeshFaceC) == 56),
               "millions of these make a large mesh: keep them compact");

@@ -218,9 +218,15 @@ int deployConfigFile(const UTFilePath& dst, const UTFilePath& src, const RWCStri
     return result;
 }
 
-int deployConfigTree(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& src, const UTFilePath& rel,
-                     CSConfig* flags, CSConfig* dates, const RWTValOrderedVector<RWCString>* exclude)
+// The frame of both deployments: dst is made with its parents, then, when the walk may enter
+// src, deploy (entry, isDirectory) runs for each of its entries; a negative result of deploy
+// becomes the overall result and the walk goes on. A destination without a name is refused:
+// its entries would land in the working folder.
+template <typename Deploy>
+int deployEntries(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& src, Deploy deploy)
 {
+    if (dst.isEmpty())
+        return COPY_DESTINATION_FAILED;
     int result = COPY_OK;
     UTFilePath(dst).makeDirectories(true);
     DirectoryId srcId;
@@ -229,33 +235,34 @@ int deployConfigTree(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& 
     DirectoryVisit visit(walk, srcId, dst);
 
     walkEntries(src, [&](const UTFilePath& entry, bool isDirectory) {
-        const UTFilePath name = entry.baseName();
-        const UTFilePath destination = dst.join(name);
-        const UTFilePath relative = rel.join(name);
-        const RWCString key = relative.text();
-        if (exclude != nullptr && exclude->contains(key))
-            return;
-        int r = COPY_OK;
-        if (!isDirectory)
-            r = deployConfigFile(destination, entry, key, flags, dates);
-        else if (prepareSubdirectory(walk, entry, destination))
-            r = deployConfigTree(walk, destination, entry, relative, flags, dates, nullptr);
+        const int r = deploy(entry, isDirectory);
         if (r < 0)
             result = r;
     });
     return result;
 }
 
+int deployConfigTree(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& src, const UTFilePath& rel,
+                     CSConfig* flags, CSConfig* dates, const RWTValOrderedVector<RWCString>* exclude)
+{
+    return deployEntries(walk, dst, src, [&](const UTFilePath& entry, bool isDirectory) -> int {
+        const UTFilePath name = entry.baseName();
+        const UTFilePath destination = dst.join(name);
+        const UTFilePath relative = rel.join(name);
+        const RWCString key = relative.text();
+        if (exclude != nullptr && exclude->contains(key))
+            return COPY_OK;
+        if (!isDirectory)
+            return deployConfigFile(destination, entry, key, flags, dates);
+        if (prepareSubdirectory(walk, entry, destination))
+            return deployConfigTree(walk, destination, entry, relative, flags, dates, nullptr);
+        return COPY_OK;
+    });
+}
+
 int deployTree(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& src, int mode, bool recurse)
 {
-    int result = COPY_OK;
-    UTFilePath(dst).makeDirectories(true);
-    DirectoryId srcId;
-    if (src.isEmpty() || !mayEnter(walk, src, srcId))
-        return result;
-    DirectoryVisit visit(walk, srcId, dst);
-
-    walkEntries(src, [&](const UTFilePath& entry, bool isDirectory) {
+    return deployEntries(walk, dst, src, [&](const UTFilePath& entry, bool isDirectory) -> int {
         const UTFilePath destination = fresh(dst.join(entry.baseName()));
         int r = COPY_OK;
         if (isDirectory) {
@@ -278,10 +285,8 @@ int deployTree(DeployWalk& walk, const UTFilePath& dst, const UTFilePath& src, i
             else if (copy)
                 r = copyOne(destination, entry);
         }
-        if (r < 0)
-            result = r;
+        return r;
     });
-    return result;
 }
 
 }  // namespace

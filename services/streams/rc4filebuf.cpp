@@ -28,6 +28,9 @@ RWCString rc4filebuf::defaultKey()
 
 csfilebuffer* rc4filebuf::open(const char* name, int mode, int protection)
 {
+    // A buffer that is already open keeps its file, and that file keeps its cipher.
+    if (is_open())
+        return nullptr;
     active_ = false;
     return csfilebuffer::open(name, mode, protection);
 }
@@ -47,6 +50,8 @@ int rc4filebuf::writeHeader(const char* key)
     if (keyLength + sizeof kDefaultKey - 1 > rc4cipher::maxKeyLength)
         return -1;
     int result = -1;
+    // Buffered output is written first: the magic may only start a file that is still empty.
+    sync();
     if (csfilebuffer::tell() == 0) {
         setMode(binaryTranslation);
         if (csfilebuffer::rawWrite(kMagicWritten, magicLength) == magicLength)
@@ -64,7 +69,8 @@ int rc4filebuf::readHeader(const char* key)
     const size_t keyLength = key ? std::strlen(key) : 0;
     if (keyLength + sizeof kDefaultKey - 1 > rc4cipher::maxKeyLength)
         return -1;
-    if (csfilebuffer::tell() != 0)
+    // Bytes read ahead and not consumed go back first, so a peek does not hide the magic.
+    if (sync() != 0 || csfilebuffer::tell() != 0)
         return -1;
     setMode(binaryTranslation);
     char magic[magicLength];

@@ -296,7 +296,8 @@ std::string signature(const FEMeshPartC& part)
     std::ostringstream out;
     out << part.isManifold() << ":";
     for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
-        out << e->getIndex() << "," << e->isSmooth() << "," << e->getFirstHalfEdge()->getFace()->getIndex();
+        const FEMeshHalfEdgeC* first = e->getFirstHalfEdge();  // none after its face was deleted
+        out << e->getIndex() << "," << e->isSmooth() << "," << (first ? first->getFace()->getIndex() : -1);
         if (FEMeshHalfEdgeC* s = e->getSecondHalfEdge())
             out << "," << s->getFace()->getIndex() << "," << s->getVertex()->getIndex();
         out << ";";
@@ -372,12 +373,26 @@ void buildDegenerate(FEMeshPartC& part, unsigned seed)
     }
 }
 
+// Faces deleted between two rounds of building: the index drops their edges as the lists do.
+void buildDeleteAndBuild(FEMeshPartC& part, unsigned seed)
+{
+    buildDegenerate(part, seed);
+    int k = 0;
+    for (FEMeshFaceC* f = part.getFirstFace(); f;) {
+        FEMeshFaceC* next = f->getNext();
+        if (k++ % 3 == 0)
+            part.deleteFace(f);
+        f = next;
+    }
+    buildDegenerate(part, seed + 100);
+}
+
 }  // namespace
 
 // Large fans are paired through an index; it must give exactly the walk's answer.
 TEST(FEMeshPart, FanIndexPairsExactlyAsTheListWalk)
 {
-    for (auto build : {buildRandom, buildDegenerate}) {
+    for (auto build : {buildRandom, buildDegenerate, buildDeleteAndBuild}) {
         for (unsigned seed : {1u, 2u, 3u, 4u}) {
             FEMeshPartC walk;
             walk.setFanIndexThreshold(UINT_MAX);
@@ -412,6 +427,52 @@ TEST(FEMeshPart, ManyFacesOnOneEdgeBuildInLinearTime)
     EXPECT_EQ(identical.getEdgeCount(), size_t(kFaces) * 3 / 2);
     EXPECT_EQ(sharing.getEdgeCount(), size_t(kFaces) * 5 / 2);
     EXPECT_LT(seconds, 5.0);  // 0.2 s, 0.6 s under the sanitizers; 11 s walking every face on the edge
+}
+
+TEST(FEMeshPart, IncidentListsDropTheEarlierLinkOfAnEdgeAtAnyLength)
+{
+    FEMeshPartC part;
+    part.setFanIndexThreshold(~0u);
+    FEMeshVertexC* v = part.findOrCreateVertex(Point3Df(0, 0, 0));
+    FEMeshVertexC* w = part.findOrCreateVertex(Point3Df(1, 0, 0));
+    FEMeshEdgeC* a = part.createEdge();
+    FEMeshEdgeC* b = part.createEdge();
+    FEMeshEdgeC* c = part.createEdge();
+    auto listOf = [](const FEMeshVertexC* x) {
+        std::vector<FEMeshEdgeC*> edges;
+        for (FEMeshIncidenceC* n = x->getFirstIncidence(); n; n = n->getNext())
+            edges.push_back(n->getEdge());
+        return edges;
+    };
+    for (FEMeshEdgeC* e : {a, b, c, b})
+        part.appendIncidentEdge(v, e);
+    EXPECT_FALSE(part.removeIncidentEdge(w, b));
+    EXPECT_TRUE(part.removeIncidentEdge(v, b));
+    EXPECT_EQ(listOf(v), (std::vector<FEMeshEdgeC*>{a, c, b}));
+    EXPECT_EQ(v->getLastIncidentEdge(), b);
+    EXPECT_TRUE(part.removeIncidentEdge(v, b));
+    EXPECT_EQ(listOf(v), (std::vector<FEMeshEdgeC*>{a, c}));
+    EXPECT_EQ(b->getIncidentLinkCount(), 0u);
+    part.appendIncidentEdge(w, b);
+    EXPECT_FALSE(part.removeIncidentEdge(v, b));
+    EXPECT_EQ(w->getFirstIncidentEdge(), b);
+    part.clearIncidentEdges(v);
+    EXPECT_EQ(a->getIncidentLinkCount() + c->getIncidentLinkCount(), 0u);
+
+    // A list of a huge fan emptied from its tail: each removal takes constant time.
+    constexpr int kEdges = 200000;
+    std::vector<FEMeshEdgeC*> fan;
+    for (int i = 0; i < kEdges; ++i) {
+        fan.push_back(part.createEdge());
+        part.appendIncidentEdge(v, fan.back());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = kEdges - 1; i >= 0; --i)
+        ASSERT_TRUE(part.removeIncidentEdge(v, fan[size_t(i)]));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(v->getIncidentEdgeCount(), 0u);
+    EXPECT_EQ(v->getFirstIncidence(), nullptr);
+    EXPECT_LT(seconds, 2.0);  // milliseconds; searching from the head took about 20 s
 }
 
 TEST(FEMeshPart, RecordsAndTheirHelpers)

@@ -261,3 +261,19 @@ TEST(UserConfigProvisioning, DeployDirectoryByMode)
         }
     }
 }
+
+TEST(UserConfigProvisioning, AnEmptyUserFolderNameIsRefusedAndNothingLandsInTheWorkingFolder)
+{
+    Folders f;
+    f.templateFile("notes.txt", "v1\n", templateTime);
+    f.templateFile("a.cfg", "[S]\nk=1\n", templateTime);
+    TempDir cwd;
+    const fs::path before = fs::current_path();
+    fs::current_path(cwd.path());
+    const int provisioned = provisionUserConfig("", f.templates.c_str());
+    const int deployed = deployDirectory("", f.templates.c_str(), 0, true);
+    fs::current_path(before);
+    EXPECT_EQ(provisioned, COPY_DESTINATION_FAILED);
+    EXPECT_EQ(deployed, COPY_DESTINATION_FAILED);
+    EXPECT_TRUE(fs::is_empty(cwd.path()));
+}

@@ -115,6 +115,19 @@ TEST(rc4filebufTest, HeaderEnciphersWithCallerAndDefaultKey)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(char(bytes[9 + i] ^ ks[i]), "abc"[i]);
 
+    // A second open fails and leaves the first file enciphering.
+    const std::string again = dir.file("again");
+    {
+        rc4filebuf fb;
+        ASSERT_NE(fb.open(again.c_str(), csopenmode::out | csopenmode::binary), nullptr);
+        ASSERT_EQ(fb.writeHeader("pass"), 1);
+        EXPECT_EQ(fb.open(dir.file("second").c_str(), csopenmode::out), nullptr);
+        EXPECT_TRUE(fb.isActive());
+        fb.sputn("abc", 3);
+        EXPECT_EQ(fb.close(), &fb);
+    }
+    EXPECT_EQ(TempDir::read(again), bytes);
+
     // The other accepted magic deciphers the same way.
     const std::string older = dir.write("o", "CRYPTIO01" + bytes.substr(9));
     for (const std::string& p : {path, older}) {
@@ -157,6 +170,32 @@ TEST(rc4filebufTest, HeaderOperationsOnPlainFilesAndBadPositions)
     ASSERT_EQ(bytes.size(), 2u);
     EXPECT_EQ(bytes[0], 'x');
     EXPECT_NE(bytes[1], 'y');
+    // Bytes still in the buffer count as written: the magic never lands behind them, and a
+    // peek at a file's first byte does not keep its magic from being read.
+    const std::string buffered = dir.file("buffered");
+    {
+        rc4filebuf fb;
+        ASSERT_NE(fb.open(buffered.c_str(), csopenmode::out | csopenmode::binary), nullptr);
+        fb.sputc('x');
+        EXPECT_EQ(fb.writeHeader(nullptr), -1);
+        fb.sputc('y');
+        EXPECT_EQ(fb.close(), &fb);
+    }
+    const std::string written = TempDir::read(buffered);
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0], 'x');
+    EXPECT_NE(written[1], 'y');
+    {
+        rc4filebuf fb;
+        ASSERT_NE(fb.open(dir.write("peeked", "CSBINF001" + crypt("k" + std::string(rc4filebuf::defaultKey().data()), "abc")).c_str(),
+                          csopenmode::in | csopenmode::binary),
+                  nullptr);
+        EXPECT_EQ(fb.sgetc(), 'C');
+        EXPECT_EQ(fb.readHeader("k"), 1);
+        char got[4] = {};
+        EXPECT_EQ(fb.sgetn(got, 4), 3);
+        EXPECT_EQ(std::string(got, 3), "abc");
+    }
     // A caller's key that makes the whole key longer than 512 bytes is refused visibly.
     rc4filebuf fb;
     ASSERT_NE(fb.open(dir.file("k").c_str(), csopenmode::out), nullptr);

@@ -1,0 +1,279 @@
+// The whole model pipeline (build, finalize, smooth normals, triangulate for display) per triangle
+// over a range of sizes for a torus, a gear and a cone, the worst single cases (a zigzag fan, a huge
+// flat face), and a binary STL file to display-ready triangles beside f3d rendering the same file.
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "bench/BenchSupport.h"
+#include "geometry/display/FETriangleCollectorC.h"
+#include "geometry/mesh/FEMeshPartC.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using benchsupport::kPi;
+using benchsupport::peakMemoryMB;
+using benchsupport::resetPeakMemory;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// A flat cone of `triangles` triangles: half its mantle (fanned from the apex; so flat that the
+// neighbours of a fine one merge), half its base (fanned from the centre, which finalize merges
+// into one face around a vertex of huge valence).
+void buildCone(FEMeshPartC& part, int triangles)
+{
+    const int n = triangles / 2;
+    auto rim = [&](int k) {
+        const double a = 2.0 * kPi * (k % n) / n;
+        return Point3D(30.0 * std::cos(a), 30.0 * std::sin(a), 0.0);
+    };
+    const Point3D apex(0, 0, 5), centre(0, 0, 0);
+    for (int k = 0; k < n; ++k)
+        part.addTriangle(apex, rim(k), rim(k + 1));
+    for (int k = 0; k < n; ++k)
+        part.addTriangle(centre, rim(k + 1), rim(k));
+}
+
+// A flat fan around a hub whose rim zigzags in and out: finalize merges it into one star-shaped
+// face, taking every edge of the hub away.
+void buildZigzagFan(FEMeshPartC& part, int triangles)
+{
+    auto rim = [&](int k) {
+        const double a = kPi * k / triangles, r = (k % 2) ? 103.0 : 100.0;
+        return Point3D(r * std::cos(a), r * std::sin(a), 0);
+    };
+    for (int k = 0; k < triangles; ++k)
+        part.addTriangle(Point3D(0, 0, 0), rim(k), rim(k + 1));
+}
+
+// One flat face with `points` corners: a gear outline with 100 teeth.
+void buildHugeFace(FEMeshPartC& part, int points)
+{
+    std::vector<Point3D> outline(static_cast<size_t>(points));
+    for (int k = 0; k < points; ++k) {
+        const double a = 2.0 * kPi * k / points;
+        const double r = std::fmod(a * 100 / (2.0 * kPi), 1.0) < 0.5 ? 40.0 : 44.0;
+        outline[size_t(k)] = Point3D(r * std::cos(a), r * std::sin(a), 0);
+    }
+    part.addFace(outline.data(), outline.size(), Point3D(0, 0, 1), nullptr, 15.0f, 0);
+    part.endFace();
+}
+
+struct Stages {
+    double build = 0, finalize = 0, smooth = 0, triangulate = 0, peak = 0;
+    size_t triangles = 0;
+};
+
+template <class Build>
+Stages runPipeline(Build build)
+{
+    Stages s;
+    resetPeakMemory();
+    auto part = std::make_unique<FEMeshPartC>();
+    auto t = Clock::now();
+    build(*part);
+    s.build = secondsSince(t);
+    t = Clock::now();
+    part->finalize(-1.0);
+    s.finalize = secondsSince(t);
+    t = Clock::now();
+    part->smoothNormals();
+    s.smooth = secondsSince(t);
+    t = Clock::now();
+    FETriangleCollectorC collector(16384);
+    part->triangulate(&collector);
+    s.triangulate = secondsSince(t);
+    s.triangles = collector.entries();
+    s.peak = peakMemoryMB();
+    return s;
+}
+
+template <class Build>
+void pipeline(benchmark::State& state, double inputTriangles, Build build)
+{
+    Stages last;
+    for (auto _ : state) {
+        last = runPipeline(build);
+        benchmark::DoNotOptimize(last.triangles);
+    }
+    state.counters["us_per_tri"] = 1e6 * (last.build + last.finalize + last.smooth + last.triangulate) / inputTriangles;
+    state.counters["build_s"] = last.build;
+    state.counters["finalize_s"] = last.finalize;
+    state.counters["smooth_s"] = last.smooth;
+    state.counters["triangulate_s"] = last.triangulate;
+    state.counters["peak_MB"] = last.peak;
+}
+
+void BM_PipelineTorus(benchmark::State& state)
+{
+    // 2 * rings * segments triangles with rings = 2 * segments.
+    const int segments = int(std::lround(std::sqrt(double(state.range(0)) / 4.0)));
+    pipeline(state, 4.0 * segments * segments,
+             [&](FEMeshPartC& p) { benchsupport::buildTorus(p, 2 * segments, segments); });
+}
+BENCHMARK(BM_PipelineTorus)->Arg(100000)->Arg(500000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_PipelineGear(benchmark::State& state)
+{
+    const int points = int(state.range(0) / 4);
+    pipeline(state, 4.0 * points, [&](FEMeshPartC& p) { benchsupport::buildGear(p, points); });
+}
+BENCHMARK(BM_PipelineGear)->Arg(100000)->Arg(500000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_PipelineCone(benchmark::State& state)
+{
+    const int triangles = int(state.range(0));
+    pipeline(state, triangles, [&](FEMeshPartC& p) { buildCone(p, triangles); });
+}
+BENCHMARK(BM_PipelineCone)->Arg(100000)->Arg(200000)->Arg(320000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_PipelineZigzagFan(benchmark::State& state)
+{
+    const int triangles = int(state.range(0));
+    pipeline(state, triangles, [&](FEMeshPartC& p) { buildZigzagFan(p, triangles); });
+}
+BENCHMARK(BM_PipelineZigzagFan)->Arg(80000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Triangulating one flat face of many corners (building it is not timed).
+void BM_TriangulateHugeFace(benchmark::State& state)
+{
+    FEMeshPartC part;
+    buildHugeFace(part, int(state.range(0)));
+    part.smoothNormals();
+    FETriangleCollectorC collector(16384);
+    for (auto _ : state) {
+        part.triangulate(&collector);
+        benchmark::DoNotOptimize(collector.entries());
+    }
+    state.counters["triangles"] = double(collector.entries());
+}
+BENCHMARK(BM_TriangulateHugeFace)->Arg(50000)->Arg(400000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// ---- A binary STL file to display-ready triangles, beside f3d rendering the same file ----
+
+std::string torusFile(TempDir& dir)
+{
+    const std::string path = dir.file("torus1M.stl");
+    const int rings = 1000, segments = 500;
+    std::vector<float> xyz(size_t(rings) * segments * 3);
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const double u = 2.0 * kPi * i / rings, v = 2.0 * kPi * j / segments, r = 50.0 + 20.0 * std::cos(v);
+            float* p = &xyz[(size_t(i) * segments + j) * 3];
+            p[0] = float(r * std::cos(u));
+            p[1] = float(r * std::sin(u));
+            p[2] = float(20.0 * std::sin(v));
+        }
+    auto node = [&](int i, int j) { return &xyz[(size_t(i % rings) * segments + size_t(j % segments)) * 3]; };
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return std::string();
+    char header[80] = {};
+    std::fwrite(header, 1, 80, f);
+    const uint32_t count = uint32_t(2 * rings * segments);
+    std::fwrite(&count, 4, 1, f);
+    auto put = [&](const float* a, const float* b, const float* c) {
+        float rec[12] = {0, 0, 0, a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]};
+        const uint16_t attr = 0;
+        std::fwrite(rec, 4, 12, f);
+        std::fwrite(&attr, 2, 1, f);
+    };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            put(node(i, j), node(i + 1, j), node(i + 1, j + 1));
+            put(node(i, j), node(i + 1, j + 1), node(i, j + 1));
+        }
+    std::fclose(f);
+    return path;
+}
+
+void BM_TorusFileToDisplay1M(benchmark::State& state)
+{
+    TempDir dir;
+    const std::string path = torusFile(dir);
+    Stages last;
+    double read = 0;
+    for (auto _ : state) {
+        resetPeakMemory();
+        const auto t = Clock::now();
+        auto part = std::make_unique<FEMeshPartC>();
+        if (!part->readSTLFromFile(path.c_str(), 15.0f, nullptr))
+            state.SkipWithError("read failed");
+        read = secondsSince(t);
+        auto t2 = Clock::now();
+        part->finalize(-1.0);
+        last.finalize = secondsSince(t2);
+        t2 = Clock::now();
+        part->smoothNormals();
+        last.smooth = secondsSince(t2);
+        t2 = Clock::now();
+        FETriangleCollectorC collector(16384);
+        part->triangulate(&collector);
+        last.triangulate = secondsSince(t2);
+        last.triangles = collector.entries();
+        last.peak = peakMemoryMB();
+        // Freeing is not part of loading.
+        state.PauseTiming();
+        part.reset();
+        state.ResumeTiming();
+    }
+    state.counters["read_s"] = read;
+    state.counters["finalize_s"] = last.finalize;
+    state.counters["smooth_s"] = last.smooth;
+    state.counters["triangulate_s"] = last.triangulate;
+    state.counters["peak_MB"] = last.peak;
+}
+BENCHMARK(BM_TorusFileToDisplay1M)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+
+// The peer: f3d reading the same file and rendering it to an 800x600 image, as a fresh process
+// under a virtual X server (the X server's start is measured alone with a one-triangle file).
+void f3dToImage(benchmark::State& state, bool whole)
+{
+    if (std::system("command -v f3d >/dev/null 2>&1 && command -v xvfb-run >/dev/null 2>&1") != 0) {
+        state.SkipWithError("f3d or xvfb-run is not installed");
+        return;
+    }
+    TempDir dir;
+    std::string path = dir.file("one.stl");
+    if (whole) {
+        path = torusFile(dir);
+    } else {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        const char header[80] = {};
+        const uint32_t count = 1;
+        const float rec[12] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0};
+        const uint16_t attr = 0;
+        if (f) {
+            std::fwrite(header, 1, 80, f);
+            std::fwrite(&count, 4, 1, f);
+            std::fwrite(rec, 4, 12, f);
+            std::fwrite(&attr, 2, 1, f);
+            std::fclose(f);
+        }
+    }
+    const std::string command = "xvfb-run -a f3d --dry-run --resolution=800,600 --output=" + dir.file("f3d.png") + " " +
+                                path + " >/dev/null 2>&1";
+    for (auto _ : state) {
+        const int rc = std::system(command.c_str());
+        if (rc == -1 || !WIFEXITED(rc) || WEXITSTATUS(rc) != 0)
+            state.SkipWithError("f3d failed");
+    }
+}
+
+void BM_F3dFileToImage1M(benchmark::State& state) { f3dToImage(state, true); }
+BENCHMARK(BM_F3dFileToImage1M)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+
+void BM_F3dOneTriangleToImage(benchmark::State& state) { f3dToImage(state, false); }
+BENCHMARK(BM_F3dOneTriangleToImage)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+
+}  // namespace

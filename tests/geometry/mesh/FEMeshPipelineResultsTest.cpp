@@ -1,0 +1,245 @@
+// Guards the results of the model pipeline against speed work: fingerprints of finalized and smoothed
+// meshes, taken before the speed work, must stay the same. So must those of their display triangles,
+// except for flat faces of many corners, which the sweep cuts into other triangles of the same face.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "geometry/display/FETriangleCollectorC.h"
+#include "geometry/mesh/FEMeshPartC.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+class Fingerprint {
+public:
+    template <class T>
+    void add(const T& value)
+    {
+        unsigned char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        for (unsigned char b : bytes)
+            h = (h ^ b) * 1099511628211ull;
+    }
+    void add(const Point3Df& p) { add(p.x()), add(p.y()), add(p.z()); }
+    void add(const Point3D& p) { add(p.x()), add(p.y()), add(p.z()); }
+    uint64_t value() const { return h; }
+
+private:
+    uint64_t h = 1469598103934665603ull;
+};
+
+// Everything finalize and smoothNormals decide: vertices in hash order, edges in list order with
+// their smooth flags, faces in list order with their loops, corners and corner normals.
+uint64_t meshFingerprint(FEMeshPartC& part)
+{
+    Fingerprint f;
+    part.renumber();
+    for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next()) {
+        f.add(v->getPosition());
+        f.add(v->getOutgoingHalfEdge() != nullptr);
+    }
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext()) {
+        f.add(e->isSmooth());
+        f.add(e->getStartPoint());
+        f.add(e->getEndPoint());
+        f.add(e->getSecondHalfEdge() != nullptr);
+    }
+    for (FEMeshFaceC* face = part.getFirstFace(); face; face = face->getNext()) {
+        f.add(face->getNormal());
+        f.add(face->getGroupId());
+        for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext()) {
+            f.add(-1);
+            FEMeshHalfEdgeC* h = l->getFirstHalfEdge();
+            if (!h)
+                continue;
+            do {
+                f.add(h->getVertex()->getIndex());
+                f.add(h->getNormal());
+                f.add(h->getEdge() ? h->getEdge()->getIndex() : -1);
+                h = h->getNext();
+            } while (h != l->getFirstHalfEdge());
+        }
+    }
+    return f.value();
+}
+
+// The display triangles in emission order: corner positions, normals and face numbers.
+uint64_t triangleFingerprint(FEMeshPartC& part)
+{
+    FETriangleCollectorC collector(4096);
+    part.triangulate(&collector);
+    collector.numberAll();
+    Fingerprint f;
+    f.add(collector.entries());
+    f.add(collector.getPositionHash().entries());
+    f.add(collector.getNormalHash().entries());
+    for (auto it = collector.getTriangleIterator(); ++it;) {
+        const FETessTriangleC* t = it.key();
+        for (int c = 0; c < 3; ++c) {
+            f.add(t->getPosition(c));
+            f.add(t->getNormal(c));
+            f.add(t->getPositionNode(c)->getIndex());
+            f.add(t->getNormalNode(c)->getIndex());
+        }
+        f.add(t->getFaceNumber());
+    }
+    return f.value();
+}
+
+void torus(FEMeshPartC& part, int rings, int segments)
+{
+    auto point = [&](int i, int j) {
+        const double u = 2.0 * kPi * (i % rings) / rings, v = 2.0 * kPi * (j % segments) / segments;
+        const double r = 50.0 + 20.0 * std::cos(v);
+        return Point3D(r * std::cos(u), r * std::sin(u), 20.0 * std::sin(v));
+    };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            part.addTriangle(point(i, j), point(i + 1, j), point(i + 1, j + 1));
+            part.addTriangle(point(i, j), point(i + 1, j + 1), point(i, j + 1));
+        }
+}
+
+// Top and bottom fanned from their centres (one big flat face each after finalize), teeth walls.
+void gear(FEMeshPartC& part, int points)
+{
+    auto rim = [&](int k, double z) {
+        const double a = 2.0 * kPi * (k % points) / points;
+        const double r = std::fmod(a * 20 / (2.0 * kPi), 1.0) < 0.5 ? 40.0 : 44.0;
+        return Point3D(r * std::cos(a), r * std::sin(a), z);
+    };
+    for (int k = 0; k < points; ++k) {
+        part.addTriangle(Point3D(0, 0, 10), rim(k, 10), rim(k + 1, 10));
+        part.addTriangle(rim(k, 0), rim(k + 1, 0), rim(k + 1, 10));
+        part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k, 10));
+        part.addTriangle(Point3D(0, 0, 0), rim(k + 1, 0), rim(k, 0));
+    }
+}
+
+// The gear with some wall triangles flipped and some doubled: straight vertices next to broken
+// rings.
+void brokenGear(FEMeshPartC& part, int points)
+{
+    auto rim = [&](int k, double z) {
+        const double a = 2.0 * kPi * (k % points) / points;
+        const double r = std::fmod(a * 20 / (2.0 * kPi), 1.0) < 0.5 ? 40.0 : 44.0;
+        return Point3D(r * std::cos(a), r * std::sin(a), z);
+    };
+    for (int k = 0; k < points; ++k) {
+        part.addTriangle(Point3D(0, 0, 10), rim(k, 10), rim(k + 1, 10));
+        if (k % 97 == 5)
+            part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k + 1, 0));
+        else
+            part.addTriangle(rim(k, 0), rim(k + 1, 0), rim(k + 1, 10));
+        part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k, 10));
+        if (k % 89 == 3)
+            part.addTriangle(rim(k, 0), rim(k + 1, 10), rim(k, 10));
+        part.addTriangle(Point3D(0, 0, 0), rim(k + 1, 0), rim(k, 0));
+    }
+}
+
+// A flat cone: its mantle triangles merge with their neighbours under a coarse tolerance, its base
+// around the centre; both hubs have the valence of the rim.
+void flatCone(FEMeshPartC& part, int n)
+{
+    auto rim = [&](int k) {
+        const double a = 2.0 * kPi * (k % n) / n;
+        return Point3D(30.0 * std::cos(a), 30.0 * std::sin(a), 0.0);
+    };
+    for (int k = 0; k < n; ++k)
+        part.addTriangle(Point3D(0, 0, 5), rim(k), rim(k + 1));
+    for (int k = 0; k < n; ++k)
+        part.addTriangle(Point3D(0, 0, 0), rim(k + 1), rim(k));
+}
+
+// A flat fan around a hub whose rim zigzags in and out: it merges into one star-shaped face.
+void zigzagFan(FEMeshPartC& part, int n)
+{
+    auto rim = [&](int k) {
+        const double a = kPi * k / n, r = (k % 2) ? 103.0 : 100.0;
+        return Point3D(r * std::cos(a), r * std::sin(a), 0);
+    };
+    for (int k = 0; k < n; ++k)
+        part.addTriangle(Point3D(0, 0, 0), rim(k), rim(k + 1));
+}
+
+// A plate of cells each cut into two triangles with a hole cell every third: holes, islands and
+// straight vertices along the sides.
+void perforatedPlate(FEMeshPartC& part, int cols, int rows)
+{
+    for (int i = 0; i < cols; ++i)
+        for (int j = 0; j < rows; ++j) {
+            if ((i * 7 + j * 3) % 5 == 0)
+                continue;
+            const Point3D a(i, j, 0), b(i + 1, j, 0), c(i + 1, j + 1, 0), d(i, j + 1, 0);
+            part.addTriangle(a, b, c);
+            part.addTriangle(a, c, d);
+        }
+}
+
+// Hostile input: a rumpled grid with duplicated, flipped, sliver and collapsed triangles.
+void soup(FEMeshPartC& part, int n)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> pick(0, 99);
+    auto height = [](int i, int j) { return ((i * 31 + j * 17) % 7 == 0) ? 0.5 : 0.0; };
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const Point3D a(i, j, height(i, j)), b(i + 1, j, height(i + 1, j)), c(i + 1, j + 1, height(i + 1, j + 1)),
+                d(i, j + 1, height(i, j + 1));
+            const int r = pick(rng);
+            if (r < 5)
+                part.addTriangle(a, c, b);  // flipped
+            else
+                part.addTriangle(a, b, c);
+            if (r >= 5 && r < 9)
+                part.addTriangle(a, b, c);  // duplicate
+            if (r == 10)
+                part.addTriangle(a, a, c);  // collapsed
+            if (r == 11)
+                part.addTriangle(a, b, Point3D(i + 2, j, height(i + 2, j)));  // sliver along the row
+            part.addTriangle(a, c, d);
+        }
+}
+
+struct Case {
+    const char* name;
+    void (*build)(FEMeshPartC&);
+    double tolerance;
+    unsigned fanThreshold;
+    uint64_t mesh;
+    uint64_t triangles;
+};
+
+TEST(FEMeshPipelineResults, FinalizedSmoothedAndTriangulatedMeshesKeepTheirFingerprints)
+{
+    const Case cases[] = {
+        {"torus", [](FEMeshPartC& p) { torus(p, 60, 30); }, -1.0, 64, 6941730745032456885ull, 1043007157333320251ull},
+        {"gear", [](FEMeshPartC& p) { gear(p, 2000); }, -1.0, 64, 2083923735983395048ull, 5907170239290963299ull},
+        {"flat cone", [](FEMeshPartC& p) { flatCone(p, 6000); }, 1e-3, 64, 1052842630834457430ull, 10539046649992485119ull},
+        {"flat cone, small fan indexes", [](FEMeshPartC& p) { flatCone(p, 3000); }, 1e-3, 4, 11164638690091661710ull, 14832273527500065415ull},
+        {"zigzag fan", [](FEMeshPartC& p) { zigzagFan(p, 3000); }, -1.0, 64, 15795588589979244473ull, 15080330161675855218ull},
+        {"fine gear, walls merged", [](FEMeshPartC& p) { gear(p, 40000); }, 2e-4, 64, 5780531601294227271ull, 17042630566452841600ull},
+        {"broken fine gear", [](FEMeshPartC& p) { brokenGear(p, 30000); }, 2e-4, 64, 11296590980561515068ull, 17240920476720582287ull},
+        {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 40, 30); }, -1.0, 64, 40033418572030147ull, 3737057170545360834ull},
+        {"soup", [](FEMeshPartC& p) { soup(p, 40); }, -1.0, 64, 10775597082093914474ull, 15468243788859916201ull},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FEMeshPartC part;
+        part.setFanIndexThreshold(c.fanThreshold);
+        c.build(part);
+        part.finalize(c.tolerance);
+        part.smoothNormals();
+        EXPECT_EQ(meshFingerprint(part), c.mesh);
+        EXPECT_EQ(triangleFingerprint(part), c.triangles);
+    }
+}
+
+}  // namespace
