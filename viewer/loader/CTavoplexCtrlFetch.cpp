@@ -2,11 +2,11 @@
 // unzipping the first item of a zipped fetch, and the panel image cache.
 #include "viewer/control/CTavoplexCtrl.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +15,7 @@
 
 #include "geometry/display/MemoryBlockC.h"
 #include "services/config/CSConfigVal.h"
+#include "services/files/RegularFile.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
@@ -30,16 +31,18 @@ bool Contains(const std::string& text, const char* part) { return text.find(part
 // or a pipe could give bytes forever or never), and no more than `cap` bytes of it.
 bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
 {
+    // A NUL byte would end the name early and read the file its first bytes name instead.
+    if (name.find('\0') != std::string::npos)
+        return false;
     std::string path = name;
     for (char& c : path)
         if (c == '\\')
             c = '/';
-    // Opened without waiting, so that a named pipe with no writer cannot block the fetch.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    uint64_t size = 0;
+    const int fd = openRegularFile(path.c_str(), &size);
     if (fd < 0)
         return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= cap;
+    bool ok = size <= cap;
     std::vector<char> piece(16384);
     uint64_t total = 0;
     while (ok) {
@@ -143,7 +146,13 @@ int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePat
     // Written under a temporary name and renamed into place, so that a file that exists is
     // always a whole one: an interrupted write never passes for a finished fetch.
     const RWCString native = where.nativePath();
-    std::string temporary = std::string(native.data(), native.length()) + ".part-XXXXXX";
+    // A long name is shortened so that its temporary's name stays within what a folder takes.
+    constexpr size_t kSuffix = sizeof(".part-XXXXXX") - 1;
+    std::string temporary(native.data(), native.length());
+    const size_t nameStart = temporary.rfind('/') == std::string::npos ? 0 : temporary.rfind('/') + 1;
+    if (temporary.size() - nameStart > NAME_MAX - kSuffix)
+        temporary.resize(nameStart + NAME_MAX - kSuffix);
+    temporary += ".part-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return 1;

@@ -11,10 +11,11 @@ bool MemFileC::Reserve(uint64_t bytes)
     if (bytes <= capacity)
         return true;
     uint64_t grown = capacity < 1024 ? 1024 : capacity;
-    while (grown < bytes)
+    while (grown < bytes) {
+        if (grown > SIZE_MAX / 2)
+            return false;  // doubling would wrap: no memory holds that much anyway
         grown *= 2;
-    if (grown > SIZE_MAX)
-        return false;
+    }
     char* moved = static_cast<char*>(std::realloc(data, static_cast<size_t>(grown)));
     if (!moved)
         return false;

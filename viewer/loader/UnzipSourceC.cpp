@@ -1,12 +1,13 @@
 // UnzipSourceC: opening, seeking and reading the three kinds of source.
 #include "viewer/loader/UnzipSourceC.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <new>
+
+#include "services/files/RegularFile.h"
 
 UnzipSourceC* UnzipSourceC::Open(const void* source, uint32_t length, int kind, uint32_t* result)
 {
@@ -27,7 +28,8 @@ UnzipSourceC* UnzipSourceC::Open(const void* source, uint32_t length, int kind, 
     }
     s->isHandle = true;
     if (kind == UnzipFromFile) {
-        s->handle = source ? ::open(static_cast<const char*>(source), O_RDONLY | O_CLOEXEC) : -1;
+        // Only a regular file: a FIFO would block the open, a device could read for ever.
+        s->handle = source ? openRegularFile(static_cast<const char*>(source)) : -1;
         if (s->handle < 0) {
             delete s;
             *result = 0x200;

@@ -17,7 +17,7 @@ enum UnzipSourceKind : int {
 class UnzipSourceC {
 public:
     // A new source, or null with `result` set: 0x10000 for an unknown kind, 0x200 when a
-    // named file cannot be opened. For descriptors, positions are relative to where the
+    // named file cannot be opened or is no regular file. For descriptors, positions are relative to where the
     // descriptor stood when the source was made.
     static UnzipSourceC* Open(const void* source, uint32_t length, int kind, uint32_t* result);
     // Closes a file the source opened itself and frees the source; -1 for null.

@@ -118,6 +118,13 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
         EXPECT_TRUE(got.bytes == c.bytes) << got.bytes.size() << " bytes";
         EXPECT_EQ(newLog(), c.logged);
     }
+    // A name with a NUL byte inside names no file: the file named by the bytes before it is
+    // not read in its place.
+    const std::string withNul = text + std::string(1, '\0') + ".zjv";
+    MemFileC read;
+    EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), 1);
+    EXPECT_EQ(read.GetLength(), 0u);
+    newLog();
     // An empty name fails at once and logs nothing of the fetch.
     MemFileC out;
     EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), 1);
@@ -201,6 +208,13 @@ TEST_F(Fetching, FilesAreWrittenWholeOrNotAtAll)
     EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()),
                                                UTFilePath(RWCString(files.file("no/such/folder/a.png").c_str())), false),
               1);
+    // A name as long as a folder takes is written too: its temporary's name still fits.
+    const std::string longName = std::string(251, 'n') + ".png";
+    EXPECT_EQ(control().LoadFileInternalToFile(RWCString(server.url("/a.png").c_str()),
+                                               UTFilePath(RWCString(files.file(longName).c_str())), false),
+              0);
+    EXPECT_EQ(TempDir::read(files.file(longName)), "image a");
+    std::filesystem::remove(files.file(longName));
     // Nothing else was left in the folder: no failed file, no temporary one.
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(files.path()))

@@ -269,6 +269,18 @@ TEST_F(ZipReader, HandlesResultsAndMessages)
     EXPECT_EQ(CloseZipHandle(&other), 0x80000u);
     EXPECT_EQ(LastZipResult, 0x80000u);
 
+    // Only a regular file is opened by name: a FIFO without a writer fails at once instead of
+    // blocking, a directory or a device is no archive file.
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.zip");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(30);  // a blocking open fails the test here rather than hanging the suite
+    for (const std::string& name : {fifo, dir.path(), std::string("/dev/zero")}) {
+        EXPECT_EQ(OpenZipHandleFromFile(name.c_str(), nullptr), nullptr) << name;
+        EXPECT_EQ(LastZipResult, 0x200u) << name;
+    }
+    ::alarm(0);
+
     int pipeEnds[2];
     ASSERT_EQ(pipe(pipeEnds), 0);
     EXPECT_EQ(OpenZipHandleFromFileHandle(pipeEnds[0], nullptr), nullptr);
