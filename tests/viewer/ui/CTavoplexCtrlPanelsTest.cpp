@@ -8,6 +8,7 @@
 
 #include "platform/sys.h"
 #include "viewer/ViewerTestSupport.h"
+#include "viewer/loader/LoaderTestSupport.h"
 #include "viewer/textures/TextureC.h"
 #include "viewer/ui/ButtonCommandC.h"
 #include "viewer/ui/CameraMath.h"
@@ -17,15 +18,8 @@
 
 namespace {
 
-// The viewer's images in the source tree; a relative source path counts from the test's
-// build folder.
-std::filesystem::path imageFolder()
-{
-    std::filesystem::path source(__FILE__);
-    if (source.is_relative())
-        source = std::filesystem::read_symlink("/proc/self/exe").parent_path() / source;
-    return (source.parent_path() / "../../../viewer/images").lexically_normal();
-}
+// The viewer's images in the source tree.
+std::filesystem::path imageFolder() { return std::filesystem::path(TAVO_SOURCE_DIR) / "viewer/images"; }
 
 // Points the control's image address at the images in the source tree: building the panels
 // fetches them into the per-user folder.
@@ -253,4 +247,48 @@ TEST(CTavoplexCtrlPanelsTest, PanelTexturesAreReleasedInTheirOwnContext)
             EXPECT_TRUE(glIsTexture(name)) << name;
         }
     }
+}
+
+TEST(CTavoplexCtrlPanelsTest, LoadFadesThePanelsInAndTicksLightAHoveredButton)
+{
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
+        GTEST_SKIP() << "viewer images not found beside the sources";
+    ViewerHarness v(600, 400);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    c.SetParam("Buttons", "1");
+    c.SetParam("BasePath", RWCString("file://") + imageFolder().string().c_str());
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    runLoad(v, model);
+    ASSERT_FALSE(c.Loading);
+    ASSERT_NE(c.MainPanel, nullptr);
+    ASSERT_NE(c.LogoPanel, nullptr);
+    EXPECT_TRUE(c.PanelsActive);
+    v.advance(1000);
+    EXPECT_EQ(c.MainPanel->GetFade(), 1.0f);
+    EXPECT_EQ(c.LogoPanel->GetFade(), 1.0f);
+    EXPECT_EQ(c.HelpPanel->GetFade(), 0.0f);
+    // The main panel: 531 x 38 centred 8 px above the bottom edge; "front" is its seventh
+    // button. Window rows count from the top here.
+    EXPECT_FLOAT_EQ(c.MainPanel->PanelX, 34.5f);
+    EXPECT_FLOAT_EQ(c.MainPanel->PanelY, 10.0f);
+    float x = c.MainPanel->PanelX + 3;
+    for (int i = 0; i < 6; ++i)
+        x += float(c.MainPanel->Buttons[size_t(i)]->GetWidth() + 2);
+    const int left = int(x), top = 400 - (10 + 3 + 32);
+    // Mean of red + green + blue over the button's pixels.
+    auto brightness = [&] {
+        long sum = 0;
+        for (int y = top + 2; y < top + 30; ++y)
+            for (int col = left + 2; col < left + 30; ++col) {
+                const auto p = v.pixel(col, y);
+                sum += p[0] + p[1] + p[2];
+            }
+        return double(sum) / (28.0 * 28.0);
+    };
+    const double idle = brightness();
+    // The pointer over the button; the timer's ticks step the highlight and redraw.
+    c.MainPanel->OnMouseMove(left + 16, 10 + 3 + 16);
+    v.advance(300);
+    EXPECT_GT(brightness(), idle + 60.0);
 }
