@@ -92,11 +92,10 @@ CTavoplexCtrl::~CTavoplexCtrl()
     Parts = nullptr;
     delete Reader;
     Reader = nullptr;
+    // The tool tip first: its fades still listed with the animations are cut loose.
     delete ToolTip;
-    delete Commands;
-    delete MainPanel;
-    delete HelpPanel;
-    delete LogoPanel;
+    ToolTip = nullptr;
+    DeletePanels();
     delete DescriptorBlock;
     if (current) {
         Font.Destroy();

@@ -359,7 +359,15 @@ public:
     void AboutBox();
 
     // ================= panels =================
-    void BuildPanels();
+    // (viewer/ui/CTavoplexCtrlPanels.cpp) The command object, the main and help panels (when
+    // "Buttons" is non-zero), the logo panel (when "Logo" is non-zero) and the metal texture,
+    // built once per control; always true. Needs the OpenGL context current.
+    bool BuildPanels();
+    // Deletes the panels with their buttons and textures, the command object and the metal
+    // texture. The context that made the textures must be current.
+    void DeletePanels();
+    // The native path of a panel image in the per-user folder.
+    RWCString PanelImagePath(const char* name) const;
 
     // ================= off-screen BMP =================
     // (viewer/control/CTavoplexCtrlBitmap.cpp)

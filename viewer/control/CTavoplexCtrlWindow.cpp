@@ -4,6 +4,8 @@
 #include "platform/host/Message.h"
 #include "platform/sys.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/ui/PanelC.h"
+#include "viewer/ui/ToolTipC.h"
 
 using platform::host::Message;
 using platform::host::MessageKind;
@@ -96,6 +98,9 @@ void CTavoplexCtrl::OnTimer(unsigned)
         return;
     }
     const uint32_t elapsed = now - LastTick;
+    // A tip that starts shows through its fade animation's updates.
+    if (ToolTip != nullptr)
+        ToolTip->Tick(now);
     const bool animated = Animations.Update(now);
     const bool stepped = TimerStep(elapsed);
     if (animated || stepped || Loading)
@@ -112,7 +117,10 @@ bool CTavoplexCtrl::TimerStep(uint32_t elapsed)
         GearAngle = float(GearAngle + float(elapsed) / 50.0f);
         changed = true;
     }
-    // The panels' hover colours and fades step here once panels have a step of their own;
-    // until then nothing moves on them between frames.
+    if (!PanelsActive)
+        return changed;
+    for (PanelC* panel : {MainPanel, HelpPanel, LogoPanel})
+        if (panel != nullptr && panel->Step(float(elapsed)))
+            changed = true;
     return changed;
 }

@@ -4,6 +4,7 @@
 
 #include "geometry/display/FEDisplayPartListC.h"
 #include "viewer/loader/LoaderTestSupport.h"
+#include "viewer/ui/PanelImages.h"
 
 TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)
 {
@@ -189,7 +190,8 @@ TEST(CTavoplexCtrlLoader, NewLoadDropsAnimationsIntoTheOldModelAndThePendingZoom
 
 // Frame 1 presents a nested frame (count 2) and, applying the settings, redraws at once
 // (count 3, which builds the panels); frame 4 only draws; frame 5 runs the pass that builds
-// the model and turns to the isometric view, which redraws the scene at once.
+// the model and turns to the isometric view, which redraws the scene at once; that first scene
+// frame starts the logo panel's fade, which redraws at once again.
 const char kOneLoadLog[] = R"(<-- OpenGL Locked.
   Set ViewPort for Loading screen.
     Loader Count = 1.
@@ -234,7 +236,27 @@ const char kOneLoadLog[] = R"(<-- OpenGL Locked.
     Make List from Mesh.
   Draw Scene.
   Start without panel.
+  Draw Scene.
   Init Shadow.
+  Generate shadow texture.
+  Draw Background.
+  Draw shadow.
+  Begin Draw Parts.
+  Begin Draw Part Lines.
+  Begin Draw Threads.
+  End Draw Threads.
+  End Draw Part Lines.
+  End Draw Parts.
+  Start Tool Tips.
+  Start Part Tool Tip.
+  End Part Tool Tip.
+  Start Intro Tool Tip.
+  Draw Intro Tool Tip.
+  End Intro Tool Tip.
+  End Tool Tips.
+  Draw Border Transition.
+  Panels.
+ (- SwapBuffers -).
   Generate shadow texture.
   Draw Background.
   Draw shadow.
@@ -260,7 +282,11 @@ const char kOneLoadLog[] = R"(<-- OpenGL Locked.
 TEST(CTavoplexCtrlLoader, DebugLogOfOneWholeLoadIsExact)
 {
     ViewerHarness v(120, 90);
-    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    // The panel images are cached already (empty files are never fetched again), so building
+    // the panels fetches nothing.
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\nDATA_VERSION=2\n");
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        std::ofstream(v.userFile(*image));
     CTavoplexCtrl& c = v.open();
     const std::string model = v.folder().write("cube.stl", cubeStl());
     c.Start = 1;

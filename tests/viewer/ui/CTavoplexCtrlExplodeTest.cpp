@@ -124,7 +124,7 @@ TEST(CTavoplexCtrlExplode, HelpPanelAndDisplayModeTogglesRedrawAtOnce)
 {
     ViewerHarness v(300, 300);
     CTavoplexCtrl& c = v.open();
-    c.HelpPanel = new PanelC(&c.Animations);
+    c.HelpPanel = new PanelC(nullptr, &c.Animations);
     const unsigned redraws = v.host().redrawRequests();
     c.ToggleHelpPanel();
     EXPECT_TRUE(c.HelpShown);

@@ -1,0 +1,294 @@
+// Tests of the control's panels: what BuildPanels makes from the properties and images, the
+// seventeen button commands through the headless host, and releasing the panels' textures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/sys.h"
+#include "viewer/ViewerTestSupport.h"
+#include "viewer/loader/LoaderTestSupport.h"
+#include "viewer/textures/TextureC.h"
+#include "viewer/ui/ButtonCommandC.h"
+#include "viewer/ui/CameraMath.h"
+#include "viewer/ui/PanelButtonC.h"
+#include "viewer/ui/PanelC.h"
+#include "viewer/ui/ToolTipC.h"
+
+namespace {
+
+// The viewer's images in the source tree.
+std::filesystem::path imageFolder() { return std::filesystem::path(TAVO_SOURCE_DIR) / "viewer/images"; }
+
+// Points the control's image address at the images in the source tree: building the panels
+// fetches them into the per-user folder.
+void useSourceImages(CTavoplexCtrl& c) { c.BaseUrl = imageFolder().string().c_str(); }
+
+bool build(CTavoplexCtrl& c)
+{
+    OpenGLLock lock(c);
+    return lock.locked() && c.BuildPanels();
+}
+
+// Texture names of every button of a panel (0 for none).
+std::vector<GLuint> textureNames(const PanelC* panel)
+{
+    std::vector<GLuint> names;
+    for (size_t i = 0; panel != nullptr && i < panel->Buttons.entries(); ++i)
+        names.push_back(panel->Buttons[i]->Texture != nullptr ? panel->Buttons[i]->Texture->Name : 0);
+    return names;
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnce)
+{
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
+        GTEST_SKIP() << "viewer images not found beside the sources";
+    ViewerHarness v(800, 600);
+    CTavoplexCtrl& c = v.open();
+    useSourceImages(c);
+    c.Buttons = 1;
+    c.ButtonSize = 40;
+    ASSERT_TRUE(build(c));
+    ASSERT_NE(c.Commands, nullptr);
+    ASSERT_NE(c.MainPanel, nullptr);
+    ASSERT_NE(c.HelpPanel, nullptr);
+    ASSERT_NE(c.LogoPanel, nullptr);
+    ASSERT_NE(c.MetalTexture, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(v.userFile("korvane.png")));  // fetched into the cache
+
+    const int ids[] = {11, 13, 14, -1, 10, -1, 1, 2, 3, 4, 5, 6, 7, -1, 9, 8, 17};
+    ASSERT_EQ(c.MainPanel->Buttons.entries(), std::size(ids));
+    for (size_t i = 0; i < std::size(ids); ++i) {
+        const PanelButtonC* b = c.MainPanel->Buttons[i];
+        EXPECT_EQ(b->GetCommandId(), ids[i]) << i;
+        EXPECT_EQ(b->GetWidth(), ids[i] == -1 ? 15 : 40) << i;
+        EXPECT_EQ(b->GetHeight(), 40) << i;
+        EXPECT_EQ(b->Texture != nullptr, ids[i] != -1) << i;
+    }
+    EXPECT_EQ(c.MainPanel->AlignH, 1);
+    EXPECT_EQ(c.MainPanel->AlignV, 0);
+    EXPECT_EQ(c.MainPanel->OffsetY, 8.0f);
+    EXPECT_TRUE(c.MainPanel->IsVisible());
+    EXPECT_EQ(c.MainPanel->GetFade(), 0.0f);
+
+    ASSERT_EQ(c.HelpPanel->Buttons.entries(), 1u);
+    EXPECT_EQ(c.HelpPanel->Buttons[0]->GetCommandId(), 15);
+    EXPECT_EQ(c.HelpPanel->Buttons[0]->GetWidth(), 256);
+    EXPECT_NE(c.HelpPanel->Buttons[0]->Texture, nullptr);
+
+    ASSERT_EQ(c.LogoPanel->Buttons.entries(), 1u);
+    const PanelButtonC* logo = c.LogoPanel->Buttons[0];
+    EXPECT_EQ(logo->GetCommandId(), 16);
+    EXPECT_FALSE(logo->StretchTexture);
+    ASSERT_NE(logo->Texture, nullptr);
+    EXPECT_EQ(logo->Texture->Width, 256);
+    EXPECT_EQ(logo->Texture->Height, 32);
+    EXPECT_FLOAT_EQ(logo->ColorCurrent.alpha(), 0.9f);
+    EXPECT_EQ(c.LogoPanel->AlignH, 2);
+    EXPECT_EQ(c.LogoPanel->AlignV, 2);
+
+    // A second call changes nothing.
+    PanelC* main = c.MainPanel;
+    TextureC* metal = c.MetalTexture;
+    EXPECT_TRUE(build(c));
+    EXPECT_EQ(c.MainPanel, main);
+    EXPECT_EQ(c.MetalTexture, metal);
+    EXPECT_EQ(c.MainPanel->Buttons.entries(), std::size(ids));
+}
+
+TEST(CTavoplexCtrlPanelsTest, PropertiesChooseThePanels)
+{
+    struct Case {
+        int buttons, logo;
+        bool main, help, logoPanel;
+    };
+    for (const Case& k : {Case{0, 1, false, false, true}, Case{0, 0, false, false, false},
+                          Case{1, 0, true, true, false}}) {
+        SCOPED_TRACE(std::to_string(k.buttons) + " " + std::to_string(k.logo));
+        ViewerHarness v(300, 300);
+        CTavoplexCtrl& c = v.open();
+        useSourceImages(c);
+        c.Buttons = k.buttons;
+        c.Logo = k.logo;
+        ASSERT_TRUE(build(c));
+        EXPECT_NE(c.Commands, nullptr);
+        EXPECT_EQ(c.MainPanel != nullptr, k.main);
+        EXPECT_EQ(c.HelpPanel != nullptr, k.help);
+        EXPECT_EQ(c.LogoPanel != nullptr, k.logoPanel);
+        if (std::filesystem::exists(imageFolder() / "metal.png")) {
+            EXPECT_NE(c.MetalTexture, nullptr);
+        }
+    }
+    // Missing images: buttons without textures, no metal texture, nothing fails.
+    ViewerHarness bare(300, 300);
+    CTavoplexCtrl& c = bare.open();
+    c.Buttons = 1;
+    ASSERT_TRUE(build(c));
+    EXPECT_EQ(c.MainPanel->Buttons[0]->Texture, nullptr);
+    EXPECT_EQ(c.MetalTexture, nullptr);
+}
+
+TEST(CTavoplexCtrlPanelsTest, ButtonCommandsDoTheirJobs)
+{
+    ViewerHarness v(400, 300);
+    CTavoplexCtrl& c = v.open();
+    c.Buttons = 1;
+    ASSERT_TRUE(build(c));
+    std::vector<std::string> opened;
+    platform::sys::setUrlOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    ButtonCommandC& commands = *c.Commands;
+    // Runs every animation to its end (the first update starts them).
+    uint32_t now = 5000;
+    auto settle = [&] {
+        c.Animations.Update(now);
+        now += 1100;
+        c.Animations.Update(now);
+    };
+
+    // Views: front, back, left, right, top, bottom, then the isometric view with its turn cycle.
+    for (int id = 1; id <= 6; ++id) {
+        commands.OnPanelCommand(id);
+        settle();
+        EXPECT_TRUE(c.Rotation.isEqual(StandardViewMatrix(id - 1, 0))) << id;
+    }
+    commands.OnPanelCommand(7);
+    settle();
+    EXPECT_TRUE(c.Rotation.isEqual(StandardViewMatrix(7, 0)));
+    EXPECT_EQ(c.ViewTurn, 1);
+
+    // Help, from the main panel's button and from the help picture.
+    for (int id : {8, 15}) {
+        const bool before = c.HelpShown;
+        commands.OnPanelCommand(id);
+        settle();
+        EXPECT_NE(c.HelpShown, before);
+        EXPECT_EQ(c.HelpPanel->GetFade(), c.HelpShown ? 1.0f : 0.0f);
+    }
+
+    commands.OnPanelCommand(9);
+    EXPECT_TRUE(c.Exploded);
+    settle();
+
+    c.ZoomPending = false;
+    c.ZoomDuration = 0;
+    commands.OnPanelCommand(10);
+    EXPECT_EQ(c.ZoomDuration, 350);
+    EXPECT_EQ(c.ZoomPart, nullptr);
+
+    const int modes[][2] = {{11, 0}, {12, 1}, {13, 3}, {14, 4}};
+    for (const auto& m : modes) {
+        commands.OnPanelCommand(m[0]);
+        EXPECT_EQ(c.DisplayMode, m[1]) << m[0];
+    }
+
+    commands.OnPanelCommand(16);
+    EXPECT_EQ(opened, std::vector<std::string>{ButtonCommandC::LogoAddress});
+
+    const size_t dialogs = v.host().dialogsShown().size();
+    commands.OnPanelCommand(17);
+    EXPECT_EQ(v.host().dialogsShown().size(), dialogs + 1);
+
+    // Ids outside 1..17 (separators send -1) change nothing.
+    const TransformMatrix rotation = c.Rotation;
+    const size_t animations = c.Animations.Count();
+    for (int id : {-1, 0, 18, 1000}) {
+        commands.OnPanelCommand(id);
+        EXPECT_EQ(c.DisplayMode, 4);
+        EXPECT_EQ(c.Animations.Count(), animations);
+        EXPECT_EQ(opened.size(), 1u);
+        EXPECT_EQ(v.host().dialogsShown().size(), dialogs + 1);
+    }
+    EXPECT_TRUE(c.Rotation.isEqual(rotation));
+    platform::sys::setUrlOpener(nullptr);
+}
+
+TEST(CTavoplexCtrlPanelsTest, PanelTexturesAreReleasedInTheirOwnContext)
+{
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
+        GTEST_SKIP() << "viewer images not found beside the sources";
+    ViewerHarness a(300, 300), b(300, 300);
+    CTavoplexCtrl& first = a.open();
+    CTavoplexCtrl& second = b.open();
+    useSourceImages(first);
+    useSourceImages(second);
+    first.Buttons = second.Buttons = 1;
+    ASSERT_TRUE(build(first));
+    ASSERT_TRUE(build(second));
+    const std::vector<GLuint> names = textureNames(first.MainPanel);
+    const std::vector<GLuint> kept = textureNames(second.MainPanel);
+    // A tool tip fade still running when the control goes.
+    first.ToolTip->SetNameLookup([](int, int) { return RWCString("Part"); });
+    first.ToolTip->PointerMoved(0, 5, 5);
+    first.ToolTip->Tick(1000);
+    ASSERT_FALSE(first.Animations.IsEmpty());
+    {
+        OpenGLLock lock(first);
+        first.DeletePanels();
+        for (GLuint name : names) {
+            if (name != 0) {
+                EXPECT_FALSE(glIsTexture(name)) << name;
+            }
+        }
+        EXPECT_EQ(first.MainPanel, nullptr);
+        EXPECT_EQ(first.Commands, nullptr);
+        EXPECT_EQ(first.MetalTexture, nullptr);
+    }
+    ASSERT_TRUE(build(first));
+    a.close();  // the destructor releases the rebuilt panels in the first control's context
+    OpenGLLock lock(second);
+    for (GLuint name : kept) {
+        if (name != 0) {
+            EXPECT_TRUE(glIsTexture(name)) << name;
+        }
+    }
+}
+
+TEST(CTavoplexCtrlPanelsTest, LoadFadesThePanelsInAndTicksLightAHoveredButton)
+{
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
+        GTEST_SKIP() << "viewer images not found beside the sources";
+    ViewerHarness v(600, 400);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    c.SetParam("Buttons", "1");
+    c.SetParam("BasePath", RWCString("file://") + imageFolder().string().c_str());
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    runLoad(v, model);
+    ASSERT_FALSE(c.Loading);
+    ASSERT_NE(c.MainPanel, nullptr);
+    ASSERT_NE(c.LogoPanel, nullptr);
+    EXPECT_TRUE(c.PanelsActive);
+    v.advance(1000);
+    EXPECT_EQ(c.MainPanel->GetFade(), 1.0f);
+    EXPECT_EQ(c.LogoPanel->GetFade(), 1.0f);
+    EXPECT_EQ(c.HelpPanel->GetFade(), 0.0f);
+    // The main panel: 531 x 38 centred 8 px above the bottom edge; "front" is its seventh
+    // button. Window rows count from the top here.
+    EXPECT_FLOAT_EQ(c.MainPanel->PanelX, 34.5f);
+    EXPECT_FLOAT_EQ(c.MainPanel->PanelY, 10.0f);
+    float x = c.MainPanel->PanelX + 3;
+    for (int i = 0; i < 6; ++i)
+        x += float(c.MainPanel->Buttons[size_t(i)]->GetWidth() + 2);
+    const int left = int(x), top = 400 - (10 + 3 + 32);
+    // Mean of red + green + blue over the button's pixels.
+    auto brightness = [&] {
+        long sum = 0;
+        for (int y = top + 2; y < top + 30; ++y)
+            for (int col = left + 2; col < left + 30; ++col) {
+                const auto p = v.pixel(col, y);
+                sum += p[0] + p[1] + p[2];
+            }
+        return double(sum) / (28.0 * 28.0);
+    };
+    const double idle = brightness();
+    // The pointer over the button; the timer's ticks step the highlight and redraw.
+    c.MainPanel->OnMouseMove(left + 16, 10 + 3 + 16);
+    v.advance(300);
+    EXPECT_GT(brightness(), idle + 60.0);
+}
