@@ -28,6 +28,35 @@ TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePas
     EXPECT_EQ(countOf(log, "    Parsing STL in Memory.\n"), 1u);
 }
 
+TEST(CTavoplexCtrlLoader, LocalZjvIsUnzippedByTheFetchAndBuiltInTheFirstPass)
+{
+    const std::string model = samplesFolder() + "/gear.zjv";
+    if (!std::filesystem::exists(model))
+        GTEST_SKIP() << "samples not found beside the sources";
+    ViewerHarness v(200, 150);
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, model);
+
+    EXPECT_FALSE(c.Loading);
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_EQ(c.LoaderCount, 5);
+    ASSERT_NE(c.Parts, nullptr);
+    EXPECT_GT(c.Parts->partCount(), 0u);
+    // The archive is unpacked by the fetch itself, which logs both ends of its unzip step.
+    const std::string expected = "    Start loading ZJV geometry.\n"
+                                 "      Start LoadFileInternal (" + model + ").\n"
+                                 "      Start local stream.\n"
+                                 "      End local stream.\n"
+                                 "      Start Unzip in memory.\n"
+                                 "      End Unzip in memory.\n"
+                                 "      End LoadFileInternal.\n"
+                                 "    End loading ZJV geometry.\n"
+                                 "    Parsing ZJV in memory.\n"
+                                 "    Make List from Mesh.\n";
+    EXPECT_NE(TempDir::read(v.userFile("tavoplex.log")).find(expected), std::string::npos);
+}
+
 TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
 {
     const std::string folder = samplesFolder();
