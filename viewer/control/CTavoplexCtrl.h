@@ -19,6 +19,7 @@
 #include "services/config/CSConfig.h"
 #include "services/files/UTFilePath.h"
 #include "services/objects/refHandle.h"
+#include "viewer/control/BitmapTypes.h"
 #include "viewer/control/ControlTypes.h"
 #include "viewer/render/GearState.h"
 #include "viewer/ui/AnimationManagerC.h"
@@ -251,9 +252,6 @@ public:
     // or does not finish within waitLimitMs of real time, or the file cannot be written.
     bool LoadAndCreateBMP(const RWCString& filename3d, const RWCString& filenameBMP, int32_t xSize, int32_t ySize,
                           uint32_t waitLimitMs = 60000);
-    // Renders the current frame at xSize x ySize and writes it as a 32-bit BMP (the window
-    // surface is resized for the picture and back afterwards). False when nothing was written.
-    bool RenderBitmapFile(const RWCString& filename, int32_t xSize, int32_t ySize);
     void SetMatrix(double xx, double yx, double zx, double wx, double xy, double yy, double zy, double wy, double xz,
                    double yz, double zz, double wz);
     double GetZoom() const;
@@ -303,6 +301,30 @@ public:
     void BuildPanels();
 
     // ================= off-screen BMP =================
+    // (viewer/control/CTavoplexCtrlBitmap.cpp)
+    // Renders the isometric view of the current model into a BMP file of xSize x ySize through
+    // a second context that shares lists and textures with the window's. 0 when the file was
+    // written; 1 for a size outside 1..kMaxBitmapEdge, no window context, a bitmap or context
+    // that cannot be made, or a file that cannot be written (then no file is left). The
+    // window's context, surface, lock depth and size come back on every path.
+    int32_t CreateBMP(const RWCString& filename, int32_t xSize, int32_t ySize);
+    static constexpr int32_t kMaxBitmapEdge = 16384;
+    // The bitmap's pixel format on its surface, the palette when the format needs one, and the
+    // bitmap's context in GLContext (null when it cannot be made).
+    void SetupBitmapPixelFormat(platform::gl::GlSurface* memoryContext);
+    // The regular colour cube of a palette format into BitmapPalette.
+    void BuildBitmapPalette(const PixelFormatRecord& format);
+    // Header and colour table for the bitmap; null when the bitmap cannot be described.
+    std::unique_ptr<BitmapInfo> BuildBitmapInfo(const MemoryBitmap& bitmap);
+    // Fetches the bitmap's bits in the block's format and writes the file under a temporary
+    // name renamed into place; false, with no file made or changed, on any failure.
+    bool WriteBitmapFile(const RWCString& filename, BitmapInfo& info, const MemoryBitmap& bitmap);
+    void ReleaseBitmapContext();
+    // The format asked of the bitmap and the one described back.
+    PixelFormatRecord BitmapPixelFormat;
+    // The bitmap's context and its drawing surface while CreateBMP runs.
+    std::unique_ptr<platform::gl::GlContext> BitmapContext;
+    std::unique_ptr<platform::gl::GlSurface> BitmapSurface;
 
     // ================================ fields ================================
     // Device and OpenGL state.
