@@ -85,9 +85,11 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
     };
     const Case cases[] = {
         {"empty ZIPFILE", "empty.xml",
-         "<ORDER><SECTION><ZIPFILE></ZIPFILE><CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS>"
-         "</SECTION></ORDER>"},
-        {"descriptor without SECTION", "bare.xml", "<ORDER></ORDER>"},
+         "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE></ZIPFILE>"
+         "<CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS></SECTION></ORDER>"},
+        {"descriptor without SECTION", "bare.xml", "<?xml version=\"1.0\"?><ORDER></ORDER>"},
+        // The reader asks for the XML header: without it the descriptor reads as empty.
+        {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>"},
         {"unknown extension", "model.obj", "v 0 0 0\n"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}"},
         {"zip named directly, no entry", "model.zip", "PK not really"},
@@ -102,6 +104,9 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
         EXPECT_TRUE(c.LoadFailed);
         EXPECT_FALSE(c.Loading);
         EXPECT_EQ(c.LoaderCount, 6);
+        if (std::string(k.name) == "empty.xml") {  // the descriptor itself was read
+            EXPECT_EQ(std::string(c.ArchiveEntry.data()), "a.zip");
+        }
         const std::string log = TempDir::read(v.userFile("tavoplex.log"));
         EXPECT_EQ(countOf(log, "    Initializing loader.\n"), 1u);
         EXPECT_EQ(countOf(log, "  Loader Count = 6.\n"), 1u);  // the gears fade in once
@@ -310,7 +315,7 @@ TEST(CTavoplexCtrlLoader, FailedLoadShowsTheFailureTextInTheScene)
     v.writeConfig(kChosenSettings);
     CTavoplexCtrl& c = v.open();
     const std::string descriptor = v.folder().write(
-        "empty.xml", "<ORDER><SECTION><ZIPFILE></ZIPFILE></SECTION></ORDER>");
+        "empty.xml", "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE></ZIPFILE></SECTION></ORDER>");
     runLoad(v, descriptor);
     ASSERT_TRUE(c.LoadFailed);
     v.advance(1500);  // past the scene's fade-in: the label is fully drawn
