@@ -1,5 +1,6 @@
 // The host program tavoplex: places the viewer control on a "page" made of its command line
 // and either renders the model into a BMP file or shows it in an X11 window.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -80,6 +81,13 @@ std::string localModelPath(const CTavoplexCtrl& control)
     return folder + name;
 }
 
+// A folder or a missing file never becomes a model while the program waits.
+bool isReadableFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), R_OK) == 0;
+}
+
 std::string workingFolder()
 {
     std::vector<char> buffer(4096);
@@ -119,7 +127,7 @@ int renderToFile(HostOptions& options)
     const RWCString model = control.FileName;
     // The control would retry a missing local file for half a minute (it may yet appear);
     // on a command line a name that names nothing is an error at once.
-    if (const std::string local = localModelPath(control); !local.empty() && access(local.c_str(), R_OK) != 0) {
+    if (const std::string local = localModelPath(control); !local.empty() && !isReadableFile(local)) {
         std::cerr << "tavoplex: cannot read the model \"" << local << "\"\n";
         control.WindowProc(Message::destroy());
         return 1;

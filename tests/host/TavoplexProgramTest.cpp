@@ -114,11 +114,14 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         const char* message;
     };
     TempDir dir;
+    // A folder can never be read as a model: refused at once, not retried for half a minute.
+    std::filesystem::create_directory(dir.file("folder.stl"));
     const Case cases[] = {
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size"},
         {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "cannot read the model"},
         {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "cannot load the model"},
+        {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "cannot read the model"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         {{"--colour"}, 2, "unknown option"},

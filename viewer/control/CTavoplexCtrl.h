@@ -271,7 +271,10 @@ public:
     static bool SettingsDialogOpen;
 
     // ================= fetching files =================
-    // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 failure.
+    // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 (FetchFailed) failure;
+    // a zipped fetch whose bytes came but gave no whole item 0 returns FetchNotUnpacked.
+    static constexpr int FetchFailed = 1;
+    static constexpr int FetchNotUnpacked = 2;
     // A name containing "http://" is downloaded, any other read as a local regular file; with
     // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.
     int FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip);

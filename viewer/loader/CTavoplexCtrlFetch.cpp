@@ -99,21 +99,20 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
                             ? OpenZipHandleFromMemory(staging.Data(), static_cast<uint32_t>(staging.GetLength()), "")
                             : nullptr;
     if (!handle) {
-        if (zipped)
-            failed = true;
-        return failed ? 1 : 0;
+        if (failed)
+            return FetchFailed;
+        return zipped ? FetchNotUnpacked : 0;
     }
     MemoryBlockC item;
-    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item)) {
-        if (!out.Write(item.GetData(), item.GetSize()))
-            failed = true;
-    } else {
-        failed = true;
-    }
+    bool unpacked = false;
+    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item))
+        unpacked = out.Write(item.GetData(), item.GetSize());
     CloseZipHandle(handle);
     staging.SetLength(0);
     WriteLog("      End Unzip in memory.\n");
-    return failed ? 1 : 0;
+    if (failed)
+        return FetchFailed;
+    return unpacked ? 0 : FetchNotUnpacked;
 }
 
 int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip)

@@ -26,19 +26,19 @@ RWCString lowerExtension(const RWCString& name)
 
 }  // namespace
 
-// Fetches name into target; a name whose lower-cased form holds ".zip" or ".zjv" is an
-// archive whose item 0 is what target receives.
+// Fetches name into target, unzipping asked: a name whose lower-cased form holds ".zip" or
+// ".zjv" is an archive whose item 0 is what target receives.
 static Fetched fetchModelBytes(CTavoplexCtrl& control, const RWCString& name, MemoryBlockC& target)
 {
+    const int result = control.LoadFileInternal(name, target, true);
+    if (result == CTavoplexCtrl::FetchFailed)
+        return Fetched::Retry;
+    if (result != 0)
+        return Fetched::Fail;  // the bytes came, but hold no archive or no whole item 0
     RWCString lower(name);
     lower.toLower();
-    if (!lower.contains(".zip") && !lower.contains(".zjv"))
-        return control.LoadFileInternal(name, target, false) == 0 ? Fetched::Ok : Fetched::Retry;
-    MemoryBlockC archive;
-    if (control.LoadFileInternal(name, archive, false) != 0)
-        return Fetched::Retry;
-    if (!UnzipIndexFromMemory(archive.GetData(), archive.GetSize(), 0, "", target) || target.GetSize() == 0)
-        return Fetched::Fail;
+    if (target.GetSize() == 0 && (lower.contains(".zip") || lower.contains(".zjv")))
+        return Fetched::Fail;  // an empty item 0 is no model
     return Fetched::Ok;
 }
 

@@ -100,9 +100,9 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
         // ".zjv" anywhere in the name, a folder's too, marks it zipped.
         {inZjvFolder, true, 0, "solid a",
          linesOf(inZjvFolder, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
-        {broken, true, 1, "",
+        {broken, true, CTavoplexCtrl::FetchNotUnpacked, "",
          linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
-        {notZip, true, 1, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
+        {notZip, true, CTavoplexCtrl::FetchNotUnpacked, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
         {files.file("missing.zjv"), true, 1, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {files.file("dir.zjv"), true, 1, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {fifo, false, 1, "", linesOf(fifo, {"Start local stream.", "Start Unzip in memory."})},
@@ -140,7 +140,7 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
     HTTPDownloadC::DefaultLimits().maxBodyBytes = 5000;
     EXPECT_EQ(load(text, false).result, 0);
     const uint32_t cap = SetMaxUnzipBytes(1 << 20);
-    EXPECT_EQ(load(bomb, true).result, 1);
+    EXPECT_EQ(load(bomb, true).result, CTavoplexCtrl::FetchNotUnpacked);
     SetMaxUnzipBytes(cap);
     EXPECT_EQ(load(bomb, true).bytes.size(), 3u << 20);
 }
@@ -169,7 +169,7 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
         {"HTTP://127.0.0.1:" + port + "/model.stl", false, 0, text, false},
         {server.url("/moved.stl"), false, 0, text, false},
         {server.url("/missing.stl"), false, 1, "", false},
-        {server.url("/notzip.zjv"), true, 1, "", false},
+        {server.url("/notzip.zjv"), true, CTavoplexCtrl::FetchNotUnpacked, "", false},
         {server.url("/short.stl"), false, 1, "", false},
         {server.url("/big.stl"), false, 1, "", false},
     };

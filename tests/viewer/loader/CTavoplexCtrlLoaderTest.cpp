@@ -29,6 +29,35 @@ TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePas
     EXPECT_EQ(countOf(log, "    Parsing STL in Memory.\n"), 1u);
 }
 
+TEST(CTavoplexCtrlLoader, LocalZjvIsUnzippedByTheFetchAndBuiltInTheFirstPass)
+{
+    const std::string model = samplesFolder() + "/gear.zjv";
+    if (!std::filesystem::exists(model))
+        GTEST_SKIP() << "samples not found beside the sources";
+    ViewerHarness v(200, 150);
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, model);
+
+    EXPECT_FALSE(c.Loading);
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_EQ(c.LoaderCount, 5);
+    ASSERT_NE(c.Parts, nullptr);
+    EXPECT_GT(c.Parts->partCount(), 0u);
+    // The archive is unpacked by the fetch itself, which logs both ends of its unzip step.
+    const std::string expected = "    Start loading ZJV geometry.\n"
+                                 "      Start LoadFileInternal (" + model + ").\n"
+                                 "      Start local stream.\n"
+                                 "      End local stream.\n"
+                                 "      Start Unzip in memory.\n"
+                                 "      End Unzip in memory.\n"
+                                 "      End LoadFileInternal.\n"
+                                 "    End loading ZJV geometry.\n"
+                                 "    Parsing ZJV in memory.\n"
+                                 "    Make List from Mesh.\n";
+    EXPECT_NE(TempDir::read(v.userFile("tavoplex.log")).find(expected), std::string::npos);
+}
+
 TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
 {
     const std::string folder = samplesFolder();
@@ -57,9 +86,11 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
     };
     const Case cases[] = {
         {"empty ZIPFILE", "empty.xml",
-         "<ORDER><SECTION><ZIPFILE></ZIPFILE><CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS>"
-         "</SECTION></ORDER>"},
-        {"descriptor without SECTION", "bare.xml", "<ORDER></ORDER>"},
+         "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE></ZIPFILE>"
+         "<CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS></SECTION></ORDER>"},
+        {"descriptor without SECTION", "bare.xml", "<?xml version=\"1.0\"?><ORDER></ORDER>"},
+        // The reader asks for the XML header: without it the descriptor reads as empty.
+        {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>"},
         {"unknown extension", "model.obj", "v 0 0 0\n"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}"},
         {"zip named directly, no entry", "model.zip", "PK not really"},
@@ -74,6 +105,9 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
         EXPECT_TRUE(c.LoadFailed);
         EXPECT_FALSE(c.Loading);
         EXPECT_EQ(c.LoaderCount, 6);
+        if (std::string(k.name) == "empty.xml") {  // the descriptor itself was read
+            EXPECT_EQ(std::string(c.ArchiveEntry.data()), "a.zip");
+        }
         const std::string log = TempDir::read(v.userFile("tavoplex.log"));
         EXPECT_EQ(countOf(log, "    Initializing loader.\n"), 1u);
         EXPECT_EQ(countOf(log, "  Loader Count = 6.\n"), 1u);  // the gears fade in once
@@ -307,7 +341,7 @@ TEST(CTavoplexCtrlLoader, FailedLoadShowsTheFailureTextInTheScene)
     v.writeConfig(kChosenSettings);
     CTavoplexCtrl& c = v.open();
     const std::string descriptor = v.folder().write(
-        "empty.xml", "<ORDER><SECTION><ZIPFILE></ZIPFILE></SECTION></ORDER>");
+        "empty.xml", "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE></ZIPFILE></SECTION></ORDER>");
     runLoad(v, descriptor);
     ASSERT_TRUE(c.LoadFailed);
     v.advance(1500);  // past the scene's fade-in: the label is fully drawn
