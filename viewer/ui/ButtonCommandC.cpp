@@ -3,6 +3,7 @@
 
 #include "platform/sys.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/control/UrlLauncherC.h"
 
 void ButtonCommandC::Redraw()
 {
@@ -50,8 +51,9 @@ void ButtonCommandC::OnPanelCommand(int id)
         Control->SetDisplayMode(4);
         break;
     case 16:
-        // Straight to the browser, never through a shell.
-        platform::sys::openUrl(LogoAddress);
+        // The registry's browser command when there is one, else the system's opener; never
+        // through a shell.
+        UrlLauncherC().Open(LogoAddress, true);
         break;
     case 17:
         Control->OpenQuickSettings();
