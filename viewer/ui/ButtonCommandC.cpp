@@ -1,7 +1,6 @@
 // ButtonCommandC: the panel buttons' commands on the control.
 #include "viewer/ui/ButtonCommandC.h"
 
-#include "platform/sys.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/UrlLauncherC.h"
 
