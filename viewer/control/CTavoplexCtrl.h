@@ -201,9 +201,56 @@ public:
     void RedrawViewNow();
 
     // ================= picking, explode and mouse =================
-    // (viewer/ui/CTavoplexCtrlPicking.cpp)
-    // The model length of that many window pixels at the view of the last frame.
+    // (viewer/ui/CTavoplexCtrlPicking.cpp: picking; viewer/ui/CTavoplexCtrlExplode.cpp: explode,
+    // fades and view toggles; viewer/ui/CTavoplexCtrlMouse.cpp: mouse messages and the script call)
+    // The instance under a window point (y from the top), or null. Faded instances take part only
+    // when includeTransparent is set.
+    FEDisplayPartRefC* PickPart(const Point2D& windowPoint, bool includeTransparent);
+    // The world-space ray under a window point through the matrices and viewport of the last
+    // frame. False (near and far untouched) before a frame, for a viewport without area, for
+    // matrices that cannot be inverted and when the context cannot be locked.
+    bool MakePickRay(const Point2D& windowPoint, Point3D& nearPoint, Point3D& farPoint);
+    // The model length of that many window pixels (0 before the first frame).
     double PixelsToWorld(int pixels);
+    // Whether the line through near and far passes within the box's bounding sphere grown by
+    // the tolerance (the line is not cut at its ends).
+    static bool RayNearBox(const Point3D& nearPoint, const Point3D& farPoint, const Point3D& boxMin,
+                           const Point3D& boxMax, double tolerance);
+    // The instance hit by the world-space ray: opaque before faded, then the nearest hit, ties
+    // to the earlier instance. Sets the pick flag and point of every instance hit.
+    FEDisplayPartRefC* PickNearestInstance(const Point3D& nearPoint, const Point3D& farPoint, double tolerance,
+                                           bool includeTransparent);
+    // Picks the part's mesh with a part-space ray into PickList; on a hit stores the nearest
+    // hit point on the part and returns true.
+    bool PickMesh(FEDisplayPartC* part, const Point3D& nearPoint, const Point3D& farPoint, double tolerance);
+
+    // Moves every instance to its exploded placement (or back) over a second, the camera
+    // refitting the new scene box at the same time.
+    void ToggleExplode();
+    // Fades the instance (every instance) to the transparency over 250 ms.
+    void FadePart(FEDisplayPartRefC* instance, float target);
+    void FadeAllParts(float target);
+    // Fades the help panel in or out and redraws.
+    void ToggleHelpPanel();
+    // 0 lines over ghost surfaces, 1 lines, 3 shaded, 4 shaded with lines; redraws.
+    void SetDisplayMode(int mode);
+
+    // Mouse messages: key flags (platform::host::ModifierFlag bits) and the point in window
+    // pixels, y from the top.
+    void OnLButtonDown(unsigned flags, ControlPoint point);
+    void OnLButtonUp(unsigned flags, ControlPoint point);
+    void OnRButtonDown(unsigned flags, ControlPoint point);
+    void OnRButtonUp(unsigned flags, ControlPoint point);
+    void OnMouseMove(unsigned flags, ControlPoint point);
+    // delta: multiples of 120 per notch, positive away from the user.
+    long OnMouseWheel(unsigned flags, int delta, ControlPoint point);
+    void OnLButtonDblClk(unsigned flags, ControlPoint point);
+    // Hands a mouse message of the window procedure to its handler; false for other messages.
+    bool OnMouseMessage(const platform::host::Message& message, long& result);
+    // Calls the hosting page's script function with the texts as its arguments, in order. False
+    // when there is no host, no script, no such function or the call fails (the last three leave
+    // a line in the debug log).
+    bool CallDoubleClickScript(const RWCString& name, const std::vector<RWCString>& arguments);
 
     // ================= loader =================
     // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp: the frame drawn while a model loads, which
