@@ -167,6 +167,21 @@ TEST(CTavoplexCtrlBitmap, CubePictureReplacesTheFileAndTheWindowComesBack)
     EXPECT_FALSE(std::filesystem::exists(v.folder().file("big.bmp")));
     EXPECT_EQ(filesIn(v.folder().path()), 3u);
 
+    // Made inside a drawing step, the picture is still drawn in its own context, not into the
+    // window's that is current there: the same picture as outside.
+    const std::string inside = v.folder().file("inside.bmp");
+    ASSERT_TRUE(c.LockOpenGL());
+    EXPECT_EQ(c.CreateBMP(RWCString(inside.c_str()), 300, 200), 0);
+    expectWindowStateBack(c, 160, 120, 1);
+    c.UnlockOpenGL();
+    const std::string again = TempDir::read(inside);
+    ASSERT_EQ(again.size(), b.size());
+    size_t differing = 0;
+    for (size_t i = 54; i < b.size(); ++i)
+        differing += std::abs(int(uint8_t(b[i])) - int(uint8_t(again[i]))) > 2 ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+    std::filesystem::remove(inside);
+
     // A pass that throws ends the picture with no file; the window is put back all the same.
     c.Animations.Add(new FailingAnimation, 0, 0, false, false);
     EXPECT_EQ(c.CreateBMP(RWCString(v.folder().file("thrown.bmp").c_str()), 40, 30), 1);
