@@ -167,6 +167,21 @@ TEST(CTavoplexCtrlBitmap, CubePictureReplacesTheFileAndTheWindowComesBack)
     EXPECT_FALSE(std::filesystem::exists(v.folder().file("big.bmp")));
     EXPECT_EQ(filesIn(v.folder().path()), 3u);
 
+    // Made inside a drawing step, the picture is still drawn in its own context, not into the
+    // window's that is current there: the same picture as outside.
+    const std::string inside = v.folder().file("inside.bmp");
+    ASSERT_TRUE(c.LockOpenGL());
+    EXPECT_EQ(c.CreateBMP(RWCString(inside.c_str()), 300, 200), 0);
+    expectWindowStateBack(c, 160, 120, 1);
+    c.UnlockOpenGL();
+    const std::string again = TempDir::read(inside);
+    ASSERT_EQ(again.size(), b.size());
+    size_t differing = 0;
+    for (size_t i = 54; i < b.size(); ++i)
+        differing += std::abs(int(uint8_t(b[i])) - int(uint8_t(again[i]))) > 2 ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+    std::filesystem::remove(inside);
+
     // A pass that throws ends the picture with no file; the window is put back all the same.
     c.Animations.Add(new FailingAnimation, 0, 0, false, false);
     EXPECT_EQ(c.CreateBMP(RWCString(v.folder().file("thrown.bmp").c_str()), 40, 30), 1);
@@ -230,4 +245,49 @@ TEST(CTavoplexCtrlBitmap, BeforeAnyModelTheEmptyScreenOrTheLoadingFrame)
     const std::string l = TempDir::read(loading);
     ASSERT_EQ(l.size(), e.size());
     EXPECT_NE(l.substr(54), e.substr(54));
+}
+
+TEST(CTavoplexCtrlBitmap, LoadedModelFarFromTheOriginIsCentredWithItsMargin)
+{
+    // A box far from the origin, whatever the window's size (none, as the host program gives
+    // it, or another shape than the picture's): the picture frames the box alone, centred, with
+    // 4 pixels of background along its limiting side.
+    struct Case {
+        int windowWidth, windowHeight, width, height;
+    };
+    const Case cases[] = {{0, 0, 300, 200}, {0, 0, 120, 240}, {160, 120, 120, 240}, {90, 200, 300, 200}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::to_string(k.windowWidth) + " " + std::to_string(k.width) + "x" + std::to_string(k.height));
+        ViewerHarness v(k.windowWidth, k.windowHeight);
+        v.writeConfig(kChosenSettings);
+        CTavoplexCtrl& c = v.open();
+        const feColor white(1.0f, 1.0f, 1.0f, 1.0f);
+        c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = c.ColorFadeInValue = white;
+        c.Grid = 0;
+        c.Border = 0;
+        c.ShadowQuality = 0;
+        c.Start = 1;
+        const std::string model = v.folder().write("box.stl", boxStl({100, 50, -30}, {120, 60, 10}));
+        const std::string bmp = v.folder().file("box.bmp");
+        ASSERT_TRUE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), k.width, k.height));
+
+        const std::string b = TempDir::read(bmp);
+        int left = k.width, right = -1, top = k.height, bottom = -1;
+        for (int y = 0; y < k.height; ++y)
+            for (int x = 0; x < k.width; ++x)
+                if (!pixelNear(bmpPixel(b, x, y), {255, 255, 255}, 16)) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, left);
+        const int marginX[2] = {left, k.width - 1 - right}, marginY[2] = {top, k.height - 1 - bottom};
+        EXPECT_NEAR(marginX[0], marginX[1], 1);
+        EXPECT_NEAR(marginY[0], marginY[1], 1);
+        // The limiting side keeps its 4 pixels (one more or less where an edge pixel is cut).
+        EXPECT_NEAR(std::min(std::min(marginX[0], marginX[1]), std::min(marginY[0], marginY[1])), 4, 1);
+        // The background shows in the middle of every edge.
+        for (auto [x, y] : {std::pair{1, k.height / 2}, {k.width - 2, k.height / 2}, {k.width / 2, 1},
+                            {k.width / 2, k.height - 2}})
+            EXPECT_TRUE(pixelNear(bmpPixel(b, x, y), {255, 255, 255}, 16)) << x << ", " << y;
+    }
 }

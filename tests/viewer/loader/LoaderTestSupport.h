@@ -2,6 +2,7 @@
 // its 25 ms timer on the fake clock.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -11,11 +12,11 @@
 #include "viewer/ViewerTestSupport.h"
 #include "viewer/ui/AnimationC.h"
 
-// A binary STL of the axis-aligned cube from (0, 0, 0) to (size, size, size): 12 triangles.
-inline std::string cubeStl(float size = 10.0f)
+// A binary STL of the axis-aligned box from lo to hi: 12 triangles.
+inline std::string boxStl(const std::array<float, 3>& lo, const std::array<float, 3>& hi)
 {
-    const float v[8][3] = {{0, 0, 0},       {size, 0, 0},    {size, size, 0}, {0, size, 0},
-                           {0, 0, size},    {size, 0, size}, {size, size, size}, {0, size, size}};
+    const float v[8][3] = {{lo[0], lo[1], lo[2]}, {hi[0], lo[1], lo[2]}, {hi[0], hi[1], lo[2]}, {lo[0], hi[1], lo[2]},
+                           {lo[0], lo[1], hi[2]}, {hi[0], lo[1], hi[2]}, {hi[0], hi[1], hi[2]}, {lo[0], hi[1], hi[2]}};
     const int faces[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
                               {1, 2, 6}, {1, 6, 5}, {2, 3, 7}, {2, 7, 6}, {3, 0, 4}, {3, 4, 7}};
     std::string bytes(80, ' ');
@@ -30,6 +31,9 @@ inline std::string cubeStl(float size = 10.0f)
     }
     return bytes;
 }
+
+// The cube from (0, 0, 0) to (size, size, size).
+inline std::string cubeStl(float size = 10.0f) { return boxStl({0, 0, 0}, {size, size, size}); }
 
 // The folder of the shipped samples, beside the sources.
 inline std::string samplesFolder()
