@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "geometry/display/FEFaceTriangulatorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
@@ -293,10 +294,12 @@ FETriangleCollectorC::~FETriangleCollectorC() { clear(); }
 
 void FETriangleCollectorC::clear()
 {
-    RWTValSlistIterator<FETessTriangleC*> it(triangles);
-    while (++it)
-        trianglePool.destroy(it.key());
-    triangles.clear();
+    for (size_t i = 0; i < count; ++i)
+        triangleAt(i)->~FETessTriangleC();
+    for (FETessTriangleC* block : blocks)
+        ::operator delete(block);
+    blocks.clear();
+    count = 0;
     faceMap.clear();
     positionHash.clear();
     normalHash.clear();
@@ -333,7 +336,7 @@ void FETriangleCollectorC::emitTriangle()
     if (crossProduct(q1 - q0, q2 - q0).length() > 1e-8) {
         const int face = copying ? copying->getFaceNumber() : FEFaceTriangulatorC::currentFaceNumber();
         FEMeshFaceInfoI* info = copying ? copying->getFaceInfo() : FEFaceTriangulatorC::currentFaceInfo();
-        triangles.append(trianglePool.create(slotPositions, slotNormals, face, info));
+        addTriangle(face, info);
     }
 
     if (mode == STRIP) {
@@ -355,16 +358,23 @@ void FETriangleCollectorC::emitTriangle()
     }
 }
 
+void FETriangleCollectorC::addTriangle(int face, FEMeshFaceInfoI* info)
+{
+    if ((count & (kBlockSize - 1)) == 0 && (count >> kBlockShift) == blocks.size())
+        blocks.push_back(static_cast<FETessTriangleC*>(::operator new(sizeof(FETessTriangleC) * kBlockSize)));
+    new (triangleAt(count)) FETessTriangleC(slotPositions, slotNormals, face, info);
+    ++count;
+}
+
 void FETriangleCollectorC::copyFrom(const FETriangleCollectorC& other)
 {
     if (&other == this)
         return;
     clear();
-    RWTPtrSlistIterator<FETessTriangleC> it(const_cast<RWTValSlist<FETessTriangleC*>&>(other.triangles));
     // The face data travel with each triangle: taking the running triangulation's would give
     // every copy the number of whatever face was tessellated last.
-    while (++it) {
-        copying = it.key();
+    for (size_t i = 0; i < other.entries(); ++i) {
+        copying = other.triangleAt(i);
         for (int corner = 0; corner < 3; ++corner)
             addVertex(copying->getPosition(corner), copying->getNormal(corner));
     }
@@ -375,13 +385,10 @@ void FETriangleCollectorC::numberAll()
 {
     positionHash.numberAll();
     normalHash.numberAll();
-    int number = 0;
-    RWTValSlistIterator<FETessTriangleC*> it(triangles);
-    while (++it) {
-        FETessTriangleC* t = it.key();
-        t->setTriangleNumber(number);
-        faceMap.insertKeyAndValue(t->getFaceNumber(), number);
-        ++number;
+    for (size_t i = 0; i < count; ++i) {
+        FETessTriangleC* t = triangleAt(i);
+        t->setTriangleNumber(int(i));
+        faceMap.insertKeyAndValue(t->getFaceNumber(), int(i));
     }
 }
 

@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "foundation/RWTPtrSlist.h"
 #include "foundation/RWTValHashDictionary.h"
-#include "foundation/RWTValSlist.h"
 #include "geometry/math/Point3D.h"
 #include "geometry/mesh/FEMeshPool.h"
 #include "services/objects/refHandle.h"
@@ -140,6 +138,29 @@ private:
     refHandle<FEMeshFaceInfoI> faceInfo;
 };
 
+class FETriangleCollectorC;
+
+// Walks a collector's triangles in emission order: operator() and ++ step to the next one
+// (null or false past the last); key() is the current one.
+class FETessTriangleIteratorC {
+public:
+    explicit FETessTriangleIteratorC(const FETriangleCollectorC& collector) : collector(&collector) {}
+
+    inline FETessTriangleC* operator()();
+    bool operator++() { return (*this)() != nullptr; }
+    FETessTriangleC* key() const { return current; }
+    void reset()
+    {
+        next = 0;
+        current = nullptr;
+    }
+
+private:
+    const FETriangleCollectorC* collector;
+    size_t next = 0;
+    FETessTriangleC* current = nullptr;
+};
+
 // Gathers the primitives of the tessellator (triangles, strips, fans) as triangles. Not
 // copyable: it owns its triangles and nodes.
 class FETriangleCollectorC {
@@ -161,8 +182,10 @@ public:
     bool addVertex(const Point3D& position, const Point3D& normal);
 
     // The triangles in emission order.
-    RWTPtrSlistIterator<FETessTriangleC> getTriangleIterator() { return RWTPtrSlistIterator<FETessTriangleC>(triangles); }
-    size_t entries() const { return triangles.entries(); }
+    FETessTriangleIteratorC getTriangleIterator() const { return FETessTriangleIteratorC(*this); }
+    size_t entries() const { return count; }
+    // The triangle of the given emission number (below entries()).
+    FETessTriangleC* triangleAt(size_t i) const { return blocks[i >> kBlockShift] + (i & (kBlockSize - 1)); }
 
     // Clears, then adds each triangle of the other collector by positions and normals; the
     // copies keep their source's face number and face information.
@@ -179,9 +202,16 @@ public:
     FETessVertexHashC& getNormalHash() { return normalHash; }
 
 private:
-    void emitTriangle();
+    // Triangles lie in blocks that never move: no node per triangle, and the walk is in
+    // memory order.
+    static constexpr size_t kBlockShift = 12;
+    static constexpr size_t kBlockSize = size_t(1) << kBlockShift;
 
-    RWTValSlist<FETessTriangleC*> triangles;
+    void emitTriangle();
+    void addTriangle(int face, FEMeshFaceInfoI* info);
+
+    std::vector<FETessTriangleC*> blocks;
+    size_t count = 0;
     RWTValHashDictionary<int, int> faceMap;
     FETessVertexHashC positionHash;
     FETessVertexHashC normalHash;
@@ -192,5 +222,10 @@ private:
     bool parity = true;
     // While copyFrom runs: the triangle whose face data the next emitted triangle takes.
     const FETessTriangleC* copying = nullptr;
-    FEMeshPoolC<FETessTriangleC> trianglePool;
 };
+
+FETessTriangleC* FETessTriangleIteratorC::operator()()
+{
+    current = next < collector->entries() ? collector->triangleAt(next++) : nullptr;
+    return current;
+}
