@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the demo models of this folder: bracket.stl, gear.zip and assembly.zip.
+"""Writes the demo models of this folder: bracket.stl, gear.zip, assembly.zip, and the forms the
+viewer loads them in: gear.zjv, and the model descriptor assembly.xml with its archive models.zip.
 
 Every shape is a flat 2D outline with holes, extruded to a slab: the 2D area is cut into
 triangles around each hole (or around a centre point), the slab gets a top, a bottom and a wall
@@ -234,6 +235,33 @@ def main():
     text += placement(3, Z_TO_MINUS_Y, (60, -20, 20), (0, -50, 0))
     text += '}\n'
     write_zip(os.path.join(HERE, 'assembly.zip'), 'assembly.zjv', text)
+
+    # The viewer reads a ".zjv" file as a ZIP archive whose first item is ZJV text: the gear's
+    # archive under that name.
+    with open(os.path.join(HERE, 'gear.zip'), 'rb') as f:
+        gear_zip = f.read()
+    with open(os.path.join(HERE, 'gear.zjv'), 'wb') as f:
+        f.write(gear_zip)
+
+    # A model descriptor names an archive and the item inside it; that item is itself a ZIP
+    # archive whose first item is the ZJV text.
+    with open(os.path.join(HERE, 'assembly.zip'), 'rb') as f:
+        assembly_zip = f.read()
+    with zipfile.ZipFile(os.path.join(HERE, 'models.zip'), 'w', zipfile.ZIP_STORED) as z:
+        for name, data in (('gear.zip', gear_zip), ('Assembly.zip', assembly_zip)):
+            z.writestr(zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0)), data)
+    with open(os.path.join(HERE, 'assembly.xml'), 'w', newline='\n') as f:
+        f.write('<?xml version="1.0" encoding="ISO-8859-1"?>\n'
+                '<ORDER>\n'
+                '  <SECTION>\n'
+                '    <ZIPFILE>models.zip</ZIPFILE>\n'
+                '    <CONTENTS>\n'
+                '      <PART>\n'
+                '        <FILENAME>assembly.zip</FILENAME>\n'
+                '      </PART>\n'
+                '    </CONTENTS>\n'
+                '  </SECTION>\n'
+                '</ORDER>\n')
 
 
 if __name__ == '__main__':

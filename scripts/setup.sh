@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev fonts-dejavu-core locales
   libexpat1-dev
   zip unzip
+  libx11-dev xvfb libxtst-dev
 )
 # `setup.sh fuzz`: also the clang toolchain with libFuzzer, for `make fuzz`.
 if [ "${1:-}" = "fuzz" ]; then

@@ -48,6 +48,8 @@ constexpr size_t kSweepCorners = 1024;
 
 bool isFinite(const Point3Df& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
+bool fanShortcut = true;
+
 }  // namespace
 
 FEFaceTriangulatorC* FEFaceTriangulatorC::instance()
@@ -96,6 +98,90 @@ void FEFaceTriangulatorC::retriangulateInto(FEMeshFaceC* firstFace, FEMeshPartC*
     tessellate(firstFace);
     targetPart = nullptr;
     meshMode = false;
+}
+
+void FEFaceTriangulatorC::setFanShortcut(bool on) { fanShortcut = on; }
+
+bool FEFaceTriangulatorC::emitFanFace(FEMeshFaceC* face)
+{
+    // The tessellator keeps a single contour of up to 100 points aside and, when the fan of
+    // triangles around its first point turns one way only, emits that fan instead of sweeping;
+    // this does the same without it.
+    constexpr int kMaxCached = 100;
+    FEMeshLoopC* loop = face->getFirstLoop();
+    if (!loop || loop->getNext())
+        return false;
+    FEMeshHalfEdgeC* corners[kMaxCached];
+    double p[kMaxCached][3];
+    int n = 0;
+    FEMeshHalfEdgeC* first = loop->getFirstHalfEdge();
+    for (FEMeshHalfEdgeC* h = first; h;) {
+        if (h->getVertex()) {
+            if (n == kMaxCached)
+                return false;
+            const Point3Df& v = h->getVertex()->getPosition();
+            p[n][0] = v.x();
+            p[n][1] = v.y();
+            p[n][2] = v.z();
+            corners[n++] = h;
+        }
+        h = h->getNext();
+        if (h == first)
+            break;
+    }
+    if (n < 3)
+        return true;  // a contour of fewer than three points gives nothing
+
+    // The fan's turns (p[k-1] - p0) x (p[k] - p0) against the face normal; a zero normal is
+    // first made from the turns themselves, each added or taken off to agree with the sum.
+    const Point3Df& faceNormal = face->getNormal();
+    double norm[3] = {faceNormal.x(), faceNormal.y(), faceNormal.z()};
+    const bool computeNormal = norm[0] == 0 && norm[1] == 0 && norm[2] == 0;
+    auto turn = [&](int k, double out[3]) {
+        const double xp = p[k - 1][0] - p[0][0], yp = p[k - 1][1] - p[0][1], zp = p[k - 1][2] - p[0][2];
+        const double xc = p[k][0] - p[0][0], yc = p[k][1] - p[0][1], zc = p[k][2] - p[0][2];
+        out[0] = yp * zc - zp * yc;
+        out[1] = zp * xc - xp * zc;
+        out[2] = xp * yc - yp * xc;
+    };
+    if (computeNormal) {
+        for (int k = 2; k < n; ++k) {
+            double t[3];
+            turn(k, t);
+            const double dot = t[0] * norm[0] + t[1] * norm[1] + t[2] * norm[2];
+            const double s = dot >= 0 ? 1.0 : -1.0;
+            norm[0] += s * t[0];
+            norm[1] += s * t[1];
+            norm[2] += s * t[2];
+        }
+    }
+    int sign = 0;
+    for (int k = 2; k < n; ++k) {
+        double t[3];
+        turn(k, t);
+        const double dot = t[0] * norm[0] + t[1] * norm[1] + t[2] * norm[2];
+        if (dot > 0) {
+            if (sign < 0)
+                return false;  // turns both ways: the tessellator sweeps
+            sign = 1;
+        } else if (dot < 0) {
+            if (sign > 0)
+                return false;
+            sign = -1;
+        }
+    }
+    if (sign == 0)
+        return true;  // every turn degenerate: nothing
+    begin(n > 3 ? GL_TRIANGLE_FAN : GL_TRIANGLES);
+    vertex(corners[0], face);
+    if (sign > 0)
+        for (int k = 1; k < n; ++k)
+            vertex(corners[k], face);
+    else
+        for (int k = n - 1; k > 0; --k)
+            vertex(corners[k], face);
+    end();
+    return true;
 }
 
 void FEFaceTriangulatorC::setCallbacks(GLUtesselator* tess, bool errorAndCombineOnly)
@@ -147,6 +233,8 @@ void FEFaceTriangulatorC::tessellate(FEMeshFaceC* firstFace)
             continue;
         faceNumber = face->getIndex();
         faceInfo = face->getFaceInfo();
+        if (fanShortcut && emitFanFace(face))
+            continue;
         if (n >= kSweepCorners && sweepLargeFace(face, n))
             continue;
         coordinates.resize(3 * n);

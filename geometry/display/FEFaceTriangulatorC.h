@@ -46,6 +46,12 @@ public:
     // Registers the callbacks; with errorAndCombineOnly only the error and combine ones.
     static void setCallbacks(GLUtesselator* tess, bool errorAndCombineOnly);
 
+    // Faces of one loop of up to 100 corners whose fan around the first corner turns one way
+    // skip the tessellator's sweep and are emitted as the tessellator itself emits such a
+    // contour: the same primitive, corners and order. On by default; off, every face goes
+    // through the tessellator (for comparison).
+    static void setFanShortcut(bool on);
+
     // The face being tessellated (its index and information); collected triangles take them.
     static int currentFaceNumber();
     static FEMeshFaceInfoI* currentFaceInfo();
@@ -64,6 +70,9 @@ private:
     FEFaceTriangulatorC& operator=(const FEFaceTriangulatorC&) = delete;
 
     void tessellate(FEMeshFaceC* firstFace);
+    // Emits a face the shortcut serves (true, also when it yields nothing); false when the
+    // face needs the tessellator.
+    static bool emitFanFace(FEMeshFaceC* face);
     // Cuts a face of many corners with one normal by the sweep (the same picture, in far less
     // time than the tessellator takes on it); false when the face is not such a face or the sweep
     // refuses it, and nothing was emitted.

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "foundation/RWCString.h"
 #include "foundation/RWTPtrSortedVector.h"
@@ -30,6 +32,10 @@ namespace platform::host {
 class Host;
 struct Message;
 }  // namespace platform::host
+namespace platform::com {
+class PropertyExchange;
+struct Variant;
+}  // namespace platform::com
 
 class ButtonCommandC;
 class FEDisplayPartC;
@@ -199,9 +205,20 @@ public:
     double PixelsToWorld(int pixels);
 
     // ================= loader =================
-    // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp)
-    // The frame drawn while a model loads; it also runs the loader's passes.
+    // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp: the frame drawn while a model loads, which
+    // runs the passes; viewer/loader/CTavoplexCtrlLoader.cpp: one pass over the phases)
     void DrawLoadingFrame();
+    // True when this pass built the model; false with LoadFailed set when the load can never
+    // succeed, else false with the work left for a later pass.
+    bool RunLoader();
+    // The loader's clock: the host's tick (a test's fake clock), else the system's.
+    uint32_t LoaderTick() const;
+    // A load whose passes keep failing for this long (fetches that are retried) fails.
+    static constexpr uint32_t kLoadRetryLimitMs = 30000;
+    // Shared by every control of the process (they all run on the one user-interface thread):
+    // the tick of the last pass, and whether a loading frame's settings dialog is open.
+    static uint32_t LastLoaderRun;
+    static bool SettingsDialogOpen;
 
     // ================= fetching files =================
     // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 failure.
@@ -217,14 +234,70 @@ public:
     bool RefreshImageCache();
 
     // ================= properties and scripted methods =================
+    // (viewer/control/CTavoplexCtrlProperties.cpp: the exchange, ApplyProperties, SetParam;
+    // viewer/control/CTavoplexCtrlMethods.cpp: the scripted methods and their dispatch)
+    // The 25 object parameters in exchange order, then ApplyProperties when Start is 1.
+    void DoPropExchange(platform::com::PropertyExchange& exchange);
+    // Every property back to its default (the exchange in reset mode).
+    void OnResetState();
+    void ApplyProperties();
+    void SetParam(const RWCString& key, const RWCString& val);
+    void SetFileName(const RWCString& filename);
+    // Loads the model and renders it into a BMP file of xSize x ySize. False, with no file
+    // written, when there is no context, Start is 0, the size is not positive, the load fails
+    // or does not finish within waitLimitMs of real time, or the file cannot be written.
+    bool LoadAndCreateBMP(const RWCString& filename3d, const RWCString& filenameBMP, int32_t xSize, int32_t ySize,
+                          uint32_t waitLimitMs = 60000);
+    // Renders the current frame at xSize x ySize and writes it as a 32-bit BMP (the window
+    // surface is resized for the picture and back afterwards). False when nothing was written.
+    bool RenderBitmapFile(const RWCString& filename, int32_t xSize, int32_t ySize);
+    void SetMatrix(double xx, double yx, double zx, double wx, double xy, double yy, double zy, double wy, double xz,
+                   double yz, double zz, double wz);
+    double GetZoom() const;
+    void SetZoom(double zoom);
+    void AboutBox();
+    // Dispatch ids of the scripted methods, and calls by id or by name with the arguments in
+    // order. False for an unknown method or arguments that do not fit it.
+    enum DispatchId : int {
+        DispIdAboutBox = -552,
+        DispIdSetFileName = 1,
+        DispIdSetParam = 2,
+        DispIdCreateBMP = 3,
+        DispIdLoadAndCreateBMP = 4,
+        DispIdSetMatrix = 5,
+        DispIdGetZoom = 6,
+        DispIdSetZoom = 7,
+    };
+    static int GetDispatchId(const std::string& name);
+    bool Invoke(int dispatchId, const std::vector<platform::com::Variant>& args, platform::com::Variant* result);
+    bool InvokeByName(const std::string& name, const std::vector<platform::com::Variant>& args,
+                      platform::com::Variant* result);
 
     // ================= window, timer and messages =================
     // The window procedure: every message of the host arrives here (viewer/control/CTavoplexCtrlWindow.cpp).
     long WindowProc(const platform::host::Message& message);
+    // Returns -1 when the window cannot be made.
+    int OnCreate();
+    void OnDestroy();
+    void OnSize(int type, int width, int height);
+    void OnPaint();
+    void OnDraw();
+    void OnTimer(unsigned id);
+    // The per-tick step: gears and panels advance by elapsed ms; true when anything changed.
+    bool TimerStep(uint32_t elapsed);
+    // HostFolder from a page address: up to and including the last "/" or "\", without a
+    // leading "file://"; unchanged when the address has no separator past its first byte.
+    void SetHostFolderFromAddress(const std::string& address);
 
     // ================= quality settings and dialog =================
+    // (viewer/control/CTavoplexCtrlQuality.cpp)
+    void ApplyQualitySettings();
+    // The first-start settings dialog, run modally by the host; an OK with a preset chosen
+    // writes the preset into Config and saves it.
+    void RunFirstStartSettings();
 
     // ================= panels =================
+    void BuildPanels();
 
     // ================= off-screen BMP =================
 
@@ -326,6 +399,7 @@ public:
     bool LoadFailed = false;
     bool Loading = true;
     int32_t LoaderCount = 0;
+    uint32_t LoadStartTick = 0;  // tick of the init phase of the current load
 
     // Timing, overlay and model.
     uint32_t LastTick = 0xFFFFFFFFu;

@@ -1,6 +1,8 @@
-// CTavoplexCtrl: the window procedure through which the host delivers its messages.
+// CTavoplexCtrl: the window procedure through which the host delivers its messages, and the
+// handlers of creation, destruction, size, paint and the 25 ms timer.
 #include "platform/host/Host.h"
 #include "platform/host/Message.h"
+#include "platform/sys.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
 using platform::host::Message;
@@ -12,24 +14,102 @@ long CTavoplexCtrl::WindowProc(const Message& message)
     try {
         switch (message.kind) {
         case MessageKind::Create:
-            SetupPixelFormat();
-            InitOpenGL();
-            return 0;
+            return OnCreate();
         case MessageKind::Size:
-            ResizeSurface(message.width, message.height);
+            OnSize(0, message.width, message.height);
+            return 0;
+        case MessageKind::Paint:
+            OnPaint();
+            return 0;
+        case MessageKind::Timer:
+            OnTimer(message.timerId);
             return 0;
         case MessageKind::Destroy:
-            if (HostSite != nullptr)
-                HostSite->stopTimer(1);
-            ReleaseWindowContext();
+            OnDestroy();
             return 0;
         default:
             return 0;
         }
     } catch (...) {
-        // Whatever a handler throws ends with that message; the control goes on working, so
-        // a pass that failed while holding the OpenGL lock must not leave it raised.
+        // Whatever a handler throws ends with that message and the control goes on working,
+        // so a frame that failed while holding the OpenGL lock must not leave it raised.
         RestoreOpenGLLock(lockDepth);
+        if (DebugEnabled)
+            platform::sys::messageBox(
+                "We have encountered an instability in the Stellomar. You can still continue to work.", "Stellomar",
+                0);
         return 0;
     }
+}
+
+void CTavoplexCtrl::SetHostFolderFromAddress(const std::string& address)
+{
+    const size_t slash = address.rfind('/');
+    const size_t backslash = address.rfind('\\');
+    size_t last = std::string::npos;
+    if (slash != std::string::npos && backslash != std::string::npos)
+        last = slash > backslash ? slash : backslash;
+    else
+        last = slash != std::string::npos ? slash : backslash;
+    if (last == std::string::npos || last == 0)
+        return;
+    RWCString folder(address.data(), last + 1);
+    if (folder.length() >= 7 && RWCString(folder.data(), 7) == "file://")
+        folder = RWCString(folder.data() + 7, folder.length() - 7);
+    HostFolder = folder;
+}
+
+int CTavoplexCtrl::OnCreate()
+{
+    if (HostSite != nullptr)
+        SetHostFolderFromAddress(HostSite->pageAddress());
+    SetupPixelFormat();
+    InitOpenGL();
+    return 0;
+}
+
+void CTavoplexCtrl::OnDestroy()
+{
+    if (HostSite != nullptr)
+        HostSite->stopTimer(1);
+    ReleaseWindowContext();
+}
+
+void CTavoplexCtrl::OnSize(int, int width, int height)
+{
+    ResizeSurface(width, height);
+    RenderFrame();
+}
+
+void CTavoplexCtrl::OnPaint() { RenderFrame(); }
+
+void CTavoplexCtrl::OnDraw() { RenderFrame(); }
+
+void CTavoplexCtrl::OnTimer(unsigned)
+{
+    const uint32_t now = LoaderTick();
+    if (LastTick == 0xFFFFFFFFu) {
+        LastTick = now;
+        return;
+    }
+    const uint32_t elapsed = now - LastTick;
+    const bool animated = Animations.Update(now);
+    const bool stepped = TimerStep(elapsed);
+    if (animated || stepped || Loading)
+        RenderFrame();
+    // The frame may have asked for the next tick to only record the time.
+    if (LastTick != 0xFFFFFFFFu)
+        LastTick = now;
+}
+
+bool CTavoplexCtrl::TimerStep(uint32_t elapsed)
+{
+    bool changed = false;
+    if (Loading) {
+        GearAngle = float(GearAngle + float(elapsed) / 50.0f);
+        changed = true;
+    }
+    // The panels' hover colours and fades step here once panels have a step of their own;
+    // until then nothing moves on them between frames.
+    return changed;
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/SceneState.h"
 
 namespace {
 
@@ -149,13 +150,7 @@ void CTavoplexCtrl::DrawAxes()
     glEnable(GL_LIGHT0);
     glEnable(GL_LIGHT1);
     glEnable(GL_DEPTH_TEST);
-    static const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
-    static const GLfloat diffuse[4] = {0.7f, 0.7f, 0.7f, 1.0f};
-    static const GLfloat specular[4] = {0.7f, 0.7f, 0.7f, 1.0f};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 37.0f);
+    SetSceneMaterial();
     if (Antialiasing != 0) {
         glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
         glEnable(GL_LINE_SMOOTH);

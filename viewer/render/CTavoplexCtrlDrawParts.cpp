@@ -13,6 +13,7 @@
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/SceneState.h"
 #include "viewer/textures/TextureC.h"
 
 namespace {
@@ -125,19 +126,10 @@ void CTavoplexCtrl::DrawParts()
 
     if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
         const bool metallic = MetalTexture != nullptr && Metallic == 1;
-        if (metallic) {
-            static const GLfloat clear[4] = {1.0f, 1.0f, 1.0f, 0.0f};
-            glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_BLEND);
-            glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, clear);
-            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-            glEnable(GL_TEXTURE_GEN_S);
-            glEnable(GL_TEXTURE_GEN_T);
-            glBindTexture(GL_TEXTURE_2D, MetalTexture->Name);
-            glEnable(GL_TEXTURE_2D);
-        } else {
+        if (metallic)
+            BeginMetallicLook(MetalTexture->Name);
+        else
             glDisable(GL_TEXTURE_2D);
-        }
         glEnable(GL_POLYGON_OFFSET_FILL);
 
         // Opaque instances first; the face colours lie just in front of their own triangles

@@ -9,6 +9,7 @@
 #include "platform/gl/GlSurface.h"
 #include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/SceneState.h"
 #include "viewer/ui/PanelC.h"
 #include "viewer/ui/ToolTipC.h"
 
@@ -41,13 +42,7 @@ void setupLights()
 // Material of every surface (glColor gives the diffuse colour), winding and viewport.
 void setupMaterial(int width, int height)
 {
-    static const GLfloat ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
-    static const GLfloat diffuse[4] = {0.7f, 0.7f, 0.7f, 1.0f};
-    static const GLfloat specular[4] = {0.7f, 0.7f, 0.7f, 1.0f};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 37.0f);
+    SetSceneMaterial();
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
     glFrontFace(GL_CCW);
@@ -166,8 +161,24 @@ void CTavoplexCtrl::DrawSceneFrame()
         LogoPanel->DrawAnimated(WindowWidth, WindowHeight);
     SetupViewport();
     DrawShadow();
-    if (LoaderCount > 5 && IntroFade < 1.0f)
+    if (LoaderCount > 5 && IntroFade < 1.0f) {
+        // The gears set up a view and lights of their own; what follows is drawn in the
+        // scene's view, lit as the scene was, or the model would jump when the fade ends.
+        // Their depths belong to that other view: the parts must not be cut by them (by then
+        // nearly invisible), so the depth buffer goes back to its cleared state.
+        glPushAttrib(GL_LIGHTING_BIT | GL_VIEWPORT_BIT | GL_TRANSFORM_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
         DrawGears((1.0f - IntroFade) * GearFade);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glPopAttrib();
+    }
     DrawParts();
     DrawAxes();
 
@@ -222,13 +233,8 @@ void CTavoplexCtrl::SetupViewport()
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
 
-    // The depth range holds a sphere round the scene box's largest coordinate, however the
-    // view turns.
-    double largest = 0.0;
-    for (int i = 0; i < 3; ++i)
-        largest = std::max({largest, std::fabs(SceneMin.component(i)), std::fabs(SceneMax.component(i))});
-    double range = largest * 1.2;
-    range = std::sqrt(3.0 * range * range);
+    // The depth range holds the scene box however the view turns.
+    double range = SceneDepthRange(SceneMin, SceneMax);
     if (range <= 1e-5)
         range = 10.0;
     const double centre = 80.0 - std::max({ViewOffset.x(), ViewOffset.y(), ViewOffset.z()});

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/SceneState.h"
 #include "viewer/textures/TextureC.h"
 
 namespace {
@@ -97,19 +98,10 @@ void CTavoplexCtrl::DrawGears(float alpha)
 
     const GLuint metal = metalTextureName(MetalTexture);
     const bool metallic = metal != 0 && Metallic == 1;
-    if (metallic) {
-        static const GLfloat clear[4] = {1.0f, 1.0f, 1.0f, 0.0f};
-        glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_BLEND);
-        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, clear);
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glEnable(GL_TEXTURE_GEN_S);
-        glEnable(GL_TEXTURE_GEN_T);
-        glBindTexture(GL_TEXTURE_2D, metal);
-        glEnable(GL_TEXTURE_2D);
-    } else {
+    if (metallic)
+        BeginMetallicLook(metal);
+    else
         glDisable(GL_TEXTURE_2D);
-    }
 
     DrawGearSet(GearLists, alpha, false);
 

@@ -10,6 +10,7 @@
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/SceneState.h"
 #include "viewer/render/ShadowGeometry.h"
 
 namespace {
@@ -23,16 +24,6 @@ constexpr float kHardShadowGrey = 0.15f;
 constexpr float kSoftShadowGrey = 0.015f;
 // Ghost surfaces (display mode 0) cast as faint a shadow as they show.
 constexpr float kGhostAlpha = 0.09f;
-
-// Half the depth range that holds the scene box however it turns.
-double sceneDepthRange(const Point3D& min, const Point3D& max)
-{
-    double largest = 0.0;
-    for (int i = 0; i < 3; ++i)
-        largest = std::max({largest, std::fabs(min.component(i)), std::fabs(max.component(i))});
-    const double r = largest * 1.2;
-    return std::sqrt(3.0 * r * r);
-}
 
 }  // namespace
 
@@ -96,7 +87,7 @@ void CTavoplexCtrl::SetupShadowView()
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
 
-    const double r = sceneDepthRange(SceneMin, SceneMax);
+    const double r = SceneDepthRange(SceneMin, SceneMax);
 
     // The current view turned to look down on the model from above the screen.
     TransformMatrix light = Rotation;

@@ -17,6 +17,9 @@ public:
     AnimationC& operator=(const AnimationC&) = delete;
 
     virtual void Apply(float t) = 0;
+    // True for animations that point into the loaded model (its instances); a new load drops
+    // them before the model goes.
+    virtual bool RefersToModel() const { return false; }
 
     AnimationManagerC* GetOwner() const { return Owner; }
     void SetOwner(AnimationManagerC* owner) { Owner = owner; }

@@ -63,3 +63,15 @@ bool AnimationManagerC::Update(uint32_t now)
     }
     return applied;
 }
+
+void AnimationManagerC::RemoveModelAnimations()
+{
+    RWTValDlistIterator<AnimationC*> it(List);
+    while (++it) {
+        AnimationC* a = it.key();
+        if (a->RefersToModel()) {
+            it.remove();
+            delete a;
+        }
+    }
+}

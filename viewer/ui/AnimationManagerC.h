@@ -24,6 +24,9 @@ public:
     // True when at least one animation was applied.
     bool Update(uint32_t now);
 
+    // Deletes, without applying them, the animations that point into the loaded model.
+    void RemoveModelAnimations();
+
     // Affects only later Add calls.
     void SetEnabled(bool enabled) { Enabled = enabled; }
     bool IsEnabled() const { return Enabled; }

@@ -237,3 +237,52 @@ TEST(FEFaceTriangulatorCTest, CopiedTrianglesKeepTheirFaces)
         EXPECT_EQ(copy.triangleIndexOfFace(f->getIndex()), source.triangleIndexOfFace(f->getIndex()));
     EXPECT_EQ(info->referenceCount(), 2 + 2 + 2);  // the hold, the face, two triangles in each collector
 }
+
+TEST(FEFaceTriangulatorCTest, FanShortcutGivesWhatTheTessellatorGives)
+{
+    // Triangles turning either way about the face normal, a degenerate one, a zero normal,
+    // faces with more corners, and a smoothed closed surface read as separate triangles.
+    FEMeshPartC part;
+    part.addFace(xy({{0, 0}, {1, 0}, {0, 1}}).data(), 3, kUp, nullptr, 15.0f, 0);
+    part.endFace();
+    part.addFace(xy({{2, 0}, {2, 1}, {3, 0}}).data(), 3, kUp, nullptr, 15.0f, 0);
+    part.endFace();
+    part.addFace(xy({{0, 5}, {1, 5}, {2, 5}}).data(), 3, kUp, nullptr, 15.0f, 0);
+    part.endFace();
+    part.addFace(xy({{4, 4}, {5, 4}, {4, 5}}).data(), 3, Point3D(0, 0, 0), nullptr, 15.0f, 0);
+    part.endFace();
+    addFace(part, xy({{10, 0}, {11, 0}, {11, 1}, {10, 1}}));  // convex, either way round
+    addFace(part, xy({{20, 0}, {20, 1}, {21, 1}, {21, 0}}));
+    addFace(part, xy({{30, 0}, {34, 0}, {34, 4}, {32, 1}, {30, 4}}));  // concave: swept
+    addFace(part, xy({{40, 0}, {44, 0}, {44, 4}, {40, 4}, {42, 2}}));  // fan turns both ways
+    part.addFace(xy({{50, 0}, {52, 0}, {53, 1}, {52, 2}, {50, 2}}).data(), 5, Point3D(0, 0, 0), nullptr, 15.0f, 0);
+    part.endFace();
+    addFace(part, xy({{60, 0}, {61, 0}, {62, 0}, {62, 1}}));  // a degenerate first turn
+    const double pi = 3.14159265358979323846;
+    for (int i = 0; i < 12; ++i)
+        for (int j = 0; j < 8; ++j) {
+            auto at = [&](int a, int b) {
+                const double u = 2 * pi * (a % 12) / 12, v = 2 * pi * (b % 8) / 8, r = 5 + 2 * std::cos(v);
+                return Point3D(r * std::cos(u), r * std::sin(u), 2 * std::sin(v));
+            };
+            part.addTriangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            part.addTriangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+    part.smoothNormals();
+
+    FETriangleCollectorC direct(16384), tessellated(16384);
+    part.triangulate(&direct);
+    FEFaceTriangulatorC::setFanShortcut(false);
+    part.triangulate(&tessellated);
+    FEFaceTriangulatorC::setFanShortcut(true);
+    const auto a = trianglesOf(direct), b = trianglesOf(tessellated);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_GE(a.size(), 1u + 1u + 1u + 2u + 2u + 3u + 3u + 3u + 1u + 192u);  // the degenerate face gives nothing
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i]->getFaceNumber(), b[i]->getFaceNumber()) << i;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(a[i]->getPosition(k), b[i]->getPosition(k)) << i << " corner " << k;
+            EXPECT_EQ(a[i]->getNormal(k), b[i]->getNormal(k)) << i << " corner " << k;
+        }
+    }
+}

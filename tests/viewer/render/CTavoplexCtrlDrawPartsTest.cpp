@@ -11,7 +11,6 @@
 #include "bench/BenchSupport.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
-#include "viewer/textures/TextureC.h"
 #include "viewer/render/DrawTestSupport.h"
 
 namespace {
@@ -78,13 +77,7 @@ TEST(CTavoplexCtrlDrawParts, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
 
     // Every triangle of the part is in the list: drawn through feedback, twelve of them.
     std::vector<GLfloat> feedback(4096);
-    glFeedbackBuffer(GLsizei(feedback.size()), GL_3D, feedback.data());
-    glRenderMode(GL_FEEDBACK);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-10, 10, -10, 10, -10, 10);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    startFeedback(feedback);
     glDisable(GL_CULL_FACE);
     glCallList(GLuint(part->getDisplayList()));
     const GLint values = glRenderMode(GL_RENDER);
@@ -313,13 +306,7 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
 
         ASSERT_TRUE(c.LockOpenGL());
         std::vector<GLfloat> feedback(600000);
-        glFeedbackBuffer(GLsizei(feedback.size()), GL_3D, feedback.data());
-        glRenderMode(GL_FEEDBACK);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-10, 10, -10, 10, -10, 10);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        startFeedback(feedback);
         glDisable(GL_DEPTH_TEST);
         c.DrawThreads(*model->getInstance(0), 1, 1, 1, 1);
         const GLint values = glRenderMode(GL_RENDER);
@@ -351,11 +338,7 @@ TEST(CTavoplexCtrlDrawParts, MetallicLookNeedsTheSettingExactlyOneAndTheTexture)
         std::unique_ptr<TextureC> metal;
         if (k.texture) {
             OpenGLLock lock(c);
-            metal = std::make_unique<TextureC>(2, 2);
-            const uint8_t grey[16] = {200, 200, 200, 255, 200, 200, 200, 255, 200, 200, 200, 255, 200, 200, 200, 255};
-            glBindTexture(GL_TEXTURE_2D, metal->Name);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey);
+            metal = makePlainTexture(200, 200, 200);
         }
         c.MetalTexture = metal.get();
         c.Metallic = k.metallic;

@@ -76,6 +76,8 @@ TEST(CTavoplexCtrlFrame, FramesWhileLoadingDrawTheLoadingFrameNotTheScene)
     ViewerHarness v(100, 100);
     v.writeConfig("[COMMON]\nDEBUG=1\n");
     CTavoplexCtrl& c = v.open();
+    // The window's size message drew the empty screen (Start 0); only what follows counts.
+    const size_t mark = readFile(v.userFile("tavoplex.log")).size();
     c.Start = 1;
     ASSERT_TRUE(c.Loading);
     c.RenderFrame();
@@ -83,7 +85,7 @@ TEST(CTavoplexCtrlFrame, FramesWhileLoadingDrawTheLoadingFrameNotTheScene)
     EXPECT_FALSE(c.SceneShown);
     EXPECT_TRUE(c.Animations.IsEmpty());
     EXPECT_EQ(c.GLLockCount, 0);
-    const std::string log = readFile(v.userFile("tavoplex.log"));
+    const std::string log = readFile(v.userFile("tavoplex.log")).substr(mark);
     EXPECT_EQ(log.find("Draw Scene."), std::string::npos);
     EXPECT_EQ(log.find("Drawing empty screen."), std::string::npos);
 }
@@ -189,4 +191,73 @@ TEST(CTavoplexCtrlFrame, SceneViewSetsProjectionModelviewAndViewport)
         EXPECT_EQ(viewport[2], k.width);
         EXPECT_EQ(viewport[3], k.height);
     }
+}
+
+TEST(CTavoplexCtrlFrame, GearsFadingOutLeaveTheSceneViewToTheParts)
+{
+    // A cube seen at (-80, 80) in a 300 x 300 window with Zoom 100 lies round pixel (30, 30); the
+    // gears' own view (half extent 102, moved down 37) would put it round (32, 87). Frames in
+    // the intro fade after a long load draw the gears first: the parts must still stand where
+    // the scene view puts them, lit by the scene's lights.
+    std::array<uint8_t, 4> cube[2];
+    for (const int gears : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "gears " << gears);
+        ViewerHarness v(300, 300);
+        CTavoplexCtrl& c = v.open();
+        c.ColorFadeInValue = c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = feColor(1, 1, 1, 1);
+        c.Grid = 0;
+        // Turned a quarter about the view axis, so that lights given under the view turn too.
+        installParts(c, modelOf(makeCube(8, feColor(0.5f, 0.5f, 0.5f, 1)), {translation(-80, -80, 0)}));
+        c.Rotation.rotate(0.0, 0.0, 90.0);
+        c.Zoom = 100;
+        c.ShadowQuality = 0;
+        c.Border = 0;
+        c.SceneShown = c.PanelsActive = true;
+        c.IntroFade = 0.5f;
+        c.LoaderCount = 6;
+        c.GearFade = 1.0f;
+        c.GearsEnabled = gears;
+        c.Gears.Uniform = [] { return 0.0; };
+        c.RenderFrame();
+        cube[gears] = v.pixel(30, 30);
+        EXPECT_FALSE(pixelNear(cube[gears], {255, 255, 255})) << "the cube is where the scene puts it";
+        EXPECT_TRUE(pixelNear(v.pixel(32, 87), {255, 255, 255})) << "and not where the gears' view would";
+
+        // The lights stay as the scene gave them: fixed to the viewer.
+        OpenGLLock lock(c);
+        GLfloat light[4];
+        glGetLightfv(GL_LIGHT0, GL_POSITION, light);
+        EXPECT_NEAR(light[0], 0.2f, 1e-5f);
+        EXPECT_NEAR(light[1], 0.6f, 1e-5f);
+        EXPECT_NEAR(light[2], 0.7f, 1e-5f);
+    }
+    EXPECT_TRUE(pixelNear(cube[1], {cube[0][0], cube[0][1], cube[0][2]}));
+}
+
+TEST(CTavoplexCtrlFrame, GearsFadedOutCutNothingOutOfTheParts)
+{
+    // Gears at alpha 0 over a cube at the centre of the scene: the frame is the one drawn
+    // without gears, pixel for pixel.
+    std::vector<std::array<uint8_t, 4>> frames[2];
+    for (const int gears : {0, 1}) {
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.ColorFadeInValue = c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = feColor(1, 1, 1, 1);
+        // Behind the origin, where the scene's depths run deeper than the gears' own.
+        installParts(c, modelOf(makeCube(20, feColor(0.5f, 0.5f, 0.5f, 1)), {translation(0, -10, -60)}));
+        c.SceneShown = c.PanelsActive = true;
+        c.IntroFade = 0.9f;
+        c.LoaderCount = 6;
+        c.GearFade = 0.0f;
+        c.GearsEnabled = gears;
+        c.Gears.Uniform = [] { return 1.0; };
+        c.RenderFrame();
+        for (int y = 5; y < 200; y += 10)
+            for (int x = 5; x < 200; x += 10)
+                frames[gears].push_back(v.pixel(x, y));
+    }
+    int different = 0;
+    for (size_t i = 0; i < frames[0].size(); ++i)
+        different += pixelNear(frames[1][i], {frames[0][i][0], frames[0][i][1], frames[0][i][2]}) ? 0 : 1;
+    EXPECT_EQ(different, 0);
 }

@@ -9,8 +9,7 @@
 #include <random>
 #include <string>
 
-#include "viewer/ViewerTestSupport.h"
-#include "viewer/textures/TextureC.h"
+#include "viewer/render/DrawTestSupport.h"
 
 namespace {
 
@@ -169,11 +168,7 @@ TEST(CTavoplexCtrlGears, GearsShowWhereTheyStandGreyOrMetallic)
     std::unique_ptr<TextureC> metal;
     {
         OpenGLLock lock(c);
-        metal = std::make_unique<TextureC>(2, 2);
-        const uint8_t orange[16] = {255, 128, 0, 255, 255, 128, 0, 255, 255, 128, 0, 255, 255, 128, 0, 255};
-        glBindTexture(GL_TEXTURE_2D, metal->Name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, orange);
+        metal = makePlainTexture(255, 128, 0);
     }
     struct Case {
         int metallic;

@@ -42,7 +42,9 @@ TEST(CTavoplexCtrlOpenGL, CreationLogsTheLockAroundTheShadowSetUp)
 {
     ViewerHarness v;
     v.writeConfig("[COMMON]\nDEBUG=1\n");
-    v.open();
+    // Creation only: a size message after it renders a frame of its own.
+    v.construct();
+    v.send(platform::host::Message::create());
     EXPECT_EQ(logSince(v, 0), "Starting debugging session:\n<-- OpenGL Locked.\n  Init Shadow.\n--> OpenGL Unlocked.\n");
 }
 

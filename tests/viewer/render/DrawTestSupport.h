@@ -5,12 +5,15 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "viewer/ViewerTestSupport.h"
+#include "viewer/textures/TextureC.h"
 
 // A cube of half side h centred at the origin, one square face per side with outward normals,
 // in the part colour; the front face (+z) carries frontInfo when given.
@@ -93,4 +96,28 @@ inline void renderSettled(ViewerHarness& v)
     c.Animations.Update(now);
     c.Animations.Update(now + 2000);
     c.RenderFrame();
+}
+
+// A 2 x 2 texture of one colour (the context current), as the "metal" look would use.
+inline std::unique_ptr<TextureC> makePlainTexture(uint8_t r, uint8_t g, uint8_t b)
+{
+    auto texture = std::make_unique<TextureC>(2, 2);
+    const uint8_t texels[16] = {r, g, b, 255, r, g, b, 255, r, g, b, 255, r, g, b, 255};
+    glBindTexture(GL_TEXTURE_2D, texture->Name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    return texture;
+}
+
+// Feedback mode into buffer (the context current) under a plain view of -10..10 on every
+// axis; glRenderMode(GL_RENDER) then gives the count of values written.
+inline void startFeedback(std::vector<GLfloat>& buffer)
+{
+    glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-10, 10, -10, 10, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }

@@ -1,0 +1,98 @@
+// HostOptions: the command line of the host program.
+#include "host/HostOptions.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMaxSide = 16384;
+
+bool parseSide(const std::string& text, int& out)
+{
+    if (text.empty() || text.size() > 5)
+        return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    const int v = std::atoi(text.c_str());
+    if (v < 1 || v > kMaxSide)
+        return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+bool parseSize(const std::string& text, int& width, int& height)
+{
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos)
+        return false;
+    int w = 0, h = 0;
+    if (!parseSide(text.substr(0, x), w) || !parseSide(text.substr(x + 1), h))
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+bool HostOptions::parse(const std::vector<std::string>& args, const std::string& workingFolder, std::string& error)
+{
+    page = "file://" + workingFolder + (workingFolder.empty() || workingFolder.back() != '/' ? "/" : "");
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](const char* option, std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = std::string(option) + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "--page") {
+            if (!value("--page", page))
+                return false;
+        } else if (arg == "--output") {
+            if (!value("--output", output))
+                return false;
+            if (output.empty()) {
+                error = "--output needs a file name";
+                return false;
+            }
+        } else if (arg == "--size") {
+            std::string size;
+            if (!value("--size", size))
+                return false;
+            if (!parseSize(size, width, height)) {
+                error = "bad size \"" + size + "\": give WIDTHxHEIGHT, each from 1 to 16384";
+                return false;
+            }
+            sizeGiven = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            error = "unknown option " + arg;
+            return false;
+        } else {
+            const size_t eq = arg.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                error = "\"" + arg + "\" is neither an option nor Name=value";
+                return false;
+            }
+            params[arg.substr(0, eq)] = arg.substr(eq + 1);
+        }
+    }
+    return true;
+}
+
+const char* HostOptions::usage()
+{
+    return "usage: tavoplex [Name=value ...] [--page URL] [--output FILE.bmp] [--size WxH]\n"
+           "  Name=value      an object parameter of the page (FileName, Start, Buttons, Grid,\n"
+           "                  ColorTL, BasePath, ...); Start is 1 unless given\n"
+           "  --page URL      the address of the hosting page (default: the working folder)\n"
+           "  --output FILE   render the model into a BMP file and exit (no display needed)\n"
+           "  --size WxH      the size of the image or window (default 800x600)\n"
+           "Without --output the model is shown in a window on $DISPLAY.\n";
+}

@@ -1,0 +1,28 @@
+// HostOptions: what the command line of the host program asks for: the page's object
+// parameters, its address, and either an image file to render or a window to show.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct HostOptions {
+    // Object parameters as the page gives them (Name=value), names exact.
+    std::map<std::string, std::string> params;
+    // The address of the hosting page; its folder resolves relative model names.
+    std::string page;
+    std::string output;  // an image file to render into (headless); empty: show a window
+    int width = 800;
+    int height = 600;
+    bool sizeGiven = false;
+    bool help = false;
+
+    // Parses argv; false with a one-line message in error when the line cannot be used.
+    // workingFolder gives the default page: the folder itself as a file address.
+    bool parse(const std::vector<std::string>& args, const std::string& workingFolder, std::string& error);
+
+    static const char* usage();
+};
+
+// "WxH" with both sides from 1 to 16384; false for anything else.
+bool parseSize(const std::string& text, int& width, int& height);

@@ -1,0 +1,135 @@
+// The X11 host under a private Xvfb server: frames reach the window, X input and the timer
+// become messages, and the window manager's close ends the loop.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/host/X11Host.h"
+#include "support/XvfbServer.h"
+
+using platform::host::Message;
+using platform::host::MessageKind;
+using platform::host::X11Host;
+
+namespace {
+
+std::unique_ptr<X11Host> openOn(const XvfbServer& x, int width, int height)
+{
+    std::string error;
+    auto host = X11Host::open(x.display().c_str(), width, height, "X11HostTest", error);
+    EXPECT_TRUE(host) << error;
+    return host;
+}
+
+}  // namespace
+
+TEST(X11Host, PresentedFramesAreShownInTheWindow)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 120, 80);
+    ASSERT_TRUE(host);
+    std::vector<uint8_t> rgba(120 * 80 * 4);
+    for (int y = 0; y < 80; ++y)
+        for (int px = 0; px < 120; ++px) {
+            uint8_t* p = &rgba[size_t(y * 120 + px) * 4];
+            p[0] = y < 40 ? 200 : 10;  // bottom-up rows: the first half is the lower one
+            p[1] = 30;
+            p[2] = y < 40 ? 10 : 220;
+            p[3] = 255;
+        }
+    host->frameSink().present(120, 80, rgba.data(), true);
+    const platform::gl::Frame shown = host->readWindow();
+    ASSERT_EQ(shown.width, 120);
+    EXPECT_EQ(shown.pixel(10, 10)[2], 220);  // the top of the window: the upper rows
+    EXPECT_EQ(shown.pixel(10, 70)[0], 200);
+    EXPECT_EQ(shown.pixel(10, 70)[1], 30);
+}
+
+TEST(X11Host, InputAndTimersArriveAsMessages)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 200, 150);
+    ASSERT_TRUE(host);
+    host->startTimer(1, 25);
+
+    Display* input = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(input, nullptr);
+    // No window manager: the window sits at the origin, so screen and window points agree.
+    XTestFakeMotionEvent(input, 0, 30, 20, 0);
+    XTestFakeButtonEvent(input, 1, True, 0);
+    XTestFakeButtonEvent(input, 1, False, 0);
+    XTestFakeButtonEvent(input, 1, True, 0);
+    XTestFakeButtonEvent(input, 1, False, 0);
+    XTestFakeButtonEvent(input, 4, True, 0);
+    XTestFakeButtonEvent(input, 4, False, 0);
+    XTestFakeButtonEvent(input, 3, True, 0);
+    XTestFakeButtonEvent(input, 3, False, 0);
+    XFlush(input);
+
+    std::vector<Message> got;
+    EXPECT_EQ(host->run([&](const Message& m) { got.push_back(m); return 0L; }, 300), 1);
+    XCloseDisplay(input);
+
+    std::vector<MessageKind> mouse;
+    int timers = 0, paints = 0, wheel = 0;
+    for (const Message& m : got) {
+        if (m.kind == MessageKind::Timer)
+            ++timers;
+        else if (m.kind == MessageKind::Paint)
+            ++paints;
+        else if (m.kind == MessageKind::MouseWheel)
+            wheel += m.wheelDelta;
+        else if (m.kind != MessageKind::MouseMove)
+            mouse.push_back(m.kind);
+        if (m.kind == MessageKind::LeftButtonDown) {
+            EXPECT_EQ(m.x, 30);
+            EXPECT_EQ(m.y, 20);
+            EXPECT_TRUE(m.modifiers & platform::host::ModLeftButton);
+        }
+    }
+    EXPECT_GE(timers, 6);
+    EXPECT_LE(timers, 13);
+    EXPECT_GE(paints, 1);
+    EXPECT_EQ(wheel, 120);
+    const std::vector<MessageKind> want = {MessageKind::LeftButtonDown, MessageKind::LeftButtonUp,
+                                           MessageKind::LeftButtonDoubleClick, MessageKind::LeftButtonUp,
+                                           MessageKind::RightButtonDown, MessageKind::RightButtonUp};
+    EXPECT_EQ(mouse, want);
+}
+
+TEST(X11Host, CloseFromTheWindowManagerEndsTheLoop)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 64, 64);
+    ASSERT_TRUE(host);
+    Display* other = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(other, nullptr);
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = host->windowId();
+    close.xclient.message_type = XInternAtom(other, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = long(XInternAtom(other, "WM_DELETE_WINDOW", False));
+    XSendEvent(other, host->windowId(), False, NoEventMask, &close);
+    XFlush(other);
+    EXPECT_EQ(host->run([](const Message&) { return 0L; }, 5000), 0);
+    XCloseDisplay(other);
+}
+
+TEST(X11Host, OpeningABadDisplayNamesIt)
+{
+    std::string error;
+    EXPECT_FALSE(X11Host::open(":987654", 10, 10, "x", error));
+    EXPECT_NE(error.find(":987654"), std::string::npos) << error;
+    EXPECT_FALSE(X11Host::open(nullptr, 0, 10, "x", error));
+}

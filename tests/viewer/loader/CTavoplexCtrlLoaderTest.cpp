@@ -1,0 +1,294 @@
+// Loads through the loading frames: models built by the first pass, descriptors walked, loads
+// that can never succeed failing at once, paced retries bounded in time, the settings dialog.
+#include <stdexcept>
+
+#include "geometry/display/FEDisplayPartListC.h"
+#include "viewer/loader/LoaderTestSupport.h"
+
+TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)
+{
+    ViewerHarness v(200, 150);
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    runLoad(v, model);
+
+    EXPECT_FALSE(c.Loading);
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_EQ(c.LoaderCount, 5);
+    ASSERT_NE(c.Parts, nullptr);
+    ASSERT_EQ(c.Parts->partCount(), 1u);
+    EXPECT_EQ(c.Parts->instanceCount(), 1u);
+    EXPECT_NEAR(c.Parts->getPart(0)->getColor().r(), 0.69f, 1e-6f);
+    EXPECT_EQ(c.GearFade, 0.0f);  // the gears never faded in
+    EXPECT_EQ(c.GLLockCount, 0);
+    const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+    EXPECT_EQ(countOf(log, "    Initializing loader.\n"), 1u);
+    EXPECT_EQ(countOf(log, "    Start loading STL geometry.\n"), 1u);
+    EXPECT_EQ(countOf(log, "    Parsing STL in Memory.\n"), 1u);
+}
+
+TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
+{
+    const std::string folder = samplesFolder();
+    if (!std::filesystem::exists(folder + "/assembly.xml"))
+        GTEST_SKIP() << "samples not found beside the sources";
+    ViewerHarness v(200, 150);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, folder + "/assembly.xml");
+
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_FALSE(c.Loading);
+    EXPECT_EQ(std::string(c.ArchivePath.data()), folder + "/models.zip");
+    EXPECT_EQ(std::string(c.ArchiveEntry.data()), "assembly.zip");
+    ASSERT_NE(c.Parts, nullptr);
+    EXPECT_EQ(c.Parts->partCount(), 4u);
+    EXPECT_EQ(c.Parts->instanceCount(), 5u);
+}
+
+TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
+{
+    struct Case {
+        const char* what;
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"empty ZIPFILE", "empty.xml",
+         "<ORDER><SECTION><ZIPFILE></ZIPFILE><CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS>"
+         "</SECTION></ORDER>"},
+        {"descriptor without SECTION", "bare.xml", "<ORDER></ORDER>"},
+        {"unknown extension", "model.obj", "v 0 0 0\n"},
+        {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}"},
+        {"zip named directly, no entry", "model.zip", "PK not really"},
+        {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ViewerHarness v(120, 90);
+        v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+        CTavoplexCtrl& c = v.open();
+        runLoad(v, v.folder().write(k.name, k.bytes), 2000);
+        EXPECT_TRUE(c.LoadFailed);
+        EXPECT_FALSE(c.Loading);
+        EXPECT_EQ(c.LoaderCount, 6);
+        const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+        EXPECT_EQ(countOf(log, "    Initializing loader.\n"), 1u);
+        EXPECT_EQ(countOf(log, "  Loader Count = 6.\n"), 1u);  // the gears fade in once
+        EXPECT_EQ(c.GLLockCount, 0);
+    }
+}
+
+TEST(CTavoplexCtrlLoader, FailingFetchIsRetriedEvery750MsAndFailsAfterThirtySeconds)
+{
+    // A missing local file, and a server that refuses the connection (nothing listens on
+    // port 1 of the loopback address).
+    for (const char* name : {"missing.stl", "http://127.0.0.1:1/model.stl"}) {
+        SCOPED_TRACE(name);
+        ViewerHarness v(120, 90);
+        v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+        CTavoplexCtrl& c = v.open();
+        const std::string log = v.userFile("tavoplex.log");
+        const std::string model = std::string(name).find(':') != std::string::npos ? name : v.folder().file(name);
+        c.SetFileName(RWCString(model.c_str()));
+        c.SetParam("Start", "1");
+
+        std::vector<uint32_t> passes;
+        size_t seen = 0;
+        for (int i = 0; i < 120; ++i) {
+            v.advance(25);
+            const size_t n = countOf(TempDir::read(log), "    Start loading STL geometry.\n");
+            if (n > seen)
+                passes.push_back(v.clock().now());
+            seen = n;
+        }
+        ASSERT_GE(passes.size(), 3u);
+        for (size_t i = 1; i < passes.size(); ++i)
+            EXPECT_EQ(passes[i] - passes[i - 1], 775u) << "pass " << i;  // the first tick past 750 ms
+        EXPECT_TRUE(c.Loading);
+        EXPECT_FALSE(c.LoadFailed);
+
+        // Thirty seconds after the load began the next pass gives up.
+        v.clock().advance(CTavoplexCtrl::kLoadRetryLimitMs);
+        v.advance(25);
+        EXPECT_TRUE(c.LoadFailed);
+        EXPECT_FALSE(c.Loading);
+        EXPECT_EQ(c.LoaderCount, 6);
+    }
+}
+
+TEST(CTavoplexCtrlLoader, SettingsDialogOpensOnlyWithoutAStoredChoice)
+{
+    const std::string model = "cube.stl";
+    {
+        ViewerHarness v(120, 90);
+        CTavoplexCtrl& c = v.open();
+        int framesDuringDialog = -1;
+        v.host().setDialogAnswer([&](platform::host::Dialog& d) {
+            // Frames delivered while the dialog runs wait for it.
+            const int before = c.LoaderCount;
+            v.paint();
+            v.advance(25);
+            framesDuringDialog = c.LoaderCount - before;
+            d.click(211);  // normal detail
+            return d.click(platform::host::DialogOk);
+        });
+        runLoad(v, v.folder().write(model, cubeStl()));
+        ASSERT_EQ(v.host().dialogsShown().size(), 1u);
+        EXPECT_EQ(framesDuringDialog, 0);
+        EXPECT_FALSE(CTavoplexCtrl::SettingsDialogOpen);
+        EXPECT_FALSE(c.LoadFailed);
+        const std::string saved = TempDir::read(v.userFile("tavoplex.cfg"));
+        EXPECT_NE(saved.find("STANDARD_SETTING=1"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("SHADING=2"), std::string::npos) << saved;
+    }
+    {
+        ViewerHarness v(120, 90);
+        v.writeConfig("[GFX]\nSTANDARD_SETTING=2\nSHADING=1\n");
+        CTavoplexCtrl& c = v.open();
+        runLoad(v, v.folder().write(model, cubeStl()));
+        EXPECT_TRUE(v.host().dialogsShown().empty());
+        EXPECT_EQ(c.DisplayMode, 3);  // the settings were applied all the same
+    }
+}
+
+TEST(CTavoplexCtrlLoader, PassThatThrowsFailsTheLoadAndGivesTheLockBack)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    c.Animations.Add(new ModelAnimation(nullptr, true), 100000, 0, false, false);
+    runLoad(v, v.folder().write("cube.stl", cubeStl()));
+    EXPECT_TRUE(c.LoadFailed);
+    EXPECT_FALSE(c.Loading);
+    EXPECT_EQ(c.LoaderCount, 6);
+    EXPECT_EQ(c.GLLockCount, 0);
+}
+
+TEST(CTavoplexCtrlLoader, NewLoadDropsAnimationsIntoTheOldModelAndThePendingZoom)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    runLoad(v, model);
+    ASSERT_FALSE(c.LoadFailed);
+
+    bool deleted = false;
+    auto* animation = new ModelAnimation(&deleted);
+    c.Animations.Add(animation, 100000, 50000, false, false);  // still waiting for its delay
+    c.ZoomPending = true;
+    c.SetFileName(RWCString(model.c_str()));
+    EXPECT_FALSE(c.ZoomPending);
+    for (int i = 0; i < 8 && c.Loading; ++i)
+        v.advance(25);
+    EXPECT_TRUE(deleted);
+    EXPECT_FALSE(c.Loading);
+}
+
+// Frame 1 presents a nested frame (count 2) and, applying the settings, redraws at once
+// (count 3, which builds the panels); frame 4 only draws; frame 5 runs the pass that builds
+// the model and turns to the isometric view, which redraws the scene at once.
+const char kOneLoadLog[] = R"(<-- OpenGL Locked.
+  Set ViewPort for Loading screen.
+    Loader Count = 1.
+  Set ViewPort for Loading screen.
+  Loader Count = 2.
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+  Set ViewPort for Loading screen.
+  Loader Count = 3.
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+--> OpenGL Unlocked.
+<-- OpenGL Locked.
+  Set ViewPort for Loading screen.
+  Draw Gears.
+  Start Tool Tips.
+  End Tool Tips.
+ (- SwapBuffers -).
+--> OpenGL Unlocked.
+<-- OpenGL Locked.
+  Set ViewPort for Loading screen.
+  Loader Count >= 5.
+    Initializing loader.
+    filename = MODEL
+    File is _not_ XML.
+    Start loading STL geometry.
+      Start LoadFileInternal (MODEL).
+      Start local stream.
+      End local stream.
+      Start Unzip in memory.
+      End LoadFileInternal.
+    End loading STL geometry.
+    Parsing STL in Memory.
+    Make List from Mesh.
+  Draw Scene.
+  Start without panel.
+  Init Shadow.
+  Generate shadow texture.
+  Draw Background.
+  Draw shadow.
+  Begin Draw Parts.
+  Begin Draw Part Lines.
+  Begin Draw Threads.
+  End Draw Threads.
+  End Draw Part Lines.
+  End Draw Parts.
+  Start Tool Tips.
+  Start Part Tool Tip.
+  End Part Tool Tip.
+  Start Intro Tool Tip.
+  Draw Intro Tool Tip.
+  End Intro Tool Tip.
+  End Tool Tips.
+  Draw Border Transition.
+  Panels.
+ (- SwapBuffers -).
+--> OpenGL Unlocked.
+)";
+
+TEST(CTavoplexCtrlLoader, DebugLogOfOneWholeLoadIsExact)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    c.Start = 1;
+    const size_t mark = TempDir::read(v.userFile("tavoplex.log")).size();
+    c.SetFileName(RWCString(model.c_str()));
+    for (int i = 0; i < 20 && c.Loading; ++i)
+        v.advance(25);
+    std::string log = TempDir::read(v.userFile("tavoplex.log")).substr(mark);
+    ASSERT_NE(log.find(model), std::string::npos);
+    for (size_t at = log.find(model); at != std::string::npos; at = log.find(model, at))
+        log.replace(at, model.size(), "MODEL");
+    EXPECT_EQ(log, kOneLoadLog);
+}
+
+TEST(CTavoplexCtrlLoader, FailedLoadShowsTheFailureTextInTheScene)
+{
+    ViewerHarness v(200, 160);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string descriptor = v.folder().write(
+        "empty.xml", "<ORDER><SECTION><ZIPFILE></ZIPFILE></SECTION></ORDER>");
+    runLoad(v, descriptor);
+    ASSERT_TRUE(c.LoadFailed);
+    v.advance(1500);  // past the scene's fade-in: the label is fully drawn
+    v.paint();
+    // The label box sits a quarter of the height above the centre, filled with ColorLabel.
+    // Its fill shows above and below the line of text (at y 40).
+    EXPECT_TRUE(pixelNear(v.pixel(100, 21), {255, 255, 204}));
+    EXPECT_TRUE(pixelNear(v.pixel(100, 57), {255, 255, 204}));
+    EXPECT_FALSE(pixelNear(v.pixel(100, 100), {255, 255, 204}));
+}

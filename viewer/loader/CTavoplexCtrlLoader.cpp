@@ -1,0 +1,176 @@
+// CTavoplexCtrl: one loader pass over the phases init, descriptor, fetch, parse and build.
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/MemoryBlockC.h"
+#include "geometry/readers/ZJVReaderC.h"
+#include "services/files/UTFilePath.h"
+#include "services/xml/XMLDocumentC.h"
+#include "services/xml/XMLTagC.h"
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/loader/UnzipToBlock.h"
+
+namespace {
+
+// How a fetch of the model ended: the bytes are there; it may work later (a missing file, a
+// server that did not answer); or it never will (the bytes are no archive, the entry is not
+// in it).
+enum class Fetched { Ok, Retry, Fail };
+
+bool isServedFolder(const RWCString& folder) { return folder.contains("://"); }
+
+RWCString lowerExtension(const RWCString& name)
+{
+    RWCString ext = UTFilePath(name).extension();
+    ext.toLower();
+    return ext;
+}
+
+}  // namespace
+
+// Fetches name into target; a name whose lower-cased form holds ".zip" or ".zjv" is an
+// archive whose item 0 is what target receives.
+static Fetched fetchModelBytes(CTavoplexCtrl& control, const RWCString& name, MemoryBlockC& target)
+{
+    RWCString lower(name);
+    lower.toLower();
+    if (!lower.contains(".zip") && !lower.contains(".zjv"))
+        return control.LoadFileInternal(name, target, false) == 0 ? Fetched::Ok : Fetched::Retry;
+    MemoryBlockC archive;
+    if (control.LoadFileInternal(name, archive, false) != 0)
+        return Fetched::Retry;
+    if (!UnzipIndexFromMemory(archive.GetData(), archive.GetSize(), 0, "", target) || target.GetSize() == 0)
+        return Fetched::Fail;
+    return Fetched::Ok;
+}
+
+bool CTavoplexCtrl::RunLoader()
+{
+    if (!LoaderInitialized) {
+        WriteLog("    Initializing loader.\n");
+        delete DescriptorBlock;
+        DescriptorBlock = new MemoryBlockC;
+        ZjvReady = false;
+        LoadFailed = false;
+        StlReady = false;
+        // A name with ":" (a scheme, a drive) stands as it is; so does a name from the root
+        // when the page itself is local. On a served page the folder is put in front even
+        // then, which keeps root-relative names on the server.
+        const bool absolute = FileName.contains(":") || (FileName.length() > 0 && FileName.data()[0] == '/' &&
+                                                         !isServedFolder(HostFolder));
+        if (!absolute)
+            FileName = HostFolder + FileName;
+        WriteLog("    filename = " + FileName + "\n");
+        // Whatever still points into the old model goes with it.
+        Animations.RemoveModelAnimations();
+        ZoomPending = false;
+        ZoomPart = nullptr;
+        delete Parts;
+        Parts = new FEDisplayPartListC;
+        delete Reader;
+        Reader = new ZJVReaderC;
+        Exploded = false;
+        ViewTurn = 0;
+        ArchivePath = FileName;
+        IsDescriptor = lowerExtension(ArchivePath) == "xml";
+        LoaderInitialized = true;
+        LoadStartTick = LoaderTick();
+    }
+
+    if (IsDescriptor) {
+        WriteLog("    File is XML.\n");
+        WriteLog("    Start loading XML file to memory.\n");
+        if (LoadFileInternal(ArchivePath, *DescriptorBlock, false) == 0) {
+            XMLDocumentC document;
+            document.setAutoCreate(true);
+            document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
+            XMLTagC* section = document.getRootTag()->getChild("ORDER")->getChild("SECTION");
+            const RWCString archive = section->getChild("ZIPFILE")->getText();
+            ArchiveEntry = section->getChild("CONTENTS")->getChild("PART")->getChild("FILENAME")->getText();
+            if (archive.isNull())
+                LoadFailed = true;
+            const size_t slash = ArchivePath.last('/', ArchivePath.length());
+            ArchivePath = (slash == RW_NPOS ? RWCString() : RWCString(ArchivePath.data(), slash + 1)) + archive;
+            IsDescriptor = false;
+        }
+        WriteLog("    End loading XML file to memory.\n");
+        if (IsDescriptor) {
+            if (uint32_t(LoaderTick() - LoadStartTick) >= kLoadRetryLimitMs)
+                LoadFailed = true;
+            return false;
+        }
+    }
+
+    WriteLog("    File is _not_ XML.\n");
+    MemoryBlockC stlBlock;  // lives for this pass only: STL is fetched and parsed in one pass
+    Fetched fetched = Fetched::Retry;
+    if (!ZjvReady && !LoadFailed) {
+        const RWCString ext = lowerExtension(ArchivePath);
+        if (ext == "zjv") {
+            WriteLog("    Start loading ZJV geometry.\n");
+            fetched = fetchModelBytes(*this, ArchivePath, Reader->buffer());
+            WriteLog("    End loading ZJV geometry.\n");
+            ZjvReady = fetched == Fetched::Ok;
+        } else if (ext == "stl") {
+            WriteLog("    Start loading STL geometry.\n");
+            fetched = fetchModelBytes(*this, ArchivePath, stlBlock);
+            WriteLog("    End loading STL geometry.\n");
+            StlReady = fetched == Fetched::Ok;
+        } else if (ext == "zip") {
+            // The entry named by the descriptor is itself an archive whose first item is the
+            // ZJV text.
+            WriteLog("    Start loading ZIP geometry.\n");
+            MemoryBlockC archive;
+            if (LoadFileInternal(ArchivePath, archive, false) == 0) {
+                WriteLog("    Unpacking ZIP.\n");
+                MemoryBlockC entry;
+                fetched = Fetched::Fail;
+                if (!ArchiveEntry.isNull() &&
+                    UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), ArchiveEntry.data(), "", entry) &&
+                    UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", Reader->buffer()) &&
+                    Reader->buffer().GetSize() > 0)
+                    fetched = Fetched::Ok;
+            }
+            WriteLog("    End loading ZIP geometry.\n");
+            ZjvReady = fetched == Fetched::Ok;
+        } else {
+            fetched = Fetched::Fail;
+        }
+        if (fetched == Fetched::Fail)
+            LoadFailed = true;
+    }
+
+    if (ZjvReady) {
+        WriteLog("    Parsing ZJV in memory.\n");
+        Reader->parse(Parts);
+        if (Parts->partCount() == 0) {
+            LoadFailed = true;
+            return false;
+        }
+    } else if (StlReady) {
+        WriteLog("    Parsing STL in Memory.\n");
+        refHandle<FEDisplayPartC> part(new FEDisplayPartC);
+        if (!part->readSTLFromString(stlBlock, 15.0f, nullptr)) {
+            LoadFailed = true;
+            return false;
+        }
+        part->setName(RWCString());
+        part->setColor(feColor(0.69f, 0.69f, 0.69f, 0.0f));
+        part->finalize(-1.0);
+        part->smoothNormals();
+        Parts->getParts().append(part);
+        Parts->getInstances().append(new FEDisplayPartRefC(0, part.get(), TransformMatrix(), TransformMatrix()));
+    } else {
+        if (!LoadFailed && uint32_t(LoaderTick() - LoadStartTick) >= kLoadRetryLimitMs)
+            LoadFailed = true;
+        return false;
+    }
+
+    OpenGLLock lock(*this);
+    SceneMin = Point3D(1e300, 1e300, 1e300);
+    SceneMax = Point3D(-1e300, -1e300, -1e300);
+    WriteLog("    Make List from Mesh.\n");
+    auto& parts = Parts->getParts();
+    for (size_t i = 0; i < parts.entries(); ++i)
+        MakeListFromMesh(parts[i]);
+    ComputeBoundingBoxes(false);
+    return true;
+}
