@@ -20,6 +20,8 @@ constexpr double kGridLimit = 1e9;
 
 unsigned hashInt(const int& i) { return unsigned(i); }
 
+using NodeArena = FEMeshArenaC<FETessVertexNodeC>;
+
 uint64_t mixCell(int64_t cx, int64_t cy, int64_t cz)
 {
     uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ull;
@@ -152,7 +154,7 @@ void FETessVertexHashC::clear()
     grid.clear();
     grid.shrink_to_fit();
     gridUsed = 0;
-    oddNodes = nullptr;
+    oddNodes = 0;
     std::fill(recent.begin(), recent.end(), RecentEntry());
 }
 
@@ -173,7 +175,7 @@ void FETessVertexHashC::setIndexEnabled(bool enabled)
         gridBuilt = false;
         grid.clear();
         gridUsed = 0;
-        oddNodes = nullptr;
+        oddNodes = 0;
     }
 }
 
@@ -184,59 +186,72 @@ bool FETessVertexHashC::gridUsable(const Point3D& p) const
 
 void FETessVertexHashC::buildGrid()
 {
-    grid.assign(1024, CellSlot());
+    // Room for every node in a cell of its own, at most half full.
+    size_t size = 1024;
+    while (size < 2 * (count + 1))
+        size *= 2;
+    grid.assign(size, CellSlot());
     gridUsed = 0;
-    oddNodes = nullptr;
+    oddNodes = 0;
     gridBuilt = true;
     for (FETessVertexNodeC* head : heads)
         for (FETessVertexNodeC* node = head; node; node = node->next)
-            gridAdd(node);
+            gridPlace(node);
 }
 
 FETessVertexHashC::CellSlot* FETessVertexHashC::cellSlot(uint64_t key, bool create)
 {
     const size_t mask = grid.size() - 1;
+    const uint32_t tag = uint32_t(key >> 32);
     for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
         CellSlot& slot = grid[i];
         if (!slot.head) {
             if (!create)
                 return nullptr;
-            slot.key = key;
+            slot.tag = tag;
             ++gridUsed;
             return &slot;
         }
-        if (slot.key == key)
+        if (slot.tag == tag)
             return &slot;
     }
 }
 
 void FETessVertexHashC::growGrid()
 {
-    std::vector<CellSlot> old(grid.size() * 2);
-    old.swap(grid);
+    // A slot does not keep its cell's whole hash: the nodes are placed anew. The order of a
+    // cell's nodes does not matter, the search ranks its matches itself.
+    grid.assign(grid.size() * 2, CellSlot());
     gridUsed = 0;
-    for (const CellSlot& s : old)
-        if (s.head)
-            *cellSlot(s.key, true) = s;
+    oddNodes = 0;
+    for (FETessVertexNodeC* head : heads)
+        for (FETessVertexNodeC* node = head; node; node = node->next)
+            gridPlace(node);
 }
 
 void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
 {
-    node->cellNext = nullptr;
+    if (gridUsable(node->point) && 2 * (gridUsed + 1) > grid.size())
+        growGrid();
+    else
+        gridPlace(node);
+}
+
+void FETessVertexHashC::gridPlace(FETessVertexNodeC* node)
+{
+    node->cellNext = 0;
     if (!gridUsable(node->point)) {
         // Rare: keep insertion order in the side list as well.
-        FETessVertexNodeC** at = &oddNodes;
+        uint32_t* at = &oddNodes;
         while (*at)
-            at = &(*at)->cellNext;
-        *at = node;
+            at = &NodeArena::fromHandle(*at)->cellNext;
+        *at = NodeArena::handleOf(node);
         return;
     }
-    if (2 * (gridUsed + 1) > grid.size())
-        growGrid();
     const Point3D& p = node->point;
     CellSlot* slot = cellSlot(mixCell(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z())), true);
     node->cellNext = slot->head;
-    slot->head = node;
+    slot->head = NodeArena::handleOf(node);
 }
 
 FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
@@ -268,10 +283,16 @@ FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz)
                 if (const CellSlot* slot = cellSlot(mixCell(cx, cy, cz), false))
-                    for (FETessVertexNodeC* node = slot->head; node; node = node->cellNext)
+                    for (uint32_t h = slot->head; h;) {
+                        FETessVertexNodeC* node = NodeArena::fromHandle(h);
                         consider(node);
-    for (FETessVertexNodeC* node = oddNodes; node; node = node->cellNext)
+                        h = node->cellNext;
+                    }
+    for (uint32_t h = oddNodes; h;) {
+        FETessVertexNodeC* node = NodeArena::fromHandle(h);
         consider(node);
+        h = node->cellNext;
+    }
     return best;
 }
 

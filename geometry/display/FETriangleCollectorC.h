@@ -16,6 +16,9 @@ class FEMeshFaceInfoI;
 // One distinct position (or normal) of a collector; numbered by FETriangleCollectorC::numberAll.
 class FETessVertexNodeC {
 public:
+    // The grid links nodes by 32-bit handles (see FEMeshArenaC).
+    static constexpr bool kLinkedByHandle = true;
+
     explicit FETessVertexNodeC(const Point3D& p) : point(p) {}
     FETessVertexNodeC(const FETessVertexNodeC&) = delete;
     FETessVertexNodeC& operator=(const FETessVertexNodeC&) = delete;
@@ -35,7 +38,7 @@ private:
     // the same grid cell.
     int bucket = 0;
     uint32_t sequence = 0;
-    FETessVertexNodeC* cellNext = nullptr;
+    uint32_t cellNext = 0;
 };
 
 // Points merged within 1e-7 per axis. A point's bucket is (int) fmod(|100 x + 10000 y +
@@ -76,11 +79,13 @@ public:
     void setIndexEnabled(bool enabled);
 
 private:
-    // A grid cell in use: the hash of its coordinates (cells whose hashes collide share a
-    // slot, and their nodes are simply all tested) and its nodes, newest first.
+    // A grid cell in use: the high half of the hash of its coordinates (cells whose tags
+    // collide share a slot, and their nodes are simply all tested) and the handle of its
+    // newest node, the others following by cellNext. Eight bytes: the grid outgrows the
+    // caches, and every search that misses them waits for its slot.
     struct CellSlot {
-        uint64_t key = 0;
-        FETessVertexNodeC* head = nullptr;  // null: free
+        uint32_t tag = 0;
+        uint32_t head = 0;  // 0: free
     };
     struct RecentEntry {
         Point3D point;
@@ -92,6 +97,8 @@ private:
     bool gridUsable(const Point3D& p) const;
     void buildGrid();
     void gridAdd(FETessVertexNodeC* node);
+    // Links a node into its cell (or the side list) without growing the grid.
+    void gridPlace(FETessVertexNodeC* node);
     void growGrid();
     CellSlot* cellSlot(uint64_t key, bool create);
     FETessVertexNodeC* findInGrid(const Point3D& p, int bucket);
@@ -104,9 +111,9 @@ private:
 
     bool indexEnabled = true;
     bool gridBuilt = false;
-    std::vector<CellSlot> grid;  // open addressing, at most half full
+    std::vector<CellSlot> grid;  // open addressing by the hash's low bits, at most half full
     size_t gridUsed = 0;
-    FETessVertexNodeC* oddNodes = nullptr;  // points the grid cannot place, linked through cellNext
+    uint32_t oddNodes = 0;  // points the grid cannot place, linked through cellNext
     // Answers to recent searches, by the exact query. Only answers from the query's own bucket
     // are kept: no node added later can come before them in the walk.
     std::vector<RecentEntry> recent;
