@@ -300,7 +300,10 @@ FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
 
 FETessTriangleC::FETessTriangleC(FETessVertexNodeC* const p[3], FETessVertexNodeC* const nrm[3], int face,
                                  FEMeshFaceInfoI* info)
-    : positions{p[0], p[1], p[2]}, normals{nrm[0], nrm[1], nrm[2]}, faceNumber(face), faceInfo(info)
+    : positions{NodeArena::handleOf(p[0]), NodeArena::handleOf(p[1]), NodeArena::handleOf(p[2])},
+      normals{NodeArena::handleOf(nrm[0]), NodeArena::handleOf(nrm[1]), NodeArena::handleOf(nrm[2])},
+      faceNumber(face),
+      faceInfo(info)
 {
 }
 

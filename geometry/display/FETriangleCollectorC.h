@@ -128,18 +128,19 @@ public:
     FETessTriangleC(const FETessTriangleC&) = delete;
     FETessTriangleC& operator=(const FETessTriangleC&) = delete;
 
-    FETessVertexNodeC* getPositionNode(int corner) const { return positions[corner]; }
-    FETessVertexNodeC* getNormalNode(int corner) const { return normals[corner]; }
-    const Point3D& getPosition(int corner) const { return positions[corner]->getPoint(); }
-    const Point3D& getNormal(int corner) const { return normals[corner]->getPoint(); }
+    FETessVertexNodeC* getPositionNode(int corner) const { return FEMeshArenaC<FETessVertexNodeC>::fromHandle(positions[corner]); }
+    FETessVertexNodeC* getNormalNode(int corner) const { return FEMeshArenaC<FETessVertexNodeC>::fromHandle(normals[corner]); }
+    const Point3D& getPosition(int corner) const { return getPositionNode(corner)->getPoint(); }
+    const Point3D& getNormal(int corner) const { return getNormalNode(corner)->getPoint(); }
     int getTriangleNumber() const { return triangleNumber; }
     void setTriangleNumber(int n) { triangleNumber = n; }
     int getFaceNumber() const { return faceNumber; }
     FEMeshFaceInfoI* getFaceInfo() const { return faceInfo.get(); }
 
 private:
-    FETessVertexNodeC* positions[3];
-    FETessVertexNodeC* normals[3];
+    // Handles of the nodes: a collector holds a triangle for every two corners or so.
+    uint32_t positions[3];
+    uint32_t normals[3];
     int triangleNumber = -1;
     int faceNumber;
     refHandle<FEMeshFaceInfoI> faceInfo;
