@@ -109,7 +109,8 @@ void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
     double peak = 0.0;
     for (auto _ : state) {
         benchsupport::resetPeakMemory();
-        platform::host::HeadlessHost host(800, 600);
+        // As the host program places it: in a window without area, the picture in its own context.
+        platform::host::HeadlessHost host(0, 0);
         host.setDialogAnswer([](platform::host::Dialog&) { return platform::host::DialogCancel; });
         CTavoplexCtrl control;
         control.AttachHost(&host);
@@ -117,7 +118,7 @@ void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
         platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, bag);
         control.DoPropExchange(exchange);
         control.WindowProc(platform::host::Message::create());
-        control.WindowProc(platform::host::Message::size(800, 600));
+        control.WindowProc(platform::host::Message::size(0, 0));
         const bool ok = control.LoadAndCreateBMP(RWCString(m.path.c_str()), RWCString((m.folder + "/out.bmp").c_str()),
                                                  800, 600);
         control.WindowProc(platform::host::Message::destroy());

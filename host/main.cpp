@@ -98,7 +98,9 @@ void loadParameters(CTavoplexCtrl& control, HostOptions& options)
 
 int renderToFile(HostOptions& options)
 {
-    OffscreenHost host(options.width, options.height);
+    // No window is shown: the control sits in one without area, so that only the picture,
+    // drawn in its own context at the asked size, costs frames of the model.
+    OffscreenHost host(0, 0);
     host.setPageAddress(options.page);
     host.setDialogAnswer(answerWithNormalDetail);
     CTavoplexCtrl control;
@@ -109,7 +111,7 @@ int renderToFile(HostOptions& options)
         std::cerr << "tavoplex: cannot create an OpenGL context\n";
         return 1;
     }
-    control.WindowProc(Message::size(options.width, options.height));
+    control.WindowProc(Message::size(0, 0));
     if (control.Start == 0) {
         std::cerr << "tavoplex: Start is 0, so the control draws nothing; give Start=1\n";
         return 2;

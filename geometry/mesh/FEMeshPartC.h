@@ -122,7 +122,8 @@ public:
     bool save(csrecordfile& file, int tag);
     // Reads the given number of records (the children of a saved mesh record) and adds their
     // mesh to the part: edges and faces are new and numbered from the part's counters, saved
-    // vertices merge with existing ones within the hash tolerance. False, with the part left
+    // vertices merge with existing ones within the hash tolerance (keeping their own incident
+    // edges), and a part that was not manifold stays so. False, with the part left
     // exactly as it was, when the records end early or are damaged, or a half-edge names an
     // edge or vertex the records do not hold (or a side of an edge another half-edge took).
     bool load(csrecordfile& file, unsigned recordCount);

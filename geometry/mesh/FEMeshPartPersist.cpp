@@ -484,7 +484,8 @@ bool FEMeshPartC::load(csrecordfile& file, unsigned recordCount)
         const LoadedVertex& lv = mesh.vertices[i];
         FEMeshVertexC* v = findOrCreateVertex(Point3Df(lv.position[0], lv.position[1], lv.position[2]));
         vertices[i] = v;
-        clearIncidentEdges(v);
+        // A vertex the part already held keeps the edges it has: the read ones join them (a
+        // new vertex has none, so its list is just the read one).
         for (uint32_t k = 0; k < lv.incidentCount; ++k) {
             const int e = edgeNumbers.find(mesh.incidents[lv.firstIncident + k]);
             if (e >= 0)
@@ -535,7 +536,9 @@ bool FEMeshPartC::load(csrecordfile& file, unsigned recordCount)
         }
     }
 
-    manifold = mesh.sawManifold ? (mesh.notManifold == 0 ? 1 : 0) : 1;
+    // The loaded mesh joins what the part holds: a part that was not manifold stays so.
+    if (mesh.sawManifold && mesh.notManifold != 0)
+        manifold = 0;
     // Half-edges were hooked to vertices: the search aids of building start afresh.
     verticesMoved();
     return true;

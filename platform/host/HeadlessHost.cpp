@@ -78,7 +78,7 @@ bool HeadlessHost::hasScriptFunction(const std::string& name) const
 
 bool HeadlessHost::invokeScriptFunction(const std::string& name, const std::vector<std::string>& args)
 {
-    if (!hasScriptFunction(name))
+    if (!hasScriptFunction(name) || scriptCallsFail_)
         return false;
     scriptCalls_.push_back(ScriptCall{name, args});
     return true;

@@ -41,6 +41,7 @@ public:
     bool hasMouseCapture() const override { return capture_; }
     void setCursor(Cursor cursor) override { cursor_ = cursor; }
     std::string pageAddress() const override { return page_; }
+    bool hasScript() const override { return scriptAvailable_; }
     bool hasScriptFunction(const std::string& name) const override;
     bool invokeScriptFunction(const std::string& name, const std::vector<std::string>& args) override;
     int runModalDialog(Dialog& dialog) override;
@@ -64,6 +65,10 @@ public:
     FakeClock& fakeClock() { return clock_; }
     void setPageAddress(const std::string& address) { page_ = address; }
     void addScriptFunction(const std::string& name) { scriptFunctions_.push_back(name); }
+    // A page without a script object (a script is there by default).
+    void setScriptAvailable(bool available) { scriptAvailable_ = available; }
+    // Calls of defined functions fail (the function throws, say) and are not recorded.
+    void setScriptCallsFail(bool fail) { scriptCallsFail_ = fail; }
     // The answer given to every dialog; without one each dialog is cancelled.
     void setDialogAnswer(DialogAnswer answer) { answer_ = std::move(answer); }
 
@@ -88,6 +93,8 @@ private:
     bool capture_ = false;
     Cursor cursor_ = Cursor::Arrow;
     std::string page_;
+    bool scriptAvailable_ = true;
+    bool scriptCallsFail_ = false;
     std::vector<std::string> scriptFunctions_;
     std::vector<ScriptCall> scriptCalls_;
     DialogAnswer answer_;

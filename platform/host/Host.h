@@ -41,6 +41,8 @@ public:
 
     // The address of the hosting page ("" when there is none).
     virtual std::string pageAddress() const = 0;
+    // Whether the page offers a script object at all (a host without a page may not).
+    virtual bool hasScript() const { return true; }
     // The page's script: whether it defines a function, and a call with text arguments
     // (false when the function is missing or the call fails).
     virtual bool hasScriptFunction(const std::string& name) const = 0;

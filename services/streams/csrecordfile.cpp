@@ -306,8 +306,9 @@ void csrecordfile::reserve(size_t bytes)
 
 bool csrecordfile::writeHeader(const char* first, const char* second)
 {
-    if (status != statusOk || !stack.empty() || !first || !second || std::strchr(first, '\n') ||
-        std::strchr(second, '\n'))
+    // The header starts the text: a second one after finishFile would land behind the records.
+    if (status != statusOk || !stack.empty() || writePosition != 0 || !first || !second ||
+        std::strchr(first, '\n') || std::strchr(second, '\n'))
         return false;
     put(first, std::strlen(first));
     put("\n", 1);

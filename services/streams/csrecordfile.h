@@ -68,7 +68,8 @@ public:
 
     // ---- Writing ----
 
-    // The two lines must not hold a line feed.
+    // The two lines must not hold a line feed; the header is written at the start of the text
+    // only (a new file, or after rewind).
     bool writeHeader(const char* first, const char* second);
     bool beginRecord(int tag);
     bool writeValue(int tag, const char* text);

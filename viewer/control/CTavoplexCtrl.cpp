@@ -86,6 +86,8 @@ CTavoplexCtrl::~CTavoplexCtrl()
     // Whatever the owned objects hold in OpenGL goes while the control's context is current.
     const bool current =
         WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);
+    // The hits of the last pick are owned by the list.
+    PickList.clearAndDestroy();
     delete Parts;
     Parts = nullptr;
     delete Reader;

@@ -19,6 +19,7 @@
 #include "services/config/CSConfig.h"
 #include "services/files/UTFilePath.h"
 #include "services/objects/refHandle.h"
+#include "viewer/control/BitmapTypes.h"
 #include "viewer/control/ControlTypes.h"
 #include "viewer/render/GearState.h"
 #include "viewer/ui/AnimationManagerC.h"
@@ -200,9 +201,56 @@ public:
     void RedrawViewNow();
 
     // ================= picking, explode and mouse =================
-    // (viewer/ui/CTavoplexCtrlPicking.cpp)
-    // The model length of that many window pixels at the view of the last frame.
+    // (viewer/ui/CTavoplexCtrlPicking.cpp: picking; viewer/ui/CTavoplexCtrlExplode.cpp: explode,
+    // fades and view toggles; viewer/ui/CTavoplexCtrlMouse.cpp: mouse messages and the script call)
+    // The instance under a window point (y from the top), or null. Faded instances take part only
+    // when includeTransparent is set.
+    FEDisplayPartRefC* PickPart(const Point2D& windowPoint, bool includeTransparent);
+    // The world-space ray under a window point through the matrices and viewport of the last
+    // frame. False (near and far untouched) before a frame, for a viewport without area, for
+    // matrices that cannot be inverted and when the context cannot be locked.
+    bool MakePickRay(const Point2D& windowPoint, Point3D& nearPoint, Point3D& farPoint);
+    // The model length of that many window pixels (0 before the first frame).
     double PixelsToWorld(int pixels);
+    // Whether the line through near and far passes within the box's bounding sphere grown by
+    // the tolerance (the line is not cut at its ends).
+    static bool RayNearBox(const Point3D& nearPoint, const Point3D& farPoint, const Point3D& boxMin,
+                           const Point3D& boxMax, double tolerance);
+    // The instance hit by the world-space ray: opaque before faded, then the nearest hit, ties
+    // to the earlier instance. Sets the pick flag and point of every instance hit.
+    FEDisplayPartRefC* PickNearestInstance(const Point3D& nearPoint, const Point3D& farPoint, double tolerance,
+                                           bool includeTransparent);
+    // Picks the part's mesh with a part-space ray into PickList; on a hit stores the nearest
+    // hit point on the part and returns true.
+    bool PickMesh(FEDisplayPartC* part, const Point3D& nearPoint, const Point3D& farPoint, double tolerance);
+
+    // Moves every instance to its exploded placement (or back) over a second, the camera
+    // refitting the new scene box at the same time.
+    void ToggleExplode();
+    // Fades the instance (every instance) to the transparency over 250 ms.
+    void FadePart(FEDisplayPartRefC* instance, float target);
+    void FadeAllParts(float target);
+    // Fades the help panel in or out and redraws.
+    void ToggleHelpPanel();
+    // 0 lines over ghost surfaces, 1 lines, 3 shaded, 4 shaded with lines; redraws.
+    void SetDisplayMode(int mode);
+
+    // Mouse messages: key flags (platform::host::ModifierFlag bits) and the point in window
+    // pixels, y from the top.
+    void OnLButtonDown(unsigned flags, ControlPoint point);
+    void OnLButtonUp(unsigned flags, ControlPoint point);
+    void OnRButtonDown(unsigned flags, ControlPoint point);
+    void OnRButtonUp(unsigned flags, ControlPoint point);
+    void OnMouseMove(unsigned flags, ControlPoint point);
+    // delta: multiples of 120 per notch, positive away from the user.
+    long OnMouseWheel(unsigned flags, int delta, ControlPoint point);
+    void OnLButtonDblClk(unsigned flags, ControlPoint point);
+    // Hands a mouse message of the window procedure to its handler; false for other messages.
+    bool OnMouseMessage(const platform::host::Message& message, long& result);
+    // Calls the hosting page's script function with the texts as its arguments, in order. False
+    // when there is no host, no script, no such function or the call fails (the last three leave
+    // a line in the debug log).
+    bool CallDoubleClickScript(const RWCString& name, const std::vector<RWCString>& arguments);
 
     // ================= loader =================
     // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp: the frame drawn while a model loads, which
@@ -248,9 +296,6 @@ public:
     // or does not finish within waitLimitMs of real time, or the file cannot be written.
     bool LoadAndCreateBMP(const RWCString& filename3d, const RWCString& filenameBMP, int32_t xSize, int32_t ySize,
                           uint32_t waitLimitMs = 60000);
-    // Renders the current frame at xSize x ySize and writes it as a 32-bit BMP (the window
-    // surface is resized for the picture and back afterwards). False when nothing was written.
-    bool RenderBitmapFile(const RWCString& filename, int32_t xSize, int32_t ySize);
     void SetMatrix(double xx, double yx, double zx, double wx, double xy, double yy, double zy, double wy, double xz,
                    double yz, double zz, double wz);
     double GetZoom() const;
@@ -300,6 +345,30 @@ public:
     void BuildPanels();
 
     // ================= off-screen BMP =================
+    // (viewer/control/CTavoplexCtrlBitmap.cpp)
+    // Renders the isometric view of the current model into a BMP file of xSize x ySize through
+    // a second context that shares lists and textures with the window's. 0 when the file was
+    // written; 1 for a size outside 1..kMaxBitmapEdge, no window context, a bitmap or context
+    // that cannot be made, or a file that cannot be written (then no file is left). The
+    // window's context, surface, lock depth and size come back on every path.
+    int32_t CreateBMP(const RWCString& filename, int32_t xSize, int32_t ySize);
+    static constexpr int32_t kMaxBitmapEdge = 16384;
+    // The bitmap's pixel format on its surface, the palette when the format needs one, and the
+    // bitmap's context in GLContext (null when it cannot be made).
+    void SetupBitmapPixelFormat(platform::gl::GlSurface* memoryContext);
+    // The regular colour cube of a palette format into BitmapPalette.
+    void BuildBitmapPalette(const PixelFormatRecord& format);
+    // Header and colour table for the bitmap; null when the bitmap cannot be described.
+    std::unique_ptr<BitmapInfo> BuildBitmapInfo(const MemoryBitmap& bitmap);
+    // Fetches the bitmap's bits in the block's format and writes the file under a temporary
+    // name renamed into place; false, with no file made or changed, on any failure.
+    bool WriteBitmapFile(const RWCString& filename, BitmapInfo& info, const MemoryBitmap& bitmap);
+    void ReleaseBitmapContext();
+    // The format asked of the bitmap and the one described back.
+    PixelFormatRecord BitmapPixelFormat;
+    // The bitmap's context and its drawing surface while CreateBMP runs.
+    std::unique_ptr<platform::gl::GlContext> BitmapContext;
+    std::unique_ptr<platform::gl::GlSurface> BitmapSurface;
 
     // ================================ fields ================================
     // Device and OpenGL state.

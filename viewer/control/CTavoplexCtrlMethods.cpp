@@ -5,11 +5,9 @@
 
 #include "geometry/display/MemoryBlockC.h"
 #include "platform/com/Variant.h"
-#include "platform/gl/GlSurface.h"
 #include "platform/host/Dialog.h"
 #include "platform/host/Host.h"
 #include "platform/sys.h"
-#include "viewer/control/BmpFile.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
 void CTavoplexCtrl::SetFileName(const RWCString& filename)
@@ -43,47 +41,14 @@ bool CTavoplexCtrl::LoadAndCreateBMP(const RWCString& filename3d, const RWCStrin
         if (Loading && LoaderCount >= 6)
             platform::sys::sleepMilliseconds(5);
     }
-    // The picture itself is drawn by the bitmap rendering; a frame in the window first would
-    // cost a whole scene for nothing.
-    const bool written = !Loading && !LoadFailed && RenderBitmapFile(filenameBMP, xSize, ySize);
+    // The picture itself is drawn in the bitmap; a frame in the window first would cost a
+    // whole scene for nothing, so only the timer step runs.
+    bool written = false;
+    if (!Loading && !LoadFailed) {
+        OnTimer(1);
+        written = CreateBMP(filenameBMP, xSize, ySize) == 0;
+    }
     Animations.SetEnabled(true);
-    return written;
-}
-
-bool CTavoplexCtrl::RenderBitmapFile(const RWCString& filename, int32_t xSize, int32_t ySize)
-{
-    if (GLContext == nullptr || WindowSurface == nullptr || xSize <= 0 || ySize <= 0)
-        return false;
-    const int32_t savedWidth = WindowWidth;
-    const int32_t savedHeight = WindowHeight;
-    const int surfaceWidth = WindowSurface->width();
-    const int surfaceHeight = WindowSurface->height();
-    const bool resized = surfaceWidth != xSize || surfaceHeight != ySize;
-
-    DeviceContext = WindowSurface.get();
-    WindowWidth = xSize;
-    WindowHeight = ySize;
-    RenderingToBitmap = true;
-    // The picture is the isometric view fitted at the picture's size. The view set by a load
-    // at the window's size already is that one; another size needs a frame of its own to fit
-    // against. The camera move lands at once (no duration), then the picture is drawn.
-    if (resized) {
-        WindowSurface->resize(xSize, ySize);
-        RenderFrame();
-        SetStandardView(7, true, 0, false);
-    }
-    Animations.Update(LoaderTick());
-    RenderFrame();
-    RenderingToBitmap = false;
-    const bool written = WriteBmpFile(std::string(filename.data(), filename.length()), xSize, ySize,
-                                      WindowSurface->pixels());
-
-    WindowWidth = savedWidth;
-    WindowHeight = savedHeight;
-    if (resized) {
-        WindowSurface->resize(surfaceWidth, surfaceHeight);
-        RenderFrame();
-    }
     return written;
 }
 
@@ -184,9 +149,9 @@ bool CTavoplexCtrl::Invoke(int dispatchId, const std::vector<platform::com::Vari
     case DispIdCreateBMP:
         if (args.size() != 3 || !textArg(args[0], a) || !args[1].toLong(x) || !args[2].toLong(y))
             return false;
-        RenderBitmapFile(a, x, y);
+        x = CreateBMP(a, x, y);
         if (result != nullptr)
-            *result = Variant::fromLong(0);
+            *result = Variant::fromLong(x);
         return true;
     case DispIdLoadAndCreateBMP:
         if (args.size() != 4 || !textArg(args[0], a) || !textArg(args[1], b) || !args[2].toLong(x) ||

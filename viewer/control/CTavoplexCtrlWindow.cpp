@@ -27,8 +27,11 @@ long CTavoplexCtrl::WindowProc(const Message& message)
         case MessageKind::Destroy:
             OnDestroy();
             return 0;
-        default:
-            return 0;
+        default: {
+            long result = 0;
+            OnMouseMessage(message, result);
+            return result;
+        }
         }
     } catch (...) {
         // Whatever a handler throws ends with that message and the control goes on working,

@@ -129,6 +129,11 @@ void CTavoplexCtrl::ResizeSurface(int width, int height)
 
 void CTavoplexCtrl::PresentFrame()
 {
+    // A bitmap's frame stays in the bitmap; the window shows only its own.
+    if (RenderingToBitmap) {
+        glFinish();
+        return;
+    }
     if (DeviceContext != nullptr && HostSite != nullptr)
         DeviceContext->present(HostSite->frameSink());
 }

@@ -64,10 +64,13 @@ void setTransforms(png_structp png, png_infop info, const PngDecodeRequest* requ
             png_set_gray_to_rgb(png);
         if (h->colorType == PNG_COLOR_TYPE_PALETTE)
             png_set_palette_to_rgb(png);
+        const bool transparentColour = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
         if (request->KeepAlpha) {
-            if (png_get_valid(png, info, PNG_INFO_tRNS))
+            if (transparentColour)
                 png_set_tRNS_to_alpha(png);
-        } else if (hasAlpha) {
+        } else if (hasAlpha || transparentColour) {
+            // Expanding a palette turns its transparency table into alpha as well: strip that
+            // too, so that the rows are the RGB the computed and solid modes expect.
             png_set_strip_alpha(png);
         }
     } else if (h->colorType == PNG_COLOR_TYPE_PALETTE && h->depth < 8) {

@@ -105,6 +105,22 @@ TEST(FEMeshPartPersistTest, LoadAddsToAPartAndCarriesTheManifoldFlag)
     EXPECT_EQ(part.getEdgeCount(), 24u);
     EXPECT_EQ(part.getVertexCount(), 8u);
 
+    // A part still being built keeps the edges it has at a vertex the load shares: a face
+    // added after the load pairs with them as it would without the load in between.
+    FEMeshPartC open;
+    meshtest::buildBox(open);
+    saveToFile(open, path);
+    for (bool viaLoad : {false, true}) {
+        FEMeshPartC building;
+        meshtest::addQuad(building, {1, 2, 1}, {2, 2, 1}, {2, 1, 1}, {1, 1, 1}, {0, 0, -1});
+        if (viaLoad)
+            ASSERT_TRUE(loadFromFile(building, path));
+        else
+            meshtest::buildBox(building);
+        meshtest::addQuad(building, {1, 2, 1}, {1, 1, 1}, {1, 1, 2}, {1, 2, 2}, {-1, 0, 0});
+        EXPECT_EQ(building.getEdgeCount(), 19u) << viaLoad;  // 12 of the box, 4 + 3 of the quads
+    }
+
     // A non-manifold part says so after a round trip.
     FEMeshPartC fins;
     const Point3D a[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
@@ -118,6 +134,11 @@ TEST(FEMeshPartPersistTest, LoadAddsToAPartAndCarriesTheManifoldFlag)
     saveToFile(fins, path);
     FEMeshPartC loaded;
     ASSERT_TRUE(loadFromFile(loaded, path));
+    EXPECT_FALSE(loaded.isManifold());
+    // A manifold mesh added to it does not make the whole part manifold.
+    saveToFile(box, path);
+    ASSERT_TRUE(loadFromFile(loaded, path));
+    EXPECT_EQ(loaded.getFaceCount(), 9u);
     EXPECT_FALSE(loaded.isManifold());
 }
 

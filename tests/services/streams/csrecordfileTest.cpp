@@ -215,6 +215,10 @@ TEST(csrecordfileTest, WriterMisuseReturnsFalseAndWritesNothing)
     EXPECT_FALSE(out.writeInt(2, 0));  // a 65536th top-level record cannot be counted
     EXPECT_TRUE(out.finishFile());
     EXPECT_EQ(out.text().substr(4, 4), "\?\?\?\?");
+    // A finished file takes no second header: it would land after the records.
+    const size_t finished = out.text().size();
+    EXPECT_FALSE(out.writeHeader("c", "d"));
+    EXPECT_EQ(out.text().size(), finished);
 }
 
 TEST(csrecordfileTest, BookmarksRestorePositionsAndValue)

@@ -203,6 +203,11 @@ TEST_F(PngTextureTest, TransparencyModesGiveAlphaFromTheFileOrTheColour)
     // Texels: black, (10, 10, 6), (100, 20, 30), white, with file alpha 77 each.
     const PngTestImage rgba = image(4, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8,
                                     {0, 0, 0, 77, 10, 10, 6, 77, 100, 20, 30, 77, 255, 255, 255, 77});
+    // The same texels as a 2-bit palette whose transparency table gives each alpha 77.
+    PngTestImage palette = image(4, 1, PNG_COLOR_TYPE_PALETTE, 2, {0, 1, 2, 3});
+    palette.Palette = {{0, 0, 0}, {10, 10, 6}, {100, 20, 30}, {255, 255, 255}};
+    palette.PaletteAlpha = {77, 77, 77, 77};
+    const uint8_t colours[4][3] = {{0, 0, 0}, {10, 10, 6}, {100, 20, 30}, {255, 255, 255}};
     struct Case {
         int mode;
         GLint components;
@@ -215,18 +220,22 @@ TEST_F(PngTextureTest, TransparencyModesGiveAlphaFromTheFileOrTheColour)
         {6, 4, {0, 78, 255, 255}},            {7, 4, {0, 15, 106, 255}},
         {PNG_CALLBACK, 4, {255, 255, 255, 255}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
-        const Upload u = bind(makePng(rgba), 0, c.mode, 0);
-        ASSERT_NE(u.name, 0u);
-        EXPECT_EQ(u.info.Alpha, c.components == 4 ? 8u : 0u);
-        const Level l = readLevel(u.name, 0);
-        EXPECT_EQ(l.format, c.components);
-        ASSERT_EQ(l.rgba.size(), 16u);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(l.rgba[4 * i + 3], c.alpha[i]) << "texel " << i;
-        EXPECT_EQ(l.rgba[4 * 2 + 0], 100);  // colours stay
-    }
+    for (const PngTestImage* source : {&rgba, static_cast<const PngTestImage*>(&palette)})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.mode);
+            SCOPED_TRACE(source == &rgba ? "RGBA" : "palette");
+            const Upload u = bind(makePng(*source), 0, c.mode, 0);
+            ASSERT_NE(u.name, 0u);
+            EXPECT_EQ(u.info.Alpha, c.components == 4 ? 8u : 0u);
+            const Level l = readLevel(u.name, 0);
+            EXPECT_EQ(l.format, c.components);
+            ASSERT_EQ(l.rgba.size(), 16u);
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_EQ(l.rgba[4 * i + 3], c.alpha[i]) << "texel " << i;
+                for (int k = 0; k < 3; ++k)
+                    EXPECT_EQ(l.rgba[4 * i + k], colours[i][k]) << "texel " << i;  // colours stay
+            }
+        }
 }
 
 TEST_F(PngTextureTest, FailedLoadsReturnNothingAndReleaseTheTextureName)

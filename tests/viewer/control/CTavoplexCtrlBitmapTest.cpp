@@ -1,0 +1,233 @@
+// Rendering into a BMP file: the file field by field, the picture of a model and of the screens
+// before one, the window's state and picture after it, and failures that leave no file.
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
+#include "viewer/loader/LoaderTestSupport.h"
+
+namespace {
+
+uint32_t le32(const std::string& b, size_t at)
+{
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+uint32_t le16(const std::string& b, size_t at) { return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8; }
+
+// RGB of a 32-bit BMP's pixel, y counted from the top.
+std::array<uint8_t, 4> bmpPixel(const std::string& b, int x, int y)
+{
+    const int width = int(le32(b, 18)), height = int(le32(b, 22));
+    const size_t at = le32(b, 10) + (size_t(height - 1 - y) * size_t(width) + size_t(x)) * 4;
+    return {uint8_t(b[at + 2]), uint8_t(b[at + 1]), uint8_t(b[at]), 255};
+}
+
+std::array<int, 3> rgb(std::array<uint8_t, 4> p) { return {p[0], p[1], p[2]}; }
+
+size_t filesIn(const std::string& folder)
+{
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
+        ++n;
+    return n;
+}
+
+// A camera move that fails while the picture is drawn.
+class FailingAnimation : public AnimationC {
+public:
+    void Apply(float) override { throw std::runtime_error("pass failed"); }
+};
+
+void expectWindowStateBack(const CTavoplexCtrl& c, int width, int height, int lockDepth)
+{
+    EXPECT_EQ(c.GLContext, c.WindowContext.get());
+    EXPECT_EQ(c.DeviceContext, c.WindowSurface.get());
+    EXPECT_EQ(c.GLLockCount, lockDepth);
+    EXPECT_EQ(c.WindowWidth, width);
+    EXPECT_EQ(c.WindowHeight, height);
+    EXPECT_FALSE(c.RenderingToBitmap);
+    EXPECT_EQ(c.BitmapContext, nullptr);
+    EXPECT_EQ(c.BitmapSurface, nullptr);
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlBitmap, InformationBlockAndFileFieldByField)
+{
+    ViewerHarness v(64, 48);
+    CTavoplexCtrl& c = v.open();
+    struct Case {
+        int width, planes, bits;
+        int rounded;
+        uint32_t rowBytes;
+        uint32_t colours;
+        bool written;  // only the true-colour layouts can be fetched from the surface
+    };
+    const Case cases[] = {
+        {300, 1, 32, 32, 1200, 0, true}, {301, 1, 24, 24, 904, 0, true}, {301, 1, 8, 8, 304, 256, false},
+        {7, 1, 1, 1, 4, 2, false},       {5, 1, 3, 4, 4, 16, false},     {5, 1, 15, 16, 12, 0, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.width * 100 + k.bits);
+        EXPECT_EQ(RoundedBitCount(k.planes * k.bits), k.rounded);
+        platform::gl::GlSurface surface(k.width, 3);
+        const MemoryBitmap bitmap{k.width, 3, k.planes, k.bits, &surface};
+        const auto info = c.BuildBitmapInfo(bitmap);
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->sizeImage, k.rowBytes * 3u);
+        EXPECT_EQ(info->colorsUsed, k.colours == 0 && k.rounded < 24 ? 1u << k.rounded : k.colours);
+        EXPECT_EQ(info->bitsOffset(), 54u + 4u * info->colors.size());
+        const std::string file = v.folder().file("f.bmp");
+        EXPECT_EQ(c.WriteBitmapFile(RWCString(file.c_str()), *info, bitmap), k.written);
+        EXPECT_EQ(std::filesystem::exists(file), k.written);
+        if (!k.written)
+            continue;
+        const std::string b = TempDir::read(file);
+        ASSERT_EQ(b.size(), 54u + k.rowBytes * 3u);
+        EXPECT_EQ(b.substr(0, 2), "BM");
+        EXPECT_EQ(le32(b, 2), b.size());
+        EXPECT_EQ(le32(b, 6), 0u);
+        EXPECT_EQ(le32(b, 10), 54u);
+        EXPECT_EQ(le32(b, 14), 40u);
+        EXPECT_EQ(le32(b, 18), uint32_t(k.width));
+        EXPECT_EQ(le32(b, 22), 3u);
+        EXPECT_EQ(le16(b, 26), 1u);
+        EXPECT_EQ(le16(b, 28), uint32_t(k.bits));
+        EXPECT_EQ(le32(b, 30), 0u);
+        EXPECT_EQ(le32(b, 34), k.rowBytes * 3u);
+        for (size_t at : {38u, 42u, 46u, 50u})
+            EXPECT_EQ(le32(b, at), 0u);
+        std::filesystem::remove(file);
+    }
+    // A bitmap that cannot be described gives no block.
+    platform::gl::GlSurface surface(4, 4);
+    EXPECT_EQ(c.BuildBitmapInfo(MemoryBitmap{0, 4, 1, 32, &surface}), nullptr);
+    EXPECT_EQ(c.BuildBitmapInfo(MemoryBitmap{4, 4, 2, 32, &surface}), nullptr);
+}
+
+TEST(CTavoplexCtrlBitmap, PaletteIsTheRegularColourCubeOfItsFormat)
+{
+    ViewerHarness v(32, 32);
+    CTavoplexCtrl& c = v.open();
+    PixelFormatRecord format;
+    format.colorBits = 8;
+    format.redBits = 3, format.redShift = 0;
+    format.greenBits = 3, format.greenShift = 3;
+    format.blueBits = 2, format.blueShift = 6;
+    c.BuildBitmapPalette(format);
+    ASSERT_EQ(c.BitmapPalette.entries.size(), 256u);
+    EXPECT_EQ(c.BitmapPalette.entries[0], 0u);
+    EXPECT_EQ(c.BitmapPalette.entries[0x07], 0x0000FFu);  // red at full
+    EXPECT_EQ(c.BitmapPalette.entries[0x38], 0x00FF00u);  // green
+    EXPECT_EQ(c.BitmapPalette.entries[0xC0], 0xFF0000u);  // blue
+    EXPECT_EQ(c.BitmapPalette.entries[0xFF], 0xFFFFFFu);
+    EXPECT_EQ(c.BitmapPalette.entries[0x01], 255u / 7u);  // integer steps of the cube
+
+    // The true-colour bitmap of this renderer never asks for one.
+    EXPECT_EQ(c.CreateBMP(RWCString(v.folder().file("p.bmp").c_str()), 8, 8), 0);
+    EXPECT_EQ(c.BitmapPixelFormat.flags & kPixelFormatNeedPalette, 0u);
+    EXPECT_EQ(c.BitmapPixelFormat.flags, kPixelFormatDrawToBitmap | kPixelFormatSupportGdi | kPixelFormatSupportOpenGL);
+    EXPECT_TRUE(c.BitmapPalette.isEmpty());
+}
+
+TEST(CTavoplexCtrlBitmap, CubePictureReplacesTheFileAndTheWindowComesBack)
+{
+    ViewerHarness v(160, 120);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, v.folder().write("cube.stl", cubeStl()));
+    ASSERT_FALSE(c.Loading);
+    ASSERT_FALSE(c.LoadFailed);
+    v.advance(2000);  // the fade-in over the model ends
+
+    const std::string bmp = v.folder().write("cube.bmp", "an older file");
+    ASSERT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 300, 200), 0);
+    expectWindowStateBack(c, 160, 120, 0);
+    const std::string b = TempDir::read(bmp);
+    ASSERT_EQ(b.size(), 14u + 40u + 240000u);
+    EXPECT_EQ(le32(b, 10), 54u);
+    EXPECT_EQ(le16(b, 28), 32u);
+    // The model across the centre, the background in the corners (as the window shows them).
+    const auto corner = bmpPixel(b, 1, 1);
+    EXPECT_TRUE(pixelNear(corner, rgb(v.pixel(1, 1)), 6));
+    EXPECT_FALSE(pixelNear(bmpPixel(b, 150, 100), rgb(corner), 30));
+    EXPECT_EQ(filesIn(v.folder().path()), 3u);  // config folder, model, picture: no temporary left
+
+    // Sizes out of range and a folder that does not exist fail with no file; the window's
+    // state comes back also when the call is made inside a drawing step.
+    ASSERT_TRUE(c.LockOpenGL());
+    for (auto [w, h] : {std::pair{0, 10}, {10, -1}, {16385, 10}, {10, 16385}})
+        EXPECT_EQ(c.CreateBMP(RWCString(v.folder().file("big.bmp").c_str()), w, h), 1);
+    EXPECT_EQ(c.CreateBMP(RWCString(v.folder().file("no/such/x.bmp").c_str()), 40, 30), 1);
+    expectWindowStateBack(c, 160, 120, 1);
+    EXPECT_TRUE(c.WindowContext->isCurrent());
+    c.UnlockOpenGL();
+    EXPECT_FALSE(std::filesystem::exists(v.folder().file("big.bmp")));
+    EXPECT_EQ(filesIn(v.folder().path()), 3u);
+
+    // A pass that throws ends the picture with no file; the window is put back all the same.
+    c.Animations.Add(new FailingAnimation, 0, 0, false, false);
+    EXPECT_EQ(c.CreateBMP(RWCString(v.folder().file("thrown.bmp").c_str()), 40, 30), 1);
+    expectWindowStateBack(c, 160, 120, 0);
+    EXPECT_FALSE(std::filesystem::exists(v.folder().file("thrown.bmp")));
+}
+
+TEST(CTavoplexCtrlBitmap, WindowDrawsTheSamePictureBeforeAndAfter)
+{
+    // The axes' letters are text of the window's font: lists that were not shared, or names
+    // of the bitmap's context, would lose them in the window.
+    ViewerHarness v(200, 160);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    c.Axes = 1;
+    runLoad(v, v.folder().write("cube.stl", cubeStl()));
+    ASSERT_FALSE(c.Loading);
+    // The window's font moves off the first list names, where a bitmap context of its own
+    // would make its font by chance, so that only names both contexts share draw the letters.
+    ASSERT_TRUE(c.LockOpenGL());
+    c.Font.Destroy();
+    const GLuint blocker = glGenLists(10);
+    c.Font.Create(c.DeviceContext);
+    glDeleteLists(blocker, 10);
+    c.UnlockOpenGL();
+    ASSERT_GT(c.Font.ListBase, blocker);
+    auto settle = [&] {
+        c.SetStandardView(7, true, 0, false);
+        v.advance(2000);
+        v.paint();
+        return v.frame();
+    };
+    const platform::gl::Frame before = settle();
+    ASSERT_EQ(c.CreateBMP(RWCString(v.folder().file("a.bmp").c_str()), 123, 77), 0);
+    const platform::gl::Frame after = settle();
+    ASSERT_EQ(before.width, after.width);
+    ASSERT_EQ(before.rgba.size(), after.rgba.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < before.rgba.size(); ++i)
+        differing += std::abs(int(before.rgba[i]) - int(after.rgba[i])) > 2 ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(CTavoplexCtrlBitmap, BeforeAnyModelTheEmptyScreenOrTheLoadingFrame)
+{
+    ViewerHarness v(100, 80);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    c.ColorFadeIn = "#336699";
+    c.ApplyProperties();
+    ASSERT_EQ(c.Start, 0);
+    const std::string empty = v.folder().file("empty.bmp");
+    ASSERT_EQ(c.CreateBMP(RWCString(empty.c_str()), 60, 40), 0);
+    const std::string e = TempDir::read(empty);
+    for (auto [x, y] : {std::pair{0, 0}, {30, 20}, {59, 39}})
+        EXPECT_TRUE(pixelNear(bmpPixel(e, x, y), {0x33, 0x66, 0x99}));
+
+    c.Start = 1;  // loading, with no model to load yet
+    const std::string loading = v.folder().file("loading.bmp");
+    ASSERT_EQ(c.CreateBMP(RWCString(loading.c_str()), 60, 40), 0);
+    const std::string l = TempDir::read(loading);
+    ASSERT_EQ(l.size(), e.size());
+    EXPECT_NE(l.substr(54), e.substr(54));
+}

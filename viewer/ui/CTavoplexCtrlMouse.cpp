@@ -1,0 +1,226 @@
+// CTavoplexCtrl, mouse handling: rotate, pan and zoom drags, the wheel, right-click fades, the
+// double-click zoom, the panels and tool tip fed with the pointer, and the page's script call.
+#include <cstdlib>
+#include <string>
+
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
+#include "platform/host/Host.h"
+#include "platform/host/Message.h"
+#include "platform/sys.h"
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/ui/PanelC.h"
+#include "viewer/ui/ToolTipC.h"
+
+namespace {
+
+constexpr int kLeftButtonCode = 0;
+constexpr int kRightButtonCode = 2;
+constexpr int kDoubleClickZoomMs = 350;
+constexpr float kRightClickFade = 0.75f;
+// A right release within this many pixels of its press is a click, not a zoom drag.
+constexpr int kClickSlack = 1;
+// Wheel delta per zoom unit: 120 a notch gives 10.
+constexpr double kWheelDivisor = 12.0;
+
+Point2D toPoint2D(ControlPoint p) { return Point2D(p.x, p.y); }
+
+// The tick of the host's clock (the system's tick without a host).
+uint32_t tickNow(const platform::host::Host* host)
+{
+    return host != nullptr ? host->clock().now() : platform::sys::tickCount();
+}
+
+}  // namespace
+
+void CTavoplexCtrl::OnLButtonDown(unsigned, ControlPoint point)
+{
+    if (HostSite != nullptr)
+        HostSite->captureMouse();
+    LeftButtonDown = true;
+    LastMousePoint = point;
+    PressPoint = point;
+    if (ToolTip != nullptr)
+        ToolTip->Suppress();
+    const int y = WindowHeight - point.y;
+    if (MainPanel != nullptr)
+        MainPanel->OnMouseDown(kLeftButtonCode, point.x, y);
+    if (HelpPanel != nullptr && HelpShown)
+        HelpPanel->OnMouseDown(kLeftButtonCode, point.x, y);
+    if (LogoPanel != nullptr)
+        LogoPanel->OnMouseDown(kLeftButtonCode, point.x, y);
+}
+
+void CTavoplexCtrl::OnRButtonDown(unsigned, ControlPoint point)
+{
+    if (HostSite != nullptr)
+        HostSite->captureMouse();
+    RightButtonDown = true;
+    LastMousePoint = point;
+    PressPoint = point;
+    if (ToolTip != nullptr)
+        ToolTip->Suppress();
+    const int y = WindowHeight - point.y;
+    if (MainPanel != nullptr)
+        MainPanel->OnMouseDown(kRightButtonCode, point.x, y);
+    if (HelpPanel != nullptr && HelpShown)
+        HelpPanel->OnMouseDown(kRightButtonCode, point.x, y);
+    if (LogoPanel != nullptr)
+        LogoPanel->OnMouseDown(kRightButtonCode, point.x, y);
+}
+
+void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point)
+{
+    // With the right button still held the drag goes on: the capture stays.
+    if (!RightButtonDown) {
+        if (HostSite != nullptr)
+            HostSite->releaseMouse();
+        if (ToolTip != nullptr)
+            ToolTip->Rearm(tickNow(HostSite), point.x, point.y);
+    }
+    LeftButtonDown = false;
+    FEDisplayPartRefC* hit = PickPart(toPoint2D(point), false);
+    if (RightButtonDown)
+        return;
+    const int y = WindowHeight - point.y;
+    if (MainPanel != nullptr)
+        MainPanel->OnClick(kLeftButtonCode, point.x, y);
+    if (HelpPanel != nullptr && HelpShown)
+        HelpPanel->OnClick(kLeftButtonCode, point.x, y);
+    // A part drawn over the logo takes the click.
+    if (LogoPanel != nullptr && hit == nullptr)
+        LogoPanel->OnClick(kLeftButtonCode, point.x, y);
+}
+
+void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
+{
+    bool fadedHit = false;
+    if (!LeftButtonDown) {
+        if (HostSite != nullptr)
+            HostSite->releaseMouse();
+        if (ToolTip != nullptr)
+            ToolTip->Rearm(tickNow(HostSite), point.x, point.y);
+        const bool click =
+            std::abs(point.x - PressPoint.x) <= kClickSlack && std::abs(point.y - PressPoint.y) <= kClickSlack;
+        if (click) {
+            FEDisplayPartRefC* hit = PickPart(toPoint2D(point), true);
+            if (hit != nullptr) {
+                FadePart(hit, kRightClickFade);
+                fadedHit = true;
+            } else {
+                FadeAllParts(0.0f);
+            }
+        }
+    }
+    RightButtonDown = false;
+    const int y = WindowHeight - point.y;
+    if (MainPanel != nullptr)
+        MainPanel->OnClick(kRightButtonCode, point.x, y);
+    if (HelpPanel != nullptr && HelpShown)
+        HelpPanel->OnClick(kRightButtonCode, point.x, y);
+    if (LogoPanel != nullptr && !fadedHit)
+        LogoPanel->OnClick(kRightButtonCode, point.x, y);
+}
+
+void CTavoplexCtrl::OnMouseMove(unsigned, ControlPoint point)
+{
+    const int dx = point.x - LastMousePoint.x;
+    const int dy = point.y - LastMousePoint.y;
+    if (dx == 0 && dy == 0)
+        return;
+    if (LeftButtonDown && RightButtonDown) {
+        PanMove(LastMousePoint, dx, dy);
+    } else if (RightButtonDown) {
+        // Dragging down shrinks the model, up enlarges it.
+        ZoomStep(dy);
+    } else if (LeftButtonDown) {
+        RotateMove(dx, dy);
+    } else {
+        const int y = WindowHeight - point.y;
+        if (MainPanel != nullptr)
+            MainPanel->OnMouseMove(point.x, y);
+        if (HelpPanel != nullptr && HelpShown)
+            HelpPanel->OnMouseMove(point.x, y);
+        if (LogoPanel != nullptr)
+            LogoPanel->OnMouseMove(point.x, y);
+        if (LogoPanel != nullptr && HostSite != nullptr)
+            HostSite->setCursor(LogoPanel->IsHovered() ? platform::host::Cursor::Hand
+                                                       : platform::host::Cursor::Arrow);
+        if (ToolTip != nullptr)
+            ToolTip->PointerMoved(tickNow(HostSite), point.x, point.y);
+    }
+    LastMousePoint = point;
+}
+
+long CTavoplexCtrl::OnMouseWheel(unsigned, int delta, ControlPoint)
+{
+    ZoomStep(delta / kWheelDivisor);
+    return 0;
+}
+
+void CTavoplexCtrl::OnLButtonDblClk(unsigned flags, ControlPoint point)
+{
+    FEDisplayPartRefC* hit = PickPart(toPoint2D(point), false);
+    if (hit != nullptr && (flags & platform::host::ModShift) != 0 && hit->GetPart() != nullptr) {
+        const FEDisplayPartC* part = hit->GetPart();
+        CallDoubleClickScript("TavoPlex_DoubleClickPart", {part->getName(), part->getMID()});
+        return;
+    }
+    RequestZoom(hit, kDoubleClickZoomMs);
+}
+
+bool CTavoplexCtrl::OnMouseMessage(const platform::host::Message& message, long& result)
+{
+    using platform::host::MessageKind;
+    const ControlPoint point{message.x, message.y};
+    result = 0;
+    switch (message.kind) {
+    case MessageKind::MouseMove:
+        OnMouseMove(message.modifiers, point);
+        return true;
+    case MessageKind::LeftButtonDown:
+        OnLButtonDown(message.modifiers, point);
+        return true;
+    case MessageKind::LeftButtonUp:
+        OnLButtonUp(message.modifiers, point);
+        return true;
+    case MessageKind::LeftButtonDoubleClick:
+        OnLButtonDblClk(message.modifiers, point);
+        return true;
+    case MessageKind::RightButtonDown:
+        OnRButtonDown(message.modifiers, point);
+        return true;
+    case MessageKind::RightButtonUp:
+        OnRButtonUp(message.modifiers, point);
+        return true;
+    case MessageKind::MouseWheel:
+        result = OnMouseWheel(message.modifiers, message.wheelDelta, point);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CTavoplexCtrl::CallDoubleClickScript(const RWCString& name, const std::vector<RWCString>& arguments)
+{
+    if (HostSite == nullptr)
+        return false;
+    if (!HostSite->hasScript()) {
+        WriteLog("Cannot GetScript\n");
+        return false;
+    }
+    const std::string function(name.data(), name.length());
+    if (!HostSite->hasScriptFunction(function)) {
+        WriteLog("GetIDs fail!\n");
+        return false;
+    }
+    std::vector<std::string> texts;
+    texts.reserve(arguments.size());
+    for (const RWCString& a : arguments)
+        texts.emplace_back(a.data(), a.length());
+    if (!HostSite->invokeScriptFunction(function, texts)) {
+        WriteLog("Invoke fail!\n");
+        return false;
+    }
+    return true;
+}
