@@ -27,6 +27,7 @@ struct Key {
     std::string name;  // spelling at creation
     std::map<std::string, std::unique_ptr<Key>, IgnoreCaseLess> subkeys;
     std::map<std::string, Value, IgnoreCaseLess> values;
+    bool readOnly = false;  // writes at or below this key are refused
 };
 
 std::mutex g_lock;
@@ -61,6 +62,33 @@ Key* find(Root root, const std::string& keyPath)
     return k;
 }
 
+// False when the key or one above it is read-only (for this process, as access rights would).
+bool writable(Root root, const std::string& keyPath)
+{
+    const Key* k = &rootKey(root);
+    if (k->readOnly)
+        return false;
+    for (const std::string& level : levels(keyPath)) {
+        auto it = k->subkeys.find(level);
+        if (it == k->subkeys.end())
+            return true;
+        k = it->second.get();
+        if (k->readOnly)
+            return false;
+    }
+    return true;
+}
+
+bool holdsReadOnly(const Key& key)
+{
+    if (key.readOnly)
+        return true;
+    for (const auto& entry : key.subkeys)
+        if (holdsReadOnly(*entry.second))
+            return true;
+    return false;
+}
+
 Key& make(Root root, const std::string& keyPath)
 {
     Key* k = &rootKey(root);
@@ -86,6 +114,8 @@ bool keyExists(Root root, const std::string& keyPath)
 bool createKey(Root root, const std::string& keyPath)
 {
     std::lock_guard<std::mutex> guard(g_lock);
+    if (!writable(root, keyPath))
+        return false;
     make(root, keyPath);
     return true;
 }
@@ -106,7 +136,7 @@ bool setValue(Root root, const std::string& keyPath, const std::string& valueNam
 {
     std::lock_guard<std::mutex> guard(g_lock);
     Key* k = find(root, keyPath);
-    if (!k)
+    if (!k || !writable(root, keyPath))
         return false;
     auto it = k->values.find(valueName);
     if (it != k->values.end())
@@ -132,6 +162,10 @@ std::optional<std::vector<std::string>> subkeyNames(Root root, const std::string
 bool removeKey(Root root, const std::string& keyPath)
 {
     std::lock_guard<std::mutex> guard(g_lock);
+    // A key goes with its subtree, so a read-only key below it keeps it too.
+    const Key* target = find(root, keyPath);
+    if (!writable(root, keyPath) || (target != nullptr && holdsReadOnly(*target)))
+        return false;
     std::vector<std::string> path = levels(keyPath);
     if (path.empty()) {
         Key& r = rootKey(root);
@@ -153,7 +187,7 @@ bool removeValue(Root root, const std::string& keyPath, const std::string& value
 {
     std::lock_guard<std::mutex> guard(g_lock);
     Key* k = find(root, keyPath);
-    return k && k->values.erase(valueName) > 0;
+    return k && writable(root, keyPath) && k->values.erase(valueName) > 0;
 }
 
 void reset()
@@ -162,7 +196,14 @@ void reset()
     for (Key& r : g_roots) {
         r.subkeys.clear();
         r.values.clear();
+        r.readOnly = false;
     }
+}
+
+void setReadOnly(Root root, const std::string& keyPath, bool readOnly)
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    make(root, keyPath).readOnly = readOnly;
 }
 
 void setString(Root root, const std::string& keyPath, const std::string& valueName, const std::string& text)

@@ -25,7 +25,8 @@ struct Value {
 
 bool keyExists(Root root, const std::string& keyPath);
 
-// Creates the key and any missing keys above it; true when the key exists afterwards.
+// Creates the key and any missing keys above it; true when the key exists afterwards (false
+// under a read-only key).
 bool createKey(Root root, const std::string& keyPath);
 
 // The value, or nothing when the key or the value is missing.
@@ -45,5 +46,8 @@ bool removeValue(Root root, const std::string& keyPath, const std::string& value
 void reset();
 void setString(Root root, const std::string& keyPath, const std::string& valueName, const std::string& text);
 void setNumber(Root root, const std::string& keyPath, const std::string& valueName, uint32_t number);
+// Makes a key (created when missing) refuse every write at or below it, as a key the process
+// has no write access to would; reset() lifts it.
+void setReadOnly(Root root, const std::string& keyPath, bool readOnly = true);
 
 }  // namespace platform::registry

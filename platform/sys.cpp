@@ -23,6 +23,8 @@ std::string g_appDataOverride, g_tempOverride, g_systemOverride, g_moduleOverrid
 std::function<uint32_t()> g_testClock;
 std::function<ZoneFacts()> g_zoneProvider;
 UrlOpener g_urlOpener;
+ProgramLauncher g_programLauncher;
+std::vector<pid_t> g_launched;  // started programs not yet reaped
 
 template <class T>
 T copyUnderLock(const T& value)
@@ -191,6 +193,40 @@ bool openUrl(const std::string& url)
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool launchProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    ProgramLauncher launcher = copyUnderLock(g_programLauncher);
+    if (launcher)
+        return launcher(program, args);
+    if (program.empty())
+        return false;
+    std::vector<std::string> texts;
+    texts.reserve(args.size() + 1);
+    texts.push_back(program);
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& t : texts)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    // Programs started earlier that have ended are reaped here, so none is left a zombie for
+    // long without the caller waiting for a browser to close.
+    std::erase_if(g_launched, [](pid_t p) { return ::waitpid(p, nullptr, WNOHANG) != 0; });
+    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    g_launched.push_back(pid);
+    return true;
+}
+
+ProgramLauncher setProgramLauncher(ProgramLauncher launcher)
+{
+    std::lock_guard<std::mutex> guard(g_settingsLock);
+    ProgramLauncher previous = std::move(g_programLauncher);
+    g_programLauncher = std::move(launcher);
+    return previous;
 }
 
 UrlOpener setUrlOpener(UrlOpener opener)

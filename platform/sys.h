@@ -59,6 +59,12 @@ using UrlOpener = std::function<bool(const std::string& url)>;
 bool openUrl(const std::string& url);
 UrlOpener setUrlOpener(UrlOpener opener);  // empty restores xdg-open
 
+// Starts a program (looked up on PATH) with its arguments, never through a shell, and does not
+// wait for it; false when it cannot be started (an empty name included).
+using ProgramLauncher = std::function<bool(const std::string& program, const std::vector<std::string>& args)>;
+bool launchProgram(const std::string& program, const std::vector<std::string>& args);
+ProgramLauncher setProgramLauncher(ProgramLauncher launcher);  // empty restores posix_spawnp
+
 // Large memory blocks for record pools, backed by huge pages where the system offers them
 // (fewer page faults when a mesh of millions of records is built). Null when out of memory.
 void* allocateLargeBlock(size_t bytes);

@@ -36,7 +36,9 @@ void Dialog::checkRadio(int id)
 int Dialog::click(int id)
 {
     DialogControl* c = find(id);
-    if (c == nullptr)
+    if (c == nullptr || !c->enabled || !c->visible)
+        return 0;
+    if (c->kind == DialogControlKind::Label && !c->notify)
         return 0;
     if (c->kind == DialogControlKind::RadioButton)
         checkRadio(id);
@@ -47,6 +49,32 @@ int Dialog::click(int id)
     if (c->kind == DialogControlKind::PushButton || c->kind == DialogControlKind::DefaultPushButton)
         return id;
     return 0;
+}
+
+void Dialog::startTimer(int controlId, unsigned id, unsigned periodMs)
+{
+    for (DialogTimer& t : timers)
+        if (t.controlId == controlId && t.id == id) {
+            t.periodMs = periodMs;
+            return;
+        }
+    timers.push_back(DialogTimer{controlId, id, periodMs});
+}
+
+void Dialog::stopTimer(int controlId, unsigned id)
+{
+    std::erase_if(timers, [&](const DialogTimer& t) { return t.controlId == controlId && t.id == id; });
+}
+
+bool Dialog::tick(int controlId, unsigned id)
+{
+    for (const DialogTimer& t : timers)
+        if (t.controlId == controlId && t.id == id) {
+            if (onTimer)
+                onTimer(*this, controlId, id);
+            return true;
+        }
+    return false;
 }
 
 }  // namespace platform::host

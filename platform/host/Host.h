@@ -15,8 +15,6 @@ class FrameSink;
 
 namespace platform::host {
 
-enum class Cursor { Arrow, Hand, Wait, SizeAll, Cross };
-
 struct ClientSize {
     int width = 0;
     int height = 0;

@@ -65,3 +65,21 @@ TEST_F(Registry, RemoveKeyTakesTheSubtreeAndRemoveValueOneValue)
     EXPECT_TRUE(keyExists(Root::CurrentUser, "a"));
     EXPECT_FALSE(removeKey(Root::CurrentUser, "a\\b"));
 }
+
+TEST_F(Registry, ReadOnlyKeysRefuseWritesAtOrBelowThemUntilReset)
+{
+    using namespace platform::registry;
+    reset();
+    setString(Root::ClassesRoot, "Locked\\Inner", "v", "old");
+    setReadOnly(Root::ClassesRoot, "Locked");
+    EXPECT_FALSE(createKey(Root::ClassesRoot, "Locked\\New"));
+    EXPECT_FALSE(setValue(Root::ClassesRoot, "locked\\inner", "v", Value{ValueType::String, "new", 0}));
+    EXPECT_FALSE(removeValue(Root::ClassesRoot, "Locked\\Inner", "v"));
+    EXPECT_FALSE(removeKey(Root::ClassesRoot, "Locked\\Inner"));
+    EXPECT_FALSE(removeKey(Root::ClassesRoot, ""));
+    EXPECT_EQ(queryValue(Root::ClassesRoot, "Locked\\Inner", "v")->text, "old");
+    EXPECT_TRUE(createKey(Root::ClassesRoot, "Open\\Key"));  // beside it: writable
+    reset();
+    EXPECT_TRUE(createKey(Root::ClassesRoot, "Locked\\New"));
+    reset();
+}

@@ -34,6 +34,8 @@ class Host;
 struct Message;
 }  // namespace platform::host
 namespace platform::com {
+struct Guid;
+struct TypeLibrary;
 class PropertyExchange;
 struct Variant;
 }  // namespace platform::com
@@ -300,7 +302,6 @@ public:
                    double yz, double zz, double wz);
     double GetZoom() const;
     void SetZoom(double zoom);
-    void AboutBox();
     // Dispatch ids of the scripted methods, and calls by id or by name with the arguments in
     // order. False for an unknown method or arguments that do not fit it.
     enum DispatchId : int {
@@ -340,6 +341,22 @@ public:
     // The first-start settings dialog, run modally by the host; an OK with a preset chosen
     // writes the preset into Config and saves it.
     void RunFirstStartSettings();
+    // The quick-settings dialog from the options button; its choice applies at once.
+    void OpenQuickSettings();
+
+    // ---- the module: factory and registration facts (viewer/control/CTavoplexCtrlFactory.h,
+    // viewer/control/CTavoplexCtrlRegistration.cpp) ----
+    class CTavoplexCtrlFactory;
+    uint32_t GetTypeInfoCount() const { return 1; }
+    // The registered type library 1.0 (results as the module's entry points give them).
+    int32_t GetTypeLib(uint32_t lcid, const platform::com::TypeLibrary** library) const;
+    int32_t GetClassID(platform::com::Guid* clsid) const;
+    // The property pages: one, the same list on every call.
+    const std::vector<platform::com::Guid>& GetPropPageIDs() const;
+    int GetUserTypeNameID() const;
+    uint32_t GetMiscStatus() const;
+    // The about box (dialog 1), modal; its OK closes it.
+    void AboutBox();
 
     // ================= panels =================
     void BuildPanels();

@@ -5,7 +5,6 @@
 
 #include "geometry/display/MemoryBlockC.h"
 #include "platform/com/Variant.h"
-#include "platform/host/Dialog.h"
 #include "platform/host/Host.h"
 #include "platform/sys.h"
 #include "viewer/control/CTavoplexCtrl.h"
@@ -73,24 +72,6 @@ void CTavoplexCtrl::SetZoom(double zoom)
         return;
     Zoom = zoom;
     RedrawViewNow();
-}
-
-void CTavoplexCtrl::AboutBox()
-{
-    if (HostSite == nullptr)
-        return;
-    using platform::host::DialogControl;
-    using platform::host::DialogControlKind;
-    platform::host::Dialog about;
-    about.caption = "About Tavoplex Control";
-    about.width = 260;
-    about.height = 55;
-    about.controls = {
-        DialogControl{0, DialogControlKind::Label, "Tavoplex Control, Version 1.0", 40, 10, 119, 8},
-        DialogControl{0, DialogControlKind::Label, "Made by the Tavoplex project", 40, 25, 119, 8},
-        DialogControl{platform::host::DialogOk, DialogControlKind::DefaultPushButton, "OK", 221, 7, 32, 14},
-    };
-    HostSite->runModalDialog(about);
 }
 
 int CTavoplexCtrl::GetDispatchId(const std::string& name)

@@ -1,0 +1,107 @@
+// CTavoplexCtrlObject: the container's interfaces over the control.
+#include "viewer/control/CTavoplexCtrlObject.h"
+
+#include "platform/com/PropertyExchange.h"
+#include "platform/com/Variant.h"
+
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/control/TavoplexResources.h"
+#include "viewer/control/TavoplexTypeLib.h"
+
+using namespace platform::com;
+
+CTavoplexCtrlObject::CTavoplexCtrlObject() : control_(CTavoplexCtrl::CreateObject()) {}
+
+HResult CTavoplexCtrlObject::SetClientSite(platform::host::Host* site)
+{
+    control_->AttachHost(site);
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::LoadProperties(const std::map<std::string, std::string>& parameters)
+{
+    PropertyBag bag(parameters.begin(), parameters.end());
+    PropertyExchange exchange(PropertyExchange::Mode::Load, bag);
+    control_->DoPropExchange(exchange);
+    return S_OK;
+}
+
+long CTavoplexCtrlObject::WindowMessage(const platform::host::Message& message)
+{
+    return control_->WindowProc(message);
+}
+
+HResult CTavoplexCtrlObject::GetIDOfName(const std::string& name, int32_t* memberId)
+{
+    if (memberId == nullptr)
+        return E_POINTER;
+    const TypeInfo* dispatch = TavoplexTypeLibrary().find(DIID__DTavoplex);
+    const FuncDesc* f = dispatch != nullptr ? dispatch->findFunction(name) : nullptr;
+    if (f == nullptr)
+        return DISP_E_UNKNOWNNAME;
+    *memberId = f->memberId;
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::InvokeText(int32_t memberId, const std::vector<std::string>& args, std::string* result)
+{
+    std::vector<Variant> values;
+    values.reserve(args.size());
+    for (const std::string& a : args)
+        values.push_back(Variant::fromText(a));
+    Variant out;
+    if (!control_->Invoke(memberId, values, &out))
+        return DISP_E_MEMBERNOTFOUND;
+    if (result != nullptr && !out.toText(*result))
+        result->clear();
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetClassID(Guid* clsid) { return control_->GetClassID(clsid); }
+
+HResult CTavoplexCtrlObject::GetTypeInfoCount(uint32_t* count)
+{
+    if (count == nullptr)
+        return E_POINTER;
+    *count = control_->GetTypeInfoCount();
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetTypeInfo(uint32_t index, uint32_t lcid, const TypeInfo** info)
+{
+    if (info == nullptr)
+        return E_POINTER;
+    *info = nullptr;
+    if (index >= control_->GetTypeInfoCount())
+        return E_INVALIDARG;
+    const TypeLibrary* library = nullptr;
+    const HResult r = control_->GetTypeLib(lcid, &library);
+    if (!succeeded(r))
+        return r;
+    *info = library->find(DIID__DTavoplex);
+    return *info != nullptr ? S_OK : E_FAIL;
+}
+
+HResult CTavoplexCtrlObject::GetMiscStatus(uint32_t aspect, uint32_t* status)
+{
+    if (status == nullptr)
+        return E_POINTER;
+    *status = aspect == DVASPECT_CONTENT ? control_->GetMiscStatus() : 0;
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetUserType(std::string* name)
+{
+    if (name == nullptr)
+        return E_POINTER;
+    *name = LoadResourceString(control_->GetUserTypeNameID());
+    return S_OK;
+}
+
+HResult CTavoplexCtrlObject::GetPages(std::vector<Guid>* pages)
+{
+    if (pages == nullptr)
+        return E_POINTER;
+    *pages = control_->GetPropPageIDs();
+    return S_OK;
+}
