@@ -1,14 +1,20 @@
 // The X11 host under a private Xvfb server: frames reach the window, X input and the timer
-// become messages, and the window manager's close ends the loop.
+// become messages, the window manager's close ends the loop, and modal dialogs show in their
+// own window.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include <X11/keysym.h>
+
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
+#include "support/XTestInput.h"
 #include "support/XvfbServer.h"
 
 using platform::host::Message;
@@ -132,4 +138,105 @@ TEST(X11Host, OpeningABadDisplayNamesIt)
     EXPECT_FALSE(X11Host::open(":987654", 10, 10, "x", error));
     EXPECT_NE(error.find(":987654"), std::string::npos) << error;
     EXPECT_FALSE(X11Host::open(nullptr, 0, 10, "x", error));
+}
+
+namespace {
+
+// The longest horizontal run of one colour in a rectangle of a window.
+int longestRun(Display* display, Window window, const platform::host::DialogRect& r, unsigned long rgb)
+{
+    int best = 0;
+    for (int y = r.y; y < r.y + r.height; ++y) {
+        int run = 0;
+        for (int px = r.x; px < r.x + r.width; ++px) {
+            run = windowPixel(display, window, px, y) == rgb ? run + 1 : 0;
+            best = std::max(best, run);
+        }
+    }
+    return best;
+}
+
+void pressKey(Display* display, KeySym key)
+{
+    const KeyCode code = XKeysymToKeycode(display, key);
+    XTestFakeKeyEvent(display, code, True, 0);
+    XTestFakeKeyEvent(display, code, False, 0);
+    XFlush(display);
+}
+
+}  // namespace
+
+TEST(X11Host, ModalDialogTakesClicksAndKeysWhileTheTimerGoesOn)
+{
+    using namespace platform::host;
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 200, 150);
+    ASSERT_TRUE(host);
+    host->startTimer(1, 25);
+
+    Dialog dialog;
+    dialog.caption = "X11HostTest dialog";
+    dialog.width = 150;
+    dialog.height = 80;
+    DialogControl link{10, DialogControlKind::Label, "www.example.org", 5, 5, 140, 10};
+    link.textColor = 0x0000FF;
+    link.underline = true;
+    link.notify = true;
+    DialogControl one{20, DialogControlKind::RadioButton, "One", 5, 20, 100, 10};
+    one.groupStart = true;
+    one.checked = true;
+    DialogControl cancel{DialogCancel, DialogControlKind::PushButton, "Cancel", 80, 60, 50, 14};
+    cancel.enabled = false;
+    dialog.controls = {link, one, DialogControl{21, DialogControlKind::RadioButton, "Two", 5, 35, 100, 10},
+                       DialogControl{DialogOk, DialogControlKind::DefaultPushButton, "OK", 20, 60, 50, 14}, cancel};
+
+    // The user, on a connection of its own: picks "Two", presses Escape (Cancel is disabled,
+    // so the dialog stays) and then Enter.
+    int linkRun = 0;
+    bool shown = false;
+    std::thread user([&] {
+        Display* input = XOpenDisplay(x.display().c_str());
+        if (input == nullptr)
+            return;
+        const ShownWindow w = waitForWindowNamed(input, dialog.caption, 5000);
+        shown = w.id != 0;
+        if (shown) {
+            XSync(input, False);
+            usleep(100000);
+            linkRun = longestRun(input, w.id, X11Dialog::pixelRect(link), 0x0000FF);
+            const DialogRect two = X11Dialog::pixelRect(5, 35, 100, 10);
+            clickAt(input, w.x + two.x + 4, w.y + two.y + two.height / 2);
+            pressKey(input, XK_Escape);
+            usleep(300000);
+            pressKey(input, XK_Return);
+        }
+        XCloseDisplay(input);
+    });
+
+    bool opened = false, inDialog = false;
+    int result = 0, timersBehind = 0;
+    host->run(
+        [&](const Message& m) {
+            if (m.kind != MessageKind::Timer)
+                return 0L;
+            if (inDialog)
+                ++timersBehind;
+            else if (!opened) {
+                opened = inDialog = true;
+                result = host->runModalDialog(dialog);
+                inDialog = false;
+                host->requestClose();
+            }
+            return 0L;
+        },
+        8000);
+    user.join();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(result, DialogOk);
+    EXPECT_FALSE(dialog.find(20)->checked);
+    EXPECT_TRUE(dialog.find(21)->checked);
+    EXPECT_GE(timersBehind, 8);  // 300 ms or more at 25 ms a tick
+    EXPECT_GE(linkRun, 40);      // the link's underline, in its colour
 }
