@@ -1,19 +1,26 @@
 // The host program end to end: every shipped sample rendered into a BMP file, the errors of
-// its command line, and the window host showing a model under a private Xvfb server.
+// its command line, the window host showing a model under a private Xvfb server, and the
+// first start's settings dialog answered with synthetic clicks.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
+#include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "support/TempDir.h"
+#include "support/XTestInput.h"
 #include "support/XvfbServer.h"
+#include "viewer/control/TavoplexResources.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "platform/com/PropertyExchange.h"
 
@@ -27,8 +34,9 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs the program with the arguments; the per-user folder lives in dir, no display is given.
-ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
+// Starts the program with the arguments; the per-user folder lives in dir, the display is the
+// one given (none when empty). Its output goes to stdout.txt and stderr.txt in dir.
+pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
 {
     std::vector<std::string> all = {TAVOPLEX_PROGRAM};
     all.insert(all.end(), args.begin(), args.end());
@@ -44,23 +52,46 @@ ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args, 
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, std::string(TAVO_SOURCE_DIR).c_str());
     pid_t pid = -1;
-    ProgramRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    run.out = TempDir::read(out);
-    run.err = TempDir::read(err);
+    return pid;
+}
+
+// Waits for the program to end (killed after timeoutMs; a negative time waits for ever).
+ProgramRun finishProgram(const TempDir& dir, pid_t pid, int timeoutMs = -1)
+{
+    ProgramRun run;
+    if (pid > 0) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        int status = 0;
+        pid_t done = 0;
+        while ((done = waitpid(pid, &status, timeoutMs < 0 ? 0 : WNOHANG)) == 0) {
+            if (std::chrono::steady_clock::now() >= end) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                done = pid;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (done == pid)
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    run.out = TempDir::read(dir.file("stdout.txt"));
+    run.err = TempDir::read(dir.file("stderr.txt"));
     return run;
+}
+
+ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args)
+{
+    return finishProgram(dir, startProgram(dir, args));
 }
 
 uint32_t le32(const std::string& b, size_t at)
@@ -177,4 +208,63 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
         target(platform::host::Message::destroy());
     }
     unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    const pid_t pid = startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display());
+    ASSERT_GT(pid, 0);
+    Display* user = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(user, nullptr);
+    const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
+    const ShownWindow dialog = waitForWindowNamed(user, quick.caption, 20000);
+    EXPECT_NE(dialog.id, 0u) << "the settings dialog did not show";
+    if (dialog.id != 0) {
+        using platform::host::X11Dialog;
+        // The title's colours and the link's blue underline are drawn.
+        const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
+        EXPECT_EQ(windowPixel(user, dialog.id, title.x + 2, title.y + title.height / 2), 0x9AB5CAu);
+        const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
+        int blueRun = 0;
+        for (int y = link.y; y < link.y + link.height; ++y)
+            for (int px = link.x, run = 0; px < link.x + link.width; ++px) {
+                run = windowPixel(user, dialog.id, px, y) == 0x0000FF ? run + 1 : 0;
+                blueRun = std::max(blueRun, run);
+            }
+        EXPECT_GE(blueRun, 40);
+
+        for (int id : {IDC_RADIO_LOW, IDOK}) {
+            const auto r = X11Dialog::pixelRect(*quick.find(id));
+            clickAt(user, dialog.x + r.x + 4, dialog.y + r.y + r.height / 2);
+        }
+    }
+    // The choice is saved when OK ends the dialog.
+    const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
+    std::string saved;
+    for (int i = 0; i < 500 && saved.find("METALLIC=") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
+    }
+    // Then the window manager's close ends the program.
+    const ShownWindow main = waitForWindowNamed(user, "Tavoplex", 5000);
+    if (main.id != 0) {
+        XEvent close{};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = main.id;
+        close.xclient.message_type = XInternAtom(user, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = long(XInternAtom(user, "WM_DELETE_WINDOW", False));
+        XSendEvent(user, main.id, False, NoEventMask, &close);
+        XFlush(user);
+    }
+    const ProgramRun run = finishProgram(dir, pid, 10000);
+    XCloseDisplay(user);
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* line :
+         {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
 }
