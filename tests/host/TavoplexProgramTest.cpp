@@ -227,14 +227,9 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
         using platform::host::X11Dialog;
         // The title's colours and the link's blue underline are drawn.
         const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
-        EXPECT_EQ(windowPixel(user, dialog.id, title.x + 2, title.y + title.height / 2), 0x9AB5CAu);
+        EXPECT_TRUE(waitForPixel(user, dialog.id, title.x + 2, title.y + title.height / 2, 0x9AB5CA, 5000));
         const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
-        int blueRun = 0;
-        for (int y = link.y; y < link.y + link.height; ++y)
-            for (int px = link.x, run = 0; px < link.x + link.width; ++px) {
-                run = windowPixel(user, dialog.id, px, y) == 0x0000FF ? run + 1 : 0;
-                blueRun = std::max(blueRun, run);
-            }
+        const int blueRun = longestRun(user, dialog.id, link.x, link.y, link.width, link.height, 0x0000FF);
         EXPECT_GE(blueRun, 40);
 
         for (int id : {IDC_RADIO_LOW, IDOK}) {

@@ -1,5 +1,5 @@
-// XTestInput: finding a top-level window by its name and clicking on the screen with XTest,
-// for tests under a private X server.
+// XTestInput: finding a top-level window by its name, clicking on the screen with XTest and
+// reading a window's pixels, for tests under a private X server.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -7,6 +7,7 @@
 #include <X11/extensions/XTest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -67,4 +68,28 @@ inline unsigned long windowPixel(Display* display, Window window, int x, int y)
     const unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
     XDestroyImage(image);
     return p;
+}
+
+// Waits up to timeoutMs for a window's pixel to show a colour (the client draws after mapping).
+inline bool waitForPixel(Display* display, Window window, int x, int y, unsigned long rgb, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (windowPixel(display, window, x, y) != rgb) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        usleep(20000);
+    }
+    return true;
+}
+
+// The longest horizontal run of one colour in a rectangle of a window (an underline, a rule).
+inline int longestRun(Display* display, Window window, int x, int y, int width, int height, unsigned long rgb)
+{
+    int best = 0;
+    for (int row = y; row < y + height; ++row)
+        for (int px = x, run = 0; px < x + width; ++px) {
+            run = windowPixel(display, window, px, row) == rgb ? run + 1 : 0;
+            best = std::max(best, run);
+        }
+    return best;
 }

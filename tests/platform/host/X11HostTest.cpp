@@ -142,20 +142,6 @@ TEST(X11Host, OpeningABadDisplayNamesIt)
 
 namespace {
 
-// The longest horizontal run of one colour in a rectangle of a window.
-int longestRun(Display* display, Window window, const platform::host::DialogRect& r, unsigned long rgb)
-{
-    int best = 0;
-    for (int y = r.y; y < r.y + r.height; ++y) {
-        int run = 0;
-        for (int px = r.x; px < r.x + r.width; ++px) {
-            run = windowPixel(display, window, px, y) == rgb ? run + 1 : 0;
-            best = std::max(best, run);
-        }
-    }
-    return best;
-}
-
 void pressKey(Display* display, KeySym key)
 {
     const KeyCode code = XKeysymToKeycode(display, key);
@@ -203,9 +189,10 @@ TEST(X11Host, ModalDialogTakesClicksAndKeysWhileTheTimerGoesOn)
         const ShownWindow w = waitForWindowNamed(input, dialog.caption, 5000);
         shown = w.id != 0;
         if (shown) {
-            XSync(input, False);
-            usleep(100000);
-            linkRun = longestRun(input, w.id, X11Dialog::pixelRect(link), 0x0000FF);
+            // The dialog draws itself once it is mapped.
+            const DialogRect r = X11Dialog::pixelRect(link);
+            for (int i = 0; i < 100 && linkRun < 40; ++i, usleep(20000))
+                linkRun = longestRun(input, w.id, r.x, r.y, r.width, r.height, 0x0000FF);
             const DialogRect two = X11Dialog::pixelRect(5, 35, 100, 10);
             clickAt(input, w.x + two.x + 4, w.y + two.y + two.height / 2);
             pressKey(input, XK_Escape);
