@@ -8,9 +8,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 #include <string>
 #include <vector>
@@ -20,8 +23,8 @@
 #include "support/TempDir.h"
 #include "support/XTestInput.h"
 #include "support/XvfbServer.h"
-#include "viewer/control/TavoplexResources.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/control/TavoplexResources.h"
 #include "platform/com/PropertyExchange.h"
 
 extern char** environ;
@@ -34,8 +37,8 @@ struct ProgramRun {
     std::string err;
 };
 
-// Starts the program with the arguments; the per-user folder lives in dir, the display is the
-// one given (none when empty). Its output goes to stdout.txt and stderr.txt in dir.
+// Starts the program with the arguments; the per-user folder lives in dir, which also takes
+// its standard output and error; a display only when one is given. -1 when it cannot start.
 pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
 {
     std::vector<std::string> all = {TAVOPLEX_PROGRAM};
@@ -52,10 +55,11 @@ pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, con
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, dir.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, std::string(TAVO_SOURCE_DIR).c_str());
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
@@ -64,34 +68,97 @@ pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, con
     return pid;
 }
 
-// Waits for the program to end (killed after timeoutMs; a negative time waits for ever).
-ProgramRun finishProgram(const TempDir& dir, pid_t pid, int timeoutMs = -1)
+int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+ProgramRun outputsOf(const TempDir& dir, int status)
 {
-    ProgramRun run;
-    if (pid > 0) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int status = 0;
-        pid_t done = 0;
-        while ((done = waitpid(pid, &status, timeoutMs < 0 ? 0 : WNOHANG)) == 0) {
-            if (std::chrono::steady_clock::now() >= end) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                done = pid;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (done == pid)
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    run.out = TempDir::read(dir.file("stdout.txt"));
-    run.err = TempDir::read(dir.file("stderr.txt"));
-    return run;
+    return ProgramRun{status, TempDir::read(dir.file("stdout.txt")), TempDir::read(dir.file("stderr.txt"))};
 }
 
+// Runs the program to its end.
 ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args)
 {
-    return finishProgram(dir, startProgram(dir, args));
+    const pid_t pid = startProgram(dir, args);
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid)
+        return outputsOf(dir, -1);
+    return outputsOf(dir, exitStatus(status));
+}
+
+// A program started in the background: ended by the test within a time bound, killed when the
+// test leaves without that.
+class RunningProgram {
+public:
+    explicit RunningProgram(pid_t pid) : pid_(pid) {}
+    ~RunningProgram()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // The exit status once the program ended within limitMs; -1 while it still runs.
+    int waitExit(int limitMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        for (;;) {
+            int status = 0;
+            if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return exitStatus(status);
+            }
+            if (pid_ <= 0 || std::chrono::steady_clock::now() >= end)
+                return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Polls until the condition holds or limitMs passed; its last answer.
+bool waitUntil(int limitMs, const std::function<bool()>& condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    return true;
+}
+
+// A per-user configuration with a stored choice, so that the program shows no first-start
+// dialog.
+void storeNormalDetail(const TempDir& dir)
+{
+    std::filesystem::create_directories(dir.path() + "/korvane/tavoplex");
+    std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg", std::ios::binary)
+        << "[GFX]\nSTANDARD_SETTING=1\nSHADOW=1\nGEARS=1\nSHADING=2\nANTIALIASING=1\nMETALLIC=0\n";
+}
+
+int distance(std::array<uint8_t, 4> a, std::array<uint8_t, 4> b)
+{
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+}
+
+// The window's picture once two read-backs a little apart agree (animations and fades over).
+platform::gl::Frame stillPicture(const XTestInput& input, Window window, int limitMs)
+{
+    platform::gl::Frame last = input.read(window);
+    waitUntil(limitMs, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        platform::gl::Frame now = input.read(window);
+        const bool same = now.rgba == last.rgba;
+        last = std::move(now);
+        return same;
+    });
+    return last;
 }
 
 uint32_t le32(const std::string& b, size_t at)
@@ -200,14 +267,83 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
         ASSERT_EQ(shown.width, 240);
         const auto corner = shown.pixel(3, 3);
         const auto centre = shown.pixel(120, 90);
-        EXPECT_GT(std::abs(int(corner[0]) - int(centre[0])) + std::abs(int(corner[1]) - int(centre[1])) +
-                      std::abs(int(corner[2]) - int(centre[2])),
-                  30);
+        EXPECT_GT(distance(corner, centre), 30);
         host->requestClose();
         EXPECT_EQ(host->run(target, 1000), 0);
         target(platform::host::Message::destroy());
     }
     unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsThePage)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    storeNormalDetail(dir);
+    RunningProgram program(startProgram(dir, {"FileName=samples/gear.zjv", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const Window window = input.findWindow("Tavoplex", 3000);
+    ASSERT_NE(window, 0u) << TempDir::read(dir.file("stderr.txt"));
+
+    // The loaded model, fitted, covers much of the middle row (the background's gradient runs
+    // from top to bottom, so a row's background is that of its left edge).
+    ASSERT_TRUE(waitUntil(4000, [&] {
+        const platform::gl::Frame shown = input.read(window);
+        int covered = 0;
+        for (int px = 0; px < shown.width; ++px)
+            covered += distance(shown.pixel(px, 90), shown.pixel(3, 90)) > 30 ? 1 : 0;
+        return shown.width == 240 && covered > 80;
+    })) << "the model never appeared";
+    const platform::gl::Frame before = stillPicture(input, window, 3000);
+    // A point well inside the gear's drawing, above its bore.
+    int onPart = -1;
+    for (int px = 120; px < 200 && onPart < 0; ++px) {
+        bool solid = true;
+        for (int d = -3; d <= 3; ++d)
+            solid = solid && distance(before.pixel(px + d, 60), before.pixel(3, 60)) > 30;
+        if (solid)
+            onPart = px;
+    }
+    ASSERT_GE(onPart, 0);
+
+    // Shift with a double click on the part: the page's function prints its call.
+    input.moveTo(onPart, 60);
+    input.key(XK_Shift_L, true);
+    for (int i = 0; i < 2; ++i) {
+        input.button(1, true);
+        input.button(1, false);
+    }
+    input.key(XK_Shift_L, false);
+    input.flush();
+    const std::string call = "TavoPlex_DoubleClickPart(\"Gear\", \"gear 20T\")\n";
+    EXPECT_TRUE(waitUntil(2000, [&] { return !TempDir::read(dir.file("stdout.txt")).empty(); }));
+    EXPECT_EQ(TempDir::read(dir.file("stdout.txt")), call);
+
+    // A left drag of 100 pixels across the window turns the model.
+    input.moveTo(70, 90);
+    input.button(1, true);
+    for (int step = 1; step <= 10; ++step)
+        input.moveTo(70 + 10 * step, 90);
+    input.button(1, false);
+    input.flush();
+    const platform::gl::Frame after = stillPicture(input, window, 3000);
+    ASSERT_EQ(after.width, 240);
+    int changed = 0, points = 0;
+    for (int y = 10; y < 180; y += 5)
+        for (int px = 10; px < 240; px += 5, ++points)
+            changed += distance(after.pixel(px, y), before.pixel(px, y)) > 30 ? 1 : 0;
+    // More than a tool tip's box could account for.
+    EXPECT_GT(changed, points / 10) << changed << " of " << points;
+
+    // q closes the window and the program ends cleanly.
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
 }
 
 TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
@@ -216,50 +352,48 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
     if (!x.available())
         GTEST_SKIP() << "Xvfb is not available";
     TempDir dir;
-    const pid_t pid = startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display());
-    ASSERT_GT(pid, 0);
-    Display* user = XOpenDisplay(x.display().c_str());
-    ASSERT_NE(user, nullptr);
+    RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
     const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
-    const ShownWindow dialog = waitForWindowNamed(user, quick.caption, 20000);
-    EXPECT_NE(dialog.id, 0u) << "the settings dialog did not show";
-    if (dialog.id != 0) {
-        using platform::host::X11Dialog;
-        // The title's colours and the link's blue underline are drawn.
-        const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
-        EXPECT_TRUE(waitForPixel(user, dialog.id, title.x + 2, title.y + title.height / 2, 0x9AB5CA, 5000));
-        const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
-        const int blueRun = longestRun(user, dialog.id, link.x, link.y, link.width, link.height, 0x0000FF);
-        EXPECT_GE(blueRun, 40);
+    const Window dialog = input.findWindow(quick.caption, 20000);
+    ASSERT_NE(dialog, 0u) << "the settings dialog did not show: " << TempDir::read(dir.file("stderr.txt"));
 
-        for (int id : {IDC_RADIO_LOW, IDOK}) {
-            const auto r = X11Dialog::pixelRect(*quick.find(id));
-            clickAt(user, dialog.x + r.x + 4, dialog.y + r.y + r.height / 2);
-        }
+    using platform::host::X11Dialog;
+    // The title's colours and the link's blue underline are drawn (once the dialog has drawn).
+    const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
+    const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
+    EXPECT_TRUE(waitUntil(5000, [&] {
+        const platform::gl::Frame shown = input.read(dialog);
+        const auto p = shown.width > title.x + 2 ? shown.pixel(title.x + 2, title.y + title.height / 2)
+                                                 : std::array<uint8_t, 4>{};
+        return p[0] == 0x9A && p[1] == 0xB5 && p[2] == 0xCA &&
+               longestRun(shown, link.x, link.y, link.width, link.height, 0x0000FF) >= 40;
+    }));
+
+    const auto [dx, dy] = input.origin(dialog);
+    for (int id : {IDC_RADIO_LOW, IDOK}) {
+        const auto r = X11Dialog::pixelRect(*quick.find(id));
+        input.click(dx + r.x + 4, dy + r.y + r.height / 2);
     }
     // The choice is saved when OK ends the dialog.
     const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
     std::string saved;
-    for (int i = 0; i < 500 && saved.find("METALLIC=") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    waitUntil(10000, [&] {
         saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
-    }
-    // Then the window manager's close ends the program.
-    const ShownWindow main = waitForWindowNamed(user, "Tavoplex", 5000);
-    if (main.id != 0) {
-        XEvent close{};
-        close.xclient.type = ClientMessage;
-        close.xclient.window = main.id;
-        close.xclient.message_type = XInternAtom(user, "WM_PROTOCOLS", False);
-        close.xclient.format = 32;
-        close.xclient.data.l[0] = long(XInternAtom(user, "WM_DELETE_WINDOW", False));
-        XSendEvent(user, main.id, False, NoEventMask, &close);
-        XFlush(user);
-    }
-    const ProgramRun run = finishProgram(dir, pid, 10000);
-    XCloseDisplay(user);
-    EXPECT_EQ(run.status, 0) << run.err;
+        return saved.find("METALLIC=") != std::string::npos;
+    });
     for (const char* line :
          {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
+
+    // Then q in the control's window ends the program cleanly.
+    const Window window = input.findWindow("Tavoplex", 3000);
+    ASSERT_NE(window, 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(5000), 0) << TempDir::read(dir.file("stderr.txt"));
 }

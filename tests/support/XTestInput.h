@@ -1,94 +1,111 @@
-// XTestInput: finding a top-level window by its name, clicking on the screen with XTest and
-// reading a window's pixels, for tests under a private X server.
+// XTestInput: a test's own connection to an X server, to find another program's window by
+// its title, read it back and move, press and type on it with synthetic (XTest) events.
 #pragma once
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <unistd.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <thread>
+#include <utility>
 
-// A mapped top-level window and its place on the screen.
-struct ShownWindow {
-    Window id = 0;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
+#include "platform/gl/FrameSink.h"
+#include "platform/host/X11Host.h"
 
-// Waits up to timeoutMs for a mapped child of the root named name; id 0 when none shows.
-inline ShownWindow waitForWindowNamed(Display* display, const std::string& name, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
+class XTestInput {
+public:
+    explicit XTestInput(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+    ~XTestInput()
+    {
+        if (display_ != nullptr)
+            XCloseDisplay(display_);
+    }
+    XTestInput(const XTestInput&) = delete;
+    XTestInput& operator=(const XTestInput&) = delete;
+
+    bool ok() const { return display_ != nullptr; }
+    Display* display() const { return display_; }
+
+    // A mapped top-level window with the title, waiting for it up to timeoutMs; 0 if none.
+    Window findWindow(const std::string& title, int timeoutMs) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        do {
+            if (const Window w = findMapped(title); w != 0)
+                return w;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        } while (std::chrono::steady_clock::now() < end);
+        return 0;
+    }
+
+    platform::gl::Frame read(Window window) const
+    {
+        return platform::host::X11Host::readWindowOf(display_, window);
+    }
+
+    // Where a window sits on the screen (a dialog need not sit at the origin).
+    std::pair<int, int> origin(Window window) const
+    {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display_, window, &attributes) == 0)
+            return {0, 0};
+        return {attributes.x, attributes.y};
+    }
+
+    // Without a window manager windows sit at the origin: screen and window points agree.
+    void moveTo(int x, int y) { XTestFakeMotionEvent(display_, 0, x, y, 0); }
+    void button(unsigned number, bool down) { XTestFakeButtonEvent(display_, number, down, 0); }
+    void key(KeySym sym, bool down) { XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, sym), down, 0); }
+    void flush() { XSync(display_, False); }
+    void click(int x, int y)
+    {
+        moveTo(x, y);
+        button(1, true);
+        button(1, false);
+        flush();
+    }
+
+private:
+    Window findMapped(const std::string& title) const
+    {
         Window root = 0, parent = 0;
         Window* children = nullptr;
         unsigned count = 0;
-        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
-            ShownWindow found;
-            for (unsigned i = 0; i < count && found.id == 0; ++i) {
-                char* title = nullptr;
-                XWindowAttributes a{};
-                if (XFetchName(display, children[i], &title) != 0 && title != nullptr) {
-                    if (name == title && XGetWindowAttributes(display, children[i], &a) != 0 &&
-                        a.map_state == IsViewable)
-                        found = ShownWindow{children[i], a.x, a.y, a.width, a.height};
-                    XFree(title);
-                }
+        Window found = 0;
+        if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) == 0)
+            return 0;
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+            char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XFetchName(display_, children[i], &name) != 0 && name != nullptr) {
+                if (title == name && XGetWindowAttributes(display_, children[i], &attributes) != 0 &&
+                    attributes.map_state == IsViewable)
+                    found = children[i];
+                XFree(name);
             }
-            if (children != nullptr)
-                XFree(children);
-            if (found.id != 0)
-                return found;
         }
-        usleep(20000);
-    } while (std::chrono::steady_clock::now() < end);
-    return ShownWindow{};
-}
-
-// A left click at a point of the screen.
-inline void clickAt(Display* display, int x, int y)
-{
-    XTestFakeMotionEvent(display, 0, x, y, 0);
-    XTestFakeButtonEvent(display, 1, True, 0);
-    XTestFakeButtonEvent(display, 1, False, 0);
-    XFlush(display);
-}
-
-// The RGB of a window's pixel, read through the server.
-inline unsigned long windowPixel(Display* display, Window window, int x, int y)
-{
-    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr)
-        return ~0ul;
-    const unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    return p;
-}
-
-// Waits up to timeoutMs for a window's pixel to show a colour (the client draws after mapping).
-inline bool waitForPixel(Display* display, Window window, int x, int y, unsigned long rgb, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (windowPixel(display, window, x, y) != rgb) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        usleep(20000);
+        if (children != nullptr)
+            XFree(children);
+        return found;
     }
-    return true;
-}
 
-// The longest horizontal run of one colour in a rectangle of a window (an underline, a rule).
-inline int longestRun(Display* display, Window window, int x, int y, int width, int height, unsigned long rgb)
+    Display* display_;
+};
+
+// The longest horizontal run of one colour (0xRRGGBB) in a rectangle of a picture: an
+// underline, a rule.
+inline int longestRun(const platform::gl::Frame& frame, int x, int y, int width, int height, uint32_t rgb)
 {
     int best = 0;
-    for (int row = y; row < y + height; ++row)
-        for (int px = x, run = 0; px < x + width; ++px) {
-            run = windowPixel(display, window, px, row) == rgb ? run + 1 : 0;
+    for (int row = std::max(0, y); row < std::min(frame.height, y + height); ++row)
+        for (int px = std::max(0, x), run = 0; px < std::min(frame.width, x + width); ++px) {
+            const auto p = frame.pixel(px, row);
+            const uint32_t got = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+            run = got == rgb ? run + 1 : 0;
             best = std::max(best, run);
         }
     return best;
