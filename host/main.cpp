@@ -42,7 +42,7 @@ bool printScriptCall(const std::string& name, const std::vector<std::string>& ar
     return true;
 }
 
-// Until the settings dialog can be shown, the host answers it with the "Normal detail" preset.
+// Without a window nobody can answer the settings dialog: the "Normal detail" preset stands in.
 int answerWithNormalDetail(platform::host::Dialog& dialog)
 {
     constexpr int kNormalDetail = 211;
@@ -158,7 +158,6 @@ int showWindow(HostOptions& options)
     }
     host->setPageAddress(options.page);
     host->setScript(kScriptFunction, printScriptCall);
-    host->setDialogAnswer(answerWithNormalDetail);
     CTavoplexCtrl control;
     control.AttachHost(host.get());
     loadParameters(control, options);
