@@ -12,7 +12,7 @@ export UBSAN_OPTIONS ?= halt_on_error=1:print_stacktrace=1
 else ifeq ($(TSAN),1)
 BUILD ?= build-tsan
 CMAKE_FLAGS += -DTSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS ?= halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp
 # Mesa's software rasterizer draws on worker threads of its own, which the sanitizer cannot
 # see into; drawing on the calling thread leaves only our own code to check.
 export LP_NUM_THREADS ?= 0
@@ -20,6 +20,9 @@ else
 BUILD ?= build
 CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
+# Mesa would keep compiled shaders in the user's cache folder; tests and demos write nowhere
+# outside their own folders.
+export MESA_SHADER_CACHE_DISABLE ?= true
 
 .PHONY: all deps configure build test bench demo fuzz clean
 
