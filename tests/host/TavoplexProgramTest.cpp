@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <string>
@@ -177,4 +178,29 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
         target(platform::host::Message::destroy());
     }
     unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(TavoplexProgram, AModuleThatCannotBeLoadedIsAOneLineErrorBeforeAnythingRuns)
+{
+    TempDir dir;
+    const std::vector<std::string> render = {"FileName=samples/bracket.stl", "--output", dir.file("a.bmp")};
+    struct Case {
+        std::string module;
+        const char* message;
+    };
+    const Case cases[] = {
+        {dir.file("missing.so"), "cannot load the module"},
+        // A shared library that is no module: its entry points are missing.
+        {"libz.so.1", "entry point"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.module);
+        std::vector<std::string> args = render;
+        args.insert(args.end(), {"--module", k.module});
+        const ProgramRun run = runProgram(dir, args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
+    }
 }
