@@ -221,7 +221,8 @@ int main(int argc, char** argv)
     }
     ModuleLoader loader;
     if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
-        std::cerr << "tavoplex: " << error << "\n";
+        // Only the program's own place for it was tried: say how to name another.
+        std::cerr << "tavoplex: " << error << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
         return 1;
     }
     try {
