@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "geometry/display/FEFaceTriangulatorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
@@ -18,6 +19,8 @@ constexpr double kCellSize = 1e-5;
 constexpr double kGridLimit = 1e9;
 
 unsigned hashInt(const int& i) { return unsigned(i); }
+
+using NodeArena = FEMeshArenaC<FETessVertexNodeC>;
 
 uint64_t mixCell(int64_t cx, int64_t cy, int64_t cz)
 {
@@ -151,7 +154,7 @@ void FETessVertexHashC::clear()
     grid.clear();
     grid.shrink_to_fit();
     gridUsed = 0;
-    oddNodes = nullptr;
+    oddNodes = 0;
     std::fill(recent.begin(), recent.end(), RecentEntry());
 }
 
@@ -172,7 +175,7 @@ void FETessVertexHashC::setIndexEnabled(bool enabled)
         gridBuilt = false;
         grid.clear();
         gridUsed = 0;
-        oddNodes = nullptr;
+        oddNodes = 0;
     }
 }
 
@@ -183,59 +186,72 @@ bool FETessVertexHashC::gridUsable(const Point3D& p) const
 
 void FETessVertexHashC::buildGrid()
 {
-    grid.assign(1024, CellSlot());
+    // Room for every node in a cell of its own, at most half full.
+    size_t size = 1024;
+    while (size < 2 * (count + 1))
+        size *= 2;
+    grid.assign(size, CellSlot());
     gridUsed = 0;
-    oddNodes = nullptr;
+    oddNodes = 0;
     gridBuilt = true;
     for (FETessVertexNodeC* head : heads)
         for (FETessVertexNodeC* node = head; node; node = node->next)
-            gridAdd(node);
+            gridPlace(node);
 }
 
 FETessVertexHashC::CellSlot* FETessVertexHashC::cellSlot(uint64_t key, bool create)
 {
     const size_t mask = grid.size() - 1;
+    const uint32_t tag = uint32_t(key >> 32);
     for (size_t i = size_t(key) & mask;; i = (i + 1) & mask) {
         CellSlot& slot = grid[i];
         if (!slot.head) {
             if (!create)
                 return nullptr;
-            slot.key = key;
+            slot.tag = tag;
             ++gridUsed;
             return &slot;
         }
-        if (slot.key == key)
+        if (slot.tag == tag)
             return &slot;
     }
 }
 
 void FETessVertexHashC::growGrid()
 {
-    std::vector<CellSlot> old(grid.size() * 2);
-    old.swap(grid);
+    // A slot does not keep its cell's whole hash: the nodes are placed anew. The order of a
+    // cell's nodes does not matter, the search ranks its matches itself.
+    grid.assign(grid.size() * 2, CellSlot());
     gridUsed = 0;
-    for (const CellSlot& s : old)
-        if (s.head)
-            *cellSlot(s.key, true) = s;
+    oddNodes = 0;
+    for (FETessVertexNodeC* head : heads)
+        for (FETessVertexNodeC* node = head; node; node = node->next)
+            gridPlace(node);
 }
 
 void FETessVertexHashC::gridAdd(FETessVertexNodeC* node)
 {
-    node->cellNext = nullptr;
+    if (gridUsable(node->point) && 2 * (gridUsed + 1) > grid.size())
+        growGrid();
+    else
+        gridPlace(node);
+}
+
+void FETessVertexHashC::gridPlace(FETessVertexNodeC* node)
+{
+    node->cellNext = 0;
     if (!gridUsable(node->point)) {
         // Rare: keep insertion order in the side list as well.
-        FETessVertexNodeC** at = &oddNodes;
+        uint32_t* at = &oddNodes;
         while (*at)
-            at = &(*at)->cellNext;
-        *at = node;
+            at = &NodeArena::fromHandle(*at)->cellNext;
+        *at = NodeArena::handleOf(node);
         return;
     }
-    if (2 * (gridUsed + 1) > grid.size())
-        growGrid();
     const Point3D& p = node->point;
     CellSlot* slot = cellSlot(mixCell(cellIndex(p.x()), cellIndex(p.y()), cellIndex(p.z())), true);
     node->cellNext = slot->head;
-    slot->head = node;
+    slot->head = NodeArena::handleOf(node);
 }
 
 FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
@@ -267,10 +283,16 @@ FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz)
                 if (const CellSlot* slot = cellSlot(mixCell(cx, cy, cz), false))
-                    for (FETessVertexNodeC* node = slot->head; node; node = node->cellNext)
+                    for (uint32_t h = slot->head; h;) {
+                        FETessVertexNodeC* node = NodeArena::fromHandle(h);
                         consider(node);
-    for (FETessVertexNodeC* node = oddNodes; node; node = node->cellNext)
+                        h = node->cellNext;
+                    }
+    for (uint32_t h = oddNodes; h;) {
+        FETessVertexNodeC* node = NodeArena::fromHandle(h);
         consider(node);
+        h = node->cellNext;
+    }
     return best;
 }
 
@@ -278,7 +300,10 @@ FETessVertexNodeC* FETessVertexHashC::findInGrid(const Point3D& p, int bucket)
 
 FETessTriangleC::FETessTriangleC(FETessVertexNodeC* const p[3], FETessVertexNodeC* const nrm[3], int face,
                                  FEMeshFaceInfoI* info)
-    : positions{p[0], p[1], p[2]}, normals{nrm[0], nrm[1], nrm[2]}, faceNumber(face), faceInfo(info)
+    : positions{NodeArena::handleOf(p[0]), NodeArena::handleOf(p[1]), NodeArena::handleOf(p[2])},
+      normals{NodeArena::handleOf(nrm[0]), NodeArena::handleOf(nrm[1]), NodeArena::handleOf(nrm[2])},
+      faceNumber(face),
+      faceInfo(info)
 {
 }
 
@@ -293,10 +318,12 @@ FETriangleCollectorC::~FETriangleCollectorC() { clear(); }
 
 void FETriangleCollectorC::clear()
 {
-    RWTValSlistIterator<FETessTriangleC*> it(triangles);
-    while (++it)
-        trianglePool.destroy(it.key());
-    triangles.clear();
+    for (size_t i = 0; i < count; ++i)
+        triangleAt(i)->~FETessTriangleC();
+    for (FETessTriangleC* block : blocks)
+        ::operator delete(block);
+    blocks.clear();
+    count = 0;
     faceMap.clear();
     positionHash.clear();
     normalHash.clear();
@@ -333,7 +360,7 @@ void FETriangleCollectorC::emitTriangle()
     if (crossProduct(q1 - q0, q2 - q0).length() > 1e-8) {
         const int face = copying ? copying->getFaceNumber() : FEFaceTriangulatorC::currentFaceNumber();
         FEMeshFaceInfoI* info = copying ? copying->getFaceInfo() : FEFaceTriangulatorC::currentFaceInfo();
-        triangles.append(trianglePool.create(slotPositions, slotNormals, face, info));
+        addTriangle(face, info);
     }
 
     if (mode == STRIP) {
@@ -355,16 +382,23 @@ void FETriangleCollectorC::emitTriangle()
     }
 }
 
+void FETriangleCollectorC::addTriangle(int face, FEMeshFaceInfoI* info)
+{
+    if ((count & (kBlockSize - 1)) == 0 && (count >> kBlockShift) == blocks.size())
+        blocks.push_back(static_cast<FETessTriangleC*>(::operator new(sizeof(FETessTriangleC) * kBlockSize)));
+    new (triangleAt(count)) FETessTriangleC(slotPositions, slotNormals, face, info);
+    ++count;
+}
+
 void FETriangleCollectorC::copyFrom(const FETriangleCollectorC& other)
 {
     if (&other == this)
         return;
     clear();
-    RWTPtrSlistIterator<FETessTriangleC> it(const_cast<RWTValSlist<FETessTriangleC*>&>(other.triangles));
     // The face data travel with each triangle: taking the running triangulation's would give
     // every copy the number of whatever face was tessellated last.
-    while (++it) {
-        copying = it.key();
+    for (size_t i = 0; i < other.entries(); ++i) {
+        copying = other.triangleAt(i);
         for (int corner = 0; corner < 3; ++corner)
             addVertex(copying->getPosition(corner), copying->getNormal(corner));
     }
@@ -375,13 +409,10 @@ void FETriangleCollectorC::numberAll()
 {
     positionHash.numberAll();
     normalHash.numberAll();
-    int number = 0;
-    RWTValSlistIterator<FETessTriangleC*> it(triangles);
-    while (++it) {
-        FETessTriangleC* t = it.key();
-        t->setTriangleNumber(number);
-        faceMap.insertKeyAndValue(t->getFaceNumber(), number);
-        ++number;
+    for (size_t i = 0; i < count; ++i) {
+        FETessTriangleC* t = triangleAt(i);
+        t->setTriangleNumber(int(i));
+        faceMap.insertKeyAndValue(t->getFaceNumber(), int(i));
     }
 }
 

@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "foundation/RWTPtrSlist.h"
 #include "foundation/RWTValHashDictionary.h"
-#include "foundation/RWTValSlist.h"
 #include "geometry/math/Point3D.h"
 #include "geometry/mesh/FEMeshPool.h"
 #include "services/objects/refHandle.h"
@@ -18,6 +16,9 @@ class FEMeshFaceInfoI;
 // One distinct position (or normal) of a collector; numbered by FETriangleCollectorC::numberAll.
 class FETessVertexNodeC {
 public:
+    // The grid links nodes by 32-bit handles (see FEMeshArenaC).
+    static constexpr bool kLinkedByHandle = true;
+
     explicit FETessVertexNodeC(const Point3D& p) : point(p) {}
     FETessVertexNodeC(const FETessVertexNodeC&) = delete;
     FETessVertexNodeC& operator=(const FETessVertexNodeC&) = delete;
@@ -37,7 +38,7 @@ private:
     // the same grid cell.
     int bucket = 0;
     uint32_t sequence = 0;
-    FETessVertexNodeC* cellNext = nullptr;
+    uint32_t cellNext = 0;
 };
 
 // Points merged within 1e-7 per axis. A point's bucket is (int) fmod(|100 x + 10000 y +
@@ -78,11 +79,13 @@ public:
     void setIndexEnabled(bool enabled);
 
 private:
-    // A grid cell in use: the hash of its coordinates (cells whose hashes collide share a
-    // slot, and their nodes are simply all tested) and its nodes, newest first.
+    // A grid cell in use: the high half of the hash of its coordinates (cells whose tags
+    // collide share a slot, and their nodes are simply all tested) and the handle of its
+    // newest node, the others following by cellNext. Eight bytes: the grid outgrows the
+    // caches, and every search that misses them waits for its slot.
     struct CellSlot {
-        uint64_t key = 0;
-        FETessVertexNodeC* head = nullptr;  // null: free
+        uint32_t tag = 0;
+        uint32_t head = 0;  // 0: free
     };
     struct RecentEntry {
         Point3D point;
@@ -94,6 +97,8 @@ private:
     bool gridUsable(const Point3D& p) const;
     void buildGrid();
     void gridAdd(FETessVertexNodeC* node);
+    // Links a node into its cell (or the side list) without growing the grid.
+    void gridPlace(FETessVertexNodeC* node);
     void growGrid();
     CellSlot* cellSlot(uint64_t key, bool create);
     FETessVertexNodeC* findInGrid(const Point3D& p, int bucket);
@@ -106,9 +111,9 @@ private:
 
     bool indexEnabled = true;
     bool gridBuilt = false;
-    std::vector<CellSlot> grid;  // open addressing, at most half full
+    std::vector<CellSlot> grid;  // open addressing by the hash's low bits, at most half full
     size_t gridUsed = 0;
-    FETessVertexNodeC* oddNodes = nullptr;  // points the grid cannot place, linked through cellNext
+    uint32_t oddNodes = 0;  // points the grid cannot place, linked through cellNext
     // Answers to recent searches, by the exact query. Only answers from the query's own bucket
     // are kept: no node added later can come before them in the walk.
     std::vector<RecentEntry> recent;
@@ -123,21 +128,45 @@ public:
     FETessTriangleC(const FETessTriangleC&) = delete;
     FETessTriangleC& operator=(const FETessTriangleC&) = delete;
 
-    FETessVertexNodeC* getPositionNode(int corner) const { return positions[corner]; }
-    FETessVertexNodeC* getNormalNode(int corner) const { return normals[corner]; }
-    const Point3D& getPosition(int corner) const { return positions[corner]->getPoint(); }
-    const Point3D& getNormal(int corner) const { return normals[corner]->getPoint(); }
+    FETessVertexNodeC* getPositionNode(int corner) const { return FEMeshArenaC<FETessVertexNodeC>::fromHandle(positions[corner]); }
+    FETessVertexNodeC* getNormalNode(int corner) const { return FEMeshArenaC<FETessVertexNodeC>::fromHandle(normals[corner]); }
+    const Point3D& getPosition(int corner) const { return getPositionNode(corner)->getPoint(); }
+    const Point3D& getNormal(int corner) const { return getNormalNode(corner)->getPoint(); }
     int getTriangleNumber() const { return triangleNumber; }
     void setTriangleNumber(int n) { triangleNumber = n; }
     int getFaceNumber() const { return faceNumber; }
     FEMeshFaceInfoI* getFaceInfo() const { return faceInfo.get(); }
 
 private:
-    FETessVertexNodeC* positions[3];
-    FETessVertexNodeC* normals[3];
+    // Handles of the nodes: a collector holds a triangle for every two corners or so.
+    uint32_t positions[3];
+    uint32_t normals[3];
     int triangleNumber = -1;
     int faceNumber;
     refHandle<FEMeshFaceInfoI> faceInfo;
+};
+
+class FETriangleCollectorC;
+
+// Walks a collector's triangles in emission order: operator() and ++ step to the next one
+// (null or false past the last); key() is the current one.
+class FETessTriangleIteratorC {
+public:
+    explicit FETessTriangleIteratorC(const FETriangleCollectorC& collector) : collector(&collector) {}
+
+    inline FETessTriangleC* operator()();
+    bool operator++() { return (*this)() != nullptr; }
+    FETessTriangleC* key() const { return current; }
+    void reset()
+    {
+        next = 0;
+        current = nullptr;
+    }
+
+private:
+    const FETriangleCollectorC* collector;
+    size_t next = 0;
+    FETessTriangleC* current = nullptr;
 };
 
 // Gathers the primitives of the tessellator (triangles, strips, fans) as triangles. Not
@@ -161,8 +190,10 @@ public:
     bool addVertex(const Point3D& position, const Point3D& normal);
 
     // The triangles in emission order.
-    RWTPtrSlistIterator<FETessTriangleC> getTriangleIterator() { return RWTPtrSlistIterator<FETessTriangleC>(triangles); }
-    size_t entries() const { return triangles.entries(); }
+    FETessTriangleIteratorC getTriangleIterator() const { return FETessTriangleIteratorC(*this); }
+    size_t entries() const { return count; }
+    // The triangle of the given emission number (below entries()).
+    FETessTriangleC* triangleAt(size_t i) const { return blocks[i >> kBlockShift] + (i & (kBlockSize - 1)); }
 
     // Clears, then adds each triangle of the other collector by positions and normals; the
     // copies keep their source's face number and face information.
@@ -179,9 +210,16 @@ public:
     FETessVertexHashC& getNormalHash() { return normalHash; }
 
 private:
-    void emitTriangle();
+    // Triangles lie in blocks that never move: no node per triangle, and the walk is in
+    // memory order.
+    static constexpr size_t kBlockShift = 12;
+    static constexpr size_t kBlockSize = size_t(1) << kBlockShift;
 
-    RWTValSlist<FETessTriangleC*> triangles;
+    void emitTriangle();
+    void addTriangle(int face, FEMeshFaceInfoI* info);
+
+    std::vector<FETessTriangleC*> blocks;
+    size_t count = 0;
     RWTValHashDictionary<int, int> faceMap;
     FETessVertexHashC positionHash;
     FETessVertexHashC normalHash;
@@ -192,5 +230,10 @@ private:
     bool parity = true;
     // While copyFrom runs: the triangle whose face data the next emitted triangle takes.
     const FETessTriangleC* copying = nullptr;
-    FEMeshPoolC<FETessTriangleC> trianglePool;
 };
+
+FETessTriangleC* FETessTriangleIteratorC::operator()()
+{
+    current = next < collector->entries() ? collector->triangleAt(next++) : nullptr;
+    return current;
+}

@@ -82,7 +82,7 @@ void FEMeshPartC::computeMassProperties(double& area, double& volume, Point3D& c
                                  1.0 / 60, 1.0 / 60, 1.0 / 120, 1.0 / 120, 1.0 / 120};
     double intg[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // 1, x, y, z, x2, y2, z2, xy, yz, zx
     double areaSum = 0.0;
-    RWTPtrSlistIterator<FETessTriangleC> it = collector.getTriangleIterator();
+    auto it = collector.getTriangleIterator();
     while (++it) {
         const FETessTriangleC* t = it.key();
         const Point3D p0 = t->getPosition(0), p1 = t->getPosition(1), p2 = t->getPosition(2);

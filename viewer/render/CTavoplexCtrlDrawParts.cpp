@@ -71,7 +71,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // array: compiling a million triangles call by call would take seconds.
     std::vector<GLfloat> corners;
     corners.reserve(collector->entries() * 18);
-    for (RWTPtrSlistIterator<FETessTriangleC> it = collector->getTriangleIterator(); it();) {
+    for (auto it = collector->getTriangleIterator(); it();) {
         const FETessTriangleC& triangle = *it.key();
         if (const auto* coloured = dynamic_cast<const FEMeshFaceInfoColorC*>(triangle.getFaceInfo()))
             part->addTriangle(triangle.getPosition(0), triangle.getPosition(1), triangle.getPosition(2),

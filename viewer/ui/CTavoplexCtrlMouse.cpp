@@ -7,7 +7,6 @@
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "platform/host/Host.h"
 #include "platform/host/Message.h"
-#include "platform/sys.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/ui/PanelC.h"
 #include "viewer/ui/ToolTipC.h"
@@ -25,48 +24,44 @@ constexpr double kWheelDivisor = 12.0;
 
 Point2D toPoint2D(ControlPoint p) { return Point2D(p.x, p.y); }
 
-// The tick of the host's clock (the system's tick without a host).
-uint32_t tickNow(const platform::host::Host* host)
+// Hands a pointer event to the panels: the main panel, the help panel while it is shown, and the
+// logo panel when withLogo is set. Missing panels are skipped.
+template <typename Call>
+void forEachPanel(CTavoplexCtrl& c, bool withLogo, Call call)
 {
-    return host != nullptr ? host->clock().now() : platform::sys::tickCount();
+    if (c.MainPanel != nullptr)
+        call(*c.MainPanel);
+    if (c.HelpPanel != nullptr && c.HelpShown)
+        call(*c.HelpPanel);
+    if (c.LogoPanel != nullptr && withLogo)
+        call(*c.LogoPanel);
+}
+
+// A press of either button: the capture, the drag's start, the tool tip held back and the
+// panels told which button went down.
+void buttonDown(CTavoplexCtrl& c, bool& buttonFlag, int code, ControlPoint point)
+{
+    if (c.HostSite != nullptr)
+        c.HostSite->captureMouse();
+    buttonFlag = true;
+    c.LastMousePoint = point;
+    c.PressPoint = point;
+    if (c.ToolTip != nullptr)
+        c.ToolTip->Suppress();
+    const int y = c.WindowHeight - point.y;
+    forEachPanel(c, true, [&](PanelC& panel) { panel.OnMouseDown(code, point.x, y); });
 }
 
 }  // namespace
 
 void CTavoplexCtrl::OnLButtonDown(unsigned, ControlPoint point)
 {
-    if (HostSite != nullptr)
-        HostSite->captureMouse();
-    LeftButtonDown = true;
-    LastMousePoint = point;
-    PressPoint = point;
-    if (ToolTip != nullptr)
-        ToolTip->Suppress();
-    const int y = WindowHeight - point.y;
-    if (MainPanel != nullptr)
-        MainPanel->OnMouseDown(kLeftButtonCode, point.x, y);
-    if (HelpPanel != nullptr && HelpShown)
-        HelpPanel->OnMouseDown(kLeftButtonCode, point.x, y);
-    if (LogoPanel != nullptr)
-        LogoPanel->OnMouseDown(kLeftButtonCode, point.x, y);
+    buttonDown(*this, LeftButtonDown, kLeftButtonCode, point);
 }
 
 void CTavoplexCtrl::OnRButtonDown(unsigned, ControlPoint point)
 {
-    if (HostSite != nullptr)
-        HostSite->captureMouse();
-    RightButtonDown = true;
-    LastMousePoint = point;
-    PressPoint = point;
-    if (ToolTip != nullptr)
-        ToolTip->Suppress();
-    const int y = WindowHeight - point.y;
-    if (MainPanel != nullptr)
-        MainPanel->OnMouseDown(kRightButtonCode, point.x, y);
-    if (HelpPanel != nullptr && HelpShown)
-        HelpPanel->OnMouseDown(kRightButtonCode, point.x, y);
-    if (LogoPanel != nullptr)
-        LogoPanel->OnMouseDown(kRightButtonCode, point.x, y);
+    buttonDown(*this, RightButtonDown, kRightButtonCode, point);
 }
 
 void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point)
@@ -76,20 +71,15 @@ void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point)
         if (HostSite != nullptr)
             HostSite->releaseMouse();
         if (ToolTip != nullptr)
-            ToolTip->Rearm(tickNow(HostSite), point.x, point.y);
+            ToolTip->Rearm(LoaderTick(), point.x, point.y);
     }
     LeftButtonDown = false;
     FEDisplayPartRefC* hit = PickPart(toPoint2D(point), false);
     if (RightButtonDown)
         return;
     const int y = WindowHeight - point.y;
-    if (MainPanel != nullptr)
-        MainPanel->OnClick(kLeftButtonCode, point.x, y);
-    if (HelpPanel != nullptr && HelpShown)
-        HelpPanel->OnClick(kLeftButtonCode, point.x, y);
     // A part drawn over the logo takes the click.
-    if (LogoPanel != nullptr && hit == nullptr)
-        LogoPanel->OnClick(kLeftButtonCode, point.x, y);
+    forEachPanel(*this, hit == nullptr, [&](PanelC& panel) { panel.OnClick(kLeftButtonCode, point.x, y); });
 }
 
 void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
@@ -99,7 +89,7 @@ void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
         if (HostSite != nullptr)
             HostSite->releaseMouse();
         if (ToolTip != nullptr)
-            ToolTip->Rearm(tickNow(HostSite), point.x, point.y);
+            ToolTip->Rearm(LoaderTick(), point.x, point.y);
         const bool click =
             std::abs(point.x - PressPoint.x) <= kClickSlack && std::abs(point.y - PressPoint.y) <= kClickSlack;
         if (click) {
@@ -114,12 +104,7 @@ void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
     }
     RightButtonDown = false;
     const int y = WindowHeight - point.y;
-    if (MainPanel != nullptr)
-        MainPanel->OnClick(kRightButtonCode, point.x, y);
-    if (HelpPanel != nullptr && HelpShown)
-        HelpPanel->OnClick(kRightButtonCode, point.x, y);
-    if (LogoPanel != nullptr && !fadedHit)
-        LogoPanel->OnClick(kRightButtonCode, point.x, y);
+    forEachPanel(*this, !fadedHit, [&](PanelC& panel) { panel.OnClick(kRightButtonCode, point.x, y); });
 }
 
 void CTavoplexCtrl::OnMouseMove(unsigned, ControlPoint point)
@@ -137,17 +122,12 @@ void CTavoplexCtrl::OnMouseMove(unsigned, ControlPoint point)
         RotateMove(dx, dy);
     } else {
         const int y = WindowHeight - point.y;
-        if (MainPanel != nullptr)
-            MainPanel->OnMouseMove(point.x, y);
-        if (HelpPanel != nullptr && HelpShown)
-            HelpPanel->OnMouseMove(point.x, y);
-        if (LogoPanel != nullptr)
-            LogoPanel->OnMouseMove(point.x, y);
+        forEachPanel(*this, true, [&](PanelC& panel) { panel.OnMouseMove(point.x, y); });
         if (LogoPanel != nullptr && HostSite != nullptr)
             HostSite->setCursor(LogoPanel->IsHovered() ? platform::host::Cursor::Hand
                                                        : platform::host::Cursor::Arrow);
         if (ToolTip != nullptr)
-            ToolTip->PointerMoved(tickNow(HostSite), point.x, point.y);
+            ToolTip->PointerMoved(LoaderTick(), point.x, point.y);
     }
     LastMousePoint = point;
 }

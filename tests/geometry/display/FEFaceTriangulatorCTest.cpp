@@ -46,7 +46,7 @@ Point3D centroid(const FETessTriangleC* t)
 std::vector<FETessTriangleC*> trianglesOf(FETriangleCollectorC& c)
 {
     std::vector<FETessTriangleC*> out;
-    RWTPtrSlistIterator<FETessTriangleC> it = c.getTriangleIterator();
+    auto it = c.getTriangleIterator();
     while (++it)
         out.push_back(it.key());
     return out;

@@ -14,7 +14,7 @@ const Point3D kUp(0, 0, 1);
 std::vector<std::vector<Point3D>> cornersOf(FETriangleCollectorC& c)
 {
     std::vector<std::vector<Point3D>> out;
-    RWTPtrSlistIterator<FETessTriangleC> it = c.getTriangleIterator();
+    auto it = c.getTriangleIterator();
     while (++it)
         out.push_back({it.key()->getPosition(0), it.key()->getPosition(1), it.key()->getPosition(2)});
     return out;
@@ -60,7 +60,7 @@ TEST(FETriangleCollectorCTest, ZeroAreaTrianglesAreDroppedAndPositionsMerged)
         for (const Point3D& p : row)
             collector.addVertex(p, kUp);
     ASSERT_EQ(collector.entries(), 2u);
-    RWTPtrSlistIterator<FETessTriangleC> it = collector.getTriangleIterator();
+    auto it = collector.getTriangleIterator();
     ASSERT_TRUE(++it);
     FETessTriangleC* first = it.key();
     ASSERT_TRUE(++it);
@@ -140,7 +140,7 @@ TEST(FETriangleCollectorCTest, NumberingCopyAndClear)
         collector.addVertex(p, kUp);
     collector.numberAll();
     int expected = 0;
-    RWTPtrSlistIterator<FETessTriangleC> it = collector.getTriangleIterator();
+    auto it = collector.getTriangleIterator();
     while (++it)
         EXPECT_EQ(it.key()->getTriangleNumber(), expected++);
     // No triangulation runs: the triangles carry face number 0, the last triangle wins.

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "viewer/ViewerTestSupport.h"
 #include "viewer/ui/PanelC.h"
@@ -13,14 +11,6 @@
 using platform::host::ModShift;
 
 namespace {
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs the animations the handlers started to their end.
 void finishAnimations(CTavoplexCtrl& c, uint32_t& now)
@@ -164,7 +154,7 @@ TEST(CTavoplexCtrlMouse, DoubleClickZoomsToThePartOrWithShiftCallsThePageScript)
     ASSERT_EQ(v.host().scriptCalls().size(), 1u);
     EXPECT_EQ(v.host().scriptCalls()[0].name, "TavoPlex_DoubleClickPart");
     EXPECT_EQ(v.host().scriptCalls()[0].args, (std::vector<std::string>{"cube", "M-100"}));
-    EXPECT_EQ(readFile(v.userFile("tavoplex.log")).find("fail"), std::string::npos);
+    EXPECT_EQ(TempDir::read(v.userFile("tavoplex.log")).find("fail"), std::string::npos);
 }
 
 TEST(CTavoplexCtrlMouse, ScriptCallFailuresLeaveTheirLogLineAndReturnFalse)
@@ -188,10 +178,10 @@ TEST(CTavoplexCtrlMouse, ScriptCallFailuresLeaveTheirLogLineAndReturnFalse)
             v.host().addScriptFunction("TavoPlex_DoubleClickPart");
         if (!k.host)
             c.AttachHost(nullptr);
-        const std::string before = readFile(v.userFile("tavoplex.log"));
+        const std::string before = TempDir::read(v.userFile("tavoplex.log"));
         EXPECT_FALSE(c.CallDoubleClickScript("TavoPlex_DoubleClickPart", {"a", "b"}));
         // Exactly one line, without leading blanks, or none.
-        EXPECT_EQ(readFile(v.userFile("tavoplex.log")), before + (k.line ? k.line : "")) << k.line;
+        EXPECT_EQ(TempDir::read(v.userFile("tavoplex.log")), before + (k.line ? k.line : "")) << k.line;
         EXPECT_TRUE(v.host().scriptCalls().empty());
         c.AttachHost(&v.host());
     }

@@ -1,11 +1,15 @@
 // Tests of the control's panels: what BuildPanels makes from the properties and images, the
-// seventeen button commands through the headless host, and releasing the panels' textures.
+// seventeen button commands through the headless host, pointer messages reaching the built panels and
+// the tool tip, and releasing the panels' textures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
 #include "platform/sys.h"
 #include "viewer/ViewerTestSupport.h"
 #include "viewer/loader/LoaderTestSupport.h"
@@ -291,4 +295,50 @@ TEST(CTavoplexCtrlPanelsTest, LoadFadesThePanelsInAndTicksLightAHoveredButton)
     c.MainPanel->OnMouseMove(left + 16, 10 + 3 + 16);
     v.advance(300);
     EXPECT_GT(brightness(), idle + 60.0);
+}
+
+TEST(CTavoplexCtrlPanelsTest, PointerMessagesReachTheBuiltPanelsAndTheToolTip)
+{
+    if (!std::filesystem::exists(imageFolder() / "front.png"))
+        GTEST_SKIP() << "viewer images not found beside the sources";
+    using platform::host::Message;
+    using platform::host::MessageKind;
+    ViewerHarness v(600, 400);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    c.SetParam("Buttons", "1");
+    c.SetParam("BasePath", RWCString("file://") + imageFolder().string().c_str());
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    runLoad(v, model);
+    ASSERT_FALSE(c.Loading);
+    ASSERT_NE(c.MainPanel, nullptr);
+    v.advance(1000);
+
+    // A resting pointer over the part: the timer's ticks bring up its name.
+    ASSERT_EQ(c.Parts->instanceCount(), 1u);
+    c.Parts->getInstance(0)->GetPart()->setName("Cube");
+    v.send(Message::mouse(MessageKind::MouseMove, 300, 200, 0));
+    v.advance(500);
+    EXPECT_EQ(c.ToolTip->Text, "Cube");
+    EXPECT_EQ(c.ToolTip->Alpha, 1.0f);
+
+    // The main panel's row centred at the bottom (531 pixels from x 34.5, 32-pixel buttons
+    // from 13 pixels up): "line" first, "explode" 425 pixels further right.
+    const int row = 400 - (10 + 3 + 16);
+    const int line = 53, explode = 478;
+    auto click = [&](int pressX, int releaseX) {
+        v.send(Message::mouse(MessageKind::MouseMove, pressX, row, 0));
+        v.send(Message::mouse(MessageKind::LeftButtonDown, pressX, row, platform::host::ModLeftButton));
+        if (releaseX != pressX)
+            v.send(Message::mouse(MessageKind::MouseMove, releaseX, row, platform::host::ModLeftButton));
+        v.send(Message::mouse(MessageKind::LeftButtonUp, releaseX, row, 0));
+    };
+    // Pressed on one button and released on another: nothing.
+    click(line, explode);
+    EXPECT_EQ(c.DisplayMode, 4);
+    EXPECT_FALSE(c.Exploded);
+    click(line, line);
+    EXPECT_EQ(c.DisplayMode, 0);
+    click(explode, explode);
+    EXPECT_TRUE(c.Exploded);
 }
