@@ -246,7 +246,9 @@ void X11Host::processEvent(const Target& target, void* raw)
         case Button1: {
             mods |= ModLeftButton;
             heldButtons_ |= ModLeftButton;
-            const uint32_t now = clock_.now();
+            // The server's time of the press, not the time it is read: a slow frame drawn
+            // between two quick presses must not split them into two single clicks.
+            const uint32_t now = uint32_t(b.time);
             const bool twice = uint32_t(now - lastPressTick_) <= kDoubleClickMs &&
                                std::abs(b.x - lastPressX_) <= kDoubleClickPixels &&
                                std::abs(b.y - lastPressY_) <= kDoubleClickPixels;
@@ -360,24 +362,33 @@ int X11Host::run(const Target& target, int limitMs)
     return 0;
 }
 
-platform::gl::Frame X11Host::readWindow() const
+platform::gl::Frame X11Host::readWindow() const { return readWindowOf(impl_->display, impl_->window); }
+
+platform::gl::Frame X11Host::readWindowOf(void* display, unsigned long window)
 {
     platform::gl::Frame frame;
-    XSync(impl_->display, False);
-    XImage* image = XGetImage(impl_->display, impl_->window, 0, 0, unsigned(size_.width), unsigned(size_.height),
+    Display* d = static_cast<Display*>(display);
+    XSync(d, False);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(d, Window(window), &attributes) == 0 || attributes.visual == nullptr)
+        return frame;
+    const Visual& visual = *attributes.visual;
+    const int redShift = shiftOf(visual.red_mask), greenShift = shiftOf(visual.green_mask),
+              blueShift = shiftOf(visual.blue_mask);
+    XImage* image = XGetImage(d, Window(window), 0, 0, unsigned(attributes.width), unsigned(attributes.height),
                               AllPlanes, ZPixmap);
     if (image == nullptr)
         return frame;
-    frame.width = size_.width;
-    frame.height = size_.height;
+    frame.width = attributes.width;
+    frame.height = attributes.height;
     frame.rgba.resize(size_t(frame.width) * size_t(frame.height) * 4);
     for (int y = 0; y < frame.height; ++y)
         for (int x = 0; x < frame.width; ++x) {
             const unsigned long p = XGetPixel(image, x, y);
             uint8_t* out = frame.rgba.data() + (size_t(y) * size_t(frame.width) + size_t(x)) * 4;
-            out[0] = uint8_t((p & impl_->visual->red_mask) >> impl_->redShift);
-            out[1] = uint8_t((p & impl_->visual->green_mask) >> impl_->greenShift);
-            out[2] = uint8_t((p & impl_->visual->blue_mask) >> impl_->blueShift);
+            out[0] = uint8_t((p & visual.red_mask) >> redShift);
+            out[1] = uint8_t((p & visual.green_mask) >> greenShift);
+            out[2] = uint8_t((p & visual.blue_mask) >> blueShift);
             out[3] = 255;
         }
     XDestroyImage(image);

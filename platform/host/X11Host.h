@@ -64,6 +64,9 @@ public:
     // The window's current contents as RGBA rows from the top (a read-back through the X
     // server, as a screen grab would see it); empty when it cannot be read.
     platform::gl::Frame readWindow() const;
+    // The same read-back of any window on an open display (an Xlib Display*), another
+    // program's too: for tests that drive a window from outside.
+    static platform::gl::Frame readWindowOf(void* display, unsigned long window);
     // The X window id, for tests that send synthetic input.
     unsigned long windowId() const;
 
@@ -91,7 +94,7 @@ private:
     std::string scriptName_;
     ScriptHandler script_;
     DialogAnswer answer_;
-    uint32_t lastPressTick_ = 0;
+    uint32_t lastPressTick_ = 0;  // the X server's time of the last single press
     int lastPressX_ = -100;
     int lastPressY_ = -100;
 };

@@ -3,17 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/host/X11Host.h"
 #include "support/TempDir.h"
+#include "support/XTestInput.h"
 #include "support/XvfbServer.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "platform/com/PropertyExchange.h"
@@ -28,8 +33,9 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs the program with the arguments; the per-user folder lives in dir, no display is given.
-ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
+// Starts the program with the arguments; the per-user folder lives in dir, which also takes
+// its standard output and error; a display only when one is given. -1 when it cannot start.
+pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
 {
     std::vector<std::string> all = {TAVOPLEX_PROGRAM};
     all.insert(all.end(), args.begin(), args.end());
@@ -52,16 +58,94 @@ ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args, 
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, std::string(TAVO_SOURCE_DIR).c_str());
     pid_t pid = -1;
-    ProgramRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    run.out = TempDir::read(out);
-    run.err = TempDir::read(err);
-    return run;
+    return pid;
+}
+
+int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+ProgramRun outputsOf(const TempDir& dir, int status)
+{
+    return ProgramRun{status, TempDir::read(dir.file("stdout.txt")), TempDir::read(dir.file("stderr.txt"))};
+}
+
+// Runs the program to its end.
+ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args)
+{
+    const pid_t pid = startProgram(dir, args);
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid)
+        return outputsOf(dir, -1);
+    return outputsOf(dir, exitStatus(status));
+}
+
+// A program started in the background: ended by the test within a time bound, killed when the
+// test leaves without that.
+class RunningProgram {
+public:
+    explicit RunningProgram(pid_t pid) : pid_(pid) {}
+    ~RunningProgram()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // The exit status once the program ended within limitMs; -1 while it still runs.
+    int waitExit(int limitMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        for (;;) {
+            int status = 0;
+            if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return exitStatus(status);
+            }
+            if (pid_ <= 0 || std::chrono::steady_clock::now() >= end)
+                return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Polls until the condition holds or limitMs passed; its last answer.
+bool waitUntil(int limitMs, const std::function<bool()>& condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    return true;
+}
+
+int distance(std::array<uint8_t, 4> a, std::array<uint8_t, 4> b)
+{
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+}
+
+// The window's picture once two read-backs a little apart agree (animations and fades over).
+platform::gl::Frame stillPicture(const XTestInput& input, Window window, int limitMs)
+{
+    platform::gl::Frame last = input.read(window);
+    waitUntil(limitMs, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        platform::gl::Frame now = input.read(window);
+        const bool same = now.rgba == last.rgba;
+        last = std::move(now);
+        return same;
+    });
+    return last;
 }
 
 uint32_t le32(const std::string& b, size_t at)
@@ -170,9 +254,7 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
         ASSERT_EQ(shown.width, 240);
         const auto corner = shown.pixel(3, 3);
         const auto centre = shown.pixel(120, 90);
-        EXPECT_GT(std::abs(int(corner[0]) - int(centre[0])) + std::abs(int(corner[1]) - int(centre[1])) +
-                      std::abs(int(corner[2]) - int(centre[2])),
-                  30);
+        EXPECT_GT(distance(corner, centre), 30);
         host->requestClose();
         EXPECT_EQ(host->run(target, 1000), 0);
         target(platform::host::Message::destroy());
@@ -203,4 +285,74 @@ TEST(TavoplexProgram, AModuleThatCannotBeLoadedIsAOneLineErrorBeforeAnythingRuns
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
     }
+}
+
+TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsThePage)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    RunningProgram program(startProgram(dir, {"FileName=samples/gear.zjv", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const Window window = input.findWindow("Tavoplex", 3000);
+    ASSERT_NE(window, 0u) << TempDir::read(dir.file("stderr.txt"));
+
+    // The loaded model, fitted, covers much of the middle row (the background's gradient runs
+    // from top to bottom, so a row's background is that of its left edge).
+    ASSERT_TRUE(waitUntil(4000, [&] {
+        const platform::gl::Frame shown = input.read(window);
+        int covered = 0;
+        for (int px = 0; px < shown.width; ++px)
+            covered += distance(shown.pixel(px, 90), shown.pixel(3, 90)) > 30 ? 1 : 0;
+        return shown.width == 240 && covered > 80;
+    })) << "the model never appeared";
+    const platform::gl::Frame before = stillPicture(input, window, 3000);
+    // A point well inside the gear's drawing, above its bore.
+    int onPart = -1;
+    for (int px = 120; px < 200 && onPart < 0; ++px) {
+        bool solid = true;
+        for (int d = -3; d <= 3; ++d)
+            solid = solid && distance(before.pixel(px + d, 60), before.pixel(3, 60)) > 30;
+        if (solid)
+            onPart = px;
+    }
+    ASSERT_GE(onPart, 0);
+
+    // Shift with a double click on the part: the page's function prints its call.
+    input.moveTo(onPart, 60);
+    input.key(XK_Shift_L, true);
+    for (int i = 0; i < 2; ++i) {
+        input.button(1, true);
+        input.button(1, false);
+    }
+    input.key(XK_Shift_L, false);
+    input.flush();
+    const std::string call = "TavoPlex_DoubleClickPart(\"Gear\", \"gear 20T\")\n";
+    EXPECT_TRUE(waitUntil(2000, [&] { return !TempDir::read(dir.file("stdout.txt")).empty(); }));
+    EXPECT_EQ(TempDir::read(dir.file("stdout.txt")), call);
+
+    // A left drag of 100 pixels across the window turns the model.
+    input.moveTo(70, 90);
+    input.button(1, true);
+    for (int step = 1; step <= 10; ++step)
+        input.moveTo(70 + 10 * step, 90);
+    input.button(1, false);
+    input.flush();
+    const platform::gl::Frame after = stillPicture(input, window, 3000);
+    ASSERT_EQ(after.width, 240);
+    int changed = 0, points = 0;
+    for (int y = 10; y < 180; y += 5)
+        for (int px = 10; px < 240; px += 5, ++points)
+            changed += distance(after.pixel(px, y), before.pixel(px, y)) > 30 ? 1 : 0;
+    // More than a tool tip's box could account for.
+    EXPECT_GT(changed, points / 10) << changed << " of " << points;
+
+    // q closes the window and the program ends cleanly.
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
 }
