@@ -44,7 +44,7 @@ bool printScriptCall(const std::string& name, const std::vector<std::string>& ar
     return true;
 }
 
-// Until the settings dialog can be shown, the host answers it with the "Normal detail" preset.
+// Without a window nobody can answer the settings dialog: the "Normal detail" preset stands in.
 int answerWithNormalDetail(platform::host::Dialog& dialog)
 {
     constexpr int kNormalDetail = 211;
@@ -189,7 +189,6 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     }
     host->setPageAddress(options.page);
     host->setScript(kScriptFunction, printScriptCall);
-    host->setDialogAnswer(answerWithNormalDetail);
     ModuleLoader::ControlPtr control = placeControl(loader, *host, options);
     if (!control)
         return 1;

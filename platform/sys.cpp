@@ -179,27 +179,11 @@ void setZoneFactsProvider(std::function<ZoneFacts()> provider)
     g_zoneProvider = std::move(provider);
 }
 
-bool openUrl(const std::string& url)
+// Starts a program without waiting for it (a browser opened for the first time runs on in the
+// foreground of its opener until it is closed). Programs started earlier that have ended are
+// reaped here, so none is left a zombie for long.
+static bool spawnDetached(const std::string& program, const std::vector<std::string>& args)
 {
-    UrlOpener opener = copyUnderLock(g_urlOpener);
-    if (opener)
-        return opener(url);
-    pid_t pid;
-    char program[] = "xdg-open";
-    std::string arg = url;
-    char* argv[] = {program, arg.data(), nullptr};
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0)
-        return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-bool launchProgram(const std::string& program, const std::vector<std::string>& args)
-{
-    ProgramLauncher launcher = copyUnderLock(g_programLauncher);
-    if (launcher)
-        return launcher(program, args);
     if (program.empty())
         return false;
     std::vector<std::string> texts;
@@ -212,13 +196,27 @@ bool launchProgram(const std::string& program, const std::vector<std::string>& a
     argv.push_back(nullptr);
     pid_t pid;
     std::lock_guard<std::mutex> guard(g_settingsLock);
-    // Programs started earlier that have ended are reaped here, so none is left a zombie for
-    // long without the caller waiting for a browser to close.
     std::erase_if(g_launched, [](pid_t p) { return ::waitpid(p, nullptr, WNOHANG) != 0; });
     if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
         return false;
     g_launched.push_back(pid);
     return true;
+}
+
+bool openUrl(const std::string& url)
+{
+    UrlOpener opener = copyUnderLock(g_urlOpener);
+    if (opener)
+        return opener(url);
+    return spawnDetached("xdg-open", {url});
+}
+
+bool launchProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    ProgramLauncher launcher = copyUnderLock(g_programLauncher);
+    if (launcher)
+        return launcher(program, args);
+    return spawnDetached(program, args);
 }
 
 ProgramLauncher setProgramLauncher(ProgramLauncher launcher)

@@ -54,7 +54,8 @@ struct ZoneFacts {
 ZoneFacts localZoneFacts();
 void setZoneFactsProvider(std::function<ZoneFacts()> provider);  // empty restores the C library
 
-// Opens a web address in the user's browser (xdg-open, never through a shell).
+// Opens a web address in the user's browser (xdg-open, never through a shell) without waiting
+// for the browser; false when xdg-open cannot be started.
 using UrlOpener = std::function<bool(const std::string& url)>;
 bool openUrl(const std::string& url);
 UrlOpener setUrlOpener(UrlOpener opener);  // empty restores xdg-open

@@ -20,7 +20,7 @@ HResult CategoryRegister::RegisterCategories(const std::vector<CategoryInfo>& ca
         const std::string key = "Component Categories\\" + c.catid.toString();
         char locale[16];
         std::snprintf(locale, sizeof locale, "%x", unsigned(c.lcid));
-        const std::string text = c.description.substr(0, kCategoryDescriptionMax);
+        const std::string text = cutCategoryDescription(c.description);
         if (!platform::registry::createKey(Root::ClassesRoot, key) ||
             !platform::registry::setValue(Root::ClassesRoot, key, locale,
                                           {platform::registry::ValueType::String, text, 0}))
@@ -47,6 +47,17 @@ HResult CategoryRegister::UnRegisterClassImplCategories(const Guid& clsid, const
             r = E_FAIL;
     }
     return r;
+}
+
+std::string cutCategoryDescription(const std::string& description)
+{
+    size_t characters = 0;
+    for (size_t i = 0; i < description.size(); ++i) {
+        // A byte 10xxxxxx continues the character before it.
+        if ((static_cast<unsigned char>(description[i]) & 0xC0) != 0x80 && ++characters > kCategoryDescriptionMax)
+            return description.substr(0, i);
+    }
+    return description;
 }
 
 std::unique_ptr<CategoryRegister> openCategoryManager()

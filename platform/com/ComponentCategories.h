@@ -18,6 +18,9 @@ inline constexpr Guid CATID_SafeForInitializing{0x7DD95802, 0x9882, 0x11CF, {0x9
 
 // A description holds at most this many characters.
 inline constexpr size_t kCategoryDescriptionMax = 127;
+// The description as a category record keeps it: its first kCategoryDescriptionMax characters
+// (UTF-8 letters are counted, and never split, as one character each).
+std::string cutCategoryDescription(const std::string& description);
 
 struct CategoryInfo {
     Guid catid;

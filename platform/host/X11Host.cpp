@@ -1,9 +1,10 @@
 // X11Host: the window, its event translation, the timers and the presentation of frames.
 #include "platform/host/X11Host.h"
 
+#include "platform/host/X11Dialog.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/cursorfont.h>
 #include <X11/keysym.h>
 #include <poll.h>
 
@@ -178,13 +179,9 @@ bool X11Host::startTimer(unsigned id, unsigned periodMs)
 
 void X11Host::setCursor(Cursor cursor)
 {
-    static const std::map<Cursor, unsigned> kShapes = {
-        {Cursor::Arrow, XC_left_ptr}, {Cursor::Hand, XC_hand2},       {Cursor::Wait, XC_watch},
-        {Cursor::SizeAll, XC_fleur},  {Cursor::Cross, XC_crosshair},
-    };
     auto it = impl_->cursors.find(cursor);
     if (it == impl_->cursors.end())
-        it = impl_->cursors.emplace(cursor, XCreateFontCursor(impl_->display, kShapes.at(cursor))).first;
+        it = impl_->cursors.emplace(cursor, XCreateFontCursor(impl_->display, x11CursorShape(cursor))).first;
     XDefineCursor(impl_->display, impl_->window, it->second);
 }
 
@@ -195,7 +192,56 @@ bool X11Host::invokeScriptFunction(const std::string& name, const std::vector<st
     return hasScriptFunction(name) && script_(name, args);
 }
 
-int X11Host::runModalDialog(Dialog& dialog) { return answer_ ? answer_(dialog) : DialogCancel; }
+int X11Host::runModalDialog(Dialog& dialog)
+{
+    if (answer_)
+        return answer_(dialog);
+    X11Dialog shown(impl_->display, impl_->window, dialog);
+    if (!shown.ok())
+        return DialogCancel;
+    // The control's window goes on with its timers and paints behind the dialog (when a run
+    // delivers them); its input waits until the dialog ends.
+    const Target target = running_ != nullptr ? *running_ : Target{};
+    Display* display = impl_->display;
+    const int fd = ConnectionNumber(display);
+    int result = 0;
+    while (result == 0) {
+        while (result == 0 && XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.xany.window == shown.window()) {
+                result = shown.handle(event);
+            } else if (event.xany.window == impl_->window) {
+                if (event.type == Expose || event.type == ConfigureNotify)
+                    processEvent(target, &event);
+                else if (event.type == ClientMessage && Atom(event.xclient.data.l[0]) == impl_->deleteAtom)
+                    closeRequested_ = true;
+            }
+        }
+        // Closing the control's window ends the dialog as Escape would not: the program quits.
+        if (result == 0 && closeRequested_)
+            result = DialogCancel;
+        if (result != 0)
+            break;
+        if (target) {
+            deliverDueTimers(target);
+            if (redrawPending_) {
+                redrawPending_ = false;
+                send(target, Message::paint());
+            }
+        }
+        const uint32_t now = clock_.now();
+        int timeout = shown.tickTimers(now, 100);
+        if (target)
+            for (const auto& [id, timer] : timers_)
+                timeout = std::min(timeout, std::max(0, int32_t(timer.due - now)));
+        if (XPending(display) == 0) {
+            pollfd p{fd, POLLIN, 0};
+            poll(&p, 1, std::max(0, timeout));
+        }
+    }
+    return result;
+}
 
 void X11Host::setScript(const std::string& functionName, ScriptHandler handler)
 {
@@ -331,6 +377,14 @@ int X11Host::run(const Target& target, int limitMs)
     Display* display = impl_->display;
     const uint32_t start = clock_.now();
     const int fd = ConnectionNumber(display);
+    // Modal dialogs opened by the target deliver to it while they run.
+    const Target* outer = running_;
+    running_ = &target;
+    struct Restore {
+        const Target*& slot;
+        const Target* value;
+        ~Restore() { slot = value; }
+    } restore{running_, outer};
     while (!closeRequested_) {
         while (!closeRequested_ && XPending(display) > 0) {
             XEvent event;

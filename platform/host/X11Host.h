@@ -44,6 +44,7 @@ public:
     std::string pageAddress() const override { return page_; }
     bool hasScriptFunction(const std::string& name) const override;
     bool invokeScriptFunction(const std::string& name, const std::vector<std::string>& args) override;
+    // Shows the dialog in its own window (X11Dialog) until a click or key ends it.
     int runModalDialog(Dialog& dialog) override;
     const HostClock& clock() const override { return clock_; }
     platform::gl::FrameSink& frameSink() override;
@@ -52,7 +53,7 @@ public:
     void setPageAddress(const std::string& address) { page_ = address; }
     // The page's script: one function name and what a call does.
     void setScript(const std::string& functionName, ScriptHandler handler);
-    // Modal dialogs are answered in code (the window goes on with its timers meanwhile).
+    // Modal dialogs are answered in code instead of being shown in their own window.
     void setDialogAnswer(DialogAnswer answer) { answer_ = std::move(answer); }
 
     // Delivers messages to target until the window is closed (the window manager's close,
@@ -94,6 +95,7 @@ private:
     std::string scriptName_;
     ScriptHandler script_;
     DialogAnswer answer_;
+    const Target* running_ = nullptr;  // the target of the run going on
     uint32_t lastPressTick_ = 0;  // the X server's time of the last single press
     int lastPressX_ = -100;
     int lastPressY_ = -100;

@@ -1,5 +1,6 @@
 // The host program end to end: every shipped sample rendered into a BMP file, the errors of
-// its command line, and the window host showing a model under a private Xvfb server.
+// its command line, the window host showing a model under a private Xvfb server, and the
+// first start's settings dialog answered with synthetic clicks.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,16 +12,19 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 #include <string>
 #include <vector>
 
+#include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "support/TempDir.h"
 #include "support/XTestInput.h"
 #include "support/XvfbServer.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/control/TavoplexResources.h"
 #include "platform/com/PropertyExchange.h"
 
 extern char** environ;
@@ -127,6 +131,15 @@ bool waitUntil(int limitMs, const std::function<bool()>& condition)
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
     return true;
+}
+
+// A per-user configuration with a stored choice, so that the program shows no first-start
+// dialog.
+void storeNormalDetail(const TempDir& dir)
+{
+    std::filesystem::create_directories(dir.path() + "/korvane/tavoplex");
+    std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg", std::ios::binary)
+        << "[GFX]\nSTANDARD_SETTING=1\nSHADOW=1\nGEARS=1\nSHADING=2\nANTIALIASING=1\nMETALLIC=0\n";
 }
 
 int distance(std::array<uint8_t, 4> a, std::array<uint8_t, 4> b)
@@ -293,6 +306,7 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     if (!x.available())
         GTEST_SKIP() << "Xvfb is not available";
     TempDir dir;
+    storeNormalDetail(dir);
     RunningProgram program(startProgram(dir, {"FileName=samples/gear.zjv", "--size", "240x180"}, x.display()));
     ASSERT_TRUE(program.started());
     XTestInput input(x.display());
@@ -355,4 +369,56 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     input.key(XK_q, false);
     input.flush();
     EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
+}
+
+TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
+    const Window dialog = input.findWindow(quick.caption, 20000);
+    ASSERT_NE(dialog, 0u) << "the settings dialog did not show: " << TempDir::read(dir.file("stderr.txt"));
+
+    using platform::host::X11Dialog;
+    // The title's colours and the link's blue underline are drawn (once the dialog has drawn).
+    const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
+    const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
+    EXPECT_TRUE(waitUntil(5000, [&] {
+        const platform::gl::Frame shown = input.read(dialog);
+        const auto p = shown.width > title.x + 2 ? shown.pixel(title.x + 2, title.y + title.height / 2)
+                                                 : std::array<uint8_t, 4>{};
+        return p[0] == 0x9A && p[1] == 0xB5 && p[2] == 0xCA &&
+               longestRun(shown, link.x, link.y, link.width, link.height, 0x0000FF) >= 40;
+    }));
+
+    const auto [dx, dy] = input.origin(dialog);
+    for (int id : {IDC_RADIO_LOW, IDOK}) {
+        const auto r = X11Dialog::pixelRect(*quick.find(id));
+        input.click(dx + r.x + 4, dy + r.y + r.height / 2);
+    }
+    // The choice is saved when OK ends the dialog.
+    const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
+    std::string saved;
+    waitUntil(10000, [&] {
+        saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
+        return saved.find("METALLIC=") != std::string::npos;
+    });
+    for (const char* line :
+         {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
+
+    // Then q in the control's window ends the program cleanly.
+    const Window window = input.findWindow("Tavoplex", 3000);
+    ASSERT_NE(window, 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(5000), 0) << TempDir::read(dir.file("stderr.txt"));
 }

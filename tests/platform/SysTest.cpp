@@ -1,7 +1,16 @@
-// Tests of the operating-system services: sinks, overridable folders and the test clock.
+// Tests of the operating-system services: sinks, overridable folders, the test clock and starting
+// programs.
 #include "platform/sys.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 using namespace platform::sys;
 
@@ -39,4 +48,38 @@ TEST(Sys, TestClockIsUsedUntilRemoved)
 TEST(Sys, ModuleFileNameIsThisProgram)
 {
     EXPECT_NE(moduleFileName().find("SysTest"), std::string::npos);
+}
+
+// A browser started for the first time stays in the foreground of the opener until it is
+// closed; the caller (a dialog's link, the control's thread) must not wait for it.
+TEST(Sys, OpenersStartTheirProgramWithoutWaitingForIt)
+{
+    TempDir dir;
+    const std::string seen = dir.file("seen");
+    // Records its arguments, one a line, then stays running like a browser.
+    for (const char* name : {"xdg-open", "browser"}) {
+        const std::string script = dir.write(name, "#!/bin/sh\nexec </dev/null >/dev/null 2>&1\nfor a in \"$@\"; do echo \"$a\"; done >> '" +
+                                                       seen + "'\nsleep 3\n");
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    }
+    const std::string path = dir.path() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+    ScopedEnv env("PATH", path.c_str());
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(openUrl("http://example.test/a b"));
+    EXPECT_TRUE(launchProgram("browser", {"http://example.test/?q=\"x\";$HOME"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(launchProgram("", {"x"}));
+    EXPECT_FALSE(launchProgram("no-such-program-here", {"x"}));
+
+    // Both ran, each with its one argument as given (no shell in between).
+    std::string lines;
+    for (int i = 0; i < 100; ++i) {
+        lines = TempDir::read(seen);
+        if (std::count(lines.begin(), lines.end(), '\n') >= 2)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(lines.find("http://example.test/a b\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("http://example.test/?q=\"x\";$HOME\n"), std::string::npos) << lines;
 }

@@ -7,9 +7,11 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/gl/FrameSink.h"
 #include "platform/host/X11Host.h"
@@ -45,11 +47,27 @@ public:
         return platform::host::X11Host::readWindowOf(display_, window);
     }
 
+    // Where a window sits on the screen (a dialog need not sit at the origin).
+    std::pair<int, int> origin(Window window) const
+    {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display_, window, &attributes) == 0)
+            return {0, 0};
+        return {attributes.x, attributes.y};
+    }
+
     // Without a window manager windows sit at the origin: screen and window points agree.
     void moveTo(int x, int y) { XTestFakeMotionEvent(display_, 0, x, y, 0); }
     void button(unsigned number, bool down) { XTestFakeButtonEvent(display_, number, down, 0); }
     void key(KeySym sym, bool down) { XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, sym), down, 0); }
     void flush() { XSync(display_, False); }
+    void click(int x, int y)
+    {
+        moveTo(x, y);
+        button(1, true);
+        button(1, false);
+        flush();
+    }
 
 private:
     Window findMapped(const std::string& title) const
@@ -77,3 +95,18 @@ private:
 
     Display* display_;
 };
+
+// The longest horizontal run of one colour (0xRRGGBB) in a rectangle of a picture: an
+// underline, a rule.
+inline int longestRun(const platform::gl::Frame& frame, int x, int y, int width, int height, uint32_t rgb)
+{
+    int best = 0;
+    for (int row = std::max(0, y); row < std::min(frame.height, y + height); ++row)
+        for (int px = std::max(0, x), run = 0; px < std::min(frame.width, x + width); ++px) {
+            const auto p = frame.pixel(px, row);
+            const uint32_t got = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+            run = got == rgb ? run + 1 : 0;
+            best = std::max(best, run);
+        }
+    return best;
+}

@@ -18,7 +18,7 @@ HResult CreateComponentCategory(const Guid& catid, const char* description)
     CategoryInfo info;
     info.catid = catid;
     info.lcid = 0x409;
-    info.description = std::string(description != nullptr ? description : "").substr(0, kCategoryDescriptionMax);
+    info.description = cutCategoryDescription(description != nullptr ? description : "");
     return manager->RegisterCategories({info});
 }
 

@@ -1,5 +1,6 @@
 // The X11 host under a private Xvfb server: frames reach the window, X input and the timer
-// become messages, and the window manager's close ends the loop.
+// become messages, the window manager's close ends the loop, and modal dialogs show in their
+// own window.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "support/XTestInput.h"
 #include "support/XvfbServer.h"
@@ -173,4 +175,83 @@ TEST(X11Host, OpeningABadDisplayNamesIt)
     EXPECT_FALSE(X11Host::open(":987654", 10, 10, "x", error));
     EXPECT_NE(error.find(":987654"), std::string::npos) << error;
     EXPECT_FALSE(X11Host::open(nullptr, 0, 10, "x", error));
+}
+
+TEST(X11Host, ModalDialogTakesClicksAndKeysWhileTheTimerGoesOn)
+{
+    using namespace platform::host;
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 200, 150);
+    ASSERT_TRUE(host);
+    host->startTimer(1, 25);
+
+    Dialog dialog;
+    dialog.caption = "X11HostTest dialog";
+    dialog.width = 150;
+    dialog.height = 80;
+    DialogControl link{10, DialogControlKind::Label, "www.example.org", 5, 5, 140, 10};
+    link.textColor = 0x0000FF;
+    link.underline = true;
+    link.notify = true;
+    DialogControl one{20, DialogControlKind::RadioButton, "One", 5, 20, 100, 10};
+    one.groupStart = true;
+    one.checked = true;
+    DialogControl cancel{DialogCancel, DialogControlKind::PushButton, "Cancel", 80, 60, 50, 14};
+    cancel.enabled = false;
+    dialog.controls = {link, one, DialogControl{21, DialogControlKind::RadioButton, "Two", 5, 35, 100, 10},
+                       DialogControl{DialogOk, DialogControlKind::DefaultPushButton, "OK", 20, 60, 50, 14}, cancel};
+
+    // The user, on a connection of its own: picks "Two", presses Escape (Cancel is disabled,
+    // so the dialog stays) and then Enter.
+    int linkRun = 0;
+    bool shown = false;
+    std::thread user([&] {
+        XTestInput input(x.display());
+        const Window w = input.ok() ? input.findWindow(dialog.caption, 5000) : 0;
+        shown = w != 0;
+        if (!shown)
+            return;
+        // The dialog draws itself once it is mapped.
+        const DialogRect r = X11Dialog::pixelRect(link);
+        for (int i = 0; i < 100 && linkRun < 40; ++i) {
+            linkRun = longestRun(input.read(w), r.x, r.y, r.width, r.height, 0x0000FF);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        const auto [wx, wy] = input.origin(w);
+        const DialogRect two = X11Dialog::pixelRect(5, 35, 100, 10);
+        input.click(wx + two.x + 4, wy + two.y + two.height / 2);
+        for (KeySym key : {XK_Escape, XK_Return}) {
+            input.key(key, true);
+            input.key(key, false);
+            input.flush();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    });
+
+    bool opened = false, inDialog = false;
+    int result = 0, timersBehind = 0;
+    host->run(
+        [&](const Message& m) {
+            if (m.kind != MessageKind::Timer)
+                return 0L;
+            if (inDialog)
+                ++timersBehind;
+            else if (!opened) {
+                opened = inDialog = true;
+                result = host->runModalDialog(dialog);
+                inDialog = false;
+                host->requestClose();
+            }
+            return 0L;
+        },
+        8000);
+    user.join();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(result, DialogOk);
+    EXPECT_FALSE(dialog.find(20)->checked);
+    EXPECT_TRUE(dialog.find(21)->checked);
+    EXPECT_GE(timersBehind, 8);  // 300 ms or more at 25 ms a tick
+    EXPECT_GE(linkRun, 40);      // the link's underline, in its colour
 }

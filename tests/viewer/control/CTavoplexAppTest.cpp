@@ -105,6 +105,12 @@ TEST_F(ModuleTest, CategoryDescriptionsAreCutTo127Characters)
         EXPECT_EQ(CreateComponentCategory(CATID_SafeForScripting, std::string(c.length, 'd').c_str()), S_OK);
         EXPECT_EQ(text(kScript, "409").size(), c.stored) << c.length;
     }
+    // Characters, not bytes: a letter of two bytes is never split.
+    std::string letters;
+    for (int i = 0; i < 200; ++i)
+        letters += "\xC3\xA9";
+    EXPECT_EQ(CreateComponentCategory(CATID_SafeForScripting, letters.c_str()), S_OK);
+    EXPECT_EQ(text(kScript, "409"), letters.substr(0, 254));
 }
 
 TEST_F(ModuleTest, FactoryCreatesTheControlWhichReportsItsRegistrationFacts)
