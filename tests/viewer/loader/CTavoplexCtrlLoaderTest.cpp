@@ -58,6 +58,39 @@ TEST(CTavoplexCtrlLoader, LocalZjvIsUnzippedByTheFetchAndBuiltInTheFirstPass)
     EXPECT_NE(TempDir::read(v.userFile("tavoplex.log")).find(expected), std::string::npos);
 }
 
+TEST(CTavoplexCtrlLoader, LoadedGearIsPickedWhereItIsDrawnAndNotBesideIt)
+{
+    const std::string model = samplesFolder() + "/gear.zjv";
+    if (!std::filesystem::exists(model))
+        GTEST_SKIP() << "samples not found beside the sources";
+    ViewerHarness v(240, 180);
+    v.writeConfig(std::string(kChosenSettings));
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, model);
+    ASSERT_NE(c.Parts, nullptr);
+    v.advance(3000);  // the fitted view's move ends
+    v.paint();
+    // The background's gradient runs from top to bottom; x = 40 is clear of the gear on both rows.
+    const auto drawn = [&](int x, int y) {
+        const auto p = v.pixel(x, y);
+        const auto background = v.pixel(40, y);
+        int d = 0;
+        for (size_t k = 0; k < 3; ++k)
+            d += std::abs(int(p[k]) - int(background[k]));
+        return d > 30;
+    };
+    // (60, 90) lies one pixel outside the gear's left silhouette (61 is its blended edge): the
+    // ray there passes the tooth tips by more than the mesh's half tolerance.
+    const struct Case {
+        int x, y;
+        bool hit;
+    } cases[] = {{60, 90, false}, {61, 90, true}, {140, 90, true}, {120, 60, true}, {30, 60, false}};
+    for (const Case& k : cases) {
+        EXPECT_EQ(drawn(k.x, k.y), k.hit) << k.x << "," << k.y;
+        EXPECT_EQ(c.PickPart(Point2D(k.x, k.y), false) != nullptr, k.hit) << k.x << "," << k.y;
+    }
+}
+
 TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
 {
     const std::string folder = samplesFolder();
