@@ -62,6 +62,13 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
                 error = "--output needs a file name";
                 return false;
             }
+        } else if (arg == "--module") {
+            if (!value("--module", module))
+                return false;
+            if (module.empty()) {
+                error = "--module needs a file name";
+                return false;
+            }
         } else if (arg == "--size") {
             std::string size;
             if (!value("--size", size))
@@ -89,10 +96,13 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
 const char* HostOptions::usage()
 {
     return "usage: tavoplex [Name=value ...] [--page URL] [--output FILE.bmp] [--size WxH]\n"
+           "                [--module FILE.so]\n"
            "  Name=value      an object parameter of the page (FileName, Start, Buttons, Grid,\n"
            "                  ColorTL, BasePath, ...); Start is 1 unless given\n"
            "  --page URL      the address of the hosting page (default: the working folder)\n"
            "  --output FILE   render the model into a BMP file and exit (no display needed)\n"
            "  --size WxH      the size of the image or window (default 800x600)\n"
+           "  --module FILE   the viewer's module (default: libtavoplex.so beside the program,\n"
+           "                  or in ../module/ from it)\n"
            "Without --output the model is shown in a window on $DISPLAY.\n";
 }

@@ -12,6 +12,7 @@ struct HostOptions {
     // The address of the hosting page; its folder resolves relative model names.
     std::string page;
     std::string output;  // an image file to render into (headless); empty: show a window
+    std::string module;  // the viewer's module to load; empty: the one beside the program
     int width = 800;
     int height = 600;
     bool sizeGiven = false;

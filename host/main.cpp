@@ -1,5 +1,6 @@
-// The host program tavoplex: places the viewer control on a "page" made of its command line
-// and either renders the model into a BMP file or shows it in an X11 window.
+// The host program tavoplex: loads the viewer's module, places the control it makes on a
+// "page" made of the command line, and either renders the model into a BMP file or shows it in
+// an X11 window.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,14 +11,15 @@
 #include <vector>
 
 #include "host/HostOptions.h"
-#include "platform/com/PropertyExchange.h"
+#include "host/ModuleLoader.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
 #include "platform/host/X11Host.h"
-#include "viewer/control/CTavoplexCtrl.h"
 
 namespace {
 
+using platform::com::ControlState;
+using platform::com::OleControl;
 using platform::host::Message;
 
 const char kScriptFunction[] = "TavoPlex_DoubleClickPart";
@@ -70,10 +72,10 @@ private:
 
 // The file a local model name reads, resolved against the page's folder as the control does;
 // empty for names the control fetches over the network.
-std::string localModelPath(const CTavoplexCtrl& control)
+std::string localModelPath(const ControlState& state)
 {
-    const std::string name(control.FileName.data(), control.FileName.length());
-    const std::string folder(control.HostFolder.data(), control.HostFolder.length());
+    const std::string& name = state.fileName;
+    const std::string& folder = state.hostFolder;
     if (name.find("://") != std::string::npos || folder.find("://") != std::string::npos)
         return "";
     if (name.find(':') != std::string::npos || (!name.empty() && name[0] == '/'))
@@ -96,51 +98,80 @@ std::string workingFolder()
     return buffer.data();
 }
 
-void loadParameters(CTavoplexCtrl& control, HostOptions& options)
+ControlState stateOf(OleControl& control)
 {
-    // The host places the control running unless the line says otherwise.
-    options.params.emplace("Start", "1");
-    platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, options.params);
-    control.DoPropExchange(exchange);
+    ControlState state;
+    control.GetState(&state);
+    return state;
 }
 
-int renderToFile(HostOptions& options)
+// Places the control made by the module in the host and hands it the page's parameters; null
+// with the message written when the module cannot make one.
+ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host& host, HostOptions& options)
+{
+    std::string error;
+    ModuleLoader::ControlPtr control = loader.createControl(error);
+    if (!control) {
+        std::cerr << "tavoplex: " << error << "\n";
+        return nullptr;
+    }
+    control->SetClientSite(&host);
+    // The host places the control running unless the line says otherwise.
+    options.params.emplace("Start", "1");
+    control->LoadProperties(options.params);
+    return control;
+}
+
+// Loads the model and renders it into the picture through the control's scripted method, as a
+// page's script would; true when the picture was written.
+bool loadAndCreateBmp(OleControl& control, const std::string& model, const HostOptions& options)
+{
+    int32_t id = 0;
+    std::string result;
+    return control.GetIDOfName("LoadAndCreateBMP", &id) == platform::com::S_OK &&
+           control.InvokeText(id, {model, options.output, std::to_string(options.width), std::to_string(options.height)},
+                              &result) == platform::com::S_OK &&
+           result == "0";
+}
+
+int renderToFile(ModuleLoader& loader, HostOptions& options)
 {
     // No window is shown: the control sits in one without area, so that only the picture,
     // drawn in its own context at the asked size, costs frames of the model.
     OffscreenHost host(0, 0);
     host.setPageAddress(options.page);
     host.setDialogAnswer(answerWithNormalDetail);
-    CTavoplexCtrl control;
-    control.AttachHost(&host);
-    loadParameters(control, options);
-    control.WindowProc(Message::create());
-    if (control.GLContext == nullptr) {
+    ModuleLoader::ControlPtr control = placeControl(loader, host, options);
+    if (!control)
+        return 1;
+    control->WindowMessage(Message::create());
+    ControlState state = stateOf(*control);
+    if (!state.hasContext) {
         std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        control->WindowMessage(Message::destroy());
         return 1;
     }
-    control.WindowProc(Message::size(0, 0));
-    if (control.Start == 0) {
+    control->WindowMessage(Message::size(0, 0));
+    if (!state.running) {
         std::cerr << "tavoplex: Start is 0, so the control draws nothing; give Start=1\n";
+        control->WindowMessage(Message::destroy());
         return 2;
     }
-    const RWCString model = control.FileName;
     // The control would retry a missing local file for half a minute (it may yet appear);
     // on a command line a name that names nothing is an error at once.
-    if (const std::string local = localModelPath(control); !local.empty() && !isReadableFile(local)) {
+    if (const std::string local = localModelPath(state); !local.empty() && !isReadableFile(local)) {
         std::cerr << "tavoplex: cannot read the model \"" << local << "\"\n";
-        control.WindowProc(Message::destroy());
+        control->WindowMessage(Message::destroy());
         return 1;
     }
-    const bool written = control.LoadAndCreateBMP(model, RWCString(options.output.c_str()), options.width,
-                                                  options.height);
-    const std::string shown(control.FileName.data(), control.FileName.length());
-    control.WindowProc(Message::destroy());
+    const bool written = loadAndCreateBmp(*control, state.fileName, options);
+    state = stateOf(*control);
+    control->WindowMessage(Message::destroy());
     if (!written) {
-        if (control.Loading)
-            std::cerr << "tavoplex: the model \"" << shown << "\" did not finish loading\n";
-        else if (control.LoadFailed)
-            std::cerr << "tavoplex: cannot load the model \"" << shown << "\"\n";
+        if (state.loading)
+            std::cerr << "tavoplex: the model \"" << state.fileName << "\" did not finish loading\n";
+        else if (state.loadFailed)
+            std::cerr << "tavoplex: cannot load the model \"" << state.fileName << "\"\n";
         else
             std::cerr << "tavoplex: cannot write \"" << options.output << "\"\n";
         return 1;
@@ -148,7 +179,7 @@ int renderToFile(HostOptions& options)
     return 0;
 }
 
-int showWindow(HostOptions& options)
+int showWindow(ModuleLoader& loader, HostOptions& options)
 {
     std::string error;
     auto host = platform::host::X11Host::open(nullptr, options.width, options.height, "Tavoplex", error);
@@ -158,17 +189,18 @@ int showWindow(HostOptions& options)
     }
     host->setPageAddress(options.page);
     host->setScript(kScriptFunction, printScriptCall);
-    CTavoplexCtrl control;
-    control.AttachHost(host.get());
-    loadParameters(control, options);
-    auto target = [&control](const Message& m) { return control.WindowProc(m); };
-    if (control.WindowProc(Message::create()) != 0 || control.GLContext == nullptr) {
+    ModuleLoader::ControlPtr control = placeControl(loader, *host, options);
+    if (!control)
+        return 1;
+    auto target = [&control](const Message& m) { return control->WindowMessage(m); };
+    if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
         std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        target(Message::destroy());
         return 1;
     }
-    control.WindowProc(Message::size(options.width, options.height));
+    target(Message::size(options.width, options.height));
     host->run(target);
-    control.WindowProc(Message::destroy());
+    target(Message::destroy());
     return 0;
 }
 
@@ -186,8 +218,14 @@ int main(int argc, char** argv)
         std::cout << HostOptions::usage();
         return 0;
     }
+    ModuleLoader loader;
+    if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
+        // Only the program's own place for it was tried: say how to name another.
+        std::cerr << "tavoplex: " << error << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
+        return 1;
+    }
     try {
-        return options.output.empty() ? showWindow(options) : renderToFile(options);
+        return options.output.empty() ? showWindow(loader, options) : renderToFile(loader, options);
     } catch (const std::exception& e) {
         std::cerr << "tavoplex: " << e.what() << "\n";
         return 1;

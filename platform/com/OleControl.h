@@ -24,6 +24,17 @@ inline constexpr Guid IID_PropertyPage{0x5B0E39C3, 0x6F0D, 0x4E57, {0x9A, 0x61, 
 // Aspect of the miscellaneous status that containers ask for.
 inline constexpr uint32_t DVASPECT_CONTENT = 1;
 
+// What a container that drives the control by itself (rendering a picture with no page
+// around it) reads back to tell the user why nothing came out.
+struct ControlState {
+    bool hasContext = false;  // an OpenGL context was made when the window was created
+    bool running = false;     // the control is started (Start is not 0)
+    bool loading = false;     // a model is still on its way
+    bool loadFailed = false;  // the model can never be loaded
+    std::string fileName;     // the model's name as the page gave it
+    std::string hostFolder;   // the page's folder, which relative names are read against
+};
+
 class OleControl : public Unknown {
 public:
     // The container that holds the control and delivers its window's messages; null detaches.
@@ -45,6 +56,7 @@ public:
     virtual HResult GetMiscStatus(uint32_t aspect, uint32_t* status) = 0;
     virtual HResult GetUserType(std::string* name) = 0;
     virtual HResult GetPages(std::vector<Guid>* pages) = 0;
+    virtual HResult GetState(ControlState* state) = 0;
 
 protected:
     ~OleControl() = default;

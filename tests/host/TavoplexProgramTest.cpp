@@ -275,6 +275,31 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
     unsetenv("XDG_CONFIG_HOME");
 }
 
+TEST(TavoplexProgram, AModuleThatCannotBeLoadedIsAOneLineErrorBeforeAnythingRuns)
+{
+    TempDir dir;
+    const std::vector<std::string> render = {"FileName=samples/bracket.stl", "--output", dir.file("a.bmp")};
+    struct Case {
+        std::string module;
+        const char* message;
+    };
+    const Case cases[] = {
+        {dir.file("missing.so"), "cannot load the module"},
+        // A shared library that is no module: its entry points are missing.
+        {"libz.so.1", "entry point"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.module);
+        std::vector<std::string> args = render;
+        args.insert(args.end(), {"--module", k.module});
+        const ProgramRun run = runProgram(dir, args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
+    }
+}
+
 TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsThePage)
 {
     XvfbServer x;

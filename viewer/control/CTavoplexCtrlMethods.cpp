@@ -138,8 +138,14 @@ bool CTavoplexCtrl::Invoke(int dispatchId, const std::vector<platform::com::Vari
         if (args.size() != 4 || !textArg(args[0], a) || !textArg(args[1], b) || !args[2].toLong(x) ||
             !args[3].toLong(y))
             return false;
-        LoadAndCreateBMP(a, b, x, y);
+    {
+        // Scripts see a method without a result; a container that renders through it learns
+        // whether the picture was written, as CreateBMP tells it (0: written).
+        const bool written = LoadAndCreateBMP(a, b, x, y);
+        if (result != nullptr)
+            *result = Variant::fromLong(written ? 0 : 1);
         return true;
+    }
     case DispIdSetMatrix: {
         double m[12];
         if (args.size() != 12)

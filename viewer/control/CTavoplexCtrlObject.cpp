@@ -105,3 +105,17 @@ HResult CTavoplexCtrlObject::GetPages(std::vector<Guid>* pages)
     *pages = control_->GetPropPageIDs();
     return S_OK;
 }
+
+HResult CTavoplexCtrlObject::GetState(ControlState* state)
+{
+    if (state == nullptr)
+        return E_POINTER;
+    const CTavoplexCtrl& c = *control_;
+    state->hasContext = c.GLContext != nullptr;
+    state->running = c.Start != 0;
+    state->loading = c.Loading;
+    state->loadFailed = c.LoadFailed;
+    state->fileName.assign(c.FileName.data(), c.FileName.length());
+    state->hostFolder.assign(c.HostFolder.data(), c.HostFolder.length());
+    return S_OK;
+}

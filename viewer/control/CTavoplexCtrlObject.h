@@ -32,6 +32,7 @@ public:
     platform::com::HResult GetMiscStatus(uint32_t aspect, uint32_t* status) override;
     platform::com::HResult GetUserType(std::string* name) override;
     platform::com::HResult GetPages(std::vector<platform::com::Guid>* pages) override;
+    platform::com::HResult GetState(platform::com::ControlState* state) override;
 
 private:
     ~CTavoplexCtrlObject() override = default;

@@ -1,0 +1,71 @@
+// ModuleLoader: the module's path, loading and registration, and the control's creation.
+#include "host/ModuleLoader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "viewer/control/TavoplexTypeLib.h"
+
+namespace {
+
+const char kModuleName[] = "libtavoplex.so";
+
+#if defined(__SANITIZE_ADDRESS__)
+// The module's renderer keeps the buffer records of make-current until the process ends; the
+// leak checker reads only the program's own list, so the program names them for the module.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\n"; }
+#endif
+
+std::string programFolder()
+{
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return ".";
+    return std::filesystem::path(std::string(buffer.data(), size_t(n))).parent_path().string();
+}
+
+}  // namespace
+
+std::string ModuleLoader::defaultPath()
+{
+    const std::filesystem::path folder = programFolder();
+    const std::filesystem::path beside = folder / kModuleName;
+    std::error_code ignored;
+    if (std::filesystem::exists(beside, ignored))
+        return beside.string();
+    return (folder.parent_path() / "module" / kModuleName).string();
+}
+
+bool ModuleLoader::load(const std::string& path, std::string& error)
+{
+    path_ = path;
+    if (!module_.load(path)) {
+        error = "cannot load the module \"" + path + "\": " + module_.error();
+        return false;
+    }
+    // The module is unloaded as a container does when the control is gone, but its code stays
+    // mapped until the program ends: what it left behind (the renderer's records above) is then
+    // still named by the leak checker, and the program ends right after anyway.
+    ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    if (!platform::com::succeeded(module_.registerServer())) {
+        error = "the module \"" + path + "\" cannot register itself";
+        return false;
+    }
+    return true;
+}
+
+ModuleLoader::ControlPtr ModuleLoader::createControl(std::string& error)
+{
+    platform::com::OleControl* control = nullptr;
+    if (!platform::com::succeeded(module_.createInstance(CLSID_Tavoplex, platform::com::IID_OleControl,
+                                                          reinterpret_cast<void**>(&control))) ||
+        control == nullptr) {
+        error = "the module \"" + path_ + "\" cannot make the control";
+        return nullptr;
+    }
+    return ControlPtr(control);
+}
