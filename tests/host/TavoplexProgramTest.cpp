@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -50,6 +51,11 @@ pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, con
     std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.path(), "HOME=" + dir.path(), "PATH=/usr/bin:/bin"};
     if (!display.empty())
         env.push_back("DISPLAY=" + display);
+    // The sanitizers' settings and the renderer's switches of the test run reach the program.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS", "LP_NUM_THREADS",
+                             "MESA_SHADER_CACHE_DISABLE"})
+        if (const char* value = std::getenv(name))
+            env.push_back(std::string(name) + "=" + value);
     std::vector<char*> envp;
     for (auto& e : env)
         envp.push_back(e.data());
