@@ -1,5 +1,6 @@
 // Replacing a file's whole contents through a temporary file and a rename.
 #include "services/config/CSConfigSafeFile.h"
+#include "services/files/RegularFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -23,21 +24,6 @@ std::atomic<unsigned> tempCounter{0};
 int systemRename(const char* from, const char* to)
 {
     return std::rename(from, to);
-}
-
-bool writeAll(int fd, const char* p, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
 }
 
 bool anyWriteBit(mode_t mode)
@@ -151,7 +137,7 @@ bool replaceFileContents(const RWCString& pathText, const char* bytes, size_t le
     if (fd < 0)
         return false;
 
-    bool ok = writeAll(fd, bytes, length);
+    bool ok = writeAllBytes(fd, bytes, length);
     if (ok && exists) {
         // The replacement keeps the file's owner, so that a save made under another account
         // (an administrator's) does not take the file away from its user. Without the right

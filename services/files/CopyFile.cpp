@@ -151,20 +151,6 @@ bool openDestination(const std::string& destination, CopyTarget& target)
     return true;
 }
 
-bool writeAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 ssize_t readSome(int fd, char* data, size_t size)
 {
     for (;;) {
@@ -203,7 +189,7 @@ int transfer(int in, int out, bool kernelCopy, char* buffer, size_t bufferSize, 
             got = readSome(in, buffer, bufferSize);
             if (got < 0)
                 return COPY_READ_FAILED;
-            if (got > 0 && !writeAll(out, buffer, static_cast<size_t>(got)))
+            if (got > 0 && !writeAllBytes(out, buffer, static_cast<size_t>(got)))
                 return COPY_WRITE_FAILED;
         }
         if (got == 0)

@@ -2,6 +2,7 @@
 // and telling whether two names reach one file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,10 @@ bool readRegularFile(const char* path, std::string& out, uint64_t cap = kDefault
 
 // The same from an open descriptor (not closed here), for callers that keep it open.
 bool readRegularFile(int fd, std::string& out, uint64_t cap = kDefaultFileSizeCap);
+
+// Writes all size bytes to fd, going on after interrupted and partial writes. False when a write
+// fails or stops making progress.
+bool writeAllBytes(int fd, const char* data, size_t size);
 
 // Whether both names reach one existing file (the same device and inode, links followed).
 bool isSameExistingFile(const char* a, const char* b);
