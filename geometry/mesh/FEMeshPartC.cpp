@@ -299,6 +299,13 @@ bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
 
 void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
 {
+    emptyIncidentList(v);
+    if (!fanIndexes.empty())
+        fanIndexes.erase(v);
+}
+
+void FEMeshPartC::emptyIncidentList(FEMeshVertexC* v)
+{
     FEMeshIncidenceC* n = v->getFirstIncidence();
     while (n) {
         FEMeshIncidenceC* following = n->getNext();
@@ -308,8 +315,6 @@ void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
     }
     v->incidentHead = v->incidentTail = 0;
     v->incidentCount = 0;
-    if (!fanIndexes.empty())
-        fanIndexes.erase(v);
 }
 
 void FEMeshPartC::verticesMoved()

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -26,6 +25,8 @@
 
 class FEMeshFaceInfoI;
 class FEMeshFanIndexC;
+class FEMeshVertexQueueC;
+class FEMeshMergeMemoC;
 class MemoryBlockC;
 class stlProgressI;
 class FETriangleCollectorC;
@@ -201,6 +202,9 @@ public:
     void verticesMoved();
     // Incident lists of at least this many edges are searched through a fan index (tests set it).
     void setFanIndexThreshold(unsigned n) { fanIndexThreshold = n; }
+    // Edge lists of at least this many edges are merged through a memo of what their faces
+    // allow (tests set it, to compare with the plain walks).
+    void setMergeMemoThreshold(size_t n) { mergeMemoThreshold = n; }
 
     // ---- Tolerances and flags ----
 
@@ -312,8 +316,10 @@ private:
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
-    // One round of the three merge walks; bit w - 1 set when walk w changed something.
-    unsigned mergeWalks();
+    // One round of the three merge walks; bit w - 1 set when walk w changed something. The memo
+    // carries what the walks found from one round to the next (empty at first).
+    unsigned mergeWalks(FEMeshMergeMemoC& memo);
+    unsigned mergeWalksPlain();
     void cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2);
     void destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b);
     void deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd);
@@ -325,8 +331,12 @@ private:
     void smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark);
     // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
     // false when the walk is not in that order.
-    bool collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates);
-    bool straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates);
+    bool collectStraightCandidates(FEMeshVertexQueueC& candidates);
+    bool straightVertexPass(FEMeshVertexQueueC* candidates);
+    // The last steps of finalize: unused vertices purged, loops separated, incident lists emptied.
+    void purgeAndClearIncidentEdges();
+    // Empties a vertex's incident list (its fan index is left to the caller).
+    void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
@@ -370,11 +380,14 @@ private:
     FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
     FEMeshPoolC<FEMeshEdgeC> edgePool;
     unsigned fanIndexThreshold = 64;
+    size_t mergeMemoThreshold = 4096;
     std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;
     std::vector<Point3Df> scratchPoints;
     uint32_t smoothPass = 0;
+    // While the merge walks run through a memo: told of every edge and face deleted.
+    FEMeshMergeMemoC* mergeMemo = nullptr;
 };
 
 // Copy on write: a null handle gets a new empty part; a shared part is replaced by a copy.

@@ -3,14 +3,15 @@
 #include "geometry/mesh/FEMeshPartC.h"
 
 #include <cmath>
-#include <iterator>
-#include <set>
 #include <vector>
 
 #include "geometry/math/Geometry2D.h"
 #include "geometry/math/VectorOps.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshFanIndexC.h"
+#include "geometry/mesh/FEMeshMergeMemoC.h"
+#include "geometry/mesh/FEMeshVertexQueueC.h"
+#include "platform/Parallel.h"
 
 namespace {
 
@@ -26,6 +27,12 @@ void setOutgoing(FEMeshVertexC* v, FEMeshHalfEdgeC* h)
     if (v)
         v->setOutgoingHalfEdge(h && h->getVertex() == v ? h : nullptr);
 }
+
+// Where a vertex comes in the hash's walk: chain by chain, each chain in insertion order.
+uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) << 32) | sequence; }
+
+// Walks over all vertices are cut into pieces of at least this many vertices.
+constexpr size_t kVerticesPerPiece = 16384;
 
 }  // namespace
 
@@ -66,6 +73,8 @@ void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertex
         if (link.inUse())
             removeIncidentEdge(link.getHolder(), e);
     removeEdge(e);
+    if (mergeMemo)
+        mergeMemo->edgeGone(e);
     edgePool.destroy(e);
 }
 
@@ -161,6 +170,8 @@ void FEMeshPartC::deleteFace(FEMeshFaceC* face)
     unlinkFace(face);
     if (currentFace == face)
         currentFace = nullptr;
+    if (mergeMemo)
+        mergeMemo->faceGone(face);
     facePool.destroy(face);
 }
 
@@ -264,6 +275,8 @@ bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
         unlinkFace(fa);
         if (currentFace == fa)
             currentFace = nullptr;
+        if (mergeMemo)
+            mergeMemo->faceGone(fa);
         facePool.destroy(fa);
     }
     return true;
@@ -384,20 +397,52 @@ void FEMeshPartC::finalize(double tolerance)
     // Rounds of merging until one changes nothing. A round in which only the first walk changed
     // anything ends in the state its last (unchanged) first-walk pass saw, so the next round
     // would change nothing either: it is skipped.
+    FEMeshMergeMemoC memo;
     for (;;) {
-        const unsigned changedWalks = mergeWalks();
+        const unsigned changedWalks = mergeWalks(memo);
         if (changedWalks == 0 || changedWalks == 1)
             break;
     }
-    std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
+    FEMeshVertexQueueC candidates;
     const bool byCandidates = collectStraightCandidates(candidates);
     while (straightVertexPass(byCandidates ? &candidates : nullptr)) {
     }
     repairOutgoingHalfEdges();
-    vertexHash.purgeUnused();
+    purgeAndClearIncidentEdges();
+    dropFanIndexes();
+}
+
+void FEMeshPartC::purgeAndClearIncidentEdges()
+{
+    // Every vertex ends with an empty incident list, and those without an outgoing half-edge and
+    // with an empty list are purged first. A vertex with an outgoing half-edge is never purged,
+    // so its list is emptied at once, in parallel (each list is its vertex's own, and so are the
+    // links in it); the purge and the loop separation read no list. Only vertices without an
+    // outgoing half-edge but with incident edges wait until the purge has seen them.
+    const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
+    std::vector<size_t> unused(pieces, 0), waiting(pieces, 0);
+    platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
+        for (size_t b = begin; b < end; ++b)
+            for (FEMeshVertexC* v = vertexHash.getBucketHead(int(b)); v; v = v->getHashLink()) {
+                if (v->outgoing)
+                    emptyIncidentList(v);
+                else if (v->incidentCount == 0)
+                    ++unused[piece];
+                else
+                    ++waiting[piece];
+            }
+    });
+    size_t unusedCount = 0, waitingCount = 0;
+    for (size_t piece = 0; piece < pieces; ++piece) {
+        unusedCount += unused[piece];
+        waitingCount += waiting[piece];
+    }
+    if (unusedCount > 0)
+        vertexHash.purgeUnused();
     separateLoops();
-    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
-        clearIncidentEdges(v);
+    if (waitingCount > 0)
+        for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+            emptyIncidentList(v);
 }
 
 void FEMeshPartC::repairOutgoingHalfEdges()
@@ -482,9 +527,60 @@ bool FEMeshPartC::processMergeEdge(int walk, FEMeshEdgeC* e)
     }
 }
 
-bool FEMeshPartC::mergeCoplanarFaces() { return mergeWalks() != 0; }
+bool FEMeshPartC::mergeCoplanarFaces()
+{
+    FEMeshMergeMemoC memo;
+    return mergeWalks(memo) != 0;
+}
 
-unsigned FEMeshPartC::mergeWalks()
+unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
+{
+    // Long lists are walked through the memo (built on the first round): an edge whose faces
+    // surely do not fit is passed over; the others are looked at as the plain walk does, in the
+    // same order, and described again when they stay.
+    if (memo.getEntries().empty() && edgePool.live() >= mergeMemoThreshold && !memo.build(edgeHead, edgePool.live(), mergeTolerance))
+        return mergeWalksPlain();
+    std::vector<FEMeshMergeMemoC::Entry>& entries = memo.getEntries();
+    if (entries.empty())
+        return mergeWalksPlain();
+    struct Telling {
+        FEMeshMergeMemoC*& slot;
+        ~Telling() { slot = nullptr; }
+    } telling{mergeMemo};
+    mergeMemo = &memo;
+    unsigned changedWalks = 0;
+    for (int walk = 1; walk <= 3; ++walk) {
+        for (;;) {
+            bool changed = false;
+            const size_t start = memo.prepare(walk, mergeAcrossGroups != 0, mergeTolerance);
+            size_t kept = start;
+            for (size_t i = start; i < entries.size(); ++i) {
+                const FEMeshMergeMemoC::Entry entry = entries[i];
+                if (memo.isEdgeGone(entry.edge))
+                    continue;
+                if (memo.passesOver(entry, walk, mergeAcrossGroups != 0)) {
+                    entries[kept++] = entry;
+                    continue;
+                }
+                FEMeshEdgeC* e = FEMeshArenaC<FEMeshEdgeC>::fromHandle(entry.edge);
+                edgeCursor = e;
+                nextEdgeCursor = e->getNext();
+                if (processMergeEdge(walk, e))
+                    changed = true;
+                if (!memo.isEdgeGone(entry.edge))
+                    entries[kept++] = FEMeshMergeMemoC::describe(e, mergeTolerance);
+            }
+            entries.resize(kept);
+            edgeCursor = nextEdgeCursor = nullptr;
+            if (!changed)
+                break;
+            changedWalks |= 1u << (walk - 1);
+        }
+    }
+    return changedWalks;
+}
+
+unsigned FEMeshPartC::mergeWalksPlain()
 {
     unsigned changedWalks = 0;
     for (int walk = 1; walk <= 3; ++walk) {
@@ -508,60 +604,130 @@ unsigned FEMeshPartC::mergeWalks()
     return changedWalks;
 }
 
-namespace {
-
-// Where a vertex comes in the hash's walk: chain by chain, each chain in insertion order.
-uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) << 32) | sequence; }
-
-}  // namespace
-
-bool FEMeshPartC::collectStraightCandidates(std::set<std::pair<uint64_t, FEMeshVertexC*>>& candidates)
+bool FEMeshPartC::collectStraightCandidates(FEMeshVertexQueueC& candidates)
 {
     // Only a vertex with two incident edges can be straight, and whether it is depends on its
     // own neighbourhood only: a vertex that failed the test fails it again until a removal
     // changes something it looks at. So a pass need only visit the vertices that have not been
     // tried yet or were touched since (in the hash's order, as a walk of the whole hash would).
+    // Pieces of chains are looked at in parallel and their findings joined in chain order.
     candidates.clear();
+    struct Piece {
+        std::vector<FEMeshVertexQueueC::Entry> found;
+        uint64_t firstKey = 0, lastKey = 0;
+        bool any = false, ordered = true;
+    };
+    const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
+    std::vector<Piece> found(pieces);
+    platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
+        Piece& p = found[piece];
+        for (size_t b = begin; b < end && p.ordered; ++b)
+            for (FEMeshVertexC* v = vertexHash.getBucketHead(int(b)); v; v = v->getHashLink()) {
+                const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
+                if (p.any && key <= p.lastKey) {
+                    p.ordered = false;
+                    break;
+                }
+                if (!p.any)
+                    p.firstKey = key;
+                p.any = true;
+                p.lastKey = key;
+                if (v->getIncidentEdgeCount() == 2)
+                    p.found.push_back({key, v});
+            }
+    });
+    bool any = false;
     uint64_t lastKey = 0;
-    bool first = true;
-    for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next()) {
-        const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
-        if (!first && key <= lastKey)
+    for (const Piece& p : found) {
+        if (!p.ordered || (any && p.any && p.firstKey <= lastKey))
             return false;  // not the order assumed: the caller walks the whole hash instead
-        first = false;
-        lastKey = key;
-        if (v->getIncidentEdgeCount() == 2)
-            candidates.insert(candidates.end(), {key, v});  // in key order: each goes last
+        if (p.any) {
+            any = true;
+            lastKey = p.lastKey;
+        }
     }
+    for (const Piece& p : found)
+        for (const FEMeshVertexQueueC::Entry& e : p.found)
+            candidates.append(e.first, e.second);
     return true;
 }
 
 bool FEMeshPartC::removeStraightVertices()
 {
-    std::set<std::pair<uint64_t, FEMeshVertexC*>> candidates;
+    FEMeshVertexQueueC candidates;
     if (collectStraightCandidates(candidates))
         return straightVertexPass(&candidates);
     return straightVertexPass(nullptr);
 }
 
-bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*>>* candidates)
+namespace {
+
+// What removing a straight vertex v takes out and keeps: its outgoing half-edge h with its
+// partner pp and their edge, the half-edge hp before h with its edge, kept, and q after pp.
+struct StraightRemoval {
+    FEMeshHalfEdgeC* h;
+    FEMeshHalfEdgeC* hp;
+    FEMeshHalfEdgeC* pp;
+    FEMeshHalfEdgeC* q;
+    FEMeshEdgeC* kept;
+    FEMeshEdgeC* dropped;
+};
+
+// Whether v is a straight vertex that can be removed, and how; reads only.
+bool straightRemoval(const FEMeshVertexC* v, StraightRemoval& r)
+{
+    if (v->getIncidentEdgeCount() != 2)
+        return false;
+    FEMeshEdgeC* e1 = v->getFirstIncidentEdge();
+    FEMeshEdgeC* e2 = v->getLastIncidentEdge();
+    const Point3Df d1 = (e1->getEndPoint() - e1->getStartPoint()).normalized();
+    const Point3Df d2 = (e2->getEndPoint() - e2->getStartPoint()).normalized();
+    if (!(std::fabs(dotProduct(d1, d2)) > 0.99999))
+        return false;
+    FEMeshHalfEdgeC* h = v->getOutgoingHalfEdge();
+    r.h = h;
+    r.hp = h ? h->getPrevious() : nullptr;
+    r.pp = h ? h->getPartner() : nullptr;
+    r.q = r.pp ? r.pp->getNext() : nullptr;
+    r.kept = r.hp ? r.hp->getEdge() : nullptr;
+    r.dropped = h ? h->getEdge() : nullptr;
+    // The rings must stay rings once h and pp are out.
+    return !(!h || !r.hp || !h->getNext() || !r.pp || !r.q || r.q->getPartner() != r.hp || !r.kept || !r.dropped ||
+             r.kept == r.dropped || h->getNext() == h || r.pp->getNext() == r.pp || r.q == h || r.q == r.pp ||
+             r.hp == r.pp);
+}
+
+// Candidates are tested ahead of a pass in pieces of at least this many.
+constexpr size_t kCandidatesPerPiece = 8192;
+
+}  // namespace
+
+bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
 {
     bool changed = false;
-    // With candidates, the walk visits them in hash order and each leaves the set once visited;
+    // With candidates, the walk visits them in hash order and each leaves the queue once visited;
     // a removal puts back every vertex whose test it may change (after the cursor: visited in
     // this pass; before it: in the next). Without candidates, the whole hash is walked.
-    auto cursor = candidates ? candidates->begin() : std::set<std::pair<uint64_t, FEMeshVertexC*>>::iterator();
-    auto firstVertex = [&]() -> FEMeshVertexC* {
-        if (!candidates)
-            return vertexHash.first();
-        return cursor == candidates->end() ? nullptr : cursor->second;
-    };
-    auto nextVertex = [&]() -> FEMeshVertexC* {
-        if (!candidates)
-            return vertexHash.next();
-        cursor = candidates->erase(cursor);
-        return cursor == candidates->end() ? nullptr : cursor->second;
-    };
+    //
+    // A removal changes only what the vertices it puts back look at, so a candidate's test gives
+    // the same answer at the start of the pass as when the walk reaches it, unless the candidate
+    // was put back on the way (and is then tested again). The tests are therefore made ahead, in
+    // parallel, and the walk passes over the candidates known to fail.
+    if (candidates) {
+        candidates->startPass();
+        const std::vector<FEMeshVertexQueueC::Entry>& entries = candidates->entries();
+        const size_t pieces = platform::sys::piecesFor(entries.size(), kCandidatesPerPiece);
+        if (pieces > 1) {
+            std::vector<unsigned char> fails(entries.size());
+            platform::sys::runInPieces(entries.size(), pieces, [&](size_t, size_t begin, size_t end) {
+                StraightRemoval r;
+                for (size_t i = begin; i < end; ++i)
+                    fails[i] = !straightRemoval(entries[i].second, r);
+            });
+            candidates->setKnownToFail(std::move(fails));
+        }
+    }
+    auto nextVertex = [&]() -> FEMeshVertexC* { return candidates ? candidates->next() : vertexHash.next(); };
     std::vector<FEMeshVertexC*> touched;
     auto touchHolders = [&](FEMeshEdgeC* e) {
         if (e)
@@ -569,31 +735,14 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
                 if (link.inUse())
                     touched.push_back(link.getHolder());
     };
-    for (FEMeshVertexC* v = firstVertex(); v;) {
-        if (v->getIncidentEdgeCount() != 2) {
-            v = nextVertex();
+    StraightRemoval r;
+    for (FEMeshVertexC* v = candidates ? candidates->next() : vertexHash.first(); v; v = nextVertex()) {
+        if (!straightRemoval(v, r))
             continue;
-        }
-        FEMeshEdgeC* e1 = v->getFirstIncidentEdge();
-        FEMeshEdgeC* e2 = v->getLastIncidentEdge();
-        const Point3Df d1 = (e1->getEndPoint() - e1->getStartPoint()).normalized();
-        const Point3Df d2 = (e2->getEndPoint() - e2->getStartPoint()).normalized();
-        if (!(std::fabs(dotProduct(d1, d2)) > 0.99999)) {
-            v = nextVertex();
-            continue;
-        }
-        FEMeshHalfEdgeC* h = v->getOutgoingHalfEdge();
-        FEMeshHalfEdgeC* hp = h ? h->getPrevious() : nullptr;
-        FEMeshHalfEdgeC* pp = h ? h->getPartner() : nullptr;
-        FEMeshHalfEdgeC* q = pp ? pp->getNext() : nullptr;
-        FEMeshEdgeC* kept = hp ? hp->getEdge() : nullptr;
-        FEMeshEdgeC* dropped = h ? h->getEdge() : nullptr;
-        // The rings must stay rings once h and pp are out.
-        if (!h || !hp || !h->getNext() || !pp || !q || q->getPartner() != hp || !kept || !dropped || kept == dropped ||
-            h->getNext() == h || pp->getNext() == pp || q == h || q == pp || hp == pp) {
-            v = nextVertex();
-            continue;
-        }
+        FEMeshHalfEdgeC* const h = r.h;
+        FEMeshHalfEdgeC* const hp = r.hp;
+        FEMeshHalfEdgeC* const pp = r.pp;
+        FEMeshHalfEdgeC* const q = r.q;
         FEMeshVertexC* w = pp->getVertex();
 
         // What the tests of other vertices read and this removal changes: the lists of w and
@@ -606,19 +755,19 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
         FEMeshHalfEdgeC* beforePP = pp->getPrevious();
         if (beforePP) {
             touched.push_back(beforePP->getVertex());
-            if (FEMeshHalfEdgeC* r = beforePP->getPartner())
-                touched.push_back(r->getVertex());
+            if (FEMeshHalfEdgeC* rp = beforePP->getPartner())
+                touched.push_back(rp->getVertex());
         }
-        touchHolders(kept);
+        touchHolders(r.kept);
         touchHolders(q->getEdge());
 
         // The kept edge leaves v's list before it joins W's: an edge has room in two lists only,
         // and while it is still in v's and its other end's it could not join a third.
-        removeIncidentEdge(w, dropped);
-        removeIncidentEdge(v, dropped);
-        removeIncidentEdge(v, kept);
-        appendIncidentEdge(w, kept);
-        touchHolders(dropped);  // a hand-made list still holding it loses it below
+        removeIncidentEdge(w, r.dropped);
+        removeIncidentEdge(v, r.dropped);
+        removeIncidentEdge(v, r.kept);
+        appendIncidentEdge(w, r.kept);
+        touchHolders(r.dropped);  // a hand-made list still holding it loses it below
         v->setOutgoingHalfEdge(nullptr);
         w->setOutgoingHalfEdge(q);
         for (FEMeshHalfEdgeC* x : {pp, h}) {
@@ -633,8 +782,7 @@ bool FEMeshPartC::straightVertexPass(std::set<std::pair<uint64_t, FEMeshVertexC*
         if (candidates)
             for (FEMeshVertexC* t : touched)
                 if (t && t != v)
-                    candidates->insert({walkKey(t->hashBucket, t->hashSequence), t});
-        v = nextVertex();
+                    candidates->insert(walkKey(t->hashBucket, t->hashSequence), t);
     }
     return changed;
 }

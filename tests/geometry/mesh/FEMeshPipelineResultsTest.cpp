@@ -11,6 +11,7 @@
 
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -239,6 +240,50 @@ TEST(FEMeshPipelineResults, FinalizedSmoothedAndTriangulatedMeshesKeepTheirFinge
         part.smoothNormals();
         EXPECT_EQ(meshFingerprint(part), c.mesh);
         EXPECT_EQ(triangleFingerprint(part), c.triangles);
+    }
+}
+
+// The shortcuts of finalize and smoothing (a memo of the merge walks, work cut into pieces for
+// several threads) must give what the plain serial passes give, on meshes large enough to be cut.
+TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
+{
+    struct Big {
+        const char* name;
+        void (*build)(FEMeshPartC&);
+        double tolerance;
+    };
+    const Big cases[] = {
+        {"torus", [](FEMeshPartC& p) { torus(p, 300, 150); }, -1.0},
+        {"fine gear, walls merged", [](FEMeshPartC& p) { gear(p, 30000); }, 2e-4},
+        {"broken fine gear", [](FEMeshPartC& p) { brokenGear(p, 30000); }, 2e-4},
+        {"flat cone", [](FEMeshPartC& p) { flatCone(p, 40000); }, 1e-3},
+        {"zigzag fan", [](FEMeshPartC& p) { zigzagFan(p, 60000); }, -1.0},
+        {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 240, 160); }, -1.0},
+        {"soup", [](FEMeshPartC& p) { soup(p, 200); }, -1.0},
+    };
+    struct Way {
+        const char* threads;
+        size_t memoThreshold;
+    };
+    const Way plain{"1", SIZE_MAX};
+    const Way ways[] = {{"1", 0}, {"8", 0}};
+    auto run = [](const Big& c, const Way& w) {
+        ScopedEnv threads("TAVOPLEX_THREADS", w.threads);
+        FEMeshPartC part;
+        part.setMergeMemoThreshold(w.memoThreshold);
+        c.build(part);
+        part.finalize(c.tolerance);
+        part.smoothNormals();
+        part.smoothNormals();  // a second pass gives the same normals
+        return meshFingerprint(part);
+    };
+    for (const Big& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint64_t expected = run(c, plain);
+        for (const Way& w : ways) {
+            SCOPED_TRACE(w.threads);
+            EXPECT_EQ(run(c, w), expected);
+        }
     }
 }
 

@@ -1,0 +1,131 @@
+// FEMeshMergeMemoC: describing the edges of a part in parallel and marking deleted records.
+#include "geometry/mesh/FEMeshMergeMemoC.h"
+
+#include <algorithm>
+
+#include "geometry/mesh/FEMeshTopology.h"
+#include "geometry/mesh/FEMeshVertexHashC.h"
+#include "platform/Parallel.h"
+
+namespace {
+
+// Edges are described in pieces of at least this many.
+constexpr size_t kEdgesPerPiece = 16384;
+// The deletion marks take a bit per 4 bytes of the records' range; a range wider than this many
+// bytes per record (records of other parts in between) is not worth it.
+constexpr uint64_t kMaxSpreadPerRecord = 256;
+
+}  // namespace
+
+uint32_t FEMeshMergeMemoC::handleOfEdge(const FEMeshEdgeC* e) { return FEMeshArenaC<FEMeshEdgeC>::handleOf(e); }
+uint32_t FEMeshMergeMemoC::handleOfFace(const FEMeshFaceC* f) { return FEMeshArenaC<FEMeshFaceC>::handleOf(f); }
+
+FEMeshMergeMemoC::Entry FEMeshMergeMemoC::describe(FEMeshEdgeC* e, double tolerance)
+{
+    Entry entry{handleOfEdge(e), 0, 0, 0};
+    const FEMeshHalfEdgeC* h1 = e->getFirstHalfEdge();
+    const FEMeshHalfEdgeC* h2 = e->getSecondHalfEdge();
+    if (!h1 || !h2) {
+        entry.flags = kLone;  // merging never gives an edge a half-edge
+        return entry;
+    }
+    if (!h1->getLoop() || !h2->getLoop())
+        return entry;
+    const FEMeshFaceC* f1 = h1->getLoop()->getFace();
+    const FEMeshFaceC* f2 = h2->getLoop()->getFace();
+    if (!f1 || !f2)
+        return entry;
+    entry.face1 = handleOfFace(f1);
+    entry.face2 = handleOfFace(f2);
+    entry.flags = kKnown;
+    if (compareWithinTolerance(f1->getNormal(), f2->getNormal(), tolerance) != 0)
+        entry.flags |= kNormalsApart;
+    if (f1 == f2)
+        entry.flags |= kOneFace;
+    if (f1->getGroupId() == f2->getGroupId())
+        entry.flags |= kOneGroup;
+    return entry;
+}
+
+bool FEMeshMergeMemoC::passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const
+{
+    if (entry.flags & kLone)
+        return true;
+    if (!(entry.flags & kKnown) || isFaceGone(entry.face1) || isFaceGone(entry.face2))
+        return false;
+    if (entry.flags & kNormalsApart)
+        return true;
+    if (walk == 1)
+        return (entry.flags & kOneFace) || (!(entry.flags & kOneGroup) && !mergeAcrossGroups);
+    return !(entry.flags & kOneFace);
+}
+
+size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolerance)
+{
+    const size_t count = entries.size();
+    const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
+    std::vector<size_t> firstToLook(pieces, count);
+    platform::sys::runInPieces(count, pieces, [&](size_t piece, size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            Entry& entry = entries[i];
+            if (isEdgeGone(entry.edge))
+                continue;
+            if ((entry.flags & kKnown) && (isFaceGone(entry.face1) || isFaceGone(entry.face2)))
+                entry = describe(FEMeshArenaC<FEMeshEdgeC>::fromHandle(entry.edge), tolerance);
+            if (firstToLook[piece] == count && !passesOver(entry, walk, mergeAcrossGroups))
+                firstToLook[piece] = i;
+        }
+    });
+    return *std::min_element(firstToLook.begin(), firstToLook.end());
+}
+
+bool FEMeshMergeMemoC::build(FEMeshEdgeC* head, size_t edgeCount, double tolerance)
+{
+    entries.clear();
+    entries.reserve(edgeCount);
+    for (FEMeshEdgeC* e = head; e; e = e->getNext())
+        entries.push_back(Entry{handleOfEdge(e), 0, 0, 0});
+    const size_t count = entries.size();
+    const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
+    struct Range {
+        uint32_t low[2] = {UINT32_MAX, UINT32_MAX};
+        uint32_t high[2] = {0, 0};
+    };
+    std::vector<Range> ranges(pieces);
+    platform::sys::runInPieces(count, pieces, [&](size_t piece, size_t begin, size_t end) {
+        Range& r = ranges[piece];
+        for (size_t i = begin; i < end; ++i) {
+            Entry& entry = entries[i];
+            entry = describe(FEMeshArenaC<FEMeshEdgeC>::fromHandle(entry.edge), tolerance);
+            r.low[0] = std::min(r.low[0], entry.edge);
+            r.high[0] = std::max(r.high[0], entry.edge);
+            if (entry.flags & kKnown)
+                for (uint32_t f : {entry.face1, entry.face2}) {
+                    r.low[1] = std::min(r.low[1], f);
+                    r.high[1] = std::max(r.high[1], f);
+                }
+        }
+    });
+    for (int kind = 0; kind < 2; ++kind) {
+        Marks& m = gone[kind];
+        m.low = UINT32_MAX;
+        m.high = 0;
+        for (const Range& r : ranges) {
+            m.low = std::min(m.low, r.low[kind]);
+            m.high = std::max(m.high, r.high[kind]);
+        }
+        m.bits.clear();
+        if (m.high < m.low) {
+            m.low = 1;
+            m.high = 0;
+            continue;
+        }
+        const uint64_t span = uint64_t(m.high) - m.low + 1;
+        if (span * 4 > kMaxSpreadPerRecord * (count + 1)) {
+            entries.clear();
+            return false;
+        }
+        m.bits.assign(size_t(span / 64 + 1), 0);
+    }
+    return true;
+}

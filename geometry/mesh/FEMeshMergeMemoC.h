@@ -1,0 +1,78 @@
+// FEMeshMergeMemoC: what the merge walks of finalize know about each edge's two faces, kept between walks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class FEMeshEdgeC;
+class FEMeshFaceC;
+
+// A merge walk looks at every edge of the list, and mostly finds that its two faces do not fit
+// (normals apart, one face, another group), which depends on nothing but which two faces they
+// are. While faces are merged, a half-edge only ever changes face when its old face is deleted,
+// and no edge or face is made. So that finding, once made, holds until one of the two faces is
+// deleted; the memo keeps it for every edge, in list order, with the faces it was made for, and
+// a later walk passes over the edge without looking at it again.
+class FEMeshMergeMemoC {
+public:
+    struct Entry {
+        uint32_t edge;  // handle of the edge
+        uint32_t face1;  // handles of the faces the flags were found for
+        uint32_t face2;
+        uint32_t flags;
+    };
+    enum Flag : uint32_t {
+        kKnown = 1,          // both half-edges in loops of faces: the other flags hold
+        kNormalsApart = 2,   // the faces' normals differ beyond the tolerance
+        kOneFace = 4,        // both sides in one face
+        kOneGroup = 8,       // the faces' group ids are equal
+        kLone = 16,          // a half-edge is missing (and will stay so): no walk takes the edge
+    };
+
+    // Takes the edges of the list from head on (about edgeCount of them), in order, and describes
+    // each; in parallel for long lists. False (and the memo is not to be used) when the records lie too far apart in
+    // memory for the deletion marks.
+    bool build(FEMeshEdgeC* head, size_t edgeCount, double tolerance);
+    // The description of one edge as its faces stand.
+    static Entry describe(FEMeshEdgeC* e, double tolerance);
+    // Whether a walk (1 to 3) surely leaves the edge of this entry alone, as far as its faces tell.
+    bool passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const;
+    // Before a walk: describes again, in parallel, the entries whose faces were deleted since,
+    // and gives the first entry the walk has to look at (the number of entries when none).
+    size_t prepare(int walk, bool mergeAcrossGroups, double tolerance);
+
+    // Deletions since the memo was built (records outside its range are of no entry's concern).
+    void edgeGone(const FEMeshEdgeC* e) { mark(gone[0], handleOfEdge(e)); }
+    void faceGone(const FEMeshFaceC* f) { mark(gone[1], handleOfFace(f)); }
+    bool isEdgeGone(uint32_t edge) const { return test(gone[0], edge); }
+    bool isFaceGone(uint32_t face) const { return test(gone[1], face); }
+
+    std::vector<Entry>& getEntries() { return entries; }
+
+private:
+    struct Marks {
+        uint32_t low = 0;
+        uint32_t high = 0;  // inclusive; no range when high < low
+        std::vector<uint64_t> bits;
+    };
+    static void mark(Marks& m, uint32_t handle)
+    {
+        if (handle >= m.low && handle <= m.high) {
+            const uint32_t i = handle - m.low;
+            m.bits[i >> 6] |= uint64_t(1) << (i & 63);
+        }
+    }
+    static bool test(const Marks& m, uint32_t handle)
+    {
+        if (handle < m.low || handle > m.high)
+            return false;
+        const uint32_t i = handle - m.low;
+        return (m.bits[i >> 6] >> (i & 63)) & 1;
+    }
+    static uint32_t handleOfEdge(const FEMeshEdgeC* e);
+    static uint32_t handleOfFace(const FEMeshFaceC* f);
+
+    std::vector<Entry> entries;
+    Marks gone[2];  // edges, faces
+};
