@@ -1,10 +1,16 @@
 // FEMeshPartC: smooth corner normals, averaged around each vertex up to crease and border edges.
 #include "geometry/mesh/FEMeshPartC.h"
 
+#include <vector>
+
+#include "platform/Parallel.h"
+
 namespace {
 
 // Closed fans up to this many corners are summed per corner (see smoothCorner).
 constexpr int kOwnSumFanSize = 32;
+// Faces are smoothed in pieces of at least this many.
+constexpr size_t kFacesPerPiece = 8192;
 
 bool smoothEdge(const FEMeshHalfEdgeC* h) { return h->getEdge() && h->getEdge()->isSmooth(); }
 
@@ -25,32 +31,108 @@ bool stepsBackTo(const FEMeshHalfEdgeC* w, const FEMeshHalfEdgeC* from)
     return p && smoothEdge(p) && p->getPartner() == from;
 }
 
+// c's normal summed by c itself, as smoothCorner sums it, when its fan has at most
+// kOwnSumFanSize corners; false (nothing computed) for a larger fan. Every corner of a small fan
+// gets from smoothCorner exactly what it sums itself, whichever corner of the fan comes first:
+// a closed one is summed per corner anyway, and an open one from the same start by all its
+// corners. Reads only.
+bool smallFanNormal(const FEMeshHalfEdgeC* c, Point3Df& normal)
+{
+    const FEMeshHalfEdgeC* w = c;
+    for (int steps = 0;; ++steps) {
+        const FEMeshHalfEdgeC* p = w->getPrevious();
+        if (!smoothEdge(p))
+            break;
+        const FEMeshHalfEdgeC* partner = p->getPartner();
+        if (!partner || partner == c)
+            break;
+        if (steps == kOwnSumFanSize)
+            return false;
+        w = partner;
+    }
+    const FEMeshHalfEdgeC* const s = w;
+    double sx = 0, sy = 0, sz = 0;
+    int count = 0;
+    bool go = true;
+    do {
+        if (count == kOwnSumFanSize)
+            return false;
+        const Point3Df& n = w->getFace()->getNormal();
+        sx += n.x();
+        sy += n.y();
+        sz += n.z();
+        ++count;
+        if (!smoothEdge(w))
+            go = false;
+        const FEMeshHalfEdgeC* partner = w->getPartner();
+        if (partner)
+            w = partner->getNext();
+        else
+            go = false;
+    } while (w != s && go);
+    normal = Point3Df(float(sx / count), float(sy / count), float(sz / count));
+    return true;
+}
+
+// Calls f for every corner smoothNormals gives a normal, in order: faces from `from` up to (not
+// including) `stop`, each face's loops in chain order up to the first empty one, each ring from
+// its first half-edge.
+template <class F>
+void forEachCorner(FEMeshFaceC* from, FEMeshFaceC* stop, F&& f)
+{
+    for (FEMeshFaceC* face = from; face != stop; face = face->getNext())
+        for (FEMeshLoopC* l = face->getFirstLoop(); l && l->getFirstHalfEdge(); l = l->getNext()) {
+            FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
+            FEMeshHalfEdgeC* c = first;
+            do {
+                f(c);
+                c = c->getNext();
+            } while (c != first);
+        }
+}
+
 }  // namespace
 
 void FEMeshPartC::smoothNormals()
 {
     if (++smoothPass == 0) {
         // The marks wrapped around: clear them so that no old mark looks current.
-        for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
-            for (FEMeshLoopC* l = f->getFirstLoop(); l && l->getFirstHalfEdge(); l = l->getNext()) {
-                FEMeshHalfEdgeC* h = l->getFirstHalfEdge();
-                do {
-                    h->passMark = 0;
-                    h = h->getNext();
-                } while (h != l->getFirstHalfEdge());
-            }
+        forEachCorner(faceHead, nullptr, [](FEMeshHalfEdgeC* h) { h->passMark = 0; });
         smoothPass = 1;
     }
-    for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
-        for (FEMeshLoopC* l = f->getFirstLoop(); l && l->getFirstHalfEdge(); l = l->getNext()) {
-            FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
-            FEMeshHalfEdgeC* c = first;
-            do {
-                if (c->passMark != smoothPass)
-                    smoothCorner(c, smoothPass);
-                c = c->getNext();
-            } while (c != first);
-        }
+    // A corner of a small fan gets what it sums itself, so those are summed in parallel, pieces
+    // of consecutive faces each writing only its own corners. The corners of large fans are left
+    // to a serial walk in the same order afterwards: around a large closed fan the corner met
+    // first decides for all, and every corner the walk shares a normal with belongs to the same
+    // large fan.
+    std::vector<FEMeshFaceC*> starts{faceHead};
+    const size_t wanted = platform::sys::piecesFor(facePool.live(), kFacesPerPiece);
+    if (wanted > 1) {
+        starts.clear();
+        const size_t perPiece = (facePool.live() + wanted - 1) / wanted;
+        size_t i = 0;
+        for (FEMeshFaceC* f = faceHead; f; f = f->getNext(), ++i)
+            if (i % perPiece == 0)
+                starts.push_back(f);
+        if (starts.empty())
+            starts.push_back(nullptr);
+    }
+    const size_t pieces = starts.size();
+    std::vector<std::vector<FEMeshHalfEdgeC*>> large(pieces);
+    platform::sys::runInPieces(pieces, pieces, [&](size_t piece, size_t, size_t) {
+        FEMeshFaceC* const stop = piece + 1 < pieces ? starts[piece + 1] : nullptr;
+        forEachCorner(starts[piece], stop, [&](FEMeshHalfEdgeC* c) {
+            Point3Df normal;
+            if (smallFanNormal(c, normal))
+                c->setNormal(normal);
+            else
+                large[piece].push_back(c);
+        });
+    });
+    for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
+        for (FEMeshHalfEdgeC* c : corners)
+            if (c->passMark != smoothPass)
+                smoothCorner(c, smoothPass);
 }
 
 void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)

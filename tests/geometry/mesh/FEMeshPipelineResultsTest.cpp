@@ -159,6 +159,20 @@ void flatCone(FEMeshPartC& part, int n)
         part.addTriangle(Point3D(0, 0, 0), rim(k + 1), rim(k));
 }
 
+// Two smooth cones base to base, each apex a closed fan of n faces, their triangles given in turn
+// so that both fans run through the whole face list.
+void bicone(FEMeshPartC& part, int n)
+{
+    auto rim = [&](int k) {
+        const double a = 2.0 * kPi * (k % n) / n;
+        return Point3D(30.0 * std::cos(a), 30.0 * std::sin(a), 0.0);
+    };
+    for (int k = 0; k < n; ++k) {
+        part.addTriangle(Point3D(0, 0, 40), rim(k), rim(k + 1));
+        part.addTriangle(Point3D(0, 0, -40), rim(k + 1), rim(k));
+    }
+}
+
 // A flat fan around a hub whose rim zigzags in and out: it merges into one star-shaped face.
 void zigzagFan(FEMeshPartC& part, int n)
 {
@@ -258,6 +272,7 @@ TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
         {"broken fine gear", [](FEMeshPartC& p) { brokenGear(p, 30000); }, 2e-4},
         {"flat cone", [](FEMeshPartC& p) { flatCone(p, 40000); }, 1e-3},
         {"zigzag fan", [](FEMeshPartC& p) { zigzagFan(p, 60000); }, -1.0},
+        {"smooth bicone", [](FEMeshPartC& p) { bicone(p, 20000); }, -1.0},
         {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 240, 160); }, -1.0},
         {"soup", [](FEMeshPartC& p) { soup(p, 200); }, -1.0},
     };
