@@ -9,8 +9,10 @@
 
 namespace {
 
-// Edges are described in pieces of at least this many.
+// Edges are described in pieces of at least this many, and entries looked over before a walk
+// (much less work each: mostly a few bits) in pieces of at least this many.
 constexpr size_t kEdgesPerPiece = 16384;
+constexpr size_t kEntriesPerPiece = size_t(1) << 18;
 // The deletion marks take a bit per 4 bytes of the records' range; a range wider than this many
 // bytes per record (records of other parts in between) is not worth it.
 constexpr uint64_t kMaxSpreadPerRecord = 256;
@@ -63,7 +65,7 @@ bool FEMeshMergeMemoC::passesOver(const Entry& entry, int walk, bool mergeAcross
 size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolerance)
 {
     const size_t count = entries.size();
-    const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
+    const size_t pieces = platform::sys::piecesFor(count, kEntriesPerPiece);
     std::vector<size_t> firstToLook(pieces, count);
     platform::sys::runInPieces(count, pieces, [&](size_t piece, size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {

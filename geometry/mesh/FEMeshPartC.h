@@ -380,7 +380,7 @@ private:
     FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
     FEMeshPoolC<FEMeshEdgeC> edgePool;
     unsigned fanIndexThreshold = 64;
-    size_t mergeMemoThreshold = 4096;
+    size_t mergeMemoThreshold = 32768;
     std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;

@@ -2,6 +2,7 @@
 // and the list and deletion operations it is made of.
 #include "geometry/mesh/FEMeshPartC.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -537,7 +538,7 @@ unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
 {
     // Long lists are walked through the memo (built on the first round): an edge whose faces
     // surely do not fit is passed over; the others are looked at as the plain walk does, in the
-    // same order, and described again when they stay.
+    // same order.
     if (memo.getEntries().empty() && edgePool.live() >= mergeMemoThreshold && !memo.build(edgeHead, edgePool.live(), mergeTolerance))
         return mergeWalksPlain();
     std::vector<FEMeshMergeMemoC::Entry>& entries = memo.getEntries();
@@ -568,7 +569,7 @@ unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
                 if (processMergeEdge(walk, e))
                     changed = true;
                 if (!memo.isEdgeGone(entry.edge))
-                    entries[kept++] = FEMeshMergeMemoC::describe(e, mergeTolerance);
+                    entries[kept++] = entry;  // described again before the next walk if its faces went
             }
             entries.resize(kept);
             edgeCursor = nextEdgeCursor = nullptr;
@@ -779,10 +780,13 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
         q->setVertex(w);
         destroyUnlinkedPair(h, pp);
         changed = true;
-        if (candidates)
+        if (candidates) {
+            std::sort(touched.begin(), touched.end());
+            touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
             for (FEMeshVertexC* t : touched)
                 if (t && t != v)
                     candidates->insert(walkKey(t->hashBucket, t->hashSequence), t);
+        }
     }
     return changed;
 }
