@@ -168,19 +168,30 @@ void FEDisplayCornersC::clear()
     coloured.shrink_to_fit();
 }
 
-bool FEDisplayCornersC::fromFaces(FEMeshFaceC* firstFace)
+std::vector<FEMeshFaceC*> FEDisplayCornersC::faceList(FEMeshFaceC* firstFace)
 {
-    clear();
     std::vector<FEMeshFaceC*> faces;
     for (FEMeshFaceC* face = firstFace; face; face = face->getNext())
         faces.push_back(face);
+    return faces;
+}
+
+bool FEDisplayCornersC::fromFaces(FEMeshFaceC* firstFace)
+{
+    const std::vector<FEMeshFaceC*> faces = faceList(firstFace);
+    return fromFaces(faces.data(), faces.size());
+}
+
+bool FEDisplayCornersC::fromFaces(FEMeshFaceC* const* faces, size_t faceCount)
+{
+    clear();
 
     // Every piece gets room for the most triangles its faces can give in one shared array, so
     // the triangles are written once and the pieces then only close up their gaps.
-    const size_t pieceCount = platform::sys::piecesFor(faces.size(), kFacesPerPiece);
+    const size_t pieceCount = platform::sys::piecesFor(faceCount, kFacesPerPiece);
     std::vector<Piece> pieces(pieceCount);
-    platform::sys::runInPieces(faces.size(), pieceCount, [&](size_t p, size_t begin, size_t end) {
-        pieces[p].bound = triangleBound(faces.data() + begin, end - begin) * kFloatsPerTriangle;
+    platform::sys::runInPieces(faceCount, pieceCount, [&](size_t p, size_t begin, size_t end) {
+        pieces[p].bound = triangleBound(faces + begin, end - begin) * kFloatsPerTriangle;
     });
     std::vector<size_t> windows(pieceCount + 1, 0);
     for (size_t p = 0; p < pieceCount; ++p)
@@ -188,7 +199,7 @@ bool FEDisplayCornersC::fromFaces(FEMeshFaceC* firstFace)
     corners.reset(new float[std::max<size_t>(windows[pieceCount], 1)]);
 
     const bool fan = FEFaceTriangulatorC::fanShortcut();
-    platform::sys::runInPieces(faces.size(), pieceCount, [&](size_t p, size_t begin, size_t end) {
+    platform::sys::runInPieces(faceCount, pieceCount, [&](size_t p, size_t begin, size_t end) {
         Piece& piece = pieces[p];
         piece.corners = std::make_unique<FloatBuffer>(corners.get() + windows[p], piece.bound);
         FEFaceTessellatorC tessellator;

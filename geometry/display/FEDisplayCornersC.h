@@ -34,6 +34,11 @@ public:
     // consecutive faces are cut on several threads; the result is the same for any number of
     // them. False (and nothing) when a tessellator cannot be made.
     bool fromFaces(FEMeshFaceC* firstFace);
+    // The same for the faces [faces, faces + n): a long list may be cut a run at a time, each
+    // run giving the triangles the whole list gives for its faces.
+    bool fromFaces(FEMeshFaceC* const* faces, size_t n);
+    // The faces of the list from firstFace on, in order.
+    static std::vector<FEMeshFaceC*> faceList(FEMeshFaceC* firstFace);
     // Frees everything.
     void clear();
 

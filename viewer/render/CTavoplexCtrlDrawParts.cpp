@@ -2,14 +2,15 @@
 // scene frame: shaded surfaces, face colours, the metallic look and the edge lines.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
 
+#include "geometry/display/FEDisplayCornersC.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
-#include "geometry/display/FEDisplayCornersC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "viewer/control/CTavoplexCtrl.h"
@@ -18,6 +19,8 @@
 
 namespace {
 
+// Faces whose triangles are cut and handed to a display list at a time.
+constexpr size_t kFacesPerListRun = size_t(1) << 17;
 // Polygon offsets that push the surfaces behind the lines, the display lists further than the
 // face-coloured triangles drawn over them.
 constexpr GLfloat kListOffsetFactor = 2.0f, kListOffsetUnits = 2.0f;
@@ -57,32 +60,36 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     FEDisplayPartC* part = handle.get();
     if (part == nullptr)
         return;
-    // The list needs only each triangle's corners in order, nothing shared between them: the
-    // faces are cut straight into the vertex array, on several threads.
-    auto triangles = std::make_unique<FEDisplayCornersC>();
-    triangles->fromFaces(part->getFirstFace());
-
     const GLuint list = glGenLists(1);
     part->setDisplayList(list != 0 ? int(list) : -1);
     part->clearTriangles();
-    for (const FEDisplayCornersC::ColouredTriangle& t : triangles->colouredTriangles())
-        part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1], t.normals[2],
-                          t.color);
-    if (list == 0)
-        return;
 
-    // Every triangle goes into the list with its corner normals; the list sets no colour (the
-    // caller sets it). The corners are handed over as one vertex array: compiling a million
-    // triangles call by call would take seconds.
-    glNewList(list, GL_COMPILE);
-    if (triangles->triangles() != 0) {
-        // The array state is the client's, not the list's: it is set for the compile only.
-        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-        glInterleavedArrays(GL_N3F_V3F, 0, triangles->data());
-        glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles->triangles()));
-        glPopClientAttrib();
+    // The list needs only each triangle's corners in order, nothing shared between them: the
+    // faces are cut straight into vertex arrays, on several threads. A run of faces at a time:
+    // the list keeps a copy of what it is given, and the whole array beside that copy would
+    // raise the peak of memory by as much again.
+    const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part->getFirstFace());
+    if (list != 0)
+        glNewList(list, GL_COMPILE);
+    FEDisplayCornersC triangles;
+    for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
+        triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
+        for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
+            part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
+                              t.normals[2], t.color);
+        // Every triangle goes into the list with its corner normals; the list sets no colour
+        // (the caller sets it). The corners are handed over as vertex arrays: compiling a
+        // million triangles call by call would take seconds.
+        if (list != 0 && triangles.triangles() != 0) {
+            // The array state is the client's, not the list's: it is set for the compile only.
+            glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+            glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
+            glPopClientAttrib();
+        }
     }
-    glEndList();
+    if (list != 0)
+        glEndList();
 }
 
 void CTavoplexCtrl::DrawParts()

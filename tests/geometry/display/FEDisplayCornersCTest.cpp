@@ -1,6 +1,7 @@
 // Tests of FEDisplayCornersC: the display corners are the collector's triangles, on any number of threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -73,9 +74,20 @@ void holesAndCrossings(FEMeshPartC& part, int count)
 // Each corner of the display array against the collector's triangle of the same number: the
 // collector merges positions and normals within 1e-7, so its corners may be such a distance
 // away, and a float may then round the other way.
-void expectSameTriangles(const FETriangleCollectorC& collector, const FEDisplayCornersC& corners)
+struct Triangles {
+    std::vector<float> corners;
+    std::vector<FEDisplayCornersC::ColouredTriangle> coloured;
+
+    void append(const FEDisplayCornersC& c)
+    {
+        corners.insert(corners.end(), c.data(), c.data() + c.triangles() * FEDisplayCornersC::kFloatsPerTriangle);
+        coloured.insert(coloured.end(), c.colouredTriangles().begin(), c.colouredTriangles().end());
+    }
+};
+
+void expectSameTriangles(const FETriangleCollectorC& collector, const Triangles& corners)
 {
-    ASSERT_EQ(corners.triangles(), collector.entries());
+    ASSERT_EQ(corners.corners.size(), collector.entries() * FEDisplayCornersC::kFloatsPerTriangle);
     auto close = [](float ours, double theirs) {
         return std::fabs(double(ours) - theirs) <= 1e-7 + 1.2e-7 * std::fabs(theirs);
     };
@@ -83,15 +95,15 @@ void expectSameTriangles(const FETriangleCollectorC& collector, const FEDisplayC
     for (size_t t = 0; t < collector.entries(); ++t) {
         const FETessTriangleC* tri = collector.triangleAt(t);
         for (int c = 0; c < 3; ++c) {
-            const float* f = corners.data() + t * FEDisplayCornersC::kFloatsPerTriangle + c * 6;
+            const float* f = corners.corners.data() + t * FEDisplayCornersC::kFloatsPerTriangle + c * 6;
             const Point3D& n = tri->getNormal(c);
             const Point3D& p = tri->getPosition(c);
             ASSERT_TRUE(close(f[0], n.x()) && close(f[1], n.y()) && close(f[2], n.z())) << "normal of " << t;
             ASSERT_TRUE(close(f[3], p.x()) && close(f[4], p.y()) && close(f[5], p.z())) << "position of " << t;
         }
         if (const auto* info = dynamic_cast<const FEMeshFaceInfoColorC*>(tri->getFaceInfo())) {
-            ASSERT_LT(coloured, corners.colouredTriangles().size());
-            const FEDisplayCornersC::ColouredTriangle& ct = corners.colouredTriangles()[coloured++];
+            ASSERT_LT(coloured, corners.coloured.size());
+            const FEDisplayCornersC::ColouredTriangle& ct = corners.coloured[coloured++];
             EXPECT_TRUE(ct.color == info->getColor());
             for (int c = 0; c < 3; ++c) {
                 EXPECT_LE((ct.positions[c] - tri->getPosition(c)).length(), 2e-7);
@@ -99,7 +111,7 @@ void expectSameTriangles(const FETriangleCollectorC& collector, const FEDisplayC
             }
         }
     }
-    EXPECT_EQ(coloured, corners.colouredTriangles().size());
+    EXPECT_EQ(coloured, corners.coloured.size());
 }
 
 }  // namespace
@@ -131,8 +143,19 @@ TEST(FEDisplayCornersCTest, CornersAreTheCollectorsTrianglesOnOneThreadAndOnMany
             ScopedEnv env("TAVOPLEX_THREADS", threads);
             FEDisplayCornersC corners;
             ASSERT_TRUE(corners.fromFaces(part.getFirstFace()));
-            expectSameTriangles(collector, corners);
+            Triangles whole;
+            whole.append(corners);
+            expectSameTriangles(collector, whole);
         }
+        // Runs of faces one after the other give the triangles of the whole list.
+        const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part.getFirstFace());
+        Triangles runs;
+        for (size_t begin = 0; begin < faces.size(); begin += 5000) {
+            FEDisplayCornersC corners;
+            ASSERT_TRUE(corners.fromFaces(faces.data() + begin, std::min<size_t>(5000, faces.size() - begin)));
+            runs.append(corners);
+        }
+        expectSameTriangles(collector, runs);
     }
 }
 
@@ -152,7 +175,9 @@ TEST(FEDisplayCornersCTest, GearSampleKeepsItsColouredTriangles)
     FEDisplayCornersC corners;
     ASSERT_TRUE(corners.fromFaces(part->getFirstFace()));
     EXPECT_GT(corners.colouredTriangles().size(), 0u);
-    expectSameTriangles(collector, corners);
+    Triangles whole;
+    whole.append(corners);
+    expectSameTriangles(collector, whole);
     // Nothing stays from an earlier list of faces.
     ASSERT_TRUE(corners.fromFaces(nullptr));
     EXPECT_EQ(corners.triangles(), 0u);
