@@ -1,6 +1,7 @@
 // FEMeshPartC: smooth corner normals, averaged around each vertex up to crease and border edges.
 #include "geometry/mesh/FEMeshPartC.h"
 
+#include <climits>
 #include <vector>
 
 #include "platform/Parallel.h"
@@ -31,31 +32,44 @@ bool stepsBackTo(const FEMeshHalfEdgeC* w, const FEMeshHalfEdgeC* from)
     return p && smoothEdge(p) && p->getPartner() == from;
 }
 
-// c's normal summed by c itself, as smoothCorner sums it, when its fan has at most
-// kOwnSumFanSize corners; false (nothing computed) for a larger fan. Every corner of a small fan
-// gets from smoothCorner exactly what it sums itself, whichever corner of the fan comes first:
-// a closed one is summed per corner anyway, and an open one from the same start by all its
-// corners. Reads only.
-bool smallFanNormal(const FEMeshHalfEdgeC* c, Point3Df& normal)
+// A corner's fan: where its sum starts, the normal, how many faces it summed, whether the walk
+// back came round to the corner itself and whether the sum went all the way round.
+struct FanSum {
+    FEMeshHalfEdgeC* start;
+    Point3Df normal;
+    int count;
+    bool stoppedAtCorner;
+    bool closed;
+};
+
+// Sums c's fan: back around c's vertex to where the fan begins, then the face normals forward
+// from there up to the next crease or border, or once around. False (nothing summed) when the
+// walk back takes or the sum reaches more than `limit` corners. Reads only.
+bool sumFan(FEMeshHalfEdgeC* c, int limit, FanSum& f)
 {
-    const FEMeshHalfEdgeC* w = c;
+    FEMeshHalfEdgeC* w = c;
+    f.stoppedAtCorner = false;
     for (int steps = 0;; ++steps) {
-        const FEMeshHalfEdgeC* p = w->getPrevious();
+        FEMeshHalfEdgeC* p = w->getPrevious();
         if (!smoothEdge(p))
             break;
-        const FEMeshHalfEdgeC* partner = p->getPartner();
-        if (!partner || partner == c)
+        FEMeshHalfEdgeC* partner = p->getPartner();
+        if (!partner)
             break;
-        if (steps == kOwnSumFanSize)
+        if (partner == c) {
+            f.stoppedAtCorner = true;
+            break;
+        }
+        if (steps == limit)
             return false;
         w = partner;
     }
-    const FEMeshHalfEdgeC* const s = w;
+    FEMeshHalfEdgeC* const s = w;
     double sx = 0, sy = 0, sz = 0;
     int count = 0;
     bool go = true;
     do {
-        if (count == kOwnSumFanSize)
+        if (count == limit)
             return false;
         const Point3Df& n = w->getFace()->getNormal();
         sx += n.x();
@@ -64,13 +78,16 @@ bool smallFanNormal(const FEMeshHalfEdgeC* c, Point3Df& normal)
         ++count;
         if (!smoothEdge(w))
             go = false;
-        const FEMeshHalfEdgeC* partner = w->getPartner();
+        FEMeshHalfEdgeC* partner = w->getPartner();
         if (partner)
             w = partner->getNext();
         else
             go = false;
     } while (w != s && go);
-    normal = Point3Df(float(sx / count), float(sy / count), float(sz / count));
+    f.start = s;
+    f.count = count;
+    f.closed = go && w == s;
+    f.normal = Point3Df(float(sx / count), float(sy / count), float(sz / count));
     return true;
 }
 
@@ -122,9 +139,12 @@ void FEMeshPartC::smoothNormals()
     platform::sys::runInPieces(pieces, pieces, [&](size_t piece, size_t, size_t) {
         FEMeshFaceC* const stop = piece + 1 < pieces ? starts[piece + 1] : nullptr;
         forEachCorner(starts[piece], stop, [&](FEMeshHalfEdgeC* c) {
-            Point3Df normal;
-            if (smallFanNormal(c, normal))
-                c->setNormal(normal);
+            // Every corner of a small fan gets from smoothCorner exactly what it sums itself,
+            // whichever corner of the fan comes first: a closed one is summed per corner anyway,
+            // and an open one from the same start by all its corners.
+            FanSum fan;
+            if (sumFan(c, kOwnSumFanSize, fan))
+                c->setNormal(fan.normal);
             else
                 large[piece].push_back(c);
         });
@@ -137,51 +157,17 @@ void FEMeshPartC::smoothNormals()
 
 void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
 {
-    // Turn backwards around c's vertex to where the fan begins.
-    FEMeshHalfEdgeC* w = c;
-    bool stoppedAtC = false;
-    for (;;) {
-        FEMeshHalfEdgeC* p = w->getPrevious();
-        if (!smoothEdge(p))
-            break;
-        FEMeshHalfEdgeC* partner = p->getPartner();
-        if (!partner)
-            break;
-        if (partner == c) {
-            stoppedAtC = true;
-            break;
-        }
-        w = partner;
-    }
-
-    // Sum the face normals forward from there up to the next crease or border, or once around.
-    FEMeshHalfEdgeC* const s = w;
-    double sx = 0, sy = 0, sz = 0;
-    int count = 0;
-    bool go = true;
-    do {
-        const Point3Df& n = w->getFace()->getNormal();
-        sx += n.x();
-        sy += n.y();
-        sz += n.z();
-        ++count;
-        if (!smoothEdge(w))
-            go = false;
-        FEMeshHalfEdgeC* partner = w->getPartner();
-        if (partner)
-            w = partner->getNext();
-        else
-            go = false;
-    } while (w != s && go);
-    const bool closed = go && w == s;
-    const Point3Df normal(float(sx / count), float(sy / count), float(sz / count));
+    FanSum fan;
+    sumFan(c, INT_MAX, fan);
+    FEMeshHalfEdgeC* const s = fan.start;
+    const Point3Df normal = fan.normal;
     c->setNormal(normal);
     c->passMark = mark;
 
     // Every other corner of the fan would walk to the same start and sum the same faces, so it
     // gets the same normal now; this keeps a vertex with a huge fan linear. Only corners whose
     // step back provably leads along the same path are given it.
-    if (!stoppedAtC) {
+    if (!fan.stoppedAtCorner) {
         // An open fan: it starts after a crease or border, whatever corner one starts from.
         FEMeshHalfEdgeC* x = s;
         while (true) {
@@ -194,7 +180,7 @@ void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
                 break;
             x = y;
         }
-    } else if (closed && count > kOwnSumFanSize) {
+    } else if (fan.closed && fan.count > kOwnSumFanSize) {
         // All the way round: the same faces for every corner, only the start of the sum differs.
         // A small fan is summed by each corner from its own start, so that every corner gets
         // exactly its own rounding; only a large one shares the sum, keeping the pass linear
