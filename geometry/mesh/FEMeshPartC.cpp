@@ -6,6 +6,7 @@
 
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshFanIndexC.h"
+#include "platform/Parallel.h"
 
 namespace {
 
@@ -179,6 +180,22 @@ void FEMeshPartC::removeEdge(FEMeshEdgeC* edge)
         edgeTail = previous;
     edge->setNext(nullptr);
     edge->setPrevious(nullptr);
+}
+
+std::vector<FEMeshFaceC*> FEMeshPartC::facePieces(size_t minPerPiece) const
+{
+    const size_t wanted = platform::sys::piecesFor(facePool.live(), minPerPiece);
+    if (wanted <= 1)
+        return {faceHead};
+    std::vector<FEMeshFaceC*> starts;
+    const size_t perPiece = (facePool.live() + wanted - 1) / wanted;
+    size_t i = 0;
+    for (FEMeshFaceC* f = faceHead; f; f = f->getNext(), ++i)
+        if (i % perPiece == 0)
+            starts.push_back(f);
+    if (starts.empty())
+        starts.push_back(nullptr);
+    return starts;
 }
 
 // ---- Incident-edge lists ----

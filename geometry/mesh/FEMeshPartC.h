@@ -333,11 +333,17 @@ private:
     // false when the walk is not in that order.
     bool collectStraightCandidates(FEMeshVertexQueueC& candidates);
     bool straightVertexPass(FEMeshVertexQueueC* candidates);
+    // Faces are cut into pieces of at least this many for parallel passes over their corners.
+    static constexpr size_t kFacesPerPiece = 8192;
     // The last steps of finalize: unused vertices purged, loops separated, incident lists emptied.
     void purgeAndClearIncidentEdges();
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
+    // The face list cut into pieces of consecutive faces for parallel work (at least minPerPiece
+    // faces each, a single piece for short lists): the first face of each piece, in list order;
+    // a piece ends where the next begins, the last one at the end of the list.
+    std::vector<FEMeshFaceC*> facePieces(size_t minPerPiece) const;
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
     // Fields of the mesh part, in their declared order.

@@ -449,20 +449,30 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
 void FEMeshPartC::repairOutgoingHalfEdges()
 {
     // A vertex that still starts a half-edge must not look unused to the purge, even when the
-    // edits above cleared its outgoing half-edge.
-    for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
-        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
-            FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
-            if (!first)
-                continue;
-            FEMeshHalfEdgeC* h = first;
-            do {
-                if (FEMeshVertexC* v = h->getVertex())
-                    if (!v->getOutgoingHalfEdge())
-                        v->setOutgoingHalfEdge(h);
-                h = h->getNext();
-            } while (h && h != first);
-        }
+    // edits above cleared its outgoing half-edge: it takes the first such half-edge in face order.
+    // Pieces of faces look for them in parallel (reading only), and they are given in order.
+    const std::vector<FEMeshFaceC*> starts = facePieces(kFacesPerPiece);
+    std::vector<std::vector<FEMeshHalfEdgeC*>> found(starts.size());
+    platform::sys::runInPieces(starts.size(), starts.size(), [&](size_t piece, size_t, size_t) {
+        FEMeshFaceC* const stop = piece + 1 < starts.size() ? starts[piece + 1] : nullptr;
+        for (FEMeshFaceC* f = starts[piece]; f != stop; f = f->getNext())
+            for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+                FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
+                if (!first)
+                    continue;
+                FEMeshHalfEdgeC* h = first;
+                do {
+                    if (FEMeshVertexC* v = h->getVertex())
+                        if (!v->getOutgoingHalfEdge())
+                            found[piece].push_back(h);
+                    h = h->getNext();
+                } while (h && h != first);
+            }
+    });
+    for (const std::vector<FEMeshHalfEdgeC*>& halfEdges : found)
+        for (FEMeshHalfEdgeC* h : halfEdges)
+            if (!h->getVertex()->getOutgoingHalfEdge())
+                h->getVertex()->setOutgoingHalfEdge(h);
 }
 
 bool FEMeshPartC::processMergeEdge(int walk, FEMeshEdgeC* e)

@@ -10,8 +10,6 @@ namespace {
 
 // Closed fans up to this many corners are summed per corner (see smoothCorner).
 constexpr int kOwnSumFanSize = 32;
-// Faces are smoothed in pieces of at least this many.
-constexpr size_t kFacesPerPiece = 8192;
 
 bool smoothEdge(const FEMeshHalfEdgeC* h) { return h->getEdge() && h->getEdge()->isSmooth(); }
 
@@ -122,18 +120,7 @@ void FEMeshPartC::smoothNormals()
     // to a serial walk in the same order afterwards: around a large closed fan the corner met
     // first decides for all, and every corner the walk shares a normal with belongs to the same
     // large fan.
-    std::vector<FEMeshFaceC*> starts{faceHead};
-    const size_t wanted = platform::sys::piecesFor(facePool.live(), kFacesPerPiece);
-    if (wanted > 1) {
-        starts.clear();
-        const size_t perPiece = (facePool.live() + wanted - 1) / wanted;
-        size_t i = 0;
-        for (FEMeshFaceC* f = faceHead; f; f = f->getNext(), ++i)
-            if (i % perPiece == 0)
-                starts.push_back(f);
-        if (starts.empty())
-            starts.push_back(nullptr);
-    }
+    const std::vector<FEMeshFaceC*> starts = facePieces(kFacesPerPiece);
     const size_t pieces = starts.size();
     std::vector<std::vector<FEMeshHalfEdgeC*>> large(pieces);
     platform::sys::runInPieces(pieces, pieces, [&](size_t piece, size_t, size_t) {
