@@ -129,7 +129,7 @@ void FEMeshPartC::smoothNormals()
             // Every corner of a small fan gets from smoothCorner exactly what it sums itself,
             // whichever corner of the fan comes first: a closed one is summed per corner anyway,
             // and an open one from the same start by all its corners.
-            FanSum fan;
+            FanSum fan{};
             if (sumFan(c, kOwnSumFanSize, fan))
                 c->setNormal(fan.normal);
             else
@@ -144,7 +144,7 @@ void FEMeshPartC::smoothNormals()
 
 void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
 {
-    FanSum fan;
+    FanSum fan{};
     sumFan(c, INT_MAX, fan);
     FEMeshHalfEdgeC* const s = fan.start;
     const Point3Df normal = fan.normal;
