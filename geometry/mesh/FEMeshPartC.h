@@ -334,7 +334,7 @@ private:
     bool collectStraightCandidates(FEMeshVertexQueueC& candidates);
     bool straightVertexPass(FEMeshVertexQueueC* candidates);
     // Faces are cut into pieces of at least this many for parallel passes over their corners.
-    static constexpr size_t kFacesPerPiece = 8192;
+    static constexpr size_t kFacesPerPiece = 16384;
     // The last steps of finalize: unused vertices purged, loops separated, incident lists emptied.
     void purgeAndClearIncidentEdges();
     // Empties a vertex's incident list (its fan index is left to the caller).
@@ -386,7 +386,7 @@ private:
     FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
     FEMeshPoolC<FEMeshEdgeC> edgePool;
     unsigned fanIndexThreshold = 64;
-    size_t mergeMemoThreshold = 32768;
+    size_t mergeMemoThreshold = 200000;
     std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;

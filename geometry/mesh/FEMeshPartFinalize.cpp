@@ -33,7 +33,7 @@ void setOutgoing(FEMeshVertexC* v, FEMeshHalfEdgeC* h)
 uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) << 32) | sequence; }
 
 // Walks over all vertices are cut into pieces of at least this many vertices.
-constexpr size_t kVerticesPerPiece = 16384;
+constexpr size_t kVerticesPerPiece = 32768;
 
 }  // namespace
 
@@ -709,7 +709,7 @@ bool straightRemoval(const FEMeshVertexC* v, StraightRemoval& r)
 }
 
 // Candidates are tested ahead of a pass in pieces of at least this many.
-constexpr size_t kCandidatesPerPiece = 8192;
+constexpr size_t kCandidatesPerPiece = 16384;
 
 }  // namespace
 

@@ -1,7 +1,9 @@
 // FEMeshPartC: smooth corner normals, averaged around each vertex up to crease and border edges.
 #include "geometry/mesh/FEMeshPartC.h"
 
+#include <algorithm>
 #include <climits>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Parallel.h"
@@ -89,6 +91,32 @@ bool sumFan(FEMeshHalfEdgeC* c, int limit, FanSum& f)
     return true;
 }
 
+// A few vertices are looked for among a few, many in a hash set.
+class LargeFanVertices {
+public:
+    bool holds(const FEMeshVertexC* v) const
+    {
+        if (many.empty())
+            return std::find(few.begin(), few.end(), v) != few.end();
+        return many.count(v) != 0;
+    }
+    void add(const FEMeshVertexC* v)
+    {
+        if (many.empty() && few.size() < kFew) {
+            few.push_back(v);
+            return;
+        }
+        if (many.empty())
+            many.insert(few.begin(), few.end());
+        many.insert(v);
+    }
+
+private:
+    static constexpr size_t kFew = 16;
+    std::vector<const FEMeshVertexC*> few;
+    std::unordered_set<const FEMeshVertexC*> many;
+};
+
 // Calls f for every corner smoothNormals gives a normal, in order: faces from `from` up to (not
 // including) `stop`, each face's loops in chain order up to the first empty one, each ring from
 // its first half-edge.
@@ -116,24 +144,35 @@ void FEMeshPartC::smoothNormals()
         smoothPass = 1;
     }
     // A corner of a small fan gets what it sums itself, so those are summed in parallel, pieces
-    // of consecutive faces each writing only its own corners. The corners of large fans are left
-    // to a serial walk in the same order afterwards: around a large closed fan the corner met
-    // first decides for all, and every corner the walk shares a normal with belongs to the same
-    // large fan.
+    // of consecutive faces each writing only its own corners. The corners of large fans (and of
+    // any fan at a vertex where a large one was met) are left to a serial walk in the same order
+    // afterwards: around a large closed fan the corner met first decides for all, and every
+    // corner the walk shares a normal with belongs to the same large fan. The serial walk gives
+    // any corner what it would have got from the walk of all corners, so leaving it more corners
+    // than needed changes nothing.
     const std::vector<FEMeshFaceC*> starts = facePieces(kFacesPerPiece);
     const size_t pieces = starts.size();
     std::vector<std::vector<FEMeshHalfEdgeC*>> large(pieces);
     platform::sys::runInPieces(pieces, pieces, [&](size_t piece, size_t, size_t) {
         FEMeshFaceC* const stop = piece + 1 < pieces ? starts[piece + 1] : nullptr;
+        // The vertices where a large fan was met: their other corners go to the serial walk
+        // without trying (which would take as many steps as a small fan may have, for each).
+        LargeFanVertices largeAt;
         forEachCorner(starts[piece], stop, [&](FEMeshHalfEdgeC* c) {
+            if (largeAt.holds(c->getVertex())) {
+                large[piece].push_back(c);
+                return;
+            }
             // Every corner of a small fan gets from smoothCorner exactly what it sums itself,
             // whichever corner of the fan comes first: a closed one is summed per corner anyway,
             // and an open one from the same start by all its corners.
             FanSum fan{};
-            if (sumFan(c, kOwnSumFanSize, fan))
+            if (sumFan(c, kOwnSumFanSize, fan)) {
                 c->setNormal(fan.normal);
-            else
+            } else {
                 large[piece].push_back(c);
+                largeAt.add(c->getVertex());
+            }
         });
     });
     for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
