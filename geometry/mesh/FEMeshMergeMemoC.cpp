@@ -125,6 +125,8 @@ bool FEMeshMergeMemoC::build(FEMeshEdgeC* head, size_t edgeCount, double toleran
         const uint64_t span = uint64_t(m.high) - m.low + 1;
         if (span * 4 > kMaxSpreadPerRecord * (count + 1)) {
             entries.clear();
+            for (Marks& unused : gone)
+                unused = Marks();
             return false;
         }
         m.bits.assign(size_t(span / 64 + 1), 0);

@@ -17,7 +17,7 @@ class FEMeshFaceC;
 class FEMeshMergeMemoC {
 public:
     struct Entry {
-        uint32_t edge;  // handle of the edge
+        uint32_t edge;   // handle of the edge
         uint32_t face1;  // handles of the faces the flags were found for
         uint32_t face2;
         uint32_t flags;
@@ -31,8 +31,8 @@ public:
     };
 
     // Takes the edges of the list from head on (about edgeCount of them), in order, and describes
-    // each; in parallel for long lists. False (and the memo is not to be used) when the records lie too far apart in
-    // memory for the deletion marks.
+    // each; in parallel for long lists. False (and the memo is left empty) when the records lie
+    // too far apart in memory for the deletion marks.
     bool build(FEMeshEdgeC* head, size_t edgeCount, double tolerance);
     // The description of one edge as its faces stand.
     static Entry describe(FEMeshEdgeC* e, double tolerance);
@@ -52,7 +52,7 @@ public:
 
 private:
     struct Marks {
-        uint32_t low = 0;
+        uint32_t low = 1;
         uint32_t high = 0;  // inclusive; no range when high < low
         std::vector<uint64_t> bits;
     };

@@ -549,10 +549,11 @@ unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
     // Long lists are walked through the memo (built on the first round): an edge whose faces
     // surely do not fit is passed over; the others are looked at as the plain walk does, in the
     // same order.
-    if (memo.getEntries().empty() && edgePool.live() >= mergeMemoThreshold && !memo.build(edgeHead, edgePool.live(), mergeTolerance))
-        return mergeWalksPlain();
+    const size_t edgeCount = edgePool.live();
+    const bool usable = !memo.getEntries().empty() ||
+                        (edgeCount >= mergeMemoThreshold && memo.build(edgeHead, edgeCount, mergeTolerance));
     std::vector<FEMeshMergeMemoC::Entry>& entries = memo.getEntries();
-    if (entries.empty())
+    if (!usable || entries.empty())
         return mergeWalksPlain();
     struct Telling {
         FEMeshMergeMemoC*& slot;
