@@ -93,12 +93,15 @@ TEST(CTavoplexCtrlDrawParts, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
     c.UnlockOpenGL();
 }
 
-TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+namespace {
+
+// The part's list against its collected triangles sent one by one: the same picture.
+void expectListDrawsItsTriangles(int rings, int segments)
 {
     ViewerHarness v(160, 160);
     CTavoplexCtrl& c = v.open();
     FEDisplayPartC* torus = new FEDisplayPartC();
-    benchsupport::buildTorus(*torus, 40, 24);
+    benchsupport::buildTorus(*torus, rings, segments);
     torus->finalize(-1.0);
     torus->smoothNormals();
     refHandle<FEDisplayPartC> part(torus);
@@ -154,6 +157,19 @@ TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
     }
     EXPECT_GT(covered, 160 * 160 / 5);
     EXPECT_EQ(different, 0);
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+{
+    // A small torus, and one of more faces (its quadrilaterals) than the list is given at a
+    // time (131072).
+    const std::pair<int, int> sizes[] = {{40, 24}, {400, 360}};
+    for (auto [rings, segments] : sizes) {
+        SCOPED_TRACE(rings);
+        expectListDrawsItsTriangles(rings, segments);
+    }
 }
 
 TEST(CTavoplexCtrlDrawParts, DisplayModesShowSurfacesAndLinesAsTheyShould)
