@@ -114,6 +114,8 @@ void FEFaceTessellatorC::tessellate(FEMeshFaceC* face, FETessSinkI& target, bool
     }
     gluTessEndPolygon(tess);
     sink = nullptr;
+    // The tessellator holds none of them once the polygon ends.
+    combinedVertices.clear();
     if (failure)
         std::rethrow_exception(std::exchange(failure, nullptr));
 }

@@ -59,9 +59,6 @@ public:
     // to the plane sweep.
     void tessellate(FEMeshFaceC* face, FETessSinkI& sink, bool fanShortcut);
 
-    // Forgets the vertices the tessellator made at crossings.
-    void releaseCombined() { combinedVertices.clear(); }
-
 private:
     // Emits a face the shortcut serves (true, also when it yields nothing); false when the
     // face needs the tessellator.
@@ -85,7 +82,8 @@ private:
     GLUtesselator* tess = nullptr;
     FETessSinkI* sink = nullptr;  // while a face is cut
     std::exception_ptr failure;   // thrown by a callback, thrown again once the polygon ends
-    std::deque<FETessVertexC> combinedVertices;  // addresses stay put as it grows
+    // The vertices made at crossings of the face being cut; addresses stay put as it grows.
+    std::deque<FETessVertexC> combinedVertices;
     // The coordinates handed to the tessellator for the face being tessellated; the
     // tessellator may read them until the polygon ends, so they are filled before it begins.
     std::vector<double> coordinates;
