@@ -8,7 +8,6 @@
 #include <limits>
 #include <vector>
 
-#include "bench/BenchSupport.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "viewer/render/DrawTestSupport.h"
@@ -100,10 +99,7 @@ void expectListDrawsItsTriangles(int rings, int segments)
 {
     ViewerHarness v(160, 160);
     CTavoplexCtrl& c = v.open();
-    FEDisplayPartC* torus = new FEDisplayPartC();
-    benchsupport::buildTorus(*torus, rings, segments);
-    torus->finalize(-1.0);
-    torus->smoothNormals();
+    FEDisplayPartC* torus = makeTorus(rings, segments);
     refHandle<FEDisplayPartC> part(torus);
     c.SceneMin = Point3D(-70, -70, -20);
     c.SceneMax = Point3D(70, 70, 20);

@@ -5,7 +5,6 @@
 
 #include <new>
 
-#include "bench/BenchSupport.h"
 #include "tests/support/FailingAllocation.h"
 #include "viewer/render/DrawTestSupport.h"
 
@@ -13,11 +12,7 @@ TEST(CTavoplexCtrlListMemory, ListThatRunsOutOfMemoryIsClosedAndDropped)
 {
     ViewerHarness v(64, 64);
     CTavoplexCtrl& c = v.open();
-    FEDisplayPartC* torus = new FEDisplayPartC();
-    benchsupport::buildTorus(*torus, 40, 24);
-    torus->finalize(-1.0);
-    torus->smoothNormals();
-    refHandle<FEDisplayPartC> part(torus);
+    refHandle<FEDisplayPartC> part(makeTorus(40, 24));
     ASSERT_TRUE(c.LockOpenGL());
     // The list of faces (8 bytes a face) is still granted, their corners (72 bytes a triangle)
     // are not.
