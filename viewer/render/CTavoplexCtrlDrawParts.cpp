@@ -71,22 +71,34 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part->getFirstFace());
     if (list != 0)
         glNewList(list, GL_COMPILE);
-    FEDisplayCornersC triangles;
-    for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
-        triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
-        for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
-            part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
-                              t.normals[2], t.color);
-        // Every triangle goes into the list with its corner normals; the list sets no colour
-        // (the caller sets it). The corners are handed over as vertex arrays: compiling a
-        // million triangles call by call would take seconds.
-        if (list != 0 && triangles.triangles() != 0) {
-            // The array state is the client's, not the list's: it is set for the compile only.
-            glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-            glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
-            glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
-            glPopClientAttrib();
+    try {
+        FEDisplayCornersC triangles;
+        for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
+            triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
+            for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
+                part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
+                                  t.normals[2], t.color);
+            // Every triangle goes into the list with its corner normals; the list sets no colour
+            // (the caller sets it). The corners are handed over as vertex arrays: compiling a
+            // million triangles call by call would take seconds.
+            if (list != 0 && triangles.triangles() != 0) {
+                // The array state is the client's, not the list's: it is set for the compile only.
+                glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+                glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
+                glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
+                glPopClientAttrib();
+            }
         }
+    } catch (...) {
+        // A list left open would swallow every later drawing command of the context; a half
+        // built one is dropped with its records.
+        if (list != 0) {
+            glEndList();
+            glDeleteLists(list, 1);
+        }
+        part->setDisplayList(-1);
+        part->clearTriangles();
+        throw;
     }
     if (list != 0)
         glEndList();

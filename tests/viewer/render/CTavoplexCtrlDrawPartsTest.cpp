@@ -8,7 +8,6 @@
 #include <limits>
 #include <vector>
 
-#include "bench/BenchSupport.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "viewer/render/DrawTestSupport.h"
@@ -93,14 +92,14 @@ TEST(CTavoplexCtrlDrawParts, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
     c.UnlockOpenGL();
 }
 
-TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+namespace {
+
+// The part's list against its collected triangles sent one by one: the same picture.
+void expectListDrawsItsTriangles(int rings, int segments)
 {
     ViewerHarness v(160, 160);
     CTavoplexCtrl& c = v.open();
-    FEDisplayPartC* torus = new FEDisplayPartC();
-    benchsupport::buildTorus(*torus, 40, 24);
-    torus->finalize(-1.0);
-    torus->smoothNormals();
+    FEDisplayPartC* torus = makeTorus(rings, segments);
     refHandle<FEDisplayPartC> part(torus);
     c.SceneMin = Point3D(-70, -70, -20);
     c.SceneMax = Point3D(70, 70, 20);
@@ -154,6 +153,19 @@ TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
     }
     EXPECT_GT(covered, 160 * 160 / 5);
     EXPECT_EQ(different, 0);
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+{
+    // A small torus, and one of more faces (its quadrilaterals) than the list is given at a
+    // time (131072).
+    const std::pair<int, int> sizes[] = {{40, 24}, {400, 360}};
+    for (auto [rings, segments] : sizes) {
+        SCOPED_TRACE(rings);
+        expectListDrawsItsTriangles(rings, segments);
+    }
 }
 
 TEST(CTavoplexCtrlDrawParts, DisplayModesShowSurfacesAndLinesAsTheyShould)
