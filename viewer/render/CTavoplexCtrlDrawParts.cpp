@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "platform/Parallel.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/textures/TextureC.h"
@@ -28,6 +30,8 @@ constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
 constexpr double kThreadStep = 15.0;
 // A thread strip never has more vertices than this, whatever its length and radius.
 constexpr long kMaxThreadVertices = 65536;
+// Edges a piece of the line pass's visibility test takes at least: fewer are not worth a thread.
+constexpr size_t kEdgesPerPiece = 32768;
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -37,6 +41,7 @@ void multiplyPlacement(const FEDisplayPartRefC& instance)
 }
 
 void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
+void vertex(const Point3Df& p) { glVertex3f(p.x(), p.y(), p.z()); }
 void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
 
 // How far the normal of the face on a half-edge's side points towards the eye under m
@@ -249,13 +254,26 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     view.setFromColumnMajor(ModelViewMatrix);
     const TransformMatrix eye = view * instance.GetMatrix();
 
+    // Which edges show depends on nothing but the edge and the matrix, so it is found for all
+    // of them at once, in pieces on all processors; the lines then go out in the list's order.
+    std::vector<const FEMeshEdgeC*> edges;
+    edges.reserve(part->getEdgeCount());
+    for (const FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext())
+        edges.push_back(edge);
+    std::vector<uint8_t> shown(edges.size());
+    platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
+                               [&](size_t, size_t begin, size_t end) {
+                                   for (size_t i = begin; i < end; ++i)
+                                       shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
+                               });
+
     glPushMatrix();
     multiplyPlacement(instance);
-    for (FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext()) {
-        if (!IsEdgeVisible(*edge, eye))
+    for (size_t i = 0; i < edges.size(); ++i) {
+        if (shown[i] == 0)
             continue;
-        const Point3D start(edge->getStartPoint());
-        const Point3D end(edge->getEndPoint());
+        const Point3Df start = edges[i]->getStartPoint();
+        const Point3Df end = edges[i]->getEndPoint();
         glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
         glLineWidth(visibleWidth);
         glBegin(GL_LINES);
