@@ -291,3 +291,34 @@ TEST(CTavoplexCtrlBitmap, LoadedModelFarFromTheOriginIsCentredWithItsMargin)
             EXPECT_TRUE(pixelNear(bmpPixel(b, x, y), {255, 255, 255}, 16)) << x << ", " << y;
     }
 }
+
+TEST(CTavoplexCtrlBitmap, AWindowWithoutAreaGetsNoPaintsWhileThePictureIsDrawn)
+{
+    // As the host program places it: the window has no area, so only the picture's own frames
+    // are drawn (the first, the timer step that lands the camera, the picture), not the paints
+    // that the view change and the panels' fade-in ask of the window. A window with area gets
+    // them, into the picture as before, beside its own frames in the window.
+    struct Case {
+        int width, height;
+        size_t sceneFrames;  // at least
+    } cases[] = {{0, 0, 3}, {160, 120, 5}};
+    for (const Case& k : cases) {
+        ViewerHarness v(k.width, k.height);
+        v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+        CTavoplexCtrl& c = v.open();
+        c.Start = 1;
+        const std::string model = v.folder().write("cube.stl", cubeStl());
+        const std::string bmp = v.folder().file("cube.bmp");
+        ASSERT_TRUE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), 120, 90));
+        const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+        size_t frames = 0;
+        for (size_t at = log.find("  Draw Scene.\n"); at != std::string::npos; at = log.find("  Draw Scene.\n", at + 1))
+            ++frames;
+        if (k.width == 0)
+            EXPECT_EQ(frames, k.sceneFrames);
+        else
+            EXPECT_GE(frames, k.sceneFrames);
+        const std::string b = TempDir::read(bmp);
+        EXPECT_FALSE(pixelNear(bmpPixel(b, 60, 45), rgb(bmpPixel(b, 1, 1)), 30)) << k.width;
+    }
+}
