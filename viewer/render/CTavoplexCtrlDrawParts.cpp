@@ -203,7 +203,7 @@ void CTavoplexCtrl::DrawPartLists(const FEDisplayPartRefC& instance, bool ghost)
     const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
     const feColor colour = part->getColor();
     glColor4f(colour.r(), colour.g(), colour.b(), alpha);
-    if (part->getDisplayList() >= 0)
+    if (part->getDisplayList() >= 0 && !ModelLeftOut)
         glCallList(GLuint(part->getDisplayList()));
     glPopMatrix();
 }
@@ -257,9 +257,11 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     // Which edges show depends on nothing but the edge and the matrix, so it is found for all
     // of them at once, in pieces on all processors; the lines then go out in the list's order.
     std::vector<const FEMeshEdgeC*> edges;
-    edges.reserve(part->getEdgeCount());
-    for (const FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext())
-        edges.push_back(edge);
+    if (!ModelLeftOut) {
+        edges.reserve(part->getEdgeCount());
+        for (const FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext())
+            edges.push_back(edge);
+    }
     std::vector<uint8_t> shown(edges.size());
     platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
                                [&](size_t, size_t begin, size_t end) {
