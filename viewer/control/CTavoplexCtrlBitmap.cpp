@@ -118,7 +118,7 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
             // window draws with the new names afterwards. The parts' display lists are shared
             // as they stand: compiling the model a second time would draw the same picture.
             InitOpenGL();
-            ModelLeftOut = false;
+            ModelLeftOut = true;
             RenderFrame();
             SetStandardView(7, true, 0, false);
             OnTimer(1);  // only records the time (InitOpenGL cleared it)
