@@ -171,6 +171,13 @@ void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
 }
 BENCHMARK(BM_TavoplexStlTo800x600Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// One line of the control's log: when it came, and the process's peak resident size by then.
+struct LogLine {
+    Clock::time_point time;
+    std::string text;
+    double peakMB;
+};
+
 // The control's debug log, made a pipe that a thread reads: each line with the time it came.
 class LogTap {
 public:
@@ -194,7 +201,7 @@ public:
     }
     bool ok() const { return reader_.joinable(); }
     // Waits for the writer to close the log, then hands over its lines.
-    std::vector<std::pair<Clock::time_point, std::string>> finish()
+    std::vector<LogLine> finish()
     {
         if (reader_.joinable()) {
             const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
@@ -218,10 +225,11 @@ private:
             if (n <= 0)
                 break;
             const Clock::time_point now = Clock::now();
+            const double peak = benchsupport::peakMemoryMB();
             pending.append(buffer, size_t(n));
             size_t from = 0;
             for (size_t at; (at = pending.find('\n', from)) != std::string::npos; from = at + 1)
-                lines_.emplace_back(now, pending.substr(from, at - from));
+                lines_.push_back({now, pending.substr(from, at - from), peak});
             pending.erase(0, from);
         }
         ::close(fd);
@@ -229,19 +237,20 @@ private:
 
     std::string path_;
     std::thread reader_;
-    std::vector<std::pair<Clock::time_point, std::string>> lines_;
+    std::vector<LogLine> lines_;
 };
 
 // The job's stages from its log lines, in ms: before the fetch (context, settings, panels,
 // warm-up frames), the fetch, the mesh (read, finalize, smooth), the display lists, the
-// picture's frames, the BMP file with the rest of the call, and the teardown. False when a
-// stage line is missing.
-bool stagesOf(const std::vector<std::pair<Clock::time_point, std::string>>& lines, const JobMarks& marks,
+// picture's frames, the BMP file with the rest of the call, and the teardown; and the peak
+// resident size by the end of the mesh, the lists and the picture. False when a stage line is
+// missing.
+bool stagesOf(const std::vector<LogLine>& lines, const JobMarks& marks,
               std::map<std::string, double>& stage, int& frames)
 {
     auto find = [&](const char* text, size_t from) {
         for (size_t i = from; i < lines.size(); ++i)
-            if (lines[i].second == text)
+            if (lines[i].text == text)
                 return i;
         return lines.size();
     };
@@ -254,14 +263,14 @@ bool stagesOf(const std::vector<std::pair<Clock::time_point, std::string>>& line
     size_t lastSwap = lines.size();
     frames = 0;
     for (size_t i = lists + 1; i < lines.size(); ++i) {
-        if (lines[i].second == "  Draw Scene.")
+        if (lines[i].text == "  Draw Scene.")
             ++frames;
-        if (lines[i].second == " (- SwapBuffers -).")
+        if (lines[i].text == " (- SwapBuffers -).")
             lastSwap = i;
     }
     if (lastSwap + 1 >= lines.size())
         return false;
-    auto at = [&](size_t i) { return lines[i].first; };
+    auto at = [&](size_t i) { return lines[i].time; };
     stage["0_before_ms"] = msBetween(marks.start, at(fetch));
     stage["1_fetch_ms"] = msBetween(at(fetch), at(fetched));
     stage["2_mesh_ms"] = msBetween(at(parse), at(lists));
@@ -269,6 +278,10 @@ bool stagesOf(const std::vector<std::pair<Clock::time_point, std::string>>& line
     stage["4_frames_ms"] = msBetween(at(lists + 1), at(lastSwap));
     stage["5_bmp_ms"] = msBetween(at(lastSwap + 1), marks.rendered);
     stage["6_teardown_ms"] = msBetween(marks.rendered, marks.released);
+    // The peak by the end of each stage shows which one sets it.
+    stage["peak_MB_mesh"] = lines[lists].peakMB;
+    stage["peak_MB_lists"] = lines[lists + 1].peakMB;
+    stage["peak_MB_picture"] = lines[lastSwap].peakMB;
     return true;
 }
 
@@ -289,6 +302,7 @@ void BM_TavoplexStagesStlTo800x600Bmp(benchmark::State& state)
     double frames = 0.0;
     int runs = 0;
     for (auto _ : state) {
+        benchsupport::resetPeakMemory();
         LogTap tap(userFolder + "/tavoplex.log");
         if (!tap.ok()) {
             state.SkipWithError("cannot make the log a pipe");
