@@ -429,8 +429,9 @@ void BM_TavoplexHostStlTo800x600Bmp(benchmark::State& state)
         double childPeak = 0.0;
         if (!runChild(program,
                       {program, "FileName=" + m.path, "--output", m.folder + "/host.bmp", "--size", "800x600"},
-                      {settings}, childPeak)) {
-            state.SkipWithError("the host program failed");
+                      {settings}, childPeak) ||
+            !pictureShowsTheModel(m.folder + "/host.bmp")) {
+            state.SkipWithError("the host program wrote no picture of the model");
             return;
         }
         peak = std::max(peak, childPeak);
