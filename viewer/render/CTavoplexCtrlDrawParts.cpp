@@ -31,8 +31,10 @@ constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
 constexpr double kThreadStep = 15.0;
 // A thread strip never has more vertices than this, whatever its length and radius.
 constexpr long kMaxThreadVertices = 65536;
-// Edges a piece of the line pass's visibility test takes at least: fewer are not worth a thread.
-constexpr size_t kEdgesPerPiece = 32768;
+// Edges the line pass takes at a time, and the fewest a piece of its visibility test takes
+// (fewer are not worth a thread).
+constexpr size_t kEdgesPerRun = 65536;
+constexpr size_t kEdgesPerPiece = 8192;
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -247,43 +249,45 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     view.setFromColumnMajor(ModelViewMatrix);
     const TransformMatrix eye = view * instance.GetMatrix();
 
-    // Which edges show depends on nothing but the edge and the matrix, so it is found for all
-    // of them at once, in pieces on all processors; the lines then go out in the list's order.
-    std::vector<const FEMeshEdgeC*> edges;
-    if (!ModelLeftOut) {
-        edges.reserve(part->getEdgeCount());
-        for (const FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext())
-            edges.push_back(edge);
-    }
-    std::vector<uint8_t> shown(edges.size());
-    platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
-                               [&](size_t, size_t begin, size_t end) {
-                                   for (size_t i = begin; i < end; ++i)
-                                       shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
-                               });
-
     glPushMatrix();
     multiplyPlacement(instance);
-    for (size_t i = 0; i < edges.size(); ++i) {
-        if (shown[i] == 0)
-            continue;
-        const Point3Df start = edges[i]->getStartPoint();
-        const Point3Df end = edges[i]->getEndPoint();
-        glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
-        glLineWidth(visibleWidth);
-        glBegin(GL_LINES);
-        vertex(start);
-        vertex(end);
-        glEnd();
-        if (hidden) {
-            glDepthFunc(GL_GREATER);
-            glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
-            glLineWidth(hiddenWidth);
+    // Which edges show depends on nothing but the edge and the matrix, so it is found for a
+    // run of them at a time, in pieces on all processors; the run's lines then go out in the
+    // list's order. Runs keep the edge table small beside the model.
+    std::vector<const FEMeshEdgeC*> edges;
+    std::vector<uint8_t> shown;
+    const FEMeshEdgeC* next = ModelLeftOut ? nullptr : part->getFirstEdge();
+    while (next != nullptr) {
+        edges.clear();
+        for (; next != nullptr && edges.size() < kEdgesPerRun; next = next->getNext())
+            edges.push_back(next);
+        shown.assign(edges.size(), 0);
+        platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
+                                   [&](size_t, size_t begin, size_t end) {
+                                       for (size_t i = begin; i < end; ++i)
+                                           shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
+                                   });
+        for (size_t i = 0; i < edges.size(); ++i) {
+            if (shown[i] == 0)
+                continue;
+            const Point3Df start = edges[i]->getStartPoint();
+            const Point3Df end = edges[i]->getEndPoint();
+            glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
+            glLineWidth(visibleWidth);
             glBegin(GL_LINES);
             vertex(start);
             vertex(end);
             glEnd();
-            glDepthFunc(GL_LESS);
+            if (hidden) {
+                glDepthFunc(GL_GREATER);
+                glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
+                glLineWidth(hiddenWidth);
+                glBegin(GL_LINES);
+                vertex(start);
+                vertex(end);
+                glEnd();
+                glDepthFunc(GL_LESS);
+            }
         }
     }
     DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);
