@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -283,6 +284,40 @@ TEST(CTavoplexCtrlDrawParts, SmoothEdgesShowOnlyOnTheSilhouette)
         border->setSmooth(true);
         EXPECT_TRUE(c.IsEdgeVisible(*border, m));
     }
+}
+
+TEST(CTavoplexCtrlDrawParts, LinesAreTheSameWhetherTheirVisibilityIsFoundOnOneThreadOrMany)
+{
+    // A torus with creases (its normals are left flat) and enough edges to be cut into pieces;
+    // lines only, ghosts too (mode 0 draws hidden lines), so that every line pass shows.
+    auto picture = [](const char* threads, int mode) {
+        setenv("TAVOPLEX_THREADS", threads, 1);
+        FEDisplayPartC* torus = new FEDisplayPartC();
+        benchsupport::buildTorus(*torus, 240, 160);
+        torus->finalize(-1.0);
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = 0;
+        installParts(c, modelOf(torus));
+        c.Rotation.rotate(-50.0, 0.0, 20.0);
+        c.DisplayMode = mode;
+        renderSettled(v);
+        std::vector<Pixel> pixels;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x)
+                pixels.push_back(v.pixel(x, y));
+        return pixels;
+    };
+    for (int mode : {1, 0}) {
+        const std::vector<Pixel> serial = picture("1", mode);
+        const std::vector<Pixel> parallel = picture("8", mode);
+        int dark = 0;
+        for (const Pixel& p : serial)
+            dark += p[0] < 100;
+        EXPECT_GT(dark, 200) << "mode " << mode;
+        EXPECT_TRUE(serial == parallel) << "mode " << mode;
+    }
+    unsetenv("TAVOPLEX_THREADS");
 }
 
 TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
