@@ -398,11 +398,13 @@ void FEMeshPartC::finalize(double tolerance)
     // Rounds of merging until one changes nothing. A round in which only the first walk changed
     // anything ends in the state its last (unchanged) first-walk pass saw, so the next round
     // would change nothing either: it is skipped.
-    FEMeshMergeMemoC memo;
-    for (;;) {
-        const unsigned changedWalks = mergeWalks(memo);
-        if (changedWalks == 0 || changedWalks == 1)
-            break;
+    {
+        FEMeshMergeMemoC memo;  // gone before the later steps allocate their own
+        for (;;) {
+            const unsigned changedWalks = mergeWalks(memo);
+            if (changedWalks == 0 || changedWalks == 1)
+                break;
+        }
     }
     FEMeshVertexQueueC candidates;
     const bool byCandidates = collectStraightCandidates(candidates);
