@@ -57,10 +57,4 @@ void discardPages(void* block, size_t bytes)
         madvise(block, bytes, MADV_DONTNEED);
 }
 
-void adviseHugePages(void* block, size_t bytes)
-{
-    if (block && bytes)
-        madvise(block, bytes, MADV_HUGEPAGE);
-}
-
 }  // namespace platform::sys

@@ -74,6 +74,5 @@ void freeLargeBlock(void* block, size_t bytes);
 // when the system refuses). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
-void adviseHugePages(void* block, size_t bytes);
 
 }  // namespace platform::sys
