@@ -2,14 +2,15 @@
 // scene frame: shaded surfaces, face colours, the metallic look and the edge lines.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
 
+#include "geometry/display/FEDisplayCornersC.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
-#include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "viewer/control/CTavoplexCtrl.h"
@@ -18,8 +19,8 @@
 
 namespace {
 
-// Buckets of the collector's position and normal hashes.
-constexpr size_t kCollectorBuckets = 16384;
+// Faces whose triangles are cut and handed to a display list at a time.
+constexpr size_t kFacesPerListRun = size_t(1) << 17;
 // Polygon offsets that push the surfaces behind the lines, the display lists further than the
 // face-coloured triangles drawn over them.
 constexpr GLfloat kListOffsetFactor = 2.0f, kListOffsetUnits = 2.0f;
@@ -59,44 +60,36 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     FEDisplayPartC* part = handle.get();
     if (part == nullptr)
         return;
-    auto collector = std::make_unique<FETriangleCollectorC>(kCollectorBuckets);
-    part->triangulate(collector.get());
-
     const GLuint list = glGenLists(1);
     part->setDisplayList(list != 0 ? int(list) : -1);
     part->clearTriangles();
 
-    // Every triangle goes into the list with its corner normals, in the collector's order;
-    // the list sets no colour (the caller sets it). The corners are handed over as one vertex
-    // array: compiling a million triangles call by call would take seconds.
-    std::vector<GLfloat> corners;
-    corners.reserve(collector->entries() * 18);
-    for (auto it = collector->getTriangleIterator(); it();) {
-        const FETessTriangleC& triangle = *it.key();
-        if (const auto* coloured = dynamic_cast<const FEMeshFaceInfoColorC*>(triangle.getFaceInfo()))
-            part->addTriangle(triangle.getPosition(0), triangle.getPosition(1), triangle.getPosition(2),
-                              triangle.getNormal(0), triangle.getNormal(1), triangle.getNormal(2),
-                              coloured->getColor());
-        for (int corner = 0; corner < 3; ++corner) {
-            const Point3D& n = triangle.getNormal(corner);
-            const Point3D& p = triangle.getPosition(corner);
-            corners.insert(corners.end(), {GLfloat(n.x()), GLfloat(n.y()), GLfloat(n.z()), GLfloat(p.x()),
-                                           GLfloat(p.y()), GLfloat(p.z())});
+    // The list needs only each triangle's corners in order, nothing shared between them: the
+    // faces are cut straight into vertex arrays, on several threads. A run of faces at a time:
+    // the list keeps a copy of what it is given, and the whole array beside that copy would
+    // raise the peak of memory by as much again.
+    const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part->getFirstFace());
+    if (list != 0)
+        glNewList(list, GL_COMPILE);
+    FEDisplayCornersC triangles;
+    for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
+        triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
+        for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
+            part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
+                              t.normals[2], t.color);
+        // Every triangle goes into the list with its corner normals; the list sets no colour
+        // (the caller sets it). The corners are handed over as vertex arrays: compiling a
+        // million triangles call by call would take seconds.
+        if (list != 0 && triangles.triangles() != 0) {
+            // The array state is the client's, not the list's: it is set for the compile only.
+            glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+            glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
+            glPopClientAttrib();
         }
     }
-    collector.reset();
-    if (list == 0)
-        return;
-
-    glNewList(list, GL_COMPILE);
-    if (!corners.empty()) {
-        // The array state is the client's, not the list's: it is set for the compile only.
-        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-        glInterleavedArrays(GL_N3F_V3F, 0, corners.data());
-        glDrawArrays(GL_TRIANGLES, 0, GLsizei(corners.size() / 6));
-        glPopClientAttrib();
-    }
-    glEndList();
+    if (list != 0)
+        glEndList();
 }
 
 void CTavoplexCtrl::DrawParts()
