@@ -1,18 +1,30 @@
-// The main job as the host program does it, in one process: a 1,000,000-triangle binary STL
-// loaded by the control and rendered into an 800x600 BMP; beside f3d rendering the same file
-// to an image of the same size (skipped when f3d is not installed). f3d draws through GLX, so
-// it runs on a private Xvfb server with Mesa's software renderer, as our off-screen context
-// does. Each reports its peak resident memory.
+// The main job as the host program does it: a 1,000,000-triangle binary STL loaded by the
+// control and rendered into an 800x600 BMP, in this process (once more with the control's
+// debug log read through a pipe, whose stage lines give the time of each stage) and as the host
+// program in a fresh process; beside f3d rendering the same file to an image of the same size
+// in a fresh process (skipped when f3d is not installed). f3d draws through GLX, so it runs on
+// a private Xvfb server with Mesa's software renderer, as our off-screen context does. Each
+// reports its peak resident memory.
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -99,6 +111,61 @@ Model& model()
     return m;
 }
 
+using Clock = std::chrono::steady_clock;
+
+double msBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Marks of one in-process job: its start, the end of LoadAndCreateBMP, of the window's
+// destruction and of the control's.
+struct JobMarks {
+    Clock::time_point start, rendered, destroyed, released;
+};
+
+// Whether the 800x600 picture shows the grey torus where its upper rim lies, a place the
+// (blue) background alone never makes grey: a job whose drawing calls reach no context writes
+// a picture of nothing, as fast as can be.
+bool pictureShowsTheModel(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t bits = 54, row = 800 * 4, y = 599 - 130, x = 400;  // rows run from the bottom
+    if (b.size() < bits + 600 * row)
+        return false;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(b.data()) + bits + y * row + x * 4;
+    const int high = std::max({p[0], p[1], p[2]}), low = std::min({p[0], p[1], p[2]});
+    return high > 40 && high - low < 25;
+}
+
+// One main job as the host program runs it; false when no picture of the model was written.
+bool runJob(const Model& m, JobMarks& marks)
+{
+    marks.start = Clock::now();
+    bool ok = false;
+    {
+        // As the host program places it: in a window without area, the picture in its own context.
+        platform::host::HeadlessHost host(0, 0);
+        host.setDialogAnswer([](platform::host::Dialog&) { return platform::host::DialogCancel; });
+        auto control = std::make_unique<CTavoplexCtrl>();
+        control->AttachHost(&host);
+        platform::com::PropertyBag bag = {{"FileName", m.path}, {"Start", "1"}};
+        platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, bag);
+        control->DoPropExchange(exchange);
+        control->WindowProc(platform::host::Message::create());
+        control->WindowProc(platform::host::Message::size(0, 0));
+        ok = control->LoadAndCreateBMP(RWCString(m.path.c_str()), RWCString((m.folder + "/out.bmp").c_str()), 800,
+                                       600);
+        marks.rendered = Clock::now();
+        control->WindowProc(platform::host::Message::destroy());
+        marks.destroyed = Clock::now();
+        control.reset();
+    }
+    marks.released = Clock::now();
+    return ok && pictureShowsTheModel(m.folder + "/out.bmp");
+}
+
 void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
 {
     Model& m = model();
@@ -109,21 +176,9 @@ void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
     double peak = 0.0;
     for (auto _ : state) {
         benchsupport::resetPeakMemory();
-        // As the host program places it: in a window without area, the picture in its own context.
-        platform::host::HeadlessHost host(0, 0);
-        host.setDialogAnswer([](platform::host::Dialog&) { return platform::host::DialogCancel; });
-        CTavoplexCtrl control;
-        control.AttachHost(&host);
-        platform::com::PropertyBag bag = {{"FileName", m.path}, {"Start", "1"}};
-        platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, bag);
-        control.DoPropExchange(exchange);
-        control.WindowProc(platform::host::Message::create());
-        control.WindowProc(platform::host::Message::size(0, 0));
-        const bool ok = control.LoadAndCreateBMP(RWCString(m.path.c_str()), RWCString((m.folder + "/out.bmp").c_str()),
-                                                 800, 600);
-        control.WindowProc(platform::host::Message::destroy());
-        if (!ok) {
-            state.SkipWithError("the render failed");
+        JobMarks marks;
+        if (!runJob(m, marks)) {
+            state.SkipWithError("no picture of the model was written");
             return;
         }
         peak = std::max(peak, benchsupport::peakMemoryMB());
@@ -132,6 +187,164 @@ void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
     state.counters["triangles"] = double(2 * kRings * kSegments);
 }
 BENCHMARK(BM_TavoplexStlTo800x600Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// One line of the control's log: when it came, and the process's peak resident size by then.
+struct LogLine {
+    Clock::time_point time;
+    std::string text;
+    double peakMB;
+};
+
+// The control's debug log, made a pipe that a thread reads: each line with the time it came.
+class LogTap {
+public:
+    explicit LogTap(std::string path) : path_(std::move(path))
+    {
+        ::unlink(path_.c_str());
+        if (::mkfifo(path_.c_str(), 0600) != 0)
+            return;
+        reader_ = std::thread([this] { read(); });
+    }
+    ~LogTap()
+    {
+        if (reader_.joinable()) {
+            // A control that never opened its log leaves the reader waiting for a writer.
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            reader_.join();
+        }
+        ::unlink(path_.c_str());
+    }
+    bool ok() const { return reader_.joinable(); }
+    // Waits for the writer to close the log, then hands over its lines.
+    std::vector<LogLine> finish()
+    {
+        if (reader_.joinable()) {
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            reader_.join();
+        }
+        return std::move(lines_);
+    }
+
+private:
+    void read()
+    {
+        const int fd = ::open(path_.c_str(), O_RDONLY);
+        if (fd < 0)
+            return;
+        std::string pending;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            const Clock::time_point now = Clock::now();
+            const double peak = benchsupport::peakMemoryMB();
+            pending.append(buffer, size_t(n));
+            size_t from = 0;
+            for (size_t at; (at = pending.find('\n', from)) != std::string::npos; from = at + 1)
+                lines_.push_back({now, pending.substr(from, at - from), peak});
+            pending.erase(0, from);
+        }
+        ::close(fd);
+    }
+
+    std::string path_;
+    std::thread reader_;
+    std::vector<LogLine> lines_;
+};
+
+// The job's stages from its log lines, in ms: before the fetch (context, settings, panels,
+// warm-up frames), the fetch, the mesh (read, finalize, smooth), the display lists, the
+// picture's frames, the BMP file with the rest of the call, and the teardown; and the peak
+// resident size by the end of the mesh, the lists and the picture. False when a stage line is
+// missing.
+bool stagesOf(const std::vector<LogLine>& lines, const JobMarks& marks,
+              std::map<std::string, double>& stage, int& frames)
+{
+    auto find = [&](const char* text, size_t from) {
+        for (size_t i = from; i < lines.size(); ++i)
+            if (lines[i].text == text)
+                return i;
+        return lines.size();
+    };
+    const size_t fetch = find("    Start loading STL geometry.", 0);
+    const size_t fetched = find("    End loading STL geometry.", fetch);
+    const size_t parse = find("    Parsing STL in Memory.", fetched);
+    const size_t lists = find("    Make List from Mesh.", parse);
+    if (lists + 1 >= lines.size())
+        return false;
+    size_t lastSwap = lines.size();
+    frames = 0;
+    for (size_t i = lists + 1; i < lines.size(); ++i) {
+        if (lines[i].text == "  Draw Scene.")
+            ++frames;
+        if (lines[i].text == " (- SwapBuffers -).")
+            lastSwap = i;
+    }
+    if (lastSwap + 1 >= lines.size())
+        return false;
+    auto at = [&](size_t i) { return lines[i].time; };
+    stage["0_before_ms"] = msBetween(marks.start, at(fetch));
+    stage["1_fetch_ms"] = msBetween(at(fetch), at(fetched));
+    stage["2_mesh_ms"] = msBetween(at(parse), at(lists));
+    stage["3_lists_ms"] = msBetween(at(lists), at(lists + 1));
+    stage["4_frames_ms"] = msBetween(at(lists + 1), at(lastSwap));
+    stage["5_bmp_ms"] = msBetween(at(lastSwap + 1), marks.rendered);
+    stage["6_teardown_ms"] = msBetween(marks.rendered, marks.released);
+    // The peak by the end of each stage shows which one sets it.
+    stage["peak_MB_mesh"] = lines[lists].peakMB;
+    stage["peak_MB_lists"] = lines[lists + 1].peakMB;
+    stage["peak_MB_picture"] = lines[lastSwap].peakMB;
+    return true;
+}
+
+// The same job with the debug log on, its stages (mean of the runs) as counters.
+void BM_TavoplexStagesStlTo800x600Bmp(benchmark::State& state)
+{
+    Model& m = model();
+    if (m.path.empty()) {
+        state.SkipWithError("cannot write the model");
+        return;
+    }
+    const std::string userFolder = m.folder + "/korvane/tavoplex";
+    std::error_code ec;
+    std::filesystem::create_directories(userFolder, ec);
+    const std::string config = userFolder + "/tavoplex.cfg";
+    std::ofstream(config) << "[COMMON]\nDEBUG=1\n";
+    std::map<std::string, double> total;
+    double frames = 0.0;
+    int runs = 0;
+    for (auto _ : state) {
+        benchsupport::resetPeakMemory();
+        LogTap tap(userFolder + "/tavoplex.log");
+        if (!tap.ok()) {
+            state.SkipWithError("cannot make the log a pipe");
+            break;
+        }
+        JobMarks marks;
+        const bool ok = runJob(m, marks);
+        const auto lines = tap.finish();
+        std::map<std::string, double> stage;
+        int count = 0;
+        if (!ok || !stagesOf(lines, marks, stage, count)) {
+            state.SkipWithError(ok ? "the log lacks a stage" : "no picture of the model was written");
+            break;
+        }
+        for (const auto& [name, ms] : stage)
+            total[name] += ms;
+        frames += count;
+        ++runs;
+    }
+    std::filesystem::remove(config, ec);
+    for (const auto& [name, ms] : total)
+        state.counters[name] = ms / std::max(runs, 1);
+    state.counters["scene_frames"] = frames / std::max(runs, 1);
+}
+BENCHMARK(BM_TavoplexStagesStlTo800x600Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // VmHWM of a running process in MB (0 when it cannot be read).
 double highWaterMB(pid_t pid)
@@ -146,6 +359,87 @@ double highWaterMB(pid_t pid)
 
 bool f3dPresent() { return std::system("command -v f3d > /dev/null 2>&1") == 0; }
 
+// Runs a program with its output thrown away and the given variables set on top of this
+// process's; false unless it exits with 0. `peakMB` takes its high-water mark, read while it
+// runs: the resource usage that wait reports would count this (large) process too, whose
+// memory the child shared until its exec.
+bool runChild(const std::string& program, std::vector<std::string> args, const std::vector<std::string>& variables,
+              double& peakMB)
+{
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        bool replaced = false;
+        for (const std::string& v : variables)
+            replaced = replaced || entry.compare(0, v.find('=') + 1, v, 0, v.find('=') + 1) == 0;
+        if (!replaced)
+            environment.push_back(entry);
+    }
+    environment.insert(environment.end(), variables.begin(), variables.end());
+    std::vector<char*> argv, envp;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    peakMB = 0.0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        peakMB = std::max(peakMB, highWaterMB(pid));
+        usleep(2000);
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The host program built beside this benchmark (build-bench/host/tavoplex); empty when it is
+// not there.
+std::string hostProgram()
+{
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return "";
+    const std::filesystem::path program = self.parent_path().parent_path() / "host" / "tavoplex";
+    return std::filesystem::exists(program, ec) ? program.string() : "";
+}
+
+// The main job as a user runs it: the host program in a fresh process, as f3d is measured.
+void BM_TavoplexHostStlTo800x600Bmp(benchmark::State& state)
+{
+    Model& m = model();
+    const std::string program = hostProgram();
+    if (m.path.empty() || program.empty()) {
+        state.SkipWithError("the host program is not built");
+        return;
+    }
+    // Its own settings folder: the host program answers the first start's dialog itself.
+    const std::string settings = "XDG_CONFIG_HOME=" + m.folder + "/host";
+    double peak = 0.0;
+    for (auto _ : state) {
+        double childPeak = 0.0;
+        if (!runChild(program,
+                      {program, "FileName=" + m.path, "--output", m.folder + "/host.bmp", "--size", "800x600"},
+                      {settings}, childPeak) ||
+            !pictureShowsTheModel(m.folder + "/host.bmp")) {
+            state.SkipWithError("the host program wrote no picture of the model");
+            return;
+        }
+        peak = std::max(peak, childPeak);
+    }
+    state.counters["peak_MB"] = peak;
+}
+BENCHMARK(BM_TavoplexHostStlTo800x600Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
 void BM_F3dStlTo800x600Png(benchmark::State& state)
 {
     Model& m = model();
@@ -158,36 +452,12 @@ void BM_F3dStlTo800x600Png(benchmark::State& state)
         state.SkipWithError("Xvfb is not available for f3d");
         return;
     }
-    setenv("DISPLAY", x.display().c_str(), 1);
     const std::string output = m.folder + "/f3d.png";
-    std::vector<std::string> args = {"f3d", m.path, "--output=" + output, "--resolution=800,600", "--dry-run"};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     double peak = 0.0;
     for (auto _ : state) {
-        pid_t pid = -1;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", 1, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 1, 0);
-        const int spawned = posix_spawnp(&pid, "f3d", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            state.SkipWithError("f3d did not start");
-            return;
-        }
-        // The child's own high-water mark, read while it runs: the resource usage that wait
-        // reports would count this (large) process too, whose memory the child shared until
-        // its exec.
-        int status = 0;
         double childPeak = 0.0;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            childPeak = std::max(childPeak, highWaterMB(pid));
-            usleep(2000);
-        }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!runChild("f3d", {"f3d", m.path, "--output=" + output, "--resolution=800,600", "--dry-run"},
+                      {"DISPLAY=" + x.display()}, childPeak)) {
             state.SkipWithError("f3d failed");
             return;
         }
@@ -195,6 +465,6 @@ void BM_F3dStlTo800x600Png(benchmark::State& state)
     }
     state.counters["peak_MB"] = peak;
 }
-BENCHMARK(BM_F3dStlTo800x600Png)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_F3dStlTo800x600Png)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace

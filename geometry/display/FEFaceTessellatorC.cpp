@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <utility>
 
 #include "geometry/mesh/FEMeshTopology.h"
 
@@ -78,13 +79,14 @@ void FEFaceTessellatorC::tessellate(FEMeshFaceC* face, FETessSinkI& target, bool
     if (!finite)
         return;
     sink = &target;
-    if (fanShortcut && emitFanFace(face)) {
+    try {
+        if ((fanShortcut && emitFanFace(face)) || (n >= kSweepCorners && sweepLargeFace(face, n))) {
+            sink = nullptr;
+            return;
+        }
+    } catch (...) {
         sink = nullptr;
-        return;
-    }
-    if (n >= kSweepCorners && sweepLargeFace(face, n)) {
-        sink = nullptr;
-        return;
+        throw;
     }
     coordinates.resize(3 * n);
 
@@ -112,6 +114,10 @@ void FEFaceTessellatorC::tessellate(FEMeshFaceC* face, FETessSinkI& target, bool
     }
     gluTessEndPolygon(tess);
     sink = nullptr;
+    // The tessellator holds none of them once the polygon ends.
+    combinedVertices.clear();
+    if (failure)
+        std::rethrow_exception(std::exchange(failure, nullptr));
 }
 
 bool FEFaceTessellatorC::emitFanFace(FEMeshFaceC* face)
@@ -255,18 +261,35 @@ void FEFaceTessellatorC::emit(void* vertexData)
     }
 }
 
+void FEFaceTessellatorC::fail()
+{
+    if (!failure)
+        failure = std::current_exception();
+    sink = nullptr;
+}
+
 void FEFaceTessellatorC::beginCallback(unsigned int type, void* polygonData)
 {
     auto* self = static_cast<FEFaceTessellatorC*>(polygonData);
-    if (self && self->sink)
+    if (!self || !self->sink)
+        return;
+    try {
         self->sink->beginPrimitive(type);
+    } catch (...) {
+        self->fail();
+    }
 }
 
 void FEFaceTessellatorC::vertexCallback(void* vertexData, void* polygonData)
 {
     auto* self = static_cast<FEFaceTessellatorC*>(polygonData);
-    if (self && self->sink)
+    if (!self || !self->sink)
+        return;
+    try {
         self->emit(vertexData);
+    } catch (...) {
+        self->fail();
+    }
 }
 
 void FEFaceTessellatorC::errorCallback(unsigned int, void*) {}
@@ -285,7 +308,13 @@ void FEFaceTessellatorC::combineCallback(double coords[3], void* vertexData[4], 
         ++count;
     }
     // The tessellator always names at least two sources; without any the normal stays zero.
-    self->combinedVertices.emplace_back(Point3D(coords[0], coords[1], coords[2]),
-                                        count ? sum / double(count) : sum);
+    // Without a vertex here the tessellator gives up on the face.
+    try {
+        self->combinedVertices.emplace_back(Point3D(coords[0], coords[1], coords[2]),
+                                            count ? sum / double(count) : sum);
+    } catch (...) {
+        self->fail();
+        return;
+    }
     *out = tagCombined(&self->combinedVertices.back());
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <vector>
 
 #include "geometry/display/FESweepTriangulatorC.h"
@@ -58,9 +59,6 @@ public:
     // to the plane sweep.
     void tessellate(FEMeshFaceC* face, FETessSinkI& sink, bool fanShortcut);
 
-    // Forgets the vertices the tessellator made at crossings.
-    void releaseCombined() { combinedVertices.clear(); }
-
 private:
     // Emits a face the shortcut serves (true, also when it yields nothing); false when the
     // face needs the tessellator.
@@ -71,6 +69,9 @@ private:
     bool sweepLargeFace(FEMeshFaceC* face, size_t corners);
     // A half-edge of the face, or a tagged vertex made at a crossing, to the sink.
     void emit(void* vertexData);
+    // Keeps what a callback threw (it must not unwind through the tessellator, which would
+    // keep the polygon's mesh for ever) and drops the rest of the face's output.
+    void fail();
 
     static void beginCallback(unsigned int type, void* polygonData);
     static void vertexCallback(void* vertexData, void* polygonData);
@@ -80,7 +81,9 @@ private:
 
     GLUtesselator* tess = nullptr;
     FETessSinkI* sink = nullptr;  // while a face is cut
-    std::deque<FETessVertexC> combinedVertices;  // addresses stay put as it grows
+    std::exception_ptr failure;   // thrown by a callback, thrown again once the polygon ends
+    // The vertices made at crossings of the face being cut; addresses stay put as it grows.
+    std::deque<FETessVertexC> combinedVertices;
     // The coordinates handed to the tessellator for the face being tessellated; the
     // tessellator may read them until the polygon ends, so they are filled before it begins.
     std::vector<double> coordinates;

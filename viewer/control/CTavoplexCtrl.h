@@ -405,6 +405,10 @@ public:
     platform::gl::GlSurface* DeviceContext = nullptr;
     int GLLockCount = 0;
     bool RenderingToBitmap = false;
+    // Set while the picture's frames before its last are drawn: the bitmap shows only the
+    // last, which paints every pixel again, so those frames leave the model's geometry out
+    // (its surfaces, lines and shadow) and keep everything else they do.
+    bool ModelLeftOut = false;
     PaletteRecord BitmapPalette;
     platform::gl::GlContext* SavedGLContext = nullptr;
     platform::gl::GlSurface* SavedDeviceContext = nullptr;

@@ -118,10 +118,12 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
             // window draws with the new names afterwards. The parts' display lists are shared
             // as they stand: compiling the model a second time would draw the same picture.
             InitOpenGL();
+            ModelLeftOut = true;
             RenderFrame();
             SetStandardView(7, true, 0, false);
             OnTimer(1);  // only records the time (InitOpenGL cleared it)
             OnTimer(1);  // the camera move lands
+            ModelLeftOut = false;
             RenderFrame();
             RenderingToBitmap = false;
             const MemoryBitmap bitmap{xSize, ySize, 1, 32, BitmapSurface.get()};
@@ -133,6 +135,7 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
         written = false;
     }
     RenderingToBitmap = false;
+    ModelLeftOut = false;
     ReleaseBitmapContext();
     GLContext = SavedGLContext;
     DeviceContext = SavedDeviceContext;

@@ -152,6 +152,8 @@ bool CTavoplexCtrl::RunLoader()
             LoadFailed = true;
             return false;
         }
+        // The file's bytes are in the mesh now; the passes below need their room.
+        stlBlock.Free();
         part->setName(RWCString());
         part->setColor(feColor(0.69f, 0.69f, 0.69f, 0.0f));
         part->finalize(-1.0);

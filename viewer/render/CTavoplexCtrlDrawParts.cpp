@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "platform/Parallel.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/textures/TextureC.h"
@@ -29,6 +31,10 @@ constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
 constexpr double kThreadStep = 15.0;
 // A thread strip never has more vertices than this, whatever its length and radius.
 constexpr long kMaxThreadVertices = 65536;
+// Edges the line pass takes at a time, and the fewest a piece of its visibility test takes
+// (fewer are not worth a thread).
+constexpr size_t kEdgesPerRun = 65536;
+constexpr size_t kEdgesPerPiece = 8192;
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -38,6 +44,7 @@ void multiplyPlacement(const FEDisplayPartRefC& instance)
 }
 
 void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
+void vertex(const Point3Df& p) { glVertex3f(p.x(), p.y(), p.z()); }
 void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
 
 // How far the normal of the face on a half-edge's side points towards the eye under m
@@ -71,22 +78,34 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part->getFirstFace());
     if (list != 0)
         glNewList(list, GL_COMPILE);
-    FEDisplayCornersC triangles;
-    for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
-        triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
-        for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
-            part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
-                              t.normals[2], t.color);
-        // Every triangle goes into the list with its corner normals; the list sets no colour
-        // (the caller sets it). The corners are handed over as vertex arrays: compiling a
-        // million triangles call by call would take seconds.
-        if (list != 0 && triangles.triangles() != 0) {
-            // The array state is the client's, not the list's: it is set for the compile only.
-            glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-            glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
-            glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
-            glPopClientAttrib();
+    try {
+        FEDisplayCornersC triangles;
+        for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
+            triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
+            for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
+                part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
+                                  t.normals[2], t.color);
+            // Every triangle goes into the list with its corner normals; the list sets no colour
+            // (the caller sets it). The corners are handed over as vertex arrays: compiling a
+            // million triangles call by call would take seconds.
+            if (list != 0 && triangles.triangles() != 0) {
+                // The array state is the client's, not the list's: it is set for the compile only.
+                glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+                glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
+                glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
+                glPopClientAttrib();
+            }
         }
+    } catch (...) {
+        // A list left open would swallow every later drawing command of the context; a half
+        // built one is dropped with its records.
+        if (list != 0) {
+            glEndList();
+            glDeleteLists(list, 1);
+        }
+        part->setDisplayList(-1);
+        part->clearTriangles();
+        throw;
     }
     if (list != 0)
         glEndList();
@@ -191,7 +210,7 @@ void CTavoplexCtrl::DrawPartLists(const FEDisplayPartRefC& instance, bool ghost)
     const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
     const feColor colour = part->getColor();
     glColor4f(colour.r(), colour.g(), colour.b(), alpha);
-    if (part->getDisplayList() >= 0)
+    if (part->getDisplayList() >= 0 && !ModelLeftOut)
         glCallList(GLuint(part->getDisplayList()));
     glPopMatrix();
 }
@@ -244,26 +263,43 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
 
     glPushMatrix();
     multiplyPlacement(instance);
-    for (FEMeshEdgeC* edge = part->getFirstEdge(); edge != nullptr; edge = edge->getNext()) {
-        if (!IsEdgeVisible(*edge, eye))
-            continue;
-        const Point3D start(edge->getStartPoint());
-        const Point3D end(edge->getEndPoint());
-        glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
-        glLineWidth(visibleWidth);
-        glBegin(GL_LINES);
-        vertex(start);
-        vertex(end);
-        glEnd();
-        if (hidden) {
-            glDepthFunc(GL_GREATER);
-            glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
-            glLineWidth(hiddenWidth);
+    // Which edges show depends on nothing but the edge and the matrix, so it is found for a
+    // run of them at a time, in pieces on all processors; the run's lines then go out in the
+    // list's order. Runs keep the edge table small beside the model.
+    std::vector<const FEMeshEdgeC*> edges;
+    std::vector<uint8_t> shown;
+    const FEMeshEdgeC* next = ModelLeftOut ? nullptr : part->getFirstEdge();
+    while (next != nullptr) {
+        edges.clear();
+        for (; next != nullptr && edges.size() < kEdgesPerRun; next = next->getNext())
+            edges.push_back(next);
+        shown.assign(edges.size(), 0);
+        platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
+                                   [&](size_t, size_t begin, size_t end) {
+                                       for (size_t i = begin; i < end; ++i)
+                                           shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
+                                   });
+        for (size_t i = 0; i < edges.size(); ++i) {
+            if (shown[i] == 0)
+                continue;
+            const Point3Df start = edges[i]->getStartPoint();
+            const Point3Df end = edges[i]->getEndPoint();
+            glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
+            glLineWidth(visibleWidth);
             glBegin(GL_LINES);
             vertex(start);
             vertex(end);
             glEnd();
-            glDepthFunc(GL_LESS);
+            if (hidden) {
+                glDepthFunc(GL_GREATER);
+                glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
+                glLineWidth(hiddenWidth);
+                glBegin(GL_LINES);
+                vertex(start);
+                vertex(end);
+                glEnd();
+                glDepthFunc(GL_LESS);
+            }
         }
     }
     DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);

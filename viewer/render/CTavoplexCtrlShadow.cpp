@@ -62,7 +62,7 @@ void CTavoplexCtrl::GenerateShadowTexture()
             const float alpha =
                 DisplayMode != 0 ? (1.0f - instance->GetTransparency()) * IntroFade : IntroFade * kGhostAlpha;
             glColor4f(grey, grey, grey, alpha);
-            if (part->getDisplayList() != -1)
+            if (part->getDisplayList() != -1 && !ModelLeftOut)
                 glCallList(GLuint(part->getDisplayList()));
             glPopMatrix();
         }

@@ -98,5 +98,10 @@ void CTavoplexCtrl::InvalidateView()
 void CTavoplexCtrl::RedrawViewNow()
 {
     InvalidateView();
+    if (HostSite != nullptr) {
+        const platform::host::ClientSize size = HostSite->clientSize();
+        if (size.width <= 0 || size.height <= 0)
+            return;
+    }
     WindowProc(platform::host::Message::paint());
 }

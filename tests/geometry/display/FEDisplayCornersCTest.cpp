@@ -17,6 +17,7 @@
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/readers/ZJVReaderC.h"
 #include "services/objects/refHandle.h"
+#include "tests/support/FailingAllocation.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace {
@@ -182,4 +183,40 @@ TEST(FEDisplayCornersCTest, GearSampleKeepsItsColouredTriangles)
     ASSERT_TRUE(corners.fromFaces(nullptr));
     EXPECT_EQ(corners.triangles(), 0u);
     EXPECT_TRUE(corners.colouredTriangles().empty());
+}
+
+TEST(FEDisplayCornersCTest, RunningOutOfMemoryInsideTheTessellatorLeavesNothingBehind)
+{
+    // Stars with a hole in a point give more triangles than the array first holds, so the
+    // tessellator's own output asks for more room, which is refused.
+    FEMeshPartC part;
+    for (int k = 0; k < 100; ++k) {
+        Point3D star[5];
+        for (int i = 0; i < 5; ++i) {
+            const double a = 1.5707963267948966 + i * 2.5132741228718345;
+            star[i] = Point3D(3.0 * k + 1 + std::cos(a), 1 + std::sin(a), 0);
+        }
+        const Point3D hole[] = {Point3D(3.0 * k + 0.97, 1.55, 0), Point3D(3.0 * k + 1.03, 1.55, 0),
+                                Point3D(3.0 * k + 1.03, 1.61, 0), Point3D(3.0 * k + 0.97, 1.61, 0)};
+        part.addFace(star, 5, Point3D(0, 0, 1), nullptr, 15.0f, 0);
+        part.addLoop(hole, 4);
+        part.endFace();
+    }
+    part.finalize(-1.0);
+    FETriangleCollectorC collector(16384);
+    part.triangulate(&collector);
+    ASSERT_EQ(collector.entries(), 1100u);
+
+    ScopedEnv env("TAVOPLEX_THREADS", "1");
+    FEDisplayCornersC corners;
+    {
+        // The first array (9 triangles a star, 648 bytes) is granted, twice as much is not.
+        failingallocation::Scope scope(100 * 1024);
+        EXPECT_THROW(corners.fromFaces(part.getFirstFace()), std::bad_alloc);
+    }
+    EXPECT_EQ(corners.triangles(), 0u);
+    ASSERT_TRUE(corners.fromFaces(part.getFirstFace()));
+    Triangles whole;
+    whole.append(corners);
+    expectSameTriangles(collector, whole);
 }

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "bench/BenchSupport.h"
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "viewer/loader/LoaderTestSupport.h"
+#include "viewer/render/DrawTestSupport.h"
 
 namespace {
 
@@ -290,4 +292,70 @@ TEST(CTavoplexCtrlBitmap, LoadedModelFarFromTheOriginIsCentredWithItsMargin)
                             {k.width / 2, k.height - 2}})
             EXPECT_TRUE(pixelNear(bmpPixel(b, x, y), {255, 255, 255}, 16)) << x << ", " << y;
     }
+}
+
+TEST(CTavoplexCtrlBitmap, AWindowWithoutAreaGetsNoPaintsWhileThePictureIsDrawn)
+{
+    // As the host program places it: the window has no area, so only the picture's own frames
+    // are drawn (the first, the timer step that lands the camera, the picture), not the paints
+    // that the view change and the panels' fade-in ask of the window. A window with area gets
+    // them, into the picture as before, beside its own frames in the window.
+    struct Case {
+        int width, height;
+        size_t sceneFrames;  // at least
+    } cases[] = {{0, 0, 3}, {160, 120, 5}};
+    for (const Case& k : cases) {
+        ViewerHarness v(k.width, k.height);
+        v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+        CTavoplexCtrl& c = v.open();
+        c.Start = 1;
+        const std::string model = v.folder().write("cube.stl", cubeStl());
+        const std::string bmp = v.folder().file("cube.bmp");
+        ASSERT_TRUE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), 120, 90));
+        const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+        size_t frames = 0;
+        for (size_t at = log.find("  Draw Scene.\n"); at != std::string::npos; at = log.find("  Draw Scene.\n", at + 1))
+            ++frames;
+        if (k.width == 0)
+            EXPECT_EQ(frames, k.sceneFrames);
+        else
+            EXPECT_GE(frames, k.sceneFrames);
+        const std::string b = TempDir::read(bmp);
+        EXPECT_FALSE(pixelNear(bmpPixel(b, 60, 45), rgb(bmpPixel(b, 1, 1)), 30)) << k.width;
+    }
+}
+
+TEST(CTavoplexCtrlBitmap, PictureIsTheWindowsOwnSettledFrameOfTheSameSize)
+{
+    // The picture's earlier frames leave the model out; the picture itself must still be what
+    // a frame of the same view draws in full: the window's, once the view has settled there.
+    // A torus, so that surfaces, shadow, silhouette lines and creases all show.
+    ViewerHarness v(180, 140);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, v.folder().write("cube.stl", cubeStl()));
+    ASSERT_FALSE(c.Loading);
+    FEDisplayPartC* torus = new FEDisplayPartC();
+    benchsupport::buildTorus(*torus, 60, 30);
+    torus->finalize(-1.0);
+    torus->smoothNormals();
+    installParts(c, modelOf(torus));
+    c.SetStandardView(7, true, 0, false);
+    v.advance(2000);
+    v.paint();
+    const platform::gl::Frame window = v.frame();
+    const std::string bmp = v.folder().file("torus.bmp");
+    ASSERT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 180, 140), 0);
+    const std::string b = TempDir::read(bmp);
+    size_t differing = 0, model = 0;
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 180; ++x) {
+            const auto p = bmpPixel(b, x, y);
+            const auto w = v.pixel(x, y);
+            differing += pixelNear(p, rgb(w), 2) ? 0 : 1;
+            model += pixelNear(p, rgb(bmpPixel(b, 1, 70)), 40) ? 0 : 1;
+        }
+    EXPECT_EQ(window.width, 180);
+    EXPECT_GT(model, 180u * 140u / 10u);
+    EXPECT_EQ(differing, 0u);
 }

@@ -5,10 +5,10 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
-#include "bench/BenchSupport.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "viewer/render/DrawTestSupport.h"
@@ -93,14 +93,14 @@ TEST(CTavoplexCtrlDrawParts, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
     c.UnlockOpenGL();
 }
 
-TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+namespace {
+
+// The part's list against its collected triangles sent one by one: the same picture.
+void expectListDrawsItsTriangles(int rings, int segments)
 {
     ViewerHarness v(160, 160);
     CTavoplexCtrl& c = v.open();
-    FEDisplayPartC* torus = new FEDisplayPartC();
-    benchsupport::buildTorus(*torus, 40, 24);
-    torus->finalize(-1.0);
-    torus->smoothNormals();
+    FEDisplayPartC* torus = makeTorus(rings, segments);
     refHandle<FEDisplayPartC> part(torus);
     c.SceneMin = Point3D(-70, -70, -20);
     c.SceneMax = Point3D(70, 70, 20);
@@ -154,6 +154,19 @@ TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
     }
     EXPECT_GT(covered, 160 * 160 / 5);
     EXPECT_EQ(different, 0);
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlDrawParts, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+{
+    // A small torus, and one of more faces (its quadrilaterals) than the list is given at a
+    // time (131072).
+    const std::pair<int, int> sizes[] = {{40, 24}, {400, 360}};
+    for (auto [rings, segments] : sizes) {
+        SCOPED_TRACE(rings);
+        expectListDrawsItsTriangles(rings, segments);
+    }
 }
 
 TEST(CTavoplexCtrlDrawParts, DisplayModesShowSurfacesAndLinesAsTheyShould)
@@ -271,6 +284,40 @@ TEST(CTavoplexCtrlDrawParts, SmoothEdgesShowOnlyOnTheSilhouette)
         border->setSmooth(true);
         EXPECT_TRUE(c.IsEdgeVisible(*border, m));
     }
+}
+
+TEST(CTavoplexCtrlDrawParts, LinesAreTheSameWhetherTheirVisibilityIsFoundOnOneThreadOrMany)
+{
+    // A torus with creases (its normals are left flat) and enough edges to be cut into pieces;
+    // lines only, ghosts too (mode 0 draws hidden lines), so that every line pass shows.
+    auto picture = [](const char* threads, int mode) {
+        setenv("TAVOPLEX_THREADS", threads, 1);
+        FEDisplayPartC* torus = new FEDisplayPartC();
+        benchsupport::buildTorus(*torus, 240, 160);
+        torus->finalize(-1.0);
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = 0;
+        installParts(c, modelOf(torus));
+        c.Rotation.rotate(-50.0, 0.0, 20.0);
+        c.DisplayMode = mode;
+        renderSettled(v);
+        std::vector<Pixel> pixels;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x)
+                pixels.push_back(v.pixel(x, y));
+        return pixels;
+    };
+    for (int mode : {1, 0}) {
+        const std::vector<Pixel> serial = picture("1", mode);
+        const std::vector<Pixel> parallel = picture("8", mode);
+        int dark = 0;
+        for (const Pixel& p : serial)
+            dark += p[0] < 100;
+        EXPECT_GT(dark, 200) << "mode " << mode;
+        EXPECT_TRUE(serial == parallel) << "mode " << mode;
+    }
+    unsetenv("TAVOPLEX_THREADS");
 }
 
 TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
@@ -34,6 +35,17 @@ inline FEDisplayPartC* makeCube(double h, const feColor& colour, FEMeshFaceInfoI
     part->finalize(-1.0);
     part->smoothNormals();
     part->setColor(colour);
+    return part;
+}
+
+// A torus of rings x segments quadrilaterals (two triangles each) about the z axis, radii 50
+// and 20, finalized with smooth normals.
+inline FEDisplayPartC* makeTorus(int rings, int segments)
+{
+    auto* part = new FEDisplayPartC();
+    benchsupport::buildTorus(*part, rings, segments);
+    part->finalize(-1.0);
+    part->smoothNormals();
     return part;
 }
 

@@ -1,0 +1,53 @@
+// FailingAllocation: the program's operator new, made to fail large requests on demand.
+// Include it in ONE source of a test program only: it replaces the global allocation functions
+// of that whole program (every form whose default would pair with a sanitizer's own).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+namespace failingallocation {
+
+// Requests of at least this many bytes fail while set; 0: none fails.
+inline std::atomic<size_t> failFrom{0};
+
+inline void* allocate(size_t size)
+{
+    const size_t limit = failFrom.load(std::memory_order_relaxed);
+    if (limit != 0 && size >= limit)
+        return nullptr;
+    return std::malloc(size ? size : 1);
+}
+
+// Large requests fail while it lives.
+class Scope {
+public:
+    explicit Scope(size_t bytes) { failFrom = bytes; }
+    ~Scope() { failFrom = 0; }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+};
+
+}  // namespace failingallocation
+
+// The compiler knows the default forms pair new with delete only; these pair with malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size)
+{
+    if (void* p = failingallocation::allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return failingallocation::allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return failingallocation::allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
