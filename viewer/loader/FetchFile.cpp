@@ -30,15 +30,10 @@ bool MemFileC::Write(const void* bytes, size_t size)
 {
     if (size == 0)
         return true;
-    const uint64_t end = position + size;
-    if (end < position || !Reserve(end))
+    char* at = Extend(size);
+    if (!at)
         return false;
-    if (position > length)
-        std::memset(data + length, 0, static_cast<size_t>(position - length));
-    std::memcpy(data + position, bytes, size);
-    position = end;
-    if (end > length)
-        length = end;
+    std::memcpy(at, bytes, size);
     return true;
 }
 

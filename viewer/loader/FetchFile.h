@@ -16,8 +16,8 @@ public:
     virtual bool SeekToBegin() = 0;
     virtual bool SetLength(uint64_t length) = 0;
     virtual uint64_t GetLength() const = 0;
-    // Makes room for size bytes at the position and moves past them, so that a reader can put
-    // them there itself without a copy; null when the memory is not there. Room the caller
+    // Makes room for size (> 0) bytes at the position and moves past them, so that a reader can
+    // put them there itself without a copy; null when the memory is not there. Room the caller
     // does not fill must be cut off again with SetLength.
     virtual char* Extend(size_t size) = 0;
 };
