@@ -3,6 +3,8 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 
 namespace platform::sys {
@@ -11,6 +13,12 @@ namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 
 size_t roundUp(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+// Clearing a huge page the system has at hand takes a fraction of a millisecond; small pages
+// for the same 2 MB about one. Above this, a huge page cost more than it saves.
+constexpr auto kCheapHugePage = std::chrono::microseconds(1500);
+constexpr int kCostlyHugePagesToStop = 2;
+std::atomic<int> costlyHugePages{0};
 
 }  // namespace
 
@@ -31,7 +39,7 @@ void* allocateLargeBlock(size_t bytes)
     if (end > aligned + size)
         munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
     void* block = reinterpret_cast<void*>(aligned);
-    madvise(block, size, MADV_HUGEPAGE);  // a hint: without huge pages the block still works
+    adviseHugePages(block, size);
     return block;
 }
 
@@ -59,8 +67,16 @@ void discardPages(void* block, size_t bytes)
 
 void adviseHugePages(void* block, size_t bytes)
 {
-    if (block && bytes)
-        madvise(block, bytes, MADV_HUGEPAGE);
+    if (!block || bytes < kHugePage || costlyHugePages.load(std::memory_order_relaxed) >= kCostlyHugePagesToStop)
+        return;
+    if (madvise(block, bytes, MADV_HUGEPAGE) != 0)
+        return;  // a hint only: without huge pages the block still works
+    // The first write backs the first huge page; one that leaves the byte as it is.
+    const auto start = std::chrono::steady_clock::now();
+    __atomic_fetch_add(static_cast<char*>(block), char(0), __ATOMIC_RELAXED);
+    if (std::chrono::steady_clock::now() - start > kCheapHugePage &&
+        costlyHugePages.fetch_add(1, std::memory_order_relaxed) + 1 >= kCostlyHugePagesToStop)
+        madvise(block, bytes, MADV_NOHUGEPAGE);  // the rest of this block on small pages too
 }
 
 }  // namespace platform::sys

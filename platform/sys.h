@@ -66,14 +66,18 @@ using ProgramLauncher = std::function<bool(const std::string& program, const std
 bool launchProgram(const std::string& program, const std::vector<std::string>& args);
 ProgramLauncher setProgramLauncher(ProgramLauncher launcher);  // empty restores posix_spawnp
 
-// Large memory blocks for record pools, backed by huge pages where the system offers them
-// (fewer page faults when a mesh of millions of records is built). Null when out of memory.
+// Large memory blocks for record pools, backed by huge pages while the system hands them out
+// cheaply (see adviseHugePages). Null when out of memory.
 void* allocateLargeBlock(size_t bytes);
 void freeLargeBlock(void* block, size_t bytes);
 // A range of address space whose pages are backed only once touched (aligned to 2 MB; null
 // when the system refuses). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
+// Asks for huge pages for a fresh block (2 MB aligned) as long as they come cheaply: its first
+// huge page is touched at once and timed. Where the system must first assemble a huge page, or
+// fetch it from the machine hosting it, that costs many times what small pages cost and varies
+// widely; after a few such pages the process asks no more and small pages serve.
 void adviseHugePages(void* block, size_t bytes);
 
 }  // namespace platform::sys

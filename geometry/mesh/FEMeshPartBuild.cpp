@@ -79,7 +79,11 @@ FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count
 
     // 1 - sin of the angle, compared with a cosine below: 15 degrees is smooth up to about
     // 42 degrees between the normals. Meshes and their users depend on exactly this value.
-    creaseThreshold = float(1.0 - std::sin(double(creaseAngle) * kDegreesToRadians));
+    if (!(creaseAngle == thresholdAngle)) {  // the sine once per angle, not once per face
+        thresholdAngle = creaseAngle;
+        thresholdOfAngle = float(1.0 - std::sin(double(creaseAngle) * kDegreesToRadians));
+    }
+    creaseThreshold = thresholdOfAngle;
     groupMode = groupId;
     face->setNormal(Point3Df(normal));
     face->setGroupId(groupId);
@@ -253,8 +257,8 @@ void FEMeshPartC::beginImport(int) {}
 bool FEMeshPartC::addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3)
 {
     const Point3D normal = crossProduct(p2 - p1, p3 - p1).normalized();
-    const Point3D points[3] = {p1, p2, p3};
-    addFace(points, 3, normal, nullptr, 15.0f, 0);
+    const Point3Df points[3] = {Point3Df(p1), Point3Df(p2), Point3Df(p3)};
+    addFaceFromPoints(points, 3, normal, nullptr, 15.0f, 0);
     endFace();
     return true;
 }

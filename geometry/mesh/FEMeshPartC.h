@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -391,6 +392,8 @@ private:
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;
     std::vector<Point3Df> scratchPoints;
+    float thresholdAngle = std::numeric_limits<float>::quiet_NaN();  // the angle whose threshold was worked out last
+    float thresholdOfAngle = 0.0f;
     uint32_t smoothPass = 0;
     // While the merge walks run through a memo: told of every edge and face deleted.
     FEMeshMergeMemoC* mergeMemo = nullptr;

@@ -244,7 +244,7 @@ inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const
 }
 
 // A position shared by the faces that meet there, found again through the part's vertex hash.
-class FEMeshVertexC : public FEMeshPickableEntityC {
+class alignas(8) FEMeshVertexC : public FEMeshPickableEntityC {
 public:
     static constexpr bool kLinkedByHandle = true;
 
@@ -270,11 +270,15 @@ public:
     void setOutgoingHalfEdge(FEMeshHalfEdgeC* h) { outgoing = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(h); }
     int getIndex() const { return index; }
     void setIndex(int i) { index = i; }
-    FEMeshVertexC* getHashLink() const { return hashLink; }
+    FEMeshVertexC* getHashLink() const { return FEMeshArenaC<FEMeshVertexC>::fromHandle(hashLink); }
 
 private:
     friend class FEMeshPartC;
     friend class FEMeshVertexHashC;
+
+    void setHashLink(FEMeshVertexC* v) { hashLink = FEMeshArenaC<FEMeshVertexC>::handleOf(v); }
+    FEMeshVertexC* getGridLink() const { return FEMeshArenaC<FEMeshVertexC>::fromHandle(gridLink); }
+    void setGridLink(FEMeshVertexC* v) { gridLink = FEMeshArenaC<FEMeshVertexC>::handleOf(v); }
 
     uint16_t hashBucket = 0;  // the chain it was stored in (a moved vertex stays there)
     Point3Df position;
@@ -284,8 +288,10 @@ private:
     uint32_t incidentTail = 0;
     int index = 0;
     uint32_t hashSequence = 0;  // insertion order, the order of the hash chains
-    FEMeshVertexC* hashLink = nullptr;
-    FEMeshVertexC* gridLink = nullptr;  // next vertex in the same cell of the hash's position index
+    // Vertex handles: the next vertex of the hash chain, and of the same cell of the hash's
+    // position index.
+    uint32_t hashLink = 0;
+    uint32_t gridLink = 0;
 };
 
 // Inline members that need more than one complete record.
@@ -320,5 +326,5 @@ inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
     return l ? l->getFace() : nullptr;
 }
 static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 36 && sizeof(FEMeshEdgeC) == 48 && sizeof(FEMeshLoopC) == 12 &&
-                                     sizeof(FEMeshVertexC) == 56 && sizeof(FEMeshFaceC) == 56),
+                                     sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 56),
               "millions of these make a large mesh: keep them compact");

@@ -13,9 +13,11 @@
 
 namespace {
 
+using VertexArena = FEMeshArenaC<FEMeshVertexC>;
+
 // Stores below this size are searched by walking the chains; above it the grid pays off.
 constexpr size_t kIndexThreshold = 512;
-constexpr uint64_t kOccupied = uint64_t(1) << 63;
+constexpr uint32_t kOccupied = uint32_t(1) << 31;
 constexpr size_t kRecentSize = 16384;
 
 size_t recentSlot(const uint32_t* bits)
@@ -67,7 +69,7 @@ FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
     const int h = key(p);
     const int order[3] = {h, h == 0 ? kBucketCount - 1 : h - 1, h == kBucketCount - 1 ? 0 : h + 1};
     for (int b : order)
-        for (FEMeshVertexC* v = heads[b]; v; v = v->hashLink)
+        for (FEMeshVertexC* v = heads[b]; v; v = v->getHashLink())
             if (compareWithinTolerance(v->position, p, tolerance) == 0)
                 return v;
     return nullptr;
@@ -115,9 +117,9 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz)
                 if (GridSlot* s = gridSlot(cellKey(cx, cy, cz), false))
-                    for (FEMeshVertexC* v = s->head; v; v = v->gridLink)
+                    for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink())
                         consider(v);
-    for (FEMeshVertexC* v = oddVertices; v; v = v->gridLink)
+    for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {
         std::memcpy(known.bits, bits, sizeof bits);
@@ -138,12 +140,12 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
     if (!heads)
         heads = std::make_unique<FEMeshVertexC*[]>(kBucketCount);  // zeroed
     const int b = key(v->position);
-    v->hashLink = nullptr;
+    v->setHashLink(nullptr);
     v->hashBucket = uint16_t(b);
     v->hashSequence = nextSequence++;
     if (indexBuilt) {
         if (tails[b])
-            tails[b]->hashLink = v;
+            tails[b]->setHashLink(v);
         else
             heads[b] = v;
         tails[b] = v;
@@ -161,10 +163,13 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
         }
         lastMiss.generation = 0;  // any other insertion may change the answer for that position
     } else {
-        FEMeshVertexC** link = &heads[b];
-        while (*link)
-            link = &(*link)->hashLink;
-        *link = v;
+        FEMeshVertexC* last = heads[b];
+        while (last && last->getHashLink())
+            last = last->getHashLink();
+        if (last)
+            last->setHashLink(v);
+        else
+            heads[b] = v;
     }
     ++count;
 }
@@ -187,8 +192,8 @@ FEMeshVertexC* FEMeshVertexHashC::next()
 {
     if (!cursorVertex)
         return nullptr;
-    if (cursorVertex->hashLink) {
-        cursorVertex = cursorVertex->hashLink;
+    if (FEMeshVertexC* following = cursorVertex->getHashLink()) {
+        cursorVertex = following;
         return cursorVertex;
     }
     for (++cursorBucket; cursorBucket < kBucketCount; ++cursorBucket)
@@ -208,10 +213,10 @@ void FEMeshVertexHashC::purgeUnused()
         FEMeshVertexC* previous = nullptr;
         FEMeshVertexC* v = heads[b];
         while (v) {
-            FEMeshVertexC* following = v->hashLink;
+            FEMeshVertexC* following = v->getHashLink();
             if (!v->outgoing && v->incidentCount == 0) {
                 if (previous)
-                    previous->hashLink = following;
+                    previous->setHashLink(following);
                 else
                     heads[b] = following;
                 if (indexBuilt) {
@@ -238,7 +243,7 @@ void FEMeshVertexHashC::deleteAll()
         for (int b = 0; b < kBucketCount; ++b) {
             FEMeshVertexC* v = heads[b];
             while (v) {
-                FEMeshVertexC* following = v->hashLink;
+                FEMeshVertexC* following = v->getHashLink();
                 pool.destroy(v);
                 v = following;
             }
@@ -267,13 +272,13 @@ bool FEMeshVertexHashC::unlink(FEMeshVertexC* v)
         return false;
     const int b = v->hashBucket;
     FEMeshVertexC* previous = nullptr;
-    for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->hashLink) {
+    for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->getHashLink()) {
         if (w != v)
             continue;
         if (previous)
-            previous->hashLink = w->hashLink;
+            previous->setHashLink(w->getHashLink());
         else
-            heads[b] = w->hashLink;
+            heads[b] = w->getHashLink();
         if (indexBuilt) {
             if (tails[b] == v)
                 tails[b] = previous;
@@ -296,12 +301,12 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
         // Moved since it was stored: its chain is no longer the one its key names.
         for (int b = 0; b < kBucketCount; ++b) {
             FEMeshVertexC* previous = nullptr;
-            for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->hashLink)
+            for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->getHashLink())
                 if (w == v) {
                     if (previous)
-                        previous->hashLink = w->hashLink;
+                        previous->setHashLink(w->getHashLink());
                     else
-                        heads[b] = w->hashLink;
+                        heads[b] = w->getHashLink();
                     --count;
                     if (cursorVertex == v)
                         cursorVertex = nullptr;
@@ -325,21 +330,22 @@ int64_t FEMeshVertexHashC::cellOf(double v) const
     return int64_t(c);
 }
 
-uint64_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz) const
+uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz) const
 {
     uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ULL;
     h ^= uint64_t(cy) * 0xC2B2AE3D27D4EB4FULL + (h << 6) + (h >> 2);
     h ^= uint64_t(cz) * 0x165667B19E3779F9ULL + (h << 6) + (h >> 2);
     h ^= h >> 29;
-    return h | kOccupied;
+    // Cells whose keys meet share a slot: harmless, every vertex found is compared anyway.
+    return uint32_t(h >> 32) | kOccupied;
 }
 
-FEMeshVertexHashC::GridSlot* FEMeshVertexHashC::gridSlot(uint64_t k, bool create)
+FEMeshVertexHashC::GridSlot* FEMeshVertexHashC::gridSlot(uint32_t k, bool create)
 {
     if (grid.empty())
         return nullptr;
     const size_t mask = grid.size() - 1;
-    size_t i = size_t(k * 0xff51afd7ed558ccdULL >> 20) & mask;
+    size_t i = size_t(uint64_t(k) * 0xff51afd7ed558ccdULL >> 20) & mask;
     for (;;) {
         GridSlot& s = grid[i];
         if (s.key == k)
@@ -415,7 +421,7 @@ void FEMeshVertexHashC::growGrid()
 void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v)
 {
     if (!isFinitePoint(v->position)) {
-        v->gridLink = oddVertices;
+        v->setGridLink(oddVertices);
         oddVertices = v;
         return;
     }
@@ -423,27 +429,35 @@ void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v)
         growGrid();
     GridSlot* s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), true);
     v->gridLink = s->head;
-    s->head = v;
+    s->head = VertexArena::handleOf(v);
 }
 
 void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
 {
-    FEMeshVertexC** link = &oddVertices;
+    GridSlot* s = nullptr;
     if (isFinitePoint(v->position)) {
-        GridSlot* s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), false);
+        s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), false);
         if (!s) {
             dropIndex();
             return;
         }
-        link = &s->head;
     }
-    while (*link && *link != v)
-        link = &(*link)->gridLink;
-    if (*link)
-        *link = v->gridLink;
-    else
+    FEMeshVertexC* previous = nullptr;
+    FEMeshVertexC* w = s ? VertexArena::fromHandle(s->head) : oddVertices;
+    while (w && w != v) {
+        previous = w;
+        w = w->getGridLink();
+    }
+    if (!w) {
         dropIndex();  // the position changed behind our back: start afresh
-    v->gridLink = nullptr;
+    } else if (previous) {
+        previous->gridLink = v->gridLink;
+    } else if (s) {
+        s->head = v->gridLink;
+    } else {
+        oddVertices = v->getGridLink();
+    }
+    v->gridLink = 0;
 }
 
 void FEMeshVertexHashC::buildIndex()
@@ -464,7 +478,7 @@ void FEMeshVertexHashC::buildIndex()
     gridUsed = 0;
     indexBuilt = true;
     for (int b = 0; heads && b < kBucketCount; ++b)
-        for (FEMeshVertexC* v = heads[b]; v; v = v->hashLink) {
+        for (FEMeshVertexC* v = heads[b]; v; v = v->getHashLink()) {
             tails[b] = v;
             gridAdd(v);
         }

@@ -84,8 +84,8 @@ private:
         FEMeshVertexC* vertex;
     };
     struct GridSlot {
-        uint64_t key = 0;  // 0: free; else the cell's hash with the top bit set
-        FEMeshVertexC* head = nullptr;
+        uint32_t key = 0;   // 0: free; else the cell's hash with the top bit set
+        uint32_t head = 0;  // vertex handle of the first vertex in the cell
     };
     // The grid's slot array. A large one is mapped directly (zeroed by the system, handed back
     // whole when freed) rather than taken from the heap, where a freed table of many megabytes
@@ -119,10 +119,10 @@ private:
     void forgetRecent();
     void gridAdd(FEMeshVertexC* v);
     void gridRemove(FEMeshVertexC* v);
-    GridSlot* gridSlot(uint64_t cellKey, bool create);
+    GridSlot* gridSlot(uint32_t cellKey, bool create);
     void growGrid();
     int64_t cellOf(double v) const;
-    uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz) const;
+    uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz) const;
     static bool isFinitePoint(const Point3Df& p);
 
     double tolerance = 1e-5;

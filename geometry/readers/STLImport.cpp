@@ -380,17 +380,20 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
     // The count is not trusted: nothing is reserved from it, and a short read ends the loop.
     for (uint32_t i = 0; i < count; ++i) {
         countStep(state, in, kBinaryReportSteps);
-        if (in.read(facet, 48) < 48) {
+        // Most facets lie whole in the stream's window and are read in place.
+        const unsigned char* whole = in.take(50);
+        const unsigned char* f = whole ? whole : facet;
+        if (!whole && in.read(facet, 48) < 48) {
             result = kSTLFormatError;
             break;
         }
-        const Point3D normal = pointAt(facet, bigEndian);
-        const Point3D p1 = pointAt(facet + 12, bigEndian);
-        const Point3D p2 = pointAt(facet + 24, bigEndian);
-        const Point3D p3 = pointAt(facet + 36, bigEndian);
+        const Point3D normal = pointAt(f, bigEndian);
+        const Point3D p1 = pointAt(f + 12, bigEndian);
+        const Point3D p2 = pointAt(f + 24, bigEndian);
+        const Point3D p3 = pointAt(f + 36, bigEndian);
         if (!emitFacet(importer, p1.cross(p2), normal, p1, p2, p3))
             break;
-        if (in.read(facet + 48, 2) < 2) {
+        if (!whole && in.read(facet + 48, 2) < 2) {
             result = kSTLFormatError;
             break;
         }

@@ -60,6 +60,16 @@ public:
     }
     // Copies up to n bytes; gives how many were there.
     size_t read(void* dst, size_t n);
+    // The next n bytes in place when the window holds them all (and the position moves past
+    // them), else null and nothing moves: read them with read().
+    const unsigned char* take(size_t n)
+    {
+        if (size_t(end - cur) < n)
+            return nullptr;
+        const unsigned char* at = cur;
+        cur += n;
+        return at;
+    }
 
 private:
     bool refill();

@@ -83,3 +83,23 @@ TEST(Sys, OpenersStartTheirProgramWithoutWaitingForIt)
     EXPECT_NE(lines.find("http://example.test/a b\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find("http://example.test/?q=\"x\";$HOME\n"), std::string::npos) << lines;
 }
+
+// However the system answers the huge-page requests (cheaply, dearly, or not at all), large
+// blocks come zeroed and keep what is written to them, and asking again changes no byte.
+TEST(Sys, LargeBlocksAreZeroedAndKeepTheirBytesWhateverThePageSize)
+{
+    constexpr size_t kBytes = size_t(6) << 20;
+    for (int round = 0; round < 6; ++round) {
+        unsigned char* block = static_cast<unsigned char*>(allocateLargeBlock(kBytes));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % (size_t(2) << 20), 0u);
+        for (size_t at : {size_t(0), size_t(4095), kBytes / 2, kBytes - 1})
+            EXPECT_EQ(block[at], 0u) << at;
+        for (size_t at = 0; at < kBytes; at += 4096)
+            block[at] = static_cast<unsigned char>(at / 4096 + round);
+        adviseHugePages(block, kBytes);
+        for (size_t at = 0; at < kBytes; at += 4096)
+            ASSERT_EQ(block[at], static_cast<unsigned char>(at / 4096 + round)) << at;
+        freeLargeBlock(block, kBytes);
+    }
+}

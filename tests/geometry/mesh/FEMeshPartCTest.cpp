@@ -133,6 +133,24 @@ TEST(FEMeshPart, CreaseThresholdIsOneMinusSineOfTheAngle)
         EXPECT_EQ(part.getEdgeCount(), 5u);
         EXPECT_TRUE(part.isManifold());
     }
+    // The face being added brings its own angle: 50 degrees between normals is smooth under a
+    // 60-degree crease (threshold 0.134), sharp under 15, whatever the faces before it took.
+    {
+        FEMeshPartC part;
+        const double a = 50.0 * kPi / 180.0;
+        const Point3D up(0, 0, 1), tilted(0, -std::sin(a), std::cos(a));
+        const float angles[] = {60.0f, 15.0f, 60.0f, 15.0f};
+        for (int k = 0; k < 4; ++k) {
+            const double x = 2.0 * k;
+            addPolygon(part, {{x, 0, 0}, {x + 1, 0, 0}, {x + 0.5, 1, 0}}, up, 0, nullptr, angles[k]);
+            addPolygon(part, {{x + 1, 0, 0}, {x, 0, 0}, {x + 0.5, -std::cos(a), -std::sin(a)}}, tilted, 0, nullptr,
+                       angles[k]);
+            EXPECT_FLOAT_EQ(part.getCreaseThreshold(), float(1.0 - std::sin(double(angles[k]) * 0.017453292519943295)));
+            FEMeshEdgeC* e = edgeBetween(part, Point3Df(float(x), 0, 0), Point3Df(float(x + 1), 0, 0));
+            ASSERT_NE(e, nullptr);
+            EXPECT_EQ(e->isSmooth(), angles[k] == 60.0f) << k;
+        }
+    }
     // In group mode the groups decide, whatever the normals.
     FEMeshPartC part;
     addPolygon(part, {{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}}, {0, 0, 1}, 3);

@@ -352,6 +352,39 @@ TEST(STLImport, FilesReadLikeMemoryAndMissingFileIsOne)
     EXPECT_EQ(imp.begins, 0);
 }
 
+// Facets that straddle the file stream's 50000-byte window are read like those within it.
+TEST(STLImport, LargeBinaryFilesReadLikeMemoryAcrossTheStreamWindow)
+{
+    TempDir dir;
+    std::vector<Tri> tris;
+    std::vector<Point3D> normals;
+    for (int i = 0; i < 2500; ++i) {
+        const Point3D a(i * 0.5, i % 7, -i * 0.25), b = a + Point3D(1, 0.5, 0), c = a + Point3D(0, 1, 0.75);
+        tris.push_back({a, b, c});
+        normals.push_back(i % 3 == 0 ? Point3D(0, 0, -1) : Point3D(0, 0, 1));  // every third flips the winding
+    }
+    for (bool bigEndian : {false, true}) {
+        const std::string whole = binarySTL(tris, normals, bigEndian);
+        // Whole; and cut inside the last attribute, which still delivers the last facet.
+        for (const std::string& data : {whole, whole.substr(0, whole.size() - 1)}) {
+            SCOPED_TRACE(testing::Message() << "big endian " << bigEndian << ", bytes " << data.size());
+            RecordingImporter fromMemory, fromFile;
+            const int expected = data.size() == whole.size() ? kSTLOk : kSTLFormatError;
+            EXPECT_EQ(importText(data, fromMemory), expected);
+            EXPECT_EQ(importSTLFile(dir.write("big.stl", data).c_str(), &fromFile, nullptr), expected);
+            ASSERT_EQ(fromMemory.tris.size(), tris.size());
+            ASSERT_EQ(fromFile.tris.size(), tris.size());
+            for (size_t i = 0; i < tris.size(); ++i) {
+                const Tri& t = fromFile.tris[i];
+                expectTri(fromMemory.tris[i], t.a, t.b, t.c);
+                const Point3D m = Point3D(Point3Df(tris[i].a)).cross(Point3D(Point3Df(tris[i].b)));
+                const Tri want = m.dot(normals[i]) >= 0.0 ? tris[i] : Tri{tris[i].c, tris[i].a, tris[i].b};
+                expectTri(t, Point3D(Point3Df(want.a)), Point3D(Point3Df(want.b)), Point3D(Point3Df(want.c)));
+            }
+        }
+    }
+}
+
 TEST(STLImport, SpecialFilesAndFilesAboveTheLimitCannotOpen)
 {
     TempDir dir;
