@@ -123,6 +123,16 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     EXPECT_EQ(stated.result, 0);
     EXPECT_EQ(stated.bytes.rfind("Name:", 0), 0u);
     newLog();
+    // One that states more than it holds (as those of /sys) gives just what it holds.
+    const std::string online = "/sys/devices/system/cpu/online";
+    struct stat facts;
+    if (::stat(online.c_str(), &facts) == 0 && facts.st_size > 64) {
+        const Loaded shorter = load(online, false);
+        EXPECT_EQ(shorter.result, 0);
+        EXPECT_EQ(shorter.bytes, TempDir::read(online));
+        EXPECT_LT(shorter.bytes.size(), size_t(facts.st_size));
+        newLog();
+    }
     // A name with a NUL byte inside names no file: the file named by the bytes before it is
     // not read in its place.
     const std::string withNul = text + std::string(1, '\0') + ".zjv";
