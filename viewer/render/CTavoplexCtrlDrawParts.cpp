@@ -29,6 +29,9 @@ constexpr size_t kFacesPerListRun = size_t(1) << 17;
 // The same when runs are compiled on several threads at once: smaller, so that the runs in
 // hand together hold no more than one of the above.
 constexpr size_t kFacesPerParallelRun = size_t(1) << 14;
+// Threads that compile runs at most: each holds about 8 MB of its own context's lists beside
+// the data, and beyond four the compile hardly gets faster.
+constexpr size_t kListThreads = 4;
 // Polygon offsets that push the surfaces behind the lines, the display lists further than the
 // face-coloured triangles drawn over them.
 constexpr GLfloat kListOffsetFactor = 2.0f, kListOffsetUnits = 2.0f;
@@ -93,7 +96,8 @@ struct ListRun {
 void compileRun(FEMeshFaceC* const* faces, size_t n, GLuint list, ListRun& run)
 {
     FEDisplayCornersC triangles;
-    triangles.fromFaces(faces, n);
+    // The runs are already spread over the threads.
+    triangles.fromFaces(faces, n, false);
     run.coloured = triangles.colouredTriangles();
     if (list == 0) {
         run.done = true;
@@ -130,7 +134,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     const size_t runCount = (faces.size() + kFacesPerParallelRun - 1) / kFacesPerParallelRun;
     // A piece a thread: each helper makes a context once.
     const size_t pieces = context != nullptr && faces.size() > kFacesPerListRun
-                              ? std::min<size_t>(runCount, platform::sys::workerCount())
+                              ? std::min({runCount, size_t(platform::sys::workerCount()), kListThreads})
                               : 1;
 
     if (pieces <= 1) {
