@@ -69,10 +69,6 @@ double facing(const TransformMatrix& m, const FEMeshHalfEdgeC* side)
     return row[0] * double(n.x()) + row[1] * double(n.y()) + row[2] * double(n.z());
 }
 
-}  // namespace
-
-namespace {
-
 // The corners of a run of faces handed to the list being compiled. The array state is the
 // client's, not the list's: it is set for the compile only.
 void compileCorners(const FEDisplayCornersC& triangles)
@@ -114,6 +110,14 @@ void compileRun(FEMeshFaceC* const* faces, size_t n, GLuint list, ListRun& run)
     run.done = true;
 }
 
+// Records the triangles of coloured faces with the part, in order.
+void addColoured(FEDisplayPartC& part, const std::vector<FEDisplayCornersC::ColouredTriangle>& coloured)
+{
+    for (const FEDisplayCornersC::ColouredTriangle& t : coloured)
+        part.addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1], t.normals[2],
+                         t.color);
+}
+
 }  // namespace
 
 void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
@@ -146,9 +150,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             FEDisplayCornersC triangles;
             for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
                 triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
-                for (const FEDisplayCornersC::ColouredTriangle& t : triangles.colouredTriangles())
-                    part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
-                                      t.normals[2], t.color);
+                addColoured(*part, triangles.colouredTriangles());
                 if (list != 0)
                     compileCorners(triangles);
             }
@@ -177,6 +179,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     part->setDisplayList(list != 0 ? int(list) : -1);
     std::vector<ListRun> runs(runCount);
     auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
+    auto compile = [&](size_t r) {
+        const size_t first = r * kFacesPerParallelRun;
+        compileRun(faces.data() + first, std::min(kFacesPerParallelRun, faces.size() - first), runList(r), runs[r]);
+    };
     try {
         platform::sys::runInPieces(runCount, pieces, [&](size_t, size_t begin, size_t end) {
             // The caller's own piece compiles in its context; a helper thread brings one.
@@ -189,11 +195,8 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
                     return;  // left to the caller below
             }
             try {
-                for (size_t r = begin; r < end; ++r) {
-                    const size_t first = r * kFacesPerParallelRun;
-                    compileRun(faces.data() + first, std::min(kFacesPerParallelRun, faces.size() - first),
-                               runList(r), runs[r]);
-                }
+                for (size_t r = begin; r < end; ++r)
+                    compile(r);
             } catch (...) {
                 if (helper) {
                     glFinish();
@@ -208,15 +211,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
         });
         // Runs a helper could not take (no context to be had) are compiled here.
         for (size_t r = 0; r < runCount; ++r)
-            if (!runs[r].done) {
-                const size_t first = r * kFacesPerParallelRun;
-                compileRun(faces.data() + first, std::min(kFacesPerParallelRun, faces.size() - first), runList(r),
-                           runs[r]);
-            }
+            if (!runs[r].done)
+                compile(r);
         for (const ListRun& run : runs)
-            for (const FEDisplayCornersC::ColouredTriangle& t : run.coloured)
-                part->addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1],
-                                  t.normals[2], t.color);
+            addColoured(*part, run.coloured);
     } catch (...) {
         if (list != 0)
             glDeleteLists(list, GLsizei(runCount + 1));
