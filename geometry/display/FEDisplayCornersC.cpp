@@ -182,13 +182,13 @@ bool FEDisplayCornersC::fromFaces(FEMeshFaceC* firstFace)
     return fromFaces(faces.data(), faces.size());
 }
 
-bool FEDisplayCornersC::fromFaces(FEMeshFaceC* const* faces, size_t faceCount)
+bool FEDisplayCornersC::fromFaces(FEMeshFaceC* const* faces, size_t faceCount, bool onThreads)
 {
     clear();
 
     // Every piece gets room for the most triangles its faces can give in one shared array, so
     // the triangles are written once and the pieces then only close up their gaps.
-    const size_t pieceCount = platform::sys::piecesFor(faceCount, kFacesPerPiece);
+    const size_t pieceCount = onThreads ? platform::sys::piecesFor(faceCount, kFacesPerPiece) : 1;
     std::vector<Piece> pieces(pieceCount);
     platform::sys::runInPieces(faceCount, pieceCount, [&](size_t p, size_t begin, size_t end) {
         pieces[p].bound = triangleBound(faces + begin, end - begin) * kFloatsPerTriangle;

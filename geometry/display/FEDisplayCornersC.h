@@ -35,8 +35,9 @@ public:
     // them. False (and nothing) when a tessellator cannot be made.
     bool fromFaces(FEMeshFaceC* firstFace);
     // The same for the faces [faces, faces + n): a long list may be cut a run at a time, each
-    // run giving the triangles the whole list gives for its faces.
-    bool fromFaces(FEMeshFaceC* const* faces, size_t n);
+    // run giving the triangles the whole list gives for its faces. onThreads false keeps the
+    // work on the caller's thread (for callers that already run several runs at once).
+    bool fromFaces(FEMeshFaceC* const* faces, size_t n, bool onThreads = true);
     // The faces of the list from firstFace on, in order.
     static std::vector<FEMeshFaceC*> faceList(FEMeshFaceC* firstFace);
     // Frees everything.

@@ -320,6 +320,39 @@ TEST(CTavoplexCtrlDrawParts, LinesAreTheSameWhetherTheirVisibilityIsFoundOnOneTh
     unsetenv("TAVOPLEX_THREADS");
 }
 
+TEST(CTavoplexCtrlDrawParts, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnOne)
+{
+    // A smoothed torus of more faces than one thread's list is given, shaded with lines and
+    // shadow: the list built on several threads (runs in lists of their own) and on one.
+    auto picture = [](const char* threads) {
+        setenv("TAVOPLEX_THREADS", threads, 1);
+        FEDisplayPartC* torus = new FEDisplayPartC();
+        benchsupport::buildTorus(*torus, 400, 360);
+        torus->finalize(-1.0);
+        torus->smoothNormals();
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = 0;
+        installParts(c, modelOf(torus));
+        c.Rotation.rotate(-50.0, 0.0, 20.0);
+        c.DisplayMode = 4;
+        renderSettled(v);
+        std::vector<Pixel> pixels;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x)
+                pixels.push_back(v.pixel(x, y));
+        return pixels;
+    };
+    const std::vector<Pixel> serial = picture("1");
+    const std::vector<Pixel> parallel = picture("8");
+    unsetenv("TAVOPLEX_THREADS");
+    int shaded = 0;
+    for (const Pixel& p : serial)
+        shaded += p != serial.front();
+    EXPECT_GT(shaded, 200 * 200 / 5);
+    EXPECT_TRUE(serial == parallel);
+}
+
 TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
 {
     ViewerHarness v(32, 32);
