@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "geometry/display/FETriangleCollectorC.h"
@@ -341,6 +342,11 @@ TEST(CTavoplexCtrlDrawParts, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnOne)
         for (int y = 0; y < 200; ++y)
             for (int x = 0; x < 200; ++x)
                 pixels.push_back(v.pixel(x, y));
+        // Only a list built in runs has lists of its own after the part's: without them the
+        // two pictures would come from the same one-thread build.
+        OpenGLLock lock(c);
+        EXPECT_EQ(glIsList(GLuint(torus->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
+            << threads << " threads";
         return pixels;
     };
     const std::vector<Pixel> serial = picture("1");
