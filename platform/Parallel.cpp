@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -85,14 +86,22 @@ void runInPieces(size_t count, size_t pieces, const std::function<void(size_t, s
             }
         }
     };
-    const size_t helpers = std::min<size_t>(workerCount(), pieces) - 1;
+    size_t helpers = std::min<size_t>(workerCount(), pieces) - 1;
     std::vector<std::thread> threads;
-    threads.reserve(helpers);
+    // No more threads to be had (none left, or no memory to start one): the ones running and
+    // the caller do the rest. A failure here must not escape while threads run unjoined.
+    try {
+        threads.reserve(helpers);
+    } catch (const std::bad_alloc&) {
+        helpers = 0;
+    }
     for (size_t i = 0; i < helpers; ++i) {
         try {
             threads.emplace_back(work);
         } catch (const std::system_error&) {
-            break;  // no more threads to be had: the ones running (and the caller) do the rest
+            break;
+        } catch (const std::bad_alloc&) {
+            break;
         }
     }
     work();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Parallel.h"
+#include "tests/support/FailingAllocation.h"
 
 using namespace platform::sys;
 
@@ -64,6 +65,33 @@ TEST(Parallel, ThreadCountFollowsTheOverrideAndSmallCountsStayWhole)
     EXPECT_EQ(piecesFor(1000000, 1000), 16u);
     setenv("TAVOPLEX_THREADS", "zero", 1);
     EXPECT_GE(workerCount(), 1u);
+    if (old)
+        setenv("TAVOPLEX_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("TAVOPLEX_THREADS");
+}
+
+TEST(Parallel, AThreadThatCannotBeStartedForWantOfMemoryLeavesItsPiecesToTheOthers)
+{
+    const char* old = std::getenv("TAVOPLEX_THREADS");
+    const std::string saved = old ? old : "";
+    setenv("TAVOPLEX_THREADS", "4", 1);
+    std::vector<std::atomic<int>> seen(1000);
+    // Each request of the call is counted: the room for the threads, the first thread, and
+    // then the second fails while the first already runs.
+    for (long failing : {1, 2, 3, 4}) {
+        for (std::atomic<int>& s : seen)
+            s = 0;
+        {
+            failingallocation::CountdownScope scope(failing);
+            runInPieces(seen.size(), 8, [&](size_t, size_t begin, size_t end) {
+                for (size_t i = begin; i < end; ++i)
+                    ++seen[i];
+            });
+        }
+        for (size_t i = 0; i < seen.size(); ++i)
+            ASSERT_EQ(seen[i].load(), 1) << "request " << failing << " failing, item " << i;
+    }
     if (old)
         setenv("TAVOPLEX_THREADS", saved.c_str(), 1);
     else

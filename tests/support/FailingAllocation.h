@@ -13,11 +13,20 @@ namespace failingallocation {
 // Requests of at least this many bytes fail while set; 0: none fails.
 inline std::atomic<size_t> failFrom{0};
 
+// While above 0, every request counts it down, and the one that brings it to 0 fails.
+inline std::atomic<long> failCountdown{0};
+
 inline void* allocate(size_t size)
 {
     const size_t limit = failFrom.load(std::memory_order_relaxed);
     if (limit != 0 && size >= limit)
         return nullptr;
+    for (long n = failCountdown.load(std::memory_order_relaxed); n > 0;)
+        if (failCountdown.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) {
+            if (n == 1)
+                return nullptr;
+            break;
+        }
     return std::malloc(size ? size : 1);
 }
 
@@ -28,6 +37,15 @@ public:
     ~Scope() { failFrom = 0; }
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
+};
+
+// The request-th request from now fails (only that one), unless the scope ends first.
+class CountdownScope {
+public:
+    explicit CountdownScope(long request) { failCountdown = request; }
+    ~CountdownScope() { failCountdown = 0; }
+    CountdownScope(const CountdownScope&) = delete;
+    CountdownScope& operator=(const CountdownScope&) = delete;
 };
 
 }  // namespace failingallocation
