@@ -6,12 +6,16 @@
 // a private Xvfb server with Mesa's software renderer, as our off-screen context does. Each
 // reports its peak resident memory.
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -196,6 +200,8 @@ struct LogLine {
 };
 
 // The control's debug log, made a pipe that a thread reads: each line with the time it came.
+// The reading end is open before the control opens the log, so the control never waits for a
+// reader, and the reader stops once the log is closed, or when asked to if it never opened.
 class LogTap {
 public:
     explicit LogTap(std::string path) : path_(std::move(path))
@@ -203,44 +209,48 @@ public:
         ::unlink(path_.c_str());
         if (::mkfifo(path_.c_str(), 0600) != 0)
             return;
-        reader_ = std::thread([this] { read(); });
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd_ >= 0)
+            reader_ = std::thread([this] { read(); });
     }
     ~LogTap()
     {
-        if (reader_.joinable()) {
-            // A control that never opened its log leaves the reader waiting for a writer.
-            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-            reader_.join();
-        }
+        finish();
+        if (fd_ >= 0)
+            ::close(fd_);
         ::unlink(path_.c_str());
     }
     bool ok() const { return reader_.joinable(); }
-    // Waits for the writer to close the log, then hands over its lines.
+    // Waits for the reader to drain the closed log, then hands over its lines.
     std::vector<LogLine> finish()
     {
-        if (reader_.joinable()) {
-            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
+        stop_ = true;
+        if (reader_.joinable())
             reader_.join();
-        }
         return std::move(lines_);
     }
 
 private:
     void read()
     {
-        const int fd = ::open(path_.c_str(), O_RDONLY);
-        if (fd < 0)
-            return;
         std::string pending;
         char buffer[4096];
+        bool opened = false;  // the control's log has written to the pipe
         for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0)
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, 20) < 0 && errno != EINTR)
                 break;
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+            if (n <= 0) {
+                // Nothing now: the writer has closed (n 0 after it wrote), has not come yet, or
+                // is quiet.
+                if ((n == 0 && opened) || stop_)
+                    break;
+                continue;
+            }
+            opened = true;
             const Clock::time_point now = Clock::now();
             const double peak = benchsupport::peakMemoryMB();
             pending.append(buffer, size_t(n));
@@ -249,10 +259,11 @@ private:
                 lines_.push_back({now, pending.substr(from, at - from), peak});
             pending.erase(0, from);
         }
-        ::close(fd);
     }
 
     std::string path_;
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
     std::thread reader_;
     std::vector<LogLine> lines_;
 };
@@ -359,10 +370,13 @@ double highWaterMB(pid_t pid)
 
 bool f3dPresent() { return std::system("command -v f3d > /dev/null 2>&1") == 0; }
 
+// The longest a fresh-process run may take: the job takes seconds.
+constexpr std::chrono::seconds kChildTimeLimit{120};
+
 // Runs a program with its output thrown away and the given variables set on top of this
-// process's; false unless it exits with 0. `peakMB` takes its high-water mark, read while it
-// runs: the resource usage that wait reports would count this (large) process too, whose
-// memory the child shared until its exec.
+// process's; false unless it exits with 0 within the time limit. `peakMB` takes its high-water
+// mark, read while it runs: the resource usage that wait reports would count this (large)
+// process too, whose memory the child shared until its exec.
 bool runChild(const std::string& program, std::vector<std::string> args, const std::vector<std::string>& variables,
               double& peakMB)
 {
@@ -394,11 +408,19 @@ bool runChild(const std::string& program, std::vector<std::string> args, const s
         return false;
     int status = 0;
     peakMB = 0.0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
+    const Clock::time_point deadline = Clock::now() + kChildTimeLimit;
+    pid_t waited = 0;
+    while ((waited = waitpid(pid, &status, WNOHANG)) == 0) {
+        if (Clock::now() > deadline) {
+            // A run that hangs fails instead of holding up the rest.
+            ::kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return false;
+        }
         peakMB = std::max(peakMB, highWaterMB(pid));
         usleep(2000);
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // The host program built beside this benchmark (build-bench/host/tavoplex); empty when it is

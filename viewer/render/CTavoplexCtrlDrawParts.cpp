@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "geometry/display/FEDisplayCornersC.h"
@@ -263,44 +264,55 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
 
     glPushMatrix();
     multiplyPlacement(instance);
-    // Which edges show depends on nothing but the edge and the matrix, so it is found for a
-    // run of them at a time, in pieces on all processors; the run's lines then go out in the
-    // list's order. Runs keep the edge table small beside the model.
-    std::vector<const FEMeshEdgeC*> edges;
-    std::vector<uint8_t> shown;
-    const FEMeshEdgeC* next = ModelLeftOut ? nullptr : part->getFirstEdge();
-    while (next != nullptr) {
-        edges.clear();
-        for (; next != nullptr && edges.size() < kEdgesPerRun; next = next->getNext())
-            edges.push_back(next);
-        shown.assign(edges.size(), 0);
-        platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
-                                   [&](size_t, size_t begin, size_t end) {
-                                       for (size_t i = begin; i < end; ++i)
-                                           shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
-                                   });
-        for (size_t i = 0; i < edges.size(); ++i) {
-            if (shown[i] == 0)
-                continue;
-            const Point3Df start = edges[i]->getStartPoint();
-            const Point3Df end = edges[i]->getEndPoint();
-            glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
-            glLineWidth(visibleWidth);
+    auto line = [&](const FEMeshEdgeC& edge) {
+        const Point3Df start = edge.getStartPoint();
+        const Point3Df end = edge.getEndPoint();
+        glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
+        glLineWidth(visibleWidth);
+        glBegin(GL_LINES);
+        vertex(start);
+        vertex(end);
+        glEnd();
+        if (hidden) {
+            glDepthFunc(GL_GREATER);
+            glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
+            glLineWidth(hiddenWidth);
             glBegin(GL_LINES);
             vertex(start);
             vertex(end);
             glEnd();
-            if (hidden) {
-                glDepthFunc(GL_GREATER);
-                glColor4f(0.29f, 0.29f, 0.29f, hiddenAlpha);
-                glLineWidth(hiddenWidth);
-                glBegin(GL_LINES);
-                vertex(start);
-                vertex(end);
-                glEnd();
-                glDepthFunc(GL_LESS);
-            }
+            glDepthFunc(GL_LESS);
         }
+    };
+    // Which edges show depends on nothing but the edge and the matrix, so it is found for a
+    // run of them at a time, in pieces on all processors; the run's lines then go out in the
+    // list's order. Runs keep the edge table small beside the model.
+    const FEMeshEdgeC* next = ModelLeftOut ? nullptr : part->getFirstEdge();
+    try {
+        std::vector<const FEMeshEdgeC*> edges;
+        std::vector<uint8_t> shown;
+        while (next != nullptr) {
+            edges.clear();
+            const FEMeshEdgeC* after = next;
+            for (; after != nullptr && edges.size() < kEdgesPerRun; after = after->getNext())
+                edges.push_back(after);
+            shown.assign(edges.size(), 0);
+            platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
+                                       [&](size_t, size_t begin, size_t end) {
+                                           for (size_t i = begin; i < end; ++i)
+                                               shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
+                                       });
+            for (size_t i = 0; i < edges.size(); ++i)
+                if (shown[i] != 0)
+                    line(*edges[i]);
+            next = after;
+        }
+    } catch (const std::bad_alloc&) {
+        // Without room for a run's tables, the rest is tested edge by edge on this thread: the
+        // same lines in the same order, and the matrix pushed above is popped below.
+        for (; next != nullptr; next = next->getNext())
+            if (IsEdgeVisible(*next, eye))
+                line(*next);
     }
     DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);
     glPopMatrix();

@@ -359,3 +359,22 @@ TEST(CTavoplexCtrlBitmap, PictureIsTheWindowsOwnSettledFrameOfTheSameSize)
     EXPECT_GT(model, 180u * 140u / 10u);
     EXPECT_EQ(differing, 0u);
 }
+
+TEST(CTavoplexCtrlBitmap, AWindowGivenAreaLaterShowsTheViewAskedForMeanwhile)
+{
+    // A view change in a window without area paints nothing, but its redraw is still asked
+    // for: once the window has area, its frames show the view.
+    ViewerHarness v(0, 0);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    installParts(c, modelOf(makeCube(20.0, feColor(0.8f, 0.1f, 0.1f, 0.0f))));
+    const unsigned asked = v.host().redrawRequests();
+    c.SetStandardView(7, true, 0, false);
+    EXPECT_TRUE(v.frame().empty());
+    EXPECT_GT(v.host().redrawRequests(), asked);
+    v.resize(120, 90);
+    v.advance(2000);
+    EXPECT_TRUE(v.host().deliverPendingPaint());
+    ASSERT_EQ(v.frame().width, 120);
+    EXPECT_FALSE(pixelNear(v.pixel(60, 45), rgb(v.pixel(1, 1)), 30));
+}
