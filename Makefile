@@ -21,7 +21,8 @@ BUILD ?= build
 CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
 # Mesa would keep compiled shaders in the user's cache folder; tests and demos write nowhere
-# outside their own folders.
+# outside their own folders. Benchmarks run as a user's machine does, with the shaders kept,
+# for us and the peers alike, in the benchmarks' build folder.
 export MESA_SHADER_CACHE_DISABLE ?= true
 
 .PHONY: all deps configure build test bench demo fuzz clean
@@ -43,7 +44,9 @@ test: build
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bench/*Bench; do echo "== $$b"; $$b || exit 1; done
+	@mkdir -p build-bench/mesa-shader-cache
+	@for b in build-bench/bench/*Bench; do echo "== $$b"; \
+	  MESA_SHADER_CACHE_DISABLE=false MESA_SHADER_CACHE_DIR=$(CURDIR)/build-bench/mesa-shader-cache $$b || exit 1; done
 
 # Renders a sample model with the host program into an image under the build folder. The
 # control's per-user folder is kept there too, so the demo leaves the home folder alone.

@@ -329,7 +329,7 @@ private:
     void relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop);
     void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
     void repairOutgoingHalfEdges();
-    void smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark);
+    void smoothCorner(FEMeshHalfEdgeC* c, uint32_t waiting, uint32_t mark);
     // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
     // false when the walk is not in that order.
     bool collectStraightCandidates(FEMeshVertexQueueC& candidates);

@@ -138,11 +138,14 @@ void forEachCorner(FEMeshFaceC* from, FEMeshFaceC* stop, F&& f)
 
 void FEMeshPartC::smoothNormals()
 {
-    if (++smoothPass == 0) {
+    // Two marks a run: corners waiting for the serial walk, and corners it has given a normal.
+    smoothPass += 2;
+    if (smoothPass < 2) {
         // The marks wrapped around: clear them so that no old mark looks current.
         forEachCorner(faceHead, nullptr, [](FEMeshHalfEdgeC* h) { h->passMark = 0; });
-        smoothPass = 1;
+        smoothPass = 2;
     }
+    const uint32_t waiting = smoothPass - 1;
     // A corner of a small fan gets what it sums itself, so those are summed in parallel, pieces
     // of consecutive faces each writing only its own corners. The corners of large fans (and of
     // any fan at a vertex where a large one was met) are left to a serial walk in the same order
@@ -175,13 +178,18 @@ void FEMeshPartC::smoothNormals()
             }
         });
     });
+    // A fan may also hold corners no walk reaches (in a loop after an empty one): those keep
+    // their normal, so a fan's normal is shared only with the corners waiting for it.
     for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
         for (FEMeshHalfEdgeC* c : corners)
-            if (c->passMark != smoothPass)
-                smoothCorner(c, smoothPass);
+            c->passMark = waiting;
+    for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
+        for (FEMeshHalfEdgeC* c : corners)
+            if (c->passMark == waiting)
+                smoothCorner(c, waiting, smoothPass);
 }
 
-void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
+void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t waiting, uint32_t mark)
 {
     FanSum fan{};
     sumFan(c, INT_MAX, fan);
@@ -197,7 +205,7 @@ void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
         // An open fan: it starts after a crease or border, whatever corner one starts from.
         FEMeshHalfEdgeC* x = s;
         while (true) {
-            if (x != c) {
+            if (x != c && x->passMark == waiting) {
                 x->setNormal(normal);
                 x->passMark = mark;
             }
@@ -224,8 +232,10 @@ void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t mark)
         if (consistent) {
             x = s;
             do {
-                x->setNormal(normal);
-                x->passMark = mark;
+                if (x->passMark == waiting) {
+                    x->setNormal(normal);
+                    x->passMark = mark;
+                }
                 x = forward(x);
             } while (x != s);
         }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -27,8 +28,10 @@ namespace {
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
-// Reads a local file in 16384-byte pieces into `out`. Only a regular file is read (a device
-// or a pipe could give bytes forever or never), and no more than `cap` bytes of it.
+// Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
+// bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
+// straight into room taken in `out`; what a file that grew meanwhile (or one whose size says
+// nothing) still gives comes in pieces of 16384 bytes, counted against the cap.
 bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
 {
     // A NUL byte would end the name early and read the file its first bytes name instead.
@@ -43,8 +46,23 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
     if (fd < 0)
         return false;
     bool ok = size <= cap;
-    std::vector<char> piece(16384);
     uint64_t total = 0;
+    if (ok && size > 0 && size <= SIZE_MAX) {
+        const uint64_t start = out.GetLength();
+        char* room = out.Extend(static_cast<size_t>(size));
+        ok = room != nullptr;
+        while (ok && total < size) {
+            const ssize_t n = ::read(fd, room + total, static_cast<size_t>(std::min<uint64_t>(size - total, SSIZE_MAX)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0 && out.SetLength(start + total);  // the file shrank: keep what came
+                break;
+            }
+            total += static_cast<uint64_t>(n);
+        }
+    }
+    std::vector<char> piece(ok ? 16384 : 0);
     while (ok) {
         const ssize_t n = ::read(fd, piece.data(), piece.size());
         if (n < 0 && errno == EINTR)
@@ -105,8 +123,12 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     }
     MemoryBlockC item;
     bool unpacked = false;
-    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item))
-        unpacked = out.Write(item.GetData(), item.GetSize());
+    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item)) {
+        char* room = item.GetSize() ? out.Extend(item.GetSize()) : nullptr;
+        unpacked = item.GetSize() == 0 || room;
+        if (room)
+            std::memcpy(room, item.GetData(), item.GetSize());
+    }
     CloseZipHandle(handle);
     staging.SetLength(0);
     WriteLog("      End Unzip in memory.\n");
@@ -117,17 +139,11 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
 
 int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip)
 {
-    MemFileC file;
+    BlockFileC file(block);
     WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
-    if (file.GetLength() > 0xfffffffeu || !block.Allocate(static_cast<uint32_t>(file.GetLength()))) {
-        block.Allocate(0);
-        return 1;
-    }
-    if (file.GetLength())
-        std::memcpy(block.GetData(), file.Data(), static_cast<size_t>(file.GetLength()));
-    return result;
+    return file.Finish() ? result : 1;
 }
 
 int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip)

@@ -1,5 +1,7 @@
-// MemFileC: the in-memory file of a fetch.
+// MemFileC and BlockFileC: the in-memory files of a fetch.
 #include "viewer/loader/FetchFile.h"
+
+#include "geometry/display/MemoryBlockC.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -28,16 +30,25 @@ bool MemFileC::Write(const void* bytes, size_t size)
 {
     if (size == 0)
         return true;
+    char* at = Extend(size);
+    if (!at)
+        return false;
+    std::memcpy(at, bytes, size);
+    return true;
+}
+
+char* MemFileC::Extend(size_t size)
+{
     const uint64_t end = position + size;
     if (end < position || !Reserve(end))
-        return false;
+        return nullptr;
     if (position > length)
         std::memset(data + length, 0, static_cast<size_t>(position - length));
-    std::memcpy(data + position, bytes, size);
+    char* at = data + position;
     position = end;
     if (end > length)
         length = end;
-    return true;
+    return at;
 }
 
 bool MemFileC::SeekToBegin()
@@ -55,5 +66,63 @@ bool MemFileC::SetLength(uint64_t newLength)
     length = newLength;
     if (position > length)
         position = length;
+    return true;
+}
+
+bool BlockFileC::Spill()
+{
+    if (!direct)
+        return true;
+    direct = false;
+    const bool ok = gathered.Write(block.GetData(), block.GetSize()) && (position != 0 || gathered.SeekToBegin());
+    block.Free();
+    return ok;
+}
+
+bool BlockFileC::Write(const void* data, size_t size) { return Spill() && gathered.Write(data, size); }
+
+bool BlockFileC::SeekToBegin()
+{
+    position = 0;
+    return gathered.SeekToBegin();
+}
+
+bool BlockFileC::SetLength(uint64_t length)
+{
+    if (direct && length == block.GetSize())
+        return true;
+    if (direct && length == 0) {  // a failed read gives back its room: nothing to keep
+        direct = false;
+        block.Free();
+    }
+    return Spill() && gathered.SetLength(length);
+}
+
+uint64_t BlockFileC::GetLength() const { return direct ? block.GetSize() : gathered.GetLength(); }
+
+char* BlockFileC::Extend(size_t size)
+{
+    // A block holds less than 4 GB: larger files are gathered, and refused by Finish.
+    if (!direct && gathered.GetLength() == 0 && size > 0 && size <= 0xfffffffeu) {
+        if (!block.Allocate(static_cast<uint32_t>(size)))
+            return nullptr;
+        direct = true;
+        position = size;
+        return block.GetData();
+    }
+    return Spill() ? gathered.Extend(size) : nullptr;
+}
+
+bool BlockFileC::Finish()
+{
+    if (direct)
+        return true;
+    const uint64_t length = gathered.GetLength();
+    if (length > 0xfffffffeu || !block.Allocate(static_cast<uint32_t>(length))) {
+        block.Allocate(0);
+        return false;
+    }
+    if (length)
+        std::memcpy(block.GetData(), gathered.Data(), static_cast<size_t>(length));
     return true;
 }

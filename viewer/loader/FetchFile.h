@@ -1,8 +1,11 @@
-// FetchFileI, the file object a fetch writes into, and MemFileC, the in-memory one.
+// FetchFileI, the file object a fetch writes into; MemFileC, the in-memory one; BlockFileC, the
+// one that fills a MemoryBlockC.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+class MemoryBlockC;
 
 // Writes go to the current position and extend the file; SetLength cuts or zero-extends.
 class FetchFileI {
@@ -13,6 +16,10 @@ public:
     virtual bool SeekToBegin() = 0;
     virtual bool SetLength(uint64_t length) = 0;
     virtual uint64_t GetLength() const = 0;
+    // Makes room for size (> 0) bytes at the position and moves past them, so that a reader can
+    // put them there itself without a copy; null when the memory is not there. Room the caller
+    // does not fill must be cut off again with SetLength.
+    virtual char* Extend(size_t size) = 0;
 };
 
 // A growing buffer. It grows geometrically (through realloc, which moves large blocks by
@@ -29,6 +36,7 @@ public:
     bool SeekToBegin() override;
     bool SetLength(uint64_t length) override;
     uint64_t GetLength() const override { return length; }
+    char* Extend(size_t size) override;
 
     const char* Data() const { return data; }
 
@@ -39,4 +47,34 @@ private:
     uint64_t length = 0;
     uint64_t capacity = 0;
     uint64_t position = 0;
+};
+
+// Fills a MemoryBlockC. A file whose first act is to take room for its whole size (a local file
+// of known size) goes straight into a block of that size, with no copy between; anything else is
+// gathered in memory and copied into the block by Finish.
+class BlockFileC : public FetchFileI {
+public:
+    explicit BlockFileC(MemoryBlockC& block) : block(block) {}
+    BlockFileC(const BlockFileC&) = delete;
+    BlockFileC& operator=(const BlockFileC&) = delete;
+
+    bool Write(const void* data, size_t size) override;
+    bool Flush() override { return true; }
+    bool SeekToBegin() override;
+    bool SetLength(uint64_t length) override;
+    uint64_t GetLength() const override;
+    char* Extend(size_t size) override;
+
+    // Leaves the block holding exactly the file's bytes (and its NUL). False, with the block
+    // emptied, when they are more than a block holds or the memory is not there.
+    bool Finish();
+
+private:
+    // Moves what the block holds so far into the gathering file.
+    bool Spill();
+
+    MemoryBlockC& block;
+    bool direct = false;  // the bytes are in block, and fill it whole
+    uint64_t position = 0;
+    MemFileC gathered;
 };

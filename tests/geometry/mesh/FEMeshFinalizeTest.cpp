@@ -623,3 +623,61 @@ TEST(FEMeshFinalize, SmoothNormalsFollowTheFanRuleAtEveryCorner)
         EXPECT_LT(worst, 1e-6);
     }
 }
+
+// An empty loop ends the walk over a face's loops, so the corners of the loops after it are given
+// no normal, even where they lie in the fan of corners that are given one, small or large, open
+// or closed.
+TEST(FEMeshFinalize, CornersAfterAnEmptyLoopKeepTheirNormal)
+{
+    struct Case {
+        const char* name;
+        int faces;
+        bool closed;
+    } cases[] = {{"small open fan", 10, false},
+                 {"large open fan", 60, false},
+                 {"small closed fan", 10, true},
+                 {"large closed fan", 60, true}};
+    const Point3Df untouched(7.0f, 8.0f, 9.0f);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FEMeshPartC part;
+        // A low cone around the hub, smooth across every edge: all the way round when closed, a
+        // half turn when open.
+        const double turn = c.closed ? 2 * kPi : kPi;
+        for (int i = 0; i < c.faces; ++i) {
+            const double a = turn * i / c.faces, b = turn * (i + 1) / c.faces;
+            part.addTriangle({0, 0, 0.1}, {std::cos(a), std::sin(a), 0}, {std::cos(b), std::sin(b), 0});
+        }
+        // A face in the middle of the fan: its ring goes behind an empty loop.
+        FEMeshFaceC* hidden = part.getFirstFace();
+        for (int i = 0; i < c.faces / 2; ++i)
+            hidden = hidden->getNext();
+        FEMeshLoopC* ring = hidden->getFirstLoop();
+        part.detachLoop(ring);
+        part.attachLoop(part.createLoop(), hidden);
+        part.attachLoop(ring, hidden);
+        std::vector<FEMeshHalfEdgeC*> behind;
+        FEMeshHalfEdgeC* h = ring->getFirstHalfEdge();
+        do {
+            h->setNormal(untouched);
+            behind.push_back(h);
+            h = h->getNext();
+        } while (h != ring->getFirstHalfEdge());
+
+        part.smoothNormals();
+        for (FEMeshHalfEdgeC* b : behind)
+            EXPECT_TRUE(b->getNormal() == untouched);
+        int reached = 0;
+        for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+            if (f != hidden) {
+                FEMeshHalfEdgeC* first = f->getFirstLoop()->getFirstHalfEdge();
+                FEMeshHalfEdgeC* x = first;
+                do {
+                    ++reached;
+                    EXPECT_LT(Point3D(x->getNormal() - referenceCornerNormal(x)).length(), 1e-6);
+                    x = x->getNext();
+                } while (x != first);
+            }
+        EXPECT_EQ(reached, 3 * (c.faces - 1));
+    }
+}

@@ -223,6 +223,46 @@ void soup(FEMeshPartC& part, int n)
         }
 }
 
+// Cells of three groups in a slightly rumpled plane (normals apart by about the tolerance, so
+// which pairs compare equal depends on the order of merging), some of them squares with a hole,
+// some with a fin on their diagonal (an edge of three faces) or a duplicated or flipped triangle.
+void mixedPlate(FEMeshPartC& part, int n, double rumple)
+{
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> pick(0, 9), group(0, 2);
+    std::uniform_real_distribution<double> dz(-rumple, rumple);
+    std::vector<double> z(size_t(n + 1) * (n + 1));
+    for (double& v : z)
+        v = dz(rng);
+    auto at = [&](int i, int j) { return Point3D(i, j, z[size_t(i) * (n + 1) + j]); };
+    auto triangle = [&](const Point3D& a, const Point3D& b, const Point3D& c) {
+        const Point3D corners[] = {a, b, c};
+        part.addFace(corners, 3, crossProduct(b - a, c - a).normalized(), nullptr, 15.0f, group(rng));
+        part.endFace();
+    };
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const int kind = pick(rng);
+            if (kind == 0) {
+                const Point3D outer[] = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+                const Point3D hole[] = {Point3D(i + .3, j + .3, 0), Point3D(i + .3, j + .7, 0),
+                                        Point3D(i + .7, j + .7, 0), Point3D(i + .7, j + .3, 0)};
+                part.addFace(outer, 4, Point3D(0, 0, 1), nullptr, 15.0f, group(rng));
+                part.addLoop(hole, 4);
+                part.endFace();
+                continue;
+            }
+            if (kind == 1)
+                triangle(at(i, j), at(i + 1, j + 1), Point3D(i + .5, j + .5, 1));
+            else if (kind == 2)
+                triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            else if (kind == 3)
+                triangle(at(i, j), at(i + 1, j + 1), at(i + 1, j));
+            triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+        }
+}
+
 struct Case {
     const char* name;
     void (*build)(FEMeshPartC&);
@@ -274,6 +314,13 @@ TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
         {"smooth bicone", [](FEMeshPartC& p) { bicone(p, 20000); }, -1.0},
         {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 240, 160); }, -1.0},
         {"soup", [](FEMeshPartC& p) { soup(p, 260); }, -1.0},
+        {"mixed plate, rumpled", [](FEMeshPartC& p) { mixedPlate(p, 130, 2e-4); }, 1e-4},
+        {"mixed plate, flat, across groups",
+         [](FEMeshPartC& p) {
+             p.setMergeAcrossGroups(true);
+             mixedPlate(p, 130, 0.0);
+         },
+         -1.0},
     };
     struct Way {
         const char* threads;

@@ -118,6 +118,11 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
         EXPECT_TRUE(got.bytes == c.bytes) << got.bytes.size() << " bytes";
         EXPECT_EQ(newLog(), c.logged);
     }
+    // A file whose stated size says nothing (as those of /proc) is still read whole.
+    const Loaded stated = load("/proc/self/status", false);
+    EXPECT_EQ(stated.result, 0);
+    EXPECT_EQ(stated.bytes.rfind("Name:", 0), 0u);
+    newLog();
     // A name with a NUL byte inside names no file: the file named by the bytes before it is
     // not read in its place.
     const std::string withNul = text + std::string(1, '\0') + ".zjv";

@@ -1,10 +1,15 @@
-// Tests of the in-memory file that fetches write into.
+// Tests of the in-memory files that fetches write into.
 #include "viewer/loader/FetchFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <iterator>
 #include <string>
+
+#include "geometry/display/MemoryBlockC.h"
 
 TEST(MemFile, WritesGrowCutAndRefuseWhatCannotBeHeld)
 {
@@ -22,4 +27,45 @@ TEST(MemFile, WritesGrowCutAndRefuseWhatCannotBeHeld)
         EXPECT_FALSE(f.SetLength(huge)) << huge;
         EXPECT_EQ(f.GetLength(), 7u);
     }
+}
+
+// A block file ends with the same bytes as the in-memory file after the same writes, whether the
+// bytes went straight into the block (room taken first) or were gathered and copied.
+TEST(BlockFile, EndsWithTheBytesOfTheSameWritesIntoMemory)
+{
+    auto fill = [](FetchFileI& f, const char* text) {
+        char* room = f.Extend(std::strlen(text));
+        ASSERT_NE(room, nullptr);
+        std::memcpy(room, text, std::strlen(text));
+    };
+    const std::function<void(FetchFileI&)> cases[] = {
+        [&](FetchFileI& f) { fill(f, "whole file"); },
+        [&](FetchFileI& f) { fill(f, "grew"), f.Write(" later", 6); },
+        [&](FetchFileI& f) { fill(f, "shrank"), f.SetLength(3); },
+        [&](FetchFileI& f) { fill(f, "failed"), f.SetLength(0); },
+        [&](FetchFileI& f) { fill(f, "rewound"), f.SeekToBegin(), f.Write("R", 1); },
+        [&](FetchFileI& f) { fill(f, "twice"), fill(f, " over"); },
+        [&](FetchFileI& f) { f.Write("piece", 5), fill(f, " then room"); },
+        [&](FetchFileI& f) { f.Write("", 0); },
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        MemFileC memory;
+        cases[i](memory);
+        MemoryBlockC block;
+        ASSERT_TRUE(block.Allocate(4));  // what a block held before is replaced
+        BlockFileC file(block);
+        cases[i](file);
+        EXPECT_EQ(file.GetLength(), memory.GetLength()) << i;
+        ASSERT_TRUE(file.Finish()) << i;
+        EXPECT_EQ(std::string(block.GetData(), block.GetSize()), std::string(memory.Data() ? memory.Data() : "", size_t(memory.GetLength())))
+            << i;
+        EXPECT_EQ(block.GetData()[block.GetSize()], '\0') << i;
+    }
+    // Room taken at once is the block itself: the bytes are not copied again.
+    MemoryBlockC block;
+    BlockFileC file(block);
+    const char* room = file.Extend(100);
+    ASSERT_TRUE(file.Finish());
+    EXPECT_EQ(block.GetData(), room);
+    EXPECT_EQ(block.GetSize(), 100u);
 }
