@@ -65,10 +65,17 @@ void discardPages(void* block, size_t bytes)
         madvise(block, bytes, MADV_DONTNEED);
 }
 
+void keepToSmallPages() { costlyHugePages.store(kCostlyHugePagesToStop, std::memory_order_relaxed); }
+
 void adviseHugePages(void* block, size_t bytes)
 {
-    if (!block || bytes < kHugePage || costlyHugePages.load(std::memory_order_relaxed) >= kCostlyHugePagesToStop)
+    if (!block || bytes < kHugePage)
         return;
+    if (costlyHugePages.load(std::memory_order_relaxed) >= kCostlyHugePagesToStop) {
+        // A range asked for huge pages once keeps asking when it is used again: undo that.
+        madvise(block, bytes, MADV_NOHUGEPAGE);
+        return;
+    }
     if (madvise(block, bytes, MADV_HUGEPAGE) != 0)
         return;  // a hint only: without huge pages the block still works
     // The first write backs the first huge page; one that leaves the byte as it is.

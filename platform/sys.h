@@ -78,6 +78,9 @@ void discardPages(void* block, size_t bytes);
 // huge page is touched at once and timed. Where the system must first assemble a huge page, or
 // fetch it from the machine hosting it, that costs many times what small pages cost and varies
 // widely; after a few such pages the process asks no more and small pages serve.
+// Also for a block used again: once the process keeps to small pages, the block does too.
 void adviseHugePages(void* block, size_t bytes);
+// From now on the process asks for no huge pages, as after a few dear ones.
+void keepToSmallPages();
 
 }  // namespace platform::sys

@@ -125,19 +125,7 @@ private:
                                     {normals[0], normals[1], normals[2]},
                                     colour});
         }
-        if (mode == GL_TRIANGLE_STRIP) {
-            const int keep = parity ? 0 : 1;
-            positions[keep] = positions[2];
-            normals[keep] = normals[2];
-            parity = !parity;
-            held = 2;
-        } else if (mode == GL_TRIANGLE_FAN) {
-            positions[1] = positions[2];
-            normals[1] = normals[2];
-            held = 2;
-        } else {
-            held = 0;
-        }
+        held = carryPrimitiveSlots(mode == GL_TRIANGLE_STRIP, mode == GL_TRIANGLE_FAN, parity, positions, normals);
     }
 
     FloatBuffer& out;

@@ -39,6 +39,27 @@ public:
     virtual void addVertex(const Point3D& position, const Point3D& normal) = 0;
 };
 
+// After a triangle of a strip or a fan, the corner slots that carry over to the next one: a
+// strip replaces its first and its second slot with the third by turns, a fan its second; plain
+// triangles start afresh. Gives the number of slots still held.
+template <class Slot>
+int carryPrimitiveSlots(bool strip, bool fan, bool& parity, Slot* positions, Slot* normals)
+{
+    if (strip) {
+        const int keep = parity ? 0 : 1;
+        positions[keep] = positions[2];
+        normals[keep] = normals[2];
+        parity = !parity;
+        return 2;
+    }
+    if (fan) {
+        positions[1] = positions[2];
+        normals[1] = normals[2];
+        return 2;
+    }
+    return 0;
+}
+
 // One GLU tessellator and the scratch of the other cuts. Everything the tessellator's callbacks
 // need travels in its polygon data, so tessellators on different threads do not meet; one
 // tessellator serves one thread at a time.

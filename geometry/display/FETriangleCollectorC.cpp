@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "geometry/display/FEFaceTessellatorC.h"
 #include "geometry/display/FEFaceTriangulatorC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 
@@ -363,23 +364,7 @@ void FETriangleCollectorC::emitTriangle()
         addTriangle(face, info);
     }
 
-    if (mode == STRIP) {
-        if (parity) {
-            slotPositions[0] = slotPositions[2];
-            slotNormals[0] = slotNormals[2];
-        } else {
-            slotPositions[1] = slotPositions[2];
-            slotNormals[1] = slotNormals[2];
-        }
-        parity = !parity;
-        held = 2;
-    } else if (mode == FAN) {
-        slotPositions[1] = slotPositions[2];
-        slotNormals[1] = slotNormals[2];
-        held = 2;
-    } else {
-        held = 0;
-    }
+    held = carryPrimitiveSlots(mode == STRIP, mode == FAN, parity, slotPositions, slotNormals);
 }
 
 void FETriangleCollectorC::addTriangle(int face, FEMeshFaceInfoI* info)

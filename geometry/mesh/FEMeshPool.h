@@ -46,6 +46,26 @@ public:
     // A chunk of the given size (a power of two, at least 4 KB), aligned to min(size, 2 MB).
     static void* takeChunk(size_t bytes)
     {
+        void* chunk = claimChunk(bytes);
+        // A large chunk, new or given back earlier, asks for huge pages only while they come
+        // cheaply. Out of the lock: the advice touches and times the chunk's first page.
+        if (bytes >= kHugeBytes)
+            platform::sys::adviseHugePages(chunk, bytes);
+        return chunk;
+    }
+
+    // Takes a chunk back for reuse; the pages of a large one go back to the system.
+    static void giveChunk(void* chunk, size_t bytes)
+    {
+        if (bytes >= kDiscardBytes)
+            platform::sys::discardPages(chunk, bytes);
+        std::lock_guard<std::mutex> lock(state().mutex);
+        state().spare[sizeClass(bytes)].push_back(chunk);
+    }
+
+private:
+    static void* claimChunk(size_t bytes)
+    {
         std::lock_guard<std::mutex> lock(state().mutex);
         State& st = state();
         const unsigned cls = sizeClass(bytes);
@@ -74,21 +94,9 @@ public:
         if (at + bytes > st.limit)
             throw std::bad_alloc();
         st.top = at + bytes;
-        if (bytes >= kHugeBytes)
-            platform::sys::adviseHugePages(base_ + at, bytes);
         return base_ + at;
     }
 
-    // Takes a chunk back for reuse; the pages of a large one go back to the system.
-    static void giveChunk(void* chunk, size_t bytes)
-    {
-        if (bytes >= kDiscardBytes)
-            platform::sys::discardPages(chunk, bytes);
-        std::lock_guard<std::mutex> lock(state().mutex);
-        state().spare[sizeClass(bytes)].push_back(chunk);
-    }
-
-private:
     static constexpr size_t kFirstOffset = 4096;  // offset 0 would be the null handle
     static constexpr size_t kHugeBytes = size_t(2) << 20;
     static constexpr size_t kDiscardBytes = size_t(64) << 10;

@@ -1,13 +1,38 @@
 // Tests of the record pools and of the 32-bit handles by which mesh records link to each other.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "geometry/mesh/FEMeshPool.h"
 #include "geometry/mesh/FEMeshTopology.h"
+#include "platform/sys.h"
 
 namespace {
+
+// The flags the system keeps for the mapping that holds p (empty when none does), each word
+// between spaces: " hg " asks for huge pages, " nh " refuses them.
+std::string mappingFlags(const void* p)
+{
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    std::ifstream maps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    while (std::getline(maps, line)) {
+        uintptr_t from = 0, to = 0;
+        char dash = 0;
+        std::istringstream range(line);
+        if (range >> std::hex >> from >> dash >> to && dash == '-')
+            inside = from <= at && at < to;
+        else if (inside && line.rfind("VmFlags:", 0) == 0)
+            return line.substr(8) + " ";
+    }
+    return "";
+}
 
 // Records of several pools, created interleaved and across many chunks, link to each other
 // through handles; every link reads back as the record it was set to, also after a pool
@@ -75,6 +100,32 @@ TEST(FEMeshPool, PoolsOnSeveralThreads)
     for (std::thread& th : threads)
         th.join();
     EXPECT_EQ(ok, std::vector<int>(4, 1));
+}
+
+// Once the process keeps to small pages, a large chunk given back and taken again does too,
+// though it asked for huge pages when it was new.
+struct ProbeRecordC {
+    static constexpr bool kLinkedByHandle = true;
+    uint32_t word;
+};
+TEST(FEMeshPool, ChunksTakenAgainKeepToSmallPagesOnceTheProcessDoes)
+{
+    using Arena = FEMeshArenaC<ProbeRecordC>;
+    constexpr size_t kChunk = size_t(2) << 20;
+    void* chunk = Arena::takeChunk(kChunk);
+    if (mappingFlags(chunk).find(" hg ") == std::string::npos) {
+        Arena::giveChunk(chunk, kChunk);
+        GTEST_SKIP() << "the system took no huge-page hint";
+    }
+    Arena::giveChunk(chunk, kChunk);
+    platform::sys::keepToSmallPages();
+    void* again = Arena::takeChunk(kChunk);
+    ASSERT_EQ(again, chunk);
+    const std::string flags = mappingFlags(again);
+    EXPECT_EQ(flags.find(" hg "), std::string::npos) << flags;
+    EXPECT_NE(flags.find(" nh "), std::string::npos) << flags;
+    static_cast<unsigned char*>(again)[kChunk - 1] = 1;  // still usable
+    Arena::giveChunk(again, kChunk);
 }
 
 }  // namespace
