@@ -77,7 +77,6 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
                 error = "bad size \"" + size + "\": give WIDTHxHEIGHT, each from 1 to 16384";
                 return false;
             }
-            sizeGiven = true;
         } else if (arg.rfind("--", 0) == 0) {
             error = "unknown option " + arg;
             return false;

@@ -15,7 +15,6 @@ struct HostOptions {
     std::string module;  // the viewer's module to load; empty: the one beside the program
     int width = 800;
     int height = 600;
-    bool sizeGiven = false;
     bool help = false;
 
     // Parses argv; false with a one-line message in error when the line cannot be used.

@@ -2,11 +2,10 @@
 #include "host/ModuleLoader.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <vector>
 
+#include "platform/sys.h"
 #include "viewer/control/TavoplexTypeLib.h"
 
 namespace {
@@ -21,11 +20,8 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so
 
 std::string programFolder()
 {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0)
-        return ".";
-    return std::filesystem::path(std::string(buffer.data(), size_t(n))).parent_path().string();
+    const std::string program = platform::sys::moduleFileName();
+    return program.empty() ? "." : std::filesystem::path(program).parent_path().string();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
 #include "platform/host/X11Host.h"
+#include "platform/sys.h"
 
 namespace {
 
@@ -92,10 +93,8 @@ bool isReadableFile(const std::string& path)
 
 std::string workingFolder()
 {
-    std::vector<char> buffer(4096);
-    if (getcwd(buffer.data(), buffer.size()) == nullptr)
-        return ".";
-    return buffer.data();
+    const std::string folder = platform::sys::currentFolder();
+    return folder.empty() ? "." : folder;
 }
 
 ControlState stateOf(OleControl& control)

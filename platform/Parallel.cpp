@@ -41,7 +41,10 @@ unsigned workerCount()
         if (end != text && *end == '\0' && n >= 1)
             return unsigned(std::min<long>(n, kMaxWorkers));
     }
-    return std::min(processorsAvailable(), kMaxWorkers);
+    // The processors do not change while the program runs; asking the system each time would
+    // cost a call per piece count.
+    static const unsigned available = processorsAvailable();
+    return std::min(available, kMaxWorkers);
 }
 
 size_t piecesFor(size_t count, size_t minPerPiece)

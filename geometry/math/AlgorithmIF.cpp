@@ -186,6 +186,7 @@ WielandtMethod::WielandtMethod(MatrixIF& a, double lambda1, const double* x1, do
 
 bool WielandtMethod::run()
 {
+    ready = false;  // the vector of an earlier step is stale now
     ++steps;
     return inner->run();
 }

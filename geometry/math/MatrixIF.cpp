@@ -3,14 +3,14 @@
 
 SymmetricMatrixNXN::SymmetricMatrixNXN(unsigned n) : n(n), data(size_t(n) * (size_t(n) + 1) / 2, 0.0) {}
 
-unsigned SymmetricMatrixNXN::packedIndex(unsigned i, unsigned j) const
+size_t SymmetricMatrixNXN::packedIndex(unsigned i, unsigned j) const
 {
     if (i > j) {
         const unsigned t = i;
         i = j;
         j = t;
     }
-    return i * n - (i * i - i) / 2 + (j - i);
+    return size_t(i) * n - (size_t(i) * i - i) / 2 + (j - i);
 }
 
 double SymmetricMatrixNXN::get(unsigned i, unsigned j) const

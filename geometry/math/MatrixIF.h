@@ -31,7 +31,7 @@ public:
     void setZero() override;
 
     // The packed place of (i, j), either order; i and j must be below n.
-    unsigned packedIndex(unsigned i, unsigned j) const;
+    size_t packedIndex(unsigned i, unsigned j) const;
 
 private:
     unsigned n;

@@ -70,9 +70,14 @@ void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertex
     for (FEMeshVertexC* v : ends)
         if (e->getIncidentLinkCount() > 0 && v)
             removeIncidentEdge(v, e);
+    // Both links may sit in one list: each call takes one of them, whichever comes first.
     for (FEMeshIncidenceC& link : e->links)
-        if (link.inUse())
+        while (link.inUse()) {
+            const auto before = e->getIncidentLinkCount();
             removeIncidentEdge(link.getHolder(), e);
+            if (e->getIncidentLinkCount() == before)
+                break;
+        }
     removeEdge(e);
     if (mergeMemo)
         mergeMemo->edgeGone(e);

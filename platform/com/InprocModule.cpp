@@ -54,6 +54,8 @@ HResult InprocModule::createInstance(const Guid& clsid, const Guid& iid, void** 
     const HResult r = getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
     if (!succeeded(r))
         return r;
+    if (factory == nullptr)
+        return E_FAIL;  // a module that reports success without a factory
     const HResult made = factory->CreateInstance(nullptr, iid, out);
     factory->Release();
     return made;

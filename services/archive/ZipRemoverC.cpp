@@ -10,6 +10,7 @@
 #include "services/archive/ZipReaderC.h"
 #include "services/archive/ZipResult.h"
 #include "services/archive/ZipWriterC.h"
+#include "services/files/RegularFile.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ int ZipRemoverC::apply()
     if (tempName.isNull())
         tempName = archiveName + ".bak";
     // Deleting the backup name first would delete the archive itself.
-    if (tempName == archiveName)
+    if (tempName == archiveName || isSameExistingFile(tempName.data(), archiveName.data()))
         return ZipBadParameter;
     // An old backup goes only when there is an archive to take its place.
     struct stat st;

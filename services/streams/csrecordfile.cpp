@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "services/files/RegularFile.h"
+
 namespace {
 
 constexpr int kWriteFlags = csopenmode::out | csopenmode::trunc | csopenmode::binary;  // 0x32
@@ -213,6 +215,13 @@ csrecordfile::csrecordfile(const char* fileName, bool write, int mode) : writing
     size_t want = length > 0 ? size_t(length) + 1 : kChunk;
     for (;;) {
         const size_t at = buffer.size();
+        // A compressed file that unpacks without end, or a device, must not take all memory.
+        if (at + want > kDefaultFileSizeCap + 1) {
+            buffer.clear();
+            buffer.shrink_to_fit();
+            status = statusOpenFailed;
+            return;
+        }
         if (buffer.capacity() < at + want)
             buffer.reserve(std::max(at + want, 2 * buffer.capacity()));
         buffer.resize(at + want);

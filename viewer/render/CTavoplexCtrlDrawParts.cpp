@@ -93,7 +93,9 @@ void compileRun(FEMeshFaceC* const* faces, size_t n, GLuint list, ListRun& run)
 {
     FEDisplayCornersC triangles;
     // The runs are already spread over the threads.
-    triangles.fromFaces(faces, n, false);
+    // Without a tessellator the faces would be missing from a list that looks whole.
+    if (!triangles.fromFaces(faces, n, false))
+        throw std::bad_alloc();
     run.coloured = triangles.colouredTriangles();
     if (list == 0) {
         run.done = true;
@@ -149,7 +151,8 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
         try {
             FEDisplayCornersC triangles;
             for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
-                triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin));
+                if (!triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin)))
+                    throw std::bad_alloc();  // no tessellator: the faces would be missing
                 addColoured(*part, triangles.colouredTriangles());
                 if (list != 0)
                     compileCorners(triangles);

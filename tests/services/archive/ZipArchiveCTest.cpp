@@ -133,6 +133,11 @@ TEST(ZipArchive, AFailedRewriteLeavesTheArchiveAsItWas)
     remover.setTempName(path.c_str());
     EXPECT_EQ(remover.apply(), ZipBadParameter);
     EXPECT_EQ(TempDir::read(path), bytes);
+    // So is one that names it by another path.
+    const std::string spelled = dir.file(".") + "/d.zip";
+    remover.setTempName(spelled.c_str());
+    EXPECT_EQ(remover.apply(), ZipBadParameter);
+    EXPECT_EQ(TempDir::read(path), bytes);
 
     // A missing archive cannot be renamed away: nothing happens, and a backup of that name
     // (perhaps the only copy left) stays.
