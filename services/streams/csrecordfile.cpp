@@ -225,13 +225,25 @@ csrecordfile::csrecordfile(const char* fileName, bool write, int mode) : writing
         if (buffer.capacity() < at + want)
             buffer.reserve(std::max(at + want, 2 * buffer.capacity()));
         buffer.resize(at + want);
-        const std::streamsize got = rdbuf()->sgetn(buffer.data() + at, std::streamsize(want));
-        buffer.resize(at + size_t(got > 0 ? got : 0));
-        if (got < std::streamsize(want))
+        // Straight from the layers, which tell a failed read (or damaged compressed data) from
+        // the end of the file; the stream's own reading takes both for an end.
+        size_t filled = 0;
+        int got = 0;
+        while (filled < want &&
+               (got = rdbuf()->rawRead(buffer.data() + at + filled, int(std::min<size_t>(want - filled, INT_MAX)))) > 0)
+            filled += size_t(got);
+        buffer.resize(at + filled);
+        if (got < 0) {
+            buffer.clear();
+            buffer.shrink_to_fit();
+            status = statusOpenFailed;
+            return;
+        }
+        if (filled < want)
             break;
         want = kChunk;
     }
-    status = bad() ? statusOpenFailed : statusOk;
+    status = statusOk;
 }
 
 csrecordfile::~csrecordfile()

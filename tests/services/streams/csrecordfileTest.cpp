@@ -278,6 +278,15 @@ TEST(csrecordfileTest, CompressedFilesAndTheGzName)
     ASSERT_TRUE(in.getString(s));
     EXPECT_STREQ(s, "compressed");
 
+    // Damaged compressed data (a first block of the reserved type) is a failed read, not a
+    // shorter file.
+    std::string damaged = TempDir::read(path + ".gz");
+    ASSERT_EQ(damaged[3], 0);  // no optional header fields: the data start after 10 bytes
+    damaged[10] = 0x07;
+    dir.write("damaged.dat", damaged);
+    csrecordfile broken(dir.file("damaged.dat").c_str(), false);
+    EXPECT_EQ(broken.getStatus(), 2);
+
     csrecordfile missing(dir.file("none.dat").c_str(), false);
     EXPECT_EQ(missing.getStatus(), 2);
     EXPECT_FALSE(missing.readHeader(first, second, roots));
