@@ -31,6 +31,11 @@ bool CTavoplexCtrl::LoadAndCreateBMP(const RWCString& filename3d, const RWCStrin
     if (GLContext == nullptr || Start == 0 || xSize <= 0 || ySize <= 0)
         return false;
     Animations.SetEnabled(false);
+    // Animations run again however the picture ends, a throw included.
+    struct AnimationsBack {
+        AnimationManagerC& animations;
+        ~AnimationsBack() { animations.SetEnabled(true); }
+    } animationsBack{Animations};
     SetFileName(filename3d);
     // The wait is bounded by real time, whatever clock the host gives the loader.
     const uint32_t begin = platform::sys::tickCount();
@@ -47,7 +52,6 @@ bool CTavoplexCtrl::LoadAndCreateBMP(const RWCString& filename3d, const RWCStrin
         OnTimer(1);
         written = CreateBMP(filenameBMP, xSize, ySize) == 0;
     }
-    Animations.SetEnabled(true);
     return written;
 }
 

@@ -50,8 +50,16 @@ HResult CTavoplexCtrlObject::InvokeText(int32_t memberId, const std::vector<std:
     for (const std::string& a : args)
         values.push_back(Variant::fromText(a));
     Variant out;
-    if (!control_->Invoke(memberId, values, &out))
-        return DISP_E_MEMBERNOTFOUND;
+    // A method that draws (a new model, a picture) runs frames outside the window procedure:
+    // what it throws ends here, as it would there, and must not leave the OpenGL lock raised.
+    const int lockDepth = control_->GLLockCount;
+    try {
+        if (!control_->Invoke(memberId, values, &out))
+            return DISP_E_MEMBERNOTFOUND;
+    } catch (...) {
+        control_->RestoreOpenGLLock(lockDepth);
+        return E_FAIL;
+    }
     if (result != nullptr && !out.toText(*result))
         result->clear();
     return S_OK;
