@@ -71,7 +71,8 @@ ProgramLauncher setProgramLauncher(ProgramLauncher launcher);  // empty restores
 void* allocateLargeBlock(size_t bytes);
 void freeLargeBlock(void* block, size_t bytes);
 // A range of address space whose pages are backed only once touched (aligned to 2 MB; null
-// when the system refuses). Discarding gives a part's pages back; the range stays usable.
+// when the system refuses, or when the process's limit of address space leaves less than eight
+// times the size). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
 // Asks for huge pages for a fresh block (2 MB aligned) as long as they come cheaply: its first
