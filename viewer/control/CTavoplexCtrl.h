@@ -125,6 +125,9 @@ public:
     // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
     // held).
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
+    // Deletes the model's display lists (with the context current, when there is one) and the
+    // model itself; Parts is null afterwards.
+    void ReleaseModel();
     // Every instance of the model, once per scene frame.
     void DrawParts();
     void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);

@@ -63,7 +63,7 @@ bool CTavoplexCtrl::RunLoader()
         Animations.RemoveModelAnimations();
         ZoomPending = false;
         ZoomPart = nullptr;
-        delete Parts;
+        ReleaseModel();
         Parts = new FEDisplayPartListC;
         delete Reader;
         Reader = new ZJVReaderC;

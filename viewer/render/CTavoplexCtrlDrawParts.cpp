@@ -179,7 +179,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // calls them in order, which draws the same triangles in the same order. The run lists
     // follow the part's list in numbering and live as long as the shared lists do.
     const GLuint list = glGenLists(GLsizei(runCount + 1));
-    part->setDisplayList(list != 0 ? int(list) : -1);
+    part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
     std::vector<ListRun> runs(runCount);
     auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
     auto compile = [&](size_t r) {
@@ -231,6 +231,27 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             glCallList(runList(r));
         glEndList();
     }
+}
+
+void CTavoplexCtrl::ReleaseModel()
+{
+    if (Parts == nullptr)
+        return;
+    // The lists live in the context, not in the parts: without this they would stay until the
+    // window goes, one model's worth for every load.
+    OpenGLLock lock(*this);
+    if (lock) {
+        auto& parts = Parts->getParts();
+        for (size_t i = 0; i < parts.entries(); ++i) {
+            FEDisplayPartC* part = parts[i].get();
+            if (part != nullptr && part->getDisplayList() >= 0) {
+                glDeleteLists(GLuint(part->getDisplayList()), GLsizei(part->getDisplayListCount()));
+                part->setDisplayList(-1);
+            }
+        }
+    }
+    delete Parts;
+    Parts = nullptr;
 }
 
 void CTavoplexCtrl::DrawParts()

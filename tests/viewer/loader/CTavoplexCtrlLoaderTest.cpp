@@ -1,5 +1,7 @@
 // Loads through the loading frames: models built by the first pass, descriptors walked, loads
 // that can never succeed failing at once, paced retries bounded in time, the settings dialog.
+#include <GL/gl.h>
+
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
@@ -27,6 +29,33 @@ TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePas
     EXPECT_EQ(countOf(log, "    Initializing loader.\n"), 1u);
     EXPECT_EQ(countOf(log, "    Start loading STL geometry.\n"), 1u);
     EXPECT_EQ(countOf(log, "    Parsing STL in Memory.\n"), 1u);
+}
+
+TEST(CTavoplexCtrlLoader, EveryNewLoadDeletesThePreviousModelsDisplayLists)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    auto listsInContext = [&] {
+        EXPECT_TRUE(c.LockOpenGL());
+        size_t n = 0;
+        for (GLuint name = 1; name < 20000; ++name)
+            n += glIsList(name) ? 1 : 0;
+        c.UnlockOpenGL();
+        return n;
+    };
+    runLoad(v, model);
+    ASSERT_FALSE(c.LoadFailed);
+    const size_t afterFirst = listsInContext();
+    const int firstList = c.Parts->getPart(0)->getDisplayList();
+    ASSERT_GE(firstList, 0);
+    for (int i = 0; i < 30; ++i) {
+        runLoad(v, model);
+        ASSERT_FALSE(c.Loading);
+        ASSERT_FALSE(c.LoadFailed);
+    }
+    EXPECT_EQ(listsInContext(), afterFirst);
 }
 
 TEST(CTavoplexCtrlLoader, LocalZjvIsUnzippedByTheFetchAndBuiltInTheFirstPass)
