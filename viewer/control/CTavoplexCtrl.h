@@ -138,6 +138,13 @@ public:
     bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
     void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
                      float hiddenWidth);
+    // Helix vertices that the threads of all instances together draw in one frame: a few bytes
+    // of text can ask for thousands of threads, each drawn every frame. Those beyond are left
+    // out, and the debug log says so once per load.
+    static constexpr long kDefaultThreadVertexLimit = 1000000;
+    long ThreadVertexLimit = kDefaultThreadVertexLimit;
+    long ThreadVerticesLeft = kDefaultThreadVertexLimit;  // of the frame being drawn
+    bool ThreadLimitLogged = false;  // in the current load
 
     // ================= background, shadows and gears =================
     // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)

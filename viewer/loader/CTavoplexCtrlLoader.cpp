@@ -65,6 +65,7 @@ bool CTavoplexCtrl::RunLoader()
         ZoomPart = nullptr;
         ReleaseModel();
         Parts = new FEDisplayPartListC;
+        ThreadLimitLogged = false;
         delete Reader;
         Reader = new ZJVReaderC;
         Exploded = false;
