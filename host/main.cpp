@@ -84,11 +84,34 @@ std::string localModelPath(const ControlState& state)
     return folder + name;
 }
 
-// A folder or a missing file never becomes a model while the program waits.
-bool isReadableFile(const std::string& path)
+// Why a local model cannot be read, or empty when it can: a folder or a missing file never
+// becomes a model while the program waits.
+std::string whyUnreadable(const std::string& path)
 {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), R_OK) == 0;
+    if (::stat(path.c_str(), &info) != 0)
+        return "not found";
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
+    if (access(path.c_str(), R_OK) != 0)
+        return "cannot be read (permission denied)";
+    return "";
+}
+
+// Why the model cannot load, told before it is tried: a local file that is not there (the
+// control would retry it for half a minute, as it may yet appear; on a command line a name that
+// names nothing is an error at once), or a type the control does not read. Empty otherwise.
+std::string failureUpFront(const ControlState& state)
+{
+    if (const std::string local = localModelPath(state); !local.empty())
+        if (const std::string why = whyUnreadable(local); !why.empty())
+            return "\"" + local + "\": " + why;
+    return state.failureReason;
+}
+
+void reportLoadFailure(const std::string& reason)
+{
+    std::cerr << "tavoplex: cannot load the model: " << reason << "\n";
 }
 
 std::string workingFolder()
@@ -156,10 +179,8 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
         control->WindowMessage(Message::destroy());
         return 2;
     }
-    // The control would retry a missing local file for half a minute (it may yet appear);
-    // on a command line a name that names nothing is an error at once.
-    if (const std::string local = localModelPath(state); !local.empty() && !isReadableFile(local)) {
-        std::cerr << "tavoplex: cannot read the model \"" << local << "\"\n";
+    if (const std::string reason = failureUpFront(state); !reason.empty()) {
+        reportLoadFailure(reason);
         control->WindowMessage(Message::destroy());
         return 1;
     }
@@ -170,7 +191,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
         if (state.loading)
             std::cerr << "tavoplex: the model \"" << state.fileName << "\" did not finish loading\n";
         else if (state.loadFailed)
-            std::cerr << "tavoplex: cannot load the model \"" << state.fileName << "\"\n";
+            reportLoadFailure(state.failureReason.empty() ? "\"" + state.fileName + "\"" : state.failureReason);
         else
             std::cerr << "tavoplex: cannot write \"" << options.output << "\"\n";
         return 1;

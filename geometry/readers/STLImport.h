@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/mesh/stlImporterI.h"
+#include "geometry/readers/ReadStop.h"
 #include "services/files/RegularFile.h"
 
 class MemoryBlockC;
@@ -91,6 +92,12 @@ private:
 int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress);
 int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress);
 int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress,
+                  uint64_t maxFileSize = kDefaultFileSizeCap);
+// The same, telling in *stop (when given) where a format error (-2) stopped the read: the line of
+// text data, the byte offset of binary data, and what was wrong there.
+int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress, ReadStop* stop);
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop);
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, ReadStop* stop,
                   uint64_t maxFileSize = kDefaultFileSizeCap);
 
 // The two parsers over a stream (read from its start); 0 or -2.

@@ -232,7 +232,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         return finish(result, outcome, text);
     };
 
-    const std::string statusText = "status " + std::to_string(result.httpStatus);
+    const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
         return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : std::string());
     switch (code) {

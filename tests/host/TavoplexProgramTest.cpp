@@ -229,9 +229,9 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     const Case cases[] = {
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size"},
-        {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "cannot read the model"},
-        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "cannot load the model"},
-        {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "cannot read the model"},
+        {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
+        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
+        {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         {{"--colour"}, 2, "unknown option"},

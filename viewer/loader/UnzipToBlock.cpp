@@ -78,3 +78,20 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
     CloseZipHandle(handle);
     return done;
 }
+
+std::string UnzipFailureText(uint32_t code, const std::string& entry)
+{
+    const std::string quoted = "'" + entry + "'";
+    switch (code) {
+    case ZipNoFile: return "not a ZIP archive";
+    case ZipNotFound: return "no entry named " + quoted + " in the archive";
+    case ZipCorrupt:
+    case ZipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
+    case ZipPassword: return "entry " + quoted + " is encrypted";
+    case ZipNoMemory: return "not enough memory to unpack entry " + quoted;
+    default: break;
+    }
+    char text[128];
+    FormatZipMessage(code, text, sizeof text);
+    return "cannot unpack entry " + quoted + " (" + text + ")";
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "geometry/display/MemoryBlockC.h"
 #include "viewer/loader/ZipHandle.h"
@@ -20,3 +21,8 @@ bool UnzipItemToBlock(ZipHandle* handle, const void* data, uint32_t length, int 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block);
 bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
                           MemoryBlockC& block);
+
+// What a failed unzip of the entry came to, as a failure reason's text, from the result code
+// the handle operations left ("no entry named 'a.zjv' in the archive"; an archive that did not
+// open is "not a ZIP archive").
+std::string UnzipFailureText(uint32_t code, const std::string& entry);
