@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -32,6 +33,8 @@ struct Transfer {
     Outcome stop = Outcome::Ok;  // set by a callback that aborts the transfer
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
+    Clock::time_point started = Clock::now();
+    std::string stopText;  // what a callback that aborts found, when it says more than the outcome
 
     void notify(Status s, const std::string& info = {}) const
     {
@@ -121,12 +124,35 @@ int onConnected(void* user, char* primaryIp, char*, int, int)
     return CURL_PREREQFUNC_OK;
 }
 
+// Milliseconds as seconds with one decimal, for messages.
+std::string seconds(uint64_t ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", double(ms) / 1000.0);
+    return text;
+}
+
 // Cuts the transfer off when no byte arrived for the stall time-out. libcurl calls this at
 // least about once a second, also while nothing moves.
 int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent)
 {
     auto& t = *static_cast<Transfer*>(user);
     const auto now = Clock::now();
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - t.started).count();
+    if (t.limits->totalTimeoutMs != 0 && elapsed > static_cast<long long>(t.limits->totalTimeoutMs)) {
+        t.stop = Outcome::TookTooLong;
+        t.stopText = "the transfer took longer than " + seconds(t.limits->totalTimeoutMs) + " s";
+        return 1;
+    }
+    // A body dripping in never stalls: its average since the start must keep up.
+    if (t.limits->minBytesPerSecond != 0 && elapsed > static_cast<long long>(t.limits->rateGraceMs) &&
+        static_cast<double>(received) * 1000.0 < static_cast<double>(t.limits->minBytesPerSecond) * double(elapsed)) {
+        t.stop = Outcome::TooSlow;
+        t.stopText = "the server sends too slowly: " + std::to_string(received) + " bytes in " +
+                     seconds(uint64_t(elapsed)) + " s, below " + std::to_string(t.limits->minBytesPerSecond) +
+                     " bytes a second";
+        return 1;
+    }
     const curl_off_t moved = received + sent;
     if (moved != t.lastBytes) {
         t.lastBytes = moved;
@@ -157,6 +183,8 @@ const char* outcomeText(Outcome outcome)
     case Outcome::BadAddress: return "the address is no http address";
     case Outcome::ConnectFailed: return "cannot connect to the server";
     case Outcome::Stalled: return "the server stopped sending";
+    case Outcome::TooSlow: return "the server sends too slowly";
+    case Outcome::TookTooLong: return "the transfer took too long";
     case Outcome::TooLarge: return "the answer is larger than allowed";
     case Outcome::ShortBody: return "the answer ended before its announced length";
     case Outcome::TooManyRedirects: return "too many redirects";
@@ -213,7 +241,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
     t.notify(ResolvingName, host);
-    t.lastActivity = Clock::now();
+    t.lastActivity = t.started = Clock::now();
     const CURLcode code = curl_easy_perform(c);
     long redirects = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.httpStatus);
@@ -234,7 +262,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
 
     const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
-        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : std::string());
+        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
     switch (code) {
     case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
