@@ -84,4 +84,9 @@ void adviseHugePages(void* block, size_t bytes);
 // From now on the process asks for no huge pages, as after a few dear ones.
 void keepToSmallPages();
 
+// The text with its control characters (bytes below 0x20, and 0x7F) written as escapes ("\n",
+// "\r", "\t", "\x1b"), so that a name shown in a message keeps the message on one line and says
+// what the name holds. Backslashes stay as they are: they separate folders in many names.
+std::string escapeControlCharacters(const std::string& text);
+
 }  // namespace platform::sys

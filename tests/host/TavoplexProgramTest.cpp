@@ -232,6 +232,8 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
         {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
         {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
+        // Line ends in a name are shown escaped: the error stays one line.
+        {{"FileName=samples/no\r\nne.stl", "--output", dir.file("a.bmp")}, 1, "samples/no\\r\\nne.stl\": not found"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         {{"--colour"}, 2, "unknown option"},
@@ -243,6 +245,9 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         const ProgramRun run = runProgram(dir, k.args);
         EXPECT_EQ(run.status, k.status) << run.err;
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
+        if (k.status == 1) {
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;  // one line
+        }
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
     }
 }

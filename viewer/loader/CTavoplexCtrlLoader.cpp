@@ -3,6 +3,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
+#include "platform/sys.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
 #include "services/xml/XMLTagC.h"
@@ -83,7 +84,11 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
 
 RWCString CTavoplexCtrl::FailureText(const RWCString& where, const RWCString& what)
 {
-    return "\"" + where + "\": " + what;
+    // A name may hold line ends and other control characters: shown escaped, the reason stays
+    // one line and says what the name holds.
+    const std::string text = "\"" + platform::sys::escapeControlCharacters(std::string(where.data(), where.length())) +
+                             "\": " + platform::sys::escapeControlCharacters(std::string(what.data(), what.length()));
+    return fromText(text);
 }
 
 void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& what)
