@@ -271,9 +271,14 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         return finish(result, result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error);
     case CURLE_FILESIZE_EXCEEDED: return finish(result, Outcome::TooLarge, error);
     case CURLE_PARTIAL_FILE: return finish(result, Outcome::ShortBody, error);
-    case CURLE_TOO_MANY_REDIRECTS: return finish(result, Outcome::TooManyRedirects, error);
+    case CURLE_TOO_MANY_REDIRECTS:
+        return finish(result, Outcome::TooManyRedirects,
+                      "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
     case CURLE_UNSUPPORTED_PROTOCOL:
-        return finish(result, redirects > 0 ? Outcome::BadRedirect : Outcome::BadAddress, error);
+        if (redirects > 0 || !t.location.empty())
+            return finish(result, Outcome::BadRedirect,
+                          "redirected to \"" + t.location + "\", which is neither an http nor an https address");
+        return finish(result, Outcome::BadAddress, error);
     default: return finish(result, Outcome::Failed, error);
     }
     if (result.httpStatus != 200)

@@ -234,6 +234,7 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
         // Line ends in a name are shown escaped: the error stays one line.
         {{"FileName=samples/no\r\nne.stl", "--output", dir.file("a.bmp")}, 1, "samples/no\\r\\nne.stl\": not found"},
+        {{"FileName=ftp://127.0.0.1/a.stl", "--output", dir.file("a.bmp")}, 1, "\"ftp://\" addresses are not fetched"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         {{"--colour"}, 2, "unknown option"},

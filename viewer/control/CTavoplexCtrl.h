@@ -296,6 +296,13 @@ public:
     // a zipped fetch whose bytes came but gave no whole item 0 returns FetchNotUnpacked.
     static constexpr int FetchFailed = 1;
     static constexpr int FetchNotUnpacked = 2;
+    // The fetch failed in a way no retry can heal: a scheme other than http (ftp://, file://), a
+    // redirect loop or a redirect to another scheme, a local name that is no regular file (a
+    // folder, a FIFO, a device), a file over LocalFileLimit, a download over its size or time.
+    static constexpr int FetchRefused = 3;
+    // The largest local file a fetch reads.
+    static constexpr uint64_t kDefaultLocalFileLimit = uint64_t(4) << 30;
+    uint64_t LocalFileLimit = kDefaultLocalFileLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
     // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
     RWCString FetchFailure;

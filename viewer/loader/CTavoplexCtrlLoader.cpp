@@ -143,7 +143,8 @@ bool CTavoplexCtrl::RunLoader()
     if (IsDescriptor) {
         WriteLog("    File is XML.\n");
         WriteLog("    Start loading XML file to memory.\n");
-        if (LoadFileInternal(ArchivePath, *DescriptorBlock, false) == 0) {
+        const int descriptorFetch = LoadFileInternal(ArchivePath, *DescriptorBlock, false);
+        if (descriptorFetch == 0) {
             XMLDocumentC document;
             document.setAutoCreate(true);
             const bool parsed =
@@ -166,6 +167,7 @@ bool CTavoplexCtrl::RunLoader()
             IsDescriptor = false;
         } else {
             SetFailureReason(ArchivePath, FetchFailure);
+            LoadFailed = descriptorFetch == FetchRefused;  // no later pass would fare better
         }
         WriteLog("    End loading XML file to memory.\n");
         if (IsDescriptor) {
@@ -195,11 +197,14 @@ bool CTavoplexCtrl::RunLoader()
             // ZJV text.
             WriteLog("    Start loading ZIP geometry.\n");
             MemoryBlockC archive;
-            if (LoadFileInternal(ArchivePath, archive, false) == 0) {
+            const int archiveFetch = LoadFileInternal(ArchivePath, archive, false);
+            if (archiveFetch == 0) {
                 WriteLog("    Unpacking ZIP.\n");
                 fetched = unpackNamedEntry(*this, archive);
             } else {
                 SetFailureReason(ArchivePath, FetchFailure);
+                if (archiveFetch == FetchRefused)
+                    fetched = Fetched::Fail;
             }
             WriteLog("    End loading ZIP geometry.\n");
             ZjvReady = fetched == Fetched::Ok;

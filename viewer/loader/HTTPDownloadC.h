@@ -31,6 +31,9 @@ public:
     // The parts of an address: false when it is no http:// address with a usable port.
     static bool SplitUrl(const std::string& url, std::string& server, std::string& object, uint16_t& port);
 
+    // How the last download of this object ended.
+    platform::net::Outcome LastOutcome() const { return lastOutcome; }
+
 private:
     std::wstring agent;
     std::wstring proxy;
@@ -38,4 +41,5 @@ private:
     uint32_t flags = 0;
     uint32_t accessType = 0;
     platform::net::Limits limits;
+    platform::net::Outcome lastOutcome = platform::net::Outcome::Ok;
 };
