@@ -120,7 +120,7 @@ TEST_F(PngRawTest, StandardOrientationStoresTheFirstRowLast)
     EXPECT_EQ(raw.Data, (std::vector<uint8_t>{30, 40, 50, 0, 10, 20}));
 }
 
-TEST_F(PngRawTest, ViewingGammaCountsOnlyAsAFiniteNumberAboveZero)
+TEST_F(PngRawTest, ViewingGammaCountsOnlyWhereTheDecoderCanApplyIt)
 {
     PngTestImage image;
     image.ColorType = PNG_COLOR_TYPE_GRAY;
@@ -129,8 +129,9 @@ TEST_F(PngRawTest, ViewingGammaCountsOnlyAsAFiniteNumberAboveZero)
     struct Case {
         const char* value;
         int expected;  // 2.2 / value as the screen gamma: 255 (128/255)^(value)
-    } cases[] = {{"1.1", 120}, {"1.0", 128}, {"0", 128}, {"-2", 128}, {"abc", 128}, {"nan", 128}, {"inf", 128},
-                 {"1e-320", 128}};
+    } cases[] = {{"1.1", 120},     {"1.0", 128},     {"0", 128},      {"-2", 128},      {"abc", 128},
+                 {"nan", 128},     {"inf", 128},     {"1e-320", 128}, {"0.017", 252},   {"1.03e-4", 255},
+                 {"1.02e-4", 128}, {"439000", 0},    {"441000", 128}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         setenv("VIEWING_GAMMA", c.value, 1);
@@ -144,6 +145,29 @@ TEST_F(PngRawTest, ViewingGammaCountsOnlyAsAFiniteNumberAboveZero)
     PngRawInfo raw;
     ASSERT_TRUE(readRaw(file, &raw));
     EXPECT_EQ(raw.Data.at(0), 128);
+}
+
+TEST_F(PngRawTest, FileGammaIsAppliedOverTheWholeRangeLibpngAccepts)
+{
+    struct Case {
+        double gamma;
+        int depth;
+        const char* viewing;  // "VIEWING_GAMMA", or null
+        int expected;         // a mid-grey sample after the correction
+    } cases[] = {{127.99999, 8, nullptr, 254}, {128, 8, nullptr, 254}, {6250, 8, nullptr, 255},
+                 {0.00016, 8, "10", 0}, {6250, 16, "0.5", 255}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gamma);
+        PngTestImage image = counting(PNG_COLOR_TYPE_GRAY, c.depth, 0);
+        image.Samples = std::vector<unsigned>(6, 1u << (c.depth - 1));
+        image.Gamma = c.gamma;
+        if (c.viewing)
+            setenv("VIEWING_GAMMA", c.viewing, 1);
+        PngRawInfo raw;
+        ASSERT_TRUE(readRaw(makePng(image), &raw));
+        EXPECT_EQ(raw.Data.at(0), c.expected);
+        unsetenv("VIEWING_GAMMA");
+    }
 }
 
 TEST_F(PngRawTest, DamagedAndOversizedFilesAreRefusedQuickly)
