@@ -7,6 +7,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -55,6 +56,10 @@ struct ReadStructs {
     ~ReadStructs() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
+void keepRow(png_structp, png_row_infop, png_bytep)
+{
+}
+
 // libpng corrects by the exponent 1 / (file gamma x screen gamma), and holds both that exponent
 // and the product in its fixed point. A product below about 0.0000466 overflows the exponent,
 // which libpng then takes as 0 (white for black); one above about 21474.8 overflows the
@@ -100,6 +105,10 @@ void setTransforms(png_structp png, png_infop info, const PngDecodeRequest* requ
     if (!png_get_gAMA_fixed(png, info, &fileGamma) || fileGamma <= 0)
         fileGamma = kDefaultFileGamma;
     png_set_gamma_fixed(png, screenGammaWithin(request->ScreenGamma, fileGamma), fileGamma);
+    // libpng corrects a kept palette only when some row transform runs, which an 8-bit
+    // non-interlaced file has none of: a row transform that does nothing corrects it always.
+    if (!request->ForTexture && h->colorType == PNG_COLOR_TYPE_PALETTE)
+        png_set_read_user_transform_fn(png, keepRow);
     png_set_interlace_handling(png);
 }
 
@@ -129,6 +138,25 @@ bool readRows(png_structp png, png_infop info, png_bytepp rows)
     png_read_image(png, rows);
     png_read_end(png, info);
     return true;
+}
+
+// The palette belongs to the read structures: copied before they go. An index past its end
+// expands to black in a texture; here the palette grows black entries up to the largest index,
+// so that no index read from the file points past it.
+void copyPalette(png_structp png, png_infop info, PngDecoded& out)
+{
+    png_colorp palette = nullptr;
+    int entries = 0;
+    if (!png_get_PLTE(png, info, &palette, &entries) || !palette)
+        entries = 0;
+    const std::vector<uint8_t>& indices = out.Image.Pixels;
+    const int used = indices.empty() ? 0 : *std::max_element(indices.begin(), indices.end()) + 1;
+    out.Palette.assign(size_t(std::max(entries, used)) * 3, 0);
+    for (int i = 0; i < entries; ++i) {
+        out.Palette[3 * i] = palette[i].red;
+        out.Palette[3 * i + 1] = palette[i].green;
+        out.Palette[3 * i + 2] = palette[i].blue;
+    }
 }
 
 } // namespace
@@ -189,16 +217,8 @@ bool decodePng(std::FILE* file, const PngDecodeRequest& request, PngDecoded& out
     if (!readRows(rs.png, rs.info, rows.data()))
         return false;
 
-    // The palette belongs to the read structures: copy it before they go.
-    png_colorp palette = nullptr;
-    int entries = 0;
     out.Palette.clear();
-    if (!request.ForTexture && h.colorType == PNG_COLOR_TYPE_PALETTE &&
-        png_get_PLTE(rs.png, rs.info, &palette, &entries) && palette && entries > 0)
-        for (int i = 0; i < entries; ++i) {
-            out.Palette.push_back(palette[i].red);
-            out.Palette.push_back(palette[i].green);
-            out.Palette.push_back(palette[i].blue);
-        }
+    if (!request.ForTexture && h.colorType == PNG_COLOR_TYPE_PALETTE)
+        copyPalette(rs.png, rs.info, out);
     return true;
 }

@@ -24,7 +24,9 @@ struct PngDecoded {
     unsigned Depth = 0;  // the file's bit depth
     bool AlphaChannel = false;  // the file's colour type has an alpha channel
     TextureImage Image;
-    std::vector<uint8_t> Palette;  // red, green, blue per entry, for palette images kept as indices
+    // Palette images kept as indices: red, green, blue per entry, gamma-corrected like the
+    // texels of an expanded palette, and black entries added up to the largest index in the rows.
+    std::vector<uint8_t> Palette;
 };
 
 // Reads the signature, the header and every row from the file's current position. False on a

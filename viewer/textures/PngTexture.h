@@ -57,7 +57,9 @@ bool PngLoadFile(const char* path, int mipmap, int transparency, PngInfo* info, 
 bool PngLoadStream(std::FILE* file, int mipmap, int transparency, PngInfo* info, int* finalWidth,
                    int* finalHeight, int border);
 
-// Reads the image into memory without converting, scaling or uploading it.
+// Reads the image into memory without converting, scaling or uploading it. The samples and a
+// palette image's palette are gamma-corrected as a texture's are; every index in the rows lies
+// within the palette (black entries stand for indices past the file's palette).
 bool PngLoadRawFile(const char* path, PngRawInfo* raw);
 bool PngLoadRawStream(std::FILE* file, PngRawInfo* raw);
 
