@@ -2,6 +2,7 @@
 #include "services/archive/ZipViewC.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
