@@ -3,9 +3,9 @@
 
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipWriterC.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/ZipToolArchives.h"
-#include "ZipTestSupport.h"
+#include "tests/services/archive/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
 
