@@ -7,8 +7,8 @@
 
 #include "geometry/display/FEDisplayPartListC.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/viewer/loader/LoaderTestSupport.h"
 #include "viewer/loader/HTTPDownloadC.h"
-#include "viewer/loader/LoaderTestSupport.h"
 #include "viewer/ui/PanelImages.h"
 
 TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)
