@@ -494,7 +494,12 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
     const size_t after = residentBytes();
     ASSERT_EQ(list.partCount(), size_t(kParts));
     ASSERT_EQ(list.getPart(kParts - 1)->getFaceCount(), 1u);
-    EXPECT_LT((after > before ? after - before : 0) / kParts, size_t(10 * 1024));
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr size_t kBound = 32 * 1024;  // the guard zones and shadow of every record
+#else
+    constexpr size_t kBound = 10 * 1024;
+#endif
+    EXPECT_LT((after > before ? after - before : 0) / kParts, kBound);
 }
 
 // The demo models in samples/ read cleanly: the bracket as STL, the gear and the assembly as ZJV in ZIP.
