@@ -412,7 +412,7 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
         result = kSTLFormatError;
         if (stop)
             stop->set("binary STL", 0,
-                      "declares " + groupedNumber(count) + " triangles but holds " + groupedNumber((size - 84) / 50) +
+                      "declares " + groupedNumber(count) + (count == 1 ? " triangle" : " triangles") + " but holds " + groupedNumber((size - 84) / 50) +
                           " (reading stopped at byte " + groupedNumber(84 + uint64_t(i) * 50) + ")");
     };
     // The count is not trusted: nothing is reserved from it, and a short read ends the loop.

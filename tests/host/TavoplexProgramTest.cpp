@@ -15,14 +15,17 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/TempDir.h"
 #include "support/XTestInput.h"
+#include "support/ZipBuilder.h"
 #include "support/XvfbServer.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
@@ -238,6 +241,68 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         EXPECT_EQ(run.status, k.status) << run.err;
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
+    }
+}
+
+TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
+{
+    TempDir files;
+    const auto put = [&files](const std::string& name, const std::string& bytes) {
+        std::ofstream(files.file(name), std::ios::binary) << bytes;
+        return files.file(name);
+    };
+    const auto descriptor = [](const std::string& zipFile, const std::string& entry) {
+        return "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>" + zipFile +
+               "</ZIPFILE>\n    <CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS>\n  </SECTION>\n</ORDER>\n";
+    };
+    LoopbackHttpServer server;
+    // A stored entry whose bytes no longer match its CRC.
+    std::string damaged = buildZip({{"part.zjv", "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n", 0}});
+    damaged[damaged.find("Bracket")] = 'b';
+    std::string truncated(84 + 12 * 50, '\0');
+    putLe32(truncated, 80, 2000);
+    put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
+
+    struct Case {
+        std::string model;
+        std::string reason;  // what the one line says after the model's name
+    };
+    const Case cases[] = {
+        {files.file("nothere.stl"), "nothere.stl\": not found"},
+        {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
+        {put("entry.xml", descriptor("archive.zip", "part.zip")),
+         "archive.zip\": no entry named 'part.zip' in the archive"},
+        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (entry 'part.zjv' fails its size or CRC check)"},
+        {put("model.obj", "v 0 0 0\n"),
+         "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
+        {put("truncated.stl", truncated),
+         "truncated.stl\": binary STL declares 2,000 triangles but holds 12 (reading stopped at byte 684)"},
+        {put("ascii.stl", "solid a\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertx 1 0 0\n"),
+         "ascii.stl\": ASCII STL line 5: expected 'vertex' but found 'vertx'"},
+        {put("words.zjv", buildZip({{"part.txt", "\n\nhello world\n"}})),
+         "words.zjv\": ZJV line 3: expected a part block 'P{' but found 'hello'"},
+        {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
+         "broken.xml\": XML line 4: Missing quotes in attributes!"},
+        {put("empty.stl", ""), "empty.stl\": empty file"},
+    };
+    // All run at once: the server's refusal is retried for half a minute before the load fails.
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<std::unique_ptr<RunningProgram>> programs;
+    for (const Case& k : cases) {
+        dirs.push_back(std::make_unique<TempDir>());
+        const TempDir& dir = *dirs.back();
+        programs.push_back(std::make_unique<RunningProgram>(
+            startProgram(dir, {"FileName=" + k.model, "--output", dir.file("a.bmp"), "--size", "60x40"})));
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].model);
+        const int status = programs[i]->waitExit(120000);
+        const std::string err = TempDir::read(dirs[i]->file("stderr.txt"));
+        EXPECT_EQ(status, 1) << err;
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_NE(err.find(cases[i].reason + "\n"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(std::filesystem::exists(dirs[i]->file("a.bmp")));
     }
 }
 

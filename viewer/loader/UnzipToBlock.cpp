@@ -59,7 +59,9 @@ bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const ch
     if (!handle)
         return Fail(block);
     const bool done = UnzipItemToBlock(handle, data, length, index, password, block);
+    const uint32_t result = LastZipResult;
     CloseZipHandle(handle);
+    LastZipResult = done ? LastZipResult : result;
     return done;
 }
 
@@ -75,7 +77,9 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
         done = UnzipItemToBlock(handle, data, length, index, password, block);
     else
         block.Allocate(0);
+    const uint32_t result = LastZipResult;
     CloseZipHandle(handle);
+    LastZipResult = done ? LastZipResult : result;
     return done;
 }
 
