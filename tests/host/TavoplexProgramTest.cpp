@@ -189,7 +189,65 @@ int distance(std::array<int, 3> a, std::array<int, 3> b)
     return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
 }
 
+// The twelve facets of an axis-aligned cube, wound outwards, in ASCII STL.
+std::string cubeFacets(double x, double y, double z, double size)
+{
+    const auto corner = [&](int i) {
+        return std::to_string(x + size * (i & 1)) + " " + std::to_string(y + size * ((i >> 1) & 1)) + " " +
+               std::to_string(z + size * ((i >> 2) & 1));
+    };
+    static const int kTriangles[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                                          {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    std::string text;
+    for (const auto& t : kTriangles)
+        text += "  facet normal 0 0 0\n    outer loop\n      vertex " + corner(t[0]) + "\n      vertex " + corner(t[1]) +
+                "\n      vertex " + corner(t[2]) + "\n    endloop\n  endfacet\n";
+    return text;
+}
+
 }  // namespace
+
+TEST(TavoplexProgram, EveryBodyOfAnAsciiStlIsShownAndABrokenLaterBodyFailsTheLoad)
+{
+    TempDir dir;
+    const std::string bodies[3] = {cubeFacets(0, 0, 0, 10), cubeFacets(60, 0, 0, 10), cubeFacets(0, 60, 30, 10)};
+    // One block per body, as CAD programs write them, in CRLF lines with keywords in capitals...
+    std::string blocks;
+    for (int i = 0; i < 3; ++i)
+        blocks += "SOLID body" + std::to_string(i) + "\n" + bodies[i] + "ENDSOLID body" + std::to_string(i) + "\n\n";
+    std::string crlf;
+    for (char c : blocks)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    // ...must show what the same triangles show in a single block.
+    const std::string single = "solid all\n" + bodies[0] + bodies[1] + bodies[2] + "endsolid all\n";
+    std::ofstream(dir.file("blocks.stl"), std::ios::binary) << crlf;
+    std::ofstream(dir.file("single.stl"), std::ios::binary) << single;
+    std::string pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string model = dir.file(i == 0 ? "blocks.stl" : "single.stl");
+        const ProgramRun run = runProgram(dir, {"FileName=" + model, "--output", dir.file("out.bmp"), "--size", "160x120"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        pictures[i] = TempDir::read(dir.file("out.bmp"));
+    }
+    ASSERT_EQ(pictures[0].size(), 54u + 160u * 120u * 4u);
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "the bodies after the first are missing from the picture";
+    // The picture is not just the background: the three cubes stand apart in it.
+    int covered = 0;
+    for (int y = 0; y < 120; y += 2)
+        for (int x = 0; x < 160; x += 2)
+            covered += distance(bmpPixel(pictures[0], x, y), bmpPixel(pictures[0], 0, y)) > 30 ? 1 : 0;
+    EXPECT_GT(covered, 40);
+
+    // A format error in the second block fails the load and says where.
+    const std::string broken = "solid a\n" + bodies[0] + "endsolid a\nsolid b\n  facet normal 0 0 0\n    outer lop\n";
+    std::ofstream(dir.file("broken.stl"), std::ios::binary) << broken;
+    std::filesystem::remove(dir.file("out.bmp"));
+    const ProgramRun run = runProgram(dir, {"FileName=" + dir.file("broken.stl"), "--output", dir.file("out.bmp")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("broken.stl\": ASCII STL line 89: expected 'loop' but found 'lop'\n"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.bmp")));
+}
 
 TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
 {

@@ -169,6 +169,9 @@ TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacetsAndSays
          "ASCII STL line 9: expected 'outer loop' but found 'loop'"},
         {"wrong keyword after CRLF lines", "facet normal 0 0 1\r\n outer loop\r\n  VERTX 0 0 0\r\n",
          "ASCII STL line 11: expected 'vertex' but found 'vertx'"},
+        // A later body follows the first one's rules.
+        {"broken second body", "endsolid t\nsolid u\nfacet normal 0 0 1\n outer loop\n  vertx 0 0 0\n",
+         "ASCII STL line 13: expected 'vertex' but found 'vertx'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -205,6 +208,14 @@ TEST(STLImport, TextFirstWordAndModelEnd)
         {"solid word glued to more", "solidworks x\n" + facet, kSTLFormatError, 0},
         // Any word where facet is expected ends the model without error.
         {"other word after a facet", "solid x\n" + facet + "solid y\n" + facet, kSTLOk, 1},
+        // After endsolid (and the body's name, if any) a further solid starts another body.
+        {"three bodies", "solid a\n" + facet + "endsolid a\nsolid b\n" + facet + facet + "endsolid\nsolid c\n" + facet,
+         kSTLOk, 4},
+        {"keywords in any case, blank lines, CRLF",
+         "SOLID a\r\n" + facet + "EndSolid a b c\r\n\r\n\r\nSolid b\r\n" + facet + "ENDSOLID\r\n", kSTLOk, 2},
+        {"any other word after a body ends the read", "solid a\n" + facet + "endsolid a\nfoo\nsolid b\n" + facet,
+         kSTLOk, 1},
+        {"an empty body between two", "solid a\n" + facet + "endsolid a\nsolid b\nendsolid b\nsolid c\n" + facet, kSTLOk, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
