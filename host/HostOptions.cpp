@@ -22,6 +22,16 @@ bool parseSide(const std::string& text, int& out)
     return true;
 }
 
+bool hasBmpExtension(const std::string& name)
+{
+    if (name.size() < 4)
+        return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".bmp";
+}
+
 }  // namespace
 
 bool parseSize(const std::string& text, int& width, int& height)
@@ -60,6 +70,11 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
                 return false;
             if (output.empty()) {
                 error = "--output needs a file name";
+                return false;
+            }
+            // The picture is always BMP bytes: a name that says otherwise would lie about them.
+            if (!hasBmpExtension(output)) {
+                error = "--output \"" + output + "\": the picture is written as BMP, so its name must end in .bmp";
                 return false;
             }
         } else if (arg == "--module") {

@@ -284,6 +284,10 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     const Case cases[] = {
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size"},
+        // The picture is BMP whatever the name says: a name that says otherwise is refused.
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.png")}, 2, "a.png\": the picture is written as BMP"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp.png")}, 2, "must end in .bmp"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("bmp")}, 2, "must end in .bmp"},
         {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
         {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
         {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
@@ -298,8 +302,15 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         const ProgramRun run = runProgram(dir, k.args);
         EXPECT_EQ(run.status, k.status) << run.err;
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
+        // The message is the first line (a wrong command line is followed by the usage).
+        EXPECT_NE(run.err.substr(0, run.err.find('\n')).find(k.message), std::string::npos) << run.err;
+        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp"})
+            EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
     }
+    // The name's case does not matter.
+    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30"});
+    EXPECT_EQ(upper.status, 0) << upper.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("A.BMP")));
 }
 
 TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
