@@ -511,6 +511,63 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
 }
 
+TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseForALaterFailure)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir files;
+    std::ofstream(files.file("model.obj"), std::ios::binary) << "v 0 0 0\n";
+    std::ofstream(files.file("broken.stl"), std::ios::binary) << "solid a\nfacet normal 0 0 1\n outer lop\n";
+
+    // A missing file or a type the control does not read: the one-line error and exit 1 at
+    // once, not the loading screen's half minute of retries.
+    struct Case {
+        std::string model;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {files.file("nothere.stl"), "nothere.stl\": not found\n"},
+        {files.file("model.obj"), "model.obj\": unknown model type '.obj'"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.model);
+        TempDir dir;
+        storeNormalDetail(dir);
+        const auto start = std::chrono::steady_clock::now();
+        RunningProgram program(startProgram(dir, {"FileName=" + k.model, "--size", "240x180"}, x.display()));
+        ASSERT_TRUE(program.started());
+        EXPECT_EQ(program.waitExit(30000), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+        const std::string err = TempDir::read(dir.file("stderr.txt"));
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_NE(err.find(k.reason), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+
+    // A failure the program cannot tell up front is told when it happens; the window stays
+    // until it is closed, and the program then ends with 1.
+    TempDir dir;
+    storeNormalDetail(dir);
+    RunningProgram program(startProgram(dir, {"FileName=" + files.file("broken.stl"), "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    const std::string reason = "broken.stl\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
+    EXPECT_TRUE(waitUntil(30000, [&] { return TempDir::read(dir.file("stderr.txt")).find(reason) != std::string::npos; }))
+        << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(program.waitExit(0), -1) << "the window did not stay";
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const Window window = input.findWindow("Tavoplex", 30000);
+    ASSERT_NE(window, 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(30000), 1);
+    const std::string err = TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
 TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
 {
     XvfbServer x;
