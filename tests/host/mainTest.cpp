@@ -1,0 +1,628 @@
+// The host program end to end: every shipped sample rendered into a BMP file, the errors of
+// its command line, the window host showing a model under a private Xvfb server, and the
+// first start's settings dialog answered with synthetic clicks.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "platform/host/X11Dialog.h"
+#include "platform/host/X11Host.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XTestInput.h"
+#include "tests/support/XvfbServer.h"
+#include "tests/support/ZipBuilder.h"
+#include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/control/TavoplexResources.h"
+#include "platform/com/PropertyExchange.h"
+
+extern char** environ;
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Starts the program with the arguments; the per-user folder lives in dir, which also takes
+// its standard output and error; a display only when one is given. -1 when it cannot start.
+pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
+{
+    std::vector<std::string> all = {TAVOPLEX_PROGRAM};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.path(), "HOME=" + dir.path(), "PATH=/usr/bin:/bin"};
+    if (!display.empty())
+        env.push_back("DISPLAY=" + display);
+    // The sanitizers' settings and the renderer's switches of the test run reach the program.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS", "LP_NUM_THREADS",
+                             "MESA_SHADER_CACHE_DISABLE"})
+        if (const char* value = std::getenv(name))
+            env.push_back(std::string(name) + "=" + value);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, std::string(TAVO_SOURCE_DIR).c_str());
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+
+ProgramRun outputsOf(const TempDir& dir, int status)
+{
+    return ProgramRun{status, TempDir::read(dir.file("stdout.txt")), TempDir::read(dir.file("stderr.txt"))};
+}
+
+// Runs the program to its end.
+ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args)
+{
+    const pid_t pid = startProgram(dir, args);
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid)
+        return outputsOf(dir, -1);
+    return outputsOf(dir, exitStatus(status));
+}
+
+// A program started in the background: ended by the test within a time bound, killed when the
+// test leaves without that.
+class RunningProgram {
+public:
+    explicit RunningProgram(pid_t pid) : pid_(pid) {}
+    ~RunningProgram()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // The exit status once the program ended within limitMs; -1 while it still runs.
+    int waitExit(int limitMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        for (;;) {
+            int status = 0;
+            if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return exitStatus(status);
+            }
+            if (pid_ <= 0 || std::chrono::steady_clock::now() >= end)
+                return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Polls until the condition holds or limitMs passed; its last answer.
+bool waitUntil(int limitMs, const std::function<bool()>& condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    return true;
+}
+
+// A per-user configuration with a stored choice, so that the program shows no first-start
+// dialog.
+void storeNormalDetail(const TempDir& dir)
+{
+    std::filesystem::create_directories(dir.path() + "/korvane/tavoplex");
+    std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg", std::ios::binary)
+        << "[GFX]\nSTANDARD_SETTING=1\nSHADOW=1\nGEARS=1\nSHADING=2\nANTIALIASING=1\nMETALLIC=0\n";
+}
+
+int distance(std::array<uint8_t, 4> a, std::array<uint8_t, 4> b)
+{
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+}
+
+// The window's picture once two read-backs a little apart agree (animations and fades over).
+platform::gl::Frame stillPicture(const XTestInput& input, Window window, int limitMs)
+{
+    platform::gl::Frame last = input.read(window);
+    waitUntil(limitMs, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        platform::gl::Frame now = input.read(window);
+        const bool same = now.rgba == last.rgba;
+        last = std::move(now);
+        return same;
+    });
+    return last;
+}
+
+uint32_t le32(const std::string& b, size_t at)
+{
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+// RGB of a BMP pixel, y counted from the top.
+std::array<int, 3> bmpPixel(const std::string& b, int x, int y)
+{
+    const int width = int(le32(b, 18)), height = int(le32(b, 22));
+    const size_t at = 54 + (size_t(height - 1 - y) * size_t(width) + size_t(x)) * 4;
+    return {uint8_t(b[at + 2]), uint8_t(b[at + 1]), uint8_t(b[at])};
+}
+
+int distance(std::array<int, 3> a, std::array<int, 3> b)
+{
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+}
+
+// The twelve facets of an axis-aligned cube, wound outwards, in ASCII STL.
+std::string cubeFacets(double x, double y, double z, double size)
+{
+    const auto corner = [&](int i) {
+        return std::to_string(x + size * (i & 1)) + " " + std::to_string(y + size * ((i >> 1) & 1)) + " " +
+               std::to_string(z + size * ((i >> 2) & 1));
+    };
+    static const int kTriangles[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                                          {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    std::string text;
+    for (const auto& t : kTriangles)
+        text += "  facet normal 0 0 0\n    outer loop\n      vertex " + corner(t[0]) + "\n      vertex " + corner(t[1]) +
+                "\n      vertex " + corner(t[2]) + "\n    endloop\n  endfacet\n";
+    return text;
+}
+
+}  // namespace
+
+TEST(TavoplexProgram, EveryBodyOfAnAsciiStlIsShownAndABrokenLaterBodyFailsTheLoad)
+{
+    TempDir dir;
+    const std::string bodies[3] = {cubeFacets(0, 0, 0, 10), cubeFacets(60, 0, 0, 10), cubeFacets(0, 60, 30, 10)};
+    // One block per body, as CAD programs write them, in CRLF lines with keywords in capitals...
+    std::string blocks;
+    for (int i = 0; i < 3; ++i)
+        blocks += "SOLID body" + std::to_string(i) + "\n" + bodies[i] + "ENDSOLID body" + std::to_string(i) + "\n\n";
+    std::string crlf;
+    for (char c : blocks)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    // ...must show what the same triangles show in a single block.
+    const std::string single = "solid all\n" + bodies[0] + bodies[1] + bodies[2] + "endsolid all\n";
+    std::ofstream(dir.file("blocks.stl"), std::ios::binary) << crlf;
+    std::ofstream(dir.file("single.stl"), std::ios::binary) << single;
+    std::string pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string model = dir.file(i == 0 ? "blocks.stl" : "single.stl");
+        const ProgramRun run = runProgram(dir, {"FileName=" + model, "--output", dir.file("out.bmp"), "--size", "160x120"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        pictures[i] = TempDir::read(dir.file("out.bmp"));
+    }
+    ASSERT_EQ(pictures[0].size(), 54u + 160u * 120u * 4u);
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "the bodies after the first are missing from the picture";
+    // The picture is not just the background: the three cubes stand apart in it.
+    int covered = 0;
+    for (int y = 0; y < 120; y += 2)
+        for (int x = 0; x < 160; x += 2)
+            covered += distance(bmpPixel(pictures[0], x, y), bmpPixel(pictures[0], 0, y)) > 30 ? 1 : 0;
+    EXPECT_GT(covered, 40);
+
+    // A format error in the second block fails the load and says where.
+    const std::string broken = "solid a\n" + bodies[0] + "endsolid a\nsolid b\n  facet normal 0 0 0\n    outer lop\n";
+    std::ofstream(dir.file("broken.stl"), std::ios::binary) << broken;
+    std::filesystem::remove(dir.file("out.bmp"));
+    const ProgramRun run = runProgram(dir, {"FileName=" + dir.file("broken.stl"), "--output", dir.file("out.bmp")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("broken.stl\": ASCII STL line 89: expected 'loop' but found 'lop'\n"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.bmp")));
+}
+
+TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
+{
+    // The gear packed again by `zip -fz`, its sizes in ZIP64 blocks, loads as the sample does.
+    TempDir packed;
+    std::vector<std::string> samples = {"samples/bracket.stl", "samples/gear.zjv", "samples/assembly.xml"};
+    const std::string repack = "cd '" + packed.path() + "' && unzip -q '" + TAVO_SOURCE_DIR +
+                               "/samples/gear.zjv' && zip -q -fz gear64.zjv gear.zjv >/dev/null 2>&1";
+    if (std::system(repack.c_str()) == 0)
+        samples.push_back(packed.file("gear64.zjv"));
+    for (const std::string& sample : samples) {
+        SCOPED_TRACE(sample);
+        TempDir dir;
+        const std::string bmp = dir.file("out.bmp");
+        const ProgramRun run = runProgram(dir, {"FileName=" + sample, "--output", bmp, "--size", "240x180"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string bytes = TempDir::read(bmp);
+        ASSERT_EQ(bytes.size(), 54u + 240u * 180u * 4u);
+        EXPECT_EQ(le32(bytes, 18), 240u);
+        EXPECT_EQ(le32(bytes, 22), 180u);
+        // The fitted isometric view puts the model across the centre; the corner shows the
+        // background gradient.
+        const auto corner = bmpPixel(bytes, 3, 3);
+        int differing = 0;
+        for (auto [x, y] : {std::pair{120, 90}, {110, 90}, {130, 90}, {120, 80}, {120, 100}})
+            differing += distance(bmpPixel(bytes, x, y), corner) > 30 ? 1 : 0;
+        EXPECT_GE(differing, 3) << "the centre looks like the background";
+    }
+}
+
+TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    };
+    TempDir dir;
+    // A folder can never be read as a model: refused at once, not retried for half a minute.
+    std::filesystem::create_directory(dir.file("folder.stl"));
+    const Case cases[] = {
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size"},
+        // The picture is BMP whatever the name says: a name that says otherwise is refused.
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.png")}, 2, "a.png\": the picture is written as BMP"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp.png")}, 2, "must end in .bmp"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("bmp")}, 2, "must end in .bmp"},
+        {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
+        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
+        {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
+        {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
+        {{"--colour"}, 2, "unknown option"},
+        {{"FileName"}, 2, "neither an option nor Name=value"},
+        {{"FileName=samples/bracket.stl"}, 1, "cannot open display"},  // no display, no output
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.args.back());
+        const ProgramRun run = runProgram(dir, k.args);
+        EXPECT_EQ(run.status, k.status) << run.err;
+        EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
+        // The message is the first line (a wrong command line is followed by the usage).
+        EXPECT_NE(run.err.substr(0, run.err.find('\n')).find(k.message), std::string::npos) << run.err;
+        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp"})
+            EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+    }
+    // The name's case does not matter.
+    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30"});
+    EXPECT_EQ(upper.status, 0) << upper.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("A.BMP")));
+}
+
+TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
+{
+    TempDir files;
+    const auto put = [&files](const std::string& name, const std::string& bytes) {
+        std::ofstream(files.file(name), std::ios::binary) << bytes;
+        return files.file(name);
+    };
+    const auto descriptor = [](const std::string& zipFile, const std::string& entry) {
+        return "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>" + zipFile +
+               "</ZIPFILE>\n    <CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS>\n  </SECTION>\n</ORDER>\n";
+    };
+    LoopbackHttpServer server;
+    // A stored entry whose bytes no longer match its CRC.
+    std::string damaged = buildZip({{"part.zjv", "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n", 0}});
+    damaged[damaged.find("Bracket")] = 'b';
+    std::string truncated(84 + 12 * 50, '\0');
+    putLe32(truncated, 80, 2000);
+    put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
+
+    struct Case {
+        std::string model;
+        std::string reason;  // what the one line says after the model's name
+    };
+    const Case cases[] = {
+        {files.file("nothere.stl"), "nothere.stl\": not found"},
+        {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
+        {put("entry.xml", descriptor("archive.zip", "part.zip")),
+         "archive.zip\": no entry named 'part.zip' in the archive"},
+        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (entry 'part.zjv' fails its size or CRC check)"},
+        {put("model.obj", "v 0 0 0\n"),
+         "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
+        {put("truncated.stl", truncated),
+         "truncated.stl\": binary STL declares 2,000 triangles but holds 12 (reading stopped at byte 684)"},
+        {put("ascii.stl", "solid a\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertx 1 0 0\n"),
+         "ascii.stl\": ASCII STL line 5: expected 'vertex' but found 'vertx'"},
+        {put("words.zjv", buildZip({{"part.txt", "\n\nhello world\n"}})),
+         "words.zjv\": ZJV line 3: expected a part block 'P{' but found 'hello'"},
+        {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
+         "broken.xml\": XML line 4: Missing quotes in attributes!"},
+        {put("empty.stl", ""), "empty.stl\": empty file"},
+    };
+    // All run at once: the server's refusal is retried for half a minute before the load fails.
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<std::unique_ptr<RunningProgram>> programs;
+    for (const Case& k : cases) {
+        dirs.push_back(std::make_unique<TempDir>());
+        const TempDir& dir = *dirs.back();
+        programs.push_back(std::make_unique<RunningProgram>(
+            startProgram(dir, {"FileName=" + k.model, "--output", dir.file("a.bmp"), "--size", "60x40"})));
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].model);
+        const int status = programs[i]->waitExit(120000);
+        const std::string err = TempDir::read(dirs[i]->file("stderr.txt"));
+        EXPECT_EQ(status, 1) << err;
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_NE(err.find(cases[i].reason + "\n"), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(std::filesystem::exists(dirs[i]->file("a.bmp")));
+    }
+}
+
+TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    std::string error;
+    auto host = platform::host::X11Host::open(x.display().c_str(), 240, 180, "TavoplexProgramTest", error);
+    ASSERT_TRUE(host) << error;
+    host->setPageAddress("file://" + std::string(TAVO_SOURCE_DIR) + "/index.html");
+    host->setDialogAnswer([](platform::host::Dialog& d) {
+        d.click(211);
+        return d.click(platform::host::DialogOk);
+    });
+    {
+        CTavoplexCtrl control;
+        control.AttachHost(host.get());
+        platform::com::PropertyBag bag = {{"FileName", "samples/bracket.stl"}, {"Start", "1"}};
+        platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, bag);
+        control.DoPropExchange(exchange);
+        auto target = [&control](const platform::host::Message& m) { return control.WindowProc(m); };
+        target(platform::host::Message::create());
+        target(platform::host::Message::size(240, 180));
+        // Load, the isometric move and the scene's fade-in all end within two seconds.
+        EXPECT_EQ(host->run(target, 2500), 1);
+        EXPECT_FALSE(control.Loading);
+        EXPECT_FALSE(control.LoadFailed);
+        const platform::gl::Frame shown = host->readWindow();
+        ASSERT_EQ(shown.width, 240);
+        const auto corner = shown.pixel(3, 3);
+        const auto centre = shown.pixel(120, 90);
+        EXPECT_GT(distance(corner, centre), 30);
+        host->requestClose();
+        EXPECT_EQ(host->run(target, 1000), 0);
+        target(platform::host::Message::destroy());
+    }
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(TavoplexProgram, AModuleThatCannotBeLoadedIsAOneLineErrorBeforeAnythingRuns)
+{
+    TempDir dir;
+    const std::vector<std::string> render = {"FileName=samples/bracket.stl", "--output", dir.file("a.bmp")};
+    struct Case {
+        std::string module;
+        const char* message;
+    };
+    const Case cases[] = {
+        {dir.file("missing.so"), "cannot load the module"},
+        // A shared library that is no module: its entry points are missing.
+        {"libz.so.1", "entry point"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.module);
+        std::vector<std::string> args = render;
+        args.insert(args.end(), {"--module", k.module});
+        const ProgramRun run = runProgram(dir, args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
+    }
+}
+
+TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsThePage)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    storeNormalDetail(dir);
+    RunningProgram program(startProgram(dir, {"FileName=samples/gear.zjv", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const Window window = input.findWindow("Tavoplex", 3000);
+    ASSERT_NE(window, 0u) << TempDir::read(dir.file("stderr.txt"));
+
+    // The loaded model, fitted, covers much of the middle row (the background's gradient runs
+    // from top to bottom, so a row's background is that of its left edge).
+    ASSERT_TRUE(waitUntil(4000, [&] {
+        const platform::gl::Frame shown = input.read(window);
+        int covered = 0;
+        for (int px = 0; px < shown.width; ++px)
+            covered += distance(shown.pixel(px, 90), shown.pixel(3, 90)) > 30 ? 1 : 0;
+        return shown.width == 240 && covered > 80;
+    })) << "the model never appeared";
+    const platform::gl::Frame before = stillPicture(input, window, 3000);
+    // A point well inside the gear's drawing, above its bore.
+    int onPart = -1;
+    for (int px = 120; px < 200 && onPart < 0; ++px) {
+        bool solid = true;
+        for (int d = -3; d <= 3; ++d)
+            solid = solid && distance(before.pixel(px + d, 60), before.pixel(3, 60)) > 30;
+        if (solid)
+            onPart = px;
+    }
+    ASSERT_GE(onPart, 0);
+
+    // Shift with a double click on the part: the page's function prints its call.
+    input.moveTo(onPart, 60);
+    input.key(XK_Shift_L, true);
+    for (int i = 0; i < 2; ++i) {
+        input.button(1, true);
+        input.button(1, false);
+    }
+    input.key(XK_Shift_L, false);
+    input.flush();
+    const std::string call = "TavoPlex_DoubleClickPart(\"Gear\", \"gear 20T\")\n";
+    EXPECT_TRUE(waitUntil(2000, [&] { return !TempDir::read(dir.file("stdout.txt")).empty(); }));
+    EXPECT_EQ(TempDir::read(dir.file("stdout.txt")), call);
+
+    // A left drag of 100 pixels across the window turns the model.
+    input.moveTo(70, 90);
+    input.button(1, true);
+    for (int step = 1; step <= 10; ++step)
+        input.moveTo(70 + 10 * step, 90);
+    input.button(1, false);
+    input.flush();
+    const platform::gl::Frame after = stillPicture(input, window, 3000);
+    ASSERT_EQ(after.width, 240);
+    int changed = 0, points = 0;
+    for (int y = 10; y < 180; y += 5)
+        for (int px = 10; px < 240; px += 5, ++points)
+            changed += distance(after.pixel(px, y), before.pixel(px, y)) > 30 ? 1 : 0;
+    // More than a tool tip's box could account for.
+    EXPECT_GT(changed, points / 10) << changed << " of " << points;
+
+    // q closes the window and the program ends cleanly.
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
+}
+
+TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseForALaterFailure)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir files;
+    std::ofstream(files.file("model.obj"), std::ios::binary) << "v 0 0 0\n";
+    std::ofstream(files.file("broken.stl"), std::ios::binary) << "solid a\nfacet normal 0 0 1\n outer lop\n";
+
+    // A missing file or a type the control does not read: the one-line error and exit 1 at
+    // once, not the loading screen's half minute of retries.
+    struct Case {
+        std::string model;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {files.file("nothere.stl"), "nothere.stl\": not found\n"},
+        {files.file("model.obj"), "model.obj\": unknown model type '.obj'"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.model);
+        TempDir dir;
+        storeNormalDetail(dir);
+        const auto start = std::chrono::steady_clock::now();
+        RunningProgram program(startProgram(dir, {"FileName=" + k.model, "--size", "240x180"}, x.display()));
+        ASSERT_TRUE(program.started());
+        EXPECT_EQ(program.waitExit(30000), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+        const std::string err = TempDir::read(dir.file("stderr.txt"));
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_NE(err.find(k.reason), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+
+    // A failure the program cannot tell up front is told when it happens; the window stays
+    // until it is closed, and the program then ends with 1.
+    TempDir dir;
+    storeNormalDetail(dir);
+    RunningProgram program(startProgram(dir, {"FileName=" + files.file("broken.stl"), "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    const std::string reason = "broken.stl\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
+    EXPECT_TRUE(waitUntil(30000, [&] { return TempDir::read(dir.file("stderr.txt")).find(reason) != std::string::npos; }))
+        << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(program.waitExit(0), -1) << "the window did not stay";
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const Window window = input.findWindow("Tavoplex", 30000);
+    ASSERT_NE(window, 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(30000), 1);
+    const std::string err = TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
+    const Window dialog = input.findWindow(quick.caption, 20000);
+    ASSERT_NE(dialog, 0u) << "the settings dialog did not show: " << TempDir::read(dir.file("stderr.txt"));
+
+    using platform::host::X11Dialog;
+    // The title's colours and the link's blue underline are drawn (once the dialog has drawn).
+    const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
+    const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
+    EXPECT_TRUE(waitUntil(5000, [&] {
+        const platform::gl::Frame shown = input.read(dialog);
+        const auto p = shown.width > title.x + 2 ? shown.pixel(title.x + 2, title.y + title.height / 2)
+                                                 : std::array<uint8_t, 4>{};
+        return p[0] == 0x9A && p[1] == 0xB5 && p[2] == 0xCA &&
+               longestRun(shown, link.x, link.y, link.width, link.height, 0x0000FF) >= 40;
+    }));
+
+    const auto [dx, dy] = input.origin(dialog);
+    for (int id : {IDC_RADIO_LOW, IDOK}) {
+        const auto r = X11Dialog::pixelRect(*quick.find(id));
+        input.click(dx + r.x + 4, dy + r.y + r.height / 2);
+    }
+    // The choice is saved when OK ends the dialog.
+    const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
+    std::string saved;
+    waitUntil(10000, [&] {
+        saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
+        return saved.find("METALLIC=") != std::string::npos;
+    });
+    for (const char* line :
+         {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
+
+    // Then q in the control's window ends the program cleanly.
+    const Window window = input.findWindow("Tavoplex", 3000);
+    ASSERT_NE(window, 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(5000), 0) << TempDir::read(dir.file("stderr.txt"));
+}
