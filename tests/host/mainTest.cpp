@@ -189,6 +189,18 @@ int distance(std::array<int, 3> a, std::array<int, 3> b)
     return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
 }
 
+// The lines the program wrote (a sanitizer's report, in the sanitizer build, is not one of them).
+int programLines(const std::string& err)
+{
+    int lines = 0;
+    for (size_t at = 0; at < err.size(); at = err.find('\n', at) + 1) {
+        lines += err.compare(at, 10, "tavoplex: ") == 0 ? 1 : 0;
+        if (err.find('\n', at) == std::string::npos)
+            break;
+    }
+    return lines;
+}
+
 // The twelve facets of an axis-aligned cube, wound outwards, in ASCII STL.
 std::string cubeFacets(double x, double y, double z, double size)
 {
@@ -377,7 +389,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_EQ(status, 1) << err;
         EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
         EXPECT_NE(err.find(cases[i].reason + "\n"), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(programLines(err), 1) << err;
         EXPECT_FALSE(std::filesystem::exists(dirs[i]->file("a.bmp")));
     }
 }
@@ -549,7 +561,7 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
         const std::string err = TempDir::read(dir.file("stderr.txt"));
         EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
         EXPECT_NE(err.find(k.reason), std::string::npos) << err;
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(programLines(err), 1) << err;
     }
 
     // A failure the program cannot tell up front is told when it happens; the window stays
@@ -572,7 +584,7 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
     input.flush();
     EXPECT_EQ(program.waitExit(30000), 1);
     const std::string err = TempDir::read(dir.file("stderr.txt"));
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(programLines(err), 1) << err;
 }
 
 TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
