@@ -40,7 +40,8 @@ struct ProgramRun {
 
 // Starts the program with the arguments; the per-user folder lives in dir, which also takes
 // its standard output and error; a display only when one is given. -1 when it cannot start.
-pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
+pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "",
+                   const std::vector<std::string>& extraEnv = {})
 {
     std::vector<std::string> all = {TAVOPLEX_PROGRAM};
     all.insert(all.end(), args.begin(), args.end());
@@ -51,6 +52,7 @@ pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, con
     std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.path(), "HOME=" + dir.path(), "PATH=/usr/bin:/bin"};
     if (!display.empty())
         env.push_back("DISPLAY=" + display);
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     // The sanitizers' settings and the renderer's switches of the test run reach the program.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS", "LP_NUM_THREADS",
                              "MESA_SHADER_CACHE_DISABLE"})
@@ -82,9 +84,10 @@ ProgramRun outputsOf(const TempDir& dir, int status)
 }
 
 // Runs the program to its end.
-ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args)
+ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args,
+                      const std::vector<std::string>& extraEnv = {})
 {
-    const pid_t pid = startProgram(dir, args);
+    const pid_t pid = startProgram(dir, args, "", extraEnv);
     int status = 0;
     if (pid <= 0 || waitpid(pid, &status, 0) != pid)
         return outputsOf(dir, -1);
@@ -208,6 +211,35 @@ TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
             differing += distance(bmpPixel(bytes, x, y), corner) > 30 ? 1 : 0;
         EXPECT_GE(differing, 3) << "the centre looks like the background";
     }
+}
+
+TEST(TavoplexProgram, WithoutBasePathTheButtonsShowTheModulesImages)
+{
+    // Only the line's BasePath differs: the module's images, or a folder without any.
+    TempDir empty;
+    struct Run {
+        std::vector<std::string> extra;
+        std::string bytes;
+    } runs[] = {{{}, {}}, {{"BasePath=file://" + empty.path()}, {}}};
+    for (Run& r : runs) {
+        TempDir dir;  // a fresh settings folder each time
+        const std::string bmp = dir.file("out.bmp");
+        std::vector<std::string> args = {"FileName=samples/gear.zjv", "Buttons=1", "--output", bmp, "--size", "400x300"};
+        args.insert(args.end(), r.extra.begin(), r.extra.end());
+        const ProgramRun run = runProgram(dir, args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        r.bytes = TempDir::read(bmp);
+        ASSERT_EQ(r.bytes.size(), 54u + 400u * 300u * 4u);
+        if (r.extra.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(dir.path() + "/korvane/tavoplex/front.png"));
+        }
+    }
+    // The button row along the bottom edge: images where the other shows plain quads.
+    int differing = 0;
+    for (int y = 258; y < 292; ++y)
+        for (int x = 0; x < 400; ++x)
+            differing += distance(bmpPixel(runs[0].bytes, x, y), bmpPixel(runs[1].bytes, x, y)) > 6 ? 1 : 0;
+    EXPECT_GT(differing, 300);
 }
 
 TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
