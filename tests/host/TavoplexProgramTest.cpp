@@ -21,11 +21,13 @@
 
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "support/TempDir.h"
 #include "support/XTestInput.h"
 #include "support/XvfbServer.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
+#include "viewer/ui/PanelImages.h"
 #include "platform/com/PropertyExchange.h"
 
 extern char** environ;
@@ -240,6 +242,26 @@ TEST(TavoplexProgram, WithoutBasePathTheButtonsShowTheModulesImages)
         for (int x = 0; x < 400; ++x)
             differing += distance(bmpPixel(runs[0].bytes, x, y), bmpPixel(runs[1].bytes, x, y)) > 6 ? 1 : 0;
     EXPECT_GT(differing, 300);
+}
+
+TEST(TavoplexProgram, AStallingImageServerHoldsThePictureBackOnceAndBriefly)
+{
+    // Every image answers with headers and then nothing for longer than the test runs.
+    LoopbackHttpServer server(150000);
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        server.serve(std::string("/img/") + *image, LoopbackHttpServer::stall("", 100, 140000));
+    TempDir dir;
+    const std::string bmp = dir.file("out.bmp");
+    RunningProgram program(startProgram(
+        dir, {"FileName=samples/bracket.stl", "BasePath=" + server.url("/img"), "--output", bmp, "--size", "120x90"}));
+    ASSERT_TRUE(program.started());
+    // One stall time-out (30 s) at most, not one per image.
+    EXPECT_EQ(program.waitExit(90000), 0) << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_TRUE(std::filesystem::exists(bmp));
+    int asked = 0;
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        asked += server.requests(std::string("/img/") + *image);
+    EXPECT_EQ(asked, 1);
 }
 
 TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
