@@ -22,6 +22,7 @@
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/PrivateFontconfig.h"
 #include "support/TempDir.h"
 #include "support/XTestInput.h"
 #include "support/XvfbServer.h"
@@ -262,6 +263,35 @@ TEST(TavoplexProgram, AStallingImageServerHoldsThePictureBackOnceAndBriefly)
     for (const char* const* image = PanelImageNames; **image; ++image)
         asked += server.requests(std::string("/img/") + *image);
     EXPECT_EQ(asked, 1);
+}
+
+TEST(TavoplexProgram, WithoutDejaVuTheAxesLettersComeFromTheDefaultSansSerif)
+{
+    // The configuration knows one font only, of a family nobody asks for by name.
+    PrivateFontconfig fonts;
+    fonts.addFont("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", "Face.ttf", true);
+    std::string pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        TempDir dir;
+        storeNormalDetail(dir);
+        std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg", std::ios::app) << "[COMMON]\nDEBUG=1\n";
+        const std::string bmp = dir.file("out.bmp");
+        const ProgramRun run =
+            runProgram(dir, {"FileName=samples/assembly.xml", "Axes=1", "Grid=0", "--output", bmp, "--size", "400x240"},
+                       i == 0 ? std::vector<std::string>{} : std::vector<std::string>{"FONTCONFIG_FILE=" + fonts.configFile()});
+        ASSERT_EQ(run.status, 0) << run.err;
+        pictures[i] = TempDir::read(bmp);
+        ASSERT_EQ(pictures[i].size(), 54u + 400u * 240u * 4u);
+        const std::string log = TempDir::read(dir.path() + "/korvane/tavoplex/tavoplex.log");
+        EXPECT_NE(log.find("OpenGL Locked"), std::string::npos);  // the log is written
+        EXPECT_EQ(log.find("No font found"), std::string::npos) << log;
+    }
+    // A font was found, and it draws the letters otherwise than DejaVu Sans does.
+    int differing = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 400; ++x)
+            differing += distance(bmpPixel(pictures[0], x, y), bmpPixel(pictures[1], x, y)) > 30 ? 1 : 0;
+    EXPECT_GT(differing, 5);
 }
 
 TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)

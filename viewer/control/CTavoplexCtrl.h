@@ -489,6 +489,7 @@ public:
     std::ofstream LogStream;
     bool DebugEnabled = false;
     BitmapFontC Font;
+    bool FontMissingLogged = false;  // the log said once that no font was found
     ToolTipC* ToolTip = nullptr;
     int32_t DisplayMode = 4;
     TransformMatrix Rotation;
