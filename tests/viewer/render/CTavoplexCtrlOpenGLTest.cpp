@@ -12,7 +12,7 @@
 #include "platform/gl/GlyphRasterizer.h"
 #include "tests/support/PrivateFontconfig.h"
 #include "tests/support/ScopedEnv.h"
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 
