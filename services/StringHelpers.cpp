@@ -10,6 +10,7 @@
 
 #include "foundation/RWCRegexp.h"
 #include "math/NumberText.h"
+#include "platform/HexDigit.h"
 #include "services/environment/TextExpansion.h"
 
 namespace {
@@ -295,21 +296,6 @@ RWCString firstWord(RWCString s)
     return RWCString(d + b, e - b);
 }
 
-namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
-
 RWCString percentDecode(RWCString s)
 {
     const char* d = s.data();
@@ -318,7 +304,7 @@ RWCString percentDecode(RWCString s)
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         if (d[i] == '%' && i + 2 < n) {
-            int hi = hexValue(d[i + 1]), lo = hexValue(d[i + 2]);
+            int hi = platform::hexDigitValue(d[i + 1]), lo = platform::hexDigitValue(d[i + 2]);
             // Not an escape: keep the '%' and read on after it.
             if (hi >= 0 && lo >= 0) {
                 out += static_cast<char>(16 * hi + lo);
