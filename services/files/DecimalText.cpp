@@ -6,7 +6,7 @@
 #include <string>
 
 #include "math/NumberText.h"
-#include "services/environment/TextExpansion.h"
+#include "services/StringHelpers.h"
 
 bool isNumberText(RWCString text)
 {
