@@ -1,5 +1,5 @@
 // Number and text utilities: printf-style formatting, text-to-number conversion, the numeric-locale
-// guard, tolerance compares, small equation solvers, grid stepping and the tessellation-angle table.
+// guard, tolerance compares, small equation solvers and grid stepping.
 #pragma once
 
 #include <cstdarg>
@@ -47,10 +47,3 @@ int solveQuadratic(double a, double b, double c, double* x1, double* x2);  // x1
 // Advances *pos by one step on the grid of multiples of step; at (or within 0.01 of) limit it
 // sets *pos = limit and returns true.
 bool stepTowards(double step, double limit, double* pos);
-
-// The process-wide tessellation quality level (0-4, initially 1; other values behave as 1).
-int setTessellationQuality(int level);
-int tessellationQuality();
-// Angle tolerance in degrees for tessellating a curved feature of the given size relative to a
-// reference size (reference 0 gives the finest angle of the level).
-double tessellationAngle(double size, double reference);
