@@ -143,8 +143,13 @@ int signWithTolerance(double x, double tol) {
     return x > 0.0 ? 1 : -1;
 }
 
-int compareWithTolerance(double a, double b, double tol) {
-    if (std::fabs(a - b) < tol) return 0;
+int compareWithTolerance(double a, double b, double tol, ToleranceEdge edge) {
+    const double gap = std::fabs(a - b);
+    if (edge == ToleranceEdge::Inside) {
+        if (gap <= tol) return 0;
+        return a < b ? -1 : 1;
+    }
+    if (gap < tol) return 0;
     return a <= b ? -1 : 1;
 }
 

@@ -39,7 +39,11 @@ private:
 
 int sign(double x);                                        // 0, 1 or -1
 int signWithTolerance(double x, double tol);               // 0 when -tol < x < tol
-int compareWithTolerance(double a, double b, double tol);  // 0 when |a - b| < tol, else -1 when a <= b, else 1
+// The one tolerant compare: 0 when a and b lie within tol of each other, else -1 when a comes
+// first, else 1. With the edge outside (the geometry's rule) that is |a - b| < tol, else -1 when
+// a <= b; with the edge inside (the number texts' rule) |a - b| <= tol, else -1 when a < b.
+enum class ToleranceEdge { Outside, Inside };
+int compareWithTolerance(double a, double b, double tol, ToleranceEdge edge = ToleranceEdge::Outside);
 
 int solveLinear(double a, double b, double* x);                           // roots of a x + b = 0
 int solveQuadratic(double a, double b, double c, double* x1, double* x2);  // x1 is the root with +sqrt
