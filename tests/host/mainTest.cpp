@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/XTestInput.h"
 #include "tests/support/XvfbServer.h"
+#include "tests/support/ZipBuilder.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
 #include "viewer/ui/PanelImages.h"
@@ -194,7 +196,77 @@ int distance(std::array<int, 3> a, std::array<int, 3> b)
     return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
 }
 
+// The lines the program wrote (a sanitizer's report, in the sanitizer build, is not one of them).
+int programLines(const std::string& err)
+{
+    int lines = 0;
+    for (size_t at = 0; at < err.size(); at = err.find('\n', at) + 1) {
+        lines += err.compare(at, 10, "tavoplex: ") == 0 ? 1 : 0;
+        if (err.find('\n', at) == std::string::npos)
+            break;
+    }
+    return lines;
+}
+
+// The twelve facets of an axis-aligned cube, wound outwards, in ASCII STL.
+std::string cubeFacets(double x, double y, double z, double size)
+{
+    const auto corner = [&](int i) {
+        return std::to_string(x + size * (i & 1)) + " " + std::to_string(y + size * ((i >> 1) & 1)) + " " +
+               std::to_string(z + size * ((i >> 2) & 1));
+    };
+    static const int kTriangles[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6}, {0, 1, 5}, {0, 5, 4},
+                                          {2, 6, 7}, {2, 7, 3}, {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    std::string text;
+    for (const auto& t : kTriangles)
+        text += "  facet normal 0 0 0\n    outer loop\n      vertex " + corner(t[0]) + "\n      vertex " + corner(t[1]) +
+                "\n      vertex " + corner(t[2]) + "\n    endloop\n  endfacet\n";
+    return text;
+}
+
 }  // namespace
+
+TEST(TavoplexProgram, EveryBodyOfAnAsciiStlIsShownAndABrokenLaterBodyFailsTheLoad)
+{
+    TempDir dir;
+    const std::string bodies[3] = {cubeFacets(0, 0, 0, 10), cubeFacets(60, 0, 0, 10), cubeFacets(0, 60, 30, 10)};
+    // One block per body, as CAD programs write them, in CRLF lines with keywords in capitals...
+    std::string blocks;
+    for (int i = 0; i < 3; ++i)
+        blocks += "SOLID body" + std::to_string(i) + "\n" + bodies[i] + "ENDSOLID body" + std::to_string(i) + "\n\n";
+    std::string crlf;
+    for (char c : blocks)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    // ...must show what the same triangles show in a single block.
+    const std::string single = "solid all\n" + bodies[0] + bodies[1] + bodies[2] + "endsolid all\n";
+    std::ofstream(dir.file("blocks.stl"), std::ios::binary) << crlf;
+    std::ofstream(dir.file("single.stl"), std::ios::binary) << single;
+    std::string pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string model = dir.file(i == 0 ? "blocks.stl" : "single.stl");
+        const ProgramRun run = runProgram(dir, {"FileName=" + model, "--output", dir.file("out.bmp"), "--size", "160x120"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        pictures[i] = TempDir::read(dir.file("out.bmp"));
+    }
+    ASSERT_EQ(pictures[0].size(), 54u + 160u * 120u * 4u);
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "the bodies after the first are missing from the picture";
+    // The picture is not just the background: the three cubes stand apart in it.
+    int covered = 0;
+    for (int y = 0; y < 120; y += 2)
+        for (int x = 0; x < 160; x += 2)
+            covered += distance(bmpPixel(pictures[0], x, y), bmpPixel(pictures[0], 0, y)) > 30 ? 1 : 0;
+    EXPECT_GT(covered, 40);
+
+    // A format error in the second block fails the load and says where.
+    const std::string broken = "solid a\n" + bodies[0] + "endsolid a\nsolid b\n  facet normal 0 0 0\n    outer lop\n";
+    std::ofstream(dir.file("broken.stl"), std::ios::binary) << broken;
+    std::filesystem::remove(dir.file("out.bmp"));
+    const ProgramRun run = runProgram(dir, {"FileName=" + dir.file("broken.stl"), "--output", dir.file("out.bmp")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("broken.stl\": ASCII STL line 89: expected 'loop' but found 'lop'\n"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.bmp")));
+}
 
 TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
 {
@@ -316,9 +388,13 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     const Case cases[] = {
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size"},
-        {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "cannot read the model"},
-        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "cannot load the model"},
-        {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "cannot read the model"},
+        // The picture is BMP whatever the name says: a name that says otherwise is refused.
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.png")}, 2, "a.png\": the picture is written as BMP"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp.png")}, 2, "must end in .bmp"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("bmp")}, 2, "must end in .bmp"},
+        {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
+        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
+        {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         {{"--colour"}, 2, "unknown option"},
@@ -330,7 +406,76 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         const ProgramRun run = runProgram(dir, k.args);
         EXPECT_EQ(run.status, k.status) << run.err;
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
+        // The message is the first line (a wrong command line is followed by the usage).
+        EXPECT_NE(run.err.substr(0, run.err.find('\n')).find(k.message), std::string::npos) << run.err;
+        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp"})
+            EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+    }
+    // The name's case does not matter.
+    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30"});
+    EXPECT_EQ(upper.status, 0) << upper.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("A.BMP")));
+}
+
+TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
+{
+    TempDir files;
+    const auto put = [&files](const std::string& name, const std::string& bytes) {
+        std::ofstream(files.file(name), std::ios::binary) << bytes;
+        return files.file(name);
+    };
+    const auto descriptor = [](const std::string& zipFile, const std::string& entry) {
+        return "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>" + zipFile +
+               "</ZIPFILE>\n    <CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS>\n  </SECTION>\n</ORDER>\n";
+    };
+    LoopbackHttpServer server;
+    // A stored entry whose bytes no longer match its CRC.
+    std::string damaged = buildZip({{"part.zjv", "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n", 0}});
+    damaged[damaged.find("Bracket")] = 'b';
+    std::string truncated(84 + 12 * 50, '\0');
+    putLe32(truncated, 80, 2000);
+    put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
+
+    struct Case {
+        std::string model;
+        std::string reason;  // what the one line says after the model's name
+    };
+    const Case cases[] = {
+        {files.file("nothere.stl"), "nothere.stl\": not found"},
+        {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
+        {put("entry.xml", descriptor("archive.zip", "part.zip")),
+         "archive.zip\": no entry named 'part.zip' in the archive"},
+        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (entry 'part.zjv' fails its size or CRC check)"},
+        {put("model.obj", "v 0 0 0\n"),
+         "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
+        {put("truncated.stl", truncated),
+         "truncated.stl\": binary STL declares 2,000 triangles but holds 12 (reading stopped at byte 684)"},
+        {put("ascii.stl", "solid a\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertx 1 0 0\n"),
+         "ascii.stl\": ASCII STL line 5: expected 'vertex' but found 'vertx'"},
+        {put("words.zjv", buildZip({{"part.txt", "\n\nhello world\n"}})),
+         "words.zjv\": ZJV line 3: expected a part block 'P{' but found 'hello'"},
+        {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
+         "broken.xml\": XML line 4: Missing quotes in attributes!"},
+        {put("empty.stl", ""), "empty.stl\": empty file"},
+    };
+    // All run at once: the server's refusal is retried for half a minute before the load fails.
+    std::vector<std::unique_ptr<TempDir>> dirs;
+    std::vector<std::unique_ptr<RunningProgram>> programs;
+    for (const Case& k : cases) {
+        dirs.push_back(std::make_unique<TempDir>());
+        const TempDir& dir = *dirs.back();
+        programs.push_back(std::make_unique<RunningProgram>(
+            startProgram(dir, {"FileName=" + k.model, "--output", dir.file("a.bmp"), "--size", "60x40"})));
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].model);
+        const int status = programs[i]->waitExit(120000);
+        const std::string err = TempDir::read(dirs[i]->file("stderr.txt"));
+        EXPECT_EQ(status, 1) << err;
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_NE(err.find(cases[i].reason + "\n"), std::string::npos) << err;
+        EXPECT_EQ(programLines(err), 1) << err;
+        EXPECT_FALSE(std::filesystem::exists(dirs[i]->file("a.bmp")));
     }
 }
 
@@ -490,6 +635,63 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     input.key(XK_q, false);
     input.flush();
     EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
+}
+
+TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseForALaterFailure)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    TempDir files;
+    std::ofstream(files.file("model.obj"), std::ios::binary) << "v 0 0 0\n";
+    std::ofstream(files.file("broken.stl"), std::ios::binary) << "solid a\nfacet normal 0 0 1\n outer lop\n";
+
+    // A missing file or a type the control does not read: the one-line error and exit 1 at
+    // once, not the loading screen's half minute of retries.
+    struct Case {
+        std::string model;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {files.file("nothere.stl"), "nothere.stl\": not found\n"},
+        {files.file("model.obj"), "model.obj\": unknown model type '.obj'"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.model);
+        TempDir dir;
+        storeNormalDetail(dir);
+        const auto start = std::chrono::steady_clock::now();
+        RunningProgram program(startProgram(dir, {"FileName=" + k.model, "--size", "240x180"}, x.display()));
+        ASSERT_TRUE(program.started());
+        EXPECT_EQ(program.waitExit(30000), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+        const std::string err = TempDir::read(dir.file("stderr.txt"));
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_NE(err.find(k.reason), std::string::npos) << err;
+        EXPECT_EQ(programLines(err), 1) << err;
+    }
+
+    // A failure the program cannot tell up front is told when it happens; the window stays
+    // until it is closed, and the program then ends with 1.
+    TempDir dir;
+    storeNormalDetail(dir);
+    RunningProgram program(startProgram(dir, {"FileName=" + files.file("broken.stl"), "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    const std::string reason = "broken.stl\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
+    EXPECT_TRUE(waitUntil(30000, [&] { return TempDir::read(dir.file("stderr.txt")).find(reason) != std::string::npos; }))
+        << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(program.waitExit(0), -1) << "the window did not stay";
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    const Window window = input.findWindow("Tavoplex", 30000);
+    ASSERT_NE(window, 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(program.waitExit(30000), 1);
+    const std::string err = TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(programLines(err), 1) << err;
 }
 
 TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)

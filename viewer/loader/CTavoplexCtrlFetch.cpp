@@ -20,6 +20,7 @@
 #include "services/files/RegularFile.h"
 #include "services/files/WholeFileWriter.h"
 #include "viewer/loader/FetchFile.h"
+#include "viewer/loader/DownloadObserverI.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/loader/WideText.h"
@@ -39,24 +40,43 @@ bool ServerLost(platform::net::Outcome outcome)
            outcome == Outcome::Failed;
 }
 
+// Why a local file could not be opened for reading, as a failure reason's text.
+std::string WhyNotReadable(const std::string& path, int openError)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "not found" : std::string("cannot be read (") + std::strerror(errno) + ")";
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
+    return std::string("cannot be read (") + std::strerror(openError ? openError : EACCES) + ")";
+}
+
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
 // bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
 // straight into room taken in `out`; what a file that grew meanwhile (or one whose size says
 // nothing) still gives comes in pieces of 16384 bytes, counted against the cap.
-bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
+// On failure `why` says what went wrong.
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::string& why)
 {
     // A NUL byte would end the name early and read the file its first bytes name instead.
-    if (name.find('\0') != std::string::npos)
+    if (name.find('\0') != std::string::npos) {
+        why = "not found (the name holds a NUL character)";
         return false;
+    }
     std::string path = name;
     for (char& c : path)
         if (c == '\\')
             c = '/';
     uint64_t size = 0;
+    errno = 0;
     const int fd = openRegularFile(path.c_str(), &size);
-    if (fd < 0)
+    if (fd < 0) {
+        why = WhyNotReadable(path, errno);
         return false;
+    }
     bool ok = size <= cap;
+    if (!ok)
+        why = "larger than the limit of " + std::to_string(cap) + " bytes";
     uint64_t total = 0;
     if (ok && size > 0 && size <= SIZE_MAX) {
         const uint64_t start = out.GetLength();
@@ -86,16 +106,29 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
         ok = total <= cap && out.Write(piece.data(), static_cast<size_t>(n));
     }
     ok = ok && out.Flush();
+    if (!ok && why.empty())
+        why = errno != 0 ? std::string("cannot be read (") + std::strerror(errno) + ")" : "cannot be held in memory";
     ::close(fd);
     return ok;
 }
+
+// Keeps the error text of a download, which becomes the fetch's failure reason.
+class ErrorKeeperC : public NullDownloadObserverC {
+public:
+    void OnError(std::wstring text) override { error = NarrowText(text); }
+    std::string error;
+};
 
 }  // namespace
 
 int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip)
 {
-    if (name.isNull())
+    FetchFailure = RWCString();
+    const auto failure = [this](const std::string& what) { FetchFailure = RWCString(what.data(), what.size()); };
+    if (name.isNull()) {
+        failure("no model name given");
         return 1;
+    }
     std::string lower(name.data(), name.length());
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
@@ -110,17 +143,23 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         HTTPDownloadC download;
         if (FetchLimits != nullptr)
             download.SetLimits(*FetchLimits);
-        failed = download.Download(WidenText(std::string(name.data(), name.length())), target, 80) != 0;
+        ErrorKeeperC errors;
+        failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
         LastFetchLostServer = failed && ServerLost(download.LastOutcome());
+        if (failed)
+            failure(errors.error.empty() ? "the download failed" : errors.error);
         WriteLog("      End HTTP stream.\n");
     } else {
         WriteLog("      Start local stream.\n");
         const uint64_t start = target.GetLength();
-        if (ReadLocalFile(std::string(name.data(), name.length()), target, HTTPDownloadC::DefaultLimits().maxBodyBytes)) {
+        std::string why;
+        if (ReadLocalFile(std::string(name.data(), name.length()), target, HTTPDownloadC::DefaultLimits().maxBodyBytes,
+                          why)) {
             WriteLog("      End local stream.\n");
         } else {
             target.SetLength(start);
             failed = true;
+            failure(why);
         }
     }
 
@@ -133,6 +172,8 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (!handle) {
         if (failed)
             return FetchFailed;
+        if (zipped)
+            failure(staging.GetLength() == 0 ? "empty file" : "not a ZIP archive");
         return zipped ? FetchNotUnpacked : 0;
     }
     MemoryBlockC item;
@@ -142,6 +183,13 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         unpacked = item.GetSize() == 0 || room;
         if (room)
             std::memcpy(room, item.GetData(), item.GetSize());
+        else if (!unpacked)
+            failure("not enough memory to unpack the archive");
+    } else if (!failed) {
+        const uint32_t code = LastZipResult;
+        ZipEntryInfo first;
+        const bool named = GetZipItem(handle, 0, &first) == ZipOk;
+        failure(named ? UnzipFailureText(code, first.name) : "the ZIP archive holds no entry");
     }
     CloseZipHandle(handle);
     staging.SetLength(0);
@@ -157,7 +205,11 @@ int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, 
     WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
-    return file.Finish() ? result : 1;
+    if (!file.Finish()) {
+        FetchFailure = "too large to be held in memory";
+        return 1;
+    }
+    return result;
 }
 
 int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip)
