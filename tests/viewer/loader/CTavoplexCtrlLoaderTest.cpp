@@ -3,6 +3,8 @@
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
+#include "tests/support/ZipBuilder.h"
+#include "viewer/loader/UnzipToBlock.h"
 #include "viewer/loader/LoaderTestSupport.h"
 #include "viewer/ui/PanelImages.h"
 
@@ -127,6 +129,15 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
         {"unknown extension", "model.obj", "v 0 0 0\n"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}"},
         {"zip named directly, no entry", "model.zip", "PK not really"},
+        // The loader has no password to give: an encrypted model asks for one and fails.
+        {"zjv whose model is encrypted", "locked.zjv", [] {
+             const std::string gear = TempDir::read(samplesFolder() + "/gear.zjv");
+             MemoryBlockC text;
+             UnzipIndexFromMemory(gear.data(), uint32_t(gear.size()), 0, nullptr, text);
+             ZipItem model{"model.zjv", std::string(text.GetData(), text.GetSize())};
+             model.password = "pw";
+             return buildZip({model});
+         }()},
         {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n"},
     };
     for (const Case& k : cases) {
