@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "services/archive/ZipCipher.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 struct ZipItem {
     std::string name;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "viewer/textures/PngDecode.h"
 #include "viewer/textures/TextureImage.h"
 

@@ -4,8 +4,8 @@
 
 #include "geometry/display/FEDisplayPartListC.h"
 #include "tests/support/ZipBuilder.h"
+#include "tests/viewer/loader/LoaderTestSupport.h"
 #include "viewer/loader/UnzipToBlock.h"
-#include "viewer/loader/LoaderTestSupport.h"
 #include "viewer/ui/PanelImages.h"
 
 TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)
