@@ -64,8 +64,6 @@ public:
     // Forgets the entry without touching minizip (whose archive is being closed anyway).
     void abandon();
 
-    uint64_t produced() const { return produced_; }
-
 private:
     int fill();
     int readStored(unsigned char* out, unsigned len);
