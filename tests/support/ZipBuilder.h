@@ -56,9 +56,11 @@ inline std::string buildZip(const std::vector<ZipItem>& items)
 }
 
 // The archive Info-ZIP's zip makes of the items (names may hold folders; level 0 stores, any
-// other deflates), enciphered with `-P password`. Piped, zip writes to a pipe and so follows
-// every entry with a data descriptor. Empty when the tool is missing or fails.
-inline std::string zipToolArchive(const std::vector<ZipItem>& items, const std::string& password, bool piped = false)
+// other deflates), enciphered with `-P password`, with more options if given. Piped, zip
+// writes to a pipe and so follows every entry with a data descriptor. Empty when the tool is
+// missing or fails.
+inline std::string zipToolArchive(const std::vector<ZipItem>& items, const std::string& password, bool piped = false,
+                                  const std::string& options = "")
 {
     TempDir dir;
     std::string names, stored;
@@ -71,7 +73,7 @@ inline std::string zipToolArchive(const std::vector<ZipItem>& items, const std::
             stored += (stored.empty() ? "" : ":") + item.name;
     }
     const std::string archive = dir.file("tool.zip");
-    std::string command = "cd '" + dir.file("src") + "' && zip -q -X -P '" + password + "'";
+    std::string command = "cd '" + dir.file("src") + "' && zip -q -X " + options + " -P '" + password + "'";
     if (!stored.empty())
         command += " -n '" + stored + "'";
     command += piped ? " -" + names + " | cat > '" + archive + "'" : " '" + archive + "'" + names;
@@ -161,4 +163,31 @@ inline std::string encipherItems(const std::string& zip, const std::vector<ZipIt
     std::string end = zip.substr(at);
     putLe32(end, 16, uint32_t(directory));
     return out + end;
+}
+
+// The archive with every directory record's two sizes moved into a ZIP64 extra block (the
+// fields all ones), as writers of large archives leave them; unzip reads it, minizip leaves
+// the sizes to the reader.
+inline std::string withZip64Sizes(const std::string& zip)
+{
+    const auto le16 = [&](size_t at) { return uint32_t(uint8_t(zip[at])) | uint32_t(uint8_t(zip[at + 1])) << 8; };
+    const auto le32 = [&](size_t at) { return le16(at) | le16(at + 2) << 16; };
+    const std::vector<size_t> records = zipRecordOffsets(zip, 0x02014b50);
+    const size_t end = zipRecordOffsets(zip, 0x06054b50).back();
+    std::string directory;
+    for (size_t at : records) {
+        const size_t extraAt = at + 46 + le16(at + 28) + le16(at + 30);
+        std::string block = std::string("\1\0\20\0", 4) + std::string(16, '\0');
+        putLe32(block, 4, le32(at + 24));   // uncompressed, then compressed, low words
+        putLe32(block, 12, le32(at + 20));
+        std::string record = zip.substr(at, extraAt - at) + block + zip.substr(extraAt, le16(at + 32));
+        putLe32(record, 20, 0xFFFFFFFFu);
+        putLe32(record, 24, 0xFFFFFFFFu);
+        record[30] = char((le16(at + 30) + 20) & 0xFF);
+        record[31] = char((le16(at + 30) + 20) >> 8);
+        directory += record;
+    }
+    std::string tail = zip.substr(end);
+    putLe32(tail, 12, uint32_t(directory.size()));
+    return zip.substr(0, records.front()) + directory + tail;
 }
