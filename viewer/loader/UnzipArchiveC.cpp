@@ -33,6 +33,7 @@ long ZCALLBACK SeekFn(voidpf, voidpf s, ZPOS64_T offset, int origin) { return So
 int ZCALLBACK CloseFn(voidpf, voidpf) { return 0; }  // the archive object closes its source
 int ZCALLBACK ErrorFn(voidpf, voidpf s) { return Source(s)->Error() ? 1 : 0; }
 
+constexpr uLong kMethodAes = 99;
 constexpr uint64_t kFileTimeOf1970 = 116444736000000000ull;
 constexpr uint64_t kTicksPerSecond = 10000000ull;
 
@@ -230,8 +231,12 @@ uint32_t UnzipArchiveC::SetBaseDir(const char* directory)
 
 void UnzipArchiveC::CloseItem()
 {
-    if (currentItem != -1)
-        unzCloseCurrentFile(Zip(zip));
+    if (currentItem != -1) {
+        if (itemEncrypted)
+            encrypted.close();
+        else
+            unzCloseCurrentFile(Zip(zip));
+    }
     currentItem = -1;
 }
 
@@ -263,16 +268,20 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
         return ZipCorrupt;
 
     // The local header must agree with the directory; its extra field may carry exact times.
-    if (unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
+    // minizip opens no AES item (method 99), not even raw: its record goes without the local
+    // times, and reading it asks for the password.
+    const bool aes = (info.flag & 1) && info.compression_method == kMethodAes;
+    if (!aes && unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
         return ZipCorrupt;
     std::vector<unsigned char> extra;
-    const int extraSize = unzGetLocalExtrafield(Zip(zip), nullptr, 0);
+    const int extraSize = aes ? 0 : unzGetLocalExtrafield(Zip(zip), nullptr, 0);
     bool readOk = extraSize >= 0;
     if (extraSize > 0) {
         extra.resize(static_cast<size_t>(extraSize));
         readOk = unzGetLocalExtrafield(Zip(zip), extra.data(), static_cast<unsigned>(extra.size())) == extraSize;
     }
-    unzCloseCurrentFile(Zip(zip));
+    if (!aes)
+        unzCloseCurrentFile(Zip(zip));
     if (!readOk)
         return ZipReadError;
 
@@ -345,32 +354,47 @@ uint32_t UnzipArchiveC::OpenItem()
         return ZipCorrupt;
     if (info.compressed_size > 0xffffffffull || info.uncompressed_size > 0xffffffffull)
         return ZipCorrupt;
-    // minizip decrypts whenever it is given a password, so only encrypted items get one.
-    const bool encrypted = (info.flag & 1) != 0;
-    const int opened = unzOpenCurrentFilePassword(Zip(zip), encrypted ? (password ? password : "") : nullptr);
-    // The system's minizip is built without decryption and refuses any password outright.
-    if (opened != UNZ_OK)
-        return encrypted ? ZipPassword : opened == UNZ_BADZIPFILE ? ZipCorrupt : ZipFlation;
-    itemEncrypted = encrypted;
+    // Only the flag says whether an item is encrypted; the password serves only those.
+    itemEncrypted = (info.flag & 1) != 0;
+    if (itemEncrypted) {
+        switch (encrypted.open(zip, password)) {
+        case ZipCipherOk: break;
+        case ZipCipherPassword: return ZipPassword;
+        case ZipCipherReadFailed: return ZipReadError;
+        default: return ZipCorrupt;
+        }
+    } else {
+        const int opened = unzOpenCurrentFile(Zip(zip));
+        if (opened != UNZ_OK)
+            return opened == UNZ_BADZIPFILE ? ZipCorrupt : ZipFlation;
+    }
     itemRead = 0;
     itemDeclared = static_cast<uint32_t>(info.uncompressed_size);
     return ZipOk;
+}
+
+int UnzipArchiveC::ReadItem(void* target, unsigned length)
+{
+    return itemEncrypted ? encrypted.read(target, length) : unzReadCurrentFile(Zip(zip), target, length);
 }
 
 // The result of a piece read that gave nothing more: the item's end when every recorded byte
 // came out and the CRC matches, else the failure. Closes the item.
 uint32_t UnzipArchiveC::ReadResult(int read)
 {
+    currentItem = -1;
+    if (itemEncrypted) {
+        // The password was checked at the open: what fails now is the data.
+        const int closed = encrypted.close();
+        if (read == ZipCipherReadFailed)
+            return ZipReadError;
+        return read < 0 || closed != ZipCipherOk || itemRead != itemDeclared ? ZipFlation : ZipOk;
+    }
     // minizip checks the CRC on closing once every recorded byte came out.
     const int closed = unzCloseCurrentFile(Zip(zip));
-    currentItem = -1;
     const bool failed = read < 0 || itemRead != itemDeclared || closed == UNZ_CRCERROR;
     if (!failed)
         return ZipOk;
-    // minizip cannot tell a wrong password from damage: an encrypted item that does not
-    // come out right asks for the correct password.
-    if (itemEncrypted && read != UNZ_ERRNO)
-        return ZipPassword;
     if (read < 0)
         return read == UNZ_ERRNO ? ZipReadError : ZipFlation;
     return ZipCorrupt;
@@ -397,12 +421,11 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
             return r;
         currentItem = index;
     }
-    const int read = length ? unzReadCurrentFile(Zip(zip), target, length) : 0;
+    const int read = length ? ReadItem(target, length) : 0;
     if (read > 0) {
         itemRead += static_cast<uint64_t>(read);
         if (itemRead > itemDeclared) {
-            unzCloseCurrentFile(Zip(zip));
-            currentItem = -1;
+            CloseItem();
             return ZipCorrupt;
         }
         if (bytesRead)
@@ -452,7 +475,7 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
         currentItem = index;
         std::vector<char> piece(16384);
         for (;;) {
-            const int read = unzReadCurrentFile(Zip(zip), piece.data(), static_cast<unsigned>(piece.size()));
+            const int read = ReadItem(piece.data(), static_cast<unsigned>(piece.size()));
             if (read <= 0) {
                 r = ReadResult(read);
                 break;

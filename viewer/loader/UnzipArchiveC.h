@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "services/archive/ZipCipher.h"
+
 class UnzipSourceC;
 class ZipViewC;
 
@@ -57,7 +59,9 @@ struct ZipEntryInfo {
 
 // Every operation answers with a result code of ZipHandle.h; nothing is thrown. Item sizes
 // must fit the record's 32 bits, and an item is only complete when its byte count equals its
-// recorded size and its CRC matches.
+// recorded size and its CRC matches. An item with flag bit 0 set is deciphered with the
+// archive's password (ignored for the other items); without one (null or empty), with a wrong
+// one, or for an AES item the read gives 0x1000, and damaged encrypted data 0x5000000.
 class UnzipArchiveC {
 public:
     explicit UnzipArchiveC(const char* password);
@@ -90,6 +94,7 @@ private:
     uint32_t GoTo(int index);
     uint32_t FillRecord(int index, ZipEntryInfo* record);
     uint32_t OpenItem();
+    int ReadItem(void* target, unsigned length);
     uint32_t ReadResult(int read);
     void CloseItem();
     uint32_t UnzipWhole(int index, void* target, int kind);
@@ -106,4 +111,5 @@ private:
     uint64_t itemRead = 0;      // bytes of the current item handed out so far
     uint32_t itemDeclared = 0;  // its recorded uncompressed size
     bool itemEncrypted = false;
+    ZipEncryptedEntryC encrypted;  // reads the current item when it is encrypted
 };

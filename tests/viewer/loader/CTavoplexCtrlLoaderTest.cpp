@@ -3,7 +3,9 @@
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
+#include "tests/support/ZipBuilder.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
+#include "viewer/loader/UnzipToBlock.h"
 #include "viewer/ui/PanelImages.h"
 
 TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)
@@ -132,6 +134,16 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
         {"zip named directly, no entry", "model.zip", "PK not really", "model.zip\": no entry to unpack: "},
+        // The loader has no password to give: an encrypted model asks for one and fails.
+        {"zjv whose model is encrypted", "locked.zjv", [] {
+             const std::string gear = TempDir::read(samplesFolder() + "/gear.zjv");
+             MemoryBlockC text;
+             UnzipIndexFromMemory(gear.data(), uint32_t(gear.size()), 0, nullptr, text);
+             ZipItem model{"model.zjv", std::string(text.GetData(), text.GetSize())};
+             model.password = "pw";
+             return buildZip({model});
+         }(),
+         "locked.zjv\": entry 'model.zjv' is encrypted"},
         {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n",
          "broken.stl\": ASCII STL line 4: expected a number but the data ends"},
     };
