@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -246,6 +248,28 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
     }
+}
+
+TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
+{
+    TempDir dir;
+    std::vector<std::string> outputs = {dir.file("pipe.bmp")};
+    ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0666), 0);
+    // A device of our own first (the suite runs as root; mknod may still be refused), then a
+    // link to the machine's /dev/null, tried only once the program left the scratch ones alone.
+    if (::mknod(dir.file("null.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        outputs.push_back(dir.file("null.bmp"));
+    ASSERT_EQ(::symlink("/dev/null", dir.file("to-null.bmp").c_str()), 0);
+    outputs.push_back(dir.file("to-null.bmp"));
+    for (const std::string& output : outputs) {
+        SCOPED_TRACE(output);
+        const auto before = std::filesystem::symlink_status(output).type();
+        const ProgramRun run = runProgram(dir, {"FileName=samples/bracket.stl", "--output", output, "--size", "40x30"});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+        ASSERT_EQ(std::filesystem::symlink_status(output).type(), before);
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
