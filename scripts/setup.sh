@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core locales
   libexpat1-dev
-  zip unzip
+  zip unzip python3
   libx11-dev xvfb libxtst-dev
 )
 # `setup.sh fuzz`: also the clang toolchain with libFuzzer, for `make fuzz`.

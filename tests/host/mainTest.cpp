@@ -275,8 +275,8 @@ TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
     std::vector<std::string> samples = {"samples/bracket.stl", "samples/gear.zjv", "samples/assembly.xml"};
     const std::string repack = "cd '" + packed.path() + "' && unzip -q '" + TAVO_SOURCE_DIR +
                                "/samples/gear.zjv' && zip -q -fz gear64.zjv gear.zjv >/dev/null 2>&1";
-    if (std::system(repack.c_str()) == 0)
-        samples.push_back(packed.file("gear64.zjv"));
+    EXPECT_EQ(std::system(repack.c_str()), 0) << repack;
+    samples.push_back(packed.file("gear64.zjv"));
     for (const std::string& sample : samples) {
         SCOPED_TRACE(sample);
         TempDir dir;
