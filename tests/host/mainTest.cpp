@@ -255,12 +255,15 @@ TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
     TempDir dir;
     std::vector<std::string> outputs = {dir.file("pipe.bmp")};
     ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0666), 0);
-    // A device of our own first (the suite runs as root; mknod may still be refused), then a
-    // link to the machine's /dev/null, tried only once the program left the scratch ones alone.
-    if (::mknod(dir.file("null.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
-        outputs.push_back(dir.file("null.bmp"));
-    ASSERT_EQ(::symlink("/dev/null", dir.file("to-null.bmp").c_str()), 0);
-    outputs.push_back(dir.file("to-null.bmp"));
+    // A device of our own (the suite runs as root; mknod may still be refused) and links to
+    // the scratch ones: never the machine's /dev/null, which a broken writer would replace.
+    std::string device = outputs[0];
+    if (::mknod(dir.file("null.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        device = dir.file("null.bmp");
+        outputs.push_back(device);
+    }
+    ASSERT_EQ(::symlink(device.c_str(), dir.file("to-device.bmp").c_str()), 0);
+    outputs.push_back(dir.file("to-device.bmp"));
     for (const std::string& output : outputs) {
         SCOPED_TRACE(output);
         const auto before = std::filesystem::symlink_status(output).type();
@@ -269,7 +272,6 @@ TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
         EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
         ASSERT_EQ(std::filesystem::symlink_status(output).type(), before);
     }
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
