@@ -254,3 +254,29 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
         EXPECT_EQ(TempDir::read(target), "as it was");
     }
 }
+
+TEST(WholeFileWriter, AForkedChildEndedBySignalLeavesItsParentsTemporary)
+{
+    TempDir dir;
+    const std::string target = dir.write("t.bin", "as it was");
+    WholeFileWriter writer;
+    ASSERT_EQ(writer.open(target), WholeFileStatus::Written);
+    ASSERT_TRUE(writer.write("new", 3));
+    // The child inherits the names of the temporaries in the making; they are not its own.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::raise(signal);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(names(dir.path()).size(), 2u);
+    }
+    EXPECT_TRUE(writer.commit());
+    EXPECT_EQ(TempDir::read(target), "new");
+    EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
+}
