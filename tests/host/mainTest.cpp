@@ -350,12 +350,12 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     ASSERT_TRUE(program.started());
     XTestInput input(x.display());
     ASSERT_TRUE(input.ok());
-    const Window window = input.findWindow("Tavoplex", 3000);
+    const Window window = input.findWindow("Tavoplex", 30000);
     ASSERT_NE(window, 0u) << TempDir::read(dir.file("stderr.txt"));
 
     // The loaded model, fitted, covers much of the middle row (the background's gradient runs
     // from top to bottom, so a row's background is that of its left edge).
-    ASSERT_TRUE(waitUntil(4000, [&] {
+    ASSERT_TRUE(waitUntil(30000, [&] {
         const platform::gl::Frame shown = input.read(window);
         int covered = 0;
         for (int px = 0; px < shown.width; ++px)
@@ -384,7 +384,7 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     input.key(XK_Shift_L, false);
     input.flush();
     const std::string call = "TavoPlex_DoubleClickPart(\"Gear\", \"gear 20T\")\n";
-    EXPECT_TRUE(waitUntil(2000, [&] { return !TempDir::read(dir.file("stdout.txt")).empty(); }));
+    EXPECT_TRUE(waitUntil(30000, [&] { return !TempDir::read(dir.file("stdout.txt")).empty(); }));
     EXPECT_EQ(TempDir::read(dir.file("stdout.txt")), call);
 
     // A left drag of 100 pixels across the window turns the model.
@@ -407,7 +407,7 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     input.key(XK_q, true);
     input.key(XK_q, false);
     input.flush();
-    EXPECT_EQ(program.waitExit(3000), 0) << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(program.waitExit(30000), 0) << TempDir::read(dir.file("stderr.txt"));
 }
 
 TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
@@ -421,14 +421,14 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
     XTestInput input(x.display());
     ASSERT_TRUE(input.ok());
     const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
-    const Window dialog = input.findWindow(quick.caption, 20000);
+    const Window dialog = input.findWindow(quick.caption, 30000);
     ASSERT_NE(dialog, 0u) << "the settings dialog did not show: " << TempDir::read(dir.file("stderr.txt"));
 
     using platform::host::X11Dialog;
     // The title's colours and the link's blue underline are drawn (once the dialog has drawn).
     const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
     const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
-    EXPECT_TRUE(waitUntil(5000, [&] {
+    EXPECT_TRUE(waitUntil(30000, [&] {
         const platform::gl::Frame shown = input.read(dialog);
         const auto p = shown.width > title.x + 2 ? shown.pixel(title.x + 2, title.y + title.height / 2)
                                                  : std::array<uint8_t, 4>{};
@@ -444,7 +444,7 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
     // The choice is saved when OK ends the dialog.
     const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
     std::string saved;
-    waitUntil(10000, [&] {
+    waitUntil(30000, [&] {
         saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
         return saved.find("METALLIC=") != std::string::npos;
     });
@@ -453,11 +453,11 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
         EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
 
     // Then q in the control's window ends the program cleanly.
-    const Window window = input.findWindow("Tavoplex", 3000);
+    const Window window = input.findWindow("Tavoplex", 30000);
     ASSERT_NE(window, 0u);
     input.moveTo(120, 90);
     input.key(XK_q, true);
     input.key(XK_q, false);
     input.flush();
-    EXPECT_EQ(program.waitExit(5000), 0) << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(program.waitExit(30000), 0) << TempDir::read(dir.file("stderr.txt"));
 }
