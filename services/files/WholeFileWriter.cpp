@@ -38,6 +38,8 @@ struct PendingTemporary {
 };
 PendingTemporary pending[kSlots];
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The handler may only read what a signal cannot catch half written.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free);
 
 extern "C" void removePendingAndEnd(int signal)
 {
