@@ -109,6 +109,7 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     // The exit status once the program ended within limitMs; -1 while it still runs.
     int waitExit(int limitMs)
     {
@@ -272,6 +273,47 @@ TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
         EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
         ASSERT_EQ(std::filesystem::symlink_status(output).type(), before);
     }
+}
+
+TEST(TavoplexProgram, EndedWhileWritingItsPictureItLeavesTheOldOneAndNoTemporary)
+{
+    TempDir dir;
+    const std::string folder = dir.file("pictures");
+    std::filesystem::create_directory(folder);
+    const std::string output = folder + "/p.bmp";
+    { std::ofstream(output) << "the older picture"; }
+    // A large picture keeps its temporary in the folder long enough (the bytes are synced before
+    // the rename) for the test to see it and end the program then; a program that finished
+    // first is run again.
+    bool caught = false;
+    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+        RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--output", output, "--size", "4000x3000"}));
+        ASSERT_TRUE(program.started());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        int status = -1;
+        while (!caught && status == -1 && std::chrono::steady_clock::now() < deadline) {
+            for (const auto& e : std::filesystem::directory_iterator(folder))
+                if (e.path().filename() != "p.bmp") {
+                    caught = true;
+                    break;
+                }
+            if (caught)
+                ASSERT_EQ(::kill(program.pid(), SIGTERM), 0);
+            else
+                status = program.waitExit(0);
+        }
+        if (!caught)
+            continue;
+        EXPECT_EQ(program.waitExit(30000), 128 + SIGTERM);
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"p.bmp"});
+        // Ended before the rename (nearly always) or just after it: never a part of the picture.
+        const std::string kept = TempDir::read(output);
+        EXPECT_TRUE(kept == "the older picture" || kept.size() == 54u + 4000u * 3000u * 4u) << kept.size();
+    }
+    EXPECT_TRUE(caught) << "the program never was seen writing its picture";
 }
 
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
