@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,15 @@
 namespace {
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// A download that failed this way says the server is not there for now; one that got an
+// answer (another status, a body too large) says nothing about the next address.
+bool ServerLost(platform::net::Outcome outcome)
+{
+    using platform::net::Outcome;
+    return outcome == Outcome::ConnectFailed || outcome == Outcome::Stalled || outcome == Outcome::ShortBody ||
+           outcome == Outcome::Failed;
+}
 
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
 // bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
@@ -98,7 +108,10 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (Contains(lower, "http://")) {
         WriteLog("      Start HTTP stream.\n");
         HTTPDownloadC download;
+        if (FetchLimits != nullptr)
+            download.SetLimits(*FetchLimits);
         failed = download.Download(WidenText(std::string(name.data(), name.length())), target, 80) != 0;
+        LastFetchLostServer = failed && ServerLost(download.LastOutcome());
         WriteLog("      End HTTP stream.\n");
     } else {
         WriteLog("      Start local stream.\n");
@@ -175,12 +188,37 @@ bool CTavoplexCtrl::RefreshImageCache()
         Config.save();
         refresh = true;
     }
+    // The refresh runs inside one frame: a server that stalls would otherwise hold the
+    // control for a stall time-out per image. Every image gets only what is left of the
+    // refresh's time, and a server lost once is asked for nothing more this time; the images
+    // left out are missing, so the next control asks again.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ImageRefreshLimitMs);
+    platform::net::Limits limits = HTTPDownloadC::DefaultLimits();
+    // The narrowed bounds hold for this refresh only, however it ends.
+    struct LimitsBack {
+        const platform::net::Limits*& current;
+        const platform::net::Limits* outer;
+        ~LimitsBack() { current = outer; }
+    } limitsBack{FetchLimits, FetchLimits};
+    FetchLimits = &limits;
+    bool serverLost = false;
     for (const char* const* image = PanelImageNames; **image; ++image) {
         const RWCString address = BaseUrl + "/" + *image;
         const UTFilePath target = UserFolder.join(UTFilePath(*image));
         if (refresh)
             std::remove(target.nativePath().data());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (serverLost || left <= 0)
+            continue;
+        const uint32_t leftMs = static_cast<uint32_t>(left);
+        const platform::net::Limits& defaults = HTTPDownloadC::DefaultLimits();
+        limits.connectTimeoutMs = std::min(defaults.connectTimeoutMs, leftMs);
+        limits.stallTimeoutMs = std::min(defaults.stallTimeoutMs, leftMs);
+        limits.totalTimeoutMs = defaults.totalTimeoutMs == 0 ? leftMs : std::min(defaults.totalTimeoutMs, leftMs);
+        LastFetchLostServer = false;
         LoadFileInternalToFile(address, target, false);
+        serverLost = LastFetchLostServer;
     }
     return true;
 }
