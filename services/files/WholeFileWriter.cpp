@@ -26,20 +26,26 @@ int systemSync(int fd) { return ::fsync(fd); }
 int systemRename(const char* from, const char* to) { return std::rename(from, to); }
 
 // Names of temporaries in the making, for the signal handler to remove. A slot is taken by
-// setting `taken`; its name is readable once `ready` is set.
+// setting `taken`; its name is readable once `ready` is set. `owner` is the process that made
+// the temporary: a child forked meanwhile inherits the slots, and its end must not remove the
+// temporary its parent is still writing.
 constexpr int kSlots = 32;
 struct PendingTemporary {
     std::atomic<bool> taken{false};
     std::atomic<bool> ready{false};
+    std::atomic<pid_t> owner{0};
     char path[PATH_MAX];
 };
 PendingTemporary pending[kSlots];
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The handler may only read what a signal cannot catch half written.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free);
 
 extern "C" void removePendingAndEnd(int signal)
 {
+    const pid_t self = ::getpid();
     for (PendingTemporary& p : pending)
-        if (p.ready.load(std::memory_order_acquire))
+        if (p.ready.load(std::memory_order_acquire) && p.owner.load(std::memory_order_relaxed) == self)
             ::unlink(p.path);
     // The handler was reset on entry: once it returns, the signal (blocked meanwhile) ends the
     // process as it would have without us.
@@ -72,6 +78,7 @@ int rememberPending(const std::string& path)
         if (!pending[i].taken.compare_exchange_strong(expected, true))
             continue;
         std::memcpy(pending[i].path, path.c_str(), path.size() + 1);
+        pending[i].owner.store(::getpid(), std::memory_order_relaxed);
         pending[i].ready.store(true, std::memory_order_release);
         watchEndingSignals();
         return i;
