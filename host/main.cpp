@@ -109,6 +109,12 @@ std::string failureUpFront(const ControlState& state)
     return state.failureReason;
 }
 
+// Why the load failed, as the control tells it (the model's name alone when it tells nothing).
+std::string reasonOf(const ControlState& state)
+{
+    return state.failureReason.empty() ? "\"" + state.fileName + "\"" : state.failureReason;
+}
+
 void reportLoadFailure(const std::string& reason)
 {
     std::cerr << "tavoplex: cannot load the model: " << reason << "\n";
@@ -138,8 +144,11 @@ ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host
         return nullptr;
     }
     control->SetClientSite(&host);
-    // The host places the control running unless the line says otherwise.
+    // The host places the control running unless the line says otherwise, and the panels'
+    // images come from the module's own unless the line names another place, so that a
+    // picture does not depend on whether an earlier run had cached them.
     options.params.emplace("Start", "1");
+    options.params.emplace("BasePath", loader.imagesAddress());
     control->LoadProperties(options.params);
     return control;
 }
@@ -192,9 +201,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
             std::cerr << "tavoplex: the model \"" << platform::sys::escapeControlCharacters(state.fileName)
                       << "\" did not finish loading\n";
         else if (state.loadFailed)
-            reportLoadFailure(state.failureReason.empty()
-                                  ? "\"" + platform::sys::escapeControlCharacters(state.fileName) + "\""
-                                  : state.failureReason);
+            reportLoadFailure(reasonOf(state));
         else
             std::cerr << "tavoplex: cannot write \"" << platform::sys::escapeControlCharacters(options.output) << "\"\n";
         return 1;
@@ -215,7 +222,26 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     ModuleLoader::ControlPtr control = placeControl(loader, *host, options);
     if (!control)
         return 1;
-    auto target = [&control](const Message& m) { return control->WindowMessage(m); };
+    // What can be told before the load fails as the picture does, before the window shows
+    // anything: the control would show a missing file's retries for half a minute.
+    if (const std::string reason = failureUpFront(stateOf(*control)); !reason.empty()) {
+        reportLoadFailure(reason);
+        return 1;
+    }
+    // A load that fails later (a server that refuses the model) is told when it fails; the
+    // window stays, showing the failure, and the program's result says it once closed.
+    bool failed = false;
+    auto target = [&control, &failed](const Message& m) {
+        const long result = control->WindowMessage(m);
+        if (!failed) {
+            const ControlState state = stateOf(*control);
+            if (state.loadFailed) {
+                failed = true;
+                reportLoadFailure(reasonOf(state));
+            }
+        }
+        return result;
+    };
     if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
         std::cerr << "tavoplex: cannot create an OpenGL context\n";
         target(Message::destroy());
@@ -224,7 +250,7 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     target(Message::size(options.width, options.height));
     host->run(target);
     target(Message::destroy());
-    return 0;
+    return failed ? 1 : 0;
 }
 
 }  // namespace

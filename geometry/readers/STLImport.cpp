@@ -231,9 +231,11 @@ uint64_t lineAt(STLInputStreamC& in, uint64_t at)
     return line;
 }
 
+// A file may hold several bodies, each "solid name ... endsolid name" (CAD programs write one
+// per body): every block is read into the one importer, in file order, under the same rules.
 int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, ReadStop* stop)
 {
-    enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet };
+    enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet, NextSolid };
 
     const uint64_t size = in.size();
     in.rewind();
@@ -281,11 +283,24 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, 
             expect = Facet;
             break;
         case Facet:
-            // endsolid, any other word or the end of the data close the model
-            if (std::strcmp(word, "facet") != 0)
-                go = false;
-            else
+            // endsolid may be followed by another body; any other word or the end of the data
+            // closes the model
+            if (std::strcmp(word, "facet") == 0) {
                 expect = Normal;
+            } else if (std::strcmp(word, "endsolid") == 0) {
+                skipName();
+                expect = NextSolid;
+            } else {
+                go = false;
+            }
+            break;
+        case NextSolid:
+            if (std::strcmp(word, "solid") == 0) {
+                skipName();
+                expect = Facet;
+            } else {
+                go = false;
+            }
             break;
         case Normal: {
             if (std::strcmp(word, "normal") != 0) {
@@ -412,7 +427,7 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
         result = kSTLFormatError;
         if (stop)
             stop->set("binary STL", 0,
-                      "declares " + groupedNumber(count) + " triangles but holds " + groupedNumber((size - 84) / 50) +
+                      "declares " + groupedNumber(count) + (count == 1 ? " triangle" : " triangles") + " but holds " + groupedNumber((size - 84) / 50) +
                           " (reading stopped at byte " + groupedNumber(84 + uint64_t(i) * 50) + ")");
     };
     // The count is not trusted: nothing is reserved from it, and a short read ends the loop.

@@ -85,7 +85,9 @@ private:
     std::vector<unsigned char> buffer;  // file streams only
 };
 
-// Decide text or binary, then parse. 0 success, -2 format error; importSTLFile also 1 when the
+// Decide text or binary, then parse. Text data may hold several bodies ("solid" ... "endsolid"
+// blocks, one after the other): all of them are read, in order, into the importer; a word other
+// than "solid" after a block ends the read. 0 success, -2 format error; importSTLFile also 1 when the
 // file cannot be opened (no regular file, or one above maxFileSize bytes) and -1 when it cannot be
 // opened again for parsing. Triangles added before a failure stay with the importer. Each import
 // keeps its own state: imports may run on several threads at once.

@@ -139,11 +139,6 @@ int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
     auto& t = *static_cast<Transfer*>(user);
     const auto now = Clock::now();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - t.started).count();
-    if (t.limits->totalTimeoutMs != 0 && elapsed > static_cast<long long>(t.limits->totalTimeoutMs)) {
-        t.stop = Outcome::TookTooLong;
-        t.stopText = "the transfer took longer than " + seconds(t.limits->totalTimeoutMs) + " s";
-        return 1;
-    }
     // A body dripping in never stalls: its average since the start must keep up.
     if (t.limits->minBytesPerSecond != 0 && elapsed > static_cast<long long>(t.limits->rateGraceMs) &&
         static_cast<double>(received) * 1000.0 < static_cast<double>(t.limits->minBytesPerSecond) * double(elapsed)) {
@@ -226,6 +221,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs));
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
@@ -263,14 +259,22 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
         return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
+    // Our words for what failed, the transfer library's for the detail.
+    const auto failed = [&](Outcome outcome) {
+        return finish(result, outcome, std::string(outcomeText(outcome)) + " (" + error + ")");
+    };
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started).count();
     switch (code) {
     case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT: return finish(result, Outcome::ConnectFailed, error);
+    case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed);
     case CURLE_OPERATION_TIMEDOUT:
-        return finish(result, result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error);
-    case CURLE_FILESIZE_EXCEEDED: return finish(result, Outcome::TooLarge, error);
-    case CURLE_PARTIAL_FILE: return finish(result, Outcome::ShortBody, error);
+        if (limits.totalTimeoutMs != 0 && elapsedMs >= static_cast<long long>(limits.totalTimeoutMs))
+            return finish(result, Outcome::TookTooLong,
+                          "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
+        return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
+    case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge);
+    case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody);
     case CURLE_TOO_MANY_REDIRECTS:
         return finish(result, Outcome::TooManyRedirects,
                       "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
@@ -278,8 +282,8 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         if (redirects > 0 || !t.location.empty())
             return finish(result, Outcome::BadRedirect,
                           "redirected to \"" + t.location + "\", which is neither an http nor an https address");
-        return finish(result, Outcome::BadAddress, error);
-    default: return finish(result, Outcome::Failed, error);
+        return failed(Outcome::BadAddress);
+    default: return failed(Outcome::Failed);
     }
     if (result.httpStatus != 200)
         return finish(result, Outcome::HttpStatus, statusText);

@@ -33,12 +33,11 @@ struct Limits {
     uint32_t stallTimeoutMs = 30000;    // with no byte of the response arriving
     uint64_t maxBodyBytes = 512u << 20; // a larger body fails the transfer
     uint32_t maxRedirects = 8;          // targets may only be http:// or https:// addresses
-    // A body that keeps coming, but slowly, never stalls: the whole transfer has an end too.
-    // After the grace period it must have brought minBytesPerSecond on average, and it may
-    // never take longer than totalTimeoutMs (0: no bound of either kind).
+    uint32_t totalTimeoutMs = 30 * 60 * 1000;  // the whole transfer, connection included; 0: no bound
+    // A body that keeps coming, but slowly, never stalls: after the grace period it must have
+    // brought minBytesPerSecond on average (0: no bound).
     uint32_t rateGraceMs = 60000;
     uint32_t minBytesPerSecond = 1024;
-    uint32_t totalTimeoutMs = 30 * 60 * 1000;
 };
 
 enum class Outcome {

@@ -155,6 +155,7 @@ int ZipReaderC::close()
     const int r = unzClose(unz_);
     unz_ = nullptr;
     entryOpen_ = false;
+    encrypted_.abandon();
     closeSide();
     if (r == UNZ_OK)
         return ZipOk;
@@ -205,8 +206,14 @@ int ZipReaderC::openCurrentFile(const char* password)
     entryOpen_ = false;
     unz_file_info64 fi;
     int r = unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (r == UNZ_OK)
-        r = password ? unzOpenCurrentFilePassword(unz_, password) : unzOpenCurrentFile(unz_);
+    if (r == UNZ_OK && (fi.flag & 1)) {
+        const int opened = encrypted_.open(unz_, password);
+        if (opened != ZipCipherOk)
+            return opened == ZipCipherCorrupt ? ZipNotAnArchive : ZipFailed;
+    } else if (r == UNZ_OK) {
+        encrypted_.abandon();  // minizip closes the entry it had open
+        r = unzOpenCurrentFile(unz_);
+    }
     if (r != UNZ_OK)
         return mapOpenResult(r);
     entryOpen_ = true;
@@ -237,7 +244,8 @@ int ZipReaderC::locateAndOpen(const char* name, const char* password)
 
 int ZipReaderC::readCurrentFile(void* buf, unsigned len)
 {
-    const int n = unzReadCurrentFile(unz_, buf, len < kMaxRead ? len : kMaxRead);
+    const unsigned want = len < kMaxRead ? len : kMaxRead;
+    const int n = encrypted_.isOpen() ? encrypted_.read(buf, want) : unzReadCurrentFile(unz_, buf, want);
     if (n < 0)
         return -1;
     if (n == 0)
@@ -248,7 +256,11 @@ int ZipReaderC::readCurrentFile(void* buf, unsigned len)
 
 int ZipReaderC::closeCurrentFile()
 {
-    const int r = unzCloseCurrentFile(unz_);
+    int r;
+    if (encrypted_.isOpen())
+        r = encrypted_.close() == ZipCipherOk ? UNZ_OK : UNZ_CRCERROR;
+    else
+        r = unzCloseCurrentFile(unz_);
     const bool ended = entryOpen_ && entryEnded_;
     const bool sizeMatches = !entrySizeKnown_ || entryRead_ == entrySize_;
     entryOpen_ = false;

@@ -7,6 +7,7 @@
 
 #include <minizip/unzip.h>
 
+#include "services/archive/ZipCipher.h"
 #include "services/archive/ZipCopyBuffer.h"
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipResult.h"
@@ -16,6 +17,10 @@
 // Entry names are looked up ignoring ASCII case, whatever their length. An entry counts as
 // damaged (ZipCrcError) when its checksum does not match or when, read to its end, it did not
 // give the number of bytes its directory record declares.
+// Whether an entry is decrypted is decided by its flag bit 0 alone: a password given for a plain
+// entry is ignored. An encrypted entry opened without a password (null or empty), with a wrong
+// one, or enciphered with AES fails to open with ZipFailed; its damaged data fails as a plain
+// entry's does (a failed read, or ZipCrcError).
 class ZipReaderC {
 public:
     static constexpr unsigned kDefaultBufferSize = ZipCopyBuffer::kDefaultSize;
@@ -80,4 +85,5 @@ private:
     uint64_t entrySize_ = 0;
     bool entrySizeKnown_ = false;
     uLong entryCrc_ = 0;
+    ZipEncryptedEntryC encrypted_;  // open while an encrypted entry is being read
 };

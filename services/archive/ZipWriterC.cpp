@@ -25,8 +25,10 @@ int mapEntryResult(int r)
     }
 }
 
-// Whether the file ends with an archive end record naming a directory inside the file; -1 when
-// the file cannot be read.
+// Whether the file ends with an archive end record naming a directory inside the file, in a
+// layout minizip can add to; -1 when the file cannot be read. minizip seeks the ZIP64 end record
+// where its locator points, which bytes in front of the archive move: it would write the new
+// directory over the wrong place and report success.
 int hasDirectoryEnd(const char* fileName)
 {
     uint64_t size = 0;
@@ -35,7 +37,7 @@ int hasDirectoryEnd(const char* fileName)
         return -1;
     ZipDirectoryEnd end;
     auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
-    const int result = findZipDirectoryEnd(readAt, size, end) ? 1 : 0;
+    const int result = findZipDirectoryEnd(readAt, size, end) && !(end.zip64 && end.prefixSize != 0) ? 1 : 0;
     ::close(fd);
     return result;
 }

@@ -27,7 +27,8 @@ public:
 
     // Creates the archive, or with append and an existing file adds to it: the old entries stay
     // and new ones follow them. ZipNotAnArchive (the file untouched) when the existing file has
-    // no end record or names a directory outside itself; ZipFailed when it cannot be opened, or
+    // no end record, names a directory outside itself, or has ZIP64 end records behind bytes
+    // in front of the archive (a self-extracting stub); ZipFailed when it cannot be opened, or
     // for append together with custom file functions.
     int openForWrite(const char* fileName, bool append, zlib_filefunc_def* fileFuncs = nullptr);
     int close();

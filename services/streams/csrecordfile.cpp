@@ -671,6 +671,8 @@ RWCString hexEncodeBytes(const RWCString& text)
 
 RWCString hexDecodeBytes(const RWCString& text)
 {
+    // Not a hex decoder's rule: any character that is no decimal digit counts as its code less
+    // 55, which reads 'A'-'F' as 10-15 and gives every other character a value of its own.
     auto digit = [](char c) { return (c >= '0' && c <= '9') ? c - '0' : int(static_cast<unsigned char>(c)) - 55; };
     std::string out;
     out.reserve(text.length() / 4);

@@ -4,6 +4,8 @@
 
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -21,14 +23,18 @@ struct ToolArchive {
 };
 
 // The archives of `files` (written below dir/src) and of `seq 1 lines` zipped from a pipe,
-// made in dir; a layout whose tool is missing is left out. The Python writer puts plain local
+// made in dir; a layout whose tool fails is a test failure (the tools are in scripts/setup.sh),
+// so that no test passes over layouts it never saw. The Python writer puts plain local
 // headers, then (ZIP64_LIMIT 0 at closing) a directory leaving every size and offset to ZIP64
 // blocks, which zip cannot make.
 inline std::vector<ToolArchive> makeToolArchives(const TempDir& dir, const ToolItems& files, int lines)
 {
     const auto run = [&](const std::string& command) {
         const int status = std::system(("(cd '" + dir.path() + "' && " + command + ") >/dev/null 2>&1").c_str());
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        const bool ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (!ran)
+            ADD_FAILURE() << "cannot make an archive with: " << command;
+        return ran;
     };
     std::string names, seq;
     for (const auto& [name, bytes] : files) {

@@ -59,7 +59,8 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
     const RWCString& path = control.ArchivePath;
     const RWCString& name = control.ArchiveEntry;
     if (name.isNull()) {
-        control.SetFailureReason(path, "the descriptor names no entry (CONTENTS/PART/FILENAME is empty)");
+        control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor whose "
+                                       "CONTENTS/PART/FILENAME names the entry");
         return Fetched::Fail;
     }
     MemoryBlockC entry;

@@ -97,7 +97,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
     session.SetOption(SessionConnectRetries, 1);
     session.EnableStatusCallback();
     const int result = session.OpenGetRequest(server, object, port, nullptr, nullptr, out);
-    lastOutcome = session.LastOutcome();
+    lastOutcome = session.GetLastOutcome();
     session.Close();
     return result;
 }

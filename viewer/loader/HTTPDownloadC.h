@@ -27,12 +27,11 @@ public:
     // of this one.
     static platform::net::Limits& DefaultLimits();
     void SetLimits(const platform::net::Limits& l) { limits = l; }
+    // What became of the last download (Ok before any).
+    platform::net::Outcome LastOutcome() const { return lastOutcome; }
 
     // The parts of an address: false when it is no http:// address with a usable port.
     static bool SplitUrl(const std::string& url, std::string& server, std::string& object, uint16_t& port);
-
-    // How the last download of this object ended.
-    platform::net::Outcome LastOutcome() const { return lastOutcome; }
 
 private:
     std::wstring agent;

@@ -43,8 +43,8 @@ public:
     virtual void OnStatusCallback(uint32_t context, uint32_t status, const std::string& information, uint32_t length);
 
     void Close() {}
-    // How the last request ended.
-    platform::net::Outcome LastOutcome() const { return lastOutcome; }
+    // What became of the last request (Ok before any).
+    platform::net::Outcome GetLastOutcome() const { return lastOutcome; }
 
     // The text of a notification code.
     static const char* StatusText(uint32_t status);

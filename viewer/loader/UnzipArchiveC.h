@@ -5,33 +5,36 @@
 #include <memory>
 #include <string>
 
+#include "services/archive/ZipCipher.h"
+
 class UnzipSourceC;
 class ZipViewC;
 
-// Result codes of the archive object and the handle interface (texts: FormatZipMessage).
-enum ZipResult : uint32_t {
-    ZipOk = 0x00000000,
-    ZipDuplicateHandle = 0x00000100,
-    ZipNoFile = 0x00000200,
-    ZipNoMemory = 0x00000300,
-    ZipWriteError = 0x00000400,
-    ZipNotFound = 0x00000500,
-    ZipMore = 0x00000600,
-    ZipCorrupt = 0x00000700,
-    ZipReadError = 0x00000800,
-    ZipPassword = 0x00001000,
-    ZipBadArguments = 0x00010000,
-    ZipNotMemory = 0x00020000,
-    ZipMemorySize = 0x00030000,
-    ZipPreviousError = 0x00040000,
-    ZipEnded = 0x00050000,
-    ZipSizeWrong = 0x00060000,
-    ZipPartlyUnzipped = 0x00070000,
-    ZipWrongMode = 0x00080000,
-    ZipNotInitialised = 0x01000000,
-    ZipCannotSeek = 0x02000000,
-    ZipNoChange = 0x04000000,
-    ZipFlation = 0x05000000,
+// Result codes of the archive object and the handle interface (texts: FormatZipMessage); the
+// ZIP layer of the services library has codes of its own (ZipResult).
+enum UnzipResult : uint32_t {
+    UnzipOk = 0x00000000,
+    UnzipDuplicateHandle = 0x00000100,
+    UnzipNoFile = 0x00000200,
+    UnzipNoMemory = 0x00000300,
+    UnzipWriteError = 0x00000400,
+    UnzipNotFound = 0x00000500,
+    UnzipMore = 0x00000600,
+    UnzipCorrupt = 0x00000700,
+    UnzipReadError = 0x00000800,
+    UnzipPassword = 0x00001000,
+    UnzipBadArguments = 0x00010000,
+    UnzipNotMemory = 0x00020000,
+    UnzipMemorySize = 0x00030000,
+    UnzipPreviousError = 0x00040000,
+    UnzipEnded = 0x00050000,
+    UnzipSizeWrong = 0x00060000,
+    UnzipPartlyUnzipped = 0x00070000,
+    UnzipWrongMode = 0x00080000,
+    UnzipNotInitialised = 0x01000000,
+    UnzipCannotSeek = 0x02000000,
+    UnzipNoChange = 0x04000000,
+    UnzipFlation = 0x05000000,
 };
 
 // Windows file attribute values, as item records carry them.
@@ -57,7 +60,9 @@ struct ZipEntryInfo {
 
 // Every operation answers with a result code of ZipHandle.h; nothing is thrown. Item sizes
 // must fit the record's 32 bits, and an item is only complete when its byte count equals its
-// recorded size and its CRC matches.
+// recorded size and its CRC matches. An item with flag bit 0 set is deciphered with the
+// archive's password (ignored for the other items); without one (null or empty), with a wrong
+// one, or for an AES item the read gives 0x1000, and damaged encrypted data 0x5000000.
 class UnzipArchiveC {
 public:
     explicit UnzipArchiveC(const char* password);
@@ -90,6 +95,7 @@ private:
     uint32_t GoTo(int index);
     uint32_t FillRecord(int index, ZipEntryInfo* record);
     uint32_t OpenItem();
+    int ReadItem(void* target, unsigned length);
     uint32_t ReadResult(int read);
     void CloseItem();
     uint32_t UnzipWhole(int index, void* target, int kind);
@@ -106,4 +112,5 @@ private:
     uint64_t itemRead = 0;      // bytes of the current item handed out so far
     uint32_t itemDeclared = 0;  // its recorded uncompressed size
     bool itemEncrypted = false;
+    ZipEncryptedEntryC encrypted;  // reads the current item when it is encrypted
 };

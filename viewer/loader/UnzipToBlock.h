@@ -15,7 +15,8 @@ uint32_t MaxUnzipBytes();
 uint32_t SetMaxUnzipBytes(uint32_t bytes);  // returns the previous cap
 
 // Each returns true when the item came out whole: exactly its recorded size, CRC checked.
-// On failure the block is left empty (size 0 and its NUL).
+// On failure the block is left empty (size 0 and its NUL) and LastZipResult holds the code of the
+// step that failed, not that of closing the archive.
 bool UnzipItemToBlock(ZipHandle* handle, const void* data, uint32_t length, int index, const char* password,
                       MemoryBlockC& block);
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block);

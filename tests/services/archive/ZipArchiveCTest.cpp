@@ -118,9 +118,11 @@ TEST(ZipArchive, RemovingRewritesZip64ArchivesOfOtherWriters)
         const std::string path = dir.write("r.zip", a.bytes);
         ZipRemoverC remover;
         remover.setArchive(path.c_str());
-        remover.addRemoval(a.items.front().first.c_str());
+        // An archive of one entry keeps it: a rewrite that stopped at the first entry loses it.
+        const bool several = a.items.size() > 1;
+        remover.addRemoval(several ? a.items.front().first.c_str() : "not-in-the-archive");
         EXPECT_EQ(remover.apply(), ZipOk) << a.what;
-        EXPECT_TRUE(readArchive(path) == Listing(a.items.begin() + 1, a.items.end())) << a.what;
+        EXPECT_TRUE(readArchive(path) == Listing(a.items.begin() + (several ? 1 : 0), a.items.end())) << a.what;
     }
 }
 

@@ -33,6 +33,24 @@ std::pair<size_t, size_t> entryRecords(const std::string& bytes, const std::stri
     return {std::string::npos, std::string::npos};
 }
 
+uint16_t getLe16(const std::string& bytes, size_t at) { return uint16_t(uint8_t(bytes[at]) | (uint8_t(bytes[at + 1]) << 8)); }
+
+// Offset of the named entry's stored bytes, behind its local header.
+size_t entryData(const std::string& bytes, const std::string& name)
+{
+    const size_t local = entryRecords(bytes, name).first;
+    return local + 30 + getLe16(bytes, local + 26) + getLe16(bytes, local + 28);
+}
+
+// The archive with the named entry's method replaced, in its local header and its record.
+std::string withMethod(std::string bytes, const std::string& name, uint16_t method)
+{
+    const auto [local, central] = entryRecords(bytes, name);
+    bytes[local + 8] = bytes[central + 10] = char(method & 0xFF);
+    bytes[local + 9] = bytes[central + 11] = char(method >> 8);
+    return bytes;
+}
+
 // The result of reading every entry: the first failing code, or 1.
 int readAll(const std::string& path)
 {
@@ -81,10 +99,165 @@ TEST(ZipReader, ReadsArchivesOfTheZipTool)
     }
 }
 
+TEST(ZipReader, ReadsEncryptedEntriesWithTheirPassword)
+{
+    if (!haveTool("zip"))
+        GTEST_SKIP() << "no zip tool";
+    TempDir dir;
+    const std::vector<ZipItem> items = {{"stored.bin", noise(3000, 3), 0},
+                                        {"packed.txt", std::string(20000, 'a') + noise(20000, 4)},
+                                        {"empty", ""},
+                                        {"sub/big.dat", noise(5u << 20, 6)}};
+    const std::vector<ZipItem> two(items.begin(), items.begin() + 2);
+    // The zip tool checks the header against the time (every entry it enciphers has a data
+    // descriptor); a writer that knows the CRC first, against the CRC.
+    ZipItem crcChecked{"crc.txt", noise(5000, 8)};
+    crcChecked.password = "pw";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<ZipItem> items;
+        uint16_t flags;  // the general purpose flag of every entry
+    } archives[] = {
+        {"zip -P", zipToolArchive(items, "pw"), items, 9},
+        {"zip -P to a pipe", zipToolArchive(two, "pw", true), two, 9},
+        {"zip -fz -P (ZIP64 blocks)", zipToolArchive(two, "pw", false, "-fz"), two, 9},
+        {"CRC-checked", buildZip({crcChecked}), {crcChecked}, 1},
+        {"CRC-checked, sizes in ZIP64 blocks", withZip64Sizes(buildZip({crcChecked})), {crcChecked}, 1},
+    };
+    for (const auto& a : archives) {
+        SCOPED_TRACE(a.name);
+        ASSERT_FALSE(a.bytes.empty());
+        const std::string path = dir.write("encrypted.zip", a.bytes);
+        Listing want;
+        for (const ZipItem& item : a.items) {
+            const size_t local = entryRecords(a.bytes, item.name).first;
+            ASSERT_NE(local, std::string::npos) << item.name;
+            EXPECT_EQ(getLe16(a.bytes, local + 6) & 9, a.flags) << item.name;
+            want.emplace_back(item.name, item.bytes);
+        }
+        if (haveTool("unzip")) {
+            EXPECT_EQ(run("unzip -P pw -tq '" + path + "'"), 0);  // Info-ZIP reads it too
+        }
+        int failure = 0;
+        EXPECT_TRUE(readArchive(path, &failure, "pw") == want);
+        EXPECT_EQ(failure, ZipOk);
+
+        // No password, or a wrong one, is refused at the open. The header's check byte lets a
+        // wrong password through one time in 256; its data then fails, never passing as bytes.
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        int slipped = 0;
+        for (int r = reader.goToFirstFile(); r == ZipOk; r = reader.goToNextFile()) {
+            EXPECT_EQ(reader.openCurrentFile(), ZipFailed);
+            EXPECT_EQ(reader.openCurrentFile(""), ZipFailed);
+            for (const char* wrong : {"PW", "pw ", "p", "wp", "secret", "pw1", "x", "pwpw"}) {
+                if (reader.openCurrentFile(wrong) == ZipFailed)
+                    continue;
+                ++slipped;
+                std::ostringstream out;
+                const int extracted = reader.extractCurrentFile(&out);
+                const int result = extracted == ZipOk ? reader.closeCurrentFile() : extracted;
+                // An empty entry has no data to fail: it comes out empty, as it is.
+                EXPECT_TRUE(result != ZipOk || out.str().empty()) << wrong;
+            }
+        }
+        EXPECT_LE(slipped, 3);
+    }
+
+    // A wrong password that the check byte lets through (one of about 256; the CRC-checked
+    // archive's header is fixed) deciphers to bytes that fail as damage.
+    {
+        const std::string path = dir.write("encrypted.zip", archives[3].bytes);
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        ASSERT_EQ(reader.goToFirstFile(), ZipOk);
+        std::string wrong;
+        for (int i = 0; i < 4096 && wrong.empty(); ++i)
+            if (reader.openCurrentFile(("w" + std::to_string(i)).c_str()) == ZipOk)
+                wrong = "w" + std::to_string(i);
+        ASSERT_FALSE(wrong.empty());
+        std::ostringstream out;
+        const int extracted = reader.extractCurrentFile(&out);
+        EXPECT_TRUE(extracted == ZipFailed || extracted == ZipCrcError) << extracted;
+        EXPECT_NE(out.str(), crcChecked.bytes);
+    }
+
+    // Piece by piece, in odd sizes, a deflated entry comes out the same.
+    const std::string path = dir.write("encrypted.zip", archives[0].bytes);
+    ZipReaderC reader;
+    ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+    ASSERT_EQ(reader.locateAndOpen("PACKED.TXT", "pw"), ZipOk);
+    std::string got;
+    char piece[777];
+    for (int n; (n = reader.readCurrentFile(piece, sizeof piece)) > 0;)
+        got.append(piece, size_t(n));
+    EXPECT_EQ(got, items[1].bytes);
+    EXPECT_EQ(reader.closeCurrentFile(), ZipOk);
+
+    // A password given for plain entries is ignored.
+    const std::string plain = dir.file("plain.zip");
+    ASSERT_EQ(writeArchive(plain, {{"a", "plain bytes", 6}, {"b", "stored bytes", 0}}), ZipOk);
+    EXPECT_TRUE(readArchive(plain, nullptr, "pw") == Listing({{"a", "plain bytes"}, {"b", "stored bytes"}}));
+}
+
+TEST(ZipReader, DamagedEncryptedEntriesFailAsDamageNotAsAPassword)
+{
+    if (!haveTool("zip"))
+        GTEST_SKIP() << "no zip tool";
+    TempDir dir;
+    const std::string good = zipToolArchive({{"stored.bin", noise(3000, 3), 0}, {"packed.txt", noise(40000, 4)}}, "pw");
+    ASSERT_FALSE(good.empty());
+    auto flipped = [&](const char* name, size_t at) {
+        std::string b = good;
+        b[entryData(good, name) + at] ^= 0x10;
+        return b;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* entry;
+        int open;     // with the right password
+        int extract;  // the whole entry to a stream; 0: any failure
+        int close;    // when extract is exact
+    } cases[] = {
+        {"stored data byte", flipped("stored.bin", 12 + 1500), "stored.bin", ZipOk, ZipCrcError, ZipCrcError},
+        {"stored last byte", flipped("stored.bin", 12 + 2999), "stored.bin", ZipOk, ZipCrcError, ZipCrcError},
+        // The cipher carries the damage into every later byte: inflate fails, or the size or
+        // CRC does.
+        {"deflated data byte", flipped("packed.txt", 12 + 100), "packed.txt", ZipOk, 0, 0},
+        // AES names method 99: a cipher we cannot read is refused like a wrong password.
+        {"AES method", withMethod(good, "packed.txt", 99), "packed.txt", ZipFailed, 0, 0},
+        {"unknown method", withMethod(good, "packed.txt", 12), "packed.txt", ZipNotAnArchive, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write("damaged.zip", c.bytes);
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        ASSERT_EQ(reader.locateFile(c.entry), ZipOk);
+        ASSERT_EQ(reader.openCurrentFile("pw"), c.open);
+        if (c.open != ZipOk)
+            continue;
+        std::ostringstream out;
+        const int extracted = reader.extractCurrentFile(&out);
+        const int closed = reader.closeCurrentFile();
+        if (c.extract == 0) {
+            EXPECT_TRUE(extracted == ZipFailed || extracted == ZipCrcError) << extracted;
+            continue;
+        }
+        EXPECT_EQ(extracted, c.extract);
+        EXPECT_EQ(closed, c.close);
+    }
+}
+
 TEST(ZipReader, ReadsZip64ArchivesOfOtherWritersWithTheirTrueSizesAndOffsets)
 {
     TempDir dir;
-    const Listing files = {{"a.txt", "hello from another writer\n"}, {"sub/b.bin", noise(70000, 3)}, {"empty", ""}};
+    // Python stores every second item; a stored empty one past the first has a ZIP64 block
+    // holding its offset alone.
+    const Listing files = {{"a.txt", "hello from another writer\n"}, {"sub/b.bin", noise(70000, 3)}, {"empty", ""},
+                           {"stored-empty", ""}};
     for (const ToolArchive& a : makeToolArchives(dir, files, 20000)) {
         SCOPED_TRACE(a.what);
         const std::string path = dir.write("tool.zip", a.bytes);

@@ -12,6 +12,7 @@
 
 #include "services/archive/ZipReaderC.h"
 #include "services/archive/ZipWriterC.h"
+#include "tests/support/ZipBuilder.h"  // putLe32, and archives of other writers
 
 namespace ziptest {
 
@@ -42,7 +43,7 @@ inline int writeArchive(const std::string& path, const std::vector<Entry>& entri
 }
 
 // Every entry's name and bytes in archive order; empty when any step fails.
-inline Listing readArchive(const std::string& path, int* failure = nullptr)
+inline Listing readArchive(const std::string& path, int* failure = nullptr, const char* password = nullptr)
 {
     Listing out;
     ZipReaderC reader;
@@ -52,7 +53,7 @@ inline Listing readArchive(const std::string& path, int* failure = nullptr)
         std::ostringstream bytes;
         r = reader.getCurrentFileInfo(info);
         if (r == ZipOk)
-            r = reader.openCurrentFile();
+            r = reader.openCurrentFile(password);
         if (r == ZipOk)
             r = reader.extractCurrentFile(&bytes);
         const int closed = reader.closeCurrentFile();
@@ -86,12 +87,6 @@ inline Listing listing(const std::vector<Entry>& entries)
     for (const Entry& e : entries)
         out.emplace_back(e.name, e.bytes);
     return out;
-}
-
-inline void putLe32(std::string& bytes, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + size_t(i)] = char((v >> (8 * i)) & 0xFF);
 }
 
 inline uint32_t getLe32(const std::string& bytes, size_t at)

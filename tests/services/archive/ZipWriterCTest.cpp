@@ -4,6 +4,7 @@
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipReaderC.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipToolArchives.h"
 #include "tests/services/archive/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,27 @@ TEST(ZipWriter, AppendingKeepsTheOldEntriesAndRefusesOtherFiles)
     fill_fopen_filefunc(&funcs);
     EXPECT_EQ(writer.openForWrite(path.c_str(), true, &funcs), ZipFailed);
     EXPECT_EQ(writer.openForWrite(dir.file("no/such/folder.zip").c_str(), false), ZipFailed);
+}
+
+TEST(ZipWriter, AppendingToZip64ArchivesOfOtherWritersKeepsThemWhole)
+{
+    // minizip finds the ZIP64 end record where the locator points, which a stub in front of
+    // the archive moves: such an archive is refused untouched rather than spoilt.
+    TempDir dir;
+    for (const ToolArchive& a : makeToolArchives(dir, {{"a.txt", "first"}, {"b.bin", noise(3000, 5)}}, 2000)) {
+        SCOPED_TRACE(a.what);
+        const std::string path = dir.write("append.zip", a.bytes);
+        const int r = writeArchive(path, {{"added", "appended", 6}}, 0, true);
+        if (a.bytes.compare(0, 2, "PK") != 0) {
+            EXPECT_EQ(r, ZipNotAnArchive);
+            EXPECT_TRUE(TempDir::read(path) == a.bytes);
+            continue;
+        }
+        ASSERT_EQ(r, ZipOk);
+        Listing all(a.items.begin(), a.items.end());
+        all.emplace_back("added", "appended");
+        EXPECT_TRUE(readArchive(path) == all);
+    }
 }
 
 TEST(ZipWriter, RawEntriesCopyCompressedDataUnchanged)

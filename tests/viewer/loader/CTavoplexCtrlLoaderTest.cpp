@@ -7,8 +7,10 @@
 
 #include "geometry/display/FEDisplayPartListC.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ZipBuilder.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "viewer/loader/HTTPDownloadC.h"
+#include "viewer/loader/UnzipToBlock.h"
 #include "viewer/ui/PanelImages.h"
 
 TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)
@@ -142,24 +144,40 @@ TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
     EXPECT_EQ(c.Parts->instanceCount(), 5u);
 }
 
-TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
+TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
 {
     struct Case {
         const char* what;
         const char* name;
         std::string bytes;
+        const char* reason;  // the end of the failure reason, after the folder
     };
     const Case cases[] = {
         {"empty ZIPFILE", "empty.xml",
          "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE></ZIPFILE>"
-         "<CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS></SECTION></ORDER>"},
-        {"descriptor without SECTION", "bare.xml", "<?xml version=\"1.0\"?><ORDER></ORDER>"},
+         "<CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS></SECTION></ORDER>",
+         "empty.xml\": names no archive (ORDER/SECTION/ZIPFILE is empty)"},
+        {"descriptor without SECTION", "bare.xml", "<?xml version=\"1.0\"?><ORDER></ORDER>",
+         "bare.xml\": names no archive (ORDER/SECTION/ZIPFILE is empty)"},
         // The reader asks for the XML header: without it the descriptor reads as empty.
-        {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>"},
-        {"unknown extension", "model.obj", "v 0 0 0\n"},
-        {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}"},
-        {"zip named directly, no entry", "model.zip", "PK not really"},
-        {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n"},
+        {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>",
+         "headless.xml\": XML line 1: Missing <?xml header!"},
+        {"unknown extension", "model.obj", "v 0 0 0\n",
+         "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
+        {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
+        {"zip named directly, no entry", "model.zip", "PK not really", "model.zip\": no entry to unpack: "},
+        // The loader has no password to give: an encrypted model asks for one and fails.
+        {"zjv whose model is encrypted", "locked.zjv", [] {
+             const std::string gear = TempDir::read(samplesFolder() + "/gear.zjv");
+             MemoryBlockC text;
+             UnzipIndexFromMemory(gear.data(), uint32_t(gear.size()), 0, nullptr, text);
+             ZipItem model{"model.zjv", std::string(text.GetData(), text.GetSize())};
+             model.password = "pw";
+             return buildZip({model});
+         }(),
+         "locked.zjv\": entry 'model.zjv' is encrypted"},
+        {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n",
+         "broken.stl\": ASCII STL line 4: expected a number but the data ends"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -170,6 +188,7 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
         EXPECT_TRUE(c.LoadFailed);
         EXPECT_FALSE(c.Loading);
         EXPECT_EQ(c.LoaderCount, 6);
+        EXPECT_NE(std::string(c.FailureReason.data()).find(k.reason), std::string::npos) << c.FailureReason.data();
         if (std::string(k.name) == "empty.xml") {  // the descriptor itself was read
             EXPECT_EQ(std::string(c.ArchiveEntry.data()), "a.zip");
         }
@@ -272,12 +291,14 @@ TEST(CTavoplexCtrlLoader, FailingFetchIsRetriedEvery750MsAndFailsAfterThirtySeco
         EXPECT_TRUE(c.Loading);
         EXPECT_FALSE(c.LoadFailed);
 
-        // Thirty seconds after the load began the next pass gives up.
+        // Thirty seconds after the load began the next pass gives up, with the last fetch's reason.
         v.clock().advance(CTavoplexCtrl::kLoadRetryLimitMs);
         v.advance(25);
         EXPECT_TRUE(c.LoadFailed);
         EXPECT_FALSE(c.Loading);
         EXPECT_EQ(c.LoaderCount, 6);
+        const std::string why = model == name ? "cannot connect to the server (" : "not found";
+        EXPECT_EQ(std::string(c.FailureReason.data()).rfind("\"" + model + "\": " + why, 0), 0u) << c.FailureReason.data();
     }
 }
 
@@ -327,6 +348,7 @@ TEST(CTavoplexCtrlLoader, PassThatThrowsFailsTheLoadAndGivesTheLockBack)
     EXPECT_FALSE(c.Loading);
     EXPECT_EQ(c.LoaderCount, 6);
     EXPECT_EQ(c.GLLockCount, 0);
+    EXPECT_EQ(std::string(c.FailureReason.data()), "\"" + v.folder().file("cube.stl") + "\": reading it failed unexpectedly");
 }
 
 TEST(CTavoplexCtrlLoader, NewLoadDropsAnimationsIntoTheOldModelAndThePendingZoom)
