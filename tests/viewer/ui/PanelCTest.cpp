@@ -289,6 +289,8 @@ TEST_F(PanelTest, StartAnimationFadesTheWholePanel)
     EXPECT_EQ(commands.redraws, 1);
     animations.Update(1000);
     EXPECT_EQ(panel.GetFade(), 0.0f);
+    animations.Update(1050);
+    EXPECT_NEAR(panel.GetFade(), 0.2f, 0.001f);  // linear: eased it would be 1 / (1 + e^3)
     animations.Update(1125);
     EXPECT_NEAR(panel.GetFade(), 0.5f, 0.01f);  // not eased; 250 ms whole
     animations.Update(1250);

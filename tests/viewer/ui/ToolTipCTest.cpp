@@ -54,8 +54,10 @@ TEST_F(ToolTipTest, TipNeedsARestLongerThanTheDelay)
     tip.PointerMoved(3000, 11, 20);
     tick(3000);
     EXPECT_EQ(tip.Alpha, 1.0f);
+    EXPECT_TRUE(tip.Busy);  // a reversed fade starts at 1 but ends only when it reaches 0
     tick(3175);
     EXPECT_EQ(tip.Alpha, 0.0f);
+    EXPECT_FALSE(tip.Busy);
     EXPECT_TRUE(animations.IsEmpty());
     // The tick counter may wrap during a rest.
     tip.PointerMoved(0xFFFFFF00u, 12, 20);
