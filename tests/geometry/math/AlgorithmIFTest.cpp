@@ -213,4 +213,27 @@ TEST(WielandtMethodTest, DeflationGivesTheSecondPair)
     EXPECT_NEAR(std::fabs(x2[0]), 1.0 / kSqrt2, 1e-6);
     EXPECT_NEAR(x2[1], 0.0, 1e-6);
     EXPECT_EQ(wielandt.eigenvector(), x2);
+
+    // A matrix whose second eigenvector does not vanish at the pivot: the deflation row must
+    // take the eigenvalue found out whole. The eigenvalues to meet are Jacobi's.
+    const double entries[3][3] = {{4, 1, 0}, {1, 3, 1}, {0, 1, 2}};
+    MatrixNXN b(3);
+    SymmetricMatrixNXN s(3);
+    for (unsigned i = 0; i < 3; ++i)
+        for (unsigned j = 0; j < 3; ++j) {
+            b.set(i, j, entries[i][j]);
+            s.set(i, j, entries[i][j]);
+        }
+    JacobiMethod reference(s);
+    ASSERT_TRUE(reference.solve());
+    double lambdas[3] = {reference.eigenvalue(0), reference.eigenvalue(1), reference.eigenvalue(2)};
+    std::sort(lambdas, lambdas + 3);
+    PowerMethod first(b, 1e-13);
+    for (steps = 0; !first.run() && steps < 10000;)
+        ++steps;
+    ASSERT_NEAR(first.eigenvalue(), lambdas[2], 1e-9);
+    WielandtMethod second(b, first.eigenvalue(), first.eigenvector(), 1e-13);
+    for (steps = 0; !second.run() && steps < 10000;)
+        ++steps;
+    EXPECT_NEAR(second.eigenvalue(), lambdas[1], 1e-6);
 }

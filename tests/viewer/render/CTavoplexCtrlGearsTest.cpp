@@ -72,6 +72,11 @@ TEST(GearState, SizesStayWithinTheirRangesWhateverTheGenerator)
     EXPECT_EQ(low.G1.InnerRadius, 4.0f);
     EXPECT_EQ(low.G1.GearWidth, 2.0f);
     EXPECT_EQ(low.G1.Teeth, 8.0f);
+    // A bore only below the middle of its draw: the middle itself gives a solid gear.
+    GearState middle;
+    middle.Uniform = [] { return 0.5; };
+    middle.DrawSizes();
+    EXPECT_EQ(middle.G1.InnerRadius, 0.0f);
     GearState high;
     high.Uniform = [] { return 1.0; };
     high.DrawSizes();

@@ -169,6 +169,7 @@ TEST_F(BitmapFontTest, TopRightAlignmentMeetsTheWindowEdges)
     });
     // The box spans x from W - w + 1 to W + 3 and y from H - h + 1 to H + 1.
     EXPECT_TRUE(pixelNear(at(W - w + 2, H - h + 2), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(W - w + 1, H - h + 1), {0, 255, 0}));  // its first column and row
     EXPECT_TRUE(pixelNear(at(W - 1, H - 1), {0, 255, 0}));
     EXPECT_TRUE(pixelNear(at(W - w - 1, H - 2), {0, 0, 0}));
     EXPECT_TRUE(pixelNear(at(W - 2, H - h - 1), {0, 0, 0}));

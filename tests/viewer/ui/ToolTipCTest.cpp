@@ -179,6 +179,7 @@ TEST(ToolTipDrawTest, BoxSitsAboveTheRightOfThePointerAndGrowsDownward)
     EXPECT_EQ(one.front(), 60 - h + 2);
     EXPECT_EQ(one.back(), 60);
     EXPECT_TRUE(filledRows(40 - 1).empty());  // nothing left of the pointer
+    EXPECT_FALSE(filledRows(40).empty());     // the box starts on the pointer's column
 
     draw("Wj\\nSecond line", 1.0f);
     std::vector<int> two = filledRows(42);
