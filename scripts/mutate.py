@@ -49,7 +49,7 @@ class Change:
     def title(self):
         old = self.old.strip().splitlines()[0] if self.old.strip() else self.old
         new = self.new.strip().splitlines()[0] if self.new.strip() else "(deleted)"
-        return f"#{self.number} {self.path}:{self.line}: {old!r} -> {new!r}"
+        return f"#{self.number} {self.path} (list line {self.line}): {old!r} -> {new!r}"
 
 
 def parse_list(path):
