@@ -13,8 +13,8 @@
 
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
-#include "support/XTestInput.h"
-#include "support/XvfbServer.h"
+#include "tests/support/XTestInput.h"
+#include "tests/support/XvfbServer.h"
 
 using platform::host::Message;
 using platform::host::MessageKind;

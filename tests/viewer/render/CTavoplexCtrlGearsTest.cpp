@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "viewer/render/DrawTestSupport.h"
+#include "tests/viewer/render/DrawTestSupport.h"
 
 namespace {
 
