@@ -6,6 +6,7 @@ in one source file, builds only the test executables named beside the change (in
 an existing build folder), runs them, and puts the file back whatever happens (a failed build,
 a test that hangs, Ctrl-C). A change counts as caught when a named test executable fails or
 runs past its time limit. The file is a tool to run by hand; `make test` does not run it.
+Only a run killed outright (SIGKILL) cannot put its file back: `git diff` then shows the change.
 
 List format: one block per change, blocks separated by blank lines, '#' lines are comments:
 
