@@ -156,10 +156,12 @@ def main():
     parser.add_argument("--log", default=None, help="build and test output (default: BUILD/mutate.log)")
     args = parser.parse_args()
 
-    # A termination request unwinds like Ctrl-C, so that the file is put back.
+    # A termination request unwinds like Ctrl-C, so that the file is put back; Ctrl-C does so
+    # even where the shell started the script with interrupts ignored (in the background).
     def interrupted(signum, frame):
         raise KeyboardInterrupt
     signal.signal(signal.SIGTERM, interrupted)
+    signal.signal(signal.SIGINT, interrupted)
 
     try:
         changes = select(parse_list(args.list), args.only)
