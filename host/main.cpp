@@ -115,8 +115,11 @@ ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host
         return nullptr;
     }
     control->SetClientSite(&host);
-    // The host places the control running unless the line says otherwise.
+    // The host places the control running unless the line says otherwise, and the panels'
+    // images come from the module's own unless the line names another place, so that a
+    // picture does not depend on whether an earlier run had cached them.
     options.params.emplace("Start", "1");
+    options.params.emplace("BasePath", loader.imagesAddress());
     control->LoadProperties(options.params);
     return control;
 }

@@ -198,6 +198,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs));
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);

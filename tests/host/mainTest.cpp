@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -21,11 +23,14 @@
 
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/PrivateFontconfig.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XTestInput.h"
 #include "tests/support/XvfbServer.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/control/TavoplexResources.h"
+#include "viewer/ui/PanelImages.h"
 #include "platform/com/PropertyExchange.h"
 
 extern char** environ;
@@ -40,7 +45,8 @@ struct ProgramRun {
 
 // Starts the program with the arguments; the per-user folder lives in dir, which also takes
 // its standard output and error; a display only when one is given. -1 when it cannot start.
-pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "")
+pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "",
+                   const std::vector<std::string>& extraEnv = {})
 {
     std::vector<std::string> all = {TAVOPLEX_PROGRAM};
     all.insert(all.end(), args.begin(), args.end());
@@ -51,6 +57,7 @@ pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, con
     std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir.path(), "HOME=" + dir.path(), "PATH=/usr/bin:/bin"};
     if (!display.empty())
         env.push_back("DISPLAY=" + display);
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     // The sanitizers' settings and the renderer's switches of the test run reach the program.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS", "LSAN_OPTIONS", "LP_NUM_THREADS",
                              "MESA_SHADER_CACHE_DISABLE"})
@@ -82,9 +89,10 @@ ProgramRun outputsOf(const TempDir& dir, int status)
 }
 
 // Runs the program to its end.
-ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args)
+ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args,
+                      const std::vector<std::string>& extraEnv = {})
 {
-    const pid_t pid = startProgram(dir, args);
+    const pid_t pid = startProgram(dir, args, "", extraEnv);
     int status = 0;
     if (pid <= 0 || waitpid(pid, &status, 0) != pid)
         return outputsOf(dir, -1);
@@ -217,6 +225,84 @@ TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
     }
 }
 
+TEST(TavoplexProgram, WithoutBasePathTheButtonsShowTheModulesImages)
+{
+    // Only the line's BasePath differs: the module's images, or a folder without any.
+    TempDir empty;
+    struct Run {
+        std::vector<std::string> extra;
+        std::string bytes;
+    } runs[] = {{{}, {}}, {{"BasePath=file://" + empty.path()}, {}}};
+    for (Run& r : runs) {
+        TempDir dir;  // a fresh settings folder each time
+        const std::string bmp = dir.file("out.bmp");
+        std::vector<std::string> args = {"FileName=samples/gear.zjv", "Buttons=1", "--output", bmp, "--size", "400x300"};
+        args.insert(args.end(), r.extra.begin(), r.extra.end());
+        const ProgramRun run = runProgram(dir, args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        r.bytes = TempDir::read(bmp);
+        ASSERT_EQ(r.bytes.size(), 54u + 400u * 300u * 4u);
+        if (r.extra.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(dir.path() + "/korvane/tavoplex/front.png"));
+        }
+    }
+    // The button row along the bottom edge: images where the other shows plain quads.
+    int differing = 0;
+    for (int y = 258; y < 292; ++y)
+        for (int x = 0; x < 400; ++x)
+            differing += distance(bmpPixel(runs[0].bytes, x, y), bmpPixel(runs[1].bytes, x, y)) > 6 ? 1 : 0;
+    EXPECT_GT(differing, 300);
+}
+
+TEST(TavoplexProgram, AStallingImageServerHoldsThePictureBackOnceAndBriefly)
+{
+    // Every image answers with headers and then nothing for longer than the test runs.
+    LoopbackHttpServer server(150000);
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        server.serve(std::string("/img/") + *image, LoopbackHttpServer::stall("", 100, 140000));
+    TempDir dir;
+    const std::string bmp = dir.file("out.bmp");
+    RunningProgram program(startProgram(
+        dir, {"FileName=samples/bracket.stl", "BasePath=" + server.url("/img"), "--output", bmp, "--size", "120x90"}));
+    ASSERT_TRUE(program.started());
+    // One stall time-out (30 s) at most, not one per image.
+    EXPECT_EQ(program.waitExit(90000), 0) << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_TRUE(std::filesystem::exists(bmp));
+    int asked = 0;
+    for (const char* const* image = PanelImageNames; **image; ++image)
+        asked += server.requests(std::string("/img/") + *image);
+    EXPECT_EQ(asked, 1);
+}
+
+TEST(TavoplexProgram, WithoutDejaVuTheAxesLettersComeFromTheDefaultSansSerif)
+{
+    // The configuration knows one font only, of a family nobody asks for by name.
+    PrivateFontconfig fonts;
+    fonts.addFont("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", "Face.ttf", true);
+    std::string pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        TempDir dir;
+        storeNormalDetail(dir);
+        std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg", std::ios::app) << "[COMMON]\nDEBUG=1\n";
+        const std::string bmp = dir.file("out.bmp");
+        const ProgramRun run =
+            runProgram(dir, {"FileName=samples/assembly.xml", "Axes=1", "Grid=0", "--output", bmp, "--size", "400x240"},
+                       i == 0 ? std::vector<std::string>{} : std::vector<std::string>{"FONTCONFIG_FILE=" + fonts.configFile()});
+        ASSERT_EQ(run.status, 0) << run.err;
+        pictures[i] = TempDir::read(bmp);
+        ASSERT_EQ(pictures[i].size(), 54u + 400u * 240u * 4u);
+        const std::string log = TempDir::read(dir.path() + "/korvane/tavoplex/tavoplex.log");
+        EXPECT_NE(log.find("OpenGL Locked"), std::string::npos);  // the log is written
+        EXPECT_EQ(log.find("No font found"), std::string::npos) << log;
+    }
+    // A font was found, and it draws the letters otherwise than DejaVu Sans does.
+    int differing = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 400; ++x)
+            differing += distance(bmpPixel(pictures[0], x, y), bmpPixel(pictures[1], x, y)) > 30 ? 1 : 0;
+    EXPECT_GT(differing, 5);
+}
+
 TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
 {
     struct Case {
@@ -246,6 +332,28 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
     }
+}
+
+TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
+{
+    TempDir dir;
+    std::vector<std::string> outputs = {dir.file("pipe.bmp")};
+    ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0666), 0);
+    // A device of our own first (the suite runs as root; mknod may still be refused), then a
+    // link to the machine's /dev/null, tried only once the program left the scratch ones alone.
+    if (::mknod(dir.file("null.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        outputs.push_back(dir.file("null.bmp"));
+    ASSERT_EQ(::symlink("/dev/null", dir.file("to-null.bmp").c_str()), 0);
+    outputs.push_back(dir.file("to-null.bmp"));
+    for (const std::string& output : outputs) {
+        SCOPED_TRACE(output);
+        const auto before = std::filesystem::symlink_status(output).type();
+        const ProgramRun run = runProgram(dir, {"FileName=samples/bracket.stl", "--output", output, "--size", "40x30"});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+        ASSERT_EQ(std::filesystem::symlink_status(output).type(), before);
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)

@@ -33,6 +33,9 @@ namespace platform::host {
 class Host;
 struct Message;
 }  // namespace platform::host
+namespace platform::net {
+struct Limits;
+}  // namespace platform::net
 namespace platform::com {
 struct Guid;
 struct TypeLibrary;
@@ -284,7 +287,16 @@ public:
     int LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip);
     // Fetches the missing panel images from BaseUrl into the per-user folder; all of them
     // again when the configuration's data version is below 2 (then set to 2 and saved).
+    // Never freezes the control for long: the whole refresh ends within ImageRefreshLimitMs,
+    // and once the server cannot be reached, stalls or times out, it is asked for no more.
     bool RefreshImageCache();
+    uint32_t ImageRefreshLimitMs = 30000;
+    // Bounds of the HTTP fetches made now (the image refresh narrows them to the time it has
+    // left); null: the process-wide defaults.
+    const platform::net::Limits* FetchLimits = nullptr;
+    // The last HTTP fetch failed for want of the server: no connection, a stall, a time-out
+    // or a connection cut short.
+    bool LastFetchLostServer = false;
 
     // ================= properties and scripted methods =================
     // (viewer/control/CTavoplexCtrlProperties.cpp: the exchange, ApplyProperties, SetParam;
@@ -477,6 +489,7 @@ public:
     std::ofstream LogStream;
     bool DebugEnabled = false;
     BitmapFontC Font;
+    bool FontMissingLogged = false;  // the log said once that no font was found
     ToolTipC* ToolTip = nullptr;
     int32_t DisplayMode = 4;
     TransformMatrix Rotation;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "services/config/CSConfigVal.h"
 #include "services/files/RegularFile.h"
+#include "services/files/WholeFileWriter.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
@@ -27,6 +29,15 @@
 namespace {
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// A download that failed this way says the server is not there for now; one that got an
+// answer (another status, a body too large) says nothing about the next address.
+bool ServerLost(platform::net::Outcome outcome)
+{
+    using platform::net::Outcome;
+    return outcome == Outcome::ConnectFailed || outcome == Outcome::Stalled || outcome == Outcome::ShortBody ||
+           outcome == Outcome::Failed;
+}
 
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
 // bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
@@ -97,7 +108,10 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (Contains(lower, "http://")) {
         WriteLog("      Start HTTP stream.\n");
         HTTPDownloadC download;
+        if (FetchLimits != nullptr)
+            download.SetLimits(*FetchLimits);
         failed = download.Download(WidenText(std::string(name.data(), name.length())), target, 80) != 0;
+        LastFetchLostServer = failed && ServerLost(download.LastOutcome());
         WriteLog("      End HTTP stream.\n");
     } else {
         WriteLog("      Start local stream.\n");
@@ -158,40 +172,11 @@ int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePat
     if (result != 0)
         return 1;
 
-    // Written under a temporary name and renamed into place, so that a file that exists is
-    // always a whole one: an interrupted write never passes for a finished fetch.
+    // Written whole or not at all, so that a file that exists is always a whole one: an
+    // interrupted write never passes for a finished fetch.
     const RWCString native = where.nativePath();
-    // A long name is shortened so that its temporary's name stays within what a folder takes.
-    constexpr size_t kSuffix = sizeof(".part-XXXXXX") - 1;
-    std::string temporary(native.data(), native.length());
-    const size_t nameStart = temporary.rfind('/') == std::string::npos ? 0 : temporary.rfind('/') + 1;
-    if (temporary.size() - nameStart > NAME_MAX - kSuffix)
-        temporary.resize(nameStart + NAME_MAX - kSuffix);
-    temporary += ".part-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return 1;
-    bool ok = true;
-    const char* data = file.Data();
-    uint64_t left = file.GetLength();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok) {
-            data += n;
-            left -= static_cast<uint64_t>(n);
-        }
-    }
-    ok = ::fchmod(fd, 0644) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), native.data()) == 0;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        return 1;
-    }
-    return 0;
+    const std::string path(native.data(), native.length());
+    return writeWholeFile(path, file.Data(), size_t(file.GetLength())) == WholeFileStatus::Written ? 0 : 1;
 }
 
 bool CTavoplexCtrl::RefreshImageCache()
@@ -203,12 +188,37 @@ bool CTavoplexCtrl::RefreshImageCache()
         Config.save();
         refresh = true;
     }
+    // The refresh runs inside one frame: a server that stalls would otherwise hold the
+    // control for a stall time-out per image. Every image gets only what is left of the
+    // refresh's time, and a server lost once is asked for nothing more this time; the images
+    // left out are missing, so the next control asks again.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ImageRefreshLimitMs);
+    platform::net::Limits limits = HTTPDownloadC::DefaultLimits();
+    // The narrowed bounds hold for this refresh only, however it ends.
+    struct LimitsBack {
+        const platform::net::Limits*& current;
+        const platform::net::Limits* outer;
+        ~LimitsBack() { current = outer; }
+    } limitsBack{FetchLimits, FetchLimits};
+    FetchLimits = &limits;
+    bool serverLost = false;
     for (const char* const* image = PanelImageNames; **image; ++image) {
         const RWCString address = BaseUrl + "/" + *image;
         const UTFilePath target = UserFolder.join(UTFilePath(*image));
         if (refresh)
             std::remove(target.nativePath().data());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (serverLost || left <= 0)
+            continue;
+        const uint32_t leftMs = static_cast<uint32_t>(left);
+        const platform::net::Limits& defaults = HTTPDownloadC::DefaultLimits();
+        limits.connectTimeoutMs = std::min(defaults.connectTimeoutMs, leftMs);
+        limits.stallTimeoutMs = std::min(defaults.stallTimeoutMs, leftMs);
+        limits.totalTimeoutMs = defaults.totalTimeoutMs == 0 ? leftMs : std::min(defaults.totalTimeoutMs, leftMs);
+        LastFetchLostServer = false;
         LoadFileInternalToFile(address, target, false);
+        serverLost = LastFetchLostServer;
     }
     return true;
 }
