@@ -196,6 +196,7 @@ TEST(CTavoplexCtrlMouse, PanelsAndToolTipFollowThePointer)
     c.LogoPanel = new PanelC(nullptr, &c.Animations);
     c.LogoPanel->PanelWidth = 150;
     c.LogoPanel->PanelHeight = 150;
+    c.LogoPanel->LaidOut = true;
 
     // Hovering: the hand over the logo, the arrow elsewhere; the tip's rest starts again.
     v.clock().advance(40);
