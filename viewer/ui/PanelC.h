@@ -77,6 +77,8 @@ public:
     void OnMouseDown(int code, int x, int y);
     // A left press and release on the same button sends its command id.
     void OnClick(int code, int x, int y);
+    // Forgets the pressed button: the press ended without a release the user made.
+    void CancelPress() { PressedIndex = -1; }
     void SetHovered(bool hovered);
     // Advances the colour transitions by dt ms; true when a colour changed.
     bool Step(float dt);

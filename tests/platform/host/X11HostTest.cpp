@@ -102,6 +102,7 @@ TEST(X11Host, InputAndTimersArriveAsMessages)
                 EXPECT_EQ(m.y, 20);
                 EXPECT_TRUE(m.modifiers & platform::host::ModLeftButton);
             }
+            EXPECT_FALSE(m.madeUp);
             if (mouse.size() >= 6 && timers >= 6)
                 host->requestClose();
             return 0L;
@@ -119,6 +120,58 @@ TEST(X11Host, InputAndTimersArriveAsMessages)
                                            MessageKind::LeftButtonDoubleClick, MessageKind::LeftButtonUp,
                                            MessageKind::RightButtonDown, MessageKind::RightButtonUp};
     EXPECT_EQ(mouse, want);
+}
+
+TEST(X11Host, FocusLossReleasesTheHeldButtonsWithReleasesMarkedAsMadeUp)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 200, 150);
+    ASSERT_TRUE(host);
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    // Both buttons pressed in the window, then the focus goes elsewhere while they are held;
+    // the user lets go of them later, and then clicks again at another place.
+    input.moveTo(50, 40);
+    XSetInputFocus(input.display(), Window(host->windowId()), RevertToNone, CurrentTime);
+    input.button(1, true);
+    input.button(3, true);
+    XSetInputFocus(input.display(), None, RevertToNone, CurrentTime);
+    input.button(1, false);
+    input.button(3, false);
+    input.moveTo(120, 90);
+    input.button(1, true);
+    input.button(1, false);
+    input.flush();
+
+    std::vector<Message> got;
+    const int ended = host->run(
+        [&](const Message& m) {
+            if (m.kind != MessageKind::Timer && m.kind != MessageKind::Paint && m.kind != MessageKind::MouseMove)
+                got.push_back(m);
+            // The last click's release ends the run.
+            if (m.kind == MessageKind::LeftButtonUp && m.x == 120)
+                host->requestClose();
+            return 0L;
+        },
+        kPatienceMs);
+    EXPECT_EQ(ended, 0);
+
+    // The releases made up at the focus loss are marked; the user's late releases of buttons
+    // already released come to nothing; the next click is the user's own again.
+    struct Want {
+        MessageKind kind;
+        bool madeUp;
+    };
+    const Want want[] = {{MessageKind::LeftButtonDown, false}, {MessageKind::RightButtonDown, false},
+                         {MessageKind::LeftButtonUp, true},    {MessageKind::RightButtonUp, true},
+                         {MessageKind::LeftButtonDown, false}, {MessageKind::LeftButtonUp, false}};
+    ASSERT_EQ(got.size(), std::size(want));
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].kind, want[i].kind) << i;
+        EXPECT_EQ(got[i].madeUp, want[i].madeUp) << i;
+    }
 }
 
 TEST(X11Host, TwoQuickPressesStayADoubleClickWhileTheTargetIsSlow)

@@ -362,4 +362,15 @@ TEST(CTavoplexCtrlPanelsTest, PointerMessagesReachTheBuiltPanelsAndTheToolTip)
     EXPECT_EQ(c.DisplayMode, 0);
     click(explode, explode);
     EXPECT_TRUE(c.Exploded);
+
+    // The focus goes while "explode" is held: the host's made-up release ends the press but
+    // clicks nothing, and the press is forgotten, so a later press beside the panel and a
+    // release on "explode" click nothing either.
+    v.send(Message::mouse(MessageKind::LeftButtonDown, explode, row, platform::host::ModLeftButton));
+    v.send(Message::madeUpRelease(MessageKind::LeftButtonUp, explode, row));
+    EXPECT_TRUE(c.Exploded);
+    EXPECT_FALSE(c.LeftButtonDown);
+    EXPECT_FALSE(v.host().hasMouseCapture());
+    click(10, explode);
+    EXPECT_TRUE(c.Exploded);
 }
