@@ -8,8 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "support/LoopbackHttpServer.h"
-#include "support/TempDir.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempDir.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/WideText.h"

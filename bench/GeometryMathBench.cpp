@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "geometry/math/Geometry2D.h"
-#include "geometry/math/NumberText.h"
-#include "geometry/math/Quaternion.h"
-#include "geometry/math/TransformMatrix.h"
+#include "math/Geometry2D.h"
+#include "math/NumberText.h"
+#include "math/Quaternion.h"
+#include "math/TransformMatrix.h"
 
 static void BM_FormatDouble(benchmark::State& state) {
     double v = 1.0 / 3.0;

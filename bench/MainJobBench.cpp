@@ -33,7 +33,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "platform/com/PropertyExchange.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"

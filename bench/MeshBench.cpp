@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/mesh/FEMeshPartC.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/display/FEDisplayCornersC.h"
 #include "geometry/display/FETriangleCollectorC.h"
 #include "geometry/mesh/FEMeshPartC.h"

@@ -13,7 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/readers/STLImport.h"

@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "services/streams/csrecordfile.h"
 #include "tests/support/TempDir.h"

@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"

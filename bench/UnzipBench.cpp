@@ -8,7 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include "support/ZipBuilder.h"
+#include "tests/support/ZipBuilder.h"
 #include "viewer/loader/UnzipToBlock.h"
 
 namespace {

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstddef>
-#include <unordered_set>
 
 #include "foundation/RWDlist.h"
+#include "foundation/RWTLinkedList.h"
 #include "foundation/RWTPtrOrderedVector.h"
 
 template <class T>
@@ -16,8 +16,8 @@ struct RWTPtrDlink : RWDlink {
 // Each link holds a pointer to T; the list frees its links but never the pointed-to objects,
 // except through clearAndDestroy. Searches by value compare the pointed-to objects.
 template <class T>
-class RWTPtrDlist {
-    using Link = RWTPtrDlink<T>;
+class RWTPtrDlist : public RWTLinkedList<RWDlist, RWTPtrDlink<T>> {
+    using Base = RWTLinkedList<RWDlist, RWTPtrDlink<T>>;
 
 public:
     // The usual shapes of the functions given to apply, find and remove; any function or
@@ -25,147 +25,61 @@ public:
     using ApplyFunction = void (*)(T*, void*);
     using TestFunction = bool (*)(T*, void*);
 
-    RWTPtrDlist() = default;
-    RWTPtrDlist(const RWTPtrDlist& other) { appendAll(other); }
-    RWTPtrDlist(RWTPtrDlist&& other) noexcept { list_.takeLinksFrom(other.list_); }
-    ~RWTPtrDlist() { clear(); }
+    void prepend(T* p) { this->prependItem(p); }
+    void append(T* p) { this->appendItem(p); }
+    void insert(T* p) { this->appendItem(p); }
 
-    RWTPtrDlist& operator=(const RWTPtrDlist& other)
-    {
-        if (this != &other) {
-            clear();
-            appendAll(other);
-        }
-        return *this;
-    }
-    RWTPtrDlist& operator=(RWTPtrDlist&& other) noexcept
-    {
-        if (this != &other) {
-            clear();
-            list_.takeLinksFrom(other.list_);
-        }
-        return *this;
-    }
-
-    size_t entries() const { return list_.entries(); }
-    bool isEmpty() const { return list_.isEmpty(); }
-
-    void prepend(T* p) { list_.prepend(new Link(p)); }
-    void append(T* p) { list_.append(new Link(p)); }
-    void insert(T* p) { list_.append(new Link(p)); }
-
-    // Frees every link, not the elements.
-    void clear()
-    {
-        RWDlink* tail = list_.tailSentinel();
-        for (RWDlink* l = list_.firstLink(); l != tail;) {
-            RWDlink* next = l->next_;
-            delete static_cast<Link*>(l);
-            l = next;
-        }
-        list_.init();
-    }
     // Deletes every element from the first (null ones skipped, a pointer held twice deleted
     // once) and frees every link.
-    void clearAndDestroy()
-    {
-        RWDlink* tail = list_.tailSentinel();
-        std::unordered_set<const T*> done;
-        for (RWDlink* l = list_.firstLink(); l != tail;) {
-            RWDlink* next = l->next_;
-            T* p = static_cast<Link*>(l)->item_;
-            if (p != nullptr && done.insert(p).second)
-                delete p;
-            delete static_cast<Link*>(l);
-            l = next;
-        }
-        list_.init();
-    }
+    void clearAndDestroy() { this->destroyItemsAndClear(); }
 
     // Checked access to the stored pointer: i >= entries raises RWBoundsErr.
-    T*& at(size_t i) { return static_cast<Link*>(list_.at(i))->item_; }
-    T* at(size_t i) const { return static_cast<const Link*>(list_.at(i))->item_; }
+    T*& at(size_t i) { return this->linkAt(i)->item_; }
+    T* at(size_t i) const { return this->linkAt(i)->item_; }
     // The first and last elements, or null when empty.
-    T* first() const { return isEmpty() ? nullptr : static_cast<const Link*>(list_.firstLink())->item_; }
-    T* last() const { return isEmpty() ? nullptr : static_cast<const Link*>(list_.lastLink())->item_; }
+    T* first() const { return this->isEmpty() ? nullptr : this->firstItemLink()->item_; }
+    T* last() const { return this->isEmpty() ? nullptr : this->lastItemLink()->item_; }
 
-    // Calls fn(element, data) for every element from first to last. The next link is taken
-    // before the call, so fn may remove the element it is given.
+    // Calls fn(element, data) for every element from first to last; fn may remove the element
+    // it is given.
     template <class Fn>
     void apply(Fn fn, void* data)
     {
-        RWDlink* tail = list_.tailSentinel();
-        for (RWDlink* l = list_.firstLink(); l != tail;) {
-            RWDlink* next = l->next_;
-            fn(static_cast<Link*>(l)->item_, data);
-            l = next;
-        }
+        this->forEach([&fn, data](T* element) { fn(element, data); });
     }
     // The first element for which tester(element, data) is true, else null.
     template <class Tester>
     T* find(Tester tester, void* data) const
     {
-        const Link* link = findLink(tester, data);
-        return link ? link->item_ : nullptr;
+        return itemOf(this->findLink(passes(tester, data)));
     }
     // Unlinks the first element for which tester(element, data) is true and returns it, or null.
     template <class Tester>
     T* remove(Tester tester, void* data)
     {
-        return unlink(const_cast<Link*>(findLink(tester, data)));
+        return take(this->unlinkFirst(passes(tester, data)));
     }
 
-    bool contains(const T* p) const { return findLink(p) != nullptr; }
+    bool contains(const T* p) const { return this->findLink(sameAs(p)) != nullptr; }
     // The stored pointer equal to *p, or null.
-    T* find(const T* p) const
-    {
-        const Link* link = findLink(p);
-        return link ? link->item_ : nullptr;
-    }
+    T* find(const T* p) const { return itemOf(this->findLink(sameAs(p))); }
     // Unlinks the first element equal to *p and returns it, or null.
-    T* remove(const T* p) { return unlink(const_cast<Link*>(findLink(p))); }
+    T* remove(const T* p) { return take(this->unlinkFirst(sameAs(p))); }
     // Unlinks the first element and returns it, or null when empty.
-    T* removeFirst() { return unlink(static_cast<Link*>(list_.removeFirst()), false); }
-
-    RWDlist& core() { return list_; }
-    const RWDlist& core() const { return list_; }
+    T* removeFirst() { return take(this->unlinkFront()); }
 
 private:
+    static T* itemOf(const RWTPtrDlink<T>* link) { return link ? link->item_ : nullptr; }
+    static T* take(RWTPtrDlink<T>* link) { return link ? Base::release(link) : nullptr; }
+    static auto sameAs(const T* p)
+    {
+        return [p](const T* element) { return rwcoll::sameObjectValue<T>(element, p); };
+    }
     template <class Tester>
-    const Link* findLink(Tester tester, void* data) const
+    static auto passes(Tester& tester, void* data)
     {
-        const RWDlink* tail = list_.tailSentinel();
-        for (const RWDlink* l = list_.firstLink(); l != tail; l = l->next_)
-            if (tester(static_cast<const Link*>(l)->item_, data))
-                return static_cast<const Link*>(l);
-        return nullptr;
+        return [&tester, data](T* element) { return tester(element, data); };
     }
-    const Link* findLink(const T* p) const
-    {
-        const RWDlink* tail = list_.tailSentinel();
-        for (const RWDlink* l = list_.firstLink(); l != tail; l = l->next_)
-            if (rwcoll::sameObjectValue<T>(static_cast<const Link*>(l)->item_, p))
-                return static_cast<const Link*>(l);
-        return nullptr;
-    }
-    T* unlink(Link* link, bool stillLinked = true)
-    {
-        if (link == nullptr)
-            return nullptr;
-        if (stillLinked)
-            list_.removeReference(link);
-        T* item = link->item_;
-        delete link;
-        return item;
-    }
-    void appendAll(const RWTPtrDlist& other)
-    {
-        const RWDlink* tail = other.list_.tailSentinel();
-        for (const RWDlink* l = other.list_.firstLink(); l != tail; l = l->next_)
-            append(static_cast<const Link*>(l)->item_);
-    }
-
-    RWDlist list_;
 };
 
 // Walks an RWTPtrDlist from before its first element.

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstddef>
-#include <unordered_set>
 
 #include "foundation/RWSlist.h"
+#include "foundation/RWTLinkedList.h"
 #include "foundation/RWTPtrOrderedVector.h"
 #include "foundation/RWTValSlist.h"
 
@@ -17,142 +17,52 @@ struct RWTPtrSlink : RWSlink {
 // Each link holds a pointer to T; the list frees its links but never the pointed-to objects,
 // except through clearAndDestroy. Searches compare the pointed-to objects (*element == *p).
 template <class T>
-class RWTPtrSlist {
-    using Link = RWTPtrSlink<T>;
+class RWTPtrSlist : public RWTLinkedList<RWSlist, RWTPtrSlink<T>> {
+    using Base = RWTLinkedList<RWSlist, RWTPtrSlink<T>>;
 
 public:
-    RWTPtrSlist() = default;
-    RWTPtrSlist(const RWTPtrSlist& other) { appendAll(other); }
-    RWTPtrSlist(RWTPtrSlist&& other) noexcept { list_.takeLinksFrom(other.list_); }
-    ~RWTPtrSlist() { clear(); }
+    void append(T* p) { this->appendItem(p); }
+    void insert(T* p) { this->appendItem(p); }
+    void prepend(T* p) { this->prependItem(p); }
 
-    RWTPtrSlist& operator=(const RWTPtrSlist& other)
-    {
-        if (this != &other) {
-            clear();
-            appendAll(other);
-        }
-        return *this;
-    }
-    RWTPtrSlist& operator=(RWTPtrSlist&& other) noexcept
-    {
-        if (this != &other) {
-            clear();
-            list_.takeLinksFrom(other.list_);
-        }
-        return *this;
-    }
-
-    void append(T* p) { list_.append(new Link(p)); }
-    void insert(T* p) { list_.append(new Link(p)); }
-    void prepend(T* p) { list_.prepend(new Link(p)); }
-
-    size_t entries() const { return list_.entries(); }
-    bool isEmpty() const { return list_.isEmpty(); }
-
-    // Frees every link, not the elements.
-    void clear()
-    {
-        RWSlink* tail = list_.tailSentinel();
-        for (RWSlink* l = list_.firstLink(); l != tail;) {
-            RWSlink* next = l->next_;
-            delete static_cast<Link*>(l);
-            l = next;
-        }
-        list_.init();
-    }
     // Deletes every element from the first (null ones skipped, a pointer held twice deleted
     // once) and frees every link.
-    void clearAndDestroy()
-    {
-        RWSlink* tail = list_.tailSentinel();
-        std::unordered_set<const T*> done;
-        for (RWSlink* l = list_.firstLink(); l != tail;) {
-            RWSlink* next = l->next_;
-            T* p = static_cast<Link*>(l)->item_;
-            if (p != nullptr && done.insert(p).second)
-                delete p;
-            delete static_cast<Link*>(l);
-            l = next;
-        }
-        list_.init();
-    }
+    void clearAndDestroy() { this->destroyItemsAndClear(); }
 
     // Checked access to the stored pointer: i >= entries raises RWBoundsErr.
-    T*& at(size_t i) { return static_cast<Link*>(list_.at(i))->item_; }
-    T* at(size_t i) const { return static_cast<const Link*>(list_.at(i))->item_; }
+    T*& at(size_t i) { return this->linkAt(i)->item_; }
+    T* at(size_t i) const { return this->linkAt(i)->item_; }
     // The first and last elements, or null when empty.
-    T* first() const { return isEmpty() ? nullptr : static_cast<const Link*>(list_.firstLink())->item_; }
-    T* last() const { return isEmpty() ? nullptr : static_cast<const Link*>(list_.lastLink())->item_; }
+    T* first() const { return this->isEmpty() ? nullptr : this->firstItemLink()->item_; }
+    T* last() const { return this->isEmpty() ? nullptr : this->lastItemLink()->item_; }
 
-    bool contains(const T* p) const { return findLink(p) != nullptr; }
+    bool contains(const T* p) const { return this->findLink(sameAs(p)) != nullptr; }
     // The stored pointer equal to *p (which may be another object than p), or null.
     T* find(const T* p) const
     {
-        const Link* link = findLink(p);
+        auto* link = this->findLink(sameAs(p));
         return link ? link->item_ : nullptr;
     }
     // Unlinks the first element equal to *p and returns it, or null.
     T* remove(const T* p)
     {
-        RWSlink* tail = list_.tailSentinel();
-        for (RWSlink* prev = list_.headSentinel(); prev->next_ != tail; prev = prev->next_) {
-            if (rwcoll::sameObjectValue<T>(static_cast<Link*>(prev->next_)->item_, p)) {
-                Link* link = static_cast<Link*>(list_.removeRight(prev));
-                T* item = link->item_;
-                delete link;
-                return item;
-            }
-        }
-        return nullptr;
+        auto* link = this->unlinkFirst(sameAs(p));
+        return link ? Base::release(link) : nullptr;
     }
     // Unlinks every element equal to *p; returns how many.
-    size_t removeAll(const T* p)
-    {
-        size_t n = 0;
-        RWSlink* prev = list_.headSentinel();
-        RWSlink* tail = list_.tailSentinel();
-        while (prev->next_ != tail) {
-            if (rwcoll::sameObjectValue<T>(static_cast<Link*>(prev->next_)->item_, p)) {
-                delete static_cast<Link*>(list_.removeRight(prev));
-                ++n;
-            } else {
-                prev = prev->next_;
-            }
-        }
-        return n;
-    }
+    size_t removeAll(const T* p) { return this->eraseAll(sameAs(p)); }
     // Unlinks the first element and returns it, or null when empty.
     T* removeFirst()
     {
-        Link* link = static_cast<Link*>(list_.removeFirst());
-        if (link == nullptr)
-            return nullptr;
-        T* item = link->item_;
-        delete link;
-        return item;
+        auto* link = this->unlinkFront();
+        return link ? Base::release(link) : nullptr;
     }
-
-    RWSlist& core() { return list_; }
-    const RWSlist& core() const { return list_; }
 
 private:
-    const Link* findLink(const T* p) const
+    static auto sameAs(const T* p)
     {
-        const RWSlink* tail = list_.tailSentinel();
-        for (const RWSlink* l = list_.firstLink(); l != tail; l = l->next_)
-            if (rwcoll::sameObjectValue<T>(static_cast<const Link*>(l)->item_, p))
-                return static_cast<const Link*>(l);
-        return nullptr;
+        return [p](const T* element) { return rwcoll::sameObjectValue<T>(element, p); };
     }
-    void appendAll(const RWTPtrSlist& other)
-    {
-        const RWSlink* tail = other.list_.tailSentinel();
-        for (const RWSlink* l = other.list_.firstLink(); l != tail; l = l->next_)
-            append(static_cast<const Link*>(l)->item_);
-    }
-
-    RWSlist list_;
 };
 
 // Walks a list of pointers to T: an RWTPtrSlist<T>, or a value list RWTValSlist<T*> (each with

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "foundation/RWTPtrVector.h"
+#include "foundation/RWTHashBuckets.h"
 #include "foundation/RWTValSlist.h"
 
 // One association of a dictionary bucket.
@@ -21,51 +21,29 @@ class RWTValHashDictionaryIterator;
 // lands in it. The bucket of a key is hash(key) % buckets; the dictionary never rehashes.
 // Iteration runs through the buckets in index order, and within one in insertion order.
 template <class K, class V>
-class RWTValHashDictionary {
+class RWTValHashDictionary : public RWTHashBuckets<RWTValSlist<RWTValHashAssoc<K, V>>, K> {
     friend class RWTValHashDictionaryIterator<K, V>;
     using Assoc = RWTValHashAssoc<K, V>;
     using Link = RWTValSlink<Assoc>;
     using Bucket = RWTValSlist<Assoc>;
+    using Base = RWTHashBuckets<Bucket, K>;
 
 public:
-    using HashFunction = unsigned (*)(const K&);
+    using typename Base::HashFunction;
 
     // A bucket count of 0 is taken as 2.
-    RWTValHashDictionary(HashFunction hash, size_t buckets = 64)
-        : table_(buckets ? buckets : 2, false, 64), nitems_(0), hash_(hash)
-    {
-    }
-    RWTValHashDictionary(const RWTValHashDictionary& other)
-        : table_(other.table_.length(), false, 64), nitems_(0), hash_(other.hash_)
-    {
-        copyBuckets(other);
-    }
-    ~RWTValHashDictionary() { clear(); }
-
-    RWTValHashDictionary& operator=(const RWTValHashDictionary& other)
-    {
-        if (this != &other) {
-            clear();
-            table_.resize(0);
-            table_.resize(other.table_.length());
-            hash_ = other.hash_;
-            copyBuckets(other);
-        }
-        return *this;
-    }
+    RWTValHashDictionary(HashFunction hash, size_t buckets = 64) : Base(hash, buckets) {}
 
     // The value of key; an absent key is added first with a value-initialised V (an empty
     // string, or 0 for numbers and pointers). Use contains or findValue to look without adding.
     V& operator[](const K& key)
     {
-        Bucket*& b = table_(slotOf(key));
-        if (b == nullptr)
-            b = new Bucket;
+        Bucket* b = this->bucketOf(key, true);
         if (Assoc* a = findIn(b, key))
             return a->value;
         Link* link = new Link(Assoc(key, V()));
         b->core().append(link);
-        ++nitems_;
+        ++this->nitems_;
         return link->item_.value;
     }
     void insertKeyAndValue(const K& key, const V& value) { (*this)[key] = value; }
@@ -83,43 +61,24 @@ public:
     // Removes the association of key; false when there is none.
     bool remove(const K& key)
     {
-        if (table_.length() == 0)
-            return false;
-        Bucket* b = table_(slotOf(key));
+        Bucket* b = this->bucketOf(key, false);
         if (b == nullptr)
             return false;
         RWSlist& core = b->core();
         for (RWSlink* prev = core.headSentinel(); prev->next_ != core.tailSentinel(); prev = prev->next_) {
             if (static_cast<Link*>(prev->next_)->item_.key == key) {
                 delete static_cast<Link*>(core.removeRight(prev));
-                --nitems_;
+                --this->nitems_;
                 return true;
             }
         }
         return false;
     }
 
-    size_t entries() const { return nitems_; }
-    bool isEmpty() const { return nitems_ == 0; }
-    size_t buckets() const { return table_.length(); }
-
-    // Frees every bucket with its associations (from the last bucket to the first); the bucket
-    // count stays.
-    void clear()
-    {
-        for (size_t i = table_.length(); i-- > 0;) {
-            delete table_(i);
-            table_(i) = nullptr;
-        }
-        nitems_ = 0;
-    }
-
 private:
-    size_t slotOf(const K& key) const { return size_t(hash_(key)) % table_.length(); }
-
-    static Assoc* findIn(Bucket* b, const K& key)
+    static Assoc* findIn(const Bucket* b, const K& key)
     {
-        RWSlist& core = b->core();
+        const RWSlist& core = b->core();
         for (RWSlink* l = core.firstLink(); l != core.tailSentinel(); l = l->next_)
             if (static_cast<Link*>(l)->item_.key == key)
                 return &static_cast<Link*>(l)->item_;
@@ -127,23 +86,9 @@ private:
     }
     const Assoc* lookup(const K& key) const
     {
-        if (table_.length() == 0)
-            return nullptr;
-        Bucket* b = table_(slotOf(key));
+        const Bucket* b = this->bucketOf(key);
         return b ? findIn(b, key) : nullptr;
     }
-
-    void copyBuckets(const RWTValHashDictionary& other)
-    {
-        for (size_t i = 0; i < other.table_.length(); ++i)
-            if (other.table_(i) != nullptr)
-                table_(i) = new Bucket(*other.table_(i));
-        nitems_ = other.nitems_;
-    }
-
-    RWTPtrVector<Bucket> table_;
-    size_t nitems_;
-    HashFunction hash_;
 };
 
 // Walks a dictionary: buckets in index order, associations in insertion order within one. It

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "foundation/RWSlist.h"
+#include "foundation/RWTLinkedList.h"
 
 template <class T>
 struct RWTValSlink : RWSlink {
@@ -15,159 +16,63 @@ struct RWTValSlink : RWSlink {
 
 // Each link holds a copy of a value; the list owns its links and their values.
 template <class T>
-class RWTValSlist {
-    using Link = RWTValSlink<T>;
+class RWTValSlist : public RWTLinkedList<RWSlist, RWTValSlink<T>> {
+    using Base = RWTLinkedList<RWSlist, RWTValSlink<T>>;
 
 public:
-    RWTValSlist() = default;
-    RWTValSlist(const RWTValSlist& other) { appendAll(other); }
-    RWTValSlist(RWTValSlist&& other) noexcept { list_.takeLinksFrom(other.list_); }
-    ~RWTValSlist() { clear(); }
-
-    RWTValSlist& operator=(const RWTValSlist& other)
-    {
-        if (this != &other) {
-            clear();
-            appendAll(other);
-        }
-        return *this;
-    }
-    RWTValSlist& operator=(RWTValSlist&& other) noexcept
-    {
-        if (this != &other) {
-            clear();
-            list_.takeLinksFrom(other.list_);
-        }
-        return *this;
-    }
-
-    void append(const T& v) { list_.append(new Link(v)); }
-    void insert(const T& v) { list_.append(new Link(v)); }
-    void prepend(const T& v) { list_.prepend(new Link(v)); }
+    void append(const T& v) { this->appendItem(v); }
+    void insert(const T& v) { this->appendItem(v); }
+    void prepend(const T& v) { this->prependItem(v); }
     // Inserts before position i (0 .. entries); checked as the core's insertAt.
-    void insertAt(size_t i, const T& v)
-    {
-        Link* link = new Link(v);
-        try {
-            list_.insertAt(i, link);
-        } catch (...) {
-            delete link;
-            throw;
-        }
-    }
+    void insertAt(size_t i, const T& v) { this->insertItemAt(i, v); }
 
-    size_t entries() const { return list_.entries(); }
-    bool isEmpty() const { return list_.isEmpty(); }
-
-    // Frees every link; clearAndDestroy is the same for a list of values.
-    void clear()
-    {
-        RWSlink* tail = list_.tailSentinel();
-        for (RWSlink* l = list_.firstLink(); l != tail;) {
-            RWSlink* next = l->next_;
-            delete static_cast<Link*>(l);
-            l = next;
-        }
-        list_.init();
-    }
-    void clearAndDestroy() { clear(); }
+    // The same as clear for a list of values.
+    void clearAndDestroy() { this->clear(); }
 
     // Checked access: i >= entries raises RWBoundsErr (NPOSINDEX for RW_NPOS).
-    T& at(size_t i) { return static_cast<Link*>(list_.at(i))->item_; }
-    const T& at(size_t i) const { return static_cast<const Link*>(list_.at(i))->item_; }
+    T& at(size_t i) { return this->linkAt(i)->item_; }
+    const T& at(size_t i) const { return this->linkAt(i)->item_; }
     T& operator[](size_t i) { return at(i); }
     const T& operator[](size_t i) const { return at(i); }
 
     // Unchecked: the caller ensures the list is not empty.
-    T& first() { return static_cast<Link*>(list_.firstLink())->item_; }
-    const T& first() const { return static_cast<const Link*>(list_.firstLink())->item_; }
-    T& last() { return static_cast<Link*>(list_.lastLink())->item_; }
-    const T& last() const { return static_cast<const Link*>(list_.lastLink())->item_; }
+    T& first() { return this->firstItemLink()->item_; }
+    const T& first() const { return this->firstItemLink()->item_; }
+    T& last() { return this->lastItemLink()->item_; }
+    const T& last() const { return this->lastItemLink()->item_; }
 
     // Removes element i and returns its value; checked as at.
-    T removeAt(size_t i)
-    {
-        Link* link = static_cast<Link*>(list_.removeAt(i));
-        T v(std::move(link->item_));
-        delete link;
-        return v;
-    }
+    T removeAt(size_t i) { return Base::release(this->unlinkAt(i)); }
     // Removes the first element and returns its value; an empty list gives T().
     T removeFirst()
     {
-        Link* link = static_cast<Link*>(list_.removeFirst());
-        if (link == nullptr)
-            return T();
-        T v(std::move(link->item_));
-        delete link;
-        return v;
+        auto* link = this->unlinkFront();
+        return link ? Base::release(link) : T();
     }
 
-    bool contains(const T& v) const
-    {
-        const RWSlink* tail = list_.tailSentinel();
-        for (const RWSlink* l = list_.firstLink(); l != tail; l = l->next_)
-            if (static_cast<const Link*>(l)->item_ == v)
-                return true;
-        return false;
-    }
+    bool contains(const T& v) const { return this->findLink(equalTo(v)) != nullptr; }
     // Removes the first element equal to v; false when there is none.
     bool remove(const T& v)
     {
-        RWSlink* tail = list_.tailSentinel();
-        for (RWSlink* prev = list_.headSentinel(); prev->next_ != tail; prev = prev->next_) {
-            if (static_cast<Link*>(prev->next_)->item_ == v) {
-                delete static_cast<Link*>(list_.removeRight(prev));
-                return true;
-            }
-        }
-        return false;
+        auto* link = this->unlinkFirst(equalTo(v));
+        delete link;
+        return link != nullptr;
     }
     // Removes every element equal to v; returns how many.
     size_t removeAll(const T& v)
     {
-        if (pointsIntoList(&v)) {
+        if (this->findLink([&v](const T& item) { return &item == &v; })) {
             const T copy(v);  // v lives in one of our links, which may be freed on the way
-            return removeAllOf(copy);
+            return this->eraseAll(equalTo(copy));
         }
-        return removeAllOf(v);
+        return this->eraseAll(equalTo(v));
     }
-
-    RWSlist& core() { return list_; }
-    const RWSlist& core() const { return list_; }
 
 private:
-    void appendAll(const RWTValSlist& other)
+    static auto equalTo(const T& v)
     {
-        const RWSlink* tail = other.list_.tailSentinel();
-        for (const RWSlink* l = other.list_.firstLink(); l != tail; l = l->next_)
-            append(static_cast<const Link*>(l)->item_);
+        return [&v](const T& item) { return item == v; };
     }
-    bool pointsIntoList(const T* p) const
-    {
-        const RWSlink* tail = list_.tailSentinel();
-        for (const RWSlink* l = list_.firstLink(); l != tail; l = l->next_)
-            if (&static_cast<const Link*>(l)->item_ == p)
-                return true;
-        return false;
-    }
-    size_t removeAllOf(const T& v)
-    {
-        size_t n = 0;
-        RWSlink* prev = list_.headSentinel();
-        RWSlink* tail = list_.tailSentinel();
-        while (prev->next_ != tail) {
-            if (static_cast<Link*>(prev->next_)->item_ == v) {
-                delete static_cast<Link*>(list_.removeRight(prev));
-                ++n;
-            } else {
-                prev = prev->next_;
-            }
-        }
-        return n;
-    }
-
-    RWSlist list_;
 };
 
 // Walks an RWTValSlist from before its first value; operator++ gives false past the end.

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/FuzzCheck.h"
-#include "support/LoopbackHttpServer.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/WideText.h"

@@ -5,8 +5,8 @@
 
 #include "foundation/RWCString.h"
 #include "fuzz/FuzzCheck.h"
-#include "geometry/math/NumberText.h"
-#include "geometry/math/feColor.h"
+#include "math/NumberText.h"
+#include "math/feColor.h"
 
 // Input: the text (read up to its first NUL by the C-string parsers).
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

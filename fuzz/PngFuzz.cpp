@@ -30,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(raw.Data.size() == size_t(raw.Width) * raw.Height * raw.Components);
     FUZZ_CHECK(raw.Data.size() <= PNG_MAX_IMAGE_BYTES);
     FUZZ_CHECK(raw.Palette.size() % 3 == 0 && raw.Palette.size() <= 256 * 3);
+    // A palette image's indices all name an entry of its palette.
+    if (!raw.Palette.empty())
+        for (uint8_t index : raw.Data)
+            FUZZ_CHECK(size_t(index) * 3 < raw.Palette.size());
     FUZZ_CHECK(raw.Alpha == 0 || raw.Alpha == 8);
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "foundation/RWCRegexp.h"
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "services/environment/TextExpansion.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/math/Point3D.h"
-#include "geometry/math/feColor.h"
+#include "math/Point3D.h"
+#include "math/feColor.h"
 
 class FEMeshFaceC;
 

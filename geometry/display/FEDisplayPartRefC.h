@@ -1,8 +1,8 @@
 // FEDisplayPartRefC: one placed instance of a display part (assembled, exploded and current placement).
 #pragma once
 
-#include "geometry/math/Point3D.h"
-#include "geometry/math/TransformMatrix.h"
+#include "math/Point3D.h"
+#include "math/TransformMatrix.h"
 
 class FEDisplayPartC;
 

@@ -1,8 +1,8 @@
 // FEDisplayTriangleC: a triangle of a coloured face, kept by its display part for drawing.
 #pragma once
 
-#include "geometry/math/Point3D.h"
-#include "geometry/math/feColor.h"
+#include "math/Point3D.h"
+#include "math/feColor.h"
 
 class FEDisplayTriangleC {
 public:

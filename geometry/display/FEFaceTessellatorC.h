@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "geometry/display/FESweepTriangulatorC.h"
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 
 struct GLUtesselator;
 class FEMeshFaceC;

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "geometry/math/Point2D.h"
+#include "math/Point2D.h"
 
 // The region is what lies inside an odd number of rings (as the tessellator's odd winding rule
 // gives), so the rings may run either way round. One sweep cuts it into monotone pieces, which are

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/RWTValHashDictionary.h"
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 #include "geometry/mesh/FEMeshPool.h"
 #include "services/objects/refHandle.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "foundation/RWCString.h"
-#include "geometry/math/feColor.h"
+#include "math/feColor.h"
 #include "services/objects/ReferencableObject.h"
 
 // Shared by reference count between the faces that carry it.

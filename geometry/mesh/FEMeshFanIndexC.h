@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 
 class FEMeshEdgeC;
 class FEMeshVertexC;

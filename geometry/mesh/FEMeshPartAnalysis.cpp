@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "geometry/display/FETriangleCollectorC.h"
-#include "geometry/math/AlgorithmIF.h"
-#include "geometry/math/MatrixIF.h"
+#include "math/AlgorithmIF.h"
+#include "math/MatrixIF.h"
 #include "geometry/mesh/FEMeshPartC.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "geometry/math/Geometry2D.h"
-#include "geometry/math/VectorOps.h"
+#include "math/Geometry2D.h"
+#include "math/VectorOps.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshFanIndexC.h"
 #include "geometry/mesh/FEMeshMergeMemoC.h"

@@ -1,7 +1,7 @@
 // FEMeshPartGroupC: adding placed parts.
 #include "geometry/mesh/FEMeshPartGroupC.h"
 
-#include "geometry/math/TransformMatrix.h"
+#include "math/TransformMatrix.h"
 
 FEMeshPartGroupC::FEMeshPartGroupC()
     : parts(1, false, 64), boxMin(1e300, 1e300, 1e300), boxMax(-1e300, -1e300, -1e300), attributes(&RWCString::staticHash, 64)

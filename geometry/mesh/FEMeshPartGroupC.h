@@ -4,7 +4,7 @@
 #include "foundation/RWCString.h"
 #include "foundation/RWTValHashDictionary.h"
 #include "foundation/RWTValOrderedVector.h"
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "services/objects/refHandle.h"
 

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "geometry/display/FEFaceTriangulatorC.h"
-#include "geometry/math/Geometry2D.h"
-#include "geometry/math/TransformMatrix.h"
-#include "geometry/math/VectorOps.h"
+#include "math/Geometry2D.h"
+#include "math/TransformMatrix.h"
+#include "math/VectorOps.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 

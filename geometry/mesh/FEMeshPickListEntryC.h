@@ -1,7 +1,7 @@
 // FEMeshPickListEntryC: one hit of a pick ray, ordered by its distance from the ray's start.
 #pragma once
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 
 class FEMeshPickableEntityC;
 

@@ -1,8 +1,8 @@
 // FEMeshThreadC: a cosmetic screw thread of a part, drawn between its start and end points.
 #pragma once
 
-#include "geometry/math/Point3D.h"
-#include "geometry/math/TransformMatrix.h"
+#include "math/Point3D.h"
+#include "math/TransformMatrix.h"
 
 class FEMeshThreadC {
 public:

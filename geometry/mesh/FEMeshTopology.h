@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 #include "geometry/mesh/FEMeshPool.h"
 #include "services/objects/refHandle.h"
 

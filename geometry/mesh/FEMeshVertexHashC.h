@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 #include "geometry/mesh/FEMeshPool.h"
 #include "geometry/mesh/FEMeshTopology.h"
 

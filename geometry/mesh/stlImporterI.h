@@ -1,7 +1,7 @@
 // stlImporterI: the receiver of the triangles an STL reader finds.
 #pragma once
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 
 class stlImporterI {
 public:

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "geometry/display/MemoryBlockC.h"
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "services/files/RegularFile.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <locale.h>
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 
 namespace {
 

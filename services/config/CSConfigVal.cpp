@@ -1,7 +1,7 @@
 // CSConfigVal: setters, typed getters and conversions of one configuration value.
 #include "services/config/CSConfigVal.h"
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "services/StringHelpers.h"
 #include "services/environment/TextExpansion.h"
 #include "services/files/PathText.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "services/environment/TextExpansion.h"
 
 bool isNumberText(RWCString text)

@@ -1,7 +1,7 @@
 // XMLAttributeC: one attribute (name and value) of an XML tag.
 #include "services/xml/XMLAttributeC.h"
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "services/xml/XMLTagC.h"
 
 XMLAttributeC::XMLAttributeC(const RWCString& name_, const RWCString& value_, XMLTagC* parent_, bool valid_)

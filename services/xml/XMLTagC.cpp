@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "services/xml/XMLDocumentC.h"
 
 XMLTagC::XMLTagC(XMLDocumentC* document_, const RWCString& name_, XMLTagC* parent_, bool valid_)

@@ -1,6 +1,6 @@
 // Tests of reading RWCString from streams and writing it to them.
 #include "foundation/RWCString.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "CollectionTestSupport.h"
+#include "tests/foundation/CollectionTestSupport.h"
 
 namespace {
 

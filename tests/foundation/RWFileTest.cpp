@@ -1,7 +1,7 @@
 // Tests of RWFile's record format and the bit-set and binary-search helpers.
 #include "foundation/RWBitHelpers.h"
 #include "foundation/RWFile.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/RWLocaleSnapshot.h"
-#include "support/TestLocales.h"
+#include "tests/support/TestLocales.h"
 
 using testlocales::referenceTime;
 

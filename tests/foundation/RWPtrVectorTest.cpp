@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CollectionTestSupport.h"
+#include "tests/foundation/CollectionTestSupport.h"
 
 TEST(RWPtrVector, ConstructorsAndArrays)
 {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "CollectionTestSupport.h"
+#include "tests/foundation/CollectionTestSupport.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "CollectionTestSupport.h"
+#include "tests/foundation/CollectionTestSupport.h"
 
 namespace {
 

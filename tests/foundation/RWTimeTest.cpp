@@ -10,7 +10,7 @@
 #include "foundation/RWFile.h"
 #include "foundation/RWLocale.h"
 #include "foundation/RWvstream.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "support/ReferenceImage.h"
-#include "support/TempDir.h"
+#include "tests/support/ReferenceImage.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 

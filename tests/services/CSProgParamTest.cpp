@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

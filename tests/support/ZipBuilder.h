@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 struct ZipItem {
     std::string name;

@@ -13,8 +13,8 @@
 #include "platform/gl/FrameSink.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
 // One viewer under test. Typical use:

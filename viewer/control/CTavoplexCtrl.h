@@ -12,9 +12,9 @@
 
 #include "foundation/RWCString.h"
 #include "foundation/RWTPtrSortedVector.h"
-#include "geometry/math/Point3D.h"
-#include "geometry/math/TransformMatrix.h"
-#include "geometry/math/feColor.h"
+#include "math/Point3D.h"
+#include "math/TransformMatrix.h"
+#include "math/feColor.h"
 #include "geometry/mesh/FEMeshPickListEntryC.h"
 #include "services/config/CSConfig.h"
 #include "services/files/UTFilePath.h"

@@ -4,7 +4,7 @@
 
 #include <GL/gl.h>
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 
 // The material of every lit surface, front and back: grey ambient, diffuse and specular,
 // shininess 37.

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/math/TransformMatrix.h"
+#include "math/TransformMatrix.h"
 
 void TransformBoxExtents(const double* m, Point3D& min, Point3D& max)
 {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 
 // Replaces min and max by the axis-aligned box of the eight corners of the box they span,
 // each transformed by the 3 x 4 part of the row-major matrix m.

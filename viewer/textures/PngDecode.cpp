@@ -7,6 +7,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <new>
 
@@ -14,8 +16,11 @@
 
 namespace {
 
-// The file's gamma when it names none: 1 / 2.2.
-constexpr double kDefaultFileGamma = 0.45454545454545453;
+// The file's gamma when it names none: 1 / 2.2, in fixed point.
+constexpr png_fixed_point kDefaultFileGamma = 45455;
+
+// The largest value libpng's fixed point holds.
+constexpr double kFixedMax = 2147483647.0;
 
 // libpng reads a chunk whole before looking at it, so a chunk length read from the file would
 // otherwise size an allocation. Image data streams through and is not held by this limit.
@@ -51,6 +56,26 @@ struct ReadStructs {
     ~ReadStructs() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
 
+void keepRow(png_structp, png_row_infop, png_bytep)
+{
+}
+
+// libpng corrects by the exponent 1 / (file gamma x screen gamma), and holds both that exponent
+// and the product in its fixed point. A product below about 0.0000466 overflows the exponent,
+// which libpng then takes as 0 (white for black); one above about 21474.8 overflows the
+// product, which its 16-bit tables take as 0 (black for white). Beyond either bound every
+// sample of 8 bits already comes out black or white, so the screen gamma is moved to the bound.
+png_fixed_point screenGammaWithin(png_fixed_point screen, png_fixed_point file)
+{
+    const double low = 1e15 / kFixedMax, high = kFixedMax * 1e5;  // products, in units of 1e-10
+    const double product = double(screen) * double(file);
+    if (product < low)
+        return png_fixed_point(std::ceil(low / file));
+    if (product > high)
+        return png_fixed_point(std::floor(high / file));
+    return screen;
+}
+
 void setTransforms(png_structp png, png_infop info, const PngDecodeRequest* request, const PngHeader* h)
 {
     const bool hasAlpha = (h->colorType & PNG_COLOR_MASK_ALPHA) != 0;
@@ -76,10 +101,14 @@ void setTransforms(png_structp png, png_infop info, const PngDecodeRequest* requ
     } else if (h->colorType == PNG_COLOR_TYPE_PALETTE && h->depth < 8) {
         png_set_packing(png);
     }
-    double fileGamma = kDefaultFileGamma;
-    if (!png_get_gAMA(png, info, &fileGamma) || !(fileGamma > 0))
+    png_fixed_point fileGamma = kDefaultFileGamma;
+    if (!png_get_gAMA_fixed(png, info, &fileGamma) || fileGamma <= 0)
         fileGamma = kDefaultFileGamma;
-    png_set_gamma(png, request->ScreenGamma, fileGamma);
+    png_set_gamma_fixed(png, screenGammaWithin(request->ScreenGamma, fileGamma), fileGamma);
+    // libpng corrects a kept palette only when some row transform runs, which an 8-bit
+    // non-interlaced file has none of: a row transform that does nothing corrects it always.
+    if (!request->ForTexture && h->colorType == PNG_COLOR_TYPE_PALETTE)
+        png_set_read_user_transform_fn(png, keepRow);
     png_set_interlace_handling(png);
 }
 
@@ -111,7 +140,34 @@ bool readRows(png_structp png, png_infop info, png_bytepp rows)
     return true;
 }
 
+// The palette belongs to the read structures: copied before they go. An index past its end
+// expands to black in a texture; here the palette grows black entries up to the largest index,
+// so that no index read from the file points past it.
+void copyPalette(png_structp png, png_infop info, PngDecoded& out)
+{
+    png_colorp palette = nullptr;
+    int entries = 0;
+    if (!png_get_PLTE(png, info, &palette, &entries) || !palette)
+        entries = 0;
+    const std::vector<uint8_t>& indices = out.Image.Pixels;
+    const int used = indices.empty() ? 0 : *std::max_element(indices.begin(), indices.end()) + 1;
+    out.Palette.assign(size_t(std::max(entries, used)) * 3, 0);
+    for (int i = 0; i < entries; ++i) {
+        out.Palette[3 * i] = palette[i].red;
+        out.Palette[3 * i + 1] = palette[i].green;
+        out.Palette[3 * i + 2] = palette[i].blue;
+    }
+}
+
 } // namespace
+
+int32_t pngScreenGammaFor(double viewingGamma)
+{
+    if (!std::isfinite(viewingGamma) || !(viewingGamma > 0))
+        return 0;
+    const double fixed = std::floor(2.2 / viewingGamma * 1e5 + 0.5);
+    return fixed >= 1 && fixed <= kFixedMax ? int32_t(fixed) : 0;
+}
 
 bool decodePng(std::FILE* file, const PngDecodeRequest& request, PngDecoded& out)
 {
@@ -161,16 +217,8 @@ bool decodePng(std::FILE* file, const PngDecodeRequest& request, PngDecoded& out
     if (!readRows(rs.png, rs.info, rows.data()))
         return false;
 
-    // The palette belongs to the read structures: copy it before they go.
-    png_colorp palette = nullptr;
-    int entries = 0;
     out.Palette.clear();
-    if (!request.ForTexture && h.colorType == PNG_COLOR_TYPE_PALETTE &&
-        png_get_PLTE(rs.png, rs.info, &palette, &entries) && palette && entries > 0)
-        for (int i = 0; i < entries; ++i) {
-            out.Palette.push_back(palette[i].red);
-            out.Palette.push_back(palette[i].green);
-            out.Palette.push_back(palette[i].blue);
-        }
+    if (!request.ForTexture && h.colorType == PNG_COLOR_TYPE_PALETTE)
+        copyPalette(rs.png, rs.info, out);
     return true;
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "geometry/math/NumberText.h"
+#include "math/NumberText.h"
 #include "viewer/textures/PngDecode.h"
 #include "viewer/textures/TextureImage.h"
 
@@ -20,7 +20,7 @@ unsigned char standardAlpha(unsigned char, unsigned char, unsigned char)
 // Process-wide, touched only on the user-interface thread.
 struct LoaderSettings {
     int maxTextureSize = 0;  // 0 until the first load with a current context
-    double screenGamma = 2.2;
+    int32_t screenGamma = PNG_DEFAULT_SCREEN_GAMMA;  // fixed point
     bool gammaExplicit = false;
     bool bottomUp = false;
     unsigned char stencil[3] = {0, 0, 0};
@@ -83,16 +83,14 @@ bool upload(TextureImage image, int mipmap, int border)
 
 } // namespace
 
-double pngScreenGamma()
+int32_t pngScreenGamma()
 {
     const LoaderSettings& s = settings();
     if (s.gammaExplicit)
         return s.screenGamma;
-    if (const char* text = std::getenv("VIEWING_GAMMA")) {
-        const double viewing = stringToDouble(text);
-        if (std::isfinite(viewing) && viewing > 0 && std::isfinite(2.2 / viewing))
-            return 2.2 / viewing;
-    }
+    if (const char* text = std::getenv("VIEWING_GAMMA"))
+        if (const int32_t screen = pngScreenGammaFor(stringToDouble(text)))
+            return screen;
     return s.screenGamma;
 }
 
@@ -269,13 +267,9 @@ void PngSetAlphaCallback(PngAlphaCallback callback)
 void PngSetViewingGamma(double viewingGamma)
 {
     LoaderSettings& s = settings();
-    if (std::isfinite(viewingGamma) && viewingGamma > 0 && std::isfinite(2.2 / viewingGamma)) {
-        s.screenGamma = 2.2 / viewingGamma;
-        s.gammaExplicit = true;
-    } else {
-        s.screenGamma = 2.2;
-        s.gammaExplicit = false;
-    }
+    const int32_t screen = pngScreenGammaFor(viewingGamma);
+    s.screenGamma = screen ? screen : PNG_DEFAULT_SCREEN_GAMMA;
+    s.gammaExplicit = screen != 0;
 }
 
 void PngSetStandardOrientation(bool bottomUp)

@@ -57,7 +57,9 @@ bool PngLoadFile(const char* path, int mipmap, int transparency, PngInfo* info, 
 bool PngLoadStream(std::FILE* file, int mipmap, int transparency, PngInfo* info, int* finalWidth,
                    int* finalHeight, int border);
 
-// Reads the image into memory without converting, scaling or uploading it.
+// Reads the image into memory without converting, scaling or uploading it. The samples and a
+// palette image's palette are gamma-corrected as a texture's are; every index in the rows lies
+// within the palette (black entries stand for indices past the file's palette).
 bool PngLoadRawFile(const char* path, PngRawInfo* raw);
 bool PngLoadRawStream(std::FILE* file, PngRawInfo* raw);
 
@@ -65,8 +67,9 @@ bool PngLoadRawStream(std::FILE* file, PngRawInfo* raw);
 using PngAlphaCallback = unsigned char (*)(unsigned char red, unsigned char green, unsigned char blue);
 void PngSetStencil(unsigned char red, unsigned char green, unsigned char blue);
 void PngSetAlphaCallback(PngAlphaCallback callback);  // null restores the standard one (255)
-// A finite value above 0 fixes the screen gamma at 2.2 / value and stops the loader reading
-// "VIEWING_GAMMA"; anything else restores 2.2 and lets the variable count again.
+// A finite value above 0 whose screen gamma 2.2 / value libpng can apply (a value of about
+// 0.000102 to 440000) fixes the screen gamma and stops the loader reading "VIEWING_GAMMA";
+// anything else restores 2.2 and lets the variable count again.
 void PngSetViewingGamma(double viewingGamma);
 void PngSetStandardOrientation(bool bottomUp);  // true stores the first image row last
 

@@ -6,8 +6,8 @@
 
 #include "foundation/RWCString.h"
 #include "foundation/RWTValOrderedVector.h"
-#include "geometry/math/Point3D.h"
-#include "geometry/math/feColor.h"
+#include "math/Point3D.h"
+#include "math/feColor.h"
 
 namespace platform::gl {
 class GlSurface;

@@ -2,8 +2,8 @@
 // through stored matrices and the camera values that frame a box. No OpenGL context is needed.
 #pragma once
 
-#include "geometry/math/Point3D.h"
-#include "geometry/math/TransformMatrix.h"
+#include "math/Point3D.h"
+#include "math/TransformMatrix.h"
 
 class FEDisplayPartListC;
 class FEDisplayPartRefC;

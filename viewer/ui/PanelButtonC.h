@@ -1,7 +1,7 @@
 // PanelButtonC: one button of a panel: size, textured image, and its hover colour transitions.
 #pragma once
 
-#include "geometry/math/feColor.h"
+#include "math/feColor.h"
 
 class PanelC;
 class TextureC;

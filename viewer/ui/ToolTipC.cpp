@@ -5,7 +5,7 @@
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
-#include "geometry/math/Point3D.h"
+#include "math/Point3D.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/ui/AnimationManagerC.h"
 #include "viewer/ui/BitmapFontC.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "foundation/RWCString.h"
-#include "geometry/math/feColor.h"
+#include "math/feColor.h"
 #include "viewer/ui/AnimationC.h"
 
 class AnimationManagerC;

@@ -1,8 +1,8 @@
 // ViewAnimationC: turns the view rotation towards a destination along the shortest arc.
 #pragma once
 
-#include "geometry/math/Quaternion.h"
-#include "geometry/math/TransformMatrix.h"
+#include "math/Quaternion.h"
+#include "math/TransformMatrix.h"
 #include "viewer/ui/AnimationC.h"
 
 // The target (the control's `Rotation`) is not owned. Its orientation is read at construction;

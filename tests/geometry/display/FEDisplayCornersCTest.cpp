@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/display/FEDisplayCornersC.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"

@@ -7,7 +7,7 @@
 
 #include "geometry/display/FEFaceTriangulatorC.h"
 #include "geometry/display/FETriangleCollectorC.h"
-#include "geometry/math/Geometry2D.h"
+#include "math/Geometry2D.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 

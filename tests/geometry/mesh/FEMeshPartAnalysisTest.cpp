@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "geometry/math/TransformMatrix.h"
+#include "math/TransformMatrix.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/mesh/FEMeshPartGroupC.h"
 #include "geometry/mesh/FEMeshTextParsers.h"

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "geometry/display/FETriangleCollectorC.h"
-#include "geometry/math/TransformMatrix.h"
-#include "geometry/math/VectorOps.h"
+#include "math/TransformMatrix.h"
+#include "math/VectorOps.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 

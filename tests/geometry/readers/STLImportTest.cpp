@@ -13,7 +13,7 @@
 
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/mesh/FEMeshPartC.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <vector>
 
-#include "support/LoopbackHttpServer.h"
+#include "tests/support/LoopbackHttpServer.h"
 
 using namespace platform::net;
 using Server = LoopbackHttpServer;

@@ -1,8 +1,8 @@
 // Tests of ZipArchiveC and ZipRemoverC: modes, switching, removal with backup, the entry tree.
 #include "services/archive/ZipArchiveC.h"
 
-#include "support/TempDir.h"
-#include "ZipTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/services/archive/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
 

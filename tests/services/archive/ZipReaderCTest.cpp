@@ -3,8 +3,8 @@
 
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipWriterC.h"
-#include "support/TempDir.h"
-#include "ZipTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/services/archive/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "services/config/CSConfig.h"
 #include "services/objects/NotificationEvent.h"
 #include "services/objects/ReferingObject.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "services/config/CSConfig.h"
 #include "services/config/LinkedConfigList.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

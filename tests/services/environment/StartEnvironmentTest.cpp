@@ -10,8 +10,8 @@
 #include "platform/sys.h"
 #include "services/environment/Environment.h"
 #include "services/environment/TextExpansion.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

@@ -13,8 +13,8 @@
 #include "services/config/CSConfig.h"
 #include "services/environment/Environment.h"
 #include "services/files/CopyFile.h"
-#include "support/TempDir.h"
-#include "support/Unprivileged.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace fs = std::filesystem;
 

@@ -16,8 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "support/TempDir.h"
-#include "support/Unprivileged.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace fs = std::filesystem;
 

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "services/environment/Environment.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

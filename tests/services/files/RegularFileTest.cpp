@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 TEST(RegularFileTest, SpecialFilesAreRefusedWithoutBlocking)
 {

@@ -2,7 +2,7 @@
 #include "services/files/UTDirectoryIterator.h"
 #include "services/files/UTFileSystemEntry.h"
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

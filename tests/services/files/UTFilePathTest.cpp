@@ -4,7 +4,7 @@
 #include "services/files/UTFileSystemEntry.h"
 
 #include "foundation/RWTime.h"
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "platform/com/PropertyExchange.h"
 #include "platform/com/Variant.h"
-#include "viewer/loader/LoaderTestSupport.h"
+#include "tests/viewer/loader/LoaderTestSupport.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 
 #include "platform/sys.h"
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/control/DlgQuickSettingsC.h"
 #include "viewer/control/TavoplexResources.h"
 

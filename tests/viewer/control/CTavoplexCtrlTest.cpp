@@ -7,7 +7,7 @@
 
 #include "platform/registry.h"
 #include "platform/sys.h"
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

@@ -1,7 +1,7 @@
 // The window's handlers: the host folder from the page address and how model names use it,
 // the 25 ms timer, and the catch-all that keeps the control working after an exception.
 #include "platform/sys.h"
-#include "viewer/loader/LoaderTestSupport.h"
+#include "tests/viewer/loader/LoaderTestSupport.h"
 
 TEST(CTavoplexCtrlWindow, HostFolderComesFromThePageAddress)
 {

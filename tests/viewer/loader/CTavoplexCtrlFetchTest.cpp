@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "geometry/display/MemoryBlockC.h"
-#include "support/LoopbackHttpServer.h"
-#include "support/ZipBuilder.h"
-#include "viewer/ViewerTestSupport.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ZipBuilder.h"
+#include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"

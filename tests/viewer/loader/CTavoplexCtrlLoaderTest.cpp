@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
-#include "viewer/loader/LoaderTestSupport.h"
+#include "tests/viewer/loader/LoaderTestSupport.h"
 #include "viewer/ui/PanelImages.h"
 
 TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePass)

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "support/LoopbackHttpServer.h"
-#include "support/TempDir.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TempDir.h"
 #include "viewer/loader/DownloadObserverI.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPSessionC.h"

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/ui/AnimationC.h"
 
 // A binary STL of the axis-aligned box from lo to hi: 12 triangles.

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "support/TempDir.h"
-#include "support/ZipBuilder.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ZipBuilder.h"
 #include "viewer/loader/UnzipSourceC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/loader/ZipHandle.h"

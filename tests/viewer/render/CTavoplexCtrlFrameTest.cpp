@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "viewer/render/DrawTestSupport.h"
+#include "tests/viewer/render/DrawTestSupport.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "viewer/render/DrawTestSupport.h"
+#include "tests/viewer/render/DrawTestSupport.h"
 
 namespace {
 

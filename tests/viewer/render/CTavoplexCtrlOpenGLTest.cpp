@@ -4,7 +4,7 @@
 #include <GL/gl.h>
 
 #include "platform/gl/GlContext.h"
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 TEST(CTavoplexCtrlOpenGL, WindowCreationMakesContextFontTextureAndTimer)
 {

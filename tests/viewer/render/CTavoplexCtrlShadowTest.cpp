@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "viewer/render/DrawTestSupport.h"
+#include "tests/viewer/render/DrawTestSupport.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "bench/BenchSupport.h"
+#include "tests/support/BenchSupport.h"
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/textures/TextureC.h"
 
 // A cube of half side h centred at the origin, one square face per side with outward normals,

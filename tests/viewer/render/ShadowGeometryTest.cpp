@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "geometry/math/TransformMatrix.h"
+#include "math/TransformMatrix.h"
 #include "viewer/render/ShadowGeometry.h"
 
 TEST(ShadowGeometry, TransformedBoxIsTheBoxOfItsTurnedCorners)

@@ -61,7 +61,7 @@ inline bool writeRows(const PngTestImage* image, png_bytepp rows, std::string* o
     if (!image->PaletteAlpha.empty())
         png_set_tRNS(png, info, image->PaletteAlpha.data(), int(image->PaletteAlpha.size()), nullptr);
     if (image->Gamma > 0)
-        png_set_gAMA(png, info, image->Gamma);
+        png_set_gAMA_fixed(png, info, png_fixed_point(image->Gamma * 100000 + 0.5));
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, info);

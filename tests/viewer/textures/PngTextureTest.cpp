@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/viewer/textures/PngTestFiles.h"
 #include "tests/viewer/textures/TextureTestContext.h"
 #include "viewer/textures/TextureC.h"

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 
 namespace {
 

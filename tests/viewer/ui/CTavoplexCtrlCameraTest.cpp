@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "viewer/ViewerTestSupport.h"
-#include "viewer/ui/CameraTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/viewer/ui/CameraTestSupport.h"
 
 TEST(CTavoplexCtrlCamera, PanFollowsThePointerAtTheZoomsScale)
 {

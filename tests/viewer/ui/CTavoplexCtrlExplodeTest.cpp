@@ -1,9 +1,9 @@
 // Tests of explode, transparency fades and the view toggles.
 #include <gtest/gtest.h>
 
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/ui/PanelC.h"
-#include "viewer/ui/PickTestSupport.h"
+#include "tests/viewer/ui/PickTestSupport.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // cases where nothing can be picked.
 #include <gtest/gtest.h>
 
-#include "viewer/ViewerTestSupport.h"
-#include "viewer/ui/PickTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/viewer/ui/PickTestSupport.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Tests of the standard views, the turn cycle, the animated fit-and-rotate and the zoom request.
 #include <gtest/gtest.h>
 
-#include "geometry/math/Quaternion.h"
-#include "viewer/ViewerTestSupport.h"
-#include "viewer/ui/CameraTestSupport.h"
+#include "math/Quaternion.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/viewer/ui/CameraTestSupport.h"
 
 namespace {
 

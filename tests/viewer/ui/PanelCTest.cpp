@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "viewer/ViewerTestSupport.h"
-#include "viewer/textures/PngTestFiles.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "tests/viewer/textures/PngTestFiles.h"
 #include "viewer/ui/ButtonCommandI.h"
 #include "viewer/ui/PanelButtonC.h"
 

@@ -3,8 +3,8 @@
 // the origin at the window's centre, +z towards the viewer).
 #pragma once
 
-#include "viewer/render/DrawTestSupport.h"
-#include "viewer/ui/CameraTestSupport.h"
+#include "tests/viewer/render/DrawTestSupport.h"
+#include "tests/viewer/ui/CameraTestSupport.h"
 
 // Window pixel (x, y from the top) of a model point seen head-on at zoom 10 in 300 x 300.
 inline ControlPoint pixelOf(double x, double y) { return ControlPoint{int(150 + 15 * x), int(150 - 15 * y)}; }

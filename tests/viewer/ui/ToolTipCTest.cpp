@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "viewer/ViewerTestSupport.h"
+#include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/ui/AnimationManagerC.h"
 
 namespace {

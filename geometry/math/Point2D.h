@@ -1,4 +1,0 @@
-// Point2D, the planar point; it lives with the other geometry value types.
-#pragma once
-
-#include "geometry/math/Point3D.h"

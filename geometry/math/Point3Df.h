@@ -1,4 +1,0 @@
-// Point3Df, the single-precision point; it lives with the other geometry value types.
-#pragma once
-
-#include "geometry/math/Point3D.h"

@@ -1,0 +1,121 @@
+// Tests of the 2D functions: angles, line and segment intersection, point in polygon.
+#include "math/Geometry2D.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(Geometry2DTest, AnglesLieInZeroExclusiveTo360) {
+    struct Case {
+        double x, y, degrees;
+    } cases[] = {{1, 0, 360.0}, {0, 1, 90.0}, {0, -1, 270.0}, {-1, 0, 180.0}, {1, -1, 315.0},
+                 {0, 0, 90.0},  {1, 1, 45.0}, {-1, 1, 135.0}, {-1, -1, 225.0}};
+    for (const Case& c : cases) {
+        EXPECT_NEAR(angleFromComponents(c.x, c.y), c.degrees, 1e-12) << c.x << "," << c.y;
+        EXPECT_NEAR(angleOfVector(Point2D(c.x, c.y)), c.degrees, 1e-12);
+    }
+    const Point2D d = directionFromAngle(90.0);
+    EXPECT_NEAR(d.x(), 0.0, 1e-15);
+    EXPECT_NEAR(d.y(), 1.0, 1e-15);
+    EXPECT_NEAR(angleOfVector(directionFromAngle(200.0)), 200.0, 1e-9);
+}
+
+TEST(Geometry2DTest, LineIntersectionAndHelpers) {
+    EXPECT_EQ(lineIntersection2D(Point2D(0, 0), Point2D(1, 0), Point2D(1, -1), Point2D(0, 1)), Point2D(1, 0));
+    // Parallel lines: the midpoint of the two base points.
+    EXPECT_EQ(lineIntersection2D(Point2D(0, 0), Point2D(1, 0), Point2D(2, 4), Point2D(3, 0)), Point2D(1, 2));
+    EXPECT_EQ(cross2D(Point2D(1, 0), Point2D(0, 1)), 1.0);
+    EXPECT_EQ(scalePoint2D(2, Point2D(1, -3)), Point2D(2, -6));
+
+    struct Case {
+        Point2D a, b;
+        int result;
+    } cases[] = {{{2, 0}, {1, 5}, 1},     {{0, 5}, {1, 0}, -1}, {{1, 2}, {1.05, 1}, 1},
+                 {{1, 1}, {1.05, 2}, -1}, {{1, 1}, {1.05, 0.95}, 0}};
+    for (const Case& c : cases) EXPECT_EQ(compareWithTolerance2D(c.a, c.b, 0.1), c.result);
+}
+
+TEST(Geometry2DTest, SegmentIntersectionClassifiesEnds) {
+    struct Case {
+        Point2D a, b, c, d;
+        int result;
+    } cases[] = {
+        {{0, 0}, {2, 2}, {0, 2}, {2, 0}, 1},  // crossing at the midpoints
+        {{0, 0}, {2, 0}, {1, 0}, {1, 2}, 2},  // meeting at an end of one
+        {{0, 0}, {1, 0}, {1, 0}, {1, 1}, 3},  // sharing an end
+        {{0, 0}, {1, 0}, {0, 1}, {1, 1}, 0},  // parallel
+        {{0, 0}, {1, 1}, {3, 0}, {2, 1}, 0},  // lines cross outside the segments
+    };
+    for (const Case& c : cases) {
+        Point2D out(-9, -9);
+        EXPECT_EQ(segmentIntersection2D(c.a, c.b, c.c, c.d, out, 1e-6), c.result);
+        if (c.result == 1) {
+            EXPECT_EQ(out, Point2D(1, 1));
+        }
+    }
+}
+
+TEST(Geometry2DTest, CheckedSegmentIntersection) {
+    Point2D out;
+    EXPECT_EQ(segmentIntersection2DChecked(Point2D(0, 0), Point2D(2, 2), Point2D(5, 5), Point2D(0.001, 0), out, 0.01), 3);
+    EXPECT_EQ(out, Point2D(0, 0));
+    EXPECT_EQ(segmentIntersection2DChecked(Point2D(0, 0), Point2D(2, 2), Point2D(2, 2.001), Point2D(5, 7), out, 0.01), 3);
+    EXPECT_EQ(out, Point2D(2, 2));
+    // Nearly parallel: refused by the checked form, a crossing for the plain one.
+    const Point2D a(0, 0), b(1, 0), c(0.2, -0.00001), d(0.8, 0.00001);
+    EXPECT_EQ(segmentIntersection2DChecked(a, b, c, d, out, 0.01), 0);
+    EXPECT_EQ(segmentIntersection2D(a, b, c, d, out, 0.01), 1);
+    EXPECT_EQ(segmentIntersection2DChecked(Point2D(0, 0), Point2D(2, 2), Point2D(0, 2), Point2D(2, 0), out, 0.01), 1);
+}
+
+TEST(Geometry2DTest, PointInUnitSquare) {
+    const Point2D square[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    struct Case {
+        Point2D p;
+        int result;
+    } cases[] = {
+        {{0.5, 0.5}, 0}, {{1.5, 0.5}, 2}, {{-0.5, 0.5}, 2}, {{1.0, 0.5}, 1}, {{0.0, 0.5}, 1},
+        {{0.5, 0.0}, 1}, {{0.5, 1.0}, 1}, {{0.5, 1.5}, 2},  {{0.5, -0.5}, 2}, {{0.999, 0.001}, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pointInPolygon(square, 4, c.p, nullptr, nullptr, 1e-6), c.result) << c.p.x() << "," << c.p.y();
+    const double xmin = 0, xmax = 1;
+    EXPECT_EQ(pointInPolygon(square, 4, Point2D(0.5, 0.5), &xmin, &xmax, 1e-6), 0);
+    EXPECT_EQ(pointInPolygon(square, 4, Point2D(1.5, 0.5), &xmin, &xmax, 1e-6), 2);
+    const double narrow = 0.4;  // the caller's range is trusted
+    EXPECT_EQ(pointInPolygon(square, 4, Point2D(0.5, 0.5), &xmin, &narrow, 1e-6), 2);
+}
+
+TEST(Geometry2DTest, DegeneratePolygonsAreOutside) {
+    const Point2D two[] = {{0, 0}, {1, 1}};
+    EXPECT_EQ(pointInPolygon(two, 2, Point2D(0.5, 0.5), nullptr, nullptr, 1e-6), 2);
+    EXPECT_EQ(pointInPolygon(nullptr, 0, Point2D(0, 0), nullptr, nullptr, 1e-6), 2);
+    // Every vertex in the ray's band: a flat polygon.
+    const Point2D flat[] = {{0, 0}, {1, 0}, {2, 0}};
+    EXPECT_EQ(pointInPolygon(flat, 3, Point2D(0.5, 0.0), nullptr, nullptr, 1e-6), 2);
+}
+
+TEST(Geometry2DTest, PointInConcavePolygon) {
+    // A U shape open at the top between x = 1 and x = 2.
+    const Point2D u[] = {{0, 0}, {3, 0}, {3, 3}, {2, 3}, {2, 1}, {1, 1}, {1, 3}, {0, 3}};
+    struct Case {
+        Point2D p;
+        int result;
+    } cases[] = {
+        {{0.5, 2}, 0}, {{1.5, 2}, 2}, {{2.5, 2}, 0},   {{1.5, 0.5}, 0},
+        {{1.5, 1}, 1}, {{2, 2}, 1},   {{1.5, 3.5}, 2}, {{0.5, 1}, 0},  // the ray runs along the notch bottom
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pointInPolygon(u, 8, c.p, nullptr, nullptr, 1e-6), c.result) << c.p.x() << "," << c.p.y();
+}
+
+TEST(Geometry2DTest, RayThroughVertex) {
+    // The polygon passes from below to above through (1, 0), right of p: one crossing.
+    const Point2D diamond[] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};
+    EXPECT_EQ(pointInPolygon(diamond, 4, Point2D(-0.5, 0), nullptr, nullptr, 1e-6), 0);
+    EXPECT_EQ(pointInPolygon(diamond, 4, Point2D(0.5, 0), nullptr, nullptr, 1e-6), 0);
+    // The notch vertex (2, 0) touches the ray and turns back: no crossing there.
+    const Point2D notch[] = {{0, -1}, {4, -1}, {4, 2}, {2, 0}, {0, 2}};
+    EXPECT_EQ(pointInPolygon(notch, 5, Point2D(0.5, 0), nullptr, nullptr, 1e-6), 0);
+    EXPECT_EQ(pointInPolygon(notch, 5, Point2D(2, 1), nullptr, nullptr, 1e-6), 2);
+}

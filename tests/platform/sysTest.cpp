@@ -1,0 +1,119 @@
+// Tests of the operating-system services: sinks, overridable folders, the test clock and starting
+// programs.
+#include "platform/sys.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+
+using namespace platform::sys;
+
+TEST(Sys, MessageBoxGoesToTheInstalledSink)
+{
+    std::string seen;
+    auto previous = setMessageBoxSink([&](const std::string& text, const std::string& caption, unsigned) {
+        seen = caption + "|" + text;
+        return 7;
+    });
+    EXPECT_EQ(messageBox("hello", "Title"), 7);
+    EXPECT_EQ(seen, "Title|hello");
+    setMessageBoxSink(previous);
+}
+
+TEST(Sys, FolderOverridesReplaceAndRestoreTheDefaults)
+{
+    overrideTempFolder("/somewhere");
+    EXPECT_EQ(tempFolder(), "/somewhere");
+    overrideTempFolder("");
+    EXPECT_FALSE(tempFolder().empty());
+    EXPECT_EQ(systemFolder(), "/etc");
+}
+
+TEST(Sys, TestClockIsUsedUntilRemoved)
+{
+    uint32_t now = 1000;
+    setTestClock([&] { return now; });
+    EXPECT_EQ(tickCount(), 1000u);
+    now += 25;
+    EXPECT_EQ(tickCount(), 1025u);
+    setTestClock(nullptr);
+}
+
+TEST(Sys, ModuleFileNameIsThisProgram)
+{
+    EXPECT_NE(moduleFileName().find("sysTest"), std::string::npos);
+}
+
+// A browser started for the first time stays in the foreground of the opener until it is
+// closed; the caller (a dialog's link, the control's thread) must not wait for it.
+TEST(Sys, OpenersStartTheirProgramWithoutWaitingForIt)
+{
+    TempDir dir;
+    const std::string seen = dir.file("seen");
+    const std::string stop = dir.file("stop");
+    // Records its arguments, one a line, then stays running like a browser until the test
+    // lets it go (or two minutes passed), and says so when it ends.
+    for (const char* name : {"xdg-open", "browser"}) {
+        const std::string script = dir.write(
+            name, "#!/bin/sh\nexec </dev/null >/dev/null 2>&1\nfor a in \"$@\"; do echo \"$a\"; done >> '" + seen +
+                      "'\ni=0\nwhile [ ! -e '" + stop + "' ] && [ $i -lt 1200 ]; do sleep 0.1; i=$((i+1)); done\n" +
+                      "echo ended >> '" + seen + "'\n");
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    }
+    const std::string path = dir.path() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+    ScopedEnv env("PATH", path.c_str());
+
+    EXPECT_TRUE(openUrl("http://example.test/a b"));
+    EXPECT_TRUE(launchProgram("browser", {"http://example.test/?q=\"x\";$HOME"}));
+    EXPECT_FALSE(launchProgram("", {"x"}));
+    EXPECT_FALSE(launchProgram("no-such-program-here", {"x"}));
+
+    // Both ran, each with its one argument as given (no shell in between), and both still run:
+    // the calls came back without waiting for them.
+    std::string lines;
+    const auto patience = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < patience) {
+        lines = TempDir::read(seen);
+        if (std::count(lines.begin(), lines.end(), '\n') >= 2)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(lines.find("http://example.test/a b\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("http://example.test/?q=\"x\";$HOME\n"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("ended"), std::string::npos) << lines;
+    // Let them go, and see them end before their folder does.
+    dir.write("stop", "");
+    while (std::chrono::steady_clock::now() < patience) {
+        lines = TempDir::read(seen);
+        const size_t first = lines.find("ended\n");
+        if (first != std::string::npos && lines.find("ended\n", first + 1) != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// However the system answers the huge-page requests (cheaply, dearly, or not at all), large
+// blocks come zeroed and keep what is written to them, and asking again changes no byte.
+TEST(Sys, LargeBlocksAreZeroedAndKeepTheirBytesWhateverThePageSize)
+{
+    constexpr size_t kBytes = size_t(6) << 20;
+    for (int round = 0; round < 6; ++round) {
+        unsigned char* block = static_cast<unsigned char*>(allocateLargeBlock(kBytes));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % (size_t(2) << 20), 0u);
+        for (size_t at : {size_t(0), size_t(4095), kBytes / 2, kBytes - 1})
+            EXPECT_EQ(block[at], 0u) << at;
+        for (size_t at = 0; at < kBytes; at += 4096)
+            block[at] = static_cast<unsigned char>(at / 4096 + round);
+        adviseHugePages(block, kBytes);
+        for (size_t at = 0; at < kBytes; at += 4096)
+            ASSERT_EQ(block[at], static_cast<unsigned char>(at / 4096 + round)) << at;
+        freeLargeBlock(block, kBytes);
+    }
+}
