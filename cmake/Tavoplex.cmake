@@ -25,6 +25,18 @@ endfunction()
 function(tavo_test_lock lock)
   foreach(target ${ARGN})
     set_property(GLOBAL PROPERTY TAVO_TEST_LOCK_${target} ${lock})
+    set_property(GLOBAL APPEND PROPERTY TAVO_LOCKED_TEST_TARGETS ${target})
+  endforeach()
+endfunction()
+
+# Fails the configuration when a target named to tavo_test_lock was never added: a renamed test
+# file would otherwise drop its lock without a word.
+function(tavo_check_test_locks)
+  get_property(targets GLOBAL PROPERTY TAVO_LOCKED_TEST_TARGETS)
+  foreach(target ${targets})
+    if(NOT TARGET ${target})
+      message(FATAL_ERROR "tavo_test_lock names ${target}, which is no test executable")
+    endif()
   endforeach()
 endfunction()
 
