@@ -436,7 +436,9 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
          {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
 
-    // Then q in the control's window ends the program cleanly.
+    // Then q in the control's window ends the program cleanly, once the dialog is gone and
+    // with it its hold on the keyboard (it may go after the choice is saved).
+    ASSERT_TRUE(input.waitGone(quick.caption, kPatienceMs));
     const Window window = input.findWindow("Tavoplex", kPatienceMs);
     ASSERT_NE(window, 0u);
     input.moveTo(120, 90);
