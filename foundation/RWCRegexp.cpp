@@ -4,6 +4,7 @@
 
 #include "foundation/RWCString.h"
 #include "foundation/RWxmsg.h"
+#include "platform/HexDigit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,12 +27,6 @@ size_t atomLength(const uint16_t* atom)
     return atom[0] == RWCRegexp::codeClass ? classCodes : 1;
 }
 
-int hexValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    return std::tolower(c) - 'a' + 10;
-}
 
 // Reads one literal byte at p by the escape rules and moves p past it.
 unsigned char readLiteral(const char*& p)
@@ -53,9 +48,9 @@ unsigned char readLiteral(const char*& p)
     case 'x': {
         if (!std::isxdigit(static_cast<unsigned char>(*p)))
             return c;
-        int v = hexValue(static_cast<unsigned char>(*p++));
+        int v = platform::hexDigitValue(*p++);
         if (std::isxdigit(static_cast<unsigned char>(*p)))
-            v = v * 16 + hexValue(static_cast<unsigned char>(*p++));
+            v = v * 16 + platform::hexDigitValue(*p++);
         return static_cast<unsigned char>(v);
     }
     case '^':

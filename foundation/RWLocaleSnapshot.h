@@ -73,7 +73,6 @@ private:
 
     RWCString pieceText(int kind, const struct tm* t, const RWZone& zone) const;
     RWCString fillTemplate(const Template& tpl, const struct tm* t, const RWZone& zone) const;
-    RWCString groupedNumber(const RWCString& digits, const RWCString& grouping, const RWCString& sep) const;
     RWCString moneyNumber(double value, int fracDigits) const;
 
     RWCString weekdays[7];

@@ -4,6 +4,7 @@
 
 #include "foundation/RWCString.h"
 #include "fuzz/FuzzCheck.h"
+#include "services/StringHelpers.h"
 #include "services/environment/TextExpansion.h"
 
 // Input: the text to expand; its first byte also picks the trimming mode and its first few

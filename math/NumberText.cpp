@@ -1,4 +1,4 @@
-// Number and text utilities: formatting, conversion, tolerance compares, solvers and tessellation angles.
+// Number and text utilities: formatting, conversion, tolerance compares and solvers.
 #include "math/NumberText.h"
 
 #include <clocale>
@@ -43,8 +43,6 @@ double toDouble(const char* text, const char** end) {
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-int tessellationLevel = 1;
 
 }  // namespace
 
@@ -145,8 +143,13 @@ int signWithTolerance(double x, double tol) {
     return x > 0.0 ? 1 : -1;
 }
 
-int compareWithTolerance(double a, double b, double tol) {
-    if (std::fabs(a - b) < tol) return 0;
+int compareWithTolerance(double a, double b, double tol, ToleranceEdge edge) {
+    const double gap = std::fabs(a - b);
+    if (edge == ToleranceEdge::Inside) {
+        if (gap <= tol) return 0;
+        return a < b ? -1 : 1;
+    }
+    if (gap < tol) return 0;
     return a <= b ? -1 : 1;
 }
 
@@ -188,29 +191,4 @@ bool stepTowards(double step, double limit, double* pos) {
     else
         *pos = *pos + r;
     return false;
-}
-
-int setTessellationQuality(int level) {
-    tessellationLevel = level;
-    return level;
-}
-
-int tessellationQuality() { return tessellationLevel; }
-
-double tessellationAngle(double size, double reference) {
-    // coarse (ratio < 0.05), medium (ratio < 0.2), fine, by level.
-    static const double table[5][3] = {
-        {45.0, 45.0, 30.0},
-        {45.0, 30.0, 15.0},
-        {30.0, 30.0, 15.0},
-        {30.0, 15.0, 7.5},
-        {15.0, 15.0, 7.5},
-    };
-    const int level = tessellationLevel >= 0 && tessellationLevel <= 4 ? tessellationLevel : 1;
-    const double* row = table[level];
-    if (reference == 0.0) return row[2];
-    const double ratio = (size + size) / reference;
-    if (ratio < 0.05) return row[0];
-    if (ratio < 0.2) return row[1];
-    return row[2];
 }

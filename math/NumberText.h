@@ -1,5 +1,5 @@
 // Number and text utilities: printf-style formatting, text-to-number conversion, the numeric-locale
-// guard, tolerance compares, small equation solvers, grid stepping and the tessellation-angle table.
+// guard, tolerance compares, small equation solvers and grid stepping.
 #pragma once
 
 #include <cstdarg>
@@ -39,7 +39,11 @@ private:
 
 int sign(double x);                                        // 0, 1 or -1
 int signWithTolerance(double x, double tol);               // 0 when -tol < x < tol
-int compareWithTolerance(double a, double b, double tol);  // 0 when |a - b| < tol, else -1 when a <= b, else 1
+// The one tolerant compare: 0 when a and b lie within tol of each other, else -1 when a comes
+// first, else 1. With the edge outside (the geometry's rule) that is |a - b| < tol, else -1 when
+// a <= b; with the edge inside (the number texts' rule) |a - b| <= tol, else -1 when a < b.
+enum class ToleranceEdge { Outside, Inside };
+int compareWithTolerance(double a, double b, double tol, ToleranceEdge edge = ToleranceEdge::Outside);
 
 int solveLinear(double a, double b, double* x);                           // roots of a x + b = 0
 int solveQuadratic(double a, double b, double c, double* x1, double* x2);  // x1 is the root with +sqrt
@@ -47,10 +51,3 @@ int solveQuadratic(double a, double b, double c, double* x1, double* x2);  // x1
 // Advances *pos by one step on the grid of multiples of step; at (or within 0.01 of) limit it
 // sets *pos = limit and returns true.
 bool stepTowards(double step, double limit, double* pos);
-
-// The process-wide tessellation quality level (0-4, initially 1; other values behave as 1).
-int setTessellationQuality(int level);
-int tessellationQuality();
-// Angle tolerance in degrees for tessellating a curved feature of the given size relative to a
-// reference size (reference 0 gives the finest angle of the level).
-double tessellationAngle(double size, double reference);

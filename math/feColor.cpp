@@ -1,5 +1,6 @@
 // feColor: channel setters that keep HLS in step, RGB/HLS conversion and hexadecimal text.
 #include "math/feColor.h"
+#include "platform/HexDigit.h"
 
 #include <cmath>
 #include <string>
@@ -15,12 +16,6 @@ int channelByte(float channel) {
     return static_cast<int>(scaled) % 256;
 }
 
-// 0-15 for '0'-'9' and 'A'-'F', -1 for anything else (the text is upper-cased first).
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 char hexChar(int nibble) { return static_cast<char>(nibble < 10 ? '0' + nibble : 'A' + nibble - 10); }
 
@@ -137,8 +132,8 @@ bool feColor::setFromString(const RWCString& text) {
     size_t len = t.size();
     if (len == 8 || (len == 9 && t[0] == '#')) {
         pos = len - 8;
-        const int hi = hexDigit(t[pos]);
-        const int lo = hexDigit(t[pos + 1]);
+        const int hi = platform::hexDigitValue(t[pos]);
+        const int lo = platform::hexDigitValue(t[pos + 1]);
         if (hi < 0 || lo < 0) return false;
         setAlphaByte(16 * hi + lo);
         pos += 2;
@@ -151,7 +146,7 @@ bool feColor::setFromString(const RWCString& text) {
 
     int digits[6];
     for (int i = 0; i < 6; ++i) {
-        digits[i] = hexDigit(t[pos + i]);
+        digits[i] = platform::hexDigitValue(t[pos + i]);
         if (digits[i] < 0) return false;
     }
     setRedByte(16 * digits[0] + digits[1]);

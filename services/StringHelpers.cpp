@@ -10,7 +10,7 @@
 
 #include "foundation/RWCRegexp.h"
 #include "math/NumberText.h"
-#include "services/environment/TextExpansion.h"
+#include "platform/HexDigit.h"
 
 namespace {
 
@@ -31,6 +31,36 @@ RWCString formatDouble(double v, int intDigits, int decimals)
     int total = intDigits + decimals + (decimals > 0 ? 1 : 0);
     return formatString("%0*.*f", total, decimals, v);
 }
+
+RWCString stripChars(RWCString text, int mode, RWCString chars)
+{
+    if (mode < 1 || mode > 3 || chars.length() == 0)
+        return text;
+    std::string s(text.data(), text.length());
+    const char* set = chars.data();
+    size_t setLen = chars.length();
+    if (mode & 2) {
+        size_t before;
+        do {
+            before = s.size();
+            for (size_t k = 0; k < setLen; ++k)
+                while (!s.empty() && s.back() == set[k])
+                    s.pop_back();
+        } while (s.size() != before);
+    }
+    if (mode & 1) {
+        size_t before, b = 0;
+        do {
+            before = b;
+            for (size_t k = 0; k < setLen; ++k)
+                while (b < s.size() && s[b] == set[k])
+                    ++b;
+        } while (b != before);
+        s.erase(0, b);
+    }
+    return RWCString(s.data(), s.size());
+}
+
 
 bool isYes(const RWCString s)
 {
@@ -295,21 +325,6 @@ RWCString firstWord(RWCString s)
     return RWCString(d + b, e - b);
 }
 
-namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
-
 RWCString percentDecode(RWCString s)
 {
     const char* d = s.data();
@@ -318,7 +333,7 @@ RWCString percentDecode(RWCString s)
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         if (d[i] == '%' && i + 2 < n) {
-            int hi = hexValue(d[i + 1]), lo = hexValue(d[i + 2]);
+            int hi = platform::hexDigitValue(d[i + 1]), lo = platform::hexDigitValue(d[i + 2]);
             // Not an escape: keep the '%' and read on after it.
             if (hi >= 0 && lo >= 0) {
                 out += static_cast<char>(16 * hi + lo);

@@ -1,5 +1,6 @@
-// String helpers shared by the services library and the mesh code: numbers, replace-all,
-// quoted join and split, date parsing, percent escapes, a wildcard match and a seconds timer.
+// String helpers shared by the services library and the mesh code: numbers, stripping,
+// replace-all, quoted join and split, date parsing, percent escapes, a wildcard match and a
+// seconds timer.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,8 @@ RWCString intToString(int n);
 RWCString formatInt(int n, int width);
 RWCString formatDouble(double v, int intDigits, int decimals);
 
+// Removes characters of chars from the leading end (mode 1), the trailing end (2) or both (3).
+RWCString stripChars(RWCString text, int mode, RWCString chars);
 // True for "YES", "JA" or "1", ignoring case.
 bool isYes(const RWCString s);
 // A new[] copy of s, or null for null.

@@ -1,5 +1,6 @@
 // Guid: text form and parsing.
 #include "platform/com/Guid.h"
+#include "platform/HexDigit.h"
 
 #include <cstdio>
 
@@ -33,14 +34,8 @@ std::optional<Guid> Guid::parse(const std::string& text)
         int value = 0;
         for (int k = 0; k < 2; ++k) {
             const char c = t[at++];
-            int digit;
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-            else
+            const int digit = hexDigitValue(c);
+            if (digit < 0)
                 return std::nullopt;
             value = value * 16 + digit;
         }

@@ -1,6 +1,7 @@
 // X11Dialog: the dialog's window, its drawing, and clicks, keys and timers on it.
 #include "platform/host/X11Dialog.h"
 
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
@@ -16,6 +17,8 @@ constexpr uint32_t kText = 0x000000;       // window text
 constexpr uint32_t kGrey = 0x808080;       // disabled text and shadows
 constexpr uint32_t kLight = 0xFFFFFF;      // highlights
 constexpr int kRadioSize = 11;             // the radio circle and the check box, in pixels
+
+XFontStruct* asFont(void* font) { return static_cast<XFontStruct*>(font); }
 
 }  // namespace
 
@@ -80,7 +83,7 @@ X11Dialog::X11Dialog(Display* display, Window owner, Dialog& dialog) : display_(
     gc_ = XCreateGC(display, window_, 0, nullptr);
     font_ = XLoadQueryFont(display, "fixed");
     if (font_ != nullptr)
-        XSetFont(display, gc_, font_->fid);
+        XSetFont(display, gc_, asFont(font_)->fid);
     XMapRaised(display, window_);
     XEvent event;
     XWindowEvent(display, window_, StructureNotifyMask, &event);
@@ -95,7 +98,7 @@ X11Dialog::~X11Dialog()
     for (auto& [kind, cursor] : cursors_)
         XFreeCursor(display_, cursor);
     if (font_ != nullptr)
-        XFreeFont(display_, font_);
+        XFreeFont(display_, asFont(font_));
     if (gc_ != nullptr)
         XFreeGC(display_, gc_);
     if (window_ != 0)
@@ -130,9 +133,9 @@ void X11Dialog::drawText(const DialogControl& c, const DialogRect& r, uint32_t c
     if (c.text.empty())
         return;
     const int length = int(c.text.size());
-    const int width = font_ != nullptr ? XTextWidth(font_, c.text.data(), length) : length * 6;
-    const int ascent = font_ != nullptr ? font_->ascent : 10;
-    const int descent = font_ != nullptr ? font_->descent : 3;
+    const int width = font_ != nullptr ? XTextWidth(asFont(font_), c.text.data(), length) : length * 6;
+    const int ascent = font_ != nullptr ? asFont(font_)->ascent : 10;
+    const int descent = font_ != nullptr ? asFont(font_)->descent : 3;
     const int x = centred ? r.x + (r.width - width) / 2 : textX;
     const int baseline = r.y + (r.height - ascent - descent) / 2 + ascent;
     XSetForeground(display_, gc_, pixel(colour));

@@ -2,13 +2,18 @@
 // core font, clicks and keys turned into the dialog's clicks.
 #pragma once
 
-#include <X11/Xlib.h>
-
+#include <cstdint>
 #include <map>
 #include <utility>
 
 #include "platform/host/Cursor.h"
 #include "platform/host/Dialog.h"
+
+// Xlib's types, named without its header: its macros (Status, None, Bool...) would change the
+// meaning of any file that includes this one, so they stay inside the X11 sources.
+struct _XDisplay;
+struct _XGC;
+union _XEvent;
 
 namespace platform::host {
 
@@ -33,16 +38,17 @@ public:
 
     // Maps the dialog's window centred over owner (kept on the screen) and takes the focus.
     // ok() is false when the window could not be made.
-    X11Dialog(Display* display, Window owner, Dialog& dialog);
+    X11Dialog(_XDisplay* display, unsigned long owner, Dialog& dialog);
     ~X11Dialog();
     X11Dialog(const X11Dialog&) = delete;
     X11Dialog& operator=(const X11Dialog&) = delete;
 
     bool ok() const { return window_ != 0; }
-    Window window() const { return window_; }
+    // The dialog's X window (an XID).
+    unsigned long window() const { return window_; }
 
     // An event of the dialog's window; the result that ends the dialog, or 0.
-    int handle(const XEvent& event);
+    int handle(const _XEvent& event);
     // Ticks the dialog's timers that are due; the milliseconds until the next one (at most
     // limitMs).
     int tickTimers(uint32_t now, int limitMs);
@@ -58,15 +64,15 @@ private:
     void drawControl(const DialogControl& c);
     void setCursorFor(const DialogControl* c);
 
-    Display* display_;
+    _XDisplay* display_;
     Dialog& dialog_;
-    Window window_ = 0;
-    GC gc_ = nullptr;
-    XFontStruct* font_ = nullptr;
-    Atom deleteAtom_ = 0;
+    unsigned long window_ = 0;
+    _XGC* gc_ = nullptr;
+    void* font_ = nullptr;  // Xlib's XFontStruct: a typedef of an unnamed struct, not declarable here
+    unsigned long deleteAtom_ = 0;
     int pressed_ = 0;  // the control a left button went down on (0: none)
     bool pressing_ = false;
-    std::map<Cursor, ::Cursor> cursors_;
+    std::map<Cursor, unsigned long> cursors_;  // X cursors (XIDs) made for our cursors
     bool cursorShown_ = false;
     std::map<std::pair<int, unsigned>, uint32_t> timerDue_;
 };

@@ -65,31 +65,6 @@ bool isSafeRelativeName(const char* name, size_t len)
     return std::memchr(name, '\0', len) == nullptr;
 }
 
-// The value at slot (0 uncompressed size, 1 compressed size, 2 local header offset) of a zip64
-// extra block. The block holds only the values whose 32-bit fields are all ones, in this order,
-// so the fields before the slot that overflowed say where it is.
-bool zip64Value(const unsigned char* extra, size_t left, const bool overflowed[3], int slot, uint64_t& value)
-{
-    const unsigned char* p = extra;
-    while (left >= 4) {
-        const uint16_t id = zipLe16(p), size = zipLe16(p + 2);
-        if (size > left - 4)
-            return false;
-        if (id == 1) {
-            size_t at = 4;
-            for (int i = 0; i < slot; ++i)
-                at += overflowed[i] ? 8 : 0;
-            if (at + 8 > size_t(size) + 4)
-                return false;
-            value = uint64_t(zipLe32(p + at)) | (uint64_t(zipLe32(p + at + 4)) << 32);
-            return true;
-        }
-        p += 4 + size;
-        left -= 4 + size;
-    }
-    return false;
-}
-
 }  // namespace
 
 ZipReaderC::ZipReaderC() = default;
@@ -121,11 +96,9 @@ bool ZipReaderC::openSide(const char* fileName, zlib_filefunc_def* fileFuncs)
         if (sideFd_ < 0)
             return false;
     }
-    ZipDirectoryEnd end;
-    if (!findZipDirectoryEnd([this](uint64_t pos, void* buf, unsigned len) { return sideRead(pos, buf, len); },
-                             size, end))
+    if (!view_.scan([this](uint64_t pos, void* buf, unsigned len) { return sideRead(pos, buf, len); }, size))
         return false;
-    prefixSize_ = end.prefixSize;
+    prefixSize_ = view_.origin();
     return true;
 }
 
@@ -162,7 +135,14 @@ int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
         closeSide();
         return ZipFailed;
     }
-    unz_ = fileFuncs ? unzOpen2(fileName, fileFuncs) : unzOpen(fileName);
+    // minizip reads through the view, which shows it the archive proper with its ZIP64 values.
+    zlib_filefunc64_32_def inner{};
+    if (fileFuncs)
+        fill_zlib_filefunc64_32_def_from_filefunc32(&inner, fileFuncs);
+    else
+        fill_fopen64_filefunc(&inner.zfile_func64);
+    zlib_filefunc64_def viewed = view_.functions(inner);
+    unz_ = unzOpen2_64(fileName, &viewed);
     if (!unz_) {
         closeSide();
         return ZipFailed;
@@ -236,14 +216,15 @@ int ZipReaderC::openCurrentFile(const char* password)
     entryCrc_ = fi.crc;
     entrySizeKnown_ = true;
     if (entrySize_ == 0xFFFFFFFFu) {
-        // minizip may leave a 64-bit size in the extra field unread; without it the checksum
-        // alone speaks for the entry.
+        // A size of 4 GiB or more is left to the extra field; without it the checksum alone
+        // speaks for the entry.
         std::vector<unsigned char> extra(fi.size_file_extra);
-        const bool overflowed[3] = {true, fi.compressed_size == 0xFFFFFFFFu, false};
+        ZipEntrySizes sizes{entrySize_, fi.compressed_size, 0};
         entrySizeKnown_ = !extra.empty() &&
                           unzGetCurrentFileInfo64(unz_, nullptr, nullptr, 0, extra.data(), uLong(extra.size()),
                                                   nullptr, 0) == UNZ_OK &&
-                          zip64Value(extra.data(), extra.size(), overflowed, 0, entrySize_);
+                          zipReadZip64Extra(extra.data(), extra.size(), sizes);
+        entrySize_ = sizes.uncompressed;
     }
     return ZipOk;
 }
@@ -282,18 +263,22 @@ int ZipReaderC::closeCurrentFile()
     return ended && !sizeMatches ? ZipCrcError : ZipOk;
 }
 
-int ZipReaderC::readLocalHeaderOffset(ZipFileInfoC& info)
+int ZipReaderC::readDirectoryValues(ZipFileInfoC& info)
 {
-    // The entry's directory record: minizip tells where it is, the offset field is read here.
+    // The entry's directory record: minizip tells where it is, the offset field is read here,
+    // and the sizes and offset of 4 GiB and more that the view leaves to the ZIP64 extra block.
     const uint64_t pos = unzGetOffset64(unz_) + prefixSize_;
     unsigned char record[kDirectoryRecordSize];
     if (sideRead(pos, record, sizeof record) != long(sizeof record) || zipLe32(record) != kDirectorySignature)
         return ZipFailed;
-    info.localHeaderOffset_ = zipLe32(record + 42);
-    const bool overflowed[3] = {zipLe32(record + 24) == 0xFFFFFFFFu, zipLe32(record + 20) == 0xFFFFFFFFu, true};
-    if (info.localHeaderOffset_ == 0xFFFFFFFFu &&
-        !zip64Value(info.extra(), info.extraSize(), overflowed, 2, info.localHeaderOffset_))
+    ZipEntrySizes sizes{zipLe32(record + 24), zipLe32(record + 20), zipLe32(record + 42)};
+    if (zipReadZip64Extra(info.extra(), info.extraSize(), sizes)) {
+        info.info.uncompressed_size = uLong(sizes.uncompressed);
+        info.info.compressed_size = uLong(sizes.compressed);
+    } else if (sizes.localHeaderOffset == 0xFFFFFFFFu) {
         return ZipFailed;
+    }
+    info.localHeaderOffset_ = sizes.localHeaderOffset;
     return ZipOk;
 }
 
@@ -314,7 +299,7 @@ int ZipReaderC::getCurrentFileInfo(ZipFileInfoC& info)
         info.clear();
         return r == UNZ_PARAMERROR ? ZipBadParameter : ZipFailed;
     }
-    if (readLocalHeaderOffset(info) != ZipOk) {
+    if (readDirectoryValues(info) != ZipOk) {
         info.clear();
         return ZipFailed;
     }

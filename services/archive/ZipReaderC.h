@@ -10,6 +10,7 @@
 #include "services/archive/ZipCopyBuffer.h"
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipResult.h"
+#include "services/archive/ZipViewC.h"
 
 // Results are the ZipResult codes. Opening closes whatever was open; the destructor closes too.
 // Entry names are looked up ignoring ASCII case, whatever their length. An entry counts as
@@ -25,7 +26,9 @@ public:
     ZipReaderC& operator=(const ZipReaderC&) = delete;
 
     // Opens through the given file functions, or the plain file functions when null. The file
-    // must end with an archive's end record naming a directory inside the file; else -1.
+    // must end with an archive's end record (and ZIP64 end records where it has them) naming a
+    // directory inside the file; else -1. Bytes in front of the archive (a self-extracting
+    // stub) are skipped, and ZIP64 sizes and offsets read (ZipViewC).
     int open(const char* fileName, zlib_filefunc_def* fileFuncs = nullptr);
     int close();
     bool isOpen() const { return unz_ != nullptr; }
@@ -38,6 +41,8 @@ public:
     // The number of bytes read, 0 at the end of the entry, -1 on any error.
     int readCurrentFile(void* buf, unsigned len);
     int closeCurrentFile();
+    // Sizes and the local header offset are the 64-bit values, from the ZIP64 extra block
+    // where the directory record leaves them to it.
     int getCurrentFileInfo(ZipFileInfoC& info);
 
     // Copies the rest of the open entry to out, bufferSize bytes at a time (0 keeps the current
@@ -55,7 +60,7 @@ private:
     bool openSide(const char* fileName, zlib_filefunc_def* fileFuncs);
     void closeSide();
     long sideRead(uint64_t pos, void* buf, unsigned len);
-    int readLocalHeaderOffset(ZipFileInfoC& info);
+    int readDirectoryValues(ZipFileInfoC& info);
 
     unzFile unz_ = nullptr;
     ZipCopyBuffer buffer_;
@@ -66,6 +71,7 @@ private:
     voidpf sideStream_ = nullptr;
     int sideFd_ = -1;
     uint64_t prefixSize_ = 0;
+    ZipViewC view_;
 
     // The open entry: what its directory record declares and what has been read of it.
     bool entryOpen_ = false;

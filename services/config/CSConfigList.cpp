@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "services/StringHelpers.h"
-#include "services/environment/TextExpansion.h"
 
 namespace {
 

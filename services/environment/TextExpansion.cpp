@@ -130,32 +130,3 @@ RWCString expandVariables(RWCString text, int* status, bool useRegistry)
     ExpansionState state;
     return expandAtDepth(text, status ? status : &own, useRegistry, state);
 }
-
-RWCString stripChars(RWCString text, int mode, RWCString chars)
-{
-    if (mode < 1 || mode > 3 || chars.length() == 0)
-        return text;
-    std::string s(text.data(), text.length());
-    const char* set = chars.data();
-    size_t setLen = chars.length();
-    if (mode & 2) {
-        size_t before;
-        do {
-            before = s.size();
-            for (size_t k = 0; k < setLen; ++k)
-                while (!s.empty() && s.back() == set[k])
-                    s.pop_back();
-        } while (s.size() != before);
-    }
-    if (mode & 1) {
-        size_t before, b = 0;
-        do {
-            before = b;
-            for (size_t k = 0; k < setLen; ++k)
-                while (b < s.size() && s[b] == set[k])
-                    ++b;
-        } while (b != before);
-        s.erase(0, b);
-    }
-    return toRW(s);
-}

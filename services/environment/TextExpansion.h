@@ -25,6 +25,3 @@ RWCString expandString(RWCString text);
 RWCString expandVariables(RWCString text, int* status, bool useRegistry);
 constexpr int maxExpansionDepth = 32;
 constexpr size_t maxExpandedValues = 4096;
-
-// Removes characters of chars from the leading end (mode 1), the trailing end (2) or both (3).
-RWCString stripChars(RWCString text, int mode, RWCString chars);

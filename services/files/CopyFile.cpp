@@ -2,9 +2,7 @@
 #include "services/files/CopyFile.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <new>
@@ -17,6 +15,7 @@
 #include "services/files/PathText.h"
 #include "services/files/RegularFile.h"
 #include "services/files/UTFilePath.h"
+#include "services/files/WholeFileWriter.h"
 
 namespace {
 
@@ -56,62 +55,22 @@ private:
     int fd_;
 };
 
-// Where the copy is written: a temporary file beside the destination that replaces it at the
-// end, or (when no such file can be made, or the destination is no regular file) the
-// destination itself.
+// Where the copy is written: through the whole-file writer, or (a device or a pipe, which a
+// rename would replace, or a link to nothing) the destination itself.
 struct CopyTarget {
-    FileDescriptor fd;
-    std::string temporary;  // empty when writing in place
-    std::string finalPath;
+    WholeFileWriter writer;
+    FileDescriptor inPlace;
+    int fd() const { return inPlace.isOpen() ? inPlace.get() : writer.descriptor(); }
 };
 
-std::string directoryOf(const std::string& path)
+bool openInPlace(FileDescriptor& fd, const std::string& path, int flags)
 {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Opens a new file with an unused name beside path; the mode is that of a new file (0666
-// less the umask). -1 when the folder does not let one be made.
-int openTemporaryBeside(const std::string& path, std::string& name)
-{
-    static unsigned counter = 0;
-    // Cut so that the longest name a folder takes still leaves room for the tag.
-    const std::string stem = directoryOf(path) + "/." + baseNameOf(path).substr(0, 200) + ".";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        struct timespec now;
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        const unsigned long tag = (static_cast<unsigned long>(::getpid()) << 20) ^
-                                  static_cast<unsigned long>(now.tv_nsec) ^ (++counter * 2654435761u);
-        name = stem + std::to_string(tag % 1000000000ul) + ".part";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return fd;
-        if (errno != EEXIST)
-            break;
-    }
-    name.clear();
-    return -1;
-}
-
-bool openInPlace(CopyTarget& target, const std::string& path, int flags)
-{
-    target.temporary.clear();
-    target.finalPath = path;
     // Without blocking: a pipe nobody reads fails at once instead of waiting for a reader.
-    target.fd.reset(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags, 0666));
-    if (!target.fd.isOpen())
+    fd.reset(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags, 0666));
+    if (!fd.isOpen())
         return false;
-    const int status = ::fcntl(target.fd.get(), F_GETFL);
-    return status >= 0 && ::fcntl(target.fd.get(), F_SETFL, status & ~O_NONBLOCK) == 0;
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    return status >= 0 && ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
 // False when the destination cannot be written (nothing was changed or made then).
@@ -119,36 +78,20 @@ bool openDestination(const std::string& destination, CopyTarget& target)
 {
     if (destination.empty())
         return false;
-    struct stat link;
-    if (::lstat(destination.c_str(), &link) != 0) {
-        target.finalPath = destination;
-        target.fd.reset(openTemporaryBeside(destination, target.temporary));
-        return target.fd.isOpen();
-    }
-    std::string path = destination;
-    if (S_ISLNK(link.st_mode)) {
-        // The copy goes to the file the link names, and the link stays; a link to nothing is
-        // written through, which makes its file.
-        char resolved[PATH_MAX];
-        if (!::realpath(destination.c_str(), resolved))
-            return openInPlace(target, destination, O_CREAT);
-        path = resolved;
-    }
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || ::access(path.c_str(), W_OK) != 0)
-        return false;
-    // Devices and pipes are written as they are; renaming over them would replace them.
-    if (!S_ISREG(st.st_mode))
-        return openInPlace(target, path, 0);
-    target.finalPath = path;
-    target.fd.reset(openTemporaryBeside(path, target.temporary));
-    if (!target.fd.isOpen())
-        return openInPlace(target, path, 0);  // a folder we may not add to, with a file we may write
-    ::fchmod(target.fd.get(), st.st_mode & 07777);
-    // Only a privileged process may give a file away; otherwise the copy stays ours.
-    if (::fchown(target.fd.get(), st.st_uid, st.st_gid) != 0)
-        errno = 0;
-    return true;
+    if (::lstat(destination.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(destination.c_str(), &st) != 0)
+        return openInPlace(target.inPlace, destination, O_CREAT);  // written through, which makes its file
+    switch (target.writer.open(destination)) {
+    case WholeFileStatus::Written:
+        return true;
+    case WholeFileStatus::NotRegular:
+        // Devices and pipes are written as they are; a folder is no destination.
+        return ::stat(destination.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+               ::access(destination.c_str(), W_OK) == 0 && openInPlace(target.inPlace, destination, 0);
+    case WholeFileStatus::Failed:
+        break;
+    }
+    return false;
 }
 
 ssize_t readSome(int fd, char* data, size_t size)
@@ -219,8 +162,8 @@ int copyContents(const RWCString& source, const RWCString& destination, int buff
         return COPY_DESTINATION_FAILED;
 
     struct stat outStat;
-    const bool kernelCopy = ::fstat(target.fd.get(), &outStat) == 0 && S_ISREG(outStat.st_mode);
-    int code = transfer(in.get(), target.fd.get(), kernelCopy, buffer.get(), static_cast<size_t>(bufferSize), total,
+    const bool kernelCopy = ::fstat(target.fd(), &outStat) == 0 && S_ISREG(outStat.st_mode);
+    int code = transfer(in.get(), target.fd(), kernelCopy, buffer.get(), static_cast<size_t>(bufferSize), total,
                         progress);
     if (code == COPY_OK && ::fstat(in.get(), &sourceStat) == 0) {
         // Accessed now, modified when the source was.
@@ -228,15 +171,15 @@ int copyContents(const RWCString& source, const RWCString& destination, int buff
         times[0].tv_sec = 0;
         times[0].tv_nsec = UTIME_NOW;
         times[1] = sourceStat.st_mtim;
-        ::futimens(target.fd.get(), times);
+        ::futimens(target.fd(), times);
     }
-    if (!target.fd.close() && code == COPY_OK)
-        code = COPY_WRITE_FAILED;
-    if (!target.temporary.empty()) {
-        if (code == COPY_OK && ::rename(target.temporary.c_str(), target.finalPath.c_str()) != 0)
+    if (target.inPlace.isOpen()) {
+        if (!target.inPlace.close() && code == COPY_OK)
             code = COPY_WRITE_FAILED;
-        if (code != COPY_OK)
-            ::unlink(target.temporary.c_str());
+    } else if (code != COPY_OK) {
+        target.writer.abandon();
+    } else if (!target.writer.commit()) {
+        code = COPY_WRITE_FAILED;
     }
     return code;
 }

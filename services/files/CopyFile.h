@@ -49,8 +49,10 @@ enum : int {
 // bytes). The source must be a regular file (-2 otherwise; a pipe or a device is never waited
 // on or read without end), and a pipe as destination must have a reader (-3 otherwise). A
 // destination that is the source itself (by any name or link) gives 0 and is left
-// alone. An existing destination that cannot be written gives -3. Otherwise the copy is
-// written beside the destination and takes its place (and its mode) only when complete, so a
-// failed copy (-4, -5) leaves an existing destination as it was and nothing new behind.
+// alone. An existing destination that cannot be written gives -3, and so does a folder. A device
+// or a pipe is written as it is; otherwise the copy goes through the whole-file writer
+// (services/files/WholeFileWriter.h) and takes the destination's place (and its mode) only when
+// complete, so a failed copy (-4, -5) leaves an existing destination as it was and nothing new
+// behind.
 // After a failure the newest handler, when there is one, has the last word.
 int copyFile(const char* source, const char* destination, int bufferSize, CSCopyProgress* progress);

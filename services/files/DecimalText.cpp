@@ -6,7 +6,7 @@
 #include <string>
 
 #include "math/NumberText.h"
-#include "services/environment/TextExpansion.h"
+#include "services/StringHelpers.h"
 
 bool isNumberText(RWCString text)
 {
@@ -34,16 +34,12 @@ int compareRelative(double a, double b)
     double tolerance = a == 0.0 ? 1e-8 : std::fabs(1e-5 * a);
     if (tolerance > 0.001)
         tolerance = 0.001;
-    if (std::fabs(b - a) <= tolerance)
-        return 0;
-    return a < b ? -1 : 1;
+    return compareWithin(a, b, tolerance);
 }
 
 int compareWithin(double a, double b, double tolerance)
 {
-    if (std::fabs(a - b) <= tolerance)
-        return 0;
-    return a < b ? -1 : 1;
+    return compareWithTolerance(a, b, tolerance, ToleranceEdge::Inside);
 }
 
 double parseNumberText(const char* text, const char* separators, bool* ok)

@@ -15,6 +15,7 @@
 
 #include "foundation/RWTValSlist.h"
 #include "platform/sys.h"
+#include "services/StringHelpers.h"
 #include "services/environment/TextExpansion.h"
 #include "services/files/PathText.h"
 #include "services/files/UTFilePath.h"

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/HexDigit.h"
 #include "services/files/RegularFile.h"
 
 namespace {
@@ -671,7 +672,7 @@ RWCString hexEncodeBytes(const RWCString& text)
 
 RWCString hexDecodeBytes(const RWCString& text)
 {
-    auto digit = [](char c) { return (c >= '0' && c <= '9') ? c - '0' : int(static_cast<unsigned char>(c)) - 55; };
+    auto digit = [](char c) { return platform::hexDigitValue(c, platform::HexLetters::UpperOnly); };
     std::string out;
     out.reserve(text.length() / 4);
     for (size_t i = 0; i + 4 <= text.length(); i += 4) {

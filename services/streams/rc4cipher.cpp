@@ -1,5 +1,6 @@
 // rc4cipher: key scheduling, the key stream, saved states and the hexadecimal helpers.
 #include "services/streams/rc4cipher.h"
+#include "platform/HexDigit.h"
 
 #include <cstring>
 
@@ -104,13 +105,11 @@ RWCString hexEncode(const RWCString& text)
 
 namespace {
 
+// Keys are written in upper-case hex; any other character reads as 0.
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 0;
+    const int v = platform::hexDigitValue(c, platform::HexLetters::UpperOnly);
+    return v < 0 ? 0 : v;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -198,11 +200,18 @@ int distance(std::array<int, 3> a, std::array<int, 3> b)
 
 TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
 {
-    for (const char* sample : {"samples/bracket.stl", "samples/gear.zjv", "samples/assembly.xml"}) {
+    // The gear packed again by `zip -fz`, its sizes in ZIP64 blocks, loads as the sample does.
+    TempDir packed;
+    std::vector<std::string> samples = {"samples/bracket.stl", "samples/gear.zjv", "samples/assembly.xml"};
+    const std::string repack = "cd '" + packed.path() + "' && unzip -q '" + TAVO_SOURCE_DIR +
+                               "/samples/gear.zjv' && zip -q -fz gear64.zjv gear.zjv >/dev/null 2>&1";
+    if (std::system(repack.c_str()) == 0)
+        samples.push_back(packed.file("gear64.zjv"));
+    for (const std::string& sample : samples) {
         SCOPED_TRACE(sample);
         TempDir dir;
         const std::string bmp = dir.file("out.bmp");
-        const ProgramRun run = runProgram(dir, {std::string("FileName=") + sample, "--output", bmp, "--size", "240x180"});
+        const ProgramRun run = runProgram(dir, {"FileName=" + sample, "--output", bmp, "--size", "240x180"});
         ASSERT_EQ(run.status, 0) << run.err;
         const std::string bytes = TempDir::read(bmp);
         ASSERT_EQ(bytes.size(), 54u + 240u * 180u * 4u);
@@ -247,6 +256,28 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
     }
+}
+
+TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
+{
+    TempDir dir;
+    std::vector<std::string> outputs = {dir.file("pipe.bmp")};
+    ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0666), 0);
+    // A device of our own first (the suite runs as root; mknod may still be refused), then a
+    // link to the machine's /dev/null, tried only once the program left the scratch ones alone.
+    if (::mknod(dir.file("null.bmp").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        outputs.push_back(dir.file("null.bmp"));
+    ASSERT_EQ(::symlink("/dev/null", dir.file("to-null.bmp").c_str()), 0);
+    outputs.push_back(dir.file("to-null.bmp"));
+    for (const std::string& output : outputs) {
+        SCOPED_TRACE(output);
+        const auto before = std::filesystem::symlink_status(output).type();
+        const ProgramRun run = runProgram(dir, {"FileName=samples/bracket.stl", "--output", output, "--size", "40x30"});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+        ASSERT_EQ(std::filesystem::symlink_status(output).type(), before);
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)

@@ -1,18 +1,11 @@
 // CTavoplexCtrl: rendering the isometric view into a BMP file through a second context that
 // shares display lists and textures with the window's, and the BMP file itself.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
+#include "services/files/WholeFileWriter.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
 int RoundedBitCount(int planesTimesBits)
@@ -72,20 +65,6 @@ bool fetchBits(const MemoryBitmap& bitmap, const BitmapInfo& info, std::vector<u
             out[1] = in[1];
             out[2] = in[0];
         }
-    }
-    return true;
-}
-
-bool writeAll(int fd, const uint8_t* data, uint64_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(std::min<uint64_t>(size, 1u << 30)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= uint64_t(n);
     }
     return true;
 }
@@ -248,25 +227,14 @@ bool CTavoplexCtrl::WriteBitmapFile(const RWCString& filename, BitmapInfo& info,
     for (size_t i = 0; i < info.colors.size(); ++i)
         put32(table.data() + 4 * i, info.colors[i] & 0x00FFFFFFu);
 
-    // Written beside the target and renamed over it, so that a failure leaves the old file
-    // (or none) rather than a short one.
-    const std::string target(filename.data(), filename.length());
-    if (target.empty())
+    // Written whole or not at all; a device, a FIFO or a folder by that name is refused, never
+    // replaced by a plain file.
+    WholeFileWriter writer;
+    if (writer.open(std::string(filename.data(), filename.length())) != WholeFileStatus::Written)
         return false;
-    std::string temporary = target + ".part-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, header, sizeof header) && writeAll(fd, table.data(), table.size()) &&
-              writeAll(fd, bits.data(), bits.size());
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ok = ::fchmod(fd, 0666 & ~mask) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok)
-        std::remove(temporary.c_str());
-    return ok;
+    return writer.write(reinterpret_cast<const char*>(header), sizeof header) &&
+           writer.write(reinterpret_cast<const char*>(table.data()), table.size()) &&
+           writer.write(reinterpret_cast<const char*>(bits.data()), bits.size()) && writer.commit();
 }
 
 void CTavoplexCtrl::ReleaseBitmapContext()

@@ -17,6 +17,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "services/config/CSConfigVal.h"
 #include "services/files/RegularFile.h"
+#include "services/files/WholeFileWriter.h"
 #include "viewer/loader/FetchFile.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
@@ -158,40 +159,11 @@ int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePat
     if (result != 0)
         return 1;
 
-    // Written under a temporary name and renamed into place, so that a file that exists is
-    // always a whole one: an interrupted write never passes for a finished fetch.
+    // Written whole or not at all, so that a file that exists is always a whole one: an
+    // interrupted write never passes for a finished fetch.
     const RWCString native = where.nativePath();
-    // A long name is shortened so that its temporary's name stays within what a folder takes.
-    constexpr size_t kSuffix = sizeof(".part-XXXXXX") - 1;
-    std::string temporary(native.data(), native.length());
-    const size_t nameStart = temporary.rfind('/') == std::string::npos ? 0 : temporary.rfind('/') + 1;
-    if (temporary.size() - nameStart > NAME_MAX - kSuffix)
-        temporary.resize(nameStart + NAME_MAX - kSuffix);
-    temporary += ".part-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return 1;
-    bool ok = true;
-    const char* data = file.Data();
-    uint64_t left = file.GetLength();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok) {
-            data += n;
-            left -= static_cast<uint64_t>(n);
-        }
-    }
-    ok = ::fchmod(fd, 0644) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), native.data()) == 0;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        return 1;
-    }
-    return 0;
+    const std::string path(native.data(), native.length());
+    return writeWholeFile(path, file.Data(), size_t(file.GetLength())) == WholeFileStatus::Written ? 0 : 1;
 }
 
 bool CTavoplexCtrl::RefreshImageCache()

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/sys.h"
+#include "services/archive/ZipViewC.h"
 #include "viewer/loader/UnzipSourceC.h"
 
 namespace {
@@ -185,15 +186,26 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
     source = UnzipSourceC::Open(src, length, kind, &result);
     if (!source)
         return result;
-    zlib_filefunc64_def functions{};
-    functions.zopen64_file = OpenFn;
-    functions.zread_file = ReadFn;
-    functions.zwrite_file = WriteFn;
-    functions.ztell64_file = TellFn;
-    functions.zseek64_file = SeekFn;
-    functions.zclose_file = CloseFn;
-    functions.zerror_file = ErrorFn;
-    zip = unzOpen2_64(source, &functions);
+    zlib_filefunc64_32_def functions{};
+    functions.zfile_func64.zopen64_file = OpenFn;
+    functions.zfile_func64.zread_file = ReadFn;
+    functions.zfile_func64.zwrite_file = WriteFn;
+    functions.zfile_func64.ztell64_file = TellFn;
+    functions.zfile_func64.zseek64_file = SeekFn;
+    functions.zfile_func64.zclose_file = CloseFn;
+    functions.zfile_func64.zerror_file = ErrorFn;
+    view = std::make_unique<ZipViewC>();
+    const auto readAt = [this](uint64_t pos, void* buf, unsigned len) -> long {
+        if (source->Seek(pos, 0) != 0)
+            return -1;
+        const size_t n = source->Read(buf, 1, len);
+        return source->Error() ? -1 : static_cast<long>(n);
+    };
+    const bool sized = source->Seek(0, 2) == 0;
+    if (sized && view->scan(readAt, source->Tell())) {
+        zlib_filefunc64_def viewed = view->functions(functions);
+        zip = unzOpen2_64(source, &viewed);
+    }
     unz_global_info64 info{};
     if (zip && (unzGetGlobalInfo64(Zip(zip), &info) != UNZ_OK || info.number_entry > 0x7ffffffe)) {
         unzClose(Zip(zip));
@@ -202,6 +214,7 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
     if (!zip) {
         UnzipSourceC::Close(source);
         source = nullptr;
+        view.reset();
         return ZipNoFile;
     }
     itemCount = static_cast<int>(info.number_entry);
@@ -498,10 +511,11 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
         return r;
     }
 
-    // Where the item's stored bytes start, as its local header says.
+    // Where the item's stored bytes start, as its local header says; minizip counts from the
+    // archive proper.
     if (unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
         return ZipCorrupt;
-    const uint64_t at = unzGetCurrentFileZStreamPos64(Zip(zip));
+    const uint64_t at = view->origin() + unzGetCurrentFileZStreamPos64(Zip(zip));
     unzCloseCurrentFile(Zip(zip));
     if (at > source->Length() || info.compressed_size > source->Length() - at)
         return ZipCorrupt;
@@ -570,6 +584,7 @@ uint32_t UnzipArchiveC::Close()
         UnzipSourceC::Close(source);
         source = nullptr;
     }
+    view.reset();
     cachedIndex = -1;
     itemCount = 0;
     return ZipOk;

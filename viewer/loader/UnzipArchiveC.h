@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class UnzipSourceC;
+class ZipViewC;
 
 // Result codes of the archive object and the handle interface (texts: FormatZipMessage).
 enum ZipResult : uint32_t {
@@ -63,7 +65,9 @@ public:
     UnzipArchiveC(const UnzipArchiveC&) = delete;
     UnzipArchiveC& operator=(const UnzipArchiveC&) = delete;
 
-    // kind: UnzipSourceKind. The base directory becomes the current folder.
+    // kind: UnzipSourceKind. The base directory becomes the current folder. Bytes in front of
+    // the archive (a self-extracting stub) are skipped, and ZIP64 end records, sizes and
+    // offsets read, as the services reader does (ZipViewC).
     uint32_t Open(const void* source, uint32_t length, int kind);
     uint32_t SetBaseDir(const char* directory);
     // index -1 gives the number of items in the record's index field.
@@ -92,6 +96,7 @@ private:
 
     void* zip = nullptr;  // minizip's unzFile
     UnzipSourceC* source = nullptr;
+    std::unique_ptr<ZipViewC> view;  // what minizip reads the source through
     int currentItem = -1;
     ZipEntryInfo cached;
     int cachedIndex = -1;

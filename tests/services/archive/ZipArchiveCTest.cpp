@@ -2,6 +2,7 @@
 #include "services/archive/ZipArchiveC.h"
 
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipToolArchives.h"
 #include "tests/services/archive/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,19 @@ TEST(ZipArchive, RemovingRewritesTheArchiveAndKeepsABackup)
     EXPECT_EQ(archive.close(), ZipOk);
     EXPECT_EQ(readArchive(path).size(), 2u);
     EXPECT_TRUE(std::filesystem::exists(dir.file("other.bak")));
+}
+
+TEST(ZipArchive, RemovingRewritesZip64ArchivesOfOtherWriters)
+{
+    TempDir dir;
+    for (const ToolArchive& a : makeToolArchives(dir, {{"a.txt", "first"}, {"b.bin", noise(30000, 4)}}, 3000)) {
+        const std::string path = dir.write("r.zip", a.bytes);
+        ZipRemoverC remover;
+        remover.setArchive(path.c_str());
+        remover.addRemoval(a.items.front().first.c_str());
+        EXPECT_EQ(remover.apply(), ZipOk) << a.what;
+        EXPECT_TRUE(readArchive(path) == Listing(a.items.begin() + 1, a.items.end())) << a.what;
+    }
 }
 
 TEST(ZipArchive, AFailedRewriteLeavesTheArchiveAsItWas)

@@ -4,6 +4,7 @@
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipWriterC.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ZipToolArchives.h"
 #include "tests/services/archive/ZipTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -77,6 +78,27 @@ TEST(ZipReader, ReadsArchivesOfTheZipTool)
         ZipFileInfoC info;
         ASSERT_EQ(reader.getCurrentFileInfo(info), ZipOk);
         EXPECT_EQ(TempDir::read(archive).compare(info.localHeaderOffset(), 4, "PK\3\4"), 0) << options;
+    }
+}
+
+TEST(ZipReader, ReadsZip64ArchivesOfOtherWritersWithTheirTrueSizesAndOffsets)
+{
+    TempDir dir;
+    const Listing files = {{"a.txt", "hello from another writer\n"}, {"sub/b.bin", noise(70000, 3)}, {"empty", ""}};
+    for (const ToolArchive& a : makeToolArchives(dir, files, 20000)) {
+        SCOPED_TRACE(a.what);
+        const std::string path = dir.write("tool.zip", a.bytes);
+        EXPECT_TRUE(readArchive(path) == a.items);
+        // Offsets count from the archive proper, which begins with the first local header.
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        ZipFileInfoC info;
+        for (const auto& [name, bytes] : a.items) {
+            ASSERT_EQ(reader.locateFile(name.c_str()), ZipOk);
+            ASSERT_EQ(reader.getCurrentFileInfo(info), ZipOk);
+            EXPECT_EQ(info.info.uncompressed_size, bytes.size());
+            EXPECT_EQ(a.bytes.compare(a.bytes.find("PK\3\4") + info.localHeaderOffset(), 4, "PK\3\4"), 0);
+        }
     }
 }
 

@@ -107,6 +107,10 @@ TEST(CSConfigSaveTest, MissingFolderFailsAndCreatesNothing)
     const std::string blocker = dir.write("plain", "x");
     EXPECT_EQ(cfg.writeFile((blocker + "/c.cfg").c_str()), -2);
     EXPECT_EQ(TempDir::read(blocker), "x");
+    // A pipe standing where the file should be is neither written nor replaced.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.cfg").c_str(), 0666), 0);
+    EXPECT_EQ(cfg.writeFile(dir.file("pipe.cfg").c_str()), -2);
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe.cfg")));
     // A folder standing where the file should be.
     fs::create_directory(dir.path() + "/asdir");
     EXPECT_EQ(cfg.writeFile((dir.path() + "/asdir").c_str()), -2);

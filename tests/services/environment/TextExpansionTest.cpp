@@ -173,19 +173,3 @@ TEST_F(TextExpansion, ReplaceableFunctionAndFailureGuard)
     EXPECT_FALSE(g_lastUseRegistry);
     EXPECT_EQ(setExpansionFunction(previous), &failingExpansion);
 }
-
-TEST_F(TextExpansion, StripCharsByMode)
-{
-    struct Case {
-        const char* text;
-        int mode;
-        const char* chars;
-        const char* expected;
-    } cases[] = {
-        {"//name//", 3, "/", "name"},   {"//name//", 1, "/", "name//"}, {"//name//", 2, "/", "//name"},
-        {"a/\\/\\", 2, "\\/", "a"},     {"x  ", 2, "", "x  "},           {"//x", 4, "/", "//x"},
-        {"////", 3, "/", ""},           {" \t a \t", 3, " \t", "a"},    {"ab", 3, "ab", ""},
-    };
-    for (const Case& c : cases)
-        EXPECT_STREQ(stripChars(c.text, c.mode, c.chars).data(), c.expected) << c.text << " mode " << c.mode;
-}

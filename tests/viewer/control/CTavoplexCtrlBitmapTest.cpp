@@ -1,5 +1,6 @@
 // Rendering into a BMP file: the file field by field, the picture of a model and of the screens
 // before one, the window's state and picture after it, and failures that leave no file.
+#include <climits>
 #include <filesystem>
 #include <stdexcept>
 
@@ -103,6 +104,19 @@ TEST(CTavoplexCtrlBitmap, InformationBlockAndFileFieldByField)
         for (size_t at : {38u, 42u, 46u, 50u})
             EXPECT_EQ(le32(b, at), 0u);
         std::filesystem::remove(file);
+    }
+    // Names as long as a folder takes are written too: the temporary's name is cut to fit.
+    {
+        platform::gl::GlSurface small(4, 2);
+        const MemoryBitmap bitmap{4, 2, 1, 32, &small};
+        const auto info = c.BuildBitmapInfo(bitmap);
+        ASSERT_NE(info, nullptr);
+        for (size_t length : {size_t(252), size_t(NAME_MAX)}) {
+            const std::string file = v.folder().file(std::string(length - 4, 'n') + ".bmp");
+            EXPECT_TRUE(c.WriteBitmapFile(RWCString(file.c_str()), *info, bitmap)) << length;
+            EXPECT_EQ(TempDir::read(file).size(), 54u + 32u) << length;
+            std::filesystem::remove(file);
+        }
     }
     // A bitmap that cannot be described gives no block.
     platform::gl::GlSurface surface(4, 4);

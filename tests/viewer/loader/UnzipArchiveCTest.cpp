@@ -13,6 +13,7 @@
 
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
+#include "tests/support/ZipToolArchives.h"
 #include "viewer/loader/UnzipSourceC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/loader/ZipHandle.h"
@@ -193,6 +194,37 @@ TEST_F(ZipReader, PiecesReportTheirBytesAndTheEnd)
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(UnzipZipItemToMemory(h, 2, piece.data(), uint32_t(piece.size()), &n), 0x10000u);
     CloseZipHandle(h);
+}
+
+TEST_F(ZipReader, Zip64ArchivesOfOtherWritersComeOutWholeAndInPieces)
+{
+    TempDir dir;
+    const ToolItems files = {{"Model.zjv", "zjv text\n"}, {"dir/big.bin", noiseBytes(70000)}, {"empty", ""}};
+    for (const ToolArchive& a : makeToolArchives(dir, files, 20000)) {
+        const std::string path = dir.write("tool.zip", a.bytes);
+        for (ZipHandle* h : {OpenZipHandleFromMemory(a.bytes.data(), uint32_t(a.bytes.size()), ""),
+                             OpenZipHandleFromFile(path.c_str(), "")}) {
+            SCOPED_TRACE(a.what);
+            ASSERT_NE(h, nullptr) << LastZipResult;
+            ZipEntryInfo r;
+            EXPECT_EQ(GetZipItem(h, -1, &r), 0u);
+            EXPECT_EQ(r.index, int(a.items.size()));
+            for (int i = 0; i < int(a.items.size()); ++i) {
+                ASSERT_EQ(GetZipItem(h, i, &r), 0u);
+                EXPECT_EQ(r.name + std::to_string(r.uncompressedSize), a.items[i].first + std::to_string(a.items[i].second.size()));
+                std::string pieces, piece(16384, '\0');
+                uint32_t n, result;
+                while ((result = UnzipZipItemToMemory(h, i, piece.data(), 16384, &n)) == 0x600u)
+                    pieces.append(piece.data(), n);
+                EXPECT_EQ(result, 0u);
+                EXPECT_TRUE(pieces == a.items[i].second);
+                MemoryBlockC block;
+                EXPECT_TRUE(UnzipNamedFromMemory(a.bytes.data(), uint32_t(a.bytes.size()), r.name, "", block));
+                EXPECT_TRUE(blockText(block) == a.items[i].second);
+            }
+            CloseZipHandle(h);
+        }
+    }
 }
 
 TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)

@@ -1,0 +1,130 @@
+// ZipViewC: the directory scan and the file functions that show minizip the repaired archive.
+#include "services/archive/ZipViewC.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kDirectorySignature = 0x02014B50;
+constexpr unsigned kDirectoryRecordSize = 46;
+constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
+constexpr unsigned kMaxPiece = 1u << 30;
+
+ZipViewC* self(voidpf opaque) { return static_cast<ZipViewC*>(opaque); }
+
+}  // namespace
+
+bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
+{
+    patches_.clear();
+    if (!findZipDirectoryEnd(readAt, fileSize, end_))
+        return false;
+    // The end records checked that the directory lies inside the file.
+    std::vector<unsigned char> dir(end_.directorySize);
+    for (uint64_t done = 0; done < dir.size();) {
+        const unsigned piece = unsigned(std::min<uint64_t>(dir.size() - done, kMaxPiece));
+        if (readAt(end_.directoryStart + done, dir.data() + done, piece) != long(piece))
+            return true;  // minizip meets the same read failure and reports it
+        done += piece;
+    }
+    for (size_t at = 0; dir.size() - at >= kDirectoryRecordSize && zipLe32(&dir[at]) == kDirectorySignature;) {
+        const unsigned char* r = &dir[at];
+        const size_t nameSize = zipLe16(r + 28), extraSize = zipLe16(r + 30), commentSize = zipLe16(r + 32);
+        const size_t recordSize = kDirectoryRecordSize + nameSize + extraSize + commentSize;
+        if (recordSize > dir.size() - at)
+            break;
+        ZipEntrySizes sizes{zipLe32(r + 24), zipLe32(r + 20), zipLe32(r + 42)};
+        const ZipEntrySizes stored = sizes;
+        if (zipReadZip64Extra(r + kDirectoryRecordSize + nameSize, extraSize, sizes)) {
+            const uint64_t recordPos = end_.directoryStart + at;
+            const std::pair<uint64_t, uint64_t> fields[3] = {
+                {stored.uncompressed, sizes.uncompressed}, {stored.compressed, sizes.compressed},
+                {stored.localHeaderOffset, sizes.localHeaderOffset}};
+            const unsigned fieldAt[3] = {24, 20, 42};
+            for (int i = 0; i < 3; ++i)
+                if (fields[i].first == kAllOnes && fields[i].second < kAllOnes)
+                    patches_.push_back({recordPos + fieldAt[i], uint32_t(fields[i].second)});
+        }
+        at += recordSize;
+    }
+    std::sort(patches_.begin(), patches_.end(), [](const Patch& a, const Patch& b) { return a.filePos < b.filePos; });
+    return true;
+}
+
+void ZipViewC::apply(uint64_t filePos, unsigned char* buf, uint64_t len) const
+{
+    // Fields that begin up to 3 bytes before the read may reach into it.
+    const uint64_t from = filePos < 3 ? 0 : filePos - 3;
+    auto p = std::lower_bound(patches_.begin(), patches_.end(), from,
+                              [](const Patch& a, uint64_t pos) { return a.filePos < pos; });
+    for (; p != patches_.end() && p->filePos < filePos + len; ++p)
+        for (unsigned i = 0; i < 4; ++i) {
+            const uint64_t at = p->filePos + i;
+            if (at >= filePos && at < filePos + len)
+                buf[at - filePos] = static_cast<unsigned char>(p->value >> (8 * i));
+        }
+}
+
+zlib_filefunc64_def ZipViewC::functions(const zlib_filefunc64_32_def& inner)
+{
+    inner_ = inner;
+    zlib_filefunc64_def f{};
+    f.zopen64_file = openFn;
+    f.zread_file = readFn;
+    f.zwrite_file = writeFn;
+    f.ztell64_file = tellFn;
+    f.zseek64_file = seekFn;
+    f.zclose_file = closeFn;
+    f.zerror_file = errorFn;
+    f.opaque = this;
+    return f;
+}
+
+voidpf ZCALLBACK ZipViewC::openFn(voidpf opaque, const void* name, int mode)
+{
+    return call_zopen64(&self(opaque)->inner_, name, mode);
+}
+
+uLong ZCALLBACK ZipViewC::readFn(voidpf opaque, voidpf stream, void* buf, uLong size)
+{
+    const ZipViewC* v = self(opaque);
+    const ZPOS64_T at = v->patches_.empty() ? 0 : call_ztell64(&v->inner_, stream);
+    const uLong n = ZREAD64(v->inner_, stream, buf, size);
+    if (!v->patches_.empty() && at != ZPOS64_T(-1) && n != uLong(-1) && n <= size)
+        v->apply(at, static_cast<unsigned char*>(buf), n);
+    return n;
+}
+
+uLong ZCALLBACK ZipViewC::writeFn(voidpf opaque, voidpf stream, const void* buf, uLong size)
+{
+    return ZWRITE64(self(opaque)->inner_, stream, buf, size);
+}
+
+ZPOS64_T ZCALLBACK ZipViewC::tellFn(voidpf opaque, voidpf stream)
+{
+    const ZipViewC* v = self(opaque);
+    const ZPOS64_T at = call_ztell64(&v->inner_, stream);
+    return at == ZPOS64_T(-1) || at < v->origin() ? ZPOS64_T(-1) : at - v->origin();
+}
+
+long ZCALLBACK ZipViewC::seekFn(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin)
+{
+    const ZipViewC* v = self(opaque);
+    if (origin == ZLIB_FILEFUNC_SEEK_SET) {
+        if (offset > ~v->origin())
+            return -1;
+        offset += v->origin();
+    }
+    return call_zseek64(&v->inner_, stream, offset, origin);
+}
+
+int ZCALLBACK ZipViewC::closeFn(voidpf opaque, voidpf stream)
+{
+    return ZCLOSE64(self(opaque)->inner_, stream);
+}
+
+int ZCALLBACK ZipViewC::errorFn(voidpf opaque, voidpf stream)
+{
+    return ZERROR64(self(opaque)->inner_, stream);
+}

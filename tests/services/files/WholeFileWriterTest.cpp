@@ -1,0 +1,256 @@
+// Tests of the whole-file writer: where the bytes go, what the file keeps, what is never
+// replaced, and that a failed or ended write leaves the target as it was and no temporary.
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "services/files/WholeFileWriter.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> names(const std::string& folder)
+{
+    std::set<std::string> found;
+    for (const auto& e : fs::directory_iterator(folder))
+        found.insert(e.path().filename().string());
+    return found;
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+WholeFileStatus write(const std::string& path, const std::string& bytes)
+{
+    return writeWholeFile(path, bytes.data(), bytes.size());
+}
+
+// The order of the sync and rename steps, and a way to fail either.
+std::string steps;
+bool failSync = false;
+int watchedSync(int fd)
+{
+    steps += "sync ";
+    if (failSync) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fsync(fd);
+}
+int watchedRename(const char* from, const char* to)
+{
+    steps += "rename ";
+    return std::rename(from, to);
+}
+int failingRename(const char*, const char*)
+{
+    errno = EIO;
+    return -1;
+}
+
+struct Hooks {
+    Hooks(WholeFileSyncFunction sync, WholeFileRenameFunction rename)
+    {
+        steps.clear();
+        failSync = false;
+        setWholeFileSyncFunction(sync);
+        setWholeFileRenameFunction(rename);
+    }
+    ~Hooks()
+    {
+        setWholeFileSyncFunction(nullptr);
+        setWholeFileRenameFunction(nullptr);
+    }
+};
+
+}  // namespace
+
+TEST(WholeFileWriter, WritesBesideTheTargetKeepingItsModeAndFollowingLinks)
+{
+    TempDir dir;
+    const mode_t savedMask = ::umask(027);
+    // A new file: its mode from the umask.
+    EXPECT_EQ(write(dir.file("new.bin"), "fresh"), WholeFileStatus::Written);
+    ::umask(savedMask);
+    EXPECT_EQ(TempDir::read(dir.file("new.bin")), "fresh");
+    EXPECT_EQ(modeOf(dir.file("new.bin")), 0640u);
+
+    // An existing one keeps its mode; a link to it stays a link, its file gets the bytes.
+    const std::string old = dir.write("old.bin", "a longer older content");
+    ::chmod(old.c_str(), 0604);
+    ASSERT_EQ(::symlink("old.bin", dir.file("link.bin").c_str()), 0);
+    EXPECT_EQ(write(dir.file("link.bin"), "short"), WholeFileStatus::Written);
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.bin")));
+    EXPECT_EQ(TempDir::read(old), "short");
+    EXPECT_EQ(modeOf(old), 0604u);
+
+    // Names up to the longest a folder takes: the temporary's name is cut to fit.
+    for (size_t length : {size_t(200), size_t(252), size_t(NAME_MAX)}) {
+        const std::string name(length, 'n');
+        EXPECT_EQ(write(dir.file(name), "long"), WholeFileStatus::Written) << length;
+        EXPECT_EQ(TempDir::read(dir.file(name)), "long") << length;
+        fs::remove(dir.file(name));
+    }
+
+    // The bytes are synced before the rename puts them in place.
+    {
+        Hooks hooks(watchedSync, watchedRename);
+        EXPECT_EQ(write(old, "synced"), WholeFileStatus::Written);
+        EXPECT_EQ(steps, "sync rename ");
+    }
+    EXPECT_EQ(TempDir::read(old), "synced");
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"new.bin", "old.bin", "link.bin"}));
+}
+
+TEST(WholeFileWriter, FailuresLeaveTheTargetAndNoTemporary)
+{
+    TempDir dir;
+    const std::string target = dir.write("t.bin", "as it was");
+    {
+        Hooks hooks(watchedSync, failingRename);
+        EXPECT_EQ(write(target, "new"), WholeFileStatus::Failed);
+        EXPECT_EQ(write(dir.file("fresh.bin"), "new"), WholeFileStatus::Failed);
+    }
+    {
+        Hooks hooks(watchedSync, watchedRename);
+        failSync = true;
+        EXPECT_EQ(write(target, "new"), WholeFileStatus::Failed);
+        EXPECT_EQ(steps, "sync ");  // never renamed unsynced
+    }
+    EXPECT_EQ(write(dir.file("no/such/folder/x.bin"), "new"), WholeFileStatus::Failed);
+    EXPECT_EQ(write("", "new"), WholeFileStatus::Failed);
+    ASSERT_EQ(::symlink("nothing", dir.file("dangling").c_str()), 0);
+    EXPECT_EQ(write(dir.file("dangling"), "new"), WholeFileStatus::Failed);
+    {
+        // Abandoned (or dropped) before the commit.
+        WholeFileWriter writer;
+        ASSERT_EQ(writer.open(target), WholeFileStatus::Written);
+        EXPECT_TRUE(writer.write("new", 3));
+    }
+    EXPECT_EQ(TempDir::read(target), "as it was");
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"t.bin", "dangling"}));
+}
+
+TEST(WholeFileWriter, NoFolderDeviceFifoOrSocketIsReplaced)
+{
+    TempDir dir;
+    fs::create_directory(dir.file("folder"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0666), 0);
+    const bool device = ::mknod(dir.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir.file("socket");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::symlink("folder", dir.file("to-folder").c_str()), 0);
+    ASSERT_EQ(::symlink("fifo", dir.file("to-fifo").c_str()), 0);
+
+    // A device of our own (the suite runs as root), never the machine's: a broken writer
+    // would replace it.
+    std::set<std::string> expected = {"folder", "fifo", "socket", "to-folder", "to-fifo"};
+    if (device) {
+        ASSERT_EQ(::symlink("null", dir.file("to-null").c_str()), 0);
+        expected.insert({"null", "to-null"});
+    }
+    for (const std::string& name : expected) {
+        const auto before = fs::symlink_status(dir.file(name)).type();
+        EXPECT_EQ(write(dir.file(name), "bytes"), WholeFileStatus::NotRegular) << name;
+        EXPECT_EQ(fs::symlink_status(dir.file(name)).type(), before) << name;
+    }
+    EXPECT_EQ(names(dir.path()), expected);
+    ::close(sock);
+}
+
+TEST(WholeFileWriter, AFolderThatTakesNoTemporaryGetsTheFileWrittenInPlace)
+{
+    TempDir dir;
+    // Root may add to any folder, so the folder's refusal is seen by an unprivileged process.
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string folder = dir.file("locked");
+    fs::create_directory(folder);
+    ::chmod(folder.c_str(), 0755);
+    const std::string writable = folder + "/open.bin";
+    { std::ofstream(writable) << "an older and longer content"; }
+    ::chmod(writable.c_str(), 0646);
+    const std::string readOnly = folder + "/closed.bin";
+    { std::ofstream(readOnly) << "kept"; }
+    ::chmod(readOnly.c_str(), 0644);
+
+    EXPECT_EQ(runUnprivileged([&] { return int(write(writable, "in place")); }), int(WholeFileStatus::Written));
+    EXPECT_EQ(TempDir::read(writable), "in place");
+    EXPECT_EQ(modeOf(writable), 0646u);
+    EXPECT_EQ(runUnprivileged([&] { return int(write(readOnly, "new")); }), int(WholeFileStatus::Failed));
+    EXPECT_EQ(runUnprivileged([&] { return int(write(folder + "/fresh.bin", "new")); }), int(WholeFileStatus::Failed));
+    EXPECT_EQ(TempDir::read(readOnly), "kept");
+    EXPECT_EQ(names(folder), (std::set<std::string>{"open.bin", "closed.bin"}));
+}
+
+TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
+{
+    TempDir dir;
+    const std::string target = dir.write("t.bin", "as it was");
+    // Ended by a signal while writing: the handler removes the temporary. Ended without a word
+    // (_exit stands in for SIGKILL): the next write removes it once the process is gone.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, 0}) {
+        SCOPED_TRACE(signal);
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            WholeFileWriter writer;
+            if (writer.open(target) != WholeFileStatus::Written || !writer.write("half", 4))
+                ::_exit(2);
+            if (signal == 0)
+                ::_exit(0);
+            const char mark = 'w';
+            if (::write(ready[1], &mark, 1) != 1)
+                ::_exit(3);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char mark = 0;
+        if (signal != 0) {
+            ASSERT_EQ(::read(ready[0], &mark, 1), 1);
+            EXPECT_EQ(names(dir.path()).size(), 2u);  // the temporary is there mid-write
+            ::kill(child, signal);
+        }
+        ::close(ready[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (signal != 0) {
+            ASSERT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(WTERMSIG(status), signal);
+            EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
+        } else {
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+            EXPECT_EQ(names(dir.path()).size(), 2u);
+            EXPECT_EQ(write(target, "later"), WholeFileStatus::Written);
+            EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
+            EXPECT_EQ(TempDir::read(target), "later");
+            continue;
+        }
+        EXPECT_EQ(TempDir::read(target), "as it was");
+    }
+}
