@@ -22,6 +22,16 @@ bool parseSide(const std::string& text, int& out)
     return true;
 }
 
+bool hasBmpExtension(const std::string& name)
+{
+    if (name.size() < 4)
+        return false;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".bmp";
+}
+
 }  // namespace
 
 bool parseSize(const std::string& text, int& width, int& height)
@@ -62,6 +72,11 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
                 error = "--output needs a file name";
                 return false;
             }
+            // The picture is always BMP bytes: a name that says otherwise would lie about them.
+            if (!hasBmpExtension(output)) {
+                error = "--output \"" + output + "\": the picture is written as BMP, so its name must end in .bmp";
+                return false;
+            }
         } else if (arg == "--module") {
             if (!value("--module", module))
                 return false;
@@ -99,7 +114,8 @@ const char* HostOptions::usage()
            "  Name=value      an object parameter of the page (FileName, Start, Buttons, Grid,\n"
            "                  ColorTL, BasePath, ...); Start is 1 unless given\n"
            "  --page URL      the address of the hosting page (default: the working folder)\n"
-           "  --output FILE   render the model into a BMP file and exit (no display needed)\n"
+           "  --output FILE.bmp  render the model into a BMP file and exit (no display\n"
+           "                  needed); the name must end in .bmp\n"
            "  --size WxH      the size of the image or window (default 800x600)\n"
            "  --module FILE   the viewer's module (default: libtavoplex.so beside the program,\n"
            "                  or in ../module/ from it)\n"

@@ -54,6 +54,15 @@ bool ModuleLoader::load(const std::string& path, std::string& error)
     return true;
 }
 
+std::string ModuleLoader::imagesAddress() const
+{
+    std::error_code ignored;
+    std::filesystem::path module = std::filesystem::absolute(path_, ignored);
+    if (module.empty())
+        module = path_;
+    return "file://" + (module.parent_path() / "images").string();
+}
+
 ModuleLoader::ControlPtr ModuleLoader::createControl(std::string& error)
 {
     platform::com::OleControl* control = nullptr;

@@ -24,6 +24,9 @@ public:
     bool load(const std::string& path, std::string& error);
     // A new control; null with a one-line error when the module cannot make one.
     ControlPtr createControl(std::string& error);
+    // The file:// address of the viewer's images, which the build puts beside the module
+    // (images/ in the module's folder), as the panels' BasePath takes it.
+    std::string imagesAddress() const;
 
 private:
     platform::com::InprocModule module_;

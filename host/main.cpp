@@ -84,11 +84,40 @@ std::string localModelPath(const ControlState& state)
     return folder + name;
 }
 
-// A folder or a missing file never becomes a model while the program waits.
-bool isReadableFile(const std::string& path)
+// Why a local model cannot be read, or empty when it can: a folder or a missing file never
+// becomes a model while the program waits.
+std::string whyUnreadable(const std::string& path)
 {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), R_OK) == 0;
+    if (::stat(path.c_str(), &info) != 0)
+        return "not found";
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
+    if (access(path.c_str(), R_OK) != 0)
+        return "cannot be read (permission denied)";
+    return "";
+}
+
+// Why the model cannot load, told before it is tried: a local file that is not there (the
+// control would retry it for half a minute, as it may yet appear; on a command line a name that
+// names nothing is an error at once), or a type the control does not read. Empty otherwise.
+std::string failureUpFront(const ControlState& state)
+{
+    if (const std::string local = localModelPath(state); !local.empty())
+        if (const std::string why = whyUnreadable(local); !why.empty())
+            return "\"" + local + "\": " + why;
+    return state.failureReason;
+}
+
+// Why the load failed, as the control tells it (the model's name alone when it tells nothing).
+std::string reasonOf(const ControlState& state)
+{
+    return state.failureReason.empty() ? "\"" + state.fileName + "\"" : state.failureReason;
+}
+
+void reportLoadFailure(const std::string& reason)
+{
+    std::cerr << "tavoplex: cannot load the model: " << reason << "\n";
 }
 
 std::string workingFolder()
@@ -115,8 +144,11 @@ ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host
         return nullptr;
     }
     control->SetClientSite(&host);
-    // The host places the control running unless the line says otherwise.
+    // The host places the control running unless the line says otherwise, and the panels'
+    // images come from the module's own unless the line names another place, so that a
+    // picture does not depend on whether an earlier run had cached them.
     options.params.emplace("Start", "1");
+    options.params.emplace("BasePath", loader.imagesAddress());
     control->LoadProperties(options.params);
     return control;
 }
@@ -156,10 +188,8 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
         control->WindowMessage(Message::destroy());
         return 2;
     }
-    // The control would retry a missing local file for half a minute (it may yet appear);
-    // on a command line a name that names nothing is an error at once.
-    if (const std::string local = localModelPath(state); !local.empty() && !isReadableFile(local)) {
-        std::cerr << "tavoplex: cannot read the model \"" << local << "\"\n";
+    if (const std::string reason = failureUpFront(state); !reason.empty()) {
+        reportLoadFailure(reason);
         control->WindowMessage(Message::destroy());
         return 1;
     }
@@ -170,7 +200,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
         if (state.loading)
             std::cerr << "tavoplex: the model \"" << state.fileName << "\" did not finish loading\n";
         else if (state.loadFailed)
-            std::cerr << "tavoplex: cannot load the model \"" << state.fileName << "\"\n";
+            reportLoadFailure(reasonOf(state));
         else
             std::cerr << "tavoplex: cannot write \"" << options.output << "\"\n";
         return 1;
@@ -191,7 +221,26 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     ModuleLoader::ControlPtr control = placeControl(loader, *host, options);
     if (!control)
         return 1;
-    auto target = [&control](const Message& m) { return control->WindowMessage(m); };
+    // What can be told before the load fails as the picture does, before the window shows
+    // anything: the control would show a missing file's retries for half a minute.
+    if (const std::string reason = failureUpFront(stateOf(*control)); !reason.empty()) {
+        reportLoadFailure(reason);
+        return 1;
+    }
+    // A load that fails later (a server that refuses the model) is told when it fails; the
+    // window stays, showing the failure, and the program's result says it once closed.
+    bool failed = false;
+    auto target = [&control, &failed](const Message& m) {
+        const long result = control->WindowMessage(m);
+        if (!failed) {
+            const ControlState state = stateOf(*control);
+            if (state.loadFailed) {
+                failed = true;
+                reportLoadFailure(reasonOf(state));
+            }
+        }
+        return result;
+    };
     if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
         std::cerr << "tavoplex: cannot create an OpenGL context\n";
         target(Message::destroy());
@@ -200,7 +249,7 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     target(Message::size(options.width, options.height));
     host->run(target);
     target(Message::destroy());
-    return 0;
+    return failed ? 1 : 0;
 }
 
 }  // namespace

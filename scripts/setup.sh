@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libminizip-dev libpng-dev
   libglu1-mesa-dev libosmesa6-dev
   libcurl4-openssl-dev
-  libfreetype-dev fonts-dejavu-core locales
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core locales
   libexpat1-dev
   zip unzip
   libx11-dev xvfb libxtst-dev

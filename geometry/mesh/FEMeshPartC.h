@@ -30,6 +30,7 @@ class FEMeshVertexQueueC;
 class FEMeshMergeMemoC;
 class MemoryBlockC;
 class stlProgressI;
+struct ReadStop;
 class FETriangleCollectorC;
 class csrecordfile;
 
@@ -77,6 +78,8 @@ public:
     bool readSTLFromString(const MemoryBlockC& data, float creaseAngle, stlProgressI* progress);
     bool readSTLFromString(const char* data, size_t size, float creaseAngle, stlProgressI* progress);
     bool readSTLFromFile(const char* fileName, float creaseAngle, stlProgressI* progress);
+    // The same, telling in *stop where and why a read that failed stopped.
+    bool readSTLFromString(const MemoryBlockC& data, float creaseAngle, stlProgressI* progress, ReadStop* stop);
 
     // ---- Completing the mesh ----
 

@@ -18,3 +18,9 @@ bool FEMeshPartC::readSTLFromFile(const char* fileName, float /*creaseAngle*/, s
 {
     return importSTLFile(fileName, this, progress) == kSTLOk;
 }
+
+bool FEMeshPartC::readSTLFromString(const MemoryBlockC& data, float /*creaseAngle*/, stlProgressI* progress,
+                                    ReadStop* stop)
+{
+    return importSTLString(data, this, progress, stop) == kSTLOk;
+}

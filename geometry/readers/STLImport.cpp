@@ -215,9 +215,27 @@ size_t STLInputStreamC::read(void* dst, size_t n)
 
 namespace {
 
-int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
+// The 1-based line that holds byte `at`, counted afresh from the start: only a read that
+// fails pays for it.
+uint64_t lineAt(STLInputStreamC& in, uint64_t at)
 {
-    enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet };
+    in.rewind();
+    uint64_t line = 1;
+    for (uint64_t i = 0; i < at; ++i) {
+        const int c = in.get();
+        if (c < 0)
+            break;
+        if (c == '\n')
+            ++line;
+    }
+    return line;
+}
+
+// A file may hold several bodies, each "solid name ... endsolid name" (CAD programs write one
+// per body): every block is read into the one importer, in file order, under the same rules.
+int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, ReadStop* stop)
+{
+    enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet, NextSolid };
 
     const uint64_t size = in.size();
     in.rewind();
@@ -232,44 +250,72 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
     int result = kSTLOk;
     bool go = true;
     Expect expect = Solid;
+    int ended = -1;  // the separator after the last word read, -1 at the end of the data
+    const auto next = [&](bool lower) { return readWord(in, word, lower, &ended); };
+    // Ends the read with a format error, telling where: the line of the last word read.
+    const auto fail = [&](const char* expected, const char* found) {
+        result = kSTLFormatError;
+        go = false;
+        if (!stop)
+            return;
+        const uint64_t end = in.position() - (ended >= 0 ? 1 : 0);
+        std::string why = std::string("expected ") + expected;
+        why += found[0] ? std::string(" but found '") + found + "'" : std::string(" but the data ends");
+        stop->set("ASCII STL", lineAt(in, end > 0 ? end - 1 : 0), std::move(why));
+    };
+    const auto skipName = [&] {
+        if (ended != '\n' && ended >= 0)
+            skipLine(in, line);
+    };
     while (go) {
         countStep(state, in, kAsciiReportSteps);
-        int ended = -1;
-        const size_t n = readWord(in, word, expect != VertexNumber, &ended);
+        const size_t n = next(expect != VertexNumber);
         switch (expect) {
         case Solid:
             if (std::strcmp(word, "solid") != 0) {
-                result = n == 0 ? kSTLOk : kSTLFormatError;
-                go = false;
+                if (n == 0)
+                    go = false;
+                else
+                    fail("'solid'", word);
                 break;
             }
-            if (ended != '\n' && ended >= 0)
-                skipLine(in, line);  // the model's name
+            skipName();  // the body's name
             expect = Facet;
             break;
         case Facet:
-            // endsolid, any other word or the end of the data close the model
-            if (std::strcmp(word, "facet") != 0)
-                go = false;
-            else
+            // endsolid may be followed by another body; any other word or the end of the data
+            // closes the model
+            if (std::strcmp(word, "facet") == 0) {
                 expect = Normal;
+            } else if (std::strcmp(word, "endsolid") == 0) {
+                skipName();
+                expect = NextSolid;
+            } else {
+                go = false;
+            }
+            break;
+        case NextSolid:
+            if (std::strcmp(word, "solid") == 0) {
+                skipName();
+                expect = Facet;
+            } else {
+                go = false;
+            }
             break;
         case Normal: {
             if (std::strcmp(word, "normal") != 0) {
-                result = kSTLFormatError;
-                go = false;
+                fail("'normal'", word);
                 break;
             }
             double v[3];
             bool complete = true;
             for (double& x : v) {
-                if (readWord(in, word, false) == 0)
+                if (next(false) == 0)
                     complete = false;
                 x = wordToNumber(word);
             }
             if (!complete) {
-                result = kSTLFormatError;
-                go = false;
+                fail("a number", "");
                 break;
             }
             normal = Point3D(v[0], v[1], v[2]);
@@ -277,9 +323,12 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
             break;
         }
         case OuterLoop:
-            if (std::strcmp(word, "outer") != 0 || readWord(in, word, true) == 0 || std::strcmp(word, "loop") != 0) {
-                result = kSTLFormatError;
-                go = false;
+            if (std::strcmp(word, "outer") != 0) {
+                fail("'outer loop'", word);
+                break;
+            }
+            if (next(true) == 0 || std::strcmp(word, "loop") != 0) {
+                fail("'loop'", word);
                 break;
             }
             corner = 0;
@@ -287,8 +336,7 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
             break;
         case Vertex:
             if (std::strcmp(word, "vertex") != 0) {
-                result = kSTLFormatError;
-                go = false;
+                fail("'vertex'", word);
                 break;
             }
             axis = 0;
@@ -296,8 +344,7 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
             break;
         case VertexNumber:
             if (n == 0) {
-                result = kSTLFormatError;
-                go = false;
+                fail("a number", "");
                 break;
             }
             p[corner].component(axis) = wordToNumber(word);
@@ -306,16 +353,14 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
             break;
         case EndLoop:
             if (std::strcmp(word, "endloop") != 0) {
-                result = kSTLFormatError;
-                go = false;
+                fail("'endloop'", word);
                 break;
             }
             expect = EndFacet;
             break;
         case EndFacet:
             if (std::strcmp(word, "endfacet") != 0) {
-                result = kSTLFormatError;
-                go = false;
+                fail("'endfacet'", word);
                 break;
             }
             if (!emitFacet(importer, (p[1] - p[0]).cross(p[2] - p[0]), normal, p[0], p[1], p[2]))
@@ -354,18 +399,19 @@ inline Point3D pointAt(const unsigned char* b, bool bigEndian)
     return Point3D(floatAt(b, bigEndian), floatAt(b + 4, bigEndian), floatAt(b + 8, bigEndian));
 }
 
-int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
+int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state, ReadStop* stop)
 {
     const uint64_t size = in.size();
     in.rewind();
     const int estimate = clampEstimate(size / 48);
 
     unsigned char header[80];
-    if (in.read(header, sizeof header) < sizeof header)
-        return kSTLFormatError;
     unsigned char countBytes[4];
-    if (in.read(countBytes, sizeof countBytes) < sizeof countBytes)
+    if (in.read(header, sizeof header) < sizeof header || in.read(countBytes, sizeof countBytes) < sizeof countBytes) {
+        if (stop)
+            stop->set("binary STL", 0, "of " + groupedNumber(size) + " bytes ends inside its 84-byte header");
         return kSTLFormatError;
+    }
     const uint32_t countLE = wordLE(countBytes);
     const uint32_t countBE = wordBE(countBytes);
     // 64-bit arithmetic: count x 50 overflows 32 bits for counts above 85 million.
@@ -377,6 +423,13 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
     importer->beginImport(estimate);
     int result = kSTLOk;
     unsigned char facet[50];
+    const auto cutShort = [&](uint32_t i) {
+        result = kSTLFormatError;
+        if (stop)
+            stop->set("binary STL", 0,
+                      "declares " + groupedNumber(count) + (count == 1 ? " triangle" : " triangles") + " but holds " + groupedNumber((size - 84) / 50) +
+                          " (reading stopped at byte " + groupedNumber(84 + uint64_t(i) * 50) + ")");
+    };
     // The count is not trusted: nothing is reserved from it, and a short read ends the loop.
     for (uint32_t i = 0; i < count; ++i) {
         countStep(state, in, kBinaryReportSteps);
@@ -384,7 +437,7 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
         const unsigned char* whole = in.take(50);
         const unsigned char* f = whole ? whole : facet;
         if (!whole && in.read(facet, 48) < 48) {
-            result = kSTLFormatError;
+            cutShort(i);
             break;
         }
         const Point3D normal = pointAt(f, bigEndian);
@@ -394,7 +447,7 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
         if (!emitFacet(importer, p1.cross(p2), normal, p1, p2, p3))
             break;
         if (!whole && in.read(facet + 48, 2) < 2) {
-            result = kSTLFormatError;
+            cutShort(i);
             break;
         }
     }
@@ -408,12 +461,18 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state)
 
 namespace {
 
-int parseFile(const char* path, bool ascii, stlImporterI* importer, ImportState& state, uint64_t maxFileSize)
+int parse(STLInputStreamC& in, bool ascii, stlImporterI* importer, ImportState& state, ReadStop* stop)
+{
+    return ascii ? parseAscii(in, importer, state, stop) : parseBinary(in, importer, state, stop);
+}
+
+int parseFile(const char* path, bool ascii, stlImporterI* importer, ImportState& state, uint64_t maxFileSize,
+              ReadStop* stop = nullptr)
 {
     STLInputStreamC in;
     if (!in.open(path, maxFileSize))
         return kSTLCannotReopen;
-    return ascii ? parseAscii(in, importer, state) : parseBinary(in, importer, state);
+    return parse(in, ascii, importer, state, stop);
 }
 
 }  // namespace
@@ -421,13 +480,13 @@ int parseFile(const char* path, bool ascii, stlImporterI* importer, ImportState&
 int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
 {
     ImportState state;
-    return parseAscii(in, importer, state);
+    return parseAscii(in, importer, state, nullptr);
 }
 
 int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
 {
     ImportState state;
-    return parseBinary(in, importer, state);
+    return parseBinary(in, importer, state, nullptr);
 }
 
 int parseAsciiSTLString(const char* data, size_t size, stlImporterI* importer)
@@ -454,7 +513,7 @@ int parseBinarySTLFile(const char* path, stlImporterI* importer, uint64_t maxFil
     return parseFile(path, false, importer, state, maxFileSize);
 }
 
-int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress)
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop)
 {
     if (!importer)
         return kSTLFormatError;
@@ -462,15 +521,31 @@ int importSTLString(const char* data, size_t size, stlImporterI* importer, stlPr
     STLInputStreamC in(data, size);
     const bool ascii = isAsciiData(in);
     state.total = in.size();
-    return ascii ? parseAscii(in, importer, state) : parseBinary(in, importer, state);
+    return parse(in, ascii, importer, state, stop);
+}
+
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress)
+{
+    return importSTLString(data, size, importer, progress, nullptr);
+}
+
+int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress, ReadStop* stop)
+{
+    return importSTLString(data.GetData(), data.GetSize(), importer, progress, stop);
 }
 
 int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress)
 {
-    return importSTLString(data.GetData(), data.GetSize(), importer, progress);
+    return importSTLString(data, importer, progress, nullptr);
 }
 
 int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, uint64_t maxFileSize)
+{
+    return importSTLFile(path, importer, progress, nullptr, maxFileSize);
+}
+
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, ReadStop* stop,
+                  uint64_t maxFileSize)
 {
     if (!importer)
         return kSTLFormatError;
@@ -483,5 +558,5 @@ int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progre
         ascii = isAsciiData(probe);
         state.total = probe.size();
     }
-    return parseFile(path, ascii, importer, state, maxFileSize);
+    return parseFile(path, ascii, importer, state, maxFileSize, stop);
 }

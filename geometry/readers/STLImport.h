@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/mesh/stlImporterI.h"
+#include "geometry/readers/ReadStop.h"
 #include "services/files/RegularFile.h"
 
 class MemoryBlockC;
@@ -84,13 +85,21 @@ private:
     std::vector<unsigned char> buffer;  // file streams only
 };
 
-// Decide text or binary, then parse. 0 success, -2 format error; importSTLFile also 1 when the
+// Decide text or binary, then parse. Text data may hold several bodies ("solid" ... "endsolid"
+// blocks, one after the other): all of them are read, in order, into the importer; a word other
+// than "solid" after a block ends the read. 0 success, -2 format error; importSTLFile also 1 when the
 // file cannot be opened (no regular file, or one above maxFileSize bytes) and -1 when it cannot be
 // opened again for parsing. Triangles added before a failure stay with the importer. Each import
 // keeps its own state: imports may run on several threads at once.
 int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress);
 int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress);
 int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress,
+                  uint64_t maxFileSize = kDefaultFileSizeCap);
+// The same, telling in *stop (when given) where a format error (-2) stopped the read: the line of
+// text data, the byte offset of binary data, and what was wrong there.
+int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress, ReadStop* stop);
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop);
+int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, ReadStop* stop,
                   uint64_t maxFileSize = kDefaultFileSizeCap);
 
 // The two parsers over a stream (read from its start); 0 or -2.

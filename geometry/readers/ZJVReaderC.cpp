@@ -1,6 +1,7 @@
 // ZJVReaderC: the tokenizer, the part and structure blocks and the library's loading facilities.
 #include "geometry/readers/ZJVReaderC.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
+#include "geometry/readers/ReadStop.h"
 #include "services/StringHelpers.h"
 #include "services/archive/ZipReaderC.h"
 #include "services/objects/refHandle.h"
@@ -217,7 +219,9 @@ bool ZJVReaderC::nextBlock(const char*& keyword, size_t& length)
     }
 }
 
-void ZJVReaderC::parse(FEDisplayPartListC* list)
+void ZJVReaderC::parse(FEDisplayPartListC* list) { parse(list, nullptr); }
+
+void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
 {
     target = list;
     position = 0;
@@ -229,6 +233,16 @@ void ZJVReaderC::parse(FEDisplayPartListC* list)
         const int code = nextTokenView(s, n);
         if (code == TokenEnd)
             break;
+        const bool block = code == TokenOpen && (isKeyword(s, n, "P") || isKeyword(s, n, "S"));
+        // Empty tokens and stray carriage returns come from ordinary line ends.
+        if (stop && !stop->stopped() && !block && n > 0 && !(n == 1 && s[0] == '\r')) {
+            const char* data = GetData();
+            const uint64_t line = 1 + uint64_t(std::count(data, s, '\n'));
+            const std::string token(s, n > 40 ? 40 : n);
+            stop->set("ZJV", line,
+                      code == TokenOpen ? "unknown block '" + token + "{'"
+                                        : "expected a part block 'P{' but found '" + token + "'");
+        }
         if (code != TokenOpen)
             continue;
         if (isKeyword(s, n, "P")) {

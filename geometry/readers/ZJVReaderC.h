@@ -10,6 +10,7 @@
 class FEDisplayPartC;
 class FEDisplayPartListC;
 class FEMeshPartC;
+struct ReadStop;
 
 // The caller fills the buffer (buffer().Allocate and a copy of the text), then calls parse once
 // with a fresh part list. Malformed input yields whatever parts and instances it describes;
@@ -28,6 +29,10 @@ public:
     // Reads the whole buffer into the list: one part per "P{" block, one instance per placement
     // of an "S{" block.
     void parse(FEDisplayPartListC* target);
+    // The same, noting in *stop the first thing at the top level that is no part or structure
+    // block, with its line: the reader passes over it, but a text that yields no part is then
+    // told by what it holds instead.
+    void parse(FEDisplayPartListC* target, ReadStop* stop);
 
     // The byte at the read position (0..255) and the position moves on; kEnd at the end.
     int nextChar();

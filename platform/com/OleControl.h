@@ -33,6 +33,11 @@ struct ControlState {
     bool loadFailed = false;  // the model can never be loaded
     std::string fileName;     // the model's name as the page gave it
     std::string hostFolder;   // the page's folder, which relative names are read against
+    // Why the load failed, on one line: the file or address in quotes, then what went wrong
+    // there ("\"/m/a.stl\": ASCII STL line 17: expected 'vertex' but found 'x'"). Before a load
+    // has begun, why it cannot succeed when the control can already tell (a model type it does
+    // not read); empty otherwise.
+    std::string failureReason;
 };
 
 class OleControl : public Unknown {

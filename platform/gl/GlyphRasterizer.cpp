@@ -1,8 +1,13 @@
 // GlyphRasterizer over FreeType.
 #include "platform/gl/GlyphRasterizer.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace platform::gl {
 
@@ -44,9 +49,67 @@ void copyBitmap(const FT_Bitmap& bm, Glyph& g)
     }
 }
 
+// The best match fontconfig has for the pattern: its file, empty when there is none or when
+// `family` is given and the match is of another family (fontconfig always offers something).
+std::string matchFont(FcConfig* config, const char* pattern, const char* family)
+{
+    std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> wanted(FcNameParse(reinterpret_cast<const FcChar8*>(pattern)),
+                                                                   FcPatternDestroy);
+    if (!wanted)
+        return {};
+    FcConfigSubstitute(config, wanted.get(), FcMatchPattern);
+    FcDefaultSubstitute(wanted.get());
+    FcResult result = FcResultNoMatch;
+    std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> found(FcFontMatch(config, wanted.get(), &result),
+                                                                  FcPatternDestroy);
+    if (!found)
+        return {};
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(found.get(), FC_FILE, 0, &file) != FcResultMatch || file == nullptr)
+        return {};
+    if (family != nullptr) {
+        bool same = false;
+        FcChar8* name = nullptr;
+        for (int i = 0; !same && FcPatternGetString(found.get(), FC_FAMILY, i, &name) == FcResultMatch; ++i)
+            same = name != nullptr && std::strcmp(reinterpret_cast<const char*>(name), family) == 0;
+        if (!same)
+            return {};
+    }
+    return reinterpret_cast<const char*>(file);
+}
+
 }  // namespace
 
-std::string GlyphRasterizer::defaultFontFile() { return "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"; }
+std::string& GlyphRasterizer::fixedFontFile()
+{
+    static std::string file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    return file;
+}
+
+std::vector<std::string> GlyphRasterizer::fontFiles()
+{
+    std::vector<std::string> files;
+    // A configuration of our own, dropped afterwards: fontconfig's process-wide one would
+    // stay until the process ends.
+    if (FcConfig* config = FcInitLoadConfigAndFonts()) {
+        for (const std::string& file : {matchFont(config, "DejaVu Sans", "DejaVu Sans"),
+                                        matchFont(config, "sans-serif", nullptr)})
+            if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end())
+                files.push_back(file);
+        FcConfigDestroy(config);
+    }
+    if (std::find(files.begin(), files.end(), fixedFontFile()) == files.end())
+        files.push_back(fixedFontFile());
+    return files;
+}
+
+std::string GlyphRasterizer::rasterizeUserInterfaceFont(GlyphSet& out)
+{
+    for (const std::string& file : fontFiles())
+        if (rasterize(out, file))
+            return file;
+    return {};
+}
 
 char32_t GlyphRasterizer::codePage1252(uint8_t byte)
 {

@@ -30,15 +30,22 @@ struct GlyphSet {
 
 class GlyphRasterizer {
 public:
-    // The packaged DejaVu Sans.
-    static std::string defaultFontFile();
+    // The last resort when fontconfig offers nothing: DejaVu Sans where Debian's package puts
+    // it. Process-wide; tests point it elsewhere.
+    static std::string& fixedFontFile();
+    // The font files to try for the user-interface font, best first: DejaVu Sans as fontconfig
+    // finds it, else fontconfig's default sans-serif font, then fixedFontFile(). Fontconfig
+    // reads its configuration as usual (FONTCONFIG_FILE included).
+    static std::vector<std::string> fontFiles();
+    // The first of fontFiles() that can be read: the file's name, empty (and out untouched)
+    // when none can.
+    static std::string rasterizeUserInterfaceFont(GlyphSet& out);
 
     // Rasterizes every byte code 0..255 of the font file at the largest pixel size (at most
     // maxPixelSize) whose descent is at most maxDescent pixels. Codes below 32, 127, the codes
     // that code page 1252 leaves undefined and characters the font lacks get an empty glyph
     // of advance 0. False (and out untouched) when the font cannot be read.
-    static bool rasterize(GlyphSet& out, const std::string& fontFile = defaultFontFile(), int maxPixelSize = 14,
-                          int maxDescent = 3);
+    static bool rasterize(GlyphSet& out, const std::string& fontFile, int maxPixelSize = 14, int maxDescent = 3);
 
     // The Unicode character of a byte in code page 1252; 0 for the undefined codes.
     static char32_t codePage1252(uint8_t byte);

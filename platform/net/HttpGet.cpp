@@ -198,6 +198,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs));
     curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
     curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
@@ -232,21 +233,23 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         return finish(result, outcome, text);
     };
 
-    const std::string statusText = "status " + std::to_string(result.httpStatus);
+    const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
         return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : std::string());
+    // Our words for what failed, the transfer library's for the detail.
+    const auto failed = [&](Outcome outcome) {
+        return finish(result, outcome, std::string(outcomeText(outcome)) + " (" + error + ")");
+    };
     switch (code) {
     case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT: return finish(result, Outcome::ConnectFailed, error);
-    case CURLE_OPERATION_TIMEDOUT:
-        return finish(result, result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error);
-    case CURLE_FILESIZE_EXCEEDED: return finish(result, Outcome::TooLarge, error);
-    case CURLE_PARTIAL_FILE: return finish(result, Outcome::ShortBody, error);
-    case CURLE_TOO_MANY_REDIRECTS: return finish(result, Outcome::TooManyRedirects, error);
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return finish(result, redirects > 0 ? Outcome::BadRedirect : Outcome::BadAddress, error);
-    default: return finish(result, Outcome::Failed, error);
+    case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed);
+    case CURLE_OPERATION_TIMEDOUT: return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
+    case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge);
+    case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody);
+    case CURLE_TOO_MANY_REDIRECTS: return failed(Outcome::TooManyRedirects);
+    case CURLE_UNSUPPORTED_PROTOCOL: return failed(redirects > 0 ? Outcome::BadRedirect : Outcome::BadAddress);
+    default: return failed(Outcome::Failed);
     }
     if (result.httpStatus != 200)
         return finish(result, Outcome::HttpStatus, statusText);

@@ -33,6 +33,7 @@ struct Limits {
     uint32_t stallTimeoutMs = 30000;    // with no byte of the response arriving
     uint64_t maxBodyBytes = 512u << 20; // a larger body fails the transfer
     uint32_t maxRedirects = 8;          // targets may only be http:// or https:// addresses
+    uint32_t totalTimeoutMs = 0;        // the whole transfer, connection included; 0: no bound
 };
 
 enum class Outcome {

@@ -32,6 +32,7 @@ public:
         int64_t declaredLength = -1;  // Content-Length to announce; -1: the body's size, -2: none
         uint64_t bigBytes = 0;        // Big: bytes of patternByte(i) to send
         uint32_t stallMs = 0;         // Stall: how long to say nothing after the body
+        uint32_t delayMs = 0;         // how long to say nothing before the answer
     };
 
     static Reply ok(std::string body) { Reply r; r.body = std::move(body); return r; }
@@ -43,6 +44,8 @@ public:
     {
         Reply r; r.kind = Reply::Kind::Stall; r.body = std::move(body); r.declaredLength = declared; r.stallMs = ms; return r;
     }
+    // Says nothing for `ms`, then answers 200 with `body`.
+    static Reply late(std::string body, uint32_t ms) { Reply r; r.body = std::move(body); r.delayMs = ms; return r; }
     static Reply redirect(const std::string& location, int code = 302)
     {
         Reply r; r.status = code; r.headers = "Location: " + location + "\r\n"; return r;
@@ -228,6 +231,9 @@ private:
             auto it = routes_.find(target);
             r = it == routes_.end() ? status(404, "not found") : it->second;
         }
+        const auto answerAt = Clock::now() + std::chrono::milliseconds(r.delayMs);
+        while (!expired() && Clock::now() < answerAt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (r.kind == Reply::Kind::Raw) {
             sendAll(fd, r.body.data(), r.body.size());
             return;

@@ -33,6 +33,9 @@ namespace platform::host {
 class Host;
 struct Message;
 }  // namespace platform::host
+namespace platform::net {
+struct Limits;
+}  // namespace platform::net
 namespace platform::com {
 struct Guid;
 struct TypeLibrary;
@@ -268,6 +271,17 @@ public:
     uint32_t LoaderTick() const;
     // A load whose passes keep failing for this long (fetches that are retried) fails.
     static constexpr uint32_t kLoadRetryLimitMs = 30000;
+    // Keeps why the load failed (or why its last retried fetch did), for the container to tell
+    // the user: `where` is the file or address, `what` what went wrong there, in lower case
+    // without a full stop, with the place when it is known ("ASCII STL line 17: expected
+    // 'vertex' but found 'x'", "HTTP 404", "no entry named 'a.zjv' in the archive"). The
+    // reason reads "\"where\": what"; a later call replaces it, the init phase clears it.
+    void SetFailureReason(const RWCString& where, const RWCString& what);
+    // The reason's text: "\"where\": what". Names are shown in one place, in one way.
+    static RWCString FailureText(const RWCString& where, const RWCString& what);
+    // Why the name cannot be a model at all (an extension the loader does not read): the
+    // reason's `what`, or empty when the loader knows the type.
+    static RWCString UnknownModelType(const RWCString& name);
     // Shared by every control of the process (they all run on the one user-interface thread):
     // the tick of the last pass, and whether a loading frame's settings dialog is open.
     static uint32_t LastLoaderRun;
@@ -278,6 +292,9 @@ public:
     // a zipped fetch whose bytes came but gave no whole item 0 returns FetchNotUnpacked.
     static constexpr int FetchFailed = 1;
     static constexpr int FetchNotUnpacked = 2;
+    // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
+    // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
+    RWCString FetchFailure;
     // A name containing "http://" is downloaded, any other read as a local regular file; with
     // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.
     int FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip);
@@ -287,7 +304,16 @@ public:
     int LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip);
     // Fetches the missing panel images from BaseUrl into the per-user folder; all of them
     // again when the configuration's data version is below 2 (then set to 2 and saved).
+    // Never freezes the control for long: the whole refresh ends within ImageRefreshLimitMs,
+    // and once the server cannot be reached, stalls or times out, it is asked for no more.
     bool RefreshImageCache();
+    uint32_t ImageRefreshLimitMs = 30000;
+    // Bounds of the HTTP fetches made now (the image refresh narrows them to the time it has
+    // left); null: the process-wide defaults.
+    const platform::net::Limits* FetchLimits = nullptr;
+    // The last HTTP fetch failed for want of the server: no connection, a stall, a time-out
+    // or a connection cut short.
+    bool LastFetchLostServer = false;
 
     // ================= properties and scripted methods =================
     // (viewer/control/CTavoplexCtrlProperties.cpp: the exchange, ApplyProperties, SetParam;
@@ -480,6 +506,7 @@ public:
     std::ofstream LogStream;
     bool DebugEnabled = false;
     BitmapFontC Font;
+    bool FontMissingLogged = false;  // the log said once that no font was found
     ToolTipC* ToolTip = nullptr;
     int32_t DisplayMode = 4;
     TransformMatrix Rotation;
@@ -501,6 +528,7 @@ public:
     bool ZjvReady = false;
     bool StlReady = false;
     bool LoadFailed = false;
+    RWCString FailureReason;  // why the load failed (SetFailureReason); empty while none did
     bool Loading = true;
     int32_t LoaderCount = 0;
     uint32_t LoadStartTick = 0;  // tick of the init phase of the current load

@@ -125,5 +125,15 @@ HResult CTavoplexCtrlObject::GetState(ControlState* state)
     state->loadFailed = c.LoadFailed;
     state->fileName.assign(c.FileName.data(), c.FileName.length());
     state->hostFolder.assign(c.HostFolder.data(), c.HostFolder.length());
+    state->failureReason.clear();
+    if (c.LoadFailed) {
+        state->failureReason.assign(c.FailureReason.data(), c.FailureReason.length());
+    } else if (c.Loading && !c.LoaderInitialized) {
+        const RWCString unknown = CTavoplexCtrl::UnknownModelType(c.FileName);
+        if (!unknown.isNull()) {
+            const RWCString reason = CTavoplexCtrl::FailureText(c.FileName, unknown);
+            state->failureReason.assign(reason.data(), reason.length());
+        }
+    }
     return S_OK;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "services/files/RegularFile.h"
 #include "services/files/WholeFileWriter.h"
 #include "viewer/loader/FetchFile.h"
+#include "viewer/loader/DownloadObserverI.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/loader/WideText.h"
@@ -29,24 +31,52 @@ namespace {
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
+// A download that failed this way says the server is not there for now; one that got an
+// answer (another status, a body too large) says nothing about the next address.
+bool ServerLost(platform::net::Outcome outcome)
+{
+    using platform::net::Outcome;
+    return outcome == Outcome::ConnectFailed || outcome == Outcome::Stalled || outcome == Outcome::ShortBody ||
+           outcome == Outcome::Failed;
+}
+
+// Why a local file could not be opened for reading, as a failure reason's text.
+std::string WhyNotReadable(const std::string& path, int openError)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "not found" : std::string("cannot be read (") + std::strerror(errno) + ")";
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
+    return std::string("cannot be read (") + std::strerror(openError ? openError : EACCES) + ")";
+}
+
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
 // bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
 // straight into room taken in `out`; what a file that grew meanwhile (or one whose size says
 // nothing) still gives comes in pieces of 16384 bytes, counted against the cap.
-bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
+// On failure `why` says what went wrong.
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::string& why)
 {
     // A NUL byte would end the name early and read the file its first bytes name instead.
-    if (name.find('\0') != std::string::npos)
+    if (name.find('\0') != std::string::npos) {
+        why = "not found (the name holds a NUL character)";
         return false;
+    }
     std::string path = name;
     for (char& c : path)
         if (c == '\\')
             c = '/';
     uint64_t size = 0;
+    errno = 0;
     const int fd = openRegularFile(path.c_str(), &size);
-    if (fd < 0)
+    if (fd < 0) {
+        why = WhyNotReadable(path, errno);
         return false;
+    }
     bool ok = size <= cap;
+    if (!ok)
+        why = "larger than the limit of " + std::to_string(cap) + " bytes";
     uint64_t total = 0;
     if (ok && size > 0 && size <= SIZE_MAX) {
         const uint64_t start = out.GetLength();
@@ -76,16 +106,29 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap)
         ok = total <= cap && out.Write(piece.data(), static_cast<size_t>(n));
     }
     ok = ok && out.Flush();
+    if (!ok && why.empty())
+        why = errno != 0 ? std::string("cannot be read (") + std::strerror(errno) + ")" : "cannot be held in memory";
     ::close(fd);
     return ok;
 }
+
+// Keeps the error text of a download, which becomes the fetch's failure reason.
+class ErrorKeeperC : public NullDownloadObserverC {
+public:
+    void OnError(std::wstring text) override { error = NarrowText(text); }
+    std::string error;
+};
 
 }  // namespace
 
 int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip)
 {
-    if (name.isNull())
+    FetchFailure = RWCString();
+    const auto failure = [this](const std::string& what) { FetchFailure = RWCString(what.data(), what.size()); };
+    if (name.isNull()) {
+        failure("no model name given");
         return 1;
+    }
     std::string lower(name.data(), name.length());
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
@@ -98,16 +141,25 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (Contains(lower, "http://")) {
         WriteLog("      Start HTTP stream.\n");
         HTTPDownloadC download;
-        failed = download.Download(WidenText(std::string(name.data(), name.length())), target, 80) != 0;
+        if (FetchLimits != nullptr)
+            download.SetLimits(*FetchLimits);
+        ErrorKeeperC errors;
+        failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
+        LastFetchLostServer = failed && ServerLost(download.LastOutcome());
+        if (failed)
+            failure(errors.error.empty() ? "the download failed" : errors.error);
         WriteLog("      End HTTP stream.\n");
     } else {
         WriteLog("      Start local stream.\n");
         const uint64_t start = target.GetLength();
-        if (ReadLocalFile(std::string(name.data(), name.length()), target, HTTPDownloadC::DefaultLimits().maxBodyBytes)) {
+        std::string why;
+        if (ReadLocalFile(std::string(name.data(), name.length()), target, HTTPDownloadC::DefaultLimits().maxBodyBytes,
+                          why)) {
             WriteLog("      End local stream.\n");
         } else {
             target.SetLength(start);
             failed = true;
+            failure(why);
         }
     }
 
@@ -120,6 +172,8 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (!handle) {
         if (failed)
             return FetchFailed;
+        if (zipped)
+            failure(staging.GetLength() == 0 ? "empty file" : "not a ZIP archive");
         return zipped ? FetchNotUnpacked : 0;
     }
     MemoryBlockC item;
@@ -129,6 +183,13 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         unpacked = item.GetSize() == 0 || room;
         if (room)
             std::memcpy(room, item.GetData(), item.GetSize());
+        else if (!unpacked)
+            failure("not enough memory to unpack the archive");
+    } else if (!failed) {
+        const uint32_t code = LastZipResult;
+        ZipEntryInfo first;
+        const bool named = GetZipItem(handle, 0, &first) == ZipOk;
+        failure(named ? UnzipFailureText(code, first.name) : "the ZIP archive holds no entry");
     }
     CloseZipHandle(handle);
     staging.SetLength(0);
@@ -144,7 +205,11 @@ int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, 
     WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
-    return file.Finish() ? result : 1;
+    if (!file.Finish()) {
+        FetchFailure = "too large to be held in memory";
+        return 1;
+    }
+    return result;
 }
 
 int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePath& target, bool unzip)
@@ -175,12 +240,37 @@ bool CTavoplexCtrl::RefreshImageCache()
         Config.save();
         refresh = true;
     }
+    // The refresh runs inside one frame: a server that stalls would otherwise hold the
+    // control for a stall time-out per image. Every image gets only what is left of the
+    // refresh's time, and a server lost once is asked for nothing more this time; the images
+    // left out are missing, so the next control asks again.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ImageRefreshLimitMs);
+    platform::net::Limits limits = HTTPDownloadC::DefaultLimits();
+    // The narrowed bounds hold for this refresh only, however it ends.
+    struct LimitsBack {
+        const platform::net::Limits*& current;
+        const platform::net::Limits* outer;
+        ~LimitsBack() { current = outer; }
+    } limitsBack{FetchLimits, FetchLimits};
+    FetchLimits = &limits;
+    bool serverLost = false;
     for (const char* const* image = PanelImageNames; **image; ++image) {
         const RWCString address = BaseUrl + "/" + *image;
         const UTFilePath target = UserFolder.join(UTFilePath(*image));
         if (refresh)
             std::remove(target.nativePath().data());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (serverLost || left <= 0)
+            continue;
+        const uint32_t leftMs = static_cast<uint32_t>(left);
+        const platform::net::Limits& defaults = HTTPDownloadC::DefaultLimits();
+        limits.connectTimeoutMs = std::min(defaults.connectTimeoutMs, leftMs);
+        limits.stallTimeoutMs = std::min(defaults.stallTimeoutMs, leftMs);
+        limits.totalTimeoutMs = defaults.totalTimeoutMs == 0 ? leftMs : std::min(defaults.totalTimeoutMs, leftMs);
+        LastFetchLostServer = false;
         LoadFileInternalToFile(address, target, false);
+        serverLost = LastFetchLostServer;
     }
     return true;
 }

@@ -1,12 +1,16 @@
 // CTavoplexCtrl: one loader pass over the phases init, descriptor, fetch, parse and build.
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/MemoryBlockC.h"
+#include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
 #include "services/xml/XMLTagC.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/loader/UnzipToBlock.h"
+#include "viewer/loader/ZipHandle.h"
+
+#include <string>
 
 namespace {
 
@@ -16,6 +20,8 @@ namespace {
 enum class Fetched { Ok, Retry, Fail };
 
 bool isServedFolder(const RWCString& folder) { return folder.contains("://"); }
+
+RWCString fromText(const std::string& text) { return RWCString(text.data(), text.size()); }
 
 RWCString lowerExtension(const RWCString& name)
 {
@@ -27,19 +33,72 @@ RWCString lowerExtension(const RWCString& name)
 }  // namespace
 
 // Fetches name into target, unzipping asked: a name whose lower-cased form holds ".zip" or
-// ".zjv" is an archive whose item 0 is what target receives.
+// ".zjv" is an archive whose item 0 is what target receives. A failure leaves its reason.
 static Fetched fetchModelBytes(CTavoplexCtrl& control, const RWCString& name, MemoryBlockC& target)
 {
     const int result = control.LoadFileInternal(name, target, true);
+    if (result != 0)
+        control.SetFailureReason(name, control.FetchFailure);
     if (result == CTavoplexCtrl::FetchFailed)
         return Fetched::Retry;
     if (result != 0)
         return Fetched::Fail;  // the bytes came, but hold no archive or no whole item 0
-    RWCString lower(name);
-    lower.toLower();
-    if (target.GetSize() == 0 && (lower.contains(".zip") || lower.contains(".zjv")))
-        return Fetched::Fail;  // an empty item 0 is no model
+    if (target.GetSize() == 0) {
+        // An empty file (or an empty item 0) is no model.
+        control.SetFailureReason(name, "empty file");
+        return Fetched::Fail;
+    }
     return Fetched::Ok;
+}
+
+// The descriptor's entry of the fetched archive, itself an archive whose item 0 is the ZJV text,
+// into the reader's buffer. A failure leaves its reason.
+static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& archive)
+{
+    const RWCString& path = control.ArchivePath;
+    const RWCString& name = control.ArchiveEntry;
+    if (name.isNull()) {
+        control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor whose "
+                                       "CONTENTS/PART/FILENAME names the entry");
+        return Fetched::Fail;
+    }
+    MemoryBlockC entry;
+    if (!UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), name.data(), "", entry)) {
+        control.SetFailureReason(path, fromText(archive.GetSize() == 0 ? std::string("empty file")
+                                                                       : UnzipFailureText(LastZipResult, name.data())));
+        return Fetched::Fail;
+    }
+    // The entry is an archive of its own: its failures name it inside the outer one.
+    const RWCString inner = path + "/" + name;
+    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer())) {
+        control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file")
+                                                                      : UnzipFailureText(LastZipResult, "item 0")));
+        return Fetched::Fail;
+    }
+    if (control.Reader->buffer().GetSize() == 0) {
+        control.SetFailureReason(inner, "empty file");
+        return Fetched::Fail;
+    }
+    return Fetched::Ok;
+}
+
+RWCString CTavoplexCtrl::FailureText(const RWCString& where, const RWCString& what)
+{
+    return "\"" + where + "\": " + what;
+}
+
+void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& what)
+{
+    FailureReason = FailureText(where, what);
+}
+
+RWCString CTavoplexCtrl::UnknownModelType(const RWCString& name)
+{
+    const RWCString ext = lowerExtension(name);
+    if (ext == "stl" || ext == "zjv" || ext == "zip" || ext == "xml")
+        return RWCString();
+    return "unknown model type " + (ext.isNull() ? RWCString("(no extension)") : "'." + ext + "'") +
+           " (reads .stl, .zjv, .xml and zipped models)";
 }
 
 bool CTavoplexCtrl::RunLoader()
@@ -50,6 +109,7 @@ bool CTavoplexCtrl::RunLoader()
         DescriptorBlock = new MemoryBlockC;
         ZjvReady = false;
         LoadFailed = false;
+        FailureReason = RWCString();
         StlReady = false;
         // A name with ":" (a scheme, a drive) stands as it is; so does a name from the root
         // when the page itself is local. On a served page the folder is put in front even
@@ -81,15 +141,26 @@ bool CTavoplexCtrl::RunLoader()
         if (LoadFileInternal(ArchivePath, *DescriptorBlock, false) == 0) {
             XMLDocumentC document;
             document.setAutoCreate(true);
-            document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
+            const bool parsed =
+                document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
             XMLTagC* section = document.getRootTag()->getChild("ORDER")->getChild("SECTION");
             const RWCString archive = section->getChild("ZIPFILE")->getText();
             ArchiveEntry = section->getChild("CONTENTS")->getChild("PART")->getChild("FILENAME")->getText();
-            if (archive.isNull())
+            if (archive.isNull()) {
                 LoadFailed = true;
+                if (DescriptorBlock->GetSize() == 0)
+                    SetFailureReason(ArchivePath, "empty file");
+                else if (!parsed)
+                    SetFailureReason(ArchivePath, "XML line " + fromText(std::to_string(document.getErrorLine())) +
+                                                      ": " + document.getErrorMessage());
+                else
+                    SetFailureReason(ArchivePath, "names no archive (ORDER/SECTION/ZIPFILE is empty)");
+            }
             const size_t slash = ArchivePath.last('/', ArchivePath.length());
             ArchivePath = (slash == RW_NPOS ? RWCString() : RWCString(ArchivePath.data(), slash + 1)) + archive;
             IsDescriptor = false;
+        } else {
+            SetFailureReason(ArchivePath, FetchFailure);
         }
         WriteLog("    End loading XML file to memory.\n");
         if (IsDescriptor) {
@@ -121,18 +192,15 @@ bool CTavoplexCtrl::RunLoader()
             MemoryBlockC archive;
             if (LoadFileInternal(ArchivePath, archive, false) == 0) {
                 WriteLog("    Unpacking ZIP.\n");
-                MemoryBlockC entry;
-                fetched = Fetched::Fail;
-                if (!ArchiveEntry.isNull() &&
-                    UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), ArchiveEntry.data(), "", entry) &&
-                    UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", Reader->buffer()) &&
-                    Reader->buffer().GetSize() > 0)
-                    fetched = Fetched::Ok;
+                fetched = unpackNamedEntry(*this, archive);
+            } else {
+                SetFailureReason(ArchivePath, FetchFailure);
             }
             WriteLog("    End loading ZIP geometry.\n");
             ZjvReady = fetched == Fetched::Ok;
         } else {
             fetched = Fetched::Fail;
+            SetFailureReason(ArchivePath, UnknownModelType(ArchivePath));
         }
         if (fetched == Fetched::Fail)
             LoadFailed = true;
@@ -140,16 +208,20 @@ bool CTavoplexCtrl::RunLoader()
 
     if (ZjvReady) {
         WriteLog("    Parsing ZJV in memory.\n");
-        Reader->parse(Parts);
+        ReadStop stop;
+        Reader->parse(Parts, &stop);
         if (Parts->partCount() == 0) {
             LoadFailed = true;
+            SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "ZJV text holds no part");
             return false;
         }
     } else if (StlReady) {
         WriteLog("    Parsing STL in Memory.\n");
         refHandle<FEDisplayPartC> part(new FEDisplayPartC);
-        if (!part->readSTLFromString(stlBlock, 15.0f, nullptr)) {
+        ReadStop stop;
+        if (!part->readSTLFromString(stlBlock, 15.0f, nullptr, &stop)) {
             LoadFailed = true;
+            SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "cannot read the STL data");
             return false;
         }
         // The file's bytes are in the mesh now; the passes below need their room.

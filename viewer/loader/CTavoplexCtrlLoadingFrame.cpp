@@ -2,6 +2,8 @@
 // passes and the screen with the gears and the "Calculating parts..." label.
 #include <GL/gl.h>
 
+#include <new>
+
 #include "platform/host/Host.h"
 #include "platform/sys.h"
 #include "services/config/CSConfigItem.h"
@@ -65,9 +67,14 @@ void CTavoplexCtrl::DrawLoadingFrame()
             const int lockDepth = GLLockCount;
             try {
                 built = RunLoader();
+            } catch (const std::bad_alloc&) {
+                RestoreOpenGLLock(lockDepth);
+                LoadFailed = true;
+                SetFailureReason(LoaderInitialized ? ArchivePath : FileName, "not enough memory to load it");
             } catch (...) {
                 RestoreOpenGLLock(lockDepth);
                 LoadFailed = true;
+                SetFailureReason(LoaderInitialized ? ArchivePath : FileName, "reading it failed unexpectedly");
             }
             if (built) {
                 Loading = false;

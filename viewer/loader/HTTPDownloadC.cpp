@@ -86,6 +86,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
 {
     std::string server, object;
     if (!SplitUrl(NarrowText(url), server, object, port)) {
+        lastOutcome = platform::net::Outcome::BadAddress;
         observer.OnError(L"The address is no http address");
         return 1;
     }
@@ -96,6 +97,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
     session.SetOption(SessionConnectRetries, 1);
     session.EnableStatusCallback();
     const int result = session.OpenGetRequest(server, object, port, nullptr, nullptr, out);
+    lastOutcome = session.GetLastOutcome();
     session.Close();
     return result;
 }

@@ -27,6 +27,8 @@ public:
     // of this one.
     static platform::net::Limits& DefaultLimits();
     void SetLimits(const platform::net::Limits& l) { limits = l; }
+    // What became of the last download (Ok before any).
+    platform::net::Outcome LastOutcome() const { return lastOutcome; }
 
     // The parts of an address: false when it is no http:// address with a usable port.
     static bool SplitUrl(const std::string& url, std::string& server, std::string& object, uint16_t& port);
@@ -38,4 +40,5 @@ private:
     uint32_t flags = 0;
     uint32_t accessType = 0;
     platform::net::Limits limits;
+    platform::net::Outcome lastOutcome = platform::net::Outcome::Ok;
 };

@@ -43,6 +43,8 @@ public:
     virtual void OnStatusCallback(uint32_t context, uint32_t status, const std::string& information, uint32_t length);
 
     void Close() {}
+    // What became of the last request (Ok before any).
+    platform::net::Outcome GetLastOutcome() const { return lastOutcome; }
 
     // The text of a notification code.
     static const char* StatusText(uint32_t status);
@@ -52,4 +54,5 @@ private:
     DownloadObserverI* observer;
     bool statusCallback = false;
     platform::net::Limits limits;
+    platform::net::Outcome lastOutcome = platform::net::Outcome::Ok;
 };

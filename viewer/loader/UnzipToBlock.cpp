@@ -59,7 +59,9 @@ bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const ch
     if (!handle)
         return Fail(block);
     const bool done = UnzipItemToBlock(handle, data, length, index, password, block);
+    const uint32_t result = LastZipResult;
     CloseZipHandle(handle);
+    LastZipResult = done ? LastZipResult : result;
     return done;
 }
 
@@ -75,6 +77,25 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
         done = UnzipItemToBlock(handle, data, length, index, password, block);
     else
         block.Allocate(0);
+    const uint32_t result = LastZipResult;
     CloseZipHandle(handle);
+    LastZipResult = done ? LastZipResult : result;
     return done;
+}
+
+std::string UnzipFailureText(uint32_t code, const std::string& entry)
+{
+    const std::string quoted = "'" + entry + "'";
+    switch (code) {
+    case ZipNoFile: return "not a ZIP archive";
+    case ZipNotFound: return "no entry named " + quoted + " in the archive";
+    case ZipCorrupt:
+    case ZipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
+    case ZipPassword: return "entry " + quoted + " is encrypted";
+    case ZipNoMemory: return "not enough memory to unpack entry " + quoted;
+    default: break;
+    }
+    char text[128];
+    FormatZipMessage(code, text, sizeof text);
+    return "cannot unpack entry " + quoted + " (" + text + ")";
 }

@@ -5,6 +5,7 @@
 #include "platform/gl/FrameSink.h"
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
+#include "platform/gl/GlyphRasterizer.h"
 #include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
@@ -91,7 +92,13 @@ void CTavoplexCtrl::InitOpenGL()
         OpenGLLock lock(*this);
         if (lock) {
             locked = true;
-            Font.Create(DeviceContext);
+            // Said once per control: without a font every label, tool tip and loading text
+            // is left out, and nothing else would say why.
+            if (!Font.Create(DeviceContext) && !FontMissingLogged) {
+                FontMissingLogged = true;
+                WriteLog(RWCString("  No font found (DejaVu Sans or sans-serif through fontconfig, then ") +
+                         platform::gl::GlyphRasterizer::fixedFontFile().c_str() + "): texts are left out.\n");
+            }
             InitTextures();
         }
     }

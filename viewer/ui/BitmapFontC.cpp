@@ -18,7 +18,7 @@ const platform::gl::GlyphSet* sharedGlyphs()
 {
     static const std::unique_ptr<platform::gl::GlyphSet> glyphs = [] {
         auto set = std::make_unique<platform::gl::GlyphSet>();
-        if (!platform::gl::GlyphRasterizer::rasterize(*set))
+        if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(*set).empty())
             set.reset();
         return set;
     }();
@@ -29,14 +29,14 @@ const platform::gl::GlyphSet* sharedGlyphs()
 
 BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14) { std::fill(CharWidths, CharWidths + 256, 0); }
 
-void BitmapFontC::Create(platform::gl::GlSurface*)
+bool BitmapFontC::Create(platform::gl::GlSurface*)
 {
     Destroy();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     ListBase = glGenLists(256);
     const platform::gl::GlyphSet* glyphs = sharedGlyphs();
     if (glyphs == nullptr)
-        return;  // lists stay empty; measuring keeps the default height
+        return false;  // lists stay empty; measuring keeps the default height
     // Every code gets its glyph, 255 included, so that what is measured is also drawn.
     for (int code = 0; code < 256; ++code) {
         const platform::gl::Glyph& g = glyphs->glyphs[size_t(code)];
@@ -49,6 +49,7 @@ void BitmapFontC::Create(platform::gl::GlSurface*)
         glEndList();
     }
     CharHeight = glyphs->height;
+    return true;
 }
 
 void BitmapFontC::Destroy()

@@ -24,8 +24,9 @@ public:
     BitmapFontC& operator=(const BitmapFontC&) = delete;
 
     // Builds one glyph list per byte code 0..255 and the widths and line height from the
-    // user-interface font; lists made earlier in the same context are deleted first.
-    void Create(platform::gl::GlSurface* surface);
+    // user-interface font; lists made earlier in the same context are deleted first. False
+    // when no font was found: the lists stay empty and texts draw nothing.
+    bool Create(platform::gl::GlSurface* surface);
     // Deletes the lists (the context that made them must be current).
     void Destroy();
 

@@ -147,28 +147,50 @@ TEST(STLImport, TextFacetsKeepOrStartAtThirdVertexByStatedNormal)
     }
 }
 
-TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacets)
+TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacetsAndSaysWhere)
 {
-    const std::string good = "solid t\n" + facetText(Point3D(0, 0, 1), A, B, C);
+    const std::string good = "solid t\n" + facetText(Point3D(0, 0, 1), A, B, C);  // lines 1 to 8
     struct Case {
         const char* what;
         std::string tail;
+        const char* stop;
     };
     const Case cases[] = {
-        {"cut in a vertex line", "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0"},
-        {"cut in a normal line", "facet normal 0 0"},
-        {"cut before endloop", "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0\n"},
-        {"cut before endfacet", "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop"},
-        {"wrong keyword", "facet normal 0 0 1 outer loop vertex 0 0 0 vertx 1 0 0 vertex 0 1 0 endloop endfacet"},
-        {"missing outer", "facet normal 0 0 1 loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop endfacet"},
+        {"cut in a vertex line", "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0",
+         "ASCII STL line 12: expected a number but the data ends"},
+        {"cut in a normal line", "facet normal 0 0", "ASCII STL line 9: expected a number but the data ends"},
+        {"cut before endloop", "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0\n",
+         "ASCII STL line 9: expected 'endloop' but the data ends"},
+        {"cut before endfacet", "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop",
+         "ASCII STL line 9: expected 'endfacet' but the data ends"},
+        {"wrong keyword", "facet normal 0 0 1 outer loop vertex 0 0 0 vertx 1 0 0 vertex 0 1 0 endloop endfacet",
+         "ASCII STL line 9: expected 'vertex' but found 'vertx'"},
+        {"missing outer", "facet normal 0 0 1 loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 endloop endfacet",
+         "ASCII STL line 9: expected 'outer loop' but found 'loop'"},
+        {"wrong keyword after CRLF lines", "facet normal 0 0 1\r\n outer loop\r\n  VERTX 0 0 0\r\n",
+         "ASCII STL line 11: expected 'vertex' but found 'vertx'"},
+        // A later body follows the first one's rules.
+        {"broken second body", "endsolid t\nsolid u\nfacet normal 0 0 1\n outer loop\n  vertx 0 0 0\n",
+         "ASCII STL line 13: expected 'vertex' but found 'vertx'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecordingImporter imp;
-        EXPECT_EQ(importText(good + c.tail, imp), kSTLFormatError);
+        const std::string text = good + c.tail;
+        EXPECT_EQ(importText(text, imp), kSTLFormatError);
         EXPECT_EQ(imp.tris.size(), 1u);
         EXPECT_EQ(imp.ends, 1);
+        RecordingImporter again;
+        ReadStop stop;
+        EXPECT_EQ(importSTLString(text.data(), text.size(), &again, nullptr, &stop), kSTLFormatError);
+        EXPECT_EQ(stop.text(), c.stop);
     }
+    // A file tells the same place.
+    TempDir dir;
+    RecordingImporter imp;
+    ReadStop stop;
+    EXPECT_EQ(importSTLFile(dir.write("m.stl", good + cases[4].tail).c_str(), &imp, nullptr, &stop), kSTLFormatError);
+    EXPECT_EQ(stop.text(), cases[4].stop);
 }
 
 TEST(STLImport, TextFirstWordAndModelEnd)
@@ -186,6 +208,14 @@ TEST(STLImport, TextFirstWordAndModelEnd)
         {"solid word glued to more", "solidworks x\n" + facet, kSTLFormatError, 0},
         // Any word where facet is expected ends the model without error.
         {"other word after a facet", "solid x\n" + facet + "solid y\n" + facet, kSTLOk, 1},
+        // After endsolid (and the body's name, if any) a further solid starts another body.
+        {"three bodies", "solid a\n" + facet + "endsolid a\nsolid b\n" + facet + facet + "endsolid\nsolid c\n" + facet,
+         kSTLOk, 4},
+        {"keywords in any case, blank lines, CRLF",
+         "SOLID a\r\n" + facet + "EndSolid a b c\r\n\r\n\r\nSolid b\r\n" + facet + "ENDSOLID\r\n", kSTLOk, 2},
+        {"any other word after a body ends the read", "solid a\n" + facet + "endsolid a\nfoo\nsolid b\n" + facet,
+         kSTLOk, 1},
+        {"an empty body between two", "solid a\n" + facet + "endsolid a\nsolid b\nendsolid b\nsolid c\n" + facet, kSTLOk, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -251,7 +281,7 @@ TEST(STLImport, BinaryWhoseHeaderBeginsWithSolidIsStillBinary)
     expectTri(imp.tris[0], A, B, C);
 }
 
-TEST(STLImport, ShortOrLyingBinaryIsFormatError)
+TEST(STLImport, ShortOrLyingBinaryIsFormatErrorAndSaysWhere)
 {
     const std::string one = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false);
     struct Case {
@@ -259,14 +289,18 @@ TEST(STLImport, ShortOrLyingBinaryIsFormatError)
         std::string data;
         size_t tris;
         int begins;
+        const char* stop;
     };
     const Case cases[] = {
-        {"shorter than the header", one.substr(0, 50), 0, 0},
-        {"no room for the count", one.substr(0, 83), 0, 0},
-        {"cut inside a facet", one.substr(0, 84 + 30), 0, 1},
-        {"cut in the attribute", one.substr(0, 84 + 49), 1, 1},
+        {"shorter than the header", one.substr(0, 50), 0, 0, "binary STL of 50 bytes ends inside its 84-byte header"},
+        {"no room for the count", one.substr(0, 83), 0, 0, "binary STL of 83 bytes ends inside its 84-byte header"},
+        {"cut inside a facet", one.substr(0, 84 + 30), 0, 1,
+         "binary STL declares 1 triangle but holds 0 (reading stopped at byte 84)"},
+        {"cut in the attribute", one.substr(0, 84 + 49), 1, 1,
+         "binary STL declares 1 triangle but holds 0 (reading stopped at byte 84)"},
         // A count of four billion allocates nothing and stops at the first short read.
-        {"count of 4 billion", binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, "x", 0xFFFFFFF0LL), 1, 1},
+        {"count of 4 billion", binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, "x", 0xFFFFFFF0LL), 1, 1,
+         "binary STL declares 4,294,967,280 triangles but holds 1 (reading stopped at byte 134)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -275,6 +309,10 @@ TEST(STLImport, ShortOrLyingBinaryIsFormatError)
         EXPECT_EQ(imp.tris.size(), c.tris);
         EXPECT_EQ(imp.begins, c.begins);
         EXPECT_EQ(imp.ends, c.begins);
+        RecordingImporter again;
+        ReadStop stop;
+        EXPECT_EQ(importSTLString(c.data.data(), c.data.size(), &again, nullptr, &stop), kSTLFormatError);
+        EXPECT_EQ(stop.text(), c.stop);
     }
     RecordingImporter empty;
     EXPECT_EQ(importSTLString(nullptr, 0, &empty, nullptr), kSTLFormatError);

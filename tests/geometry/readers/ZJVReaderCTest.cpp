@@ -15,6 +15,7 @@
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
 #include "services/archive/ZipWriterC.h"
 #include "services/objects/refHandle.h"
@@ -153,25 +154,34 @@ TEST(ZJVReader, PointListsAndTriangleIndices)
     }
 }
 
-TEST(ZJVReader, BlockStructureEdgeCases)
+TEST(ZJVReader, BlockStructureEdgeCasesAndTheFirstThingThatIsNoBlock)
 {
     struct Case {
         const char* what;
         const char* text;
         size_t parts;
+        const char* stop;  // the first top-level token that is no part or structure block
     };
     const Case cases[] = {
-        {"empty buffer", "", 0},
-        {"blank before the brace", "P {PL{0 0 0}}", 0},
-        {"two parts", "P{}P{N{b}}", 2},
-        {"stray closes and words", "} x y P{} }", 1},
-        {"part left open", "P{N{a}", 1},
+        {"empty buffer", "", 0, ""},
+        {"blank before the brace", "P {PL{0 0 0}}", 0, "ZJV line 1: expected a part block 'P{' but found 'P'"},
+        {"two parts", "P{}\r\nP{N{b}}\n", 2, ""},
+        {"stray closes and words", "} x y P{} }", 1, "ZJV line 1: expected a part block 'P{' but found 'x'"},
+        {"part left open", "P{N{a}", 1, ""},
+        {"unknown block", "P{}\n\nX{1}\nwords", 1, "ZJV line 3: unknown block 'X{'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FEDisplayPartListC list;
         parseInto(list, c.text);
         EXPECT_EQ(list.partCount(), c.parts);
+        ZJVReaderC reader;
+        fill(reader, c.text);
+        FEDisplayPartListC again;
+        ReadStop stop;
+        reader.parse(&again, &stop);
+        EXPECT_EQ(again.partCount(), c.parts);
+        EXPECT_EQ(stop.stopped() ? stop.text() : "", c.stop);
     }
 }
 

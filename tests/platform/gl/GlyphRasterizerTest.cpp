@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/PrivateFontconfig.h"
+#include "tests/support/ScopedEnv.h"
+
 using namespace platform::gl;
 
 TEST(GlyphRasterizer, CodePage1252MapsTheHighBytes)
@@ -19,12 +22,12 @@ TEST(GlyphRasterizer, CodePage1252MapsTheHighBytes)
 TEST(GlyphRasterizer, LargestSizeWithSmallDescentAndEveryPrintableCode)
 {
     GlyphSet set;
-    ASSERT_TRUE(GlyphRasterizer::rasterize(set));
+    ASSERT_TRUE(GlyphRasterizer::rasterize(set, GlyphRasterizer::fixedFontFile()));
     EXPECT_LE(set.descent, 3);
     EXPECT_EQ(set.height, set.ascent + set.descent);
     // One size larger would descend further.
     GlyphSet larger;
-    ASSERT_TRUE(GlyphRasterizer::rasterize(larger, GlyphRasterizer::defaultFontFile(), set.pixelSize + 1, 99));
+    ASSERT_TRUE(GlyphRasterizer::rasterize(larger, GlyphRasterizer::fixedFontFile(), set.pixelSize + 1, 99));
     EXPECT_GT(larger.descent, 3);
 
     for (int code = 32; code < 256; ++code) {
@@ -48,4 +51,41 @@ TEST(GlyphRasterizer, MissingFontFileFails)
     set.pixelSize = 42;
     EXPECT_FALSE(GlyphRasterizer::rasterize(set, "/nonexistent/font.ttf"));
     EXPECT_EQ(set.pixelSize, 42);
+}
+
+TEST(GlyphRasterizer, FontconfigFindsDejaVuSansElseTheDefaultSansSerifThenTheFixedPath)
+{
+    const std::string fixed = GlyphRasterizer::fixedFontFile();
+    const std::string serif = "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf";
+    struct Case {
+        const char* what;
+        const char* from;  // the font the configuration knows, none when null
+        bool rename;
+        bool fixedThere;
+    };
+    const Case cases[] = {
+        {"DejaVu Sans found through fontconfig", "sans", false, true},
+        {"no DejaVu reachable: the default sans-serif", "serif", true, true},
+        {"fontconfig knows no font: the fixed path", nullptr, false, true},
+        {"no font anywhere", nullptr, false, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        PrivateFontconfig fonts;
+        std::vector<std::string> expected;
+        if (k.from != nullptr)
+            expected.push_back(
+                fonts.addFont(std::string(k.from) == "sans" ? fixed : serif, "Face.ttf", k.rename));
+        ScopedEnv config("FONTCONFIG_FILE", fonts.configFile().c_str());
+        GlyphRasterizer::fixedFontFile() = k.fixedThere ? fixed : fonts.configFile() + ".none";
+        expected.push_back(GlyphRasterizer::fixedFontFile());
+        EXPECT_EQ(GlyphRasterizer::fontFiles(), expected);
+        GlyphSet set;
+        set.pixelSize = 42;
+        const std::string used = GlyphRasterizer::rasterizeUserInterfaceFont(set);
+        EXPECT_EQ(used, k.fixedThere ? expected.front() : "");
+        EXPECT_EQ(set.pixelSize == 42, used.empty());
+        EXPECT_EQ(set.glyphs['A'].advance > 0, !used.empty());
+        GlyphRasterizer::fixedFontFile() = fixed;
+    }
 }

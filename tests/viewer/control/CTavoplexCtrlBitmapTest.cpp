@@ -413,6 +413,8 @@ TEST(CTavoplexCtrlReferenceImage, CubeInTheWindowAndInItsBitmap)
     v.writeConfig(kChosenSettings);
     CTavoplexCtrl& c = v.open();
     c.Axes = 1;
+    // The viewer's own images, as the host program gives them: the logo is in the picture.
+    c.SetParam("BasePath", RWCString("file://") + TAVO_SOURCE_DIR + "/viewer/images");
     runLoad(v, v.folder().write("cube.stl", cubeStl()));
     ASSERT_FALSE(c.Loading);
     v.advance(3000);  // past every animation

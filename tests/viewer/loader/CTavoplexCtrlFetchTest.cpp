@@ -270,6 +270,44 @@ TEST_F(Fetching, ImageCacheRefreshesOnceForTheDataVersion)
     EXPECT_EQ(server.requests("/img/help.png"), 2);
 }
 
+TEST_F(Fetching, ImageRefreshAsksALostServerNoMoreAndEndsInItsTime)
+{
+    struct Case {
+        const char* what;
+        Server::Reply reply;   // every image's answer
+        uint32_t stallMs;      // the downloads' stall time-out
+        uint32_t refreshMs;    // the whole refresh's time
+        int most;              // requests the server may see
+    };
+    const Case cases[] = {
+        // Headers, then nothing: the first image stalls and the server is asked no more.
+        {"stall", Server::stall("", 100, 20000), 300, 30000, 1},
+        // Every answer comes, but late: the refresh stops asking when its time is up.
+        {"slow", Server::late("image", 400), 30000, 1000, 4},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        TempDir user;
+        Server server(60000);
+        for (const char* const* image = PanelImageNames; **image; ++image)
+            server.serve(std::string("/") + *image, k.reply);
+        HTTPDownloadC::DefaultLimits().stallTimeoutMs = k.stallMs;
+        control().ImageRefreshLimitMs = k.refreshMs;
+        control().UserFolder = UTFilePath(RWCString(user.path().c_str()));
+        control().BaseUrl = RWCString(server.url("").c_str());
+        EXPECT_TRUE(control().RefreshImageCache());
+        int asked = 0, present = 0;
+        for (const char* const* image = PanelImageNames; **image; ++image) {
+            asked += server.requests(std::string("/") + *image);
+            present += std::filesystem::exists(user.file(*image)) ? 1 : 0;
+        }
+        EXPECT_GE(asked, 1);
+        EXPECT_LE(asked, k.most);
+        EXPECT_LE(present, asked);
+        EXPECT_EQ(control().FetchLimits, nullptr);
+    }
+}
+
 TEST_F(Fetching, DataVersionBelowTwoIsRaisedAndEveryImageFetchedAgain)
 {
     Server server;

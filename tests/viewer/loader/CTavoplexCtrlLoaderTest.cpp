@@ -110,24 +110,30 @@ TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
     EXPECT_EQ(c.Parts->instanceCount(), 5u);
 }
 
-TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
+TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
 {
     struct Case {
         const char* what;
         const char* name;
         std::string bytes;
+        const char* reason;  // the end of the failure reason, after the folder
     };
     const Case cases[] = {
         {"empty ZIPFILE", "empty.xml",
          "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE></ZIPFILE>"
-         "<CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS></SECTION></ORDER>"},
-        {"descriptor without SECTION", "bare.xml", "<?xml version=\"1.0\"?><ORDER></ORDER>"},
+         "<CONTENTS><PART><FILENAME>a.zip</FILENAME></PART></CONTENTS></SECTION></ORDER>",
+         "empty.xml\": names no archive (ORDER/SECTION/ZIPFILE is empty)"},
+        {"descriptor without SECTION", "bare.xml", "<?xml version=\"1.0\"?><ORDER></ORDER>",
+         "bare.xml\": names no archive (ORDER/SECTION/ZIPFILE is empty)"},
         // The reader asks for the XML header: without it the descriptor reads as empty.
-        {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>"},
-        {"unknown extension", "model.obj", "v 0 0 0\n"},
-        {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}"},
-        {"zip named directly, no entry", "model.zip", "PK not really"},
-        {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n"},
+        {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>",
+         "headless.xml\": XML line 1: Missing <?xml header!"},
+        {"unknown extension", "model.obj", "v 0 0 0\n",
+         "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
+        {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
+        {"zip named directly, no entry", "model.zip", "PK not really", "model.zip\": no entry to unpack: "},
+        {"stl that does not parse", "broken.stl", "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1 2\n",
+         "broken.stl\": ASCII STL line 4: expected a number but the data ends"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
@@ -138,6 +144,7 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPass)
         EXPECT_TRUE(c.LoadFailed);
         EXPECT_FALSE(c.Loading);
         EXPECT_EQ(c.LoaderCount, 6);
+        EXPECT_NE(std::string(c.FailureReason.data()).find(k.reason), std::string::npos) << c.FailureReason.data();
         if (std::string(k.name) == "empty.xml") {  // the descriptor itself was read
             EXPECT_EQ(std::string(c.ArchiveEntry.data()), "a.zip");
         }
@@ -177,12 +184,14 @@ TEST(CTavoplexCtrlLoader, FailingFetchIsRetriedEvery750MsAndFailsAfterThirtySeco
         EXPECT_TRUE(c.Loading);
         EXPECT_FALSE(c.LoadFailed);
 
-        // Thirty seconds after the load began the next pass gives up.
+        // Thirty seconds after the load began the next pass gives up, with the last fetch's reason.
         v.clock().advance(CTavoplexCtrl::kLoadRetryLimitMs);
         v.advance(25);
         EXPECT_TRUE(c.LoadFailed);
         EXPECT_FALSE(c.Loading);
         EXPECT_EQ(c.LoaderCount, 6);
+        const std::string why = model == name ? "cannot connect to the server (" : "not found";
+        EXPECT_EQ(std::string(c.FailureReason.data()).rfind("\"" + model + "\": " + why, 0), 0u) << c.FailureReason.data();
     }
 }
 
@@ -232,6 +241,7 @@ TEST(CTavoplexCtrlLoader, PassThatThrowsFailsTheLoadAndGivesTheLockBack)
     EXPECT_FALSE(c.Loading);
     EXPECT_EQ(c.LoaderCount, 6);
     EXPECT_EQ(c.GLLockCount, 0);
+    EXPECT_EQ(std::string(c.FailureReason.data()), "\"" + v.folder().file("cube.stl") + "\": reading it failed unexpectedly");
 }
 
 TEST(CTavoplexCtrlLoader, NewLoadDropsAnimationsIntoTheOldModelAndThePendingZoom)

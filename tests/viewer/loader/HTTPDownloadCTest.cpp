@@ -111,7 +111,7 @@ TEST(HTTPDownload, ObserverHearsStatusTextsAndErrors)
     RecordingObserver failed;
     EXPECT_EQ(download.DownloadInternal(WidenText(server.url("/none")), out, failed, 80), 1);
     ASSERT_EQ(failed.errors.size(), 1u);
-    EXPECT_EQ(failed.errors[0], L"status 404");
+    EXPECT_EQ(failed.errors[0], L"HTTP 404");
 
     EXPECT_STREQ(HTTPSessionC::StatusText(999), "Unknown status");
     HTTPSessionC session(L"", 1, 0, L"", L"", 0, &seen);

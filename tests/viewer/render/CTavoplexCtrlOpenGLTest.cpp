@@ -3,8 +3,62 @@
 
 #include <GL/gl.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
 #include "platform/gl/GlContext.h"
+#include "platform/gl/GlyphRasterizer.h"
+#include "tests/support/PrivateFontconfig.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/viewer/ViewerTestSupport.h"
+
+namespace {
+
+// The check's result from a child process of its own; 1000 when the child died.
+int runInChild(const std::function<int()>& check)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(check());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return 1000;
+    return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+// First in the file and in a child process: the glyphs are made once per process, and this
+// process must not have made them yet.
+TEST(CTavoplexCtrlOpenGL, WithoutAnyFontEachControlLogsItOnce)
+{
+    PrivateFontconfig fonts;  // knows no font at all
+    const std::string missing = fonts.configFile() + ".none";
+    const std::string line = "  No font found (DejaVu Sans or sans-serif through fontconfig, then " + missing +
+                             "): texts are left out.\n";
+    const int result = runInChild([&] {
+        ScopedEnv config("FONTCONFIG_FILE", fonts.configFile().c_str());
+        platform::gl::GlyphRasterizer::fixedFontFile() = missing;
+        for (int control = 0; control < 2; ++control) {
+            ViewerHarness v(64, 48);
+            v.writeConfig("[COMMON]\nDEBUG=1\n");
+            CTavoplexCtrl& c = v.open();
+            c.InitOpenGL();  // the font built again: nothing more is said
+            const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+            const size_t first = log.find(line);
+            if (first == std::string::npos)
+                return 1;
+            if (log.find(line, first + 1) != std::string::npos)
+                return 2;
+            if (c.Font.TextWidth("Calculating parts...") != 0)
+                return 3;
+        }
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
+}
 
 TEST(CTavoplexCtrlOpenGL, WindowCreationMakesContextFontTextureAndTimer)
 {
@@ -32,6 +86,7 @@ TEST(CTavoplexCtrlOpenGL, WindowCreationMakesContextFontTextureAndTimer)
 }
 
 namespace {
+
 // The log written since the given length.
 std::string logSince(const ViewerHarness& v, size_t from) { return TempDir::read(v.userFile("tavoplex.log")).substr(from); }
 size_t logLength(const ViewerHarness& v) { return TempDir::read(v.userFile("tavoplex.log")).size(); }
