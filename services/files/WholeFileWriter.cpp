@@ -217,12 +217,24 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
     const std::string base = target_.substr(target_.rfind('/') + 1);  // npos + 1 is 0
     const std::string prefix = temporaryPrefix(folder, base);
     removeStaleTemporaries(folder, prefix);
+    // The temporary is made and remembered while the ending signals wait: one arriving between
+    // the two would end the process with a temporary nobody removes.
+    sigset_t ending, previous;
+    sigemptyset(&ending);
+    for (int signal : kEndingSignals)
+        sigaddset(&ending, signal);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &previous);
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = folder + "/" + prefix + std::to_string(::getpid()) + "-" + std::to_string(temporaryCounter++);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
+    const int openError = errno;
+    if (fd_ >= 0)
+        slot_ = rememberPending(temporary_);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = openError;
     if (fd_ < 0) {
         temporary_.clear();
         // A folder that takes no new file, with a file that may be written.
@@ -230,7 +242,6 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
             fd_ = openInPlace(target_, st);
         return fd_ >= 0 ? WholeFileStatus::Written : WholeFileStatus::Failed;
     }
-    slot_ = rememberPending(temporary_);
     if (exists) {
         // The owner first: giving a file away clears its set-id bits, which the mode then puts back.
         if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd_, st.st_uid, st.st_gid) != 0)
