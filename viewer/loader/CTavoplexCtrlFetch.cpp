@@ -188,7 +188,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     } else if (!failed) {
         const uint32_t code = LastZipResult;
         ZipEntryInfo first;
-        const bool named = GetZipItem(handle, 0, &first) == ZipOk;
+        const bool named = GetZipItem(handle, 0, &first) == UnzipOk;
         failure(named ? UnzipFailureText(code, first.name) : "the ZIP archive holds no entry");
     }
     CloseZipHandle(handle);

@@ -36,21 +36,21 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
 {
     // The password was given when the handle was opened.
     ZipEntryInfo record;
-    if (GetZipItem(handle, index, &record) != ZipOk || record.index != index)
+    if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index)
         return Fail(block);
     const uint32_t declared = record.uncompressedSize;
     if (declared > maxUnzipBytes || !Plausible(record, length)) {
-        LastZipResult = ZipCorrupt;
+        LastZipResult = UnzipCorrupt;
         return Fail(block);
     }
     if (!block.Allocate(declared)) {
-        LastZipResult = ZipNoMemory;
+        LastZipResult = UnzipNoMemory;
         return Fail(block);
     }
     // The reader refuses an item that ends early, runs long or fails its CRC.
     const uint32_t result = handle->archive->UnzipToBuffer(index, block.GetData(), declared);
     LastZipResult = result;
-    return result == ZipOk ? true : Fail(block);
+    return result == UnzipOk ? true : Fail(block);
 }
 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block)
@@ -73,7 +73,7 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
         return Fail(block);
     int index = -1;
     bool done = false;
-    if (FindZipItem(handle, name, true, &index, nullptr) == ZipOk)
+    if (FindZipItem(handle, name, true, &index, nullptr) == UnzipOk)
         done = UnzipItemToBlock(handle, data, length, index, password, block);
     else
         block.Allocate(0);
@@ -87,12 +87,12 @@ std::string UnzipFailureText(uint32_t code, const std::string& entry)
 {
     const std::string quoted = "'" + entry + "'";
     switch (code) {
-    case ZipNoFile: return "not a ZIP archive";
-    case ZipNotFound: return "no entry named " + quoted + " in the archive";
-    case ZipCorrupt:
-    case ZipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
-    case ZipPassword: return "entry " + quoted + " is encrypted";
-    case ZipNoMemory: return "not enough memory to unpack entry " + quoted;
+    case UnzipNoFile: return "not a ZIP archive";
+    case UnzipNotFound: return "no entry named " + quoted + " in the archive";
+    case UnzipCorrupt:
+    case UnzipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
+    case UnzipPassword: return "entry " + quoted + " is encrypted";
+    case UnzipNoMemory: return "not enough memory to unpack entry " + quoted;
     default: break;
     }
     char text[128];

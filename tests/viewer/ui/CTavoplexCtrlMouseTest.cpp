@@ -156,6 +156,16 @@ TEST(CTavoplexCtrlMouse, DoubleClickZoomsToThePartOrWithShiftCallsThePageScript)
     EXPECT_EQ(v.host().scriptCalls()[0].name, "TavoPlex_DoubleClickPart");
     EXPECT_EQ(v.host().scriptCalls()[0].args, (std::vector<std::string>{"cube", "M-100"}));
     EXPECT_EQ(TempDir::read(v.userFile("tavoplex.log")).find("fail"), std::string::npos);
+
+    // Exploded, the part is framed where its exploded placement puts it (10 further along x).
+    showModel(c, cubeModel({{0, 0, 0}, {4, 0, 0}}));
+    c.Exploded = true;
+    c.OnLButtonDblClk(0, pixelOf(4, 0));
+    ASSERT_EQ(c.ZoomPart, c.Parts->getInstance(1));
+    c.RunPendingZoom();
+    finishAnimations(c, now);
+    EXPECT_NEAR(c.ViewOffset.x(), -14.0, 1e-6);
+    EXPECT_NEAR(c.ViewOffset.y(), 0.0, 1e-6);
 }
 
 TEST(CTavoplexCtrlMouse, ScriptCallFailuresLeaveTheirLogLineAndReturnFalse)
@@ -216,6 +226,31 @@ TEST(CTavoplexCtrlMouse, PanelsAndToolTipFollowThePointer)
     // Over the logo beside the part it does.
     c.OnLButtonDown(0, ControlPoint{20, 280});
     c.OnLButtonUp(0, ControlPoint{20, 280});
+    EXPECT_TRUE(c.LogoPanel->IsHovered());
+
+    // (A panel that takes a click is hovered by it; moving away clears that.)
+    auto awayFromTheLogo = [&] {
+        c.OnMouseMove(0, ControlPoint{280, 20});
+        ASSERT_FALSE(c.LogoPanel->IsHovered());
+    };
+    // A right click that fades the part over the logo keeps the click from the logo; on the
+    // logo beside the part the logo gets it.
+    awayFromTheLogo();
+    c.OnRButtonDown(0, overPart);
+    c.OnRButtonUp(0, overPart);
+    EXPECT_FALSE(c.LogoPanel->IsHovered());
+    awayFromTheLogo();
+    c.OnRButtonDown(0, ControlPoint{20, 280});
+    c.OnRButtonUp(0, ControlPoint{20, 280});
+    EXPECT_TRUE(c.LogoPanel->IsHovered());
+
+    // A left release while the right button is held goes to no panel; the right release then does.
+    awayFromTheLogo();
+    c.OnRButtonDown(0, ControlPoint{20, 280});
+    c.OnLButtonDown(0, ControlPoint{20, 280});
+    c.OnLButtonUp(0, ControlPoint{20, 280});
+    EXPECT_FALSE(c.LogoPanel->IsHovered());
+    c.OnRButtonUp(0, ControlPoint{20, 280});
     EXPECT_TRUE(c.LogoPanel->IsHovered());
 }
 
