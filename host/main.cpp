@@ -12,6 +12,7 @@
 
 #include "host/HostOptions.h"
 #include "host/ModuleLoader.h"
+#include "platform/com/OleControl.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
 #include "platform/host/X11Host.h"
@@ -117,7 +118,7 @@ std::string reasonOf(const ControlState& state)
 
 void reportLoadFailure(const std::string& reason)
 {
-    std::cerr << "tavoplex: cannot load the model: " << reason << "\n";
+    std::cerr << "tavoplex: cannot load the model: " << platform::com::oneLineText(reason) << "\n";
 }
 
 std::string workingFolder()
@@ -198,7 +199,8 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::destroy());
     if (!written) {
         if (state.loading)
-            std::cerr << "tavoplex: the model \"" << state.fileName << "\" did not finish loading\n";
+            std::cerr << "tavoplex: the model \"" << platform::com::oneLineText(state.fileName)
+                      << "\" did not finish loading\n";
         else if (state.loadFailed)
             reportLoadFailure(reasonOf(state));
         else

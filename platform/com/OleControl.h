@@ -40,6 +40,11 @@ struct ControlState {
     std::string failureReason;
 };
 
+// `text` fit for one line of a failure's reason: a control character in a file's name or in the
+// data a reader quotes (a line break, an escape that would steer a terminal) is written out as
+// \n, \r, \t or \xHH instead. Every other byte stays.
+std::string oneLineText(const std::string& text);
+
 class OleControl : public Unknown {
 public:
     // The container that holds the control and delivers its window's messages; null detaches.

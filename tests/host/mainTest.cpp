@@ -457,6 +457,10 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
          "broken.xml\": XML line 4: Missing quotes in attributes!"},
         {put("empty.stl", ""), "empty.stl\": empty file"},
+        // What a reason quotes cannot break its line or steer the terminal.
+        {files.file("gone\nhere.stl"), "gone\\nhere.stl\": not found"},
+        {put("escape.stl", "solid a\nfacet normal 0 0 1\n \x1b[31mouter loop\n"),
+         "escape.stl\": ASCII STL line 3: expected 'outer loop' but found '\\x1b[31mouter'"},
     };
     // All run at once: the server's refusal is retried for half a minute before the load fails.
     std::vector<std::unique_ptr<TempDir>> dirs;

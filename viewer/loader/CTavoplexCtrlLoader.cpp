@@ -3,6 +3,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
+#include "platform/com/OleControl.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
 #include "services/xml/XMLTagC.h"
@@ -84,7 +85,10 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
 
 RWCString CTavoplexCtrl::FailureText(const RWCString& where, const RWCString& what)
 {
-    return "\"" + where + "\": " + what;
+    // A name or a quoted word of the data may hold line breaks or terminal escapes: the
+    // reason stays one line whatever it quotes.
+    return fromText(platform::com::oneLineText("\"" + std::string(where.data(), where.length()) + "\": " +
+                                               std::string(what.data(), what.length())));
 }
 
 void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& what)
