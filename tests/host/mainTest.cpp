@@ -679,9 +679,11 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
     // until it is closed, and the program then ends with 1.
     TempDir dir;
     storeNormalDetail(dir);
-    RunningProgram program(startProgram(dir, {"FileName=" + files.file("broken.stl"), "--size", "240x180"}, x.display()));
+    // The name is read against the page's folder, which --page names.
+    RunningProgram program(startProgram(
+        dir, {"FileName=broken.stl", "--page", files.path() + "/page.html", "--size", "240x180"}, x.display()));
     ASSERT_TRUE(program.started());
-    const std::string reason = "broken.stl\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
+    const std::string reason = files.file("broken.stl") + "\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
     EXPECT_TRUE(waitUntil(30000, [&] { return TempDir::read(dir.file("stderr.txt")).find(reason) != std::string::npos; }))
         << TempDir::read(dir.file("stderr.txt"));
     EXPECT_EQ(program.waitExit(0), -1) << "the window did not stay";
