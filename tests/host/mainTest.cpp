@@ -445,7 +445,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
-        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (entry 'part.zjv' fails its size or CRC check)"},
+        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
         {put("model.obj", "v 0 0 0\n"),
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {put("truncated.stl", truncated),

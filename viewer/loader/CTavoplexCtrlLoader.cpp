@@ -9,7 +9,6 @@
 #include "services/xml/XMLTagC.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/loader/UnzipToBlock.h"
-#include "viewer/loader/ZipHandle.h"
 
 #include <string>
 
@@ -64,16 +63,15 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
         return Fetched::Fail;
     }
     MemoryBlockC entry;
-    if (!UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), name.data(), "", entry)) {
-        control.SetFailureReason(path, fromText(archive.GetSize() == 0 ? std::string("empty file")
-                                                                       : UnzipFailureText(LastZipResult, name.data())));
+    std::string why;
+    if (!UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), name.data(), "", entry, &why)) {
+        control.SetFailureReason(path, fromText(archive.GetSize() == 0 ? std::string("empty file") : why));
         return Fetched::Fail;
     }
     // The entry is an archive of its own: its failures name it inside the outer one.
     const RWCString inner = path + "/" + name;
-    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer())) {
-        control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file")
-                                                                      : UnzipFailureText(LastZipResult, "item 0")));
+    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer(), &why, "item 0")) {
+        control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file") : why));
         return Fetched::Fail;
     }
     if (control.Reader->buffer().GetSize() == 0) {
