@@ -457,6 +457,9 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
          "broken.xml\": XML line 4: Missing quotes in attributes!"},
         {put("empty.stl", ""), "empty.stl\": empty file"},
+        // XML that breaks off before the entry's name: the descriptor is at fault, not the archive.
+        {put("cut.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>archive.zip</ZIPFLE>\n"),
+         "cut.xml\": XML line 4: End token != start token!"},
         // What a reason quotes cannot break its line or steer the terminal.
         {files.file("gone\nhere.stl"), "gone\\nhere.stl\": not found"},
         {put("escape.stl", "solid a\nfacet normal 0 0 1\n \x1b[31mouter loop\n"),

@@ -23,6 +23,12 @@ bool isServedFolder(const RWCString& folder) { return folder.contains("://"); }
 
 RWCString fromText(const std::string& text) { return RWCString(text.data(), text.size()); }
 
+// Where the descriptor's XML stopped making sense, as a failure reason's `what`.
+RWCString xmlFailure(const XMLDocumentC& document)
+{
+    return "XML line " + fromText(std::to_string(document.getErrorLine())) + ": " + document.getErrorMessage();
+}
+
 RWCString lowerExtension(const RWCString& name)
 {
     RWCString ext = UTFilePath(name).extension();
@@ -58,8 +64,19 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
     const RWCString& path = control.ArchivePath;
     const RWCString& name = control.ArchiveEntry;
     if (name.isNull()) {
-        control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor whose "
-                                       "CONTENTS/PART/FILENAME names the entry");
+        if (lowerExtension(control.FileName) != "xml") {
+            control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor "
+                                           "whose CONTENTS/PART/FILENAME names the entry");
+            return Fetched::Fail;
+        }
+        // The descriptor named no entry: the fault is the descriptor's, most often XML that
+        // stopped making sense before the entry's name.
+        XMLDocumentC document;
+        const MemoryBlockC* text = control.DescriptorBlock;
+        const bool parsed = document.parseString(text != nullptr && text->GetData() != nullptr ? text->GetData() : "");
+        control.SetFailureReason(control.FileName, parsed ? RWCString("names no entry (ORDER/SECTION/CONTENTS/PART/"
+                                                                      "FILENAME is empty)")
+                                                           : xmlFailure(document));
         return Fetched::Fail;
     }
     MemoryBlockC entry;
@@ -153,8 +170,7 @@ bool CTavoplexCtrl::RunLoader()
                 if (DescriptorBlock->GetSize() == 0)
                     SetFailureReason(ArchivePath, "empty file");
                 else if (!parsed)
-                    SetFailureReason(ArchivePath, "XML line " + fromText(std::to_string(document.getErrorLine())) +
-                                                      ": " + document.getErrorMessage());
+                    SetFailureReason(ArchivePath, xmlFailure(document));
                 else
                     SetFailureReason(ArchivePath, "names no archive (ORDER/SECTION/ZIPFILE is empty)");
             }
