@@ -26,20 +26,26 @@ int systemSync(int fd) { return ::fsync(fd); }
 int systemRename(const char* from, const char* to) { return std::rename(from, to); }
 
 // Names of temporaries in the making, for the signal handler to remove. A slot is taken by
-// setting `taken`; its name is readable once `ready` is set.
+// setting `taken`; its name is readable once `ready` is set. `owner` is the process that made
+// the temporary: a child forked meanwhile inherits the slots, and its end must not remove the
+// temporary its parent is still writing.
 constexpr int kSlots = 32;
 struct PendingTemporary {
     std::atomic<bool> taken{false};
     std::atomic<bool> ready{false};
+    std::atomic<pid_t> owner{0};
     char path[PATH_MAX];
 };
 PendingTemporary pending[kSlots];
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The handler may only read what a signal cannot catch half written.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free);
 
 extern "C" void removePendingAndEnd(int signal)
 {
+    const pid_t self = ::getpid();
     for (PendingTemporary& p : pending)
-        if (p.ready.load(std::memory_order_acquire))
+        if (p.ready.load(std::memory_order_acquire) && p.owner.load(std::memory_order_relaxed) == self)
             ::unlink(p.path);
     // The handler was reset on entry: once it returns, the signal (blocked meanwhile) ends the
     // process as it would have without us.
@@ -72,6 +78,7 @@ int rememberPending(const std::string& path)
         if (!pending[i].taken.compare_exchange_strong(expected, true))
             continue;
         std::memcpy(pending[i].path, path.c_str(), path.size() + 1);
+        pending[i].owner.store(::getpid(), std::memory_order_relaxed);
         pending[i].ready.store(true, std::memory_order_release);
         watchEndingSignals();
         return i;
@@ -210,12 +217,24 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
     const std::string base = target_.substr(target_.rfind('/') + 1);  // npos + 1 is 0
     const std::string prefix = temporaryPrefix(folder, base);
     removeStaleTemporaries(folder, prefix);
+    // The temporary is made and remembered while the ending signals wait: one arriving between
+    // the two would end the process with a temporary nobody removes.
+    sigset_t ending, previous;
+    sigemptyset(&ending);
+    for (int signal : kEndingSignals)
+        sigaddset(&ending, signal);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &previous);
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = folder + "/" + prefix + std::to_string(::getpid()) + "-" + std::to_string(temporaryCounter++);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
+    const int openError = errno;
+    if (fd_ >= 0)
+        slot_ = rememberPending(temporary_);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = openError;
     if (fd_ < 0) {
         temporary_.clear();
         // A folder that takes no new file, with a file that may be written.
@@ -223,7 +242,6 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
             fd_ = openInPlace(target_, st);
         return fd_ >= 0 ? WholeFileStatus::Written : WholeFileStatus::Failed;
     }
-    slot_ = rememberPending(temporary_);
     if (exists) {
         // The owner first: giving a file away clears its set-id bits, which the mode then puts back.
         if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd_, st.st_uid, st.st_gid) != 0)

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/HexDigit.h"
 #include "services/files/RegularFile.h"
 
 namespace {
@@ -672,7 +671,9 @@ RWCString hexEncodeBytes(const RWCString& text)
 
 RWCString hexDecodeBytes(const RWCString& text)
 {
-    auto digit = [](char c) { return platform::hexDigitValue(c, platform::HexLetters::UpperOnly); };
+    // Not a hex decoder's rule: any character that is no decimal digit counts as its code less
+    // 55, which reads 'A'-'F' as 10-15 and gives every other character a value of its own.
+    auto digit = [](char c) { return (c >= '0' && c <= '9') ? c - '0' : int(static_cast<unsigned char>(c)) - 55; };
     std::string out;
     out.reserve(text.length() / 4);
     for (size_t i = 0; i + 4 <= text.length(); i += 4) {

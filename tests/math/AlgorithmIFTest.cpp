@@ -118,6 +118,26 @@ TEST(JacobiMethodTest, ReducesKnownSymmetricMatrices)
     EXPECT_NEAR(found[2], 2.0 + kSqrt2, 1e-12);
 }
 
+TEST(JacobiMethodTest, EarlySweepsPassOverPairsBelowTheThreshold)
+{
+    // Two independent 2 x 2 blocks: rotating one leaves the other's entry as it is. With the
+    // off-diagonal sum 1.01 the threshold is 0.2 x 1.01 / 16, above the small entry 0.01, so the
+    // first three sweeps leave that pair alone; from the fourth on every pair is rotated.
+    for (int sweep = 1; sweep <= 5; ++sweep) {
+        SymmetricMatrixNXN m(4);
+        m.setIdentity();
+        JacobiMethod jacobi(m);
+        for (int before = 1; before < sweep; ++before)
+            ASSERT_TRUE(jacobi.run());  // nothing to reduce yet: the sweep counts all the same
+        m.set(0, 1, 0.01);
+        m.set(2, 3, 1.0);
+        EXPECT_FALSE(jacobi.run());
+        EXPECT_EQ(jacobi.getSweeps(), sweep);
+        EXPECT_EQ(m.get(2, 3), 0.0);
+        EXPECT_EQ(m.get(0, 1), sweep < 4 ? 0.01 : 0.0) << "sweep " << sweep;
+    }
+}
+
 TEST(JacobiMethodTest, SweepsAreBoundedOnNumbersThatNeverSettle)
 {
     SymmetricMatrixNXN m(3);
@@ -157,6 +177,19 @@ TEST(PowerMethodTest, FindsTheDominantPairFromAnInjectedStart)
     }
     EXPECT_EQ(counts[0], counts[1]);
 
+    // A dominant eigenvalue below zero flips the vector's sign at every step: the residual
+    // compares against the flipped vector, so the iteration still settles.
+    MatrixNXN negative(2);
+    negative.set(0, 0, -3.0);
+    negative.set(1, 1, 1.0);
+    PowerMethod flipping(negative, 1e-10, []() { return 0.5; });
+    steps = 0;
+    while (!flipping.run() && steps < 1000)
+        ++steps;
+    EXPECT_LT(steps, 1000);
+    EXPECT_NEAR(flipping.eigenvalue(), -3.0, 1e-12);
+    EXPECT_NEAR(std::fabs(flipping.eigenvector()[0]), 1.0, 1e-9);
+
     // A start in the null space, and a zero start, end at once without dividing by zero.
     MatrixNXN zero(2);
     PowerMethod still(zero, 1e-9, []() { return 0.0; });
@@ -180,4 +213,27 @@ TEST(WielandtMethodTest, DeflationGivesTheSecondPair)
     EXPECT_NEAR(std::fabs(x2[0]), 1.0 / kSqrt2, 1e-6);
     EXPECT_NEAR(x2[1], 0.0, 1e-6);
     EXPECT_EQ(wielandt.eigenvector(), x2);
+
+    // A matrix whose second eigenvector does not vanish at the pivot: the deflation row must
+    // take the eigenvalue found out whole. The eigenvalues to meet are Jacobi's.
+    const double entries[3][3] = {{4, 1, 0}, {1, 3, 1}, {0, 1, 2}};
+    MatrixNXN b(3);
+    SymmetricMatrixNXN s(3);
+    for (unsigned i = 0; i < 3; ++i)
+        for (unsigned j = 0; j < 3; ++j) {
+            b.set(i, j, entries[i][j]);
+            s.set(i, j, entries[i][j]);
+        }
+    JacobiMethod reference(s);
+    ASSERT_TRUE(reference.solve());
+    double lambdas[3] = {reference.eigenvalue(0), reference.eigenvalue(1), reference.eigenvalue(2)};
+    std::sort(lambdas, lambdas + 3);
+    PowerMethod first(b, 1e-13);
+    for (steps = 0; !first.run() && steps < 10000;)
+        ++steps;
+    ASSERT_NEAR(first.eigenvalue(), lambdas[2], 1e-9);
+    WielandtMethod second(b, first.eigenvalue(), first.eigenvector(), 1e-13);
+    for (steps = 0; !second.run() && steps < 10000;)
+        ++steps;
+    EXPECT_NEAR(second.eigenvalue(), lambdas[1], 1e-6);
 }

@@ -179,10 +179,10 @@ UnzipArchiveC::~UnzipArchiveC()
 uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
 {
     if (zip || currentItem != -1)
-        return ZipNotInitialised;
+        return UnzipNotInitialised;
     baseDir = WithSeparator(platform::sys::currentFolder());
     if (kind == 1 && ::lseek(static_cast<int>(reinterpret_cast<intptr_t>(src)), 0, SEEK_CUR) < 0)
-        return ZipCannotSeek;
+        return UnzipCannotSeek;
     uint32_t result = 0;
     source = UnzipSourceC::Open(src, length, kind, &result);
     if (!source)
@@ -216,17 +216,17 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
         UnzipSourceC::Close(source);
         source = nullptr;
         view.reset();
-        return ZipNoFile;
+        return UnzipNoFile;
     }
     itemCount = static_cast<int>(info.number_entry);
     cachedIndex = -1;
-    return ZipOk;
+    return UnzipOk;
 }
 
 uint32_t UnzipArchiveC::SetBaseDir(const char* directory)
 {
     baseDir = WithSeparator(directory ? directory : "");
-    return ZipOk;
+    return UnzipOk;
 }
 
 void UnzipArchiveC::CloseItem()
@@ -248,13 +248,13 @@ uint32_t UnzipArchiveC::GoTo(int index)
         at = static_cast<int>(pos.num_of_file);
     if (at < 0 || index < at) {
         if (unzGoToFirstFile(Zip(zip)) != UNZ_OK)
-            return ZipCorrupt;
+            return UnzipCorrupt;
         at = 0;
     }
     for (; at < index; ++at)
         if (unzGoToNextFile(Zip(zip)) != UNZ_OK)
-            return ZipCorrupt;
-    return ZipOk;
+            return UnzipCorrupt;
+    return UnzipOk;
 }
 
 uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
@@ -262,17 +262,17 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
     unz_file_info64 info{};
     char name[261] = {};
     if (unzGetCurrentFileInfo64(Zip(zip), &info, name, sizeof name - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     // The record holds 32-bit sizes; a larger item cannot be described, so it is refused.
     if (info.compressed_size > 0xffffffffull || info.uncompressed_size > 0xffffffffull)
-        return ZipCorrupt;
+        return UnzipCorrupt;
 
     // The local header must agree with the directory; its extra field may carry exact times.
     // minizip opens no AES item (method 99), not even raw: its record goes without the local
     // times, and reading it asks for the password.
     const bool aes = (info.flag & 1) && info.compression_method == kMethodAes;
     if (!aes && unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     std::vector<unsigned char> extra;
     const int extraSize = aes ? 0 : unzGetLocalExtrafield(Zip(zip), nullptr, 0);
     bool readOk = extraSize >= 0;
@@ -283,7 +283,7 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
     if (!aes)
         unzCloseCurrentFile(Zip(zip));
     if (!readOk)
-        return ZipReadError;
+        return UnzipReadError;
 
     ZipEntryInfo r;
     r.index = index;
@@ -301,33 +301,33 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
     *record = r;
     cached = r;
     cachedIndex = index;
-    return ZipOk;
+    return UnzipOk;
 }
 
 uint32_t UnzipArchiveC::Get(int index, ZipEntryInfo* record)
 {
     if (!zip)
-        return ZipNotInitialised;
+        return UnzipNotInitialised;
     if (!record || index < -1 || index >= itemCount)
-        return ZipBadArguments;
+        return UnzipBadArguments;
     CloseItem();
     if (index != -1 && index == cachedIndex) {
         *record = cached;
-        return ZipOk;
+        return UnzipOk;
     }
     if (index == -1) {
         *record = ZipEntryInfo{};
         record->index = itemCount;
-        return ZipOk;
+        return UnzipOk;
     }
     const uint32_t moved = GoTo(index);
-    return moved != ZipOk ? moved : FillRecord(index, record);
+    return moved != UnzipOk ? moved : FillRecord(index, record);
 }
 
 uint32_t UnzipArchiveC::Find(const char* name, bool ignoreCase, int* index, ZipEntryInfo* record)
 {
     if (!zip)
-        return ZipNotInitialised;
+        return UnzipNotInitialised;
     CloseItem();
     const bool usable = name && std::strlen(name) < 256;
     if (!usable || unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK) {
@@ -337,40 +337,40 @@ uint32_t UnzipArchiveC::Find(const char* name, bool ignoreCase, int* index, ZipE
             *record = ZipEntryInfo{};
             record->index = -1;
         }
-        return usable ? ZipNotFound : ZipBadArguments;
+        return usable ? UnzipNotFound : UnzipBadArguments;
     }
     unz64_file_pos pos{};
     unzGetFilePos64(Zip(zip), &pos);
     const int found = static_cast<int>(pos.num_of_file);
     if (index)
         *index = found;
-    return record ? Get(found, record) : ZipOk;
+    return record ? Get(found, record) : UnzipOk;
 }
 
 uint32_t UnzipArchiveC::OpenItem()
 {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(Zip(zip), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     if (info.compressed_size > 0xffffffffull || info.uncompressed_size > 0xffffffffull)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     // Only the flag says whether an item is encrypted; the password serves only those.
     itemEncrypted = (info.flag & 1) != 0;
     if (itemEncrypted) {
         switch (encrypted.open(zip, password)) {
         case ZipCipherOk: break;
-        case ZipCipherPassword: return ZipPassword;
-        case ZipCipherReadFailed: return ZipReadError;
-        default: return ZipCorrupt;
+        case ZipCipherPassword: return UnzipPassword;
+        case ZipCipherReadFailed: return UnzipReadError;
+        default: return UnzipCorrupt;
         }
     } else {
         const int opened = unzOpenCurrentFile(Zip(zip));
         if (opened != UNZ_OK)
-            return opened == UNZ_BADZIPFILE ? ZipCorrupt : ZipFlation;
+            return opened == UNZ_BADZIPFILE ? UnzipCorrupt : UnzipFlation;
     }
     itemRead = 0;
     itemDeclared = static_cast<uint32_t>(info.uncompressed_size);
-    return ZipOk;
+    return UnzipOk;
 }
 
 int UnzipArchiveC::ReadItem(void* target, unsigned length)
@@ -387,18 +387,18 @@ uint32_t UnzipArchiveC::ReadResult(int read)
         // The password was checked at the open: what fails now is the data.
         const int closed = encrypted.close();
         if (read == ZipCipherReadFailed)
-            return ZipReadError;
-        return read < 0 || closed != ZipCipherOk || itemRead != itemDeclared ? ZipFlation : ZipOk;
+            return UnzipReadError;
+        return read < 0 || closed != ZipCipherOk || itemRead != itemDeclared ? UnzipFlation : UnzipOk;
     }
     // minizip checks the CRC on closing once every recorded byte came out.
     const int closed = unzCloseCurrentFile(Zip(zip));
     const bool failed = read < 0 || itemRead != itemDeclared || closed == UNZ_CRCERROR;
     crcMismatch = read >= 0 && itemRead == itemDeclared && closed == UNZ_CRCERROR;
     if (!failed)
-        return ZipOk;
+        return UnzipOk;
     if (read < 0)
-        return read == UNZ_ERRNO ? ZipReadError : ZipFlation;
-    return ZipCorrupt;
+        return read == UNZ_ERRNO ? UnzipReadError : UnzipFlation;
+    return UnzipCorrupt;
 }
 
 uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind, uint32_t* bytesRead)
@@ -407,19 +407,19 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
         *bytesRead = 0;
     crcMismatch = false;
     if (!zip)
-        return ZipNotInitialised;
+        return UnzipNotInitialised;
     if (kind != UnzipFromMemory)
-        return index < 0 || index >= itemCount ? ZipBadArguments : UnzipWhole(index, target, kind);
+        return index < 0 || index >= itemCount ? UnzipBadArguments : UnzipWhole(index, target, kind);
     if (!target && length)
-        return ZipBadArguments;
+        return UnzipBadArguments;
     if (index != currentItem) {
         CloseItem();
         if (index < 0 || index >= itemCount)
-            return ZipBadArguments;
+            return UnzipBadArguments;
         uint32_t r = GoTo(index);
-        if (r == ZipOk)
+        if (r == UnzipOk)
             r = OpenItem();
-        if (r != ZipOk)
+        if (r != UnzipOk)
             return r;
         currentItem = index;
     }
@@ -428,11 +428,11 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
         itemRead += static_cast<uint64_t>(read);
         if (itemRead > itemDeclared) {
             CloseItem();
-            return ZipCorrupt;
+            return UnzipCorrupt;
         }
         if (bytesRead)
             *bytesRead = static_cast<uint32_t>(read);
-        return ZipMore;
+        return UnzipMore;
     }
     return ReadResult(read);
 }
@@ -442,9 +442,9 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
     CloseItem();
     ZipEntryInfo record;
     uint32_t r = GoTo(index);
-    if (r == ZipOk)
+    if (r == UnzipOk)
         r = FillRecord(index, &record);
-    if (r != ZipOk)
+    if (r != UnzipOk)
         return r;
     const bool directory = (record.attributes & ZipAttrDirectory) != 0;
 
@@ -453,27 +453,27 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
     if (kind == UnzipFromFile) {
         const char* name = static_cast<const char*>(target);
         if (!SafeRelativeName(name))
-            return ZipBadArguments;
+            return UnzipBadArguments;
         path = baseDir + name;
         std::error_code ec;
         if (directory) {
             std::filesystem::create_directories(path, ec);
-            return ec ? ZipNoFile : ZipOk;
+            return ec ? UnzipNoFile : UnzipOk;
         }
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0)
-            return ZipNoFile;
+            return UnzipNoFile;
     } else {
         if (directory)
-            return ZipOk;
+            return UnzipOk;
         fd = static_cast<int>(reinterpret_cast<intptr_t>(target));
     }
 
     r = GoTo(index);
-    if (r == ZipOk)
+    if (r == UnzipOk)
         r = OpenItem();
-    if (r == ZipOk) {
+    if (r == UnzipOk) {
         currentItem = index;
         std::vector<char> piece(16384);
         for (;;) {
@@ -494,12 +494,12 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
             }
             if (written != static_cast<size_t>(read)) {
                 CloseItem();
-                r = ZipWriteError;
+                r = UnzipWriteError;
                 break;
             }
         }
     }
-    if (r == ZipOk) {
+    if (r == UnzipOk) {
         const timespec times[2] = {ToTimespec(record.accessTime), ToTimespec(record.modifyTime)};
         ::futimens(fd, times);
         if (kind == UnzipFromFile && (record.attributes & ZipAttrReadOnly))
@@ -514,25 +514,29 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
 {
     crcMismatch = false;
     if (!zip)
-        return ZipNotInitialised;
+        return UnzipNotInitialised;
     if (index < 0 || index >= itemCount || (!buffer && size))
-        return ZipBadArguments;
+        return UnzipBadArguments;
     CloseItem();
     uint32_t r = GoTo(index);
-    if (r != ZipOk)
+    if (r != UnzipOk)
         return r;
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(Zip(zip), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
         info.compressed_size > 0xffffffffull || info.uncompressed_size > 0xffffffffull)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     if (info.uncompressed_size != size)
-        return ZipBadArguments;
+        return UnzipBadArguments;
     const bool direct = source->IsMemory() && !(info.flag & 1) &&
                         (info.compression_method == 0 || info.compression_method == Z_DEFLATED);
     if (!direct) {
+        // Once the recorded size is in, one spare byte asks whether the data runs on past it,
+        // as the pieces of a larger buffer would find.
         uint32_t got = 0, n = 0;
+        char spare;
         auto* out = static_cast<char*>(buffer);
-        while ((r = Unzip(index, out + got, std::min<uint32_t>(16384, size - got), UnzipFromMemory, &n)) == ZipMore)
+        while ((r = got < size ? Unzip(index, out + got, std::min<uint32_t>(16384, size - got), UnzipFromMemory, &n)
+                               : Unzip(index, &spare, 1, UnzipFromMemory, &n)) == UnzipMore)
             got += n;
         return r;
     }
@@ -540,27 +544,27 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
     // Where the item's stored bytes start, as its local header says; minizip counts from the
     // archive proper.
     if (unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     const uint64_t at = view->origin() + unzGetCurrentFileZStreamPos64(Zip(zip));
     unzCloseCurrentFile(Zip(zip));
     if (at > source->Length() || info.compressed_size > source->Length() - at)
-        return ZipCorrupt;
+        return UnzipCorrupt;
     const unsigned char* in = source->Data() + at;
     auto* out = static_cast<unsigned char*>(buffer);
     uLong crc = crc32(0, nullptr, 0);
 
     if (info.compression_method == 0) {
         if (info.compressed_size != size)
-            return ZipCorrupt;
+            return UnzipCorrupt;
         if (size)
             std::memcpy(out, in, size);
         crcMismatch = crc32(crc, out, size) != info.crc;
-        return crcMismatch ? ZipCorrupt : ZipOk;
+        return crcMismatch ? UnzipCorrupt : UnzipOk;
     }
 
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
-        return ZipFlation;
+        return UnzipFlation;
     z.next_in = const_cast<Bytef*>(in);
     z.avail_in = static_cast<uInt>(info.compressed_size);
     uint32_t done = 0;
@@ -576,7 +580,7 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
         const int status = inflate(&z, Z_NO_FLUSH);
         const uInt made = offered - z.avail_out;
         if (full && made) {
-            result = ZipCorrupt;
+            result = UnzipCorrupt;
             break;
         }
         if (made) {
@@ -585,15 +589,15 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
         }
         if (status == Z_STREAM_END) {
             crcMismatch = done == size && crc != info.crc;
-            result = done == size && crc == info.crc ? ZipOk : ZipCorrupt;
+            result = done == size && crc == info.crc ? UnzipOk : UnzipCorrupt;
             break;
         }
         if (status != Z_OK && status != Z_BUF_ERROR) {
-            result = ZipFlation;
+            result = UnzipFlation;
             break;
         }
         if (status == Z_BUF_ERROR || (!made && z.avail_in == 0)) {
-            result = ZipCorrupt;  // the stored bytes ended before the stream did
+            result = UnzipCorrupt;  // the stored bytes ended before the stream did
             break;
         }
     }
@@ -615,5 +619,5 @@ uint32_t UnzipArchiveC::Close()
     view.reset();
     cachedIndex = -1;
     itemCount = 0;
-    return ZipOk;
+    return UnzipOk;
 }

@@ -10,30 +10,31 @@
 class UnzipSourceC;
 class ZipViewC;
 
-// Result codes of the archive object and the handle interface (texts: FormatZipMessage).
-enum ZipResult : uint32_t {
-    ZipOk = 0x00000000,
-    ZipDuplicateHandle = 0x00000100,
-    ZipNoFile = 0x00000200,
-    ZipNoMemory = 0x00000300,
-    ZipWriteError = 0x00000400,
-    ZipNotFound = 0x00000500,
-    ZipMore = 0x00000600,
-    ZipCorrupt = 0x00000700,
-    ZipReadError = 0x00000800,
-    ZipPassword = 0x00001000,
-    ZipBadArguments = 0x00010000,
-    ZipNotMemory = 0x00020000,
-    ZipMemorySize = 0x00030000,
-    ZipPreviousError = 0x00040000,
-    ZipEnded = 0x00050000,
-    ZipSizeWrong = 0x00060000,
-    ZipPartlyUnzipped = 0x00070000,
-    ZipWrongMode = 0x00080000,
-    ZipNotInitialised = 0x01000000,
-    ZipCannotSeek = 0x02000000,
-    ZipNoChange = 0x04000000,
-    ZipFlation = 0x05000000,
+// Result codes of the archive object and the handle interface (texts: FormatZipMessage); the
+// ZIP layer of the services library has codes of its own (ZipResult).
+enum UnzipResult : uint32_t {
+    UnzipOk = 0x00000000,
+    UnzipDuplicateHandle = 0x00000100,
+    UnzipNoFile = 0x00000200,
+    UnzipNoMemory = 0x00000300,
+    UnzipWriteError = 0x00000400,
+    UnzipNotFound = 0x00000500,
+    UnzipMore = 0x00000600,
+    UnzipCorrupt = 0x00000700,
+    UnzipReadError = 0x00000800,
+    UnzipPassword = 0x00001000,
+    UnzipBadArguments = 0x00010000,
+    UnzipNotMemory = 0x00020000,
+    UnzipMemorySize = 0x00030000,
+    UnzipPreviousError = 0x00040000,
+    UnzipEnded = 0x00050000,
+    UnzipSizeWrong = 0x00060000,
+    UnzipPartlyUnzipped = 0x00070000,
+    UnzipWrongMode = 0x00080000,
+    UnzipNotInitialised = 0x01000000,
+    UnzipCannotSeek = 0x02000000,
+    UnzipNoChange = 0x04000000,
+    UnzipFlation = 0x05000000,
 };
 
 // Windows file attribute values, as item records carry them.

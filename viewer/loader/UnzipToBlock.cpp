@@ -42,7 +42,7 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
             *why = UnzipFailureText(LastZipResult, entry ? entry : record.name, crcMismatch);
         return Fail(block);
     };
-    if (GetZipItem(handle, index, &record) != ZipOk || record.index != index) {
+    if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index) {
         if (why)
             *why = entry ? UnzipFailureText(LastZipResult, entry)
                    : index == 0 ? std::string("the ZIP archive holds no entry")
@@ -51,17 +51,17 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
     }
     const uint32_t declared = record.uncompressedSize;
     if (declared > maxUnzipBytes || !Plausible(record, length)) {
-        LastZipResult = ZipCorrupt;
+        LastZipResult = UnzipCorrupt;
         return fail(false);
     }
     if (!block.Allocate(declared)) {
-        LastZipResult = ZipNoMemory;
+        LastZipResult = UnzipNoMemory;
         return fail(false);
     }
     // The reader refuses an item that ends early, runs long or fails its CRC.
     const uint32_t result = handle->archive->UnzipToBuffer(index, block.GetData(), declared);
     LastZipResult = result;
-    return result == ZipOk ? true : fail(handle->archive->LastUnzipFailedCrc());
+    return result == UnzipOk ? true : fail(handle->archive->LastUnzipFailedCrc());
 }
 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block,
@@ -96,7 +96,7 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
     }
     int index = -1;
     bool done = false;
-    if (FindZipItem(handle, name, true, &index, nullptr) == ZipOk) {
+    if (FindZipItem(handle, name, true, &index, nullptr) == UnzipOk) {
         done = UnzipItemToBlock(handle, data, length, index, password, block, why, name);
     } else {
         block.Allocate(0);
@@ -119,15 +119,15 @@ std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMi
 {
     const std::string quoted = "'" + entry + "'";
     switch (code) {
-    case ZipNoFile: return "not a ZIP archive";
-    case ZipNotFound: return "no entry named " + quoted + " in the archive";
-    case ZipCorrupt:
+    case UnzipNoFile: return "not a ZIP archive";
+    case UnzipNotFound: return "no entry named " + quoted + " in the archive";
+    case UnzipCorrupt:
         if (crcMismatch)
             return "damaged ZIP archive (CRC mismatch in " + quoted + ")";
         [[fallthrough]];
-    case ZipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
-    case ZipPassword: return "entry " + quoted + " is encrypted";
-    case ZipNoMemory: return "not enough memory to unpack entry " + quoted;
+    case UnzipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
+    case UnzipPassword: return "entry " + quoted + " is encrypted";
+    case UnzipNoMemory: return "not enough memory to unpack entry " + quoted;
     default: break;
     }
     char text[128];

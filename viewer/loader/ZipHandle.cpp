@@ -20,8 +20,8 @@ uint32_t Store(uint32_t result)
 uint32_t Check(const ZipHandle* handle)
 {
     if (!handle)
-        return ZipBadArguments;
-    return handle->kind == 1 ? ZipOk : ZipWrongMode;
+        return UnzipBadArguments;
+    return handle->kind == 1 ? UnzipOk : UnzipWrongMode;
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ ZipHandle* OpenZipHandle(const void* source, uint32_t length, int kind, const ch
 {
     auto* archive = new UnzipArchiveC(password);
     const uint32_t result = Store(archive->Open(source, length, kind));
-    if (result != ZipOk) {
+    if (result != UnzipOk) {
         delete archive;
         return nullptr;
     }

@@ -2,6 +2,7 @@
 // group, the face walks and the text parsers.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -48,6 +49,26 @@ TEST(FEMeshPartAnalysisTest, MassPropertiesOfACubeAndATorus)
     // About the axis: m (R^2 + 3/4 r^2) for a solid torus.
     EXPECT_NEAR(r3.z() / (volume * (2500 + 0.75 * 400)), 1.0, 2e-3);
     EXPECT_NEAR(r1.y() / r3.z(), 0.0, 1e-9);
+
+    // The corner (0, 0, 0), (-1, 0, 0), (0, 2, 0), (0, 0, 3) is symmetric about no axis: the
+    // products of inertia differ in size and sign (Ixy = -a^2 b^2 c / 480 with a = -1 along x).
+    FEMeshPartC corner;
+    const Point3D o(0, 0, 0), a(-1, 0, 0), b(0, 2, 0), c(0, 0, 3), inside = (a + b + c) * 0.25;
+    for (const auto& t : {std::array<Point3D, 3>{o, a, b}, {o, b, c}, {o, c, a}, {a, b, c}}) {
+        const bool outward = crossProduct(t[1] - t[0], t[2] - t[0]).dot(t[0] - inside) > 0.0;
+        corner.addTriangle(t[0], outward ? t[1] : t[2], outward ? t[2] : t[1]);
+    }
+    corner.finalize(-1.0);
+    corner.computeMassProperties(area, volume, centre, r1, r2, r3);
+    EXPECT_NEAR(volume, 1.0, 1e-12);
+    EXPECT_NEAR(centre.x(), -0.25, 1e-12);
+    EXPECT_NEAR(centre.y(), 0.5, 1e-12);
+    EXPECT_NEAR(centre.z(), 0.75, 1e-12);
+    const double tensor[3][3] = {{0.4875, -1.0 / 40, -3.0 / 80}, {-1.0 / 40, 0.375, 3.0 / 40}, {-3.0 / 80, 3.0 / 40, 0.1875}};
+    const Point3D got[3] = {r1, r2, r3};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(got[i].component(j), tensor[i][j], 1e-12) << i << "," << j;
 }
 
 TEST(FEMeshPartAnalysisTest, PrincipalAxesOfABoxCloud)

@@ -151,4 +151,15 @@ TEST(FEMeshPartEulerTest, CollapseEdgeRemovesTwoTrianglesAndKeepsTheMeshClosed)
         EXPECT_FALSE(sheet.collapseEdge(s, Point3D()));
     EXPECT_FALSE(sheet.collapseEdge(nullptr, Point3D()));
     EXPECT_EQ(sheet.getFaceCount(), 2u);
+
+    // A torus of 3 x 3 cells: the two ends of every edge share a third neighbour besides the
+    // triangles' far corners, so no collapse passes the link condition.
+    FEMeshPartC tight;
+    meshtest::buildTorus(tight, 3, 3);
+    ASSERT_EQ(checkTopology(tight, true), "");
+    ASSERT_EQ(tight.getEdgeCount(), 27u);
+    for (FEMeshEdgeC* s = tight.getFirstEdge(); s; s = s->getNext())
+        EXPECT_FALSE(tight.collapseEdge(s, Point3D(s->getStartPoint())));
+    EXPECT_EQ(tight.getFaceCount(), 18u);
+    EXPECT_EQ(tight.getVertexCount(), 9u);
 }

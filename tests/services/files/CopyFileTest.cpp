@@ -4,15 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -207,7 +212,43 @@ TEST(CopyFile, FailuresGiveTheirCodesAndCreateNothing)
     EXPECT_EQ(copyFile("/dev/zero", fresh.c_str(), 0, nullptr), -2);
     EXPECT_EQ(copyFile(source.c_str(), pipe.c_str(), 0, nullptr), -3);
     ::alarm(0);
-    EXPECT_EQ(copyFile(source.c_str(), "/dev/null", 0, nullptr), 1);
+    // A pipe that is read, a device and a link to one are written as they are, never replaced
+    // by a plain file. The device is made here (the suite runs as root): never the machine's.
+    {
+        // The read end is open before the copy starts, so the copy finds its reader; the reader
+        // takes what comes until the whole source arrived or a generous deadline passed.
+        const int readEnd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(readEnd, 0);
+        const std::string expected = TempDir::read(source);
+        std::string got;
+        std::thread reader([&] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            char buffer[4096];
+            while (got.size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+                const ssize_t n = ::read(readEnd, buffer, sizeof buffer);
+                if (n > 0)
+                    got.append(buffer, size_t(n));
+                else
+                    ::usleep(1000);
+            }
+        });
+        EXPECT_EQ(copyFile(source.c_str(), pipe.c_str(), 0, nullptr), 1);
+        reader.join();
+        ::close(readEnd);
+        EXPECT_EQ(got, expected);
+        EXPECT_TRUE(fs::is_fifo(pipe));
+    }
+    const std::string device = dir.file("null");
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        ASSERT_EQ(::symlink("null", dir.file("to-null").c_str()), 0);
+        for (const std::string& name : {device, dir.file("to-null")}) {
+            EXPECT_EQ(copyFile(source.c_str(), name.c_str(), 0, nullptr), 1) << name;
+            EXPECT_TRUE(fs::is_character_file(device)) << name;
+        }
+        EXPECT_TRUE(fs::is_symlink(dir.file("to-null")));
+        fs::remove(device);
+        fs::remove(dir.file("to-null"));
+    }
     fs::remove(pipe);
     EXPECT_EQ(copyFile(source.c_str(), fresh.c_str(), -5, nullptr), -1);
     EXPECT_EQ(names(dir.path()), (std::set<std::string>{"source.bin", "folder"}));

@@ -3,8 +3,11 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -253,4 +256,56 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
         }
         EXPECT_EQ(TempDir::read(target), "as it was");
     }
+}
+
+TEST(WholeFileWriter, AForkedChildEndedBySignalLeavesItsParentsTemporary)
+{
+    TempDir dir;
+    const std::string target = dir.write("t.bin", "as it was");
+    WholeFileWriter writer;
+    ASSERT_EQ(writer.open(target), WholeFileStatus::Written);
+    ASSERT_TRUE(writer.write("new", 3));
+    // The child inherits the names of the temporaries in the making; they are not its own.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::raise(signal);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(names(dir.path()).size(), 2u);
+    }
+    EXPECT_TRUE(writer.commit());
+    EXPECT_EQ(TempDir::read(target), "new");
+    EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
+}
+
+TEST(WholeFileWriter, ThreadsWritingAtOnceEachGetAWholeFileAndLeaveNoTemporary)
+{
+    TempDir dir;
+    const std::string shared = dir.write("shared.bin", "as it was");
+    // More writers than the signal handler has room for: those beyond it still write.
+    constexpr int kThreads = 40;
+    std::vector<std::thread> threads;
+    std::atomic<int> written{0};
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            const std::string bytes(1000 + size_t(t), char('a' + t % 26));
+            for (int round = 0; round < 20; ++round) {
+                written += write(shared, bytes) == WholeFileStatus::Written;
+                written += write(dir.file("own" + std::to_string(t)), bytes) == WholeFileStatus::Written;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(written.load(), kThreads * 40);
+    // The shared file is one thread's bytes, whole.
+    const std::string got = TempDir::read(shared);
+    ASSERT_GE(got.size(), 1000u);
+    EXPECT_EQ(got, std::string(got.size(), char('a' + (got.size() - 1000) % 26)));
+    EXPECT_EQ(names(dir.path()).size(), size_t(kThreads) + 1);
 }

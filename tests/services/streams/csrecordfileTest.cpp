@@ -316,6 +316,10 @@ TEST(csrecordfileTest, HexByteTexts)
     EXPECT_EQ(hexEncodeBytes("A"), "1004");
     EXPECT_EQ(hexDecodeBytes("1004"), "A");
     EXPECT_EQ(hexDecodeBytes("1004F00"), "A");  // the part group is ignored
+    // A character that is no digit counts as its code less 55, whatever it is: a lower-case
+    // 'a' as 42, so "a00a" is 42 * 16 + 42 cut to a byte, and 'G' as 16.
+    EXPECT_EQ(hexDecodeBytes("a00a"), "\xCA");
+    EXPECT_EQ(hexDecodeBytes("G001"), "\x20");
     std::string all;
     for (int b = 0; b < 256; ++b)
         all += char(b);

@@ -2,12 +2,16 @@
 // before one, the window's state and picture after it, and failures that leave no file.
 #include <climits>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 #include "tests/support/BenchSupport.h"
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "tests/support/ReferenceImage.h"
+#include "tests/support/Unprivileged.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
 
@@ -117,6 +121,19 @@ TEST(CTavoplexCtrlBitmap, InformationBlockAndFileFieldByField)
             EXPECT_EQ(TempDir::read(file).size(), 54u + 32u) << length;
             std::filesystem::remove(file);
         }
+        // An existing writable file in a folder that takes no new file is written in place (as
+        // an unprivileged user: root may add to any folder).
+        TempDir outer;
+        ::chmod(outer.path().c_str(), 0755);
+        const std::string folder = outer.file("locked");
+        std::filesystem::create_directory(folder);
+        const std::string file = folder + "/open.bmp";
+        { std::ofstream(file) << "an older picture"; }
+        ::chmod(file.c_str(), 0666);
+        ::chmod(folder.c_str(), 0755);
+        EXPECT_EQ(runUnprivileged([&] { return c.WriteBitmapFile(RWCString(file.c_str()), *info, bitmap) ? 1 : 0; }), 1);
+        EXPECT_EQ(TempDir::read(file).size(), 54u + 32u);
+        EXPECT_EQ(filesIn(folder), 1u);
     }
     // A bitmap that cannot be described gives no block.
     platform::gl::GlSurface surface(4, 4);

@@ -246,6 +246,54 @@ TEST(CTavoplexCtrlDrawParts, TransparencyDecidesTheSurfacePass)
     }
 }
 
+TEST(CTavoplexCtrlDrawParts, SeeThroughAndGhostSurfacesTakeTheirAlpha)
+{
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    installParts(c, modelOf(makeCube(5, grey())));
+    c.IntroFade = 1.0f;
+    const struct Case {
+        float t;
+        int mode;
+        float alpha;
+    } cases[] = {{0.0f, 3, 1.0f}, {0.5f, 3, 0.5f}, {0.25f, 4, 0.75f}, {0.0f, 0, 0.09f}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "transparency " << k.t << " mode " << k.mode);
+        c.Parts->getInstance(0)->SetTransparency(k.t);
+        c.DisplayMode = k.mode;
+        OpenGLLock lock(c);
+        // The surfaces' colours through feedback: per vertex x, y, z and r, g, b, a.
+        std::vector<GLfloat> fb(1 << 16);
+        glFeedbackBuffer(GLsizei(fb.size()), GL_3D_COLOR, fb.data());
+        glRenderMode(GL_FEEDBACK);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-10, 10, -10, 10, -10, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        c.DrawParts();
+        fb.resize(size_t(std::max(glRenderMode(GL_RENDER), 0)));
+        std::vector<float> alphas;
+        for (size_t i = 0; i < fb.size();) {
+            const GLfloat token = fb[i++];
+            if (token == GL_POLYGON_TOKEN) {
+                const int n = int(fb[i++]);
+                for (int j = 0; j < n; ++j, i += 7)
+                    alphas.push_back(fb[i + 6]);
+            } else if (token == GL_PASS_THROUGH_TOKEN) {
+                i += 1;
+            } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
+                i += 14;
+            } else {
+                i += 7;
+            }
+        }
+        ASSERT_FALSE(alphas.empty());
+        for (float a : alphas)
+            ASSERT_NEAR(a, k.alpha, 1e-3f);
+    }
+}
+
 TEST(CTavoplexCtrlDrawParts, SmoothEdgesShowOnlyOnTheSilhouette)
 {
     // A shallow roof: two triangles meeting along the x axis, both turned towards +z.

@@ -2,6 +2,8 @@
 // and the scene's view set-up.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <GL/gl.h>
 
 #include <fstream>
@@ -105,6 +107,12 @@ TEST(CTavoplexCtrlFrame, FirstSceneFrameStartsTheFadeAndEveryFrameRunsItsPassesI
     EXPECT_EQ(c.GLLockCount, 0);
     c.RenderFrame();
     EXPECT_EQ(c.Animations.Count(), 1u) << "later frames only draw";
+    // The scene fades in over one second, eased.
+    c.Animations.Update(50000);
+    c.Animations.Update(50250);
+    EXPECT_NEAR(c.IntroFade, 1.0f / (1.0f + std::exp(2.5f)), 1e-4f);
+    c.Animations.Update(51000);
+    EXPECT_EQ(c.IntroFade, 1.0f);
 
     const std::string log = readFile(v.userFile("tavoplex.log"));
     EXPECT_NE(log.find("  Start without panel.\n"), std::string::npos);

@@ -124,6 +124,42 @@ TEST_F(BitmapFontTest, LabelDrawsFillFrameAndTextWhereMeasured)
     EXPECT_EQ(redPixels(x1 + 2, 0, W, H), 0);
 }
 
+TEST_F(BitmapFontTest, TextStartsOnePixelRightAndThreeUpFromTheMarginAndWritesNoDepth)
+{
+    // Lowest and leftmost pixel of text colour (window coordinates, y upward).
+    auto inkCorner = [&] {
+        std::array<int, 2> corner{W, H};
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (pixelNear(at(x, y), {255, 0, 0}))
+                    corner = {std::min(corner[0], x), std::min(corner[1], y)};
+        return corner;
+    };
+    // The glyph drawn straight at (40, 40) is the reference.
+    drawOverlay([&] {
+        glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
+        glRasterPos3f(40.0f, 40.0f, 0.0f);
+        font.DrawText("H");
+    });
+    const std::array<int, 2> direct = inkCorner();
+    ASSERT_LT(direct[0], W);
+    // Alignment 0 at (30, 30) with margins 4 and 3: the box corner (28, 29), its text at
+    // (28 + 4 + 1, 29 + 3 + 3).
+    GLboolean writesDepth = GL_TRUE;
+    drawOverlay([&] {
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &writesDepth);
+        font.DrawLabel("H", true, false, false, 0, 0, 30, 30, 0.0f, 4, 3, kRed, kGreen, kIdentity, kIdentity, viewport);
+    });
+    const std::array<int, 2> label = inkCorner();
+    EXPECT_EQ(label[0] - direct[0], 33 - 40);
+    EXPECT_EQ(label[1] - direct[1], 35 - 40);
+    // The overlay leaves the depth buffer alone, and writing is on again afterwards.
+    EXPECT_EQ(writesDepth, GL_FALSE);
+    OpenGLLock lock(control);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &writesDepth);
+    EXPECT_EQ(writesDepth, GL_TRUE);
+}
+
 TEST_F(BitmapFontTest, TopRightAlignmentMeetsTheWindowEdges)
 {
     const RWCString text("Tr");
@@ -133,6 +169,7 @@ TEST_F(BitmapFontTest, TopRightAlignmentMeetsTheWindowEdges)
     });
     // The box spans x from W - w + 1 to W + 3 and y from H - h + 1 to H + 1.
     EXPECT_TRUE(pixelNear(at(W - w + 2, H - h + 2), {0, 255, 0}));
+    EXPECT_TRUE(pixelNear(at(W - w + 1, H - h + 1), {0, 255, 0}));  // its first column and row
     EXPECT_TRUE(pixelNear(at(W - 1, H - 1), {0, 255, 0}));
     EXPECT_TRUE(pixelNear(at(W - w - 1, H - 2), {0, 0, 0}));
     EXPECT_TRUE(pixelNear(at(W - 2, H - h - 1), {0, 0, 0}));

@@ -63,6 +63,17 @@ TEST(CTavoplexCtrlMouse, RightClickFadesThePartOrAllBackAndARightDragZoomsInstea
     c.OnRButtonUp(0, ControlPoint{5, 5});
     finishAnimations(c, now);
     EXPECT_FLOAT_EQ(m.getInstance(1)->GetTransparency(), 0.0f);
+
+    // A release the host made up when the focus went ends the press but is no click: the
+    // part under it does not fade.
+    using platform::host::Message;
+    c.OnRButtonDown(0, on1);
+    v.send(Message::madeUpRelease(platform::host::MessageKind::RightButtonUp, on1.x, on1.y));
+    EXPECT_FALSE(c.RightButtonDown);
+    EXPECT_FALSE(v.host().hasMouseCapture());
+    EXPECT_FALSE(c.ToolTip->Busy);
+    finishAnimations(c, now);
+    EXPECT_FLOAT_EQ(m.getInstance(1)->GetTransparency(), 0.0f);
 }
 
 TEST(CTavoplexCtrlMouse, DragsRotatePanAndZoomByTheirButtonsAndTheWheelStepsAdditively)
@@ -156,6 +167,16 @@ TEST(CTavoplexCtrlMouse, DoubleClickZoomsToThePartOrWithShiftCallsThePageScript)
     EXPECT_EQ(v.host().scriptCalls()[0].name, "TavoPlex_DoubleClickPart");
     EXPECT_EQ(v.host().scriptCalls()[0].args, (std::vector<std::string>{"cube", "M-100"}));
     EXPECT_EQ(TempDir::read(v.userFile("tavoplex.log")).find("fail"), std::string::npos);
+
+    // Exploded, the part is framed where its exploded placement puts it (10 further along x).
+    showModel(c, cubeModel({{0, 0, 0}, {4, 0, 0}}));
+    c.Exploded = true;
+    c.OnLButtonDblClk(0, pixelOf(4, 0));
+    ASSERT_EQ(c.ZoomPart, c.Parts->getInstance(1));
+    c.RunPendingZoom();
+    finishAnimations(c, now);
+    EXPECT_NEAR(c.ViewOffset.x(), -14.0, 1e-6);
+    EXPECT_NEAR(c.ViewOffset.y(), 0.0, 1e-6);
 }
 
 TEST(CTavoplexCtrlMouse, ScriptCallFailuresLeaveTheirLogLineAndReturnFalse)
@@ -197,6 +218,7 @@ TEST(CTavoplexCtrlMouse, PanelsAndToolTipFollowThePointer)
     c.LogoPanel = new PanelC(nullptr, &c.Animations);
     c.LogoPanel->PanelWidth = 150;
     c.LogoPanel->PanelHeight = 150;
+    c.LogoPanel->LaidOut = true;
 
     // Hovering: the hand over the logo, the arrow elsewhere; the tip's rest starts again.
     v.clock().advance(40);
@@ -216,6 +238,31 @@ TEST(CTavoplexCtrlMouse, PanelsAndToolTipFollowThePointer)
     // Over the logo beside the part it does.
     c.OnLButtonDown(0, ControlPoint{20, 280});
     c.OnLButtonUp(0, ControlPoint{20, 280});
+    EXPECT_TRUE(c.LogoPanel->IsHovered());
+
+    // (A panel that takes a click is hovered by it; moving away clears that.)
+    auto awayFromTheLogo = [&] {
+        c.OnMouseMove(0, ControlPoint{280, 20});
+        ASSERT_FALSE(c.LogoPanel->IsHovered());
+    };
+    // A right click that fades the part over the logo keeps the click from the logo; on the
+    // logo beside the part the logo gets it.
+    awayFromTheLogo();
+    c.OnRButtonDown(0, overPart);
+    c.OnRButtonUp(0, overPart);
+    EXPECT_FALSE(c.LogoPanel->IsHovered());
+    awayFromTheLogo();
+    c.OnRButtonDown(0, ControlPoint{20, 280});
+    c.OnRButtonUp(0, ControlPoint{20, 280});
+    EXPECT_TRUE(c.LogoPanel->IsHovered());
+
+    // A left release while the right button is held goes to no panel; the right release then does.
+    awayFromTheLogo();
+    c.OnRButtonDown(0, ControlPoint{20, 280});
+    c.OnLButtonDown(0, ControlPoint{20, 280});
+    c.OnLButtonUp(0, ControlPoint{20, 280});
+    EXPECT_FALSE(c.LogoPanel->IsHovered());
+    c.OnRButtonUp(0, ControlPoint{20, 280});
     EXPECT_TRUE(c.LogoPanel->IsHovered());
 }
 

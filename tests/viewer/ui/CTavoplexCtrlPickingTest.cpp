@@ -54,6 +54,11 @@ TEST(CTavoplexCtrlPicking, NearestOpaqueInstanceWinsAndFadedOnesOnlyWhenAskedFor
     EXPECT_EQ(c.PickPart(at(pixelOf(0, 0)), false), m.getInstance(0));
     EXPECT_EQ(c.PickPart(at(pixelOf(0, 0)), true), m.getInstance(0));
     EXPECT_EQ(c.GLLockCount, 0);
+
+    // The faded part first in the list and nearer: the opaque one behind still replaces it.
+    showModel(c, cubeModel({{0, 0, 5}, {0, 0, 0}}));
+    c.Parts->getInstance(0)->SetTransparency(0.75f);
+    EXPECT_EQ(c.PickPart(at(pixelOf(0, 0)), true), c.Parts->getInstance(1));
 }
 
 TEST(CTavoplexCtrlPicking, DamagedInstancesAndMissingViewsPickNothing)

@@ -94,12 +94,22 @@ TEST(CTavoplexCtrlViews, CameraAnimationLandsExactlyOnItsTargetAfterItsDuration)
     double want[6];
     ASSERT_TRUE(c.ComputeFitCamera(nullptr, want[0], want[1], want[2], want[3], want[4], want[5], destinationMV));
     const double startZoom = c.Zoom;
+    const Quaternion startTurn(c.Rotation);
 
     c.AnimateToRotation(destination, true, 350);
     EXPECT_EQ(c.Animations.Count(), 2u);
     const uint32_t t0 = v.clock().now();
     c.Animations.Update(t0);
     EXPECT_EQ(c.Zoom, startZoom);  // progress 0 on the first update
+    // A fifth of the time in, the eased progress is 1 / (1 + e^3): camera and turn have barely begun.
+    v.clock().set(t0 + 70);
+    c.Animations.Update(v.clock().now());
+    const double eased = 1.0 / (1.0 + std::exp(3.0));
+    EXPECT_NEAR(c.Zoom, startZoom + (want[5] - startZoom) * eased, 1e-5 * std::fabs(want[5] - startZoom));
+    const TransformMatrix turning = startTurn.slerp(Quaternion(destination), eased).toMatrix();
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(c.Rotation.at(i, j), turning.at(i, j), 1e-5) << i << "," << j;
     v.clock().set(t0 + 175);
     c.Animations.Update(v.clock().now());
     EXPECT_NEAR(c.Zoom, (startZoom + want[5]) / 2.0, 1e-9);  // half way, eased or not

@@ -96,6 +96,7 @@ TEST(CameraMathTest, ZoomStepNearFarAndAtBothBounds) {
         {40.0, 10.0, 40.0 + 10.0 * s * 40.0 / t},       // near the model the step shrinks with the zoom
         {t, 10.0, t + 10.0 * s},                        // exactly at the threshold counts as near
         {1e6, 10.0, 300000.0 + 10.0 * s},               // capped before the step is added
+        {300001.0, 10.0, 300000.0 + 10.0 * s},          // ... from just above the cap too
         {1.0, -1000.0, s / 10000.0},                    // a drag past zero stops at the lower bound
         {std::nan(""), 5.0, s / 10000.0},               // a zoom that is no number comes back in range
     };

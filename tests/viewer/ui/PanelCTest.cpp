@@ -160,6 +160,18 @@ TEST_F(PanelTest, FadedOutPanelDrawsNothingYetTakesHoverAndClicks)
     panel.SetColors(feColor(1, 1, 1, 0), feColor(1, 1, 1, 0));
     panel.SetAlignment(1, 1);
     panel.Show();
+    // Never drawn (a draw at fade 0 lays nothing out): the button has no place yet, not even
+    // the window's corner where its unset layout would put it.
+    draw(panel, 800, 600);
+    for (int x : {10, 400}) {
+        const int y = x == 10 ? 10 : 300;
+        panel.OnMouseMove(x, y);
+        EXPECT_FALSE(panel.IsHovered()) << x;
+        EXPECT_FALSE(b->IsHovered()) << x;
+        panel.OnMouseDown(0, x, y);
+        panel.OnClick(0, x, y);
+        EXPECT_TRUE(commands.ids.empty()) << x;
+    }
     panel.Fade = 1.0f;
     draw(panel, 800, 600);
     EXPECT_TRUE(pixelNear(at(400, 300), {255, 255, 255}));
@@ -179,6 +191,21 @@ TEST_F(PanelTest, FadedOutPanelDrawsNothingYetTakesHoverAndClicks)
     draw(panel, 800, 600);
     EXPECT_TRUE(pixelNear(at(400, 300), {0, 0, 0}));
     EXPECT_FALSE(panel.Step(10.0f));
+
+    // A button lower than the row sits centred in the row's height, and so does its hover zone:
+    // the panel at (2, 2), the buttons from (5, 5), the low one from x 39 and y 5 + 8.
+    PanelC row(&commands, &animations);
+    row.AddButton(1)->SetSize(32, 32, true);
+    PanelButtonC* low = row.AddButton(2);
+    low->SetSize(32, 16, true);
+    row.SetAlignment(0, 0);
+    row.Show();
+    row.Fade = 1.0f;
+    draw(row, 800, 600);
+    row.OnMouseMove(50, 9);
+    EXPECT_FALSE(low->IsHovered());
+    row.OnMouseMove(50, 20);
+    EXPECT_TRUE(low->IsHovered());
 }
 
 TEST_F(PanelTest, HoverLightsAButtonAndItsReturnTakesTheFadeTime)
@@ -289,6 +316,8 @@ TEST_F(PanelTest, StartAnimationFadesTheWholePanel)
     EXPECT_EQ(commands.redraws, 1);
     animations.Update(1000);
     EXPECT_EQ(panel.GetFade(), 0.0f);
+    animations.Update(1050);
+    EXPECT_NEAR(panel.GetFade(), 0.2f, 0.001f);  // linear: eased it would be 1 / (1 + e^3)
     animations.Update(1125);
     EXPECT_NEAR(panel.GetFade(), 0.5f, 0.01f);  // not eased; 250 ms whole
     animations.Update(1250);

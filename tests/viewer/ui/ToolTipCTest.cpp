@@ -54,8 +54,10 @@ TEST_F(ToolTipTest, TipNeedsARestLongerThanTheDelay)
     tip.PointerMoved(3000, 11, 20);
     tick(3000);
     EXPECT_EQ(tip.Alpha, 1.0f);
+    EXPECT_TRUE(tip.Busy);  // a reversed fade starts at 1 but ends only when it reaches 0
     tick(3175);
     EXPECT_EQ(tip.Alpha, 0.0f);
+    EXPECT_FALSE(tip.Busy);
     EXPECT_TRUE(animations.IsEmpty());
     // The tick counter may wrap during a rest.
     tip.PointerMoved(0xFFFFFF00u, 12, 20);
@@ -177,6 +179,7 @@ TEST(ToolTipDrawTest, BoxSitsAboveTheRightOfThePointerAndGrowsDownward)
     EXPECT_EQ(one.front(), 60 - h + 2);
     EXPECT_EQ(one.back(), 60);
     EXPECT_TRUE(filledRows(40 - 1).empty());  // nothing left of the pointer
+    EXPECT_FALSE(filledRows(40).empty());     // the box starts on the pointer's column
 
     draw("Wj\\nSecond line", 1.0f);
     std::vector<int> two = filledRows(42);
