@@ -31,6 +31,7 @@ struct Transfer {
     long lastStatus = 0;
     std::string location;
     Outcome stop = Outcome::Ok;  // set by a callback that aborts the transfer
+    bool connected = false;      // a request went out on a connection
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
     Clock::time_point started = Clock::now();
@@ -119,6 +120,7 @@ int onConnected(void* user, char* primaryIp, char*, int, int)
 {
     auto& t = *static_cast<Transfer*>(user);
     t.lastActivity = Clock::now();
+    t.connected = true;
     t.notify(ConnectedToServer, primaryIp ? primaryIp : "");
     t.notify(SendingRequest);
     return CURL_PREREQFUNC_OK;
@@ -271,7 +273,11 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed);
     case CURLE_OPERATION_TIMEDOUT:
-        if (limits.totalTimeoutMs != 0 && elapsedMs >= static_cast<long long>(limits.totalTimeoutMs))
+        // Stalls are caught by our own progress check, so once connected the library's only
+        // time-out is the whole transfer's; its clock may end it a millisecond before ours.
+        if (limits.totalTimeoutMs != 0 &&
+            (t.connected || limits.totalTimeoutMs <= limits.connectTimeoutMs ||
+             elapsedMs >= static_cast<long long>(limits.totalTimeoutMs)))
             return finish(result, Outcome::TookTooLong,
                           "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
         return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
