@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "geometry/display/FEDisplayCornersC.h"
@@ -179,7 +180,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // calls them in order, which draws the same triangles in the same order. The run lists
     // follow the part's list in numbering and live as long as the shared lists do.
     const GLuint list = glGenLists(GLsizei(runCount + 1));
-    part->setDisplayList(list != 0 ? int(list) : -1);
+    part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
     std::vector<ListRun> runs(runCount);
     auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
     auto compile = [&](size_t r) {
@@ -233,6 +234,27 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     }
 }
 
+void CTavoplexCtrl::ReleaseModel()
+{
+    if (Parts == nullptr)
+        return;
+    // The lists live in the context, not in the parts: without this they would stay until the
+    // window goes, one model's worth for every load.
+    OpenGLLock lock(*this);
+    if (lock) {
+        auto& parts = Parts->getParts();
+        for (size_t i = 0; i < parts.entries(); ++i) {
+            FEDisplayPartC* part = parts[i].get();
+            if (part != nullptr && part->getDisplayList() >= 0) {
+                glDeleteLists(GLuint(part->getDisplayList()), GLsizei(part->getDisplayListCount()));
+                part->setDisplayList(-1);
+            }
+        }
+    }
+    delete Parts;
+    Parts = nullptr;
+}
+
 void CTavoplexCtrl::DrawParts()
 {
     // A zoom asked for since the last frame starts from this frame's matrices; that clears
@@ -256,6 +278,7 @@ void CTavoplexCtrl::DrawParts()
     }
     const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
     const size_t count = instances.entries();
+    ThreadVerticesLeft = ThreadVertexLimit;
     const bool ghosts = DisplayMode == 0;
 
     if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
@@ -474,9 +497,28 @@ void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visible
         const double rise = length / total * kThreadStep;
         if (!std::isfinite(total) || !std::isfinite(rise))
             continue;
+        // One vertex for every angle k x step below the total, counted without walking them
+        // (the division may round either way by one).
         long vertices = 0;
-        while (vertices < kMaxThreadVertices && double(vertices) * kThreadStep < total)
-            ++vertices;
+        if (total > 0.0) {
+            const double steps = std::ceil(total / kThreadStep);
+            vertices = steps >= double(kMaxThreadVertices) ? kMaxThreadVertices : long(steps);
+            while (vertices > 0 && double(vertices - 1) * kThreadStep >= total)
+                --vertices;
+            while (vertices < kMaxThreadVertices && double(vertices) * kThreadStep < total)
+                ++vertices;
+        }
+        if (vertices > ThreadVerticesLeft) {
+            if (!ThreadLimitLogged) {
+                ThreadLimitLogged = true;
+                WriteLog("  Threads beyond " + RWCString(std::to_string(ThreadVertexLimit).c_str()) +
+                         " helix vertices a frame are left out.\n");
+            }
+            vertices = std::max(ThreadVerticesLeft, 0L);
+        }
+        ThreadVerticesLeft -= vertices;
+        if (vertices == 0)
+            continue;
 
         glPushMatrix();
         float m[16];
