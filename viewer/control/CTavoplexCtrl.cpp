@@ -12,6 +12,7 @@
 #include "services/config/CSConfigVal.h"
 #include "services/environment/RegistryAccess.h"
 #include "services/environment/TextExpansion.h"
+#include "viewer/textures/TextureC.h"
 #include "viewer/ui/ButtonCommandC.h"
 #include "viewer/ui/PanelC.h"
 #include "viewer/ui/ToolTipC.h"
@@ -39,7 +40,7 @@ RWCString applicationDataFolder()
 
 CTavoplexCtrl::CTavoplexCtrl()
 {
-    ToolTip = new ToolTipC(this, &Animations, &Font, 225, 175);
+    ToolTip = std::make_unique<ToolTipC>(this, &Animations, &Font, 225, 175);
 
     ColorTL = "#85C7E9";
     ColorTR = "#FFFFFF";
@@ -86,17 +87,16 @@ CTavoplexCtrl::~CTavoplexCtrl()
     // Whatever the owned objects hold in OpenGL goes while the control's context is current.
     const bool current =
         WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);
-    // The hits of the last pick are owned by the list.
+    // The hits of the last pick are owned by the list. The owned objects are let go here, in
+    // this order and with the context current, not left to the members' own destruction,
+    // which would come after the context is released.
     PickList.clearAndDestroy();
-    delete Parts;
-    Parts = nullptr;
-    delete Reader;
-    Reader = nullptr;
+    Parts.reset();
+    Reader.reset();
     // The tool tip first: its fades still listed with the animations are cut loose.
-    delete ToolTip;
-    ToolTip = nullptr;
+    ToolTip.reset();
     DeletePanels();
-    delete DescriptorBlock;
+    DescriptorBlock.reset();
     if (current) {
         Font.Destroy();
         if (ShadowTexture != GLuint(-1))

@@ -504,7 +504,7 @@ public:
     bool DebugEnabled = false;
     BitmapFontC Font;
     bool FontMissingLogged = false;  // the log said once that no font was found
-    ToolTipC* ToolTip = nullptr;
+    std::unique_ptr<ToolTipC> ToolTip;
     int32_t DisplayMode = 4;
     TransformMatrix Rotation;
     double Zoom = 80.0;
@@ -518,7 +518,7 @@ public:
 
     // Loader state.
     bool LoaderInitialized = false;
-    MemoryBlockC* DescriptorBlock = nullptr;
+    std::unique_ptr<MemoryBlockC> DescriptorBlock;
     RWCString ArchivePath;
     bool IsDescriptor = false;
     RWCString ArchiveEntry;
@@ -539,19 +539,19 @@ public:
     AnimationManagerC Animations;
     RWTPtrSortedVector<FEMeshPickListEntryC> PickList{64};
     bool PanelsActive = false;
-    TextureC* MetalTexture = nullptr;
+    std::unique_ptr<TextureC> MetalTexture;
     GLuint ShadowTexture = GLuint(-1);
     int32_t ShadowTextureSize = 2;
     float IntroFade = 0.0f;
     float GearFade = 0.0f;
     UTFilePath UserFolder;
-    ButtonCommandC* Commands = nullptr;
-    PanelC* MainPanel = nullptr;
-    PanelC* HelpPanel = nullptr;
-    PanelC* LogoPanel = nullptr;
+    std::unique_ptr<ButtonCommandC> Commands;
+    std::unique_ptr<PanelC> MainPanel;
+    std::unique_ptr<PanelC> HelpPanel;
+    std::unique_ptr<PanelC> LogoPanel;
     bool HelpShown = false;
-    FEDisplayPartListC* Parts = nullptr;
-    ZJVReaderC* Reader = nullptr;
+    std::unique_ptr<FEDisplayPartListC> Parts;
+    std::unique_ptr<ZJVReaderC> Reader;
     Point3D SceneMin;
     Point3D SceneMax;
     GearState Gears;

@@ -105,8 +105,8 @@ bool CTavoplexCtrl::RunLoader()
 {
     if (!LoaderInitialized) {
         WriteLog("    Initializing loader.\n");
-        delete DescriptorBlock;
-        DescriptorBlock = new MemoryBlockC;
+        DescriptorBlock.reset();
+        DescriptorBlock = std::make_unique<MemoryBlockC>();
         ZjvReady = false;
         LoadFailed = false;
         FailureReason = RWCString();
@@ -123,10 +123,10 @@ bool CTavoplexCtrl::RunLoader()
         Animations.RemoveModelAnimations();
         ZoomPending = false;
         ZoomPart = nullptr;
-        delete Parts;
-        Parts = new FEDisplayPartListC;
-        delete Reader;
-        Reader = new ZJVReaderC;
+        Parts.reset();
+        Parts = std::make_unique<FEDisplayPartListC>();
+        Reader.reset();
+        Reader = std::make_unique<ZJVReaderC>();
         Exploded = false;
         ViewTurn = 0;
         ArchivePath = FileName;
@@ -209,7 +209,7 @@ bool CTavoplexCtrl::RunLoader()
     if (ZjvReady) {
         WriteLog("    Parsing ZJV in memory.\n");
         ReadStop stop;
-        Reader->parse(Parts, &stop);
+        Reader->parse(Parts.get(), &stop);
         if (Parts->partCount() == 0) {
             LoadFailed = true;
             SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "ZJV text holds no part");

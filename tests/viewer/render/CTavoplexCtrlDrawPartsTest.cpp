@@ -474,13 +474,12 @@ TEST(CTavoplexCtrlDrawParts, MetallicLookNeedsTheSettingExactlyOneAndTheTexture)
             OpenGLLock lock(c);
             metal = makePlainTexture(200, 200, 200);
         }
-        c.MetalTexture = metal.get();
+        c.MetalTexture = std::move(metal);
         c.Metallic = k.metallic;
         c.RenderFrame();
         EXPECT_EQ(differs(v.pixel(50, 50), plain), k.changed) << "metallic " << k.metallic << " texture " << k.texture;
         OpenGLLock lock(c);
-        c.MetalTexture = nullptr;
-        metal.reset();
+        c.MetalTexture.reset();
     }
 }
 
