@@ -2,7 +2,9 @@
 // and destruction.
 #include "viewer/control/CTavoplexCtrl.h"
 
+#include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ZJVReaderC.h"
 #include "platform/gl/GlContext.h"
@@ -40,7 +42,13 @@ RWCString applicationDataFolder()
 
 CTavoplexCtrl::CTavoplexCtrl()
 {
-    ToolTip = std::make_unique<ToolTipC>(this, &Animations, &Font, 225, 175);
+    // The tip names the part under the pointer through the control's picking (faded parts
+    // left out).
+    auto partNameAt = [this](int x, int y) {
+        const FEDisplayPartRefC* hit = PickPart(Point2D(x, y), false);
+        return hit != nullptr && hit->GetPart() != nullptr ? RWCString(hit->GetPart()->getName()) : RWCString("");
+    };
+    ToolTip = std::make_unique<ToolTipC>(partNameAt, &Animations, &Font, 225, 175);
 
     ColorTL = "#85C7E9";
     ColorTR = "#FFFFFF";
