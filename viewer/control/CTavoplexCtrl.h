@@ -130,8 +130,8 @@ public:
 
     // ================= frames and drawing (frame entry, scene frame, parts) =================
     // (viewer/render/CTavoplexCtrlFrame.cpp: the frame entry, the empty screen, the scene frame
-    // and the two view set-ups; viewer/render/CTavoplexCtrlDrawParts.cpp: display lists and the
-    // parts' surfaces and lines)
+    // and the two view set-ups; viewer/render/CTavoplexCtrlDisplayLists.cpp: the parts' display
+    // lists; viewer/render/CTavoplexCtrlDrawParts.cpp: the parts' surfaces, lines and threads)
     // Draws one frame now: the empty screen while Start is 0, the loading frame while loading,
     // else the scene frame. A window without area shows nothing (only a load goes on).
     void RenderFrame();
