@@ -522,7 +522,8 @@ public:
     bool HelpShown = false;
 
     // ================= off-screen BMP =================
-    // (viewer/control/CTavoplexCtrlBitmap.cpp)
+    // (viewer/control/CTavoplexCtrlBitmap.cpp: the picture and its context;
+    // viewer/control/CTavoplexCtrlBitmapFile.cpp: BuildBitmapInfo and WriteBitmapFile, the file)
     // Renders the isometric view of the current model into a BMP file of xSize x ySize through
     // a second context that shares lists and textures with the window's. 0 when the file was
     // written; 1 for a size outside 1..kMaxBitmapEdge, no window context, a bitmap or context
