@@ -7,7 +7,12 @@
 #include "foundation/RWCString.h"
 #include "foundation/RWZone.h"
 #include "fuzz/FuzzCheck.h"
+#include "services/DateText.h"
+#include "services/PercentEscapes.h"
+#include "services/QuotedSplit.h"
+#include "services/ReplaceAll.h"
 #include "services/StringHelpers.h"
+#include "services/WildcardMatch.h"
 
 // Input: separator byte, quote byte, then the text. Texts are also used up to a NUL as the
 // C strings some helpers take (the wildcard pattern is what follows that NUL).

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "services/QuotedSplit.h"
 #include "services/StringHelpers.h"
 #include "services/environment/TextExpansion.h"
 #include "services/files/PathText.h"

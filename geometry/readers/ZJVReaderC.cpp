@@ -20,7 +20,7 @@
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "geometry/readers/ReadStop.h"
-#include "services/StringHelpers.h"
+#include "services/PercentEscapes.h"
 #include "services/archive/ZipReaderC.h"
 #include "services/objects/refHandle.h"
 

@@ -1,5 +1,6 @@
 // Message: what a host delivers to its control's window procedure (creation, size, paint,
-// timer, mouse), with the mouse's modifier flags.
+// timer, mouse), with the mouse's modifier flags and a mark on button releases that the host
+// made up itself.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,9 @@ struct Message {
     unsigned timerId = 0;    // Timer
     unsigned modifiers = 0;  // mouse messages: ModifierFlag bits
     int wheelDelta = 0;      // MouseWheel: multiples of 120, positive away from the user
+    // Button releases: made up by the host (the window lost the focus while the button was
+    // held), not made by the user. Such a release ends a drag but is no click.
+    bool madeUp = false;
 
     static Message create() { return Message{MessageKind::Create}; }
     static Message destroy() { return Message{MessageKind::Destroy}; }
@@ -65,6 +69,12 @@ struct Message {
         m.x = x;
         m.y = y;
         m.modifiers = modifiers;
+        return m;
+    }
+    static Message madeUpRelease(MessageKind kind, int x, int y)
+    {
+        Message m = mouse(kind, x, y);
+        m.madeUp = true;
         return m;
     }
     static Message wheel(int delta, int x, int y, unsigned modifiers = 0)

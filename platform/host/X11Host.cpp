@@ -331,6 +331,14 @@ void X11Host::processEvent(const Target& target, void* raw)
     case ButtonRelease: {
         const XButtonEvent& b = event.xbutton;
         const unsigned mods = modifiersOf(b.state);
+        // A button released already (made up when the focus went) is not released twice:
+        // the late real release would count as a click of its own.
+        const unsigned flag = b.button == Button1   ? unsigned(ModLeftButton)
+                              : b.button == Button2 ? unsigned(ModMiddleButton)
+                              : b.button == Button3 ? unsigned(ModRightButton)
+                                                    : 0u;
+        if ((heldButtons_ & flag) == 0)
+            break;
         if (b.button == Button1) {
             heldButtons_ &= ~unsigned(ModLeftButton);
             send(target, Message::mouse(MessageKind::LeftButtonUp, b.x, b.y, mods & ~unsigned(ModLeftButton)));
@@ -348,13 +356,14 @@ void X11Host::processEvent(const Target& target, void* raw)
                                     modifiersOf(event.xmotion.state)));
         break;
     case FocusOut:
-        // Buttons held when the focus goes would otherwise stay down for ever.
+        // Buttons held when the focus goes would otherwise stay down for ever. The releases
+        // are marked as made up: they end drags, but the user clicked nothing.
         if (heldButtons_ & ModLeftButton)
-            send(target, Message::mouse(MessageKind::LeftButtonUp, lastPressX_, lastPressY_, 0));
+            send(target, Message::madeUpRelease(MessageKind::LeftButtonUp, lastPressX_, lastPressY_));
         if (heldButtons_ & ModMiddleButton)
-            send(target, Message::mouse(MessageKind::MiddleButtonUp, lastPressX_, lastPressY_, 0));
+            send(target, Message::madeUpRelease(MessageKind::MiddleButtonUp, lastPressX_, lastPressY_));
         if (heldButtons_ & ModRightButton)
-            send(target, Message::mouse(MessageKind::RightButtonUp, lastPressX_, lastPressY_, 0));
+            send(target, Message::madeUpRelease(MessageKind::RightButtonUp, lastPressX_, lastPressY_));
         heldButtons_ = 0;
         break;
     case KeyPress: {

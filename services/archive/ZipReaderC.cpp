@@ -207,6 +207,10 @@ int ZipReaderC::openCurrentFile(const char* password)
     unz_file_info64 fi;
     int r = unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
     if (r == UNZ_OK && (fi.flag & 1)) {
+        // The cipher may refuse before minizip opens anything: the entry open before must not
+        // stay behind for the reads that follow (minizip would hand out its raw bytes).
+        encrypted_.abandon();
+        unzCloseCurrentFile(unz_);
         const int opened = encrypted_.open(unz_, password);
         if (opened != ZipCipherOk)
             return opened == ZipCipherCorrupt ? ZipNotAnArchive : ZipFailed;

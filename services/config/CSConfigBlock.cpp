@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "services/StringHelpers.h"
+#include "services/QuotedSplit.h"
 #include "services/config/CSConfig.h"
 
 CSConfigBlock::CSConfigBlock(CSConfig* config, const RWCString& name)

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "services/NumberFormat.h"
 #include "services/StringHelpers.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include "services/config/CSConfigVal.h"
 
 #include "math/NumberText.h"
-#include "services/StringHelpers.h"
+#include "services/QuotedSplit.h"
 #include "services/environment/TextExpansion.h"
 #include "services/files/PathText.h"
 

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "services/StringHelpers.h"
+#include "services/QuotedSplit.h"
 #include "services/config/CSConfigSafeFile.h"
 #include "services/environment/TextExpansion.h"
 #include "services/files/RegularFile.h"

@@ -3,6 +3,7 @@
 #include "services/environment/StartEnvironment.h"
 
 #include "services/CSProgParam.h"
+#include "services/ReplaceAll.h"
 #include "services/StringHelpers.h"
 #include "services/config/CSConfig.h"
 #include "services/environment/Environment.h"

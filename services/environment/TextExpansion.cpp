@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/sys.h"
+#include "services/ReplaceAll.h"
 #include "services/StringHelpers.h"
 #include "services/environment/Environment.h"
 #include "services/environment/RegistryAccess.h"

@@ -9,6 +9,8 @@
 
 #include "foundation/RWTime.h"
 #include "foundation/RWZone.h"
+#include "services/DateText.h"
+#include "services/QuotedSplit.h"
 #include "services/StringHelpers.h"
 #include "services/config/CSConfig.h"
 #include "services/environment/TextExpansion.h"

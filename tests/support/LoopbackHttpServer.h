@@ -114,7 +114,7 @@ public:
         routes_[path] = std::move(reply);
     }
     // Waits (at most `ms`) until every connection has been answered and closed; true when so.
-    bool waitIdle(uint32_t ms = 5000)
+    bool waitIdle(uint32_t ms = 60000)
     {
         const auto until = Clock::now() + std::chrono::milliseconds(ms);
         for (;;) {
@@ -185,7 +185,7 @@ private:
     {
         std::string head;
         char buf[4096];
-        const auto until = Clock::now() + std::chrono::seconds(5);
+        const auto until = Clock::now() + std::chrono::seconds(30);
         while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
             if (expired() || Clock::now() >= until)
                 return {};

@@ -18,7 +18,12 @@
 
 class XTestInput {
 public:
-    explicit XTestInput(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+    explicit XTestInput(const std::string& display) : display_(XOpenDisplay(display.c_str()))
+    {
+        // Another program's windows come and go between two requests about them: a request
+        // about a window gone must not end the test, which Xlib's default handler does.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    }
     ~XTestInput()
     {
         if (display_ != nullptr)
@@ -40,6 +45,18 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         } while (std::chrono::steady_clock::now() < end);
         return 0;
+    }
+
+    // Waits up to timeoutMs until no mapped top-level window has the title; true when so.
+    bool waitGone(const std::string& title, int timeoutMs) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (findMapped(title) != 0) {
+            if (std::chrono::steady_clock::now() >= end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
     }
 
     platform::gl::Frame read(Window window) const

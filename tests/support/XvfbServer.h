@@ -40,10 +40,11 @@ public:
             close(fds[0]);
             return;
         }
-        // The server writes its display number once it accepts connections.
+        // The server writes its display number once it accepts connections; a loaded machine
+        // may take its time to start it.
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
-        while (poll(&p, 1, 10000) > 0) {
+        while (poll(&p, 1, 60000) > 0) {
             char c = 0;
             if (read(fds[0], &c, 1) != 1 || c == '\n')
                 break;

@@ -290,9 +290,12 @@ public:
     // Mouse messages: key flags (platform::host::ModifierFlag bits) and the point in window
     // pixels, y from the top.
     void OnLButtonDown(unsigned flags, ControlPoint point);
-    void OnLButtonUp(unsigned flags, ControlPoint point);
+    // A release the host made up (madeUp: the window lost the focus with the button held)
+    // ends the drag and forgets the panels' pressed buttons, but clicks no panel button and
+    // fades no part.
+    void OnLButtonUp(unsigned flags, ControlPoint point, bool madeUp = false);
     void OnRButtonDown(unsigned flags, ControlPoint point);
-    void OnRButtonUp(unsigned flags, ControlPoint point);
+    void OnRButtonUp(unsigned flags, ControlPoint point, bool madeUp = false);
     void OnMouseMove(unsigned flags, ControlPoint point);
     // delta: multiples of 120 per notch, positive away from the user.
     long OnMouseWheel(unsigned flags, int delta, ControlPoint point);

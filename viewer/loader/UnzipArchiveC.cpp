@@ -527,9 +527,13 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
     const bool direct = source->IsMemory() && !(info.flag & 1) &&
                         (info.compression_method == 0 || info.compression_method == Z_DEFLATED);
     if (!direct) {
+        // Once the recorded size is in, one spare byte asks whether the data runs on past it,
+        // as the pieces of a larger buffer would find.
         uint32_t got = 0, n = 0;
+        char spare;
         auto* out = static_cast<char*>(buffer);
-        while ((r = Unzip(index, out + got, std::min<uint32_t>(16384, size - got), UnzipFromMemory, &n)) == UnzipMore)
+        while ((r = got < size ? Unzip(index, out + got, std::min<uint32_t>(16384, size - got), UnzipFromMemory, &n)
+                               : Unzip(index, &spare, 1, UnzipFromMemory, &n)) == UnzipMore)
             got += n;
         return r;
     }

@@ -64,8 +64,8 @@ bool CTavoplexCtrl::ComputeFitCamera(const FEDisplayPartRefC* instance, double& 
 
 void CTavoplexCtrl::ZoomStep(double amount)
 {
-    if (!ApplyZoomStep(Zoom, amount, SceneMin, SceneMax))
-        return;
+    // An empty scene box has no unit: the zoom stays, but the step still ends the view turn.
+    ApplyZoomStep(Zoom, amount, SceneMin, SceneMax);
     ViewTurn = 0;
     InvalidateView();
 }

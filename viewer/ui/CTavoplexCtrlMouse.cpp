@@ -64,7 +64,7 @@ void CTavoplexCtrl::OnRButtonDown(unsigned, ControlPoint point)
     buttonDown(*this, RightButtonDown, kRightButtonCode, point);
 }
 
-void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point)
+void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point, bool madeUp)
 {
     // With the right button still held the drag goes on: the capture stays.
     if (!RightButtonDown) {
@@ -74,6 +74,11 @@ void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point)
             ToolTip->Rearm(LoaderTick(), point.x, point.y);
     }
     LeftButtonDown = false;
+    if (madeUp) {
+        // No click happened: a press left on a button must not complete a later click.
+        forEachPanel(*this, true, [](PanelC& panel) { panel.CancelPress(); });
+        return;
+    }
     FEDisplayPartRefC* hit = PickPart(toPoint2D(point), false);
     if (RightButtonDown)
         return;
@@ -82,7 +87,7 @@ void CTavoplexCtrl::OnLButtonUp(unsigned, ControlPoint point)
     forEachPanel(*this, hit == nullptr, [&](PanelC& panel) { panel.OnClick(kLeftButtonCode, point.x, y); });
 }
 
-void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
+void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point, bool madeUp)
 {
     bool fadedHit = false;
     if (!LeftButtonDown) {
@@ -90,8 +95,8 @@ void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
             HostSite->releaseMouse();
         if (ToolTip != nullptr)
             ToolTip->Rearm(LoaderTick(), point.x, point.y);
-        const bool click =
-            std::abs(point.x - PressPoint.x) <= kClickSlack && std::abs(point.y - PressPoint.y) <= kClickSlack;
+        const bool click = !madeUp && std::abs(point.x - PressPoint.x) <= kClickSlack &&
+                           std::abs(point.y - PressPoint.y) <= kClickSlack;
         if (click) {
             FEDisplayPartRefC* hit = PickPart(toPoint2D(point), true);
             if (hit != nullptr) {
@@ -103,6 +108,8 @@ void CTavoplexCtrl::OnRButtonUp(unsigned, ControlPoint point)
         }
     }
     RightButtonDown = false;
+    if (madeUp)
+        return;
     const int y = WindowHeight - point.y;
     forEachPanel(*this, !fadedHit, [&](PanelC& panel) { panel.OnClick(kRightButtonCode, point.x, y); });
 }
@@ -162,7 +169,7 @@ bool CTavoplexCtrl::OnMouseMessage(const platform::host::Message& message, long&
         OnLButtonDown(message.modifiers, point);
         return true;
     case MessageKind::LeftButtonUp:
-        OnLButtonUp(message.modifiers, point);
+        OnLButtonUp(message.modifiers, point, message.madeUp);
         return true;
     case MessageKind::LeftButtonDoubleClick:
         OnLButtonDblClk(message.modifiers, point);
@@ -171,7 +178,7 @@ bool CTavoplexCtrl::OnMouseMessage(const platform::host::Message& message, long&
         OnRButtonDown(message.modifiers, point);
         return true;
     case MessageKind::RightButtonUp:
-        OnRButtonUp(message.modifiers, point);
+        OnRButtonUp(message.modifiers, point, message.madeUp);
         return true;
     case MessageKind::MouseWheel:
         result = OnMouseWheel(message.modifiers, message.wheelDelta, point);

@@ -84,6 +84,9 @@ void PanelC::StartAnimation(float duration, bool reverse)
 
 void PanelC::OnMouseMove(int x, int y)
 {
+    // Before the first draw the buttons would sit in the window's corner.
+    if (!LaidOut)
+        return;
     const float px = float(x);
     const float py = float(y);
     float bx = float(Margin) + PanelX;
@@ -207,6 +210,7 @@ void PanelC::DrawAnimated(int w, int h)
     }
     PanelX = alignedPosition(AlignH, OffsetX, w, PanelWidth);
     PanelY = alignedPosition(AlignV, OffsetY, h, PanelHeight);
+    LaidOut = true;
     glTranslatef(PanelX, PanelY, 0.0f);
 
     // The background, with a light edge left and top and a dark edge right and bottom.

@@ -70,12 +70,15 @@ public:
 
     // Fades in over duration ms (Fade 0 to 1), or out when reversed; then asks for a redraw.
     void StartAnimation(float duration, bool reverse);
-    // Hover tests against the layout of the last draw (also while the panel is invisible).
+    // Hover tests against the layout of the last draw (also while the panel is invisible). A
+    // panel never drawn has no layout: nothing of it is hovered, so it takes no click either.
     void OnMouseMove(int x, int y);
     // Button code 0 is the left button, 2 the right; only 0 acts.
     void OnMouseDown(int code, int x, int y);
     // A left press and release on the same button sends its command id.
     void OnClick(int code, int x, int y);
+    // Forgets the pressed button: the press ended without a release the user made.
+    void CancelPress() { PressedIndex = -1; }
     void SetHovered(bool hovered);
     // Advances the colour transitions by dt ms; true when a colour changed.
     bool Step(float dt);
@@ -97,6 +100,8 @@ public:
     float PanelX = 0.0f;
     float PanelY = 0.0f;
     float Scale = 1.0f;
+    // The fields above hold a layout: the panel was drawn at least once.
+    bool LaidOut = false;
     feColor ColorOut;
     feColor ColorIn;
     feColor ColorCurrent;

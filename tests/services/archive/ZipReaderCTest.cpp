@@ -249,6 +249,21 @@ TEST(ZipReader, DamagedEncryptedEntriesFailAsDamageNotAsAPassword)
         EXPECT_EQ(extracted, c.extract);
         EXPECT_EQ(closed, c.close);
     }
+
+    // An entry left half read and then a failed open of an encrypted one: nothing of the first
+    // entry, deciphered or not, may come out of the reads that follow.
+    const std::string path = dir.write("mixed.zip", zipToolArchive({{"a.bin", noise(3000, 3), 0}, {"b.txt", noise(40000, 4)}}, "pw"));
+    for (const char* none : {static_cast<const char*>(nullptr), ""}) {
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        ASSERT_EQ(reader.locateAndOpen("a.bin", "pw"), ZipOk);
+        char piece[100];
+        ASSERT_EQ(reader.readCurrentFile(piece, sizeof piece), int(sizeof piece));
+        ASSERT_EQ(reader.locateFile("b.txt"), ZipOk);
+        EXPECT_EQ(reader.openCurrentFile(none), ZipFailed);
+        EXPECT_EQ(reader.readCurrentFile(piece, sizeof piece), -1);
+        reader.closeCurrentFile();
+    }
 }
 
 TEST(ZipReader, ReadsZip64ArchivesOfOtherWritersWithTheirTrueSizesAndOffsets)

@@ -188,7 +188,7 @@ TEST(CTavoplexCtrlMethods, LoadAndCreateBmpFailsAtOnceOrInBoundedTimeAndWritesNo
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_FALSE(c.LoadAndCreateBMP(RWCString(v.folder().file("missing.stl").c_str()), RWCString(bmp.c_str()), 50,
                                     50, 300));
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
     EXPECT_TRUE(c.Loading);
     EXPECT_FALSE(std::filesystem::exists(bmp));
 

@@ -422,7 +422,8 @@ TEST_F(ZipReader, DamagedEncryptedItemsAreNotAPasswordError)
 {
     if (std::system("command -v zip >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "no zip tool";
-    const std::string good = zipToolArchive({{"stored.bin", noiseBytes(3000, 3), 0}, {"packed.txt", noiseBytes(40000, 4)}}, "pw");
+    const std::string stored = noiseBytes(3000, 3), packed = noiseBytes(40000, 4);
+    const std::string good = zipToolArchive({{"stored.bin", stored, 0}, {"packed.txt", packed}}, "pw");
     ASSERT_FALSE(good.empty());
     const std::vector<size_t> locals = zipRecordOffsets(good, 0x04034b50);
     const std::vector<size_t> centrals = zipRecordOffsets(good, 0x02014b50);
@@ -432,6 +433,14 @@ TEST_F(ZipReader, DamagedEncryptedItemsAreNotAPasswordError)
     auto flipped = [&](int item, size_t at) {
         std::string b = good;
         b[locals[item] + 30 + u16(locals[item] + 26) + u16(locals[item] + 28) + at] ^= 0x10;
+        return b;
+    };
+    // The record claims only the first `size` bytes (with their CRC): the data runs on past it.
+    auto runsLong = [&](int item, uint32_t size) {
+        std::string b = good;
+        const std::string& bytes = item ? packed : stored;
+        putLe32(b, centrals[item] + 16, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), size)));
+        putLe32(b, centrals[item] + 24, size);
         return b;
     };
     auto method = [&](int item, unsigned m) {
@@ -450,6 +459,8 @@ TEST_F(ZipReader, DamagedEncryptedItemsAreNotAPasswordError)
         {"deflated data byte", flipped(1, 12 + 100), 1, 0x5000000u},
         {"AES method", method(1, 99), 1, 0x1000u},
         {"unknown method", method(1, 12), 1, 0x700u},
+        {"stored data past the recorded size", runsLong(0, 1500), 0, 0x5000000u},
+        {"deflated data past the recorded size", runsLong(1, 20000), 1, 0x5000000u},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -51,9 +51,14 @@ TEST(CTavoplexCtrlCamera, MovesBeforeTheFirstFrameLeaveNoNumbersThatAreNot)
     EXPECT_FALSE(c.WindowToView(Point2D(10, 10), p));
     EXPECT_EQ(c.WindowToView(Point2D(10, 10)), Point3D(0, 0, 0));
 
-    // The scene box is still empty: the zoom step has no unit and changes nothing.
+    // The scene box is still empty: the zoom step has no unit and leaves the zoom, yet like
+    // every mouse move of the camera it ends the view turn and redraws.
+    c.ViewTurn = 3;
+    const unsigned redraws = v.host().redrawRequests();
     c.ZoomStep(10.0);
     EXPECT_EQ(c.Zoom, 80.0);
+    EXPECT_EQ(c.ViewTurn, 0);
+    EXPECT_EQ(v.host().redrawRequests(), redraws + 1);
 
     // Rotating needs no frame: 0.45 degrees a pixel.
     c.ViewTurn = 2;

@@ -63,6 +63,17 @@ TEST(CTavoplexCtrlMouse, RightClickFadesThePartOrAllBackAndARightDragZoomsInstea
     c.OnRButtonUp(0, ControlPoint{5, 5});
     finishAnimations(c, now);
     EXPECT_FLOAT_EQ(m.getInstance(1)->GetTransparency(), 0.0f);
+
+    // A release the host made up when the focus went ends the press but is no click: the
+    // part under it does not fade.
+    using platform::host::Message;
+    c.OnRButtonDown(0, on1);
+    v.send(Message::madeUpRelease(platform::host::MessageKind::RightButtonUp, on1.x, on1.y));
+    EXPECT_FALSE(c.RightButtonDown);
+    EXPECT_FALSE(v.host().hasMouseCapture());
+    EXPECT_FALSE(c.ToolTip->Busy);
+    finishAnimations(c, now);
+    EXPECT_FLOAT_EQ(m.getInstance(1)->GetTransparency(), 0.0f);
 }
 
 TEST(CTavoplexCtrlMouse, DragsRotatePanAndZoomByTheirButtonsAndTheWheelStepsAdditively)
@@ -207,6 +218,7 @@ TEST(CTavoplexCtrlMouse, PanelsAndToolTipFollowThePointer)
     c.LogoPanel = std::make_unique<PanelC>(nullptr, &c.Animations);
     c.LogoPanel->PanelWidth = 150;
     c.LogoPanel->PanelHeight = 150;
+    c.LogoPanel->LaidOut = true;
 
     // Hovering: the hand over the logo, the arrow elsewhere; the tip's rest starts again.
     v.clock().advance(40);

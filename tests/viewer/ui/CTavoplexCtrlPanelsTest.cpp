@@ -309,9 +309,30 @@ TEST(CTavoplexCtrlPanelsTest, PointerMessagesReachTheBuiltPanelsAndTheToolTip)
     c.SetParam("Buttons", "1");
     c.SetParam("BasePath", RWCString("file://") + imageFolder().string().c_str());
     const std::string model = v.folder().write("cube.stl", cubeStl());
+    std::vector<std::string> opened;
+    platform::sys::setUrlOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    // Early in the load the panels are built but not yet drawn: the bottom-left corner,
+    // where their buttons would sit without a layout, clicks neither the logo nor "line".
+    c.SetFileName(RWCString(model.c_str()));
+    c.SetParam("Start", "1");
+    for (int tick = 0; tick < 100 && c.LogoPanel == nullptr; ++tick)
+        v.advance(25);
+    ASSERT_TRUE(c.Loading);
+    ASSERT_NE(c.MainPanel, nullptr);
+    ASSERT_NE(c.LogoPanel, nullptr);
+    for (const auto& [x, y] : {std::pair{20, 400 - 8}, {100, 400 - 3}}) {
+        v.send(Message::mouse(MessageKind::MouseMove, x, y, 0));
+        v.send(Message::mouse(MessageKind::LeftButtonDown, x, y, platform::host::ModLeftButton));
+        v.send(Message::mouse(MessageKind::LeftButtonUp, x, y, 0));
+        EXPECT_TRUE(opened.empty()) << x;
+        EXPECT_EQ(c.DisplayMode, 4) << x;
+    }
+    platform::sys::setUrlOpener(nullptr);
     runLoad(v, model);
     ASSERT_FALSE(c.Loading);
-    ASSERT_NE(c.MainPanel, nullptr);
     v.advance(1000);
 
     // A resting pointer over the part: the timer's ticks bring up its name.
@@ -340,5 +361,16 @@ TEST(CTavoplexCtrlPanelsTest, PointerMessagesReachTheBuiltPanelsAndTheToolTip)
     click(line, line);
     EXPECT_EQ(c.DisplayMode, 0);
     click(explode, explode);
+    EXPECT_TRUE(c.Exploded);
+
+    // The focus goes while "explode" is held: the host's made-up release ends the press but
+    // clicks nothing, and the press is forgotten, so a later press beside the panel and a
+    // release on "explode" click nothing either.
+    v.send(Message::mouse(MessageKind::LeftButtonDown, explode, row, platform::host::ModLeftButton));
+    v.send(Message::madeUpRelease(MessageKind::LeftButtonUp, explode, row));
+    EXPECT_TRUE(c.Exploded);
+    EXPECT_FALSE(c.LeftButtonDown);
+    EXPECT_FALSE(v.host().hasMouseCapture());
+    click(10, explode);
     EXPECT_TRUE(c.Exploded);
 }

@@ -160,6 +160,18 @@ TEST_F(PanelTest, FadedOutPanelDrawsNothingYetTakesHoverAndClicks)
     panel.SetColors(feColor(1, 1, 1, 0), feColor(1, 1, 1, 0));
     panel.SetAlignment(1, 1);
     panel.Show();
+    // Never drawn (a draw at fade 0 lays nothing out): the button has no place yet, not even
+    // the window's corner where its unset layout would put it.
+    draw(panel, 800, 600);
+    for (int x : {10, 400}) {
+        const int y = x == 10 ? 10 : 300;
+        panel.OnMouseMove(x, y);
+        EXPECT_FALSE(panel.IsHovered()) << x;
+        EXPECT_FALSE(b->IsHovered()) << x;
+        panel.OnMouseDown(0, x, y);
+        panel.OnClick(0, x, y);
+        EXPECT_TRUE(commands.ids.empty()) << x;
+    }
     panel.Fade = 1.0f;
     draw(panel, 800, 600);
     EXPECT_TRUE(pixelNear(at(400, 300), {255, 255, 255}));
