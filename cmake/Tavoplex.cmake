@@ -20,7 +20,7 @@ function(tavo_add_library name)
 endfunction()
 
 # Names a CTest resource lock for the tests of the given test executables (targets named after
-# their source, e.g. host_TavoplexProgramTest): tests holding the same lock never run at the
+# their source, e.g. host_mainTest): tests holding the same lock never run at the
 # same time. Call it before tavo_add_tests adds those executables.
 function(tavo_test_lock lock)
   foreach(target ${ARGN})
@@ -55,6 +55,13 @@ function(tavo_add_tests dir label)
     get_property(lock GLOBAL PROPERTY TAVO_TEST_LOCK_${target})
     if(lock)
       list(APPEND properties RESOURCE_LOCK ${lock})
+    else()
+      # A test that starts an X server or the host program, left off the lock list, would run
+      # beside the others and time out on a loaded machine.
+      file(STRINGS ${src} window_lines REGEX "tests/support/XvfbServer\\.h|TAVOPLEX_PROGRAM")
+      if(window_lines)
+        message(FATAL_ERROR "${target} starts an X server or the host program but holds no test lock")
+      endif()
     endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
   endforeach()

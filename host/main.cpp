@@ -105,7 +105,7 @@ std::string failureUpFront(const ControlState& state)
 {
     if (const std::string local = localModelPath(state); !local.empty())
         if (const std::string why = whyUnreadable(local); !why.empty())
-            return "\"" + local + "\": " + why;
+            return "\"" + platform::sys::escapeControlCharacters(local) + "\": " + why;
     return state.failureReason;
 }
 
@@ -140,7 +140,7 @@ ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host
     std::string error;
     ModuleLoader::ControlPtr control = loader.createControl(error);
     if (!control) {
-        std::cerr << "tavoplex: " << error << "\n";
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << "\n";
         return nullptr;
     }
     control->SetClientSite(&host);
@@ -198,11 +198,12 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::destroy());
     if (!written) {
         if (state.loading)
-            std::cerr << "tavoplex: the model \"" << state.fileName << "\" did not finish loading\n";
+            std::cerr << "tavoplex: the model \"" << platform::sys::escapeControlCharacters(state.fileName)
+                      << "\" did not finish loading\n";
         else if (state.loadFailed)
             reportLoadFailure(reasonOf(state));
         else
-            std::cerr << "tavoplex: cannot write \"" << options.output << "\"\n";
+            std::cerr << "tavoplex: cannot write \"" << platform::sys::escapeControlCharacters(options.output) << "\"\n";
         return 1;
     }
     return 0;
@@ -259,7 +260,7 @@ int main(int argc, char** argv)
     HostOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), workingFolder(), error)) {
-        std::cerr << "tavoplex: " << error << "\n" << HostOptions::usage();
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << "\n" << HostOptions::usage();
         return 2;
     }
     if (options.help) {
@@ -269,7 +270,7 @@ int main(int argc, char** argv)
     ModuleLoader loader;
     if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
         // Only the program's own place for it was tried: say how to name another.
-        std::cerr << "tavoplex: " << error << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
         return 1;
     }
     try {

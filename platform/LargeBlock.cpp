@@ -2,10 +2,13 @@
 #include "platform/sys.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 
 namespace platform::sys {
 namespace {
@@ -19,6 +22,22 @@ size_t roundUp(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHug
 constexpr auto kCheapHugePage = std::chrono::microseconds(1500);
 constexpr int kCostlyHugePagesToStop = 2;
 std::atomic<int> costlyHugePages{0};
+
+// Address space the process may still map under its limit (ulimit -v); SIZE_MAX without one.
+size_t addressSpaceLeft()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return SIZE_MAX;
+    unsigned long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lu", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    const size_t used = size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+    return limit.rlim_cur > used ? size_t(limit.rlim_cur - used) : 0;
+}
 
 }  // namespace
 
@@ -51,6 +70,10 @@ void freeLargeBlock(void* block, size_t bytes)
 
 void* reserveAddressRange(size_t bytes)
 {
+    // Under a limit of address space a range takes a share of what is left, never most of it:
+    // the heap, thread stacks and the other ranges need theirs (the caller asks again for less).
+    if (const size_t left = addressSpaceLeft(); left != SIZE_MAX && bytes > left / 8)
+        return nullptr;
     const size_t size = roundUp(bytes) + kHugePage;
     void* raw = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (raw == MAP_FAILED)

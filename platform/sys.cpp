@@ -235,4 +235,25 @@ UrlOpener setUrlOpener(UrlOpener opener)
     return previous;
 }
 
+std::string escapeControlCharacters(const std::string& text)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\n')
+            shown += "\\n";
+        else if (c == '\r')
+            shown += "\\r";
+        else if (c == '\t')
+            shown += "\\t";
+        else if (c < 0x20 || c == 0x7f)
+            shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        else
+            shown += ch;
+    }
+    return shown;
+}
+
 }  // namespace platform::sys

@@ -71,7 +71,8 @@ ProgramLauncher setProgramLauncher(ProgramLauncher launcher);  // empty restores
 void* allocateLargeBlock(size_t bytes);
 void freeLargeBlock(void* block, size_t bytes);
 // A range of address space whose pages are backed only once touched (aligned to 2 MB; null
-// when the system refuses). Discarding gives a part's pages back; the range stays usable.
+// when the system refuses, or when the process's limit of address space leaves less than eight
+// times the size). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
 // Asks for huge pages for a fresh block (2 MB aligned) as long as they come cheaply: its first
@@ -82,5 +83,10 @@ void discardPages(void* block, size_t bytes);
 void adviseHugePages(void* block, size_t bytes);
 // From now on the process asks for no huge pages, as after a few dear ones.
 void keepToSmallPages();
+
+// The text with its control characters (bytes below 0x20, and 0x7F) written as escapes ("\n",
+// "\r", "\t", "\x1b"), so that a name shown in a message keeps the message on one line and says
+// what the name holds. Backslashes stay as they are: they separate folders in many names.
+std::string escapeControlCharacters(const std::string& text);
 
 }  // namespace platform::sys

@@ -11,9 +11,15 @@ public:
     FEDisplayPartC() = default;
     ~FEDisplayPartC() override;
 
-    // -1 while no list has been compiled.
-    void setDisplayList(int id) { displayList = id; }
+    // -1 while no list has been compiled. A list may call count - 1 lists of its own, numbered
+    // right after it; all of them go together.
+    void setDisplayList(int id, int count = 1)
+    {
+        displayList = id;
+        displayListCount = id >= 0 ? count : 0;
+    }
     int getDisplayList() const { return displayList; }
+    int getDisplayListCount() const { return displayListCount; }
 
     // Empties the mesh (as FEMeshPartC::clear) and deletes the triangles.
     void clear()
@@ -33,5 +39,6 @@ public:
 
 private:
     int displayList = -1;
+    int displayListCount = 0;
     RWTPtrSlist<FEDisplayTriangleC> triangles;  // owned
 };

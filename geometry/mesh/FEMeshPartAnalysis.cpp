@@ -132,9 +132,7 @@ bool FEMeshPartC::computePrincipalAxes(double& eigenvalue1, double& centroidX, P
     axis1 = axis2 = axis3 = Point3D(0.0, 0.0, 0.0);
 
     auto forEachVertex = [&](auto&& fn) {
-        for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b)
-            for (const FEMeshVertexC* v = store.getBucketHead(b); v; v = v->getHashLink())
-                fn(Point3D(v->getPosition()));
+        store.forEachVertex([&](const FEMeshVertexC* v) { fn(Point3D(v->getPosition())); });
     };
     size_t count = 0;
     Point3D sum(0.0, 0.0, 0.0);

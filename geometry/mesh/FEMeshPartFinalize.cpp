@@ -430,8 +430,8 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
     const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
     std::vector<size_t> unused(pieces, 0), waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
-        for (size_t b = begin; b < end; ++b)
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(int(b)); v; v = v->getHashLink()) {
+        for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
+            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
                 if (v->outgoing)
                     emptyIncidentList(v);
                 else if (v->incidentCount == 0)
@@ -640,8 +640,8 @@ bool FEMeshPartC::collectStraightCandidates(FEMeshVertexQueueC& candidates)
     std::vector<Piece> found(pieces);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
         Piece& p = found[piece];
-        for (size_t b = begin; b < end && p.ordered; ++b)
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(int(b)); v; v = v->getHashLink()) {
+        for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end) && p.ordered; b = vertexHash.nextBucket(b))
+            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
                 const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
                 if (p.any && key <= p.lastKey) {
                     p.ordered = false;

@@ -380,7 +380,7 @@ bool FEMeshPartC::save(csrecordfile& file, int tag)
     ok = ok && file.endRecord();
 
     ok = ok && file.beginRecord(kVertices);
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount && ok; ++b)
+    for (int b = vertexHash.nextBucket(-1); b < FEMeshVertexHashC::kBucketCount && ok; b = vertexHash.nextBucket(b))
         for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && ok; v = v->getHashLink()) {
             const Point3Df& p = v->getPosition();
             ok = file.beginRecord(kVertex) && file.writeDouble(kVertexX, p.x()) && file.writeDouble(kVertexY, p.y()) &&

@@ -143,13 +143,11 @@ RWTPtrSortedVector<FEMeshPickListEntryC> FEMeshPartC::pick(const Point3D& p1, co
     }
 
     if (flags & FEMeshPickableEntityC::VERTEX) {
-        for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b) {
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
-                Point3D a, c;
-                const int hits = lineSphereIntersection(p1, p2, Point3D(v->getPosition()), width, a, c);
-                addNearerHit(result, v, hits, p1, a, c);
-            }
-        }
+        vertexHash.forEachVertex([&](FEMeshVertexC* v) {
+            Point3D a, c;
+            const int hits = lineSphereIntersection(p1, p2, Point3D(v->getPosition()), width, a, c);
+            addNearerHit(result, v, hits, p1, a, c);
+        });
     }
     return result;
 }
@@ -192,20 +190,13 @@ void FEMeshPartC::forEachEdge(void (*fn)(FEMeshEdgeC*, void*), void* arg)
 
 void FEMeshPartC::forEachVertex(void (*fn)(FEMeshVertexC*, void*), void* arg)
 {
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b) {
-        for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v;) {
-            FEMeshVertexC* next = v->getHashLink();
-            fn(v, arg);
-            v = next;
-        }
-    }
+    vertexHash.forEachVertex([&](FEMeshVertexC* v) { fn(v, arg); });
 }
 
 void FEMeshPartC::transform(const double* m)
 {
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b)
-        for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
-            v->setPosition(Point3Df(transformPoint(m, Point3D(v->getPosition()))));
+    vertexHash.forEachVertex(
+        [&](FEMeshVertexC* v) { v->setPosition(Point3Df(transformPoint(m, Point3D(v->getPosition())))); });
     // Normals are directions: the translation is taken off again.
     const Point3D origin = transformPoint(m, Point3D());
     for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
@@ -221,9 +212,7 @@ void FEMeshPartC::transform(const double* m)
 
 void FEMeshPartC::scale(float factor)
 {
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b)
-        for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
-            v->setPosition(v->getPosition() * factor);
+    vertexHash.forEachVertex([&](FEMeshVertexC* v) { v->setPosition(v->getPosition() * factor); });
     verticesMoved();
 }
 
@@ -231,18 +220,16 @@ void FEMeshPartC::recomputeBoundingBox()
 {
     float lo[3] = {1e10f, 1e10f, 1e10f};
     float hi[3] = {-1e10f, -1e10f, -1e10f};
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b) {
-        for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
-            const Point3Df& p = v->getPosition();
-            const float c[3] = {p.x(), p.y(), p.z()};
-            for (int axis = 0; axis < 3; ++axis) {
-                if (c[axis] < lo[axis])
-                    lo[axis] = c[axis];
-                if (c[axis] > hi[axis])
-                    hi[axis] = c[axis];
-            }
+    vertexHash.forEachVertex([&](const FEMeshVertexC* v) {
+        const Point3Df& p = v->getPosition();
+        const float c[3] = {p.x(), p.y(), p.z()};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (c[axis] < lo[axis])
+                lo[axis] = c[axis];
+            if (c[axis] > hi[axis])
+                hi[axis] = c[axis];
         }
-    }
+    });
     boxMin = Point3D(lo[0], lo[1], lo[2]);
     boxMax = Point3D(hi[0], hi[1], hi[2]);
 }
@@ -250,9 +237,7 @@ void FEMeshPartC::recomputeBoundingBox()
 void FEMeshPartC::renumber()
 {
     int index = 0;
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b)
-        for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
-            v->setIndex(index++);
+    vertexHash.forEachVertex([&](FEMeshVertexC* v) { v->setIndex(index++); });
     index = 0;
     for (FEMeshEdgeC* e = edgeHead; e; e = e->getNext())
         e->setIndex(index++);
@@ -290,8 +275,9 @@ void FEMeshPartC::copyFrom(const FEMeshPartC& source)
         edgeMap[se] = e;
     }
 
-    for (int b = 0; b < FEMeshVertexHashC::kBucketCount; ++b) {
-        for (const FEMeshVertexC* sv = source.vertexHash.getBucketHead(b); sv; sv = sv->getHashLink()) {
+    const FEMeshVertexHashC& sourceHash = source.vertexHash;
+    for (int b = sourceHash.nextBucket(-1); b < FEMeshVertexHashC::kBucketCount; b = sourceHash.nextBucket(b)) {
+        for (const FEMeshVertexC* sv = sourceHash.getBucketHead(b); sv; sv = sv->getHashLink()) {
             FEMeshVertexC* v = findOrCreateVertex(sv->getPosition());
             vertexMap[sv] = v;
             for (const FEMeshIncidenceC* link = sv->getFirstIncidence(); link; link = link->getNext()) {

@@ -43,7 +43,7 @@ public:
     }
     static void* addressOf(uint32_t handle) { return handle ? base_ + size_t(handle) * kGranule : nullptr; }
 
-    // A chunk of the given size (a power of two, at least 4 KB), aligned to min(size, 2 MB).
+    // A chunk of the given size (a power of two, at least kSmallestChunk), aligned to min(size, 2 MB).
     static void* takeChunk(size_t bytes)
     {
         void* chunk = claimChunk(bytes);
@@ -97,6 +97,10 @@ private:
         return base_ + at;
     }
 
+public:
+    static constexpr size_t kSmallestChunk = 256;
+
+private:
     static constexpr size_t kFirstOffset = 4096;  // offset 0 would be the null handle
     static constexpr size_t kHugeBytes = size_t(2) << 20;
     static constexpr size_t kDiscardBytes = size_t(64) << 10;
@@ -116,7 +120,7 @@ private:
     static unsigned sizeClass(size_t bytes)
     {
         unsigned c = 0;
-        while ((size_t(4096) << c) < bytes)
+        while ((kSmallestChunk << c) < bytes)
             ++c;
         return c;
     }
@@ -248,8 +252,9 @@ private:
         size_t bytes;
         // the slots follow, aligned for Slot
     };
-    // Chunks double from a few kilobytes up to 2 MB; those come from huge-page blocks.
-    static constexpr size_t kFirstChunkBytes = 4096;
+    // Chunks double from a few hundred bytes up to 2 MB; those come from huge-page blocks. A part
+    // of one triangle holds a handful of records of each kind, and its pools should cost that.
+    static constexpr size_t kFirstChunkBytes = 256;
     static constexpr size_t kLargeChunkBytes = size_t(2) << 20;
     static constexpr size_t kMaxChunkBytes = size_t(2) << 20;
     static constexpr size_t kHead = (sizeof(Chunk) + alignof(Slot) - 1) / alignof(Slot) * alignof(Slot);

@@ -1,6 +1,7 @@
 // FEMeshVertexHashC: key, search, insertion, iteration and purging of the mesh's vertex store.
 #include "geometry/mesh/FEMeshVertexHashC.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <cstdlib>
@@ -15,8 +16,12 @@ namespace {
 
 using VertexArena = FEMeshArenaC<FEMeshVertexC>;
 
-// Stores below this size are searched by walking the chains; above it the grid pays off.
-constexpr size_t kIndexThreshold = 512;
+// Stores below this size are searched by walking the chains (spread over 16381 buckets, the
+// three searched hold a vertex or so); above it the grid pays off, and its tables of fixed size
+// are small beside what the store holds.
+constexpr size_t kIndexThreshold = 4096;
+// Chains in use that are kept in the sorted list; one more turns it into the full table.
+constexpr size_t kSparseChains = 1024;
 constexpr uint32_t kOccupied = uint32_t(1) << 31;
 constexpr size_t kRecentSize = 16384;
 
@@ -62,14 +67,72 @@ int FEMeshVertexHashC::key(const Point3Df& p)
 
 bool FEMeshVertexHashC::isFinitePoint(const Point3Df& p) { return isFinite(p.x()) && isFinite(p.y()) && isFinite(p.z()); }
 
+FEMeshVertexC* FEMeshVertexHashC::getBucketHead(int bucket) const
+{
+    if (heads)
+        return heads[bucket];
+    auto at = std::lower_bound(sparse.begin(), sparse.end(), uint32_t(bucket),
+                               [](const SparseHead& e, uint32_t b) { return e.bucket < b; });
+    return at != sparse.end() && at->bucket == uint32_t(bucket) ? at->head : nullptr;
+}
+
+int FEMeshVertexHashC::nextBucket(int b) const
+{
+    if (heads) {
+        for (++b; b < kBucketCount; ++b)
+            if (heads[b])
+                return b;
+        return kBucketCount;
+    }
+    auto at = std::upper_bound(sparse.begin(), sparse.end(), b,
+                               [](int bucket, const SparseHead& e) { return bucket < int(e.bucket); });
+    for (; at != sparse.end(); ++at)
+        if (at->head)
+            return int(at->bucket);
+    return kBucketCount;
+}
+
+FEMeshVertexC** FEMeshVertexHashC::headSlot(int b, bool create)
+{
+    if (heads)
+        return &heads[b];
+    auto at = std::lower_bound(sparse.begin(), sparse.end(), uint32_t(b),
+                               [](const SparseHead& e, uint32_t bucket) { return e.bucket < bucket; });
+    if (at != sparse.end() && at->bucket == uint32_t(b))
+        return &at->head;
+    if (!create)
+        return nullptr;
+    if (sparse.size() >= kSparseChains) {
+        makeDense();
+        return &heads[b];
+    }
+    return &sparse.insert(at, SparseHead{uint32_t(b), nullptr})->head;
+}
+
+void FEMeshVertexHashC::makeDense()
+{
+    if (heads)
+        return;
+    heads = std::make_unique<FEMeshVertexC*[]>(kBucketCount);  // zeroed
+    for (const SparseHead& e : sparse)
+        heads[e.bucket] = e.head;
+    std::vector<SparseHead>().swap(sparse);
+}
+
+void FEMeshVertexHashC::dropEmptySparse()
+{
+    sparse.erase(std::remove_if(sparse.begin(), sparse.end(), [](const SparseHead& e) { return !e.head; }),
+                 sparse.end());
+}
+
 FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
 {
-    if (!heads)
+    if (count == 0)
         return nullptr;
     const int h = key(p);
     const int order[3] = {h, h == 0 ? kBucketCount - 1 : h - 1, h == kBucketCount - 1 ? 0 : h + 1};
     for (int b : order)
-        for (FEMeshVertexC* v = heads[b]; v; v = v->getHashLink())
+        for (FEMeshVertexC* v = getBucketHead(b); v; v = v->getHashLink())
             if (compareWithinTolerance(v->position, p, tolerance) == 0)
                 return v;
     return nullptr;
@@ -137,9 +200,8 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
 {
     if (!v)
         return;
-    if (!heads)
-        heads = std::make_unique<FEMeshVertexC*[]>(kBucketCount);  // zeroed
     const int b = key(v->position);
+    FEMeshVertexC** head = headSlot(b, true);
     v->setHashLink(nullptr);
     v->hashBucket = uint16_t(b);
     v->hashSequence = nextSequence++;
@@ -147,7 +209,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
         if (tails[b])
             tails[b]->setHashLink(v);
         else
-            heads[b] = v;
+            *head = v;
         tails[b] = v;
         gridAdd(v);
         // Nothing lay within the tolerance of this very position in the three chains, so the
@@ -163,29 +225,22 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
         }
         lastMiss.generation = 0;  // any other insertion may change the answer for that position
     } else {
-        FEMeshVertexC* last = heads[b];
+        FEMeshVertexC* last = *head;
         while (last && last->getHashLink())
             last = last->getHashLink();
         if (last)
             last->setHashLink(v);
         else
-            heads[b] = v;
+            *head = v;
     }
     ++count;
 }
 
 FEMeshVertexC* FEMeshVertexHashC::first()
 {
-    cursorVertex = nullptr;
-    if (!heads)
-        return nullptr;
-    for (cursorBucket = 0; cursorBucket < kBucketCount; ++cursorBucket)
-        if (heads[cursorBucket]) {
-            cursorVertex = heads[cursorBucket];
-            return cursorVertex;
-        }
-    cursorVertex = nullptr;
-    return nullptr;
+    cursorBucket = nextBucket(-1);
+    cursorVertex = cursorBucket < kBucketCount ? getBucketHead(cursorBucket) : nullptr;
+    return cursorVertex;
 }
 
 FEMeshVertexC* FEMeshVertexHashC::next()
@@ -196,29 +251,24 @@ FEMeshVertexC* FEMeshVertexHashC::next()
         cursorVertex = following;
         return cursorVertex;
     }
-    for (++cursorBucket; cursorBucket < kBucketCount; ++cursorBucket)
-        if (heads[cursorBucket]) {
-            cursorVertex = heads[cursorBucket];
-            return cursorVertex;
-        }
-    cursorVertex = nullptr;
-    return nullptr;
+    cursorBucket = nextBucket(cursorBucket);
+    cursorVertex = cursorBucket < kBucketCount ? getBucketHead(cursorBucket) : nullptr;
+    return cursorVertex;
 }
 
 void FEMeshVertexHashC::purgeUnused()
 {
-    if (!heads)
-        return;
-    for (int b = 0; b < kBucketCount; ++b) {
+    for (int b = nextBucket(-1); b < kBucketCount; b = nextBucket(b)) {
+        FEMeshVertexC** head = headSlot(b, false);
         FEMeshVertexC* previous = nullptr;
-        FEMeshVertexC* v = heads[b];
+        FEMeshVertexC* v = *head;
         while (v) {
             FEMeshVertexC* following = v->getHashLink();
             if (!v->outgoing && v->incidentCount == 0) {
                 if (previous)
                     previous->setHashLink(following);
                 else
-                    heads[b] = following;
+                    *head = following;
                 if (indexBuilt) {
                     if (tails[b] == v)
                         tails[b] = previous;
@@ -235,21 +285,15 @@ void FEMeshVertexHashC::purgeUnused()
             v = following;
         }
     }
+    dropEmptySparse();
 }
 
 void FEMeshVertexHashC::deleteAll()
 {
-    if (heads && !FEMeshPoolC<FEMeshVertexC>::kDropsWholesale) {
-        for (int b = 0; b < kBucketCount; ++b) {
-            FEMeshVertexC* v = heads[b];
-            while (v) {
-                FEMeshVertexC* following = v->getHashLink();
-                pool.destroy(v);
-                v = following;
-            }
-        }
-    }
+    if (!FEMeshPoolC<FEMeshVertexC>::kDropsWholesale)
+        forEachVertex([this](FEMeshVertexC* v) { pool.destroy(v); });
     heads.reset();
+    std::vector<SparseHead>().swap(sparse);
     count = 0;
     cursorVertex = nullptr;
     cursorBucket = 0;
@@ -268,17 +312,20 @@ void FEMeshVertexHashC::setIndexEnabled(bool enabled)
 
 bool FEMeshVertexHashC::unlink(FEMeshVertexC* v)
 {
-    if (!heads)
-        return false;
     const int b = v->hashBucket;
+    FEMeshVertexC** head = headSlot(b, false);
+    if (!head)
+        return false;
     FEMeshVertexC* previous = nullptr;
-    for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->getHashLink()) {
+    for (FEMeshVertexC* w = *head; w; previous = w, w = w->getHashLink()) {
         if (w != v)
             continue;
         if (previous)
             previous->setHashLink(w->getHashLink());
         else
-            heads[b] = w->getHashLink();
+            *head = w->getHashLink();
+        if (!heads && !*head)
+            dropEmptySparse();
         if (indexBuilt) {
             if (tails[b] == v)
                 tails[b] = previous;
@@ -297,16 +344,18 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
 {
     if (!v)
         return;
-    if (!unlink(v) && heads) {
+    if (!unlink(v)) {
         // Moved since it was stored: its chain is no longer the one its key names.
-        for (int b = 0; b < kBucketCount; ++b) {
+        for (int b = nextBucket(-1); b < kBucketCount; b = nextBucket(b)) {
+            FEMeshVertexC** head = headSlot(b, false);
             FEMeshVertexC* previous = nullptr;
-            for (FEMeshVertexC* w = heads[b]; w; previous = w, w = w->getHashLink())
+            for (FEMeshVertexC* w = *head; w; previous = w, w = w->getHashLink())
                 if (w == v) {
                     if (previous)
                         previous->setHashLink(w->getHashLink());
                     else
-                        heads[b] = w->getHashLink();
+                        *head = w->getHashLink();
+                    dropEmptySparse();
                     --count;
                     if (cursorVertex == v)
                         cursorVertex = nullptr;
@@ -463,6 +512,7 @@ void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
 void FEMeshVertexHashC::buildIndex()
 {
     dropIndex();
+    makeDense();  // the chain tails below are a full table too
     indexTolerance = tolerance;
     cellSize = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
     if (!std::isfinite(cellSize) || cellSize <= 0.0)
@@ -477,7 +527,7 @@ void FEMeshVertexHashC::buildIndex()
     grid.reset(size);
     gridUsed = 0;
     indexBuilt = true;
-    for (int b = 0; heads && b < kBucketCount; ++b)
+    for (int b = 0; b < kBucketCount; ++b)
         for (FEMeshVertexC* v = heads[b]; v; v = v->getHashLink()) {
             tails[b] = v;
             gridAdd(v);

@@ -1,4 +1,4 @@
-// FEMeshVertexHashC: the vertex store of a mesh part, a fixed table of 16381 chains keyed by position.
+// FEMeshVertexHashC: the vertex store of a mesh part, 16381 chains keyed by position.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,9 @@ inline int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t
 // vertex whose key is the position's key or one of its two neighbours; the first such vertex in
 // chain order (bucket key, then key - 1, then key + 1, each chain in insertion order) wins.
 //
+// The chains' heads cost what the store holds: a sorted list of the chains in use while they
+// are few (a part of one triangle holds three), the full table of 16381 heads once they are many.
+//
 // Large stores also keep a grid of cells a few tolerances wide over the positions, which finds
 // the same vertex as the walk of the three chains without walking them.
 class FEMeshVertexHashC {
@@ -55,6 +58,20 @@ public:
     // All vertices, bucket by bucket from 0 up, each chain in order; null at the end.
     FEMeshVertexC* first();
     FEMeshVertexC* next();
+    // The same walk for a visitor; fn may destroy the vertex it is given.
+    template <class Fn>
+    void forEachVertex(Fn&& fn) const
+    {
+        for (int b = nextBucket(-1); b < kBucketCount; b = nextBucket(b))
+            for (FEMeshVertexC* v = getBucketHead(b); v;) {
+                FEMeshVertexC* following = v->getHashLink();
+                fn(v);
+                v = following;
+            }
+    }
+    // The first bucket after b whose chain holds a vertex, kBucketCount when none does. The
+    // walk over the chains in use costs what the store holds, not the 16381 buckets.
+    int nextBucket(int b) const;
 
     // Unlinks and deletes every vertex with no outgoing half-edge and no incident edge.
     void purgeUnused();
@@ -75,9 +92,14 @@ public:
     // Tests compare the grid with the chain walk; a disabled grid is never built.
     void setIndexEnabled(bool enabled);
 
-    FEMeshVertexC* getBucketHead(int bucket) const { return heads ? heads[bucket] : nullptr; }
+    FEMeshVertexC* getBucketHead(int bucket) const;
 
 private:
+    // A chain in use while the heads are kept sparse.
+    struct SparseHead {
+        uint32_t bucket;
+        FEMeshVertexC* head;
+    };
     struct RecentFind {
         uint32_t bits[3];
         uint32_t generation;  // valid while it equals recentGeneration
@@ -114,6 +136,11 @@ private:
     };
 
     bool unlink(FEMeshVertexC* v);  // from its chain; false when it is not there
+    // The head of bucket b to read or write; with create, a sparse entry is made when missing
+    // (which may turn the heads into the full table). Null when absent and not created.
+    FEMeshVertexC** headSlot(int b, bool create);
+    void makeDense();
+    void dropEmptySparse();
     void buildIndex();
     void dropIndex();
     void forgetRecent();
@@ -126,8 +153,9 @@ private:
     static bool isFinitePoint(const Point3Df& p);
 
     double tolerance = 1e-5;
-    // The chains' heads, made on the first insertion: a store that never holds a vertex (an
-    // empty part) costs no table of kBucketCount pointers.
+    // The chains' heads: sparse, sorted by bucket (an entry may hold null until the next
+    // tidying), until more than kSparseChains chains are in use; then the full table.
+    std::vector<SparseHead> sparse;
     std::unique_ptr<FEMeshVertexC*[]> heads;
     FEMeshVertexC* cursorVertex = nullptr;
     int cursorBucket = 0;

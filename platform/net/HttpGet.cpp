@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -32,6 +33,8 @@ struct Transfer {
     Outcome stop = Outcome::Ok;  // set by a callback that aborts the transfer
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
+    Clock::time_point started = Clock::now();
+    std::string stopText;  // what a callback that aborts found, when it says more than the outcome
 
     void notify(Status s, const std::string& info = {}) const
     {
@@ -121,12 +124,30 @@ int onConnected(void* user, char* primaryIp, char*, int, int)
     return CURL_PREREQFUNC_OK;
 }
 
+// Milliseconds as seconds with one decimal, for messages.
+std::string seconds(uint64_t ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", double(ms) / 1000.0);
+    return text;
+}
+
 // Cuts the transfer off when no byte arrived for the stall time-out. libcurl calls this at
 // least about once a second, also while nothing moves.
 int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent)
 {
     auto& t = *static_cast<Transfer*>(user);
     const auto now = Clock::now();
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - t.started).count();
+    // A body dripping in never stalls: its average since the start must keep up.
+    if (t.limits->minBytesPerSecond != 0 && elapsed > static_cast<long long>(t.limits->rateGraceMs) &&
+        static_cast<double>(received) * 1000.0 < static_cast<double>(t.limits->minBytesPerSecond) * double(elapsed)) {
+        t.stop = Outcome::TooSlow;
+        t.stopText = "the server sends too slowly: " + std::to_string(received) + " bytes in " +
+                     seconds(uint64_t(elapsed)) + " s, below " + std::to_string(t.limits->minBytesPerSecond) +
+                     " bytes a second";
+        return 1;
+    }
     const curl_off_t moved = received + sent;
     if (moved != t.lastBytes) {
         t.lastBytes = moved;
@@ -157,6 +178,8 @@ const char* outcomeText(Outcome outcome)
     case Outcome::BadAddress: return "the address is no http address";
     case Outcome::ConnectFailed: return "cannot connect to the server";
     case Outcome::Stalled: return "the server stopped sending";
+    case Outcome::TooSlow: return "the server sends too slowly";
+    case Outcome::TookTooLong: return "the transfer took too long";
     case Outcome::TooLarge: return "the answer is larger than allowed";
     case Outcome::ShortBody: return "the answer ended before its announced length";
     case Outcome::TooManyRedirects: return "too many redirects";
@@ -214,7 +237,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
     t.notify(ResolvingName, host);
-    t.lastActivity = Clock::now();
+    t.lastActivity = t.started = Clock::now();
     const CURLcode code = curl_easy_perform(c);
     long redirects = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.httpStatus);
@@ -235,20 +258,31 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
 
     const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
-        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : std::string());
+        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
     // Our words for what failed, the transfer library's for the detail.
     const auto failed = [&](Outcome outcome) {
         return finish(result, outcome, std::string(outcomeText(outcome)) + " (" + error + ")");
     };
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started).count();
     switch (code) {
     case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed);
-    case CURLE_OPERATION_TIMEDOUT: return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
+    case CURLE_OPERATION_TIMEDOUT:
+        if (limits.totalTimeoutMs != 0 && elapsedMs >= static_cast<long long>(limits.totalTimeoutMs))
+            return finish(result, Outcome::TookTooLong,
+                          "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
+        return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
     case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge);
     case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody);
-    case CURLE_TOO_MANY_REDIRECTS: return failed(Outcome::TooManyRedirects);
-    case CURLE_UNSUPPORTED_PROTOCOL: return failed(redirects > 0 ? Outcome::BadRedirect : Outcome::BadAddress);
+    case CURLE_TOO_MANY_REDIRECTS:
+        return finish(result, Outcome::TooManyRedirects,
+                      "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        if (redirects > 0 || !t.location.empty())
+            return finish(result, Outcome::BadRedirect,
+                          "redirected to \"" + t.location + "\", which is neither an http nor an https address");
+        return failed(Outcome::BadAddress);
     default: return failed(Outcome::Failed);
     }
     if (result.httpStatus != 200)

@@ -33,7 +33,11 @@ struct Limits {
     uint32_t stallTimeoutMs = 30000;    // with no byte of the response arriving
     uint64_t maxBodyBytes = 512u << 20; // a larger body fails the transfer
     uint32_t maxRedirects = 8;          // targets may only be http:// or https:// addresses
-    uint32_t totalTimeoutMs = 0;        // the whole transfer, connection included; 0: no bound
+    uint32_t totalTimeoutMs = 30 * 60 * 1000;  // the whole transfer, connection included; 0: no bound
+    // A body that keeps coming, but slowly, never stalls: after the grace period it must have
+    // brought minBytesPerSecond on average (0: no bound).
+    uint32_t rateGraceMs = 60000;
+    uint32_t minBytesPerSecond = 1024;
 };
 
 enum class Outcome {
@@ -41,6 +45,8 @@ enum class Outcome {
     BadAddress,      // not an http:// address, or a host or path that cannot be sent
     ConnectFailed,   // no connection (refused, unreachable, connect time-out)
     Stalled,         // no byte arrived within the stall time-out
+    TooSlow,         // after the grace period, the bytes came slower than the minimum rate
+    TookTooLong,     // the transfer outlasted its total time
     TooLarge,        // the body (announced or received) exceeds maxBodyBytes
     ShortBody,       // the connection ended before the announced length
     TooManyRedirects,

@@ -51,10 +51,14 @@ struct ProgramRun {
 
 // Starts the program with the arguments; the per-user folder lives in dir, which also takes
 // its standard output and error; a display only when one is given. -1 when it cannot start.
+// With memoryKB, the program runs under that bound of address space (the shell's ulimit -v).
 pid_t startProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& display = "",
-                   const std::vector<std::string>& extraEnv = {})
+                   const std::vector<std::string>& extraEnv = {}, long memoryKB = 0)
 {
-    std::vector<std::string> all = {TAVOPLEX_PROGRAM};
+    std::vector<std::string> all;
+    if (memoryKB > 0)
+        all = {"/bin/sh", "-c", "ulimit -v " + std::to_string(memoryKB) + " && exec \"$0\" \"$@\""};
+    all.push_back(TAVOPLEX_PROGRAM);
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all)
@@ -404,6 +408,9 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
         {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
         {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
+        // Line ends in a name are shown escaped: the error stays one line.
+        {{"FileName=samples/no\r\nne.stl", "--output", dir.file("a.bmp")}, 1, "samples/no\\r\\nne.stl\": not found"},
+        {{"FileName=ftp://127.0.0.1/a.stl", "--output", dir.file("a.bmp")}, 1, "\"ftp://\" addresses are not fetched"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         {{"--colour"}, 2, "unknown option"},
@@ -551,6 +558,46 @@ TEST(TavoplexProgram, EndedWhileWritingItsPictureItLeavesTheOldOneAndNoTemporary
         EXPECT_TRUE(kept == "the older picture" || kept.size() == 54u + 4000u * 3000u * 4u) << kept.size();
     }
     EXPECT_TRUE(caught) << "the program never was seen writing its picture";
+}
+
+TEST(TavoplexProgram, SmallModelsThatAskForMuchRenderWithinMemoryAndTime)
+{
+    // A few bytes a part or a thread once cost 150 KB a part, a time growing with the square of
+    // the part count, or minutes a frame.
+    std::string tinyParts, emptyParts, threads = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}THRL{";
+    for (int i = 0; i < 100000; ++i)
+        tinyParts += "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+    for (int i = 0; i < 350000; ++i)
+        emptyParts += "P{}";
+    // Threads of a thousand units and a radius of a thousandth: as many helix vertices as one
+    // thread may have, each.
+    for (int i = 0; i < 20000; ++i)
+        threads += "1 0 0 0 0 0 1000 0.001 ";
+    threads += "}}\nS{M{0 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}}\n";
+    const struct {
+        const char* name;
+        const std::string& text;
+    } cases[] = {{"tiny-parts.zjv", tinyParts}, {"empty-parts.zjv", emptyParts}, {"threads.zjv", threads}};
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const long memoryKB = 0;  // the sanitizers reserve terabytes of address space
+    const int limitMs = 240000;
+#else
+    const long memoryKB = 3L << 20;
+    const int limitMs = 60000;
+#endif
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        storeNormalDetail(dir);
+        const std::string model = dir.file(c.name), bmp = dir.file("out.bmp");
+        std::ofstream(model, std::ios::binary) << buildZip({{"model.txt", c.text}});
+        RunningProgram program(startProgram(dir, {"FileName=" + model, "--output", bmp, "--size", "120x90"}, "", {}, memoryKB));
+        ASSERT_TRUE(program.started());
+        const int status = program.waitExit(limitMs);
+        const ProgramRun run = outputsOf(dir, status);
+        EXPECT_EQ(status, 0) << run.err;
+        EXPECT_TRUE(std::filesystem::exists(bmp));
+    }
 }
 
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)

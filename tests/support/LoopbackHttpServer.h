@@ -25,13 +25,13 @@
 class LoopbackHttpServer {
 public:
     struct Reply {
-        enum class Kind { Normal, Stall, Big, Raw } kind = Kind::Normal;
+        enum class Kind { Normal, Stall, Big, Raw, Drip } kind = Kind::Normal;
         int status = 200;
         std::string body;
         std::string headers;          // extra header lines, each ending in "\r\n"
         int64_t declaredLength = -1;  // Content-Length to announce; -1: the body's size, -2: none
         uint64_t bigBytes = 0;        // Big: bytes of patternByte(i) to send
-        uint32_t stallMs = 0;         // Stall: how long to say nothing after the body
+        uint32_t stallMs = 0;         // Stall: how long to say nothing after the body; Drip: between bytes
         uint32_t delayMs = 0;         // how long to say nothing before the answer
     };
 
@@ -43,6 +43,11 @@ public:
     static Reply stall(std::string body, int64_t declared, uint32_t ms)
     {
         Reply r; r.kind = Reply::Kind::Stall; r.body = std::move(body); r.declaredLength = declared; r.stallMs = ms; return r;
+    }
+    // Announces `body` whole and sends it one byte every `ms`.
+    static Reply drip(std::string body, uint32_t ms)
+    {
+        Reply r; r.kind = Reply::Kind::Drip; r.body = std::move(body); r.stallMs = ms; return r;
     }
     // Says nothing for `ms`, then answers 200 with `body`.
     static Reply late(std::string body, uint32_t ms) { Reply r; r.body = std::move(body); r.delayMs = ms; return r; }
@@ -254,6 +259,14 @@ private:
                 if (!sendAll(fd, chunk.data(), n))
                     return;
                 sent += n;
+            }
+            return;
+        }
+        if (r.kind == Reply::Kind::Drip) {
+            for (size_t i = 0; i < r.body.size() && !expired(); ++i) {
+                if (!sendAll(fd, r.body.data() + i, 1))
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(r.stallMs));
             }
             return;
         }

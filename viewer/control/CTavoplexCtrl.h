@@ -145,6 +145,9 @@ public:
     // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
     // held).
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
+    // Deletes the model's display lists (with the context current, when there is one) and the
+    // model itself; Parts is null afterwards.
+    void ReleaseModel();
     // Every instance of the model, once per scene frame.
     void DrawParts();
     void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);
@@ -161,6 +164,13 @@ public:
     float IntroFade = 0.0f;
     BitmapFontC Font;
     bool FontMissingLogged = false;  // the log said once that no font was found
+    // Helix vertices that the threads of all instances together draw in one frame: a few bytes
+    // of text can ask for thousands of threads, each drawn every frame. Those beyond are left
+    // out, and the debug log says so once per load.
+    static constexpr long kDefaultThreadVertexLimit = 1000000;
+    long ThreadVertexLimit = kDefaultThreadVertexLimit;
+    long ThreadVerticesLeft = kDefaultThreadVertexLimit;  // of the frame being drawn
+    bool ThreadLimitLogged = false;  // in the current load
 
     // ================= background, shadows and gears =================
     // (viewer/render/CTavoplexCtrlBackground.cpp, CTavoplexCtrlShadow.cpp, CTavoplexCtrlGears.cpp)
@@ -360,6 +370,13 @@ public:
     // a zipped fetch whose bytes came but gave no whole item 0 returns FetchNotUnpacked.
     static constexpr int FetchFailed = 1;
     static constexpr int FetchNotUnpacked = 2;
+    // The fetch failed in a way no retry can heal: a scheme other than http (ftp://, file://), a
+    // redirect loop or a redirect to another scheme, a local name that is no regular file (a
+    // folder, a FIFO, a device), a file over LocalFileLimit, a download over its size or time.
+    static constexpr int FetchRefused = 3;
+    // The largest local file a fetch reads.
+    static constexpr uint64_t kDefaultLocalFileLimit = uint64_t(4) << 30;
+    uint64_t LocalFileLimit = kDefaultLocalFileLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
     // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
     RWCString FetchFailure;

@@ -37,7 +37,7 @@ bool ServerLost(platform::net::Outcome outcome)
 {
     using platform::net::Outcome;
     return outcome == Outcome::ConnectFailed || outcome == Outcome::Stalled || outcome == Outcome::ShortBody ||
-           outcome == Outcome::Failed;
+           outcome == Outcome::Failed || outcome == Outcome::TooSlow || outcome == Outcome::TookTooLong;
 }
 
 // Why a local file could not be opened for reading, as a failure reason's text.
@@ -55,9 +55,11 @@ std::string WhyNotReadable(const std::string& path, int openError)
 // bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
 // straight into room taken in `out`; what a file that grew meanwhile (or one whose size says
 // nothing) still gives comes in pieces of 16384 bytes, counted against the cap.
-// On failure `why` says what went wrong.
-bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::string& why)
+// On failure `why` says what went wrong, and `refused` tells a failure no retry can heal (a name
+// that is there but no regular file, a file over the cap) from one that may (a file not there yet).
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::string& why, bool& refused)
 {
+    refused = false;
     // A NUL byte would end the name early and read the file its first bytes name instead.
     if (name.find('\0') != std::string::npos) {
         why = "not found (the name holds a NUL character)";
@@ -72,11 +74,15 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::
     const int fd = openRegularFile(path.c_str(), &size);
     if (fd < 0) {
         why = WhyNotReadable(path, errno);
+        struct stat info {};
+        refused = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
         return false;
     }
     bool ok = size <= cap;
-    if (!ok)
+    if (!ok) {
         why = "larger than the limit of " + std::to_string(cap) + " bytes";
+        refused = true;
+    }
     uint64_t total = 0;
     if (ok && size > 0 && size <= SIZE_MAX) {
         const uint64_t start = out.GetLength();
@@ -103,7 +109,13 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::
             break;
         }
         total += static_cast<uint64_t>(n);
-        ok = total <= cap && out.Write(piece.data(), static_cast<size_t>(n));
+        if (total > cap) {
+            why = "larger than the limit of " + std::to_string(cap) + " bytes";
+            refused = true;
+            ok = false;
+            break;
+        }
+        ok = out.Write(piece.data(), static_cast<size_t>(n));
     }
     ok = ok && out.Flush();
     if (!ok && why.empty())
@@ -118,6 +130,39 @@ public:
     void OnError(std::wstring text) override { error = NarrowText(text); }
     std::string error;
 };
+
+// The scheme of a name such as "ftp://host/file" ("ftp"), or empty when the name has none. A
+// drive letter ("C:/") is no scheme.
+std::string SchemeOf(const std::string& lower)
+{
+    const size_t end = lower.find("://");
+    if (end == std::string::npos || end < 2)
+        return {};
+    for (size_t i = 0; i < end; ++i) {
+        const char c = lower[i];
+        const bool letter = c >= 'a' && c <= 'z';
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return {};
+    }
+    return lower.substr(0, end);
+}
+
+// Download outcomes that a later attempt would meet again: the address, its redirects, the
+// size or the pace of the answer. A refused connection, a status other than 200 or a transfer
+// cut off may heal.
+bool IsLastingOutcome(platform::net::Outcome outcome)
+{
+    using platform::net::Outcome;
+    switch (outcome) {
+    case Outcome::BadAddress:
+    case Outcome::TooManyRedirects:
+    case Outcome::BadRedirect:
+    case Outcome::TooLarge:
+    case Outcome::TooSlow:
+    case Outcome::TookTooLong: return true;
+    default: return false;
+    }
+}
 
 }  // namespace
 
@@ -137,7 +182,14 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     MemFileC staging;
     FetchFileI& target = zipped ? static_cast<FetchFileI&>(staging) : out;
     bool failed = false;
+    bool refused = false;  // failed, and no retry can heal it
 
+    if (!Contains(lower, "http://") && !SchemeOf(lower).empty()) {
+        // Read as a local file, an address of another scheme would be retried for as long as the
+        // load lasts, and never be found.
+        failure("\"" + SchemeOf(lower) + "://\" addresses are not fetched (only http:// and local files)");
+        return FetchRefused;
+    }
     if (Contains(lower, "http://")) {
         WriteLog("      Start HTTP stream.\n");
         HTTPDownloadC download;
@@ -146,15 +198,16 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         ErrorKeeperC errors;
         failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
         LastFetchLostServer = failed && ServerLost(download.LastOutcome());
-        if (failed)
+        if (failed) {
             failure(errors.error.empty() ? "the download failed" : errors.error);
+            refused = IsLastingOutcome(download.LastOutcome());
+        }
         WriteLog("      End HTTP stream.\n");
     } else {
         WriteLog("      Start local stream.\n");
         const uint64_t start = target.GetLength();
         std::string why;
-        if (ReadLocalFile(std::string(name.data(), name.length()), target, HTTPDownloadC::DefaultLimits().maxBodyBytes,
-                          why)) {
+        if (ReadLocalFile(std::string(name.data(), name.length()), target, LocalFileLimit, why, refused)) {
             WriteLog("      End local stream.\n");
         } else {
             target.SetLength(start);
@@ -171,7 +224,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
                             : nullptr;
     if (!handle) {
         if (failed)
-            return FetchFailed;
+            return refused ? FetchRefused : FetchFailed;
         if (zipped)
             failure(staging.GetLength() == 0 ? "empty file" : "not a ZIP archive");
         return zipped ? FetchNotUnpacked : 0;
@@ -195,7 +248,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     staging.SetLength(0);
     WriteLog("      End Unzip in memory.\n");
     if (failed)
-        return FetchFailed;
+        return refused ? FetchRefused : FetchFailed;
     return unpacked ? 0 : FetchNotUnpacked;
 }
 
@@ -207,7 +260,7 @@ int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, 
     WriteLog("      End LoadFileInternal.\n");
     if (!file.Finish()) {
         FetchFailure = "too large to be held in memory";
-        return 1;
+        return FetchRefused;
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
+#include "platform/sys.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
 #include "services/xml/XMLTagC.h"
@@ -84,7 +85,11 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
 
 RWCString CTavoplexCtrl::FailureText(const RWCString& where, const RWCString& what)
 {
-    return "\"" + where + "\": " + what;
+    // A name may hold line ends and other control characters: shown escaped, the reason stays
+    // one line and says what the name holds.
+    const std::string text = "\"" + platform::sys::escapeControlCharacters(std::string(where.data(), where.length())) +
+                             "\": " + platform::sys::escapeControlCharacters(std::string(what.data(), what.length()));
+    return fromText(text);
 }
 
 void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& what)
@@ -123,8 +128,9 @@ bool CTavoplexCtrl::RunLoader()
         Animations.RemoveModelAnimations();
         ZoomPending = false;
         ZoomPart = nullptr;
-        Parts.reset();
+        ReleaseModel();
         Parts = std::make_unique<FEDisplayPartListC>();
+        ThreadLimitLogged = false;
         Reader.reset();
         Reader = std::make_unique<ZJVReaderC>();
         Exploded = false;
@@ -138,7 +144,8 @@ bool CTavoplexCtrl::RunLoader()
     if (IsDescriptor) {
         WriteLog("    File is XML.\n");
         WriteLog("    Start loading XML file to memory.\n");
-        if (LoadFileInternal(ArchivePath, *DescriptorBlock, false) == 0) {
+        const int descriptorFetch = LoadFileInternal(ArchivePath, *DescriptorBlock, false);
+        if (descriptorFetch == 0) {
             XMLDocumentC document;
             document.setAutoCreate(true);
             const bool parsed =
@@ -161,6 +168,7 @@ bool CTavoplexCtrl::RunLoader()
             IsDescriptor = false;
         } else {
             SetFailureReason(ArchivePath, FetchFailure);
+            LoadFailed = descriptorFetch == FetchRefused;  // no later pass would fare better
         }
         WriteLog("    End loading XML file to memory.\n");
         if (IsDescriptor) {
@@ -190,11 +198,14 @@ bool CTavoplexCtrl::RunLoader()
             // ZJV text.
             WriteLog("    Start loading ZIP geometry.\n");
             MemoryBlockC archive;
-            if (LoadFileInternal(ArchivePath, archive, false) == 0) {
+            const int archiveFetch = LoadFileInternal(ArchivePath, archive, false);
+            if (archiveFetch == 0) {
                 WriteLog("    Unpacking ZIP.\n");
                 fetched = unpackNamedEntry(*this, archive);
             } else {
                 SetFailureReason(ArchivePath, FetchFailure);
+                if (archiveFetch == FetchRefused)
+                    fetched = Fetched::Fail;
             }
             WriteLog("    End loading ZIP geometry.\n");
             ZjvReady = fetched == Fetched::Ok;

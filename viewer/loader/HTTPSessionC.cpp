@@ -65,7 +65,7 @@ int HTTPSessionC::OpenGetRequest(const std::string& server, const std::string& o
             OnStatusCallback(context, s, info, info.empty() ? 0 : static_cast<uint32_t>(info.size() + 1));
         };
     const platform::net::Result r = platform::net::httpGet(server, port, object, limits, body, notify);
-    lastOutcome = r.outcome;
+    lastOutcome = writeFailed ? platform::net::Outcome::SinkRefused : r.outcome;
     if (r.ok()) {
         out.SeekToBegin();
         return 0;

@@ -1,5 +1,6 @@
 // CTavoplexCtrl: one display list per display part, compiled from its faces cut into
-// triangles, a large part on several threads, each with a context sharing the lists.
+// triangles, a large part on several threads, each with a context sharing the lists; and
+// the model's lists deleted with the model.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "geometry/display/FEDisplayCornersC.h"
 #include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "platform/Parallel.h"
 #include "platform/gl/GlContext.h"
@@ -137,7 +139,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // calls them in order, which draws the same triangles in the same order. The run lists
     // follow the part's list in numbering and live as long as the shared lists do.
     const GLuint list = glGenLists(GLsizei(runCount + 1));
-    part->setDisplayList(list != 0 ? int(list) : -1);
+    part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
     std::vector<ListRun> runs(runCount);
     auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
     auto compile = [&](size_t r) {
@@ -189,4 +191,24 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             glCallList(runList(r));
         glEndList();
     }
+}
+
+void CTavoplexCtrl::ReleaseModel()
+{
+    if (Parts == nullptr)
+        return;
+    // The lists live in the context, not in the parts: without this they would stay until the
+    // window goes, one model's worth for every load.
+    OpenGLLock lock(*this);
+    if (lock) {
+        auto& parts = Parts->getParts();
+        for (size_t i = 0; i < parts.entries(); ++i) {
+            FEDisplayPartC* part = parts[i].get();
+            if (part != nullptr && part->getDisplayList() >= 0) {
+                glDeleteLists(GLuint(part->getDisplayList()), GLsizei(part->getDisplayListCount()));
+                part->setDisplayList(-1);
+            }
+        }
+    }
+    Parts.reset();
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "geometry/display/FEDisplayPartC.h"
@@ -82,6 +83,7 @@ void CTavoplexCtrl::DrawParts()
     }
     const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
     const size_t count = instances.entries();
+    ThreadVerticesLeft = ThreadVertexLimit;
     const bool ghosts = DisplayMode == 0;
 
     if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
@@ -300,9 +302,28 @@ void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visible
         const double rise = length / total * kThreadStep;
         if (!std::isfinite(total) || !std::isfinite(rise))
             continue;
+        // One vertex for every angle k x step below the total, counted without walking them
+        // (the division may round either way by one).
         long vertices = 0;
-        while (vertices < kMaxThreadVertices && double(vertices) * kThreadStep < total)
-            ++vertices;
+        if (total > 0.0) {
+            const double steps = std::ceil(total / kThreadStep);
+            vertices = steps >= double(kMaxThreadVertices) ? kMaxThreadVertices : long(steps);
+            while (vertices > 0 && double(vertices - 1) * kThreadStep >= total)
+                --vertices;
+            while (vertices < kMaxThreadVertices && double(vertices) * kThreadStep < total)
+                ++vertices;
+        }
+        if (vertices > ThreadVerticesLeft) {
+            if (!ThreadLimitLogged) {
+                ThreadLimitLogged = true;
+                WriteLog("  Threads beyond " + RWCString(std::to_string(ThreadVertexLimit).c_str()) +
+                         " helix vertices a frame are left out.\n");
+            }
+            vertices = std::max(ThreadVerticesLeft, 0L);
+        }
+        ThreadVerticesLeft -= vertices;
+        if (vertices == 0)
+            continue;
 
         glPushMatrix();
         float m[16];

@@ -1,4 +1,5 @@
 // Tests of the mesh's vertex store: key, tolerance compare, neighbour-bucket search, iteration, purge.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -129,6 +130,71 @@ TEST(FEMeshVertexHash, IterationPurgeAndDeletion)
     EXPECT_EQ(hash.first(), nullptr);
 }
 
+// The walk runs bucket by bucket, each chain in insertion order, whether the store keeps its few
+// chains in a short list or, grown, in the full table; purging and removal keep it so.
+TEST(FEMeshVertexHash, WalkKeepsBucketThenInsertionOrderAtEverySize)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> coord(-3.0f, 3.0f);
+    FEMeshVertexHashC hash;
+    std::vector<std::pair<int, FEMeshVertexC*>> expected;  // (bucket, vertex) in insertion order
+    auto check = [&](const char* when) {
+        std::vector<std::pair<int, FEMeshVertexC*>> sorted = expected;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<FEMeshVertexC*> want, walked, visited;
+        for (const auto& e : sorted)
+            want.push_back(e.second);
+        for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
+            walked.push_back(v);
+        hash.forEachVertex([&](FEMeshVertexC* v) { visited.push_back(v); });
+        EXPECT_EQ(walked, want) << when;
+        EXPECT_EQ(visited, want) << when;
+        EXPECT_EQ(hash.entries(), want.size()) << when;
+        for (const auto& e : sorted)
+            EXPECT_EQ(hash.find(e.second->getPosition()), hash.findByScan(e.second->getPosition())) << when;
+    };
+    for (int size : {3, 900, 2500, 6000}) {
+        while (int(expected.size()) < size) {
+            // Now and then a second vertex in a chain already in use.
+            const Point3Df last = expected.empty() ? Point3Df(0, 0, 0) : expected.back().second->getPosition();
+            const Point3Df p = expected.empty() || rng() % 4 ? Point3Df(coord(rng), coord(rng), coord(rng))
+                                                             : Point3Df(last.x() + 163.81f, last.y(), last.z());
+            if (hash.findByScan(p))
+                continue;
+            FEMeshVertexC* v = add(hash, p.x(), p.y(), p.z());
+            expected.push_back({FEMeshVertexHashC::key(p), v});
+        }
+        check("grown");
+    }
+    // Every third vertex stays; the rest go in a purge, then one more by removal.
+    FEMeshHalfEdgeC h;
+    std::vector<std::pair<int, FEMeshVertexC*>> kept;
+    for (size_t i = 0; i < expected.size(); ++i)
+        if (i % 3 == 0) {
+            expected[i].second->setOutgoingHalfEdge(&h);
+            kept.push_back(expected[i]);
+        }
+    hash.purgeUnused();
+    expected = kept;
+    check("purged");
+    kept.back().second->setOutgoingHalfEdge(nullptr);
+    hash.destroyVertex(kept.back().second);
+    expected.pop_back();
+    check("removed");
+    for (const auto& e : expected)
+        e.second->setOutgoingHalfEdge(nullptr);
+
+    // A small store after removals is walked the same way.
+    FEMeshVertexHashC small;
+    FEMeshVertexC* a = add(small, 0, 0, 0.000003f);  // key 3
+    FEMeshVertexC* b = add(small, 0, 0, 0.000001f);  // key 1
+    small.destroyVertex(b);
+    FEMeshVertexC* c = add(small, 0, 0, 0.000002f);  // key 2
+    EXPECT_EQ(small.first(), c);
+    EXPECT_EQ(small.next(), a);
+    EXPECT_EQ(small.next(), nullptr);
+}
+
 // Large stores search through a position grid; it must give exactly the chain walk's answer,
 // also for positions within the tolerance of several vertices in different buckets.
 TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
@@ -140,13 +206,13 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
         FEMeshVertexHashC hash;
         hash.setTolerance(tolerance);
         std::vector<Point3Df> bases;
-        for (int i = 0; i < 400; ++i)
+        for (int i = 0; i < 3000; ++i)
             bases.push_back(Point3Df(coord(rng), coord(rng), coord(rng)));
         auto near = [&](const Point3Df& b) {
             return Point3Df(b.x() + jitter(rng), b.y() + jitter(rng), b.z() + jitter(rng));
         };
         int differences = 0, hits = 0;
-        for (int round = 0; round < 4000; ++round) {
+        for (int round = 0; round < 24000; ++round) {
             const Point3Df p = near(bases[rng() % bases.size()]);
             FEMeshVertexC* byGrid = hash.find(p);
             FEMeshVertexC* byWalk = hash.findByScan(p);
@@ -156,7 +222,7 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
                 hash.insert(hash.createVertex(p));
         }
         EXPECT_EQ(differences, 0) << tolerance;
-        EXPECT_GT(hash.entries(), 600u);  // large enough for the grid
+        EXPECT_GT(hash.entries(), 4500u);  // large enough for the grid
 
         // Moved vertices stay in their chains; the search still matches the walk.
         for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
@@ -170,7 +236,7 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
         }
         EXPECT_EQ(differences, 0) << tolerance;
         if (tolerance > 0) {
-            EXPECT_GT(hits, 300);
+            EXPECT_GT(hits, 1500);
         }
     }
 }
@@ -179,7 +245,7 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
 TEST(FEMeshVertexHash, RememberedAnswersFollowInsertionsAndRemovals)
 {
     FEMeshVertexHashC hash;
-    for (int i = 0; i < 1000; ++i)  // enough vertices for the grid, far from the ones below
+    for (int i = 0; i < 5000; ++i)  // enough vertices for the grid, far from the ones below
         add(hash, 100.0f + float(i), 50.0f, 0);
     const Point3Df p(0, 0, 0.000002f);                          // key 2
     FEMeshVertexC* below = add(hash, 0, 0, 0.000001f);           // key 1: found with rank 1

@@ -132,7 +132,8 @@ TEST(X11Host, FocusLossReleasesTheHeldButtonsWithReleasesMarkedAsMadeUp)
     XTestInput input(x.display());
     ASSERT_TRUE(input.ok());
     // Both buttons pressed in the window, then the focus goes elsewhere while they are held;
-    // the user lets go of them later, and then clicks again at another place.
+    // the user lets go of them later, the focus comes back, and the user clicks again at
+    // another place: that click is the user's own and comes whole.
     input.moveTo(50, 40);
     XSetInputFocus(input.display(), Window(host->windowId()), RevertToNone, CurrentTime);
     input.button(1, true);
@@ -140,6 +141,7 @@ TEST(X11Host, FocusLossReleasesTheHeldButtonsWithReleasesMarkedAsMadeUp)
     XSetInputFocus(input.display(), None, RevertToNone, CurrentTime);
     input.button(1, false);
     input.button(3, false);
+    XSetInputFocus(input.display(), Window(host->windowId()), RevertToNone, CurrentTime);
     input.moveTo(120, 90);
     input.button(1, true);
     input.button(1, false);

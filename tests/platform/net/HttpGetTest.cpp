@@ -100,6 +100,21 @@ TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
     EXPECT_EQ(f.result.outcome, Outcome::Stalled);
     EXPECT_LT(took, std::chrono::seconds(60));
 
+    // A body that keeps dripping never stalls; its pace and its whole time are bounded.
+    server.serve("/drip", Server::drip(std::string(400, 'x'), 50));
+    Limits slow;
+    slow.rateGraceMs = 300;
+    slow.minBytesPerSecond = 1000;
+    const Fetched dripped = get(server, "/drip", slow);
+    EXPECT_EQ(dripped.result.outcome, Outcome::TooSlow);
+    EXPECT_EQ(dripped.result.error.rfind("the server sends too slowly: ", 0), 0u) << dripped.result.error;
+    Limits brief;
+    brief.minBytesPerSecond = 0;
+    brief.totalTimeoutMs = 500;
+    const Fetched cut = get(server, "/drip", brief);
+    EXPECT_EQ(cut.result.outcome, Outcome::TookTooLong);
+    EXPECT_EQ(cut.result.error, "the transfer took longer than 0.5 s");
+
     uint16_t closedPort;
     {
         Server gone;

@@ -104,12 +104,14 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
          linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
         {notZip, true, CTavoplexCtrl::FetchNotUnpacked, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
         {files.file("missing.zjv"), true, 1, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
-        {files.file("dir.zjv"), true, 1, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
-        {fifo, false, 1, "", linesOf(fifo, {"Start local stream.", "Start Unzip in memory."})},
-        {"/dev/zero", false, 1, "", linesOf("/dev/zero", {"Start local stream.", "Start Unzip in memory."})},
-        // https is no http:// address: read as a local file, which is not there.
-        {"https://127.0.0.1/x.stl", false, 1, "",
-         linesOf("https://127.0.0.1/x.stl", {"Start local stream.", "Start Unzip in memory."})},
+        // Names that are there but no regular file never become one: refused, not retried.
+        {files.file("dir.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
+        {fifo, false, CTavoplexCtrl::FetchRefused, "", linesOf(fifo, {"Start local stream.", "Start Unzip in memory."})},
+        {"/dev/zero", false, CTavoplexCtrl::FetchRefused, "", linesOf("/dev/zero", {"Start local stream.", "Start Unzip in memory."})},
+        // Addresses of schemes the control does not fetch are refused before anything is read.
+        {"https://127.0.0.1/x.stl", false, CTavoplexCtrl::FetchRefused, "", linesOf("https://127.0.0.1/x.stl", {})},
+        {"ftp://127.0.0.1/x.stl", false, CTavoplexCtrl::FetchRefused, "", linesOf("ftp://127.0.0.1/x.stl", {})},
+        {"FILE://" + text, false, CTavoplexCtrl::FetchRefused, "", linesOf("FILE://" + text, {})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name + (c.unzip ? " unzipped" : ""));
@@ -150,10 +152,12 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
 {
     const std::string text = files.write("large.stl", std::string(5000, 'x'));
     const std::string bomb = files.write("bomb.zjv", buildZip({{"zeros", std::string(3 << 20, '\0')}}));
-    HTTPDownloadC::DefaultLimits().maxBodyBytes = 4000;
-    EXPECT_EQ(load(text, false).result, 1);
-    HTTPDownloadC::DefaultLimits().maxBodyBytes = 5000;
+    control().LocalFileLimit = 4000;
+    EXPECT_EQ(load(text, false).result, CTavoplexCtrl::FetchRefused);
+    EXPECT_EQ(std::string(control().FetchFailure.data()), "larger than the limit of 4000 bytes");
+    control().LocalFileLimit = 5000;
     EXPECT_EQ(load(text, false).result, 0);
+    EXPECT_EQ(CTavoplexCtrl::kDefaultLocalFileLimit, uint64_t(4) << 30);
     const uint32_t cap = SetMaxUnzipBytes(1 << 20);
     EXPECT_EQ(load(bomb, true).result, CTavoplexCtrl::FetchNotUnpacked);
     SetMaxUnzipBytes(cap);
@@ -186,7 +190,7 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
         {server.url("/missing.stl"), false, 1, "", false},
         {server.url("/notzip.zjv"), true, CTavoplexCtrl::FetchNotUnpacked, "", false},
         {server.url("/short.stl"), false, 1, "", false},
-        {server.url("/big.stl"), false, 1, "", false},
+        {server.url("/big.stl"), false, CTavoplexCtrl::FetchRefused, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,10 +1,15 @@
 // Loads through the loading frames: models built by the first pass, descriptors walked, loads
 // that can never succeed failing at once, paced retries bounded in time, the settings dialog.
+#include <GL/gl.h>
+#include <sys/stat.h>
+
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ZipBuilder.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
+#include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/ui/PanelImages.h"
 
@@ -29,6 +34,33 @@ TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePas
     EXPECT_EQ(countOf(log, "    Initializing loader.\n"), 1u);
     EXPECT_EQ(countOf(log, "    Start loading STL geometry.\n"), 1u);
     EXPECT_EQ(countOf(log, "    Parsing STL in Memory.\n"), 1u);
+}
+
+TEST(CTavoplexCtrlLoader, EveryNewLoadDeletesThePreviousModelsDisplayLists)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().write("cube.stl", cubeStl());
+    auto listsInContext = [&] {
+        EXPECT_TRUE(c.LockOpenGL());
+        size_t n = 0;
+        for (GLuint name = 1; name < 20000; ++name)
+            n += glIsList(name) ? 1 : 0;
+        c.UnlockOpenGL();
+        return n;
+    };
+    runLoad(v, model);
+    ASSERT_FALSE(c.LoadFailed);
+    const size_t afterFirst = listsInContext();
+    const int firstList = c.Parts->getPart(0)->getDisplayList();
+    ASSERT_GE(firstList, 0);
+    for (int i = 0; i < 30; ++i) {
+        runLoad(v, model);
+        ASSERT_FALSE(c.Loading);
+        ASSERT_FALSE(c.LoadFailed);
+    }
+    EXPECT_EQ(listsInContext(), afterFirst);
 }
 
 TEST(CTavoplexCtrlLoader, LocalZjvIsUnzippedByTheFetchAndBuiltInTheFirstPass)
@@ -165,6 +197,69 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         EXPECT_EQ(countOf(log, "  Loader Count = 6.\n"), 1u);  // the gears fade in once
         EXPECT_EQ(c.GLLockCount, 0);
     }
+}
+
+TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason)
+{
+    LoopbackHttpServer server;
+    server.serve("/drip.stl", LoopbackHttpServer::drip(std::string(400, 'x'), 50));
+    server.serve("/loop.stl", LoopbackHttpServer::redirect("/loop.stl"));
+    server.serve("/ftp.stl", LoopbackHttpServer::redirect("ftp://127.0.0.1/model.stl"));
+    // A body that keeps dripping must bring 1000 bytes a second after half a second.
+    platform::net::Limits& limits = HTTPDownloadC::DefaultLimits();
+    limits.rateGraceMs = 500;
+    limits.minBytesPerSecond = 1000;
+    const char kDescriptor[] = "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE>pipe.zjv</ZIPFILE>"
+                               "<CONTENTS><PART><FILENAME>a</FILENAME></PART></CONTENTS></SECTION></ORDER>";
+    struct Case {
+        std::string name;  // an address, or a file of the model folder (made by the test)
+        const char* reason;
+        const char* requested;  // the address whose requests are counted
+    } cases[] = {
+        {server.url("/drip.stl"), "the server sends too slowly", "/drip.stl"},
+        {server.url("/loop.stl"), "redirects (a redirect loop)", "/loop.stl"},
+        {server.url("/ftp.stl"), "redirected to \"ftp://127.0.0.1/model.stl\"", "/ftp.stl"},
+        {"ftp://127.0.0.1/model.stl", "\"ftp://\" addresses are not fetched", nullptr},
+        {"file:///etc/hostname.stl", "\"file://\" addresses are not fetched", nullptr},
+        {"pipe.stl", "not a regular file", nullptr},
+        {"named.xml", "pipe.zjv\": not a regular file", nullptr},  // a FIFO named by a descriptor
+        {"folder.zjv", "is a folder, not a file", nullptr},
+        {"large.stl", "larger than the limit of 300 bytes", nullptr},
+        {"line\nfeed.stl", "line\\nfeed.stl\": larger than the limit", nullptr},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        ViewerHarness v(120, 90);
+        v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+        CTavoplexCtrl& c = v.open();
+        c.LocalFileLimit = 300;
+        std::string name = k.name;
+        if (name.find("://") == std::string::npos) {
+            name = v.folder().file(k.name);
+            if (k.name == "pipe.stl" || k.name == "named.xml") {
+                ASSERT_EQ(mkfifo(v.folder().file(k.name == "pipe.stl" ? "pipe.stl" : "pipe.zjv").c_str(), 0600), 0);
+            }
+            if (k.name == "named.xml")
+                v.folder().write(k.name, kDescriptor);
+            if (k.name == "folder.zjv")
+                std::filesystem::create_directory(name);
+            if (k.name == "large.stl" || k.name == "line\nfeed.stl")
+                v.folder().write(k.name, cubeStl());
+        }
+        runLoad(v, name, 2000);
+        EXPECT_TRUE(c.LoadFailed);
+        EXPECT_FALSE(c.Loading);
+        const std::string reason(c.FailureReason.data(), c.FailureReason.length());
+        EXPECT_NE(reason.find(k.reason), std::string::npos) << reason;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+        const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+        // Fetched once (the descriptor, then what it names).
+        EXPECT_EQ(countOf(log, "    Start loading "), k.name == "named.xml" ? 2u : 1u);
+        if (k.requested) {
+            EXPECT_EQ(server.requests(k.requested), k.name.find("loop") != std::string::npos ? 9 : 1);
+        }
+    }
+    limits = platform::net::Limits();
 }
 
 TEST(CTavoplexCtrlLoader, FailingFetchIsRetriedEvery750MsAndFailsAfterThirtySeconds)

@@ -264,6 +264,7 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
         int mode;
         float t;
         int segments;  // line segments fed back
+        long limit = CTavoplexCtrl::kDefaultThreadVertexLimit;  // helix vertices left in the frame
     } cases[] = {
         {2, 1, 4, 0.0f, 143},    // 6 turns, 2160 degrees, 144 vertices
         {2, 1, 0, 0.0f, 286},    // ghosts add the hidden strip
@@ -275,6 +276,9 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
         {2, nan, 4, 0.0f, 0},
         {2, inf, 4, 0.0f, 0},
         {2, 1e-9, 4, 0.0f, 65535},  // capped
+        {2, 1, 4, 0.0f, 99, 100},   // what the frame has left
+        {2, 1, 0, 0.0f, 198, 100},  // the hidden strip repeats the same vertices
+        {2, 1, 4, 0.0f, 0, 0},
     };
     for (const Case& k : cases) {
         FEDisplayPartC* part = new FEDisplayPartC();
@@ -283,6 +287,8 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
         model->getInstance(0)->SetTransparency(k.t);
         installParts(c, model);
         c.DisplayMode = k.mode;
+        c.ThreadVerticesLeft = k.limit;
+        c.ThreadLimitLogged = false;
 
         ASSERT_TRUE(c.LockOpenGL());
         std::vector<GLfloat> feedback(600000);
@@ -298,6 +304,7 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
             ++segments;
         }
         EXPECT_EQ(segments, k.segments) << k.length << " " << k.radius << " mode " << k.mode << " t " << k.t;
+        EXPECT_EQ(c.ThreadLimitLogged, k.limit < 144 && k.radius == 1) << k.limit;
     }
 }
 
