@@ -12,6 +12,7 @@
 
 #include "host/HostOptions.h"
 #include "host/ModuleLoader.h"
+#include "platform/com/OleControl.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
 #include "platform/host/X11Host.h"
@@ -117,7 +118,7 @@ std::string reasonOf(const ControlState& state)
 
 void reportLoadFailure(const std::string& reason)
 {
-    std::cerr << "tavoplex: cannot load the model: " << reason << "\n";
+    std::cerr << "tavoplex: cannot load the model: " << platform::sys::escapeControlCharacters(reason) << "\n";
 }
 
 std::string workingFolder()
@@ -222,12 +223,6 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     ModuleLoader::ControlPtr control = placeControl(loader, *host, options);
     if (!control)
         return 1;
-    // What can be told before the load fails as the picture does, before the window shows
-    // anything: the control would show a missing file's retries for half a minute.
-    if (const std::string reason = failureUpFront(stateOf(*control)); !reason.empty()) {
-        reportLoadFailure(reason);
-        return 1;
-    }
     // A load that fails later (a server that refuses the model) is told when it fails; the
     // window stays, showing the failure, and the program's result says it once closed.
     bool failed = false;
@@ -244,6 +239,15 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     };
     if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
         std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        target(Message::destroy());
+        return 1;
+    }
+    // What can be told before the load fails as the picture does, before the window shows
+    // anything: the control would show a missing file's retries for half a minute. Only once
+    // the window is made does the control know the page's folder, which relative names are
+    // read against.
+    if (const std::string reason = failureUpFront(stateOf(*control)); !reason.empty()) {
+        reportLoadFailure(reason);
         target(Message::destroy());
         return 1;
     }

@@ -461,7 +461,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
-        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (entry 'part.zjv' fails its size or CRC check)"},
+        {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
         {put("model.obj", "v 0 0 0\n"),
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {put("truncated.stl", truncated),
@@ -473,6 +473,13 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
          "broken.xml\": XML line 4: Missing quotes in attributes!"},
         {put("empty.stl", ""), "empty.stl\": empty file"},
+        // XML that breaks off before the entry's name: the descriptor is at fault, not the archive.
+        {put("cut.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>archive.zip</ZIPFLE>\n"),
+         "cut.xml\": XML line 4: End token != start token!"},
+        // What a reason quotes cannot break its line or steer the terminal.
+        {files.file("gone\nhere.stl"), "gone\\nhere.stl\": not found"},
+        {put("escape.stl", "solid a\nfacet normal 0 0 1\n \x1b[31mouter loop\n"),
+         "escape.stl\": ASCII STL line 3: expected 'outer loop' but found '\\x1b[31mouter'"},
     };
     // All run at once: the server's refusal is retried for half a minute before the load fails.
     std::vector<std::unique_ptr<TempDir>> dirs;
@@ -783,9 +790,11 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
     // until it is closed, and the program then ends with 1.
     TempDir dir;
     storeNormalDetail(dir);
-    RunningProgram program(startProgram(dir, {"FileName=" + files.file("broken.stl"), "--size", "240x180"}, x.display()));
+    // The name is read against the page's folder, which --page names.
+    RunningProgram program(startProgram(
+        dir, {"FileName=broken.stl", "--page", files.path() + "/page.html", "--size", "240x180"}, x.display()));
     ASSERT_TRUE(program.started());
-    const std::string reason = "broken.stl\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
+    const std::string reason = files.file("broken.stl") + "\": ASCII STL line 3: expected 'loop' but found 'lop'\n";
     EXPECT_TRUE(waitUntil(30000, [&] { return TempDir::read(dir.file("stderr.txt")).find(reason) != std::string::npos; }))
         << TempDir::read(dir.file("stderr.txt"));
     EXPECT_EQ(program.waitExit(0), -1) << "the window did not stay";

@@ -231,7 +231,8 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     }
     MemoryBlockC item;
     bool unpacked = false;
-    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item)) {
+    std::string why;
+    if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item, &why)) {
         char* room = item.GetSize() ? out.Extend(item.GetSize()) : nullptr;
         unpacked = item.GetSize() == 0 || room;
         if (room)
@@ -239,10 +240,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         else if (!unpacked)
             failure("not enough memory to unpack the archive");
     } else if (!failed) {
-        const uint32_t code = LastZipResult;
-        ZipEntryInfo first;
-        const bool named = GetZipItem(handle, 0, &first) == UnzipOk;
-        failure(named ? UnzipFailureText(code, first.name) : "the ZIP archive holds no entry");
+        failure(why);
     }
     CloseZipHandle(handle);
     staging.SetLength(0);

@@ -9,7 +9,6 @@
 #include "services/xml/XMLTagC.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/loader/UnzipToBlock.h"
-#include "viewer/loader/ZipHandle.h"
 
 #include <string>
 
@@ -23,6 +22,12 @@ enum class Fetched { Ok, Retry, Fail };
 bool isServedFolder(const RWCString& folder) { return folder.contains("://"); }
 
 RWCString fromText(const std::string& text) { return RWCString(text.data(), text.size()); }
+
+// Where the descriptor's XML stopped making sense, as a failure reason's `what`.
+RWCString xmlFailure(const XMLDocumentC& document)
+{
+    return "XML line " + fromText(std::to_string(document.getErrorLine())) + ": " + document.getErrorMessage();
+}
 
 RWCString lowerExtension(const RWCString& name)
 {
@@ -59,21 +64,31 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
     const RWCString& path = control.ArchivePath;
     const RWCString& name = control.ArchiveEntry;
     if (name.isNull()) {
-        control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor whose "
-                                       "CONTENTS/PART/FILENAME names the entry");
+        if (lowerExtension(control.FileName) != "xml") {
+            control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor "
+                                           "whose CONTENTS/PART/FILENAME names the entry");
+            return Fetched::Fail;
+        }
+        // The descriptor named no entry: the fault is the descriptor's, most often XML that
+        // stopped making sense before the entry's name.
+        XMLDocumentC document;
+        const MemoryBlockC* text = control.DescriptorBlock.get();
+        const bool parsed = document.parseString(text != nullptr && text->GetData() != nullptr ? text->GetData() : "");
+        control.SetFailureReason(control.FileName, parsed ? RWCString("names no entry (ORDER/SECTION/CONTENTS/PART/"
+                                                                      "FILENAME is empty)")
+                                                           : xmlFailure(document));
         return Fetched::Fail;
     }
     MemoryBlockC entry;
-    if (!UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), name.data(), "", entry)) {
-        control.SetFailureReason(path, fromText(archive.GetSize() == 0 ? std::string("empty file")
-                                                                       : UnzipFailureText(LastZipResult, name.data())));
+    std::string why;
+    if (!UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), name.data(), "", entry, &why)) {
+        control.SetFailureReason(path, fromText(archive.GetSize() == 0 ? std::string("empty file") : why));
         return Fetched::Fail;
     }
     // The entry is an archive of its own: its failures name it inside the outer one.
     const RWCString inner = path + "/" + name;
-    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer())) {
-        control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file")
-                                                                      : UnzipFailureText(LastZipResult, "item 0")));
+    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer(), &why, "item 0")) {
+        control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file") : why));
         return Fetched::Fail;
     }
     if (control.Reader->buffer().GetSize() == 0) {
@@ -158,8 +173,7 @@ bool CTavoplexCtrl::RunLoader()
                 if (DescriptorBlock->GetSize() == 0)
                     SetFailureReason(ArchivePath, "empty file");
                 else if (!parsed)
-                    SetFailureReason(ArchivePath, "XML line " + fromText(std::to_string(document.getErrorLine())) +
-                                                      ": " + document.getErrorMessage());
+                    SetFailureReason(ArchivePath, xmlFailure(document));
                 else
                     SetFailureReason(ArchivePath, "names no archive (ORDER/SECTION/ZIPFILE is empty)");
             }

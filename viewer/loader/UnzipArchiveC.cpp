@@ -393,6 +393,7 @@ uint32_t UnzipArchiveC::ReadResult(int read)
     // minizip checks the CRC on closing once every recorded byte came out.
     const int closed = unzCloseCurrentFile(Zip(zip));
     const bool failed = read < 0 || itemRead != itemDeclared || closed == UNZ_CRCERROR;
+    crcMismatch = read >= 0 && itemRead == itemDeclared && closed == UNZ_CRCERROR;
     if (!failed)
         return UnzipOk;
     if (read < 0)
@@ -404,6 +405,7 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
 {
     if (bytesRead)
         *bytesRead = 0;
+    crcMismatch = false;
     if (!zip)
         return UnzipNotInitialised;
     if (kind != UnzipFromMemory)
@@ -510,6 +512,7 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
 
 uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
 {
+    crcMismatch = false;
     if (!zip)
         return UnzipNotInitialised;
     if (index < 0 || index >= itemCount || (!buffer && size))
@@ -555,7 +558,8 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
             return UnzipCorrupt;
         if (size)
             std::memcpy(out, in, size);
-        return crc32(crc, out, size) == info.crc ? UnzipOk : UnzipCorrupt;
+        crcMismatch = crc32(crc, out, size) != info.crc;
+        return crcMismatch ? UnzipCorrupt : UnzipOk;
     }
 
     z_stream z{};
@@ -584,6 +588,7 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
             done += made;
         }
         if (status == Z_STREAM_END) {
+            crcMismatch = done == size && crc != info.crc;
             result = done == size && crc == info.crc ? UnzipOk : UnzipCorrupt;
             break;
         }

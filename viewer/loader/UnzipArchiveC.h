@@ -90,6 +90,9 @@ public:
     uint32_t UnzipToBuffer(int index, void* buffer, uint32_t size);
 
     int ItemCount() const { return itemCount; }
+    // The last unzip failed because every recorded byte came out but their CRC did not match
+    // the recorded one (a failure's reason tells this apart from other damage).
+    bool LastUnzipFailedCrc() const { return crcMismatch; }
 
 private:
     uint32_t GoTo(int index);
@@ -112,5 +115,6 @@ private:
     uint64_t itemRead = 0;      // bytes of the current item handed out so far
     uint32_t itemDeclared = 0;  // its recorded uncompressed size
     bool itemEncrypted = false;
+    bool crcMismatch = false;
     ZipEncryptedEntryC encrypted;  // reads the current item when it is encrypted
 };

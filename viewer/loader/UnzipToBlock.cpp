@@ -32,33 +32,77 @@ uint32_t SetMaxUnzipBytes(uint32_t bytes)
     return previous;
 }
 
-bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index, const char*, MemoryBlockC& block)
+bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index, const char*, MemoryBlockC& block,
+                      std::string* why, const char* entry)
 {
     // The password was given when the handle was opened.
     ZipEntryInfo record;
-    if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index)
+    const auto fail = [&](bool crcMismatch) {
+        if (why)
+            *why = UnzipFailureText(LastZipResult, entry ? entry : record.name, crcMismatch);
         return Fail(block);
+    };
+    if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index) {
+        if (why)
+            *why = entry ? UnzipFailureText(LastZipResult, entry)
+                   : index == 0 ? std::string("the ZIP archive holds no entry")
+                                : "the ZIP archive holds no item " + std::to_string(index);
+        return Fail(block);
+    }
     const uint32_t declared = record.uncompressedSize;
     if (declared > maxUnzipBytes || !Plausible(record, length)) {
         LastZipResult = UnzipCorrupt;
-        return Fail(block);
+        return fail(false);
     }
     if (!block.Allocate(declared)) {
         LastZipResult = UnzipNoMemory;
-        return Fail(block);
+        return fail(false);
     }
     // The reader refuses an item that ends early, runs long or fails its CRC.
     const uint32_t result = handle->archive->UnzipToBuffer(index, block.GetData(), declared);
     LastZipResult = result;
-    return result == UnzipOk ? true : Fail(block);
+    return result == UnzipOk ? true : fail(handle->archive->LastUnzipFailedCrc());
+}
+
+bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block,
+                          std::string* why, const char* entry)
+{
+    ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
+    if (!handle) {
+        if (why)
+            *why = UnzipFailureText(LastZipResult, entry ? entry : "");
+        return Fail(block);
+    }
+    const bool done = UnzipItemToBlock(handle, data, length, index, password, block, why, entry);
+    const uint32_t result = LastZipResult;
+    CloseZipHandle(handle);
+    LastZipResult = done ? LastZipResult : result;
+    return done;
 }
 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block)
 {
+    return UnzipIndexFromMemory(data, length, index, password, block, nullptr, nullptr);
+}
+
+bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
+                          MemoryBlockC& block, std::string* why)
+{
     ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
-    if (!handle)
+    if (!handle) {
+        if (why)
+            *why = UnzipFailureText(LastZipResult, name ? name : "");
         return Fail(block);
-    const bool done = UnzipItemToBlock(handle, data, length, index, password, block);
+    }
+    int index = -1;
+    bool done = false;
+    if (FindZipItem(handle, name, true, &index, nullptr) == UnzipOk) {
+        done = UnzipItemToBlock(handle, data, length, index, password, block, why, name);
+    } else {
+        block.Allocate(0);
+        if (why)
+            *why = UnzipFailureText(LastZipResult, name ? name : "");
+    }
     const uint32_t result = LastZipResult;
     CloseZipHandle(handle);
     LastZipResult = done ? LastZipResult : result;
@@ -68,28 +112,19 @@ bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const ch
 bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
                           MemoryBlockC& block)
 {
-    ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
-    if (!handle)
-        return Fail(block);
-    int index = -1;
-    bool done = false;
-    if (FindZipItem(handle, name, true, &index, nullptr) == UnzipOk)
-        done = UnzipItemToBlock(handle, data, length, index, password, block);
-    else
-        block.Allocate(0);
-    const uint32_t result = LastZipResult;
-    CloseZipHandle(handle);
-    LastZipResult = done ? LastZipResult : result;
-    return done;
+    return UnzipNamedFromMemory(data, length, name, password, block, nullptr);
 }
 
-std::string UnzipFailureText(uint32_t code, const std::string& entry)
+std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch)
 {
     const std::string quoted = "'" + entry + "'";
     switch (code) {
     case UnzipNoFile: return "not a ZIP archive";
     case UnzipNotFound: return "no entry named " + quoted + " in the archive";
     case UnzipCorrupt:
+        if (crcMismatch)
+            return "damaged ZIP archive (CRC mismatch in " + quoted + ")";
+        [[fallthrough]];
     case UnzipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
     case UnzipPassword: return "entry " + quoted + " is encrypted";
     case UnzipNoMemory: return "not enough memory to unpack entry " + quoted;

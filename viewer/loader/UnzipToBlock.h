@@ -17,13 +17,19 @@ uint32_t SetMaxUnzipBytes(uint32_t bytes);  // returns the previous cap
 // Each returns true when the item came out whole: exactly its recorded size, CRC checked.
 // On failure the block is left empty (size 0 and its NUL) and LastZipResult holds the code of the
 // step that failed, not that of closing the archive.
+// With `why`, a failure also says there what it came to, in UnzipFailureText's words for the
+// entry (`entry` when given, else the item's own name).
 bool UnzipItemToBlock(ZipHandle* handle, const void* data, uint32_t length, int index, const char* password,
-                      MemoryBlockC& block);
+                      MemoryBlockC& block, std::string* why = nullptr, const char* entry = nullptr);
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block);
 bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
                           MemoryBlockC& block);
+bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block,
+                          std::string* why, const char* entry);
+bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
+                          MemoryBlockC& block, std::string* why);
 
 // What a failed unzip of the entry came to, as a failure reason's text, from the result code
 // the handle operations left ("no entry named 'a.zjv' in the archive"; an archive that did not
-// open is "not a ZIP archive").
-std::string UnzipFailureText(uint32_t code, const std::string& entry);
+// open is "not a ZIP archive"). `crcMismatch`: the damage was a CRC that did not match.
+std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch = false);

@@ -351,6 +351,20 @@ TEST(CTavoplexCtrlLoader, PassThatThrowsFailsTheLoadAndGivesTheLockBack)
     EXPECT_EQ(std::string(c.FailureReason.data()), "\"" + v.folder().file("cube.stl") + "\": reading it failed unexpectedly");
 }
 
+TEST(CTavoplexCtrlLoader, AFailureReasonDoesNotOutliveItsLoad)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, v.folder().write("broken.stl", "solid x\nfacet normal 0 0 1\nouter lop\n"), 2000);
+    ASSERT_TRUE(c.LoadFailed);
+    ASSERT_FALSE(c.FailureReason.isNull());
+    // A later load of the same control that succeeds has nothing to say.
+    runLoad(v, v.folder().write("cube.stl", cubeStl()));
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_TRUE(c.FailureReason.isNull()) << c.FailureReason.data();
+}
+
 TEST(CTavoplexCtrlLoader, NewLoadDropsAnimationsIntoTheOldModelAndThePendingZoom)
 {
     ViewerHarness v(120, 90);

@@ -259,26 +259,35 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     SetMaxUnzipBytes(1 << 20);
     const std::string bomb = buildZip({{"zeros", std::string(2 << 20, '\0')}});
     const std::string nested = buildZip({{"inner.zip", bomb, 0}});
+    // `why`: what the failure's reason says; only a CRC that does not match is called one.
     struct Case {
         const char* what;
         std::string bytes;
+        const char* why;
     } cases[] = {
-        {"flipped deflated byte", flipped},
-        {"flipped stored byte", storedFlip},
-        {"recorded size one more", withRecordedSize(zip, 40001)},
-        {"recorded size one less", withRecordedSize(zip, 39999)},
-        {"recorded size far beyond the data", withRecordedSize(zip, 400000000)},
-        {"cut in half", zip.substr(0, zip.size() / 2)},
-        {"cut inside the directory", zip.substr(0, zip.size() - 25)},
-        {"no archive", "just some text that is no archive"},
-        {"empty", ""},
-        {"bomb over the cap", bomb},
+        // The flipped bit still inflates to the recorded size: only the CRC tells.
+        {"flipped deflated byte", flipped, "damaged ZIP archive (CRC mismatch in 'item')"},
+        {"flipped stored byte", storedFlip, "damaged ZIP archive (CRC mismatch in 'item')"},
+        {"recorded size one more", withRecordedSize(zip, 40001),
+         "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
+        {"recorded size one less", withRecordedSize(zip, 39999),
+         "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
+        {"recorded size far beyond the data", withRecordedSize(zip, 400000000),
+         "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
+        {"cut in half", zip.substr(0, zip.size() / 2), "not a ZIP archive"},
+        {"cut inside the directory", zip.substr(0, zip.size() - 25), "not a ZIP archive"},
+        {"no archive", "just some text that is no archive", "not a ZIP archive"},
+        {"empty", "", "not a ZIP archive"},
+        {"bomb over the cap", bomb, "damaged ZIP archive (entry 'zeros' fails its size or CRC check)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryBlockC block;
         EXPECT_FALSE(UnzipIndexFromMemory(c.bytes.data(), uint32_t(c.bytes.size()), 0, "", block));
         EXPECT_EQ(block.GetSize(), 0u);
+        std::string why;
+        EXPECT_FALSE(UnzipIndexFromMemory(c.bytes.data(), uint32_t(c.bytes.size()), 0, "", block, &why, nullptr));
+        EXPECT_EQ(why, c.why);
         if (c.bytes != bomb) {
             EXPECT_NE(piecesResult(c.bytes), 0u);
         }
