@@ -41,6 +41,8 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# MainJobBench's side-by-side with f3d runs MAINJOB_ROUNDS rounds (10 by default), which keeps
+# the whole run within about 15 minutes on a loaded machine.
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS)

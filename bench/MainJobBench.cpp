@@ -1,10 +1,12 @@
-// The main job as the host program does it: a 1,000,000-triangle binary STL loaded by the
-// control and rendered into an 800x600 BMP, in this process (once more with the control's
-// debug log read through a pipe, whose stage lines give the time of each stage) and as the host
-// program in a fresh process; beside f3d rendering the same file to an image of the same size
-// in a fresh process (skipped when f3d is not installed). f3d draws through GLX, so it runs on
-// a private Xvfb server with Mesa's software renderer, as our off-screen context does. Each
-// reports its peak resident memory.
+// The main job as the host program does it: a binary STL loaded by the control and rendered into
+// an 800x600 BMP. In this process (once more with the control's debug log read through a pipe,
+// whose stage lines give the time of each stage) for a 1,000,000-triangle torus; and as the host
+// program in fresh processes beside f3d rendering the same files to images of the same size
+// (f3d's side is left out when it is not installed), over tori from 32 to 4,000,000 triangles, a
+// gear and a cone, in rounds whose runs come in shuffled order, printed as a table per model.
+// f3d draws through GLX, so it runs on a private Xvfb server with Mesa's software renderer, as
+// our off-screen context does. Each reports its peak resident memory. MAINJOB_ROUNDS sets the
+// number of rounds (10 by default).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,10 +25,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,7 +51,32 @@ namespace {
 constexpr int kRings = 1000;
 constexpr int kSegments = 500;  // 2 * rings * segments = 1,000,000 triangles
 
-// The model, written once per process into a private temporary folder, removed at exit.
+// The models of the fresh-process table: tori from 32 triangles up (whose picture shows the upper
+// rim where pictureShowsTheModel looks, from 100k triangles on), a gear and a cone.
+struct TableModel {
+    const char* name;
+    uint32_t triangles;
+    bool rimVisible;  // the picture can be checked for the torus's rim
+    void (*generate)(const std::function<void(const Point3D&, const Point3D&, const Point3D&)>&);
+};
+
+const TableModel kTableModels[] = {
+    {"torus", 32, false, [](const auto& add) { benchsupport::torusTriangles(4, 4, add); }},
+    {"torus", 100000, true, [](const auto& add) { benchsupport::torusTriangles(250, 200, add); }},
+    {"torus", 300000, true, [](const auto& add) { benchsupport::torusTriangles(500, 300, add); }},
+    {"torus", 1000000, true, [](const auto& add) { benchsupport::torusTriangles(kRings, kSegments, add); }},
+    {"torus", 4000000, true, [](const auto& add) { benchsupport::torusTriangles(2000, 1000, add); }},
+    {"gear", 400000, false, [](const auto& add) { benchsupport::gearTriangles(100000, add); }},
+    {"cone", 320000, false, [](const auto& add) { benchsupport::coneTriangles(320000, add); }},
+};
+
+std::string tableModelFile(const TableModel& t)
+{
+    return std::string(t.name) + std::to_string(t.triangles) + ".stl";
+}
+
+// The models, written once per process into a private temporary folder, removed at exit: the
+// 1M torus (`path`) for the in-process jobs, the table's models on first use.
 struct Model {
     std::string folder, path;
     Model()
@@ -57,48 +86,19 @@ struct Model {
         if (!mkdtemp(pattern.data()))
             return;
         folder = pattern;
-        path = folder + "/torus.stl";
-        std::vector<float> cu(kRings), su(kRings), cv(kSegments), sv(kSegments);
-        for (int i = 0; i < kRings; ++i) {
-            cu[size_t(i)] = float(std::cos(2.0 * benchsupport::kPi * i / kRings));
-            su[size_t(i)] = float(std::sin(2.0 * benchsupport::kPi * i / kRings));
-        }
-        for (int j = 0; j < kSegments; ++j) {
-            cv[size_t(j)] = float(std::cos(2.0 * benchsupport::kPi * j / kSegments));
-            sv[size_t(j)] = float(std::sin(2.0 * benchsupport::kPi * j / kSegments));
-        }
-        auto point = [&](int i, int j, float* out) {
-            i %= kRings;
-            j %= kSegments;
-            const float r = 50.0f + 20.0f * cv[size_t(j)];
-            out[0] = r * cu[size_t(i)];
-            out[1] = r * su[size_t(i)];
-            out[2] = 20.0f * sv[size_t(j)];
-        };
-        std::string bytes(80, ' ');
-        const uint32_t count = 2u * kRings * kSegments;
-        bytes.append(reinterpret_cast<const char*>(&count), 4);
-        bytes.reserve(84 + size_t(count) * 50);
-        auto triangle = [&](const float* a, const float* b, const float* c) {
-            const float n[3] = {0, 0, 0};
-            bytes.append(reinterpret_cast<const char*>(n), 12);
-            bytes.append(reinterpret_cast<const char*>(a), 12);
-            bytes.append(reinterpret_cast<const char*>(b), 12);
-            bytes.append(reinterpret_cast<const char*>(c), 12);
-            bytes.append(2, '\0');
-        };
-        for (int i = 0; i < kRings; ++i)
-            for (int j = 0; j < kSegments; ++j) {
-                float a[3], b[3], c[3], d[3];
-                point(i, j, a);
-                point(i + 1, j, b);
-                point(i + 1, j + 1, c);
-                point(i, j + 1, d);
-                triangle(a, b, c);
-                triangle(a, c, d);
-            }
-        std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        const std::string torus = folder + "/" + tableModelFile(kTableModels[3]);
+        if (benchsupport::writeBinaryStl(torus, kTableModels[3].triangles, kTableModels[3].generate))
+            path = torus;
         setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+    // The table's model file; empty when it cannot be written.
+    std::string table(const TableModel& t) const
+    {
+        const std::string file = folder + "/" + tableModelFile(t);
+        std::error_code ec;
+        if (std::filesystem::exists(file, ec) || benchsupport::writeBinaryStl(file, t.triangles, t.generate))
+            return file;
+        return "";
     }
     ~Model()
     {
@@ -435,58 +435,139 @@ std::string hostProgram()
     return std::filesystem::exists(program, ec) ? program.string() : "";
 }
 
-// The main job as a user runs it: the host program in a fresh process, as f3d is measured.
-void BM_TavoplexHostStlTo800x600Bmp(benchmark::State& state)
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+// The rounds of the fresh-process table: MAINJOB_ROUNDS when it is a positive number.
+int tableRounds()
+{
+    const char* text = std::getenv("MAINJOB_ROUNDS");
+    const long rounds = text ? std::strtol(text, nullptr, 10) : 0;
+    return rounds > 0 && rounds < 1000 ? int(rounds) : 10;
+}
+
+// One program's fresh-process runs of one model: seconds and peaks per round.
+struct Runs {
+    std::vector<double> seconds, peakMB;
+};
+
+// The main job as a user runs it, the host program in a fresh process, beside f3d doing the same
+// with the same file, for every model of the table. Each round runs every (model, program) pair
+// once in shuffled order, so that a change in the machine's load falls on both sides alike; the
+// ratio column is the median of the ratios paired within each round. A first unmeasured run of
+// each program warms the shader cache and the file cache.
+void BM_MainJobBesideF3d(benchmark::State& state)
 {
     Model& m = model();
     const std::string program = hostProgram();
-    if (m.path.empty() || program.empty()) {
+    if (m.folder.empty() || program.empty()) {
         state.SkipWithError("the host program is not built");
         return;
     }
+    bool withF3d = f3dPresent();
+    static XvfbServer x;
+    if (withF3d && !x.available())
+        withF3d = false;
+    constexpr size_t kModels = std::size(kTableModels);
+    std::vector<std::string> files;
+    for (const TableModel& t : kTableModels) {
+        files.push_back(m.table(t));
+        if (files.back().empty()) {
+            state.SkipWithError("cannot write a model");
+            return;
+        }
+    }
     // Its own settings folder: the host program answers the first start's dialog itself.
     const std::string settings = "XDG_CONFIG_HOME=" + m.folder + "/host";
-    double peak = 0.0;
+    const std::string hostPicture = m.folder + "/host.bmp", f3dPicture = m.folder + "/f3d.png";
+    // One run; false when it failed or (for ours) wrote no picture of the model.
+    auto run = [&](size_t model, bool f3d, double& seconds, double& peak) {
+        const Clock::time_point start = Clock::now();
+        bool ok = false;
+        if (f3d) {
+            ok = runChild("f3d",
+                          {"f3d", files[model], "--output=" + f3dPicture, "--resolution=800,600", "--dry-run"},
+                          {"DISPLAY=" + x.display()}, peak);
+        } else {
+            std::error_code ec;
+            std::filesystem::remove(hostPicture, ec);
+            ok = runChild(program,
+                          {program, "FileName=" + files[model], "--output", hostPicture, "--size", "800x600"},
+                          {settings}, peak);
+            ok = ok && (kTableModels[model].rimVisible ? pictureShowsTheModel(hostPicture)
+                                                       : std::filesystem::file_size(hostPicture, ec) >= 800 * 600 * 3);
+        }
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        return ok;
+    };
+    std::vector<Runs> ours(kModels), theirs(kModels);
+    std::vector<std::pair<size_t, bool>> jobs;
+    for (size_t i = 0; i < kModels; ++i) {
+        jobs.push_back({i, false});
+        if (withF3d)
+            jobs.push_back({i, true});
+    }
+    std::mt19937 shuffle(20261207);
+    const int rounds = tableRounds();
     for (auto _ : state) {
-        double childPeak = 0.0;
-        if (!runChild(program,
-                      {program, "FileName=" + m.path, "--output", m.folder + "/host.bmp", "--size", "800x600"},
-                      {settings}, childPeak) ||
-            !pictureShowsTheModel(m.folder + "/host.bmp")) {
-            state.SkipWithError("the host program wrote no picture of the model");
+        double seconds = 0.0, peak = 0.0;
+        if (!run(0, false, seconds, peak) || (withF3d && !run(0, true, seconds, peak))) {
+            state.SkipWithError("a warm-up run failed");
             return;
         }
-        peak = std::max(peak, childPeak);
-    }
-    state.counters["peak_MB"] = peak;
-}
-BENCHMARK(BM_TavoplexHostStlTo800x600Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-
-void BM_F3dStlTo800x600Png(benchmark::State& state)
-{
-    Model& m = model();
-    if (m.path.empty() || !f3dPresent()) {
-        state.SkipWithError("f3d is not installed");
-        return;
-    }
-    static XvfbServer x;
-    if (!x.available()) {
-        state.SkipWithError("Xvfb is not available for f3d");
-        return;
-    }
-    const std::string output = m.folder + "/f3d.png";
-    double peak = 0.0;
-    for (auto _ : state) {
-        double childPeak = 0.0;
-        if (!runChild("f3d", {"f3d", m.path, "--output=" + output, "--resolution=800,600", "--dry-run"},
-                      {"DISPLAY=" + x.display()}, childPeak)) {
-            state.SkipWithError("f3d failed");
-            return;
+        for (int round = 0; round < rounds; ++round) {
+            std::shuffle(jobs.begin(), jobs.end(), shuffle);
+            for (const auto& [model, f3d] : jobs) {
+                if (!run(model, f3d, seconds, peak)) {
+                    state.SkipWithError(f3d ? "f3d failed" : "the host program wrote no picture of the model");
+                    return;
+                }
+                Runs& runs = (f3d ? theirs : ours)[model];
+                runs.seconds.push_back(seconds);
+                runs.peakMB.push_back(peak);
+            }
         }
-        peak = std::max(peak, childPeak);
     }
-    state.counters["peak_MB"] = peak;
+    std::printf("\nThe main job, fresh processes, %d rounds%s:\n", rounds, withF3d ? "" : " (f3d is not installed)");
+    // Time per triangle above the fixed cost, which the smallest model (the first) stands for.
+    std::printf("| model | triangles | tavoplex median | f3d median | paired ratio | peak MB (tavoplex / f3d) "
+                "| us/triangle above the fixed cost (tavoplex / f3d) |\n|---|---|---|---|---|---|---|\n");
+    for (size_t i = 0; i < kModels; ++i) {
+        const TableModel& t = kTableModels[i];
+        const double ourMedian = median(ours[i].seconds), ourPeak = median(ours[i].peakMB);
+        const double theirMedian = withF3d ? median(theirs[i].seconds) : 0.0;
+        const double ourRate = 1e6 * (ourMedian - median(ours[0].seconds)) / t.triangles;
+        const double theirRate = withF3d ? 1e6 * (theirMedian - median(theirs[0].seconds)) / t.triangles : 0.0;
+        std::printf("| %s | %u | %.2f s ", t.name, t.triangles, ourMedian);
+        if (withF3d) {
+            std::vector<double> ratios;
+            for (size_t r = 0; r < ours[i].seconds.size(); ++r)
+                ratios.push_back(ours[i].seconds[r] / theirs[i].seconds[r]);
+            std::printf("| %.2f s | %.2f | %.0f / %.0f ", theirMedian, median(ratios), ourPeak,
+                        median(theirs[i].peakMB));
+        } else {
+            std::printf("| - | - | %.0f / - ", ourPeak);
+        }
+        if (i == 0)
+            std::printf("| - |\n");
+        else if (withF3d)
+            std::printf("| %.3f / %.3f |\n", ourRate, theirRate);
+        else
+            std::printf("| %.3f / - |\n", ourRate);
+        if (t.triangles == 1000000) {
+            state.counters["tavoplex_1M_s"] = ourMedian;
+            if (withF3d)
+                state.counters["f3d_1M_s"] = median(theirs[i].seconds);
+        }
+    }
+    std::fflush(stdout);
 }
-BENCHMARK(BM_F3dStlTo800x600Png)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_MainJobBesideF3d)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

@@ -30,23 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-// A flat cone of `triangles` triangles: half its mantle (fanned from the apex; so flat that the
-// neighbours of a fine one merge), half its base (fanned from the centre, which finalize merges
-// into one face around a vertex of huge valence).
-void buildCone(FEMeshPartC& part, int triangles)
-{
-    const int n = triangles / 2;
-    auto rim = [&](int k) {
-        const double a = 2.0 * kPi * (k % n) / n;
-        return Point3D(30.0 * std::cos(a), 30.0 * std::sin(a), 0.0);
-    };
-    const Point3D apex(0, 0, 5), centre(0, 0, 0);
-    for (int k = 0; k < n; ++k)
-        part.addTriangle(apex, rim(k), rim(k + 1));
-    for (int k = 0; k < n; ++k)
-        part.addTriangle(centre, rim(k + 1), rim(k));
-}
-
 // A flat fan around a hub whose rim zigzags in and out: finalize merges it into one star-shaped
 // face, taking every edge of the hub away.
 void buildZigzagFan(FEMeshPartC& part, int triangles)
@@ -138,21 +121,21 @@ void BM_PipelineTorus(benchmark::State& state)
     pipeline(state, 4.0 * segments * segments,
              [&](FEMeshPartC& p) { benchsupport::buildTorus(p, 2 * segments, segments); });
 }
-BENCHMARK(BM_PipelineTorus)->Arg(100000)->Arg(500000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PipelineTorus)->Arg(100000)->Arg(500000)->Arg(2000000)->Arg(4000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_PipelineGear(benchmark::State& state)
 {
     const int points = int(state.range(0) / 4);
     pipeline(state, 4.0 * points, [&](FEMeshPartC& p) { benchsupport::buildGear(p, points); });
 }
-BENCHMARK(BM_PipelineGear)->Arg(100000)->Arg(500000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PipelineGear)->Arg(100000)->Arg(500000)->Arg(2000000)->Arg(4000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_PipelineCone(benchmark::State& state)
 {
     const int triangles = int(state.range(0));
-    pipeline(state, triangles, [&](FEMeshPartC& p) { buildCone(p, triangles); });
+    pipeline(state, triangles, [&](FEMeshPartC& p) { benchsupport::buildCone(p, triangles); });
 }
-BENCHMARK(BM_PipelineCone)->Arg(100000)->Arg(200000)->Arg(320000)->Arg(2000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PipelineCone)->Arg(100000)->Arg(200000)->Arg(320000)->Arg(2000000)->Arg(4000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_PipelineZigzagFan(benchmark::State& state)
 {
@@ -182,37 +165,10 @@ BENCHMARK(BM_TriangulateHugeFace)->Arg(50000)->Arg(400000)->Unit(benchmark::kMil
 std::string torusFile(TempDir& dir)
 {
     const std::string path = dir.file("torus1M.stl");
-    const int rings = 1000, segments = 500;
-    std::vector<float> xyz(size_t(rings) * segments * 3);
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            const double u = 2.0 * kPi * i / rings, v = 2.0 * kPi * j / segments, r = 50.0 + 20.0 * std::cos(v);
-            float* p = &xyz[(size_t(i) * segments + j) * 3];
-            p[0] = float(r * std::cos(u));
-            p[1] = float(r * std::sin(u));
-            p[2] = float(20.0 * std::sin(v));
-        }
-    auto node = [&](int i, int j) { return &xyz[(size_t(i % rings) * segments + size_t(j % segments)) * 3]; };
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return std::string();
-    char header[80] = {};
-    std::fwrite(header, 1, 80, f);
-    const uint32_t count = uint32_t(2 * rings * segments);
-    std::fwrite(&count, 4, 1, f);
-    auto put = [&](const float* a, const float* b, const float* c) {
-        float rec[12] = {0, 0, 0, a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]};
-        const uint16_t attr = 0;
-        std::fwrite(rec, 4, 12, f);
-        std::fwrite(&attr, 2, 1, f);
-    };
-    for (int i = 0; i < rings; ++i)
-        for (int j = 0; j < segments; ++j) {
-            put(node(i, j), node(i + 1, j), node(i + 1, j + 1));
-            put(node(i, j), node(i + 1, j + 1), node(i, j + 1));
-        }
-    std::fclose(f);
-    return path;
+    const bool written = benchsupport::writeBinaryStl(path, 1000000, [](auto add) {
+        benchsupport::torusTriangles(1000, 500, add);
+    });
+    return written ? path : std::string();
 }
 
 void BM_TorusFileToDisplay1M(benchmark::State& state)

@@ -31,6 +31,7 @@ struct Transfer {
     long lastStatus = 0;
     std::string location;
     Outcome stop = Outcome::Ok;  // set by a callback that aborts the transfer
+    bool connected = false;      // a request went out on a connection
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
     Clock::time_point started = Clock::now();
@@ -119,6 +120,7 @@ int onConnected(void* user, char* primaryIp, char*, int, int)
 {
     auto& t = *static_cast<Transfer*>(user);
     t.lastActivity = Clock::now();
+    t.connected = true;
     t.notify(ConnectedToServer, primaryIp ? primaryIp : "");
     t.notify(SendingRequest);
     return CURL_PREREQFUNC_OK;
@@ -183,7 +185,7 @@ const char* outcomeText(Outcome outcome)
     case Outcome::TooLarge: return "the answer is larger than allowed";
     case Outcome::ShortBody: return "the answer ended before its announced length";
     case Outcome::TooManyRedirects: return "too many redirects";
-    case Outcome::BadRedirect: return "a redirect to an address that is neither http nor https";
+    case Outcome::BadRedirect: return "a redirect to an address that is not http";
     case Outcome::HttpStatus: return "the server did not answer with status 200";
     case Outcome::SinkRefused: return "the receiver stopped the transfer";
     case Outcome::Failed: break;
@@ -216,8 +218,10 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // The viewer fetches http:// addresses only (an https:// one is refused before it comes
+    // here); a redirect elsewhere, to https:// too, would be asked again on every pass.
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
@@ -269,7 +273,11 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed);
     case CURLE_OPERATION_TIMEDOUT:
-        if (limits.totalTimeoutMs != 0 && elapsedMs >= static_cast<long long>(limits.totalTimeoutMs))
+        // Stalls are caught by our own progress check, so once connected the library's only
+        // time-out is the whole transfer's; its clock may end it a millisecond before ours.
+        if (limits.totalTimeoutMs != 0 &&
+            (t.connected || limits.totalTimeoutMs <= limits.connectTimeoutMs ||
+             elapsedMs >= static_cast<long long>(limits.totalTimeoutMs)))
             return finish(result, Outcome::TookTooLong,
                           "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
         return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
@@ -281,7 +289,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     case CURLE_UNSUPPORTED_PROTOCOL:
         if (redirects > 0 || !t.location.empty())
             return finish(result, Outcome::BadRedirect,
-                          "redirected to \"" + t.location + "\", which is neither an http nor an https address");
+                          "redirected to \"" + t.location + "\", which is not an http address");
         return failed(Outcome::BadAddress);
     default: return failed(Outcome::Failed);
     }

@@ -32,7 +32,7 @@ struct Limits {
     uint32_t connectTimeoutMs = 30000;  // to have a connection
     uint32_t stallTimeoutMs = 30000;    // with no byte of the response arriving
     uint64_t maxBodyBytes = 512u << 20; // a larger body fails the transfer
-    uint32_t maxRedirects = 8;          // targets may only be http:// or https:// addresses
+    uint32_t maxRedirects = 8;          // targets may only be http:// addresses
     uint32_t totalTimeoutMs = 30 * 60 * 1000;  // the whole transfer, connection included; 0: no bound
     // A body that keeps coming, but slowly, never stalls: after the grace period it must have
     // brought minBytesPerSecond on average (0: no bound).
@@ -50,7 +50,7 @@ enum class Outcome {
     TooLarge,        // the body (announced or received) exceeds maxBodyBytes
     ShortBody,       // the connection ended before the announced length
     TooManyRedirects,
-    BadRedirect,     // a redirect to a scheme other than http or https
+    BadRedirect,     // a redirect to a scheme other than http (https too)
     HttpStatus,      // the final answer was not 200; nothing was delivered
     SinkRefused,     // the body sink asked to stop
     Failed,          // any other transfer or protocol failure

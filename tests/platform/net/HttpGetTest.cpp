@@ -42,6 +42,7 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     server.serve("/loop", Server::redirect("/loop"));
     server.serve("/ftp", Server::redirect("ftp://127.0.0.1/file"));
     server.serve("/file", Server::redirect("file:///etc/passwd"));
+    server.serve("/https", Server::redirect("https://127.0.0.1:" + std::to_string(server.port()) + "/ok?x=1"));
     server.serve("/big", Server::big(5000));
     server.serve("/big-unannounced", Server::big(5000, false));
     server.serve("/fits", Server::big(1000));
@@ -65,6 +66,7 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
         {"/loop", Outcome::TooManyRedirects, "", 302},
         {"/ftp", Outcome::BadRedirect, "", 302},
         {"/file", Outcome::BadRedirect, "", 302},
+        {"/https", Outcome::BadRedirect, "", 302},
         {"/big", Outcome::TooLarge, "", 200},
         {"/big-unannounced", Outcome::TooLarge, nullptr, 200},
         {"/fits", Outcome::Ok, nullptr, 200},
