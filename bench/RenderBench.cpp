@@ -105,7 +105,7 @@ void frames(benchmark::State& state, int displayMode, int shadowQuality = 1)
         auto* model = new FEDisplayPartListC();
         model->addPart(s.torus.get());
         model->addInstance(new FEDisplayPartRefC(0, s.torus.get(), TransformMatrix(), TransformMatrix()));
-        c.Parts = model;
+        c.Parts.reset(model);
         c.SceneMin = Point3D(-70, -70, -20);
         c.SceneMax = Point3D(70, 70, 20);
         c.Rotation.rotate(-55.0, 0.0, 30.0);

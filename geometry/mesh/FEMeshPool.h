@@ -78,7 +78,7 @@ private:
             // Where address space is limited, a smaller range still serves smaller meshes.
             size_t range = kRangeBytes;
             char* b = nullptr;
-            while (!b && range >= (size_t(64) << 20)) {
+            while (!b && range >= (size_t(4) << 20)) {
                 b = static_cast<char*>(platform::sys::reserveAddressRange(range));
                 if (!b)
                     range /= 4;

@@ -2,7 +2,9 @@
 // and destruction.
 #include "viewer/control/CTavoplexCtrl.h"
 
+#include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ZJVReaderC.h"
 #include "platform/gl/GlContext.h"
@@ -12,6 +14,7 @@
 #include "services/config/CSConfigVal.h"
 #include "services/environment/RegistryAccess.h"
 #include "services/environment/TextExpansion.h"
+#include "viewer/textures/TextureC.h"
 #include "viewer/ui/ButtonCommandC.h"
 #include "viewer/ui/PanelC.h"
 #include "viewer/ui/ToolTipC.h"
@@ -39,7 +42,13 @@ RWCString applicationDataFolder()
 
 CTavoplexCtrl::CTavoplexCtrl()
 {
-    ToolTip = new ToolTipC(this, &Animations, &Font, 225, 175);
+    // The tip names the part under the pointer through the control's picking (faded parts
+    // left out).
+    auto partNameAt = [this](int x, int y) {
+        const FEDisplayPartRefC* hit = PickPart(Point2D(x, y), false);
+        return hit != nullptr && hit->GetPart() != nullptr ? RWCString(hit->GetPart()->getName()) : RWCString("");
+    };
+    ToolTip = std::make_unique<ToolTipC>(partNameAt, &Animations, &Font, 225, 175);
 
     ColorTL = "#85C7E9";
     ColorTR = "#FFFFFF";
@@ -86,17 +95,16 @@ CTavoplexCtrl::~CTavoplexCtrl()
     // Whatever the owned objects hold in OpenGL goes while the control's context is current.
     const bool current =
         WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);
-    // The hits of the last pick are owned by the list.
+    // The hits of the last pick are owned by the list. The owned objects are let go here, in
+    // this order and with the context current, not left to the members' own destruction,
+    // which would come after the context is released.
     PickList.clearAndDestroy();
-    delete Parts;
-    Parts = nullptr;
-    delete Reader;
-    Reader = nullptr;
+    Parts.reset();
+    Reader.reset();
     // The tool tip first: its fades still listed with the animations are cut loose.
-    delete ToolTip;
-    ToolTip = nullptr;
+    ToolTip.reset();
     DeletePanels();
-    delete DescriptorBlock;
+    DescriptorBlock.reset();
     if (current) {
         Font.Destroy();
         if (ShadowTexture != GLuint(-1))

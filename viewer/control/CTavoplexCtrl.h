@@ -73,7 +73,9 @@ private:
     bool locked_;
 };
 
-// All fields are public: every part of the viewer (and its tests) reads them by name.
+// All fields are public: every part of the viewer (and its tests) reads them by name. Each
+// concern's fields follow its functions. The destructor lets the owned objects go itself, with
+// the context current, so nothing hangs on the order the members are declared in.
 class CTavoplexCtrl {
 public:
     // ================= construction, destruction and the debug log =================
@@ -91,6 +93,12 @@ public:
     // The container that holds the control (null detaches); messages arrive through WindowProc.
     void AttachHost(platform::host::Host* host) { HostSite = host; }
     platform::host::Host* GetHost() const { return HostSite; }
+    // The container (null while detached), the per-user folder that holds the configuration,
+    // the log and the panel images, and the debug log, open only while debugging is on.
+    platform::host::Host* HostSite = nullptr;
+    UTFilePath UserFolder;
+    std::ofstream LogStream;
+    bool DebugEnabled = false;
 
     // ================= OpenGL context, lock and texture set-up =================
     // (viewer/render/CTavoplexCtrlOpenGL.cpp; OpenGLLock, above, holds the lock for a scope)
@@ -110,11 +118,20 @@ public:
     // The window's context stops drawing (the window goes); the context itself lives on so
     // that lists and textures survive a new window.
     void ReleaseWindowContext();
+    // The context and surface drawn into now (the window's, or the bitmap's while CreateBMP
+    // runs), the depth of the lock on them and the palette of a palette format.
+    PaletteRecord Palette;
+    platform::gl::GlContext* GLContext = nullptr;
+    platform::gl::GlSurface* DeviceContext = nullptr;
+    int GLLockCount = 0;
+    // The one context of the control's life and the window's drawing surface.
+    std::unique_ptr<platform::gl::GlContext> WindowContext;
+    std::unique_ptr<platform::gl::GlSurface> WindowSurface;
 
     // ================= frames and drawing (frame entry, scene frame, parts) =================
     // (viewer/render/CTavoplexCtrlFrame.cpp: the frame entry, the empty screen, the scene frame
-    // and the two view set-ups; viewer/render/CTavoplexCtrlDrawParts.cpp: display lists and the
-    // parts' surfaces and lines)
+    // and the two view set-ups; viewer/render/CTavoplexCtrlDisplayLists.cpp: the parts' display
+    // lists; viewer/render/CTavoplexCtrlDrawParts.cpp: the parts' surfaces, lines and threads)
     // Draws one frame now: the empty screen while Start is 0, the loading frame while loading,
     // else the scene frame. A window without area shows nothing (only a load goes on).
     void RenderFrame();
@@ -141,6 +158,12 @@ public:
     bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
     void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
                      float hiddenWidth);
+    int32_t DisplayMode = 4;
+    // The scene's first frame has been drawn; the fade from the loading screen into it.
+    bool SceneShown = false;
+    float IntroFade = 0.0f;
+    BitmapFontC Font;
+    bool FontMissingLogged = false;  // the log said once that no font was found
     // Helix vertices that the threads of all instances together draw in one frame: a few bytes
     // of text can ask for thousands of threads, each drawn every frame. Those beyond are left
     // out, and the debug log says so once per load.
@@ -174,6 +197,12 @@ public:
     void DeleteGearLists();
     // Quads laid by the last DrawShadow: the draw count that tests read.
     int ShadowQuadsDrawn = 0;
+    GLuint ShadowTexture = GLuint(-1);
+    int32_t ShadowTextureSize = 2;
+    float GearAngle = 0.0f;
+    float GearFade = 0.0f;
+    GLuint GearLists = GLuint(-1);
+    GearState Gears;
 
     // ================= camera and views =================
     // (viewer/ui/CTavoplexCtrlCamera.cpp: view state and mouse moves; viewer/ui/CTavoplexCtrlViews.cpp:
@@ -214,6 +243,24 @@ public:
     // paint delivered through the window procedure).
     void InvalidateView();
     void RedrawViewNow();
+    // Identities until the first frame reads the real ones back (the viewport stays empty till then).
+    double ModelViewMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double ProjectionMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    int Viewport[4] = {};
+    int32_t WindowWidth = 0;
+    int32_t WindowHeight = 0;
+    float DrawScale = 1.0f;
+    TransformMatrix Rotation;
+    double Zoom = 80.0;
+    double PanX = 0.0;
+    double PanY = 0.0;
+    Point3D ViewOffset{0.0, 0.0, -2.0};
+    Point3D SceneMin;
+    Point3D SceneMax;
+    bool ZoomPending = false;
+    int32_t ZoomDuration = 350;
+    FEDisplayPartRefC* ZoomPart = nullptr;  // not owned: an instance of Parts
+    int32_t ViewTurn = 0;
 
     // ================= picking, explode and mouse =================
     // (viewer/ui/CTavoplexCtrlPicking.cpp: picking; viewer/ui/CTavoplexCtrlExplode.cpp: explode,
@@ -269,6 +316,12 @@ public:
     // when there is no host, no script, no such function or the call fails (the last three leave
     // a line in the debug log).
     bool CallDoubleClickScript(const RWCString& name, const std::vector<RWCString>& arguments);
+    RWTPtrSortedVector<FEMeshPickListEntryC> PickList{64};
+    bool Exploded = false;
+    ControlPoint LastMousePoint;
+    ControlPoint PressPoint;
+    bool LeftButtonDown = false;
+    bool RightButtonDown = false;
 
     // ================= loader =================
     // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp: the frame drawn while a model loads, which
@@ -296,6 +349,21 @@ public:
     // the tick of the last pass, and whether a loading frame's settings dialog is open.
     static uint32_t LastLoaderRun;
     static bool SettingsDialogOpen;
+    bool LoaderInitialized = false;
+    std::unique_ptr<MemoryBlockC> DescriptorBlock;
+    RWCString ArchivePath;
+    bool IsDescriptor = false;
+    RWCString ArchiveEntry;
+    bool ZjvReady = false;
+    bool StlReady = false;
+    bool LoadFailed = false;
+    RWCString FailureReason;  // why the load failed (SetFailureReason); empty while none did
+    bool Loading = true;
+    int32_t LoaderCount = 0;
+    uint32_t LoadStartTick = 0;  // tick of the init phase of the current load
+    // The loaded model, and the reader that fills it.
+    std::unique_ptr<FEDisplayPartListC> Parts;
+    std::unique_ptr<ZJVReaderC> Reader;
 
     // ================= fetching files =================
     // (viewer/loader/CTavoplexCtrlFetch.cpp) Results: 0 success, 1 (FetchFailed) failure;
@@ -367,100 +435,7 @@ public:
     bool Invoke(int dispatchId, const std::vector<platform::com::Variant>& args, platform::com::Variant* result);
     bool InvokeByName(const std::string& name, const std::vector<platform::com::Variant>& args,
                       platform::com::Variant* result);
-
-    // ================= window, timer and messages =================
-    // The window procedure: every message of the host arrives here (viewer/control/CTavoplexCtrlWindow.cpp).
-    long WindowProc(const platform::host::Message& message);
-    // Returns -1 when the window cannot be made.
-    int OnCreate();
-    void OnDestroy();
-    void OnSize(int type, int width, int height);
-    void OnPaint();
-    void OnDraw();
-    void OnTimer(unsigned id);
-    // The per-tick step: gears and panels advance by elapsed ms; true when anything changed.
-    bool TimerStep(uint32_t elapsed);
-    // HostFolder from a page address: up to and including the last "/" or "\", without a
-    // leading "file://"; unchanged when the address has no separator past its first byte.
-    void SetHostFolderFromAddress(const std::string& address);
-
-    // ================= quality settings and dialog =================
-    // (viewer/control/CTavoplexCtrlQuality.cpp)
-    void ApplyQualitySettings();
-    // The first-start settings dialog, run modally by the host; an OK with a preset chosen
-    // writes the preset into Config and saves it.
-    void RunFirstStartSettings();
-    // The quick-settings dialog from the options button; its choice applies at once.
-    void OpenQuickSettings();
-
-    // ---- the module: factory and registration facts (viewer/control/CTavoplexCtrlFactory.h,
-    // viewer/control/CTavoplexCtrlRegistration.cpp) ----
-    class CTavoplexCtrlFactory;
-    uint32_t GetTypeInfoCount() const { return 1; }
-    // The registered type library 1.0 (results as the module's entry points give them).
-    int32_t GetTypeLib(uint32_t lcid, const platform::com::TypeLibrary** library) const;
-    int32_t GetClassID(platform::com::Guid* clsid) const;
-    // The property pages: one, the same list on every call.
-    const std::vector<platform::com::Guid>& GetPropPageIDs() const;
-    int GetUserTypeNameID() const;
-    uint32_t GetMiscStatus() const;
-    // The about box (dialog 1), modal; its OK closes it.
-    void AboutBox();
-
-    // ================= panels =================
-    // (viewer/ui/CTavoplexCtrlPanels.cpp) The command object, the main and help panels (when
-    // "Buttons" is non-zero), the logo panel (when "Logo" is non-zero) and the metal texture,
-    // built once per control; always true. Needs the OpenGL context current.
-    bool BuildPanels();
-    // Deletes the panels with their buttons and textures, the command object and the metal
-    // texture. The context that made the textures must be current.
-    void DeletePanels();
-    // The native path of a panel image in the per-user folder.
-    RWCString PanelImagePath(const char* name) const;
-
-    // ================= off-screen BMP =================
-    // (viewer/control/CTavoplexCtrlBitmap.cpp)
-    // Renders the isometric view of the current model into a BMP file of xSize x ySize through
-    // a second context that shares lists and textures with the window's. 0 when the file was
-    // written; 1 for a size outside 1..kMaxBitmapEdge, no window context, a bitmap or context
-    // that cannot be made, or a file that cannot be written (then no file is left). The
-    // window's context, surface, lock depth and size come back on every path.
-    int32_t CreateBMP(const RWCString& filename, int32_t xSize, int32_t ySize);
-    static constexpr int32_t kMaxBitmapEdge = 16384;
-    // The bitmap's pixel format on its surface, the palette when the format needs one, and the
-    // bitmap's context in GLContext (null when it cannot be made).
-    void SetupBitmapPixelFormat(platform::gl::GlSurface* memoryContext);
-    // The regular colour cube of a palette format into BitmapPalette.
-    void BuildBitmapPalette(const PixelFormatRecord& format);
-    // Header and colour table for the bitmap; null when the bitmap cannot be described.
-    std::unique_ptr<BitmapInfo> BuildBitmapInfo(const MemoryBitmap& bitmap);
-    // Fetches the bitmap's bits in the block's format and writes the file under a temporary
-    // name renamed into place; false, with no file made or changed, on any failure.
-    bool WriteBitmapFile(const RWCString& filename, BitmapInfo& info, const MemoryBitmap& bitmap);
-    void ReleaseBitmapContext();
-    // The format asked of the bitmap and the one described back.
-    PixelFormatRecord BitmapPixelFormat;
-    // The bitmap's context and its drawing surface while CreateBMP runs.
-    std::unique_ptr<platform::gl::GlContext> BitmapContext;
-    std::unique_ptr<platform::gl::GlSurface> BitmapSurface;
-
-    // ================================ fields ================================
-    // Device and OpenGL state.
-    PaletteRecord Palette;
-    platform::gl::GlContext* GLContext = nullptr;
-    platform::gl::GlSurface* DeviceContext = nullptr;
-    int GLLockCount = 0;
-    bool RenderingToBitmap = false;
-    // Set while the picture's frames before its last are drawn: the bitmap shows only the
-    // last, which paints every pixel again, so those frames leave the model's geometry out
-    // (its surfaces, lines and shadow) and keep everything else they do.
-    bool ModelLeftOut = false;
-    PaletteRecord BitmapPalette;
-    platform::gl::GlContext* SavedGLContext = nullptr;
-    platform::gl::GlSurface* SavedDeviceContext = nullptr;
-    int SavedGLLockCount = 0;
-
-    // Persistent properties.
+    // The persistent properties, as the page gives them.
     RWCString FileName;
     RWCString BasePath;
     RWCString ColorTL;
@@ -486,9 +461,7 @@ public:
     int32_t Buttons = 0;
     int32_t ButtonSize = 32;
     int32_t Start = 0;
-
-    // Configuration, colours and folders.
-    CSConfig Config{true};
+    // The colours parsed from them, and the folders that names are taken from.
     feColor ColorTLValue, ColorTRValue, ColorBLValue, ColorBRValue;
     feColor ColorGridValue;
     feColor ColorFadeInValue;
@@ -499,86 +472,110 @@ public:
     RWCString HostFolder;
     RWCString BaseUrl;
 
-    // View and window.
-    // Identities until the first frame reads the real ones back (the viewport stays empty till then).
-    double ModelViewMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    double ProjectionMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    int Viewport[4] = {};
-    int32_t WindowWidth = 0;
-    int32_t WindowHeight = 0;
-    float DrawScale = 1.0f;
-    bool ZoomPending = false;
-    int32_t ZoomDuration = 350;
-    FEDisplayPartRefC* ZoomPart = nullptr;
-    int32_t ViewTurn = 0;
+    // ================= window, timer and messages =================
+    // The window procedure: every message of the host arrives here (viewer/control/CTavoplexCtrlWindow.cpp).
+    long WindowProc(const platform::host::Message& message);
+    // Returns -1 when the window cannot be made.
+    int OnCreate();
+    void OnDestroy();
+    void OnSize(int type, int width, int height);
+    void OnPaint();
+    void OnDraw();
+    void OnTimer(unsigned id);
+    // The per-tick step: gears and panels advance by elapsed ms; true when anything changed.
+    bool TimerStep(uint32_t elapsed);
+    // HostFolder from a page address: up to and including the last "/" or "\", without a
+    // leading "file://"; unchanged when the address has no separator past its first byte.
+    void SetHostFolderFromAddress(const std::string& address);
+    // Tick of the last timer step; the animations it moves on (every timed change).
+    uint32_t LastTick = 0xFFFFFFFFu;
+    AnimationManagerC Animations;
 
-    // Quality settings.
+    // ================= quality settings and dialog =================
+    // (viewer/control/CTavoplexCtrlQuality.cpp)
+    void ApplyQualitySettings();
+    // The first-start settings dialog, run modally by the host; an OK with a preset chosen
+    // writes the preset into Config and saves it.
+    void RunFirstStartSettings();
+    // The quick-settings dialog from the options button; its choice applies at once.
+    void OpenQuickSettings();
+    // The per-user configuration ("tavoplex.cfg") and the settings taken from it.
+    CSConfig Config{true};
     int32_t ShadowQuality = 1;
     int32_t GearsEnabled = 1;
     int32_t Shading = 2;
     int32_t Antialiasing = 1;
     int32_t Metallic = 0;
 
-    // Log, widgets and camera.
-    std::ofstream LogStream;
-    bool DebugEnabled = false;
-    BitmapFontC Font;
-    bool FontMissingLogged = false;  // the log said once that no font was found
-    ToolTipC* ToolTip = nullptr;
-    int32_t DisplayMode = 4;
-    TransformMatrix Rotation;
-    double Zoom = 80.0;
-    double PanX = 0.0;
-    double PanY = 0.0;
-    Point3D ViewOffset{0.0, 0.0, -2.0};
-    ControlPoint LastMousePoint;
-    ControlPoint PressPoint;
-    bool LeftButtonDown = false;
-    bool RightButtonDown = false;
+    // ---- the module: factory and registration facts (viewer/control/CTavoplexCtrlFactory.h,
+    // viewer/control/CTavoplexCtrlRegistration.cpp) ----
+    class CTavoplexCtrlFactory;
+    uint32_t GetTypeInfoCount() const { return 1; }
+    // The registered type library 1.0 (results as the module's entry points give them).
+    int32_t GetTypeLib(uint32_t lcid, const platform::com::TypeLibrary** library) const;
+    int32_t GetClassID(platform::com::Guid* clsid) const;
+    // The property pages: one, the same list on every call.
+    const std::vector<platform::com::Guid>& GetPropPageIDs() const;
+    int GetUserTypeNameID() const;
+    uint32_t GetMiscStatus() const;
+    // The about box (dialog 1), modal; its OK closes it.
+    void AboutBox();
 
-    // Loader state.
-    bool LoaderInitialized = false;
-    MemoryBlockC* DescriptorBlock = nullptr;
-    RWCString ArchivePath;
-    bool IsDescriptor = false;
-    RWCString ArchiveEntry;
-    bool ZjvReady = false;
-    bool StlReady = false;
-    bool LoadFailed = false;
-    RWCString FailureReason;  // why the load failed (SetFailureReason); empty while none did
-    bool Loading = true;
-    int32_t LoaderCount = 0;
-    uint32_t LoadStartTick = 0;  // tick of the init phase of the current load
-
-    // Timing, overlay and model.
-    uint32_t LastTick = 0xFFFFFFFFu;
-    bool SceneShown = false;
-    bool Exploded = false;
-    float GearAngle = 0.0f;
-    GLuint GearLists = GLuint(-1);
-    AnimationManagerC Animations;
-    RWTPtrSortedVector<FEMeshPickListEntryC> PickList{64};
+    // ================= panels and tool tip =================
+    // (viewer/ui/CTavoplexCtrlPanels.cpp; the tip's name lookup is given in the constructor)
+    // The command object, the main and help panels (when
+    // "Buttons" is non-zero), the logo panel (when "Logo" is non-zero) and the metal texture,
+    // built once per control; always true. Needs the OpenGL context current.
+    bool BuildPanels();
+    // Deletes the panels with their buttons and textures, the command object and the metal
+    // texture. The context that made the textures must be current.
+    void DeletePanels();
+    // The native path of a panel image in the per-user folder.
+    RWCString PanelImagePath(const char* name) const;
+    std::unique_ptr<ToolTipC> ToolTip;
+    std::unique_ptr<ButtonCommandC> Commands;
+    std::unique_ptr<PanelC> MainPanel;
+    std::unique_ptr<PanelC> HelpPanel;
+    std::unique_ptr<PanelC> LogoPanel;
+    std::unique_ptr<TextureC> MetalTexture;
     bool PanelsActive = false;
-    TextureC* MetalTexture = nullptr;
-    GLuint ShadowTexture = GLuint(-1);
-    int32_t ShadowTextureSize = 2;
-    float IntroFade = 0.0f;
-    float GearFade = 0.0f;
-    UTFilePath UserFolder;
-    ButtonCommandC* Commands = nullptr;
-    PanelC* MainPanel = nullptr;
-    PanelC* HelpPanel = nullptr;
-    PanelC* LogoPanel = nullptr;
     bool HelpShown = false;
-    FEDisplayPartListC* Parts = nullptr;
-    ZJVReaderC* Reader = nullptr;
-    Point3D SceneMin;
-    Point3D SceneMax;
-    GearState Gears;
 
-    // The platform in place of the window: the container, the one context of the control's
-    // life and the window's drawing surface.
-    platform::host::Host* HostSite = nullptr;
-    std::unique_ptr<platform::gl::GlContext> WindowContext;
-    std::unique_ptr<platform::gl::GlSurface> WindowSurface;
+    // ================= off-screen BMP =================
+    // (viewer/control/CTavoplexCtrlBitmap.cpp: the picture and its context;
+    // viewer/control/CTavoplexCtrlBitmapFile.cpp: BuildBitmapInfo and WriteBitmapFile, the file)
+    // Renders the isometric view of the current model into a BMP file of xSize x ySize through
+    // a second context that shares lists and textures with the window's. 0 when the file was
+    // written; 1 for a size outside 1..kMaxBitmapEdge, no window context, a bitmap or context
+    // that cannot be made, or a file that cannot be written (then no file is left). The
+    // window's context, surface, lock depth and size come back on every path.
+    int32_t CreateBMP(const RWCString& filename, int32_t xSize, int32_t ySize);
+    static constexpr int32_t kMaxBitmapEdge = 16384;
+    // The bitmap's pixel format on its surface, the palette when the format needs one, and the
+    // bitmap's context in GLContext (null when it cannot be made).
+    void SetupBitmapPixelFormat(platform::gl::GlSurface* memoryContext);
+    // The regular colour cube of a palette format into BitmapPalette.
+    void BuildBitmapPalette(const PixelFormatRecord& format);
+    // Header and colour table for the bitmap; null when the bitmap cannot be described.
+    std::unique_ptr<BitmapInfo> BuildBitmapInfo(const MemoryBitmap& bitmap);
+    // Fetches the bitmap's bits in the block's format and writes the file under a temporary
+    // name renamed into place; false, with no file made or changed, on any failure.
+    bool WriteBitmapFile(const RWCString& filename, BitmapInfo& info, const MemoryBitmap& bitmap);
+    void ReleaseBitmapContext();
+    // The format asked of the bitmap and the one described back.
+    PixelFormatRecord BitmapPixelFormat;
+    // The bitmap's context and its drawing surface while CreateBMP runs.
+    std::unique_ptr<platform::gl::GlContext> BitmapContext;
+    std::unique_ptr<platform::gl::GlSurface> BitmapSurface;
+    PaletteRecord BitmapPalette;
+    bool RenderingToBitmap = false;
+    // Set while the picture's frames before its last are drawn: the bitmap shows only the
+    // last, which paints every pixel again, so those frames leave the model's geometry out
+    // (its surfaces, lines and shadow) and keep everything else they do.
+    bool ModelLeftOut = false;
+    // The window's context, surface and lock depth, given back when the picture is done.
+    platform::gl::GlContext* SavedGLContext = nullptr;
+    platform::gl::GlSurface* SavedDeviceContext = nullptr;
+    int SavedGLLockCount = 0;
+
 };

@@ -15,8 +15,7 @@ void CTavoplexCtrl::SetFileName(const RWCString& filename)
     LoaderInitialized = false;
     LoaderCount = 0;
     Loading = true;
-    delete DescriptorBlock;
-    DescriptorBlock = nullptr;
+    DescriptorBlock.reset();
     // A zoom asked for the old model has nothing left to aim at.
     ZoomPending = false;
     ZoomPart = nullptr;

@@ -119,7 +119,7 @@ bool CTavoplexCtrl::TimerStep(uint32_t elapsed)
     }
     if (!PanelsActive)
         return changed;
-    for (PanelC* panel : {MainPanel, HelpPanel, LogoPanel})
+    for (PanelC* panel : {MainPanel.get(), HelpPanel.get(), LogoPanel.get()})
         if (panel != nullptr && panel->Step(float(elapsed)))
             changed = true;
     return changed;

@@ -72,7 +72,7 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
         // The descriptor named no entry: the fault is the descriptor's, most often XML that
         // stopped making sense before the entry's name.
         XMLDocumentC document;
-        const MemoryBlockC* text = control.DescriptorBlock;
+        const MemoryBlockC* text = control.DescriptorBlock.get();
         const bool parsed = document.parseString(text != nullptr && text->GetData() != nullptr ? text->GetData() : "");
         control.SetFailureReason(control.FileName, parsed ? RWCString("names no entry (ORDER/SECTION/CONTENTS/PART/"
                                                                       "FILENAME is empty)")
@@ -125,8 +125,8 @@ bool CTavoplexCtrl::RunLoader()
 {
     if (!LoaderInitialized) {
         WriteLog("    Initializing loader.\n");
-        delete DescriptorBlock;
-        DescriptorBlock = new MemoryBlockC;
+        DescriptorBlock.reset();
+        DescriptorBlock = std::make_unique<MemoryBlockC>();
         ZjvReady = false;
         LoadFailed = false;
         FailureReason = RWCString();
@@ -144,10 +144,10 @@ bool CTavoplexCtrl::RunLoader()
         ZoomPending = false;
         ZoomPart = nullptr;
         ReleaseModel();
-        Parts = new FEDisplayPartListC;
+        Parts = std::make_unique<FEDisplayPartListC>();
         ThreadLimitLogged = false;
-        delete Reader;
-        Reader = new ZJVReaderC;
+        Reader.reset();
+        Reader = std::make_unique<ZJVReaderC>();
         Exploded = false;
         ViewTurn = 0;
         ArchivePath = FileName;
@@ -234,7 +234,7 @@ bool CTavoplexCtrl::RunLoader()
     if (ZjvReady) {
         WriteLog("    Parsing ZJV in memory.\n");
         ReadStop stop;
-        Reader->parse(Parts, &stop);
+        Reader->parse(Parts.get(), &stop);
         if (Parts->partCount() == 0) {
             LoadFailed = true;
             SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "ZJV text holds no part");

@@ -96,7 +96,7 @@ void CTavoplexCtrl::DrawGears(float alpha)
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(2.0f, 2.0f);
 
-    const GLuint metal = metalTextureName(MetalTexture);
+    const GLuint metal = metalTextureName(MetalTexture.get());
     const bool metallic = metal != 0 && Metallic == 1;
     if (metallic)
         BeginMetallicLook(metal);

@@ -41,14 +41,14 @@ bool CTavoplexCtrl::BuildPanels()
     RefreshImageCache();
     // The textures are made in the control's context (the lock is re-entrant).
     OpenGLLock lock(*this);
-    Commands = new ButtonCommandC(this);
+    Commands = std::make_unique<ButtonCommandC>(this);
     const RWCString left = PanelImagePath("panel_left.png");
     const RWCString centre = PanelImagePath("panel_center.png");
     const RWCString right = PanelImagePath("panel_right.png");
     // A shown panel (still faded out) with the settings every panel gets.
     auto newPanel = [&](int alignH, int alignV, float offsetX, float offsetY, const feColor& out,
                         const feColor& in, float highlight) {
-        PanelC* panel = new PanelC(Commands, &Animations);
+        auto panel = std::make_unique<PanelC>(Commands.get(), &Animations);
         panel->SetAlignment(alignH, alignV);
         panel->SetOffset(offsetX, offsetY);
         panel->SetColors(out, in);
@@ -90,21 +90,16 @@ bool CTavoplexCtrl::BuildPanels()
         logo->LoadTexture(PanelImagePath("korvane.png").data());
     }
 
-    MetalTexture = TextureCacheC::Instance()->LoadPng(PanelImagePath("metal.png").data(), 0, GL_CLAMP, GL_LINEAR,
-                                                      GL_LINEAR);
+    MetalTexture.reset(TextureCacheC::Instance()->LoadPng(PanelImagePath("metal.png").data(), 0, GL_CLAMP,
+                                                          GL_LINEAR, GL_LINEAR));
     return true;
 }
 
 void CTavoplexCtrl::DeletePanels()
 {
-    delete MainPanel;
-    MainPanel = nullptr;
-    delete HelpPanel;
-    HelpPanel = nullptr;
-    delete LogoPanel;
-    LogoPanel = nullptr;
-    delete Commands;
-    Commands = nullptr;
-    delete MetalTexture;
-    MetalTexture = nullptr;
+    MainPanel.reset();
+    HelpPanel.reset();
+    LogoPanel.reset();
+    Commands.reset();
+    MetalTexture.reset();
 }

@@ -1,12 +1,8 @@
-// ToolTipC: rest timing, the picked part's name, the fades and the drawing of the tip.
+// ToolTipC: rest timing, the name under the pointer, the fades and the drawing of the tip.
 #include "viewer/ui/ToolTipC.h"
 
 #include <algorithm>
 
-#include "geometry/display/FEDisplayPartC.h"
-#include "geometry/display/FEDisplayPartRefC.h"
-#include "math/Point3D.h"
-#include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/ui/AnimationManagerC.h"
 #include "viewer/ui/BitmapFontC.h"
 
@@ -35,9 +31,13 @@ void ToolTipFadeAnimationC::Apply(float t)
         Tip->Busy = false;
 }
 
-ToolTipC::ToolTipC(CTavoplexCtrl* control, AnimationManagerC* animations, BitmapFontC* font, unsigned restDelay,
+ToolTipC::ToolTipC(NameLookup partNameAt, AnimationManagerC* animations, BitmapFontC* font, unsigned restDelay,
                    unsigned fadeDuration)
-    : RestDelay(restDelay), FadeDuration(fadeDuration), Control(control), Font(font), Animations(animations)
+    : RestDelay(restDelay),
+      FadeDuration(fadeDuration),
+      Font(font),
+      Animations(animations),
+      Lookup(std::move(partNameAt))
 {
 }
 
@@ -94,16 +94,7 @@ bool ToolTipC::Tick(uint32_t now)
 
 void ToolTipC::BuildText(int x, int y)
 {
-    if (Lookup) {
-        Text = Lookup(x, y);
-        return;
-    }
-    Text = "";
-    if (Control == nullptr)
-        return;
-    FEDisplayPartRefC* hit = Control->PickPart(Point2D(x, y), false);
-    if (hit != nullptr && hit->GetPart() != nullptr)
-        Text = hit->GetPart()->getName();
+    Text = Lookup ? Lookup(x, y) : RWCString("");
 }
 
 void ToolTipC::FadeIn()

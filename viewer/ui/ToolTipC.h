@@ -12,7 +12,6 @@
 
 class AnimationManagerC;
 class BitmapFontC;
-class CTavoplexCtrl;
 class ToolTipC;
 
 // Writes its progress into the tip's opacity; while it runs the tip is busy. Constructing one
@@ -34,7 +33,12 @@ class ToolTipC {
 public:
     static constexpr uint32_t NoTime = 0xFFFFFFFFu;
 
-    ToolTipC(CTavoplexCtrl* control, AnimationManagerC* animations, BitmapFontC* font, unsigned restDelay,
+    // The name of the part under a window point, or empty. The control gives its picking here,
+    // so that the tip needs nothing else of it.
+    using NameLookup = std::function<RWCString(int x, int y)>;
+
+    // An empty partNameAt: no part is ever found.
+    ToolTipC(NameLookup partNameAt, AnimationManagerC* animations, BitmapFontC* font, unsigned restDelay,
              unsigned fadeDuration);
     // Fades still listed with the animation manager are cut loose and do nothing afterwards.
     ~ToolTipC();
@@ -60,8 +64,7 @@ public:
     void Draw(feColor fill, feColor line, const double modelView[16], const double projection[16],
               const int viewport[4]) const;
 
-    // Replaces the pick of the control in BuildText (tests without a model); empty restores it.
-    using NameLookup = std::function<RWCString(int x, int y)>;
+    // Replaces the lookup BuildText uses (tests without a model).
     void SetNameLookup(NameLookup lookup) { Lookup = std::move(lookup); }
 
     unsigned RestDelay;
@@ -72,7 +75,6 @@ public:
     float Alpha = 0.0f;
     bool Busy = false;
     bool Shown = true;
-    CTavoplexCtrl* Control;
     BitmapFontC* Font;
     AnimationManagerC* Animations;
     RWCString Text;

@@ -1,28 +1,18 @@
-// Rendering into a BMP file: the file field by field, the picture of a model and of the screens
-// before one, the window's state and picture after it, and failures that leave no file.
-#include <climits>
+// Rendering into a BMP file: the picture of a model and of the screens before one, the window's
+// state and picture after it, and failures that leave no file.
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-
-#include <sys/stat.h>
 
 #include "tests/support/BenchSupport.h"
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "tests/support/ReferenceImage.h"
-#include "tests/support/Unprivileged.h"
+#include "tests/viewer/control/BitmapTestSupport.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
 
 namespace {
-
-uint32_t le32(const std::string& b, size_t at)
-{
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
-}
-uint32_t le16(const std::string& b, size_t at) { return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8; }
 
 // RGB of a 32-bit BMP's pixel, y counted from the top.
 std::array<uint8_t, 4> bmpPixel(const std::string& b, int x, int y)
@@ -33,14 +23,6 @@ std::array<uint8_t, 4> bmpPixel(const std::string& b, int x, int y)
 }
 
 std::array<int, 3> rgb(std::array<uint8_t, 4> p) { return {p[0], p[1], p[2]}; }
-
-size_t filesIn(const std::string& folder)
-{
-    size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
-        ++n;
-    return n;
-}
 
 // A camera move that fails while the picture is drawn.
 class FailingAnimation : public AnimationC {
@@ -61,85 +43,6 @@ void expectWindowStateBack(const CTavoplexCtrl& c, int width, int height, int lo
 }
 
 }  // namespace
-
-TEST(CTavoplexCtrlBitmap, InformationBlockAndFileFieldByField)
-{
-    ViewerHarness v(64, 48);
-    CTavoplexCtrl& c = v.open();
-    struct Case {
-        int width, planes, bits;
-        int rounded;
-        uint32_t rowBytes;
-        uint32_t colours;
-        bool written;  // only the true-colour layouts can be fetched from the surface
-    };
-    const Case cases[] = {
-        {300, 1, 32, 32, 1200, 0, true}, {301, 1, 24, 24, 904, 0, true}, {301, 1, 8, 8, 304, 256, false},
-        {7, 1, 1, 1, 4, 2, false},       {5, 1, 3, 4, 4, 16, false},     {5, 1, 15, 16, 12, 0, false},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.width * 100 + k.bits);
-        EXPECT_EQ(RoundedBitCount(k.planes * k.bits), k.rounded);
-        platform::gl::GlSurface surface(k.width, 3);
-        const MemoryBitmap bitmap{k.width, 3, k.planes, k.bits, &surface};
-        const auto info = c.BuildBitmapInfo(bitmap);
-        ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->sizeImage, k.rowBytes * 3u);
-        EXPECT_EQ(info->colorsUsed, k.colours == 0 && k.rounded < 24 ? 1u << k.rounded : k.colours);
-        EXPECT_EQ(info->bitsOffset(), 54u + 4u * info->colors.size());
-        const std::string file = v.folder().file("f.bmp");
-        EXPECT_EQ(c.WriteBitmapFile(RWCString(file.c_str()), *info, bitmap), k.written);
-        EXPECT_EQ(std::filesystem::exists(file), k.written);
-        if (!k.written)
-            continue;
-        const std::string b = TempDir::read(file);
-        ASSERT_EQ(b.size(), 54u + k.rowBytes * 3u);
-        EXPECT_EQ(b.substr(0, 2), "BM");
-        EXPECT_EQ(le32(b, 2), b.size());
-        EXPECT_EQ(le32(b, 6), 0u);
-        EXPECT_EQ(le32(b, 10), 54u);
-        EXPECT_EQ(le32(b, 14), 40u);
-        EXPECT_EQ(le32(b, 18), uint32_t(k.width));
-        EXPECT_EQ(le32(b, 22), 3u);
-        EXPECT_EQ(le16(b, 26), 1u);
-        EXPECT_EQ(le16(b, 28), uint32_t(k.bits));
-        EXPECT_EQ(le32(b, 30), 0u);
-        EXPECT_EQ(le32(b, 34), k.rowBytes * 3u);
-        for (size_t at : {38u, 42u, 46u, 50u})
-            EXPECT_EQ(le32(b, at), 0u);
-        std::filesystem::remove(file);
-    }
-    // Names as long as a folder takes are written too: the temporary's name is cut to fit.
-    {
-        platform::gl::GlSurface small(4, 2);
-        const MemoryBitmap bitmap{4, 2, 1, 32, &small};
-        const auto info = c.BuildBitmapInfo(bitmap);
-        ASSERT_NE(info, nullptr);
-        for (size_t length : {size_t(252), size_t(NAME_MAX)}) {
-            const std::string file = v.folder().file(std::string(length - 4, 'n') + ".bmp");
-            EXPECT_TRUE(c.WriteBitmapFile(RWCString(file.c_str()), *info, bitmap)) << length;
-            EXPECT_EQ(TempDir::read(file).size(), 54u + 32u) << length;
-            std::filesystem::remove(file);
-        }
-        // An existing writable file in a folder that takes no new file is written in place (as
-        // an unprivileged user: root may add to any folder).
-        TempDir outer;
-        ::chmod(outer.path().c_str(), 0755);
-        const std::string folder = outer.file("locked");
-        std::filesystem::create_directory(folder);
-        const std::string file = folder + "/open.bmp";
-        { std::ofstream(file) << "an older picture"; }
-        ::chmod(file.c_str(), 0666);
-        ::chmod(folder.c_str(), 0755);
-        EXPECT_EQ(runUnprivileged([&] { return c.WriteBitmapFile(RWCString(file.c_str()), *info, bitmap) ? 1 : 0; }), 1);
-        EXPECT_EQ(TempDir::read(file).size(), 54u + 32u);
-        EXPECT_EQ(filesIn(folder), 1u);
-    }
-    // A bitmap that cannot be described gives no block.
-    platform::gl::GlSurface surface(4, 4);
-    EXPECT_EQ(c.BuildBitmapInfo(MemoryBitmap{0, 4, 1, 32, &surface}), nullptr);
-    EXPECT_EQ(c.BuildBitmapInfo(MemoryBitmap{4, 4, 2, 32, &surface}), nullptr);
-}
 
 TEST(CTavoplexCtrlBitmap, PaletteIsTheRegularColourCubeOfItsFormat)
 {

@@ -186,12 +186,14 @@ TEST(CTavoplexCtrlGears, GearsShowWhereTheyStandGreyOrMetallic)
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << "metallic " << k.metallic << " texture " << k.texture);
         c.Metallic = k.metallic;
-        c.MetalTexture = k.texture ? metal.get() : nullptr;
+        // The control owns the texture while it is lent: hand it over or take it back.
+        if (k.texture != (c.MetalTexture != nullptr))
+            std::swap(c.MetalTexture, metal);
         const std::array<uint8_t, 4> p = shot(1.0f);
         EXPECT_EQ(!pixelNear(p, {plain[0], plain[1], plain[2]}), k.textured);
     }
     OpenGLLock lock(c);
-    c.MetalTexture = nullptr;
+    c.MetalTexture.reset();
     metal.reset();
 }
 

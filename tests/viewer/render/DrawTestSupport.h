@@ -62,8 +62,7 @@ inline TransformMatrix translation(double x, double y, double z)
 // counts as finished with Start set.
 inline void installParts(CTavoplexCtrl& c, FEDisplayPartListC* parts)
 {
-    delete c.Parts;
-    c.Parts = parts;
+    c.Parts.reset(parts);
     Point3D min(0, 0, 0), max(0, 0, 0);
     {
         OpenGLLock lock(c);

@@ -100,7 +100,7 @@ TEST(CTavoplexCtrlCamera, SceneBoxesFollowTheExplodeState)
     EXPECT_EQ(c.SceneMin, Point3D(0, 0, 0));
     EXPECT_EQ(c.SceneMax, Point3D(0, 0, 0));
 
-    c.Parts = twoInstanceModel();
+    c.Parts.reset(twoInstanceModel());
     c.ComputeBoundingBoxes(false);
     EXPECT_EQ(c.SceneMin, Point3D(0, 0, 0));
     EXPECT_EQ(c.SceneMax, Point3D(10, 70, 30));

@@ -110,8 +110,7 @@ TEST(CTavoplexCtrlExplode, AnimationsIntoAReleasedModelAreDroppedUnapplied)
     // What a new load does before it lets the old model go: only the camera's move stays.
     c.Animations.RemoveModelAnimations();
     EXPECT_EQ(c.Animations.Count(), 1u);
-    delete c.Parts;
-    c.Parts = nullptr;
+    c.Parts.reset();
     c.Animations.Update(3000);  // would write into freed instances (caught by the sanitizer build)
     EXPECT_TRUE(c.Animations.IsEmpty());
     // The control goes with running instance animations: its destruction applies none.
@@ -124,7 +123,7 @@ TEST(CTavoplexCtrlExplode, HelpPanelAndDisplayModeTogglesRedrawAtOnce)
 {
     ViewerHarness v(300, 300);
     CTavoplexCtrl& c = v.open();
-    c.HelpPanel = new PanelC(nullptr, &c.Animations);
+    c.HelpPanel = std::make_unique<PanelC>(nullptr, &c.Animations);
     const unsigned redraws = v.host().redrawRequests();
     c.ToggleHelpPanel();
     EXPECT_TRUE(c.HelpShown);

@@ -215,7 +215,7 @@ TEST(CTavoplexCtrlMouse, PanelsAndToolTipFollowThePointer)
     CTavoplexCtrl& c = v.open();
     showModel(c, cubeModel({{0, 0, 0}}));
     // A logo panel over the lower left quarter, which the part reaches into.
-    c.LogoPanel = new PanelC(nullptr, &c.Animations);
+    c.LogoPanel = std::make_unique<PanelC>(nullptr, &c.Animations);
     c.LogoPanel->PanelWidth = 150;
     c.LogoPanel->PanelHeight = 150;
     c.LogoPanel->LaidOut = true;

@@ -95,11 +95,11 @@ TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnce)
     EXPECT_EQ(c.LogoPanel->AlignV, 2);
 
     // A second call changes nothing.
-    PanelC* main = c.MainPanel;
-    TextureC* metal = c.MetalTexture;
+    PanelC* main = c.MainPanel.get();
+    TextureC* metal = c.MetalTexture.get();
     EXPECT_TRUE(build(c));
-    EXPECT_EQ(c.MainPanel, main);
-    EXPECT_EQ(c.MetalTexture, metal);
+    EXPECT_EQ(c.MainPanel.get(), main);
+    EXPECT_EQ(c.MetalTexture.get(), metal);
     EXPECT_EQ(c.MainPanel->Buttons.entries(), std::size(ids));
 }
 
@@ -224,8 +224,8 @@ TEST(CTavoplexCtrlPanelsTest, PanelTexturesAreReleasedInTheirOwnContext)
     first.Buttons = second.Buttons = 1;
     ASSERT_TRUE(build(first));
     ASSERT_TRUE(build(second));
-    const std::vector<GLuint> names = textureNames(first.MainPanel);
-    const std::vector<GLuint> kept = textureNames(second.MainPanel);
+    const std::vector<GLuint> names = textureNames(first.MainPanel.get());
+    const std::vector<GLuint> kept = textureNames(second.MainPanel.get());
     // A tool tip fade still running when the control goes.
     first.ToolTip->SetNameLookup([](int, int) { return RWCString("Part"); });
     first.ToolTip->PointerMoved(0, 5, 5);

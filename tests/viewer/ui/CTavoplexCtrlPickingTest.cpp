@@ -67,7 +67,7 @@ TEST(CTavoplexCtrlPicking, DamagedInstancesAndMissingViewsPickNothing)
     CTavoplexCtrl& c = v.open();
     // No model, and a model without a frame yet (empty viewport): nothing, no crash.
     EXPECT_EQ(c.PickPart(Point2D(150, 150), true), nullptr);
-    c.Parts = cubeModel({{0, 0, 0}});
+    c.Parts.reset(cubeModel({{0, 0, 0}}));
     Point3D n(7, 7, 7), f(7, 7, 7);
     EXPECT_FALSE(c.MakePickRay(Point2D(150, 150), n, f));
     EXPECT_EQ(n, Point3D(7, 7, 7));

@@ -84,7 +84,7 @@ TEST(CTavoplexCtrlViews, CameraAnimationLandsExactlyOnItsTargetAfterItsDuration)
 {
     ViewerHarness v(400, 300);
     CTavoplexCtrl& c = v.open();
-    c.Parts = twoInstanceModel();
+    c.Parts.reset(twoInstanceModel());
     c.ComputeBoundingBoxes(false);
     setUpFrameView(c, 400, 300);
 
@@ -142,7 +142,7 @@ TEST(CTavoplexCtrlViews, ZoomRequestIsCarriedOutByTheNextFrame)
 {
     ViewerHarness v(300, 400);
     CTavoplexCtrl& c = v.open();
-    c.Parts = twoInstanceModel();
+    c.Parts.reset(twoInstanceModel());
     c.ComputeBoundingBoxes(false);
     c.Rotation = StandardViewMatrix(7, 0);
     setUpFrameView(c, 300, 400);
@@ -210,7 +210,7 @@ TEST(CTavoplexCtrlViews, FitIgnoresTheTranslationOfTheDestination)
     // What a host's matrix with an identity rotation does: the whole model in front view, at once.
     ViewerHarness v(320, 240);
     CTavoplexCtrl& c = v.open();
-    c.Parts = twoInstanceModel();
+    c.Parts.reset(twoInstanceModel());
     c.ComputeBoundingBoxes(false);
     c.Rotation = StandardViewMatrix(7, 2);
     setUpFrameView(c, 320, 240);

@@ -27,8 +27,7 @@ inline FEDisplayPartListC* cubeModel(std::initializer_list<Point3D> places)
 // Puts the model into an open control and makes a head-on frame view.
 inline void showModel(CTavoplexCtrl& c, FEDisplayPartListC* model)
 {
-    delete c.Parts;
-    c.Parts = model;
+    c.Parts.reset(model);
     c.Zoom = 10.0;
     c.ViewOffset = Point3D(0, 0, 0);
     setUpFrameView(c, 300, 300);

@@ -1,0 +1,201 @@
+// Tests of the parts' display lists: every triangle in the list, the coloured ones recorded,
+// the same picture whether built on one thread or several, and a build that runs out of memory.
+#include <GL/gl.h>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "geometry/display/FETriangleCollectorC.h"
+#include "tests/support/FailingAllocation.h"
+#include "tests/viewer/render/DrawTestSupport.h"
+
+namespace {
+
+using Pixel = std::array<uint8_t, 4>;
+
+feColor grey() { return feColor(0.6f, 0.6f, 0.6f, 1.0f); }
+
+}  // namespace
+
+TEST(CTavoplexCtrlDisplayLists, ListHoldsEveryTriangleAndRecordsOnlyColouredFaces)
+{
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    auto* red = new FEMeshFaceInfoColorC(1, 0, 0, 1, 0, 0.5f, 1);
+    refHandle<FEDisplayPartC> part(makeCube(5, grey(), red));
+    ASSERT_TRUE(c.LockOpenGL());
+    c.MakeListFromMesh(part);
+    const int first = part->getDisplayList();
+    EXPECT_GE(first, 0);
+    EXPECT_TRUE(glIsList(GLuint(first)));
+    EXPECT_EQ(part->triangleCount(), 2u);
+    // Building again empties the records first.
+    c.MakeListFromMesh(part);
+    EXPECT_EQ(part->triangleCount(), 2u);
+    EXPECT_NE(part->getDisplayList(), first);
+    for (auto it = part->triangleIterator(); it();)
+        EXPECT_EQ(it.key()->getColor(), feColor(1, 0, 0, 1));
+
+    // Every triangle of the part is in the list: drawn through feedback, twelve of them.
+    std::vector<GLfloat> feedback(4096);
+    startFeedback(feedback);
+    glDisable(GL_CULL_FACE);
+    glCallList(GLuint(part->getDisplayList()));
+    const GLint values = glRenderMode(GL_RENDER);
+    int polygons = 0;
+    for (GLint i = 0; i < values;) {
+        ASSERT_EQ(feedback[size_t(i)], GLfloat(GL_POLYGON_TOKEN));
+        const int n = int(feedback[size_t(i) + 1]);
+        EXPECT_EQ(n, 3);
+        i += 2 + 3 * n;
+        ++polygons;
+    }
+    EXPECT_EQ(polygons, 12);
+    c.UnlockOpenGL();
+}
+
+namespace {
+
+// The part's list against its collected triangles sent one by one: the same picture.
+void expectListDrawsItsTriangles(int rings, int segments)
+{
+    ViewerHarness v(160, 160);
+    CTavoplexCtrl& c = v.open();
+    FEDisplayPartC* torus = makeTorus(rings, segments);
+    refHandle<FEDisplayPartC> part(torus);
+    c.SceneMin = Point3D(-70, -70, -20);
+    c.SceneMax = Point3D(70, 70, 20);
+    c.WindowWidth = c.WindowHeight = 160;
+    c.Rotation.rotate(-50.0, 0.0, 20.0);
+
+    ASSERT_TRUE(c.LockOpenGL());
+    c.MakeListFromMesh(part);
+    // The reference: the same triangles, each in its own begin and end.
+    FETriangleCollectorC collector(16384);
+    torus->triangulate(&collector);
+    const GLuint reference = glGenLists(1);
+    glNewList(reference, GL_COMPILE);
+    for (auto it = collector.getTriangleIterator(); it();) {
+        glBegin(GL_TRIANGLES);
+        for (int k = 0; k < 3; ++k) {
+            const Point3D& n = it.key()->getNormal(k);
+            const Point3D& p = it.key()->getPosition(k);
+            glNormal3f(float(n.x()), float(n.y()), float(n.z()));
+            glVertex3f(float(p.x()), float(p.y()), float(p.z()));
+        }
+        glEnd();
+    }
+    glEndList();
+    std::vector<uint8_t> pictures[2];
+    const GLuint lists[2] = {GLuint(part->getDisplayList()), reference};
+    for (int i = 0; i < 2; ++i) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // The lights follow the modelview matrix in force: the same for both pictures.
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        c.SetupViewport();
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glColor4f(0.8f, 0.5f, 0.3f, 1.0f);
+        glCallList(lists[i]);
+        pictures[i].resize(160 * 160 * 4);
+        glReadPixels(0, 0, 160, 160, GL_RGBA, GL_UNSIGNED_BYTE, pictures[i].data());
+    }
+    glDeleteLists(reference, 1);
+    c.UnlockOpenGL();
+    int covered = 0, different = 0;
+    for (size_t i = 0; i < pictures[0].size(); i += 4) {
+        covered += pictures[0][i] != 0;
+        for (size_t ch = 0; ch < 3; ++ch)
+            if (std::abs(int(pictures[0][i + ch]) - int(pictures[1][i + ch])) > 2) {
+                ++different;
+                break;
+            }
+    }
+    EXPECT_GT(covered, 160 * 160 / 5);
+    EXPECT_EQ(different, 0);
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlDisplayLists, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
+{
+    // A small torus, and one of more faces (its quadrilaterals) than the list is given at a
+    // time (131072).
+    const std::pair<int, int> sizes[] = {{40, 24}, {400, 360}};
+    for (auto [rings, segments] : sizes) {
+        SCOPED_TRACE(rings);
+        expectListDrawsItsTriangles(rings, segments);
+    }
+}
+
+TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnOne)
+{
+    // A smoothed torus of more faces than one thread's list is given, shaded with lines and
+    // shadow: the list built on several threads (runs in lists of their own) and on one.
+    auto picture = [](const char* threads) {
+        setenv("TAVOPLEX_THREADS", threads, 1);
+        FEDisplayPartC* torus = new FEDisplayPartC();
+        benchsupport::buildTorus(*torus, 400, 360);
+        torus->finalize(-1.0);
+        torus->smoothNormals();
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = 0;
+        installParts(c, modelOf(torus));
+        c.Rotation.rotate(-50.0, 0.0, 20.0);
+        c.DisplayMode = 4;
+        renderSettled(v);
+        std::vector<Pixel> pixels;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x)
+                pixels.push_back(v.pixel(x, y));
+        // Only a list built in runs has lists of its own after the part's: without them the
+        // two pictures would come from the same one-thread build.
+        OpenGLLock lock(c);
+        EXPECT_EQ(glIsList(GLuint(torus->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
+            << threads << " threads";
+        return pixels;
+    };
+    const std::vector<Pixel> serial = picture("1");
+    const std::vector<Pixel> parallel = picture("8");
+    unsetenv("TAVOPLEX_THREADS");
+    int shaded = 0;
+    for (const Pixel& p : serial)
+        shaded += p != serial.front();
+    EXPECT_GT(shaded, 200 * 200 / 5);
+    EXPECT_TRUE(serial == parallel);
+}
+
+// A build that runs out of memory part way leaves the OpenGL state usable.
+TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
+{
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    refHandle<FEDisplayPartC> part(makeTorus(40, 24));
+    ASSERT_TRUE(c.LockOpenGL());
+    // The list of faces (8 bytes a face) is still granted, their corners (72 bytes a triangle)
+    // are not.
+    {
+        failingallocation::Scope scope(64 * 1024);
+        EXPECT_THROW(c.MakeListFromMesh(part), std::bad_alloc);
+    }
+    GLint compiling = -1;
+    glGetIntegerv(GL_LIST_INDEX, &compiling);
+    EXPECT_EQ(compiling, 0);
+    EXPECT_EQ(part->getDisplayList(), -1);
+    // The context may have noted the shortage itself.
+    while (glGetError() != GL_NO_ERROR) {
+    }
+
+    // Built again with memory enough, the list is whole.
+    c.MakeListFromMesh(part);
+    EXPECT_GE(part->getDisplayList(), 0);
+    glGetIntegerv(GL_LIST_INDEX, &compiling);
+    EXPECT_EQ(compiling, 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    c.UnlockOpenGL();
+}

@@ -1,0 +1,214 @@
+// CTavoplexCtrl: one display list per display part, compiled from its faces cut into
+// triangles, a large part on several threads, each with a context sharing the lists; and
+// the model's lists deleted with the model.
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "geometry/display/FEDisplayCornersC.h"
+#include "geometry/display/FEDisplayPartC.h"
+#include "geometry/display/FEDisplayPartListC.h"
+#include "geometry/mesh/FEMeshPartC.h"
+#include "platform/Parallel.h"
+#include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
+#include "viewer/control/CTavoplexCtrl.h"
+
+namespace {
+
+// Faces whose triangles are cut and handed to a display list at a time.
+constexpr size_t kFacesPerListRun = size_t(1) << 17;
+// The same when runs are compiled on several threads at once: smaller, so that the runs in
+// hand together hold no more than one of the above.
+constexpr size_t kFacesPerParallelRun = size_t(1) << 14;
+// Threads that compile runs at most: each holds about 8 MB of its own context's lists beside
+// the data, and beyond four the compile hardly gets faster.
+constexpr size_t kListThreads = 4;
+
+// The corners of a run of faces handed to the list being compiled. The array state is the
+// client's, not the list's: it is set for the compile only.
+void compileCorners(const FEDisplayCornersC& triangles)
+{
+    if (triangles.triangles() == 0)
+        return;
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
+    glPopClientAttrib();
+}
+
+// One run of faces compiled into a list of its own, on whatever thread runs it.
+struct ListRun {
+    std::vector<FEDisplayCornersC::ColouredTriangle> coloured;
+    bool done = false;
+};
+
+// Cuts faces into triangles and compiles them into list (when not 0); the coloured triangles
+// go to run.
+void compileRun(FEMeshFaceC* const* faces, size_t n, GLuint list, ListRun& run)
+{
+    FEDisplayCornersC triangles;
+    // The runs are already spread over the threads.
+    // Without a tessellator the faces would be missing from a list that looks whole.
+    if (!triangles.fromFaces(faces, n, false))
+        throw std::bad_alloc();
+    run.coloured = triangles.colouredTriangles();
+    if (list == 0) {
+        run.done = true;
+        return;
+    }
+    glNewList(list, GL_COMPILE);
+    try {
+        compileCorners(triangles);
+    } catch (...) {
+        glEndList();
+        throw;
+    }
+    glEndList();
+    run.done = true;
+}
+
+// Records the triangles of coloured faces with the part, in order.
+void addColoured(FEDisplayPartC& part, const std::vector<FEDisplayCornersC::ColouredTriangle>& coloured)
+{
+    for (const FEDisplayCornersC::ColouredTriangle& t : coloured)
+        part.addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1], t.normals[2],
+                         t.color);
+}
+
+}  // namespace
+
+void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
+{
+    FEDisplayPartC* part = handle.get();
+    if (part == nullptr)
+        return;
+    part->clearTriangles();
+
+    // The list needs only each triangle's corners in order, nothing shared between them: the
+    // faces are cut straight into vertex arrays, on several threads. A run of faces at a time:
+    // the list keeps a copy of what it is given, and the whole array beside that copy would
+    // raise the peak of memory by as much again. Every triangle goes into the list with its
+    // corner normals; the list sets no colour (the caller sets it). The corners are handed over
+    // as vertex arrays: compiling a million triangles call by call would take seconds.
+    const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part->getFirstFace());
+    platform::gl::GlContext* context = platform::gl::GlContext::current();
+    const size_t runCount = (faces.size() + kFacesPerParallelRun - 1) / kFacesPerParallelRun;
+    // A piece a thread: each helper makes a context once.
+    const size_t pieces = context != nullptr && faces.size() > kFacesPerListRun
+                              ? std::min({runCount, size_t(platform::sys::workerCount()), kListThreads})
+                              : 1;
+
+    if (pieces <= 1) {
+        const GLuint list = glGenLists(1);
+        part->setDisplayList(list != 0 ? int(list) : -1);
+        if (list != 0)
+            glNewList(list, GL_COMPILE);
+        try {
+            FEDisplayCornersC triangles;
+            for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
+                if (!triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin)))
+                    throw std::bad_alloc();  // no tessellator: the faces would be missing
+                addColoured(*part, triangles.colouredTriangles());
+                if (list != 0)
+                    compileCorners(triangles);
+            }
+        } catch (...) {
+            // A list left open would swallow every later drawing command of the context; a
+            // half built one is dropped with its records.
+            if (list != 0) {
+                glEndList();
+                glDeleteLists(list, 1);
+            }
+            part->setDisplayList(-1);
+            part->clearTriangles();
+            throw;
+        }
+        if (list != 0)
+            glEndList();
+        return;
+    }
+
+    // Mesa copies the corners into a list on one thread, which is most of the time a list of
+    // a million triangles takes. Each run is compiled into a list of its own instead, on
+    // several threads, each with a context sharing this one's lists; the part's list then
+    // calls them in order, which draws the same triangles in the same order. The run lists
+    // follow the part's list in numbering and live as long as the shared lists do.
+    const GLuint list = glGenLists(GLsizei(runCount + 1));
+    part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
+    std::vector<ListRun> runs(runCount);
+    auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
+    auto compile = [&](size_t r) {
+        const size_t first = r * kFacesPerParallelRun;
+        compileRun(faces.data() + first, std::min(kFacesPerParallelRun, faces.size() - first), runList(r), runs[r]);
+    };
+    try {
+        platform::sys::runInPieces(runCount, pieces, [&](size_t, size_t begin, size_t end) {
+            // The caller's own piece compiles in its context; a helper thread brings one.
+            std::unique_ptr<platform::gl::GlSurface> surface;
+            std::unique_ptr<platform::gl::GlContext> helper;
+            if (platform::gl::GlContext::current() != context) {
+                surface = std::make_unique<platform::gl::GlSurface>(1, 1);
+                helper = platform::gl::GlContext::create(context);
+                if (helper == nullptr || !helper->makeCurrent(*surface))
+                    return;  // left to the caller below
+            }
+            try {
+                for (size_t r = begin; r < end; ++r)
+                    compile(r);
+            } catch (...) {
+                if (helper) {
+                    glFinish();
+                    helper->release();
+                }
+                throw;
+            }
+            if (helper) {
+                glFinish();
+                helper->release();
+            }
+        });
+        // Runs a helper could not take (no context to be had) are compiled here.
+        for (size_t r = 0; r < runCount; ++r)
+            if (!runs[r].done)
+                compile(r);
+        for (const ListRun& run : runs)
+            addColoured(*part, run.coloured);
+    } catch (...) {
+        if (list != 0)
+            glDeleteLists(list, GLsizei(runCount + 1));
+        part->setDisplayList(-1);
+        part->clearTriangles();
+        throw;
+    }
+    if (list != 0) {
+        glNewList(list, GL_COMPILE);
+        for (size_t r = 0; r < runCount; ++r)
+            glCallList(runList(r));
+        glEndList();
+    }
+}
+
+void CTavoplexCtrl::ReleaseModel()
+{
+    if (Parts == nullptr)
+        return;
+    // The lists live in the context, not in the parts: without this they would stay until the
+    // window goes, one model's worth for every load.
+    OpenGLLock lock(*this);
+    if (lock) {
+        auto& parts = Parts->getParts();
+        for (size_t i = 0; i < parts.entries(); ++i) {
+            FEDisplayPartC* part = parts[i].get();
+            if (part != nullptr && part->getDisplayList() >= 0) {
+                glDeleteLists(GLuint(part->getDisplayList()), GLsizei(part->getDisplayListCount()));
+                part->setDisplayList(-1);
+            }
+        }
+    }
+    Parts.reset();
+}
