@@ -155,12 +155,11 @@ FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, co
 {
     FEMeshFanIndexC* index = at->getIncidentEdgeCount() >= fanIndexThreshold ? fanIndexOf(at) : nullptr;
     if (!index || !isFinitePoint(pj) || !isFinitePoint(pi) || !std::isfinite(mergeTolerance) || mergeTolerance < 0.0) {
-        // The last qualifying edge of the list.
-        FEMeshEdgeC* match = nullptr;
-        for (FEMeshIncidenceC* n = at->getFirstIncidence(); n; n = n->getNext())
+        // The last qualifying edge of the list: walking from its end, the first that qualifies.
+        for (FEMeshIncidenceC* n = FEMeshIncidenceC::fromHandle(at->incidentTail); n; n = n->getPrevious())
             if (edgeJoins(n->getEdge(), pj, pi))
-                match = n->getEdge();
-        return match;
+                return n->getEdge();
+        return nullptr;
     }
 
     // A filed edge joins `at` to its far end, so it can qualify only when `at` matches one of
