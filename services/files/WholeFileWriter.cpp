@@ -226,7 +226,8 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
     ::pthread_sigmask(SIG_BLOCK, &ending, &previous);
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = folder + "/" + prefix + std::to_string(::getpid()) + "-" + std::to_string(temporaryCounter++);
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Never wider than the file it replaces, not even until the mode is set below.
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? st.st_mode & 0666 : 0666);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
@@ -237,8 +238,9 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
     errno = openError;
     if (fd_ < 0) {
         temporary_.clear();
-        // A folder that takes no new file, with a file that may be written.
-        if (exists)
+        // A folder that refuses new files, with a file that may be written. Any other failure
+        // (a full disk, no descriptors left) would leave the file emptied and not rewritten.
+        if (exists && (openError == EACCES || openError == EPERM))
             fd_ = openInPlace(target_, st);
         return fd_ >= 0 ? WholeFileStatus::Written : WholeFileStatus::Failed;
     }
