@@ -106,7 +106,7 @@ std::string failureUpFront(const ControlState& state)
 {
     if (const std::string local = localModelPath(state); !local.empty())
         if (const std::string why = whyUnreadable(local); !why.empty())
-            return "\"" + platform::sys::escapeControlCharacters(local) + "\": " + why;
+            return "\"" + local + "\": " + why;  // escaped with the rest when told
     return state.failureReason;
 }
 
@@ -228,7 +228,9 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     bool failed = false;
     auto target = [&control, &failed](const Message& m) {
         const long result = control->WindowMessage(m);
-        if (!failed) {
+        // Loads advance on the window's timer and paint messages only: pointer moves need no
+        // look at the control's state.
+        if (!failed && (m.kind == platform::host::MessageKind::Timer || m.kind == platform::host::MessageKind::Paint)) {
             const ControlState state = stateOf(*control);
             if (state.loadFailed) {
                 failed = true;
