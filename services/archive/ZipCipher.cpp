@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -13,21 +12,10 @@ constexpr unsigned kInputSize = 1u << 16;
 constexpr unsigned kMaxRead = 1u << 30;  // counts travel as int
 constexpr uLong kMethodStored = 0, kMethodDeflated = Z_DEFLATED, kMethodAes = 99;
 
-// The CRC-32 table (reflected polynomial 0xEDB88320) through which the keys are stirred.
-constexpr std::array<uint32_t, 256> makeCrcTable()
-{
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int bit = 0; bit < 8; ++bit)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[i] = c;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = makeCrcTable();
+// zlib's CRC-32 table, through which the keys are stirred one byte at a time.
+const z_crc_t* const kCrcTable = get_crc_table();
 
-inline uint32_t crcStep(uint32_t crc, unsigned char b) { return kCrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8); }
+inline uint32_t crcStep(uint32_t crc, unsigned char b) { return uint32_t(kCrcTable[(crc ^ b) & 0xFF]) ^ (crc >> 8); }
 
 unzFile Unz(void* unz) { return static_cast<unzFile>(unz); }
 
