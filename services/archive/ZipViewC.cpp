@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t kDirectorySignature = 0x02014B50;
 constexpr unsigned kDirectoryRecordSize = 46;
 constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
-constexpr unsigned kMaxPiece = 1u << 30;
+constexpr size_t kWindowBytes = size_t(1) << 20;
 
 ZipViewC* self(voidpf opaque) { return static_cast<ZipViewC*>(opaque); }
 
@@ -20,19 +20,33 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
     patches_.clear();
     if (!findZipDirectoryEnd(readAt, fileSize, end_))
         return false;
-    // The end records checked that the directory lies inside the file.
-    std::vector<unsigned char> dir(end_.directorySize);
-    for (uint64_t done = 0; done < dir.size();) {
-        const unsigned piece = unsigned(std::min<uint64_t>(dir.size() - done, kMaxPiece));
-        if (readAt(end_.directoryStart + done, dir.data() + done, piece) != long(piece))
-            return true;  // minizip meets the same read failure and reports it
-        done += piece;
-    }
-    for (size_t at = 0; dir.size() - at >= kDirectoryRecordSize && zipLe32(&dir[at]) == kDirectorySignature;) {
-        const unsigned char* r = &dir[at];
+    // The directory is read in windows: however large it claims to be (the end records only
+    // check that it lies inside the file, which may be sparse), it takes no more memory than a
+    // window and its largest record.
+    std::vector<unsigned char> window;
+    uint64_t windowStart = 0;  // where window[0] lies in the directory
+    auto bytesAt = [&](uint64_t at, size_t need) -> const unsigned char* {
+        if (at >= windowStart && at - windowStart + need <= window.size())
+            return &window[at - windowStart];
+        if (end_.directorySize - at < need)
+            return nullptr;
+        const size_t take = size_t(std::min<uint64_t>(end_.directorySize - at, std::max<size_t>(kWindowBytes, need)));
+        window.resize(take);
+        windowStart = at;
+        if (readAt(end_.directoryStart + at, window.data(), unsigned(take)) != long(take)) {
+            window.clear();  // minizip meets the same read failure and reports it
+            return nullptr;
+        }
+        return window.data();
+    };
+    for (uint64_t at = 0;;) {
+        const unsigned char* r = bytesAt(at, kDirectoryRecordSize);
+        if (!r || zipLe32(r) != kDirectorySignature)
+            break;
         const size_t nameSize = zipLe16(r + 28), extraSize = zipLe16(r + 30), commentSize = zipLe16(r + 32);
         const size_t recordSize = kDirectoryRecordSize + nameSize + extraSize + commentSize;
-        if (recordSize > dir.size() - at)
+        r = bytesAt(at, recordSize);
+        if (!r)
             break;
         ZipEntrySizes sizes{zipLe32(r + 24), zipLe32(r + 20), zipLe32(r + 42)};
         const ZipEntrySizes stored = sizes;
