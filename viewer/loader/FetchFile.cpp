@@ -4,6 +4,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "platform/Parallel.h"
 
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -19,12 +21,27 @@ namespace {
 // More threads than this fill memory no faster: they wait on each other for fresh pages.
 constexpr size_t kMostReadPieces = 4;
 
+// False when the bytes at these places of the file are still on the disk: reading them in
+// several places at once would make a disk seek to and fro, where one reader streams.
+bool InMemory(int fd, std::initializer_list<uint64_t> places)
+{
+    for (uint64_t place : places) {
+        char byte = 0;
+        iovec one{&byte, 1};
+        if (::preadv2(fd, &one, 1, off_t(place), RWF_NOWAIT) < 0 && errno == EAGAIN)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ReadFileStart(int fd, char* room, uint64_t size, uint64_t& got, uint64_t pieceBytes)
 {
     got = 0;
-    const size_t pieces = pieceBytes == 0 ? 1 : size_t(std::clamp<uint64_t>(size / pieceBytes, 1, kMostReadPieces));
+    size_t pieces = pieceBytes == 0 ? 1 : size_t(std::clamp<uint64_t>(size / pieceBytes, 1, kMostReadPieces));
+    if (pieces > 1 && !InMemory(fd, {size / 2, size - 1}))
+        pieces = 1;
     struct Piece {
         uint64_t reached = 0, end = 0;
     };
