@@ -49,6 +49,7 @@ class FetchFileI;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
 class FEMeshEdgeC;
+class LineVisibilityC;
 class MemoryBlockC;
 class PanelC;
 class TextureC;
@@ -158,6 +159,9 @@ public:
     bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
     void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
                      float hiddenWidth);
+    // The shown edges of the scene frame being drawn, found while its first passes draw;
+    // owned by that frame, null outside it.
+    LineVisibilityC* PendingLineVisibility = nullptr;
     int32_t DisplayMode = 4;
     // The scene's first frame has been drawn; the fade from the loading screen into it.
     bool SceneShown = false;
