@@ -179,6 +179,25 @@ BENCHMARK(BM_FrameTorus1MFloor)->Unit(benchmark::kMillisecond)->Iterations(20);
 void BM_FrameTorus1MShadedWithLines(benchmark::State& state) { frames(state, 4); }
 BENCHMARK(BM_FrameTorus1MShadedWithLines)->Unit(benchmark::kMillisecond)->Iterations(20);
 
+// The same while the view turns a little every frame, as under the mouse: nothing drawn from
+// the view can be kept from one frame to the next.
+void BM_FrameTorus1MShadedWithLinesTurning(benchmark::State& state)
+{
+    Scene& s = scene();
+    CTavoplexCtrl& c = *s.control;
+    placeTorus(s);
+    c.DisplayMode = 4;
+    c.ShadowQuality = 1;
+    double step = 0.5;
+    for (auto _ : state) {
+        c.Rotation.rotate(0.0, 0.0, step);
+        step = -step;
+        c.RenderFrame();
+    }
+    countCovered(state, s);
+}
+BENCHMARK(BM_FrameTorus1MShadedWithLinesTurning)->Unit(benchmark::kMillisecond)->Iterations(20);
+
 void BM_FrameTorus1MShaded(benchmark::State& state) { frames(state, 3); }
 BENCHMARK(BM_FrameTorus1MShaded)->Unit(benchmark::kMillisecond)->Iterations(20);
 

@@ -22,6 +22,7 @@
 #include "viewer/control/BitmapTypes.h"
 #include "viewer/control/ControlTypes.h"
 #include "viewer/render/GearState.h"
+#include "viewer/render/ShadowTextureKey.h"
 #include "viewer/ui/AnimationManagerC.h"
 #include "viewer/ui/BitmapFontC.h"
 
@@ -202,6 +203,9 @@ public:
     // Quads laid by the last DrawShadow: the draw count that tests read.
     int ShadowQuadsDrawn = 0;
     GLuint ShadowTexture = GLuint(-1);
+    // What the shadow texture was last drawn from; emptied whenever something the key does not
+    // hold may have changed (new lists, a new texture, frames of another kind).
+    ShadowTextureKey ShadowTextureDrawn;
     int32_t ShadowTextureSize = 2;
     float GearAngle = 0.0f;
     float GearFade = 0.0f;

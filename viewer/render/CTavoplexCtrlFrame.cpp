@@ -162,6 +162,10 @@ void CTavoplexCtrl::RenderFrame()
     // A window without area has nothing to show, and its sizes would divide by zero; a load
     // still goes on, since its passes run in loading frames.
     const bool hasArea = shorter > 0;
+    // Frames of another kind leave the context in states of their own: the shadow texture of
+    // the next scene frame is drawn anew.
+    if (Start == 0 || Loading || !hasArea)
+        ShadowTextureDrawn = ShadowTextureKey();
     if (Start == 0) {
         if (hasArea)
             DrawEmptyScreen();
