@@ -84,13 +84,9 @@ void CTavoplexCtrl::GenerateShadowTexture()
                 if (!kept) {
                     glCallList(GLuint(part->getDisplayList()));
                 } else {
-                    // A triangle without area draws nothing, but the renderer takes up the
-                    // pass's state for it as for the list: without a draw here the passes
-                    // after this one come out differently (the background flat shaded).
-                    glBegin(GL_TRIANGLES);
-                    for (int corner = 0; corner < 3; ++corner)
-                        glVertex3f(0.0f, 0.0f, 0.0f);
-                    glEnd();
+                    // In place of the list, so that the renderer takes up this pass's state
+                    // as it would for the list.
+                    DrawEmptyTriangle();
                 }
             }
             glPopMatrix();
