@@ -1,4 +1,9 @@
 // FEMeshPartC's STL entry points: the part is the importer of the STL reader.
+#include <algorithm>
+#include <functional>
+#include <thread>
+#include <vector>
+
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/readers/STLImport.h"
@@ -20,32 +25,40 @@ public:
 
     bool addFacetRecords(const unsigned char* records, size_t count, bool bigEndian) override
     {
-        prepared.resize(count);
-        // Only the tolerance is read on the other threads; nothing changes it during the import.
-        const FEMeshVertexHashC& hash = part.vertexHash;
-        platform::sys::runInPieces(count, platform::sys::piecesFor(count, kFacetsPerPiece),
-                                   [&](size_t, size_t begin, size_t end) {
-                                       for (size_t i = begin; i < end; ++i)
-                                           prepare(records + i * kRecordSize, bigEndian, hash, prepared[i]);
-                                   });
-        for (size_t i = 0; i < count; ++i) {
-            if (i + kLookAhead < count) {
-                // The search for these corners misses the cache otherwise: start the loads now.
-                for (const FEMeshVertexHashC::Lookup& l : prepared[i + kLookAhead].lookups)
-                    part.vertexHash.prefetch(l);
+        // Batches: while the faces of one are built here, the next is prepared on the other
+        // threads. Only the hash's tolerance is read there; nothing changes it during the import.
+        const size_t batches = (count + kBatch - 1) / kBatch;
+        const bool helped = platform::sys::workerCount() > 1 && batches > 1;
+        auto prepareBatch = [&](size_t b, std::vector<Facet>& into) {
+            const size_t first = b * kBatch, n = std::min(kBatch, count - first);
+            into.resize(n);
+            platform::sys::runInPieces(n, platform::sys::piecesFor(n, kFacetsPerPiece),
+                                       [&](size_t, size_t begin, size_t end) {
+                                           for (size_t i = begin; i < end; ++i)
+                                               prepare(records + (first + i) * kRecordSize, bigEndian, into[i]);
+                                       });
+        };
+        prepareBatch(0, current);
+        for (size_t b = 0; b < batches; ++b) {
+            std::thread helper;
+            if (b + 1 < batches) {
+                if (helped)
+                    helper = std::thread(prepareBatch, b + 1, std::ref(following));
+                else
+                    prepareBatch(b + 1, following);
             }
-            const Facet& f = prepared[i];
-            if (!f.kept)
-                continue;
-            part.addFaceFromPoints(f.corners, 3, Point3D(f.normal), nullptr, 15.0f, 0, f.lookups);
-            part.endFace();
+            build(current);
+            if (helper.joinable())
+                helper.join();
+            current.swap(following);
         }
         return true;
     }
 
 private:
     static constexpr size_t kRecordSize = 50;
-    static constexpr size_t kFacetsPerPiece = 4096;
+    static constexpr size_t kBatch = 16384;
+    static constexpr size_t kFacetsPerPiece = 2048;
     static constexpr size_t kLookAhead = 16;
 
     struct Facet {
@@ -55,7 +68,25 @@ private:
         bool kept = false;
     };
 
-    static void prepare(const unsigned char* record, bool bigEndian, const FEMeshVertexHashC& hash, Facet& f)
+    // The faces of a prepared batch, in order.
+    void build(const std::vector<Facet>& batch)
+    {
+        const size_t count = batch.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kLookAhead < count) {
+                // The search for these corners misses the cache otherwise: start the loads now.
+                for (const FEMeshVertexHashC::Lookup& l : batch[i + kLookAhead].lookups)
+                    part.vertexHash.prefetch(l);
+            }
+            const Facet& f = batch[i];
+            if (!f.kept)
+                continue;
+            part.addFaceFromPoints(f.corners, 3, Point3D(f.normal), nullptr, 15.0f, 0, f.lookups);
+            part.endFace();
+        }
+    }
+
+    void prepare(const unsigned char* record, bool bigEndian, Facet& f) const
     {
         Point3D c[3];
         f.kept = facetFromRecord(record, bigEndian, c);
@@ -66,12 +97,13 @@ private:
         f.normal = Point3Df(windingNormal(c[0], c[1], c[2]));
         for (int k = 0; k < 3; ++k) {
             f.corners[k] = Point3Df(c[k]);
-            f.lookups[k] = hash.lookupOf(f.corners[k]);
+            f.lookups[k] = part.vertexHash.lookupOf(f.corners[k]);
         }
     }
 
     FEMeshPartC& part;
-    std::vector<Facet> prepared;
+    std::vector<Facet> current;    // the batch being built
+    std::vector<Facet> following;  // the next one, being prepared meanwhile
 };
 
 // A format error (-2) is a failure like any other non-zero result: the caller discards the part.
