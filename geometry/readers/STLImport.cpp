@@ -213,6 +213,19 @@ size_t STLInputStreamC::read(void* dst, size_t n)
     unsigned char* out = static_cast<unsigned char*>(dst);
     size_t done = 0;
     while (done < n) {
+        if (cur == end && file && n - done >= buffer.size()) {
+            // A read longer than the window goes straight to its destination.
+            bufferStart += uint64_t(end - begin);
+            begin = cur = end = buffer.data();
+            const uint64_t left = total - bufferStart;
+            const size_t want = left < n - done ? size_t(left) : n - done;
+            const size_t got = want ? std::fread(out + done, 1, want, file) : 0;
+            bufferStart += got;
+            done += got;
+            if (got == 0 || got < want)
+                break;
+            continue;
+        }
         if (cur == end && !refill())
             break;
         size_t take = size_t(end - cur);
