@@ -1,6 +1,7 @@
 // FEMeshPartC's STL entry points: the part is the importer of the STL reader.
 #include <algorithm>
 #include <functional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -38,24 +39,41 @@ public:
                                                prepare(records + (first + i) * kRecordSize, bigEndian, into[i]);
                                        });
         };
+        // The batches' room is taken here, so that the helper allocates nothing.
+        current.reserve(std::min(kBatch, count));
+        following.reserve(std::min(kBatch, count));
         prepareBatch(0, current);
         for (size_t b = 0; b < batches; ++b) {
-            std::thread helper;
+            Helper helper;
             if (b + 1 < batches) {
-                if (helped)
-                    helper = std::thread(prepareBatch, b + 1, std::ref(following));
-                else
+                if (helped) {
+                    try {
+                        helper.thread = std::thread(prepareBatch, b + 1, std::ref(following));
+                    } catch (const std::system_error&) {
+                    }
+                }
+                if (!helper.thread.joinable())
                     prepareBatch(b + 1, following);
             }
             build(current);
-            if (helper.joinable())
-                helper.join();
+            helper.join();
             current.swap(following);
         }
         return true;
     }
 
 private:
+    // Joined however the batch's building ends.
+    struct Helper {
+        std::thread thread;
+        void join()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+        ~Helper() { join(); }
+    };
+
     static constexpr size_t kRecordSize = 50;
     static constexpr size_t kBatch = 16384;
     static constexpr size_t kFacetsPerPiece = 2048;
