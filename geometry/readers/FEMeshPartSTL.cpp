@@ -1,6 +1,6 @@
 // FEMeshPartC's STL entry points: the part is the importer of the STL reader.
 #include <algorithm>
-#include <functional>
+#include <atomic>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -26,36 +26,30 @@ public:
 
     bool addFacetRecords(const unsigned char* records, size_t count, bool bigEndian) override
     {
-        // Batches: while the faces of one are built here, the next is prepared on the other
-        // threads. Only the hash's tolerance is read there; nothing changes it during the import.
+        // Batches: while the faces of one are built here, a helper thread prepares the next.
+        // What the helper has not reached when the building is done, this thread prepares
+        // itself, so that a busy machine never leaves the building waiting for long. Only the
+        // hash's tolerance is read by the helper; nothing changes it during the import.
         const size_t batches = (count + kBatch - 1) / kBatch;
         const bool helped = platform::sys::workerCount() > 1 && batches > 1;
-        auto prepareBatch = [&](size_t b, std::vector<Facet>& into) {
-            const size_t first = b * kBatch, n = std::min(kBatch, count - first);
-            into.resize(n);
-            platform::sys::runInPieces(n, platform::sys::piecesFor(n, kFacetsPerPiece),
-                                       [&](size_t, size_t begin, size_t end) {
-                                           for (size_t i = begin; i < end; ++i)
-                                               prepare(records + (first + i) * kRecordSize, bigEndian, into[i]);
-                                       });
-        };
         // The batches' room is taken here, so that the helper allocates nothing.
         current.reserve(std::min(kBatch, count));
         following.reserve(std::min(kBatch, count));
-        prepareBatch(0, current);
+        Batch first(records, bigEndian, 0, std::min(kBatch, count), current);
+        platform::sys::runInPieces(first.pieces(), platform::sys::piecesFor(first.pieces(), 1),
+                                   [&](size_t, size_t, size_t) { prepareShare(first); });
         for (size_t b = 0; b < batches; ++b) {
+            const size_t next = (b + 1) * kBatch;
+            Batch batch(records, bigEndian, next, next < count ? std::min(kBatch, count - next) : 0, following);
             Helper helper;
-            if (b + 1 < batches) {
-                if (helped) {
-                    try {
-                        helper.thread = std::thread(prepareBatch, b + 1, std::ref(following));
-                    } catch (const std::system_error&) {
-                    }
+            if (helped && batch.count > 0) {
+                try {
+                    helper.thread = std::thread([&] { prepareShare(batch); });
+                } catch (const std::system_error&) {
                 }
-                if (!helper.thread.joinable())
-                    prepareBatch(b + 1, following);
             }
             build(current);
+            prepareShare(batch);
             helper.join();
             current.swap(following);
         }
@@ -76,7 +70,7 @@ private:
 
     static constexpr size_t kRecordSize = 50;
     static constexpr size_t kBatch = 16384;
-    static constexpr size_t kFacetsPerPiece = 2048;
+    static constexpr size_t kPiece = 512;  // facets prepared at a time by one thread
     static constexpr size_t kLookAhead = 16;
 
     struct Facet {
@@ -85,6 +79,34 @@ private:
         FEMeshVertexHashC::Lookup lookups[3];
         bool kept = false;
     };
+
+    // Facets to prepare, taken a piece at a time by whichever thread comes.
+    struct Batch {
+        Batch(const unsigned char* records, bool bigEndian, size_t first, size_t count, std::vector<Facet>& into)
+            : records(records + first * kRecordSize), bigEndian(bigEndian), count(count), into(into)
+        {
+            into.resize(count);
+        }
+        size_t pieces() const { return (count + kPiece - 1) / kPiece; }
+
+        const unsigned char* records;
+        bool bigEndian;
+        size_t count;
+        std::vector<Facet>& into;
+        std::atomic<size_t> nextPiece{0};
+    };
+
+    void prepareShare(Batch& batch) const
+    {
+        for (;;) {
+            const size_t begin = batch.nextPiece.fetch_add(1) * kPiece;
+            if (begin >= batch.count)
+                return;
+            const size_t end = std::min(begin + kPiece, batch.count);
+            for (size_t i = begin; i < end; ++i)
+                prepare(batch.records + i * kRecordSize, batch.bigEndian, batch.into[i]);
+        }
+    }
 
     // The faces of a prepared batch, in order.
     void build(const std::vector<Facet>& batch)
