@@ -148,13 +148,9 @@ FEMeshVertexHashC::Lookup FEMeshVertexHashC::lookupOf(const Point3Df& p) const
     std::memcpy(bits, c, sizeof bits);
     l.recent = uint32_t(recentSlot(bits));
     l.bucket = uint16_t(key(p));
-    // The cells the search looks in, as findIndexed works them out.
+    // As gridAdd places the position.
     const double size = cellSizeFor(tolerance);
-    const int64_t x0 = cellOf(double(p.x()) - tolerance, size), x1 = cellOf(double(p.x()) + tolerance, size);
-    const int64_t y0 = cellOf(double(p.y()) - tolerance, size), y1 = cellOf(double(p.y()) + tolerance, size);
-    const int64_t z0 = cellOf(double(p.z()) - tolerance, size), z1 = cellOf(double(p.z()) + tolerance, size);
-    l.alone = x0 == x1 && y0 == y1 && z0 == z1;
-    l.cell = l.alone ? cellKey(x0, y0, z0) : 0;
+    l.cell = cellKey(cellOf(p.x(), size), cellOf(p.y(), size), cellOf(p.z(), size));
     l.ready = true;
     return l;
 }
@@ -178,7 +174,7 @@ void FEMeshVertexHashC::prefetch(const Lookup& lookup) const
     if (!lookup.ready || !indexBuilt || indexTolerance != tolerance)
         return;
     __builtin_prefetch(&recent[lookup.recent]);
-    if (lookup.alone && !grid.empty())
+    if (!grid.empty())
         __builtin_prefetch(&grid[gridIndex(lookup.cell)]);
 }
 
@@ -219,18 +215,14 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
 
     // Every vertex within the tolerance lies in one of these cells: the range ends are the very
     // values the compare tests against, and rounding and division are monotonic.
-    if (lookup && lookup->alone) {
-        considerCell(lookup->cell);
-    } else {
-        const double reach = tolerance;
-        const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
-        const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
-        const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
-        for (int64_t cx = x0; cx <= x1; ++cx)
-            for (int64_t cy = y0; cy <= y1; ++cy)
-                for (int64_t cz = z0; cz <= z1; ++cz)
-                    considerCell(cellKey(cx, cy, cz));
-    }
+    const double reach = tolerance;
+    const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
+    const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
+    const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
+    for (int64_t cx = x0; cx <= x1; ++cx)
+        for (int64_t cy = y0; cy <= y1; ++cy)
+            for (int64_t cz = z0; cz <= z1; ++cz)
+                considerCell(cellKey(cx, cy, cz));
     for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {
@@ -266,8 +258,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v, const Lookup& lookup)
         else
             *head = v;
         tails[b] = v;
-        // A position whose search looks in one cell only lies in that cell.
-        gridAdd(v, lookup.ready && lookup.alone && indexTolerance == tolerance ? &lookup.cell : nullptr);
+        gridAdd(v, lookup.ready && indexTolerance == tolerance ? &lookup.cell : nullptr);
         // Nothing lay within the tolerance of this very position in the three chains, so the
         // new vertex, last in its own chain, is what a search for the position finds from now on.
         uint32_t bits[3];

@@ -54,17 +54,17 @@ public:
     // arithmetic; it holds for the tolerance the store had when it was made.
     struct Lookup {
         uint32_t recent = 0;  // the position's slot among the recent finds
-        uint32_t cell = 0;    // the grid cell to search, when it is the only one
+        uint32_t cell = 0;    // the grid cell holding the position
         uint16_t bucket = 0;  // key(p)
-        bool alone = false;   // every vertex within the tolerance of p lies in that cell
         bool ready = false;   // made, for a finite position and a usable tolerance
     };
     Lookup lookupOf(const Point3Df& p) const;
     // find and insert with the lookup of the position (of the vertex); the same results.
     FEMeshVertexC* find(const Point3Df& p, const Lookup& lookup);
     void insert(FEMeshVertexC* v, const Lookup& lookup);
-    // Starts loading what a find with this lookup reads first (its recent entry and its grid
-    // cell), so that the find a little later does not wait for memory. Changes nothing.
+    // Starts loading what a find with this lookup reads first (its recent entry and the grid
+    // cell of the position), so that the find a little later does not wait for memory.
+    // Changes nothing.
     void prefetch(const Lookup& lookup) const;
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
