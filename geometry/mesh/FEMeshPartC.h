@@ -305,19 +305,27 @@ public:
     Point3D getPickPoint() const { return pickPoint; }
 
 protected:
-    // Builds the ring of one loop from narrowed points (at least one).
-    bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop);
+    // Builds the ring of one loop from narrowed points (at least one), with the hash lookups of
+    // the points when given.
+    bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop,
+                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
     bool buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loop);
 
 private:
-    FEMeshVertexC* createVertex(const Point3Df& p);
+    // The part's own STL import, which prepares runs of binary facets in parallel (FEMeshPartSTL.cpp).
+    class STLRunImporter;
+    // The face normal addTriangle gives a triangle: its winding normal, normalised.
+    static Point3D windingNormal(const Point3D& p1, const Point3D& p2, const Point3D& p3);
+
+    FEMeshVertexC* createVertex(const Point3Df& p, const FEMeshVertexHashC::Lookup* lookup = nullptr);
     FEMeshEdgeC* findPairEdge(FEMeshVertexC* at, const Point3Df& pj, const Point3Df& pi);
     bool edgeJoins(const FEMeshEdgeC* e, const Point3Df& pj, const Point3Df& pi) const;
     void appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd);
     FEMeshFanIndexC* fanIndexOf(FEMeshVertexC* v);
     void dropFanIndexes();
     FEMeshFaceC* addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
-                                   FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
+                                   FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId,
+                                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
     // One round of the three merge walks; bit w - 1 set when walk w changed something. The memo
