@@ -332,7 +332,6 @@ private:
     void relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop);
     void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
     void repairOutgoingHalfEdges();
-    void smoothCorner(FEMeshHalfEdgeC* c, uint32_t waiting, uint32_t mark);
     // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
     // false when the walk is not in that order.
     bool collectStraightCandidates(FEMeshVertexQueueC& candidates);
@@ -397,7 +396,6 @@ private:
     std::vector<Point3Df> scratchPoints;
     float thresholdAngle = std::numeric_limits<float>::quiet_NaN();  // the angle whose threshold was worked out last
     float thresholdOfAngle = 0.0f;
-    uint32_t smoothPass = 0;
     // While the merge walks run through a memo: told of every edge and face deleted.
     FEMeshMergeMemoC* mergeMemo = nullptr;
 };

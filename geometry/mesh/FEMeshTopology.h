@@ -133,17 +133,15 @@ public:
     FEMeshFaceC* getFace() const;
 
 private:
-    friend class FEMeshPartC;
-
     // Links as 32-bit handles into the records' arenas (half the size of pointers; there are
-    // three half-edges per triangle).
+    // three half-edges per triangle). Scratch of a single pass lives beside the records, not in
+    // them.
     uint32_t next = 0;
     uint32_t previous = 0;
     uint32_t vertex = 0;
     uint32_t loop = 0;
     uint32_t edge = 0;
     Point3Df cornerNormal;
-    uint32_t passMark = 0;  // scratch of the part's passes
 };
 
 // One link of a vertex's incident-edge list. The two links an edge can be in are part of the
@@ -325,6 +323,6 @@ inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
     const FEMeshLoopC* l = getLoop();
     return l ? l->getFace() : nullptr;
 }
-static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 36 && sizeof(FEMeshEdgeC) == 48 && sizeof(FEMeshLoopC) == 12 &&
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 32 && sizeof(FEMeshEdgeC) == 48 && sizeof(FEMeshLoopC) == 12 &&
                                      sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 56),
               "millions of these make a large mesh: keep them compact");
