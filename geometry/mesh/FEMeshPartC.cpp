@@ -234,7 +234,7 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e) { appendI
 void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd)
 {
     // An edge has room in two lists, those of its ends; a further list is not joined.
-    FEMeshIncidenceC* link = !e->links[0].inUse() ? &e->links[0] : (!e->links[1].inUse() ? &e->links[1] : nullptr);
+    FEMeshIncidenceC* link = !e->link(0).inUse() ? &e->link(0) : (!e->link(1).inUse() ? &e->link(1) : nullptr);
     if (!link)
         return;
     const uint32_t linkHandle = FEMeshIncidenceC::handleOf(link);
@@ -288,8 +288,8 @@ bool comesFirst(const FEMeshIncidenceC* a, const FEMeshIncidenceC* b)
 bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
 {
     const uint32_t holder = FEMeshArenaC<FEMeshVertexC>::handleOf(v);
-    FEMeshIncidenceC* const first = &e->links[0];
-    FEMeshIncidenceC* const second = &e->links[1];
+    FEMeshIncidenceC* const first = &e->link(0);
+    FEMeshIncidenceC* const second = &e->link(1);
     const bool inFirst = first->inUse() && first->holderHandle() == holder;
     const bool inSecond = second->inUse() && second->holderHandle() == holder;
     if (!inFirst && !inSecond)

@@ -71,8 +71,8 @@ void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertex
         if (e->getIncidentLinkCount() > 0 && v)
             removeIncidentEdge(v, e);
     // Both links may sit in one list: each call takes one of them, whichever comes first.
-    for (FEMeshIncidenceC& link : e->links)
-        while (link.inUse()) {
+    for (unsigned i = 0; i < 2; ++i)
+        for (FEMeshIncidenceC& link = e->link(i); link.inUse();) {
             const auto before = e->getIncidentLinkCount();
             removeIncidentEdge(link.getHolder(), e);
             if (e->getIncidentLinkCount() == before)
@@ -418,6 +418,8 @@ void FEMeshPartC::finalize(double tolerance)
     repairOutgoingHalfEdges();
     purgeAndClearIncidentEdges();
     dropFanIndexes();
+    // Every incident list is empty now, and with them the edges' links: their pages go back.
+    edgePool.discardSideData();
 }
 
 void FEMeshPartC::purgeAndClearIncidentEdges()
@@ -750,9 +752,9 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
     std::vector<FEMeshVertexC*> touched;
     auto touchHolders = [&](FEMeshEdgeC* e) {
         if (e)
-            for (const FEMeshIncidenceC& link : e->links)
-                if (link.inUse())
-                    touched.push_back(link.getHolder());
+            for (unsigned i = 0; i < 2; ++i)
+                if (e->link(i).inUse())
+                    touched.push_back(e->link(i).getHolder());
     };
     StraightRemoval r;
     for (FEMeshVertexC* v = candidates ? candidates->next() : vertexHash.first(); v; v = nextVertex()) {

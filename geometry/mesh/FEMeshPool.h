@@ -21,11 +21,18 @@
 // records of the type lie in one range, a link to one fits in 32 bits: its distance from the
 // start of the range in 4-byte steps (0 is no record). A record type opts in by declaring
 // `static constexpr bool kLinkedByHandle = true;` (its size must be a multiple of 4).
+//
+// A record type may also keep data of its own outside its records, in two side halves beside the
+// range (declaring `static constexpr bool kHasSideHalves = true;`; its size a multiple of 8): the
+// record at offset o owns half the record's size at offset o / 2 of each half. Data needed only
+// while a mesh is built lives there, so that the records stay small and its pages can go back to
+// the system once the building is done (discardSide), while the records live on.
 template <class T>
 class FEMeshArenaC {
 public:
     static constexpr size_t kGranule = 4;
     static constexpr size_t kRangeBytes = size_t(1) << 34;  // 2^32 steps of 4 bytes
+    static constexpr bool kHasSide = requires { T::kHasSideHalves; };
 
     static uint32_t handleOf(const T* record)
     {
@@ -42,6 +49,42 @@ public:
         return p ? uint32_t(size_t(static_cast<const char*>(p) - base_) / kGranule) : 0;
     }
     static void* addressOf(uint32_t handle) { return handle ? base_ + size_t(handle) * kGranule : nullptr; }
+
+    // Whether a record lies in the arena (one made elsewhere, say on the stack, has no side data).
+    static bool holds(const T* record)
+    {
+        const char* p = reinterpret_cast<const char*>(record);
+        return base_ && p >= base_ && p < base_ + 2 * sideHalf_;
+    }
+    // The side data of a record in half 0 or 1, and back. A side item is at most half a record.
+    static void* sideOf(const T* record, unsigned half)
+    {
+        return sideBase_ + half * sideHalf_ + size_t(reinterpret_cast<const char*>(record) - base_) / 2;
+    }
+    static unsigned halfOfSide(const void* side) { return static_cast<const char*>(side) - sideBase_ >= ptrdiff_t(sideHalf_) ? 1 : 0; }
+    static T* recordOfSide(const void* side)
+    {
+        const size_t at = size_t(static_cast<const char*>(side) - sideBase_) - halfOfSide(side) * sideHalf_;
+        return reinterpret_cast<T*>(base_ + at * 2);
+    }
+    // Side items linked to each other: their distance from the side halves' start in 4-byte steps
+    // (0 is none; no record lies at offset 0).
+    static uint32_t sideHandleOf(const void* side)
+    {
+        return side ? uint32_t(size_t(static_cast<const char*>(side) - sideBase_) / kGranule) : 0;
+    }
+    static void* sideAddressOf(uint32_t handle) { return handle ? sideBase_ + size_t(handle) * kGranule : nullptr; }
+    // Gives back the whole pages of the side data of a chunk's records; they read as zeros after.
+    static void discardSide(const void* chunk, size_t bytes)
+    {
+        for (unsigned half = 0; half < 2; ++half) {
+            const size_t from = size_t(static_cast<const char*>(chunk) - base_) / 2 + half * sideHalf_;
+            const size_t begin = (from + kPage - 1) / kPage * kPage;
+            const size_t end = (from + bytes / 2) / kPage * kPage;
+            if (end > begin)
+                platform::sys::discardPages(sideBase_ + begin, end - begin);
+        }
+    }
 
     // A chunk of the given size (a power of two, at least kSmallestChunk), aligned to min(size, 2 MB).
     static void* takeChunk(size_t bytes)
@@ -75,11 +118,12 @@ private:
             return c;
         }
         if (!base_) {
-            // Where address space is limited, a smaller range still serves smaller meshes.
+            // Where address space is limited, a smaller range still serves smaller meshes. The
+            // side halves, when the records have them, follow the range in the same reservation.
             size_t range = kRangeBytes;
             char* b = nullptr;
             while (!b && range >= (size_t(4) << 20)) {
-                b = static_cast<char*>(platform::sys::reserveAddressRange(range));
+                b = static_cast<char*>(platform::sys::reserveAddressRange(kHasSide ? 2 * range : range));
                 if (!b)
                     range /= 4;
             }
@@ -87,6 +131,11 @@ private:
                 throw std::bad_alloc();
             st.limit = range;
             st.top = kFirstOffset;
+            if constexpr (kHasSide) {
+                static_assert(sizeof(T) % 8 == 0, "half a record's offset stays 4-aligned");
+                sideBase_ = b + range;
+                sideHalf_ = range / 2;
+            }
             base_ = b;
         }
         const size_t align = bytes < kHugeBytes ? bytes : kHugeBytes;
@@ -125,7 +174,10 @@ private:
         return c;
     }
 
+    static constexpr size_t kPage = 4096;
     inline static char* base_ = nullptr;  // set before the first record exists, never changed
+    inline static char* sideBase_ = nullptr;
+    inline static size_t sideHalf_ = 0;
 };
 
 // A mesh of a million triangles is made of millions of small records; allocating each one
@@ -204,6 +256,15 @@ public:
     // Number of records created and not yet destroyed.
     size_t live() const { return live_; }
 
+    // Gives back the pages of the side data of every record (see FEMeshArenaC); the side data of
+    // the records that stay must be all zeros, as it reads afterwards.
+    void discardSideData()
+    {
+        if constexpr (FEMeshArenaC<T>::kHasSide)
+            for (Chunk* c = chunks_; c; c = c->next)
+                FEMeshArenaC<T>::discardSide(c, c->bytes);
+    }
+
     // Frees every chunk. Records still alive are dropped without their destructors.
     void releaseAll()
     {
@@ -214,6 +275,8 @@ public:
 #if defined(__SANITIZE_ADDRESS__)
                 ASAN_UNPOISON_MEMORY_REGION(c, c->bytes);
 #endif
+                if constexpr (FEMeshArenaC<T>::kHasSide)
+                    FEMeshArenaC<T>::discardSide(c, c->bytes);
                 FEMeshArenaC<T>::giveChunk(c, c->bytes);
             } else if (c->bytes >= kLargeChunkBytes)
                 platform::sys::freeLargeBlock(c, c->bytes);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/mesh/FEMeshPartC.h"
+#include "tests/geometry/mesh/MeshTestShapes.h"
 
 namespace {
 
@@ -413,6 +414,32 @@ TEST(FEMeshFinalize, RandomSoupsKeepTheInvariants)
         part.smoothNormals();
         EXPECT_EQ(invariantViolations(part), 0) << "seed " << seed;
     }
+}
+
+// Finalize gives back the room of the incident lists, and the slots of the edges it deleted are
+// taken again by faces added later: those must pair with each other as in a part of their own.
+TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
+{
+    auto borders = [](const FEMeshPartC& part) {
+        size_t n = 0;
+        for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext())
+            n += !e->getSecondHalfEdge();
+        return n;
+    };
+    FEMeshPartC alone;
+    meshtest::buildTorus(alone, 160, 80, 10.0, 4.0);
+    alone.finalize(-1.0);
+    FEMeshPartC part;
+    meshtest::buildTorus(part, 400, 200);  // large enough for whole pages of incident links
+    part.finalize(-1.0);
+    const size_t edges = part.getEdgeCount(), faces = part.getFaceCount();
+    meshtest::buildTorus(part, 160, 80, 10.0, 4.0);  // inside the first one's hole
+    part.finalize(-1.0);
+    part.smoothNormals();
+    EXPECT_EQ(invariantViolations(part), 0);
+    EXPECT_EQ(borders(part), 0u);
+    EXPECT_EQ(part.getEdgeCount(), edges + alone.getEdgeCount());
+    EXPECT_EQ(part.getFaceCount(), faces + alone.getFaceCount());
 }
 
 TEST(FEMeshFinalize, ListOperationsKeepListsAndCursorsConsistent)
