@@ -420,6 +420,8 @@ void FEMeshPartC::finalize(double tolerance)
     dropFanIndexes();
     // Every incident list is empty now, and with them the edges' links: their pages go back.
     edgePool.discardSideData();
+    // So does the hash's position index of building; a later search builds it again.
+    vertexHash.positionsChanged();
 }
 
 void FEMeshPartC::purgeAndClearIncidentEdges()
