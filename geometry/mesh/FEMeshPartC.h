@@ -340,6 +340,11 @@ private:
     static constexpr size_t kFacesPerPiece = 16384;
     // The last steps of finalize: unused vertices purged, loops separated, incident lists emptied.
     void purgeAndClearIncidentEdges();
+    // The last step of finalize: when merging freed many records, the records left are copied
+    // into new slots together, list by list, and the old slots go back (FEMeshPartCompact.cpp).
+    void compactRecords();
+    // Every record of the pools is met walking the lists (faces, their loops and rings; edges).
+    bool recordsAllReachable() const;
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else

@@ -422,6 +422,7 @@ void FEMeshPartC::finalize(double tolerance)
     edgePool.discardSideData();
     // So does the hash's position index of building; a later search builds it again.
     vertexHash.positionsChanged();
+    compactRecords();
 }
 
 void FEMeshPartC::purgeAndClearIncidentEdges()

@@ -102,6 +102,9 @@ public:
     {
         if (bytes >= kDiscardBytes)
             platform::sys::discardPages(chunk, bytes);
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_POISON_MEMORY_REGION(chunk, bytes);  // a record used after its part let go of it
+#endif
         std::lock_guard<std::mutex> lock(state().mutex);
         state().spare[sizeClass(bytes)].push_back(chunk);
     }
@@ -115,6 +118,9 @@ private:
         if (!st.spare[cls].empty()) {
             void* c = st.spare[cls].back();
             st.spare[cls].pop_back();
+#if defined(__SANITIZE_ADDRESS__)
+            ASAN_UNPOISON_MEMORY_REGION(c, bytes);
+#endif
             return c;
         }
         if (!base_) {
@@ -256,6 +262,34 @@ public:
     // Number of records created and not yet destroyed.
     size_t live() const { return live_; }
 
+    // Bytes of the slots handed out and freed again (kept for reuse, not given back).
+    size_t freedBytes() const { return (taken_ - live_) * sizeof(Slot); }
+    size_t takenBytes() const { return taken_ * sizeof(Slot); }
+
+    // The records of a pool none of whose records was ever destroyed: a run of consecutive records
+    // per chunk (its first record and how many).
+    std::vector<std::pair<T*, size_t>> denseRuns() const
+    {
+        std::vector<std::pair<T*, size_t>> runs;
+        for (Chunk* c = chunks_; c; c = c->next)
+            runs.push_back({reinterpret_cast<T*>(slotsOf(c)), c == chunks_ ? used_ : (c->bytes - kHead) / sizeof(Slot)});
+        return runs;
+    }
+
+    // Drops this pool's chunks (and the records still in them, without their destructors) and
+    // takes over the other pool's chunks and records; the other pool is left empty.
+    void takeOver(FEMeshPoolC& other)
+    {
+        releaseAll();
+        chunks_ = std::exchange(other.chunks_, nullptr);
+        freeList_ = std::exchange(other.freeList_, nullptr);
+        used_ = std::exchange(other.used_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        nextChunkBytes_ = std::exchange(other.nextChunkBytes_, kFirstChunkBytes);
+        live_ = std::exchange(other.live_, 0);
+        taken_ = std::exchange(other.taken_, 0);
+    }
+
     // Gives back the pages of the side data of every record (see FEMeshArenaC); the side data of
     // the records that stay must be all zeros, as it reads afterwards.
     void discardSideData()
@@ -289,6 +323,7 @@ public:
         used_ = capacity_ = 0;
         nextChunkBytes_ = kFirstChunkBytes;
         live_ = 0;
+        taken_ = 0;
     }
 
 private:
@@ -351,6 +386,7 @@ private:
             if (nextChunkBytes_ < kMaxChunkBytes)
                 nextChunkBytes_ *= 2;
         }
+        ++taken_;
         return &slotsOf(chunks_)[used_++];
     }
 
@@ -360,4 +396,5 @@ private:
     size_t capacity_ = 0;  // slots of the newest chunk
     size_t nextChunkBytes_ = kFirstChunkBytes;
     size_t live_ = 0;
+    size_t taken_ = 0;     // slots ever handed out of chunks (live or on the free list)
 };

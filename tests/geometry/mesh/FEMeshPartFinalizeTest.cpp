@@ -71,6 +71,7 @@ int invariantViolations(FEMeshPartC& part)
     for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next()) {
         vertices.insert(v);
         bad += v->getIncidentEdgeCount() != 0;
+        bad += v->getOutgoingHalfEdge() && v->getOutgoingHalfEdge()->getVertex() != v;
     }
     size_t faces = 0;
     for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
