@@ -352,6 +352,7 @@ private:
     // faces each, a single piece for short lists): the first face of each piece, in list order;
     // a piece ends where the next begins, the last one at the end of the list.
     std::vector<FEMeshFaceC*> facePieces(size_t minPerPiece) const;
+    std::vector<FEMeshEdgeC*> edgePieces(size_t minPerPiece) const;  // the same for the edge list
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
     // Fields of the mesh part, in their declared order.

@@ -106,46 +106,69 @@ void FEMeshPartC::compactRecords()
     if (freed < kCompactFromBytes || freed * 4 < taken || !recordsAllReachable())
         return;
     // One kind of record at a time, so that no more than one kind is held twice; the old slots
-    // tell where their records went until every link to them is mended.
+    // tell where their records went until every link to them is mended. Pieces of the lists are
+    // copied in parallel, each into a pool of its own, and the pools joined in list order.
+    const std::vector<FEMeshFaceC*> faceStarts = facePieces(kFacesPerPiece);
+    const size_t facePieceCount = faceStarts.size();
+    auto faceRange = [&](size_t piece) {
+        return std::make_pair(faceStarts[piece], piece + 1 < facePieceCount ? faceStarts[piece + 1] : nullptr);
+    };
     {
         // Half-edges in ring order, loop by loop, face by face.
-        FEMeshPoolC<FEMeshHalfEdgeC> fresh;
-        for (FEMeshFaceC* f = faceHead; f; f = f->getNext())
-            for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
-                FEMeshHalfEdgeC* const first = l->getFirstHalfEdge();
-                FEMeshHalfEdgeC* h = first;
-                while (h) {
-                    FEMeshHalfEdgeC* following = h->getNext();
-                    moveInto(fresh, h);
-                    h = following == first ? nullptr : following;
+        std::vector<FEMeshPoolC<FEMeshHalfEdgeC>> fresh(facePieceCount);
+        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
+            const auto [from, stop] = faceRange(piece);
+            for (FEMeshFaceC* f = from; f != stop; f = f->getNext())
+                for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+                    FEMeshHalfEdgeC* const first = l->getFirstHalfEdge();
+                    FEMeshHalfEdgeC* h = first;
+                    while (h) {
+                        FEMeshHalfEdgeC* following = h->getNext();
+                        moveInto(fresh[piece], h);
+                        h = following == first ? nullptr : following;
+                    }
+                    l->setFirstHalfEdge(movedTo(first));
                 }
-                l->setFirstHalfEdge(movedTo(first));
-            }
-        forEachOfDense(fresh, [](FEMeshHalfEdgeC* h) {
+        });
+        FEMeshPoolC<FEMeshHalfEdgeC> joined;
+        for (FEMeshPoolC<FEMeshHalfEdgeC>& pool : fresh)
+            joined.adopt(pool);
+        forEachOfDense(joined, [](FEMeshHalfEdgeC* h) {
             h->setNext(movedTo(h->getNext()));
             h->setPrevious(movedTo(h->getPrevious()));
         });
-        for (FEMeshEdgeC* e = edgeHead; e; e = e->getNext()) {
-            e->setFirstHalfEdge(movedTo(e->getFirstHalfEdge()));
-            e->setSecondHalfEdge(movedTo(e->getSecondHalfEdge()));
-        }
+        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
+        platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
+            FEMeshEdgeC* const stop = piece + 1 < edgeStarts.size() ? edgeStarts[piece + 1] : nullptr;
+            for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop; e = e->getNext()) {
+                e->setFirstHalfEdge(movedTo(e->getFirstHalfEdge()));
+                e->setSecondHalfEdge(movedTo(e->getSecondHalfEdge()));
+            }
+        });
         const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), 32768);
         platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t, size_t begin, size_t end) {
             for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
                 for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
                     v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge()));
         });
-        halfEdgePool.takeOver(fresh);
+        halfEdgePool.takeOver(joined);
     }
     {
         // Edges in list order.
-        FEMeshPoolC<FEMeshEdgeC> fresh;
-        for (FEMeshEdgeC* e = edgeHead; e;) {
-            FEMeshEdgeC* following = e->getNext();
-            moveInto(fresh, e);
-            e = following;
-        }
-        forEachOfDense(fresh, [](FEMeshEdgeC* e) {
+        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
+        std::vector<FEMeshPoolC<FEMeshEdgeC>> fresh(edgeStarts.size());
+        platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
+            FEMeshEdgeC* const stop = piece + 1 < edgeStarts.size() ? edgeStarts[piece + 1] : nullptr;
+            for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop;) {
+                FEMeshEdgeC* following = e->getNext();
+                moveInto(fresh[piece], e);
+                e = following;
+            }
+        });
+        FEMeshPoolC<FEMeshEdgeC> joined;
+        for (FEMeshPoolC<FEMeshEdgeC>& pool : fresh)
+            joined.adopt(pool);
+        forEachOfDense(joined, [](FEMeshEdgeC* e) {
             e->setNext(movedTo(e->getNext()));
             e->setPrevious(movedTo(e->getPrevious()));
         });
@@ -156,43 +179,54 @@ void FEMeshPartC::compactRecords()
         nextEdgeCursor = movedTo(nextEdgeCursor);
         for (FEMeshEdgeC*& e : pickEdge)
             e = movedTo(e);
-        edgePool.takeOver(fresh);
+        edgePool.takeOver(joined);
     }
     {
-        // Faces in list order.
-        FEMeshPoolC<FEMeshFaceC> fresh;
-        for (FEMeshFaceC* f = faceHead; f;) {
-            FEMeshFaceC* following = f->getNext();
-            moveInto(fresh, f);
-            f = following;
-        }
-        forEachOfDense(fresh, [](FEMeshFaceC* f) {
+        // Faces in list order, then loops face by face in chain order.
+        std::vector<FEMeshPoolC<FEMeshFaceC>> fresh(facePieceCount);
+        std::vector<FEMeshPoolC<FEMeshLoopC>> freshLoops(facePieceCount);
+        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
+            const auto [from, stop] = faceRange(piece);
+            for (FEMeshFaceC* f = from; f != stop;) {
+                FEMeshFaceC* following = f->getNext();
+                moveInto(fresh[piece], f);
+                f = following;
+            }
+        });
+        FEMeshPoolC<FEMeshFaceC> joined;
+        for (FEMeshPoolC<FEMeshFaceC>& pool : fresh)
+            joined.adopt(pool);
+        forEachOfDense(joined, [](FEMeshFaceC* f) {
             f->setNext(movedTo(f->getNext()));
             f->setPrevious(movedTo(f->getPrevious()));
-            for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext())
-                l->setFace(f);
         });
         faceHead = movedTo(faceHead);
         faceTail = movedTo(faceTail);
         currentFace = movedTo(currentFace);
         for (FEMeshFaceC*& f : pickFace)
             f = movedTo(f);
-        facePool.takeOver(fresh);
-    }
-    {
-        // Loops face by face in chain order.
-        FEMeshPoolC<FEMeshLoopC> fresh;
-        for (FEMeshFaceC* f = faceHead; f; f = f->getNext()) {
-            for (FEMeshLoopC* l = f->getFirstLoop(); l;) {
-                FEMeshLoopC* following = l->getNext();
-                moveInto(fresh, l);
-                l = following;
+        facePool.takeOver(joined);
+        // The pieces' first faces moved: the pieces start at their copies.
+        std::vector<FEMeshFaceC*> starts(faceStarts);
+        for (FEMeshFaceC*& f : starts)
+            f = movedTo(f);
+        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
+            FEMeshFaceC* const stop = piece + 1 < facePieceCount ? starts[piece + 1] : nullptr;
+            for (FEMeshFaceC* f = starts[piece]; f != stop; f = f->getNext()) {
+                for (FEMeshLoopC* l = f->getFirstLoop(); l;) {
+                    FEMeshLoopC* following = l->getNext();
+                    moveInto(freshLoops[piece], l)->setFace(f);
+                    l = following;
+                }
+                f->setFirstLoop(movedTo(f->getFirstLoop()));
+                f->setLastLoop(movedTo(f->getLastLoop()));
             }
-            f->setFirstLoop(movedTo(f->getFirstLoop()));
-            f->setLastLoop(movedTo(f->getLastLoop()));
-        }
-        forEachOfDense(fresh, [](FEMeshLoopC* l) { l->setNext(movedTo(l->getNext())); });
+        });
+        FEMeshPoolC<FEMeshLoopC> loops;
+        for (FEMeshPoolC<FEMeshLoopC>& pool : freshLoops)
+            loops.adopt(pool);
+        forEachOfDense(loops, [](FEMeshLoopC* l) { l->setNext(movedTo(l->getNext())); });
         forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setLoop(movedTo(h->getLoop())); });
-        loopPool.takeOver(fresh);
+        loopPool.takeOver(loops);
     }
 }

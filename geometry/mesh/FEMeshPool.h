@@ -272,8 +272,35 @@ public:
     {
         std::vector<std::pair<T*, size_t>> runs;
         for (Chunk* c = chunks_; c; c = c->next)
-            runs.push_back({reinterpret_cast<T*>(slotsOf(c)), c == chunks_ ? used_ : (c->bytes - kHead) / sizeof(Slot)});
+            runs.push_back({reinterpret_cast<T*>(slotsOf(c)), c == chunks_ ? used_ : size_t(c->used)});
         return runs;
+    }
+
+    // Takes over the chunks and records of another pool, which is left empty. Neither pool may
+    // have destroyed a record (their slots stay dense).
+    void adopt(FEMeshPoolC& other)
+    {
+        if (!other.chunks_)
+            return;
+        other.chunks_->used = uint32_t(other.used_);
+        Chunk* last = other.chunks_;
+        while (last->next)
+            last = last->next;
+        if (chunks_) {
+            // Behind this pool's newest chunk, which goes on taking slots.
+            last->next = chunks_->next;
+            chunks_->next = other.chunks_;
+        } else {
+            chunks_ = other.chunks_;
+            used_ = other.used_;
+            capacity_ = other.capacity_;
+            nextChunkBytes_ = other.nextChunkBytes_;
+        }
+        live_ += other.live_;
+        taken_ += other.taken_;
+        other.chunks_ = nullptr;
+        other.used_ = other.capacity_ = other.live_ = other.taken_ = 0;
+        other.nextChunkBytes_ = kFirstChunkBytes;
     }
 
     // Drops this pool's chunks (and the records still in them, without their destructors) and
@@ -281,13 +308,7 @@ public:
     void takeOver(FEMeshPoolC& other)
     {
         releaseAll();
-        chunks_ = std::exchange(other.chunks_, nullptr);
-        freeList_ = std::exchange(other.freeList_, nullptr);
-        used_ = std::exchange(other.used_, 0);
-        capacity_ = std::exchange(other.capacity_, 0);
-        nextChunkBytes_ = std::exchange(other.nextChunkBytes_, kFirstChunkBytes);
-        live_ = std::exchange(other.live_, 0);
-        taken_ = std::exchange(other.taken_, 0);
+        adopt(other);
     }
 
     // Gives back the pages of the side data of every record (see FEMeshArenaC); the side data of
@@ -347,7 +368,8 @@ private:
     static void setNextFree(Slot* s, Slot* next) { std::memcpy(s, &next, sizeof next); }
     struct Chunk {
         Chunk* next;
-        size_t bytes;
+        uint32_t bytes;  // at most kMaxChunkBytes
+        uint32_t used;   // slots handed out, once a newer chunk took over
         // the slots follow, aligned for Slot
     };
     // Chunks double from a few hundred bytes up to 2 MB; those come from huge-page blocks. A part
@@ -378,8 +400,11 @@ private:
             if (!raw)
                 throw std::bad_alloc();
             Chunk* c = static_cast<Chunk*>(raw);
+            if (chunks_)
+                chunks_->used = uint32_t(used_);
             c->next = chunks_;
-            c->bytes = bytes;
+            c->bytes = uint32_t(bytes);
+            c->used = 0;
             chunks_ = c;
             used_ = 0;
             capacity_ = (bytes - kHead) / sizeof(Slot);
