@@ -9,8 +9,10 @@
 
 namespace {
 
-// The pools are compacted when their freed slots hold at least this many bytes and at least a
-// quarter of all they handed out.
+// The pools are compacted when their freed slots hold at least this many bytes and at least half
+// of all they handed out: the copying costs what the records left hold (and more than linearly in
+// a large mesh, whose links lead all over memory), so it pays where most of the room is dead, as
+// after merging large flat faces; a mesh that merged little keeps its slots.
 constexpr size_t kCompactFromBytes = size_t(64) << 10;
 
 // A moved record keeps, in its first two words, the handle of its copy and this tag. A freed slot
@@ -103,7 +105,7 @@ void FEMeshPartC::compactRecords()
                          edgePool.freedBytes();
     const size_t taken = facePool.takenBytes() + loopPool.takenBytes() + halfEdgePool.takenBytes() +
                          edgePool.takenBytes();
-    if (freed < kCompactFromBytes || freed * 4 < taken || !recordsAllReachable())
+    if (freed < kCompactFromBytes || freed * 2 < taken || !recordsAllReachable())
         return;
     // One kind of record at a time, so that no more than one kind is held twice; the old slots
     // tell where their records went until every link to them is mended. Pieces of the lists are
@@ -205,11 +207,11 @@ void FEMeshPartC::compactRecords()
         currentFace = movedTo(currentFace);
         for (FEMeshFaceC*& f : pickFace)
             f = movedTo(f);
-        facePool.takeOver(joined);
         // The pieces' first faces moved: the pieces start at their copies.
         std::vector<FEMeshFaceC*> starts(faceStarts);
         for (FEMeshFaceC*& f : starts)
             f = movedTo(f);
+        facePool.takeOver(joined);  // no old face is read after this
         platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
             FEMeshFaceC* const stop = piece + 1 < facePieceCount ? starts[piece + 1] : nullptr;
             for (FEMeshFaceC* f = starts[piece]; f != stop; f = f->getNext()) {

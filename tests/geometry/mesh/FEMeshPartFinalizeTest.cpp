@@ -417,8 +417,9 @@ TEST(FEMeshFinalize, RandomSoupsKeepTheInvariants)
     }
 }
 
-// Finalize gives back the room of the incident lists, and the slots of the edges it deleted are
-// taken again by faces added later: those must pair with each other as in a part of their own.
+// Finalize gives back the room of the incident lists, moves the records of a mesh that merged
+// much into fresh slots, and the freed slots are taken again by faces added later: those must
+// pair with each other as in a part of their own, and the moved records keep every link.
 TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
 {
     auto borders = [](const FEMeshPartC& part) {
@@ -427,10 +428,27 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
             n += !e->getSecondHalfEdge();
         return n;
     };
-    FEMeshPartC alone;
-    meshtest::buildTorus(alone, 160, 80, 10.0, 4.0);
-    alone.finalize(-1.0);
+    // A flat plate merges into one face: most of its records are deleted, the rest move.
+    auto plate = [](FEMeshPartC& part) {
+        for (int i = 0; i < 150; ++i)
+            for (int j = 0; j < 150; ++j)
+                quad(part, Point3D(i, j, -30), Point3D(i + 1, j, -30), Point3D(i + 1, j + 1, -30), Point3D(i, j + 1, -30));
+    };
+    FEMeshPartC plateAlone, torusAlone;
+    plate(plateAlone);
+    plateAlone.finalize(-1.0);
+    meshtest::buildTorus(torusAlone, 160, 80, 10.0, 4.0);
+    torusAlone.finalize(-1.0);
     FEMeshPartC part;
+    plate(part);
+    // The face the others merge into, selected: the selection follows it to its new place.
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+        if (f->getIndex() == plateAlone.getFirstFace()->getIndex())
+            part.setSelectedFace(f);
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    EXPECT_EQ(part.getFaceCount(), 1u);
+    EXPECT_EQ(part.getSelectedFace(), part.getFirstFace());
     meshtest::buildTorus(part, 400, 200);  // large enough for whole pages of incident links
     part.finalize(-1.0);
     const size_t edges = part.getEdgeCount(), faces = part.getFaceCount();
@@ -438,9 +456,9 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
     part.finalize(-1.0);
     part.smoothNormals();
     EXPECT_EQ(invariantViolations(part), 0);
-    EXPECT_EQ(borders(part), 0u);
-    EXPECT_EQ(part.getEdgeCount(), edges + alone.getEdgeCount());
-    EXPECT_EQ(part.getFaceCount(), faces + alone.getFaceCount());
+    EXPECT_EQ(borders(part), borders(plateAlone));
+    EXPECT_EQ(part.getEdgeCount(), edges + torusAlone.getEdgeCount());
+    EXPECT_EQ(part.getFaceCount(), faces + torusAlone.getFaceCount());
 }
 
 TEST(FEMeshFinalize, ListOperationsKeepListsAndCursorsConsistent)
