@@ -51,6 +51,8 @@ T* moveInto(FEMeshPoolC<T>& fresh, T* old)
     // The record's bytes as they are (links are handles; a face's information keeps its
     // reference, since the old slot goes without its destructor).
     std::memcpy(static_cast<void*>(copy), static_cast<const void*>(old), sizeof(T));
+    if constexpr (std::is_same_v<T, FEMeshFaceC>)
+        copy->setMark(old->getMark());  // kept beside the face
     markMoved(old, copy);
     return copy;
 }

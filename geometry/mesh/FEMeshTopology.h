@@ -37,6 +37,7 @@ private:
 class FEMeshFaceC : public FEMeshPickableEntityC {
 public:
     static constexpr bool kLinkedByHandle = true;
+    static constexpr bool kHasSideHalves = true;  // its mark
 
     explicit FEMeshFaceC(FEMeshFaceInfoI* info = nullptr);
     ~FEMeshFaceC();
@@ -56,8 +57,14 @@ public:
     void setNormal(const Point3Df& n) { normal = n; }
     int getIndex() const { return index; }
     void setIndex(int i) { index = i; }
-    int getMark() const { return mark; }
-    void setMark(int m) { mark = m; }
+    // The mark lives beside the face (few faces ever have one): its pages are touched only where
+    // a mark differs from zero. A face made outside the pools has none.
+    int getMark() const { return FEMeshArenaC<FEMeshFaceC>::holds(this) ? *markSlot() : 0; }
+    void setMark(int m)
+    {
+        if (getMark() != m && FEMeshArenaC<FEMeshFaceC>::holds(this))
+            *markSlot() = m;
+    }
     int getGroupId() const { return groupId; }
     void setGroupId(int g) { groupId = g; }
 
@@ -75,8 +82,9 @@ private:
     uint32_t next = 0;
     uint32_t previous = 0;
     Point3Df normal;
+    int* markSlot() const { return static_cast<int*>(FEMeshArenaC<FEMeshFaceC>::sideOf(this, 0)); }
+
     int index = 0;
-    int mark = 0;  // scratch word of the persistence code
     int groupId = 0;
     refHandle<FEMeshFaceInfoI> faceInfo;
 };
@@ -326,5 +334,5 @@ inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
     return l ? l->getFace() : nullptr;
 }
 static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 32 && sizeof(FEMeshEdgeC) == 24 && sizeof(FEMeshLoopC) == 12 &&
-                                     sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 56),
+                                     sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 48),
               "millions of these make a large mesh: keep them compact");

@@ -443,12 +443,15 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
     plate(part);
     // The face the others merge into, selected: the selection follows it to its new place.
     for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
-        if (f->getIndex() == plateAlone.getFirstFace()->getIndex())
+        if (f->getIndex() == plateAlone.getFirstFace()->getIndex()) {
             part.setSelectedFace(f);
+            f->setMark(7);
+        }
     part.finalize(-1.0);
     EXPECT_EQ(invariantViolations(part), 0);
     EXPECT_EQ(part.getFaceCount(), 1u);
     EXPECT_EQ(part.getSelectedFace(), part.getFirstFace());
+    EXPECT_EQ(part.getFirstFace()->getMark(), 7);
     meshtest::buildTorus(part, 400, 200);  // large enough for whole pages of incident links
     part.finalize(-1.0);
     const size_t edges = part.getEdgeCount(), faces = part.getFaceCount();
