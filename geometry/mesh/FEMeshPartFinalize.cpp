@@ -418,8 +418,6 @@ void FEMeshPartC::finalize(double tolerance)
     repairOutgoingHalfEdges();
     purgeAndClearIncidentEdges();
     dropFanIndexes();
-    // Every incident list is empty now, and with them the edges' links: their pages go back.
-    edgePool.discardSideData();
     // So does the hash's position index of building; a later search builds it again.
     vertexHash.positionsChanged();
     compactRecords();
@@ -428,17 +426,19 @@ void FEMeshPartC::finalize(double tolerance)
 void FEMeshPartC::purgeAndClearIncidentEdges()
 {
     // Every vertex ends with an empty incident list, and those without an outgoing half-edge and
-    // with an empty list are purged first. A vertex with an outgoing half-edge is never purged,
-    // so its list is emptied at once, in parallel (each list is its vertex's own, and so are the
-    // links in it); the purge and the loop separation read no list. Only vertices without an
-    // outgoing half-edge but with incident edges wait until the purge has seen them.
+    // with an empty list are purged first. The purge and the loop separation read no list, and
+    // nothing but a vertex's own fields tells the purge whether its list is empty; so the lists of
+    // vertices with an outgoing half-edge (never purged) are emptied at once, in parallel, by
+    // resetting those fields only. Only vertices without an outgoing half-edge but with incident
+    // edges wait until the purge has seen them. The links themselves, all of them, are cleared at
+    // the end with their pages, which go back.
     const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
     std::vector<size_t> unused(pieces, 0), waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
         for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
             for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
                 if (v->outgoing)
-                    emptyIncidentList(v);
+                    v->incidentHead = v->incidentTail = v->incidentCount = 0;
                 else if (v->incidentCount == 0)
                     ++unused[piece];
                 else
@@ -455,7 +455,8 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
     separateLoops();
     if (waitingCount > 0)
         for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
-            emptyIncidentList(v);
+            v->incidentHead = v->incidentTail = v->incidentCount = 0;
+    edgePool.discardSideData();
 }
 
 void FEMeshPartC::repairOutgoingHalfEdges()

@@ -74,15 +74,22 @@ public:
         return side ? uint32_t(size_t(static_cast<const char*>(side) - sideBase_) / kGranule) : 0;
     }
     static void* sideAddressOf(uint32_t handle) { return handle ? sideBase_ + size_t(handle) * kGranule : nullptr; }
-    // Gives back the whole pages of the side data of a chunk's records; they read as zeros after.
+    // Zeroes the side data of a chunk's records: its whole pages go back to the system (and read
+    // as zeros after), the bytes in pages it shares with other chunks are cleared.
     static void discardSide(const void* chunk, size_t bytes)
     {
         for (unsigned half = 0; half < 2; ++half) {
             const size_t from = size_t(static_cast<const char*>(chunk) - base_) / 2 + half * sideHalf_;
+            const size_t to = from + bytes / 2;
             const size_t begin = (from + kPage - 1) / kPage * kPage;
-            const size_t end = (from + bytes / 2) / kPage * kPage;
-            if (end > begin)
+            const size_t end = to / kPage * kPage;
+            if (end > begin) {
                 platform::sys::discardPages(sideBase_ + begin, end - begin);
+                std::memset(sideBase_ + from, 0, begin - from);
+                std::memset(sideBase_ + end, 0, to - end);
+            } else {
+                std::memset(sideBase_ + from, 0, to - from);
+            }
         }
     }
 
@@ -311,8 +318,7 @@ public:
         adopt(other);
     }
 
-    // Gives back the pages of the side data of every record (see FEMeshArenaC); the side data of
-    // the records that stay must be all zeros, as it reads afterwards.
+    // Zeroes the side data of every record, giving back its pages (see FEMeshArenaC).
     void discardSideData()
     {
         if constexpr (FEMeshArenaC<T>::kHasSide)

@@ -63,6 +63,7 @@ int invariantViolations(FEMeshPartC& part)
         ++edgeCount;
         if (!e->getFirstHalfEdge() && !e->getSecondHalfEdge())
             ++bad;
+        bad += e->getIncidentLinkCount() != 0;  // every incident list is empty
         if (e->getNext() && e->getNext()->getPrevious() != e)
             ++bad;
     }
