@@ -32,6 +32,11 @@ T* movedTo(const T* old)
 {
     if (!old)
         return nullptr;
+#if defined(__SANITIZE_ADDRESS__)
+    // A link to a deleted record (a selection whose face merged away): its slot is poisoned.
+    if (__asan_address_is_poisoned(old))
+        return nullptr;
+#endif
     uint32_t words[2];
     std::memcpy(words, static_cast<const void*>(old), sizeof words);
     return words[1] == kMovedTag ? FEMeshArenaC<T>::fromHandle(words[0]) : nullptr;

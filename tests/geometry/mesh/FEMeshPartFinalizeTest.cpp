@@ -448,11 +448,13 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
             part.setSelectedFace(f);
             f->setMark(7);
         }
+    part.setHighlightedFace(part.getLastFace());  // merges away: nothing is highlighted after
     part.finalize(-1.0);
     EXPECT_EQ(invariantViolations(part), 0);
     EXPECT_EQ(part.getFaceCount(), 1u);
     EXPECT_EQ(part.getSelectedFace(), part.getFirstFace());
     EXPECT_EQ(part.getFirstFace()->getMark(), 7);
+    EXPECT_EQ(part.getHighlightedFace(), nullptr);
     meshtest::buildTorus(part, 400, 200);  // large enough for whole pages of incident links
     part.finalize(-1.0);
     const size_t edges = part.getEdgeCount(), faces = part.getFaceCount();
