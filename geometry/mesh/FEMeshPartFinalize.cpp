@@ -35,6 +35,14 @@ uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) 
 // Walks over all vertices are cut into pieces of at least this many vertices.
 constexpr size_t kVerticesPerPiece = 32768;
 
+// Taking unused vertices out of their chains one by one costs a walk along a chain each; it is
+// chosen while that is well below one walk over all chains.
+bool purgesOneByOne(size_t unused, size_t stored)
+{
+    const size_t chainLength = std::max<size_t>(1, stored / FEMeshVertexHashC::kBucketCount);
+    return unused * chainLength * 4 <= stored;
+}
+
 }  // namespace
 
 // ---- Deletion ----
@@ -416,10 +424,11 @@ void FEMeshPartC::finalize(double tolerance)
     while (straightVertexPass(byCandidates ? &candidates : nullptr)) {
     }
     repairOutgoingHalfEdges();
+    // The hash's position index serves building only: it goes (a later search builds it again),
+    // and the purge need not keep it up.
+    vertexHash.positionsChanged();
     purgeAndClearIncidentEdges();
     dropFanIndexes();
-    // So does the hash's position index of building; a later search builds it again.
-    vertexHash.positionsChanged();
     compactRecords();
 }
 
@@ -432,26 +441,35 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
     // resetting those fields only. Only vertices without an outgoing half-edge but with incident
     // edges wait until the purge has seen them. The links themselves, all of them, are cleared at
     // the end with their pages, which go back.
+    //
+    // The walk notes the unused vertices too: when they are few, each is taken out of its chain on
+    // its own, in the walk's order, rather than walking every chain once more.
     const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
-    std::vector<size_t> unused(pieces, 0), waiting(pieces, 0);
+    std::vector<std::vector<FEMeshVertexC*>> unused(pieces);
+    std::vector<size_t> waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
         for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
             for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
                 if (v->outgoing)
                     v->incidentHead = v->incidentTail = v->incidentCount = 0;
                 else if (v->incidentCount == 0)
-                    ++unused[piece];
+                    unused[piece].push_back(v);
                 else
                     ++waiting[piece];
             }
     });
     size_t unusedCount = 0, waitingCount = 0;
     for (size_t piece = 0; piece < pieces; ++piece) {
-        unusedCount += unused[piece];
+        unusedCount += unused[piece].size();
         waitingCount += waiting[piece];
     }
-    if (unusedCount > 0)
+    if (purgesOneByOne(unusedCount, vertexHash.entries())) {
+        for (const std::vector<FEMeshVertexC*>& vertices : unused)
+            for (FEMeshVertexC* v : vertices)
+                vertexHash.destroyVertex(v);
+    } else {
         vertexHash.purgeUnused();
+    }
     separateLoops();
     if (waitingCount > 0)
         for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
