@@ -10,10 +10,14 @@
 namespace {
 
 // The pools are compacted when their freed slots hold at least this many bytes and at least half
-// of all they handed out: the copying costs what the records left hold (and more than linearly in
-// a large mesh, whose links lead all over memory), so it pays where most of the room is dead, as
-// after merging large flat faces; a mesh that merged little keeps its slots.
+// of all they handed out, and all they handed out is at most kCompactUpToBytes. The copying costs
+// what the records left hold, so it pays where most of the room is dead, as after merging large
+// flat faces; a mesh that merged little keeps its slots. It costs more than linearly with the
+// room the records are spread over, as its links lead all over it (past a few hundred megabytes
+// every step misses the caches and the address translation), and in a mesh that large the peak
+// of loading is set while reading anyway.
 constexpr size_t kCompactFromBytes = size_t(64) << 10;
+constexpr size_t kCompactUpToBytes = size_t(256) << 20;
 
 // A moved record keeps, in its first two words, the handle of its copy and this tag. A freed slot
 // holds a free-list address there, whose upper half is never all ones.
@@ -112,7 +116,7 @@ void FEMeshPartC::compactRecords()
                          edgePool.freedBytes();
     const size_t taken = facePool.takenBytes() + loopPool.takenBytes() + halfEdgePool.takenBytes() +
                          edgePool.takenBytes();
-    if (freed < kCompactFromBytes || freed * 2 < taken || !recordsAllReachable())
+    if (freed < kCompactFromBytes || freed * 2 < taken || taken > kCompactUpToBytes || !recordsAllReachable())
         return;
     // One kind of record at a time, so that no more than one kind is held twice; the old slots
     // tell where their records went until every link to them is mended. Pieces of the lists are
