@@ -6,7 +6,9 @@
 // gear and a cone, in rounds whose runs come in shuffled order, printed as a table per model.
 // f3d draws through GLX, so it runs on a private Xvfb server with Mesa's software renderer, as
 // our off-screen context does. Each reports its peak resident memory. MAINJOB_ROUNDS sets the
-// number of rounds (10 by default).
+// number of rounds (10 by default); MAINJOB_BASELINE names another build's host program, run in
+// the same rounds, so that a change is measured against it pair by pair. The machine's load
+// average is printed with the table, as it was before and after the rounds.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -457,6 +459,38 @@ struct Runs {
     std::vector<double> seconds, peakMB;
 };
 
+// The programs of the fresh-process table.
+enum class Program { Ours, F3d, Baseline };
+
+// The host program of another build named by MAINJOB_BASELINE, or empty.
+std::string baselineProgram()
+{
+    const char* path = std::getenv("MAINJOB_BASELINE");
+    std::error_code ec;
+    return path && *path && std::filesystem::exists(path, ec) ? std::string(path) : std::string();
+}
+
+// The machine's load averages over 1, 5 and 15 minutes, as /proc/loadavg tells them.
+std::string loadAverage()
+{
+    std::ifstream f("/proc/loadavg");
+    double one = 0, five = 0, fifteen = 0;
+    if (!(f >> one >> five >> fifteen))
+        return "unknown";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f, %.2f, %.2f", one, five, fifteen);
+    return text;
+}
+
+// The median of the ratios a / b paired round by round.
+double pairedRatio(const Runs& a, const Runs& b)
+{
+    std::vector<double> ratios;
+    for (size_t r = 0; r < a.seconds.size() && r < b.seconds.size(); ++r)
+        ratios.push_back(a.seconds[r] / b.seconds[r]);
+    return median(ratios);
+}
+
 // The main job as a user runs it, the host program in a fresh process, beside f3d doing the same
 // with the same file, for every model of the table. Each round runs every (model, program) pair
 // once in shuffled order, so that a change in the machine's load falls on both sides alike; the
@@ -486,19 +520,20 @@ void BM_MainJobBesideF3d(benchmark::State& state)
     // Its own settings folder: the host program answers the first start's dialog itself.
     const std::string settings = "XDG_CONFIG_HOME=" + m.folder + "/host";
     const std::string hostPicture = m.folder + "/host.bmp", f3dPicture = m.folder + "/f3d.png";
-    // One run; false when it failed or (for ours) wrote no picture of the model.
-    auto run = [&](size_t model, bool f3d, double& seconds, double& peak) {
+    const std::string baseline = baselineProgram();
+    // One run; false when it failed or (for a host program) wrote no picture of the model.
+    auto run = [&](size_t model, Program which, double& seconds, double& peak) {
         const Clock::time_point start = Clock::now();
         bool ok = false;
-        if (f3d) {
+        const std::string& host = which == Program::Baseline ? baseline : program;
+        if (which == Program::F3d) {
             ok = runChild("f3d",
                           {"f3d", files[model], "--output=" + f3dPicture, "--resolution=800,600", "--dry-run"},
                           {"DISPLAY=" + x.display()}, peak);
         } else {
             std::error_code ec;
             std::filesystem::remove(hostPicture, ec);
-            ok = runChild(program,
-                          {program, "FileName=" + files[model], "--output", hostPicture, "--size", "800x600"},
+            ok = runChild(host, {host, "FileName=" + files[model], "--output", hostPicture, "--size", "800x600"},
                           {settings}, peak);
             ok = ok && (kTableModels[model].rimVisible ? pictureShowsTheModel(hostPicture)
                                                        : std::filesystem::file_size(hostPicture, ec) >= 800 * 600 * 3);
@@ -506,35 +541,40 @@ void BM_MainJobBesideF3d(benchmark::State& state)
         seconds = std::chrono::duration<double>(Clock::now() - start).count();
         return ok;
     };
-    std::vector<Runs> ours(kModels), theirs(kModels);
-    std::vector<std::pair<size_t, bool>> jobs;
+    std::vector<Runs> ours(kModels), theirs(kModels), before(kModels);
+    std::vector<std::pair<size_t, Program>> jobs;
     for (size_t i = 0; i < kModels; ++i) {
-        jobs.push_back({i, false});
+        jobs.push_back({i, Program::Ours});
         if (withF3d)
-            jobs.push_back({i, true});
+            jobs.push_back({i, Program::F3d});
+        if (!baseline.empty())
+            jobs.push_back({i, Program::Baseline});
     }
     std::mt19937 shuffle(20261207);
     const int rounds = tableRounds();
+    const std::string loadBefore = loadAverage();
     for (auto _ : state) {
         double seconds = 0.0, peak = 0.0;
-        if (!run(0, false, seconds, peak) || (withF3d && !run(0, true, seconds, peak))) {
+        if (!run(0, Program::Ours, seconds, peak) || (withF3d && !run(0, Program::F3d, seconds, peak)) ||
+            (!baseline.empty() && !run(0, Program::Baseline, seconds, peak))) {
             state.SkipWithError("a warm-up run failed");
             return;
         }
         for (int round = 0; round < rounds; ++round) {
             std::shuffle(jobs.begin(), jobs.end(), shuffle);
-            for (const auto& [model, f3d] : jobs) {
-                if (!run(model, f3d, seconds, peak)) {
-                    state.SkipWithError(f3d ? "f3d failed" : "the host program wrote no picture of the model");
+            for (const auto& [model, which] : jobs) {
+                if (!run(model, which, seconds, peak)) {
+                    state.SkipWithError(which == Program::F3d ? "f3d failed" : "a host program wrote no picture of the model");
                     return;
                 }
-                Runs& runs = (f3d ? theirs : ours)[model];
+                Runs& runs = (which == Program::F3d ? theirs : which == Program::Baseline ? before : ours)[model];
                 runs.seconds.push_back(seconds);
                 runs.peakMB.push_back(peak);
             }
         }
     }
-    std::printf("\nThe main job, fresh processes, %d rounds%s:\n", rounds, withF3d ? "" : " (f3d is not installed)");
+    std::printf("\nThe main job, fresh processes, %d rounds%s; load average %s before, %s after:\n", rounds,
+                withF3d ? "" : " (f3d is not installed)", loadBefore.c_str(), loadAverage().c_str());
     // Time per triangle above the fixed cost, which the smallest model (the first) stands for.
     std::printf("| model | triangles | tavoplex median | f3d median | paired ratio | peak MB (tavoplex / f3d) "
                 "| us/triangle above the fixed cost (tavoplex / f3d) |\n|---|---|---|---|---|---|---|\n");
@@ -546,10 +586,7 @@ void BM_MainJobBesideF3d(benchmark::State& state)
         const double theirRate = withF3d ? 1e6 * (theirMedian - median(theirs[0].seconds)) / t.triangles : 0.0;
         std::printf("| %s | %u | %.2f s ", t.name, t.triangles, ourMedian);
         if (withF3d) {
-            std::vector<double> ratios;
-            for (size_t r = 0; r < ours[i].seconds.size(); ++r)
-                ratios.push_back(ours[i].seconds[r] / theirs[i].seconds[r]);
-            std::printf("| %.2f s | %.2f | %.0f / %.0f ", theirMedian, median(ratios), ourPeak,
+            std::printf("| %.2f s | %.2f | %.0f / %.0f ", theirMedian, pairedRatio(ours[i], theirs[i]), ourPeak,
                         median(theirs[i].peakMB));
         } else {
             std::printf("| - | - | %.0f / - ", ourPeak);
@@ -565,6 +602,15 @@ void BM_MainJobBesideF3d(benchmark::State& state)
             if (withF3d)
                 state.counters["f3d_1M_s"] = median(theirs[i].seconds);
         }
+    }
+    if (!baseline.empty()) {
+        std::printf("\nThis build against the baseline %s, the same rounds:\n", baseline.c_str());
+        std::printf("| model | triangles | this build median | baseline median | paired ratio | peak MB (this / baseline) "
+                    "|\n|---|---|---|---|---|---|\n");
+        for (size_t i = 0; i < kModels; ++i)
+            std::printf("| %s | %u | %.3f s | %.3f s | %.3f | %.0f / %.0f |\n", kTableModels[i].name,
+                        kTableModels[i].triangles, median(ours[i].seconds), median(before[i].seconds),
+                        pairedRatio(ours[i], before[i]), median(ours[i].peakMB), median(before[i].peakMB));
     }
     std::fflush(stdout);
 }

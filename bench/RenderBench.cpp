@@ -1,5 +1,6 @@
 // Drawing a finished 1,000,000-triangle torus in an 800 x 600 window under the software
-// renderer: building its display list, and whole scene frames in the shaded and line modes.
+// renderer: building its display list, whole scene frames in the shaded and line modes, and
+// the floor beneath them (the list alone).
 #include <cstdlib>
 #include <memory>
 
@@ -58,7 +59,7 @@ void deleteList(CTavoplexCtrl& c, FEDisplayPartC& part)
 {
     OpenGLLock lock(c);
     if (part.getDisplayList() >= 0)
-        glDeleteLists(GLuint(part.getDisplayList()), 1);
+        glDeleteLists(GLuint(part.getDisplayList()), GLsizei(part.getDisplayListCount()));
     part.setDisplayList(-1);
 }
 
@@ -92,10 +93,9 @@ void BM_TriangulateTorus1MForList(benchmark::State& state)
 }
 BENCHMARK(BM_TriangulateTorus1MForList)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Scene frames of the torus seen from an oblique view, after the fade-in.
-void frames(benchmark::State& state, int displayMode, int shadowQuality = 1)
+// The torus placed in the control, seen from an oblique view, after the fade-in.
+void placeTorus(Scene& s)
 {
-    Scene& s = scene();
     CTavoplexCtrl& c = *s.control;
     if (c.Parts == nullptr) {
         {
@@ -118,11 +118,11 @@ void frames(benchmark::State& state, int displayMode, int shadowQuality = 1)
         c.Animations.Update(1000);
         c.Animations.Update(5000);
     }
-    c.DisplayMode = displayMode;
-    c.ShadowQuality = shadowQuality;
-    for (auto _ : state)
-        c.RenderFrame();
-    // How much of the window the torus covers: a frame that draws nothing is not fast.
+}
+
+// How much of the window the last frame covers: a frame that draws nothing is not fast.
+void countCovered(benchmark::State& state, Scene& s)
+{
     const platform::gl::Frame& f = s.host.lastFrame();
     const auto corner = f.pixel(0, 0);
     int covered = 0;
@@ -135,8 +135,68 @@ void frames(benchmark::State& state, int displayMode, int shadowQuality = 1)
     state.counters["covered%"] = 100.0 * covered / double((f.width / 4) * (f.height / 4));
 }
 
+// Scene frames of the placed torus.
+void frames(benchmark::State& state, int displayMode, int shadowQuality = 1)
+{
+    Scene& s = scene();
+    CTavoplexCtrl& c = *s.control;
+    placeTorus(s);
+    c.DisplayMode = displayMode;
+    c.ShadowQuality = shadowQuality;
+    for (auto _ : state)
+        c.RenderFrame();
+    countCovered(state, s);
+}
+
+// What a frame of the torus cannot go below: its display list alone, lit, in the scene's
+// view, in the same context and window, presented the same way; no background, shadow or
+// lines.
+void BM_FrameTorus1MFloor(benchmark::State& state)
+{
+    Scene& s = scene();
+    CTavoplexCtrl& c = *s.control;
+    placeTorus(s);
+    for (auto _ : state) {
+        OpenGLLock lock(c);
+        glClearColor(0.9f, 0.9f, 0.9f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        c.SetupViewport();
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glShadeModel(GL_SMOOTH);
+        glDisable(GL_BLEND);
+        glDisable(GL_TEXTURE_2D);
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glEnable(GL_DEPTH_TEST);
+        glColor4f(0.6f, 0.6f, 0.6f, 1.0f);
+        glCallList(GLuint(s.torus->getDisplayList()));
+        c.PresentFrame();
+    }
+    countCovered(state, s);
+}
+BENCHMARK(BM_FrameTorus1MFloor)->Unit(benchmark::kMillisecond)->Iterations(20);
+
 void BM_FrameTorus1MShadedWithLines(benchmark::State& state) { frames(state, 4); }
 BENCHMARK(BM_FrameTorus1MShadedWithLines)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The same while the view turns a little every frame, as under the mouse: nothing drawn from
+// the view can be kept from one frame to the next.
+void BM_FrameTorus1MShadedWithLinesTurning(benchmark::State& state)
+{
+    Scene& s = scene();
+    CTavoplexCtrl& c = *s.control;
+    placeTorus(s);
+    c.DisplayMode = 4;
+    c.ShadowQuality = 1;
+    double step = 0.5;
+    for (auto _ : state) {
+        c.Rotation.rotate(0.0, 0.0, step);
+        step = -step;
+        c.RenderFrame();
+    }
+    countCovered(state, s);
+}
+BENCHMARK(BM_FrameTorus1MShadedWithLinesTurning)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_FrameTorus1MShaded(benchmark::State& state) { frames(state, 3); }
 BENCHMARK(BM_FrameTorus1MShaded)->Unit(benchmark::kMillisecond)->Iterations(20);

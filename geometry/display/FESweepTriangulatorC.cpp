@@ -28,6 +28,38 @@ bool FESweepTriangulatorC::above(uint32_t a, uint32_t b) const
     return p.y() > q.y() || (p.y() == q.y() && p.x() < q.x());
 }
 
+void FESweepTriangulatorC::sortDownwards(const std::vector<Point2D>& p, std::vector<uint32_t>& sorted)
+{
+    const uint32_t n = uint32_t(p.size());
+    sorted.resize(n);
+    // The sort compares each point many times: it goes through copies of the coordinates
+    // beside the numbers, not through the numbers into the points. With every coordinate a
+    // number, distinct points have one order only, so it is the order the indirect sort
+    // gives; points that coincide stop the sweep whatever their order.
+    struct Key {
+        double y, x;
+        uint32_t index;
+    };
+    std::vector<Key> keys(n);
+    bool numbers = true;
+    for (uint32_t i = 0; i < n; ++i) {
+        keys[i] = {p[i].y(), p[i].x(), i};
+        numbers = numbers && p[i].x() == p[i].x() && p[i].y() == p[i].y();
+    }
+    if (numbers) {
+        std::sort(keys.begin(), keys.end(),
+                  [](const Key& a, const Key& b) { return a.y > b.y || (a.y == b.y && a.x < b.x); });
+        for (uint32_t i = 0; i < n; ++i)
+            sorted[i] = keys[i].index;
+        return;
+    }
+    for (uint32_t i = 0; i < n; ++i)
+        sorted[i] = i;
+    std::sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) {
+        return p[a].y() > p[b].y() || (p[a].y() == p[b].y() && p[a].x() < p[b].x());
+    });
+}
+
 bool FESweepTriangulatorC::leftOf(uint32_t a, uint32_t b) const
 {
     if (a == b)
@@ -123,9 +155,7 @@ bool FESweepTriangulatorC::sweep()
     const std::vector<Point2D>& p = *pts;
     const uint32_t n = uint32_t(p.size());
     order.resize(n);
-    for (uint32_t i = 0; i < n; ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return above(a, b); });
+    sortDownwards(p, order);
     rank.resize(n);
     for (uint32_t i = 0; i < n; ++i) {
         rank[order[i]] = i;

@@ -24,6 +24,9 @@ public:
     // `triangles`; false (and no triangles) for rings it refuses.
     bool triangulate(const std::vector<Point2D>& points, const std::vector<uint32_t>& ringStarts,
                      std::vector<uint32_t>& triangles);
+    // The point numbers in sweep order: downwards, of two points at one height the left one
+    // first.
+    static void sortDownwards(const std::vector<Point2D>& points, std::vector<uint32_t>& sorted);
 
 private:
     struct EdgeOrder {

@@ -22,6 +22,7 @@
 #include "viewer/control/BitmapTypes.h"
 #include "viewer/control/ControlTypes.h"
 #include "viewer/render/GearState.h"
+#include "viewer/render/ShadowTextureKey.h"
 #include "viewer/ui/AnimationManagerC.h"
 #include "viewer/ui/BitmapFontC.h"
 
@@ -49,6 +50,7 @@ class FetchFileI;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
 class FEMeshEdgeC;
+class LineVisibilityC;
 class MemoryBlockC;
 class PanelC;
 class TextureC;
@@ -158,6 +160,9 @@ public:
     bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
     void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
                      float hiddenWidth);
+    // The shown edges of the scene frame being drawn, found while its first passes draw;
+    // owned by that frame, null outside it.
+    LineVisibilityC* PendingLineVisibility = nullptr;
     int32_t DisplayMode = 4;
     // The scene's first frame has been drawn; the fade from the loading screen into it.
     bool SceneShown = false;
@@ -198,6 +203,9 @@ public:
     // Quads laid by the last DrawShadow: the draw count that tests read.
     int ShadowQuadsDrawn = 0;
     GLuint ShadowTexture = GLuint(-1);
+    // What the shadow texture was last drawn from; emptied whenever something the key does not
+    // hold may have changed (new lists, a new texture, frames of another kind).
+    ShadowTextureKey ShadowTextureDrawn;
     int32_t ShadowTextureSize = 2;
     float GearAngle = 0.0f;
     float GearFade = 0.0f;

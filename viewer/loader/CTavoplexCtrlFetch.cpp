@@ -53,8 +53,9 @@ std::string WhyNotReadable(const std::string& path, int openError)
 
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
 // bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
-// straight into room taken in `out`; what a file that grew meanwhile (or one whose size says
-// nothing) still gives comes in pieces of 16384 bytes, counted against the cap.
+// straight into room taken in `out` (a large one in pieces side by side); what a file that grew
+// meanwhile (or one whose size says nothing) still gives comes in pieces of 16384 bytes,
+// counted against the cap.
 // On failure `why` says what went wrong, and `refused` tells a failure no retry can heal (a name
 // that is there but no regular file, a file over the cap) from one that may (a file not there yet).
 bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::string& why, bool& refused)
@@ -87,17 +88,9 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::
     if (ok && size > 0 && size <= SIZE_MAX) {
         const uint64_t start = out.GetLength();
         char* room = out.Extend(static_cast<size_t>(size));
-        ok = room != nullptr;
-        while (ok && total < size) {
-            const ssize_t n = ::read(fd, room + total, static_cast<size_t>(std::min<uint64_t>(size - total, SSIZE_MAX)));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                ok = n == 0 && out.SetLength(start + total);  // the file shrank: keep what came
-                break;
-            }
-            total += static_cast<uint64_t>(n);
-        }
+        ok = room != nullptr && ReadFileStart(fd, room, size, total);
+        if (ok && total < size)
+            ok = out.SetLength(start + total);  // the file shrank: keep what came
     }
     std::vector<char> piece(ok ? 16384 : 0);
     while (ok) {

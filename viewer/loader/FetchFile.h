@@ -7,6 +7,14 @@
 
 class MemoryBlockC;
 
+// Reads the bytes [0, size) of the open file fd into room, in consecutive pieces of at least
+// pieceBytes read side by side on several threads when the file is large (fresh memory takes
+// most of the time of a large read, and several threads fill it faster than one); the file's
+// position is left at the end of what was read. `got` is the count of bytes read from the
+// beginning without a gap: less than size when the file ended sooner (it shrank since its size
+// was asked). False when a read failed, with errno telling why.
+bool ReadFileStart(int fd, char* room, uint64_t size, uint64_t& got, uint64_t pieceBytes = uint64_t(8) << 20);
+
 // Writes go to the current position and extend the file; SetLength cuts or zero-extends.
 class FetchFileI {
 public:

@@ -91,6 +91,9 @@ void CTavoplexCtrl::DrawBackground()
     glShadeModel(GL_SMOOTH);
     setupFixedFrame(WindowWidth, WindowHeight);
 
+    // Without a shadow texture pass the gradient is the frame's first drawing, and came out
+    // flat from the second frame on.
+    DrawEmptyTriangle();
     glBegin(GL_POLYGON);
     fadedColour(ColorFadeInValue, ColorTLValue, fade);
     glVertex2d(-kFrameHalf, kFrameHalf);

@@ -87,6 +87,8 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     FEDisplayPartC* part = handle.get();
     if (part == nullptr)
         return;
+    // A list made again may take the name of the one the shadow texture was drawn from.
+    ShadowTextureDrawn = ShadowTextureKey();
     part->clearTriangles();
 
     // The list needs only each triangle's corners in order, nothing shared between them: the
@@ -195,6 +197,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
 
 void CTavoplexCtrl::ReleaseModel()
 {
+    ShadowTextureDrawn = ShadowTextureKey();
     if (Parts == nullptr)
         return;
     // The lists live in the context, not in the parts: without this they would stay until the

@@ -16,6 +16,7 @@
 #include "geometry/mesh/FEMeshPartC.h"
 #include "platform/Parallel.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/LineVisibilityC.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/textures/TextureC.h"
 
@@ -29,10 +30,6 @@ constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
 constexpr double kThreadStep = 15.0;
 // A thread strip never has more vertices than this, whatever its length and radius.
 constexpr long kMaxThreadVertices = 65536;
-// Edges the line pass takes at a time, and the fewest a piece of its visibility test takes
-// (fewer are not worth a thread).
-constexpr size_t kEdgesPerRun = 65536;
-constexpr size_t kEdgesPerPiece = 8192;
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -44,19 +41,6 @@ void multiplyPlacement(const FEDisplayPartRefC& instance)
 void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
 void vertex(const Point3Df& p) { glVertex3f(p.x(), p.y(), p.z()); }
 void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
-
-// How far the normal of the face on a half-edge's side points towards the eye under m
-// (row-major, affine): the depth change of m along the normal, z of m (p + n) - z of m p,
-// which does not depend on p.
-double facing(const TransformMatrix& m, const FEMeshHalfEdgeC* side)
-{
-    const FEMeshFaceC* face = side->getFace();
-    if (face == nullptr)
-        return 0.0;
-    const Point3Df& n = face->getNormal();
-    const double* row = m.getData() + 8;
-    return row[0] * double(n.x()) + row[1] * double(n.y()) + row[2] * double(n.z());
-}
 
 }  // namespace
 
@@ -233,35 +217,32 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
             glDepthFunc(GL_LESS);
         }
     };
-    // Which edges show depends on nothing but the edge and the matrix, so it is found for a
-    // run of them at a time, in pieces on all processors; the run's lines then go out in the
-    // list's order. Runs keep the edge table small beside the model.
-    const FEMeshEdgeC* next = ModelLeftOut ? nullptr : part->getFirstEdge();
-    try {
-        std::vector<const FEMeshEdgeC*> edges;
-        std::vector<uint8_t> shown;
-        while (next != nullptr) {
-            edges.clear();
-            const FEMeshEdgeC* after = next;
-            for (; after != nullptr && edges.size() < kEdgesPerRun; after = after->getNext())
-                edges.push_back(after);
-            shown.assign(edges.size(), 0);
-            platform::sys::runInPieces(edges.size(), platform::sys::piecesFor(edges.size(), kEdgesPerPiece),
-                                       [&](size_t, size_t begin, size_t end) {
-                                           for (size_t i = begin; i < end; ++i)
-                                               shown[i] = IsEdgeVisible(*edges[i], eye) ? 1 : 0;
-                                       });
-            for (size_t i = 0; i < edges.size(); ++i)
-                if (shown[i] != 0)
-                    line(*edges[i]);
-            next = after;
+    // The edges found while the frame's first passes drew, when found under this very
+    // transform; else they are found now.
+    const std::vector<const FEMeshEdgeC*>* shown =
+        PendingLineVisibility != nullptr && !ModelLeftOut ? PendingLineVisibility->shownEdges(instance, eye) : nullptr;
+    if (shown != nullptr) {
+        for (const FEMeshEdgeC* edge : *shown)
+            line(*edge);
+    } else if (!ModelLeftOut) {
+        const FEMeshEdgeC* first = part->getFirstEdge();
+        std::vector<const FEMeshEdgeC*> found;
+        bool listed = false;
+        try {
+            LineVisibilityC::findShownEdges(first, eye, found);
+            listed = true;
+        } catch (const std::bad_alloc&) {
+            // Without room for the tables the edges are tested one by one on this thread: the
+            // same lines in the same order.
         }
-    } catch (const std::bad_alloc&) {
-        // Without room for a run's tables, the rest is tested edge by edge on this thread: the
-        // same lines in the same order, and the matrix pushed above is popped below.
-        for (; next != nullptr; next = next->getNext())
-            if (IsEdgeVisible(*next, eye))
-                line(*next);
+        if (listed) {
+            for (const FEMeshEdgeC* edge : found)
+                line(*edge);
+        } else {
+            for (const FEMeshEdgeC* edge = first; edge != nullptr; edge = edge->getNext())
+                if (EdgeShowsAsLine(*edge, eye))
+                    line(*edge);
+        }
     }
     DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);
     glPopMatrix();
@@ -270,15 +251,7 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
 
 bool CTavoplexCtrl::IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m)
 {
-    const FEMeshHalfEdgeC* first = edge.getFirstHalfEdge();
-    const FEMeshHalfEdgeC* second = edge.getSecondHalfEdge();
-    if (first == nullptr || second == nullptr || !edge.isSmooth())
-        return true;
-    // A smooth edge is drawn only where one of its faces turns to the viewer and the other
-    // away: on the silhouette.
-    const double d1 = facing(m, first);
-    const double d2 = facing(m, second);
-    return (d1 < 0.0 && d2 > 0.0) || (d1 > 0.0 && d2 < 0.0);
+    return EdgeShowsAsLine(edge, m);
 }
 
 void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha,

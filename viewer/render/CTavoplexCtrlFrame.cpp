@@ -5,10 +5,15 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
 
+#include "geometry/display/FEDisplayPartListC.h"
 #include "platform/gl/GlSurface.h"
 #include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/LineVisibilityC.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/ui/PanelC.h"
 #include "viewer/ui/ToolTipC.h"
@@ -72,6 +77,65 @@ void multiplyRotation(const TransformMatrix& rotation)
     glMultMatrixf(m);
 }
 
+// The scene's modelview matrix: the view's pan, the eye 80 units away, the turn, the offset.
+void loadSceneModelview(const CTavoplexCtrl& c)
+{
+    glLoadIdentity();
+    glTranslated(c.PanX, c.PanY, -80.0);
+    multiplyRotation(c.Rotation);
+    glTranslated(c.ViewOffset.x(), c.ViewOffset.y(), c.ViewOffset.z());
+}
+
+// Starts finding the edges the lines pass will draw, under the modelview matrix the scene's
+// view set-up will make (made here the same way, and put back): they depend on nothing else,
+// so they are found on other threads while the shadow and the surfaces draw. Null when the
+// frame draws no lines, or no thread or memory is to be had.
+std::unique_ptr<LineVisibilityC> startLineVisibility(const CTavoplexCtrl& c)
+{
+    const bool lines = c.DisplayMode == 0 || c.DisplayMode == 1 || c.DisplayMode == 2 || c.DisplayMode == 4;
+    if (c.Parts == nullptr || c.ModelLeftOut || !lines)
+        return nullptr;
+    GLint depth = 0, most = 0, mode = GL_MODELVIEW;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+    glGetIntegerv(GL_MAX_MODELVIEW_STACK_DEPTH, &most);
+    if (depth >= most)
+        return nullptr;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    loadSceneModelview(c);
+    double view[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, view);
+    glPopMatrix();
+    glMatrixMode(GLenum(mode));
+    try {
+        const RWTValOrderedVector<FEDisplayPartRefC*>& instances = c.Parts->getInstances();
+        std::vector<const FEDisplayPartRefC*> placed(instances.entries());
+        for (size_t i = 0; i < placed.size(); ++i)
+            placed[i] = instances[i];
+        return std::make_unique<LineVisibilityC>(placed.data(), placed.size(), view);
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // the lines pass finds the edges itself
+    }
+}
+
+// The frame's edge search, reachable by the lines pass while the frame draws.
+class PendingLines {
+public:
+    PendingLines(CTavoplexCtrl& control, std::unique_ptr<LineVisibilityC> search)
+        : control(control), search(std::move(search))
+    {
+        control.PendingLineVisibility = this->search.get();
+    }
+    ~PendingLines() { control.PendingLineVisibility = nullptr; }
+    PendingLines(const PendingLines&) = delete;
+    PendingLines& operator=(const PendingLines&) = delete;
+
+private:
+    CTavoplexCtrl& control;
+    std::unique_ptr<LineVisibilityC> search;  // waits for its thread when it goes
+};
+
 RWCString centredText(bool debugging, const char* text)
 {
     // The label drawing breaks lines at a backslash followed by "n".
@@ -98,6 +162,10 @@ void CTavoplexCtrl::RenderFrame()
     // A window without area has nothing to show, and its sizes would divide by zero; a load
     // still goes on, since its passes run in loading frames.
     const bool hasArea = shorter > 0;
+    // Frames of another kind leave the context in states of their own: the shadow texture of
+    // the next scene frame is drawn anew.
+    if (Start == 0 || Loading || !hasArea)
+        ShadowTextureDrawn = ShadowTextureKey();
     if (Start == 0) {
         if (hasArea)
             DrawEmptyScreen();
@@ -152,6 +220,7 @@ void CTavoplexCtrl::DrawSceneFrame()
 
     if (!LockOpenGL())
         return;
+    const PendingLines lines(*this, startLineVisibility(*this));
     GenerateShadowTexture();
 
     glClearColor(ColorFadeInValue.r(), ColorFadeInValue.g(), ColorFadeInValue.b(), 0.5f);
@@ -244,10 +313,7 @@ void CTavoplexCtrl::SetupViewport()
     setupLights();
 
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslated(PanX, PanY, -80.0);
-    multiplyRotation(Rotation);
-    glTranslated(ViewOffset.x(), ViewOffset.y(), ViewOffset.z());
+    loadSceneModelview(*this);
 
     // Read before the viewport below is set: the one the earlier passes of the frame left.
     glGetDoublev(GL_MODELVIEW_MATRIX, ModelViewMatrix);

@@ -112,6 +112,7 @@ void CTavoplexCtrl::InitOpenGL()
 void CTavoplexCtrl::InitTextures()
 {
     WriteLog("  Init Shadow.\n");
+    ShadowTextureDrawn = ShadowTextureKey();
     if (ShadowTexture != GLuint(-1)) {
         glDeleteTextures(1, &ShadowTexture);
         ShadowTexture = GLuint(-1);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <utility>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
@@ -12,6 +14,7 @@
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/render/ShadowGeometry.h"
+#include "viewer/render/ShadowTextureKey.h"
 
 namespace {
 
@@ -47,6 +50,21 @@ void CTavoplexCtrl::GenerateShadowTexture()
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
 
+    // A texture drawn from the same model, view, fade and settings is kept: drawing it again
+    // would give the same texels (the frame's background then paints over the whole colour
+    // buffer, so the corner the texture is copied from shows nothing either way). Texturing
+    // left on by an earlier pass would colour the parts: then it is always drawn.
+    ShadowTextureKey key;
+    if (!glIsEnabled(GL_TEXTURE_2D)) {
+        try {
+            key = ShadowTextureKey::of(*this);
+        } catch (const std::bad_alloc&) {
+            key = ShadowTextureKey();  // drawn as if never drawn
+        }
+    }
+    const bool kept = key.filled && key == ShadowTextureDrawn;
+    ShadowTextureDrawn = ShadowTextureKey();
+
     if (Parts != nullptr) {
         const float grey = ShadowQuality == 2 ? kSoftShadowGrey : kHardShadowGrey;
         const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
@@ -62,8 +80,15 @@ void CTavoplexCtrl::GenerateShadowTexture()
             const float alpha =
                 DisplayMode != 0 ? (1.0f - instance->GetTransparency()) * IntroFade : IntroFade * kGhostAlpha;
             glColor4f(grey, grey, grey, alpha);
-            if (part->getDisplayList() != -1 && !ModelLeftOut)
-                glCallList(GLuint(part->getDisplayList()));
+            if (part->getDisplayList() != -1 && !ModelLeftOut) {
+                if (!kept) {
+                    glCallList(GLuint(part->getDisplayList()));
+                } else {
+                    // In place of the list, so that the renderer takes up this pass's state
+                    // as it would for the list.
+                    DrawEmptyTriangle();
+                }
+            }
             glPopMatrix();
         }
     }
@@ -76,8 +101,10 @@ void CTavoplexCtrl::GenerateShadowTexture()
         return;  // no texture made yet: nothing to copy into
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, ShadowTexture);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, ShadowTextureSize, ShadowTextureSize);
+    if (!kept)
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, ShadowTextureSize, ShadowTextureSize);
     glDisable(GL_TEXTURE_2D);
+    ShadowTextureDrawn = std::move(key);
 }
 
 void CTavoplexCtrl::SetupShadowView()

@@ -28,6 +28,14 @@ void BeginMetallicLook(GLuint texture)
     glEnable(GL_TEXTURE_2D);
 }
 
+void DrawEmptyTriangle()
+{
+    glBegin(GL_TRIANGLES);
+    for (int corner = 0; corner < 3; ++corner)
+        glVertex3f(0.0f, 0.0f, 0.0f);
+    glEnd();
+}
+
 double SceneDepthRange(const Point3D& min, const Point3D& max)
 {
     double largest = 0.0;

@@ -14,6 +14,11 @@ void SetSceneMaterial();
 // colour (environment colour white, alpha 0); texturing on.
 void BeginMetallicLook(GLuint texture);
 
+// One triangle without area: it draws nothing, but the renderer takes up the state in force
+// for it. Mesa's software renderer otherwise draws the next pass of a frame with some state
+// of the frame before (a smooth gradient came out flat), when no drawing came in between.
+void DrawEmptyTriangle();
+
 // Half the depth range that holds the scene box however it turns: the largest absolute
 // coordinate of the two corners, times 1.2, as the half diagonal of a cube.
 double SceneDepthRange(const Point3D& min, const Point3D& max);

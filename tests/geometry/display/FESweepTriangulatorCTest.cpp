@@ -1,5 +1,6 @@
 // Tests of the sweep triangulator: its triangles cover exactly the region of the rings, once, and it
 // refuses rings that touch or cross; large flat faces go through it with the tessellator's picture.
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -255,3 +256,52 @@ TEST(FESweepTriangulator, LargeFlatFacesKeepTheirPicture)
 }
 
 }  // namespace
+
+TEST(FESweepTriangulator, SweepOrderIsTheOrderOfThePointsThemselves)
+{
+    // Random points on a coarse grid, so that many share a height (and some a place), with
+    // negative zeros beside zeros; then the same with points that are no number. Distinct
+    // points have one sweep order; the order the sweep takes must be the one the points give
+    // compared in place.
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> cell(-6, 6);
+    std::uniform_int_distribution<int> wide(-100000, 100000);
+    int distinctRounds = 0;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<Point2D> points;
+        const int n = 1 + round * 3;
+        for (int i = 0; i < n; ++i) {
+            // Odd rounds: few places, many points on one spot; even rounds: few heights only.
+            double x = (round % 2 == 1 ? cell(random) : wide(random)) * 0.5, y = cell(random) * 0.25;
+            if (x == 0.0 && i % 2 == 1)
+                x = -0.0;
+            points.emplace_back(x, y);
+        }
+        if (round % 10 == 9)
+            points[size_t(round) % points.size()] = Point2D(std::nan(""), 1.0);
+        std::vector<uint32_t> reference(points.size());
+        for (uint32_t i = 0; i < reference.size(); ++i)
+            reference[i] = i;
+        auto above = [&](uint32_t a, uint32_t b) {
+            const Point2D &p = points[a], &q = points[b];
+            return p.y() > q.y() || (p.y() == q.y() && p.x() < q.x());
+        };
+        std::sort(reference.begin(), reference.end(), above);
+        std::vector<uint32_t> sorted;
+        FESweepTriangulatorC::sortDownwards(points, sorted);
+        ASSERT_EQ(sorted.size(), points.size());
+        bool coincide = false;
+        for (size_t i = 1; i < reference.size(); ++i)
+            coincide = coincide || (!above(reference[i - 1], reference[i]) && !above(reference[i], reference[i - 1]));
+        distinctRounds += !coincide;
+        if (!coincide || round % 10 == 9) {
+            // A total order (or the fall-back for points that are no number): the same numbers.
+            EXPECT_EQ(sorted, reference) << "round " << round;
+        } else {
+            // Coinciding points stop the sweep; the rest keeps its order around them.
+            for (size_t i = 1; i < sorted.size(); ++i)
+                EXPECT_FALSE(above(sorted[i], sorted[i - 1])) << "round " << round;
+        }
+    }
+    EXPECT_GT(distinctRounds, 60);
+}

@@ -1,8 +1,12 @@
 // Tests of the in-memory files that fetches write into.
 #include "viewer/loader/FetchFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -10,6 +14,7 @@
 #include <string>
 
 #include "geometry/display/MemoryBlockC.h"
+#include "tests/support/TempDir.h"
 
 TEST(MemFile, WritesGrowCutAndRefuseWhatCannotBeHeld)
 {
@@ -68,4 +73,63 @@ TEST(BlockFile, EndsWithTheBytesOfTheSameWritesIntoMemory)
     ASSERT_TRUE(file.Finish());
     EXPECT_EQ(block.GetData(), room);
     EXPECT_EQ(block.GetSize(), 100u);
+}
+
+// The start of a file read in pieces side by side gives the file's bytes and leaves the position
+// after them, whatever the pieces; a file shorter than it said gives what it holds, up to the
+// first piece that came short.
+TEST(ReadFileStart, GivesTheBytesThereAreFromTheBeginning)
+{
+    TempDir dir;
+    std::string bytes(1000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7 + i / 251);
+    const std::string path = dir.write("data", bytes);
+    struct Case {
+        uint64_t asked, pieceBytes, got;
+    } cases[] = {
+        {1000, 0, 1000},   {1000, 1000, 1000}, {1000, 100, 1000}, {1000, 249, 1000},  // whole, in 1 to 4 pieces
+        {600, 100, 600},                                                             // less than there is
+        {1300, 100, 1000}, {4000, 1000, 1000}, {1001, 250, 1000},  // it shrank: the last piece or more came short
+        {0, 100, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.asked) + " in pieces of " + std::to_string(c.pieceBytes));
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        std::string room(size_t(c.asked), '#');
+        uint64_t got = 99;
+        EXPECT_TRUE(ReadFileStart(fd, room.data(), c.asked, got, c.pieceBytes));
+        EXPECT_EQ(got, c.got);
+        EXPECT_TRUE(room.substr(0, size_t(got)) == bytes.substr(0, size_t(got)));
+        char next = 0;
+        EXPECT_EQ(::read(fd, &next, 1), got < bytes.size() ? 1 : 0);  // the position is after them
+        if (got < bytes.size()) {
+            EXPECT_EQ(next, bytes[size_t(got)]);
+        }
+        ::close(fd);
+    }
+    // Bytes still on the disk (dropped from memory, as far as the system lets us) are read by
+    // one reader, to the same bytes.
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        std::string room(1000, '#');
+        uint64_t got = 0;
+        EXPECT_TRUE(ReadFileStart(fd, room.data(), 1000, got, 100));
+        EXPECT_EQ(got, 1000u);
+        EXPECT_TRUE(room == bytes);
+        ::close(fd);
+    }
+    // A read that fails says so, with errno telling why.
+    const int writeOnly = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(writeOnly, 0);
+    std::string room(1000, '#');
+    uint64_t got = 0;
+    errno = 0;
+    EXPECT_FALSE(ReadFileStart(writeOnly, room.data(), 1000, got, 100));
+    EXPECT_EQ(errno, EBADF);
+    ::close(writeOnly);
 }

@@ -94,6 +94,35 @@ TEST(CTavoplexCtrlBackground, CornersBlendAndFadeInFromTheFadeInColour)
     }
 }
 
+TEST(CTavoplexCtrlBackground, GradientStaysInEveryFrameWithoutAShadow)
+{
+    // Without the shadow texture pass the gradient is the first drawing of a scene frame; in
+    // the frames after the first, whose lines leave flat shading behind, it must still run
+    // from corner to corner, with the model, with lines and without.
+    for (const int mode : {4, 3}) {
+        SCOPED_TRACE(testing::Message() << "display mode " << mode);
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = v.open();
+        c.ColorFadeInValue = kWhite;
+        c.ColorTLValue = feColor(0.2f, 0.4f, 0.9f, 1.0f);
+        c.ColorTRValue = c.ColorBLValue = kWhite;
+        c.ColorBRValue = feColor(0.9f, 0.8f, 0.3f, 1.0f);
+        c.Grid = 0;
+        c.Border = 0;
+        c.ShadowQuality = 0;
+        c.DisplayMode = mode;
+        installParts(c, modelOf(makeCube(10.0, feColor(0.5f, 0.5f, 0.5f, 1.0f))));
+        renderSettled(v);
+        for (int frame = 0; frame < 3; ++frame) {
+            SCOPED_TRACE(testing::Message() << "frame " << frame);
+            c.RenderFrame();
+            EXPECT_TRUE(pixelNear(v.pixel(0, 0), bytes(c.ColorTLValue), 3));
+            EXPECT_TRUE(pixelNear(v.pixel(199, 199), bytes(c.ColorBRValue), 3));
+            EXPECT_TRUE(pixelNear(v.pixel(199, 0), {255, 255, 255}, 3));
+        }
+    }
+}
+
 TEST(CTavoplexCtrlBackground, GridOnlyWithGridSetAndPanelsActive)
 {
     ViewerHarness v(400, 400);

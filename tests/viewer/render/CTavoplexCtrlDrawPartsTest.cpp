@@ -10,6 +10,7 @@
 #include "geometry/mesh/FEMeshThreadC.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/viewer/render/DrawTestSupport.h"
+#include "viewer/render/LineVisibilityC.h"
 
 namespace {
 
@@ -358,34 +359,41 @@ TEST(CTavoplexCtrlDrawParts, PendingZoomBecomesACameraAnimationInTheNextFrame)
 }
 
 // The line pass when memory runs out part way: the lines drawn stay the same.
-TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsEdgeTableDrawsTheSameLines)
-{
-    // A torus with creases (flat normals) and more edges than one run of the line pass; lines
-    // over ghosts, so that hidden lines show too. The pass is recorded into lists, so that
-    // nothing but the pass itself asks for memory while the edge table's room is not granted.
-    ViewerHarness v(64, 64);
+namespace {
+
+// A torus with creases (flat normals) and more edges than one run of the line pass, in a
+// 64 x 64 window, lines over ghosts, so that hidden lines show too.
+struct LinedTorus {
+    ViewerHarness v{64, 64};
     CTavoplexCtrl& c = v.open();
-    c.Grid = 0;
-    FEDisplayPartC* torus = new FEDisplayPartC();
-    benchsupport::buildTorus(*torus, 240, 160);
-    torus->finalize(-1.0);
-    installParts(c, modelOf(torus));
-    c.Rotation.rotate(-50.0, 0.0, 20.0);
-    c.DisplayMode = 0;
-    renderSettled(v);
-    ASSERT_TRUE(c.LockOpenGL());
-    const FEDisplayPartRefC& instance = *c.Parts->getInstance(0);
-    auto record = [&](size_t failFrom) {
+
+    LinedTorus()
+    {
+        c.Grid = 0;
+        FEDisplayPartC* torus = new FEDisplayPartC();
+        benchsupport::buildTorus(*torus, 240, 160);
+        torus->finalize(-1.0);
+        installParts(c, modelOf(torus));
+        c.Rotation.rotate(-50.0, 0.0, 20.0);
+        c.DisplayMode = 0;
+        renderSettled(v);
+    }
+    const FEDisplayPartRefC& instance() const { return *c.Parts->getInstance(0); }
+
+    // The instance's line pass recorded into a list (the lock held), so that it can be drawn
+    // alone and nothing but the pass itself runs while it is recorded.
+    template <typename Pass>
+    GLuint record(Pass pass)
+    {
         const GLuint list = glGenLists(1);
         glNewList(list, GL_COMPILE);
-        {
-            failingallocation::Scope scope(failFrom);
-            EXPECT_NO_THROW(c.DrawPartLines(instance)) << failFrom;
-        }
+        pass();
         glEndList();
         return list;
-    };
-    auto picture = [&](GLuint list) {
+    }
+    // The recorded lines alone in the frame's view, white behind; the list is deleted.
+    std::vector<uint8_t> picture(GLuint list)
+    {
         glViewport(0, 0, 64, 64);
         glMatrixMode(GL_PROJECTION);
         glLoadMatrixd(c.ProjectionMatrix);
@@ -401,13 +409,84 @@ TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsEdgeTableDrawsTheSameLine
         glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
         glDeleteLists(list, 1);
         return rgba;
-    };
-    const std::vector<uint8_t> roomy = picture(record(0));
-    const std::vector<uint8_t> starved = picture(record(128 * 1024));
-    c.UnlockOpenGL();
+    }
+};
+
+size_t darkPixels(const std::vector<uint8_t>& rgba)
+{
     size_t dark = 0;
-    for (size_t i = 0; i < roomy.size(); i += 4)
-        dark += roomy[i] < 128;
-    EXPECT_GT(dark, 100u);
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        dark += rgba[i] < 128;
+    return dark;
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsEdgeTableDrawsTheSameLines)
+{
+    LinedTorus t;
+    ASSERT_TRUE(t.c.LockOpenGL());
+    auto lines = [&](size_t failFrom) {
+        return t.record([&] {
+            failingallocation::Scope scope(failFrom);
+            EXPECT_NO_THROW(t.c.DrawPartLines(t.instance())) << failFrom;
+        });
+    };
+    const std::vector<uint8_t> roomy = t.picture(lines(0));
+    const std::vector<uint8_t> starved = t.picture(lines(128 * 1024));
+    t.c.UnlockOpenGL();
+    EXPECT_GT(darkPixels(roomy), 100u);
     EXPECT_TRUE(starved == roomy);
+}
+
+TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWereFoundFor)
+{
+    LinedTorus t;
+    CTavoplexCtrl& c = t.c;
+    ASSERT_TRUE(c.LockOpenGL());
+    TransformMatrix view;
+    view.setFromColumnMajor(c.ModelViewMatrix);
+    const TransformMatrix eye = view * t.instance().GetMatrix();
+    // Found ahead under the frame's view, and under a view turned a little.
+    const FEDisplayPartRefC* placed[] = {&t.instance()};
+    LineVisibilityC ahead(placed, 1, c.ModelViewMatrix);
+    double turned[16];
+    for (int k = 0; k < 16; ++k)
+        turned[k] = c.ModelViewMatrix[k];
+    turned[2] += 0.25;  // the x axis tips towards the eye
+    LineVisibilityC aside(placed, 1, turned);
+
+    // What the pass finds itself, edge by edge.
+    std::vector<const FEMeshEdgeC*> expected;
+    for (const FEMeshEdgeC* e = t.instance().GetPart()->getFirstEdge(); e != nullptr; e = e->getNext())
+        if (c.IsEdgeVisible(*e, eye))
+            expected.push_back(e);
+    const std::vector<const FEMeshEdgeC*>* found = ahead.shownEdges(t.instance(), eye);
+    ASSERT_NE(found, nullptr);
+    EXPECT_TRUE(*found == expected);
+    EXPECT_EQ(aside.shownEdges(t.instance(), eye), nullptr);
+    TransformMatrix turnedView;
+    turnedView.setFromColumnMajor(turned);
+    const std::vector<const FEMeshEdgeC*>* other = aside.shownEdges(t.instance(), turnedView * t.instance().GetMatrix());
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(*other == expected);  // else taking it by mistake would not show
+
+    auto lines = [&](LineVisibilityC* pending) {
+        return t.record([&] {
+            c.PendingLineVisibility = pending;
+            c.DrawPartLines(t.instance());
+            c.PendingLineVisibility = nullptr;
+        });
+    };
+    const std::vector<uint8_t> itself = t.picture(lines(nullptr));
+    const std::vector<uint8_t> fromAhead = t.picture(lines(&ahead));
+    const std::vector<uint8_t> fromAside = t.picture(lines(&aside));
+    c.UnlockOpenGL();
+    EXPECT_GT(darkPixels(itself), 100u);
+    EXPECT_TRUE(fromAhead == itself);
+    EXPECT_TRUE(fromAside == itself);
+
+    // A frame finds them ahead and leaves nothing pending behind it.
+    c.RenderFrame();
+    EXPECT_EQ(c.PendingLineVisibility, nullptr);
 }

@@ -5,7 +5,9 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/viewer/render/DrawTestSupport.h"
 
@@ -108,5 +110,82 @@ TEST(CTavoplexCtrlShadow, TextureSizeFollowsTheShorterWindowSide)
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
         EXPECT_EQ(width, k.size);
         EXPECT_EQ(height, k.size);
+    }
+}
+
+namespace {
+
+// The shadow texture's texels (the context current).
+std::vector<uint8_t> shadowTexels(CTavoplexCtrl& c)
+{
+    OpenGLLock lock(c);
+    std::vector<uint8_t> texels(size_t(c.ShadowTextureSize) * size_t(c.ShadowTextureSize) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glBindTexture(GL_TEXTURE_2D, c.ShadowTexture);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
+}
+
+}  // namespace
+
+TEST(CTavoplexCtrlShadow, TextureIsKeptOnlyWhileWhatItIsDrawnFromStaysTheSame)
+{
+    // A turned cube placed twice; after each change the frame drawn with whatever texture the
+    // control keeps must be the frame drawn with the texture made anew, and the change must
+    // show in the texture (else keeping a stale one would go unseen).
+    ViewerHarness v(200, 200);
+    CTavoplexCtrl& c = cubeScene(v, false);
+    // A gradient behind, which shows how the passes after the shadow texture draw.
+    c.ColorTLValue = feColor(0.2f, 0.4f, 0.9f, 1.0f);
+    c.ColorBRValue = feColor(0.9f, 0.8f, 0.3f, 1.0f);
+    installParts(c, modelOf(makeCube(10.0, feColor(0.5f, 0.5f, 0.5f, 1.0f)),
+                            {TransformMatrix(), translation(25.0, 0.0, 0.0)}));
+    c.SceneMax = Point3D(40.0, 15.0, 15.0);
+    c.Rotation.rotate(-30.0, 0.0, 20.0);
+    c.ShadowQuality = 1;
+    renderSettled(v);
+    const std::vector<uint8_t> settled = v.frame().rgba;
+    ASSERT_TRUE(c.ShadowTextureDrawn.filled);
+    const ShadowTextureKey before = c.ShadowTextureDrawn;
+    c.RenderFrame();
+    EXPECT_TRUE(c.ShadowTextureDrawn == before);
+    EXPECT_TRUE(v.frame().rgba == settled);
+
+    struct Change {
+        const char* what;
+        std::function<void()> apply;
+    } changes[] = {
+        {"turn", [&] { c.Rotation.rotate(0.0, 0.0, 15.0); }},
+        {"transparency", [&] { c.Parts->getInstance(1)->SetTransparency(0.5f); }},
+        {"placement", [&] { c.Parts->getInstance(1)->SetMatrix(translation(25.0, 8.0, 0.0)); }},
+        {"scene box", [&] { c.SceneMin = Point3D(-40.0, -15.0, -15.0); }},
+        {"new lists", [&] {
+             OpenGLLock lock(c);
+             const GLuint old = GLuint(c.Parts->getParts()[0]->getDisplayList());
+             c.MakeListFromMesh(c.Parts->getParts()[0]);
+             glDeleteLists(old, 1);
+         }},
+        {"model left out", [&] { c.ModelLeftOut = true; }},
+        {"model back", [&] { c.ModelLeftOut = false; }},
+        {"fade", [&] { c.IntroFade = 0.5f; }},
+        {"quality", [&] { c.ShadowQuality = 2; }},
+        {"display mode", [&] { c.DisplayMode = 0; }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        const std::vector<uint8_t> texelsBefore = shadowTexels(c);
+        change.apply();
+        c.RenderFrame();
+        const std::vector<uint8_t> drawn = v.frame().rgba;
+        const std::vector<uint8_t> texels = shadowTexels(c);
+        c.RenderFrame();  // nothing changed: the texture is kept
+        EXPECT_TRUE(v.frame().rgba == drawn);
+        c.ShadowTextureDrawn = ShadowTextureKey();
+        c.RenderFrame();
+        EXPECT_TRUE(v.frame().rgba == drawn);
+        EXPECT_TRUE(shadowTexels(c) == texels);
+        if (std::string(change.what) != "new lists") {
+            EXPECT_FALSE(texels == texelsBefore);  // the change shows in the texture
+        }
     }
 }
