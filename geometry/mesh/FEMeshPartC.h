@@ -340,7 +340,6 @@ private:
     void relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop);
     void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
     void repairOutgoingHalfEdges();
-    void smoothCorner(FEMeshHalfEdgeC* c, uint32_t waiting, uint32_t mark);
     // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
     // false when the walk is not in that order.
     bool collectStraightCandidates(FEMeshVertexQueueC& candidates);
@@ -349,6 +348,11 @@ private:
     static constexpr size_t kFacesPerPiece = 16384;
     // The last steps of finalize: unused vertices purged, loops separated, incident lists emptied.
     void purgeAndClearIncidentEdges();
+    // The last step of finalize: when merging freed many records, the records left are copied
+    // into new slots together, list by list, and the old slots go back (FEMeshPartCompact.cpp).
+    void compactRecords();
+    // Every record of the pools is met walking the lists (faces, their loops and rings; edges).
+    bool recordsAllReachable() const;
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
@@ -356,6 +360,7 @@ private:
     // faces each, a single piece for short lists): the first face of each piece, in list order;
     // a piece ends where the next begins, the last one at the end of the list.
     std::vector<FEMeshFaceC*> facePieces(size_t minPerPiece) const;
+    std::vector<FEMeshEdgeC*> edgePieces(size_t minPerPiece) const;  // the same for the edge list
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
     // Fields of the mesh part, in their declared order.
@@ -405,7 +410,6 @@ private:
     std::vector<Point3Df> scratchPoints;
     float thresholdAngle = std::numeric_limits<float>::quiet_NaN();  // the angle whose threshold was worked out last
     float thresholdOfAngle = 0.0f;
-    uint32_t smoothPass = 0;
     // While the merge walks run through a memo: told of every edge and face deleted.
     FEMeshMergeMemoC* mergeMemo = nullptr;
 };
