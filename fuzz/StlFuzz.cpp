@@ -52,7 +52,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     if (choice & 1) {
         FEMeshPartC part;
-        if (part.readSTLFromString(stl, length, 15.0f, receiver))
+        const bool read = part.readSTLFromString(stl, length, 15.0f, receiver);
+        // The part's own read (in runs of facets, without a receiver) builds what the facet by
+        // facet read builds.
+        FEMeshPartC plain;
+        const int result = importSTLString(stl, length, static_cast<stlImporterI*>(&plain), nullptr, nullptr);
+        FUZZ_CHECK(read == (result == kSTLOk));
+        FUZZ_CHECK(part.getNextVertexNumber() == plain.getNextVertexNumber() &&
+                   part.getNextEdgeNumber() == plain.getNextEdgeNumber() &&
+                   part.getNextFaceNumber() == plain.getNextFaceNumber() && part.isManifold() == plain.isManifold());
+        for (FEMeshEdgeC *e = part.getFirstEdge(), *f = plain.getFirstEdge(); e || f; e = e->getNext(), f = f->getNext())
+            FUZZ_CHECK(e && f && e->getIndex() == f->getIndex() && e->isSmooth() == f->isSmooth() &&
+                       (e->getSecondHalfEdge() == nullptr) == (f->getSecondHalfEdge() == nullptr));
+        if (read)
             part.finalize(-1.0);
         return 0;
     }

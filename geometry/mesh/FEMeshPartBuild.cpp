@@ -23,11 +23,14 @@ void FEMeshPartC::narrow(const RWTValSlist<Point3D>& points, std::vector<Point3D
         out.push_back(Point3Df(it.key()));
 }
 
-FEMeshVertexC* FEMeshPartC::createVertex(const Point3Df& p)
+FEMeshVertexC* FEMeshPartC::createVertex(const Point3Df& p, const FEMeshVertexHashC::Lookup* lookup)
 {
     FEMeshVertexC* v = vertexHash.createVertex(p);
     v->setIndex(nextVertexNumber++);
-    vertexHash.insert(v);
+    if (lookup)
+        vertexHash.insert(v, *lookup);
+    else
+        vertexHash.insert(v);
     const double c[3] = {p.x(), p.y(), p.z()};
     for (int axis = 0; axis < 3; ++axis) {
         if (boxMax.component(axis) < c[axis])
@@ -66,7 +69,8 @@ FEMeshFaceC* FEMeshPartC::addFace(const Point3D* points, size_t count, const Poi
 }
 
 FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
-                                            FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId)
+                                            FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId,
+                                            const FEMeshVertexHashC::Lookup* lookups)
 {
     if (count < 3)
         return nullptr;
@@ -88,7 +92,7 @@ FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count
     face->setNormal(Point3Df(normal));
     face->setGroupId(groupId);
 
-    if (!buildLoop(points, count, loop)) {
+    if (!buildLoop(points, count, loop, lookups)) {
         loopPool.destroy(loop);
         facePool.destroy(face);
         currentFace = nullptr;
@@ -186,7 +190,8 @@ FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, co
     return match;
 }
 
-bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop)
+bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop,
+                            const FEMeshVertexHashC::Lookup* lookups)
 {
     if (!points || count == 0 || !loop)
         return false;
@@ -195,9 +200,10 @@ bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* l
     scratchVertices.resize(count);
     scratchExisted.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        FEMeshVertexC* v = vertexHash.find(points[i]);
+        const FEMeshVertexHashC::Lookup* lookup = lookups ? &lookups[i] : nullptr;
+        FEMeshVertexC* v = lookup ? vertexHash.find(points[i], *lookup) : vertexHash.find(points[i]);
         scratchExisted[i] = v != nullptr;
-        scratchVertices[i] = v ? v : createVertex(points[i]);
+        scratchVertices[i] = v ? v : createVertex(points[i], lookup);
     }
 
     FEMeshFaceC* face = loop->getFace();
@@ -253,11 +259,15 @@ bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* l
 
 void FEMeshPartC::beginImport(int) {}
 
+Point3D FEMeshPartC::windingNormal(const Point3D& p1, const Point3D& p2, const Point3D& p3)
+{
+    return crossProduct(p2 - p1, p3 - p1).normalized();
+}
+
 bool FEMeshPartC::addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3)
 {
-    const Point3D normal = crossProduct(p2 - p1, p3 - p1).normalized();
     const Point3Df points[3] = {Point3Df(p1), Point3Df(p2), Point3Df(p3)};
-    addFaceFromPoints(points, 3, normal, nullptr, 15.0f, 0);
+    addFaceFromPoints(points, 3, windingNormal(p1, p2, p3), nullptr, 15.0f, 0);
     endFace();
     return true;
 }

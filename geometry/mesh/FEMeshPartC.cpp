@@ -182,20 +182,36 @@ void FEMeshPartC::removeEdge(FEMeshEdgeC* edge)
     edge->setPrevious(nullptr);
 }
 
-std::vector<FEMeshFaceC*> FEMeshPartC::facePieces(size_t minPerPiece) const
+namespace {
+
+// A list of `count` records from head on cut into pieces for parallel work (see facePieces).
+template <class R>
+std::vector<R*> listPieces(R* head, size_t count, size_t minPerPiece)
 {
-    const size_t wanted = platform::sys::piecesFor(facePool.live(), minPerPiece);
+    const size_t wanted = platform::sys::piecesFor(count, minPerPiece);
     if (wanted <= 1)
-        return {faceHead};
-    std::vector<FEMeshFaceC*> starts;
-    const size_t perPiece = (facePool.live() + wanted - 1) / wanted;
+        return {head};
+    std::vector<R*> starts;
+    const size_t perPiece = (count + wanted - 1) / wanted;
     size_t i = 0;
-    for (FEMeshFaceC* f = faceHead; f; f = f->getNext(), ++i)
+    for (R* r = head; r; r = r->getNext(), ++i)
         if (i % perPiece == 0)
-            starts.push_back(f);
+            starts.push_back(r);
     if (starts.empty())
         starts.push_back(nullptr);
     return starts;
+}
+
+}  // namespace
+
+std::vector<FEMeshFaceC*> FEMeshPartC::facePieces(size_t minPerPiece) const
+{
+    return listPieces(faceHead, facePool.live(), minPerPiece);
+}
+
+std::vector<FEMeshEdgeC*> FEMeshPartC::edgePieces(size_t minPerPiece) const
+{
+    return listPieces(edgeHead, edgePool.live(), minPerPiece);
 }
 
 // ---- Incident-edge lists ----
@@ -234,7 +250,7 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e) { appendI
 void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd)
 {
     // An edge has room in two lists, those of its ends; a further list is not joined.
-    FEMeshIncidenceC* link = !e->links[0].inUse() ? &e->links[0] : (!e->links[1].inUse() ? &e->links[1] : nullptr);
+    FEMeshIncidenceC* link = !e->link(0).inUse() ? &e->link(0) : (!e->link(1).inUse() ? &e->link(1) : nullptr);
     if (!link)
         return;
     const uint32_t linkHandle = FEMeshIncidenceC::handleOf(link);
@@ -288,8 +304,8 @@ bool comesFirst(const FEMeshIncidenceC* a, const FEMeshIncidenceC* b)
 bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
 {
     const uint32_t holder = FEMeshArenaC<FEMeshVertexC>::handleOf(v);
-    FEMeshIncidenceC* const first = &e->links[0];
-    FEMeshIncidenceC* const second = &e->links[1];
+    FEMeshIncidenceC* const first = &e->link(0);
+    FEMeshIncidenceC* const second = &e->link(1);
     const bool inFirst = first->inUse() && first->holderHandle() == holder;
     const bool inSecond = second->inUse() && second->holderHandle() == holder;
     if (!inFirst && !inSecond)

@@ -305,19 +305,27 @@ public:
     Point3D getPickPoint() const { return pickPoint; }
 
 protected:
-    // Builds the ring of one loop from narrowed points (at least one).
-    bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop);
+    // Builds the ring of one loop from narrowed points (at least one), with the hash lookups of
+    // the points when given.
+    bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop,
+                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
     bool buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loop);
 
 private:
-    FEMeshVertexC* createVertex(const Point3Df& p);
+    // The part's own STL import, which prepares runs of binary facets in parallel (FEMeshPartSTL.cpp).
+    class STLRunImporter;
+    // The face normal addTriangle gives a triangle: its winding normal, normalised.
+    static Point3D windingNormal(const Point3D& p1, const Point3D& p2, const Point3D& p3);
+
+    FEMeshVertexC* createVertex(const Point3Df& p, const FEMeshVertexHashC::Lookup* lookup = nullptr);
     FEMeshEdgeC* findPairEdge(FEMeshVertexC* at, const Point3Df& pj, const Point3Df& pi);
     bool edgeJoins(const FEMeshEdgeC* e, const Point3Df& pj, const Point3Df& pi) const;
     void appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd);
     FEMeshFanIndexC* fanIndexOf(FEMeshVertexC* v);
     void dropFanIndexes();
     FEMeshFaceC* addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
-                                   FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId);
+                                   FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId,
+                                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
     // One round of the three merge walks; bit w - 1 set when walk w changed something. The memo
@@ -332,7 +340,6 @@ private:
     void relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop);
     void replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement);
     void repairOutgoingHalfEdges();
-    void smoothCorner(FEMeshHalfEdgeC* c, uint32_t waiting, uint32_t mark);
     // The vertices a pass of removeStraightVertices can remove, by their place in the hash's walk;
     // false when the walk is not in that order.
     bool collectStraightCandidates(FEMeshVertexQueueC& candidates);
@@ -341,6 +348,11 @@ private:
     static constexpr size_t kFacesPerPiece = 16384;
     // The last steps of finalize: unused vertices purged, loops separated, incident lists emptied.
     void purgeAndClearIncidentEdges();
+    // The last step of finalize: when merging freed many records, the records left are copied
+    // into new slots together, list by list, and the old slots go back (FEMeshPartCompact.cpp).
+    void compactRecords();
+    // Every record of the pools is met walking the lists (faces, their loops and rings; edges).
+    bool recordsAllReachable() const;
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
@@ -348,6 +360,7 @@ private:
     // faces each, a single piece for short lists): the first face of each piece, in list order;
     // a piece ends where the next begins, the last one at the end of the list.
     std::vector<FEMeshFaceC*> facePieces(size_t minPerPiece) const;
+    std::vector<FEMeshEdgeC*> edgePieces(size_t minPerPiece) const;  // the same for the edge list
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
     // Fields of the mesh part, in their declared order.
@@ -397,7 +410,6 @@ private:
     std::vector<Point3Df> scratchPoints;
     float thresholdAngle = std::numeric_limits<float>::quiet_NaN();  // the angle whose threshold was worked out last
     float thresholdOfAngle = 0.0f;
-    uint32_t smoothPass = 0;
     // While the merge walks run through a memo: told of every edge and face deleted.
     FEMeshMergeMemoC* mergeMemo = nullptr;
 };

@@ -35,6 +35,14 @@ uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) 
 // Walks over all vertices are cut into pieces of at least this many vertices.
 constexpr size_t kVerticesPerPiece = 32768;
 
+// Taking unused vertices out of their chains one by one costs a walk along a chain each; it is
+// chosen while that is well below one walk over all chains.
+bool purgesOneByOne(size_t unused, size_t stored)
+{
+    const size_t chainLength = std::max<size_t>(1, stored / FEMeshVertexHashC::kBucketCount);
+    return unused * chainLength * 4 <= stored;
+}
+
 }  // namespace
 
 // ---- Deletion ----
@@ -71,8 +79,8 @@ void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertex
         if (e->getIncidentLinkCount() > 0 && v)
             removeIncidentEdge(v, e);
     // Both links may sit in one list: each call takes one of them, whichever comes first.
-    for (FEMeshIncidenceC& link : e->links)
-        while (link.inUse()) {
+    for (unsigned i = 0; i < 2; ++i)
+        for (FEMeshIncidenceC& link = e->link(i); link.inUse();) {
             const auto before = e->getIncidentLinkCount();
             removeIncidentEdge(link.getHolder(), e);
             if (e->getIncidentLinkCount() == before)
@@ -416,41 +424,57 @@ void FEMeshPartC::finalize(double tolerance)
     while (straightVertexPass(byCandidates ? &candidates : nullptr)) {
     }
     repairOutgoingHalfEdges();
+    // The hash's position index serves building only: it goes (a later search builds it again),
+    // and the purge need not keep it up.
+    vertexHash.positionsChanged();
     purgeAndClearIncidentEdges();
     dropFanIndexes();
+    compactRecords();
 }
 
 void FEMeshPartC::purgeAndClearIncidentEdges()
 {
     // Every vertex ends with an empty incident list, and those without an outgoing half-edge and
-    // with an empty list are purged first. A vertex with an outgoing half-edge is never purged,
-    // so its list is emptied at once, in parallel (each list is its vertex's own, and so are the
-    // links in it); the purge and the loop separation read no list. Only vertices without an
-    // outgoing half-edge but with incident edges wait until the purge has seen them.
+    // with an empty list are purged first. The purge and the loop separation read no list, and
+    // nothing but a vertex's own fields tells the purge whether its list is empty; so the lists of
+    // vertices with an outgoing half-edge (never purged) are emptied at once, in parallel, by
+    // resetting those fields only. Only vertices without an outgoing half-edge but with incident
+    // edges wait until the purge has seen them. The links themselves, all of them, are cleared at
+    // the end with their pages, which go back.
+    //
+    // The walk notes the unused vertices too: when they are few, each is taken out of its chain on
+    // its own, in the walk's order, rather than walking every chain once more.
     const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
-    std::vector<size_t> unused(pieces, 0), waiting(pieces, 0);
+    std::vector<std::vector<FEMeshVertexC*>> unused(pieces);
+    std::vector<size_t> waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
         for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
             for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
                 if (v->outgoing)
-                    emptyIncidentList(v);
+                    v->incidentHead = v->incidentTail = v->incidentCount = 0;
                 else if (v->incidentCount == 0)
-                    ++unused[piece];
+                    unused[piece].push_back(v);
                 else
                     ++waiting[piece];
             }
     });
     size_t unusedCount = 0, waitingCount = 0;
     for (size_t piece = 0; piece < pieces; ++piece) {
-        unusedCount += unused[piece];
+        unusedCount += unused[piece].size();
         waitingCount += waiting[piece];
     }
-    if (unusedCount > 0)
+    if (purgesOneByOne(unusedCount, vertexHash.entries())) {
+        for (const std::vector<FEMeshVertexC*>& vertices : unused)
+            for (FEMeshVertexC* v : vertices)
+                vertexHash.destroyVertex(v);
+    } else {
         vertexHash.purgeUnused();
+    }
     separateLoops();
     if (waitingCount > 0)
         for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
-            emptyIncidentList(v);
+            v->incidentHead = v->incidentTail = v->incidentCount = 0;
+    edgePool.discardSideData();
 }
 
 void FEMeshPartC::repairOutgoingHalfEdges()
@@ -750,9 +774,9 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
     std::vector<FEMeshVertexC*> touched;
     auto touchHolders = [&](FEMeshEdgeC* e) {
         if (e)
-            for (const FEMeshIncidenceC& link : e->links)
-                if (link.inUse())
-                    touched.push_back(link.getHolder());
+            for (unsigned i = 0; i < 2; ++i)
+                if (e->link(i).inUse())
+                    touched.push_back(e->link(i).getHolder());
     };
     StraightRemoval r;
     for (FEMeshVertexC* v = candidates ? candidates->next() : vertexHash.first(); v; v = nextVertex()) {

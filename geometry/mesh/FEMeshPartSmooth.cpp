@@ -117,6 +117,47 @@ private:
     std::unordered_set<const FEMeshVertexC*> many;
 };
 
+// The corners left to the serial walk, and which of them it has given a normal: kept aside for
+// the walk only, sorted by handle (they are mostly few, and a lookup is a short binary search).
+class WaitingCorners {
+public:
+    void add(const std::vector<FEMeshHalfEdgeC*>& corners)
+    {
+        for (const FEMeshHalfEdgeC* c : corners)
+            handles.push_back(FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(c));
+    }
+    void seal()
+    {
+        std::sort(handles.begin(), handles.end());
+        settled.assign(handles.size(), 0);
+    }
+    bool isWaiting(const FEMeshHalfEdgeC* c) const
+    {
+        const size_t i = find(c);
+        return i != handles.size() && !settled[i];
+    }
+    // Marks a waiting corner as given its normal; false when it was not waiting.
+    bool settle(const FEMeshHalfEdgeC* c)
+    {
+        const size_t i = find(c);
+        if (i == handles.size() || settled[i])
+            return false;
+        settled[i] = 1;
+        return true;
+    }
+
+private:
+    size_t find(const FEMeshHalfEdgeC* c) const
+    {
+        const uint32_t h = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(c);
+        const auto it = std::lower_bound(handles.begin(), handles.end(), h);
+        return it != handles.end() && *it == h ? size_t(it - handles.begin()) : handles.size();
+    }
+
+    std::vector<uint32_t> handles;
+    std::vector<unsigned char> settled;
+};
+
 // Calls f for every corner smoothNormals gives a normal, in order: faces from `from` up to (not
 // including) `stop`, each face's loops in chain order up to the first empty one, each ring from
 // its first half-edge.
@@ -134,18 +175,60 @@ void forEachCorner(FEMeshFaceC* from, FEMeshFaceC* stop, F&& f)
         }
 }
 
+// Gives c the normal of its fan, and the corners of the fan that wait and provably sum the same.
+void smoothCorner(FEMeshHalfEdgeC* c, WaitingCorners& waiting)
+{
+    FanSum fan{};
+    sumFan(c, INT_MAX, fan);
+    FEMeshHalfEdgeC* const s = fan.start;
+    const Point3Df normal = fan.normal;
+    c->setNormal(normal);
+    waiting.settle(c);
+
+    // Every other corner of the fan would walk to the same start and sum the same faces, so it
+    // gets the same normal now; this keeps a vertex with a huge fan linear. Only corners whose
+    // step back provably leads along the same path are given it.
+    if (!fan.stoppedAtCorner) {
+        // An open fan: it starts after a crease or border, whatever corner one starts from.
+        FEMeshHalfEdgeC* x = s;
+        while (true) {
+            if (x != c && waiting.settle(x))
+                x->setNormal(normal);
+            FEMeshHalfEdgeC* y = forward(x);
+            if (!y || y == s || !stepsBackTo(y, x))
+                break;
+            x = y;
+        }
+    } else if (fan.closed && fan.count > kOwnSumFanSize) {
+        // All the way round: the same faces for every corner, only the start of the sum differs.
+        // A small fan is summed by each corner from its own start, so that every corner gets
+        // exactly its own rounding; only a large one shares the sum, keeping the pass linear
+        // (the sums then may differ from a corner's own in the last bit at most).
+        FEMeshHalfEdgeC* x = s;
+        bool consistent = true;
+        do {
+            FEMeshHalfEdgeC* y = forward(x);
+            if (!y || !stepsBackTo(y, x)) {
+                consistent = false;
+                break;
+            }
+            x = y;
+        } while (x != s);
+        if (consistent) {
+            x = s;
+            do {
+                if (waiting.settle(x))
+                    x->setNormal(normal);
+                x = forward(x);
+            } while (x != s);
+        }
+    }
+}
+
 }  // namespace
 
 void FEMeshPartC::smoothNormals()
 {
-    // Two marks a run: corners waiting for the serial walk, and corners it has given a normal.
-    smoothPass += 2;
-    if (smoothPass < 2) {
-        // The marks wrapped around: clear them so that no old mark looks current.
-        forEachCorner(faceHead, nullptr, [](FEMeshHalfEdgeC* h) { h->passMark = 0; });
-        smoothPass = 2;
-    }
-    const uint32_t waiting = smoothPass - 1;
     // A corner of a small fan gets what it sums itself, so those are summed in parallel, pieces
     // of consecutive faces each writing only its own corners. The corners of large fans (and of
     // any fan at a vertex where a large one was met) are left to a serial walk in the same order
@@ -179,65 +262,15 @@ void FEMeshPartC::smoothNormals()
         });
     });
     // A fan may also hold corners no walk reaches (in a loop after an empty one): those keep
-    // their normal, so a fan's normal is shared only with the corners waiting for it.
+    // their normal, so a fan's normal is shared only with the corners waiting for it. Which
+    // corners wait is kept aside for this walk only, not in every half-edge.
+    WaitingCorners waiting;
+    for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
+        waiting.add(corners);
+    waiting.seal();
     for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
         for (FEMeshHalfEdgeC* c : corners)
-            c->passMark = waiting;
-    for (const std::vector<FEMeshHalfEdgeC*>& corners : large)
-        for (FEMeshHalfEdgeC* c : corners)
-            if (c->passMark == waiting)
-                smoothCorner(c, waiting, smoothPass);
+            if (waiting.isWaiting(c))
+                smoothCorner(c, waiting);
 }
 
-void FEMeshPartC::smoothCorner(FEMeshHalfEdgeC* c, uint32_t waiting, uint32_t mark)
-{
-    FanSum fan{};
-    sumFan(c, INT_MAX, fan);
-    FEMeshHalfEdgeC* const s = fan.start;
-    const Point3Df normal = fan.normal;
-    c->setNormal(normal);
-    c->passMark = mark;
-
-    // Every other corner of the fan would walk to the same start and sum the same faces, so it
-    // gets the same normal now; this keeps a vertex with a huge fan linear. Only corners whose
-    // step back provably leads along the same path are given it.
-    if (!fan.stoppedAtCorner) {
-        // An open fan: it starts after a crease or border, whatever corner one starts from.
-        FEMeshHalfEdgeC* x = s;
-        while (true) {
-            if (x != c && x->passMark == waiting) {
-                x->setNormal(normal);
-                x->passMark = mark;
-            }
-            FEMeshHalfEdgeC* y = forward(x);
-            if (!y || y == s || !stepsBackTo(y, x))
-                break;
-            x = y;
-        }
-    } else if (fan.closed && fan.count > kOwnSumFanSize) {
-        // All the way round: the same faces for every corner, only the start of the sum differs.
-        // A small fan is summed by each corner from its own start, so that every corner gets
-        // exactly its own rounding; only a large one shares the sum, keeping the pass linear
-        // (the sums then may differ from a corner's own in the last bit at most).
-        FEMeshHalfEdgeC* x = s;
-        bool consistent = true;
-        do {
-            FEMeshHalfEdgeC* y = forward(x);
-            if (!y || !stepsBackTo(y, x)) {
-                consistent = false;
-                break;
-            }
-            x = y;
-        } while (x != s);
-        if (consistent) {
-            x = s;
-            do {
-                if (x->passMark == waiting) {
-                    x->setNormal(normal);
-                    x->passMark = mark;
-                }
-                x = forward(x);
-            } while (x != s);
-        }
-    }
-}

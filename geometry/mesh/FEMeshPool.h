@@ -21,11 +21,18 @@
 // records of the type lie in one range, a link to one fits in 32 bits: its distance from the
 // start of the range in 4-byte steps (0 is no record). A record type opts in by declaring
 // `static constexpr bool kLinkedByHandle = true;` (its size must be a multiple of 4).
+//
+// A record type may also keep data of its own outside its records, in two side halves beside the
+// range (declaring `static constexpr bool kHasSideHalves = true;`; its size a multiple of 8): the
+// record at offset o owns half the record's size at offset o / 2 of each half. Data needed only
+// while a mesh is built lives there, so that the records stay small and its pages can go back to
+// the system once the building is done (discardSide), while the records live on.
 template <class T>
 class FEMeshArenaC {
 public:
     static constexpr size_t kGranule = 4;
     static constexpr size_t kRangeBytes = size_t(1) << 34;  // 2^32 steps of 4 bytes
+    static constexpr bool kHasSide = requires { T::kHasSideHalves; };
 
     static uint32_t handleOf(const T* record)
     {
@@ -43,6 +50,49 @@ public:
     }
     static void* addressOf(uint32_t handle) { return handle ? base_ + size_t(handle) * kGranule : nullptr; }
 
+    // Whether a record lies in the arena (one made elsewhere, say on the stack, has no side data).
+    static bool holds(const T* record)
+    {
+        const char* p = reinterpret_cast<const char*>(record);
+        return base_ && p >= base_ && p < base_ + 2 * sideHalf_;
+    }
+    // The side data of a record in half 0 or 1, and back. A side item is at most half a record.
+    static void* sideOf(const T* record, unsigned half)
+    {
+        return sideBase_ + half * sideHalf_ + size_t(reinterpret_cast<const char*>(record) - base_) / 2;
+    }
+    static unsigned halfOfSide(const void* side) { return static_cast<const char*>(side) - sideBase_ >= ptrdiff_t(sideHalf_) ? 1 : 0; }
+    static T* recordOfSide(const void* side)
+    {
+        const size_t at = size_t(static_cast<const char*>(side) - sideBase_) - halfOfSide(side) * sideHalf_;
+        return reinterpret_cast<T*>(base_ + at * 2);
+    }
+    // Side items linked to each other: their distance from the side halves' start in 4-byte steps
+    // (0 is none; no record lies at offset 0).
+    static uint32_t sideHandleOf(const void* side)
+    {
+        return side ? uint32_t(size_t(static_cast<const char*>(side) - sideBase_) / kGranule) : 0;
+    }
+    static void* sideAddressOf(uint32_t handle) { return handle ? sideBase_ + size_t(handle) * kGranule : nullptr; }
+    // Zeroes the side data of a chunk's records: its whole pages go back to the system (and read
+    // as zeros after), the bytes in pages it shares with other chunks are cleared.
+    static void discardSide(const void* chunk, size_t bytes)
+    {
+        for (unsigned half = 0; half < 2; ++half) {
+            const size_t from = size_t(static_cast<const char*>(chunk) - base_) / 2 + half * sideHalf_;
+            const size_t to = from + bytes / 2;
+            const size_t begin = (from + kPage - 1) / kPage * kPage;
+            const size_t end = to / kPage * kPage;
+            if (end > begin) {
+                platform::sys::discardPages(sideBase_ + begin, end - begin);
+                std::memset(sideBase_ + from, 0, begin - from);
+                std::memset(sideBase_ + end, 0, to - end);
+            } else {
+                std::memset(sideBase_ + from, 0, to - from);
+            }
+        }
+    }
+
     // A chunk of the given size (a power of two, at least kSmallestChunk), aligned to min(size, 2 MB).
     static void* takeChunk(size_t bytes)
     {
@@ -59,6 +109,9 @@ public:
     {
         if (bytes >= kDiscardBytes)
             platform::sys::discardPages(chunk, bytes);
+#if defined(__SANITIZE_ADDRESS__)
+        ASAN_POISON_MEMORY_REGION(chunk, bytes);  // a record used after its part let go of it
+#endif
         std::lock_guard<std::mutex> lock(state().mutex);
         state().spare[sizeClass(bytes)].push_back(chunk);
     }
@@ -72,14 +125,18 @@ private:
         if (!st.spare[cls].empty()) {
             void* c = st.spare[cls].back();
             st.spare[cls].pop_back();
+#if defined(__SANITIZE_ADDRESS__)
+            ASAN_UNPOISON_MEMORY_REGION(c, bytes);
+#endif
             return c;
         }
         if (!base_) {
-            // Where address space is limited, a smaller range still serves smaller meshes.
+            // Where address space is limited, a smaller range still serves smaller meshes. The
+            // side halves, when the records have them, follow the range in the same reservation.
             size_t range = kRangeBytes;
             char* b = nullptr;
             while (!b && range >= (size_t(4) << 20)) {
-                b = static_cast<char*>(platform::sys::reserveAddressRange(range));
+                b = static_cast<char*>(platform::sys::reserveAddressRange(kHasSide ? 2 * range : range));
                 if (!b)
                     range /= 4;
             }
@@ -87,6 +144,11 @@ private:
                 throw std::bad_alloc();
             st.limit = range;
             st.top = kFirstOffset;
+            if constexpr (kHasSide) {
+                static_assert(sizeof(T) % 8 == 0, "half a record's offset stays 4-aligned");
+                sideBase_ = b + range;
+                sideHalf_ = range / 2;
+            }
             base_ = b;
         }
         const size_t align = bytes < kHugeBytes ? bytes : kHugeBytes;
@@ -125,7 +187,10 @@ private:
         return c;
     }
 
+    static constexpr size_t kPage = 4096;
     inline static char* base_ = nullptr;  // set before the first record exists, never changed
+    inline static char* sideBase_ = nullptr;
+    inline static size_t sideHalf_ = 0;
 };
 
 // A mesh of a million triangles is made of millions of small records; allocating each one
@@ -204,6 +269,63 @@ public:
     // Number of records created and not yet destroyed.
     size_t live() const { return live_; }
 
+    // Bytes of the slots handed out and freed again (kept for reuse, not given back).
+    size_t freedBytes() const { return (taken_ - live_) * sizeof(Slot); }
+    size_t takenBytes() const { return taken_ * sizeof(Slot); }
+
+    // The records of a pool none of whose records was ever destroyed: a run of consecutive records
+    // per chunk (its first record and how many).
+    std::vector<std::pair<T*, size_t>> denseRuns() const
+    {
+        std::vector<std::pair<T*, size_t>> runs;
+        for (Chunk* c = chunks_; c; c = c->next)
+            runs.push_back({reinterpret_cast<T*>(slotsOf(c)), c == chunks_ ? used_ : size_t(c->used)});
+        return runs;
+    }
+
+    // Takes over the chunks and records of another pool, which is left empty. Neither pool may
+    // have destroyed a record (their slots stay dense).
+    void adopt(FEMeshPoolC& other)
+    {
+        if (!other.chunks_)
+            return;
+        other.chunks_->used = uint32_t(other.used_);
+        Chunk* last = other.chunks_;
+        while (last->next)
+            last = last->next;
+        if (chunks_) {
+            // Behind this pool's newest chunk, which goes on taking slots.
+            last->next = chunks_->next;
+            chunks_->next = other.chunks_;
+        } else {
+            chunks_ = other.chunks_;
+            used_ = other.used_;
+            capacity_ = other.capacity_;
+            nextChunkBytes_ = other.nextChunkBytes_;
+        }
+        live_ += other.live_;
+        taken_ += other.taken_;
+        other.chunks_ = nullptr;
+        other.used_ = other.capacity_ = other.live_ = other.taken_ = 0;
+        other.nextChunkBytes_ = kFirstChunkBytes;
+    }
+
+    // Drops this pool's chunks (and the records still in them, without their destructors) and
+    // takes over the other pool's chunks and records; the other pool is left empty.
+    void takeOver(FEMeshPoolC& other)
+    {
+        releaseAll();
+        adopt(other);
+    }
+
+    // Zeroes the side data of every record, giving back its pages (see FEMeshArenaC).
+    void discardSideData()
+    {
+        if constexpr (FEMeshArenaC<T>::kHasSide)
+            for (Chunk* c = chunks_; c; c = c->next)
+                FEMeshArenaC<T>::discardSide(c, c->bytes);
+    }
+
     // Frees every chunk. Records still alive are dropped without their destructors.
     void releaseAll()
     {
@@ -214,6 +336,8 @@ public:
 #if defined(__SANITIZE_ADDRESS__)
                 ASAN_UNPOISON_MEMORY_REGION(c, c->bytes);
 #endif
+                if constexpr (FEMeshArenaC<T>::kHasSide)
+                    FEMeshArenaC<T>::discardSide(c, c->bytes);
                 FEMeshArenaC<T>::giveChunk(c, c->bytes);
             } else if (c->bytes >= kLargeChunkBytes)
                 platform::sys::freeLargeBlock(c, c->bytes);
@@ -226,6 +350,7 @@ public:
         used_ = capacity_ = 0;
         nextChunkBytes_ = kFirstChunkBytes;
         live_ = 0;
+        taken_ = 0;
     }
 
 private:
@@ -249,7 +374,8 @@ private:
     static void setNextFree(Slot* s, Slot* next) { std::memcpy(s, &next, sizeof next); }
     struct Chunk {
         Chunk* next;
-        size_t bytes;
+        uint32_t bytes;  // at most kMaxChunkBytes
+        uint32_t used;   // slots handed out, once a newer chunk took over
         // the slots follow, aligned for Slot
     };
     // Chunks double from a few hundred bytes up to 2 MB; those come from huge-page blocks. A part
@@ -280,14 +406,18 @@ private:
             if (!raw)
                 throw std::bad_alloc();
             Chunk* c = static_cast<Chunk*>(raw);
+            if (chunks_)
+                chunks_->used = uint32_t(used_);
             c->next = chunks_;
-            c->bytes = bytes;
+            c->bytes = uint32_t(bytes);
+            c->used = 0;
             chunks_ = c;
             used_ = 0;
             capacity_ = (bytes - kHead) / sizeof(Slot);
             if (nextChunkBytes_ < kMaxChunkBytes)
                 nextChunkBytes_ *= 2;
         }
+        ++taken_;
         return &slotsOf(chunks_)[used_++];
     }
 
@@ -297,4 +427,5 @@ private:
     size_t capacity_ = 0;  // slots of the newest chunk
     size_t nextChunkBytes_ = kFirstChunkBytes;
     size_t live_ = 0;
+    size_t taken_ = 0;     // slots ever handed out of chunks (live or on the free list)
 };

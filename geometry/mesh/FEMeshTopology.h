@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "math/Point3D.h"
 #include "geometry/mesh/FEMeshPool.h"
@@ -36,6 +37,7 @@ private:
 class FEMeshFaceC : public FEMeshPickableEntityC {
 public:
     static constexpr bool kLinkedByHandle = true;
+    static constexpr bool kHasSideHalves = true;  // its mark
 
     explicit FEMeshFaceC(FEMeshFaceInfoI* info = nullptr);
     ~FEMeshFaceC();
@@ -55,8 +57,14 @@ public:
     void setNormal(const Point3Df& n) { normal = n; }
     int getIndex() const { return index; }
     void setIndex(int i) { index = i; }
-    int getMark() const { return mark; }
-    void setMark(int m) { mark = m; }
+    // The mark lives beside the face (few faces ever have one): its pages are touched only where
+    // a mark differs from zero. A face made outside the pools has none.
+    int getMark() const { return FEMeshArenaC<FEMeshFaceC>::holds(this) ? *markSlot() : 0; }
+    void setMark(int m)
+    {
+        if (getMark() != m && FEMeshArenaC<FEMeshFaceC>::holds(this))
+            *markSlot() = m;
+    }
     int getGroupId() const { return groupId; }
     void setGroupId(int g) { groupId = g; }
 
@@ -74,8 +82,9 @@ private:
     uint32_t next = 0;
     uint32_t previous = 0;
     Point3Df normal;
+    int* markSlot() const { return static_cast<int*>(FEMeshArenaC<FEMeshFaceC>::sideOf(this, 0)); }
+
     int index = 0;
-    int mark = 0;  // scratch word of the persistence code
     int groupId = 0;
     refHandle<FEMeshFaceInfoI> faceInfo;
 };
@@ -133,23 +142,23 @@ public:
     FEMeshFaceC* getFace() const;
 
 private:
-    friend class FEMeshPartC;
-
     // Links as 32-bit handles into the records' arenas (half the size of pointers; there are
-    // three half-edges per triangle).
+    // three half-edges per triangle). Scratch of a single pass lives beside the records, not in
+    // them.
     uint32_t next = 0;
     uint32_t previous = 0;
     uint32_t vertex = 0;
     uint32_t loop = 0;
     uint32_t edge = 0;
     Point3Df cornerNormal;
-    uint32_t passMark = 0;  // scratch of the part's passes
 };
 
-// One link of a vertex's incident-edge list. The two links an edge can be in are part of the
-// edge record itself (no allocation per link); change a list only through FEMeshPartC
-// (appendIncidentEdge, removeIncidentEdge, clearIncidentEdges). The list is doubly linked and a
-// link names the vertex whose list holds it, so that an edge leaves a list of any length at once.
+// One link of a vertex's incident-edge list. The two links an edge can be in belong to the edge
+// (no allocation per link) but live beside it, in its arena's side halves: they are needed only
+// while the mesh is built and finalized, and their pages go back afterwards. Change a list only
+// through FEMeshPartC (appendIncidentEdge, removeIncidentEdge, clearIncidentEdges). The list is
+// doubly linked and a link names the vertex whose list holds it, so that an edge leaves a list of
+// any length at once.
 class FEMeshIncidenceC {
 public:
     FEMeshIncidenceC() = default;
@@ -166,37 +175,27 @@ private:
     friend class FEMeshPartC;
     friend class FEMeshEdgeC;
     friend class FEMeshVertexC;
-    friend struct FEMeshEdgeLinksC;
 
-    // Links live inside edge records, so their addresses are handles of the edges' arena.
+    // Links live in the side halves of the edges' arena; a handle is a place there.
     static uint32_t handleOf(const FEMeshIncidenceC* link);
     static FEMeshIncidenceC* fromHandle(uint32_t handle);
 
-    static constexpr uint32_t kSecond = 1;  // the edge's second link (vertex handles are even)
-
-    bool inUse() const { return (holder & ~kSecond) != 0; }
-    bool isSecond() const { return (holder & kSecond) != 0; }
-    uint32_t holderHandle() const { return holder & ~kSecond; }
-    void setHolder(uint32_t vertexHandle) { holder = vertexHandle | (holder & kSecond); }
+    bool inUse() const { return holder != 0; }
+    uint32_t holderHandle() const { return holder; }
+    void setHolder(uint32_t vertexHandle) { holder = vertexHandle; }
 
     uint32_t next = 0;      // link handles (0 is none)
     uint32_t previous = 0;
-    uint32_t holder = 0;    // handle of the holding vertex (0 in no list) | kSecond
-};
-
-// The two list links of an edge. They come first in the edge record, so that a link finds its
-// edge from its own address and which of the two it is.
-struct FEMeshEdgeLinksC {
-    FEMeshEdgeLinksC() { links[1].holder = FEMeshIncidenceC::kSecond; }
-    FEMeshIncidenceC links[2];  // its places in the incident lists of (normally) its two ends
+    uint32_t holder = 0;    // handle of the holding vertex (0 in no list)
 };
 
 // An edge shared by at most two half-edges (the second is null on a border).
-class FEMeshEdgeC : private FEMeshEdgeLinksC, public FEMeshPickableEntityC {
+class FEMeshEdgeC : public FEMeshPickableEntityC {
 public:
     static constexpr bool kLinkedByHandle = true;
+    static constexpr bool kHasSideHalves = true;  // its two incident-list links
 
-    FEMeshEdgeC() : FEMeshPickableEntityC(EDGE) {}
+    FEMeshEdgeC();
     FEMeshEdgeC(const FEMeshEdgeC&) = delete;
     FEMeshEdgeC& operator=(const FEMeshEdgeC&) = delete;
 
@@ -221,11 +220,17 @@ public:
     bool isFeatureEdge() const { return !first || !second || !smooth; }
 
     // How many incident-edge lists hold this edge (counting repeats); at most two.
-    unsigned getIncidentLinkCount() const { return unsigned(links[0].inUse()) + unsigned(links[1].inUse()); }
+    unsigned getIncidentLinkCount() const { return unsigned(link(0).inUse()) + unsigned(link(1).inUse()); }
 
 private:
     friend class FEMeshPartC;
     friend class FEMeshIncidenceC;
+
+    // Its places in the incident lists of (normally) its two ends.
+    FEMeshIncidenceC& link(unsigned i) const
+    {
+        return *static_cast<FEMeshIncidenceC*>(FEMeshArenaC<FEMeshEdgeC>::sideOf(this, i));
+    }
 
     uint8_t smooth = 0;
     int index = 0;
@@ -235,16 +240,19 @@ private:
     uint32_t previous = 0;
 };
 
-inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const
+inline FEMeshEdgeC::FEMeshEdgeC() : FEMeshPickableEntityC(EDGE)
 {
-    // links[0] is the first member of the links record, which is the edge's first base.
-    const FEMeshIncidenceC* first = isSecond() ? this - 1 : this;
-    auto* links = reinterpret_cast<FEMeshEdgeLinksC*>(const_cast<FEMeshIncidenceC*>(first));
-    return static_cast<FEMeshEdgeC*>(links);
+    // A slot used before may have left its links behind. An edge made outside the pools (a
+    // value for its point helpers) has no links and must not join an incident list.
+    if (FEMeshArenaC<FEMeshEdgeC>::holds(this))
+        for (unsigned i = 0; i < 2; ++i)
+            new (FEMeshArenaC<FEMeshEdgeC>::sideOf(this, i)) FEMeshIncidenceC();
 }
 
+inline FEMeshEdgeC* FEMeshIncidenceC::getEdge() const { return FEMeshArenaC<FEMeshEdgeC>::recordOfSide(this); }
+
 // A position shared by the faces that meet there, found again through the part's vertex hash.
-class alignas(8) FEMeshVertexC : public FEMeshPickableEntityC {
+class FEMeshVertexC : public FEMeshPickableEntityC {
 public:
     static constexpr bool kLinkedByHandle = true;
 
@@ -297,16 +305,16 @@ private:
 // Inline members that need more than one complete record.
 inline uint32_t FEMeshIncidenceC::handleOf(const FEMeshIncidenceC* link)
 {
-    return FEMeshArenaC<FEMeshEdgeC>::handleOfAddress(link);
+    return FEMeshArenaC<FEMeshEdgeC>::sideHandleOf(link);
 }
 
 inline FEMeshIncidenceC* FEMeshIncidenceC::fromHandle(uint32_t handle)
 {
-    return static_cast<FEMeshIncidenceC*>(FEMeshArenaC<FEMeshEdgeC>::addressOf(handle));
+    return static_cast<FEMeshIncidenceC*>(FEMeshArenaC<FEMeshEdgeC>::sideAddressOf(handle));
 }
 
 inline FEMeshVertexC* FEMeshIncidenceC::getHolder() const { return FEMeshArenaC<FEMeshVertexC>::fromHandle(holderHandle()); }
-static_assert(alignof(FEMeshVertexC) >= 8, "a vertex handle is even, so a link's holder word has room for its flag");
+static_assert(sizeof(FEMeshIncidenceC) * 2 <= sizeof(FEMeshEdgeC), "a link lives in half an edge's side room");
 
 inline FEMeshHalfEdgeC* FEMeshHalfEdgeC::getPartner() const
 {
@@ -325,6 +333,6 @@ inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
     const FEMeshLoopC* l = getLoop();
     return l ? l->getFace() : nullptr;
 }
-static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 36 && sizeof(FEMeshEdgeC) == 48 && sizeof(FEMeshLoopC) == 12 &&
-                                     sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 56),
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 32 && sizeof(FEMeshEdgeC) == 24 && sizeof(FEMeshLoopC) == 12 &&
+                                     sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 48),
               "millions of these make a large mesh: keep them compact");

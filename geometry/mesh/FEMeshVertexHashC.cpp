@@ -138,10 +138,48 @@ FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
     return nullptr;
 }
 
+FEMeshVertexHashC::Lookup FEMeshVertexHashC::lookupOf(const Point3Df& p) const
+{
+    Lookup l;
+    if (!isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0)
+        return l;
+    uint32_t bits[3];
+    const float c[3] = {p.x(), p.y(), p.z()};
+    std::memcpy(bits, c, sizeof bits);
+    l.recent = uint32_t(recentSlot(bits));
+    l.bucket = uint16_t(key(p));
+    // As gridAdd places the position.
+    const double size = cellSizeFor(tolerance);
+    l.cell = cellKey(cellOf(p.x(), size), cellOf(p.y(), size), cellOf(p.z(), size));
+    l.ready = true;
+    return l;
+}
+
 FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
 {
     if (!indexEnabled || count < kIndexThreshold || !isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0)
         return findByScan(p);
+    return findIndexed(p, nullptr);
+}
+
+FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p, const Lookup& lookup)
+{
+    if (!lookup.ready || !indexEnabled || count < kIndexThreshold || !std::isfinite(tolerance) || tolerance < 0.0)
+        return find(p);
+    return findIndexed(p, &lookup);
+}
+
+void FEMeshVertexHashC::prefetch(const Lookup& lookup) const
+{
+    if (!lookup.ready || !indexBuilt || indexTolerance != tolerance)
+        return;
+    __builtin_prefetch(&recent[lookup.recent]);
+    if (!grid.empty())
+        __builtin_prefetch(&grid[gridIndex(lookup.cell)]);
+}
+
+FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* lookup)
+{
     if (!indexBuilt || indexTolerance != tolerance)
         buildIndex();
 
@@ -150,11 +188,11 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
         const float c[3] = {p.x(), p.y(), p.z()};
         std::memcpy(bits, c, sizeof bits);
     }
-    RecentFind& known = recent[recentSlot(bits)];
+    RecentFind& known = recent[lookup ? lookup->recent : recentSlot(bits)];
     if (known.generation == recentGeneration && std::memcmp(known.bits, bits, sizeof bits) == 0)
         return known.vertex;
 
-    const int h = key(p);
+    const int h = lookup ? lookup->bucket : key(p);
     const int below = h == 0 ? kBucketCount - 1 : h - 1;
     const int above = h == kBucketCount - 1 ? 0 : h + 1;
     FEMeshVertexC* best = nullptr;
@@ -169,6 +207,11 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
             bestRank = rank;
         }
     };
+    auto considerCell = [&](uint32_t cell) {
+        if (GridSlot* s = gridSlot(cell, false))
+            for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink())
+                consider(v);
+    };
 
     // Every vertex within the tolerance lies in one of these cells: the range ends are the very
     // values the compare tests against, and rounding and division are monotonic.
@@ -179,9 +222,7 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
     for (int64_t cx = x0; cx <= x1; ++cx)
         for (int64_t cy = y0; cy <= y1; ++cy)
             for (int64_t cz = z0; cz <= z1; ++cz)
-                if (GridSlot* s = gridSlot(cellKey(cx, cy, cz), false))
-                    for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink())
-                        consider(v);
+                considerCell(cellKey(cx, cy, cz));
     for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {
@@ -198,9 +239,15 @@ FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
 
 void FEMeshVertexHashC::insert(FEMeshVertexC* v)
 {
+    if (v)
+        insert(v, lookupOf(v->position));
+}
+
+void FEMeshVertexHashC::insert(FEMeshVertexC* v, const Lookup& lookup)
+{
     if (!v)
         return;
-    const int b = key(v->position);
+    const int b = lookup.ready ? lookup.bucket : key(v->position);
     FEMeshVertexC** head = headSlot(b, true);
     v->setHashLink(nullptr);
     v->hashBucket = uint16_t(b);
@@ -211,7 +258,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v)
         else
             *head = v;
         tails[b] = v;
-        gridAdd(v);
+        gridAdd(v, lookup.ready && indexTolerance == tolerance ? &lookup.cell : nullptr);
         // Nothing lay within the tolerance of this very position in the three chains, so the
         // new vertex, last in its own chain, is what a search for the position finds from now on.
         uint32_t bits[3];
@@ -368,9 +415,15 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
     pool.destroy(v);
 }
 
-int64_t FEMeshVertexHashC::cellOf(double v) const
+double FEMeshVertexHashC::cellSizeFor(double tolerance)
 {
-    const double c = std::floor(v / cellSize);
+    const double size = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
+    return std::isfinite(size) && size > 0.0 ? size : 1e-5;
+}
+
+int64_t FEMeshVertexHashC::cellOf(double v, double size)
+{
+    const double c = std::floor(v / size);
     constexpr double limit = 4.0e18;
     if (!(c > -limit))
         return -int64_t(4000000000000000000LL);
@@ -379,7 +432,7 @@ int64_t FEMeshVertexHashC::cellOf(double v) const
     return int64_t(c);
 }
 
-uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz) const
+uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)
 {
     uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ULL;
     h ^= uint64_t(cy) * 0xC2B2AE3D27D4EB4FULL + (h << 6) + (h >> 2);
@@ -389,12 +442,17 @@ uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz) const
     return uint32_t(h >> 32) | kOccupied;
 }
 
+size_t FEMeshVertexHashC::gridIndex(uint32_t k) const
+{
+    return size_t(uint64_t(k) * 0xff51afd7ed558ccdULL >> 20) & (grid.size() - 1);
+}
+
 FEMeshVertexHashC::GridSlot* FEMeshVertexHashC::gridSlot(uint32_t k, bool create)
 {
     if (grid.empty())
         return nullptr;
     const size_t mask = grid.size() - 1;
-    size_t i = size_t(uint64_t(k) * 0xff51afd7ed558ccdULL >> 20) & mask;
+    size_t i = gridIndex(k);
     for (;;) {
         GridSlot& s = grid[i];
         if (s.key == k)
@@ -467,7 +525,7 @@ void FEMeshVertexHashC::growGrid()
         }
 }
 
-void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v)
+void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v, const uint32_t* cell)
 {
     if (!isFinitePoint(v->position)) {
         v->setGridLink(oddVertices);
@@ -476,7 +534,8 @@ void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v)
     }
     if ((gridUsed + 1) * 4 > grid.size() * 3)
         growGrid();
-    GridSlot* s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), true);
+    GridSlot* s = gridSlot(
+        cell ? *cell : cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), true);
     v->gridLink = s->head;
     s->head = VertexArena::handleOf(v);
 }
@@ -514,9 +573,7 @@ void FEMeshVertexHashC::buildIndex()
     dropIndex();
     makeDense();  // the chain tails below are a full table too
     indexTolerance = tolerance;
-    cellSize = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
-    if (!std::isfinite(cellSize) || cellSize <= 0.0)
-        cellSize = 1e-5;
+    cellSize = cellSizeFor(tolerance);
     tails.assign(kBucketCount, nullptr);
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;

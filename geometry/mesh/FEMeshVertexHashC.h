@@ -49,6 +49,23 @@ public:
 
     // The first matching vertex, or null.
     FEMeshVertexC* find(const Point3Df& p);
+    // What a search for a position works out from the position and the tolerance alone. Made
+    // ahead (on any thread: it reads only the tolerance), it spares find and insert that
+    // arithmetic; it holds for the tolerance the store had when it was made.
+    struct Lookup {
+        uint32_t recent = 0;  // the position's slot among the recent finds
+        uint32_t cell = 0;    // the grid cell holding the position
+        uint16_t bucket = 0;  // key(p)
+        bool ready = false;   // made, for a finite position and a usable tolerance
+    };
+    Lookup lookupOf(const Point3Df& p) const;
+    // find and insert with the lookup of the position (of the vertex); the same results.
+    FEMeshVertexC* find(const Point3Df& p, const Lookup& lookup);
+    void insert(FEMeshVertexC* v, const Lookup& lookup);
+    // Starts loading what a find with this lookup reads first (its recent entry and the grid
+    // cell of the position), so that the find a little later does not wait for memory.
+    // Changes nothing.
+    void prefetch(const Lookup& lookup) const;
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
 
@@ -126,6 +143,7 @@ private:
         bool empty() const { return count == 0; }
         size_t size() const { return count; }
         GridSlot& operator[](size_t i) { return slots[i]; }
+        const GridSlot& operator[](size_t i) const { return slots[i]; }
         GridSlot* begin() { return slots; }
         GridSlot* end() { return slots + count; }
 
@@ -144,12 +162,18 @@ private:
     void buildIndex();
     void dropIndex();
     void forgetRecent();
-    void gridAdd(FEMeshVertexC* v);
+    // The search through the grid; the lookup, when given, is p's.
+    FEMeshVertexC* findIndexed(const Point3Df& p, const Lookup* lookup);
+    // A vertex into the grid; `cell`, when given, is the key of its cell.
+    void gridAdd(FEMeshVertexC* v, const uint32_t* cell = nullptr);
     void gridRemove(FEMeshVertexC* v);
     GridSlot* gridSlot(uint32_t cellKey, bool create);
+    size_t gridIndex(uint32_t cellKey) const;  // the slot a cell's probe starts at
     void growGrid();
-    int64_t cellOf(double v) const;
-    uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz) const;
+    int64_t cellOf(double v) const { return cellOf(v, cellSize); }
+    static int64_t cellOf(double v, double size);
+    static double cellSizeFor(double tolerance);
+    static uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     static bool isFinitePoint(const Point3Df& p);
 
     double tolerance = 1e-5;

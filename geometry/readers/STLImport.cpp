@@ -1,6 +1,7 @@
 // The STL reader: form detection, the text state machine and the binary parser.
 #include "geometry/readers/STLImport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -99,16 +100,29 @@ double wordToNumber(char* word)
 
 bool isFinitePoint(const Point3D& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
+// The corners of one facet in the winding its normal asks for (m: the facet's own winding
+// normal as the form computes it); false for a coordinate that is not a finite number.
+bool orderFacet(const Point3D& m, const Point3D& normal, const Point3D& p1, const Point3D& p2, const Point3D& p3,
+                Point3D corners[3])
+{
+    if (!isFinitePoint(p1) || !isFinitePoint(p2) || !isFinitePoint(p3))
+        return false;
+    const bool keep = m.dot(normal) >= 0.0;
+    corners[0] = keep ? p1 : p3;
+    corners[1] = keep ? p2 : p1;
+    corners[2] = keep ? p3 : p2;
+    return true;
+}
+
 // Hands one facet on in the winding its normal asks for; a facet with a coordinate that is not a
 // finite number is dropped. False when the importer wants to stop.
 bool emitFacet(stlImporterI* importer, const Point3D& m, const Point3D& normal, const Point3D& p1, const Point3D& p2,
                const Point3D& p3)
 {
-    if (!isFinitePoint(p1) || !isFinitePoint(p2) || !isFinitePoint(p3))
+    Point3D corners[3];
+    if (!orderFacet(m, normal, p1, p2, p3, corners))
         return true;
-    if (m.dot(normal) >= 0.0)
-        return importer->addTriangle(p1, p2, p3);
-    return importer->addTriangle(p3, p1, p2);
+    return importer->addTriangle(corners[0], corners[1], corners[2]);
 }
 
 int clampEstimate(uint64_t n) { return n > uint64_t(INT_MAX) ? INT_MAX : int(n); }
@@ -199,6 +213,19 @@ size_t STLInputStreamC::read(void* dst, size_t n)
     unsigned char* out = static_cast<unsigned char*>(dst);
     size_t done = 0;
     while (done < n) {
+        if (cur == end && file && n - done >= buffer.size()) {
+            // A read longer than the window goes straight to its destination.
+            bufferStart += uint64_t(end - begin);
+            begin = cur = end = buffer.data();
+            const uint64_t left = total - bufferStart;
+            const size_t want = left < n - done ? size_t(left) : n - done;
+            const size_t got = want ? std::fread(out + done, 1, want, file) : 0;
+            bufferStart += got;
+            done += got;
+            if (got == 0 || got < want)
+                break;
+            continue;
+        }
         if (cur == end && !refill())
             break;
         size_t take = size_t(end - cur);
@@ -399,7 +426,12 @@ inline Point3D pointAt(const unsigned char* b, bool bigEndian)
     return Point3D(floatAt(b, bigEndian), floatAt(b + 4, bigEndian), floatAt(b + 8, bigEndian));
 }
 
-int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state, ReadStop* stop)
+constexpr size_t kRecordSize = 50;
+// Records handed to a run importer at a time: enough for many threads, little memory.
+constexpr size_t kRunRecords = 65536;
+
+int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state, ReadStop* stop,
+                stlFacetRunImporterI* runs)
 {
     const uint64_t size = in.size();
     in.rewind();
@@ -430,8 +462,47 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
                       "declares " + groupedNumber(count) + (count == 1 ? " triangle" : " triangles") + " but holds " + groupedNumber((size - 84) / 50) +
                           " (reading stopped at byte " + groupedNumber(84 + uint64_t(i) * 50) + ")");
     };
+    uint32_t i = 0;
+    // Runs of whole records, while whole ones are there; the plain loop below sees to the rest
+    // (a record cut short, the failure), as it does for every other importer.
+    if (runs && !state.progress) {
+        std::vector<unsigned char> chunk;
+        while (i < count) {
+            const size_t want = std::min<size_t>(count - i, kRunRecords);
+            const unsigned char* records = in.take(want * kRecordSize);
+            size_t whole = want;
+            size_t asked = want * kRecordSize;
+            size_t got = asked;
+            if (!records) {
+                // Only whole records are read here: a record cut short stays in the stream
+                const uint64_t left = in.size() - in.position();
+                asked = size_t(std::min<uint64_t>(want, left / kRecordSize)) * kRecordSize;
+                chunk.resize(asked);
+                got = asked > 0 ? in.read(chunk.data(), asked) : 0;
+                whole = got / kRecordSize;
+                records = chunk.data();
+            }
+            if (whole > 0 && !runs->addFacetRecords(records, whole, bigEndian)) {
+                importer->endImport();
+                return result;
+            }
+            i += uint32_t(whole);
+            if (got < asked) {
+                // The file shrank while being read: what came of the cut record is all there is.
+                const size_t partial = got - whole * kRecordSize;
+                Point3D corners[3];
+                if (partial < 48 || !facetFromRecord(records + whole * kRecordSize, bigEndian, corners) ||
+                    importer->addTriangle(corners[0], corners[1], corners[2]))
+                    cutShort(i);
+                importer->endImport();
+                return result;
+            }
+            if (whole < want)
+                break;
+        }
+    }
     // The count is not trusted: nothing is reserved from it, and a short read ends the loop.
-    for (uint32_t i = 0; i < count; ++i) {
+    for (; i < count; ++i) {
         countStep(state, in, kBinaryReportSteps);
         // Most facets lie whole in the stream's window and are read in place.
         const unsigned char* whole = in.take(50);
@@ -440,11 +511,8 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
             cutShort(i);
             break;
         }
-        const Point3D normal = pointAt(f, bigEndian);
-        const Point3D p1 = pointAt(f + 12, bigEndian);
-        const Point3D p2 = pointAt(f + 24, bigEndian);
-        const Point3D p3 = pointAt(f + 36, bigEndian);
-        if (!emitFacet(importer, p1.cross(p2), normal, p1, p2, p3))
+        Point3D corners[3];
+        if (facetFromRecord(f, bigEndian, corners) && !importer->addTriangle(corners[0], corners[1], corners[2]))
             break;
         if (!whole && in.read(facet + 48, 2) < 2) {
             cutShort(i);
@@ -457,22 +525,32 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
 
 }  // namespace
 
+bool facetFromRecord(const unsigned char* record, bool bigEndian, Point3D corners[3])
+{
+    const Point3D normal = pointAt(record, bigEndian);
+    const Point3D p1 = pointAt(record + 12, bigEndian);
+    const Point3D p2 = pointAt(record + 24, bigEndian);
+    const Point3D p3 = pointAt(record + 36, bigEndian);
+    return orderFacet(p1.cross(p2), normal, p1, p2, p3, corners);
+}
+
 // ---- Entry points ----
 
 namespace {
 
-int parse(STLInputStreamC& in, bool ascii, stlImporterI* importer, ImportState& state, ReadStop* stop)
+int parse(STLInputStreamC& in, bool ascii, stlImporterI* importer, ImportState& state, ReadStop* stop,
+          stlFacetRunImporterI* runs = nullptr)
 {
-    return ascii ? parseAscii(in, importer, state, stop) : parseBinary(in, importer, state, stop);
+    return ascii ? parseAscii(in, importer, state, stop) : parseBinary(in, importer, state, stop, runs);
 }
 
 int parseFile(const char* path, bool ascii, stlImporterI* importer, ImportState& state, uint64_t maxFileSize,
-              ReadStop* stop = nullptr)
+              ReadStop* stop = nullptr, stlFacetRunImporterI* runs = nullptr)
 {
     STLInputStreamC in;
     if (!in.open(path, maxFileSize))
         return kSTLCannotReopen;
-    return parse(in, ascii, importer, state, stop);
+    return parse(in, ascii, importer, state, stop, runs);
 }
 
 }  // namespace
@@ -486,7 +564,7 @@ int parseAsciiSTL(STLInputStreamC& in, stlImporterI* importer)
 int parseBinarySTL(STLInputStreamC& in, stlImporterI* importer)
 {
     ImportState state;
-    return parseBinary(in, importer, state, nullptr);
+    return parseBinary(in, importer, state, nullptr, nullptr);
 }
 
 int parseAsciiSTLString(const char* data, size_t size, stlImporterI* importer)
@@ -513,7 +591,10 @@ int parseBinarySTLFile(const char* path, stlImporterI* importer, uint64_t maxFil
     return parseFile(path, false, importer, state, maxFileSize);
 }
 
-int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop)
+namespace {
+
+int importString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop,
+                 stlFacetRunImporterI* runs)
 {
     if (!importer)
         return kSTLFormatError;
@@ -521,7 +602,37 @@ int importSTLString(const char* data, size_t size, stlImporterI* importer, stlPr
     STLInputStreamC in(data, size);
     const bool ascii = isAsciiData(in);
     state.total = in.size();
-    return parse(in, ascii, importer, state, stop);
+    return parse(in, ascii, importer, state, stop, runs);
+}
+
+int importFile(const char* path, stlImporterI* importer, stlProgressI* progress, ReadStop* stop, uint64_t maxFileSize,
+               stlFacetRunImporterI* runs)
+{
+    if (!importer)
+        return kSTLFormatError;
+    ImportState state(progress);
+    bool ascii;
+    {
+        STLInputStreamC probe;
+        if (!probe.open(path, maxFileSize))
+            return kSTLCannotOpen;
+        ascii = isAsciiData(probe);
+        state.total = probe.size();
+    }
+    return parseFile(path, ascii, importer, state, maxFileSize, stop, runs);
+}
+
+}  // namespace
+
+int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop)
+{
+    return importString(data, size, importer, progress, stop, nullptr);
+}
+
+int importSTLString(const char* data, size_t size, stlFacetRunImporterI* importer, stlProgressI* progress,
+                    ReadStop* stop)
+{
+    return importString(data, size, importer, progress, stop, importer);
 }
 
 int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress)
@@ -547,16 +658,11 @@ int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progre
 int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, ReadStop* stop,
                   uint64_t maxFileSize)
 {
-    if (!importer)
-        return kSTLFormatError;
-    ImportState state(progress);
-    bool ascii;
-    {
-        STLInputStreamC probe;
-        if (!probe.open(path, maxFileSize))
-            return kSTLCannotOpen;
-        ascii = isAsciiData(probe);
-        state.total = probe.size();
-    }
-    return parseFile(path, ascii, importer, state, maxFileSize, stop);
+    return importFile(path, importer, progress, stop, maxFileSize, nullptr);
+}
+
+int importSTLFile(const char* path, stlFacetRunImporterI* importer, stlProgressI* progress, ReadStop* stop,
+                  uint64_t maxFileSize)
+{
+    return importFile(path, importer, progress, stop, maxFileSize, importer);
 }

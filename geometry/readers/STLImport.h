@@ -21,6 +21,24 @@ protected:
     ~stlProgressI() = default;
 };
 
+// An importer that also takes whole runs of binary facet records at once (the mesh part's own
+// import, which works on many facets in parallel). Given one, the binary parser hands the complete
+// records it holds in runs, in file order, instead of facet by facet; what happens at a short
+// or lying count, and the result, are the same. Progress receivers get the plain, facet by facet read.
+class stlFacetRunImporterI : public stlImporterI {
+public:
+    // `count` 50-byte records from `records`, floats in the given byte order; each stands for
+    // what facetFromRecord gives. False when the importer wants to stop.
+    virtual bool addFacetRecords(const unsigned char* records, size_t count, bool bigEndian) = 0;
+
+protected:
+    ~stlFacetRunImporterI() = default;
+};
+
+// A binary facet record as the reader hands it on: false when a coordinate is not a finite
+// number (the facet is dropped); else the three corners in the winding the stated normal asks for.
+bool facetFromRecord(const unsigned char* record, bool bigEndian, Point3D corners[3]);
+
 // Result codes of the import functions.
 enum : int {
     kSTLOk = 0,
@@ -100,6 +118,12 @@ int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progre
 int importSTLString(const MemoryBlockC& data, stlImporterI* importer, stlProgressI* progress, ReadStop* stop);
 int importSTLString(const char* data, size_t size, stlImporterI* importer, stlProgressI* progress, ReadStop* stop);
 int importSTLFile(const char* path, stlImporterI* importer, stlProgressI* progress, ReadStop* stop,
+                  uint64_t maxFileSize = kDefaultFileSizeCap);
+
+// The same into an importer that takes runs of binary records (see stlFacetRunImporterI).
+int importSTLString(const char* data, size_t size, stlFacetRunImporterI* importer, stlProgressI* progress,
+                    ReadStop* stop);
+int importSTLFile(const char* path, stlFacetRunImporterI* importer, stlProgressI* progress, ReadStop* stop,
                   uint64_t maxFileSize = kDefaultFileSizeCap);
 
 // The two parsers over a stream (read from its start); 0 or -2.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/mesh/FEMeshPartC.h"
+#include "tests/geometry/mesh/MeshTestShapes.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ int invariantViolations(FEMeshPartC& part)
         ++edgeCount;
         if (!e->getFirstHalfEdge() && !e->getSecondHalfEdge())
             ++bad;
+        bad += e->getIncidentLinkCount() != 0;  // every incident list is empty
         if (e->getNext() && e->getNext()->getPrevious() != e)
             ++bad;
     }
@@ -70,6 +72,7 @@ int invariantViolations(FEMeshPartC& part)
     for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next()) {
         vertices.insert(v);
         bad += v->getIncidentEdgeCount() != 0;
+        bad += v->getOutgoingHalfEdge() && v->getOutgoingHalfEdge()->getVertex() != v;
     }
     size_t faces = 0;
     for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
@@ -413,6 +416,55 @@ TEST(FEMeshFinalize, RandomSoupsKeepTheInvariants)
         part.smoothNormals();
         EXPECT_EQ(invariantViolations(part), 0) << "seed " << seed;
     }
+}
+
+// Finalize gives back the room of the incident lists, moves the records of a mesh that merged
+// much into fresh slots, and the freed slots are taken again by faces added later: those must
+// pair with each other as in a part of their own, and the moved records keep every link.
+TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
+{
+    auto borders = [](const FEMeshPartC& part) {
+        size_t n = 0;
+        for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext())
+            n += !e->getSecondHalfEdge();
+        return n;
+    };
+    // A flat plate merges into one face: most of its records are deleted, the rest move.
+    auto plate = [](FEMeshPartC& part) {
+        for (int i = 0; i < 150; ++i)
+            for (int j = 0; j < 150; ++j)
+                quad(part, Point3D(i, j, -30), Point3D(i + 1, j, -30), Point3D(i + 1, j + 1, -30), Point3D(i, j + 1, -30));
+    };
+    FEMeshPartC plateAlone, torusAlone;
+    plate(plateAlone);
+    plateAlone.finalize(-1.0);
+    meshtest::buildTorus(torusAlone, 160, 80, 10.0, 4.0);
+    torusAlone.finalize(-1.0);
+    FEMeshPartC part;
+    plate(part);
+    // The face the others merge into, selected: the selection follows it to its new place.
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+        if (f->getIndex() == plateAlone.getFirstFace()->getIndex()) {
+            part.setSelectedFace(f);
+            f->setMark(7);
+        }
+    part.setHighlightedFace(part.getLastFace());  // merges away: nothing is highlighted after
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    EXPECT_EQ(part.getFaceCount(), 1u);
+    EXPECT_EQ(part.getSelectedFace(), part.getFirstFace());
+    EXPECT_EQ(part.getFirstFace()->getMark(), 7);
+    EXPECT_EQ(part.getHighlightedFace(), nullptr);
+    meshtest::buildTorus(part, 400, 200);  // large enough for whole pages of incident links
+    part.finalize(-1.0);
+    const size_t edges = part.getEdgeCount(), faces = part.getFaceCount();
+    meshtest::buildTorus(part, 160, 80, 10.0, 4.0);  // inside the first one's hole
+    part.finalize(-1.0);
+    part.smoothNormals();
+    EXPECT_EQ(invariantViolations(part), 0);
+    EXPECT_EQ(borders(part), borders(plateAlone));
+    EXPECT_EQ(part.getEdgeCount(), edges + torusAlone.getEdgeCount());
+    EXPECT_EQ(part.getFaceCount(), faces + torusAlone.getFaceCount());
 }
 
 TEST(FEMeshFinalize, ListOperationsKeepListsAndCursorsConsistent)

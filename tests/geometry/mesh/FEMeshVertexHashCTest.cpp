@@ -214,11 +214,17 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
         int differences = 0, hits = 0;
         for (int round = 0; round < 24000; ++round) {
             const Point3Df p = near(bases[rng() % bases.size()]);
-            FEMeshVertexC* byGrid = hash.find(p);
+            // Half the searches and insertions take the lookup made ahead of them.
+            const bool ahead = round % 2 == 1;
+            const FEMeshVertexHashC::Lookup lookup = hash.lookupOf(p);
+            hash.prefetch(lookup);
+            FEMeshVertexC* byGrid = ahead ? hash.find(p, lookup) : hash.find(p);
             FEMeshVertexC* byWalk = hash.findByScan(p);
             differences += byGrid != byWalk;
             hits += byWalk != nullptr;
-            if (!byWalk)
+            if (!byWalk && ahead)
+                hash.insert(hash.createVertex(p), lookup);
+            else if (!byWalk)
                 hash.insert(hash.createVertex(p));
         }
         EXPECT_EQ(differences, 0) << tolerance;
@@ -233,6 +239,7 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
             if (round % 2)
                 p = Point3Df(p.x() + 0.001f, p.y(), p.z());
             differences += hash.find(p) != hash.findByScan(p);
+            differences += hash.find(p, hash.lookupOf(p)) != hash.findByScan(p);
         }
         EXPECT_EQ(differences, 0) << tolerance;
         if (tolerance > 0) {

@@ -99,4 +99,72 @@ inline std::string fingerprint(FEMeshPartC& part)
     return s;
 }
 
+// Everything building decides, exactly: the counters, the manifold flag and the box; vertices in
+// hash order with number, bits of the position, outgoing half-edge and incident edges in list
+// order; edges in list order with number, smooth flag and sides; faces in list order with
+// number, group, normal and every half-edge of every loop. Two parts built from the same input
+// by two ways of building give the same text only when the ways agree in every respect.
+inline std::string structure(FEMeshPartC& part)
+{
+    std::string s;
+    char line[320];
+    const auto halfEdge = [](const FEMeshHalfEdgeC* h) {
+        if (!h)
+            return std::string("-");
+        const FEMeshFaceC* f = h->getFace();
+        return std::to_string(f ? f->getIndex() : -1) + "/" +
+               std::to_string(h->getVertex() ? h->getVertex()->getIndex() : -1);
+    };
+    std::snprintf(line, sizeof line, "next %d %d %d manifold %d box %a %a %a %a %a %a\n", part.getNextVertexNumber(),
+                  part.getNextEdgeNumber(), part.getNextFaceNumber(), part.isManifold() ? 1 : 0,
+                  part.getMinPoint().x(), part.getMinPoint().y(), part.getMinPoint().z(), part.getMaxPoint().x(),
+                  part.getMaxPoint().y(), part.getMaxPoint().z());
+    s += line;
+    for (FEMeshVertexC* v = part.getVertexHash().first(); v; v = part.getVertexHash().next()) {
+        const Point3Df& p = v->getPosition();
+        std::snprintf(line, sizeof line, "v %d %a %a %a out %s in", v->getIndex(), p.x(), p.y(), p.z(),
+                      halfEdge(v->getOutgoingHalfEdge()).c_str());
+        s += line;
+        for (FEMeshIncidenceC* n = v->getFirstIncidence(); n; n = n->getNext())
+            s += " " + std::to_string(n->getEdge()->getIndex());
+        s += '\n';
+    }
+    for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext())
+        s += "e " + std::to_string(e->getIndex()) + (e->isSmooth() ? " S " : " s ") + halfEdge(e->getFirstHalfEdge()) +
+             " " + halfEdge(e->getSecondHalfEdge()) + "\n";
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
+        const Point3Df& n = f->getNormal();
+        std::snprintf(line, sizeof line, "f %d %d %a %a %a\n", f->getIndex(), f->getGroupId(), n.x(), n.y(), n.z());
+        s += line;
+        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+            FEMeshHalfEdgeC* h0 = l->getFirstHalfEdge();
+            for (FEMeshHalfEdgeC* h = h0; h;) {
+                const FEMeshEdgeC* e = h->getEdge();
+                s += " " + std::to_string(h->getVertex()->getIndex()) + ":" + std::to_string(e ? e->getIndex() : -1) +
+                     (e && e->getFirstHalfEdge() == h ? "a" : "b");
+                h = h->getNext();
+                if (h == h0)
+                    break;
+            }
+            s += '\n';
+        }
+    }
+    return s;
+}
+
+// Empty when the texts are the same, else where they first differ (a line of each): short
+// enough for a failure message when the texts are the structures of large meshes.
+inline std::string firstDifference(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return std::string();
+    size_t at = 0, line = 1;
+    while (at < a.size() && at < b.size() && a[at] == b[at])
+        line += a[at++] == '\n';
+    const size_t start = a.rfind('\n', at == 0 ? 0 : at - 1);
+    const size_t from = start == std::string::npos ? 0 : start + 1;
+    auto lineOf = [&](const std::string& s) { return s.substr(from, s.find('\n', from) - from); };
+    return "line " + std::to_string(line) + ": '" + lineOf(a) + "' against '" + lineOf(b) + "'";
+}
+
 }  // namespace meshtest

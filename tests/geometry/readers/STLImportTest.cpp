@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "tests/geometry/mesh/MeshTestShapes.h"
 #include "tests/support/TempDir.h"
 
 #include <sys/stat.h>
@@ -511,4 +513,140 @@ TEST(STLImport, MeshPartReadsTextAndBinaryToTheSameMeshAndFailsOnFormatError)
     EXPECT_TRUE(fromFile.readSTLFromFile(dir.write("sq.stl", bin).c_str(), 15.0f, nullptr));
     EXPECT_EQ(fromFile.getFaceCount(), 2u);
     EXPECT_FALSE(fromFile.readSTLFromFile(dir.file("none.stl").c_str(), 15.0f, nullptr));
+}
+
+namespace {
+
+// A soup of facets that exercises every way corners meet: shared corners, copies nudged just
+// within and just beyond the merge tolerance (1e-5) on one axis, degenerate facets, corners that
+// are not finite numbers or do not fit a float, stated normals of every direction and none.
+std::vector<Tri> soup(std::mt19937& rng, size_t count, std::vector<Point3D>& normals)
+{
+    std::uniform_real_distribution<double> coord(-3.0, 3.0);
+    std::vector<Point3D> pool;
+    for (size_t i = 0; i < count / 3 + 4; ++i)
+        pool.push_back(Point3D(float(coord(rng)), float(coord(rng)), float(coord(rng))));
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    auto corner = [&]() {
+        Point3D p = pool[rng() % pool.size()];
+        const unsigned kind = rng() % 40;
+        const double nudge[] = {0.9e-5, 1.0e-5, 1.1e-5, -0.9e-5, -1.1e-5, 2e-7};
+        if (kind < 6) {
+            const int axis = int(rng() % 3);
+            p.component(axis) = double(float(p.component(axis) + nudge[kind]));
+        } else if (kind == 6) {
+            p.component(int(rng() % 3)) = rng() % 2 ? nan : -inf;
+        } else if (kind == 7) {
+            p.component(int(rng() % 3)) = 1e39;  // beyond a float
+        } else if (kind == 8) {
+            p = Point3D(0.0, -0.0, 0.0);  // the same point as 0, 0, 0 with other bits
+        }
+        return p;
+    };
+    std::vector<Tri> tris;
+    normals.clear();
+    for (size_t i = 0; i < count; ++i) {
+        Tri t{corner(), corner(), corner()};
+        if (rng() % 25 == 0)
+            t.c = t.a;  // degenerate
+        tris.push_back(t);
+        const unsigned n = rng() % 4;
+        normals.push_back(n == 0 ? Point3D(0, 0, 0) : Point3D(coord(rng), coord(rng), coord(rng)));
+    }
+    return tris;
+}
+
+// The mesh of the facet by facet read: the part as any other importer.
+std::string plainRead(const std::string& data, bool* ok = nullptr, ReadStop* stop = nullptr)
+{
+    FEMeshPartC part;
+    const int result = importSTLString(data.data(), data.size(), static_cast<stlImporterI*>(&part), nullptr, stop);
+    if (ok)
+        *ok = result == kSTLOk;
+    return meshtest::structure(part);
+}
+
+}  // namespace
+
+// The mesh part reads binary facets in runs prepared on several threads; the mesh must be the one
+// the facet by facet read builds, record for record, at every size around the pieces and runs,
+// for soups full of near and exact merges, and for short or lying files with the same reasons.
+TEST(STLImport, MeshPartReadsBinaryRunsToExactlyTheMeshOfTheFacetByFacetRead)
+{
+    std::mt19937 rng(4711);
+    const size_t sizes[] = {1, 2, 3, 100, 4095, 4096, 4097, 8191, 8192, 8193, 65535, 65536, 65537, 131073};
+    TempDir dir;
+    for (size_t size : sizes) {
+        std::vector<Point3D> normals;
+        const std::vector<Tri> tris = soup(rng, size, normals);
+        const bool bigEndian = size % 2 == 1;
+        const std::string data = binarySTL(tris, normals, bigEndian);
+        const std::string expected = plainRead(data);
+
+        FEMeshPartC fromMemory;
+        EXPECT_TRUE(fromMemory.readSTLFromString(data.data(), data.size(), 15.0f, nullptr)) << size;
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromMemory), expected), "") << size;
+
+        if (size > 2 && size < 65535)
+            continue;  // a file is read in whole runs, like memory
+        FEMeshPartC fromFile;
+        EXPECT_TRUE(fromFile.readSTLFromFile(dir.write("soup.stl", data).c_str(), 15.0f, nullptr)) << size;
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromFile), expected), "") << size;
+    }
+
+    // Cut inside the last record (before and after its 48 bytes of coordinates), or a count
+    // above what the data holds: the same triangles, the same failure, the same reason.
+    std::vector<Point3D> normals;
+    const std::vector<Tri> tris = soup(rng, 70000, normals);
+    const std::string whole = binarySTL(tris, normals, false);
+    const std::string cases[] = {whole.substr(0, whole.size() - 1), whole.substr(0, whole.size() - 3),
+                                 whole.substr(0, whole.size() - 60), binarySTL(tris, normals, false, "lying", 90000)};
+    for (const std::string& data : cases) {
+        bool ok = true;
+        ReadStop plainStop;
+        const std::string expected = plainRead(data, &ok, &plainStop);
+        EXPECT_FALSE(ok);
+
+        FEMeshPartC fromMemory;
+        ReadStop stop;
+        MemoryBlockC block;
+        ASSERT_TRUE(block.Allocate(uint32_t(data.size())));
+        std::memcpy(block.GetData(), data.data(), data.size());
+        EXPECT_FALSE(fromMemory.readSTLFromString(block, 15.0f, nullptr, &stop));
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromMemory), expected), "") << data.size();
+        EXPECT_TRUE(stop.stopped());
+        EXPECT_EQ(stop.text(), plainStop.text());
+
+        FEMeshPartC fromFile;
+        EXPECT_FALSE(fromFile.readSTLFromFile(dir.write("cut.stl", data).c_str(), 15.0f, nullptr));
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromFile), expected), "") << data.size();
+    }
+}
+
+// A closed torus: every edge is paired and every corner found again many times over.
+TEST(STLImport, MeshPartReadsABinaryTorusToExactlyTheMeshOfTheFacetByFacetRead)
+{
+    std::vector<Tri> tris;
+    std::vector<Point3D> normals;
+    const int rings = 300, segments = 150;
+    auto point = [&](int i, int j) {
+        const double u = 2.0 * meshtest::kPi * (i % rings) / rings, v = 2.0 * meshtest::kPi * (j % segments) / segments;
+        const double d = 50.0 + 20.0 * std::cos(v);
+        return Point3D(d * std::cos(u), d * std::sin(u), 20.0 * std::sin(v));
+    };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < segments; ++j) {
+            const Point3D a = point(i, j), b = point(i + 1, j), c = point(i + 1, j + 1), d = point(i, j + 1);
+            tris.push_back({a, b, c});
+            tris.push_back({a, c, d});
+            normals.push_back(crossProduct(b - a, c - a));
+            normals.push_back(crossProduct(c - a, d - a));
+        }
+    const std::string data = binarySTL(tris, normals, false);
+    FEMeshPartC part;
+    ASSERT_TRUE(part.readSTLFromString(data.data(), data.size(), 15.0f, nullptr));
+    EXPECT_EQ(part.getVertexCount(), size_t(rings * segments));
+    EXPECT_TRUE(part.isManifold());
+    EXPECT_EQ(meshtest::firstDifference(meshtest::structure(part), plainRead(data)), "");
 }

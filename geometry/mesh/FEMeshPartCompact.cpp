@@ -1,0 +1,245 @@
+// FEMeshPartC: moving the records of a finalized mesh together, so that the room of the records
+// that merging deleted goes back to the system.
+#include "geometry/mesh/FEMeshPartC.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "platform/Parallel.h"
+
+namespace {
+
+// The pools are compacted when their freed slots hold at least this many bytes and at least half
+// of all they handed out, and all they handed out is at most kCompactUpToBytes. The copying costs
+// what the records left hold, so it pays where most of the room is dead, as after merging large
+// flat faces; a mesh that merged little keeps its slots. It costs more than linearly with the
+// room the records are spread over, as its links lead all over it (past a few hundred megabytes
+// every step misses the caches and the address translation), and in a mesh that large the peak
+// of loading is set while reading anyway.
+constexpr size_t kCompactFromBytes = size_t(64) << 10;
+constexpr size_t kCompactUpToBytes = size_t(256) << 20;
+
+// A moved record keeps, in its first two words, the handle of its copy and this tag. A freed slot
+// holds a free-list address there, whose upper half is never all ones.
+constexpr uint32_t kMovedTag = 0xFFFFFFFFu;
+
+template <class T>
+void markMoved(T* old, const T* copy)
+{
+    const uint32_t words[2] = {FEMeshArenaC<T>::handleOf(copy), kMovedTag};
+    std::memcpy(static_cast<void*>(old), words, sizeof words);
+}
+
+// The copy of a moved record; null for null, and for a record that was not moved.
+template <class T>
+T* movedTo(const T* old)
+{
+    if (!old)
+        return nullptr;
+#if defined(__SANITIZE_ADDRESS__)
+    // A link to a deleted record (a selection whose face merged away): its slot is poisoned.
+    if (__asan_address_is_poisoned(old))
+        return nullptr;
+#endif
+    uint32_t words[2];
+    std::memcpy(words, static_cast<const void*>(old), sizeof words);
+    return words[1] == kMovedTag ? FEMeshArenaC<T>::fromHandle(words[0]) : nullptr;
+}
+
+// The copy of a record in a slot of the new pool (taken once, however often it is met).
+template <class T>
+T* moveInto(FEMeshPoolC<T>& fresh, T* old)
+{
+    if (T* copy = movedTo(old))
+        return copy;
+    T* copy;
+    if constexpr (std::is_same_v<T, FEMeshFaceC>)
+        copy = fresh.create(nullptr);
+    else
+        copy = fresh.create();
+    // The record's bytes as they are (links are handles; a face's information keeps its
+    // reference, since the old slot goes without its destructor).
+    std::memcpy(static_cast<void*>(copy), static_cast<const void*>(old), sizeof(T));
+    if constexpr (std::is_same_v<T, FEMeshFaceC>)
+        copy->setMark(old->getMark());  // kept beside the face
+    markMoved(old, copy);
+    return copy;
+}
+
+// Calls f for every record of a dense pool, chunks in parallel (each call writes only what its
+// own record owns).
+template <class T, class F>
+void forEachOfDense(const FEMeshPoolC<T>& pool, F f)
+{
+    const std::vector<std::pair<T*, size_t>> runs = pool.denseRuns();
+    platform::sys::runInPieces(runs.size(), platform::sys::piecesFor(runs.size(), 1), [&](size_t, size_t begin, size_t end) {
+        for (size_t r = begin; r < end; ++r)
+            for (size_t i = 0; i < runs[r].second; ++i)
+                f(runs[r].first + i);
+    });
+}
+
+}  // namespace
+
+bool FEMeshPartC::recordsAllReachable() const
+{
+    size_t faces = 0, loops = 0, halfEdges = 0, edges = 0;
+    for (const FEMeshFaceC* f = faceHead; f; f = f->getNext()) {
+        if (++faces > facePool.live())
+            return false;
+        for (const FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+            if (++loops > loopPool.live() || l->getFace() != f)
+                return false;
+            const FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
+            if (!first)
+                continue;
+            const FEMeshHalfEdgeC* h = first;
+            do {
+                if (++halfEdges > halfEdgePool.live() || h->getLoop() != l)
+                    return false;
+                h = h->getNext();
+            } while (h && h != first);
+            if (!h)
+                return false;
+        }
+    }
+    for (const FEMeshEdgeC* e = edgeHead; e; e = e->getNext())
+        if (++edges > edgePool.live())
+            return false;
+    return faces == facePool.live() && loops == loopPool.live() && halfEdges == halfEdgePool.live() &&
+           edges == edgePool.live();
+}
+
+void FEMeshPartC::compactRecords()
+{
+    const size_t freed = facePool.freedBytes() + loopPool.freedBytes() + halfEdgePool.freedBytes() +
+                         edgePool.freedBytes();
+    const size_t taken = facePool.takenBytes() + loopPool.takenBytes() + halfEdgePool.takenBytes() +
+                         edgePool.takenBytes();
+    if (freed < kCompactFromBytes || freed * 2 < taken || taken > kCompactUpToBytes || !recordsAllReachable())
+        return;
+    // One kind of record at a time, so that no more than one kind is held twice; the old slots
+    // tell where their records went until every link to them is mended. Pieces of the lists are
+    // copied in parallel, each into a pool of its own, and the pools joined in list order.
+    const std::vector<FEMeshFaceC*> faceStarts = facePieces(kFacesPerPiece);
+    const size_t facePieceCount = faceStarts.size();
+    auto faceRange = [&](size_t piece) {
+        return std::make_pair(faceStarts[piece], piece + 1 < facePieceCount ? faceStarts[piece + 1] : nullptr);
+    };
+    {
+        // Half-edges in ring order, loop by loop, face by face.
+        std::vector<FEMeshPoolC<FEMeshHalfEdgeC>> fresh(facePieceCount);
+        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
+            const auto [from, stop] = faceRange(piece);
+            for (FEMeshFaceC* f = from; f != stop; f = f->getNext())
+                for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+                    FEMeshHalfEdgeC* const first = l->getFirstHalfEdge();
+                    FEMeshHalfEdgeC* h = first;
+                    while (h) {
+                        FEMeshHalfEdgeC* following = h->getNext();
+                        moveInto(fresh[piece], h);
+                        h = following == first ? nullptr : following;
+                    }
+                    l->setFirstHalfEdge(movedTo(first));
+                }
+        });
+        FEMeshPoolC<FEMeshHalfEdgeC> joined;
+        for (FEMeshPoolC<FEMeshHalfEdgeC>& pool : fresh)
+            joined.adopt(pool);
+        forEachOfDense(joined, [](FEMeshHalfEdgeC* h) {
+            h->setNext(movedTo(h->getNext()));
+            h->setPrevious(movedTo(h->getPrevious()));
+        });
+        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
+        platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
+            FEMeshEdgeC* const stop = piece + 1 < edgeStarts.size() ? edgeStarts[piece + 1] : nullptr;
+            for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop; e = e->getNext()) {
+                e->setFirstHalfEdge(movedTo(e->getFirstHalfEdge()));
+                e->setSecondHalfEdge(movedTo(e->getSecondHalfEdge()));
+            }
+        });
+        const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), 32768);
+        platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t, size_t begin, size_t end) {
+            for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
+                for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
+                    v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge()));
+        });
+        halfEdgePool.takeOver(joined);
+    }
+    {
+        // Edges in list order.
+        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
+        std::vector<FEMeshPoolC<FEMeshEdgeC>> fresh(edgeStarts.size());
+        platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
+            FEMeshEdgeC* const stop = piece + 1 < edgeStarts.size() ? edgeStarts[piece + 1] : nullptr;
+            for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop;) {
+                FEMeshEdgeC* following = e->getNext();
+                moveInto(fresh[piece], e);
+                e = following;
+            }
+        });
+        FEMeshPoolC<FEMeshEdgeC> joined;
+        for (FEMeshPoolC<FEMeshEdgeC>& pool : fresh)
+            joined.adopt(pool);
+        forEachOfDense(joined, [](FEMeshEdgeC* e) {
+            e->setNext(movedTo(e->getNext()));
+            e->setPrevious(movedTo(e->getPrevious()));
+        });
+        forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setEdge(movedTo(h->getEdge())); });
+        edgeHead = movedTo(edgeHead);
+        edgeTail = movedTo(edgeTail);
+        edgeCursor = movedTo(edgeCursor);
+        nextEdgeCursor = movedTo(nextEdgeCursor);
+        for (FEMeshEdgeC*& e : pickEdge)
+            e = movedTo(e);
+        edgePool.takeOver(joined);
+    }
+    {
+        // Faces in list order, then loops face by face in chain order.
+        std::vector<FEMeshPoolC<FEMeshFaceC>> fresh(facePieceCount);
+        std::vector<FEMeshPoolC<FEMeshLoopC>> freshLoops(facePieceCount);
+        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
+            const auto [from, stop] = faceRange(piece);
+            for (FEMeshFaceC* f = from; f != stop;) {
+                FEMeshFaceC* following = f->getNext();
+                moveInto(fresh[piece], f);
+                f = following;
+            }
+        });
+        FEMeshPoolC<FEMeshFaceC> joined;
+        for (FEMeshPoolC<FEMeshFaceC>& pool : fresh)
+            joined.adopt(pool);
+        forEachOfDense(joined, [](FEMeshFaceC* f) {
+            f->setNext(movedTo(f->getNext()));
+            f->setPrevious(movedTo(f->getPrevious()));
+        });
+        faceHead = movedTo(faceHead);
+        faceTail = movedTo(faceTail);
+        currentFace = movedTo(currentFace);
+        for (FEMeshFaceC*& f : pickFace)
+            f = movedTo(f);
+        // The pieces' first faces moved: the pieces start at their copies.
+        std::vector<FEMeshFaceC*> starts(faceStarts);
+        for (FEMeshFaceC*& f : starts)
+            f = movedTo(f);
+        facePool.takeOver(joined);  // no old face is read after this
+        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
+            FEMeshFaceC* const stop = piece + 1 < facePieceCount ? starts[piece + 1] : nullptr;
+            for (FEMeshFaceC* f = starts[piece]; f != stop; f = f->getNext()) {
+                for (FEMeshLoopC* l = f->getFirstLoop(); l;) {
+                    FEMeshLoopC* following = l->getNext();
+                    moveInto(freshLoops[piece], l)->setFace(f);
+                    l = following;
+                }
+                f->setFirstLoop(movedTo(f->getFirstLoop()));
+                f->setLastLoop(movedTo(f->getLastLoop()));
+            }
+        });
+        FEMeshPoolC<FEMeshLoopC> loops;
+        for (FEMeshPoolC<FEMeshLoopC>& pool : freshLoops)
+            loops.adopt(pool);
+        forEachOfDense(loops, [](FEMeshLoopC* l) { l->setNext(movedTo(l->getNext())); });
+        forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setLoop(movedTo(h->getLoop())); });
+        loopPool.takeOver(loops);
+    }
+}
