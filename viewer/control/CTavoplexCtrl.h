@@ -147,8 +147,8 @@ public:
     // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
     // held).
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
-    // Draws the part's display list, a large one in groups of its runs with a flush after
-    // each, when FlushListGroups is set; the same triangles in the same order either way.
+    // Draws the part's display list; a large one, while FlushListGroups is set, as groups of
+    // its runs with a flush between them: the same triangles in the same order either way.
     void CallPartList(const FEDisplayPartC& part);
     bool FlushListGroups = true;
     // Deletes the model's display lists (with the context current, when there is one) and the
