@@ -147,6 +147,10 @@ public:
     // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
     // held).
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
+    // Draws the part's display list; a large one, while FlushListGroups is set, as groups of
+    // its runs with a flush between them: the same triangles in the same order either way.
+    void CallPartList(const FEDisplayPartC& part);
+    bool FlushListGroups = true;
     // Deletes the model's display lists (with the context current, when there is one) and the
     // model itself; Parts is null afterwards.
     void ReleaseModel();

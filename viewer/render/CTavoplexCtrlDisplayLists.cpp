@@ -28,6 +28,12 @@ constexpr size_t kFacesPerParallelRun = size_t(1) << 14;
 // Threads that compile runs at most: each holds about 8 MB of its own context's lists beside
 // the data, and beyond four the compile hardly gets faster.
 constexpr size_t kListThreads = 4;
+// Run lists of a large part drawn between two flushes: about 64k triangles. Mesa's software
+// renderer bins every triangle it is given before its rasterizer threads start, so a part
+// handed over whole grows the process by its binned triangles and leaves those threads idle
+// meanwhile. Smaller groups bound that memory no further and cost more flushes; larger ones
+// overlap less.
+constexpr size_t kRunsPerFlush = 4;
 
 // The corners of a run of faces handed to the list being compiled. The array state is the
 // client's, not the list's: it is set for the compile only.
@@ -192,6 +198,25 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
         for (size_t r = 0; r < runCount; ++r)
             glCallList(runList(r));
         glEndList();
+    }
+}
+
+void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)
+{
+    const int list = part.getDisplayList();
+    if (list < 0)
+        return;
+    const size_t runs = size_t(part.getDisplayListCount() - 1);
+    if (!FlushListGroups || runs <= kRunsPerFlush) {
+        glCallList(GLuint(list));
+        return;
+    }
+    // A flush changes no pixel: the same triangles in the same order under the same state.
+    for (size_t begin = 0; begin < runs; begin += kRunsPerFlush) {
+        if (begin > 0)
+            glFlush();
+        for (size_t r = begin; r < std::min(runs, begin + kRunsPerFlush); ++r)
+            glCallList(GLuint(list) + 1 + GLuint(r));
     }
 }
 

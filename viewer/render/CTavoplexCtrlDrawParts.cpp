@@ -145,7 +145,7 @@ void CTavoplexCtrl::DrawPartLists(const FEDisplayPartRefC& instance, bool ghost)
     const feColor colour = part->getColor();
     glColor4f(colour.r(), colour.g(), colour.b(), alpha);
     if (part->getDisplayList() >= 0 && !ModelLeftOut)
-        glCallList(GLuint(part->getDisplayList()));
+        CallPartList(*part);
     glPopMatrix();
 }
 

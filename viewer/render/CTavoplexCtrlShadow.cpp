@@ -82,7 +82,7 @@ void CTavoplexCtrl::GenerateShadowTexture()
             glColor4f(grey, grey, grey, alpha);
             if (part->getDisplayList() != -1 && !ModelLeftOut) {
                 if (!kept) {
-                    glCallList(GLuint(part->getDisplayList()));
+                    CallPartList(*part);
                 } else {
                     // In place of the list, so that the renderer takes up this pass's state
                     // as it would for the list.

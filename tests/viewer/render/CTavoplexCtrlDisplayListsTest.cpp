@@ -1,6 +1,8 @@
 // Tests of the parts' display lists: every triangle in the list, the coloured ones recorded,
-// the same picture whether built on one thread or several, and a build that runs out of memory.
+// the same picture whether built on one thread or several or drawn in flushed groups, and a
+// build that runs out of memory.
 #include <GL/gl.h>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <new>
@@ -135,8 +137,9 @@ TEST(CTavoplexCtrlDisplayLists, ListDrawsTheSamePictureAsTrianglesSentOneByOne)
 TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnOne)
 {
     // A smoothed torus of more faces than one thread's list is given, shaded with lines and
-    // shadow: the list built on several threads (runs in lists of their own) and on one.
-    auto picture = [](const char* threads) {
+    // shadow, then as a ghost: the list built on several threads (runs in lists of their own)
+    // and on one; the runs drawn in groups with flushes between them and in one call.
+    auto picture = [](const char* threads, bool grouped) {
         setenv("TAVOPLEX_THREADS", threads, 1);
         FEDisplayPartC* torus = new FEDisplayPartC();
         benchsupport::buildTorus(*torus, 400, 360);
@@ -145,29 +148,37 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnO
         ViewerHarness v(200, 200);
         CTavoplexCtrl& c = v.open();
         c.Grid = 0;
+        c.FlushListGroups = grouped;
         installParts(c, modelOf(torus));
         c.Rotation.rotate(-50.0, 0.0, 20.0);
-        c.DisplayMode = 4;
-        renderSettled(v);
-        std::vector<Pixel> pixels;
-        for (int y = 0; y < 200; ++y)
-            for (int x = 0; x < 200; ++x)
-                pixels.push_back(v.pixel(x, y));
+        std::vector<uint8_t> bytes;
+        for (int mode : {4, 0}) {
+            c.DisplayMode = mode;
+            renderSettled(v);
+            EXPECT_EQ(v.frame().width, 200);
+            EXPECT_EQ(v.frame().height, 200);
+            bytes.insert(bytes.end(), v.frame().rgba.begin(), v.frame().rgba.end());
+        }
         // Only a list built in runs has lists of its own after the part's: without them the
-        // two pictures would come from the same one-thread build.
+        // pictures would come from the same one-thread build. Enough runs for several groups.
         OpenGLLock lock(c);
         EXPECT_EQ(glIsList(GLuint(torus->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
             << threads << " threads";
-        return pixels;
+        if (std::string(threads) != "1") {
+            EXPECT_GE(torus->getDisplayListCount(), 9);
+        }
+        return bytes;
     };
-    const std::vector<Pixel> serial = picture("1");
-    const std::vector<Pixel> parallel = picture("8");
+    const std::vector<uint8_t> serial = picture("1", true);
+    const std::vector<uint8_t> grouped = picture("8", true);
+    const std::vector<uint8_t> whole = picture("8", false);
     unsetenv("TAVOPLEX_THREADS");
     int shaded = 0;
-    for (const Pixel& p : serial)
-        shaded += p != serial.front();
+    for (size_t i = 0; i < serial.size() / 2; i += 4)
+        shaded += !std::equal(serial.begin() + long(i), serial.begin() + long(i) + 3, serial.begin());
     EXPECT_GT(shaded, 200 * 200 / 5);
-    EXPECT_TRUE(serial == parallel);
+    EXPECT_TRUE(serial == whole);
+    EXPECT_TRUE(grouped == whole);
 }
 
 // A build that runs out of memory part way leaves the OpenGL state usable.
