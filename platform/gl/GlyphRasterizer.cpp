@@ -5,15 +5,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <utility>
 
 namespace platform::gl {
 
@@ -92,9 +86,7 @@ std::string& GlyphRasterizer::fixedFontFile()
     return file;
 }
 
-namespace {
-
-std::vector<std::string> fontFilesEndingWith(const std::string& fixedFile)
+std::vector<std::string> GlyphRasterizer::fontFiles()
 {
     std::vector<std::string> files;
     // A configuration of our own, dropped afterwards: fontconfig's process-wide one would
@@ -106,107 +98,17 @@ std::vector<std::string> fontFilesEndingWith(const std::string& fixedFile)
                 files.push_back(file);
         FcConfigDestroy(config);
     }
-    if (std::find(files.begin(), files.end(), fixedFile) == files.end())
-        files.push_back(fixedFile);
+    if (std::find(files.begin(), files.end(), fixedFontFile()) == files.end())
+        files.push_back(fixedFontFile());
     return files;
-}
-
-std::string rasterizeFirstOf(GlyphSet& out, const std::string& fixedFile)
-{
-    for (const std::string& file : fontFilesEndingWith(fixedFile))
-        if (GlyphRasterizer::rasterize(out, file))
-            return file;
-    return {};
-}
-
-// What chooses the user-interface font besides the installed fonts.
-struct FontChoice {
-    std::string fixedFile;
-    std::string environment;  // fontconfig's variables, each with a mark for "not set"
-
-    static FontChoice now()
-    {
-        FontChoice choice{GlyphRasterizer::fixedFontFile(), {}};
-        for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH"}) {
-            const char* value = std::getenv(name);
-            choice.environment += value ? std::string("=") + value : std::string("-");
-            choice.environment += '\0';
-        }
-        return choice;
-    }
-    bool operator==(const FontChoice&) const = default;
-};
-
-// The font rasterized ahead on a thread of its own. Only the thread that starts or takes it
-// touches it besides the worker, which writes the result before it ends; joining the worker
-// hands the result over.
-struct PreparedFont {
-    pid_t process = 0;  // a fork has no worker: what it inherited is of no use to it
-    FontChoice choice;
-    std::thread worker;
-    GlyphSet glyphs;
-    std::string file;
-};
-
-// The one started and not taken yet. One nobody took is waited for when the process ends or
-// the module that holds this code is unloaded, so that its worker never outlives the code.
-struct PreparedFonts {
-    std::mutex lock;
-    PreparedFont* pending = nullptr;
-    PreparedFont* inherited = nullptr;  // one a fork found pending: kept, its worker is not here
-    pid_t startedIn = 0;                // the process that started one: one per process
-
-    ~PreparedFonts()
-    {
-        if (pending != nullptr && pending->process == ::getpid()) {
-            pending->worker.join();
-            delete pending;
-        }
-    }
-} prepared;
-
-}  // namespace
-
-std::vector<std::string> GlyphRasterizer::fontFiles() { return fontFilesEndingWith(fixedFontFile()); }
-
-void GlyphRasterizer::prepareUserInterfaceFont()
-{
-    std::lock_guard<std::mutex> guard(prepared.lock);
-    const pid_t process = ::getpid();
-    if (prepared.startedIn == process)
-        return;
-    prepared.startedIn = process;
-    if (prepared.pending != nullptr)
-        prepared.inherited = std::exchange(prepared.pending, nullptr);
-    auto font = std::make_unique<PreparedFont>();
-    font->process = process;
-    font->choice = FontChoice::now();
-    PreparedFont* raw = font.get();
-    try {
-        font->worker = std::thread([raw] { raw->file = rasterizeFirstOf(raw->glyphs, raw->choice.fixedFile); });
-    } catch (const std::system_error&) {
-        return;  // no thread to be had: the font is made where it is asked for
-    }
-    prepared.pending = font.release();
 }
 
 std::string GlyphRasterizer::rasterizeUserInterfaceFont(GlyphSet& out)
 {
-    std::unique_ptr<PreparedFont> font;
-    {
-        std::lock_guard<std::mutex> guard(prepared.lock);
-        if (prepared.pending != nullptr && prepared.pending->process == ::getpid())
-            font.reset(std::exchange(prepared.pending, nullptr));
-    }
-    if (font) {
-        font->worker.join();
-        if (font->choice == FontChoice::now()) {
-            if (!font->file.empty())
-                out = std::move(font->glyphs);
-            return font->file;
-        }
-    }
-    return rasterizeFirstOf(out, fixedFontFile());
+    for (const std::string& file : fontFiles())
+        if (rasterize(out, file))
+            return file;
+    return {};
 }
 
 char32_t GlyphRasterizer::codePage1252(uint8_t byte)

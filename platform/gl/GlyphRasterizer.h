@@ -40,12 +40,6 @@ public:
     // The first of fontFiles() that can be read: the file's name, empty (and out untouched)
     // when none can.
     static std::string rasterizeUserInterfaceFont(GlyphSet& out);
-    // Starts rasterizeUserInterfaceFont's work on a thread of its own, once per process, so
-    // that it overlaps the rest of a start-up (reading fontconfig's configuration alone takes
-    // about as long as making a context). The next rasterizeUserInterfaceFont takes that
-    // result, unless what chooses the font (fixedFontFile(), FONTCONFIG_FILE, FONTCONFIG_PATH)
-    // has changed since, or the process is a fork of the one that started it.
-    static void prepareUserInterfaceFont();
 
     // Rasterizes every byte code 0..255 of the font file at the largest pixel size (at most
     // maxPixelSize) whose descent is at most maxDescent pixels. Codes below 32, 127, the codes

@@ -9,7 +9,6 @@
 #include "geometry/readers/ZJVReaderC.h"
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
-#include "platform/gl/GlyphRasterizer.h"
 #include "platform/sys.h"
 #include "services/config/CSConfigItem.h"
 #include "services/config/CSConfigVal.h"
@@ -43,9 +42,6 @@ RWCString applicationDataFolder()
 
 CTavoplexCtrl::CTavoplexCtrl()
 {
-    // The window's first frame needs the font; finding and rasterizing it overlaps what comes
-    // before (the settings, the context) instead of waiting for it.
-    platform::gl::GlyphRasterizer::prepareUserInterfaceFont();
     // The tip names the part under the pointer through the control's picking (faded parts
     // left out).
     auto partNameAt = [this](int x, int y) {

@@ -1,15 +1,7 @@
 // Tests of the glyph bitmaps: size choice, code page 1252 and the bitmap layout.
 #include "platform/gl/GlyphRasterizer.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <functional>
-#include <thread>
 
 #include "tests/support/PrivateFontconfig.h"
 #include "tests/support/ScopedEnv.h"
@@ -96,80 +88,4 @@ TEST(GlyphRasterizer, FontconfigFindsDejaVuSansElseTheDefaultSansSerifThenTheFix
         EXPECT_EQ(set.glyphs['A'].advance > 0, !used.empty());
         GlyphRasterizer::fixedFontFile() = fixed;
     }
-}
-
-namespace {
-
-// Runs check in a child process, where nothing has been prepared yet, and gives its result;
-// 1000 when the child did not end well within a generous deadline.
-int inFreshProcess(const std::function<int()>& check)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(check());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    int status = 0;
-    while (pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return 1000;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
-}
-
-}  // namespace
-
-// A font prepared ahead is the one made where it is asked for, as long as nothing that chooses
-// it changed in between; a fork of the process that prepared it makes its own.
-TEST(GlyphRasterizer, APreparedFontIsTheOneMadeWhereAsked)
-{
-    const std::string fixed = GlyphRasterizer::fixedFontFile();
-    PrivateFontconfig fonts;
-    const std::string face = fonts.addFont(fixed, "Face.ttf", false);
-    ScopedEnv config("FONTCONFIG_FILE", fonts.configFile().c_str());
-    GlyphSet direct;
-    ASSERT_TRUE(GlyphRasterizer::rasterize(direct, face));
-    auto sameGlyphs = [&](const GlyphSet& set) {
-        for (size_t code = 0; code < 256; ++code)
-            if (set.glyphs[code].bits != direct.glyphs[code].bits || set.glyphs[code].advance != direct.glyphs[code].advance)
-                return false;
-        return set.height == direct.height;
-    };
-    EXPECT_EQ(inFreshProcess([&] {
-                  GlyphRasterizer::prepareUserInterfaceFont();
-                  GlyphSet set;
-                  return GlyphRasterizer::rasterizeUserInterfaceFont(set) != face ? 1 : !sameGlyphs(set) ? 2 : 0;
-              }),
-              0);
-    // Another fixed file after the start: the font that one chooses. (The environment is not
-    // changed while the worker may read it.)
-    PrivateFontconfig none;
-    EXPECT_EQ(inFreshProcess([&] {
-                  ScopedEnv other("FONTCONFIG_FILE", none.configFile().c_str());
-                  GlyphRasterizer::prepareUserInterfaceFont();  // would find the fixed file
-                  GlyphRasterizer::fixedFontFile() = none.configFile() + ".none";
-                  GlyphSet set;
-                  return GlyphRasterizer::rasterizeUserInterfaceFont(set).empty() ? 0 : 1;
-              }),
-              0);
-#if !defined(__SANITIZE_THREAD__)  // the thread sanitizer cannot follow a fork of a process with threads
-    // A fork finds the font its parent started pending, without the parent's worker.
-    EXPECT_EQ(inFreshProcess([&] {
-                  GlyphRasterizer::prepareUserInterfaceFont();
-                  const int child = inFreshProcess([&] {
-                      GlyphSet set;
-                      if (GlyphRasterizer::rasterizeUserInterfaceFont(set) != face || !sameGlyphs(set))
-                          return 1;
-                      GlyphRasterizer::prepareUserInterfaceFont();
-                      return GlyphRasterizer::rasterizeUserInterfaceFont(set) == face ? 0 : 2;
-                  });
-                  GlyphSet set;
-                  const bool own = GlyphRasterizer::rasterizeUserInterfaceFont(set) == face;
-                  return child != 0 ? 10 + child : own ? 0 : 3;
-              }),
-              0);
-#endif
 }
