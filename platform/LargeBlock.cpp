@@ -2,6 +2,7 @@
 #include "platform/sys.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -75,6 +76,11 @@ Prefaulter*& prefaulter()
 
 void prefaultLoop(Prefaulter* p)
 {
+    // Signals meant for the program go to the threads that handle them, never to this one.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    pthread_setname_np(pthread_self(), "prefault");
     std::unique_lock<std::mutex> lock(p->mutex);
     for (;;) {
         p->queued.wait(lock, [p] { return !p->blocks.empty(); });
