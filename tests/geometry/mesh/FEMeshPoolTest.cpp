@@ -156,6 +156,8 @@ TEST(FEMeshPool, ChunksBackedAheadOnSeveralThreadsStartZeroAndKeepTheirBytes)
                 for (uint32_t i = 0; i < n; ++i)
                     good = good && *static_cast<uint32_t*>(Arena::sideOf(rs[i], 0)) == 0 &&
                            *static_cast<uint32_t*>(Arena::sideOf(rs[i], 1)) == 0 && rs[i]->word == i + 1;
+                for (PlainProbeRecordC* p : ps)
+                    plain.destroy(p);
             }
             ok[t] = good ? 1 : 0;
         });
