@@ -1,14 +1,26 @@
 // Large memory blocks for record pools, backed by transparent huge pages.
 #include "platform/sys.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // older headers; a system without it answers EINVAL
+#endif
 
 namespace platform::sys {
 namespace {
@@ -39,7 +51,117 @@ size_t addressSpaceLeft()
     return limit.rlim_cur > used ? size_t(limit.rlim_cur - used) : 0;
 }
 
+// The thread that backs pages ahead of the threads filling them. It takes the newest block first
+// (an older one is being filled already, its owner faulting in what is not there yet) and works in
+// steps, so that a block given back waits at most for one step.
+constexpr size_t kPage = 4096;
+constexpr size_t kPrefaultStep = size_t(256) << 10;
+
+struct Prefaulter {
+    std::mutex mutex;
+    std::condition_variable queued;
+    std::condition_variable stepDone;
+    std::vector<std::pair<uintptr_t, uintptr_t>> blocks;  // [from, to), page-aligned, newest last
+    uintptr_t busyFrom = 0;  // the step under way
+    uintptr_t busyTo = 0;
+    bool running = false;
+};
+
+// Never destroyed: the thread outlives static destruction and waits on it until the process ends.
+Prefaulter*& prefaulter()
+{
+    static Prefaulter* p = new Prefaulter;
+    return p;
+}
+
+void prefaultLoop(Prefaulter* p)
+{
+    // Signals meant for the program go to the threads that handle them, never to this one.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    pthread_setname_np(pthread_self(), "prefault");
+    std::unique_lock<std::mutex> lock(p->mutex);
+    for (;;) {
+        p->queued.wait(lock, [p] { return !p->blocks.empty(); });
+        auto& [from, to] = p->blocks.back();
+        p->busyFrom = from;
+        p->busyTo = std::min(to, from + kPrefaultStep);
+        if (p->busyTo == to)
+            p->blocks.pop_back();
+        else
+            from = p->busyTo;
+        lock.unlock();
+        // Fails harmlessly where a part of the range is gone; never changes a byte.
+        madvise(reinterpret_cast<void*>(p->busyFrom), p->busyTo - p->busyFrom, MADV_POPULATE_WRITE);
+        lock.lock();
+        p->busyFrom = p->busyTo = 0;
+        p->stepDone.notify_all();
+    }
+}
+
+bool systemPrefaults()
+{
+    static const bool able = [] {
+        void* page = mmap(nullptr, kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (page == MAP_FAILED)
+            return false;
+        const bool ok = madvise(page, kPage, MADV_POPULATE_WRITE) == 0;
+        munmap(page, kPage);
+        if (ok)  // a child process starts without the thread: it gets one of its own when needed
+            pthread_atfork(nullptr, nullptr, [] { prefaulter() = new Prefaulter; });
+        return ok;
+    }();
+    return able;
+}
+
 }  // namespace
+
+bool prefaultsPages() { return systemPrefaults(); }
+
+void prefaultPages(void* block, size_t bytes)
+{
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kPage - 1) / kPage * kPage;
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) / kPage * kPage;
+    if (!block || to <= from || !systemPrefaults())
+        return;
+    Prefaulter* p = prefaulter();
+    {
+        std::lock_guard<std::mutex> lock(p->mutex);
+        if (!p->running) {
+            std::thread(prefaultLoop, p).detach();
+            p->running = true;
+        }
+        p->blocks.push_back({from, to});
+    }
+    p->queued.notify_one();
+}
+
+void forgetPrefault(void* block, size_t bytes)
+{
+    if (!block || !bytes || !systemPrefaults())
+        return;
+    const uintptr_t from = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t to = from + bytes;
+    Prefaulter* p = prefaulter();
+    std::unique_lock<std::mutex> lock(p->mutex);
+    if (!p->running)
+        return;
+    // Keep what lies outside the range, whole pages only.
+    std::vector<std::pair<uintptr_t, uintptr_t>> kept;
+    for (const auto& [a, b] : p->blocks) {
+        if (b <= from || a >= to) {
+            kept.push_back({a, b});
+            continue;
+        }
+        if (a < from && from / kPage * kPage > a)
+            kept.push_back({a, from / kPage * kPage});
+        if (b > to && (to + kPage - 1) / kPage * kPage < b)
+            kept.push_back({(to + kPage - 1) / kPage * kPage, b});
+    }
+    p->blocks.swap(kept);
+    p->stepDone.wait(lock, [&] { return p->busyTo <= from || p->busyFrom >= to; });
+}
 
 void* allocateLargeBlock(size_t bytes)
 {

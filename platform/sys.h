@@ -83,6 +83,16 @@ void discardPages(void* block, size_t bytes);
 void adviseHugePages(void* block, size_t bytes);
 // From now on the process asks for no huge pages, as after a few dear ones.
 void keepToSmallPages();
+// Has the pages of a block backed soon, on a thread of its own, so that the thread about to fill
+// the block from its front finds them ready instead of waiting for the system to clear each one as
+// it first writes it. Never waits (the block is only queued) and changes no byte; where the system
+// cannot back pages ahead, nothing happens. Only whole pages within the block are touched.
+void prefaultPages(void* block, size_t bytes);
+// Drops what is still queued of a block and waits until no backing of it is under way. Call it
+// before the block is given back (discarded, freed, unmapped): no page of it is backed after.
+void forgetPrefault(void* block, size_t bytes);
+// Whether the system backs pages ahead for this process (false where it cannot).
+bool prefaultsPages();
 
 // The text with its control characters (bytes below 0x20, and 0x7F) written as escapes ("\n",
 // "\r", "\t", "\x1b"), so that a name shown in a message keeps the message on one line and says

@@ -33,6 +33,9 @@ public:
     static constexpr size_t kGranule = 4;
     static constexpr size_t kRangeBytes = size_t(1) << 34;  // 2^32 steps of 4 bytes
     static constexpr bool kHasSide = requires { T::kHasSideHalves; };
+    // A record type whose side data is written for every record as it is built declares
+    // `static constexpr bool kSideFilledAlongside = true;`: its side pages are backed ahead too.
+    static constexpr bool kSideFilledAlongside = kHasSide && requires { T::kSideFilledAlongside; };
 
     static uint32_t handleOf(const T* record)
     {
@@ -83,6 +86,8 @@ public:
             const size_t to = from + bytes / 2;
             const size_t begin = (from + kPage - 1) / kPage * kPage;
             const size_t end = to / kPage * kPage;
+            if (bytes >= kPrefaultBytes)
+                platform::sys::forgetPrefault(sideBase_ + from, to - from);
             if (end > begin) {
                 platform::sys::discardPages(sideBase_ + begin, end - begin);
                 std::memset(sideBase_ + from, 0, begin - from);
@@ -101,12 +106,23 @@ public:
         // cheaply. Out of the lock: the advice touches and times the chunk's first page.
         if (bytes >= kHugeBytes)
             platform::sys::adviseHugePages(chunk, bytes);
+        // Its pages get backed on another thread while the pool fills the chunk from its front.
+        // Side data, which some record types touch only here and there, is left to be backed
+        // as it is written, unless the type fills it alongside its records.
+        if (bytes >= kPrefaultBytes) {
+            platform::sys::prefaultPages(chunk, bytes);
+            if constexpr (kSideFilledAlongside)
+                for (unsigned half = 0; half < 2; ++half)
+                    platform::sys::prefaultPages(sideOf(static_cast<T*>(chunk), half), bytes / 2);
+        }
         return chunk;
     }
 
     // Takes a chunk back for reuse; the pages of a large one go back to the system.
     static void giveChunk(void* chunk, size_t bytes)
     {
+        if (bytes >= kPrefaultBytes)
+            platform::sys::forgetPrefault(chunk, bytes);
         if (bytes >= kDiscardBytes)
             platform::sys::discardPages(chunk, bytes);
 #if defined(__SANITIZE_ADDRESS__)
@@ -161,6 +177,8 @@ private:
 
 public:
     static constexpr size_t kSmallestChunk = 256;
+    // Chunks from this size on have their pages backed ahead of use (see prefaultPages).
+    static constexpr size_t kPrefaultBytes = size_t(64) << 10;
 
 private:
     static constexpr size_t kFirstOffset = 4096;  // offset 0 would be the null handle
@@ -339,10 +357,14 @@ public:
                 if constexpr (FEMeshArenaC<T>::kHasSide)
                     FEMeshArenaC<T>::discardSide(c, c->bytes);
                 FEMeshArenaC<T>::giveChunk(c, c->bytes);
-            } else if (c->bytes >= kLargeChunkBytes)
-                platform::sys::freeLargeBlock(c, c->bytes);
-            else
-                std::free(c);
+            } else {
+                if (c->bytes >= FEMeshArenaC<T>::kPrefaultBytes)
+                    platform::sys::forgetPrefault(c, c->bytes);
+                if (c->bytes >= kLargeChunkBytes)
+                    platform::sys::freeLargeBlock(c, c->bytes);
+                else
+                    std::free(c);
+            }
             c = next;
         }
         chunks_ = nullptr;
@@ -405,6 +427,8 @@ private:
                                                   : std::aligned_alloc(kChunkAlignment, bytes);
             if (!raw)
                 throw std::bad_alloc();
+            if (!kHandled && bytes >= FEMeshArenaC<T>::kPrefaultBytes)
+                platform::sys::prefaultPages(raw, bytes);  // the arena does so for its own
             Chunk* c = static_cast<Chunk*>(raw);
             if (chunks_)
                 chunks_->used = uint32_t(used_);

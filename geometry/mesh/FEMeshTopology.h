@@ -201,6 +201,7 @@ class FEMeshEdgeC : public FEMeshPickableEntityC {
 public:
     static constexpr bool kLinkedByHandle = true;
     static constexpr bool kHasSideHalves = true;  // its two incident-list links
+    static constexpr bool kSideFilledAlongside = true;  // set up as the edge is made
 
     FEMeshEdgeC();
     FEMeshEdgeC(const FEMeshEdgeC&) = delete;

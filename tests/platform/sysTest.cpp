@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <vector>
+
+#include <sys/mman.h>
 #include <thread>
 
 #include "tests/support/ScopedEnv.h"
@@ -115,5 +118,72 @@ TEST(Sys, LargeBlocksAreZeroedAndKeepTheirBytesWhateverThePageSize)
         for (size_t at = 0; at < kBytes; at += 4096)
             ASSERT_EQ(block[at], static_cast<unsigned char>(at / 4096 + round)) << at;
         freeLargeBlock(block, kBytes);
+    }
+}
+
+namespace {
+
+// Pages of [block, block + bytes) the system has backed.
+size_t residentPages(void* block, size_t bytes)
+{
+    std::vector<unsigned char> in((bytes + 4095) / 4096);
+    if (mincore(block, bytes, in.data()) != 0)
+        return 0;
+    return size_t(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
+}
+
+// Small pages only, whatever the system does by default.
+void* mapPages(size_t bytes)
+{
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED)
+        madvise(p, bytes, MADV_NOHUGEPAGE);
+    return p;
+}
+
+bool waitUntilResident(void* block, size_t bytes)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (residentPages(block, bytes) < bytes / 4096) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace
+
+// Pages backed ahead keep the bytes written before and read as zeros elsewhere; a block given up
+// before its turn (or in the middle of it) is not backed again once forgotten and discarded, while
+// blocks queued before it still are.
+TEST(Sys, PagesBackedAheadKeepTheirBytesAndStopWhenForgotten)
+{
+    if (!prefaultsPages())
+        GTEST_SKIP() << "the system backs no pages ahead";
+    constexpr size_t kSmall = size_t(1) << 20, kLarge = size_t(64) << 20;
+    for (int round = 0; round < 8; ++round) {
+        auto* earlier = static_cast<unsigned char*>(mapPages(kSmall));
+        auto* given = static_cast<unsigned char*>(mapPages(kLarge));
+        ASSERT_NE(earlier, MAP_FAILED);
+        ASSERT_NE(given, MAP_FAILED);
+        for (size_t at = 0; at < kSmall / 2; at += 4096)
+            earlier[at + 5] = static_cast<unsigned char>(at / 4096 + round + 1);
+        prefaultPages(earlier + 100, kSmall - 100);  // whole pages within: all but the first
+        prefaultPages(given, kLarge);                // the newest: under way first
+        if (round % 2) {  // caught in the middle of a step, most likely
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (residentPages(given, 4096) == 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+        }
+        forgetPrefault(given, kLarge);
+        discardPages(given, kLarge);
+        ASSERT_TRUE(waitUntilResident(earlier + 4096, kSmall - 4096));
+        EXPECT_EQ(residentPages(given, kLarge), 0u);
+        for (size_t at = 0; at < kSmall; at += 4096)
+            ASSERT_EQ(earlier[at + 5], at < kSmall / 2 ? static_cast<unsigned char>(at / 4096 + round + 1) : 0) << at;
+        forgetPrefault(earlier, kSmall);
+        munmap(earlier, kSmall);
+        munmap(given, kLarge);
     }
 }

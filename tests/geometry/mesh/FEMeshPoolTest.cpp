@@ -102,6 +102,70 @@ TEST(FEMeshPool, PoolsOnSeveralThreads)
     EXPECT_EQ(ok, std::vector<int>(4, 1));
 }
 
+// Pools on several threads, each filling chunks (and their side data) whose pages are being backed
+// on another thread, then giving them back and taking them again: every record and side item
+// starts out zero, keeps what is written to it, and side data reads zero once discarded.
+struct SideProbeRecordC {
+    static constexpr bool kLinkedByHandle = true;
+    static constexpr bool kHasSideHalves = true;
+    uint32_t word = 0;
+    uint32_t other = 0;
+};
+struct PlainProbeRecordC {
+    double a = 0, b = 0, c = 0;
+};
+TEST(FEMeshPool, ChunksBackedAheadOnSeveralThreadsStartZeroAndKeepTheirBytes)
+{
+    using Arena = FEMeshArenaC<SideProbeRecordC>;
+    std::vector<std::thread> threads;
+    std::vector<int> ok(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &ok] {
+            bool good = true;
+            for (int round = 0; round < 3; ++round) {
+                FEMeshPoolC<SideProbeRecordC> pool;
+                FEMeshPoolC<PlainProbeRecordC> plain;
+                std::vector<SideProbeRecordC*> rs;
+                std::vector<PlainProbeRecordC*> ps;
+                const uint32_t n = 300000 + 50000 * uint32_t(t);  // past several of the largest chunks
+                for (uint32_t i = 0; i < n; ++i) {
+                    SideProbeRecordC* r = pool.create();
+                    auto* side0 = static_cast<uint32_t*>(Arena::sideOf(r, 0));
+                    auto* side1 = static_cast<uint32_t*>(Arena::sideOf(r, 1));
+                    good = good && r->word == 0 && *side0 == 0 && *side1 == 0;
+                    r->word = i + 1;
+                    *side0 = i ^ 0x5a5a5a5au;
+                    *side1 = ~i;
+                    rs.push_back(r);
+                    if (i % 4 == 0) {
+                        PlainProbeRecordC* p = plain.create();
+                        good = good && p->a == 0 && p->c == 0;
+                        p->a = double(i);
+                        p->c = -double(i);
+                        ps.push_back(p);
+                    }
+                }
+                for (uint32_t i = 0; i < n; ++i) {
+                    good = good && rs[i]->word == i + 1;
+                    good = good && *static_cast<uint32_t*>(Arena::sideOf(rs[i], 0)) == (i ^ 0x5a5a5a5au);
+                    good = good && *static_cast<uint32_t*>(Arena::sideOf(rs[i], 1)) == ~i;
+                }
+                for (size_t i = 0; i < ps.size(); ++i)
+                    good = good && ps[i]->a == double(4 * i) && ps[i]->c == -double(4 * i);
+                pool.discardSideData();
+                for (uint32_t i = 0; i < n; ++i)
+                    good = good && *static_cast<uint32_t*>(Arena::sideOf(rs[i], 0)) == 0 &&
+                           *static_cast<uint32_t*>(Arena::sideOf(rs[i], 1)) == 0 && rs[i]->word == i + 1;
+                for (PlainProbeRecordC* p : ps)
+                    plain.destroy(p);
+            }
+            ok[t] = good ? 1 : 0;
+        });
+    for (std::thread& th : threads)
+        th.join();
+    EXPECT_EQ(ok, std::vector<int>(4, 1));
+}
+
 // Once the process keeps to small pages, a large chunk given back and taken again does too,
 // though it asked for huge pages when it was new.
 struct ProbeRecordC {
