@@ -5,7 +5,12 @@
 
 FEMeshFaceC::FEMeshFaceC(FEMeshFaceInfoI* info) : FEMeshPickableEntityC(FACE), faceInfo(info) {}
 
-FEMeshFaceC::~FEMeshFaceC() = default;
+FEMeshFaceC::~FEMeshFaceC()
+{
+    // The mark lives beside the slot, which a later face may take: that face starts unmarked.
+    if (marksSet.load(std::memory_order_relaxed))
+        setMark(0);
+}
 
 void FEMeshFaceC::setFaceInfo(FEMeshFaceInfoI* info) { faceInfo = info; }
 

@@ -1,6 +1,7 @@
 // The records of the boundary mesh: pickable entities, faces, loops, half-edges, edges and vertices.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <new>
 
@@ -62,8 +63,11 @@ public:
     int getMark() const { return FEMeshArenaC<FEMeshFaceC>::holds(this) ? *markSlot() : 0; }
     void setMark(int m)
     {
-        if (getMark() != m && FEMeshArenaC<FEMeshFaceC>::holds(this))
+        if (getMark() != m && FEMeshArenaC<FEMeshFaceC>::holds(this)) {
+            if (m != 0)
+                marksSet.store(true, std::memory_order_relaxed);
             *markSlot() = m;
+        }
     }
     int getGroupId() const { return groupId; }
     void setGroupId(int g) { groupId = g; }
@@ -83,6 +87,9 @@ private:
     uint32_t previous = 0;
     Point3Df normal;
     int* markSlot() const { return static_cast<int*>(FEMeshArenaC<FEMeshFaceC>::sideOf(this, 0)); }
+    // Whether any face ever had a mark: until one has, a face going need not clear its mark
+    // (reading every face's mark as a mesh goes would touch all of their pages).
+    inline static std::atomic<bool> marksSet{false};
 
     int index = 0;
     int groupId = 0;

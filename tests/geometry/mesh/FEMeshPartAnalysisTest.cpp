@@ -135,6 +135,13 @@ TEST(FEMeshPartAnalysisTest, GraphTextAndFaceWalks)
     part.getFirstFace()->setMark(5);
     part.clearFaceMarks();
     EXPECT_EQ(part.getFirstFace()->getMark(), 0);
+
+    // A new face starts unmarked, also in the slot of a deleted face that had a mark.
+    FEMeshFaceC* marked = part.createFace();
+    part.appendFace(marked);
+    marked->setMark(9);
+    part.deleteFace(marked);
+    EXPECT_EQ(part.createFace()->getMark(), 0);
 }
 
 TEST(FEMeshPartAnalysisTest, DeleteOpenFacesPeelsOpenSheetsOnly)
