@@ -214,10 +214,8 @@ BENCHMARK(BM_TorusFileToDisplay1M)->Unit(benchmark::kMillisecond)->Iterations(1)
 
 // The read stage alone (file to merged mesh part); the first repetition of a process meets fresh
 // memory, the later ones reuse what the earlier parts gave back.
-void BM_TorusFileRead1M(benchmark::State& state)
+void fileRead(benchmark::State& state, const std::string& path, double triangles)
 {
-    TempDir dir;
-    const std::string path = torusFile(dir);
     double peak = 0;
     for (auto _ : state) {
         resetPeakMemory();
@@ -230,8 +228,39 @@ void BM_TorusFileRead1M(benchmark::State& state)
         state.ResumeTiming();
     }
     state.counters["peak_MB"] = peak;
+    state.counters["us_per_triangle"] = benchmark::Counter(triangles * 1e-6 * double(state.iterations()),
+                                                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_TorusFileRead1M(benchmark::State& state)
+{
+    TempDir dir;
+    fileRead(state, torusFile(dir), 1000000);
 }
 BENCHMARK(BM_TorusFileRead1M)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+
+// Flat faces cut into long fans: vertices with very many incident edges.
+void BM_GearFileRead(benchmark::State& state)
+{
+    TempDir dir;
+    const std::string path = dir.file("gear.stl");
+    const int points = 100000;
+    if (!benchsupport::writeBinaryStl(path, 4 * points, [&](auto add) { benchsupport::gearTriangles(points, add); }))
+        state.SkipWithError("write failed");
+    fileRead(state, path, 4.0 * points);
+}
+BENCHMARK(BM_GearFileRead)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
+
+void BM_ConeFileRead(benchmark::State& state)
+{
+    TempDir dir;
+    const std::string path = dir.file("cone.stl");
+    const int triangles = 320000;
+    if (!benchsupport::writeBinaryStl(path, triangles, [&](auto add) { benchsupport::coneTriangles(triangles, add); }))
+        state.SkipWithError("write failed");
+    fileRead(state, path, triangles);
+}
+BENCHMARK(BM_ConeFileRead)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->UseRealTime();
 
 // The peer: f3d reading the same file and rendering it to an 800x600 image, as a fresh process
 // under a virtual X server (the X server's start is measured alone with a one-triangle file).

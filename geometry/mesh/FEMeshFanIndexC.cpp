@@ -28,14 +28,25 @@ uint64_t FEMeshFanIndexC::cellKey(int64_t cx, int64_t cy, int64_t cz)
     return h ^ (h >> 29);
 }
 
-bool FEMeshFanIndexC::fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const
+bool FEMeshFanIndexC::fileCell(const FEMeshVertexC* farEnd, int64_t cell[3]) const
 {
     if (!farEnd)
         return false;
     const Point3Df& p = farEnd->getPosition();
     if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z()))
         return false;
-    key = cellKey(cellOf(p.x()), cellOf(p.y()), cellOf(p.z()));
+    cell[0] = cellOf(p.x());
+    cell[1] = cellOf(p.y());
+    cell[2] = cellOf(p.z());
+    return true;
+}
+
+bool FEMeshFanIndexC::fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const
+{
+    int64_t cell[3];
+    if (!fileCell(farEnd, cell))
+        return false;
+    key = cellKey(cell[0], cell[1], cell[2]);
     return true;
 }
 
@@ -79,15 +90,26 @@ FEMeshFanIndexC::Cell& FEMeshFanIndexC::cellFor(uint64_t key)
 
 void FEMeshFanIndexC::append(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd)
 {
-    const Entry entry{edge, nextOrdinal++};
-    uint64_t key;
-    if (fileKey(farEnd, key)) {
-        Cell& cell = cellFor(key);
-        nodes.push_back(Node{entry, cell.latest});
-        cell.latest = uint32_t(nodes.size());
-    } else {
-        unfiled.push_back(entry);
+    Pending p;
+    p.entry = Entry{edge, nextOrdinal++};
+    p.filed = fileCell(farEnd, p.cell);
+    pending.push_back(p);
+    scanCredit += kScanCreditPerEntry;
+}
+
+void FEMeshFanIndexC::settle()
+{
+    for (const Pending& p : pending) {
+        if (p.filed) {
+            Cell& cell = cellFor(cellKey(p.cell[0], p.cell[1], p.cell[2]));
+            nodes.push_back(Node{p.entry, cell.latest});
+            cell.latest = uint32_t(nodes.size());
+        } else {
+            unfiled.push_back(p.entry);
+        }
     }
+    pending.clear();
+    scanCredit = 0;
 }
 
 bool FEMeshFanIndexC::removeFromCell(Cell& cell, FEMeshEdgeC* edge)
@@ -126,6 +148,7 @@ bool FEMeshFanIndexC::remove(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd)
     // An edge can be filed twice in one list (both ends at this vertex); the earliest goes, as
     // the list drops its first link holding the edge. Look where the far end files it and among
     // the unfiled entries; only when neither holds it, everywhere.
+    settle();
     uint32_t cellBest = UINT32_MAX, unfiledBest = UINT32_MAX;
     Cell* hinted = nullptr;
     uint64_t key;

@@ -15,6 +15,10 @@ class FEMeshVertexC;
 // place in the list as an ordinal, so a search looks at the few entries whose far end lies near
 // the wanted position and still picks the one the walk would have picked (the highest ordinal
 // among those that qualify). Entries whose far end is unknown or not finite are always looked at.
+// New entries wait in a pending list, in list order, with their far end's cell: a fan whose pair
+// is always one of the latest edges finds it there in a step or two and never pays for filing
+// into the scattered cell table. Pending entries are filed in one go once searches have scanned
+// about as much as filing would cost (or on a removal), so building stays linear.
 class FEMeshFanIndexC {
 public:
     struct Entry {
@@ -29,6 +33,12 @@ public:
     // Drops the earliest entry of edge; farEnd is a hint where to look. False when none.
     bool remove(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd);
 
+    // Calls f(entry) for the pending entries, latest first, whose far end may lie within
+    // tolerance of one of the `count` points, or is unknown; stops when f returns true. May file
+    // the pending entries instead (then calls nothing): a later forCandidates sees them.
+    template <class F>
+    void forPending(const Point3Df* points, int count, double tolerance, F&& f);
+
     // Calls f(entry) for the filed entries whose far end may lie within tolerance of p, latest
     // first within each cell; f returns true when no earlier entry of that cell can matter, and
     // the rest of the cell is skipped. (Many edges between the same two places all share one
@@ -41,6 +51,7 @@ public:
     {
         latestFirst(unfiled, f);
     }
+    size_t pendingCount() const { return pending.size(); }
 
     double getCellSize() const { return cellSize; }
 
@@ -51,6 +62,11 @@ private:
     struct Node {
         Entry entry;
         uint32_t older;  // node number + 1 of the next older entry of the cell, 0 at the end
+    };
+    struct Pending {
+        Entry entry;
+        int64_t cell[3];
+        bool filed;  // false: the far end is unknown or not finite
     };
     struct Cell {
         uint64_t key;
@@ -76,6 +92,9 @@ private:
     int64_t cellOf(double v) const;
     static uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     bool fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const;
+    bool fileCell(const FEMeshVertexC* farEnd, int64_t cell[3]) const;
+    // Files every pending entry, in order.
+    void settle();
     // The slot of the cell, or cells.size() when there is none.
     size_t findCell(uint64_t key) const;
     Cell& cellFor(uint64_t key);
@@ -88,7 +107,43 @@ private:
     size_t cellCount = 0;
     std::vector<Node> nodes;
     std::vector<Entry> unfiled;
+    std::vector<Pending> pending;
+    // Entries a pending scan may still look at before the pending ones are filed: each entry
+    // earns a few (filing one is a scattered write, a scan step a sequential read).
+    int64_t scanCredit = 0;
+    static constexpr int64_t kScanCreditPerEntry = 4;
+    static constexpr size_t kAlwaysScan = 256;  // pending lists this short are scanned anyway
 };
+
+template <class F>
+void FEMeshFanIndexC::forPending(const Point3Df* points, int count, double tolerance, F&& f)
+{
+    if (pending.empty())
+        return;
+    if (pending.size() > kAlwaysScan && scanCredit <= 0) {
+        settle();
+        return;
+    }
+    int64_t lo[2][3], hi[2][3];
+    for (int k = 0; k < count; ++k) {
+        const double v[3] = {double(points[k].x()), double(points[k].y()), double(points[k].z())};
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[k][axis] = cellOf(v[axis] - tolerance);
+            hi[k][axis] = cellOf(v[axis] + tolerance);
+        }
+    }
+    int64_t scanned = 0;
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+        ++scanned;
+        bool near = !it->filed;
+        for (int k = 0; k < count && !near; ++k)
+            near = lo[k][0] <= it->cell[0] && it->cell[0] <= hi[k][0] && lo[k][1] <= it->cell[1] &&
+                   it->cell[1] <= hi[k][1] && lo[k][2] <= it->cell[2] && it->cell[2] <= hi[k][2];
+        if (near && f(it->entry))
+            break;
+    }
+    scanCredit -= scanned;
+}
 
 template <class F>
 void FEMeshFanIndexC::forCandidates(const Point3Df& p, double tolerance, F&& f) const

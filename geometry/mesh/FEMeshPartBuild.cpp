@@ -182,9 +182,21 @@ FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, co
         return true;
     };
     const Point3Df& here = at->getPosition();
-    if (compareWithinTolerance(here, pi, mergeTolerance) == 0)
+    const bool towardsJ = compareWithinTolerance(here, pi, mergeTolerance) == 0;
+    const bool towardsI = compareWithinTolerance(here, pj, mergeTolerance) == 0;
+    // Pending entries are later than every filed one: one of them that qualifies wins outright.
+    Point3Df farEnds[2];
+    int farEndCount = 0;
+    if (towardsJ)
+        farEnds[farEndCount++] = pj;
+    if (towardsI)
+        farEnds[farEndCount++] = pi;
+    index->forPending(farEnds, farEndCount, mergeTolerance, visit);
+    if (match)
+        return match;
+    if (towardsJ)
         index->forCandidates(pj, mergeTolerance, visit);
-    if (compareWithinTolerance(here, pj, mergeTolerance) == 0)
+    if (towardsI)
         index->forCandidates(pi, mergeTolerance, visit);
     index->forUnfiled(visit);
     return match;

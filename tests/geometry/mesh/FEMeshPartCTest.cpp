@@ -1,4 +1,5 @@
 // Tests of building a mesh part: merged vertices, paired edges, smooth and sharp edges, holes, clearing.
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -406,12 +407,41 @@ void buildDeleteAndBuild(FEMeshPartC& part, unsigned seed)
     buildDegenerate(part, seed + 100);
 }
 
+// Fans of many triangles around one centre, added in shuffled order with corners jittered about
+// the merge tolerance, some twice: the pair of a new edge lies anywhere in the centre's list,
+// among its latest entries or far back, and only some candidates near the place qualify.
+void buildShuffledFan(FEMeshPartC& part, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> jitter(-1.5e-5, 1.5e-5);
+    constexpr int kRim = 700;
+    std::vector<int> order;
+    for (int k = 0; k < kRim; ++k)
+        order.push_back(k);
+    // Half in fan order (each pair the latest entry), half shuffled, and a few again.
+    std::shuffle(order.begin() + kRim / 2, order.end(), rng);
+    for (int k = 0; k < kRim / 10; ++k)
+        order.push_back(int(rng() % kRim));
+    auto rim = [&](int k) {
+        const double a = 6.283185307179586 * (k % kRim) / kRim;
+        Point3D p(std::cos(a), std::sin(a), 0.0);
+        if (rng() % 3 == 0)
+            p += Point3D(jitter(rng), jitter(rng), jitter(rng));
+        return p;
+    };
+    for (int k : order) {
+        const Point3D pts[3] = {Point3D(0, 0, rng() % 4 == 0 ? jitter(rng) : 0.0), rim(k), rim(k + 1)};
+        part.addFace(pts, 3, Point3D(0, 0, 1), nullptr, 15.0f, 0);
+        part.endFace();
+    }
+}
+
 }  // namespace
 
 // Large fans are paired through an index; it must give exactly the walk's answer.
 TEST(FEMeshPart, FanIndexPairsExactlyAsTheListWalk)
 {
-    for (auto build : {buildRandom, buildDegenerate, buildDeleteAndBuild}) {
+    for (auto build : {buildRandom, buildDegenerate, buildDeleteAndBuild, buildShuffledFan}) {
         for (unsigned seed : {1u, 2u, 3u, 4u}) {
             FEMeshPartC walk;
             walk.setFanIndexThreshold(UINT_MAX);
