@@ -1,6 +1,7 @@
 // FEMeshPoolC: the chunked record pool from which a mesh part allocates its faces, loops, edges and vertices.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -106,15 +107,6 @@ public:
         // cheaply. Out of the lock: the advice touches and times the chunk's first page.
         if (bytes >= kHugeBytes)
             platform::sys::adviseHugePages(chunk, bytes);
-        // Its pages get backed on another thread while the pool fills the chunk from its front.
-        // Side data, which some record types touch only here and there, is left to be backed
-        // as it is written, unless the type fills it alongside its records.
-        if (bytes >= kPrefaultBytes) {
-            platform::sys::prefaultPages(chunk, bytes);
-            if constexpr (kSideFilledAlongside)
-                for (unsigned half = 0; half < 2; ++half)
-                    platform::sys::prefaultPages(sideOf(static_cast<T*>(chunk), half), bytes / 2);
-        }
         return chunk;
     }
 
@@ -177,7 +169,8 @@ private:
 
 public:
     static constexpr size_t kSmallestChunk = 256;
-    // Chunks from this size on have their pages backed ahead of use (see prefaultPages).
+    // Chunks from this size on have their pages backed ahead of use (see prefaultPages), this
+    // many bytes at a time, a stretch or two ahead of the pool filling them.
     static constexpr size_t kPrefaultBytes = size_t(64) << 10;
 
 private:
@@ -319,12 +312,13 @@ public:
             chunks_ = other.chunks_;
             used_ = other.used_;
             capacity_ = other.capacity_;
+            reach_ = other.reach_;
             nextChunkBytes_ = other.nextChunkBytes_;
         }
         live_ += other.live_;
         taken_ += other.taken_;
         other.chunks_ = nullptr;
-        other.used_ = other.capacity_ = other.live_ = other.taken_ = 0;
+        other.used_ = other.capacity_ = other.reach_ = other.live_ = other.taken_ = 0;
         other.nextChunkBytes_ = kFirstChunkBytes;
     }
 
@@ -369,7 +363,7 @@ public:
         }
         chunks_ = nullptr;
         freeList_ = nullptr;
-        used_ = capacity_ = 0;
+        used_ = capacity_ = reach_ = 0;
         nextChunkBytes_ = kFirstChunkBytes;
         live_ = 0;
         taken_ = 0;
@@ -418,37 +412,86 @@ private:
             freeList_ = nextFreeOf(s);
             return s;
         }
-        if (used_ == capacity_) {
-            size_t bytes = nextChunkBytes_;
-            while (bytes < kHead + 4 * sizeof(Slot))
-                bytes *= 2;
-            void* raw = kHandled ? FEMeshArenaC<T>::takeChunk(bytes)
-                      : bytes >= kLargeChunkBytes ? platform::sys::allocateLargeBlock(bytes)
-                                                  : std::aligned_alloc(kChunkAlignment, bytes);
-            if (!raw)
-                throw std::bad_alloc();
-            if (!kHandled && bytes >= FEMeshArenaC<T>::kPrefaultBytes)
-                platform::sys::prefaultPages(raw, bytes);  // the arena does so for its own
-            Chunk* c = static_cast<Chunk*>(raw);
-            if (chunks_)
-                chunks_->used = uint32_t(used_);
-            c->next = chunks_;
-            c->bytes = uint32_t(bytes);
-            c->used = 0;
-            chunks_ = c;
-            used_ = 0;
-            capacity_ = (bytes - kHead) / sizeof(Slot);
-            if (nextChunkBytes_ < kMaxChunkBytes)
-                nextChunkBytes_ *= 2;
+        if (used_ == reach_) {
+            if (used_ == capacity_)
+                addChunk();
+            backAhead();
         }
         ++taken_;
         return &slotsOf(chunks_)[used_++];
+    }
+
+    void addChunk()
+    {
+        size_t bytes = nextChunkBytes_;
+        while (bytes < kHead + 4 * sizeof(Slot))
+            bytes *= 2;
+        void* raw = kHandled ? FEMeshArenaC<T>::takeChunk(bytes)
+                  : bytes >= kLargeChunkBytes ? platform::sys::allocateLargeBlock(bytes)
+                                              : std::aligned_alloc(kChunkAlignment, bytes);
+        if (!raw)
+            throw std::bad_alloc();
+        Chunk* c = static_cast<Chunk*>(raw);
+        if (chunks_)
+            chunks_->used = uint32_t(used_);
+        c->next = chunks_;
+        c->bytes = uint32_t(bytes);
+        c->used = 0;
+        chunks_ = c;
+        used_ = 0;
+        capacity_ = (bytes - kHead) / sizeof(Slot);
+        if (nextChunkBytes_ < kMaxChunkBytes)
+            nextChunkBytes_ *= 2;
+    }
+
+    // Lets the fast path run to the end of the stretch of the newest chunk being entered, and
+    // has the pages of the next stretch backed meanwhile (of a large chunk only): pages are
+    // backed no further ahead than that, so a chunk the part never fills holds no more.
+    void backAhead()
+    {
+        if (chunks_->bytes < FEMeshArenaC<T>::kPrefaultBytes) {
+            reach_ = capacity_;
+            return;
+        }
+        constexpr size_t kStretch = (FEMeshArenaC<T>::kPrefaultBytes + sizeof(Slot) - 1) / sizeof(Slot);
+        if (used_ == 0)
+            prefaultSlots(0, kStretch);
+        reach_ = std::min(capacity_, used_ + kStretch);
+        prefaultSlots(reach_, reach_ + kStretch);
+    }
+    // The pages of slots [from, to) of the newest chunk (and of their side data where the type
+    // fills it alongside), whole pages, within the chunk.
+    void prefaultSlots(size_t from, size_t to)
+    {
+        to = std::min(to, capacity_);
+        if (from >= to)
+            return;
+        auto* chunk = reinterpret_cast<unsigned char*>(chunks_);
+        auto within = [](const unsigned char* lo, const unsigned char* hi, const unsigned char* floor,
+                         const unsigned char* ceiling) {
+            constexpr uintptr_t kPage = 4096;
+            const auto a = std::max(uintptr_t(lo) / kPage * kPage, uintptr_t(floor));
+            const auto b = std::min((uintptr_t(hi) + kPage - 1) / kPage * kPage, uintptr_t(ceiling));
+            if (b > a)
+                platform::sys::prefaultPages(reinterpret_cast<void*>(a), b - a);
+        };
+        const auto* lo = reinterpret_cast<unsigned char*>(slotsOf(chunks_) + from);
+        const auto* hi = reinterpret_cast<unsigned char*>(slotsOf(chunks_) + to);
+        within(lo, hi, chunk, chunk + chunks_->bytes);
+        if constexpr (kHandled && FEMeshArenaC<T>::kSideFilledAlongside)
+            for (unsigned half = 0; half < 2; ++half) {
+                auto side = [half](const unsigned char* p) {
+                    return static_cast<const unsigned char*>(FEMeshArenaC<T>::sideOf(reinterpret_cast<const T*>(p), half));
+                };
+                within(side(lo), side(hi), side(chunk), side(chunk) + chunks_->bytes / 2);
+            }
     }
 
     Chunk* chunks_ = nullptr;
     Slot* freeList_ = nullptr;
     size_t used_ = 0;      // slots handed out of the newest chunk
     size_t capacity_ = 0;  // slots of the newest chunk
+    size_t reach_ = 0;     // slots of the newest chunk handed out before more are backed ahead
     size_t nextChunkBytes_ = kFirstChunkBytes;
     size_t live_ = 0;
     size_t taken_ = 0;     // slots ever handed out of chunks (live or on the free list)

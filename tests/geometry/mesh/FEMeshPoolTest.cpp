@@ -1,6 +1,10 @@
 // Tests of the record pools and of the 32-bit handles by which mesh records link to each other.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -164,6 +168,61 @@ TEST(FEMeshPool, ChunksBackedAheadOnSeveralThreadsStartZeroAndKeepTheirBytes)
     for (std::thread& th : threads)
         th.join();
     EXPECT_EQ(ok, std::vector<int>(4, 1));
+}
+
+// Pages are backed only a little ahead of the records a pool hands out: a pool that has just
+// opened a large chunk holds no more than that of it (and of the side data) however long it waits.
+struct FilledSideProbeRecordC {
+    static constexpr bool kLinkedByHandle = true;
+    static constexpr bool kHasSideHalves = true;
+    static constexpr bool kSideFilledAlongside = true;
+    uint32_t words[6] = {};
+};
+size_t residentPagesFrom(const void* at, size_t bytes)
+{
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(at) + 4095) / 4096 * 4096;
+    std::vector<unsigned char> in(bytes / 4096);
+    if (mincore(reinterpret_cast<void*>(from), in.size() * 4096, in.data()) != 0)
+        return SIZE_MAX;
+    return size_t(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
+}
+template <class R>
+R* firstRecordOfAChunkOf(FEMeshPoolC<R>& pool, size_t chunkBytes)
+{
+    // Chunks double from a few hundred bytes: the one of chunkBytes follows those before it.
+    size_t chunks = 0;
+    for (size_t b = 256; b <= chunkBytes; b *= 2)
+        ++chunks;
+    const char* previous = nullptr;
+    for (;;) {
+        R* r = pool.create();
+        if (previous && reinterpret_cast<const char*>(r) != previous + sizeof(R) && --chunks == 1)
+            return r;
+        previous = reinterpret_cast<const char*>(r);
+    }
+}
+TEST(FEMeshPool, PagesAreBackedOnlyALittleAheadOfTheRecords)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "plain records are heap objects of their own under the sanitizer";
+#endif
+    if (!platform::sys::prefaultsPages())
+        GTEST_SKIP() << "the system backs no pages ahead";
+    constexpr size_t kChunk = size_t(1) << 20, kAhead = size_t(256) << 10;
+    FEMeshPoolC<PlainProbeRecordC> plain;
+    FEMeshPoolC<FilledSideProbeRecordC> sided;
+    const PlainProbeRecordC* p = firstRecordOfAChunkOf(plain, kChunk);
+    const FilledSideProbeRecordC* s = firstRecordOfAChunkOf(sided, kChunk);
+    const void* side = FEMeshArenaC<FilledSideProbeRecordC>::sideOf(s, 0);
+    // Backed ahead: the first pages after each first record.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((residentPagesFrom(p, 65536) < 16 || residentPagesFrom(s, 65536) < 16) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LE(residentPagesFrom(p, kChunk - 8192) * 4096, kAhead);
+    EXPECT_LE(residentPagesFrom(s, kChunk - 8192) * 4096, kAhead);
+    EXPECT_LE(residentPagesFrom(side, kChunk / 2 - 8192) * 4096, kAhead / 2);
 }
 
 // Once the process keeps to small pages, a large chunk given back and taken again does too,
