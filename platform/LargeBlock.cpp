@@ -1,6 +1,7 @@
 // Large memory blocks for record pools, backed by transparent huge pages.
 #include "platform/sys.h"
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -100,6 +101,16 @@ void prefaultLoop(Prefaulter* p)
     }
 }
 
+// The thread and the fork handler run this code for the rest of the process's life, so the
+// object holding it (the viewer's module, when it is one) stays loaded even when its host
+// unloads it: otherwise the idle thread would wake into unmapped code.
+void keepThisCodeLoaded()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&keepThisCodeLoaded), &info) != 0 && info.dli_fname != nullptr)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 bool systemPrefaults()
 {
     static const bool able = [] {
@@ -108,8 +119,11 @@ bool systemPrefaults()
             return false;
         const bool ok = madvise(page, kPage, MADV_POPULATE_WRITE) == 0;
         munmap(page, kPage);
-        if (ok)  // a child process starts without the thread: it gets one of its own when needed
+        if (ok) {
+            keepThisCodeLoaded();
+            // A child process starts without the thread: it gets one of its own when needed.
             pthread_atfork(nullptr, nullptr, [] { prefaulter() = new Prefaulter; });
+        }
         return ok;
     }();
     return able;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include <dlfcn.h>
 #include <sys/mman.h>
 #include <thread>
 
@@ -186,4 +187,21 @@ TEST(Sys, PagesBackedAheadKeepTheirBytesAndStopWhenForgotten)
         munmap(earlier, kSmall);
         munmap(given, kLarge);
     }
+}
+
+// The backing thread outlives any unload of the module that started it, so the module stays.
+TEST(Sys, AModuleThatBacksPagesAheadStaysLoadedAfterItsUnload)
+{
+    void* module = dlopen(PREFAULT_PROBE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto probe = reinterpret_cast<bool (*)()>(dlsym(module, "probeBackPagesAhead"));
+    ASSERT_NE(probe, nullptr);
+    const bool backed = probe();
+    dlclose(module);
+    if (!backed)
+        GTEST_SKIP() << "the system backs no pages ahead";
+    void* still = dlopen(PREFAULT_PROBE, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(still, nullptr) << "the module was unloaded under its backing thread";
+    if (still)
+        dlclose(still);
 }
