@@ -79,6 +79,31 @@ void forEachOfDense(const FEMeshPoolC<T>& pool, F f)
     });
 }
 
+// The pieces' pools joined in piece order, which is list order.
+template <class T>
+void joinPools(std::vector<FEMeshPoolC<T>>& pieces, FEMeshPoolC<T>& joined)
+{
+    for (FEMeshPoolC<T>& pool : pieces)
+        joined.adopt(pool);
+}
+
+// The list links of every record of a dense pool led to the records' copies.
+template <class T>
+void mendListLinks(const FEMeshPoolC<T>& pool)
+{
+    forEachOfDense(pool, [](T* r) {
+        r->setNext(movedTo(r->getNext()));
+        r->setPrevious(movedTo(r->getPrevious()));
+    });
+}
+
+// Where a piece of a list ends: at the next piece's first record, or at the list's end.
+template <class T>
+T* pieceEnd(const std::vector<T*>& starts, size_t piece)
+{
+    return piece + 1 < starts.size() ? starts[piece + 1] : nullptr;
+}
+
 }  // namespace
 
 bool FEMeshPartC::recordsAllReachable() const
@@ -124,7 +149,7 @@ void FEMeshPartC::compactRecords()
     const std::vector<FEMeshFaceC*> faceStarts = facePieces(kFacesPerPiece);
     const size_t facePieceCount = faceStarts.size();
     auto faceRange = [&](size_t piece) {
-        return std::make_pair(faceStarts[piece], piece + 1 < facePieceCount ? faceStarts[piece + 1] : nullptr);
+        return std::make_pair(faceStarts[piece], pieceEnd(faceStarts, piece));
     };
     {
         // Half-edges in ring order, loop by loop, face by face.
@@ -144,15 +169,11 @@ void FEMeshPartC::compactRecords()
                 }
         });
         FEMeshPoolC<FEMeshHalfEdgeC> joined;
-        for (FEMeshPoolC<FEMeshHalfEdgeC>& pool : fresh)
-            joined.adopt(pool);
-        forEachOfDense(joined, [](FEMeshHalfEdgeC* h) {
-            h->setNext(movedTo(h->getNext()));
-            h->setPrevious(movedTo(h->getPrevious()));
-        });
+        joinPools(fresh, joined);
+        mendListLinks(joined);
         const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
         platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
-            FEMeshEdgeC* const stop = piece + 1 < edgeStarts.size() ? edgeStarts[piece + 1] : nullptr;
+            FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);
             for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop; e = e->getNext()) {
                 e->setFirstHalfEdge(movedTo(e->getFirstHalfEdge()));
                 e->setSecondHalfEdge(movedTo(e->getSecondHalfEdge()));
@@ -171,7 +192,7 @@ void FEMeshPartC::compactRecords()
         const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
         std::vector<FEMeshPoolC<FEMeshEdgeC>> fresh(edgeStarts.size());
         platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
-            FEMeshEdgeC* const stop = piece + 1 < edgeStarts.size() ? edgeStarts[piece + 1] : nullptr;
+            FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);
             for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop;) {
                 FEMeshEdgeC* following = e->getNext();
                 moveInto(fresh[piece], e);
@@ -179,12 +200,8 @@ void FEMeshPartC::compactRecords()
             }
         });
         FEMeshPoolC<FEMeshEdgeC> joined;
-        for (FEMeshPoolC<FEMeshEdgeC>& pool : fresh)
-            joined.adopt(pool);
-        forEachOfDense(joined, [](FEMeshEdgeC* e) {
-            e->setNext(movedTo(e->getNext()));
-            e->setPrevious(movedTo(e->getPrevious()));
-        });
+        joinPools(fresh, joined);
+        mendListLinks(joined);
         forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setEdge(movedTo(h->getEdge())); });
         edgeHead = movedTo(edgeHead);
         edgeTail = movedTo(edgeTail);
@@ -207,12 +224,8 @@ void FEMeshPartC::compactRecords()
             }
         });
         FEMeshPoolC<FEMeshFaceC> joined;
-        for (FEMeshPoolC<FEMeshFaceC>& pool : fresh)
-            joined.adopt(pool);
-        forEachOfDense(joined, [](FEMeshFaceC* f) {
-            f->setNext(movedTo(f->getNext()));
-            f->setPrevious(movedTo(f->getPrevious()));
-        });
+        joinPools(fresh, joined);
+        mendListLinks(joined);
         faceHead = movedTo(faceHead);
         faceTail = movedTo(faceTail);
         currentFace = movedTo(currentFace);
@@ -224,7 +237,7 @@ void FEMeshPartC::compactRecords()
             f = movedTo(f);
         facePool.takeOver(joined);  // no old face is read after this
         platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
-            FEMeshFaceC* const stop = piece + 1 < facePieceCount ? starts[piece + 1] : nullptr;
+            FEMeshFaceC* const stop = pieceEnd(starts, piece);
             for (FEMeshFaceC* f = starts[piece]; f != stop; f = f->getNext()) {
                 for (FEMeshLoopC* l = f->getFirstLoop(); l;) {
                     FEMeshLoopC* following = l->getNext();
@@ -236,8 +249,7 @@ void FEMeshPartC::compactRecords()
             }
         });
         FEMeshPoolC<FEMeshLoopC> loops;
-        for (FEMeshPoolC<FEMeshLoopC>& pool : freshLoops)
-            loops.adopt(pool);
+        joinPools(freshLoops, loops);
         forEachOfDense(loops, [](FEMeshLoopC* l) { l->setNext(movedTo(l->getNext())); });
         forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setLoop(movedTo(h->getLoop())); });
         loopPool.takeOver(loops);
