@@ -583,7 +583,7 @@ unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
     const size_t edgeCount = edgePool.live();
     const bool usable = !memo.getEntries().empty() ||
                         (edgeCount >= mergeMemoThreshold && memo.build(edgeHead, edgeCount, mergeTolerance));
-    std::vector<FEMeshMergeMemoC::Entry>& entries = memo.getEntries();
+    FEMeshMergeMemoC::Entries& entries = memo.getEntries();
     if (!usable || entries.empty())
         return mergeWalksPlain();
     struct Telling {
