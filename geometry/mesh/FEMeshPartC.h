@@ -209,6 +209,9 @@ public:
     // Edge lists of at least this many edges are merged through a memo of what their faces
     // allow (tests set it, to compare with the plain walks).
     void setMergeMemoThreshold(size_t n) { mergeMemoThreshold = n; }
+    // Walks over the vertex hash take this many chains side by side (from 1 to 8; tests set 1,
+    // to compare with the walk of one chain after another).
+    void setChainsAbreast(unsigned n) { chainsAbreast = n; }
 
     // ---- Tolerances and flags ----
 
@@ -404,6 +407,7 @@ private:
     FEMeshPoolC<FEMeshEdgeC> edgePool;
     unsigned fanIndexThreshold = 64;
     size_t mergeMemoThreshold = 200000;
+    unsigned chainsAbreast = 8;
     std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;

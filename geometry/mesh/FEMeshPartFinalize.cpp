@@ -35,6 +35,39 @@ uint64_t walkKey(uint16_t bucket, uint32_t sequence) { return (uint64_t(bucket) 
 // Walks over all vertices are cut into pieces of at least this many vertices.
 constexpr size_t kVerticesPerPiece = 32768;
 
+// The most chains a walk over the hash takes side by side.
+constexpr unsigned kChainsAbreast = 8;
+
+// Visits the vertices of the chains of buckets [begin, end): visit(slot, v) for each, every chain
+// in its order. The chains are taken in groups of up to `width` (at most kChainsAbreast), in
+// bucket order, and walked side by side (a vertex from each in turn), so that waiting for one
+// chain's next vertex overlaps waiting for the others'; `slot` is the chain's place in its
+// group. After each group groupDone(n) is called with the group's size, and the walk stops when
+// it returns false.
+template <class Visit, class GroupDone>
+void walkChainsAbreast(const FEMeshVertexHashC& hash, size_t begin, size_t end, unsigned width, Visit&& visit,
+                       GroupDone&& groupDone)
+{
+    width = std::clamp(width, 1u, kChainsAbreast);
+    for (int b = hash.nextBucket(int(begin) - 1); b < int(end);) {
+        FEMeshVertexC* at[kChainsAbreast];
+        unsigned n = 0;
+        for (; n < width && b < int(end); b = hash.nextBucket(b))
+            at[n++] = hash.getBucketHead(b);
+        for (bool any = true; any;) {
+            any = false;
+            for (unsigned k = 0; k < n; ++k)
+                if (FEMeshVertexC* v = at[k]) {
+                    at[k] = v->getHashLink();
+                    visit(k, v);
+                    any = true;
+                }
+        }
+        if (!groupDone(n))
+            return;
+    }
+}
+
 // Taking unused vertices out of their chains one by one costs a walk along a chain each; it is
 // chosen while that is well below one walk over all chains.
 bool purgesOneByOne(size_t unused, size_t stored)
@@ -448,15 +481,24 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
     std::vector<std::vector<FEMeshVertexC*>> unused(pieces);
     std::vector<size_t> waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
-        for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
+        std::vector<FEMeshVertexC*> unusedOfChain[kChainsAbreast];  // in walk order once joined
+        walkChainsAbreast(
+            vertexHash, begin, end, chainsAbreast,
+            [&](unsigned slot, FEMeshVertexC* v) {
                 if (v->outgoing)
                     v->incidentHead = v->incidentTail = v->incidentCount = 0;
                 else if (v->incidentCount == 0)
-                    unused[piece].push_back(v);
+                    unusedOfChain[slot].push_back(v);
                 else
                     ++waiting[piece];
-            }
+            },
+            [&](unsigned chains) {
+                for (unsigned k = 0; k < chains; ++k) {
+                    unused[piece].insert(unused[piece].end(), unusedOfChain[k].begin(), unusedOfChain[k].end());
+                    unusedOfChain[k].clear();
+                }
+                return true;
+            });
     });
     size_t unusedCount = 0, waitingCount = 0;
     for (size_t piece = 0; piece < pieces; ++piece) {
@@ -663,21 +705,42 @@ bool FEMeshPartC::collectStraightCandidates(FEMeshVertexQueueC& candidates)
     const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
     std::vector<Piece> found(pieces);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
+        // Each chain of a group is looked at as a piece of its own, and joined to the piece in
+        // chain order once the group is done.
         Piece& p = found[piece];
-        for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end) && p.ordered; b = vertexHash.nextBucket(b))
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
+        Piece chain[kChainsAbreast];
+        walkChainsAbreast(
+            vertexHash, begin, end, chainsAbreast,
+            [&](unsigned slot, FEMeshVertexC* v) {
+                Piece& c = chain[slot];
                 const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
-                if (p.any && key <= p.lastKey) {
-                    p.ordered = false;
-                    break;
-                }
-                if (!p.any)
-                    p.firstKey = key;
-                p.any = true;
-                p.lastKey = key;
+                if (c.any && key <= c.lastKey)
+                    c.ordered = false;
+                if (!c.any)
+                    c.firstKey = key;
+                c.any = true;
+                c.lastKey = key;
                 if (v->getIncidentEdgeCount() == 2)
-                    p.found.push_back({key, v});
-            }
+                    c.found.push_back({key, v});
+            },
+            [&](unsigned chains) {
+                for (unsigned k = 0; k < chains; ++k) {
+                    Piece& c = chain[k];
+                    if (!c.ordered || (p.any && c.any && c.firstKey <= p.lastKey))
+                        p.ordered = false;
+                    if (c.any) {
+                        if (!p.any)
+                            p.firstKey = c.firstKey;
+                        p.any = true;
+                        p.lastKey = c.lastKey;
+                    }
+                    p.found.insert(p.found.end(), c.found.begin(), c.found.end());
+                    c.found.clear();
+                    c.any = false;
+                    c.ordered = true;
+                }
+                return p.ordered;
+            });
     });
     bool any = false;
     uint64_t lastKey = 0;
