@@ -48,19 +48,6 @@ FEMeshMergeMemoC::Entry FEMeshMergeMemoC::describe(FEMeshEdgeC* e, double tolera
     return entry;
 }
 
-bool FEMeshMergeMemoC::passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const
-{
-    if (entry.flags & kLone)
-        return true;
-    if (!(entry.flags & kKnown) || isFaceGone(entry.face1) || isFaceGone(entry.face2))
-        return false;
-    if (entry.flags & kNormalsApart)
-        return true;
-    if (walk == 1)
-        return (entry.flags & kOneFace) || (!(entry.flags & kOneGroup) && !mergeAcrossGroups);
-    return !(entry.flags & kOneFace);
-}
-
 size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolerance)
 {
     const size_t count = entries.size();

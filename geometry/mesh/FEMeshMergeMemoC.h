@@ -50,7 +50,18 @@ public:
     // The description of one edge as its faces stand.
     static Entry describe(FEMeshEdgeC* e, double tolerance);
     // Whether a walk (1 to 3) surely leaves the edge of this entry alone, as far as its faces tell.
-    bool passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const;
+    bool passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const
+    {
+        if (entry.flags & kLone)
+            return true;
+        if (!(entry.flags & kKnown) || isFaceGone(entry.face1) || isFaceGone(entry.face2))
+            return false;
+        if (entry.flags & kNormalsApart)
+            return true;
+        if (walk == 1)
+            return (entry.flags & kOneFace) || (!(entry.flags & kOneGroup) && !mergeAcrossGroups);
+        return !(entry.flags & kOneFace);
+    }
     // Before a walk: describes again, in parallel, the entries whose faces were deleted since,
     // and gives the first entry the walk has to look at (the number of entries when none).
     size_t prepare(int walk, bool mergeAcrossGroups, double tolerance);

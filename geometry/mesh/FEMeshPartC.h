@@ -218,7 +218,10 @@ public:
     void setTolerance(double t);
     double getTolerance() const { return mergeTolerance; }
     // compareWithinTolerance with the merge tolerance.
-    int compareWithTolerance(const Point3Df& a, const Point3Df& b) const;
+    int compareWithTolerance(const Point3Df& a, const Point3Df& b) const
+    {
+        return compareWithinTolerance(a, b, mergeTolerance);
+    }
     bool isManifold() const { return manifold != 0; }
     void setMergeAcrossGroups(bool m) { mergeAcrossGroups = m ? 1 : 0; }
     bool getMergeAcrossGroups() const { return mergeAcrossGroups != 0; }
