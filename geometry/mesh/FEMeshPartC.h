@@ -358,7 +358,9 @@ private:
     // into new slots together, list by list, and the old slots go back (FEMeshPartCompact.cpp).
     void compactRecords();
     // Every record of the pools is met walking the lists (faces, their loops and rings; edges).
-    bool recordsAllReachable() const;
+    // The rings are walked in pieces of the face list, in parallel; faceStarts receives where the
+    // pieces start (as facePieces(kFacesPerPiece) gives them) when the answer is yes.
+    bool recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) const;
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
