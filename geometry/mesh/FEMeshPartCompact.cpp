@@ -5,6 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "geometry/mesh/FEMeshChainWalk.h"
 #include "platform/Parallel.h"
 
 namespace {
@@ -182,6 +183,9 @@ void FEMeshPartC::compactRecords()
     // tell where their records went until every link to them is mended. Pieces of the lists are
     // copied in parallel, each into a pool of its own, and the pools joined in list order.
     const size_t facePieceCount = faceStarts.size();
+    // Moving half-edges leaves the edge list as it is: its pieces serve both the mending of the
+    // edges' links and the moving of the edges.
+    const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
     auto faceRange = [&](size_t piece) {
         return std::make_pair(faceStarts[piece], pieceEnd(faceStarts, piece));
     };
@@ -205,7 +209,6 @@ void FEMeshPartC::compactRecords()
         FEMeshPoolC<FEMeshHalfEdgeC> joined;
         joinPools(fresh, joined);
         mendListLinks(joined);
-        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
         platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
             FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);
             for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop; e = e->getNext()) {
@@ -215,15 +218,15 @@ void FEMeshPartC::compactRecords()
         });
         const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), 32768);
         platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t, size_t begin, size_t end) {
-            for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
-                for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
-                    v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge()));
+            walkChainsAbreast(
+                vertexHash, begin, end, chainsAbreast,
+                [](unsigned, FEMeshVertexC* v) { v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge())); },
+                [](unsigned) { return true; });
         });
         halfEdgePool.takeOver(joined);
     }
     {
         // Edges in list order.
-        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
         std::vector<FEMeshPoolC<FEMeshEdgeC>> fresh(edgeStarts.size());
         platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
             FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);
