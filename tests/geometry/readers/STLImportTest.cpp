@@ -557,6 +557,24 @@ std::vector<Tri> soup(std::mt19937& rng, size_t count, std::vector<Point3D>& nor
     return tris;
 }
 
+// The data in a block of its own, as the viewer fetches a file.
+void fill(MemoryBlockC& block, const std::string& data)
+{
+    ASSERT_TRUE(block.Allocate(uint32_t(data.size())));
+    std::memcpy(block.GetData(), data.data(), data.size());
+}
+
+// The bytes of the block's pages wholly inside its data that are not zero.
+size_t bytesLeft(const MemoryBlockC& block)
+{
+    const size_t page = 4096;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block.GetData());
+    size_t left = 0;
+    for (size_t i = (page - start % page) % page; i + page <= block.GetSize(); ++i)
+        left += block.GetData()[i] != 0;
+    return left;
+}
+
 // The mesh of the facet by facet read: the part as any other importer.
 std::string plainRead(const std::string& data, bool* ok = nullptr, ReadStop* stop = nullptr)
 {
@@ -590,6 +608,17 @@ TEST(STLImport, MeshPartReadsBinaryRunsToExactlyTheMeshOfTheFacetByFacetRead)
 
         if (size > 2 && size < 65535)
             continue;  // a file is read in whole runs, like memory
+        // Read from a block given back as it is read: the same mesh, and the block's pages gone.
+        FEMeshPartC consuming;
+        MemoryBlockC block;
+        fill(block, data);
+        EXPECT_TRUE(consuming.readSTLConsuming(block, nullptr)) << size;
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(consuming), expected), "") << size;
+        EXPECT_EQ(block.GetSize(), data.size());
+        if (size > 8192) {
+            EXPECT_EQ(bytesLeft(block), 0u) << size;
+        }
+
         FEMeshPartC fromFile;
         EXPECT_TRUE(fromFile.readSTLFromFile(dir.write("soup.stl", data).c_str(), 15.0f, nullptr)) << size;
         EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromFile), expected), "") << size;
@@ -611,12 +640,20 @@ TEST(STLImport, MeshPartReadsBinaryRunsToExactlyTheMeshOfTheFacetByFacetRead)
         FEMeshPartC fromMemory;
         ReadStop stop;
         MemoryBlockC block;
-        ASSERT_TRUE(block.Allocate(uint32_t(data.size())));
-        std::memcpy(block.GetData(), data.data(), data.size());
+        fill(block, data);
         EXPECT_FALSE(fromMemory.readSTLFromString(block, 15.0f, nullptr, &stop));
         EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromMemory), expected), "") << data.size();
         EXPECT_TRUE(stop.stopped());
         EXPECT_EQ(stop.text(), plainStop.text());
+
+        // Given back as it is read: the records after the last whole run are still read.
+        FEMeshPartC consuming;
+        ReadStop consumingStop;
+        MemoryBlockC consumed;
+        fill(consumed, data);
+        EXPECT_FALSE(consuming.readSTLConsuming(consumed, &consumingStop));
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(consuming), expected), "") << data.size();
+        EXPECT_EQ(consumingStop.text(), plainStop.text());
 
         FEMeshPartC fromFile;
         EXPECT_FALSE(fromFile.readSTLFromFile(dir.write("cut.stl", data).c_str(), 15.0f, nullptr));
