@@ -233,6 +233,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             glCallList(runList(r));
         glEndList();
     }
+    // The helpers' contexts and the compile's working room went back to the allocator's heaps of
+    // their threads, which would keep them (about 30 MB for a million triangles): the frames
+    // after take memory of their own.
+    platform::sys::returnFreedMemory();
 }
 
 void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)
