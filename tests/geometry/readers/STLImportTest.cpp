@@ -15,6 +15,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "tests/geometry/mesh/MeshTestShapes.h"
+#include "tests/support/BenchSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <sys/stat.h>
@@ -659,6 +660,38 @@ TEST(STLImport, MeshPartReadsBinaryRunsToExactlyTheMeshOfTheFacetByFacetRead)
         EXPECT_FALSE(fromFile.readSTLFromFile(dir.write("cut.stl", data).c_str(), 15.0f, nullptr));
         EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromFile), expected), "") << data.size();
     }
+}
+
+// Read from a block given back as the reading passes it, the file and the mesh made of it are
+// never both whole in memory: at its highest the reading holds far less than the file beyond
+// the mesh alone (what is left once the block is freed).
+TEST(STLImport, MeshPartReadConsumingNeverHoldsTheWholeFileBesideTheMesh)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocator holds memory its own way";
+#else
+    MemoryBlockC block;
+    {
+        std::vector<Tri> tris;
+        std::vector<Point3D> normals;
+        benchsupport::torusTriangles(400, 500, [&](const Point3D& a, const Point3D& b, const Point3D& c) {
+            tris.push_back({a, b, c});
+            normals.push_back(Point3D(0, 0, 0));
+        });
+        fill(block, binarySTL(tris, normals, false));
+    }
+    const double file = double(block.GetSize()) / 1048576.0;
+    auto residentMB = [] { return double(benchsupport::residentBytes()) / 1048576.0; };
+    benchsupport::resetPeakMemory();
+    if (benchsupport::peakMemoryMB() > residentMB() + 1.0)
+        GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+    FEMeshPartC part;
+    ASSERT_TRUE(part.readSTLConsuming(block, nullptr));
+    const double peak = benchsupport::peakMemoryMB();
+    block.Free();
+    EXPECT_LT(peak - residentMB(), file / 2) << file << " MB of file";
+    EXPECT_EQ(part.getFaceCount(), 400u * 500u * 2u);
+#endif
 }
 
 // A closed torus: every edge is paired and every corner found again many times over.
