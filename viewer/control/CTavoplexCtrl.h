@@ -192,6 +192,9 @@ public:
     void DrawBorderTransition();
     // Renders the parts seen from above into the shadow texture (first in the scene frame).
     void GenerateShadowTexture();
+    // While set, the texture's square goes from the colour buffer to the texture through
+    // memory; else by a copy inside the renderer. The same texels either way.
+    bool ShadowTexelsThroughMemory = true;
     void SetupShadowView();
     // Lays the shadow texture on the floor under the model.
     void DrawShadow();
