@@ -588,6 +588,8 @@ public:
     // last, which paints every pixel again, so those frames leave the model's geometry out
     // (its surfaces, lines and shadow) and keep everything else they do.
     bool ModelLeftOut = false;
+    // While set, those frames also put no pixel down; their passes run all the same.
+    bool DiscardFramesPaintedOver = true;
     // The window's context, surface and lock depth, given back when the picture is done.
     platform::gl::GlContext* SavedGLContext = nullptr;
     platform::gl::GlSurface* SavedDeviceContext = nullptr;

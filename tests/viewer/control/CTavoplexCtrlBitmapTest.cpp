@@ -295,6 +295,46 @@ TEST(CTavoplexCtrlBitmap, PictureIsTheWindowsOwnSettledFrameOfTheSameSize)
     EXPECT_EQ(differing, 0u);
 }
 
+TEST(CTavoplexCtrlBitmap, FramesPaintedOverPutNoPixelDownAndChangeNothingElse)
+{
+    // The picture's frames before its last draw nothing: the file and the log must be what
+    // they are when those frames draw in full. Right after the load (the fade still to run)
+    // and with the window already settled in the picture's view, where only leaving the model
+    // out tells the last frame's shadow texture from the one before.
+    for (bool settled : {false, true}) {
+        SCOPED_TRACE(settled ? "view settled" : "after the load");
+        std::string files[2], logs[2];
+        for (bool discard : {false, true}) {
+            ViewerHarness v(160, 120);
+            v.writeConfig(std::string("[COMMON]\nDEBUG=1\n") + kChosenSettings);
+            CTavoplexCtrl& c = v.open();
+            runLoad(v, v.folder().write("cube.stl", cubeStl()));
+            ASSERT_FALSE(c.Loading);
+            FEDisplayPartC* torus = new FEDisplayPartC();
+            benchsupport::buildTorus(*torus, 40, 20);
+            torus->finalize(-1.0);
+            torus->smoothNormals();
+            installParts(c, modelOf(torus));
+            if (settled) {
+                c.SetStandardView(7, true, 0, false);
+                v.advance(2000);
+                v.paint();
+            }
+            c.DiscardFramesPaintedOver = discard;
+            const size_t logged = TempDir::read(v.userFile("tavoplex.log")).size();
+            const std::string bmp = v.folder().file("torus.bmp");
+            ASSERT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 160, 120), 0);
+            files[discard] = TempDir::read(bmp);
+            logs[discard] = TempDir::read(v.userFile("tavoplex.log")).substr(logged);
+        }
+        EXPECT_TRUE(files[1] == files[0]);
+        EXPECT_EQ(logs[1], logs[0]);
+        EXPECT_NE(logs[1].find("Draw Scene."), std::string::npos);
+        // The model shows: not one colour over the whole picture.
+        EXPECT_NE(rgb(bmpPixel(files[1], 80, 60)), rgb(bmpPixel(files[1], 1, 1)));
+    }
+}
+
 TEST(CTavoplexCtrlBitmap, AWindowGivenAreaLaterShowsTheViewAskedForMeanwhile)
 {
     // A view change in a window without area paints nothing, but its redraw is still asked
