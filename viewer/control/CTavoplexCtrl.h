@@ -159,6 +159,9 @@ public:
     void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);
     void DrawPartTriangles(const FEDisplayPartRefC& instance, bool ghost);
     void DrawPartLines(const FEDisplayPartRefC& instance);
+    // While set, lines of one colour and width go to the renderer as one run; else one by
+    // one. The same picture either way.
+    bool LinesInOneRun = true;
     // Border and crease edges always; smooth edges only on the silhouette seen through the
     // eye-space transform m.
     bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);

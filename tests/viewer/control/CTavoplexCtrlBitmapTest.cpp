@@ -335,6 +335,35 @@ TEST(CTavoplexCtrlBitmap, FramesPaintedOverPutNoPixelDownAndChangeNothingElse)
     }
 }
 
+TEST(CTavoplexCtrlBitmap, LinesInOneRunDrawTheSamePictureAsLinesOneByOne)
+{
+    // A gear read from its file into a picture as the host program makes it: thousands of
+    // crease lines, then the border over the picture's edges, which the renderer draws with
+    // state that depends on how the lines before came. The file must be the one drawn with
+    // the lines one by one, and show lines.
+    std::string files[2];
+    for (bool oneRun : {false, true}) {
+        ViewerHarness v(0, 0);
+        v.writeConfig(kChosenSettings);
+        CTavoplexCtrl& c = v.open();
+        c.Start = 1;
+        c.LinesInOneRun = oneRun;
+        const int points = 2000;
+        const std::string model = v.folder().file("gear.stl");
+        ASSERT_TRUE(benchsupport::writeBinaryStl(model, 4 * points,
+                                                 [](auto&& add) { benchsupport::gearTriangles(points, add); }));
+        const std::string bmp = v.folder().file("gear.bmp");
+        ASSERT_TRUE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), 200, 150));
+        files[oneRun] = TempDir::read(bmp);
+    }
+    EXPECT_TRUE(files[1] == files[0]);
+    int dark = 0;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            dark += bmpPixel(files[1], x, y)[0] < 60;
+    EXPECT_GT(dark, 100);
+}
+
 TEST(CTavoplexCtrlBitmap, AWindowGivenAreaLaterShowsTheViewAskedForMeanwhile)
 {
     // A view change in a window without area paints nothing, but its redraw is still asked
