@@ -141,8 +141,16 @@ FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
 FEMeshVertexHashC::Lookup FEMeshVertexHashC::lookupOf(const Point3Df& p) const
 {
     Lookup l;
-    if (!isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0)
-        return l;
+    lookupOf(p, l);
+    return l;
+}
+
+void FEMeshVertexHashC::lookupOf(const Point3Df& p, Lookup& l) const
+{
+    if (!isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0) {
+        l = Lookup{};
+        return;
+    }
     uint32_t bits[3];
     const float c[3] = {p.x(), p.y(), p.z()};
     std::memcpy(bits, c, sizeof bits);
@@ -152,7 +160,6 @@ FEMeshVertexHashC::Lookup FEMeshVertexHashC::lookupOf(const Point3Df& p) const
     const double size = cellSizeFor(tolerance);
     l.cell = cellKey(cellOf(p.x(), size), cellOf(p.y(), size), cellOf(p.z(), size));
     l.ready = true;
-    return l;
 }
 
 FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)

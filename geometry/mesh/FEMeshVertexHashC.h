@@ -59,6 +59,9 @@ public:
         bool ready = false;   // made, for a finite position and a usable tolerance
     };
     Lookup lookupOf(const Point3Df& p) const;
+    // The same, made in place. A lookup returned by value is put together in pieces on the
+    // stack and read back whole, which stalls the preparing threads on every corner.
+    void lookupOf(const Point3Df& p, Lookup& into) const;
     // find and insert with the lookup of the position (of the vertex); the same results.
     FEMeshVertexC* find(const Point3Df& p, const Lookup& lookup);
     void insert(FEMeshVertexC* v, const Lookup& lookup);

@@ -137,7 +137,7 @@ private:
         f.normal = Point3Df(windingNormal(c[0], c[1], c[2]));
         for (int k = 0; k < 3; ++k) {
             f.corners[k] = Point3Df(c[k]);
-            f.lookups[k] = part.vertexHash.lookupOf(f.corners[k]);
+            part.vertexHash.lookupOf(f.corners[k], f.lookups[k]);
         }
     }
 
