@@ -69,6 +69,13 @@ public:
     // cell of the position), so that the find a little later does not wait for memory.
     // Changes nothing.
     void prefetch(const Lookup& lookup) const;
+    // Whether v, the answer of a find for the position of this lookup, stays its answer while
+    // vertices are only added: it does when it lies in the position's own chain, where every
+    // vertex added later comes after it (the rule the recent finds rely on too).
+    static bool staysAnswer(const FEMeshVertexC* v, const Lookup& lookup)
+    {
+        return v && lookup.ready && v->hashBucket == lookup.bucket;
+    }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
 
