@@ -47,6 +47,11 @@ public:
     // A position whose c is not finite has key 0.
     static int key(const Point3Df& p);
 
+    // A position's bits, which tell the very same position (0 and -0 differ, a NaN is its own
+    // bits), and a hash of them whose high bits spread well.
+    static void bitsOf(const Point3Df& p, uint32_t* bits);
+    static uint64_t hashOfBits(const uint32_t* bits);
+
     // The first matching vertex, or null.
     FEMeshVertexC* find(const Point3Df& p);
     // What a search for a position works out from the position and the tolerance alone. Made

@@ -161,13 +161,6 @@ private:
         }
     }
 
-    // Positions are the same when their bits are: 0 and -0 differ, a NaN is its own bits.
-    static void bitsOf(const Point3Df& p, uint32_t* bits)
-    {
-        const float c[3] = {p.x(), p.y(), p.z()};
-        std::memcpy(bits, c, sizeof c);
-    }
-
     // Facet i of the batch `into`; the piece's corners met so far are in `seen`.
     void prepare(const unsigned char* record, bool bigEndian, std::vector<Facet>& into, size_t i,
                  PieceCorners& seen) const
@@ -184,9 +177,8 @@ private:
             f.corners[k] = Point3Df(c[k]);
             const size_t corner = 3 * i + k;
             uint32_t bits[3];
-            bitsOf(f.corners[k], bits);
-            const uint64_t h = (uint64_t(bits[0]) * 0x9E3779B97F4A7C15ULL) ^
-                               (uint64_t(bits[1]) * 0xC2B2AE3D27D4EB4FULL) ^ (uint64_t(bits[2]) * 0x165667B19E3779F9ULL);
+            FEMeshVertexHashC::bitsOf(f.corners[k], bits);
+            const uint64_t h = FEMeshVertexHashC::hashOfBits(bits);
             for (size_t s = size_t(h >> 40) & (PieceCorners::kSlots - 1);; s = (s + 1) & (PieceCorners::kSlots - 1)) {
                 if (seen.slot[s] == 0) {
                     // The first corner of its position in the piece: it searches.
@@ -198,7 +190,7 @@ private:
                 const size_t earlier = seen.slot[s] - 1;
                 const Facet& e = into[earlier / 3];
                 uint32_t earlierBits[3];
-                bitsOf(e.corners[earlier % 3], earlierBits);
+                FEMeshVertexHashC::bitsOf(e.corners[earlier % 3], earlierBits);
                 if (std::memcmp(earlierBits, bits, sizeof bits) == 0) {
                     f.sameAs[k] = uint16_t(earlier);
                     f.lookups[k] = e.lookups[earlier % 3];
