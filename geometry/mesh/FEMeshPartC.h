@@ -310,9 +310,10 @@ public:
 
 protected:
     // Builds the ring of one loop from narrowed points (at least one), with the hash lookups of
-    // the points when given.
+    // the points when given, and, when given, the vertices already known to be what the hash
+    // finds for some of the points (null for the others).
     bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop,
-                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
+                   const FEMeshVertexHashC::Lookup* lookups = nullptr, FEMeshVertexC* const* known = nullptr);
     bool buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loop);
 
 private:
@@ -329,7 +330,8 @@ private:
     void dropFanIndexes();
     FEMeshFaceC* addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId,
-                                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
+                                   const FEMeshVertexHashC::Lookup* lookups = nullptr,
+                                   FEMeshVertexC* const* known = nullptr);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
     // One round of the three merge walks; bit w - 1 set when walk w changed something. The memo

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -719,4 +721,68 @@ TEST(STLImport, MeshPartReadsABinaryTorusToExactlyTheMeshOfTheFacetByFacetRead)
     EXPECT_EQ(part.getVertexCount(), size_t(rings * segments));
     EXPECT_TRUE(part.isManifold());
     EXPECT_EQ(meshtest::firstDifference(meshtest::structure(part), plainRead(data)), "");
+}
+
+// Corners of a piece that repeat an earlier corner's position take its vertex without searching
+// only while that vertex stays the hash's answer. Ladders of three positions a little under the
+// tolerance apart straddle the edge of two hash chains (x 100 crosses an integer between the
+// first two), so the middle one first finds the lower rung in the neighbouring chain and, once
+// the upper rung exists in its own chain, finds that one instead; the rungs come in random
+// order close together, again far later in the file, with copies of 0 and -0 and with corners
+// that are not finite numbers. Below and above the size where the hash searches its grid.
+TEST(STLImport, MeshPartRunsTakeRepeatedCornersOnlyWhileTheirVertexStaysTheAnswer)
+{
+    std::mt19937 rng(1913);
+    std::uniform_real_distribution<double> coord(-3.0, 3.0);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const size_t ladders : {40, 3000}) {
+        std::vector<std::vector<Point3D>> rungs;
+        for (size_t l = 0; l < ladders; ++l) {
+            const double steps[] = {0.9e-5, 1.0e-5, 0.5e-5};
+            const double step = steps[rng() % 3];
+            const double n = double(int(rng() % 2000) - 1000);
+            const float first = float(n / 100.0 - 0.4e-5);
+            const float middle = float(double(first) + step), last = float(double(middle) + step);
+            rungs.push_back({Point3D(first, 0.0, 0.0), Point3D(middle, 0.0, 0.0), Point3D(last, 0.0, 0.0)});
+        }
+        auto filler = [&]() { return Point3D(float(coord(rng)), float(coord(rng)), 5.0 + float(coord(rng))); };
+        auto odd = [&]() {
+            switch (rng() % 4) {
+            case 0:
+                return Point3D(nan, 1.0, 2.0);
+            case 1:
+                return Point3D(1.0, -inf, 2.0);
+            case 2:
+                return Point3D(0.0, 0.0, 0.0);
+            default:
+                return Point3D(-0.0, 0.0, -0.0);
+            }
+        };
+        std::vector<Tri> tris;
+        std::vector<Point3D> normals;
+        auto add = [&](const Point3D& a, const Point3D& b, const Point3D& c) {
+            tris.push_back({a, b, c});
+            normals.push_back(Point3D(0, 0, 0));
+        };
+        // Twice over the ladders: the second time in another batch of the run, far from the first.
+        for (int pass = 0; pass < 2; ++pass)
+            for (const std::vector<Point3D>& ladder : rungs) {
+                const int facets = 2 + int(rng() % 5);
+                for (int f = 0; f < facets; ++f) {
+                    Point3D corners[3] = {ladder[rng() % 3], filler(), rng() % 8 == 0 ? odd() : filler()};
+                    if (rng() % 3 == 0)
+                        corners[1] = ladder[rng() % 3];
+                    std::shuffle(std::begin(corners), std::end(corners), rng);
+                    add(corners[0], corners[1], corners[2]);
+                }
+                // A repeat of the whole facet: every corner found again within the piece.
+                if (rng() % 4 == 0)
+                    tris.push_back(tris.back()), normals.push_back(normals.back());
+            }
+        const std::string data = binarySTL(tris, normals, false);
+        FEMeshPartC part;
+        ASSERT_TRUE(part.readSTLFromString(data.data(), data.size(), 15.0f, nullptr));
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(part), plainRead(data)), "") << ladders;
+    }
 }
