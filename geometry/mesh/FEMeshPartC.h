@@ -80,6 +80,10 @@ public:
     bool readSTLFromFile(const char* fileName, float creaseAngle, stlProgressI* progress);
     // The same, telling in *stop where and why a read that failed stopped.
     bool readSTLFromString(const MemoryBlockC& data, float creaseAngle, stlProgressI* progress, ReadStop* stop);
+    // The same, giving the block's pages back to the system as the reading passes them, for a
+    // block not needed after the read (its bytes read as zeros afterwards): the file's bytes and
+    // the mesh made of them are not held whole at the same time.
+    bool readSTLConsuming(MemoryBlockC& data, ReadStop* stop);
 
     // ---- Completing the mesh ----
 

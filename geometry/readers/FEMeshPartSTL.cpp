@@ -22,7 +22,9 @@
 // takes it without searching.
 class FEMeshPartC::STLRunImporter final : public stlFacetRunImporterI {
 public:
-    explicit STLRunImporter(FEMeshPartC& part) : part(part) {}
+    // Passed, when given, is the block the records lie in: what the import has passed is
+    // given back run by run.
+    explicit STLRunImporter(FEMeshPartC& part, MemoryBlockC* passed = nullptr) : part(part), passed(passed) {}
 
     void beginImport(int estimatedFacetCount) override { part.beginImport(estimatedFacetCount); }
     bool addTriangle(const Point3D& p1, const Point3D& p2, const Point3D& p3) override
@@ -60,6 +62,9 @@ public:
             helper.join();
             current.swap(following);
         }
+        // Nothing reads these records again.
+        if (passed)
+            passed->DiscardBefore(reinterpret_cast<const char*>(records + count * kRecordSize));
         return true;
     }
 
@@ -201,6 +206,7 @@ private:
     }
 
     FEMeshPartC& part;
+    MemoryBlockC* passed;
     std::vector<Facet> current;    // the batch being built
     std::vector<Facet> following;  // the next one, being prepared meanwhile
     std::vector<FEMeshVertexC*> cornerVertices;  // of the batch being built, by corner
@@ -216,6 +222,12 @@ bool FEMeshPartC::readSTLFromString(const char* data, size_t size, float /*creas
 {
     STLRunImporter importer(*this);
     return importSTLString(data, size, &importer, progress, nullptr) == kSTLOk;
+}
+
+bool FEMeshPartC::readSTLConsuming(MemoryBlockC& data, ReadStop* stop)
+{
+    STLRunImporter importer(*this, &data);
+    return importSTLString(data.GetData(), data.GetSize(), &importer, nullptr, stop) == kSTLOk;
 }
 
 bool FEMeshPartC::readSTLFromFile(const char* fileName, float /*creaseAngle*/, stlProgressI* progress)
