@@ -2,6 +2,7 @@
 #include "platform/sys.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -223,6 +224,17 @@ void discardPages(void* block, size_t bytes)
     if (block && bytes)
         madvise(block, bytes, MADV_DONTNEED);
 }
+
+void discardWholePages(void* begin, void* end)
+{
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + page - 1) / page * page;
+    const uintptr_t last = reinterpret_cast<uintptr_t>(end) / page * page;
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+}
+
+void returnFreedMemory() { malloc_trim(0); }
 
 void keepToSmallPages() { costlyHugePages.store(kCostlyHugePagesToStop, std::memory_order_relaxed); }
 

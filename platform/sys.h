@@ -75,6 +75,12 @@ void freeLargeBlock(void* block, size_t bytes);
 // times the size). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
+// Gives back the pages lying wholly within [begin, end), from any allocator, whose bytes are no
+// longer needed (they read as zeros afterwards); the memory stays the owner's to use or free.
+void discardWholePages(void* begin, void* end);
+// Hands back to the system what the allocator keeps of memory freed, on every thread's heap.
+// After a stage that took much memory for a while: else the process keeps it until it ends.
+void returnFreedMemory();
 // Asks for huge pages for a fresh block (2 MB aligned) as long as they come cheaply: its first
 // huge page is touched at once and timed. Where the system must first assemble a huge page, or
 // fetch it from the machine hosting it, that costs many times what small pages cost and varies

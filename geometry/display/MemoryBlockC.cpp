@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "platform/sys.h"
+
 MemoryBlockC::~MemoryBlockC() { Free(); }
 
 void MemoryBlockC::Free()
@@ -10,6 +12,14 @@ void MemoryBlockC::Free()
     delete[] data;
     data = nullptr;
     size = 0;
+}
+
+void MemoryBlockC::DiscardBefore(const char* end)
+{
+    if (data == nullptr || end <= data || end > data + size)
+        return;
+    // Only pages wholly inside the data: the allocator's own words lie around it.
+    platform::sys::discardWholePages(data, const_cast<char*>(end));
 }
 
 bool MemoryBlockC::Allocate(uint32_t n)

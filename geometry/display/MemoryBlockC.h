@@ -18,6 +18,11 @@ public:
     // Frees the data; the block is empty afterwards.
     void Free();
 
+    // Gives the system back the whole pages of the data before end (a point within the data;
+    // anything else is ignored): for a block read from the start whose read part is not
+    // needed again, which then reads as zeros. The block keeps its size and stays usable.
+    void DiscardBefore(const char* end);
+
     char* GetData() { return data; }
     const char* GetData() const { return data; }
     uint32_t GetSize() const { return size; }

@@ -70,7 +70,7 @@ FEMeshFaceC* FEMeshPartC::addFace(const Point3D* points, size_t count, const Poi
 
 FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
                                             FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId,
-                                            const FEMeshVertexHashC::Lookup* lookups)
+                                            const FEMeshVertexHashC::Lookup* lookups, FEMeshVertexC* const* known)
 {
     if (count < 3)
         return nullptr;
@@ -92,7 +92,7 @@ FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count
     face->setNormal(Point3Df(normal));
     face->setGroupId(groupId);
 
-    if (!buildLoop(points, count, loop, lookups)) {
+    if (!buildLoop(points, count, loop, lookups, known)) {
         loopPool.destroy(loop);
         facePool.destroy(face);
         currentFace = nullptr;
@@ -203,7 +203,7 @@ FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, co
 }
 
 bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop,
-                            const FEMeshVertexHashC::Lookup* lookups)
+                            const FEMeshVertexHashC::Lookup* lookups, FEMeshVertexC* const* known)
 {
     if (!points || count == 0 || !loop)
         return false;
@@ -213,7 +213,9 @@ bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* l
     scratchExisted.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const FEMeshVertexHashC::Lookup* lookup = lookups ? &lookups[i] : nullptr;
-        FEMeshVertexC* v = lookup ? vertexHash.find(points[i], *lookup) : vertexHash.find(points[i]);
+        FEMeshVertexC* v = known && known[i] ? known[i]
+                           : lookup        ? vertexHash.find(points[i], *lookup)
+                                           : vertexHash.find(points[i]);
         scratchExisted[i] = v != nullptr;
         scratchVertices[i] = v ? v : createVertex(points[i], lookup);
     }

@@ -80,6 +80,10 @@ public:
     bool readSTLFromFile(const char* fileName, float creaseAngle, stlProgressI* progress);
     // The same, telling in *stop where and why a read that failed stopped.
     bool readSTLFromString(const MemoryBlockC& data, float creaseAngle, stlProgressI* progress, ReadStop* stop);
+    // The same, giving the block's pages back to the system as the reading passes them, for a
+    // block not needed after the read (its bytes read as zeros afterwards): the file's bytes and
+    // the mesh made of them are not held whole at the same time.
+    bool readSTLConsuming(MemoryBlockC& data, ReadStop* stop);
 
     // ---- Completing the mesh ----
 
@@ -312,9 +316,10 @@ public:
 
 protected:
     // Builds the ring of one loop from narrowed points (at least one), with the hash lookups of
-    // the points when given.
+    // the points when given, and, when given, the vertices already known to be what the hash
+    // finds for some of the points (null for the others).
     bool buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* loop,
-                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
+                   const FEMeshVertexHashC::Lookup* lookups = nullptr, FEMeshVertexC* const* known = nullptr);
     bool buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loop);
 
 private:
@@ -331,7 +336,8 @@ private:
     void dropFanIndexes();
     FEMeshFaceC* addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
                                    FEMeshFaceInfoI* faceInfo, float creaseAngle, int groupId,
-                                   const FEMeshVertexHashC::Lookup* lookups = nullptr);
+                                   const FEMeshVertexHashC::Lookup* lookups = nullptr,
+                                   FEMeshVertexC* const* known = nullptr);
     bool addLoopFromPoints(const Point3Df* points, size_t count);
     bool processMergeEdge(int walk, FEMeshEdgeC* e);
     // One round of the three merge walks; bit w - 1 set when walk w changed something. The memo

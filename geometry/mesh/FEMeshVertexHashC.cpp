@@ -27,9 +27,7 @@ constexpr size_t kRecentSize = 16384;
 
 size_t recentSlot(const uint32_t* bits)
 {
-    uint64_t h = (uint64_t(bits[0]) * 0x9E3779B97F4A7C15ULL) ^ (uint64_t(bits[1]) * 0xC2B2AE3D27D4EB4FULL) ^
-                 (uint64_t(bits[2]) * 0x165667B19E3779F9ULL);
-    return size_t(h >> 50) & (kRecentSize - 1);
+    return size_t(FEMeshVertexHashC::hashOfBits(bits) >> 50) & (kRecentSize - 1);
 }
 
 bool isFinite(float v) { return std::isfinite(v); }
@@ -63,6 +61,18 @@ int FEMeshVertexHashC::key(const Point3Df& p)
         return int(r);
     }
     return int(std::trunc(std::fmod(m, double(kBucketCount))));
+}
+
+void FEMeshVertexHashC::bitsOf(const Point3Df& p, uint32_t* bits)
+{
+    const float c[3] = {p.x(), p.y(), p.z()};
+    std::memcpy(bits, c, sizeof c);
+}
+
+uint64_t FEMeshVertexHashC::hashOfBits(const uint32_t* bits)
+{
+    return (uint64_t(bits[0]) * 0x9E3779B97F4A7C15ULL) ^ (uint64_t(bits[1]) * 0xC2B2AE3D27D4EB4FULL) ^
+           (uint64_t(bits[2]) * 0x165667B19E3779F9ULL);
 }
 
 bool FEMeshVertexHashC::isFinitePoint(const Point3Df& p) { return isFinite(p.x()) && isFinite(p.y()) && isFinite(p.z()); }
@@ -141,18 +151,24 @@ FEMeshVertexC* FEMeshVertexHashC::findByScan(const Point3Df& p) const
 FEMeshVertexHashC::Lookup FEMeshVertexHashC::lookupOf(const Point3Df& p) const
 {
     Lookup l;
-    if (!isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0)
-        return l;
+    lookupOf(p, l);
+    return l;
+}
+
+void FEMeshVertexHashC::lookupOf(const Point3Df& p, Lookup& l) const
+{
+    if (!isFinitePoint(p) || !std::isfinite(tolerance) || tolerance < 0.0) {
+        l = Lookup{};
+        return;
+    }
     uint32_t bits[3];
-    const float c[3] = {p.x(), p.y(), p.z()};
-    std::memcpy(bits, c, sizeof bits);
+    bitsOf(p, bits);
     l.recent = uint32_t(recentSlot(bits));
     l.bucket = uint16_t(key(p));
     // As gridAdd places the position.
     const double size = cellSizeFor(tolerance);
     l.cell = cellKey(cellOf(p.x(), size), cellOf(p.y(), size), cellOf(p.z(), size));
     l.ready = true;
-    return l;
 }
 
 FEMeshVertexC* FEMeshVertexHashC::find(const Point3Df& p)
@@ -184,10 +200,7 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
         buildIndex();
 
     uint32_t bits[3];
-    {
-        const float c[3] = {p.x(), p.y(), p.z()};
-        std::memcpy(bits, c, sizeof bits);
-    }
+    bitsOf(p, bits);
     RecentFind& known = recent[lookup ? lookup->recent : recentSlot(bits)];
     if (known.generation == recentGeneration && std::memcmp(known.bits, bits, sizeof bits) == 0)
         return known.vertex;
@@ -262,8 +275,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v, const Lookup& lookup)
         // Nothing lay within the tolerance of this very position in the three chains, so the
         // new vertex, last in its own chain, is what a search for the position finds from now on.
         uint32_t bits[3];
-        const float c[3] = {v->position.x(), v->position.y(), v->position.z()};
-        std::memcpy(bits, c, sizeof bits);
+        bitsOf(v->position, bits);
         if (lastMiss.generation == recentGeneration && std::memcmp(lastMiss.bits, bits, sizeof bits) == 0) {
             RecentFind& known = recent[recentSlot(bits)];
             std::memcpy(known.bits, bits, sizeof bits);

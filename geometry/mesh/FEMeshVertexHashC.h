@@ -47,6 +47,11 @@ public:
     // A position whose c is not finite has key 0.
     static int key(const Point3Df& p);
 
+    // A position's bits, which tell the very same position (0 and -0 differ, a NaN is its own
+    // bits), and a hash of them whose high bits spread well.
+    static void bitsOf(const Point3Df& p, uint32_t* bits);
+    static uint64_t hashOfBits(const uint32_t* bits);
+
     // The first matching vertex, or null.
     FEMeshVertexC* find(const Point3Df& p);
     // What a search for a position works out from the position and the tolerance alone. Made
@@ -59,6 +64,9 @@ public:
         bool ready = false;   // made, for a finite position and a usable tolerance
     };
     Lookup lookupOf(const Point3Df& p) const;
+    // The same, made in place. A lookup returned by value is put together in pieces on the
+    // stack and read back whole, which stalls the preparing threads on every corner.
+    void lookupOf(const Point3Df& p, Lookup& into) const;
     // find and insert with the lookup of the position (of the vertex); the same results.
     FEMeshVertexC* find(const Point3Df& p, const Lookup& lookup);
     void insert(FEMeshVertexC* v, const Lookup& lookup);
@@ -66,6 +74,13 @@ public:
     // cell of the position), so that the find a little later does not wait for memory.
     // Changes nothing.
     void prefetch(const Lookup& lookup) const;
+    // Whether v, the answer of a find for the position of this lookup, stays its answer while
+    // vertices are only added: it does when it lies in the position's own chain, where every
+    // vertex added later comes after it (the rule the recent finds rely on too).
+    static bool staysAnswer(const FEMeshVertexC* v, const Lookup& lookup)
+    {
+        return v && lookup.ready && v->hashBucket == lookup.bucket;
+    }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
 

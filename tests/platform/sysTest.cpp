@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -204,4 +205,69 @@ TEST(Sys, AModuleThatBacksPagesAheadStaysLoadedAfterItsUnload)
     EXPECT_NE(still, nullptr) << "the module was unloaded under its backing thread";
     if (still)
         dlclose(still);
+}
+
+// Only the pages wholly within the range are given back: they read as zeros, while the bytes of
+// the pages cut at either end stay.
+TEST(Sys, DiscardingWholePagesKeepsThePagesCutAtTheEnds)
+{
+    constexpr size_t kPage = 4096, kBytes = 4 * kPage;
+    auto* block = static_cast<unsigned char*>(mapPages(kBytes));
+    ASSERT_NE(block, MAP_FAILED);
+    std::fill(block, block + kBytes, 0xAB);
+    discardWholePages(block + 100, block + 3 * kPage - 1);
+    EXPECT_EQ(residentPages(block, kBytes), 3u);
+    for (size_t at : {size_t(0), size_t(100), kPage - 1, 2 * kPage, 3 * kPage - 1, kBytes - 1})
+        EXPECT_EQ(block[at], 0xABu) << at;
+    for (size_t at : {kPage, kPage + 1, 2 * kPage - 1})
+        EXPECT_EQ(block[at], 0u) << at;
+    discardWholePages(block + 3 * kPage, block + 3 * kPage + 10);  // no whole page: nothing
+    EXPECT_EQ(block[3 * kPage], 0xABu);
+    munmap(block, kBytes);
+}
+
+// Memory freed on several threads between blocks still in use stays with the allocator's heaps,
+// its pages backed, until it is handed back: then none of those pages are.
+TEST(Sys, FreedMemoryOfEveryThreadGoesBackToTheSystem)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocator keeps freed memory its own way";
+#else
+    constexpr size_t kThreads = 4, kBlocks = 128, kBlock = size_t(64) << 10;
+    struct Freed {
+        std::vector<unsigned char*> blocks;
+        std::vector<unsigned char*> kept;  // every eighth, so that the freed ones lie between
+    };
+    std::vector<Freed> freed(kThreads);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (size_t b = 0; b < kBlocks; ++b) {
+                auto* p = static_cast<unsigned char*>(std::malloc(kBlock));
+                std::fill(p, p + kBlock, 1);
+                (b % 8 == 7 ? freed[t].kept : freed[t].blocks).push_back(p);
+            }
+            for (unsigned char* p : freed[t].blocks)
+                std::free(p);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    // Whole pages inside the freed blocks, clear of the allocator's own words at their edges.
+    auto backed = [&] {
+        size_t pages = 0;
+        for (const Freed& f : freed)
+            for (unsigned char* p : f.blocks) {
+                const uintptr_t page = (reinterpret_cast<uintptr_t>(p) + 4095) / 4096 * 4096 + 4096;
+                pages += residentPages(reinterpret_cast<void*>(page), kBlock - 3 * 4096);
+            }
+        return pages;
+    };
+    const size_t inside = kThreads * (kBlocks - kBlocks / 8) * (kBlock / 4096 - 3);
+    EXPECT_GT(backed(), inside / 2);
+    returnFreedMemory();
+    EXPECT_LT(backed(), inside / 20);
+    for (const Freed& f : freed)
+        for (unsigned char* p : f.kept)
+            std::free(p);
+#endif
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "geometry/mesh/FEMeshPartC.h"
 
 namespace benchsupport {
@@ -33,6 +35,18 @@ inline double peakMemoryMB()
         if (line.rfind("VmHWM:", 0) == 0)
             return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
     return 0.0;
+}
+
+// The process's resident size now, in bytes (0 when it cannot be read).
+inline size_t residentBytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return size_t(resident) * size_t(::sysconf(_SC_PAGESIZE));
 }
 
 // The generators below hand their triangles, in a fixed order, to `add` (any callable taking three

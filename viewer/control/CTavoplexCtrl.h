@@ -159,6 +159,9 @@ public:
     void DrawPartLists(const FEDisplayPartRefC& instance, bool ghost);
     void DrawPartTriangles(const FEDisplayPartRefC& instance, bool ghost);
     void DrawPartLines(const FEDisplayPartRefC& instance);
+    // While set, lines of one colour and width go to the renderer as one run; else one by
+    // one. The same picture either way.
+    bool LinesInOneRun = true;
     // Border and crease edges always; smooth edges only on the silhouette seen through the
     // eye-space transform m.
     bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
@@ -192,6 +195,9 @@ public:
     void DrawBorderTransition();
     // Renders the parts seen from above into the shadow texture (first in the scene frame).
     void GenerateShadowTexture();
+    // While set, the texture's square goes from the colour buffer to the texture through
+    // memory; else by a copy inside the renderer. The same texels either way.
+    bool ShadowTexelsThroughMemory = true;
     void SetupShadowView();
     // Lays the shadow texture on the floor under the model.
     void DrawShadow();
@@ -585,6 +591,8 @@ public:
     // last, which paints every pixel again, so those frames leave the model's geometry out
     // (its surfaces, lines and shadow) and keep everything else they do.
     bool ModelLeftOut = false;
+    // While set, those frames also put no pixel down; their passes run all the same.
+    bool DiscardFramesPaintedOver = true;
     // The window's context, surface and lock depth, given back when the picture is done.
     platform::gl::GlContext* SavedGLContext = nullptr;
     platform::gl::GlSurface* SavedDeviceContext = nullptr;

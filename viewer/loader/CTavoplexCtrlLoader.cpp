@@ -244,7 +244,8 @@ bool CTavoplexCtrl::RunLoader()
         WriteLog("    Parsing STL in Memory.\n");
         refHandle<FEDisplayPartC> part(new FEDisplayPartC);
         ReadStop stop;
-        if (!part->readSTLFromString(stlBlock, 15.0f, nullptr, &stop)) {
+        // The file's bytes go as the mesh is made of them: both whole would raise the peak.
+        if (!part->readSTLConsuming(stlBlock, &stop)) {
             LoadFailed = true;
             SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "cannot read the STL data");
             return false;

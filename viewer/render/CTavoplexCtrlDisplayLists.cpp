@@ -23,8 +23,13 @@ namespace {
 // Faces whose triangles are cut and handed to a display list at a time.
 constexpr size_t kFacesPerListRun = size_t(1) << 17;
 // The same when runs are compiled on several threads at once: smaller, so that the runs in
-// hand together hold no more than one of the above.
-constexpr size_t kFacesPerParallelRun = size_t(1) << 14;
+// hand together hold no more than one of the above. Smaller still than that: Mesa's compile of
+// a list takes working room in proportion to it on every thread, and keeps lists of fewer
+// triangles in less memory each (a million of them in 34 MB as runs of 4,096 faces, in 42 MB
+// as runs of 16,384), for the same time.
+constexpr size_t kFacesPerParallelRun = size_t(1) << 12;
+// The one thread's runs start where the parallel ones do.
+static_assert(kFacesPerListRun % kFacesPerParallelRun == 0);
 // Threads that compile runs at most: each holds about 8 MB of its own context's lists beside
 // the data, and beyond four the compile hardly gets faster.
 constexpr size_t kListThreads = 4;
@@ -33,7 +38,7 @@ constexpr size_t kListThreads = 4;
 // handed over whole grows the process by its binned triangles and leaves those threads idle
 // meanwhile. Smaller groups bound that memory no further and cost more flushes; larger ones
 // overlap less.
-constexpr size_t kRunsPerFlush = 4;
+constexpr size_t kRunsPerFlush = (size_t(1) << 16) / kFacesPerParallelRun;
 
 // The corners of a run of faces handed to the list being compiled. The array state is the
 // client's, not the list's: it is set for the compile only.
@@ -78,6 +83,31 @@ void compileRun(FEMeshFaceC* const* faces, size_t n, GLuint list, ListRun& run)
     run.done = true;
 }
 
+// The first face of every run of `per` faces of the list from first on, and how many faces the
+// list holds. Only the runs' starts are kept: an array of every face would hold 8 bytes a face
+// through the compile, beside the lists growing.
+struct RunStarts {
+    std::vector<FEMeshFaceC*> starts;
+    size_t faces = 0;
+};
+
+RunStarts runStarts(FEMeshFaceC* first, size_t per)
+{
+    RunStarts r;
+    for (FEMeshFaceC* face = first; face; face = face->getNext(), ++r.faces)
+        if (r.faces % per == 0)
+            r.starts.push_back(face);
+    return r;
+}
+
+// The n faces from first on (fewer where the list ends), into faces.
+void takeFaces(FEMeshFaceC* first, size_t n, std::vector<FEMeshFaceC*>& faces)
+{
+    faces.clear();
+    for (FEMeshFaceC* face = first; face && faces.size() < n; face = face->getNext())
+        faces.push_back(face);
+}
+
 // Records the triangles of coloured faces with the part, in order.
 void addColoured(FEDisplayPartC& part, const std::vector<FEDisplayCornersC::ColouredTriangle>& coloured)
 {
@@ -103,11 +133,11 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // raise the peak of memory by as much again. Every triangle goes into the list with its
     // corner normals; the list sets no colour (the caller sets it). The corners are handed over
     // as vertex arrays: compiling a million triangles call by call would take seconds.
-    const std::vector<FEMeshFaceC*> faces = FEDisplayCornersC::faceList(part->getFirstFace());
+    const RunStarts runs = runStarts(part->getFirstFace(), kFacesPerParallelRun);
     platform::gl::GlContext* context = platform::gl::GlContext::current();
-    const size_t runCount = (faces.size() + kFacesPerParallelRun - 1) / kFacesPerParallelRun;
+    const size_t runCount = runs.starts.size();
     // A piece a thread: each helper makes a context once.
-    const size_t pieces = context != nullptr && faces.size() > kFacesPerListRun
+    const size_t pieces = context != nullptr && runs.faces > kFacesPerListRun
                               ? std::min({runCount, size_t(platform::sys::workerCount()), kListThreads})
                               : 1;
 
@@ -118,8 +148,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             glNewList(list, GL_COMPILE);
         try {
             FEDisplayCornersC triangles;
-            for (size_t begin = 0; begin < faces.size(); begin += kFacesPerListRun) {
-                if (!triangles.fromFaces(faces.data() + begin, std::min(kFacesPerListRun, faces.size() - begin)))
+            std::vector<FEMeshFaceC*> faces;
+            for (size_t r = 0; r < runCount; r += kFacesPerListRun / kFacesPerParallelRun) {
+                takeFaces(runs.starts[r], kFacesPerListRun, faces);
+                if (!triangles.fromFaces(faces.data(), faces.size()))
                     throw std::bad_alloc();  // no tessellator: the faces would be missing
                 addColoured(*part, triangles.colouredTriangles());
                 if (list != 0)
@@ -148,11 +180,11 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // follow the part's list in numbering and live as long as the shared lists do.
     const GLuint list = glGenLists(GLsizei(runCount + 1));
     part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
-    std::vector<ListRun> runs(runCount);
+    std::vector<ListRun> compiled(runCount);
     auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
-    auto compile = [&](size_t r) {
-        const size_t first = r * kFacesPerParallelRun;
-        compileRun(faces.data() + first, std::min(kFacesPerParallelRun, faces.size() - first), runList(r), runs[r]);
+    auto compile = [&](size_t r, std::vector<FEMeshFaceC*>& faces) {
+        takeFaces(runs.starts[r], kFacesPerParallelRun, faces);
+        compileRun(faces.data(), faces.size(), runList(r), compiled[r]);
     };
     try {
         platform::sys::runInPieces(runCount, pieces, [&](size_t, size_t begin, size_t end) {
@@ -165,9 +197,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
                 if (helper == nullptr || !helper->makeCurrent(*surface))
                     return;  // left to the caller below
             }
+            std::vector<FEMeshFaceC*> faces;
             try {
                 for (size_t r = begin; r < end; ++r)
-                    compile(r);
+                    compile(r, faces);
             } catch (...) {
                 if (helper) {
                     glFinish();
@@ -181,10 +214,11 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             }
         });
         // Runs a helper could not take (no context to be had) are compiled here.
+        std::vector<FEMeshFaceC*> faces;
         for (size_t r = 0; r < runCount; ++r)
-            if (!runs[r].done)
-                compile(r);
-        for (const ListRun& run : runs)
+            if (!compiled[r].done)
+                compile(r, faces);
+        for (const ListRun& run : compiled)
             addColoured(*part, run.coloured);
     } catch (...) {
         if (list != 0)
@@ -199,6 +233,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             glCallList(runList(r));
         glEndList();
     }
+    // The helpers' contexts and the compile's working room went back to the allocator's heaps of
+    // their threads, which would keep them (about 30 MB for a million triangles): the frames
+    // after take memory of their own.
+    platform::sys::returnFreedMemory();
 }
 
 void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)

@@ -30,6 +30,8 @@ constexpr GLfloat kColourOffsetFactor = 1.0f, kColourOffsetUnits = 1.0f;
 constexpr double kThreadStep = 15.0;
 // A thread strip never has more vertices than this, whatever its length and radius.
 constexpr long kMaxThreadVertices = 65536;
+// Lines of a run handed to the renderer one by one at its end, as all of them once were.
+constexpr size_t kLinesAlone = 64;
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -217,13 +219,32 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
             glDepthFunc(GL_LESS);
         }
     };
+    // Without hidden lines every line has the same colour and width, and the renderer takes
+    // them as one run as it takes them one by one (the same lines in the same order), at a
+    // fraction of the calls. The last few still go one by one: Mesa's software renderer
+    // draws the frame's next polygons (the border) with state that depends on how the last
+    // lines came, and the picture must stay what it was.
+    auto lines = [&](const std::vector<const FEMeshEdgeC*>& edges) {
+        const size_t run = hidden || !LinesInOneRun || edges.size() < kLinesAlone ? 0 : edges.size() - kLinesAlone;
+        if (run > 0) {
+            glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
+            glLineWidth(visibleWidth);
+            glBegin(GL_LINES);
+            for (size_t i = 0; i < run; ++i) {
+                vertex(edges[i]->getStartPoint());
+                vertex(edges[i]->getEndPoint());
+            }
+            glEnd();
+        }
+        for (size_t i = run; i < edges.size(); ++i)
+            line(*edges[i]);
+    };
     // The edges found while the frame's first passes drew, when found under this very
     // transform; else they are found now.
     const std::vector<const FEMeshEdgeC*>* shown =
         PendingLineVisibility != nullptr && !ModelLeftOut ? PendingLineVisibility->shownEdges(instance, eye) : nullptr;
     if (shown != nullptr) {
-        for (const FEMeshEdgeC* edge : *shown)
-            line(*edge);
+        lines(*shown);
     } else if (!ModelLeftOut) {
         const FEMeshEdgeC* first = part->getFirstEdge();
         std::vector<const FEMeshEdgeC*> found;
@@ -236,8 +257,7 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
             // same lines in the same order.
         }
         if (listed) {
-            for (const FEMeshEdgeC* edge : found)
-                line(*edge);
+            lines(found);
         } else {
             for (const FEMeshEdgeC* edge = first; edge != nullptr; edge = edge->getNext())
                 if (EdgeShowsAsLine(*edge, eye))

@@ -136,6 +136,32 @@ private:
     std::unique_ptr<LineVisibilityC> search;  // waits for its thread when it goes
 };
 
+// While it lives, the renderer runs every draw but discards the primitives before they reach
+// a pixel, and skips clears (on a context too old for that, nothing changes).
+class DiscardedFragments {
+public:
+    explicit DiscardedFragments(bool wanted) : on(wanted && discardAvailable())
+    {
+        if (on)
+            glEnable(GL_RASTERIZER_DISCARD);
+    }
+    ~DiscardedFragments()
+    {
+        if (on)
+            glDisable(GL_RASTERIZER_DISCARD);
+    }
+    DiscardedFragments(const DiscardedFragments&) = delete;
+    DiscardedFragments& operator=(const DiscardedFragments&) = delete;
+
+private:
+    static bool discardAvailable()
+    {
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        return version != nullptr && version[0] >= '3' && version[0] <= '9';
+    }
+    bool on;
+};
+
 RWCString centredText(bool debugging, const char* text)
 {
     // The label drawing breaks lines at a backslash followed by "n".
@@ -172,6 +198,11 @@ void CTavoplexCtrl::RenderFrame()
     } else if (Loading) {
         DrawLoadingFrame();
     } else if (hasArea) {
+        // A frame of the picture that its last paints over entirely shows nothing of its own:
+        // its passes run for all they do besides (log, animations, camera, the renderer's
+        // state and compiled shaders, which the last frame then finds ready), but put no
+        // pixel down.
+        const DiscardedFragments discarded(RenderingToBitmap && ModelLeftOut && DiscardFramesPaintedOver);
         DrawSceneFrame();
     }
     UnlockOpenGL();

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
@@ -27,6 +28,31 @@ constexpr float kHardShadowGrey = 0.15f;
 constexpr float kSoftShadowGrey = 0.015f;
 // Ghost surfaces (display mode 0) cast as faint a shadow as they show.
 constexpr float kGhostAlpha = 0.09f;
+
+// The lower-left square of the colour buffer, size texels a side, into the bound texture.
+// Through memory, the renderer's plain read and upload carry the same bytes as its copy, which
+// in a fresh context first builds a blit (some 20 ms, paid again by every bitmap context).
+void copyShadowSquare(int size, bool throughMemory)
+{
+    if (throughMemory) {
+        try {
+            std::vector<unsigned char> texels(size_t(size) * size_t(size) * 3);
+            glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+            for (GLenum store : {GL_PACK_ALIGNMENT, GL_UNPACK_ALIGNMENT})
+                glPixelStorei(store, 1);
+            for (GLenum store : {GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS, GL_UNPACK_ROW_LENGTH,
+                                 GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS})
+                glPixelStorei(store, 0);
+            glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+            glPopClientAttrib();
+            return;
+        } catch (const std::bad_alloc&) {
+            // Without the room the renderer copies.
+        }
+    }
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, size, size);
+}
 
 }  // namespace
 
@@ -102,7 +128,7 @@ void CTavoplexCtrl::GenerateShadowTexture()
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, ShadowTexture);
     if (!kept)
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, ShadowTextureSize, ShadowTextureSize);
+        copyShadowSquare(ShadowTextureSize, ShadowTexelsThroughMemory);
     glDisable(GL_TEXTURE_2D);
     ShadowTextureDrawn = std::move(key);
 }

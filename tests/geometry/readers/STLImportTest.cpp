@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -15,6 +17,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "tests/geometry/mesh/MeshTestShapes.h"
+#include "tests/support/BenchSupport.h"
 #include "tests/support/TempDir.h"
 
 #include <sys/stat.h>
@@ -557,6 +560,24 @@ std::vector<Tri> soup(std::mt19937& rng, size_t count, std::vector<Point3D>& nor
     return tris;
 }
 
+// The data in a block of its own, as the viewer fetches a file.
+void fill(MemoryBlockC& block, const std::string& data)
+{
+    ASSERT_TRUE(block.Allocate(uint32_t(data.size())));
+    std::memcpy(block.GetData(), data.data(), data.size());
+}
+
+// The bytes of the block's pages wholly inside its data that are not zero.
+size_t bytesLeft(const MemoryBlockC& block)
+{
+    const size_t page = 4096;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block.GetData());
+    size_t left = 0;
+    for (size_t i = (page - start % page) % page; i + page <= block.GetSize(); ++i)
+        left += block.GetData()[i] != 0;
+    return left;
+}
+
 // The mesh of the facet by facet read: the part as any other importer.
 std::string plainRead(const std::string& data, bool* ok = nullptr, ReadStop* stop = nullptr)
 {
@@ -590,6 +611,17 @@ TEST(STLImport, MeshPartReadsBinaryRunsToExactlyTheMeshOfTheFacetByFacetRead)
 
         if (size > 2 && size < 65535)
             continue;  // a file is read in whole runs, like memory
+        // Read from a block given back as it is read: the same mesh, and the block's pages gone.
+        FEMeshPartC consuming;
+        MemoryBlockC block;
+        fill(block, data);
+        EXPECT_TRUE(consuming.readSTLConsuming(block, nullptr)) << size;
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(consuming), expected), "") << size;
+        EXPECT_EQ(block.GetSize(), data.size());
+        if (size > 8192) {
+            EXPECT_EQ(bytesLeft(block), 0u) << size;
+        }
+
         FEMeshPartC fromFile;
         EXPECT_TRUE(fromFile.readSTLFromFile(dir.write("soup.stl", data).c_str(), 15.0f, nullptr)) << size;
         EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromFile), expected), "") << size;
@@ -611,17 +643,57 @@ TEST(STLImport, MeshPartReadsBinaryRunsToExactlyTheMeshOfTheFacetByFacetRead)
         FEMeshPartC fromMemory;
         ReadStop stop;
         MemoryBlockC block;
-        ASSERT_TRUE(block.Allocate(uint32_t(data.size())));
-        std::memcpy(block.GetData(), data.data(), data.size());
+        fill(block, data);
         EXPECT_FALSE(fromMemory.readSTLFromString(block, 15.0f, nullptr, &stop));
         EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromMemory), expected), "") << data.size();
         EXPECT_TRUE(stop.stopped());
         EXPECT_EQ(stop.text(), plainStop.text());
 
+        // Given back as it is read: the records after the last whole run are still read.
+        FEMeshPartC consuming;
+        ReadStop consumingStop;
+        MemoryBlockC consumed;
+        fill(consumed, data);
+        EXPECT_FALSE(consuming.readSTLConsuming(consumed, &consumingStop));
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(consuming), expected), "") << data.size();
+        EXPECT_EQ(consumingStop.text(), plainStop.text());
+
         FEMeshPartC fromFile;
         EXPECT_FALSE(fromFile.readSTLFromFile(dir.write("cut.stl", data).c_str(), 15.0f, nullptr));
         EXPECT_EQ(meshtest::firstDifference(meshtest::structure(fromFile), expected), "") << data.size();
     }
+}
+
+// Read from a block given back as the reading passes it, the file and the mesh made of it are
+// never both whole in memory: at its highest the reading holds far less than the file beyond
+// the mesh alone (what is left once the block is freed).
+TEST(STLImport, MeshPartReadConsumingNeverHoldsTheWholeFileBesideTheMesh)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocator holds memory its own way";
+#else
+    MemoryBlockC block;
+    {
+        std::vector<Tri> tris;
+        std::vector<Point3D> normals;
+        benchsupport::torusTriangles(400, 500, [&](const Point3D& a, const Point3D& b, const Point3D& c) {
+            tris.push_back({a, b, c});
+            normals.push_back(Point3D(0, 0, 0));
+        });
+        fill(block, binarySTL(tris, normals, false));
+    }
+    const double file = double(block.GetSize()) / 1048576.0;
+    auto residentMB = [] { return double(benchsupport::residentBytes()) / 1048576.0; };
+    benchsupport::resetPeakMemory();
+    if (benchsupport::peakMemoryMB() > residentMB() + 1.0)
+        GTEST_SKIP() << "the peak of resident memory cannot be reset here";
+    FEMeshPartC part;
+    ASSERT_TRUE(part.readSTLConsuming(block, nullptr));
+    const double peak = benchsupport::peakMemoryMB();
+    block.Free();
+    EXPECT_LT(peak - residentMB(), file / 2) << file << " MB of file";
+    EXPECT_EQ(part.getFaceCount(), 400u * 500u * 2u);
+#endif
 }
 
 // A closed torus: every edge is paired and every corner found again many times over.
@@ -649,4 +721,68 @@ TEST(STLImport, MeshPartReadsABinaryTorusToExactlyTheMeshOfTheFacetByFacetRead)
     EXPECT_EQ(part.getVertexCount(), size_t(rings * segments));
     EXPECT_TRUE(part.isManifold());
     EXPECT_EQ(meshtest::firstDifference(meshtest::structure(part), plainRead(data)), "");
+}
+
+// Corners of a piece that repeat an earlier corner's position take its vertex without searching
+// only while that vertex stays the hash's answer. Ladders of three positions a little under the
+// tolerance apart straddle the edge of two hash chains (x 100 crosses an integer between the
+// first two), so the middle one first finds the lower rung in the neighbouring chain and, once
+// the upper rung exists in its own chain, finds that one instead; the rungs come in random
+// order close together, again far later in the file, with copies of 0 and -0 and with corners
+// that are not finite numbers. Below and above the size where the hash searches its grid.
+TEST(STLImport, MeshPartRunsTakeRepeatedCornersOnlyWhileTheirVertexStaysTheAnswer)
+{
+    std::mt19937 rng(1913);
+    std::uniform_real_distribution<double> coord(-3.0, 3.0);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const size_t ladders : {40, 3000}) {
+        std::vector<std::vector<Point3D>> rungs;
+        for (size_t l = 0; l < ladders; ++l) {
+            const double steps[] = {0.9e-5, 1.0e-5, 0.5e-5};
+            const double step = steps[rng() % 3];
+            const double n = double(int(rng() % 2000) - 1000);
+            const float first = float(n / 100.0 - 0.4e-5);
+            const float middle = float(double(first) + step), last = float(double(middle) + step);
+            rungs.push_back({Point3D(first, 0.0, 0.0), Point3D(middle, 0.0, 0.0), Point3D(last, 0.0, 0.0)});
+        }
+        auto filler = [&]() { return Point3D(float(coord(rng)), float(coord(rng)), 5.0 + float(coord(rng))); };
+        auto odd = [&]() {
+            switch (rng() % 4) {
+            case 0:
+                return Point3D(nan, 1.0, 2.0);
+            case 1:
+                return Point3D(1.0, -inf, 2.0);
+            case 2:
+                return Point3D(0.0, 0.0, 0.0);
+            default:
+                return Point3D(-0.0, 0.0, -0.0);
+            }
+        };
+        std::vector<Tri> tris;
+        std::vector<Point3D> normals;
+        auto add = [&](const Point3D& a, const Point3D& b, const Point3D& c) {
+            tris.push_back({a, b, c});
+            normals.push_back(Point3D(0, 0, 0));
+        };
+        // Twice over the ladders: the second time in another batch of the run, far from the first.
+        for (int pass = 0; pass < 2; ++pass)
+            for (const std::vector<Point3D>& ladder : rungs) {
+                const int facets = 2 + int(rng() % 5);
+                for (int f = 0; f < facets; ++f) {
+                    Point3D corners[3] = {ladder[rng() % 3], filler(), rng() % 8 == 0 ? odd() : filler()};
+                    if (rng() % 3 == 0)
+                        corners[1] = ladder[rng() % 3];
+                    std::shuffle(std::begin(corners), std::end(corners), rng);
+                    add(corners[0], corners[1], corners[2]);
+                }
+                // A repeat of the whole facet: every corner found again within the piece.
+                if (rng() % 4 == 0)
+                    tris.push_back(tris.back()), normals.push_back(normals.back());
+            }
+        const std::string data = binarySTL(tris, normals, false);
+        FEMeshPartC part;
+        ASSERT_TRUE(part.readSTLFromString(data.data(), data.size(), 15.0f, nullptr));
+        EXPECT_EQ(meshtest::firstDifference(meshtest::structure(part), plainRead(data)), "") << ladders;
+    }
 }

@@ -20,6 +20,7 @@
 #include "geometry/readers/ZJVReaderC.h"
 #include "services/archive/ZipWriterC.h"
 #include "services/objects/refHandle.h"
+#include "tests/support/BenchSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -459,17 +460,7 @@ TEST(ZJVReader, LoadFileOpensOnlyRegularFiles)
     EXPECT_EQ(std::string(reader.buffer().GetData(), reader.buffer().GetSize()), model);
 }
 
-// Resident memory of the process in bytes.
-static size_t residentBytes()
-{
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return size_t(resident) * size_t(::sysconf(_SC_PAGESIZE));
-}
+using benchsupport::residentBytes;
 
 TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
 {

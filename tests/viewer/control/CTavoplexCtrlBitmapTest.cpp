@@ -295,6 +295,75 @@ TEST(CTavoplexCtrlBitmap, PictureIsTheWindowsOwnSettledFrameOfTheSameSize)
     EXPECT_EQ(differing, 0u);
 }
 
+TEST(CTavoplexCtrlBitmap, FramesPaintedOverPutNoPixelDownAndChangeNothingElse)
+{
+    // The picture's frames before its last draw nothing: the file and the log must be what
+    // they are when those frames draw in full. Right after the load (the fade still to run)
+    // and with the window already settled in the picture's view, where only leaving the model
+    // out tells the last frame's shadow texture from the one before.
+    for (bool settled : {false, true}) {
+        SCOPED_TRACE(settled ? "view settled" : "after the load");
+        std::string files[2], logs[2];
+        for (bool discard : {false, true}) {
+            ViewerHarness v(160, 120);
+            v.writeConfig(std::string("[COMMON]\nDEBUG=1\n") + kChosenSettings);
+            CTavoplexCtrl& c = v.open();
+            runLoad(v, v.folder().write("cube.stl", cubeStl()));
+            ASSERT_FALSE(c.Loading);
+            FEDisplayPartC* torus = new FEDisplayPartC();
+            benchsupport::buildTorus(*torus, 40, 20);
+            torus->finalize(-1.0);
+            torus->smoothNormals();
+            installParts(c, modelOf(torus));
+            if (settled) {
+                c.SetStandardView(7, true, 0, false);
+                v.advance(2000);
+                v.paint();
+            }
+            c.DiscardFramesPaintedOver = discard;
+            const size_t logged = TempDir::read(v.userFile("tavoplex.log")).size();
+            const std::string bmp = v.folder().file("torus.bmp");
+            ASSERT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 160, 120), 0);
+            files[discard] = TempDir::read(bmp);
+            logs[discard] = TempDir::read(v.userFile("tavoplex.log")).substr(logged);
+        }
+        EXPECT_TRUE(files[1] == files[0]);
+        EXPECT_EQ(logs[1], logs[0]);
+        EXPECT_NE(logs[1].find("Draw Scene."), std::string::npos);
+        // The model shows: not one colour over the whole picture.
+        EXPECT_NE(rgb(bmpPixel(files[1], 80, 60)), rgb(bmpPixel(files[1], 1, 1)));
+    }
+}
+
+TEST(CTavoplexCtrlBitmap, LinesInOneRunDrawTheSamePictureAsLinesOneByOne)
+{
+    // A gear read from its file into a picture as the host program makes it: thousands of
+    // crease lines, then the border over the picture's edges, which the renderer draws with
+    // state that depends on how the lines before came. The file must be the one drawn with
+    // the lines one by one, and show lines.
+    std::string files[2];
+    for (bool oneRun : {false, true}) {
+        ViewerHarness v(0, 0);
+        v.writeConfig(kChosenSettings);
+        CTavoplexCtrl& c = v.open();
+        c.Start = 1;
+        c.LinesInOneRun = oneRun;
+        const int points = 2000;
+        const std::string model = v.folder().file("gear.stl");
+        ASSERT_TRUE(benchsupport::writeBinaryStl(model, 4 * points,
+                                                 [](auto&& add) { benchsupport::gearTriangles(points, add); }));
+        const std::string bmp = v.folder().file("gear.bmp");
+        ASSERT_TRUE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), 200, 150));
+        files[oneRun] = TempDir::read(bmp);
+    }
+    EXPECT_TRUE(files[1] == files[0]);
+    int dark = 0;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            dark += bmpPixel(files[1], x, y)[0] < 60;
+    EXPECT_GT(dark, 100);
+}
+
 TEST(CTavoplexCtrlBitmap, AWindowGivenAreaLaterShowsTheViewAskedForMeanwhile)
 {
     // A view change in a window without area paints nothing, but its redraw is still asked

@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -187,5 +188,40 @@ TEST(CTavoplexCtrlShadow, TextureIsKeptOnlyWhileWhatItIsDrawnFromStaysTheSame)
         if (std::string(change.what) != "new lists") {
             EXPECT_FALSE(texels == texelsBefore);  // the change shows in the texture
         }
+    }
+}
+
+TEST(CTavoplexCtrlShadow, TexelsThroughMemoryAreTheRenderersCopy)
+{
+    // The texture's square read back and uploaded must give the texels and the frame that the
+    // renderer's own copy gives: for each texture size, quality and display mode (ghosts cast
+    // a faint shadow, so the grey levels differ), and in a fresh context, where the first copy
+    // of each is made.
+    struct Case {
+        int width, height, quality, displayMode;
+    } cases[] = {{200, 200, 1, 4}, {300, 140, 2, 4}, {200, 200, 1, 0}, {90, 120, 2, 3}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.width << " x " << k.height << " quality " << k.quality << " mode "
+                                        << k.displayMode);
+        std::vector<uint8_t> frames[2], texels[2];
+        for (bool throughMemory : {false, true}) {
+            ViewerHarness v(k.width, k.height);
+            CTavoplexCtrl& c = cubeScene(v, false);
+            c.ColorTLValue = feColor(0.2f, 0.4f, 0.9f, 1.0f);
+            installParts(c, modelOf(makeCube(10.0, feColor(0.5f, 0.5f, 0.5f, 1.0f)),
+                                    {TransformMatrix(), translation(25.0, 0.0, 0.0)}));
+            c.SceneMax = Point3D(40.0, 15.0, 15.0);
+            c.Rotation.rotate(-30.0, 0.0, 20.0);
+            c.ShadowQuality = k.quality;
+            c.DisplayMode = k.displayMode;
+            c.ShadowTexelsThroughMemory = throughMemory;
+            renderSettled(v);
+            frames[throughMemory] = v.frame().rgba;
+            texels[throughMemory] = shadowTexels(c);
+        }
+        EXPECT_TRUE(texels[1] == texels[0]);
+        EXPECT_TRUE(frames[1] == frames[0]);
+        // The texture holds a shadow, not the cleared colour alone.
+        EXPECT_NE(std::count(texels[1].begin(), texels[1].end(), texels[1][0]), std::ptrdiff_t(texels[1].size()));
     }
 }
