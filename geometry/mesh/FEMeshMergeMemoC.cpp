@@ -9,10 +9,9 @@
 
 namespace {
 
-// Edges are described in pieces of at least this many, and entries looked over before a walk
-// (much less work each: mostly a few bits) in pieces of at least this many.
+// Edges are described in pieces of at least this many; so are the entries looked over before a
+// walk, since after a walk that merged much most of them are described again.
 constexpr size_t kEdgesPerPiece = 16384;
-constexpr size_t kEntriesPerPiece = size_t(1) << 18;
 // The deletion marks take a bit per 4 bytes of the records' range; a range wider than this many
 // bytes per record (records of other parts in between) is not worth it.
 constexpr uint64_t kMaxSpreadPerRecord = 256;
@@ -49,23 +48,10 @@ FEMeshMergeMemoC::Entry FEMeshMergeMemoC::describe(FEMeshEdgeC* e, double tolera
     return entry;
 }
 
-bool FEMeshMergeMemoC::passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const
-{
-    if (entry.flags & kLone)
-        return true;
-    if (!(entry.flags & kKnown) || isFaceGone(entry.face1) || isFaceGone(entry.face2))
-        return false;
-    if (entry.flags & kNormalsApart)
-        return true;
-    if (walk == 1)
-        return (entry.flags & kOneFace) || (!(entry.flags & kOneGroup) && !mergeAcrossGroups);
-    return !(entry.flags & kOneFace);
-}
-
 size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolerance)
 {
     const size_t count = entries.size();
-    const size_t pieces = platform::sys::piecesFor(count, kEntriesPerPiece);
+    const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
     std::vector<size_t> firstToLook(pieces, count);
     platform::sys::runInPieces(count, pieces, [&](size_t piece, size_t begin, size_t end) {
         for (size_t i = begin; i < end; ++i) {
@@ -83,22 +69,30 @@ size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolera
 
 bool FEMeshMergeMemoC::build(FEMeshEdgeC* head, size_t edgeCount, double tolerance)
 {
+    // One walk along the list finds where each piece starts (reading a link a record, writing
+    // nothing); the pieces then walk their own stretch and describe it, in parallel.
     entries.clear();
-    entries.reserve(edgeCount);
-    for (FEMeshEdgeC* e = head; e; e = e->getNext())
-        entries.push_back(Entry{handleOfEdge(e), 0, 0, 0});
-    const size_t count = entries.size();
-    const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
+    const size_t wanted = platform::sys::piecesFor(edgeCount, kEdgesPerPiece);
+    const size_t perPiece = std::max<size_t>(1, (edgeCount + wanted - 1) / wanted);
+    std::vector<FEMeshEdgeC*> starts;
+    starts.reserve(wanted + 1);
+    size_t count = 0;
+    for (FEMeshEdgeC* e = head; e; e = e->getNext(), ++count)
+        if (count == starts.size() * perPiece)
+            starts.push_back(e);
+    entries.resize(count);
+    const size_t pieces = starts.size();
     struct Range {
         uint32_t low[2] = {UINT32_MAX, UINT32_MAX};
         uint32_t high[2] = {0, 0};
     };
     std::vector<Range> ranges(pieces);
-    platform::sys::runInPieces(count, pieces, [&](size_t piece, size_t begin, size_t end) {
+    platform::sys::runInPieces(pieces, pieces, [&](size_t piece, size_t, size_t) {
         Range& r = ranges[piece];
-        for (size_t i = begin; i < end; ++i) {
+        FEMeshEdgeC* e = starts[piece];
+        for (size_t i = piece * perPiece, end = std::min(count, i + perPiece); i < end; ++i, e = e->getNext()) {
             Entry& entry = entries[i];
-            entry = describe(FEMeshArenaC<FEMeshEdgeC>::fromHandle(entry.edge), tolerance);
+            entry = describe(e, tolerance);
             r.low[0] = std::min(r.low[0], entry.edge);
             r.high[0] = std::max(r.high[0], entry.edge);
             if (entry.flags & kKnown)

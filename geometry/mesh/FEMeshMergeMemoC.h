@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 class FEMeshEdgeC;
@@ -22,6 +25,16 @@ public:
         uint32_t face2;
         uint32_t flags;
     };
+    // Entries are made in parallel pieces: the array is not cleared first, so that the fresh
+    // pages it takes are first touched by the pieces that fill them, not all on one thread.
+    struct Uninitialized : std::allocator<Entry> {
+        template <class U>
+        struct rebind {
+            using other = std::conditional_t<std::is_same_v<U, Entry>, Uninitialized, std::allocator<U>>;
+        };
+        void construct(Entry* p) { ::new (static_cast<void*>(p)) Entry; }
+    };
+    using Entries = std::vector<Entry, Uninitialized>;
     enum Flag : uint32_t {
         kKnown = 1,          // both half-edges in loops of faces: the other flags hold
         kNormalsApart = 2,   // the faces' normals differ beyond the tolerance
@@ -37,7 +50,18 @@ public:
     // The description of one edge as its faces stand.
     static Entry describe(FEMeshEdgeC* e, double tolerance);
     // Whether a walk (1 to 3) surely leaves the edge of this entry alone, as far as its faces tell.
-    bool passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const;
+    bool passesOver(const Entry& entry, int walk, bool mergeAcrossGroups) const
+    {
+        if (entry.flags & kLone)
+            return true;
+        if (!(entry.flags & kKnown) || isFaceGone(entry.face1) || isFaceGone(entry.face2))
+            return false;
+        if (entry.flags & kNormalsApart)
+            return true;
+        if (walk == 1)
+            return (entry.flags & kOneFace) || (!(entry.flags & kOneGroup) && !mergeAcrossGroups);
+        return !(entry.flags & kOneFace);
+    }
     // Before a walk: describes again, in parallel, the entries whose faces were deleted since,
     // and gives the first entry the walk has to look at (the number of entries when none).
     size_t prepare(int walk, bool mergeAcrossGroups, double tolerance);
@@ -48,7 +72,7 @@ public:
     bool isEdgeGone(uint32_t edge) const { return test(gone[0], edge); }
     bool isFaceGone(uint32_t face) const { return test(gone[1], face); }
 
-    std::vector<Entry>& getEntries() { return entries; }
+    Entries& getEntries() { return entries; }
 
 private:
     struct Marks {
@@ -73,6 +97,6 @@ private:
     static uint32_t handleOfEdge(const FEMeshEdgeC* e);
     static uint32_t handleOfFace(const FEMeshFaceC* f);
 
-    std::vector<Entry> entries;
+    Entries entries;
     Marks gone[2];  // edges, faces
 };

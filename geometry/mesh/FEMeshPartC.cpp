@@ -117,11 +117,6 @@ void FEMeshPartC::setTolerance(double t)
     vertexHash.setTolerance(t);
 }
 
-int FEMeshPartC::compareWithTolerance(const Point3Df& a, const Point3Df& b) const
-{
-    return compareWithinTolerance(a, b, mergeTolerance);
-}
-
 // ---- Lists ----
 
 void FEMeshPartC::appendFace(FEMeshFaceC* face)
@@ -195,7 +190,7 @@ std::vector<R*> listPieces(R* head, size_t count, size_t minPerPiece)
     const size_t perPiece = (count + wanted - 1) / wanted;
     size_t i = 0;
     for (R* r = head; r; r = r->getNext(), ++i)
-        if (i % perPiece == 0)
+        if (i == starts.size() * perPiece)  // a division a record would cost more than the walk
             starts.push_back(r);
     if (starts.empty())
         starts.push_back(nullptr);

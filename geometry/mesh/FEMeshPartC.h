@@ -213,13 +213,19 @@ public:
     // Edge lists of at least this many edges are merged through a memo of what their faces
     // allow (tests set it, to compare with the plain walks).
     void setMergeMemoThreshold(size_t n) { mergeMemoThreshold = n; }
+    // Walks over the vertex hash take this many chains side by side (from 1 to 8; tests set 1,
+    // to compare with the walk of one chain after another).
+    void setChainsAbreast(unsigned n) { chainsAbreast = n; }
 
     // ---- Tolerances and flags ----
 
     void setTolerance(double t);
     double getTolerance() const { return mergeTolerance; }
     // compareWithinTolerance with the merge tolerance.
-    int compareWithTolerance(const Point3Df& a, const Point3Df& b) const;
+    int compareWithTolerance(const Point3Df& a, const Point3Df& b) const
+    {
+        return compareWithinTolerance(a, b, mergeTolerance);
+    }
     bool isManifold() const { return manifold != 0; }
     void setMergeAcrossGroups(bool m) { mergeAcrossGroups = m ? 1 : 0; }
     bool getMergeAcrossGroups() const { return mergeAcrossGroups != 0; }
@@ -358,7 +364,9 @@ private:
     // into new slots together, list by list, and the old slots go back (FEMeshPartCompact.cpp).
     void compactRecords();
     // Every record of the pools is met walking the lists (faces, their loops and rings; edges).
-    bool recordsAllReachable() const;
+    // The rings are walked in pieces of the face list, in parallel; faceStarts receives where the
+    // pieces start (as facePieces(kFacesPerPiece) gives them) when the answer is yes.
+    bool recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) const;
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
@@ -410,6 +418,7 @@ private:
     FEMeshPoolC<FEMeshEdgeC> edgePool;
     unsigned fanIndexThreshold = 64;
     size_t mergeMemoThreshold = 200000;
+    unsigned chainsAbreast = 8;
     std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
     std::vector<FEMeshVertexC*> scratchVertices;
     std::vector<unsigned char> scratchExisted;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "geometry/mesh/FEMeshChainWalk.h"
 #include "platform/Parallel.h"
 
 namespace {
@@ -106,33 +107,66 @@ T* pieceEnd(const std::vector<T*>& starts, size_t piece)
 
 }  // namespace
 
-bool FEMeshPartC::recordsAllReachable() const
+bool FEMeshPartC::recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) const
 {
-    size_t faces = 0, loops = 0, halfEdges = 0, edges = 0;
-    for (const FEMeshFaceC* f = faceHead; f; f = f->getNext()) {
+    // The lists are walked on this thread, no further than the pools' counts (a list that runs in
+    // a circle would never end), noting where the pieces of faces start. Each piece then counts
+    // the loops and half-edges of its faces, again no further than the pools' counts; the sums
+    // must come to the counts.
+    faceStarts.clear();
+    const size_t wanted = platform::sys::piecesFor(facePool.live(), kFacesPerPiece);
+    const size_t perPiece = std::max<size_t>(1, (facePool.live() + wanted - 1) / wanted);
+    size_t faces = 0, edges = 0;
+    for (FEMeshFaceC* f = faceHead; f; f = f->getNext()) {
+        if (faces == faceStarts.size() * perPiece)
+            faceStarts.push_back(f);
         if (++faces > facePool.live())
             return false;
-        for (const FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
-            if (++loops > loopPool.live() || l->getFace() != f)
-                return false;
-            const FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
-            if (!first)
-                continue;
-            const FEMeshHalfEdgeC* h = first;
-            do {
-                if (++halfEdges > halfEdgePool.live() || h->getLoop() != l)
-                    return false;
-                h = h->getNext();
-            } while (h && h != first);
-            if (!h)
-                return false;
-        }
     }
     for (const FEMeshEdgeC* e = edgeHead; e; e = e->getNext())
         if (++edges > edgePool.live())
             return false;
-    return faces == facePool.live() && loops == loopPool.live() && halfEdges == halfEdgePool.live() &&
-           edges == edgePool.live();
+    if (faces != facePool.live() || edges != edgePool.live())
+        return false;
+    if (faceStarts.empty())
+        faceStarts.push_back(nullptr);
+    struct Count {
+        size_t loops = 0, halfEdges = 0;
+        bool linked = true;
+    };
+    std::vector<Count> counts(faceStarts.size());
+    platform::sys::runInPieces(faceStarts.size(), faceStarts.size(), [&](size_t piece, size_t, size_t) {
+        Count& c = counts[piece];
+        const FEMeshFaceC* const stop = pieceEnd(faceStarts, piece);
+        for (const FEMeshFaceC* f = faceStarts[piece]; f != stop && c.linked; f = f->getNext())
+            for (const FEMeshLoopC* l = f->getFirstLoop(); l && c.linked; l = l->getNext()) {
+                if (++c.loops > loopPool.live() || l->getFace() != f) {
+                    c.linked = false;
+                    break;
+                }
+                const FEMeshHalfEdgeC* first = l->getFirstHalfEdge();
+                if (!first)
+                    continue;
+                const FEMeshHalfEdgeC* h = first;
+                do {
+                    if (++c.halfEdges > halfEdgePool.live() || h->getLoop() != l) {
+                        c.linked = false;
+                        break;
+                    }
+                    h = h->getNext();
+                } while (h && h != first);
+                if (!h)
+                    c.linked = false;
+            }
+    });
+    size_t loops = 0, halfEdges = 0;
+    for (const Count& c : counts) {
+        if (!c.linked)
+            return false;
+        loops += c.loops;
+        halfEdges += c.halfEdges;
+    }
+    return loops == loopPool.live() && halfEdges == halfEdgePool.live();
 }
 
 void FEMeshPartC::compactRecords()
@@ -141,13 +175,17 @@ void FEMeshPartC::compactRecords()
                          edgePool.freedBytes();
     const size_t taken = facePool.takenBytes() + loopPool.takenBytes() + halfEdgePool.takenBytes() +
                          edgePool.takenBytes();
-    if (freed < kCompactFromBytes || freed * 2 < taken || taken > kCompactUpToBytes || !recordsAllReachable())
+    std::vector<FEMeshFaceC*> faceStarts;
+    if (freed < kCompactFromBytes || freed * 2 < taken || taken > kCompactUpToBytes ||
+        !recordsAllReachable(faceStarts))
         return;
     // One kind of record at a time, so that no more than one kind is held twice; the old slots
     // tell where their records went until every link to them is mended. Pieces of the lists are
     // copied in parallel, each into a pool of its own, and the pools joined in list order.
-    const std::vector<FEMeshFaceC*> faceStarts = facePieces(kFacesPerPiece);
     const size_t facePieceCount = faceStarts.size();
+    // Moving half-edges leaves the edge list as it is: its pieces serve both the mending of the
+    // edges' links and the moving of the edges.
+    const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
     auto faceRange = [&](size_t piece) {
         return std::make_pair(faceStarts[piece], pieceEnd(faceStarts, piece));
     };
@@ -171,7 +209,6 @@ void FEMeshPartC::compactRecords()
         FEMeshPoolC<FEMeshHalfEdgeC> joined;
         joinPools(fresh, joined);
         mendListLinks(joined);
-        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
         platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
             FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);
             for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop; e = e->getNext()) {
@@ -181,15 +218,15 @@ void FEMeshPartC::compactRecords()
         });
         const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), 32768);
         platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t, size_t begin, size_t end) {
-            for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
-                for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink())
-                    v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge()));
+            walkChainsAbreast(
+                vertexHash, begin, end, chainsAbreast,
+                [](unsigned, FEMeshVertexC* v) { v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge())); },
+                [](unsigned) { return true; });
         });
         halfEdgePool.takeOver(joined);
     }
     {
         // Edges in list order.
-        const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
         std::vector<FEMeshPoolC<FEMeshEdgeC>> fresh(edgeStarts.size());
         platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
             FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);

@@ -9,6 +9,7 @@
 #include "math/Geometry2D.h"
 #include "math/VectorOps.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
+#include "geometry/mesh/FEMeshChainWalk.h"
 #include "geometry/mesh/FEMeshFanIndexC.h"
 #include "geometry/mesh/FEMeshMergeMemoC.h"
 #include "geometry/mesh/FEMeshVertexQueueC.h"
@@ -448,15 +449,24 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
     std::vector<std::vector<FEMeshVertexC*>> unused(pieces);
     std::vector<size_t> waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
-        for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end); b = vertexHash.nextBucket(b))
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
+        std::vector<FEMeshVertexC*> unusedOfChain[kChainsAbreast];  // in walk order once joined
+        walkChainsAbreast(
+            vertexHash, begin, end, chainsAbreast,
+            [&](unsigned slot, FEMeshVertexC* v) {
                 if (v->outgoing)
                     v->incidentHead = v->incidentTail = v->incidentCount = 0;
                 else if (v->incidentCount == 0)
-                    unused[piece].push_back(v);
+                    unusedOfChain[slot].push_back(v);
                 else
                     ++waiting[piece];
-            }
+            },
+            [&](unsigned chains) {
+                for (unsigned k = 0; k < chains; ++k) {
+                    unused[piece].insert(unused[piece].end(), unusedOfChain[k].begin(), unusedOfChain[k].end());
+                    unusedOfChain[k].clear();
+                }
+                return true;
+            });
     });
     size_t unusedCount = 0, waitingCount = 0;
     for (size_t piece = 0; piece < pieces; ++piece) {
@@ -583,7 +593,7 @@ unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
     const size_t edgeCount = edgePool.live();
     const bool usable = !memo.getEntries().empty() ||
                         (edgeCount >= mergeMemoThreshold && memo.build(edgeHead, edgeCount, mergeTolerance));
-    std::vector<FEMeshMergeMemoC::Entry>& entries = memo.getEntries();
+    FEMeshMergeMemoC::Entries& entries = memo.getEntries();
     if (!usable || entries.empty())
         return mergeWalksPlain();
     struct Telling {
@@ -663,21 +673,42 @@ bool FEMeshPartC::collectStraightCandidates(FEMeshVertexQueueC& candidates)
     const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
     std::vector<Piece> found(pieces);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
+        // Each chain of a group is looked at as a piece of its own, and joined to the piece in
+        // chain order once the group is done.
         Piece& p = found[piece];
-        for (int b = vertexHash.nextBucket(int(begin) - 1); b < int(end) && p.ordered; b = vertexHash.nextBucket(b))
-            for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v; v = v->getHashLink()) {
+        Piece chain[kChainsAbreast];
+        walkChainsAbreast(
+            vertexHash, begin, end, chainsAbreast,
+            [&](unsigned slot, FEMeshVertexC* v) {
+                Piece& c = chain[slot];
                 const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
-                if (p.any && key <= p.lastKey) {
-                    p.ordered = false;
-                    break;
-                }
-                if (!p.any)
-                    p.firstKey = key;
-                p.any = true;
-                p.lastKey = key;
+                if (c.any && key <= c.lastKey)
+                    c.ordered = false;
+                if (!c.any)
+                    c.firstKey = key;
+                c.any = true;
+                c.lastKey = key;
                 if (v->getIncidentEdgeCount() == 2)
-                    p.found.push_back({key, v});
-            }
+                    c.found.push_back({key, v});
+            },
+            [&](unsigned chains) {
+                for (unsigned k = 0; k < chains; ++k) {
+                    Piece& c = chain[k];
+                    if (!c.ordered || (p.any && c.any && c.firstKey <= p.lastKey))
+                        p.ordered = false;
+                    if (c.any) {
+                        if (!p.any)
+                            p.firstKey = c.firstKey;
+                        p.any = true;
+                        p.lastKey = c.lastKey;
+                    }
+                    p.found.insert(p.found.end(), c.found.begin(), c.found.end());
+                    c.found.clear();
+                    c.any = false;
+                    c.ordered = true;
+                }
+                return p.ordered;
+            });
     });
     bool any = false;
     uint64_t lastKey = 0;
@@ -742,6 +773,9 @@ bool straightRemoval(const FEMeshVertexC* v, StraightRemoval& r)
 
 // Candidates are tested ahead of a pass in pieces of at least this many.
 constexpr size_t kCandidatesPerPiece = 16384;
+// How many candidates ahead of the walk their vertices, their edges and the edges' half-edges
+// are loaded.
+constexpr size_t kStraightAhead[3] = {16, 8, 4};
 
 }  // namespace
 
@@ -780,6 +814,23 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
     };
     StraightRemoval r;
     for (FEMeshVertexC* v = candidates ? candidates->next() : vertexHash.first(); v; v = nextVertex()) {
+        if (candidates) {
+            // The candidates lie all over memory: what the test reads is asked for a few
+            // candidates ahead, in steps: the vertex; its edges and outgoing half-edge; the
+            // edges' half-edges.
+            __builtin_prefetch(candidates->upcoming(kStraightAhead[0]));
+            if (const FEMeshVertexC* u = candidates->upcoming(kStraightAhead[1])) {
+                __builtin_prefetch(u->getFirstIncidentEdge());
+                __builtin_prefetch(u->getLastIncidentEdge());
+                __builtin_prefetch(u->getOutgoingHalfEdge());
+            }
+            if (const FEMeshVertexC* u = candidates->upcoming(kStraightAhead[2]))
+                if (u->getIncidentEdgeCount() == 2)
+                    for (const FEMeshEdgeC* e : {u->getFirstIncidentEdge(), u->getLastIncidentEdge()}) {
+                        __builtin_prefetch(e->getFirstHalfEdge());
+                        __builtin_prefetch(e->getSecondHalfEdge());
+                    }
+        }
         if (!straightRemoval(v, r))
             continue;
         FEMeshHalfEdgeC* const h = r.h;

@@ -38,6 +38,14 @@ public:
     // Leaves the current vertex (the first call of a pass: none): the next one of this pass, or
     // null at the end of the pass.
     FEMeshVertexC* next();
+    // The vertex n places after the current one in this pass's list (vertices inserted during the
+    // pass aside), when there is one and it is not known to fail; null otherwise. For loading
+    // ahead what the walk will read: it may be visited out of this order or not at all.
+    FEMeshVertexC* upcoming(size_t n) const
+    {
+        const size_t i = at + n - 1;
+        return i < pass.size() && !(i < fails.size() && fails[i]) ? pass[i].second : nullptr;
+    }
     // Puts a vertex in: this pass when its key lies after the current one's, else the next.
     void insert(uint64_t key, FEMeshVertexC* v);
 

@@ -467,6 +467,24 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
     EXPECT_EQ(part.getFaceCount(), faces + torusAlone.getFaceCount());
 }
 
+// Records are moved only when every one of them is met walking the lists: a face made but never
+// put in the list (a caller's own) keeps its slot, and the slot its contents.
+TEST(FEMeshFinalize, RecordsOutsideTheListsKeepTheMeshFromMoving)
+{
+    FEMeshPartC part;
+    for (int i = 0; i < 150; ++i)
+        for (int j = 0; j < 150; ++j)
+            quad(part, Point3D(i, j, 0), Point3D(i + 1, j, 0), Point3D(i + 1, j + 1, 0), Point3D(i, j + 1, 0));
+    FEMeshFaceC* stray = part.createFace();
+    stray->setGroupId(4321);
+    stray->setNormal(Point3Df(0.25f, 0.5f, 0.75f));
+    part.finalize(-1.0);
+    ASSERT_NE(part.getFirstFace(), nullptr);
+    EXPECT_EQ(part.getFirstFace(), part.getLastFace());  // the plate merged into one face
+    EXPECT_EQ(stray->getGroupId(), 4321);
+    EXPECT_EQ(stray->getNormal().y(), 0.5f);
+}
+
 TEST(FEMeshFinalize, ListOperationsKeepListsAndCursorsConsistent)
 {
     FEMeshPartC part;

@@ -325,13 +325,15 @@ TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
     struct Way {
         const char* threads;
         size_t memoThreshold;
+        unsigned chainsAbreast;
     };
-    const Way plain{"1", SIZE_MAX};
-    const Way ways[] = {{"8", 0}};
+    const Way plain{"1", SIZE_MAX, 1};
+    const Way ways[] = {{"8", 0, 8}, {"1", SIZE_MAX, 3}};
     auto run = [](const Big& c, const Way& w) {
         ScopedEnv threads("TAVOPLEX_THREADS", w.threads);
         FEMeshPartC part;
         part.setMergeMemoThreshold(w.memoThreshold);
+        part.setChainsAbreast(w.chainsAbreast);
         c.build(part);
         part.finalize(c.tolerance);
         part.smoothNormals();
@@ -342,7 +344,7 @@ TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
         SCOPED_TRACE(c.name);
         const uint64_t expected = run(c, plain);
         for (const Way& w : ways) {
-            SCOPED_TRACE(w.threads);
+            SCOPED_TRACE(testing::Message() << w.threads << " threads, " << w.chainsAbreast << " chains abreast");
             EXPECT_EQ(run(c, w), expected);
         }
     }
