@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -240,6 +241,10 @@ TEST(Sys, FreedMemoryOfEveryThreadGoesBackToTheSystem)
     };
     std::vector<Freed> freed(kThreads);
     std::vector<std::thread> threads;
+    // No thread frees (and so none ends) before every thread has allocated: a thread that
+    // started late would otherwise take over the arena of one that ended, and its freed
+    // blocks could then join that arena's top, which trimming leaves alone.
+    std::atomic<size_t> allocated{0};
     for (size_t t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (size_t b = 0; b < kBlocks; ++b) {
@@ -247,6 +252,9 @@ TEST(Sys, FreedMemoryOfEveryThreadGoesBackToTheSystem)
                 std::fill(p, p + kBlock, 1);
                 (b % 8 == 7 ? freed[t].kept : freed[t].blocks).push_back(p);
             }
+            allocated.fetch_add(1);
+            while (allocated.load() < kThreads)
+                std::this_thread::yield();
             for (unsigned char* p : freed[t].blocks)
                 std::free(p);
         });

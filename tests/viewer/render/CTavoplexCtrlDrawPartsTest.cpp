@@ -296,6 +296,48 @@ TEST(CTavoplexCtrlDrawParts, LinesInOneRunDrawTheSamePictureAsLinesOneByOne)
     }
 }
 
+TEST(CTavoplexCtrlDrawParts, LinesInOneRunMatchLinesOneByOneWhateverTheirCountAndInstances)
+{
+    // Line counts around and far above the few drawn one by one at the end, one and two
+    // instances (the second's lines follow the first's), window sizes whose border and line
+    // widths differ: every frame must be the one drawn with all lines one by one.
+    // A see-through second instance draws hidden lines after the first's run; a screw thread
+    // follows the lines of its part.
+    struct Case {
+        int ring, tube, instances, width, height, mode;
+        bool seeThroughSecond = false, thread = false;
+    } cases[] = {{6, 4, 1, 160, 120, 4},          {10, 7, 1, 160, 120, 4},  {12, 8, 2, 160, 120, 4},
+                 {40, 30, 2, 201, 157, 4},        {90, 60, 2, 257, 311, 1}, {300, 200, 1, 97, 61, 4},
+                 {150, 100, 2, 400, 300, 2},      {40, 30, 2, 201, 157, 4, true},
+                 {60, 40, 1, 180, 140, 4, false, true}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "torus " << k.ring << "x" << k.tube << " instances " << k.instances
+                                        << " window " << k.width << "x" << k.height << " mode " << k.mode
+                                        << (k.seeThroughSecond ? " see-through" : "") << (k.thread ? " thread" : ""));
+        std::vector<uint8_t> frames[2];
+        for (bool oneRun : {false, true}) {
+            FEDisplayPartC* torus = new FEDisplayPartC();
+            benchsupport::buildTorus(*torus, k.ring, k.tube);
+            torus->finalize(-1.0);
+            if (k.thread)
+                torus->addThread(new FEMeshThreadC(TransformMatrix(), 0, 0, 0, false, 0, 20.0, 0, 3.0, 0));
+            ViewerHarness v(k.width, k.height);
+            CTavoplexCtrl& c = v.open();
+            c.Border = 1;
+            installParts(c, k.instances == 1 ? modelOf(torus)
+                                             : modelOf(torus, {translation(-8, 0, 0), translation(8, 3, 0)}));
+            if (k.seeThroughSecond)
+                c.Parts->getInstance(1)->SetTransparency(0.4f);
+            c.Rotation.rotate(-50.0, 0.0, 20.0);
+            c.DisplayMode = k.mode;
+            c.LinesInOneRun = oneRun;
+            renderSettled(v);
+            frames[oneRun] = v.frame().rgba;
+        }
+        EXPECT_TRUE(frames[1] == frames[0]);
+    }
+}
+
 TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
 {
     ViewerHarness v(32, 32);

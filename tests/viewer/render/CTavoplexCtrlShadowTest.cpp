@@ -225,3 +225,38 @@ TEST(CTavoplexCtrlShadow, TexelsThroughMemoryAreTheRenderersCopy)
         EXPECT_NE(std::count(texels[1].begin(), texels[1].end(), texels[1][0]), std::ptrdiff_t(texels[1].size()));
     }
 }
+
+TEST(CTavoplexCtrlShadow, TexelsThroughMemoryLeaveThePixelStoreAsTheyFoundIt)
+{
+    // The read and upload set the pixel store for themselves: whatever it was before the frame,
+    // the texels are the renderer's copy and the store is as it was after.
+    const GLenum stores[] = {GL_PACK_ALIGNMENT,   GL_PACK_ROW_LENGTH,   GL_PACK_SKIP_ROWS,   GL_PACK_SKIP_PIXELS,
+                             GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH, GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS};
+    const GLint odd[] = {8, 301, 2, 3, 2, 77, 1, 5};
+    std::vector<uint8_t> texels[2];
+    for (int way = 0; way < 2; ++way) {
+        SCOPED_TRACE(way == 0 ? "copied" : "through memory");
+        ViewerHarness v(200, 200);
+        CTavoplexCtrl& c = cubeScene(v, false);
+        installParts(c, modelOf(makeCube(10.0, feColor(0.5f, 0.5f, 0.5f, 1.0f))));
+        c.Rotation.rotate(-30.0, 0.0, 20.0);
+        c.ShadowTexelsThroughMemory = way != 0;
+        renderSettled(v);
+        GLint after[8] = {};
+        {
+            OpenGLLock lock(c);
+            for (size_t i = 0; i < 8; ++i)
+                glPixelStorei(stores[i], odd[i]);
+            c.ShadowTextureDrawn = ShadowTextureKey();  // drawn anew
+            c.RenderFrame();
+            for (size_t i = 0; i < 8; ++i)
+                glGetIntegerv(stores[i], &after[i]);
+            for (size_t i = 0; i < 8; ++i)
+                glPixelStorei(stores[i], i == 0 || i == 4 ? 4 : 0);
+        }
+        for (size_t i = 0; i < 8; ++i)
+            EXPECT_EQ(after[i], odd[i]) << i;
+        texels[way] = shadowTexels(c);
+    }
+    EXPECT_TRUE(texels[1] == texels[0]);
+}
