@@ -8,6 +8,7 @@
 
 #include "geometry/mesh/FEMeshPartC.h"
 #include "tests/geometry/mesh/MeshTestShapes.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -489,6 +490,40 @@ TEST(FEMeshFinalize, RecordsOutsideTheListsKeepTheMeshFromMoving)
     EXPECT_EQ(part.getFirstFace(), part.getLastFace());  // the plate merged into one face
     EXPECT_EQ(stray->getGroupId(), 4321);
     EXPECT_EQ(stray->getNormal().y(), 0.5f);
+}
+
+// The same on threads, with faces enough for the rings to be walked in several pieces: a loop or
+// a half-edge outside the lists keeps every face in its slot; without one, the faces move.
+TEST(FEMeshFinalize, RecordsOutsideTheListsOfAMeshCutInPiecesKeepItFromMoving)
+{
+    ScopedEnv threads("TAVOPLEX_THREADS", "8");
+    enum { kLoop, kHalfEdge, kNone };
+    for (int stray : {kLoop, kHalfEdge, kNone}) {
+        SCOPED_TRACE(stray);
+        FEMeshPartC part;
+        // Squares apart, of four triangles each: they merge into one face each, which frees
+        // most of the records.
+        for (int i = 0; i < 200; ++i)
+            for (int j = 0; j < 200; ++j) {
+                const Point3D a(2 * i, 2 * j, 0), b(2 * i + 1, 2 * j, 0), c(2 * i + 1, 2 * j + 1, 0),
+                    d(2 * i, 2 * j + 1, 0), m(2 * i + 0.5, 2 * j + 0.5, 0);
+                for (const auto& [p, q] : {std::pair{a, b}, {b, c}, {c, d}, {d, a}})
+                    part.addTriangle(p, q, m);
+            }
+        if (stray == kLoop)
+            part.createLoop();
+        else if (stray == kHalfEdge)
+            part.createHalfEdge();
+        std::set<const FEMeshFaceC*> slots;
+        for (const FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+            slots.insert(f);
+        part.finalize(-1.0);
+        ASSERT_EQ(part.getFaceCount(), 40000u);
+        size_t kept = 0;
+        for (const FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext())
+            kept += slots.count(f);
+        EXPECT_EQ(kept, stray == kNone ? 0u : 40000u);
+    }
 }
 
 TEST(FEMeshFinalize, ListOperationsKeepListsAndCursorsConsistent)
