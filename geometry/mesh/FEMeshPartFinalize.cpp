@@ -401,12 +401,17 @@ void FEMeshPartC::cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2)
         deleteFace(face);
 }
 
+
 // ---- Finalize ----
 
 void FEMeshPartC::finalize(double tolerance)
 {
     if (tolerance != -1.0)
         mergeTolerance = tolerance;
+    // The hash's position index serves building only, and nothing from here on searches
+    // positions: it goes before the merge memo takes its memory (a later search builds it again),
+    // and the edits and the purge below need not keep it up.
+    vertexHash.positionsChanged();
     // Half-edges change vertices below; the fan indexes of building are not needed any more.
     dropFanIndexes();
     // Rounds of merging until one changes nothing. A round in which only the first walk changed
@@ -425,9 +430,6 @@ void FEMeshPartC::finalize(double tolerance)
     while (straightVertexPass(byCandidates ? &candidates : nullptr)) {
     }
     repairOutgoingHalfEdges();
-    // The hash's position index serves building only: it goes (a later search builds it again),
-    // and the purge need not keep it up.
-    vertexHash.positionsChanged();
     purgeAndClearIncidentEdges();
     dropFanIndexes();
     compactRecords();

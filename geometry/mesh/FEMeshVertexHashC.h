@@ -123,6 +123,8 @@ public:
     void positionsChanged() { dropIndex(); }
     // Tests compare the grid with the chain walk; a disabled grid is never built.
     void setIndexEnabled(bool enabled);
+    // Whether the position index is held now (built by a search of a large store).
+    bool hasIndex() const { return indexBuilt; }
 
     FEMeshVertexC* getBucketHead(int bucket) const;
 

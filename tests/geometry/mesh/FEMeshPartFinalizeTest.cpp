@@ -450,7 +450,11 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
             f->setMark(7);
         }
     part.setHighlightedFace(part.getLastFace());  // merges away: nothing is highlighted after
+    // The position index of building goes before the merges, and no step after searches
+    // positions (a search would build it again, all its memory with it).
+    EXPECT_TRUE(part.getVertexHash().hasIndex());
     part.finalize(-1.0);
+    EXPECT_FALSE(part.getVertexHash().hasIndex());
     EXPECT_EQ(invariantViolations(part), 0);
     EXPECT_EQ(part.getFaceCount(), 1u);
     EXPECT_EQ(part.getSelectedFace(), part.getFirstFace());
@@ -460,7 +464,9 @@ TEST(FEMeshFinalize, FacesAddedAfterFinalizePairAsInAFreshPart)
     part.finalize(-1.0);
     const size_t edges = part.getEdgeCount(), faces = part.getFaceCount();
     meshtest::buildTorus(part, 160, 80, 10.0, 4.0);  // inside the first one's hole
+    EXPECT_TRUE(part.getVertexHash().hasIndex());
     part.finalize(-1.0);
+    EXPECT_FALSE(part.getVertexHash().hasIndex());
     part.smoothNormals();
     EXPECT_EQ(invariantViolations(part), 0);
     EXPECT_EQ(borders(part), borders(plateAlone));
