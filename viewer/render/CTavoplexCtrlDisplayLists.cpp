@@ -30,6 +30,11 @@ constexpr size_t kFacesPerListRun = size_t(1) << 17;
 constexpr size_t kFacesPerParallelRun = size_t(1) << 12;
 // The one thread's runs start where the parallel ones do.
 static_assert(kFacesPerListRun % kFacesPerParallelRun == 0);
+// Parts of more faces than this are compiled on several threads. Merged faces cut into many
+// triangles each, so a part of far fewer faces than one run above can still take the one
+// thread 100 ms (a gear of 72k faces is 400k triangles); below this, the helpers' contexts
+// cost about what they save.
+constexpr size_t kFacesForParallelCompile = size_t(1) << 15;
 // Threads that compile runs at most: each holds about 8 MB of its own context's lists beside
 // the data, and beyond four the compile hardly gets faster.
 constexpr size_t kListThreads = 4;
@@ -137,7 +142,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     platform::gl::GlContext* context = platform::gl::GlContext::current();
     const size_t runCount = runs.starts.size();
     // A piece a thread: each helper makes a context once.
-    const size_t pieces = context != nullptr && runs.faces > kFacesPerListRun
+    const size_t pieces = context != nullptr && runs.faces > kFacesForParallelCompile
                               ? std::min({runCount, size_t(platform::sys::workerCount()), kListThreads})
                               : 1;
 
