@@ -105,6 +105,24 @@ T* pieceEnd(const std::vector<T*>& starts, size_t piece)
     return piece + 1 < starts.size() ? starts[piece + 1] : nullptr;
 }
 
+// The records of a list, cut at starts, copied piece by piece in parallel into pools of their
+// own, joined into one in list order, with their list links led to the copies.
+template <class T>
+void moveListInPieces(const std::vector<T*>& starts, FEMeshPoolC<T>& joined)
+{
+    std::vector<FEMeshPoolC<T>> fresh(starts.size());
+    platform::sys::runInPieces(starts.size(), starts.size(), [&](size_t piece, size_t, size_t) {
+        T* const stop = pieceEnd(starts, piece);
+        for (T* r = starts[piece]; r != stop;) {
+            T* following = r->getNext();
+            moveInto(fresh[piece], r);
+            r = following;
+        }
+    });
+    joinPools(fresh, joined);
+    mendListLinks(joined);
+}
+
 }  // namespace
 
 bool FEMeshPartC::recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) const
@@ -186,15 +204,12 @@ void FEMeshPartC::compactRecords()
     // Moving half-edges leaves the edge list as it is: its pieces serve both the mending of the
     // edges' links and the moving of the edges.
     const std::vector<FEMeshEdgeC*> edgeStarts = edgePieces(kFacesPerPiece);
-    auto faceRange = [&](size_t piece) {
-        return std::make_pair(faceStarts[piece], pieceEnd(faceStarts, piece));
-    };
     {
         // Half-edges in ring order, loop by loop, face by face.
         std::vector<FEMeshPoolC<FEMeshHalfEdgeC>> fresh(facePieceCount);
         platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
-            const auto [from, stop] = faceRange(piece);
-            for (FEMeshFaceC* f = from; f != stop; f = f->getNext())
+            FEMeshFaceC* const stop = pieceEnd(faceStarts, piece);
+            for (FEMeshFaceC* f = faceStarts[piece]; f != stop; f = f->getNext())
                 for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
                     FEMeshHalfEdgeC* const first = l->getFirstHalfEdge();
                     FEMeshHalfEdgeC* h = first;
@@ -227,18 +242,8 @@ void FEMeshPartC::compactRecords()
     }
     {
         // Edges in list order.
-        std::vector<FEMeshPoolC<FEMeshEdgeC>> fresh(edgeStarts.size());
-        platform::sys::runInPieces(edgeStarts.size(), edgeStarts.size(), [&](size_t piece, size_t, size_t) {
-            FEMeshEdgeC* const stop = pieceEnd(edgeStarts, piece);
-            for (FEMeshEdgeC* e = edgeStarts[piece]; e != stop;) {
-                FEMeshEdgeC* following = e->getNext();
-                moveInto(fresh[piece], e);
-                e = following;
-            }
-        });
         FEMeshPoolC<FEMeshEdgeC> joined;
-        joinPools(fresh, joined);
-        mendListLinks(joined);
+        moveListInPieces(edgeStarts, joined);
         forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setEdge(movedTo(h->getEdge())); });
         edgeHead = movedTo(edgeHead);
         edgeTail = movedTo(edgeTail);
@@ -250,19 +255,9 @@ void FEMeshPartC::compactRecords()
     }
     {
         // Faces in list order, then loops face by face in chain order.
-        std::vector<FEMeshPoolC<FEMeshFaceC>> fresh(facePieceCount);
         std::vector<FEMeshPoolC<FEMeshLoopC>> freshLoops(facePieceCount);
-        platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
-            const auto [from, stop] = faceRange(piece);
-            for (FEMeshFaceC* f = from; f != stop;) {
-                FEMeshFaceC* following = f->getNext();
-                moveInto(fresh[piece], f);
-                f = following;
-            }
-        });
         FEMeshPoolC<FEMeshFaceC> joined;
-        joinPools(fresh, joined);
-        mendListLinks(joined);
+        moveListInPieces(faceStarts, joined);
         faceHead = movedTo(faceHead);
         faceTail = movedTo(faceTail);
         currentFace = movedTo(currentFace);
