@@ -269,11 +269,6 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     WriteLog("  End Draw Part Lines.\n");
 }
 
-bool CTavoplexCtrl::IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m)
-{
-    return EdgeShowsAsLine(edge, m);
-}
-
 void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha,
                                 float visibleWidth, float hiddenWidth)
 {
