@@ -14,7 +14,6 @@
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
-#include "platform/Parallel.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/render/LineVisibilityC.h"
 #include "viewer/render/SceneState.h"
