@@ -51,7 +51,6 @@ public:
     {
         latestFirst(unfiled, f);
     }
-    size_t pendingCount() const { return pending.size(); }
 
     double getCellSize() const { return cellSize; }
 

@@ -49,7 +49,6 @@ class FEDisplayPartC;
 class FetchFileI;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
-class FEMeshEdgeC;
 class LineVisibilityC;
 class MemoryBlockC;
 class PanelC;
@@ -162,9 +161,6 @@ public:
     // While set, lines of one colour and width go to the renderer as one run; else one by
     // one. The same picture either way.
     bool LinesInOneRun = true;
-    // Border and crease edges always; smooth edges only on the silhouette seen through the
-    // eye-space transform m.
-    bool IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m);
     void DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha, float visibleWidth,
                      float hiddenWidth);
     // The shown edges of the scene frame being drawn, found while its first passes draw;

@@ -14,7 +14,6 @@
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
-#include "platform/Parallel.h"
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/render/LineVisibilityC.h"
 #include "viewer/render/SceneState.h"
@@ -267,11 +266,6 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     DrawThreads(instance, visibleAlpha, hiddenAlpha, visibleWidth, hiddenWidth);
     glPopMatrix();
     WriteLog("  End Draw Part Lines.\n");
-}
-
-bool CTavoplexCtrl::IsEdgeVisible(const FEMeshEdgeC& edge, const TransformMatrix& m)
-{
-    return EdgeShowsAsLine(edge, m);
 }
 
 void CTavoplexCtrl::DrawThreads(const FEDisplayPartRefC& instance, float visibleAlpha, float hiddenAlpha,

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <exception>
 #include <thread>
 #include <vector>
 
