@@ -1,6 +1,7 @@
 // FEMeshFanIndexC: a spatial index over the incident-edge list of a vertex with a very large fan.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -34,8 +35,9 @@ public:
     bool remove(FEMeshEdgeC* edge, const FEMeshVertexC* farEnd);
 
     // Calls f(entry) for the pending entries, latest first, whose far end may lie within
-    // tolerance of one of the `count` points, or is unknown; stops when f returns true. May file
-    // the pending entries instead (then calls nothing): a later forCandidates sees them.
+    // tolerance of one of the `count` points (at most two: an edge's ends), or is unknown; stops
+    // when f returns true. May file the pending entries instead (then calls nothing): a later
+    // forCandidates sees them.
     template <class F>
     void forPending(const Point3Df* points, int count, double tolerance, F&& f);
 
@@ -112,6 +114,7 @@ private:
     int64_t scanCredit = 0;
     static constexpr int64_t kScanCreditPerEntry = 4;
     static constexpr size_t kAlwaysScan = 256;  // pending lists this short are scanned anyway
+    static constexpr int kMaxPendingPoints = 2;  // points forPending looks near at most
 };
 
 template <class F>
@@ -123,7 +126,9 @@ void FEMeshFanIndexC::forPending(const Point3Df* points, int count, double toler
         settle();
         return;
     }
-    int64_t lo[2][3], hi[2][3];
+    // An edge has two ends: more points than that would not fit the bounds below.
+    count = std::clamp(count, 0, kMaxPendingPoints);
+    int64_t lo[kMaxPendingPoints][3], hi[kMaxPendingPoints][3];
     for (int k = 0; k < count; ++k) {
         const double v[3] = {double(points[k].x()), double(points[k].y()), double(points[k].z())};
         for (int axis = 0; axis < 3; ++axis) {
