@@ -43,6 +43,13 @@ constexpr size_t kRunVerticesPerDraw = 128;
 // model however many lines show.
 constexpr size_t kRunLinesPerArray = 8192;
 static_assert(2 * kRunLinesPerArray % kRunVerticesPerDraw == 0);
+// Lines of a run drawn between two flushes. Mesa's software renderer bins all it is given until
+// a flush, and an antialiased line is two triangles that cross many bins: the 144k lines of a
+// gear took 35 MB of fresh pages over the surfaces' (the process's peak), and the kernel's
+// clearing of those pages a fifth of the pass. A flush every 64k triangles or so keeps that
+// memory small and reused, as for the surfaces.
+constexpr size_t kRunLinesPerFlush = 32768;
+static_assert(kRunLinesPerFlush % kRunLinesPerArray == 0);
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -66,6 +73,9 @@ void drawRun(const std::vector<const FEMeshEdgeC*>& edges, size_t count)
     std::vector<GLsizei> counts;
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     for (size_t begin = 0; begin < count; begin += kRunLinesPerArray) {
+        // A flush changes no pixel: the same lines in the same order under the same state.
+        if (begin > 0 && begin % kRunLinesPerFlush == 0)
+            glFlush();
         const size_t end = std::min(count, begin + kRunLinesPerArray);
         corners.clear();
         for (size_t i = begin; i < end; ++i) {
