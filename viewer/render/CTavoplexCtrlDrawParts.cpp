@@ -64,13 +64,17 @@ void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z
 
 // The segments of the first count edges as one colour's GL_LINES, the same lines in the same
 // order as vertex by vertex, handed over from vertex arrays as draws of kRunVerticesPerDraw
-// vertices.
+// vertices. All its memory is taken before the renderer is given anything: without room it
+// throws with nothing drawn and the client state untouched.
 void drawRun(const std::vector<const FEMeshEdgeC*>& edges, size_t count)
 {
+    const size_t perArray = std::min(count, kRunLinesPerArray);
     std::vector<GLfloat> corners;
-    corners.reserve(6 * std::min(count, kRunLinesPerArray));
+    corners.reserve(6 * perArray);
     std::vector<GLint> firsts;
     std::vector<GLsizei> counts;
+    firsts.reserve((2 * perArray + kRunVerticesPerDraw - 1) / kRunVerticesPerDraw);
+    counts.reserve(firsts.capacity());
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     for (size_t begin = 0; begin < count; begin += kRunLinesPerArray) {
         // A flush changes no pixel: the same lines in the same order under the same state.
@@ -277,11 +281,15 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     // draws the frame's next polygons (the border) with state that depends on how the last
     // lines came, and the picture must stay what it was.
     auto lines = [&](const std::vector<const FEMeshEdgeC*>& edges) {
-        const size_t run = hidden || !LinesInOneRun || edges.size() < kLinesAlone ? 0 : edges.size() - kLinesAlone;
+        size_t run = hidden || !LinesInOneRun || edges.size() < kLinesAlone ? 0 : edges.size() - kLinesAlone;
         if (run > 0) {
             glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
             glLineWidth(visibleWidth);
-            drawRun(edges, run);
+            try {
+                drawRun(edges, run);
+            } catch (const std::bad_alloc&) {
+                run = 0;  // without room for the run's arrays every line goes one by one
+            }
         }
         for (size_t i = run; i < edges.size(); ++i)
             line(*edges[i]);

@@ -546,21 +546,51 @@ size_t darkPixels(const std::vector<uint8_t>& rgba)
 
 }  // namespace
 
-TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsEdgeTableDrawsTheSameLines)
+TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsTablesOrArraysDrawsTheSameLines)
 {
+    // Ghosts draw every line one by one; the shaded mode takes its visible lines as one run,
+    // from edges it finds itself or found ahead by the frame (then the run's own arrays are
+    // what finds no room). A large request failing, or the first, second or third request of
+    // the pass: the same lines, nothing thrown, the renderer's client state as it was.
+    struct Case {
+        int mode;
+        bool ahead;
+        size_t failFrom;
+        long failRequest;
+    } cases[] = {{0, false, 128 * 1024, 0}, {4, false, 128 * 1024, 0}, {4, true, 1024, 0},
+                 {4, true, 0, 1},           {4, true, 0, 2},            {4, true, 0, 3}};
     LinedTorus t;
     ASSERT_TRUE(t.c.LockOpenGL());
-    auto lines = [&](size_t failFrom) {
-        return t.record([&] {
-            failingallocation::Scope scope(failFrom);
-            EXPECT_NO_THROW(t.c.DrawPartLines(t.instance())) << failFrom;
-        });
-    };
-    const std::vector<uint8_t> roomy = t.picture(lines(0));
-    const std::vector<uint8_t> starved = t.picture(lines(128 * 1024));
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << k.mode << (k.ahead ? " found ahead" : "") << " failing from "
+                                        << k.failFrom << " request " << k.failRequest);
+        t.c.DisplayMode = k.mode;
+        const FEDisplayPartRefC* placed[] = {&t.instance()};
+        LineVisibilityC ahead(placed, 1, t.c.ModelViewMatrix);
+        TransformMatrix view;
+        view.setFromColumnMajor(t.c.ModelViewMatrix);
+        ASSERT_NE(ahead.shownEdges(t.instance(), view * t.instance().GetMatrix()), nullptr);  // found by now
+        auto lines = [&](bool starved) {
+            return t.record([&] {
+                GLint depths[2];
+                glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &depths[0]);
+                t.c.PendingLineVisibility = k.ahead ? &ahead : nullptr;
+                {
+                    failingallocation::Scope scope(starved ? k.failFrom : 0);
+                    failingallocation::CountdownScope countdown(starved ? k.failRequest : 0);
+                    EXPECT_NO_THROW(t.c.DrawPartLines(t.instance()));
+                }
+                t.c.PendingLineVisibility = nullptr;
+                glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &depths[1]);
+                EXPECT_EQ(depths[1], depths[0]);
+            });
+        };
+        const std::vector<uint8_t> roomy = t.picture(lines(false));
+        const std::vector<uint8_t> starved = t.picture(lines(true));
+        EXPECT_GT(darkPixels(roomy), 100u);
+        EXPECT_TRUE(starved == roomy);
+    }
     t.c.UnlockOpenGL();
-    EXPECT_GT(darkPixels(roomy), 100u);
-    EXPECT_TRUE(starved == roomy);
 }
 
 TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWereFoundFor)
