@@ -75,13 +75,15 @@ void FEMeshPartC::clear()
         }
     }
     edgeHead = edgeTail = nullptr;
-    vertexHash.deleteAll();
 
-    // Every record is gone; hand the chunks back.
-    facePool.releaseAll();
-    loopPool.releaseAll();
-    halfEdgePool.releaseAll();
-    edgePool.releaseAll();
+    // Every record is gone; hand the chunks back, the pages of all of them together.
+    FEMeshChunkReleaseC release;
+    vertexHash.deleteAll(release);
+    release.add(facePool);
+    release.add(loopPool);
+    release.add(halfEdgePool);
+    release.add(edgePool);
+    release.done();
 
     nextVertexNumber = nextEdgeNumber = nextFaceNumber = 1;
     currentFace = nullptr;
