@@ -227,7 +227,14 @@ public:
     FEMeshChunkReleaseC() = default;
     FEMeshChunkReleaseC(const FEMeshChunkReleaseC&) = delete;
     FEMeshChunkReleaseC& operator=(const FEMeshChunkReleaseC&) = delete;
-    ~FEMeshChunkReleaseC() { done(); }
+    // Where memory ran out on the way, the chunks not yet given back are lost to reuse.
+    ~FEMeshChunkReleaseC()
+    {
+        try {
+            done();
+        } catch (...) {
+        }
+    }
 
     template <class T>
     void add(FEMeshPoolC<T>& pool)
@@ -247,8 +254,16 @@ public:
             }
             pages.clear();
         }
-        for (const Kept& k : kept)
-            k.keep(k.chunk, k.bytes);
+        // Each chunk is given back once: where keeping one fails, those kept leave the list and
+        // a later call gives back the rest.
+        size_t given = 0;
+        try {
+            for (; given < kept.size(); ++given)
+                kept[given].keep(kept[given].chunk, kept[given].bytes);
+        } catch (...) {
+            kept.erase(kept.begin(), kept.begin() + ptrdiff_t(given));
+            throw;
+        }
         kept.clear();
     }
 

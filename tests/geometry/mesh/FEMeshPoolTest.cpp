@@ -10,11 +10,13 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "geometry/mesh/FEMeshPool.h"
 #include "geometry/mesh/FEMeshTopology.h"
 #include "platform/sys.h"
+#include "tests/support/FailingAllocation.h"
 
 namespace {
 
@@ -290,6 +292,54 @@ TEST(FEMeshPool, PoolsReleasedTogetherEndAsPoolsReleasedOneByOne)
         EXPECT_TRUE(reused);
         EXPECT_TRUE(zero);
     }
+}
+
+// A record type of its own for each round below: the arena's lists of spare chunks start empty,
+// so that giving each chunk back needs memory.
+template <int Round>
+struct KeptProbeRecordC {
+    static constexpr bool kLinkedByHandle = true;
+    uint32_t words[4];
+};
+
+// Releases a pool of small chunks of every size while the failAt-th request for memory fails,
+// then has two new pools take chunks of the same sizes: none may be given to both.
+template <int Round>
+void releaseFailingAt(long failAt, bool& failed)
+{
+    using Record = KeptProbeRecordC<Round>;
+    constexpr size_t n = 2000;  // chunks of 256 bytes and up, none large enough to be discarded
+    FEMeshPoolC<Record> pool;
+    for (size_t i = 0; i < n; ++i)
+        pool.create();
+    try {
+        failingallocation::CountdownScope failing(failAt);
+        FEMeshChunkReleaseC release;
+        release.add(pool);
+        release.done();
+    } catch (const std::bad_alloc&) {
+        failed = true;
+    }
+    pool.releaseAll();
+    FEMeshPoolC<Record> first, second;
+    for (size_t i = 0; i < n; ++i) {
+        first.create();
+        second.create();
+    }
+    for (const auto& [a, countA] : first.denseRuns())
+        for (const auto& [b, countB] : second.denseRuns())
+            EXPECT_TRUE(a + countA <= b || b + countB <= a) << "failing at request " << failAt;
+}
+
+// Memory running out while chunks go back (the release's own lists, an arena's list of spare
+// chunks) leaves no chunk given back twice, whichever request fails.
+TEST(FEMeshPool, ChunksGoBackOnceWhenMemoryRunsOutOnTheWay)
+{
+    bool failed = false;
+    [&]<int... Round>(std::integer_sequence<int, Round...>) {
+        (releaseFailingAt<Round>(Round + 1, failed), ...);
+    }(std::make_integer_sequence<int, 12>());
+    EXPECT_TRUE(failed);
 }
 
 // Once the process keeps to small pages, a large chunk given back and taken again does too,
