@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Parallel.h"
+
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23  // older headers; a system without it answers EINVAL
 #endif
@@ -223,6 +225,42 @@ void discardPages(void* block, size_t bytes)
 {
     if (block && bytes)
         madvise(block, bytes, MADV_DONTNEED);
+}
+
+void discardPagesOfBlocks(std::vector<std::pair<void*, size_t>> blocks)
+{
+    // A piece frees this much at least: starting a thread costs what freeing a few hundred
+    // kilobytes does, and the threads contend for the system's page lists beyond a few.
+    constexpr size_t kPieceBytes = size_t(32) << 20;
+    std::erase_if(blocks, [](const std::pair<void*, size_t>& b) { return b.first == nullptr || b.second == 0; });
+    std::sort(blocks.begin(), blocks.end());
+    // [from, to) in whole pages (blocks start on one, as for discardPages), apart from each other.
+    std::vector<std::pair<uintptr_t, uintptr_t>> ranges;
+    for (const auto& [block, bytes] : blocks) {
+        const uintptr_t from = reinterpret_cast<uintptr_t>(block);
+        const uintptr_t to = (from + bytes + kPage - 1) / kPage * kPage;
+        if (!ranges.empty() && from <= ranges.back().second)
+            ranges.back().second = std::max(ranges.back().second, to);
+        else
+            ranges.push_back({from, to});
+    }
+    // Cut by bytes, in whole pages: ends[i] is the number of bytes up to the end of range i.
+    std::vector<size_t> ends;
+    size_t total = 0;
+    for (const auto& [from, to] : ranges)
+        ends.push_back(total += to - from);
+    const size_t pages = total / kPage;
+    runInPieces(pages, piecesFor(pages, kPieceBytes / kPage), [&](size_t, size_t begin, size_t end) {
+        const size_t lo = begin * kPage, hi = end * kPage;
+        size_t i = size_t(std::upper_bound(ends.begin(), ends.end(), lo) - ends.begin());
+        for (; i < ranges.size() && ends[i] - (ranges[i].second - ranges[i].first) < hi; ++i) {
+            const size_t start = ends[i] - (ranges[i].second - ranges[i].first);
+            const uintptr_t from = ranges[i].first + (std::max(lo, start) - start);
+            const uintptr_t to = ranges[i].first + (std::min(hi, ends[i]) - start);
+            if (to > from)
+                madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+        }
+    });
 }
 
 void discardWholePages(void* begin, void* end)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::sys {
@@ -75,6 +76,11 @@ void freeLargeBlock(void* block, size_t bytes);
 // times the size). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
+// Discards the pages of many blocks (as discardPages each): blocks that touch are taken as one,
+// and where they hold many megabytes the work is cut into pieces run on several threads. The
+// system frees the pages of a range a thread at a time, at a fraction of a microsecond each: the
+// hundreds of megabytes a large mesh takes would keep one thread busy for a tenth of a second.
+void discardPagesOfBlocks(std::vector<std::pair<void*, size_t>> blocks);
 // Gives back the pages lying wholly within [begin, end), from any allocator, whose bytes are no
 // longer needed (they read as zeros afterwards); the memory stays the owner's to use or free.
 void discardWholePages(void* begin, void* end);

@@ -55,7 +55,10 @@ void FEMeshPartC::clear()
     constexpr bool wholesale = FEMeshPoolC<FEMeshLoopC>::kDropsWholesale &&
                                FEMeshPoolC<FEMeshHalfEdgeC>::kDropsWholesale &&
                                FEMeshPoolC<FEMeshEdgeC>::kDropsWholesale;
-    for (FEMeshFaceC* f = faceHead; f;) {
+    // Faces go with their pool's chunks too while none ever held information or a mark: their
+    // destructors would change nothing, and reading every face would touch all of their pages.
+    const bool facesWholesale = wholesale && !FEMeshFaceC::mayHoldAnything();
+    for (FEMeshFaceC* f = facesWholesale ? nullptr : faceHead; f;) {
         FEMeshFaceC* following = f->getNext();
         if (wholesale)
             facePool.destroy(f);  // releases the face information; loops and half-edges go with their pools
@@ -75,13 +78,15 @@ void FEMeshPartC::clear()
         }
     }
     edgeHead = edgeTail = nullptr;
-    vertexHash.deleteAll();
 
-    // Every record is gone; hand the chunks back.
-    facePool.releaseAll();
-    loopPool.releaseAll();
-    halfEdgePool.releaseAll();
-    edgePool.releaseAll();
+    // Every record is gone; hand the chunks back, the pages of all of them together.
+    FEMeshChunkReleaseC release;
+    vertexHash.deleteAll(release);
+    release.add(facePool);
+    release.add(loopPool);
+    release.add(halfEdgePool);
+    release.add(edgePool);
+    release.done();
 
     nextVertexNumber = nextEdgeNumber = nextFaceNumber = 1;
     currentFace = nullptr;

@@ -113,10 +113,21 @@ public:
     // Takes a chunk back for reuse; the pages of a large one go back to the system.
     static void giveChunk(void* chunk, size_t bytes)
     {
+        if (letGo(chunk, bytes))
+            platform::sys::discardPages(chunk, bytes);
+        keepChunk(chunk, bytes);
+    }
+    // The same in two steps, so that the pages of many chunks can go back together in between:
+    // letGo stops the backing of the chunk's pages ahead and says whether they are to be
+    // discarded, which must happen before keepChunk makes the chunk free for any pool to take.
+    static bool letGo(void* chunk, size_t bytes)
+    {
         if (bytes >= kPrefaultBytes)
             platform::sys::forgetPrefault(chunk, bytes);
-        if (bytes >= kDiscardBytes)
-            platform::sys::discardPages(chunk, bytes);
+        return bytes >= kDiscardBytes;
+    }
+    static void keepChunk(void* chunk, size_t bytes)
+    {
 #if defined(__SANITIZE_ADDRESS__)
         ASAN_POISON_MEMORY_REGION(chunk, bytes);  // a record used after its part let go of it
 #endif
@@ -204,6 +215,70 @@ private:
     inline static size_t sideHalf_ = 0;
 };
 
+template <class T>
+class FEMeshPoolC;
+
+// Lets go of the chunks of several pools together: the pages of all their large chunks go back
+// to the system in one go (on several threads where they are many megabytes, see
+// discardPagesOfBlocks) before any of the chunks is given back for reuse. The records still in
+// them are dropped without their destructors, as by releaseAll; each pool added is empty at once.
+class FEMeshChunkReleaseC {
+public:
+    FEMeshChunkReleaseC() = default;
+    FEMeshChunkReleaseC(const FEMeshChunkReleaseC&) = delete;
+    FEMeshChunkReleaseC& operator=(const FEMeshChunkReleaseC&) = delete;
+    // Where memory ran out on the way, the chunks not yet given back are lost to reuse.
+    ~FEMeshChunkReleaseC()
+    {
+        try {
+            done();
+        } catch (...) {
+        }
+    }
+
+    template <class T>
+    void add(FEMeshPoolC<T>& pool)
+    {
+        pool.letGoOfChunks(*this);
+    }
+
+    // Discards the pages and gives the chunks back, in the order they were added.
+    void done()
+    {
+        if (!pages.empty()) {
+            try {
+                platform::sys::discardPagesOfBlocks(pages);
+            } catch (...) {  // no memory to cut the work up: one block after the other
+                for (const auto& [chunk, bytes] : pages)
+                    platform::sys::discardPages(chunk, bytes);
+            }
+            pages.clear();
+        }
+        // Each chunk is given back once: where keeping one fails, those kept leave the list and
+        // a later call gives back the rest.
+        size_t given = 0;
+        try {
+            for (; given < kept.size(); ++given)
+                kept[given].keep(kept[given].chunk, kept[given].bytes);
+        } catch (...) {
+            kept.erase(kept.begin(), kept.begin() + ptrdiff_t(given));
+            throw;
+        }
+        kept.clear();
+    }
+
+private:
+    template <class>
+    friend class FEMeshPoolC;
+    struct Kept {
+        void (*keep)(void*, size_t);
+        void* chunk;
+        size_t bytes;
+    };
+    std::vector<std::pair<void*, size_t>> pages;
+    std::vector<Kept> kept;
+};
+
 // A mesh of a million triangles is made of millions of small records; allocating each one
 // from the heap costs time and a header per record. The pool hands out slots from chunks it
 // owns and recycles freed slots. Records must be destroyed through the pool they came from;
@@ -216,10 +291,14 @@ private:
 template <class T>
 class FEMeshPoolC {
 public:
+    // Records of this type link to each other by 32-bit handles and come from their arena.
+    static constexpr bool kHandled = requires { T::kLinkedByHandle; };
+
     // Records without a destructor of their own may be dropped with their chunks (releaseAll)
-    // instead of one by one. Not under the sanitizer, which wants to see every record go.
+    // instead of one by one. Under the sanitizer only records of an arena: the others are heap
+    // objects of their own there, which it wants to see go.
 #if defined(__SANITIZE_ADDRESS__)
-    static constexpr bool kDropsWholesale = false;
+    static constexpr bool kDropsWholesale = kHandled && std::is_trivially_destructible_v<T>;
 #else
     static constexpr bool kDropsWholesale = std::is_trivially_destructible_v<T>;
 #endif
@@ -229,8 +308,6 @@ public:
     FEMeshPoolC& operator=(const FEMeshPoolC&) = delete;
     ~FEMeshPoolC() { releaseAll(); }
 
-    // Records of this type link to each other by 32-bit handles and come from their arena.
-    static constexpr bool kHandled = requires { T::kLinkedByHandle; };
     static_assert(!kHandled || (sizeof(T) % FEMeshArenaC<T>::kGranule == 0 && alignof(T) >= FEMeshArenaC<T>::kGranule),
                   "handles count 4-byte steps");
 
@@ -341,16 +418,38 @@ public:
     // Frees every chunk. Records still alive are dropped without their destructors.
     void releaseAll()
     {
+        FEMeshChunkReleaseC release;
+        letGoOfChunks(release);
+        release.done();
+    }
+
+private:
+    friend class FEMeshChunkReleaseC;
+    // Empties the pool; chunks of an arena go back through the release, chunks of the heap at once.
+    void letGoOfChunks(FEMeshChunkReleaseC& release)
+    {
+        if constexpr (kHandled) {
+            // Room first: once the chunks are listed the pool must end empty, or they would be
+            // given back twice.
+            size_t count = 0;
+            for (Chunk* c = chunks_; c; c = c->next)
+                ++count;
+            release.pages.reserve(release.pages.size() + count);
+            release.kept.reserve(release.kept.size() + count);
+        }
         Chunk* c = chunks_;
         while (c) {
-            Chunk* next = c->next;
+            Chunk* next = c->next;  // before the chunk's pages are discarded
             if constexpr (kHandled) {
+                const size_t bytes = c->bytes;
 #if defined(__SANITIZE_ADDRESS__)
-                ASAN_UNPOISON_MEMORY_REGION(c, c->bytes);
+                ASAN_UNPOISON_MEMORY_REGION(c, bytes);
 #endif
                 if constexpr (FEMeshArenaC<T>::kHasSide)
-                    FEMeshArenaC<T>::discardSide(c, c->bytes);
-                FEMeshArenaC<T>::giveChunk(c, c->bytes);
+                    FEMeshArenaC<T>::discardSide(c, bytes);
+                if (FEMeshArenaC<T>::letGo(c, bytes))
+                    release.pages.push_back({c, bytes});
+                release.kept.push_back({&FEMeshArenaC<T>::keepChunk, c, bytes});
             } else {
                 if (c->bytes >= FEMeshArenaC<T>::kPrefaultBytes)
                     platform::sys::forgetPrefault(c, c->bytes);
@@ -369,7 +468,6 @@ public:
         taken_ = 0;
     }
 
-private:
     // A free slot holds the next free one in its first bytes. Handled records keep their own
     // size (no rounding up to a pointer's alignment), so the link is copied in and out.
     union LinkSlot {

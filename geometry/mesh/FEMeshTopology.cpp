@@ -3,7 +3,11 @@
 
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 
-FEMeshFaceC::FEMeshFaceC(FEMeshFaceInfoI* info) : FEMeshPickableEntityC(FACE), faceInfo(info) {}
+FEMeshFaceC::FEMeshFaceC(FEMeshFaceInfoI* info) : FEMeshPickableEntityC(FACE), faceInfo(info)
+{
+    if (info)
+        infoSet.store(true, std::memory_order_relaxed);
+}
 
 FEMeshFaceC::~FEMeshFaceC()
 {
@@ -12,7 +16,12 @@ FEMeshFaceC::~FEMeshFaceC()
         setMark(0);
 }
 
-void FEMeshFaceC::setFaceInfo(FEMeshFaceInfoI* info) { faceInfo = info; }
+void FEMeshFaceC::setFaceInfo(FEMeshFaceInfoI* info)
+{
+    if (info)
+        infoSet.store(true, std::memory_order_relaxed);
+    faceInfo = info;
+}
 
 int FEMeshFaceC::getLoopCount() const
 {

@@ -79,6 +79,13 @@ public:
 
     int getLoopCount() const;
 
+    // Whether a face may hold what its destructor lets go of (information or a mark): false
+    // while no face ever held either.
+    static bool mayHoldAnything()
+    {
+        return marksSet.load(std::memory_order_relaxed) || infoSet.load(std::memory_order_relaxed);
+    }
+
 private:
     // Links as handles into the records' arenas.
     uint32_t firstLoop = 0;
@@ -90,6 +97,7 @@ private:
     // Whether any face ever had a mark: until one has, a face going need not clear its mark
     // (reading every face's mark as a mesh goes would touch all of their pages).
     inline static std::atomic<bool> marksSet{false};
+    inline static std::atomic<bool> infoSet{false};  // the same for information
 
     int index = 0;
     int groupId = 0;

@@ -349,6 +349,13 @@ void FEMeshVertexHashC::purgeUnused()
 
 void FEMeshVertexHashC::deleteAll()
 {
+    FEMeshChunkReleaseC release;
+    deleteAll(release);
+    release.done();
+}
+
+void FEMeshVertexHashC::deleteAll(FEMeshChunkReleaseC& release)
+{
     if (!FEMeshPoolC<FEMeshVertexC>::kDropsWholesale)
         forEachVertex([this](FEMeshVertexC* v) { pool.destroy(v); });
     heads.reset();
@@ -357,7 +364,7 @@ void FEMeshVertexHashC::deleteAll()
     cursorVertex = nullptr;
     cursorBucket = 0;
     dropIndex();
-    pool.releaseAll();
+    release.add(pool);
 }
 
 void FEMeshVertexHashC::setTolerance(double t) { tolerance = t; }

@@ -109,6 +109,8 @@ public:
     void purgeUnused();
     // Deletes every vertex. The incident lists must be empty (FEMeshPartC::clear sees to it).
     void deleteAll();
+    // The same, the pool's chunks going back with those of the other pools in the release.
+    void deleteAll(FEMeshChunkReleaseC& release);
 
     void setTolerance(double t);
     double getTolerance() const { return tolerance; }

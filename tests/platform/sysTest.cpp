@@ -227,6 +227,65 @@ TEST(Sys, DiscardingWholePagesKeepsThePagesCutAtTheEnds)
     munmap(block, kBytes);
 }
 
+// Blocks discarded together, in any order, touching, overlapping or apart, and many megabytes of
+// them (cut into pieces for several threads, or all on the caller): every page within a block
+// reads zero and is given back, every page outside keeps its bytes.
+TEST(Sys, DiscardingManyBlocksGivesBackTheirPagesOnly)
+{
+    constexpr size_t kPage = 4096, kMB = size_t(1) << 20, kBytes = 200 * kMB;
+    constexpr size_t kStampEvery = 16;  // pages: the test backs few of them
+    struct Block {
+        size_t at, bytes;
+    };
+    const std::vector<Block> blocks = {
+        {150 * kMB, 40 * kMB},               // given before the blocks that lie lower
+        {kPage, 2 * kMB},                    // then two that touch it and each other
+        {kPage + 2 * kMB, 8 * kPage},
+        {3 * kMB, 64 * kMB},                 // apart from those, and a piece boundary within it
+        {40 * kMB, 30 * kMB},                // overlapping the one before and reaching beyond it
+        {120 * kMB + 5 * kPage, 3 * kPage},  // a few pages alone
+        {190 * kMB, kPage + 1},              // a part of a page counts as the whole page
+    };
+    auto inside = [&](size_t at) {
+        return std::any_of(blocks.begin(), blocks.end(), [&](const Block& b) {
+            return at >= b.at && at < (b.at + b.bytes + kPage - 1) / kPage * kPage;
+        });
+    };
+    for (const char* threads : {"1", "4"}) {
+        ScopedEnv env("TAVOPLEX_THREADS", threads);
+        auto* base = static_cast<unsigned char*>(mapPages(kBytes));
+        ASSERT_NE(base, MAP_FAILED);
+        std::vector<size_t> stamped;  // every sixteenth page, and those at and beside the ends of each block
+        for (size_t at = 0; at < kBytes; at += kStampEvery * kPage)
+            stamped.push_back(at);
+        for (const Block& b : blocks)
+            for (size_t end : {b.at, (b.at + b.bytes + kPage - 1) / kPage * kPage})
+                for (size_t at : {end - kPage, end})
+                    if (at < kBytes)
+                        stamped.push_back(at);
+        std::sort(stamped.begin(), stamped.end());
+        stamped.erase(std::unique(stamped.begin(), stamped.end()), stamped.end());  // a page read is backed again
+        for (size_t at : stamped)
+            base[at + 7] = 0x5A;
+        std::vector<std::pair<void*, size_t>> given;
+        for (const Block& b : blocks)
+            given.push_back({base + b.at, b.bytes});
+        discardPagesOfBlocks(given);
+        size_t kept = 0;
+        for (size_t at : stamped) {
+            if (inside(at)) {
+                ASSERT_EQ(residentPages(base + at, kPage), 0u) << threads << " " << at;
+                ASSERT_EQ(base[at + 7], 0u) << threads << " " << at;
+            } else {
+                ASSERT_EQ(base[at + 7], 0x5Au) << threads << " " << at;
+                ++kept;
+            }
+        }
+        EXPECT_GT(kept, stamped.size() / 3);
+        munmap(base, kBytes);
+    }
+}
+
 // Memory freed on several threads between blocks still in use stays with the allocator's heaps,
 // its pages backed, until it is handed back: then none of those pages are.
 TEST(Sys, FreedMemoryOfEveryThreadGoesBackToTheSystem)

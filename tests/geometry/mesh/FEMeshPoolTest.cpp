@@ -10,11 +10,13 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "geometry/mesh/FEMeshPool.h"
 #include "geometry/mesh/FEMeshTopology.h"
 #include "platform/sys.h"
+#include "tests/support/FailingAllocation.h"
 
 namespace {
 
@@ -223,6 +225,121 @@ TEST(FEMeshPool, PagesAreBackedOnlyALittleAheadOfTheRecords)
     EXPECT_LE(residentPagesFrom(p, kChunk - 8192) * 4096, kAhead);
     EXPECT_LE(residentPagesFrom(s, kChunk - 8192) * 4096, kAhead);
     EXPECT_LE(residentPagesFrom(side, kChunk / 2 - 8192) * 4096, kAhead / 2);
+}
+
+// Pools released together (their pages discarded in one go, perhaps on several threads) end as
+// pools released one by one do: empty, every page of their large chunks given back, and their
+// chunks taken again by new pools, whose records and side data start out zero.
+TEST(FEMeshPool, PoolsReleasedTogetherEndAsPoolsReleasedOneByOne)
+{
+    using SideArena = FEMeshArenaC<SideProbeRecordC>;
+    for (const bool together : {false, true}) {
+        SCOPED_TRACE(together ? "together" : "one by one");
+        constexpr uint32_t n = 400000;  // past several of the largest chunks of each pool
+        std::vector<std::pair<const char*, size_t>> runs;  // of the large chunks, in bytes
+        {
+            FEMeshPoolC<FEMeshHalfEdgeC> halfEdges;
+            FEMeshPoolC<SideProbeRecordC> sided;
+            FEMeshPoolC<PlainProbeRecordC> plain;  // from the heap: its chunks freed at once either way
+            std::vector<PlainProbeRecordC*> plains;
+            for (uint32_t i = 0; i < n; ++i) {
+                halfEdges.create()->setNext(nullptr);
+                SideProbeRecordC* r = sided.create();
+                r->word = i + 1;
+                *static_cast<uint32_t*>(SideArena::sideOf(r, 1)) = ~i;
+                plains.push_back(plain.create());
+            }
+            auto large = [&runs](const auto& pool, size_t size) {
+                for (const auto& [first, count] : pool.denseRuns())
+                    if (count * size >= (size_t(64) << 10))
+                        runs.push_back({reinterpret_cast<const char*>(first), count * size});
+            };
+            large(halfEdges, sizeof(FEMeshHalfEdgeC));
+            large(sided, sizeof(SideProbeRecordC));
+            ASSERT_GE(runs.size(), 4u);
+            for (PlainProbeRecordC* p : plains)  // heap objects of their own under the sanitizer
+                plain.destroy(p);
+            if (together) {
+                FEMeshChunkReleaseC release;
+                release.add(halfEdges);
+                release.add(sided);
+                release.add(plain);
+                release.done();
+            } else {
+                halfEdges.releaseAll();
+                sided.releaseAll();
+                plain.releaseAll();
+            }
+            for (size_t taken : {halfEdges.takenBytes(), sided.takenBytes(), plain.takenBytes()})
+                EXPECT_EQ(taken, 0u);
+            EXPECT_EQ(halfEdges.live() + sided.live() + plain.live(), 0u);
+            EXPECT_TRUE(halfEdges.denseRuns().empty() && sided.denseRuns().empty());
+            for (const auto& [first, bytes] : runs)
+                EXPECT_EQ(residentPagesFrom(first, bytes - 4096), 0u);
+        }
+        // New pools take the chunks given back: no record lies outside them, and all start zero.
+        FEMeshPoolC<SideProbeRecordC> again;
+        bool reused = true, zero = true;
+        for (uint32_t i = 0; i < n; ++i) {
+            SideProbeRecordC* r = again.create();
+            const char* at = reinterpret_cast<const char*>(r);
+            zero = zero && r->word == 0 && *static_cast<uint32_t*>(SideArena::sideOf(r, 1)) == 0;
+            if (i > n / 2)  // the large chunks, past the small ones that lie anywhere
+                reused = reused && std::any_of(runs.begin(), runs.end(), [at](const auto& run) {
+                             return at >= run.first && at < run.first + run.second;
+                         });
+        }
+        EXPECT_TRUE(reused);
+        EXPECT_TRUE(zero);
+    }
+}
+
+// A record type of its own for each round below: the arena's lists of spare chunks start empty,
+// so that giving each chunk back needs memory.
+template <int Round>
+struct KeptProbeRecordC {
+    static constexpr bool kLinkedByHandle = true;
+    uint32_t words[4];
+};
+
+// Releases a pool of small chunks of every size while the failAt-th request for memory fails,
+// then has two new pools take chunks of the same sizes: none may be given to both.
+template <int Round>
+void releaseFailingAt(long failAt, bool& failed)
+{
+    using Record = KeptProbeRecordC<Round>;
+    constexpr size_t n = 2000;  // chunks of 256 bytes and up, none large enough to be discarded
+    FEMeshPoolC<Record> pool;
+    for (size_t i = 0; i < n; ++i)
+        pool.create();
+    try {
+        failingallocation::CountdownScope failing(failAt);
+        FEMeshChunkReleaseC release;
+        release.add(pool);
+        release.done();
+    } catch (const std::bad_alloc&) {
+        failed = true;
+    }
+    pool.releaseAll();
+    FEMeshPoolC<Record> first, second;
+    for (size_t i = 0; i < n; ++i) {
+        first.create();
+        second.create();
+    }
+    for (const auto& [a, countA] : first.denseRuns())
+        for (const auto& [b, countB] : second.denseRuns())
+            EXPECT_TRUE(a + countA <= b || b + countB <= a) << "failing at request " << failAt;
+}
+
+// Memory running out while chunks go back (the release's own lists, an arena's list of spare
+// chunks) leaves no chunk given back twice, whichever request fails.
+TEST(FEMeshPool, ChunksGoBackOnceWhenMemoryRunsOutOnTheWay)
+{
+    bool failed = false;
+    [&]<int... Round>(std::integer_sequence<int, Round...>) {
+        (releaseFailingAt<Round>(Round + 1, failed), ...);
+    }(std::make_integer_sequence<int, 12>());
+    EXPECT_TRUE(failed);
 }
 
 // Once the process keeps to small pages, a large chunk given back and taken again does too,
