@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -154,7 +155,7 @@ void prefaultPages(void* block, size_t bytes)
     p->queued.notify_one();
 }
 
-void forgetPrefault(void* block, size_t bytes)
+void forgetPrefault(void* block, size_t bytes) noexcept
 {
     if (!block || !bytes || !systemPrefaults())
         return;
@@ -164,19 +165,25 @@ void forgetPrefault(void* block, size_t bytes)
     std::unique_lock<std::mutex> lock(p->mutex);
     if (!p->running)
         return;
-    // Keep what lies outside the range, whole pages only.
-    std::vector<std::pair<uintptr_t, uintptr_t>> kept;
-    for (const auto& [a, b] : p->blocks) {
-        if (b <= from || a >= to) {
-            kept.push_back({a, b});
-            continue;
+    // Keep what lies outside the range, whole pages only. Backing ahead is only a hint, so
+    // without the room to list what is kept the queue is dropped whole: callers free their
+    // blocks right after, and a throw here would leave them half given back.
+    try {
+        std::vector<std::pair<uintptr_t, uintptr_t>> kept;
+        for (const auto& [a, b] : p->blocks) {
+            if (b <= from || a >= to) {
+                kept.push_back({a, b});
+                continue;
+            }
+            if (a < from && from / kPage * kPage > a)
+                kept.push_back({a, from / kPage * kPage});
+            if (b > to && (to + kPage - 1) / kPage * kPage < b)
+                kept.push_back({(to + kPage - 1) / kPage * kPage, b});
         }
-        if (a < from && from / kPage * kPage > a)
-            kept.push_back({a, from / kPage * kPage});
-        if (b > to && (to + kPage - 1) / kPage * kPage < b)
-            kept.push_back({(to + kPage - 1) / kPage * kPage, b});
+        p->blocks.swap(kept);
+    } catch (const std::bad_alloc&) {
+        p->blocks.clear();
     }
-    p->blocks.swap(kept);
     p->stepDone.wait(lock, [&] { return p->busyTo <= from || p->busyFrom >= to; });
 }
 

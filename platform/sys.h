@@ -102,7 +102,8 @@ void keepToSmallPages();
 void prefaultPages(void* block, size_t bytes);
 // Drops what is still queued of a block and waits until no backing of it is under way. Call it
 // before the block is given back (discarded, freed, unmapped): no page of it is backed after.
-void forgetPrefault(void* block, size_t bytes);
+// Never throws: short of memory, it drops the whole queue instead.
+void forgetPrefault(void* block, size_t bytes) noexcept;
 // Whether the system backs pages ahead for this process (false where it cannot).
 bool prefaultsPages();
 

@@ -15,6 +15,7 @@
 #include <sys/mman.h>
 #include <thread>
 
+#include "tests/support/FailingAllocation.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -189,6 +190,30 @@ TEST(Sys, PagesBackedAheadKeepTheirBytesAndStopWhenForgotten)
         munmap(earlier, kSmall);
         munmap(given, kLarge);
     }
+}
+
+// Blocks are forgotten on the way to being freed, where a throw would leave them half given
+// back: short of memory, the queue is dropped instead, and nothing of the block is backed after.
+TEST(Sys, ForgettingABlockWithoutRoomThrowsNothingAndStillStopsItsBacking)
+{
+    if (!prefaultsPages())
+        GTEST_SKIP() << "the system backs no pages ahead";
+    constexpr size_t kSmall = size_t(1) << 20, kLarge = size_t(64) << 20;
+    auto* earlier = static_cast<unsigned char*>(mapPages(kLarge));
+    auto* given = static_cast<unsigned char*>(mapPages(kSmall));
+    ASSERT_NE(earlier, MAP_FAILED);
+    ASSERT_NE(given, MAP_FAILED);
+    prefaultPages(earlier, kLarge);  // still queued when the newer one is forgotten: kept
+    prefaultPages(given, kSmall);
+    {
+        failingallocation::CountdownScope failing(1);
+        EXPECT_NO_THROW(forgetPrefault(given, kSmall));
+    }
+    discardPages(given, kSmall);
+    forgetPrefault(earlier, kLarge);
+    EXPECT_EQ(residentPages(given, kSmall), 0u);
+    munmap(earlier, kLarge);
+    munmap(given, kSmall);
 }
 
 // The backing thread outlives any unload of the module that started it, so the module stays.
