@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <system_error>
 
 #include "platform/gl/GlyphRasterizer.h"
 
@@ -13,19 +16,43 @@ namespace {
 
 const char kLineSeparator[] = "\\n";
 
+using SharedGlyphs = std::shared_ptr<const platform::gl::GlyphSet>;
+
+SharedGlyphs rasterizeGlyphs()
+{
+    auto set = std::make_shared<platform::gl::GlyphSet>();
+    if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(*set).empty())
+        return nullptr;
+    return set;
+}
+
 // The glyphs are the same for every control: rasterized once per process.
+std::shared_future<SharedGlyphs>& glyphsInMaking()
+{
+    static std::shared_future<SharedGlyphs> glyphs;
+    return glyphs;
+}
+
 const platform::gl::GlyphSet* sharedGlyphs()
 {
-    static const std::unique_ptr<platform::gl::GlyphSet> glyphs = [] {
-        auto set = std::make_unique<platform::gl::GlyphSet>();
-        if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(*set).empty())
-            set.reset();
-        return set;
-    }();
-    return glyphs.get();
+    BitmapFontC::PrepareGlyphs();
+    return glyphsInMaking().get().get();
 }
 
 }  // namespace
+
+void BitmapFontC::PrepareGlyphs()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        try {
+            glyphsInMaking() = std::async(std::launch::async, rasterizeGlyphs).share();
+        } catch (const std::system_error&) {
+            // No thread to be had: the first font made rasterizes them itself.
+            glyphsInMaking() = std::async(std::launch::deferred, rasterizeGlyphs).share();
+        }
+    });
+}
 
 BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14) { std::fill(CharWidths, CharWidths + 256, 0); }
 
