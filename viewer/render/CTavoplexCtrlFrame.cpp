@@ -162,6 +162,18 @@ private:
     bool on;
 };
 
+// While it lives, label boxes draw no fill or frame (see BitmapFontC::ShapesLeftOut).
+class LabelShapesLeftOut {
+public:
+    LabelShapesLeftOut(BitmapFontC& font, bool wanted) : font(font) { font.ShapesLeftOut = wanted; }
+    ~LabelShapesLeftOut() { font.ShapesLeftOut = false; }
+    LabelShapesLeftOut(const LabelShapesLeftOut&) = delete;
+    LabelShapesLeftOut& operator=(const LabelShapesLeftOut&) = delete;
+
+private:
+    BitmapFontC& font;
+};
+
 RWCString centredText(bool debugging, const char* text)
 {
     // The label drawing breaks lines at a backslash followed by "n".
@@ -202,7 +214,9 @@ void CTavoplexCtrl::RenderFrame()
         // its passes run for all they do besides (log, animations, camera, the renderer's
         // state and compiled shaders, which the last frame then finds ready), but put no
         // pixel down.
-        const DiscardedFragments discarded(RenderingToBitmap && ModelLeftOut && DiscardFramesPaintedOver);
+        const bool paintedOver = RenderingToBitmap && ModelLeftOut && DiscardFramesPaintedOver;
+        const DiscardedFragments discarded(paintedOver);
+        const LabelShapesLeftOut shapes(Font, paintedOver);
         DrawSceneFrame();
     }
     UnlockOpenGL();

@@ -54,7 +54,7 @@ void BitmapFontC::PrepareGlyphs()
     });
 }
 
-BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14) { std::fill(CharWidths, CharWidths + 256, 0); }
+BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14), ShapesLeftOut(false) { std::fill(CharWidths, CharWidths + 256, 0); }
 
 bool BitmapFontC::Create(platform::gl::GlSurface*)
 {
@@ -146,25 +146,29 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
     if (fill) {
         glDisable(GL_CULL_FACE);
         glColor4f(fillColor.r(), fillColor.g(), fillColor.b(), fillColor.alpha());
-        glBegin(GL_TRIANGLE_STRIP);
-        vertex(corners[0]);
-        vertex(corners[1]);
-        vertex(corners[3]);
-        vertex(corners[2]);
-        glEnd();
+        if (!ShapesLeftOut) {
+            glBegin(GL_TRIANGLE_STRIP);
+            vertex(corners[0]);
+            vertex(corners[1]);
+            vertex(corners[3]);
+            vertex(corners[2]);
+            glEnd();
+        }
         glEnable(GL_CULL_FACE);
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
     if (frame) {
         glLineWidth(1.0f);
         glColor4f(lineColor.r(), lineColor.g(), lineColor.b(), lineColor.alpha());
-        glBegin(GL_LINE_STRIP);
-        vertex(corners[0]);
-        vertex(corners[1]);
-        vertex(corners[2]);
-        vertex(corners[3]);
-        vertex(corners[0]);
-        glEnd();
+        if (!ShapesLeftOut) {
+            glBegin(GL_LINE_STRIP);
+            vertex(corners[0]);
+            vertex(corners[1]);
+            vertex(corners[2]);
+            vertex(corners[3]);
+            vertex(corners[0]);
+            glEnd();
+        }
     }
     if (drawText) {
         glColor4f(lineColor.r(), lineColor.g(), lineColor.b(), lineColor.alpha());

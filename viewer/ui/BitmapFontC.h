@@ -64,4 +64,8 @@ public:
     GLuint ListBase;
     int CharHeight;
     int CharWidths[256];
+    // Set for frames whose pixels a later frame paints over entirely: label boxes set all the
+    // state they set otherwise, text included, but draw no fill or frame, whose shaders the
+    // renderer would make for nothing.
+    bool ShapesLeftOut;
 };

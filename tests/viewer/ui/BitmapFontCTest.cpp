@@ -124,6 +124,43 @@ TEST_F(BitmapFontTest, LabelDrawsFillFrameAndTextWhereMeasured)
     EXPECT_EQ(redPixels(x1 + 2, 0, W, H), 0);
 }
 
+TEST_F(BitmapFontTest, LabelWithShapesLeftOutDrawsOnlyItsTextAndSetsTheSameState)
+{
+    // A frame that is painted over later draws no box, but its text still moves the raster
+    // position, and what follows finds the state a drawn box leaves.
+    const RWCString text("Hello");
+    const int w = font.TextWidth(text), h = font.CharHeight;
+    const int x1 = 2 + w + 4 + 2, y1 = 2 + h + 3;
+    struct State {
+        GLboolean cull, offsetFill;
+        GLfloat offset[2], lineWidth, colour[4], raster[4];
+        bool operator==(const State&) const = default;
+    };
+    State states[2]{};
+    for (bool leftOut : {false, true}) {
+        SCOPED_TRACE(leftOut ? "shapes left out" : "shapes drawn");
+        drawOverlay([&] {
+            glLineWidth(3.0f);
+            font.ShapesLeftOut = leftOut;
+            font.DrawLabel(text, true, true, true, 0, 0, 0, 0, 0.0f, 4, 3, kRed, kGreen, kIdentity, kIdentity, viewport);
+            font.ShapesLeftOut = false;
+            State& s = states[leftOut];
+            s.cull = glIsEnabled(GL_CULL_FACE);
+            s.offsetFill = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+            glGetFloatv(GL_POLYGON_OFFSET_FACTOR, &s.offset[0]);
+            glGetFloatv(GL_POLYGON_OFFSET_UNITS, &s.offset[1]);
+            glGetFloatv(GL_LINE_WIDTH, &s.lineWidth);
+            glGetFloatv(GL_CURRENT_COLOR, s.colour);
+            glGetFloatv(GL_CURRENT_RASTER_POSITION, s.raster);
+        });
+        EXPECT_EQ(pixelNear(at(x1 - 2, y1 - 2), {0, 255, 0}), !leftOut);
+        EXPECT_EQ(pixelNear(at((2 + w + x1) / 2, y1), {255, 0, 0}) || pixelNear(at((2 + w + x1) / 2, y1 - 1), {255, 0, 0}),
+                  !leftOut);
+        EXPECT_GT(redPixels(3, 1, 3 + w, 2 + h + 1), 10);
+    }
+    EXPECT_TRUE(states[1] == states[0]);
+}
+
 TEST_F(BitmapFontTest, TextStartsOnePixelRightAndThreeUpFromTheMarginAndWritesNoDepth)
 {
     // Lowest and leftmost pixel of text colour (window coordinates, y upward).
