@@ -162,16 +162,21 @@ private:
     bool on;
 };
 
-// While it lives, label boxes draw no fill or frame (see BitmapFontC::ShapesLeftOut).
+// While it lives, label boxes draw no fill or frame (see BitmapFontC::ShapesLeftOut); a
+// frame drawn inside another one puts back what the outer one chose.
 class LabelShapesLeftOut {
 public:
-    LabelShapesLeftOut(BitmapFontC& font, bool wanted) : font(font) { font.ShapesLeftOut = wanted; }
-    ~LabelShapesLeftOut() { font.ShapesLeftOut = false; }
+    LabelShapesLeftOut(BitmapFontC& font, bool wanted) : font(font), outer(font.ShapesLeftOut)
+    {
+        font.ShapesLeftOut = wanted;
+    }
+    ~LabelShapesLeftOut() { font.ShapesLeftOut = outer; }
     LabelShapesLeftOut(const LabelShapesLeftOut&) = delete;
     LabelShapesLeftOut& operator=(const LabelShapesLeftOut&) = delete;
 
 private:
     BitmapFontC& font;
+    bool outer;
 };
 
 RWCString centredText(bool debugging, const char* text)
@@ -208,6 +213,9 @@ void CTavoplexCtrl::RenderFrame()
         if (hasArea)
             DrawEmptyScreen();
     } else if (Loading) {
+        // A window without area shows nothing of it (the picture's own frames draw their
+        // labels anew): the same passes, without label boxes.
+        const LabelShapesLeftOut shapes(Font, !hasArea);
         DrawLoadingFrame();
     } else if (hasArea) {
         // A frame of the picture that its last paints over entirely shows nothing of its own:
