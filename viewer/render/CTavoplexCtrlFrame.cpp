@@ -162,17 +162,17 @@ private:
     bool on;
 };
 
-// While it lives, label boxes draw no fill or frame (see BitmapFontC::ShapesLeftOut); a
+// While it lives, labels draw nothing (see BitmapFontC::LabelsLeftOut); a
 // frame drawn inside another one puts back what the outer one chose.
-class LabelShapesLeftOut {
+class LabelsLeftOutScope {
 public:
-    LabelShapesLeftOut(BitmapFontC& font, bool wanted) : font(font), outer(font.ShapesLeftOut)
+    LabelsLeftOutScope(BitmapFontC& font, bool wanted) : font(font), outer(font.LabelsLeftOut)
     {
-        font.ShapesLeftOut = wanted;
+        font.LabelsLeftOut = wanted;
     }
-    ~LabelShapesLeftOut() { font.ShapesLeftOut = outer; }
-    LabelShapesLeftOut(const LabelShapesLeftOut&) = delete;
-    LabelShapesLeftOut& operator=(const LabelShapesLeftOut&) = delete;
+    ~LabelsLeftOutScope() { font.LabelsLeftOut = outer; }
+    LabelsLeftOutScope(const LabelsLeftOutScope&) = delete;
+    LabelsLeftOutScope& operator=(const LabelsLeftOutScope&) = delete;
 
 private:
     BitmapFontC& font;
@@ -214,8 +214,8 @@ void CTavoplexCtrl::RenderFrame()
             DrawEmptyScreen();
     } else if (Loading) {
         // A window without area shows nothing of it (the picture's own frames draw their
-        // labels anew): the same passes, without label boxes.
-        const LabelShapesLeftOut shapes(Font, !hasArea);
+        // labels anew): the same passes, without labels.
+        const LabelsLeftOutScope labels(Font, !hasArea);
         DrawLoadingFrame();
     } else if (hasArea) {
         // A frame of the picture that its last paints over entirely shows nothing of its own:
@@ -224,7 +224,7 @@ void CTavoplexCtrl::RenderFrame()
         // pixel down.
         const bool paintedOver = RenderingToBitmap && ModelLeftOut && DiscardFramesPaintedOver;
         const DiscardedFragments discarded(paintedOver);
-        const LabelShapesLeftOut shapes(Font, paintedOver);
+        const LabelsLeftOutScope labels(Font, paintedOver);
         DrawSceneFrame();
     }
     UnlockOpenGL();

@@ -54,7 +54,7 @@ void BitmapFontC::PrepareGlyphs()
     });
 }
 
-BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14), ShapesLeftOut(false) { std::fill(CharWidths, CharWidths + 256, 0); }
+BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14), LabelsLeftOut(false) { std::fill(CharWidths, CharWidths + 256, 0); }
 
 bool BitmapFontC::Create(platform::gl::GlSurface*)
 {
@@ -146,7 +146,7 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
     if (fill) {
         glDisable(GL_CULL_FACE);
         glColor4f(fillColor.r(), fillColor.g(), fillColor.b(), fillColor.alpha());
-        if (!ShapesLeftOut) {
+        if (!LabelsLeftOut) {
             glBegin(GL_TRIANGLE_STRIP);
             vertex(corners[0]);
             vertex(corners[1]);
@@ -160,7 +160,7 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
     if (frame) {
         glLineWidth(1.0f);
         glColor4f(lineColor.r(), lineColor.g(), lineColor.b(), lineColor.alpha());
-        if (!ShapesLeftOut) {
+        if (!LabelsLeftOut) {
             glBegin(GL_LINE_STRIP);
             vertex(corners[0]);
             vertex(corners[1]);
@@ -178,9 +178,15 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
             // A raster position inside the viewport moved by a bitmap stays valid where a
             // direct position outside the viewport would not.
             glRasterPos3f(0.0f, 0.0f, -corners[0].z());
-            glBitmap(1, 1, 0.0f, 0.0f, corners[0].x() + float(marginX) + 1.0f,
-                     corners[0].y() + float(marginY) + 3.0f + float(n - 1 - i) * float(CharHeight), &zero);
-            DrawText(lines[i].data());
+            // Left out, an empty bitmap makes the same moves without drawing.
+            const GLsizei dot = LabelsLeftOut ? 0 : 1;
+            glBitmap(dot, dot, 0.0f, 0.0f, corners[0].x() + float(marginX) + 1.0f,
+                     corners[0].y() + float(marginY) + 3.0f + float(n - 1 - i) * float(CharHeight),
+                     LabelsLeftOut ? nullptr : &zero);
+            if (!LabelsLeftOut)
+                DrawText(lines[i].data());
+            else if (ListBase != GLuint(-1) && ListBase != 0)
+                glBitmap(0, 0, 0.0f, 0.0f, float(TextWidth(lines[i])), 0.0f, nullptr);
         }
     }
 }

@@ -64,8 +64,9 @@ public:
     GLuint ListBase;
     int CharHeight;
     int CharWidths[256];
-    // Set for frames whose pixels a later frame paints over entirely: label boxes set all the
-    // state they set otherwise, text included, but draw no fill or frame, whose shaders the
+    // Set for frames of which nothing shows (a later frame paints over all of them, or the
+    // window has no area): labels set all the state they set otherwise, the raster position
+    // that their text moves included, but draw no fill, frame or glyph, whose shaders the
     // renderer would make for nothing.
-    bool ShapesLeftOut;
+    bool LabelsLeftOut;
 };
