@@ -186,7 +186,11 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
             if (!LabelsLeftOut)
                 DrawText(lines[i].data());
             else if (ListBase != GLuint(-1) && ListBase != 0)
-                glBitmap(0, 0, 0.0f, 0.0f, float(TextWidth(lines[i])), 0.0f, nullptr);
+                // Glyph by glyph as the lists move it: float sums round at every step, and
+                // the whole width at once could end a bit elsewhere.
+                for (size_t c = 0; c < lines[i].length(); ++c)
+                    glBitmap(0, 0, 0.0f, 0.0f, float(CharWidths[static_cast<unsigned char>(lines[i].data()[c])]),
+                             0.0f, nullptr);
         }
     }
 }
