@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -84,6 +85,18 @@ TEST(CTavoplexCtrlOpenGL, FontMadeRightAfterItsGlyphsStartWaitsForThem)
         font.Destroy();
         context->release();
         return result;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// A process may end while its glyphs are still being made (its window got no context, so no
+// font waited for them): it ends cleanly, the thread done before what it uses is gone.
+TEST(CTavoplexCtrlOpenGL, ProcessEndingWhileItsGlyphsAreMadeEndsCleanly)
+{
+    const int result = runInChild([] {
+        BitmapFontC::PrepareGlyphs();
+        std::exit(0);
+        return 1;
     });
     EXPECT_EQ(result, 0);
 }
