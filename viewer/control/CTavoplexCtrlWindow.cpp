@@ -68,6 +68,8 @@ int CTavoplexCtrl::OnCreate()
 {
     if (HostSite != nullptr)
         SetHostFolderFromAddress(HostSite->pageAddress());
+    // The font's glyphs are rasterized while the renderer starts up.
+    BitmapFontC::PrepareGlyphs();
     SetupPixelFormat();
     InitOpenGL();
     return 0;

@@ -162,6 +162,23 @@ private:
     bool on;
 };
 
+// While it lives, labels draw nothing (see BitmapFontC::LabelsLeftOut); a
+// frame drawn inside another one puts back what the outer one chose.
+class LabelsLeftOutScope {
+public:
+    LabelsLeftOutScope(BitmapFontC& font, bool wanted) : font(font), outer(font.LabelsLeftOut)
+    {
+        font.LabelsLeftOut = wanted;
+    }
+    ~LabelsLeftOutScope() { font.LabelsLeftOut = outer; }
+    LabelsLeftOutScope(const LabelsLeftOutScope&) = delete;
+    LabelsLeftOutScope& operator=(const LabelsLeftOutScope&) = delete;
+
+private:
+    BitmapFontC& font;
+    bool outer;
+};
+
 RWCString centredText(bool debugging, const char* text)
 {
     // The label drawing breaks lines at a backslash followed by "n".
@@ -196,13 +213,18 @@ void CTavoplexCtrl::RenderFrame()
         if (hasArea)
             DrawEmptyScreen();
     } else if (Loading) {
+        // A window without area shows nothing of it (the picture's own frames draw their
+        // labels anew): the same passes, without labels.
+        const LabelsLeftOutScope labels(Font, !hasArea);
         DrawLoadingFrame();
     } else if (hasArea) {
         // A frame of the picture that its last paints over entirely shows nothing of its own:
         // its passes run for all they do besides (log, animations, camera, the renderer's
         // state and compiled shaders, which the last frame then finds ready), but put no
         // pixel down.
-        const DiscardedFragments discarded(RenderingToBitmap && ModelLeftOut && DiscardFramesPaintedOver);
+        const bool paintedOver = RenderingToBitmap && ModelLeftOut && DiscardFramesPaintedOver;
+        const DiscardedFragments discarded(paintedOver);
+        const LabelsLeftOutScope labels(Font, paintedOver);
         DrawSceneFrame();
     }
     UnlockOpenGL();

@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <system_error>
 
 #include "platform/gl/GlyphRasterizer.h"
 
@@ -13,21 +16,45 @@ namespace {
 
 const char kLineSeparator[] = "\\n";
 
+using SharedGlyphs = std::shared_ptr<const platform::gl::GlyphSet>;
+
+SharedGlyphs rasterizeGlyphs()
+{
+    auto set = std::make_shared<platform::gl::GlyphSet>();
+    if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(*set).empty())
+        return nullptr;
+    return set;
+}
+
 // The glyphs are the same for every control: rasterized once per process.
+std::shared_future<SharedGlyphs>& glyphsInMaking()
+{
+    static std::shared_future<SharedGlyphs> glyphs;
+    return glyphs;
+}
+
 const platform::gl::GlyphSet* sharedGlyphs()
 {
-    static const std::unique_ptr<platform::gl::GlyphSet> glyphs = [] {
-        auto set = std::make_unique<platform::gl::GlyphSet>();
-        if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(*set).empty())
-            set.reset();
-        return set;
-    }();
-    return glyphs.get();
+    BitmapFontC::PrepareGlyphs();
+    return glyphsInMaking().get().get();
 }
 
 }  // namespace
 
-BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14) { std::fill(CharWidths, CharWidths + 256, 0); }
+void BitmapFontC::PrepareGlyphs()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        try {
+            glyphsInMaking() = std::async(std::launch::async, rasterizeGlyphs).share();
+        } catch (const std::system_error&) {
+            // No thread to be had: the first font made rasterizes them itself.
+            glyphsInMaking() = std::async(std::launch::deferred, rasterizeGlyphs).share();
+        }
+    });
+}
+
+BitmapFontC::BitmapFontC() : ListBase(GLuint(-1)), CharHeight(14), LabelsLeftOut(false) { std::fill(CharWidths, CharWidths + 256, 0); }
 
 bool BitmapFontC::Create(platform::gl::GlSurface*)
 {
@@ -119,25 +146,29 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
     if (fill) {
         glDisable(GL_CULL_FACE);
         glColor4f(fillColor.r(), fillColor.g(), fillColor.b(), fillColor.alpha());
-        glBegin(GL_TRIANGLE_STRIP);
-        vertex(corners[0]);
-        vertex(corners[1]);
-        vertex(corners[3]);
-        vertex(corners[2]);
-        glEnd();
+        if (!LabelsLeftOut) {
+            glBegin(GL_TRIANGLE_STRIP);
+            vertex(corners[0]);
+            vertex(corners[1]);
+            vertex(corners[3]);
+            vertex(corners[2]);
+            glEnd();
+        }
         glEnable(GL_CULL_FACE);
     }
     glDisable(GL_POLYGON_OFFSET_FILL);
     if (frame) {
         glLineWidth(1.0f);
         glColor4f(lineColor.r(), lineColor.g(), lineColor.b(), lineColor.alpha());
-        glBegin(GL_LINE_STRIP);
-        vertex(corners[0]);
-        vertex(corners[1]);
-        vertex(corners[2]);
-        vertex(corners[3]);
-        vertex(corners[0]);
-        glEnd();
+        if (!LabelsLeftOut) {
+            glBegin(GL_LINE_STRIP);
+            vertex(corners[0]);
+            vertex(corners[1]);
+            vertex(corners[2]);
+            vertex(corners[3]);
+            vertex(corners[0]);
+            glEnd();
+        }
     }
     if (drawText) {
         glColor4f(lineColor.r(), lineColor.g(), lineColor.b(), lineColor.alpha());
@@ -147,9 +178,19 @@ void BitmapFontC::DrawToolTipBox(const LineVector& lines, int, int, bool drawTex
             // A raster position inside the viewport moved by a bitmap stays valid where a
             // direct position outside the viewport would not.
             glRasterPos3f(0.0f, 0.0f, -corners[0].z());
-            glBitmap(1, 1, 0.0f, 0.0f, corners[0].x() + float(marginX) + 1.0f,
-                     corners[0].y() + float(marginY) + 3.0f + float(n - 1 - i) * float(CharHeight), &zero);
-            DrawText(lines[i].data());
+            // Left out, an empty bitmap makes the same moves without drawing.
+            const GLsizei dot = LabelsLeftOut ? 0 : 1;
+            glBitmap(dot, dot, 0.0f, 0.0f, corners[0].x() + float(marginX) + 1.0f,
+                     corners[0].y() + float(marginY) + 3.0f + float(n - 1 - i) * float(CharHeight),
+                     LabelsLeftOut ? nullptr : &zero);
+            if (!LabelsLeftOut)
+                DrawText(lines[i].data());
+            else if (ListBase != GLuint(-1) && ListBase != 0)
+                // Glyph by glyph as the lists move it: float sums round at every step, and
+                // the whole width at once could end a bit elsewhere.
+                for (size_t c = 0; c < lines[i].length(); ++c)
+                    glBitmap(0, 0, 0.0f, 0.0f, float(CharWidths[static_cast<unsigned char>(lines[i].data()[c])]),
+                             0.0f, nullptr);
         }
     }
 }

@@ -27,6 +27,10 @@ public:
     // user-interface font; lists made earlier in the same context are deleted first. False
     // when no font was found: the lists stay empty and texts draw nothing.
     bool Create(platform::gl::GlSurface* surface);
+    // Starts rasterizing the user-interface font's glyphs on a thread of their own, once per
+    // process, so that they are ready when the first font is created (which waits for them).
+    // Needs no context; font settings (fontconfig's and the fixed font file) must be in place.
+    static void PrepareGlyphs();
     // Deletes the lists (the context that made them must be current).
     void Destroy();
 
@@ -60,4 +64,9 @@ public:
     GLuint ListBase;
     int CharHeight;
     int CharWidths[256];
+    // Set for frames of which nothing shows (a later frame paints over all of them, or the
+    // window has no area): labels set all the state they set otherwise, the raster position
+    // that their text moves included, but draw no fill, frame or glyph, whose shaders the
+    // renderer would make for nothing.
+    bool LabelsLeftOut;
 };

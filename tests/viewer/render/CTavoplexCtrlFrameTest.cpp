@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "tests/viewer/render/DrawTestSupport.h"
 
@@ -90,6 +91,28 @@ TEST(CTavoplexCtrlFrame, FramesWhileLoadingDrawTheLoadingFrameNotTheScene)
     const std::string log = readFile(v.userFile("tavoplex.log")).substr(mark);
     EXPECT_EQ(log.find("Draw Scene."), std::string::npos);
     EXPECT_EQ(log.find("Drawing empty screen."), std::string::npos);
+
+    // Without area the window shows nothing, yet the frame runs its passes; with area again
+    // it draws the label's box as before. Frames of the warm-up counts only: the loader (no
+    // file here) does not run.
+    c.ColorLabelValue = feColor(1.0f, 1.0f, 0.8f, 1.0f);
+    c.ColorLabelTextValue = feColor(1.0f, 0.0f, 0.0f, 1.0f);
+    auto loadingFrame = [&] {
+        c.LoaderCount = 1;
+        c.RenderFrame();
+        return v.frame().rgba;
+    };
+    const std::vector<uint8_t> shown = loadingFrame();
+    size_t lit = 0;
+    for (size_t i = 0; i < shown.size(); i += 4)
+        lit += shown[i] + shown[i + 1] + shown[i + 2] > 0 ? 1 : 0;
+    EXPECT_GT(lit, 1000u);  // the box, its frame and the text
+    v.resize(0, 0);
+    const size_t before = readFile(v.userFile("tavoplex.log")).size();
+    loadingFrame();
+    EXPECT_NE(readFile(v.userFile("tavoplex.log")).find("  End Tool Tips.\n", before), std::string::npos);
+    v.resize(100, 100);
+    EXPECT_TRUE(loadingFrame() == shown);
 }
 
 TEST(CTavoplexCtrlFrame, FirstSceneFrameStartsTheFadeAndEveryFrameRunsItsPassesInOrder)

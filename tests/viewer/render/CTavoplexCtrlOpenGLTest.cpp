@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
+#include <memory>
 
 #include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
 #include "platform/gl/GlyphRasterizer.h"
 #include "tests/support/PrivateFontconfig.h"
 #include "tests/support/ScopedEnv.h"
@@ -60,6 +63,44 @@ TEST(CTavoplexCtrlOpenGL, WithoutAnyFontEachControlLogsItOnce)
     EXPECT_EQ(result, 0);
 }
 
+// In a child process too: its glyphs start on their thread just before the font is made.
+TEST(CTavoplexCtrlOpenGL, FontMadeRightAfterItsGlyphsStartWaitsForThem)
+{
+    const int result = runInChild([] {
+        platform::gl::GlyphSet direct;
+        if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(direct).empty())
+            return 1;
+        platform::gl::GlSurface surface(8, 8);
+        const std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create();
+        if (context == nullptr || !context->makeCurrent(surface))
+            return 2;
+        BitmapFontC::PrepareGlyphs();
+        BitmapFontC font;
+        if (!font.Create(&surface))
+            return 3;
+        int result = font.CharHeight == direct.height ? 0 : 4;
+        for (int code = 0; code < 256; ++code)
+            if (font.CharWidths[code] != direct.glyphs[size_t(code)].advance)
+                result = 5;
+        font.Destroy();
+        context->release();
+        return result;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// A process may end while its glyphs are still being made (its window got no context, so no
+// font waited for them): it ends cleanly, the thread done before what it uses is gone.
+TEST(CTavoplexCtrlOpenGL, ProcessEndingWhileItsGlyphsAreMadeEndsCleanly)
+{
+    const int result = runInChild([] {
+        BitmapFontC::PrepareGlyphs();
+        std::exit(0);
+        return 1;
+    });
+    EXPECT_EQ(result, 0);
+}
+
 TEST(CTavoplexCtrlOpenGL, WindowCreationMakesContextFontTextureAndTimer)
 {
     ViewerHarness v(64, 48);
@@ -69,6 +110,13 @@ TEST(CTavoplexCtrlOpenGL, WindowCreationMakesContextFontTextureAndTimer)
     EXPECT_FALSE(c.GLContext->isCurrent());
     EXPECT_NE(c.Font.ListBase, GLuint(-1));
     EXPECT_GT(c.Font.CharHeight, 0);
+    // The glyphs were rasterized on a thread of their own while the context was made: the
+    // font has every one of them, as rasterized here and now.
+    platform::gl::GlyphSet direct;
+    ASSERT_FALSE(platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(direct).empty());
+    EXPECT_EQ(c.Font.CharHeight, direct.height);
+    for (int code = 0; code < 256; ++code)
+        EXPECT_EQ(c.Font.CharWidths[code], direct.glyphs[size_t(code)].advance) << "code " << code;
     EXPECT_NE(c.ShadowTexture, GLuint(-1));
     EXPECT_EQ(c.LastTick, 0xFFFFFFFFu);
     EXPECT_TRUE(c.Palette.isEmpty());  // an RGBA surface needs none

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 #include "tests/viewer/ViewerTestSupport.h"
 
@@ -122,6 +125,110 @@ TEST_F(BitmapFontTest, LabelDrawsFillFrameAndTextWhereMeasured)
     // Text pixels inside the text block only.
     EXPECT_GT(redPixels(3, 1, 3 + w, 2 + h + 1), 10);
     EXPECT_EQ(redPixels(x1 + 2, 0, W, H), 0);
+}
+
+TEST_F(BitmapFontTest, LabelLeftOutDrawsNothingAndSetsTheSameState)
+{
+    // A frame of which nothing shows draws no label, yet what follows finds the state a drawn
+    // one leaves, the raster position that the text moves included.
+    const RWCString text("Hello");
+    const int w = font.TextWidth(text), h = font.CharHeight;
+    const int x1 = 2 + w + 4 + 2, y1 = 2 + h + 3;
+    struct State {
+        GLboolean cull, offsetFill;
+        GLfloat offset[2], lineWidth, colour[4], raster[4];
+        bool operator==(const State&) const = default;
+    };
+    State states[2]{};
+    for (bool leftOut : {false, true}) {
+        SCOPED_TRACE(leftOut ? "left out" : "drawn");
+        drawOverlay([&] {
+            glLineWidth(3.0f);
+            font.LabelsLeftOut = leftOut;
+            font.DrawLabel(text, true, true, true, 0, 0, 0, 0, 0.0f, 4, 3, kRed, kGreen, kIdentity, kIdentity, viewport);
+            font.LabelsLeftOut = false;
+            State& s = states[leftOut];
+            s.cull = glIsEnabled(GL_CULL_FACE);
+            s.offsetFill = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+            glGetFloatv(GL_POLYGON_OFFSET_FACTOR, &s.offset[0]);
+            glGetFloatv(GL_POLYGON_OFFSET_UNITS, &s.offset[1]);
+            glGetFloatv(GL_LINE_WIDTH, &s.lineWidth);
+            glGetFloatv(GL_CURRENT_COLOR, s.colour);
+            glGetFloatv(GL_CURRENT_RASTER_POSITION, s.raster);
+        });
+        EXPECT_EQ(pixelNear(at(x1 - 2, y1 - 2), {0, 255, 0}), !leftOut);
+        EXPECT_EQ(pixelNear(at((2 + w + x1) / 2, y1), {255, 0, 0}) || pixelNear(at((2 + w + x1) / 2, y1 - 1), {255, 0, 0}),
+                  !leftOut);
+        EXPECT_EQ(redPixels(3, 1, 3 + w, 2 + h + 1) > 10, !leftOut);
+    }
+    EXPECT_TRUE(states[1] == states[0]);
+}
+
+TEST_F(BitmapFontTest, LabelsLeftOutLeaveEveryStateAsDrawnOnes)
+{
+    // Labels of every kind the frames draw: several lines, text only at a projected point
+    // whose window position is no whole pixel (the axis letters), a point outside the depth
+    // range (no valid raster position). What follows a left-out label finds the state to
+    // the last bit, the raster position moved by the text included.
+    const RWCString atPoint("Calculating parts... Wj");
+    // Window positions between pixels from which the text's glyphs, moved one by one, end
+    // elsewhere than its whole width moved at once (float sums round at each step).
+    std::vector<double> shifts;
+    for (int i = 0; i < 4000 && shifts.size() < 4; ++i) {
+        const double shift = -0.99 + 1e-4 * i;
+        const float start = float(160.0 * (1.0 + shift) / 2.0) + 1.0f;
+        float oneByOne = start;
+        for (size_t c = 0; c < atPoint.length(); ++c)
+            oneByOne += float(font.CharWidths[static_cast<unsigned char>(atPoint.data()[c])]);
+        if (oneByOne != start + float(font.TextWidth(atPoint)))
+            shifts.push_back(shift);
+    }
+    ASSERT_FALSE(shifts.empty());
+    double nearEdge[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -0.3141593, 0, 1};
+    std::vector<std::function<void()>> labels = {
+        [&] {
+            font.DrawLabel("-- Debugging active --\\nCalculating parts...", true, true, true, 1, 1, 0, 25, 1.0f, 40,
+                           15, kRed, kGreen, kIdentity, kIdentity, viewport);
+        },
+        [&] {
+            font.DrawLabelAtPoint("X", true, true, true, 0.0f, 0.0f, 3.0f, 2, 2, kRed, kGreen, kIdentity, kIdentity,
+                                  viewport);
+        },
+    };
+    for (double shift : shifts)
+        labels.push_back([&, shift] {
+            nearEdge[12] = shift;
+            font.DrawLabelAtPoint(atPoint, true, false, false, 0.0f, 0.0f, 0.0f, 0, 0, kRed, kGreen, nearEdge,
+                                  kIdentity, viewport);
+        });
+    const std::pair<GLenum, int> queried[] = {
+        {GL_CURRENT_RASTER_POSITION, 4}, {GL_CURRENT_RASTER_POSITION_VALID, 1}, {GL_CURRENT_RASTER_COLOR, 4},
+        {GL_CURRENT_RASTER_DISTANCE, 1}, {GL_CURRENT_RASTER_TEXTURE_COORDS, 4}, {GL_CURRENT_COLOR, 4},
+        {GL_CURRENT_TEXTURE_COORDS, 4}, {GL_CURRENT_NORMAL, 3}, {GL_LINE_WIDTH, 1}, {GL_CULL_FACE, 1},
+        {GL_POLYGON_OFFSET_FILL, 1}, {GL_POLYGON_OFFSET_FACTOR, 1}, {GL_POLYGON_OFFSET_UNITS, 1}, {GL_LIST_BASE, 1},
+        {GL_ATTRIB_STACK_DEPTH, 1}, {GL_TEXTURE_BINDING_2D, 1}, {GL_UNPACK_ALIGNMENT, 1}, {GL_BLEND, 1},
+        {GL_DEPTH_WRITEMASK, 1}, {GL_MATRIX_MODE, 1},
+    };
+    for (size_t k = 0; k < labels.size(); ++k) {
+        SCOPED_TRACE(k);
+        std::vector<GLfloat> states[2];
+        for (bool leftOut : {false, true}) {
+            drawOverlay([&] {
+                glLineWidth(3.0f);
+                glColor4f(0.25f, 0.5f, 0.75f, 1.0f);
+                font.LabelsLeftOut = leftOut;
+                labels[k]();
+                font.LabelsLeftOut = false;
+                for (const auto& [name, count] : queried) {
+                    GLfloat values[4] = {};
+                    glGetFloatv(name, values);
+                    states[leftOut].insert(states[leftOut].end(), values, values + count);
+                }
+            });
+            EXPECT_EQ(redPixels(0, 0, W, H) > 0, !leftOut && k != 1);
+        }
+        EXPECT_EQ(states[1], states[0]);
+    }
 }
 
 TEST_F(BitmapFontTest, TextStartsOnePixelRightAndThreeUpFromTheMarginAndWritesNoDepth)
