@@ -36,7 +36,15 @@ std::shared_future<SharedGlyphs>& glyphsInMaking()
 const platform::gl::GlyphSet* sharedGlyphs()
 {
     BitmapFontC::PrepareGlyphs();
-    return glyphsInMaking().get().get();
+    static std::mutex retrying;
+    std::lock_guard<std::mutex> lock(retrying);
+    try {
+        return glyphsInMaking().get().get();
+    } catch (...) {
+        // A failure (out of memory) is this font's only: the next one rasterizes again.
+        glyphsInMaking() = std::async(std::launch::deferred, rasterizeGlyphs).share();
+        throw;
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "platform/gl/GlyphRasterizer.h"
+#include "tests/support/FailingAllocation.h"
 #include "tests/support/PrivateFontconfig.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/viewer/ViewerTestSupport.h"
@@ -82,6 +83,39 @@ TEST(CTavoplexCtrlOpenGL, FontMadeRightAfterItsGlyphsStartWaitsForThem)
         for (int code = 0; code < 256; ++code)
             if (font.CharWidths[code] != direct.glyphs[size_t(code)].advance)
                 result = 5;
+        font.Destroy();
+        context->release();
+        return result;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+// Glyphs that found no memory fail that one font: the next font made rasterizes them again.
+TEST(CTavoplexCtrlOpenGL, FontAfterGlyphsFoundNoMemoryGetsThemAgain)
+{
+    const int result = runInChild([] {
+        platform::gl::GlyphSet direct;
+        if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(direct).empty())
+            return 1;
+        platform::gl::GlSurface surface(8, 8);
+        const std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create();
+        if (context == nullptr || !context->makeCurrent(surface))
+            return 2;
+        {
+            failingallocation::Scope noRoom(sizeof(platform::gl::GlyphSet));
+            BitmapFontC::PrepareGlyphs();
+            BitmapFontC first;
+            try {
+                first.Create(&surface);
+                return 3;  // the glyphs had no room: the font cannot have them
+            } catch (const std::bad_alloc&) {
+            }
+            first.Destroy();
+        }
+        BitmapFontC font;
+        if (!font.Create(&surface))
+            return 4;
+        const int result = font.CharHeight == direct.height && font.CharWidths['W'] == direct.glyphs['W'].advance ? 0 : 5;
         font.Destroy();
         context->release();
         return result;
