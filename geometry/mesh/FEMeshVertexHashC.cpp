@@ -168,6 +168,12 @@ void FEMeshVertexHashC::lookupOf(const Point3Df& p, Lookup& l) const
     // As gridAdd places the position.
     const double size = cellSizeFor(tolerance);
     l.cell = cellKey(cellOf(p.x(), size), cellOf(p.y(), size), cellOf(p.z(), size));
+    // The cells findIndexed looks at, with the same arithmetic. Cells are monotonic in the
+    // position, so when the two ends of every range meet, that cell is the position's own.
+    const double c[3] = {p.x(), p.y(), p.z()};
+    l.oneCell = true;
+    for (int axis = 0; axis < 3; ++axis)
+        l.oneCell = l.oneCell && cellOf(c[axis] - tolerance, size) == cellOf(c[axis] + tolerance, size);
     l.ready = true;
 }
 
@@ -228,14 +234,18 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
 
     // Every vertex within the tolerance lies in one of these cells: the range ends are the very
     // values the compare tests against, and rounding and division are monotonic.
-    const double reach = tolerance;
-    const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
-    const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
-    const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
-    for (int64_t cx = x0; cx <= x1; ++cx)
-        for (int64_t cy = y0; cy <= y1; ++cy)
-            for (int64_t cz = z0; cz <= z1; ++cz)
-                considerCell(cellKey(cx, cy, cz));
+    if (lookup && lookup->oneCell) {
+        considerCell(lookup->cell);
+    } else {
+        const double reach = tolerance;
+        const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
+        const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
+        const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
+        for (int64_t cx = x0; cx <= x1; ++cx)
+            for (int64_t cy = y0; cy <= y1; ++cy)
+                for (int64_t cz = z0; cz <= z1; ++cz)
+                    considerCell(cellKey(cx, cy, cz));
+    }
     for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {

@@ -62,6 +62,9 @@ public:
         uint32_t cell = 0;    // the grid cell holding the position
         uint16_t bucket = 0;  // key(p)
         bool ready = false;   // made, for a finite position and a usable tolerance
+        // Everything within the tolerance of the position lies in its own cell, the only one
+        // the search then looks at.
+        bool oneCell = false;
     };
     Lookup lookupOf(const Point3Df& p) const;
     // The same, made in place. A lookup returned by value is put together in pieces on the
@@ -81,6 +84,9 @@ public:
     {
         return v && lookup.ready && v->hashBucket == lookup.bucket;
     }
+    // The grid cell of a coordinate for cells of the given size; monotonic in the coordinate,
+    // so that the cells of the ends of a range hold every value between them.
+    static int64_t cellOf(double v, double size);
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
 
@@ -188,7 +194,6 @@ private:
     size_t gridIndex(uint32_t cellKey) const;  // the slot a cell's probe starts at
     void growGrid();
     int64_t cellOf(double v) const { return cellOf(v, cellSize); }
-    static int64_t cellOf(double v, double size);
     static double cellSizeFor(double tolerance);
     static uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     static bool isFinitePoint(const Point3Df& p);

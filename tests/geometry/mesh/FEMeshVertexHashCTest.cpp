@@ -227,6 +227,34 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
             else if (!byWalk)
                 hash.insert(hash.createVertex(p));
         }
+        // Positions a tolerance or so from a grid cell's edge (cells 64 tolerances wide), where
+        // the search looks at one cell or at two depending on the last bits.
+        if (tolerance > 0) {
+            const double cell = 64.0 * tolerance;
+            auto nextEdge = [&](float v) {  // the least float of the following cell
+                float lo = v, hi = float(double(v) + 1.5 * cell);
+                for (float mid = lo + (hi - lo) / 2; mid > lo && mid < hi; mid = lo + (hi - lo) / 2)
+                    (FEMeshVertexHashC::cellOf(mid, cell) > FEMeshVertexHashC::cellOf(v, cell) ? hi : lo) = mid;
+                return hi;
+            };
+            std::uniform_int_distribution<int> step(-3, 3);
+            auto nearEdge = [&](float v) {
+                float e = float(double(nextEdge(v)) + step(rng) * 0.5 * tolerance);
+                for (int n = step(rng); n != 0; n += n > 0 ? -1 : 1)
+                    e = std::nextafter(e, n > 0 ? 10.0f : -10.0f);
+                return e;
+            };
+            for (int round = 0; round < 6000; ++round) {
+                const Point3Df b = bases[rng() % bases.size()];
+                const Point3Df p(nearEdge(b.x()), round % 3 ? nearEdge(b.y()) : b.y(), round % 2 ? nearEdge(b.z()) : b.z());
+                const FEMeshVertexHashC::Lookup lookup = hash.lookupOf(p);
+                FEMeshVertexC* byWalk = hash.findByScan(p);
+                differences += hash.find(p, lookup) != byWalk;
+                hits += byWalk != nullptr;
+                if (!byWalk)
+                    hash.insert(hash.createVertex(p), lookup);
+            }
+        }
         EXPECT_EQ(differences, 0) << tolerance;
         EXPECT_GT(hash.entries(), 4500u);  // large enough for the grid
 
