@@ -443,17 +443,6 @@ double FEMeshVertexHashC::cellSizeFor(double tolerance)
     return std::isfinite(size) && size > 0.0 ? size : 1e-5;
 }
 
-int64_t FEMeshVertexHashC::cellOf(double v, double size)
-{
-    const double c = std::floor(v / size);
-    constexpr double limit = 4.0e18;
-    if (!(c > -limit))
-        return -int64_t(4000000000000000000LL);
-    if (c > limit)
-        return int64_t(4000000000000000000LL);
-    return int64_t(c);
-}
-
 uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)
 {
     uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ULL;

@@ -1,6 +1,7 @@
 // FEMeshVertexHashC: the vertex store of a mesh part, 16381 chains keyed by position.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -86,7 +87,19 @@ public:
     }
     // The grid cell of a coordinate for cells of the given size; monotonic in the coordinate,
     // so that the cells of the ends of a range hold every value between them.
-    static int64_t cellOf(double v, double size);
+    static int64_t cellOf(double v, double size)
+    {
+        // Cells are shifted off the origin: models put very many points on 0 and on round
+        // values, and a point a tolerance from a cell's edge makes its search look at two cells.
+        // Any monotonic placement keeps every point within the tolerance in the cells searched.
+        const double c = std::floor(v / size + kCellOffset);
+        constexpr double limit = 4.0e18;
+        if (!(c > -limit))
+            return -int64_t(4000000000000000000LL);
+        if (c > limit)
+            return int64_t(4000000000000000000LL);
+        return int64_t(c);
+    }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
 
@@ -135,6 +148,9 @@ public:
     FEMeshVertexC* getBucketHead(int bucket) const;
 
 private:
+    // Where the cells' edges lie, in cells from the origin: far from 0 and from round values
+    // (which fall on multiples of a quarter cell and the like).
+    static constexpr double kCellOffset = 0.3183098861837907;
     // A chain in use while the heads are kept sparse.
     struct SparseHead {
         uint32_t bucket;
