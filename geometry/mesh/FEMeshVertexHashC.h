@@ -26,6 +26,33 @@ inline int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t
     return 0;
 }
 
+// The positions within a tolerance of one position p, held as the bounds compareWithinTolerance
+// (q, p, t) tests q against (p + t and p - t on each axis, widened to double): holds(q) is exactly
+// that compare giving 0, without working the bounds out again for every q.
+class FEMeshToleranceBoxC {
+public:
+    FEMeshToleranceBoxC(const Point3Df& p, double t)
+    {
+        const double c[3] = {p.x(), p.y(), p.z()};
+        for (int i = 0; i < 3; ++i) {
+            above[i] = c[i] + t;
+            below[i] = c[i] - t;
+        }
+    }
+    bool holds(const Point3Df& q) const
+    {
+        const double c[3] = {q.x(), q.y(), q.z()};
+        for (int i = 0; i < 3; ++i)
+            if (c[i] > above[i] || c[i] < below[i])
+                return false;
+        return true;
+    }
+
+private:
+    double above[3];
+    double below[3];
+};
+
 // Owns its vertices. A position is found again when it lies within the tolerance of a stored
 // vertex whose key is the position's key or one of its two neighbours; the first such vertex in
 // chain order (bucket key, then key - 1, then key + 1, each chain in insertion order) wins.

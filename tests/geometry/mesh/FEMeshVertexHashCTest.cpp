@@ -310,3 +310,41 @@ TEST(FEMeshVertexHash, RememberedAnswersFollowInsertionsAndRemovals)
     for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
         v->setOutgoingHalfEdge(nullptr);
 }
+
+// Pairing tests many positions against one through its tolerance box: the box must hold exactly
+// what the compare calls equal, at the very edges of the tolerance, for positions and tolerances
+// that are not finite, and for a tolerance of 0 or below.
+TEST(FEMeshVertexHash, ToleranceBoxHoldsExactlyWhatTheCompareCallsEqual)
+{
+    std::mt19937 rng(8191);
+    std::uniform_real_distribution<float> coord(-100.0f, 100.0f);
+    std::uniform_int_distribution<int> step(-3, 3);
+    const float odd[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(), 0.0f, -0.0f};
+    const double tolerances[] = {1e-5, 3e-3, 0.0, -1e-5, 1e-300, std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity()};
+    int differences = 0, held = 0, missed = 0;
+    for (const double t : tolerances) {
+        for (int round = 0; round < 20000; ++round) {
+            float p[3], q[3];
+            for (int i = 0; i < 3; ++i) {
+                p[i] = rng() % 50 == 0 ? odd[rng() % 5] : coord(rng);
+                // Near p: whole and half tolerances off, then a few floats either way.
+                q[i] = float(double(p[i]) + step(rng) * 0.5 * (std::isfinite(t) ? t : 1e-5));
+                for (int n = step(rng); n != 0; n += n > 0 ? -1 : 1)
+                    q[i] = std::nextafter(q[i], n > 0 ? 1e30f : -1e30f);
+                if (rng() % 50 == 0)
+                    q[i] = odd[rng() % 5];
+            }
+            const Point3Df a(p[0], p[1], p[2]), b(q[0], q[1], q[2]);
+            const bool equal = compareWithinTolerance(b, a, t) == 0;
+            const bool holds = FEMeshToleranceBoxC(a, t).holds(b);
+            differences += equal != holds;
+            held += holds;
+            missed += !holds;
+        }
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_GT(held, 10000);  // both answers well represented
+    EXPECT_GT(missed, 10000);
+}
