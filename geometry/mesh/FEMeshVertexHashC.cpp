@@ -364,6 +364,7 @@ void FEMeshVertexHashC::deleteAll()
     heads.reset();
     std::vector<SparseHead>().swap(sparse);
     count = 0;
+    expectedVertices = 0;
     cursorVertex = nullptr;
     cursorBucket = 0;
     dropIndex();
@@ -516,6 +517,22 @@ void FEMeshVertexHashC::GridTable::swap(GridTable& other)
     std::swap(mapped, other.mapped);
 }
 
+size_t FEMeshVertexHashC::gridSizeFor(size_t cells) const
+{
+    // Twice the cells, and room below the growth limit for the vertices the store expects.
+    size_t size = 1024;
+    while (size < cells * 2 || size * 3 < expectedVertices * 4)
+        size *= 2;
+    return size;
+}
+
+void FEMeshVertexHashC::reserve(size_t vertices)
+{
+    expectedVertices = std::max(expectedVertices, vertices);
+    if (indexBuilt && grid.size() < gridSizeFor(gridUsed))
+        growGrid();
+}
+
 void FEMeshVertexHashC::growGrid()
 {
     GridTable old;
@@ -524,10 +541,7 @@ void FEMeshVertexHashC::growGrid()
     for (const GridSlot& s : old)
         if (s.head)
             ++live;
-    size_t size = 1024;
-    while (size < live * 2)
-        size *= 2;
-    grid.reset(size);
+    grid.reset(gridSizeFor(live));
     gridUsed = 0;
     for (const GridSlot& s : old)
         if (s.head) {
@@ -589,10 +603,7 @@ void FEMeshVertexHashC::buildIndex()
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;
     lastMiss.generation = 0;
-    size_t size = 1024;
-    while (size < count * 2)
-        size *= 2;
-    grid.reset(size);
+    grid.reset(gridSizeFor(count));
     gridUsed = 0;
     indexBuilt = true;
     for (int b = 0; b < kBucketCount; ++b)

@@ -156,6 +156,10 @@ public:
     // Deletes every vertex. The incident lists must be empty (FEMeshPartC::clear sees to it).
     void deleteAll();
 
+    // Room in the position grid for about this many vertices in all, so that a store filled by
+    // a large read is not rehashed at every doubling on the way. Changes no answer.
+    void reserve(size_t vertices);
+
     void setTolerance(double t);
     double getTolerance() const { return tolerance; }
     size_t entries() const { return count; }
@@ -236,6 +240,7 @@ private:
     GridSlot* gridSlot(uint32_t cellKey, bool create);
     size_t gridIndex(uint32_t cellKey) const;  // the slot a cell's probe starts at
     void growGrid();
+    size_t gridSizeFor(size_t cells) const;
     int64_t cellOf(double v) const { return cellOf(v, cellSize); }
     static double cellSizeFor(double tolerance);
     static uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz);
@@ -261,6 +266,7 @@ private:
     double indexTolerance = 0.0;
     GridTable grid;
     size_t gridUsed = 0;
+    size_t expectedVertices = 0;  // what reserve was told
     FEMeshVertexC* oddVertices = nullptr;  // positions the grid cannot place (not finite)
     // Positions found lately whose vertex is the first match in the position's own chain: that
     // stays the answer while vertices are only added (they join the chains at the end).
