@@ -112,6 +112,9 @@ public:
     {
         return v && lookup.ready && v->hashBucket == lookup.bucket;
     }
+    // Where the cells' edges lie, in cells from the origin: far from 0 and from round values
+    // (which fall on multiples of a quarter cell and the like).
+    static constexpr double kCellOffset = 0.3183098861837907;
     // The grid cell of a coordinate for cells of the given size; monotonic in the coordinate,
     // so that the cells of the ends of a range hold every value between them.
     static int64_t cellOf(double v, double size)
@@ -119,13 +122,16 @@ public:
         // Cells are shifted off the origin: models put very many points on 0 and on round
         // values, and a point a tolerance from a cell's edge makes its search look at two cells.
         // Any monotonic placement keeps every point within the tolerance in the cells searched.
-        const double c = std::floor(v / size + kCellOffset);
+        // Rounded down by truncating and stepping back (no library call): exact within the
+        // limits, where every double converts; beyond them, and for NaN, the limits.
+        const double c = v / size + kCellOffset;
         constexpr double limit = 4.0e18;
         if (!(c > -limit))
             return -int64_t(4000000000000000000LL);
         if (c > limit)
             return int64_t(4000000000000000000LL);
-        return int64_t(c);
+        const int64_t t = int64_t(c);
+        return double(t) > c ? t - 1 : t;
     }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
@@ -179,9 +185,6 @@ public:
     FEMeshVertexC* getBucketHead(int bucket) const;
 
 private:
-    // Where the cells' edges lie, in cells from the origin: far from 0 and from round values
-    // (which fall on multiples of a quarter cell and the like).
-    static constexpr double kCellOffset = 0.3183098861837907;
     // A chain in use while the heads are kept sparse.
     struct SparseHead {
         uint32_t bucket;

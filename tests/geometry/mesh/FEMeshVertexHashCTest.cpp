@@ -352,3 +352,40 @@ TEST(FEMeshVertexHash, ToleranceBoxHoldsExactlyWhatTheCompareCallsEqual)
     EXPECT_GT(held, 10000);  // both answers well represented
     EXPECT_GT(missed, 10000);
 }
+
+// Grid cells are rounded down without the library: the very cells of floor(v / size + offset)
+// clamped to +-4e18, for values on and beside the cells' edges, negative ones, huge ones, zeros,
+// infinities and NaN.
+TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
+{
+    auto reference = [](double v, double size) {
+        const double c = std::floor(v / size + FEMeshVertexHashC::kCellOffset);
+        if (!(c > -4.0e18))
+            return int64_t(-4000000000000000000LL);
+        if (c > 4.0e18)
+            return int64_t(4000000000000000000LL);
+        return int64_t(c);
+    };
+    std::mt19937 rng(3301);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-30, 70);
+    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                               4.0e18, -4.0e18, 9.3e18, -9.3e18, 1e300, -1e300};
+    int differences = 0;
+    for (const double size : {6.4e-4, 1e-4, 1.0, 3e-9}) {
+        for (double v : specials)
+            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+        for (int round = 0; round < 40000; ++round) {
+            double v = std::ldexp(unit(rng), exponent(rng));
+            if (round % 2) {
+                // On a cell's edge, then a few doubles either way.
+                v = (std::floor(v / size) - FEMeshVertexHashC::kCellOffset) * size;
+                for (int n = int(rng() % 7) - 3; n != 0; n += n > 0 ? -1 : 1)
+                    v = std::nextafter(v, n > 0 ? 1e308 : -1e308);
+            }
+            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+        }
+    }
+    EXPECT_EQ(differences, 0);
+}
