@@ -528,7 +528,9 @@ size_t FEMeshVertexHashC::gridSizeFor(size_t cells) const
 
 void FEMeshVertexHashC::reserve(size_t vertices)
 {
-    expectedVertices = std::max(expectedVertices, vertices);
+    // Vertices are numbered by 32-bit handles: more cannot come, and the sizing stays in range.
+    constexpr size_t kMostVertices = size_t(1) << 32;
+    expectedVertices = std::max(expectedVertices, std::min(vertices, kMostVertices));
     if (indexBuilt && grid.size() < gridSizeFor(gridUsed))
         growGrid();
 }
