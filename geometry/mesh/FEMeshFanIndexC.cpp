@@ -9,17 +9,6 @@
 
 FEMeshFanIndexC::FEMeshFanIndexC(double cellSize) : cellSize(cellSize) {}
 
-int64_t FEMeshFanIndexC::cellOf(double v) const
-{
-    const double c = std::floor(v / cellSize);
-    constexpr double limit = 4.0e18;
-    if (!(c > -limit))
-        return -4000000000000000000LL;
-    if (c > limit)
-        return 4000000000000000000LL;
-    return int64_t(c);
-}
-
 uint64_t FEMeshFanIndexC::cellKey(int64_t cx, int64_t cy, int64_t cz)
 {
     uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ULL;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geometry/mesh/FEMeshVertexHashC.h"
 #include "math/Point3D.h"
 
 class FEMeshEdgeC;
@@ -90,7 +91,8 @@ private:
             if (f(nodes[n - 1].entry))
                 return;
     }
-    int64_t cellOf(double v) const;
+    // Placed as the vertex store places positions.
+    int64_t cellOf(double v) const { return FEMeshVertexHashC::cellOf(v, cellSize); }
     static uint64_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     bool fileKey(const FEMeshVertexC* farEnd, uint64_t& key) const;
     bool fileCell(const FEMeshVertexC* farEnd, int64_t cell[3]) const;

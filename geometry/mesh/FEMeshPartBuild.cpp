@@ -12,6 +12,31 @@ constexpr double kDegreesToRadians = 0.017453292519943295;
 
 bool isFinitePoint(const Point3Df& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
+// The two positions a pairing search looks for, as tolerance boxes: worked out once for the
+// search rather than for every edge it looks at.
+class PairBounds {
+public:
+    PairBounds(const Point3Df& pj, const Point3Df& pi, double t) : nearJ(pj, t), nearI(pi, t) {}
+    // Whether the edge runs between the two positions, either way round (start and end of its
+    // first half-edge, which must have its successor).
+    bool joins(const FEMeshEdgeC* e) const
+    {
+        const FEMeshHalfEdgeC* h = e->getFirstHalfEdge();
+        if (!h)
+            return false;
+        const FEMeshHalfEdgeC* next = h->getNext();
+        if (!next)
+            return false;
+        const Point3Df& s = h->getVertex()->getPosition();
+        const Point3Df& t = next->getVertex()->getPosition();
+        return (nearJ.holds(s) && nearI.holds(t)) || (nearI.holds(s) && nearJ.holds(t));
+    }
+
+private:
+    FEMeshToleranceBoxC nearJ;
+    FEMeshToleranceBoxC nearI;
+};
+
 }  // namespace
 
 void FEMeshPartC::narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out)
@@ -144,24 +169,14 @@ bool FEMeshPartC::buildLoop(const RWTValSlist<Point3D>& points, FEMeshLoopC* loo
     return buildLoop(narrowed.data(), narrowed.size(), loop);
 }
 
-bool FEMeshPartC::edgeJoins(const FEMeshEdgeC* e, const Point3Df& pj, const Point3Df& pi) const
-{
-    const FEMeshHalfEdgeC* h = e->getFirstHalfEdge();
-    if (!h || !h->getNext())
-        return false;
-    const Point3Df& s = h->getVertex()->getPosition();
-    const Point3Df& t = h->getNext()->getVertex()->getPosition();
-    return (compareWithinTolerance(s, pj, mergeTolerance) == 0 && compareWithinTolerance(t, pi, mergeTolerance) == 0) ||
-           (compareWithinTolerance(s, pi, mergeTolerance) == 0 && compareWithinTolerance(t, pj, mergeTolerance) == 0);
-}
-
 FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, const Point3Df& pi)
 {
+    const PairBounds ends(pj, pi, mergeTolerance);
     FEMeshFanIndexC* index = at->getIncidentEdgeCount() >= fanIndexThreshold ? fanIndexOf(at) : nullptr;
     if (!index || !isFinitePoint(pj) || !isFinitePoint(pi) || !std::isfinite(mergeTolerance) || mergeTolerance < 0.0) {
         // The last qualifying edge of the list: walking from its end, the first that qualifies.
         for (FEMeshIncidenceC* n = FEMeshIncidenceC::fromHandle(at->incidentTail); n; n = n->getPrevious())
-            if (edgeJoins(n->getEdge(), pj, pi))
+            if (ends.joins(n->getEdge()))
                 return n->getEdge();
         return nullptr;
     }
@@ -175,7 +190,7 @@ FEMeshEdgeC* FEMeshPartC::findPairEdge(FEMeshVertexC* at, const Point3Df& pj, co
     auto visit = [&](const FEMeshFanIndexC::Entry& entry) {
         if (match && entry.ordinal <= matchOrdinal)
             return true;
-        if (!edgeJoins(entry.edge, pj, pi))
+        if (!ends.joins(entry.edge))
             return false;
         match = entry.edge;
         matchOrdinal = entry.ordinal;

@@ -330,7 +330,6 @@ private:
 
     FEMeshVertexC* createVertex(const Point3Df& p, const FEMeshVertexHashC::Lookup* lookup = nullptr);
     FEMeshEdgeC* findPairEdge(FEMeshVertexC* at, const Point3Df& pj, const Point3Df& pi);
-    bool edgeJoins(const FEMeshEdgeC* e, const Point3Df& pj, const Point3Df& pi) const;
     void appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEMeshVertexC* farEnd);
     FEMeshFanIndexC* fanIndexOf(FEMeshVertexC* v);
     void dropFanIndexes();

@@ -168,6 +168,12 @@ void FEMeshVertexHashC::lookupOf(const Point3Df& p, Lookup& l) const
     // As gridAdd places the position.
     const double size = cellSizeFor(tolerance);
     l.cell = cellKey(cellOf(p.x(), size), cellOf(p.y(), size), cellOf(p.z(), size));
+    // The cells findIndexed looks at, with the same arithmetic. Cells are monotonic in the
+    // position, so when the two ends of every range meet, that cell is the position's own.
+    const double c[3] = {p.x(), p.y(), p.z()};
+    l.oneCell = true;
+    for (int axis = 0; axis < 3; ++axis)
+        l.oneCell = l.oneCell && cellOf(c[axis] - tolerance, size) == cellOf(c[axis] + tolerance, size);
     l.ready = true;
 }
 
@@ -228,14 +234,18 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
 
     // Every vertex within the tolerance lies in one of these cells: the range ends are the very
     // values the compare tests against, and rounding and division are monotonic.
-    const double reach = tolerance;
-    const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
-    const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
-    const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
-    for (int64_t cx = x0; cx <= x1; ++cx)
-        for (int64_t cy = y0; cy <= y1; ++cy)
-            for (int64_t cz = z0; cz <= z1; ++cz)
-                considerCell(cellKey(cx, cy, cz));
+    if (lookup && lookup->oneCell) {
+        considerCell(lookup->cell);
+    } else {
+        const double reach = tolerance;
+        const int64_t x0 = cellOf(double(p.x()) - reach), x1 = cellOf(double(p.x()) + reach);
+        const int64_t y0 = cellOf(double(p.y()) - reach), y1 = cellOf(double(p.y()) + reach);
+        const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
+        for (int64_t cx = x0; cx <= x1; ++cx)
+            for (int64_t cy = y0; cy <= y1; ++cy)
+                for (int64_t cz = z0; cz <= z1; ++cz)
+                    considerCell(cellKey(cx, cy, cz));
+    }
     for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {
@@ -361,6 +371,7 @@ void FEMeshVertexHashC::deleteAll(FEMeshChunkReleaseC& release)
     heads.reset();
     std::vector<SparseHead>().swap(sparse);
     count = 0;
+    expectedVertices = 0;
     cursorVertex = nullptr;
     cursorBucket = 0;
     dropIndex();
@@ -440,17 +451,6 @@ double FEMeshVertexHashC::cellSizeFor(double tolerance)
     return std::isfinite(size) && size > 0.0 ? size : 1e-5;
 }
 
-int64_t FEMeshVertexHashC::cellOf(double v, double size)
-{
-    const double c = std::floor(v / size);
-    constexpr double limit = 4.0e18;
-    if (!(c > -limit))
-        return -int64_t(4000000000000000000LL);
-    if (c > limit)
-        return int64_t(4000000000000000000LL);
-    return int64_t(c);
-}
-
 uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)
 {
     uint64_t h = uint64_t(cx) * 0x9E3779B97F4A7C15ULL;
@@ -524,6 +524,24 @@ void FEMeshVertexHashC::GridTable::swap(GridTable& other)
     std::swap(mapped, other.mapped);
 }
 
+size_t FEMeshVertexHashC::gridSizeFor(size_t cells) const
+{
+    // Twice the cells, and room below the growth limit for the vertices the store expects.
+    size_t size = 1024;
+    while (size < cells * 2 || size * 3 < expectedVertices * 4)
+        size *= 2;
+    return size;
+}
+
+void FEMeshVertexHashC::reserve(size_t vertices)
+{
+    // Vertices are numbered by 32-bit handles: more cannot come, and the sizing stays in range.
+    constexpr size_t kMostVertices = size_t(1) << 32;
+    expectedVertices = std::max(expectedVertices, std::min(vertices, kMostVertices));
+    if (indexBuilt && grid.size() < gridSizeFor(gridUsed))
+        growGrid();
+}
+
 void FEMeshVertexHashC::growGrid()
 {
     GridTable old;
@@ -532,10 +550,7 @@ void FEMeshVertexHashC::growGrid()
     for (const GridSlot& s : old)
         if (s.head)
             ++live;
-    size_t size = 1024;
-    while (size < live * 2)
-        size *= 2;
-    grid.reset(size);
+    grid.reset(gridSizeFor(live));
     gridUsed = 0;
     for (const GridSlot& s : old)
         if (s.head) {
@@ -597,10 +612,7 @@ void FEMeshVertexHashC::buildIndex()
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;
     lastMiss.generation = 0;
-    size_t size = 1024;
-    while (size < count * 2)
-        size *= 2;
-    grid.reset(size);
+    grid.reset(gridSizeFor(count));
     gridUsed = 0;
     indexBuilt = true;
     for (int b = 0; b < kBucketCount; ++b)

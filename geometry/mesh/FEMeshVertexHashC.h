@@ -1,6 +1,7 @@
 // FEMeshVertexHashC: the vertex store of a mesh part, 16381 chains keyed by position.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,33 @@ inline int compareWithinTolerance(const Point3Df& a, const Point3Df& b, double t
     }
     return 0;
 }
+
+// The positions within a tolerance of one position p, held as the bounds compareWithinTolerance
+// (q, p, t) tests q against (p + t and p - t on each axis, widened to double): holds(q) is exactly
+// that compare giving 0, without working the bounds out again for every q.
+class FEMeshToleranceBoxC {
+public:
+    FEMeshToleranceBoxC(const Point3Df& p, double t)
+    {
+        const double c[3] = {p.x(), p.y(), p.z()};
+        for (int i = 0; i < 3; ++i) {
+            above[i] = c[i] + t;
+            below[i] = c[i] - t;
+        }
+    }
+    bool holds(const Point3Df& q) const
+    {
+        const double c[3] = {q.x(), q.y(), q.z()};
+        for (int i = 0; i < 3; ++i)
+            if (c[i] > above[i] || c[i] < below[i])
+                return false;
+        return true;
+    }
+
+private:
+    double above[3];
+    double below[3];
+};
 
 // Owns its vertices. A position is found again when it lies within the tolerance of a stored
 // vertex whose key is the position's key or one of its two neighbours; the first such vertex in
@@ -62,6 +90,9 @@ public:
         uint32_t cell = 0;    // the grid cell holding the position
         uint16_t bucket = 0;  // key(p)
         bool ready = false;   // made, for a finite position and a usable tolerance
+        // Everything within the tolerance of the position lies in its own cell, the only one
+        // the search then looks at.
+        bool oneCell = false;
     };
     Lookup lookupOf(const Point3Df& p) const;
     // The same, made in place. A lookup returned by value is put together in pieces on the
@@ -80,6 +111,27 @@ public:
     static bool staysAnswer(const FEMeshVertexC* v, const Lookup& lookup)
     {
         return v && lookup.ready && v->hashBucket == lookup.bucket;
+    }
+    // Where the cells' edges lie, in cells from the origin: far from 0 and from round values
+    // (which fall on multiples of a quarter cell and the like).
+    static constexpr double kCellOffset = 0.3183098861837907;
+    // The grid cell of a coordinate for cells of the given size; monotonic in the coordinate,
+    // so that the cells of the ends of a range hold every value between them.
+    static int64_t cellOf(double v, double size)
+    {
+        // Cells are shifted off the origin: models put very many points on 0 and on round
+        // values, and a point a tolerance from a cell's edge makes its search look at two cells.
+        // Any monotonic placement keeps every point within the tolerance in the cells searched.
+        // Rounded down by truncating and stepping back (no library call): exact within the
+        // limits, where every double converts; beyond them, and for NaN, the limits.
+        const double c = v / size + kCellOffset;
+        constexpr double limit = 4.0e18;
+        if (!(c > -limit))
+            return -int64_t(4000000000000000000LL);
+        if (c > limit)
+            return int64_t(4000000000000000000LL);
+        const int64_t t = int64_t(c);
+        return double(t) > c ? t - 1 : t;
     }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
@@ -111,6 +163,10 @@ public:
     void deleteAll();
     // The same, the pool's chunks going back with those of the other pools in the release.
     void deleteAll(FEMeshChunkReleaseC& release);
+
+    // Room in the position grid for about this many vertices in all, so that a store filled by
+    // a large read is not rehashed at every doubling on the way. Changes no answer.
+    void reserve(size_t vertices);
 
     void setTolerance(double t);
     double getTolerance() const { return tolerance; }
@@ -189,8 +245,8 @@ private:
     GridSlot* gridSlot(uint32_t cellKey, bool create);
     size_t gridIndex(uint32_t cellKey) const;  // the slot a cell's probe starts at
     void growGrid();
+    size_t gridSizeFor(size_t cells) const;
     int64_t cellOf(double v) const { return cellOf(v, cellSize); }
-    static int64_t cellOf(double v, double size);
     static double cellSizeFor(double tolerance);
     static uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz);
     static bool isFinitePoint(const Point3Df& p);
@@ -215,6 +271,7 @@ private:
     double indexTolerance = 0.0;
     GridTable grid;
     size_t gridUsed = 0;
+    size_t expectedVertices = 0;  // what reserve was told
     FEMeshVertexC* oddVertices = nullptr;  // positions the grid cannot place (not finite)
     // Positions found lately whose vertex is the first match in the position's own chain: that
     // stays the answer while vertices are only added (they join the chains at the end).

@@ -40,6 +40,9 @@ public:
         // itself, so that a busy machine never leaves the building waiting for long. Only the
         // hash's tolerance is read by the helper; nothing changes it during the import.
         const size_t batches = (count + kBatch - 1) / kBatch;
+        // A closed mesh has about half as many vertices as triangles: the position grid is
+        // made that large at once rather than rehashed at every doubling.
+        part.vertexHash.reserve(part.vertexHash.entries() + count / 2);
         const bool helped = platform::sys::workerCount() > 1 && batches > 1;
         // The batches' room is taken here, so that the helper allocates nothing.
         current.reserve(std::min(kBatch, count));

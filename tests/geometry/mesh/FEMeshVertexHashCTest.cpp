@@ -212,7 +212,11 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
             return Point3Df(b.x() + jitter(rng), b.y() + jitter(rng), b.z() + jitter(rng));
         };
         int differences = 0, hits = 0;
+        if (tolerance == 0.0)
+            hash.reserve(20000);  // the grid made large before it is built
         for (int round = 0; round < 24000; ++round) {
+            if (round == 12000)
+                hash.reserve(60000);  // and while it is in use
             const Point3Df p = near(bases[rng() % bases.size()]);
             // Half the searches and insertions take the lookup made ahead of them.
             const bool ahead = round % 2 == 1;
@@ -226,6 +230,34 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnRandomPoints)
                 hash.insert(hash.createVertex(p), lookup);
             else if (!byWalk)
                 hash.insert(hash.createVertex(p));
+        }
+        // Positions a tolerance or so from a grid cell's edge (cells 64 tolerances wide), where
+        // the search looks at one cell or at two depending on the last bits.
+        if (tolerance > 0) {
+            const double cell = 64.0 * tolerance;
+            auto nextEdge = [&](float v) {  // the least float of the following cell
+                float lo = v, hi = float(double(v) + 1.5 * cell);
+                for (float mid = lo + (hi - lo) / 2; mid > lo && mid < hi; mid = lo + (hi - lo) / 2)
+                    (FEMeshVertexHashC::cellOf(mid, cell) > FEMeshVertexHashC::cellOf(v, cell) ? hi : lo) = mid;
+                return hi;
+            };
+            std::uniform_int_distribution<int> step(-3, 3);
+            auto nearEdge = [&](float v) {
+                float e = float(double(nextEdge(v)) + step(rng) * 0.5 * tolerance);
+                for (int n = step(rng); n != 0; n += n > 0 ? -1 : 1)
+                    e = std::nextafter(e, n > 0 ? 10.0f : -10.0f);
+                return e;
+            };
+            for (int round = 0; round < 6000; ++round) {
+                const Point3Df b = bases[rng() % bases.size()];
+                const Point3Df p(nearEdge(b.x()), round % 3 ? nearEdge(b.y()) : b.y(), round % 2 ? nearEdge(b.z()) : b.z());
+                const FEMeshVertexHashC::Lookup lookup = hash.lookupOf(p);
+                FEMeshVertexC* byWalk = hash.findByScan(p);
+                differences += hash.find(p, lookup) != byWalk;
+                hits += byWalk != nullptr;
+                if (!byWalk)
+                    hash.insert(hash.createVertex(p), lookup);
+            }
         }
         EXPECT_EQ(differences, 0) << tolerance;
         EXPECT_GT(hash.entries(), 4500u);  // large enough for the grid
@@ -281,4 +313,79 @@ TEST(FEMeshVertexHash, RememberedAnswersFollowInsertionsAndRemovals)
     EXPECT_EQ(hash.find(p), hash.findByScan(p));
     for (FEMeshVertexC* v = hash.first(); v; v = hash.next())
         v->setOutgoingHalfEdge(nullptr);
+}
+
+// Pairing tests many positions against one through its tolerance box: the box must hold exactly
+// what the compare calls equal, at the very edges of the tolerance, for positions and tolerances
+// that are not finite, and for a tolerance of 0 or below.
+TEST(FEMeshVertexHash, ToleranceBoxHoldsExactlyWhatTheCompareCallsEqual)
+{
+    std::mt19937 rng(8191);
+    std::uniform_real_distribution<float> coord(-100.0f, 100.0f);
+    std::uniform_int_distribution<int> step(-3, 3);
+    const float odd[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(), 0.0f, -0.0f};
+    const double tolerances[] = {1e-5, 3e-3, 0.0, -1e-5, 1e-300, std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity()};
+    int differences = 0, held = 0, missed = 0;
+    for (const double t : tolerances) {
+        for (int round = 0; round < 20000; ++round) {
+            float p[3], q[3];
+            for (int i = 0; i < 3; ++i) {
+                p[i] = rng() % 50 == 0 ? odd[rng() % 5] : coord(rng);
+                // Near p: whole and half tolerances off, then a few floats either way.
+                q[i] = float(double(p[i]) + step(rng) * 0.5 * (std::isfinite(t) ? t : 1e-5));
+                for (int n = step(rng); n != 0; n += n > 0 ? -1 : 1)
+                    q[i] = std::nextafter(q[i], n > 0 ? 1e30f : -1e30f);
+                if (rng() % 50 == 0)
+                    q[i] = odd[rng() % 5];
+            }
+            const Point3Df a(p[0], p[1], p[2]), b(q[0], q[1], q[2]);
+            const bool equal = compareWithinTolerance(b, a, t) == 0;
+            const bool holds = FEMeshToleranceBoxC(a, t).holds(b);
+            differences += equal != holds;
+            held += holds;
+            missed += !holds;
+        }
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_GT(held, 10000);  // both answers well represented
+    EXPECT_GT(missed, 10000);
+}
+
+// Grid cells are rounded down without the library: the very cells of floor(v / size + offset)
+// clamped to +-4e18, for values on and beside the cells' edges, negative ones, huge ones, zeros,
+// infinities and NaN.
+TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
+{
+    auto reference = [](double v, double size) {
+        const double c = std::floor(v / size + FEMeshVertexHashC::kCellOffset);
+        if (!(c > -4.0e18))
+            return int64_t(-4000000000000000000LL);
+        if (c > 4.0e18)
+            return int64_t(4000000000000000000LL);
+        return int64_t(c);
+    };
+    std::mt19937 rng(3301);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-30, 70);
+    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                               4.0e18, -4.0e18, 9.3e18, -9.3e18, 1e300, -1e300};
+    int differences = 0;
+    for (const double size : {6.4e-4, 1e-4, 1.0, 3e-9}) {
+        for (double v : specials)
+            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+        for (int round = 0; round < 40000; ++round) {
+            double v = std::ldexp(unit(rng), exponent(rng));
+            if (round % 2) {
+                // On a cell's edge, then a few doubles either way.
+                v = (std::floor(v / size) - FEMeshVertexHashC::kCellOffset) * size;
+                for (int n = int(rng() % 7) - 3; n != 0; n += n > 0 ? -1 : 1)
+                    v = std::nextafter(v, n > 0 ? 1e308 : -1e308);
+            }
+            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+        }
+    }
+    EXPECT_EQ(differences, 0);
 }

@@ -560,6 +560,56 @@ std::vector<Tri> soup(std::mt19937& rng, size_t count, std::vector<Point3D>& nor
     return tris;
 }
 
+// A soup whose corners lie on and beside the edges of the vertex store's grid cells for the
+// tolerance t (a tolerance either way, half of one, a few floats off), each with up to three
+// others within t: searches span one cell or several, and find several candidates in several
+// chains. Any t that is not a usable tolerance places them as for 2e-5.
+std::vector<Tri> cellEdgeSoup(std::mt19937& rng, size_t count, double t, std::vector<Point3D>& normals)
+{
+    if (!(t > 0.0) || !std::isfinite(t))
+        t = 2e-5;
+    const double cell = 64.0 * t;
+    std::uniform_int_distribution<int> cellNumber(-40, 40), floats(-3, 3);
+    const double offsets[] = {0.0, t, -t, 0.5 * t, -0.5 * t, 1.5 * t, -1.5 * t, 0.0};
+    auto nudged = [&](double v) {
+        float f = float(v);
+        for (int n = floats(rng); n != 0; n += n > 0 ? -1 : 1)
+            f = std::nextafter(f, n > 0 ? 1e30f : -1e30f);
+        return double(f);
+    };
+    auto onEdge = [&]() {
+        // The first value of a cell, found as the grid finds it.
+        double lo = cellNumber(rng) * cell, hi = lo + cell;
+        const int64_t first = FEMeshVertexHashC::cellOf(lo, cell);
+        while (hi - lo > 1e-3 * t) {
+            const double mid = lo + (hi - lo) / 2;
+            (FEMeshVertexHashC::cellOf(mid, cell) > first ? hi : lo) = mid;
+        }
+        return nudged(hi + offsets[rng() % std::size(offsets)]);
+    };
+    std::vector<Point3D> pool;
+    while (pool.size() < count / 2 + 4) {
+        const Point3D p(onEdge(), rng() % 3 ? onEdge() : nudged(cellNumber(rng) * 0.37 * cell), onEdge());
+        pool.push_back(p);
+        for (unsigned k = rng() % 4; k > 0; --k) {
+            Point3D q = p;
+            for (int axis = 0; axis < 3; ++axis)
+                q.component(axis) = nudged(p.component(axis) + offsets[rng() % std::size(offsets)]);
+            pool.push_back(q);
+        }
+    }
+    std::vector<Tri> tris;
+    normals.clear();
+    for (size_t i = 0; i < count; ++i) {
+        if (!tris.empty() && rng() % 2)
+            tris.push_back({tris.back().b, tris.back().a, pool[rng() % pool.size()]});  // a shared edge
+        else
+            tris.push_back({pool[rng() % pool.size()], pool[rng() % pool.size()], pool[rng() % pool.size()]});
+        normals.push_back(Point3D(0, 0, 0));
+    }
+    return tris;
+}
+
 // The data in a block of its own, as the viewer fetches a file.
 void fill(MemoryBlockC& block, const std::string& data)
 {
@@ -789,29 +839,41 @@ TEST(STLImport, MeshPartRunsTakeRepeatedCornersOnlyWhileTheirVertexStaysTheAnswe
 
 // The same under any tolerance the part is given before its read (none, wide, unusable), and
 // for a second read into a part that holds the first's mesh: the repeated corners of a run
-// must take what the facet by facet read finds, vertices of the earlier read among them.
+// must take what the facet by facet read finds, vertices of the earlier read among them. The
+// facet by facet read is made twice: as the part reads, and walking the vertex chains and the
+// incident lists only, which no grid cell placement or search shortcut can lead astray.
 TEST(STLImport, MeshPartRunsMatchTheFacetByFacetReadUnderAnyToleranceAndOnASecondRead)
 {
     std::mt19937 rng(2207);
-    const double tolerances[] = {0.0, 2e-5, 0.05, -1.0, std::numeric_limits<double>::quiet_NaN()};
+    const double tolerances[] = {0.0, 2e-5, 0.05, -1.0, std::numeric_limits<double>::quiet_NaN(), 1e-3};
     for (const double tolerance : tolerances) {
         for (const size_t size : {900, 9000}) {
-            std::vector<Point3D> normals[2];
-            const std::vector<Tri> first = soup(rng, size, normals[0]);
-            const std::vector<Tri> second = soup(rng, size, normals[1]);
-            const std::string data[2] = {binarySTL(first, normals[0], false), binarySTL(second, normals[1], false)};
-            FEMeshPartC plain, runs;
-            plain.setTolerance(tolerance);
-            runs.setTolerance(tolerance);
-            for (const std::string& d : data) {
-                importSTLString(d.data(), d.size(), static_cast<stlImporterI*>(&plain), nullptr, nullptr);
-                EXPECT_TRUE(runs.readSTLFromString(d.data(), d.size(), 15.0f, nullptr));
-                EXPECT_EQ(meshtest::firstDifference(meshtest::structure(runs), meshtest::structure(plain)), "")
-                    << "tolerance " << tolerance << " size " << size;
-                if (std::isfinite(tolerance) && tolerance > 0.0) {
-                    // Merged, moved and purged vertices before the next read.
-                    plain.finalize(tolerance);
-                    runs.finalize(tolerance);
+            for (const bool onCellEdges : {false, true}) {
+                std::vector<Point3D> normals[2];
+                const std::vector<Tri> first =
+                    onCellEdges ? cellEdgeSoup(rng, size, tolerance, normals[0]) : soup(rng, size, normals[0]);
+                const std::vector<Tri> second =
+                    onCellEdges ? cellEdgeSoup(rng, size, tolerance, normals[1]) : soup(rng, size, normals[1]);
+                const std::string data[2] = {binarySTL(first, normals[0], false), binarySTL(second, normals[1], false)};
+                FEMeshPartC plain, walk, runs;
+                walk.getVertexHash().setIndexEnabled(false);
+                walk.setFanIndexThreshold(std::numeric_limits<unsigned>::max());
+                for (FEMeshPartC* part : {&plain, &walk, &runs})
+                    part->setTolerance(tolerance);
+                for (const std::string& d : data) {
+                    importSTLString(d.data(), d.size(), static_cast<stlImporterI*>(&plain), nullptr, nullptr);
+                    importSTLString(d.data(), d.size(), static_cast<stlImporterI*>(&walk), nullptr, nullptr);
+                    EXPECT_TRUE(runs.readSTLFromString(d.data(), d.size(), 15.0f, nullptr));
+                    const std::string read = meshtest::structure(runs);
+                    EXPECT_EQ(meshtest::firstDifference(read, meshtest::structure(plain)), "")
+                        << "tolerance " << tolerance << " size " << size << " cell edges " << onCellEdges;
+                    EXPECT_EQ(meshtest::firstDifference(read, meshtest::structure(walk)), "")
+                        << "tolerance " << tolerance << " size " << size << " cell edges " << onCellEdges;
+                    if (std::isfinite(tolerance) && tolerance > 0.0) {
+                        // Merged, moved and purged vertices before the next read.
+                        for (FEMeshPartC* part : {&plain, &walk, &runs})
+                            part->finalize(tolerance);
+                    }
                 }
             }
         }
