@@ -775,6 +775,9 @@ bool straightRemoval(const FEMeshVertexC* v, StraightRemoval& r)
 
 // Candidates are tested ahead of a pass in pieces of at least this many.
 constexpr size_t kCandidatesPerPiece = 16384;
+// The walk tests this many candidates of a long pass itself first: testing the rest ahead pays
+// only when most of those failed.
+constexpr size_t kStraightSample = 2048;
 // How many candidates ahead of the walk their vertices, their edges and the edges' half-edges
 // are loaded.
 constexpr size_t kStraightAhead[3] = {16, 8, 4};
@@ -792,20 +795,31 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
     // the same answer at the start of the pass as when the walk reaches it, unless the candidate
     // was put back on the way (and is then tested again). The tests are therefore made ahead, in
     // parallel, and the walk passes over the candidates known to fail.
+    //
+    // The same holds for a test made at any later moment up to the walk's arrival. Where most
+    // candidates are straight (in a closed mesh nearly all are), the tests ahead would only be
+    // made twice: the walk tests the first candidates of a long pass itself, and the rest are
+    // tested ahead only when most of those failed.
+    bool sampling = false;
+    size_t sampleTests = 0, sampleFails = 0;
     if (candidates) {
         candidates->startPass();
-        const std::vector<FEMeshVertexQueueC::Entry>& entries = candidates->entries();
-        const size_t pieces = platform::sys::piecesFor(entries.size(), kCandidatesPerPiece);
-        if (pieces > 1) {
-            std::vector<unsigned char> fails(entries.size());
-            platform::sys::runInPieces(entries.size(), pieces, [&](size_t, size_t begin, size_t end) {
-                StraightRemoval r;
-                for (size_t i = begin; i < end; ++i)
-                    fails[i] = !straightRemoval(entries[i].second, r);
-            });
-            candidates->setKnownToFail(std::move(fails));
-        }
+        sampling = platform::sys::piecesFor(candidates->entries().size(), kCandidatesPerPiece) > 1;
     }
+    auto testRestAhead = [&]() {
+        const std::vector<FEMeshVertexQueueC::Entry>& entries = candidates->entries();
+        const size_t from = candidates->passed();
+        const size_t pieces = platform::sys::piecesFor(entries.size() - from, kCandidatesPerPiece);
+        if (pieces <= 1)
+            return;
+        std::vector<unsigned char> fails(entries.size());
+        platform::sys::runInPieces(entries.size() - from, pieces, [&](size_t, size_t begin, size_t end) {
+            StraightRemoval r;
+            for (size_t i = from + begin; i < from + end; ++i)
+                fails[i] = !straightRemoval(entries[i].second, r);
+        });
+        candidates->setKnownToFail(std::move(fails));
+    };
     auto nextVertex = [&]() -> FEMeshVertexC* { return candidates ? candidates->next() : vertexHash.next(); };
     std::vector<FEMeshVertexC*> touched;
     auto touchHolders = [&](FEMeshEdgeC* e) {
@@ -833,7 +847,17 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
                         __builtin_prefetch(e->getSecondHalfEdge());
                     }
         }
-        if (!straightRemoval(v, r))
+        const bool straight = straightRemoval(v, r);
+        if (sampling) {
+            ++sampleTests;
+            sampleFails += !straight;
+            if (sampleTests == kStraightSample) {
+                sampling = false;
+                if (sampleFails * 2 > sampleTests)
+                    testRestAhead();
+            }
+        }
+        if (!straight)
             continue;
         FEMeshHalfEdgeC* const h = r.h;
         FEMeshHalfEdgeC* const hp = r.hp;

@@ -198,6 +198,27 @@ void perforatedPlate(FEMeshPartC& part, int cols, int rows)
         }
 }
 
+// Closed tetrahedra with one edge split at its middle (a straight vertex once the halves of the
+// two faces beside it merge) among loose triangles (three corners that fail the straight test):
+// `loose` loose triangles for each tetrahedron, all over the hash's order.
+void splitTetrahedraAmongLooseTriangles(FEMeshPartC& part, int n, int loose)
+{
+    for (int k = 0; k < n; ++k) {
+        const double x = (k % 100) * 4.0, y = (k / 100) * 4.0;
+        const Point3D p0(x, y, 0), p1(x + 2, y, 0), p2(x + 1, y + 2, 0), p3(x + 1, y + 1, 2), m(x + 1, y, 0);
+        part.addTriangle(p0, m, p2);
+        part.addTriangle(m, p1, p2);
+        part.addTriangle(p0, p3, m);
+        part.addTriangle(p3, p1, m);
+        part.addTriangle(p1, p3, p2);
+        part.addTriangle(p2, p3, p0);
+        for (int t = 0; t < loose; ++t) {
+            const double z = 5.0 + 2.0 * t;
+            part.addTriangle(Point3D(x, y, z), Point3D(x + 1, y, z), Point3D(x, y + 1, z + 0.5));
+        }
+    }
+}
+
 // Hostile input: a rumpled grid with duplicated, flipped, sliver and collapsed triangles.
 void soup(FEMeshPartC& part, int n)
 {
@@ -314,6 +335,9 @@ TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
         {"smooth bicone", [](FEMeshPartC& p) { bicone(p, 20000); }, -1.0},
         {"perforated plate", [](FEMeshPartC& p) { perforatedPlate(p, 240, 160); }, -1.0},
         {"soup", [](FEMeshPartC& p) { soup(p, 260); }, -1.0},
+        // Long passes of the straight walk in which most candidates fail.
+        {"split tetrahedra among loose triangles",
+         [](FEMeshPartC& p) { splitTetrahedraAmongLooseTriangles(p, 12000, 2); }, 1e-4},
         {"mixed plate, rumpled", [](FEMeshPartC& p) { mixedPlate(p, 130, 2e-4); }, 1e-4},
         {"mixed plate, flat, across groups",
          [](FEMeshPartC& p) {
