@@ -123,7 +123,12 @@ private:
 // lookup costs a step or two where the fan walks ask for every corner they pass.
 class WaitingCorners {
 public:
-    void add(const std::vector<FEMeshHalfEdgeC*>& corners) { count += corners.size(); pending.push_back(&corners); }
+    // The corners stay the caller's until seal.
+    void add(const std::vector<FEMeshHalfEdgeC*>& corners)
+    {
+        count += corners.size();
+        pending.push_back(&corners);
+    }
     void seal()
     {
         size_t capacity = 16;
@@ -137,7 +142,7 @@ public:
                 const uint32_t h = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(c);
                 size_t i = slotOf(h);
                 while (keys[i] != 0 && keys[i] != h)
-                    i = (i + 1) & mask;
+                    i = (i + 1) & mask;  // taken by another: probe the next slot
                 keys[i] = h;
             }
         pending.clear();
