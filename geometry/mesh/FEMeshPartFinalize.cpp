@@ -773,6 +773,21 @@ bool straightRemoval(const FEMeshVertexC* v, StraightRemoval& r)
              r.hp == r.pp);
 }
 
+// Sorts a handful of vertices and drops repeats. By hand: std::sort hands each step of so short
+// a list to a library move, which costs more than the sorting itself.
+void sortUniqueFew(std::vector<FEMeshVertexC*>& v)
+{
+    const size_t n = v.size();
+    for (size_t i = 1; i < n; ++i) {
+        FEMeshVertexC* const x = v[i];
+        size_t j = i;
+        for (; j > 0 && x < v[j - 1]; --j)
+            v[j] = v[j - 1];
+        v[j] = x;
+    }
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
 // Candidates are tested ahead of a pass in pieces of at least this many.
 constexpr size_t kCandidatesPerPiece = 16384;
 // The walk tests this many candidates of a long pass itself first: testing the rest ahead pays
@@ -900,8 +915,7 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
         destroyUnlinkedPair(h, pp);
         changed = true;
         if (candidates) {
-            std::sort(touched.begin(), touched.end());
-            touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+            sortUniqueFew(touched);
             for (FEMeshVertexC* t : touched)
                 if (t && t != v)
                     candidates->insert(walkKey(t->hashBucket, t->hashSequence), t);
