@@ -1,6 +1,9 @@
 // CTavoplexCtrl: the placed instances drawn in every scene frame: shaded surfaces, face
 // colours, the metallic look, the edge lines and the threads.
+// For glMultiDrawArrays, which OpenGL 1.4 added and the libraries export.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +34,22 @@ constexpr double kThreadStep = 15.0;
 constexpr long kMaxThreadVertices = 65536;
 // Lines of a run handed to the renderer one by one at its end, as all of them once were.
 constexpr size_t kLinesAlone = 64;
+// Vertices of one draw of a run's multi-draw. Mesa's software renderer marks every vertex of
+// the draw piece in hand as unused each time its own small vertex buffer fills (every score of
+// antialiased lines or so): with pieces of a thousand vertices that bookkeeping took a sixth of
+// the lines pass. Much smaller pieces cost more in draws than they save.
+constexpr size_t kRunVerticesPerDraw = 128;
+// Lines whose corners are gathered into the array at a time: the array stays small beside the
+// model however many lines show.
+constexpr size_t kRunLinesPerArray = 8192;
+static_assert(2 * kRunLinesPerArray % kRunVerticesPerDraw == 0);
+// Lines of a run drawn between two flushes. Mesa's software renderer bins all it is given until
+// a flush, and an antialiased line is two triangles that cross many bins: the 144k lines of a
+// gear took 35 MB of fresh pages over the surfaces' (the process's peak), and the kernel's
+// clearing of those pages a fifth of the pass. A flush every 64k triangles or so keeps that
+// memory small and reused, as for the surfaces.
+constexpr size_t kRunLinesPerFlush = 32768;
+static_assert(kRunLinesPerFlush % kRunLinesPerArray == 0);
 
 void multiplyPlacement(const FEDisplayPartRefC& instance)
 {
@@ -42,6 +61,44 @@ void multiplyPlacement(const FEDisplayPartRefC& instance)
 void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
 void vertex(const Point3Df& p) { glVertex3f(p.x(), p.y(), p.z()); }
 void normal(const Point3D& n) { glNormal3f(float(n.x()), float(n.y()), float(n.z())); }
+
+// The segments of the first count edges as one colour's GL_LINES, the same lines in the same
+// order as vertex by vertex, handed over from vertex arrays as draws of kRunVerticesPerDraw
+// vertices. All its memory is taken before the renderer is given anything: without room it
+// throws with nothing drawn and the client state untouched.
+void drawRun(const std::vector<const FEMeshEdgeC*>& edges, size_t count)
+{
+    const size_t perArray = std::min(count, kRunLinesPerArray);
+    std::vector<GLfloat> corners;
+    corners.reserve(6 * perArray);
+    std::vector<GLint> firsts;
+    std::vector<GLsizei> counts;
+    firsts.reserve((2 * perArray + kRunVerticesPerDraw - 1) / kRunVerticesPerDraw);
+    counts.reserve(firsts.capacity());
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    for (size_t begin = 0; begin < count; begin += kRunLinesPerArray) {
+        // A flush changes no pixel: the same lines in the same order under the same state.
+        if (begin > 0 && begin % kRunLinesPerFlush == 0)
+            glFlush();
+        const size_t end = std::min(count, begin + kRunLinesPerArray);
+        corners.clear();
+        for (size_t i = begin; i < end; ++i) {
+            const Point3Df a = edges[i]->getStartPoint();
+            const Point3Df b = edges[i]->getEndPoint();
+            corners.insert(corners.end(), {a.x(), a.y(), a.z(), b.x(), b.y(), b.z()});
+        }
+        const size_t vertices = 2 * (end - begin);
+        firsts.clear();
+        counts.clear();
+        for (size_t first = 0; first < vertices; first += kRunVerticesPerDraw) {
+            firsts.push_back(GLint(first));
+            counts.push_back(GLsizei(std::min(kRunVerticesPerDraw, vertices - first)));
+        }
+        glInterleavedArrays(GL_V3F, 0, corners.data());
+        glMultiDrawArrays(GL_LINES, firsts.data(), counts.data(), GLsizei(firsts.size()));
+    }
+    glPopClientAttrib();
+}
 
 }  // namespace
 
@@ -224,16 +281,15 @@ void CTavoplexCtrl::DrawPartLines(const FEDisplayPartRefC& instance)
     // draws the frame's next polygons (the border) with state that depends on how the last
     // lines came, and the picture must stay what it was.
     auto lines = [&](const std::vector<const FEMeshEdgeC*>& edges) {
-        const size_t run = hidden || !LinesInOneRun || edges.size() < kLinesAlone ? 0 : edges.size() - kLinesAlone;
+        size_t run = hidden || !LinesInOneRun || edges.size() < kLinesAlone ? 0 : edges.size() - kLinesAlone;
         if (run > 0) {
             glColor4f(0.0f, 0.0f, 0.0f, visibleAlpha);
             glLineWidth(visibleWidth);
-            glBegin(GL_LINES);
-            for (size_t i = 0; i < run; ++i) {
-                vertex(edges[i]->getStartPoint());
-                vertex(edges[i]->getEndPoint());
+            try {
+                drawRun(edges, run);
+            } catch (const std::bad_alloc&) {
+                run = 0;  // without room for the run's arrays every line goes one by one
             }
-            glEnd();
         }
         for (size_t i = run; i < edges.size(); ++i)
             line(*edges[i]);

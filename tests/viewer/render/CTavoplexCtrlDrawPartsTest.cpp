@@ -53,6 +53,34 @@ Shot shoot(FEDisplayPartListC* model, int displayMode, std::initializer_list<std
 
 feColor grey() { return feColor(0.6f, 0.6f, 0.6f, 1.0f); }
 
+// What the lines passes of every instance give the renderer, fed back in order: each segment's
+// two ends with their colours. A segment that starts a new primitive is taken alike with one
+// that continues it.
+std::vector<GLfloat> fedBackLines(CTavoplexCtrl& c)
+{
+    OpenGLLock lock(c);
+    std::vector<GLfloat> fb(size_t(1) << 23);
+    glFeedbackBuffer(GLsizei(fb.size()), GL_3D_COLOR, fb.data());
+    glRenderMode(GL_FEEDBACK);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-1000, 1000, -1000, 1000, -1000, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    for (size_t i = 0; i < c.Parts->getInstances().entries(); ++i)
+        c.DrawPartLines(*c.Parts->getInstance(i));
+    const GLint values = glRenderMode(GL_RENDER);
+    EXPECT_GE(values, 0) << "feedback overflow";
+    fb.resize(size_t(std::max(values, 0)));
+    std::vector<GLfloat> lines;
+    for (size_t i = 0; i + 15 <= fb.size(); i += 15) {
+        const GLfloat token = fb[i];
+        EXPECT_TRUE(token == GLfloat(GL_LINE_TOKEN) || token == GLfloat(GL_LINE_RESET_TOKEN)) << i;
+        lines.insert(lines.end(), fb.begin() + long(i) + 1, fb.begin() + long(i) + 15);
+    }
+    return lines;
+}
+
 }  // namespace
 
 TEST(CTavoplexCtrlDrawParts, DisplayModesShowSurfacesAndLinesAsTheyShould)
@@ -301,22 +329,31 @@ TEST(CTavoplexCtrlDrawParts, LinesInOneRunMatchLinesOneByOneWhateverTheirCountAn
     // widths differ: every frame must be the one drawn with all lines one by one.
     // A see-through second instance draws hidden lines after the first's run; a screw thread
     // follows the lines of its part.
+    // A creased torus shows every edge: runs of tens of thousands of lines, handed over in
+    // several arrays and flushed between them.
     struct Case {
         int ring, tube, instances, width, height, mode;
-        bool seeThroughSecond = false, thread = false;
+        bool seeThroughSecond = false, thread = false, creased = false;
     } cases[] = {{6, 4, 1, 160, 120, 4},          {10, 7, 1, 160, 120, 4},  {12, 8, 2, 160, 120, 4},
                  {40, 30, 2, 201, 157, 4},        {90, 60, 2, 257, 311, 1}, {300, 200, 1, 97, 61, 4},
                  {150, 100, 2, 400, 300, 2},      {40, 30, 2, 201, 157, 4, true},
-                 {60, 40, 1, 180, 140, 4, false, true}};
+                 {60, 40, 1, 180, 140, 4, false, true},
+                 {64, 43, 1, 160, 120, 4, false, false, true},
+                 {120, 100, 2, 201, 157, 1, false, false, true},
+                 {160, 120, 1, 120, 90, 4, false, false, true}};
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << "torus " << k.ring << "x" << k.tube << " instances " << k.instances
                                         << " window " << k.width << "x" << k.height << " mode " << k.mode
-                                        << (k.seeThroughSecond ? " see-through" : "") << (k.thread ? " thread" : ""));
+                                        << (k.seeThroughSecond ? " see-through" : "") << (k.thread ? " thread" : "")
+                                        << (k.creased ? " creased" : ""));
         std::vector<uint8_t> frames[2];
+        std::vector<GLfloat> lines[2];
         for (bool oneRun : {false, true}) {
             FEDisplayPartC* torus = new FEDisplayPartC();
             benchsupport::buildTorus(*torus, k.ring, k.tube);
             torus->finalize(-1.0);
+            for (FEMeshEdgeC* e = torus->getFirstEdge(); k.creased && e != nullptr; e = e->getNext())
+                e->setSmooth(false);
             if (k.thread)
                 torus->addThread(new FEMeshThreadC(TransformMatrix(), 0, 0, 0, false, 0, 20.0, 0, 3.0, 0));
             ViewerHarness v(k.width, k.height);
@@ -331,8 +368,13 @@ TEST(CTavoplexCtrlDrawParts, LinesInOneRunMatchLinesOneByOneWhateverTheirCountAn
             c.LinesInOneRun = oneRun;
             renderSettled(v);
             frames[oneRun] = v.frame().rgba;
+            // Every line, even one a later one covers in the picture, in the same order.
+            lines[oneRun] = fedBackLines(c);
         }
         EXPECT_TRUE(frames[1] == frames[0]);
+        EXPECT_FALSE(lines[0].empty());
+        EXPECT_EQ(lines[1].size(), lines[0].size());
+        EXPECT_TRUE(lines[1] == lines[0]);
     }
 }
 
@@ -504,21 +546,51 @@ size_t darkPixels(const std::vector<uint8_t>& rgba)
 
 }  // namespace
 
-TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsEdgeTableDrawsTheSameLines)
+TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsTablesOrArraysDrawsTheSameLines)
 {
+    // Ghosts draw every line one by one; the shaded mode takes its visible lines as one run,
+    // from edges it finds itself or found ahead by the frame (then the run's own arrays are
+    // what finds no room). A large request failing, or the first, second or third request of
+    // the pass: the same lines, nothing thrown, the renderer's client state as it was.
+    struct Case {
+        int mode;
+        bool ahead;
+        size_t failFrom;
+        long failRequest;
+    } cases[] = {{0, false, 128 * 1024, 0}, {4, false, 128 * 1024, 0}, {4, true, 1024, 0},
+                 {4, true, 0, 1},           {4, true, 0, 2},            {4, true, 0, 3}};
     LinedTorus t;
     ASSERT_TRUE(t.c.LockOpenGL());
-    auto lines = [&](size_t failFrom) {
-        return t.record([&] {
-            failingallocation::Scope scope(failFrom);
-            EXPECT_NO_THROW(t.c.DrawPartLines(t.instance())) << failFrom;
-        });
-    };
-    const std::vector<uint8_t> roomy = t.picture(lines(0));
-    const std::vector<uint8_t> starved = t.picture(lines(128 * 1024));
+    for (const Case& k : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << k.mode << (k.ahead ? " found ahead" : "") << " failing from "
+                                        << k.failFrom << " request " << k.failRequest);
+        t.c.DisplayMode = k.mode;
+        const FEDisplayPartRefC* placed[] = {&t.instance()};
+        LineVisibilityC ahead(placed, 1, t.c.ModelViewMatrix);
+        TransformMatrix view;
+        view.setFromColumnMajor(t.c.ModelViewMatrix);
+        ASSERT_NE(ahead.shownEdges(t.instance(), view * t.instance().GetMatrix()), nullptr);  // found by now
+        auto lines = [&](bool starved) {
+            return t.record([&] {
+                GLint depths[2];
+                glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &depths[0]);
+                t.c.PendingLineVisibility = k.ahead ? &ahead : nullptr;
+                {
+                    failingallocation::Scope scope(starved ? k.failFrom : 0);
+                    failingallocation::CountdownScope countdown(starved ? k.failRequest : 0);
+                    EXPECT_NO_THROW(t.c.DrawPartLines(t.instance()));
+                }
+                t.c.PendingLineVisibility = nullptr;
+                glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &depths[1]);
+                EXPECT_EQ(depths[1], depths[0]);
+            });
+        };
+        const std::vector<uint8_t> roomy = t.picture(lines(false));
+        const std::vector<uint8_t> starved = t.picture(lines(true));
+        EXPECT_GT(darkPixels(roomy), 100u);
+        EXPECT_TRUE(starved == roomy);
+    }
     t.c.UnlockOpenGL();
-    EXPECT_GT(darkPixels(roomy), 100u);
-    EXPECT_TRUE(starved == roomy);
 }
 
 TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWereFoundFor)
