@@ -52,9 +52,10 @@ FEMeshMergeMemoC::Entry FEMeshMergeMemoC::describe(FEMeshEdgeC* e, double tolera
 size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolerance)
 {
     // A walk that deleted nothing left the entries as they were looked over last: so does the
-    // next walk, since the look notes where each of the three walks would start.
-    if (scan.valid && scan.deletions == deletions && scan.mergeAcrossGroups == mergeAcrossGroups &&
-        scan.tolerance == tolerance)
+    // next walk, since the look notes where each of the three walks would start. Unless the walk
+    // dropped entries of edges deleted before it: the places noted then lie further on.
+    if (scan.valid && scan.deletions == deletions && scan.count == entries.size() &&
+        scan.mergeAcrossGroups == mergeAcrossGroups && scan.tolerance == tolerance)
         return scan.firstToLook[walk - 1];
     const size_t count = entries.size();
     const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
@@ -74,6 +75,7 @@ size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolera
     });
     scan.valid = true;
     scan.deletions = deletions;
+    scan.count = count;
     scan.mergeAcrossGroups = mergeAcrossGroups;
     scan.tolerance = tolerance;
     for (int w = 0; w < 3; ++w) {

@@ -106,10 +106,12 @@ private:
     static uint32_t handleOfFace(const FEMeshFaceC* f);
 
     // What the last look over the entries found, for each walk: it holds until something is
-    // deleted, since the entries and their descriptions change only then.
+    // deleted, since the entries and their descriptions change only then, or until a walk drops
+    // entries, which moves those after them.
     struct Scan {
         bool valid = false;
         uint64_t deletions = 0;
+        size_t count = 0;  // entries when looked over
         bool mergeAcrossGroups = false;
         double tolerance = 0.0;
         size_t firstToLook[3] = {0, 0, 0};
