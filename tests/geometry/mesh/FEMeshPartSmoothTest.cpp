@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -219,6 +220,36 @@ void splitTetrahedraAmongLooseTriangles(FEMeshPartC& part, int n, int loose)
     }
 }
 
+// Closed tetrahedra whose edge p0-p1 is bent through two vertices m1 and m2, among loose
+// triangles as above. m1 is straight, m2 is not until m1 is gone: the line from p0 then runs
+// straight through m2. Whether the walk comes to m2 before or after m1 depends on the hash.
+void bentTetrahedraAmongLooseTriangles(FEMeshPartC& part, int n, int loose)
+{
+    // Angles against the tolerance of about 0.00447: m1 bends by 0.001, m2 by 0.0048 at first
+    // and by 0.0043 once m1 is gone.
+    const double b = 0.0043 / 1.5, a = (b - 0.001) / 2;
+    auto face = [&](std::initializer_list<Point3D> ring) {
+        const std::vector<Point3D> corners(ring);
+        const Point3D normal = crossProduct(corners[1] - corners[0], corners.back() - corners[0]).normalized();
+        part.addFace(corners.data(), int(corners.size()), normal, nullptr, 15.0f, 0);
+        part.endFace();
+    };
+    for (int k = 0; k < n; ++k) {
+        // Packed in three directions, so that the coordinates stay small against the bends.
+        const double x = (k % 20) * 4.0, y = (k / 20 % 20) * 4.0, z = (k / 400) * 4.0;
+        const Point3D p0(x, y, z), p1(x + 3, y, z), p2(x + 1.5, y + 3, z), p3(x + 1.5, y + 1, z + 3);
+        const Point3D m1(x + 1, y + a, z), m2(x + 2, y + b, z);
+        face({p0, p2, p1, m2, m1});
+        face({p0, m1, m2, p1, p3});
+        face({p1, p2, p3});
+        face({p0, p3, p2});
+        for (int t = 0; t < loose; ++t) {
+            const double h = z + 0.5 + 0.6 * t;
+            part.addTriangle(Point3D(x + 3.5, y, h), Point3D(x + 3.9, y, h), Point3D(x + 3.5, y + 0.4, h + 0.2));
+        }
+    }
+}
+
 // A flat plate of cells in two groups, all in one plane, so that merging makes large faces: cells
 // left out (holes the merged faces ring round, cut off as loops of their own), squares with a
 // hole, fins, flipped and half-covered cells, cells of four triangles round a middle vertex.
@@ -406,6 +437,9 @@ TEST(FEMeshPipelineResults, ShortcutsAndThreadsGiveThePlainResults)
         // Long passes of the straight walk in which most candidates fail.
         {"split tetrahedra among loose triangles",
          [](FEMeshPartC& p) { splitTetrahedraAmongLooseTriangles(p, 12000, 2); }, 1e-4},
+        // Candidates tested ahead that a removal on the way makes straight.
+        {"bent tetrahedra among loose triangles",
+         [](FEMeshPartC& p) { bentTetrahedraAmongLooseTriangles(p, 12000, 2); }, 1e-4},
         {"mixed plate, rumpled", [](FEMeshPartC& p) { mixedPlate(p, 130, 2e-4); }, 1e-4},
         {"mixed plate, flat, across groups",
          [](FEMeshPartC& p) {
