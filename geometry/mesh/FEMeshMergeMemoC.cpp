@@ -2,6 +2,7 @@
 #include "geometry/mesh/FEMeshMergeMemoC.h"
 
 #include <algorithm>
+#include <array>
 
 #include "geometry/mesh/FEMeshTopology.h"
 #include "geometry/mesh/FEMeshVertexHashC.h"
@@ -50,21 +51,39 @@ FEMeshMergeMemoC::Entry FEMeshMergeMemoC::describe(FEMeshEdgeC* e, double tolera
 
 size_t FEMeshMergeMemoC::prepare(int walk, bool mergeAcrossGroups, double tolerance)
 {
+    // A walk that deleted nothing left the entries as they were looked over last: so does the
+    // next walk, since the look notes where each of the three walks would start. Unless the walk
+    // dropped entries of edges deleted before it: the places noted then lie further on.
+    if (scan.valid && scan.deletions == deletions && scan.count == entries.size() &&
+        scan.mergeAcrossGroups == mergeAcrossGroups && scan.tolerance == tolerance)
+        return scan.firstToLook[walk - 1];
     const size_t count = entries.size();
     const size_t pieces = platform::sys::piecesFor(count, kEdgesPerPiece);
-    std::vector<size_t> firstToLook(pieces, count);
+    std::vector<std::array<size_t, 3>> firstToLook(pieces, {count, count, count});
     platform::sys::runInPieces(count, pieces, [&](size_t piece, size_t begin, size_t end) {
+        std::array<size_t, 3>& first = firstToLook[piece];
         for (size_t i = begin; i < end; ++i) {
             Entry& entry = entries[i];
             if (isEdgeGone(entry.edge))
                 continue;
             if ((entry.flags & kKnown) && (isFaceGone(entry.face1) || isFaceGone(entry.face2)))
                 entry = describe(FEMeshArenaC<FEMeshEdgeC>::fromHandle(entry.edge), tolerance);
-            if (firstToLook[piece] == count && !passesOver(entry, walk, mergeAcrossGroups))
-                firstToLook[piece] = i;
+            for (int w = 1; w <= 3; ++w)
+                if (first[w - 1] == count && !passesOver(entry, w, mergeAcrossGroups))
+                    first[w - 1] = i;
         }
     });
-    return *std::min_element(firstToLook.begin(), firstToLook.end());
+    scan.valid = true;
+    scan.deletions = deletions;
+    scan.count = count;
+    scan.mergeAcrossGroups = mergeAcrossGroups;
+    scan.tolerance = tolerance;
+    for (int w = 0; w < 3; ++w) {
+        scan.firstToLook[w] = count;
+        for (const std::array<size_t, 3>& first : firstToLook)
+            scan.firstToLook[w] = std::min(scan.firstToLook[w], first[w]);
+    }
+    return scan.firstToLook[walk - 1];
 }
 
 bool FEMeshMergeMemoC::build(FEMeshEdgeC* head, size_t edgeCount, double tolerance)
@@ -72,6 +91,7 @@ bool FEMeshMergeMemoC::build(FEMeshEdgeC* head, size_t edgeCount, double toleran
     // One walk along the list finds where each piece starts (reading a link a record, writing
     // nothing); the pieces then walk their own stretch and describe it, in parallel.
     entries.clear();
+    scan.valid = false;
     const size_t wanted = platform::sys::piecesFor(edgeCount, kEdgesPerPiece);
     const size_t perPiece = std::max<size_t>(1, (edgeCount + wanted - 1) / wanted);
     std::vector<FEMeshEdgeC*> starts;

@@ -67,8 +67,16 @@ public:
     size_t prepare(int walk, bool mergeAcrossGroups, double tolerance);
 
     // Deletions since the memo was built (records outside its range are of no entry's concern).
-    void edgeGone(const FEMeshEdgeC* e) { mark(gone[0], handleOfEdge(e)); }
-    void faceGone(const FEMeshFaceC* f) { mark(gone[1], handleOfFace(f)); }
+    void edgeGone(const FEMeshEdgeC* e)
+    {
+        ++deletions;
+        mark(gone[0], handleOfEdge(e));
+    }
+    void faceGone(const FEMeshFaceC* f)
+    {
+        ++deletions;
+        mark(gone[1], handleOfFace(f));
+    }
     bool isEdgeGone(uint32_t edge) const { return test(gone[0], edge); }
     bool isFaceGone(uint32_t face) const { return test(gone[1], face); }
 
@@ -97,6 +105,20 @@ private:
     static uint32_t handleOfEdge(const FEMeshEdgeC* e);
     static uint32_t handleOfFace(const FEMeshFaceC* f);
 
+    // What the last look over the entries found, for each walk: it holds until something is
+    // deleted, since the entries and their descriptions change only then, or until a walk drops
+    // entries, which moves those after them.
+    struct Scan {
+        bool valid = false;
+        uint64_t deletions = 0;
+        size_t count = 0;  // entries when looked over
+        bool mergeAcrossGroups = false;
+        double tolerance = 0.0;
+        size_t firstToLook[3] = {0, 0, 0};
+    };
+
     Entries entries;
     Marks gone[2];  // edges, faces
+    uint64_t deletions = 0;  // edges and faces deleted since the memo was built
+    Scan scan;
 };

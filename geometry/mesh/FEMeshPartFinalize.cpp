@@ -773,8 +773,26 @@ bool straightRemoval(const FEMeshVertexC* v, StraightRemoval& r)
              r.hp == r.pp);
 }
 
+// Sorts a handful of vertices and drops repeats. By hand: std::sort hands each step of so short
+// a list to a library move, which costs more than the sorting itself.
+void sortUniqueFew(std::vector<FEMeshVertexC*>& v)
+{
+    const size_t n = v.size();
+    for (size_t i = 1; i < n; ++i) {
+        FEMeshVertexC* const x = v[i];
+        size_t j = i;
+        for (; j > 0 && x < v[j - 1]; --j)
+            v[j] = v[j - 1];
+        v[j] = x;
+    }
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
 // Candidates are tested ahead of a pass in pieces of at least this many.
 constexpr size_t kCandidatesPerPiece = 16384;
+// The walk tests this many candidates of a long pass itself first: testing the rest ahead pays
+// only when most of those failed.
+constexpr size_t kStraightSample = 2048;
 // How many candidates ahead of the walk their vertices, their edges and the edges' half-edges
 // are loaded.
 constexpr size_t kStraightAhead[3] = {16, 8, 4};
@@ -792,20 +810,31 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
     // the same answer at the start of the pass as when the walk reaches it, unless the candidate
     // was put back on the way (and is then tested again). The tests are therefore made ahead, in
     // parallel, and the walk passes over the candidates known to fail.
+    //
+    // The same holds for a test made at any later moment up to the walk's arrival. Where most
+    // candidates are straight (in a closed mesh nearly all are), the tests ahead would only be
+    // made twice: the walk tests the first candidates of a long pass itself, and the rest are
+    // tested ahead only when most of those failed.
+    bool sampling = false;
+    size_t sampleTests = 0, sampleFails = 0;
     if (candidates) {
         candidates->startPass();
-        const std::vector<FEMeshVertexQueueC::Entry>& entries = candidates->entries();
-        const size_t pieces = platform::sys::piecesFor(entries.size(), kCandidatesPerPiece);
-        if (pieces > 1) {
-            std::vector<unsigned char> fails(entries.size());
-            platform::sys::runInPieces(entries.size(), pieces, [&](size_t, size_t begin, size_t end) {
-                StraightRemoval r;
-                for (size_t i = begin; i < end; ++i)
-                    fails[i] = !straightRemoval(entries[i].second, r);
-            });
-            candidates->setKnownToFail(std::move(fails));
-        }
+        sampling = platform::sys::piecesFor(candidates->entries().size(), kCandidatesPerPiece) > 1;
     }
+    auto testRestAhead = [&]() {
+        const std::vector<FEMeshVertexQueueC::Entry>& entries = candidates->entries();
+        const size_t from = candidates->passed();
+        const size_t pieces = platform::sys::piecesFor(entries.size() - from, kCandidatesPerPiece);
+        if (pieces <= 1)
+            return;
+        std::vector<unsigned char> fails(entries.size());
+        platform::sys::runInPieces(entries.size() - from, pieces, [&](size_t, size_t begin, size_t end) {
+            StraightRemoval r;
+            for (size_t i = from + begin; i < from + end; ++i)
+                fails[i] = !straightRemoval(entries[i].second, r);
+        });
+        candidates->setKnownToFail(std::move(fails));
+    };
     auto nextVertex = [&]() -> FEMeshVertexC* { return candidates ? candidates->next() : vertexHash.next(); };
     std::vector<FEMeshVertexC*> touched;
     auto touchHolders = [&](FEMeshEdgeC* e) {
@@ -833,7 +862,17 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
                         __builtin_prefetch(e->getSecondHalfEdge());
                     }
         }
-        if (!straightRemoval(v, r))
+        const bool straight = straightRemoval(v, r);
+        if (sampling) {
+            ++sampleTests;
+            sampleFails += !straight;
+            if (sampleTests == kStraightSample) {
+                sampling = false;
+                if (sampleFails * 2 > sampleTests)
+                    testRestAhead();
+            }
+        }
+        if (!straight)
             continue;
         FEMeshHalfEdgeC* const h = r.h;
         FEMeshHalfEdgeC* const hp = r.hp;
@@ -876,8 +915,7 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
         destroyUnlinkedPair(h, pp);
         changed = true;
         if (candidates) {
-            std::sort(touched.begin(), touched.end());
-            touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+            sortUniqueFew(touched);
             for (FEMeshVertexC* t : touched)
                 if (t && t != v)
                     candidates->insert(walkKey(t->hashBucket, t->hashSequence), t);

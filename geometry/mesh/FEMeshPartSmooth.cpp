@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <unordered_set>
 #include <vector>
 
@@ -118,43 +119,71 @@ private:
 };
 
 // The corners left to the serial walk, and which of them it has given a normal: kept aside for
-// the walk only, sorted by handle (they are mostly few, and a lookup is a short binary search).
+// the walk only, in a table of their handles (open addressing, at most half full), so that a
+// lookup costs a step or two where the fan walks ask for every corner they pass.
 class WaitingCorners {
 public:
+    // The corners stay the caller's until seal.
     void add(const std::vector<FEMeshHalfEdgeC*>& corners)
     {
-        for (const FEMeshHalfEdgeC* c : corners)
-            handles.push_back(FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(c));
+        count += corners.size();
+        pending.push_back(&corners);
     }
     void seal()
     {
-        std::sort(handles.begin(), handles.end());
-        settled.assign(handles.size(), 0);
+        size_t capacity = 16;
+        while (capacity < 2 * count)
+            capacity *= 2;
+        mask = capacity - 1;
+        keys.assign(capacity, 0);
+        settled.assign(capacity, 0);
+        for (const std::vector<FEMeshHalfEdgeC*>* corners : pending)
+            for (const FEMeshHalfEdgeC* c : *corners) {
+                const uint32_t h = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(c);
+                size_t i = slotOf(h);
+                while (keys[i] != 0 && keys[i] != h)
+                    i = (i + 1) & mask;  // taken by another: probe the next slot
+                keys[i] = h;
+            }
+        pending.clear();
     }
     bool isWaiting(const FEMeshHalfEdgeC* c) const
     {
         const size_t i = find(c);
-        return i != handles.size() && !settled[i];
+        return i != kNone && !settled[i];
     }
     // Marks a waiting corner as given its normal; false when it was not waiting.
     bool settle(const FEMeshHalfEdgeC* c)
     {
         const size_t i = find(c);
-        if (i == handles.size() || settled[i])
+        if (i == kNone || settled[i])
             return false;
         settled[i] = 1;
         return true;
     }
 
 private:
+    static constexpr size_t kNone = SIZE_MAX;
+
+    // Handles of neighbouring records differ in their low bits: they are spread by a multiplication.
+    size_t slotOf(uint32_t h) const { return size_t((uint64_t(h) * 0x9E3779B97F4A7C15ull) >> 32) & mask; }
     size_t find(const FEMeshHalfEdgeC* c) const
     {
         const uint32_t h = FEMeshArenaC<FEMeshHalfEdgeC>::handleOf(c);
-        const auto it = std::lower_bound(handles.begin(), handles.end(), h);
-        return it != handles.end() && *it == h ? size_t(it - handles.begin()) : handles.size();
+        if (h == 0)
+            return kNone;
+        for (size_t i = slotOf(h);; i = (i + 1) & mask) {
+            if (keys[i] == h)
+                return i;
+            if (keys[i] == 0)
+                return kNone;
+        }
     }
 
-    std::vector<uint32_t> handles;
+    size_t count = 0;
+    std::vector<const std::vector<FEMeshHalfEdgeC*>*> pending;
+    size_t mask = 0;
+    std::vector<uint32_t> keys;  // 0: an empty slot
     std::vector<unsigned char> settled;
 };
 

@@ -35,6 +35,8 @@ public:
     const std::vector<Entry>& entries() const { return pass; }
     // One flag per entry of this pass's list: known to fail.
     void setKnownToFail(std::vector<unsigned char>&& flags) { fails = std::move(flags); }
+    // How many entries of this pass's list the cursor has passed.
+    size_t passed() const { return at; }
     // Leaves the current vertex (the first call of a pass: none): the next one of this pass, or
     // null at the end of the pass.
     FEMeshVertexC* next();
