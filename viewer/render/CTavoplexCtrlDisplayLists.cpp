@@ -46,6 +46,10 @@ constexpr size_t kListThreads = 4;
 // context and the first frames' memory, which used to come after the compile: with three or
 // more the process's peak of memory rises (1M triangles: 2.5 MB with three, 8 MB with four).
 constexpr size_t kHelpersBesideFrames = 2;
+// The work left to those helpers, in milliseconds of each: about what the frames of a picture
+// before its last take (30-40 ms). The rest is compiled first by all threads, the caller
+// among them, as before; more left would be finished by fewer threads than that.
+constexpr double kCompileBesideFramesMs = 30.0;
 // Run lists of a large part drawn between two flushes: about 64k triangles. Mesa's software
 // renderer bins every triangle it is given before its rasterizer threads start, so a part
 // handed over whole grows the process by its binned triangles and leaves those threads idle
@@ -142,25 +146,27 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // follow the part's list in numbering and live as long as the shared lists do.
     const GLuint list = glGenLists(GLsizei(runCount + 1));
     part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
-    // The compile goes on while the frames that draw no model yet run (those of a picture
-    // before its last), and the first use of the lists finishes it, taking part. Coloured-
+    // All threads compile until what is left would keep two helpers busy through the frames
+    // that draw no model yet (those of a picture before its last); those two go on beside the
+    // frames, and the first use of the lists finishes the compile, taking part. Coloured-
     // triangle records are drawn by every frame, so a part that may have them is finished here.
     const bool pending = ListsBesideFrames && !runs.faceInfo;
-    const size_t helpers = pending ? std::min(pieces - 1, kHelpersBesideFrames) : pieces - 1;
     std::unique_ptr<PartListCompileC> compile;
     try {
         compile = std::make_unique<PartListCompileC>(handle, std::move(runs.starts), kFacesPerParallelRun, list,
-                                                     context, helpers);
+                                                     context, pieces - 1);
     } catch (...) {
         if (list != 0)
             glDeleteLists(list, GLsizei(runCount + 1));
         part->setDisplayList(-1);
         throw;
     }
-    if (pending)
+    if (pending) {
+        compile->shareUntil(kCompileBesideFramesMs, kHelpersBesideFrames);
         PendingPartLists = std::move(compile);
-    else
+    } else {
         compile->finish();
+    }
 }
 
 void CTavoplexCtrl::FinishPartLists()

@@ -2,6 +2,8 @@
 // caller goes on, finished or abandoned by the caller.
 #include "viewer/render/PartListCompileC.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -48,7 +50,7 @@ PartListCompileC::PartListCompileC(refHandle<FEDisplayPartC> part, std::vector<F
     try {
         helpers.reserve(helperCount);
         for (size_t i = 0; i < helperCount; ++i)
-            helpers.emplace_back([this] { help(); });
+            helpers.emplace_back([this, i] { help(i); });
     } catch (const std::system_error&) {
     } catch (const std::bad_alloc&) {
     }
@@ -81,11 +83,44 @@ void PartListCompileC::compile(size_t r, std::vector<FEMeshFaceC*>& faces)
     run.done = true;
 }
 
-void PartListCompileC::takeRuns()
+void PartListCompileC::takeRuns(size_t helper)
 {
     std::vector<FEMeshFaceC*> faces;
-    for (size_t r; !stopped.load(std::memory_order_relaxed) && (r = nextRun.fetch_add(1)) < runs.size();)
+    auto stays = [&] { return helper == kCaller || helper < staying.load(std::memory_order_relaxed); };
+    for (size_t r; !stopped.load(std::memory_order_relaxed) && stays() && (r = nextRun.fetch_add(1)) < runs.size();)
         compile(r, faces);
+}
+
+void PartListCompileC::shareUntil(double aheadMs, size_t stayingHelpers)
+{
+    std::vector<FEMeshFaceC*> faces;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    size_t taken = 0;
+    try {
+        for (;;) {
+            size_t r = nextRun.load();
+            if (r >= runs.size() || stopped.load(std::memory_order_relaxed))
+                break;
+            if (taken > 0) {
+                const double msPerRun =
+                    std::chrono::duration<double, std::milli>(Clock::now() - begin).count() / double(taken);
+                if (double(runs.size() - r) * msPerRun <= aheadMs * double(stayingHelpers))
+                    break;
+            }
+            if (!nextRun.compare_exchange_weak(r, r + 1))
+                continue;
+            compile(r, faces);
+            ++taken;
+        }
+    } catch (...) {
+        fail(std::current_exception());
+    }
+    staying = stayingHelpers;
+    // Their contexts and memory are gone before the caller goes on to take its own.
+    for (size_t i = stayingHelpers; i < helpers.size(); ++i)
+        if (helpers[i].joinable())
+            helpers[i].join();
 }
 
 void PartListCompileC::fail(std::exception_ptr thrown)
@@ -96,7 +131,7 @@ void PartListCompileC::fail(std::exception_ptr thrown)
     stopped = true;
 }
 
-void PartListCompileC::help()
+void PartListCompileC::help(size_t helper)
 {
     // Nothing may leave a thread's body: the failure is kept for finish.
     try {
@@ -105,7 +140,7 @@ void PartListCompileC::help()
         if (context == nullptr || !context->makeCurrent(surface))
             return;  // left to the others
         try {
-            takeRuns();
+            takeRuns(helper);
         } catch (...) {
             fail(std::current_exception());
         }
@@ -115,6 +150,10 @@ void PartListCompileC::help()
     } catch (...) {
         fail(std::current_exception());
     }
+    // A helper let go early leaves its context's memory free in its own heap, which the
+    // caller's frames cannot use: it goes back now, not when the compile ends.
+    if (helper >= staying.load() && nextRun.load() < runs.size())
+        platform::sys::returnFreedMemory();
 }
 
 void PartListCompileC::join()
@@ -137,7 +176,7 @@ void PartListCompileC::finish()
     // to be had, and the caller would wait for them idle meanwhile.
     if (platform::gl::GlContext::current() != nullptr) {
         try {
-            takeRuns();
+            takeRuns(kCaller);
         } catch (...) {
             fail(std::current_exception());
         }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -46,6 +47,11 @@ public:
 
     const FEDisplayPartC* part() const { return part_.get(); }
 
+    // Takes part in the compile on the calling thread (its context current) until the runs left
+    // would keep `stayingHelpers` helpers busy for about `aheadMs` milliseconds, judged by how
+    // long its own runs took; then every other helper stops after its run, lets its context go
+    // and gives its memory back, and this returns once they have.
+    void shareUntil(double aheadMs, size_t stayingHelpers);
     // With a context of the same share group current: compiles the runs no helper has taken
     // yet, waits for the helpers, records the coloured triangles with the part in face order
     // and compiles the part's list. What a run threw (the first of them) is thrown again, after
@@ -61,8 +67,12 @@ private:
         std::vector<FEDisplayCornersC::ColouredTriangle> coloured;
         bool done = false;
     };
-    void help();
-    void takeRuns();
+    // The calling thread's number where a helper's is asked for.
+    static constexpr size_t kCaller = SIZE_MAX;
+    void help(size_t helper);
+    // Takes runs until none is left, the compile stops, or (helpers only) this helper is no
+    // longer among those staying.
+    void takeRuns(size_t helper);
     void compile(size_t r, std::vector<FEMeshFaceC*>& faces);
     void fail(std::exception_ptr error);
     void join();
@@ -76,6 +86,7 @@ private:
     std::vector<Run> runs;
     std::atomic<size_t> nextRun{0};
     std::atomic<bool> stopped{false};
+    std::atomic<size_t> staying{SIZE_MAX};  // helpers numbered from this on stop taking runs
     std::mutex errorLock;
     std::exception_ptr error;  // under errorLock
     std::vector<std::thread> helpers;
