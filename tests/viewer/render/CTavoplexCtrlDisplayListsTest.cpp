@@ -256,9 +256,22 @@ TEST(CTavoplexCtrlDisplayLists, ListsStillCompilingAreWaitedForOrDroppedWithThei
         while (glGetError() != GL_NO_ERROR) {
         }
     }
-    for (bool reload : {false, true}) {
-        SCOPED_TRACE(reload ? "loaded anew" : "unloaded");
-        installParts(c, modelOf(torus()));
+    // A compile that failed and was never waited for belongs to the model it was for: a new
+    // load drops it with that model and does not fail for it.
+    const struct {
+        bool reload, failed;
+    } cases[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& k : cases) {
+        const bool reload = k.reload;
+        SCOPED_TRACE(testing::Message() << (reload ? "loaded anew" : "unloaded") << (k.failed ? ", failed" : ""));
+        FEDisplayPartListC* model = modelOf(torus());
+        if (k.failed) {
+            // The corners of a run (590 kB) are not granted: the compile fails before it returns.
+            failingallocation::Scope scope(64 * 1024);
+            installParts(c, model);
+        } else {
+            installParts(c, model);
+        }
         ASSERT_NE(c.PendingPartLists, nullptr);
         const FEDisplayPartC& part = *c.Parts->getPart(0);
         const GLuint first = GLuint(part.getDisplayList());
@@ -272,12 +285,22 @@ TEST(CTavoplexCtrlDisplayLists, ListsStillCompilingAreWaitedForOrDroppedWithThei
         expectListsGone(first, count);
     }
     ASSERT_FALSE(c.LoadFailed);
+    EXPECT_FALSE(c.PartListsFailed);
     v.advance(3000);
     v.paint();
     EXPECT_FALSE(pixelNear(v.pixel(60, 60), {v.pixel(1, 1)[0], v.pixel(1, 1)[1], v.pixel(1, 1)[2]}, 30));
-    // The control goes with a compile running: its threads and contexts with it.
+    // The control goes with a compile running, a failed one too: its threads and contexts with
+    // it, and nothing thrown.
     installParts(c, modelOf(torus()));
     EXPECT_NE(c.PendingPartLists, nullptr);
+    ViewerHarness failing(120, 120);
+    CTavoplexCtrl& other = failing.open();
+    FEDisplayPartListC* model = modelOf(torus());
+    {
+        failingallocation::Scope scope(64 * 1024);
+        installParts(other, model);
+    }
+    EXPECT_NE(failing.control().PendingPartLists, nullptr);
 }
 
 // A build that runs out of memory part way leaves the OpenGL state usable: a small part's in
@@ -335,4 +358,45 @@ TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         c.UnlockOpenGL();
     }
+}
+
+// A compile that fails behind the frames fails the load in the window's first frame that draws
+// the model: the failure and its reason are shown, the lists are gone, and the frame draws on.
+TEST(CTavoplexCtrlDisplayLists, CompileFailingBehindTheFramesFailsTheLoadInTheWindowsFrame)
+{
+    ViewerHarness v(96, 96);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    FEDisplayPartListC* model = modelOf(makeTorus(200, 180));
+    {
+        // The corners of a run (590 kB) are not granted: the failure is kept for the frame.
+        failingallocation::Scope scope(64 * 1024);
+        installParts(c, model);
+    }
+    ASSERT_NE(c.PendingPartLists, nullptr);
+    const FEDisplayPartC& part = *c.Parts->getPart(0);
+    const GLuint first = GLuint(part.getDisplayList());
+    const int count = part.getDisplayListCount();
+    EXPECT_FALSE(c.LoadFailed);
+    v.paint();
+    EXPECT_EQ(c.PendingPartLists, nullptr);
+    EXPECT_TRUE(c.LoadFailed);
+    EXPECT_TRUE(c.PartListsFailed);
+    EXPECT_NE(std::string(c.FailureReason.data()).find("not enough memory to load it"), std::string::npos)
+        << c.FailureReason.data();
+    EXPECT_EQ(part.getDisplayList(), -1);
+    {
+        OpenGLLock lock(c);
+        GLint compiling = -1;
+        glGetIntegerv(GL_LIST_INDEX, &compiling);
+        EXPECT_EQ(compiling, 0);
+        for (int i = 0; i < count; ++i)
+            EXPECT_FALSE(glIsList(first + GLuint(i))) << i;
+    }
+    // Later frames draw the failed load as any other, and a new load starts afresh.
+    v.advance(2000);
+    v.paint();
+    runLoad(v, v.folder().write("cube.stl", cubeStl(40.0f)));
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_FALSE(c.PartListsFailed);
 }
