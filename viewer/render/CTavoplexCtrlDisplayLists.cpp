@@ -151,10 +151,14 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // frames, and the first use of the lists finishes the compile, taking part. Coloured-
     // triangle records are drawn by every frame, so a part that may have them is finished here.
     const bool pending = ListsBesideFrames && !runs.faceInfo;
+    // The helpers share the lists with the window's context, whichever of its group is current:
+    // a picture's goes with the picture, maybe before the compile ends, the window's only with
+    // the control, which stops the compile first.
+    const platform::gl::GlContext* shareWith = WindowContext != nullptr ? WindowContext.get() : context;
     std::unique_ptr<PartListCompileC> compile;
     try {
         compile = std::make_unique<PartListCompileC>(handle, std::move(runs.starts), kFacesPerParallelRun, list,
-                                                     context, pieces - 1);
+                                                     shareWith, pieces - 1);
     } catch (...) {
         if (list != 0)
             glDeleteLists(list, GLsizei(runCount + 1));

@@ -46,6 +46,7 @@ public:
     PartListCompileC& operator=(const PartListCompileC&) = delete;
 
     const FEDisplayPartC* part() const { return part_.get(); }
+    const platform::gl::GlContext* sharesWith() const { return shareWith; }
 
     // Takes part in the compile on the calling thread (its context current) until the runs left
     // would keep `stayingHelpers` helpers busy for about `aheadMs` milliseconds, judged by how

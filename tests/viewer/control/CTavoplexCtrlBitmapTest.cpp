@@ -12,6 +12,7 @@
 #include "tests/viewer/control/BitmapTestSupport.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
+#include "viewer/render/PartListCompileC.h"
 
 namespace {
 
@@ -426,6 +427,39 @@ TEST(CTavoplexCtrlBitmap, PartCompiledBesideTheFirstFramesGivesThePictureAndLogO
         EXPECT_FALSE(std::filesystem::exists(bmp));
         EXPECT_EQ(c.PendingPartLists, nullptr);
     }
+}
+
+TEST(CTavoplexCtrlBitmap, LoadEndingInsideThePictureLeavesItsCompileToTheWindowsContext)
+{
+    // A picture asked for while a model loads draws loading frames of its own; the load may end
+    // in its last one, the picture's context current. What still compiles then must not depend
+    // on that context, which goes with the picture (the window, without area as the host
+    // program's, draws no frame after it): a later frame of the window finishes it.
+    ViewerHarness v(0, 0);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().file("torus.stl");
+    ASSERT_TRUE(benchsupport::writeBinaryStl(
+        model, 2 * 200 * 180, [](auto&& add) { benchsupport::torusTriangles(200, 180, add); }));
+    c.SetFileName(RWCString(model.c_str()));
+    c.SetParam("Start", "1");
+    while (c.LoaderCount < 2)
+        c.RenderFrame();
+    ASSERT_EQ(c.LoaderCount, 2);
+    // The picture's frames: the third, one on its timer step, and the fifth, which loads.
+    c.CreateBMP(RWCString(v.folder().file("loading.bmp").c_str()), 100, 80);
+    ASSERT_FALSE(c.Loading);
+    ASSERT_FALSE(c.LoadFailed);
+    ASSERT_NE(c.Parts, nullptr);
+    ASSERT_NE(c.PendingPartLists, nullptr);
+    EXPECT_EQ(c.PendingPartLists->sharesWith(), c.WindowContext.get());
+    v.resize(120, 120);
+    v.advance(3000);
+    v.paint();
+    EXPECT_EQ(c.PendingPartLists, nullptr);
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_GE(c.Parts->getPart(0)->getDisplayList(), 0);
+    EXPECT_FALSE(pixelNear(v.pixel(60, 60), rgb(v.pixel(1, 1)), 30));
 }
 
 TEST(CTavoplexCtrlBitmap, LinesInOneRunDrawTheSamePictureAsLinesOneByOne)
