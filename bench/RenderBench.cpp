@@ -79,6 +79,7 @@ void BM_MakeListTorus1M(benchmark::State& state)
         {
             OpenGLLock lock(c);
             c.MakeListFromMesh(s.torus);
+            c.FinishPartLists();
             glFinish();
         }
         state.PauseTiming();
@@ -113,6 +114,7 @@ void placeTorus(Scene& s)
         {
             OpenGLLock lock(c);
             c.MakeListFromMesh(s.torus);
+            c.FinishPartLists();
         }
         auto* model = new FEDisplayPartListC();
         model->addPart(s.torus.get());

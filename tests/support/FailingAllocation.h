@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -12,6 +13,8 @@ namespace failingallocation {
 
 // Requests of at least this many bytes fail while set; 0: none fails.
 inline std::atomic<size_t> failFrom{0};
+// ... and of fewer than this many.
+inline std::atomic<size_t> failBelow{SIZE_MAX};
 
 // While above 0, every request counts it down, and the one that brings it to 0 fails.
 inline std::atomic<long> failCountdown{0};
@@ -19,7 +22,7 @@ inline std::atomic<long> failCountdown{0};
 inline void* allocate(size_t size)
 {
     const size_t limit = failFrom.load(std::memory_order_relaxed);
-    if (limit != 0 && size >= limit)
+    if (limit != 0 && size >= limit && size < failBelow.load(std::memory_order_relaxed))
         return nullptr;
     for (long n = failCountdown.load(std::memory_order_relaxed); n > 0;)
         if (failCountdown.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) {
@@ -30,11 +33,19 @@ inline void* allocate(size_t size)
     return std::malloc(size ? size : 1);
 }
 
-// Large requests fail while it lives.
+// Large requests fail while it lives: from `bytes` on, up to (not including) `below`.
 class Scope {
 public:
-    explicit Scope(size_t bytes) { failFrom = bytes; }
-    ~Scope() { failFrom = 0; }
+    explicit Scope(size_t bytes, size_t below = SIZE_MAX)
+    {
+        failBelow = below;
+        failFrom = bytes;
+    }
+    ~Scope()
+    {
+        failFrom = 0;
+        failBelow = SIZE_MAX;
+    }
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
 };

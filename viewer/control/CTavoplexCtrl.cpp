@@ -14,6 +14,7 @@
 #include "services/config/CSConfigVal.h"
 #include "services/environment/RegistryAccess.h"
 #include "services/environment/TextExpansion.h"
+#include "viewer/render/PartListCompileC.h"
 #include "viewer/textures/TextureC.h"
 #include "viewer/ui/ButtonCommandC.h"
 #include "viewer/ui/PanelC.h"
@@ -92,6 +93,8 @@ CTavoplexCtrl::CTavoplexCtrl()
 
 CTavoplexCtrl::~CTavoplexCtrl()
 {
+    // A compile still running reads the model and has contexts sharing the window's.
+    AbandonPartLists();
     // Whatever the owned objects hold in OpenGL goes while the control's context is current.
     const bool current =
         WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);

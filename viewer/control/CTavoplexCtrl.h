@@ -50,6 +50,7 @@ class FetchFileI;
 class FEDisplayPartListC;
 class FEDisplayPartRefC;
 class LineVisibilityC;
+class PartListCompileC;
 class MemoryBlockC;
 class PanelC;
 class TextureC;
@@ -144,8 +145,25 @@ public:
     // The same for the loading gears (no read-back).
     void SetupGearViewport();
     // Compiles the part's display list and rebuilds its coloured-triangle records (OpenGL lock
-    // held).
+    // held). The list's name is set at once; a large part's compile may go on behind, pending
+    // until FinishPartLists (which every use of the lists calls first). A compile still pending
+    // from before is finished first, and what it threw is thrown here.
     void MakeListFromMesh(const refHandle<FEDisplayPartC>& part);
+    // Waits for the pending compile, taking part in it, with a context of the window's share
+    // group current; throws what it threw (the part's lists then deleted).
+    void FinishPartLists();
+    // The same for a frame: a failed compile fails the load (LoadFailed, its reason) and gives
+    // false; true when no compile was pending or it ended well.
+    bool PartListsReady();
+    // Set when a frame found the compile failed; a new load clears it.
+    bool PartListsFailed = false;
+    // Stops the pending compile and waits for its threads, leaving its lists half built (for
+    // unloading, and for the contexts going).
+    void AbandonPartLists();
+    std::unique_ptr<PartListCompileC> PendingPartLists;
+    // Off: every compile is finished before MakeListFromMesh returns (the same lists and
+    // pictures, later).
+    bool ListsBesideFrames = true;
     // Draws the part's display list; a large one, while FlushListGroups is set, as groups of
     // its runs with a flush between them: the same triangles in the same order either way.
     void CallPartList(const FEDisplayPartC& part);
@@ -354,6 +372,8 @@ public:
     // 'vertex' but found 'x'", "HTTP 404", "no entry named 'a.zjv' in the archive"). The
     // reason reads "\"where\": what"; a later call replaces it, the init phase clears it.
     void SetFailureReason(const RWCString& where, const RWCString& what);
+    // The load fails for what: LoadFailed, and the reason given the file the load reads.
+    void FailLoad(const RWCString& what);
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
     static RWCString FailureText(const RWCString& where, const RWCString& what);
     // Why the name cannot be a model at all (an extension the loader does not read): the

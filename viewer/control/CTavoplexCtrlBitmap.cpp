@@ -18,6 +18,9 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
     // Called inside a drawing step, the window's context is current and must be again after.
     const bool windowWasCurrent = SavedGLContext != nullptr && SavedGLContext->isCurrent();
 
+    // A load whose last step fails while the picture is drawn (its lists are compiled behind
+    // the frames before the last) leaves no file, as a load that fails before the picture.
+    const bool listsFailedBefore = PartListsFailed;
     bool written = false;
     try {
         BitmapSurface = std::make_unique<platform::gl::GlSurface>(xSize, ySize);
@@ -41,8 +44,10 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
             RenderFrame();
             RenderingToBitmap = false;
             const MemoryBitmap bitmap{xSize, ySize, 1, 32, BitmapSurface.get()};
-            if (std::unique_ptr<BitmapInfo> info = BuildBitmapInfo(bitmap))
-                written = WriteBitmapFile(filename, *info, bitmap);
+            if (!PartListsFailed || listsFailedBefore) {
+                if (std::unique_ptr<BitmapInfo> info = BuildBitmapInfo(bitmap))
+                    written = WriteBitmapFile(filename, *info, bitmap);
+            }
         }
     } catch (...) {
         // A failed pass ends the picture; the window is put back below all the same.

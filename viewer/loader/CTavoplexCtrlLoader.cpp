@@ -112,6 +112,12 @@ void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& wh
     FailureReason = FailureText(where, what);
 }
 
+void CTavoplexCtrl::FailLoad(const RWCString& what)
+{
+    LoadFailed = true;
+    SetFailureReason(LoaderInitialized ? ArchivePath : FileName, what);
+}
+
 RWCString CTavoplexCtrl::UnknownModelType(const RWCString& name)
 {
     const RWCString ext = lowerExtension(name);
@@ -129,6 +135,7 @@ bool CTavoplexCtrl::RunLoader()
         DescriptorBlock = std::make_unique<MemoryBlockC>();
         ZjvReady = false;
         LoadFailed = false;
+        PartListsFailed = false;
         FailureReason = RWCString();
         StlReady = false;
         // A name with ":" (a scheme, a drive) stands as it is; so does a name from the root

@@ -69,12 +69,10 @@ void CTavoplexCtrl::DrawLoadingFrame()
                 built = RunLoader();
             } catch (const std::bad_alloc&) {
                 RestoreOpenGLLock(lockDepth);
-                LoadFailed = true;
-                SetFailureReason(LoaderInitialized ? ArchivePath : FileName, "not enough memory to load it");
+                FailLoad("not enough memory to load it");
             } catch (...) {
                 RestoreOpenGLLock(lockDepth);
-                LoadFailed = true;
-                SetFailureReason(LoaderInitialized ? ArchivePath : FileName, "reading it failed unexpectedly");
+                FailLoad("reading it failed unexpectedly");
             }
             if (built) {
                 Loading = false;

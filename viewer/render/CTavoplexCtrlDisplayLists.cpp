@@ -1,12 +1,14 @@
 // CTavoplexCtrl: one display list per display part, compiled from its faces cut into
-// triangles, a large part on several threads, each with a context sharing the lists; and
-// the model's lists deleted with the model.
+// triangles, a large part on several threads, each with a context sharing the lists, going on
+// behind the frames until the lists are first used; and the model's lists deleted with the
+// model.
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "geometry/display/FEDisplayCornersC.h"
@@ -17,6 +19,7 @@
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/PartListCompileC.h"
 
 namespace {
 
@@ -38,6 +41,15 @@ constexpr size_t kFacesForParallelCompile = size_t(1) << 15;
 // Threads that compile runs at most: each holds about 8 MB of its own context's lists beside
 // the data, and beyond four the compile hardly gets faster.
 constexpr size_t kListThreads = 4;
+// Helper threads of a compile left to go on beside the frames after it. Each helper's context
+// and working room (about 4 MB for a million triangles) are then held beside the picture's
+// context and the first frames' memory, which used to come after the compile: with three or
+// more the process's peak of memory rises (1M triangles: 2.5 MB with three, 8 MB with four).
+constexpr size_t kHelpersBesideFrames = 2;
+// The work left to those helpers, in milliseconds of each: about what the frames of a picture
+// before its last take (30-40 ms). The rest is compiled first by all threads, the caller
+// among them, as before; more left would be finished by fewer threads than that.
+constexpr double kCompileBesideFramesMs = 30.0;
 // Run lists of a large part drawn between two flushes: about 64k triangles. Mesa's software
 // renderer bins every triangle it is given before its rasterizer threads start, so a part
 // handed over whole grows the process by its binned triangles and leaves those threads idle
@@ -45,80 +57,26 @@ constexpr size_t kListThreads = 4;
 // overlap less.
 constexpr size_t kRunsPerFlush = (size_t(1) << 16) / kFacesPerParallelRun;
 
-// The corners of a run of faces handed to the list being compiled. The array state is the
-// client's, not the list's: it is set for the compile only.
-void compileCorners(const FEDisplayCornersC& triangles)
-{
-    if (triangles.triangles() == 0)
-        return;
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    glInterleavedArrays(GL_N3F_V3F, 0, triangles.data());
-    glDrawArrays(GL_TRIANGLES, 0, GLsizei(3 * triangles.triangles()));
-    glPopClientAttrib();
-}
-
-// One run of faces compiled into a list of its own, on whatever thread runs it.
-struct ListRun {
-    std::vector<FEDisplayCornersC::ColouredTriangle> coloured;
-    bool done = false;
-};
-
-// Cuts faces into triangles and compiles them into list (when not 0); the coloured triangles
-// go to run.
-void compileRun(FEMeshFaceC* const* faces, size_t n, GLuint list, ListRun& run)
-{
-    FEDisplayCornersC triangles;
-    // The runs are already spread over the threads.
-    // Without a tessellator the faces would be missing from a list that looks whole.
-    if (!triangles.fromFaces(faces, n, false))
-        throw std::bad_alloc();
-    run.coloured = triangles.colouredTriangles();
-    if (list == 0) {
-        run.done = true;
-        return;
-    }
-    glNewList(list, GL_COMPILE);
-    try {
-        compileCorners(triangles);
-    } catch (...) {
-        glEndList();
-        throw;
-    }
-    glEndList();
-    run.done = true;
-}
-
 // The first face of every run of `per` faces of the list from first on, and how many faces the
 // list holds. Only the runs' starts are kept: an array of every face would hold 8 bytes a face
 // through the compile, beside the lists growing.
 struct RunStarts {
     std::vector<FEMeshFaceC*> starts;
     size_t faces = 0;
+    // Whether a face carries information (a colour, say): only then can the part have
+    // coloured-triangle records.
+    bool faceInfo = false;
 };
 
 RunStarts runStarts(FEMeshFaceC* first, size_t per)
 {
     RunStarts r;
-    for (FEMeshFaceC* face = first; face; face = face->getNext(), ++r.faces)
+    for (FEMeshFaceC* face = first; face; face = face->getNext(), ++r.faces) {
         if (r.faces % per == 0)
             r.starts.push_back(face);
+        r.faceInfo = r.faceInfo || face->getFaceInfo() != nullptr;
+    }
     return r;
-}
-
-// The n faces from first on (fewer where the list ends), into faces.
-void takeFaces(FEMeshFaceC* first, size_t n, std::vector<FEMeshFaceC*>& faces)
-{
-    faces.clear();
-    for (FEMeshFaceC* face = first; face && faces.size() < n; face = face->getNext())
-        faces.push_back(face);
-}
-
-// Records the triangles of coloured faces with the part, in order.
-void addColoured(FEDisplayPartC& part, const std::vector<FEDisplayCornersC::ColouredTriangle>& coloured)
-{
-    for (const FEDisplayCornersC::ColouredTriangle& t : coloured)
-        part.addTriangle(t.positions[0], t.positions[1], t.positions[2], t.normals[0], t.normals[1], t.normals[2],
-                         t.color);
 }
 
 }  // namespace
@@ -128,6 +86,9 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     FEDisplayPartC* part = handle.get();
     if (part == nullptr)
         return;
+    // A compile still running may be this very part's; what it threw is thrown here, where the
+    // loader would have met it had it been finished in its turn.
+    FinishPartLists();
     // A list made again may take the name of the one the shadow texture was drawn from.
     ShadowTextureDrawn = ShadowTextureKey();
     part->clearTriangles();
@@ -138,10 +99,10 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // raise the peak of memory by as much again. Every triangle goes into the list with its
     // corner normals; the list sets no colour (the caller sets it). The corners are handed over
     // as vertex arrays: compiling a million triangles call by call would take seconds.
-    const RunStarts runs = runStarts(part->getFirstFace(), kFacesPerParallelRun);
+    RunStarts runs = runStarts(part->getFirstFace(), kFacesPerParallelRun);
     platform::gl::GlContext* context = platform::gl::GlContext::current();
     const size_t runCount = runs.starts.size();
-    // A piece a thread: each helper makes a context once.
+    // Threads, the caller counted: each helper makes a context once.
     const size_t pieces = context != nullptr && runs.faces > kFacesForParallelCompile
                               ? std::min({runCount, size_t(platform::sys::workerCount()), kListThreads})
                               : 1;
@@ -155,12 +116,12 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
             FEDisplayCornersC triangles;
             std::vector<FEMeshFaceC*> faces;
             for (size_t r = 0; r < runCount; r += kFacesPerListRun / kFacesPerParallelRun) {
-                takeFaces(runs.starts[r], kFacesPerListRun, faces);
+                TakeFaces(runs.starts[r], kFacesPerListRun, faces);
                 if (!triangles.fromFaces(faces.data(), faces.size()))
                     throw std::bad_alloc();  // no tessellator: the faces would be missing
-                addColoured(*part, triangles.colouredTriangles());
+                AddColouredTriangles(*part, triangles.colouredTriangles());
                 if (list != 0)
-                    compileCorners(triangles);
+                    CompileCorners(triangles);
             }
         } catch (...) {
             // A list left open would swallow every later drawing command of the context; a
@@ -185,67 +146,71 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // follow the part's list in numbering and live as long as the shared lists do.
     const GLuint list = glGenLists(GLsizei(runCount + 1));
     part->setDisplayList(list != 0 ? int(list) : -1, int(runCount + 1));
-    std::vector<ListRun> compiled(runCount);
-    auto runList = [&](size_t r) { return list != 0 ? GLuint(list + 1 + r) : GLuint(0); };
-    auto compile = [&](size_t r, std::vector<FEMeshFaceC*>& faces) {
-        takeFaces(runs.starts[r], kFacesPerParallelRun, faces);
-        compileRun(faces.data(), faces.size(), runList(r), compiled[r]);
-    };
+    // All threads compile until what is left would keep two helpers busy through the frames
+    // that draw no model yet (those of a picture before its last); those two go on beside the
+    // frames, and the first use of the lists finishes the compile, taking part. Coloured-
+    // triangle records are drawn by every frame, so a part that may have them is finished here.
+    const bool pending = ListsBesideFrames && !runs.faceInfo;
+    // The helpers share the lists with the window's context, whichever of its group is current:
+    // a picture's goes with the picture, maybe before the compile ends, the window's only with
+    // the control, which stops the compile first.
+    const platform::gl::GlContext* shareWith = WindowContext != nullptr ? WindowContext.get() : context;
+    std::unique_ptr<PartListCompileC> compile;
     try {
-        platform::sys::runInPieces(runCount, pieces, [&](size_t, size_t begin, size_t end) {
-            // The caller's own piece compiles in its context; a helper thread brings one.
-            std::unique_ptr<platform::gl::GlSurface> surface;
-            std::unique_ptr<platform::gl::GlContext> helper;
-            if (platform::gl::GlContext::current() != context) {
-                surface = std::make_unique<platform::gl::GlSurface>(1, 1);
-                helper = platform::gl::GlContext::create(context);
-                if (helper == nullptr || !helper->makeCurrent(*surface))
-                    return;  // left to the caller below
-            }
-            std::vector<FEMeshFaceC*> faces;
-            try {
-                for (size_t r = begin; r < end; ++r)
-                    compile(r, faces);
-            } catch (...) {
-                if (helper) {
-                    glFinish();
-                    helper->release();
-                }
-                throw;
-            }
-            if (helper) {
-                glFinish();
-                helper->release();
-            }
-        });
-        // Runs a helper could not take (no context to be had) are compiled here.
-        std::vector<FEMeshFaceC*> faces;
-        for (size_t r = 0; r < runCount; ++r)
-            if (!compiled[r].done)
-                compile(r, faces);
-        for (const ListRun& run : compiled)
-            addColoured(*part, run.coloured);
+        compile = std::make_unique<PartListCompileC>(handle, std::move(runs.starts), kFacesPerParallelRun, list,
+                                                     shareWith, pieces - 1);
     } catch (...) {
         if (list != 0)
             glDeleteLists(list, GLsizei(runCount + 1));
         part->setDisplayList(-1);
-        part->clearTriangles();
         throw;
     }
-    if (list != 0) {
-        glNewList(list, GL_COMPILE);
-        for (size_t r = 0; r < runCount; ++r)
-            glCallList(runList(r));
-        glEndList();
+    if (pending) {
+        compile->shareUntil(kCompileBesideFramesMs, kHelpersBesideFrames);
+        PendingPartLists = std::move(compile);
+    } else {
+        compile->finish();
     }
-    // The helpers' contexts and the compile's working room went back to the allocator's heaps of
-    // their threads, which would keep them (about 30 MB for a million triangles): the frames
-    // after take memory of their own.
-    platform::sys::returnFreedMemory();
+}
+
+void CTavoplexCtrl::FinishPartLists()
+{
+    if (PendingPartLists == nullptr)
+        return;
+    // Finished or failed, it is no longer pending.
+    const std::unique_ptr<PartListCompileC> compile = std::move(PendingPartLists);
+    compile->finish();
+}
+
+bool CTavoplexCtrl::PartListsReady()
+{
+    if (PendingPartLists == nullptr)
+        return true;
+    // The load already counted as done; its last step fails now, as it would have in the
+    // loading frame.
+    try {
+        FinishPartLists();
+        return true;
+    } catch (const std::bad_alloc&) {
+        FailLoad("not enough memory to load it");
+    } catch (...) {
+        FailLoad("reading it failed unexpectedly");
+    }
+    PartListsFailed = true;
+    return false;
+}
+
+void CTavoplexCtrl::AbandonPartLists()
+{
+    if (PendingPartLists != nullptr)
+        PendingPartLists->abandon();
+    PendingPartLists.reset();
 }
 
 void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)
 {
+    if (!PartListsReady())
+        return;
     const int list = part.getDisplayList();
     if (list < 0)
         return;
@@ -266,6 +231,8 @@ void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)
 void CTavoplexCtrl::ReleaseModel()
 {
     ShadowTextureDrawn = ShadowTextureKey();
+    // A compile still running reads the model's faces; its lists go with the others below.
+    AbandonPartLists();
     if (Parts == nullptr)
         return;
     // The lists live in the context, not in the parts: without this they would stay until the

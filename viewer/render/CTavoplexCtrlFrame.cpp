@@ -241,6 +241,10 @@ void CTavoplexCtrl::DrawEmptyScreen()
 
 void CTavoplexCtrl::DrawSceneFrame()
 {
+    // A frame that draws the model waits for its lists; one whose compile failed shows the
+    // failed load instead.
+    if (!ModelLeftOut)
+        PartListsReady();
     WriteLog("  Draw Scene.\n");
     if (!SceneShown) {
         if (Buttons != 0 && MainPanel != nullptr) {

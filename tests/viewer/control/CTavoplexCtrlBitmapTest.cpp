@@ -5,12 +5,14 @@
 #include <stdexcept>
 
 #include "tests/support/BenchSupport.h"
+#include "tests/support/FailingAllocation.h"
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/viewer/control/BitmapTestSupport.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
+#include "viewer/render/PartListCompileC.h"
 
 namespace {
 
@@ -353,6 +355,111 @@ TEST(CTavoplexCtrlBitmap, FramesPaintedOverPutNoPixelDownAndChangeNothingElse)
             EXPECT_NE(rgb(bmpPixel(files[1], 80, 60)), rgb(bmpPixel(files[1], 1, 1)));
         }
     }
+}
+
+TEST(CTavoplexCtrlBitmap, PartCompiledBesideTheFirstFramesGivesThePictureAndLogOfOneCompiledBefore)
+{
+    // A part of more faces than one thread compiles: its lists go on compiling after the load,
+    // while the picture's first frames (which leave the model out) are drawn, and the last
+    // frame waits for them. The file and the log must be those of a compile finished in the
+    // load; so must the window's frame after. A failing compile leaves no file, as a failing
+    // load does.
+    std::string files[2], logs[2];
+    std::vector<uint8_t> windows[2];
+    for (bool beside : {false, true}) {
+        ViewerHarness v(0, 0);
+        v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+        CTavoplexCtrl& c = v.open();
+        c.ListsBesideFrames = beside;
+        const std::string model = v.folder().file("torus.stl");
+        ASSERT_TRUE(benchsupport::writeBinaryStl(
+            model, 2 * 200 * 180, [](auto&& add) { benchsupport::torusTriangles(200, 180, add); }));
+        runLoad(v, model);
+        ASSERT_FALSE(c.Loading);
+        ASSERT_FALSE(c.LoadFailed);
+        EXPECT_EQ(c.PendingPartLists != nullptr, beside);
+        c.OnTimer(1);  // as the load-and-picture method does
+        const std::string bmp = v.folder().file("torus.bmp");
+        ASSERT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 200, 150), 0);
+        EXPECT_EQ(c.PendingPartLists, nullptr);
+        files[beside] = TempDir::read(bmp);
+        std::string log = TempDir::read(v.userFile("tavoplex.log"));
+        for (size_t at; (at = log.find(model)) != std::string::npos;)
+            log.erase(at, model.size());
+        logs[beside] = log;
+        v.resize(160, 120);
+        v.paint();
+        windows[beside] = v.frame().rgba;
+    }
+    EXPECT_TRUE(files[1] == files[0]);
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_TRUE(windows[1] == windows[0]);
+    ASSERT_FALSE(files[1].empty());
+    int model = 0;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            model += pixelNear(bmpPixel(files[1], x, y), rgb(bmpPixel(files[1], 1, 1)), 30) ? 0 : 1;
+    EXPECT_GT(model, 200 * 150 / 10);
+    EXPECT_NE(logs[1].find("Make List from Mesh."), std::string::npos);
+
+    for (bool beside : {false, true}) {
+        ViewerHarness v(0, 0);
+        v.writeConfig(kChosenSettings);
+        CTavoplexCtrl& c = v.open();
+        c.Start = 1;
+        c.ListsBesideFrames = beside;
+        const std::string model = v.folder().file("torus.stl");
+        ASSERT_TRUE(benchsupport::writeBinaryStl(
+            model, 2 * 200 * 180, [](auto&& add) { benchsupport::torusTriangles(200, 180, add); }));
+        const std::string bmp = v.folder().file("failed.bmp");
+        {
+            // The file's bytes (3.6 MB), the mesh and the frames are granted; the corners of a
+            // run of faces (590 kB) are not.
+            failingallocation::Scope scope(400 * 1024, 1024 * 1024);
+            EXPECT_FALSE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), 200, 150));
+        }
+        EXPECT_TRUE(c.LoadFailed) << beside;
+        EXPECT_NE(std::string(c.FailureReason.data()).find("not enough memory to load it"), std::string::npos)
+            << c.FailureReason.data();
+        ASSERT_NE(c.Parts, nullptr);  // read whole: only its lists failed
+        ASSERT_EQ(c.Parts->partCount(), 1u);
+        EXPECT_EQ(c.Parts->getPart(0)->getDisplayList(), -1);
+        EXPECT_FALSE(std::filesystem::exists(bmp));
+        EXPECT_EQ(c.PendingPartLists, nullptr);
+    }
+}
+
+TEST(CTavoplexCtrlBitmap, LoadEndingInsideThePictureLeavesItsCompileToTheWindowsContext)
+{
+    // A picture asked for while a model loads draws loading frames of its own; the load may end
+    // in its last one, the picture's context current. What still compiles then must not depend
+    // on that context, which goes with the picture (the window, without area as the host
+    // program's, draws no frame after it): a later frame of the window finishes it.
+    ViewerHarness v(0, 0);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    const std::string model = v.folder().file("torus.stl");
+    ASSERT_TRUE(benchsupport::writeBinaryStl(
+        model, 2 * 200 * 180, [](auto&& add) { benchsupport::torusTriangles(200, 180, add); }));
+    c.SetFileName(RWCString(model.c_str()));
+    c.SetParam("Start", "1");
+    while (c.LoaderCount < 2)
+        c.RenderFrame();
+    ASSERT_EQ(c.LoaderCount, 2);
+    // The picture's frames: the third, one on its timer step, and the fifth, which loads.
+    c.CreateBMP(RWCString(v.folder().file("loading.bmp").c_str()), 100, 80);
+    ASSERT_FALSE(c.Loading);
+    ASSERT_FALSE(c.LoadFailed);
+    ASSERT_NE(c.Parts, nullptr);
+    ASSERT_NE(c.PendingPartLists, nullptr);
+    EXPECT_EQ(c.PendingPartLists->sharesWith(), c.WindowContext.get());
+    v.resize(120, 120);
+    v.advance(3000);
+    v.paint();
+    EXPECT_EQ(c.PendingPartLists, nullptr);
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_GE(c.Parts->getPart(0)->getDisplayList(), 0);
+    EXPECT_FALSE(pixelNear(v.pixel(60, 60), rgb(v.pixel(1, 1)), 30));
 }
 
 TEST(CTavoplexCtrlBitmap, LinesInOneRunDrawTheSamePictureAsLinesOneByOne)

@@ -12,6 +12,7 @@
 #include "geometry/display/FETriangleCollectorC.h"
 #include "platform/sys.h"
 #include "tests/support/FailingAllocation.h"
+#include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
 
 namespace {
@@ -75,6 +76,7 @@ void expectListDrawsItsTriangles(int rings, int segments)
 
     ASSERT_TRUE(c.LockOpenGL());
     c.MakeListFromMesh(part);
+    c.FinishPartLists();
     // The reference: the same triangles, each in its own begin and end.
     FETriangleCollectorC collector(16384);
     torus->triangulate(&collector);
@@ -199,6 +201,7 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsLeavesNoFreedMemoryBehi
     ASSERT_TRUE(c.LockOpenGL());
     platform::sys::returnFreedMemory();
     c.MakeListFromMesh(part);
+    c.FinishPartLists();
     unsetenv("TAVOPLEX_THREADS");
     EXPECT_TRUE(glIsList(GLuint(part->getDisplayList()) + 1));  // built in runs, on threads
     // What is still there to give back: a handful of pages at most. Without the giving back,
@@ -211,32 +214,189 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsLeavesNoFreedMemoryBehi
 #endif
 }
 
-// A build that runs out of memory part way leaves the OpenGL state usable.
-TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
+// A part of more faces than one thread compiles leaves its compile running after
+// MakeListFromMesh. A frame waits for it and draws what a compile finished at once draws; a
+// model unloaded or loaded anew meanwhile stops it and deletes its lists; so does the control
+// going; the context stays usable.
+TEST(CTavoplexCtrlDisplayLists, ListsStillCompilingAreWaitedForOrDroppedWithTheirModel)
 {
-    ViewerHarness v(64, 64);
+    auto torus = [] {
+        FEDisplayPartC* t = new FEDisplayPartC();
+        benchsupport::buildTorus(*t, 200, 180);
+        t->finalize(-1.0);
+        t->smoothNormals();
+        return t;
+    };
+    std::vector<uint8_t> frames[2];
+    for (bool beside : {false, true}) {
+        ViewerHarness v(120, 120);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = 0;
+        c.ListsBesideFrames = beside;
+        installParts(c, modelOf(torus()));
+        EXPECT_EQ(c.PendingPartLists != nullptr, beside);
+        renderSettled(v);
+        EXPECT_EQ(c.PendingPartLists, nullptr);
+        frames[beside] = v.frame().rgba;
+    }
+    EXPECT_TRUE(frames[1] == frames[0]);
+
+    ViewerHarness v(120, 120);
+    v.writeConfig(kChosenSettings);
     CTavoplexCtrl& c = v.open();
-    refHandle<FEDisplayPartC> part(makeTorus(40, 24));
-    ASSERT_TRUE(c.LockOpenGL());
-    // The list of faces (8 bytes a face) is still granted, their corners (72 bytes a triangle)
-    // are not.
+    auto expectListsGone = [&](GLuint first, int count) {
+        OpenGLLock lock(c);
+        for (int i = 0; i < count; ++i)
+            EXPECT_FALSE(glIsList(first + GLuint(i))) << i;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    };
+    {
+        // Whatever the set-up left noted is not the lists'.
+        OpenGLLock lock(c);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+    // A compile that failed and was never waited for belongs to the model it was for: a new
+    // load drops it with that model and does not fail for it.
+    const struct {
+        bool reload, failed;
+    } cases[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& k : cases) {
+        const bool reload = k.reload;
+        SCOPED_TRACE(testing::Message() << (reload ? "loaded anew" : "unloaded") << (k.failed ? ", failed" : ""));
+        FEDisplayPartListC* model = modelOf(torus());
+        if (k.failed) {
+            // The corners of a run (590 kB) are not granted: the compile fails before it returns.
+            failingallocation::Scope scope(64 * 1024);
+            installParts(c, model);
+        } else {
+            installParts(c, model);
+        }
+        ASSERT_NE(c.PendingPartLists, nullptr);
+        const FEDisplayPartC& part = *c.Parts->getPart(0);
+        const GLuint first = GLuint(part.getDisplayList());
+        const int count = part.getDisplayListCount();
+        EXPECT_GT(count, 2);
+        if (reload)
+            runLoad(v, v.folder().write("cube.stl", cubeStl(40.0f)));
+        else
+            c.ReleaseModel();
+        EXPECT_EQ(c.PendingPartLists, nullptr);
+        expectListsGone(first, count);
+    }
+    ASSERT_FALSE(c.LoadFailed);
+    EXPECT_FALSE(c.PartListsFailed);
+    v.advance(3000);
+    v.paint();
+    EXPECT_FALSE(pixelNear(v.pixel(60, 60), {v.pixel(1, 1)[0], v.pixel(1, 1)[1], v.pixel(1, 1)[2]}, 30));
+    // The control goes with a compile running, a failed one too: its threads and contexts with
+    // it, and nothing thrown.
+    installParts(c, modelOf(torus()));
+    EXPECT_NE(c.PendingPartLists, nullptr);
+    ViewerHarness failing(120, 120);
+    CTavoplexCtrl& other = failing.open();
+    FEDisplayPartListC* model = modelOf(torus());
     {
         failingallocation::Scope scope(64 * 1024);
-        EXPECT_THROW(c.MakeListFromMesh(part), std::bad_alloc);
+        installParts(other, model);
     }
-    GLint compiling = -1;
-    glGetIntegerv(GL_LIST_INDEX, &compiling);
-    EXPECT_EQ(compiling, 0);
-    EXPECT_EQ(part->getDisplayList(), -1);
-    // The context may have noted the shortage itself.
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    EXPECT_NE(failing.control().PendingPartLists, nullptr);
+}
 
-    // Built again with memory enough, the list is whole.
-    c.MakeListFromMesh(part);
-    EXPECT_GE(part->getDisplayList(), 0);
-    glGetIntegerv(GL_LIST_INDEX, &compiling);
-    EXPECT_EQ(compiling, 0);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    c.UnlockOpenGL();
+// A build that runs out of memory part way leaves the OpenGL state usable: a small part's in
+// MakeListFromMesh, a large one's where it is finished (throwing), or in a frame (failing the
+// load).
+TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
+{
+    const struct {
+        int rings, segments;
+        bool inFrame;
+    } cases[] = {{40, 24, false}, {200, 180, false}, {200, 180, true}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.rings << (k.inFrame ? " in a frame" : ""));
+        ViewerHarness v(64, 64);
+        CTavoplexCtrl& c = v.open();
+        refHandle<FEDisplayPartC> part(makeTorus(k.rings, k.segments));
+        const bool large = k.rings > 100;
+        ASSERT_TRUE(c.LockOpenGL());
+        // The list of faces (8 bytes a face) is still granted, their corners (72 bytes a
+        // triangle) are not.
+        {
+            failingallocation::Scope scope(64 * 1024);
+            if (!large) {
+                EXPECT_THROW(c.MakeListFromMesh(part), std::bad_alloc);
+            } else {
+                c.MakeListFromMesh(part);
+                ASSERT_NE(c.PendingPartLists, nullptr);
+                if (k.inFrame)
+                    EXPECT_FALSE(c.PartListsReady());
+                else
+                    EXPECT_THROW(c.FinishPartLists(), std::bad_alloc);
+            }
+        }
+        EXPECT_EQ(c.PendingPartLists, nullptr);
+        EXPECT_EQ(c.LoadFailed, k.inFrame);
+        if (k.inFrame) {
+            EXPECT_NE(std::string(c.FailureReason.data()).find("not enough memory to load it"), std::string::npos);
+        }
+        GLint compiling = -1;
+        glGetIntegerv(GL_LIST_INDEX, &compiling);
+        EXPECT_EQ(compiling, 0);
+        EXPECT_EQ(part->getDisplayList(), -1);
+        EXPECT_EQ(part->triangleCount(), 0u);
+        // The context may have noted the shortage itself.
+        while (glGetError() != GL_NO_ERROR) {
+        }
+
+        // Built again with memory enough, the list is whole.
+        c.MakeListFromMesh(part);
+        c.FinishPartLists();
+        EXPECT_GE(part->getDisplayList(), 0);
+        EXPECT_EQ(part->getDisplayListCount() > 1, large);
+        glGetIntegerv(GL_LIST_INDEX, &compiling);
+        EXPECT_EQ(compiling, 0);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        c.UnlockOpenGL();
+    }
+}
+
+// A compile that fails behind the frames fails the load in the window's first frame that draws
+// the model: the failure and its reason are shown, the lists are gone, and the frame draws on.
+TEST(CTavoplexCtrlDisplayLists, CompileFailingBehindTheFramesFailsTheLoadInTheWindowsFrame)
+{
+    ViewerHarness v(96, 96);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    FEDisplayPartListC* model = modelOf(makeTorus(200, 180));
+    {
+        // The corners of a run (590 kB) are not granted: the failure is kept for the frame.
+        failingallocation::Scope scope(64 * 1024);
+        installParts(c, model);
+    }
+    ASSERT_NE(c.PendingPartLists, nullptr);
+    const FEDisplayPartC& part = *c.Parts->getPart(0);
+    const GLuint first = GLuint(part.getDisplayList());
+    const int count = part.getDisplayListCount();
+    EXPECT_FALSE(c.LoadFailed);
+    v.paint();
+    EXPECT_EQ(c.PendingPartLists, nullptr);
+    EXPECT_TRUE(c.LoadFailed);
+    EXPECT_TRUE(c.PartListsFailed);
+    EXPECT_NE(std::string(c.FailureReason.data()).find("not enough memory to load it"), std::string::npos)
+        << c.FailureReason.data();
+    EXPECT_EQ(part.getDisplayList(), -1);
+    {
+        OpenGLLock lock(c);
+        GLint compiling = -1;
+        glGetIntegerv(GL_LIST_INDEX, &compiling);
+        EXPECT_EQ(compiling, 0);
+        for (int i = 0; i < count; ++i)
+            EXPECT_FALSE(glIsList(first + GLuint(i))) << i;
+    }
+    // Later frames draw the failed load as any other, and a new load starts afresh.
+    v.advance(2000);
+    v.paint();
+    runLoad(v, v.folder().write("cube.stl", cubeStl(40.0f)));
+    EXPECT_FALSE(c.LoadFailed);
+    EXPECT_FALSE(c.PartListsFailed);
 }
