@@ -64,10 +64,13 @@ TEST(CTavoplexCtrlOpenGL, WithoutAnyFontEachControlLogsItOnce)
     EXPECT_EQ(result, 0);
 }
 
-// In a child process too: its glyphs start on their thread just before the font is made.
-TEST(CTavoplexCtrlOpenGL, FontMadeRightAfterItsGlyphsStartWaitsForThem)
+namespace {
+
+// In a child process with a context of its own: `first` runs (non-zero ends the check with
+// it), then a font is made; 0 when it has every glyph as rasterized here and now.
+int fontInChildAfter(const std::function<int(platform::gl::GlSurface&)>& first)
 {
-    const int result = runInChild([] {
+    return runInChild([&] {
         platform::gl::GlyphSet direct;
         if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(direct).empty())
             return 1;
@@ -75,52 +78,49 @@ TEST(CTavoplexCtrlOpenGL, FontMadeRightAfterItsGlyphsStartWaitsForThem)
         const std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create();
         if (context == nullptr || !context->makeCurrent(surface))
             return 2;
-        BitmapFontC::PrepareGlyphs();
+        if (const int failed = first(surface))
+            return failed;
         BitmapFontC font;
         if (!font.Create(&surface))
-            return 3;
-        int result = font.CharHeight == direct.height ? 0 : 4;
+            return 4;
+        int result = font.CharHeight == direct.height ? 0 : 5;
         for (int code = 0; code < 256; ++code)
             if (font.CharWidths[code] != direct.glyphs[size_t(code)].advance)
-                result = 5;
+                result = 6;
         font.Destroy();
         context->release();
         return result;
     });
-    EXPECT_EQ(result, 0);
+}
+
+}  // namespace
+
+// In a child process too: its glyphs start on their thread just before the font is made.
+TEST(CTavoplexCtrlOpenGL, FontMadeRightAfterItsGlyphsStartWaitsForThem)
+{
+    EXPECT_EQ(fontInChildAfter([](platform::gl::GlSurface&) {
+                  BitmapFontC::PrepareGlyphs();
+                  return 0;
+              }),
+              0);
 }
 
 // Glyphs that found no memory fail that one font: the next font made rasterizes them again.
 TEST(CTavoplexCtrlOpenGL, FontAfterGlyphsFoundNoMemoryGetsThemAgain)
 {
-    const int result = runInChild([] {
-        platform::gl::GlyphSet direct;
-        if (platform::gl::GlyphRasterizer::rasterizeUserInterfaceFont(direct).empty())
-            return 1;
-        platform::gl::GlSurface surface(8, 8);
-        const std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create();
-        if (context == nullptr || !context->makeCurrent(surface))
-            return 2;
-        {
-            failingallocation::Scope noRoom(sizeof(platform::gl::GlyphSet));
-            BitmapFontC::PrepareGlyphs();
-            BitmapFontC first;
-            try {
-                first.Create(&surface);
-                return 3;  // the glyphs had no room: the font cannot have them
-            } catch (const std::bad_alloc&) {
-            }
-            first.Destroy();
-        }
-        BitmapFontC font;
-        if (!font.Create(&surface))
-            return 4;
-        const int result = font.CharHeight == direct.height && font.CharWidths['W'] == direct.glyphs['W'].advance ? 0 : 5;
-        font.Destroy();
-        context->release();
-        return result;
-    });
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(fontInChildAfter([](platform::gl::GlSurface& surface) {
+                  failingallocation::Scope noRoom(sizeof(platform::gl::GlyphSet));
+                  BitmapFontC::PrepareGlyphs();
+                  BitmapFontC first;
+                  try {
+                      first.Create(&surface);
+                      return 3;  // the glyphs had no room: the font cannot have them
+                  } catch (const std::bad_alloc&) {
+                  }
+                  first.Destroy();
+                  return 0;
+              }),
+              0);
 }
 
 // A process may end while its glyphs are still being made (its window got no context, so no
