@@ -372,8 +372,9 @@ public:
     // 'vertex' but found 'x'", "HTTP 404", "no entry named 'a.zjv' in the archive"). The
     // reason reads "\"where\": what"; a later call replaces it, the init phase clears it.
     void SetFailureReason(const RWCString& where, const RWCString& what);
-    // The load fails for what: LoadFailed, and the reason given the file the load reads.
-    void FailLoad(const RWCString& what);
+    // Called in a catch block: the load fails for what was thrown (out of memory, or anything
+    // else as an unexpected failure): LoadFailed, and the reason given the file the load reads.
+    void FailLoadForCaughtException();
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
     static RWCString FailureText(const RWCString& where, const RWCString& what);
     // Why the name cannot be a model at all (an extension the loader does not read): the

@@ -10,6 +10,7 @@
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/loader/UnzipToBlock.h"
 
+#include <new>
 #include <string>
 
 namespace {
@@ -112,8 +113,16 @@ void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& wh
     FailureReason = FailureText(where, what);
 }
 
-void CTavoplexCtrl::FailLoad(const RWCString& what)
+void CTavoplexCtrl::FailLoadForCaughtException()
 {
+    RWCString what;
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        what = "not enough memory to load it";
+    } catch (...) {
+        what = "reading it failed unexpectedly";
+    }
     LoadFailed = true;
     SetFailureReason(LoaderInitialized ? ArchivePath : FileName, what);
 }

@@ -67,12 +67,9 @@ void CTavoplexCtrl::DrawLoadingFrame()
             const int lockDepth = GLLockCount;
             try {
                 built = RunLoader();
-            } catch (const std::bad_alloc&) {
-                RestoreOpenGLLock(lockDepth);
-                FailLoad("not enough memory to load it");
             } catch (...) {
                 RestoreOpenGLLock(lockDepth);
-                FailLoad("reading it failed unexpectedly");
+                FailLoadForCaughtException();
             }
             if (built) {
                 Loading = false;

@@ -191,10 +191,8 @@ bool CTavoplexCtrl::PartListsReady()
     try {
         FinishPartLists();
         return true;
-    } catch (const std::bad_alloc&) {
-        FailLoad("not enough memory to load it");
     } catch (...) {
-        FailLoad("reading it failed unexpectedly");
+        FailLoadForCaughtException();
     }
     PartListsFailed = true;
     return false;

@@ -62,8 +62,8 @@ void PartListCompileC::compile(size_t r, std::vector<FEMeshFaceC*>& faces)
 {
     TakeFaces(starts[r], facesPerRun, faces);
     FEDisplayCornersC triangles;
-    // The runs are already spread over the threads.
-    // Without a tessellator the faces would be missing from a list that looks whole.
+    // Cut on this thread alone: the runs are spread over the threads already. Without a
+    // tessellator the faces would be missing from a list that looks whole.
     if (!triangles.fromFaces(faces.data(), faces.size(), false))
         throw std::bad_alloc();
     Run& run = runs[r];
