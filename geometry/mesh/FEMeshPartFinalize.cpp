@@ -204,21 +204,23 @@ void FEMeshPartC::replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement)
 {
     // replacement must not be in any chain; it takes old's place, old leaves the chain.
     FEMeshFaceC* face = old->getFace();
+    FEMeshLoopC* previous = old->getPrevious();
+    FEMeshLoopC* next = old->getNext();
     replacement->setFace(face);
-    replacement->setNext(old->getNext());
+    replacement->setNext(next);
+    replacement->setPrevious(previous);
     if (face) {
         if (face->getFirstLoop() == old)
             face->setFirstLoop(replacement);
-        else
-            for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
-                if (l->getNext() == old) {
-                    l->setNext(replacement);
-                    break;
-                }
+        else if (previous && previous->getNext() == old)
+            previous->setNext(replacement);
+        if (next)
+            next->setPrevious(replacement);
         if (face->getLastLoop() == old)
             face->setLastLoop(replacement);
     }
     old->setNext(nullptr);
+    old->setPrevious(nullptr);
 }
 
 bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
@@ -975,6 +977,8 @@ void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, const std::vector<FEMes
             if (face->getFirstLoop() != loops[node]) {
                 part.detachLoop(loops[node]);
                 loops[node]->setNext(face->getFirstLoop());
+                if (FEMeshLoopC* second = face->getFirstLoop())
+                    second->setPrevious(loops[node]);
                 face->setFirstLoop(loops[node]);
                 if (!face->getLastLoop())
                     face->setLastLoop(loops[node]);
