@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include "math/Geometry2D.h"
 
@@ -16,18 +17,25 @@ constexpr double kOnBoundary = 1e-4;
 constexpr size_t kLoopsForGrid = 64;
 // A loop whose extent covers more cells than this is tried for every point instead.
 constexpr int64_t kMostCellsOfALoop = 16;
+// From this many corners a loop tried for many points has its edges sorted by height first.
+constexpr size_t kCornersForBands = 64;
 
-// Whether b's first corner lies strictly inside a.
-bool contains(const FEMeshLoopOutline& a, const FEMeshLoopOutline& b)
+// Whether b's first corner may lie inside a: not when it lies beside a's x range, or when every
+// corner of a lies above or below the band around the corner's ray (the point test finds those
+// at once).
+bool mayContain(const FEMeshLoopOutline& a, const FEMeshLoopOutline& b)
 {
     if (!b.hasFirst || a.polygon.empty())
         return false;
     const Point2D& p = b.first;
-    // What the point test would find at once: the point beside the polygon's x range, or every
-    // corner of the polygon above or below the band around the point's ray.
-    if (p.x() > a.xmax || p.x() < a.xmin || a.ymax < p.y() - kOnBoundary || a.ymin > p.y() + kOnBoundary)
-        return false;
-    return pointInPolygon(a.polygon.data(), int(a.polygon.size()), p, &a.xmin, &a.xmax, kOnBoundary) == 0;
+    return !(p.x() > a.xmax || p.x() < a.xmin || a.ymax < p.y() - kOnBoundary || a.ymin > p.y() + kOnBoundary);
+}
+
+// Whether b's first corner lies strictly inside a.
+bool contains(const FEMeshLoopOutline& a, const FEMeshLoopOutline& b)
+{
+    return mayContain(a, b) &&
+           pointInPolygon(a.polygon.data(), int(a.polygon.size()), b.first, &a.xmin, &a.xmax, kOnBoundary) == 0;
 }
 
 // The y range a point must lie in to be inside a loop of extent [lo, hi], widened beyond the
@@ -54,9 +62,11 @@ public:
             y0 = std::min(y0, widenedBelow(l.ymin));
             y1 = std::max(y1, widenedAbove(l.ymax));
         }
+        // A corner that is not finite hides from the extents; the scan takes such loops.
         for (const FEMeshLoopOutline& l : loops)
-            if (l.hasFirst && (!std::isfinite(l.first.x()) || !std::isfinite(l.first.y())))
-                return false;
+            for (const Point2D& p : l.polygon)
+                if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+                    return false;
         if (x0 > x1)
             return false;  // no loop has corners
         // About one cell per loop, shaped like the extent.
@@ -256,6 +266,20 @@ int BuildLoopTree(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMes
             previous[next] = previous[n];
     };
     auto higherStamp = [&](int a, int b) { return stamp[a] > stamp[b]; };
+    // A loop of many corners around many others (a plate's outline round its holes) answers
+    // through its edges by height.
+    std::vector<std::unique_ptr<PolygonBands>> bands(loops.size());
+    auto holds = [&](int a, int b) {
+        const FEMeshLoopOutline& outer = loops[size_t(a)];
+        if (!mayContain(outer, loops[size_t(b)]))
+            return false;
+        if (outer.polygon.size() < kCornersForBands)
+            return contains(outer, loops[size_t(b)]);
+        if (!bands[size_t(a)])
+            bands[size_t(a)] = std::make_unique<PolygonBands>(outer.polygon.data(), int(outer.polygon.size()),
+                                                              kOnBoundary);
+        return bands[size_t(a)]->locate(loops[size_t(b)].first, outer.xmin, outer.xmax) == 0;
+    };
 
     std::vector<int> taken;
     for (int n = 0; n < count; ++n) {
@@ -264,7 +288,7 @@ int BuildLoopTree(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMes
             int holder = -1;
             if (loops[n].hasFirst)
                 grid.loopsAround(loops[n].first, [&](int s) {
-                    if (level[s] == at && (holder == -1 || stamp[s] > stamp[holder]) && contains(loops[s], loops[n]))
+                    if (level[s] == at && (holder == -1 || stamp[s] > stamp[holder]) && holds(s, n))
                         holder = s;
                 });
             if (holder != -1) {
@@ -274,7 +298,7 @@ int BuildLoopTree(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMes
             taken.clear();
             if (!loops[n].polygon.empty()) {
                 auto consider = [&](int s) {
-                    if (level[s] == at && contains(loops[n], loops[s]))
+                    if (level[s] == at && holds(n, s))
                         taken.push_back(s);
                 };
                 if (grid.firstCornersWithin(loops[n], consider)) {

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <vector>
 
 TEST(Geometry2DTest, AnglesLieInZeroExclusiveTo360) {
     struct Case {
@@ -118,4 +121,40 @@ TEST(Geometry2DTest, RayThroughVertex) {
     const Point2D notch[] = {{0, -1}, {4, -1}, {4, 2}, {2, 0}, {0, 2}};
     EXPECT_EQ(pointInPolygon(notch, 5, Point2D(0.5, 0), nullptr, nullptr, 1e-6), 0);
     EXPECT_EQ(pointInPolygon(notch, 5, Point2D(2, 1), nullptr, nullptr, 1e-6), 2);
+}
+
+TEST(Geometry2DTest, PolygonBandsAnswerAsThePlainTest) {
+    // Polygons of many corners on a few heights (horizontal edges, corners exactly on and just
+    // off the band around a point's ray), closed by repeating the first corner, against points
+    // on corners, at the band's edges, off the ends and in between.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double tol = 1e-4;
+    for (int trial = 0; trial < 200; ++trial) {
+        const int corners = 3 + int(unit(random) * 300);
+        const double scale = trial % 7 == 0 ? 1e6 : 10.0;
+        std::vector<Point2D> pts;
+        for (int i = 0; i < corners; ++i) {
+            const double level = std::floor(unit(random) * 6) * scale / 6;
+            const double y = unit(random) < 0.7 ? level : scale * unit(random);
+            pts.push_back(Point2D(scale * unit(random), y));
+        }
+        if (trial % 2 == 0)
+            pts.push_back(pts.front());
+        double xmin = 1e300, xmax = -1e300;
+        for (const Point2D& q : pts) {
+            xmin = std::min(xmin, q.x());
+            xmax = std::max(xmax, q.x());
+        }
+        const PolygonBands bands(pts.data(), int(pts.size()), tol);
+        for (int k = 0; k < 300; ++k) {
+            const Point2D& c = pts[size_t(unit(random) * double(pts.size()))];
+            const double offsets[] = {0.0, tol, -tol, tol / 2, -tol / 2, 2 * tol, unit(random) * scale / 10};
+            const double dy = offsets[size_t(unit(random) * 7)];
+            const double dx = unit(random) < 0.3 ? 0.0 : (unit(random) - 0.5) * scale / 5;
+            const Point2D p(c.x() + dx, c.y() + dy);
+            ASSERT_EQ(bands.locate(p, xmin, xmax), pointInPolygon(pts.data(), int(pts.size()), p, &xmin, &xmax, tol))
+                << "trial " << trial << " point " << p.x() << "," << p.y();
+        }
+    }
 }

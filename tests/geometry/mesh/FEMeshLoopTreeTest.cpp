@@ -50,12 +50,25 @@ std::vector<FEMeshLoopOutline> randomLoops(std::mt19937& random, int count)
         } else if (kind < 0.55) {
             loops.push_back(square(offset + 10.0 * unit(random), offset, 60.0 + 40.0 * unit(random)));
         } else if (kind < 0.65 && !loops.empty()) {
-            // A loop starting on, or just off, another loop's boundary.
+            // A loop starting on, or just off, a corner of another loop, or at the edge of the
+            // band around that corner's height.
             const FEMeshLoopOutline& other = loops[size_t(unit(random) * double(loops.size()))];
-            const double nudge = (unit(random) - 0.5) * 4e-4;
-            const double bx = other.hasFirst ? other.first.x() + nudge : x;
-            const double by = other.hasFirst ? other.first.y() + 0.5 * nudge : y;
+            const double nudges[] = {0.0, 1e-4, -1e-4, 5e-5, -5e-5, (unit(random) - 0.5) * 4e-4};
+            const double nudge = nudges[size_t(unit(random) * 6)];
+            const Point2D c = other.polygon.empty() ? Point2D(x, y)
+                                                    : other.polygon[size_t(unit(random) * double(other.polygon.size()))];
+            const double bx = c.x() + (unit(random) < 0.5 ? 0.0 : nudge), by = c.y() + nudge;
             loops.push_back(outline({{bx, by}, {bx + 1.0, by}, {bx + 1.0, by + 1.0}}));
+        } else if (kind < 0.69) {
+            // An outline of many corners (a comb along its bottom) round a strip where others lie.
+            std::vector<Point2D> comb;
+            const int teeth = 40 + int(unit(random) * 120);
+            const double width = 20.0 + 60.0 * unit(random);
+            for (int t = 0; t <= 2 * teeth; ++t)
+                comb.push_back(Point2D(x + width * t / (2 * teeth), y + (t % 2 == 1 ? 0.5 : 0.0)));
+            comb.push_back(Point2D(x + width, y + 3.0));
+            comb.push_back(Point2D(x, y + 3.0));
+            loops.push_back(outline(comb));
         } else if (kind < 0.72 && !loops.empty()) {
             loops.push_back(loops[size_t(unit(random) * double(loops.size()))]);
         } else if (kind < 0.76) {
