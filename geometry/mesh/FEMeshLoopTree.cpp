@@ -172,12 +172,19 @@ void FEMeshLoopOutline::measure()
 {
     xmin = ymin = HUGE_VAL;
     xmax = ymax = -HUGE_VAL;
+    bool yUnknown = false;
     for (const Point2D& p : polygon) {
         xmin = std::min(xmin, p.x());
         xmax = std::max(xmax, p.x());
         ymin = std::min(ymin, p.y());
         ymax = std::max(ymax, p.y());
+        yUnknown = yUnknown || std::isnan(p.y());
     }
+    // The point test takes a corner whose y is not a number as lying in the band around any
+    // point, so such a loop may hold points beyond its other corners' y range: no y range,
+    // which keeps it from the grid and from the quick refusal.
+    if (yUnknown)
+        ymin = ymax = std::nan("");
 }
 
 int BuildLoopTreeByScan(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMeshLoopTreeNode>& nodes)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/mesh/FEMeshLoopTree.h"
+#include "math/Geometry2D.h"
 
 namespace {
 
@@ -136,4 +137,41 @@ TEST(FEMeshLoopTree, AFaceWithManyHolesAndIslands)
     }
     EXPECT_EQ(holes, 900);
     EXPECT_EQ(islands, 450);
+}
+
+TEST(FEMeshLoopTree, ALoopHoldsAnotherExactlyWhenThePointTestSaysSo)
+{
+    // Two loops: the second goes under the first exactly when the point test, measuring the
+    // polygon for itself, finds the second's first corner inside the first. The extents the
+    // tree keeps must never turn that answer, whatever the coordinates.
+    const double nan = std::nan("");
+    std::mt19937 random(31);
+    std::vector<FEMeshLoopOutline> loops = randomLoops(random, 150);
+    const std::vector<FEMeshLoopOutline> odd = {
+        outline({{2, nan}, {2, 5}, {0, 5}}),          // first corner's y not a number
+        outline({{0, 5}, {2, nan}, {2, 5}}),
+        outline({{1, 0}, {2, 0}, {2, 1}}),
+        outline({{nan, 0}, {4, -1}, {4, 1}}),
+        outline({{-1, -1}, {3, -1}, {3, 3}, {-1, 3}}),
+        outline({{HUGE_VAL, 0}, {HUGE_VAL, 2}, {-HUGE_VAL, 1}}),
+        outline({{HUGE_VAL, -1}, {HUGE_VAL, 1}}),
+        outline({{0, HUGE_VAL}, {4, -HUGE_VAL}, {4, HUGE_VAL}}),
+        outline({{1e300, 0}, {3e300, -1}, {3e300, 1}}),
+        outline({{2e300, 0}, {3e300, -1}, {3e300, 1}}),
+        outline({{1.5e300, 0}, {1.6e300, 0}, {1.6e300, 1}}),
+        outline({{1, 1e-4}, {3, 1e-4}, {3, 2}}),       // corners exactly one band from a point
+        outline({{0, -1e-4}, {3, -1e-4}, {3, 1e-4}, {0, 1e-4}}),
+    };
+    loops.insert(loops.end(), odd.begin(), odd.end());
+    std::vector<FEMeshLoopTreeNode> nodes;
+    for (const FEMeshLoopOutline& a : loops)
+        for (const FEMeshLoopOutline& b : loops) {
+            const bool inside = b.hasFirst && !a.polygon.empty() &&
+                                pointInPolygon(a.polygon.data(), int(a.polygon.size()), b.first, nullptr, nullptr,
+                                               1e-4) == 0;
+            BuildLoopTreeByScan({a, b}, nodes);
+            ASSERT_EQ(nodes[0].firstChild == 1, inside)
+                << "(" << b.first.x() << ", " << b.first.y() << ") in a loop from (" << a.first.x() << ", "
+                << a.first.y() << ")";
+        }
 }
