@@ -17,17 +17,19 @@ constexpr size_t kLoopsForGrid = 64;
 // A loop whose extent covers more cells than this is tried for every point instead.
 constexpr int64_t kMostCellsOfALoop = 16;
 
+// False where the point test would find at once that p is not inside a: p beside the
+// polygon's x range, or every corner of the polygon above or below the band around p's ray.
+bool mayContain(const FEMeshLoopOutline& a, const Point2D& p)
+{
+    return !(p.x() > a.xmax || p.x() < a.xmin || a.ymax < p.y() - kOnBoundary || a.ymin > p.y() + kOnBoundary);
+}
+
 // Whether b's first corner lies strictly inside a.
 bool contains(const FEMeshLoopOutline& a, const FEMeshLoopOutline& b)
 {
-    if (!b.hasFirst || a.polygon.empty())
+    if (!b.hasFirst || a.polygon.empty() || !mayContain(a, b.first))
         return false;
-    const Point2D& p = b.first;
-    // What the point test would find at once: the point beside the polygon's x range, or every
-    // corner of the polygon above or below the band around the point's ray.
-    if (p.x() > a.xmax || p.x() < a.xmin || a.ymax < p.y() - kOnBoundary || a.ymin > p.y() + kOnBoundary)
-        return false;
-    return pointInPolygon(a.polygon.data(), int(a.polygon.size()), p, &a.xmin, &a.xmax, kOnBoundary) == 0;
+    return pointInPolygon(a.polygon.data(), int(a.polygon.size()), b.first, &a.xmin, &a.xmax, kOnBoundary) == 0;
 }
 
 // The y range a point must lie in to be inside a loop of extent [lo, hi], widened beyond the
@@ -264,16 +266,29 @@ int BuildLoopTree(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMes
     };
     auto higherStamp = [&](int a, int b) { return stamp[a] > stamp[b]; };
 
-    std::vector<int> taken;
+    // The placed loops around the first corner that may hold it, by level and within a level
+    // from the highest stamp down: gathered once per loop, not once per level it descends
+    // (loops nested a thousand deep are all around the innermost's corner).
+    auto byLevel = [&](int a, int b) { return level[a] != level[b] ? level[a] < level[b] : stamp[a] > stamp[b]; };
+    auto belowLevel = [&](int s, int at) { return level[s] < at; };
+    std::vector<int> around, taken;
     for (int n = 0; n < count; ++n) {
+        around.clear();
+        if (loops[n].hasFirst)
+            grid.loopsAround(loops[n].first, [&](int s) {
+                if (level[s] != kOutside && mayContain(loops[s], loops[n].first))
+                    around.push_back(s);
+            });
+        std::sort(around.begin(), around.end(), byLevel);
         int at = kRoot;
         for (;;) {
             int holder = -1;
-            if (loops[n].hasFirst)
-                grid.loopsAround(loops[n].first, [&](int s) {
-                    if (level[s] == at && (holder == -1 || stamp[s] > stamp[holder]) && contains(loops[s], loops[n]))
-                        holder = s;
-                });
+            for (auto s = std::lower_bound(around.begin(), around.end(), at, belowLevel);
+                 s != around.end() && level[*s] == at; ++s)
+                if (contains(loops[*s], loops[n])) {
+                    holder = *s;
+                    break;
+                }
             if (holder != -1) {
                 at = holder;
                 continue;

@@ -139,6 +139,27 @@ TEST(FEMeshLoopTree, AFaceWithManyHolesAndIslands)
     EXPECT_EQ(islands, 450);
 }
 
+TEST(FEMeshLoopTree, RingsNestedDeepInEitherOrder)
+{
+    // Every ring around the first corners of all inside it: the grid's loops around a corner
+    // are many levels deep, and a ring given after its inner rings takes them over. Two
+    // overlapping rings of each size, neither holding the other's first corner (siblings that
+    // both hold what is inside), with triangles between.
+    std::vector<FEMeshLoopOutline> loops;
+    for (int i = 0; i < 300; ++i) {
+        loops.push_back(square(i, i, 2.0 * (300 - i)));
+        loops.push_back(square(i - 0.25, i + 0.25, 2.0 * (300 - i)));
+        if (i % 7 == 0)
+            loops.push_back(outline({{i + 0.2, i + 0.3}, {i + 0.4, i + 0.3}, {i + 0.2, i + 0.45}}));
+    }
+    expectSameTree(loops, "outside in");
+    std::reverse(loops.begin(), loops.end());
+    expectSameTree(loops, "inside out");
+    std::mt19937 random(11);
+    std::shuffle(loops.begin(), loops.end(), random);
+    expectSameTree(loops, "shuffled");
+}
+
 TEST(FEMeshLoopTree, ALoopHoldsAnotherExactlyWhenThePointTestSaysSo)
 {
     // Two loops: the second goes under the first exactly when the point test, measuring the
