@@ -20,22 +20,19 @@ constexpr int64_t kMostCellsOfALoop = 16;
 // From this many corners a loop tried for many points has its edges sorted by height first.
 constexpr size_t kCornersForBands = 64;
 
-// Whether b's first corner may lie inside a: not when it lies beside a's x range, or when every
-// corner of a lies above or below the band around the corner's ray (the point test finds those
-// at once).
-bool mayContain(const FEMeshLoopOutline& a, const FEMeshLoopOutline& b)
+// False where the point test would find at once that p is not inside a: p beside the
+// polygon's x range, or every corner of the polygon above or below the band around p's ray.
+bool mayContain(const FEMeshLoopOutline& a, const Point2D& p)
 {
-    if (!b.hasFirst || a.polygon.empty())
-        return false;
-    const Point2D& p = b.first;
     return !(p.x() > a.xmax || p.x() < a.xmin || a.ymax < p.y() - kOnBoundary || a.ymin > p.y() + kOnBoundary);
 }
 
 // Whether b's first corner lies strictly inside a.
 bool contains(const FEMeshLoopOutline& a, const FEMeshLoopOutline& b)
 {
-    return mayContain(a, b) &&
-           pointInPolygon(a.polygon.data(), int(a.polygon.size()), b.first, &a.xmin, &a.xmax, kOnBoundary) == 0;
+    if (!b.hasFirst || a.polygon.empty() || !mayContain(a, b.first))
+        return false;
+    return pointInPolygon(a.polygon.data(), int(a.polygon.size()), b.first, &a.xmin, &a.xmax, kOnBoundary) == 0;
 }
 
 // The y range a point must lie in to be inside a loop of extent [lo, hi], widened beyond the
@@ -182,12 +179,19 @@ void FEMeshLoopOutline::measure()
 {
     xmin = ymin = HUGE_VAL;
     xmax = ymax = -HUGE_VAL;
+    bool yUnknown = false;
     for (const Point2D& p : polygon) {
         xmin = std::min(xmin, p.x());
         xmax = std::max(xmax, p.x());
         ymin = std::min(ymin, p.y());
         ymax = std::max(ymax, p.y());
+        yUnknown = yUnknown || std::isnan(p.y());
     }
+    // The point test takes a corner whose y is not a number as lying in the band around any
+    // point, so such a loop may hold points beyond its other corners' y range: no y range,
+    // which keeps it from the grid and from the quick refusal.
+    if (yUnknown)
+        ymin = ymax = std::nan("");
 }
 
 int BuildLoopTreeByScan(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMeshLoopTreeNode>& nodes)
@@ -271,7 +275,7 @@ int BuildLoopTree(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMes
     std::vector<std::unique_ptr<PolygonBands>> bands(loops.size());
     auto holds = [&](int a, int b) {
         const FEMeshLoopOutline& outer = loops[size_t(a)];
-        if (!mayContain(outer, loops[size_t(b)]))
+        if (!loops[size_t(b)].hasFirst || outer.polygon.empty() || !mayContain(outer, loops[size_t(b)].first))
             return false;
         if (outer.polygon.size() < kCornersForBands)
             return contains(outer, loops[size_t(b)]);
@@ -281,16 +285,29 @@ int BuildLoopTree(const std::vector<FEMeshLoopOutline>& loops, std::vector<FEMes
         return bands[size_t(a)]->locate(loops[size_t(b)].first, outer.xmin, outer.xmax) == 0;
     };
 
-    std::vector<int> taken;
+    // The placed loops around the first corner that may hold it, by level and within a level
+    // from the highest stamp down: gathered once per loop, not once per level it descends
+    // (loops nested a thousand deep are all around the innermost's corner).
+    auto byLevel = [&](int a, int b) { return level[a] != level[b] ? level[a] < level[b] : stamp[a] > stamp[b]; };
+    auto belowLevel = [&](int s, int at) { return level[s] < at; };
+    std::vector<int> around, taken;
     for (int n = 0; n < count; ++n) {
+        around.clear();
+        if (loops[n].hasFirst)
+            grid.loopsAround(loops[n].first, [&](int s) {
+                if (level[s] != kOutside && mayContain(loops[s], loops[n].first))
+                    around.push_back(s);
+            });
+        std::sort(around.begin(), around.end(), byLevel);
         int at = kRoot;
         for (;;) {
             int holder = -1;
-            if (loops[n].hasFirst)
-                grid.loopsAround(loops[n].first, [&](int s) {
-                    if (level[s] == at && (holder == -1 || stamp[s] > stamp[holder]) && holds(s, n))
-                        holder = s;
-                });
+            for (auto s = std::lower_bound(around.begin(), around.end(), at, belowLevel);
+                 s != around.end() && level[*s] == at; ++s)
+                if (holds(*s, n)) {
+                    holder = *s;
+                    break;
+                }
             if (holder != -1) {
                 at = holder;
                 continue;

@@ -11,7 +11,8 @@
 struct FEMeshLoopOutline {
     // The corners in loop order, the first again at the end; empty for a loop without corners.
     std::vector<Point2D> polygon;
-    // The corners' extent (meaningless while the polygon is empty).
+    // The corners' extent (meaningless while the polygon is empty); the y range is not a
+    // number when a corner's y is not.
     double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
     // Whether the loop has a first corner, and where it lies: a loop is inside another when
     // this corner lies strictly inside the other's polygon (1e-4 being on its boundary).

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/mesh/FEMeshLoopTree.h"
+#include "math/Geometry2D.h"
 
 namespace {
 
@@ -149,4 +150,62 @@ TEST(FEMeshLoopTree, AFaceWithManyHolesAndIslands)
     }
     EXPECT_EQ(holes, 900);
     EXPECT_EQ(islands, 450);
+}
+
+TEST(FEMeshLoopTree, RingsNestedDeepInEitherOrder)
+{
+    // Every ring around the first corners of all inside it: the grid's loops around a corner
+    // are many levels deep, and a ring given after its inner rings takes them over. Two
+    // overlapping rings of each size, neither holding the other's first corner (siblings that
+    // both hold what is inside), with triangles between.
+    std::vector<FEMeshLoopOutline> loops;
+    for (int i = 0; i < 300; ++i) {
+        loops.push_back(square(i, i, 2.0 * (300 - i)));
+        loops.push_back(square(i - 0.25, i + 0.25, 2.0 * (300 - i)));
+        if (i % 7 == 0)
+            loops.push_back(outline({{i + 0.2, i + 0.3}, {i + 0.4, i + 0.3}, {i + 0.2, i + 0.45}}));
+    }
+    expectSameTree(loops, "outside in");
+    std::reverse(loops.begin(), loops.end());
+    expectSameTree(loops, "inside out");
+    std::mt19937 random(11);
+    std::shuffle(loops.begin(), loops.end(), random);
+    expectSameTree(loops, "shuffled");
+}
+
+TEST(FEMeshLoopTree, ALoopHoldsAnotherExactlyWhenThePointTestSaysSo)
+{
+    // Two loops: the second goes under the first exactly when the point test, measuring the
+    // polygon for itself, finds the second's first corner inside the first. The extents the
+    // tree keeps must never turn that answer, whatever the coordinates.
+    const double nan = std::nan("");
+    std::mt19937 random(31);
+    std::vector<FEMeshLoopOutline> loops = randomLoops(random, 150);
+    const std::vector<FEMeshLoopOutline> odd = {
+        outline({{2, nan}, {2, 5}, {0, 5}}),          // first corner's y not a number
+        outline({{0, 5}, {2, nan}, {2, 5}}),
+        outline({{1, 0}, {2, 0}, {2, 1}}),
+        outline({{nan, 0}, {4, -1}, {4, 1}}),
+        outline({{-1, -1}, {3, -1}, {3, 3}, {-1, 3}}),
+        outline({{HUGE_VAL, 0}, {HUGE_VAL, 2}, {-HUGE_VAL, 1}}),
+        outline({{HUGE_VAL, -1}, {HUGE_VAL, 1}}),
+        outline({{0, HUGE_VAL}, {4, -HUGE_VAL}, {4, HUGE_VAL}}),
+        outline({{1e300, 0}, {3e300, -1}, {3e300, 1}}),
+        outline({{2e300, 0}, {3e300, -1}, {3e300, 1}}),
+        outline({{1.5e300, 0}, {1.6e300, 0}, {1.6e300, 1}}),
+        outline({{1, 1e-4}, {3, 1e-4}, {3, 2}}),       // corners exactly one band from a point
+        outline({{0, -1e-4}, {3, -1e-4}, {3, 1e-4}, {0, 1e-4}}),
+    };
+    loops.insert(loops.end(), odd.begin(), odd.end());
+    std::vector<FEMeshLoopTreeNode> nodes;
+    for (const FEMeshLoopOutline& a : loops)
+        for (const FEMeshLoopOutline& b : loops) {
+            const bool inside = b.hasFirst && !a.polygon.empty() &&
+                                pointInPolygon(a.polygon.data(), int(a.polygon.size()), b.first, nullptr, nullptr,
+                                               1e-4) == 0;
+            BuildLoopTreeByScan({a, b}, nodes);
+            ASSERT_EQ(nodes[0].firstChild == 1, inside)
+                << "(" << b.first.x() << ", " << b.first.y() << ") in a loop from (" << a.first.x() << ", "
+                << a.first.y() << ")";
+        }
 }

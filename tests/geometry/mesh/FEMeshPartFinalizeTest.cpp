@@ -80,15 +80,9 @@ int invariantViolations(FEMeshPartC& part)
         ++faces;
         if (!f->getFirstLoop())
             ++bad;
-        FEMeshLoopC* last = nullptr;
-        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
-            bad += l->getFace() != f;
-            bad += l->getPrevious() != last;
-            last = l;
-        }
-        bad += last != f->getLastLoop();
     }
     bad += faces != part.getFaceCount();
+    bad += meshtest::loopChainFaults(part);
     forEachHalfEdge(part, [&](FEMeshFaceC*, FEMeshLoopC* l, FEMeshHalfEdgeC* h) {
         bad += h->getLoop() != l;
         bad += h->getNext()->getPrevious() != h;
