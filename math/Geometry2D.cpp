@@ -179,7 +179,9 @@ int pointInPolygon(const Point2D* pts, int count, const Point2D& p, const double
 PolygonBands::PolygonBands(const Point2D* points, int count, double tolerance)
     : pts(points), count(count), tol(tolerance)
 {
-    if (!pts || count < 3) return;
+    // A tolerance below zero or not a number turns the band inside out, and the bands looked in
+    // around a point would miss edges that count: the plain test takes such tolerances.
+    if (!pts || count < 3 || !(tol >= 0.0)) return;
     double lo = HUGE_VAL, hi = -HUGE_VAL;
     for (int i = 0; i < count; ++i) {
         // A corner that is not finite lies in every band: the plain test takes such polygons.
