@@ -179,7 +179,9 @@ int pointInPolygon(const Point2D* pts, int count, const Point2D& p, const double
 PolygonBands::PolygonBands(const Point2D* points, int count, double tolerance)
     : pts(points), count(count), tol(tolerance)
 {
-    if (!pts || count < 3) return;
+    // A tolerance below zero or not a number turns the band inside out, and the bands looked in
+    // around a point would miss edges that count: the plain test takes such tolerances.
+    if (!pts || count < 3 || !(tol >= 0.0)) return;
     double lo = HUGE_VAL, hi = -HUGE_VAL;
     for (int i = 0; i < count; ++i) {
         // A corner that is not finite lies in every band: the plain test takes such polygons.
@@ -262,10 +264,11 @@ int PolygonBands::locate(const Point2D& p, double xmin, double xmax) const
     };
     for (int j : longEdges)
         if (take(j)) return 1;
-    // The bands the band around py touches, widened beyond any rounding; an edge listed in
-    // several of them is taken in its lowest only.
-    const double reach = 2.0 * tol + 1e-9 * std::fabs(py);
-    const int b0 = band(py - reach), b1 = band(py + reach);
+    // The bands the band around py touches, from its ends as rounded when corners are judged
+    // against it: band() never falls as y grows, so an edge reaching into it, which has a corner
+    // at or below its top and one at or above its bottom, is listed in one of them. An edge
+    // listed in several of them is taken in its lowest only.
+    const int b0 = band(py - tol), b1 = band(py + tol);
     for (int b = b0; b <= b1; ++b)
         for (int e = bandStart[size_t(b)]; e < bandStart[size_t(b) + 1]; ++e) {
             const int j = edges[size_t(e)];
