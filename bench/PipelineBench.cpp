@@ -42,6 +42,20 @@ void buildZigzagFan(FEMeshPartC& part, int triangles)
         part.addTriangle(Point3D(0, 0, 0), rim(k), rim(k + 1));
 }
 
+// A flat plate of side x side unit squares, two triangles each, with every other square of
+// every other row left out: one face around a quarter as many holes as squares.
+void buildPlateWithHoles(FEMeshPartC& part, int side)
+{
+    for (int i = 0; i < side; ++i)
+        for (int j = 0; j < side; ++j) {
+            if (i % 2 == 1 && j % 2 == 1 && i + 1 < side && j + 1 < side)
+                continue;
+            const Point3D a(i, j, 0), b(i + 1, j, 0), c(i + 1, j + 1, 0), d(i, j + 1, 0);
+            part.addTriangle(a, b, c);
+            part.addTriangle(a, c, d);
+        }
+}
+
 // One flat face with `points` corners: a gear outline with 100 teeth.
 void buildHugeFace(FEMeshPartC& part, int points)
 {
@@ -143,6 +157,14 @@ void BM_PipelineZigzagFan(benchmark::State& state)
     pipeline(state, triangles, [&](FEMeshPartC& p) { buildZigzagFan(p, triangles); });
 }
 BENCHMARK(BM_PipelineZigzagFan)->Arg(80000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Many holes in one face: the time per triangle should not grow with the plate.
+void BM_PipelinePlateWithHoles(benchmark::State& state)
+{
+    const int side = int(state.range(0));
+    pipeline(state, 1.5 * side * side, [&](FEMeshPartC& p) { buildPlateWithHoles(p, side); });
+}
+BENCHMARK(BM_PipelinePlateWithHoles)->Arg(150)->Arg(300)->Arg(600)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Triangulating one flat face of many corners (building it is not timed).
 void BM_TriangulateHugeFace(benchmark::State& state)

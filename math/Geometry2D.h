@@ -1,6 +1,8 @@
 // 2D geometry on Point2D: directions and angles (degrees), line and segment intersection, point in polygon.
 #pragma once
 
+#include <vector>
+
 #include "math/Point3D.h"
 
 Point2D directionFromAngle(double degrees);
@@ -23,3 +25,26 @@ int segmentIntersection2DChecked(const Point2D& a, const Point2D& b, const Point
 // are not null; otherwise it is computed from the points.
 int pointInPolygon(const Point2D* pts, int count, const Point2D& p, const double* xmin, const double* xmax,
                    double tol);
+
+// A polygon's edges by the heights they span, for many point tests against one polygon of many
+// corners: each test looks only at the edges near its point's height. The points stay the
+// caller's and must outlive this.
+class PolygonBands {
+public:
+    PolygonBands(const Point2D* pts, int count, double tol);
+    // What pointInPolygon(pts, count, p, &xmin, &xmax, tol) answers.
+    int locate(const Point2D& p, double xmin, double xmax) const;
+
+private:
+    int band(double y) const;
+
+    const Point2D* pts;
+    int count;
+    double tol;
+    bool usable = false;
+    int bands = 1;
+    double bottom = 0.0, height = 1.0;
+    std::vector<int> bandStart;  // edges of band b: edges[bandStart[b] .. bandStart[b + 1])
+    std::vector<int> edges;
+    std::vector<int> longEdges;  // edges spanning many bands, taken for every point
+};

@@ -362,7 +362,9 @@ void FEMeshPartC::attachLoop(FEMeshLoopC* loop, FEMeshFaceC* face)
 {
     loop->setFace(face);
     loop->setNext(nullptr);
-    if (FEMeshLoopC* last = face->getLastLoop())
+    FEMeshLoopC* last = face->getLastLoop();
+    loop->setPrevious(last);
+    if (last)
         last->setNext(loop);
     else
         face->setFirstLoop(loop);
@@ -371,20 +373,21 @@ void FEMeshPartC::attachLoop(FEMeshLoopC* loop, FEMeshFaceC* face)
 
 void FEMeshPartC::detachLoop(FEMeshLoopC* loop)
 {
-    FEMeshFaceC* face = loop->getFace();
-    if (face) {
-        FEMeshLoopC* previous = nullptr;
-        for (FEMeshLoopC* l = face->getFirstLoop(); l; previous = l, l = l->getNext()) {
-            if (l != loop)
-                continue;
+    if (FEMeshFaceC* face = loop->getFace()) {
+        FEMeshLoopC* previous = loop->getPrevious();
+        FEMeshLoopC* next = loop->getNext();
+        // A loop of the face that is not in its chain (yet) has nothing to leave.
+        if (previous ? previous->getNext() == loop : face->getFirstLoop() == loop) {
             if (previous)
-                previous->setNext(l->getNext());
+                previous->setNext(next);
             else
-                face->setFirstLoop(l->getNext());
+                face->setFirstLoop(next);
+            if (next)
+                next->setPrevious(previous);
             if (face->getLastLoop() == loop)
                 face->setLastLoop(previous);
-            break;
         }
     }
     loop->setNext(nullptr);
+    loop->setPrevious(nullptr);
 }

@@ -282,7 +282,10 @@ void FEMeshPartC::compactRecords()
         });
         FEMeshPoolC<FEMeshLoopC> loops;
         joinPools(freshLoops, loops);
-        forEachOfDense(loops, [](FEMeshLoopC* l) { l->setNext(movedTo(l->getNext())); });
+        forEachOfDense(loops, [](FEMeshLoopC* l) {
+            l->setNext(movedTo(l->getNext()));
+            l->setPrevious(movedTo(l->getPrevious()));
+        });
         forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setLoop(movedTo(h->getLoop())); });
         loopPool.takeOver(loops);
     }

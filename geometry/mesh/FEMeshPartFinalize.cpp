@@ -11,6 +11,7 @@
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshChainWalk.h"
 #include "geometry/mesh/FEMeshFanIndexC.h"
+#include "geometry/mesh/FEMeshLoopTree.h"
 #include "geometry/mesh/FEMeshMergeMemoC.h"
 #include "geometry/mesh/FEMeshVertexQueueC.h"
 #include "platform/Parallel.h"
@@ -203,21 +204,23 @@ void FEMeshPartC::replaceLoopInChain(FEMeshLoopC* old, FEMeshLoopC* replacement)
 {
     // replacement must not be in any chain; it takes old's place, old leaves the chain.
     FEMeshFaceC* face = old->getFace();
+    FEMeshLoopC* previous = old->getPrevious();
+    FEMeshLoopC* next = old->getNext();
     replacement->setFace(face);
-    replacement->setNext(old->getNext());
+    replacement->setNext(next);
+    replacement->setPrevious(previous);
     if (face) {
         if (face->getFirstLoop() == old)
             face->setFirstLoop(replacement);
-        else
-            for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
-                if (l->getNext() == old) {
-                    l->setNext(replacement);
-                    break;
-                }
+        else if (previous && previous->getNext() == old)
+            previous->setNext(replacement);
+        if (next)
+            next->setPrevious(replacement);
         if (face->getLastLoop() == old)
             face->setLastLoop(replacement);
     }
     old->setNext(nullptr);
+    old->setPrevious(nullptr);
 }
 
 bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
@@ -945,72 +948,25 @@ int FEMeshPartC::pointInLoop(float nx, float ny, float nz, FEMeshLoopC* loop, co
 
 namespace {
 
-struct LoopNode {
-    LoopNode* nextSibling = nullptr;
-    LoopNode* firstChild = nullptr;
-    FEMeshLoopC* loop = nullptr;
-};
-
-// The containment tree of a face's loops, one node per loop in chain order, each inserted from
-// the root: into the children of a sibling that contains it, or else in front of the siblings,
-// taking over (to the front of its children, in walk order) the siblings it contains.
-template <class Contains>
-LoopNode* buildLoopTree(FEMeshFaceC* face, std::vector<LoopNode>& nodes, Contains contains)
-{
-    nodes.clear();
-    for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
-        nodes.push_back(LoopNode{nullptr, nullptr, l});
-    LoopNode* roots = nullptr;
-    for (LoopNode& node : nodes) {
-        LoopNode** siblings = &roots;
-        for (;;) {
-            LoopNode* holder = nullptr;
-            for (LoopNode* s = *siblings; s; s = s->nextSibling)
-                if (contains(s->loop, node.loop)) {
-                    holder = s;
-                    break;
-                }
-            if (holder) {
-                siblings = &holder->firstChild;
-                continue;
-            }
-            LoopNode** link = siblings;
-            while (*link) {
-                LoopNode* s = *link;
-                if (contains(node.loop, s->loop)) {
-                    *link = s->nextSibling;
-                    s->nextSibling = node.firstChild;
-                    node.firstChild = s;
-                } else {
-                    link = &s->nextSibling;
-                }
-            }
-            node.nextSibling = *siblings;
-            *siblings = &node;
-            break;
-        }
-    }
-    return roots;
-}
-
 // Outer boundaries and holes alternate by level, the roots being outer. The first outer loop
 // leads the face; every further outer loop leads a new face (same information, group and
 // normal, index 0, appended to the list) that takes the holes right under it.
-void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, LoopNode* roots)
+void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, const std::vector<FEMeshLoopC*>& loops,
+                   const std::vector<FEMeshLoopTreeNode>& nodes, int roots)
 {
     bool firstOuterSeen = false;
-    std::vector<std::pair<LoopNode*, int>> stack;
-    std::vector<LoopNode*> order;
-    for (LoopNode* r = roots; r; r = r->nextSibling)
+    std::vector<std::pair<int, int>> stack;
+    std::vector<int> order;
+    for (int r = roots; r != -1; r = nodes[r].nextSibling)
         order.push_back(r);
     for (auto it = order.rbegin(); it != order.rend(); ++it)
         stack.push_back({*it, 0});
-    std::vector<LoopNode*> children;
+    std::vector<int> children;
     while (!stack.empty()) {
         auto [node, depth] = stack.back();
         stack.pop_back();
         children.clear();
-        for (LoopNode* c = node->firstChild; c; c = c->nextSibling)
+        for (int c = nodes[node].firstChild; c != -1; c = nodes[c].nextSibling)
             children.push_back(c);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.push_back({*it, depth + 1});
@@ -1018,12 +974,14 @@ void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, LoopNode* roots)
             continue;  // a hole: it stays with the face of its outer loop
         if (!firstOuterSeen) {
             firstOuterSeen = true;
-            if (face->getFirstLoop() != node->loop) {
-                part.detachLoop(node->loop);
-                node->loop->setNext(face->getFirstLoop());
-                face->setFirstLoop(node->loop);
+            if (face->getFirstLoop() != loops[node]) {
+                part.detachLoop(loops[node]);
+                loops[node]->setNext(face->getFirstLoop());
+                if (FEMeshLoopC* second = face->getFirstLoop())
+                    second->setPrevious(loops[node]);
+                face->setFirstLoop(loops[node]);
                 if (!face->getLastLoop())
-                    face->setLastLoop(node->loop);
+                    face->setLastLoop(loops[node]);
             }
             continue;
         }
@@ -1031,11 +989,11 @@ void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, LoopNode* roots)
         island->setGroupId(face->getGroupId());
         island->setNormal(face->getNormal());
         part.appendFace(island);
-        part.detachLoop(node->loop);
-        part.attachLoop(node->loop, island);
-        for (LoopNode* c = node->firstChild; c; c = c->nextSibling) {
-            part.detachLoop(c->loop);
-            part.attachLoop(c->loop, island);
+        part.detachLoop(loops[node]);
+        part.attachLoop(loops[node], island);
+        for (int c = nodes[node].firstChild; c != -1; c = nodes[c].nextSibling) {
+            part.detachLoop(loops[c]);
+            part.attachLoop(loops[c], island);
         }
     }
 }
@@ -1044,19 +1002,37 @@ void applyLoopTree(FEMeshPartC& part, FEMeshFaceC* face, LoopNode* roots)
 
 void FEMeshPartC::separateLoops()
 {
-    std::vector<LoopNode> nodes;
+    std::vector<FEMeshLoopC*> loops;
+    std::vector<FEMeshLoopOutline> outlines;
+    std::vector<FEMeshLoopTreeNode> nodes;
     for (FEMeshFaceC* face = faceHead; face; face = face->getNext()) {
         if (face->getFirstLoop() == face->getLastLoop())
             continue;
+        // A loop contains another when the first vertex of the other lies strictly inside it,
+        // both seen along the axis the face's normal leans on most.
         const Point3Df n = face->getNormal();
-        // A loop contains another when the first vertex of the other lies strictly inside it.
-        auto contains = [&](FEMeshLoopC* outer, FEMeshLoopC* inner) {
-            FEMeshHalfEdgeC* h = inner->getFirstHalfEdge();
-            if (!h)
-                return false;
-            return pointInLoop(n.x(), n.y(), n.z(), outer, h->getVertex()->getPosition()) == 0;
-        };
-        LoopNode* roots = buildLoopTree(face, nodes, contains);
-        applyLoopTree(*this, face, roots);
+        const int axis = dominantAxis(Point3D(n.x(), n.y(), n.z()));
+        loops.clear();
+        for (FEMeshLoopC* l = face->getFirstLoop(); l; l = l->getNext())
+            loops.push_back(l);
+        outlines.resize(loops.size());
+        for (size_t i = 0; i < loops.size(); ++i) {
+            FEMeshLoopOutline& o = outlines[i];
+            o.polygon.clear();
+            FEMeshHalfEdgeC* first = loops[i]->getFirstHalfEdge();
+            o.hasFirst = first != nullptr;
+            if (!first)
+                continue;
+            FEMeshHalfEdgeC* h = first;
+            do {
+                o.polygon.push_back(projectToPlane2D(Point3D(h->getVertex()->getPosition()), axis));
+                h = h->getNext();
+            } while (h && h != first);
+            o.polygon.push_back(o.polygon.front());
+            o.first = o.polygon.front();
+            o.measure();
+        }
+        const int roots = BuildLoopTree(outlines, nodes);
+        applyLoopTree(*this, face, loops, nodes, roots);
     }
 }

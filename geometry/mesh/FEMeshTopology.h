@@ -119,12 +119,17 @@ public:
     void setFace(FEMeshFaceC* f) { face = FEMeshArenaC<FEMeshFaceC>::handleOf(f); }
     FEMeshLoopC* getNext() const { return FEMeshArenaC<FEMeshLoopC>::fromHandle(next); }
     void setNext(FEMeshLoopC* l) { next = FEMeshArenaC<FEMeshLoopC>::handleOf(l); }
+    // The loop before this one in its face's chain: a face with thousands of holes gives one up
+    // without walking the chain.
+    FEMeshLoopC* getPrevious() const { return FEMeshArenaC<FEMeshLoopC>::fromHandle(previous); }
+    void setPrevious(FEMeshLoopC* l) { previous = FEMeshArenaC<FEMeshLoopC>::handleOf(l); }
 
     int getHalfEdgeCount() const;
 
 private:
     uint32_t firstHalfEdge = 0;  // handles, as in the half-edge
     uint32_t next = 0;
+    uint32_t previous = 0;
     uint32_t face = 0;
 };
 
@@ -349,6 +354,6 @@ inline FEMeshFaceC* FEMeshHalfEdgeC::getFace() const
     const FEMeshLoopC* l = getLoop();
     return l ? l->getFace() : nullptr;
 }
-static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 32 && sizeof(FEMeshEdgeC) == 24 && sizeof(FEMeshLoopC) == 12 &&
+static_assert(sizeof(void*) != 8 || (sizeof(FEMeshHalfEdgeC) == 32 && sizeof(FEMeshEdgeC) == 24 && sizeof(FEMeshLoopC) == 16 &&
                                      sizeof(FEMeshVertexC) == 48 && sizeof(FEMeshFaceC) == 48),
               "millions of these make a large mesh: keep them compact");

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <vector>
 
 TEST(Geometry2DTest, AnglesLieInZeroExclusiveTo360) {
     struct Case {
@@ -118,4 +121,71 @@ TEST(Geometry2DTest, RayThroughVertex) {
     const Point2D notch[] = {{0, -1}, {4, -1}, {4, 2}, {2, 0}, {0, 2}};
     EXPECT_EQ(pointInPolygon(notch, 5, Point2D(0.5, 0), nullptr, nullptr, 1e-6), 0);
     EXPECT_EQ(pointInPolygon(notch, 5, Point2D(2, 1), nullptr, nullptr, 1e-6), 2);
+}
+
+TEST(Geometry2DTest, PolygonBandsAnswerAsThePlainTest) {
+    // Polygons of many corners on a few heights (horizontal edges, corners exactly on and just
+    // off the band around a point's ray, repeated corners), closed by repeating the first corner
+    // or not, against points on corners, at the band's edges, off the ends and in between. Some
+    // lie far from the origin, some span more than a double holds or less than a band can split;
+    // some tolerances are wider than a band, zero or unusable; a few polygons are too short or
+    // have a corner that is not finite, and a few points have a coordinate that is not finite.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    const double tolerances[] = {1e-4, 1e-4, 1e-4, 0.0, 2.0, -0.5, nan};
+    const double scales[] = {10.0, 10.0, 10.0, 1e6, 2e-323, 1.7e308};
+    const double offsets[] = {0.0, 0.0, 0.0, 1e12};
+    for (int trial = 0; trial < 300; ++trial) {
+        // Some polygons have 64 corners on whole heights from 0 to 16: sixteen bands of height 1,
+        // so a tolerance of 1/4 puts the ends of a point's band exactly on corners and band ends.
+        const bool onGrid = trial % 10 == 9;
+        const double tol = onGrid ? 0.25 : tolerances[size_t(trial) % 7];
+        const double scale = onGrid ? 16.0 : scales[size_t(trial / 7) % 6];
+        const double offset = scale < 1e7 && !onGrid ? offsets[size_t(trial / 42) % 4] : 0.0;
+        const int corners = onGrid ? 64 : trial % 50 == 3 ? trial % 3 : 3 + int(unit(random) * 300);
+        std::vector<Point2D> pts;
+        for (int i = 0; i < corners; ++i) {
+            const double level = onGrid ? std::floor(unit(random) * 17) : std::floor(unit(random) * 6) * (scale / 6);
+            const double y = unit(random) < 0.7 || onGrid ? level : scale * (1.5 * unit(random) - 0.5);
+            if (!pts.empty() && unit(random) < 0.05)
+                pts.push_back(pts.back());
+            else
+                pts.push_back(Point2D(scale * unit(random), offset + y));
+        }
+        if (onGrid) {
+            pts[0].y() = 0.0;
+            pts[1].y() = 16.0;
+        }
+        if (trial % 2 == 0 && !pts.empty())
+            pts.push_back(pts.front());
+        if (trial % 23 == 5)
+            pts[size_t(unit(random) * double(pts.size()))].y() = trial % 2 ? inf : nan;
+        double xmin = 1e300, xmax = -1e300;
+        for (const Point2D& q : pts) {
+            xmin = std::min(xmin, q.x());
+            xmax = std::max(xmax, q.x());
+        }
+        const PolygonBands bands(pts.data(), int(pts.size()), tol);
+        const double step = std::isfinite(tol) ? tol : 1e-4;
+        for (int k = 0; k < 300 && !pts.empty(); ++k) {
+            const Point2D& c = pts[size_t(unit(random) * double(pts.size()))];
+            // The point's band edge exactly on the corner, as rounding makes it.
+            const double onTop = std::nextafter(c.y() + step, inf) - c.y();
+            const double onBottom = std::nextafter(c.y() - step, -inf) - c.y();
+            const double dys[] = {0.0, step, -step, step / 2, -step / 2, 2 * step, onTop, onBottom,
+                                  unit(random) * scale / 10};
+            const double dy = dys[size_t(unit(random) * 9)];
+            const double dx = unit(random) < 0.3 ? 0.0 : (unit(random) - 0.5) * scale / 5;
+            Point2D p(c.x() + dx, c.y() + dy);
+            if (k % 60 == 1)
+                p.x() = nan;
+            else if (k % 60 == 2)
+                p.y() = k % 120 == 2 ? nan : inf;
+            else if (k % 60 == 3)
+                p.y() = offset + scale * 1e3;
+            ASSERT_EQ(bands.locate(p, xmin, xmax), pointInPolygon(pts.data(), int(pts.size()), p, &xmin, &xmax, tol))
+                << "trial " << trial << " tol " << tol << " point " << p.x() << "," << p.y();
+        }
+    }
 }

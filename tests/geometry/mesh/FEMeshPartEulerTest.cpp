@@ -9,8 +9,8 @@
 
 namespace {
 
-// Every ring closed and in its loop, every half-edge named by its edge, partners running the
-// other way, outgoing half-edges starting at their vertex. Gives the first fault or "".
+// Every ring closed and in its loop, every loop chain linked both ways, every half-edge named
+// by its edge, partners running the other way, outgoing half-edges starting at their vertex. Gives the first fault or "".
 std::string checkTopology(FEMeshPartC& part, bool closed)
 {
     size_t halfEdges = 0;
@@ -39,6 +39,8 @@ std::string checkTopology(FEMeshPartC& part, bool closed)
                     break;
             }
         }
+    if (meshtest::loopChainFaults(part) != 0)
+        return "loop chain links";
     size_t sides = 0;
     for (FEMeshEdgeC* e = part.getFirstEdge(); e; e = e->getNext())
         sides += (e->getFirstHalfEdge() ? 1 : 0) + (e->getSecondHalfEdge() ? 1 : 0);

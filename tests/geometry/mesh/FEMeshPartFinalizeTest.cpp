@@ -80,14 +80,9 @@ int invariantViolations(FEMeshPartC& part)
         ++faces;
         if (!f->getFirstLoop())
             ++bad;
-        FEMeshLoopC* last = nullptr;
-        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
-            bad += l->getFace() != f;
-            last = l;
-        }
-        bad += last != f->getLastLoop();
     }
     bad += faces != part.getFaceCount();
+    bad += meshtest::loopChainFaults(part);
     forEachHalfEdge(part, [&](FEMeshFaceC*, FEMeshLoopC* l, FEMeshHalfEdgeC* h) {
         bad += h->getLoop() != l;
         bad += h->getNext()->getPrevious() != h;
@@ -210,6 +205,63 @@ TEST(FEMeshFinalize, IslandInsideAHoleBecomesAFaceOfItsOwn)
     EXPECT_EQ(second->getIndex(), 0);
     EXPECT_EQ(second->getNormal(), f->getNormal());
     EXPECT_EQ(second->getFirstLoop()->getFirstHalfEdge()->getVertex()->getPosition(), Point3Df(4, 6, 0));
+}
+
+TEST(FEMeshFinalize, PlateWithHundredsOfHolesKeepsEveryHoleInItsOneFace)
+{
+    // A grid of unit squares with every other square of every other row left out: the merge
+    // grows one face around hundreds of holes, giving up and taking over loops deep in its
+    // chain, and the loop separation sorts hundreds of loops.
+    FEMeshPartC part;
+    const int n = 41;  // the holes at odd rows and columns stay clear of the border
+    int holes = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            if (i % 2 == 1 && j % 2 == 1) {
+                ++holes;
+                continue;
+            }
+            quad(part, {double(i), double(j), 0}, {i + 1.0, double(j), 0}, {i + 1.0, j + 1.0, 0},
+                 {double(i), j + 1.0, 0});
+        }
+    part.finalize(-1.0);
+    EXPECT_EQ(invariantViolations(part), 0);
+    ASSERT_EQ(part.getFaceCount(), 1u);
+    FEMeshFaceC* f = part.getFirstFace();
+    EXPECT_EQ(f->getLoopCount(), 1 + holes);
+    // The outer boundary leads: every hole's corners lie inside it.
+    const Point3Df normal = f->getNormal();
+    for (FEMeshLoopC* l = f->getFirstLoop()->getNext(); l; l = l->getNext()) {
+        const Point3Df corner = l->getFirstHalfEdge()->getVertex()->getPosition();
+        ASSERT_EQ(part.pointInLoop(normal.x(), normal.y(), normal.z(), f->getFirstLoop(), corner), 0);
+    }
+}
+
+TEST(FEMeshFinalize, ALongerRingTakingAHoledFacesOuterPlaceLeadsItsHoles)
+{
+    // A square with a hole, and beside it a ring of many corners sharing its right side: joined
+    // across that side, the longer ring's loop takes the square's outer loop's place, in front
+    // of the hole.
+    FEMeshPartC part;
+    const Point3D square[] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    const Point3D hole[] = {{4, 4, 0}, {4, 6, 0}, {6, 6, 0}, {6, 4, 0}};
+    FEMeshFaceC* holed = part.addFace(square, 4, Point3D(0, 0, 1), nullptr, 15.0f, 0);
+    part.addLoop(hole, 4);
+    part.endFace();
+    std::vector<Point3D> ring = {{10, 10, 0}, {10, 0, 0}};
+    for (int k = 0; k <= 10; ++k)
+        ring.push_back(Point3D(12 + std::sin(kPi * k / 10), k, 0));
+    FEMeshFaceC* beside = part.addFace(ring.data(), ring.size(), Point3D(0, 0, 1), nullptr, 15.0f, 0);
+    part.endFace();
+    FEMeshHalfEdgeC* a = beside->getFirstLoop()->getFirstHalfEdge();
+    while (a->getVertex()->getPosition() != Point3Df(10, 10, 0))
+        a = a->getNext();
+    ASSERT_NE(a->getPartner(), nullptr);
+    ASSERT_TRUE(part.joinAcrossEdge(a, a->getPartner()));
+    ASSERT_EQ(part.getFaceCount(), 1u);
+    EXPECT_EQ(part.getFirstFace(), holed);
+    ASSERT_EQ(holed->getLoopCount(), 2);
+    EXPECT_EQ(holed->getLastLoop()->getPrevious(), holed->getFirstLoop());
 }
 
 TEST(FEMeshFinalize, StraightVertexOnAFoldDisappears)

@@ -74,6 +74,7 @@ TEST(FEMeshPartPersistTest, SavedMeshLoadsBackEqual)
     EXPECT_EQ(loaded.getVertexCount(), part.getVertexCount());
     EXPECT_EQ(part.getFaceCount(), 103u);  // the torus quads merged, six box sides, the plate
     EXPECT_EQ(fingerprint(loaded), fingerprint(part));
+    EXPECT_EQ(meshtest::loopChainFaults(loaded), 0);
     EXPECT_TRUE(loaded.isManifold());
     // Numbers come from the loading part's counters.
     EXPECT_EQ(loaded.getFirstFace()->getIndex(), 1);

@@ -10,6 +10,7 @@
 #include "math/VectorOps.h"
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
+#include "tests/geometry/mesh/MeshTestShapes.h"
 
 namespace {
 
@@ -264,6 +265,7 @@ TEST(FEMeshPartQueriesTest, CopyIsIndependentOfItsSource)
     EXPECT_EQ(info->referenceCount(), 3);  // the colour is shared by the copied face
     ASSERT_EQ(copy.getThreads().entries(), 1u);
     EXPECT_EQ(copy.getThreads()[0]->getEndPoint(), Point3D(0, 0, 5));
+    EXPECT_EQ(meshtest::loopChainFaults(copy), 0);
 
     // Every copied half-edge belongs to its own part's edges and vertices.
     for (FEMeshFaceC* f = copy.getFirstFace(); f; f = f->getNext()) {
@@ -301,6 +303,7 @@ TEST(FEMeshPartQueriesTest, CopyIsIndependentOfItsSource)
     EXPECT_EQ(twice.getFaceCount(), 12u);
     EXPECT_EQ(twice.getVertexCount(), 8u);
     EXPECT_EQ(twice.getEdgeCount(), 2 * copy.getEdgeCount());
+    EXPECT_EQ(meshtest::loopChainFaults(twice), 0);
 }
 
 TEST(FEMeshPartQueriesTest, TransformScaleRenumberAndWalks)

@@ -152,6 +152,23 @@ inline std::string structure(FEMeshPartC& part)
     return s;
 }
 
+// Faults in the faces' loop chains, each counted: a loop of another face, a loop whose link back
+// is not the loop before it, a last loop that is not the chain's last.
+inline int loopChainFaults(FEMeshPartC& part)
+{
+    int bad = 0;
+    for (FEMeshFaceC* f = part.getFirstFace(); f; f = f->getNext()) {
+        FEMeshLoopC* last = nullptr;
+        for (FEMeshLoopC* l = f->getFirstLoop(); l; l = l->getNext()) {
+            bad += l->getFace() != f;
+            bad += l->getPrevious() != last;
+            last = l;
+        }
+        bad += last != f->getLastLoop();
+    }
+    return bad;
+}
+
 // Empty when the texts are the same, else where they first differ (a line of each): short
 // enough for a failure message when the texts are the structures of large meshes.
 inline std::string firstDifference(const std::string& a, const std::string& b)
