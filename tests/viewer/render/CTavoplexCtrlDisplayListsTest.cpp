@@ -11,9 +11,11 @@
 
 #include "geometry/display/FETriangleCollectorC.h"
 #include "platform/sys.h"
+#include "tests/support/BenchSupport.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
+#include "viewer/render/PartListCompileC.h"
 
 namespace {
 
@@ -141,18 +143,23 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnO
 {
     // A smoothed torus of more faces than one thread's list is given, shaded with lines and
     // shadow, then as a ghost: the list built on several threads (runs in lists of their own)
-    // and on one; the runs drawn in groups with flushes between them and in one call.
-    auto picture = [](const char* threads, bool grouped) {
+    // and on one; the runs drawn in groups with flushes between them and in one call. A cone
+    // too, whose base (one face of 100,000 corners, the last) is compiled before the runs in
+    // front of it.
+    auto picture = [](const char* threads, bool grouped, bool cone) {
         setenv("TAVOPLEX_THREADS", threads, 1);
-        FEDisplayPartC* torus = new FEDisplayPartC();
-        benchsupport::buildTorus(*torus, 400, 360);
-        torus->finalize(-1.0);
-        torus->smoothNormals();
+        FEDisplayPartC* part = new FEDisplayPartC();
+        if (cone)
+            benchsupport::buildCone(*part, 200000);
+        else
+            benchsupport::buildTorus(*part, 400, 360);
+        part->finalize(-1.0);
+        part->smoothNormals();
         ViewerHarness v(200, 200);
         CTavoplexCtrl& c = v.open();
         c.Grid = 0;
         c.FlushListGroups = grouped;
-        installParts(c, modelOf(torus));
+        installParts(c, modelOf(part));
         c.Rotation.rotate(-50.0, 0.0, 20.0);
         std::vector<uint8_t> bytes;
         for (int mode : {4, 0}) {
@@ -165,23 +172,63 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnO
         // Only a list built in runs has lists of its own after the part's: without them the
         // pictures would come from the same one-thread build. Enough runs for several groups.
         OpenGLLock lock(c);
-        EXPECT_EQ(glIsList(GLuint(torus->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
+        EXPECT_EQ(glIsList(GLuint(part->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
             << threads << " threads";
         if (std::string(threads) != "1") {
-            EXPECT_GE(torus->getDisplayListCount(), 9);
+            EXPECT_GE(part->getDisplayListCount(), 9);
         }
         return bytes;
     };
-    const std::vector<uint8_t> serial = picture("1", true);
-    const std::vector<uint8_t> grouped = picture("8", true);
-    const std::vector<uint8_t> whole = picture("8", false);
-    unsetenv("TAVOPLEX_THREADS");
-    int shaded = 0;
-    for (size_t i = 0; i < serial.size() / 2; i += 4)
-        shaded += !std::equal(serial.begin() + long(i), serial.begin() + long(i) + 3, serial.begin());
-    EXPECT_GT(shaded, 200 * 200 / 5);
-    EXPECT_TRUE(serial == whole);
-    EXPECT_TRUE(grouped == whole);
+    for (bool cone : {false, true}) {
+        SCOPED_TRACE(cone ? "cone" : "torus");
+        const std::vector<uint8_t> serial = picture("1", true, cone);
+        const std::vector<uint8_t> grouped = picture("8", true, cone);
+        const std::vector<uint8_t> whole = picture("8", false, cone);
+        unsetenv("TAVOPLEX_THREADS");
+        int shaded = 0;
+        for (size_t i = 0; i < serial.size() / 2; i += 4)
+            shaded += !std::equal(serial.begin() + long(i), serial.begin() + long(i) + 3, serial.begin());
+        EXPECT_GT(shaded, 200 * 200 / (cone ? 20 : 5));
+        EXPECT_TRUE(serial == whole);
+        EXPECT_TRUE(grouped == whole);
+    }
+}
+
+// The runs are taken costly first, the rest in their own order, each once; the cost is the
+// corners of the run's faces.
+TEST(CTavoplexCtrlDisplayLists, CostlyRunsAreTakenFirst)
+{
+    const struct {
+        std::vector<size_t> costs;
+        std::vector<uint32_t> order;
+    } cases[] = {
+        {{}, {}},
+        {{7}, {0}},
+        {{5, 5, 5, 4}, {0, 1, 2, 3}},
+        {{1, 1, 1, 1, 9, 1, 1, 8}, {4, 7, 0, 1, 2, 3, 5, 6}},
+        {{9, 1, 9, 1, 1, 1, 1, 1}, {0, 2, 1, 3, 4, 5, 6, 7}},  // a tie keeps the runs' order
+        {{2, 2, 7, 2}, {2, 0, 1, 3}},                         // more than twice the mean (7 > 6.5)
+        {{2, 2, 6, 2}, {0, 1, 2, 3}},                         // not more (6 = 6)
+    };
+    for (const auto& k : cases) {
+        std::vector<uint32_t> order = {42};
+        OrderRunsByCost(k.costs, order);
+        EXPECT_EQ(order, k.order) << ::testing::PrintToString(k.costs);
+    }
+    // A cone's faces: the mantle's (three corners each, or a few more where flat neighbours
+    // merged) and the base's, one face of a corner per rim point.
+    FEDisplayPartC cone;
+    benchsupport::buildCone(cone, 2000);
+    cone.finalize(-1.0);
+    size_t faces = 0;
+    for (FEMeshFaceC* f = cone.getFirstFace(); f; f = f->getNext())
+        ++faces;
+    FEMeshFaceC* last = cone.getFirstFace();
+    for (size_t i = 1; i < faces; ++i)
+        last = last->getNext();
+    EXPECT_EQ(CornersOfFaces(last, 5), size_t(1000));
+    EXPECT_GE(CornersOfFaces(cone.getFirstFace(), faces - 1), 3 * (faces - 1));
+    EXPECT_EQ(CornersOfFaces(cone.getFirstFace(), faces) - CornersOfFaces(cone.getFirstFace(), faces - 1), size_t(1000));
 }
 
 // A list compiled on several threads leaves no freed memory backed behind it: the helpers'
