@@ -3,13 +3,19 @@
 // build that runs out of memory.
 #include <GL/gl.h>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry/display/FETriangleCollectorC.h"
+#include "platform/gl/GlContext.h"
 #include "platform/sys.h"
 #include "tests/support/BenchSupport.h"
 #include "tests/support/FailingAllocation.h"
@@ -22,6 +28,30 @@ namespace {
 using Pixel = std::array<uint8_t, 4>;
 
 feColor grey() { return feColor(0.6f, 0.6f, 0.6f, 1.0f); }
+
+// Runs body; a body that has not returned within a minute hangs, and the process (whose threads
+// would hold it for good) ends failing.
+template <class Body>
+void withinAMinute(Body&& body)
+{
+    std::mutex lock;
+    std::condition_variable returned;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock<std::mutex> guard(lock);
+        if (!returned.wait_for(guard, std::chrono::minutes(1), [&] { return done; })) {
+            std::fprintf(stderr, "hangs\n");
+            std::_Exit(1);
+        }
+    });
+    body();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        done = true;
+    }
+    returned.notify_all();
+    watch.join();
+}
 
 }  // namespace
 
@@ -229,6 +259,33 @@ TEST(CTavoplexCtrlDisplayLists, CostlyRunsAreTakenFirst)
     EXPECT_EQ(CornersOfFaces(last, 5), size_t(1000));
     EXPECT_GE(CornersOfFaces(cone.getFirstFace(), faces - 1), 3 * (faces - 1));
     EXPECT_EQ(CornersOfFaces(cone.getFirstFace(), faces) - CornersOfFaces(cone.getFirstFace(), faces - 1), size_t(1000));
+
+    // The caller takes from the back of the order, away from the costly runs: given the time of
+    // one run, it compiles the last run but the base's (the last, costly, first in the order).
+    FEDisplayPartC* coned = new FEDisplayPartC();
+    benchsupport::buildCone(*coned, 2000);
+    coned->finalize(-1.0);
+    refHandle<FEDisplayPartC> part(coned);
+    std::vector<FEMeshFaceC*> starts;
+    size_t i = 0;
+    for (FEMeshFaceC* f = coned->getFirstFace(); f; f = f->getNext(), ++i)
+        if (i % 64 == 0)
+            starts.push_back(f);
+    const size_t runs = starts.size();
+    ASSERT_GE(runs, size_t(4));
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    OpenGLLock lock(c);
+    // The runs' names are let go again: only the runs compiled are lists then.
+    const GLuint list = glGenLists(GLsizei(runs + 1));
+    glDeleteLists(list + 1, GLsizei(runs));
+    withinAMinute([&] {
+        PartListCompileC compile(part, starts, 64, list, platform::gl::GlContext::current(), 0);
+        compile.shareUntil(1e9, 1);
+    });
+    for (size_t r = 0; r < runs; ++r)
+        EXPECT_EQ(glIsList(list + 1 + GLuint(r)) == GL_TRUE, r == runs - 2) << r;
+    glDeleteLists(list, GLsizei(runs + 1));
 }
 
 // A list compiled on several threads leaves no freed memory backed behind it: the helpers'
