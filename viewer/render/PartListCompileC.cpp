@@ -74,7 +74,8 @@ PartListCompileC::PartListCompileC(refHandle<FEDisplayPartC> part, std::vector<F
                                    size_t facesPerRun, GLuint list, const platform::gl::GlContext* shareWith,
                                    size_t helperCount)
     : part_(std::move(part)), starts(std::move(starts)), facesPerRun(facesPerRun), list(list), shareWith(shareWith),
-      runs(this->starts.size()), costs(runs.size()), order(runs.size())
+      runs(this->starts.size()), costs(runs.size()), order(runs.size()),
+      ordered(runs.empty())  // no run to cost: no thread would ever set it
 {
     // No more threads to be had (none left, or no memory to start one): the ones running and
     // finish do the rest.

@@ -286,6 +286,19 @@ TEST(CTavoplexCtrlDisplayLists, CostlyRunsAreTakenFirst)
     for (size_t r = 0; r < runs; ++r)
         EXPECT_EQ(glIsList(list + 1 + GLuint(r)) == GL_TRUE, r == runs - 2) << r;
     glDeleteLists(list, GLsizei(runs + 1));
+    // A part of no runs leaves nothing to cost: no thread waits for an order, with a context
+    // current or without.
+    for (bool current : {true, false}) {
+        withinAMinute([&] {
+            PartListCompileC none(part, {}, 64, 0, nullptr, 2);
+            if (!current)
+                c.UnlockOpenGL();
+            none.finish();
+            if (!current)
+                c.LockOpenGL();
+        });
+        withinAMinute([&] { PartListCompileC none(part, {}, 64, 0, nullptr, 2); });
+    }
 }
 
 // A list compiled on several threads leaves no freed memory backed behind it: the helpers'
