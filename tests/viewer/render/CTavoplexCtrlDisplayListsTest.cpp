@@ -286,6 +286,11 @@ TEST(CTavoplexCtrlDisplayLists, CostlyRunsAreTakenFirst)
     for (size_t r = 0; r < runs; ++r)
         EXPECT_EQ(glIsList(list + 1 + GLuint(r)) == GL_TRUE, r == runs - 2) << r;
     glDeleteLists(list, GLsizei(runs + 1));
+    // Dropped at once, before its helpers have costed the runs (a face each) or started: the
+    // caller costs none, they cost them all and go, a run later at most.
+    std::vector<FEMeshFaceC*> each;
+    TakeFaces(coned->getFirstFace(), SIZE_MAX, each);
+    withinAMinute([&] { PartListCompileC dropped(part, each, 1, 0, platform::gl::GlContext::current(), 3); });
     // A part of no runs leaves nothing to cost: no thread waits for an order, with a context
     // current or without.
     for (bool current : {true, false}) {
