@@ -306,6 +306,41 @@ TEST(CTavoplexCtrlDisplayLists, CostlyRunsAreTakenFirst)
     }
 }
 
+// A part with coloured faces compiled in runs on several threads records their triangles in
+// face order, as one thread does, whatever order the runs were taken in: a cone whose base
+// (coloured too, costly and last) is taken first.
+TEST(CTavoplexCtrlDisplayLists, ColouredTrianglesOfRunsAreRecordedInFaceOrder)
+{
+    auto records = [](const std::string& threads) {
+        setenv("TAVOPLEX_THREADS", threads.c_str(), 1);
+        FEDisplayPartC* cone = new FEDisplayPartC();
+        benchsupport::buildCone(*cone, 200000);
+        cone->finalize(-1.0);
+        int i = 0;
+        for (FEMeshFaceC* f = cone->getFirstFace(); f; f = f->getNext(), ++i)
+            if (i % 7 == 0 || f->getNext() == nullptr)
+                f->setFaceInfo(new FEMeshFaceInfoColorC(1, 0, 0, 1, 0, 0.5f, 1));
+        refHandle<FEDisplayPartC> part(cone);
+        ViewerHarness v(64, 64);
+        CTavoplexCtrl& c = v.open();
+        OpenGLLock lock(c);
+        c.MakeListFromMesh(part);
+        c.FinishPartLists();
+        unsetenv("TAVOPLEX_THREADS");
+        EXPECT_EQ(part->getDisplayListCount() > 1, threads != "1") << threads << " threads";
+        std::vector<double> corners;
+        for (auto it = part->triangleIterator(); it();)
+            for (int k = 0; k < 3; ++k)
+                corners.insert(corners.end(), {it.key()->getPosition(k).x(), it.key()->getPosition(k).y(),
+                                               it.key()->getPosition(k).z()});
+        return corners;
+    };
+    const std::vector<double> serial = records("1");
+    // The base's triangles (66,090 of them) among them.
+    EXPECT_GT(serial.size(), size_t(9 * 70000));
+    EXPECT_TRUE(records("8") == serial);
+}
+
 // A list compiled on several threads leaves no freed memory backed behind it: the helpers'
 // contexts and the compile's working room go back to the system, not only to the allocator.
 TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsLeavesNoFreedMemoryBehind)
