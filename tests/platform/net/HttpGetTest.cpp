@@ -1,6 +1,7 @@
 // Tests of the HTTP GET against a loopback server: answers, bounds and notifications.
 #include "platform/net/HttpGet.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -124,6 +125,24 @@ TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
     }
     const Result r = httpGet("127.0.0.1", closedPort, "/", limits, [](const char*, size_t) { return true; });
     EXPECT_EQ(r.outcome, Outcome::ConnectFailed);
+}
+
+// A program that only reads local files does not pay for mapping the transfer library and the
+// thirty libraries it pulls in. (CTest runs each test in a process of its own, so nothing has
+// downloaded here before.)
+TEST(HttpGet, TheTransferLibraryIsLoadedWithTheFirstDownload)
+{
+    auto loaded = [] {
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_NOLOAD);
+        if (library)
+            dlclose(library);
+        return library != nullptr;
+    };
+    EXPECT_FALSE(loaded());
+    Server server;
+    server.serve("/ok", Server::ok("hello"));
+    EXPECT_EQ(get(server, "/ok").body, "hello");
+    EXPECT_TRUE(loaded());
 }
 
 TEST(HttpGet, AddressesThatWouldChangeTheRequestAreRefused)
