@@ -35,20 +35,35 @@ bool bind(void* library, const char* name, F& into)
     return into != nullptr;
 }
 
-// The library, loaded and set up once (and kept for the process); null when it cannot be.
-const CurlLibrary* curlLibrary()
+// The library as the first download found it, kept for the process: a library that is
+// missing or broken stays so.
+struct LoadedLibrary {
+    const CurlLibrary* api = nullptr;  // null when it cannot be used
+    std::string why;                   // then what the loader said
+};
+
+const LoadedLibrary& curlLibrary()
 {
-    static const CurlLibrary* const loaded = [] () -> const CurlLibrary* {
-        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    static const LoadedLibrary loaded = [] {
+        LoadedLibrary l;
         static CurlLibrary api;
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
         if (!library || !bind(library, "curl_global_init", api.globalInit) ||
             !bind(library, "curl_easy_init", api.init) || !bind(library, "curl_easy_setopt", api.setopt) ||
             !bind(library, "curl_easy_perform", api.perform) || !bind(library, "curl_easy_getinfo", api.getinfo) ||
-            !bind(library, "curl_easy_strerror", api.strerror) || !bind(library, "curl_easy_cleanup", api.cleanup))
-            return nullptr;
-        if (api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
-            return nullptr;
-        return &api;
+            !bind(library, "curl_easy_strerror", api.strerror) || !bind(library, "curl_easy_cleanup", api.cleanup)) {
+            // The loader's words name the file and say what is wrong with it (not found, a
+            // library it needs is missing, an entry point is missing).
+            const char* error = dlerror();
+            l.why = error ? error : "libcurl.so.4";
+            return l;
+        }
+        if (api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            l.why = "libcurl.so.4 could not be set up";
+            return l;
+        }
+        l.api = &api;
+        return l;
     }();
     return loaded;
 }
@@ -222,6 +237,7 @@ const char* outcomeText(Outcome outcome)
     case Outcome::BadRedirect: return "a redirect to an address that is not http";
     case Outcome::HttpStatus: return "the server did not answer with status 200";
     case Outcome::SinkRefused: return "the receiver stopped the transfer";
+    case Outcome::NoTransferLibrary: return "the transfer library cannot be loaded";
     case Outcome::Failed: break;
     }
     return "the transfer failed";
@@ -239,9 +255,11 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     const bool v6 = host.find(':') != std::string::npos && host.front() != '[';
     const std::string url = "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + path;
 
-    const CurlLibrary* const curl = curlLibrary();
-    if (!curl)
-        return finish(result, Outcome::Failed, "the transfer library (libcurl.so.4) cannot be loaded");
+    const LoadedLibrary& library = curlLibrary();
+    if (!library.api)
+        return finish(result, Outcome::NoTransferLibrary,
+                      std::string(outcomeText(Outcome::NoTransferLibrary)) + " (" + library.why + ")");
+    const CurlLibrary* const curl = library.api;
     Transfer t;
     t.library = curl;
     t.limits = &limits;
