@@ -2,11 +2,11 @@
 #include "platform/net/HttpGet.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 namespace platform::net {
 
@@ -14,14 +14,62 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void globalInit()
+// libcurl and what it pulls in (TLS, Kerberos, LDAP and more, some thirty libraries) take
+// about 5 ms to map and bind, which a program that only reads local files would pay at every
+// start: they are loaded with the first download instead.
+struct CurlLibrary {
+    decltype(&curl_global_init) globalInit = nullptr;
+    decltype(&curl_easy_init) init = nullptr;
+    decltype(&curl_easy_setopt) setopt = nullptr;
+    decltype(&curl_easy_perform) perform = nullptr;
+    decltype(&curl_easy_getinfo) getinfo = nullptr;
+    decltype(&curl_easy_strerror) strerror = nullptr;
+    decltype(&curl_easy_cleanup) cleanup = nullptr;
+};
+
+template <class F>
+bool bind(void* library, const char* name, F& into)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    into = reinterpret_cast<F>(dlsym(library, name));
+    return into != nullptr;
+}
+
+// The library as the first download found it, kept for the process: a library that is
+// missing or broken stays so.
+struct LoadedLibrary {
+    const CurlLibrary* api = nullptr;  // null when it cannot be used
+    std::string why;                   // then what the loader said
+};
+
+const LoadedLibrary& curlLibrary()
+{
+    static const LoadedLibrary loaded = [] {
+        LoadedLibrary l;
+        static CurlLibrary api;
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (!library || !bind(library, "curl_global_init", api.globalInit) ||
+            !bind(library, "curl_easy_init", api.init) || !bind(library, "curl_easy_setopt", api.setopt) ||
+            !bind(library, "curl_easy_perform", api.perform) || !bind(library, "curl_easy_getinfo", api.getinfo) ||
+            !bind(library, "curl_easy_strerror", api.strerror) || !bind(library, "curl_easy_cleanup", api.cleanup)) {
+            // The loader's words name the file and say what is wrong with it (not found, a
+            // library it needs is missing, an entry point is missing).
+            const char* error = dlerror();
+            l.why = error ? error : "libcurl.so.4";
+            return l;
+        }
+        if (api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            l.why = "libcurl.so.4 could not be set up";
+            return l;
+        }
+        l.api = &api;
+        return l;
+    }();
+    return loaded;
 }
 
 // What the callbacks share with the caller during one transfer.
 struct Transfer {
+    const CurlLibrary* library = nullptr;
     CURL* curl = nullptr;
     const Limits* limits = nullptr;
     const BodySink* body = nullptr;
@@ -62,7 +110,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
     auto& t = *static_cast<Transfer*>(user);
     const size_t bytes = size * count;
     long code = 0;
-    curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &code);
+    t.library->getinfo(t.curl, CURLINFO_RESPONSE_CODE, &code);
     if (code != 200) {
         t.stop = Outcome::HttpStatus;
         return 0;
@@ -93,7 +141,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
         t.notify(RequestSent);
         t.notify(ReceivingResponse, line);
         t.lastStatus = 0;
-        curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.lastStatus);
+        t.library->getinfo(t.curl, CURLINFO_RESPONSE_CODE, &t.lastStatus);
     } else if (line.empty()) {
         t.inHeaders = false;
         t.notify(ResponseReceived);
@@ -188,6 +236,7 @@ const char* outcomeText(Outcome outcome)
     case Outcome::BadRedirect: return "a redirect to an address that is not http";
     case Outcome::HttpStatus: return "the server did not answer with status 200";
     case Outcome::SinkRefused: return "the receiver stopped the transfer";
+    case Outcome::NoTransferLibrary: return "the transfer library cannot be loaded";
     case Outcome::Failed: break;
     }
     return "the transfer failed";
@@ -205,52 +254,57 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     const bool v6 = host.find(':') != std::string::npos && host.front() != '[';
     const std::string url = "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + path;
 
-    globalInit();
+    const LoadedLibrary& library = curlLibrary();
+    if (!library.api)
+        return finish(result, Outcome::NoTransferLibrary,
+                      std::string(outcomeText(Outcome::NoTransferLibrary)) + " (" + library.why + ")");
+    const CurlLibrary* const curl = library.api;
     Transfer t;
+    t.library = curl;
     t.limits = &limits;
     t.body = &body;
     t.status = &status;
-    t.curl = curl_easy_init();
+    t.curl = curl->init();
     if (!t.curl)
         return finish(result, Outcome::Failed, "cannot create a transfer");
     t.notify(HandleCreated);
     CURL* c = t.curl;
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl->setopt(c, CURLOPT_URL, url.c_str());
+    curl->setopt(c, CURLOPT_HTTPGET, 1L);
+    curl->setopt(c, CURLOPT_NOSIGNAL, 1L);
     // The viewer fetches http:// addresses only (an https:// one is refused before it comes
     // here); a redirect elsewhere, to https:// too, would be asked again on every pass.
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
-    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &t);
-    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, onConnected);
-    curl_easy_setopt(c, CURLOPT_PREREQDATA, &t);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl->setopt(c, CURLOPT_PROTOCOLS_STR, "http");
+    curl->setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    curl->setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl->setopt(c, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
+    curl->setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
+    curl->setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs));
+    curl->setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+    curl->setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    curl->setopt(c, CURLOPT_WRITEFUNCTION, onBody);
+    curl->setopt(c, CURLOPT_WRITEDATA, &t);
+    curl->setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
+    curl->setopt(c, CURLOPT_HEADERDATA, &t);
+    curl->setopt(c, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl->setopt(c, CURLOPT_OPENSOCKETDATA, &t);
+    curl->setopt(c, CURLOPT_PREREQFUNCTION, onConnected);
+    curl->setopt(c, CURLOPT_PREREQDATA, &t);
+    curl->setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl->setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl->setopt(c, CURLOPT_XFERINFODATA, &t);
 
     t.notify(ResolvingName, host);
     t.lastActivity = t.started = Clock::now();
-    const CURLcode code = curl_easy_perform(c);
+    const CURLcode code = curl->perform(c);
     long redirects = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    curl_easy_getinfo(c, CURLINFO_REDIRECT_COUNT, &redirects);
+    curl->getinfo(c, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    curl->getinfo(c, CURLINFO_REDIRECT_COUNT, &redirects);
     curl_off_t announced = -1;
-    curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    const std::string error = curl_easy_strerror(code);
+    curl->getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    const std::string error = curl->strerror(code);
     t.notify(ClosingConnection);
-    curl_easy_cleanup(c);
+    curl->cleanup(c);
     t.notify(ConnectionClosed);
     t.notify(HandleClosing);
     result.bodyBytes = t.delivered;

@@ -53,6 +53,7 @@ enum class Outcome {
     BadRedirect,     // a redirect to a scheme other than http (https too)
     HttpStatus,      // the final answer was not 200; nothing was delivered
     SinkRefused,     // the body sink asked to stop
+    NoTransferLibrary,  // libcurl cannot be loaded or set up: no later try fares better
     Failed,          // any other transfer or protocol failure
 };
 

@@ -503,6 +503,31 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     }
 }
 
+// The transfer library is loaded with the first download. Where it cannot be, the load fails
+// at once saying what the loader found, and is not asked for again for half a minute.
+TEST(TavoplexProgram, WithoutItsTransferLibraryAnHttpModelFailsAtOnceSayingWhy)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("lib"));
+    // Found before the system's library, and no library at all.
+    std::ofstream(dir.file("lib/libcurl.so.4")) << std::string(100, '#') << "\n";
+    std::filesystem::create_directories(dir.path() + "/korvane/tavoplex");
+    std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg") << "[COMMON]\nDEBUG=1\n";
+    LoopbackHttpServer server;
+    const ProgramRun run = runProgram(dir, {"FileName=" + server.url("/model.stl"), "--output", dir.file("a.bmp"), "--size", "60x40"},
+                                      {"LD_LIBRARY_PATH=" + dir.file("lib")});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("/model.stl\": the transfer library cannot be loaded (" + dir.file("lib/libcurl.so.4") + ": "),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(programLines(run.err), 1) << run.err;
+    const std::string log = TempDir::read(dir.path() + "/korvane/tavoplex/tavoplex.log");
+    size_t tries = 0;
+    for (size_t at = log.find("Start HTTP stream."); at != std::string::npos; at = log.find("Start HTTP stream.", at + 1))
+        ++tries;
+    EXPECT_EQ(tries, 1u) << log;
+}
+
 TEST(TavoplexProgram, AnOutputThatIsNoRegularFileIsRefusedAndLeftAsItIs)
 {
     TempDir dir;

@@ -141,8 +141,8 @@ std::string SchemeOf(const std::string& lower)
 }
 
 // Download outcomes that a later attempt would meet again: the address, its redirects, the
-// size or the pace of the answer. A refused connection, a status other than 200 or a transfer
-// cut off may heal.
+// size or the pace of the answer, or a transfer library that cannot be loaded. A refused
+// connection, a status other than 200 or a transfer cut off may heal.
 bool IsLastingOutcome(platform::net::Outcome outcome)
 {
     using platform::net::Outcome;
@@ -152,7 +152,8 @@ bool IsLastingOutcome(platform::net::Outcome outcome)
     case Outcome::BadRedirect:
     case Outcome::TooLarge:
     case Outcome::TooSlow:
-    case Outcome::TookTooLong: return true;
+    case Outcome::TookTooLong:
+    case Outcome::NoTransferLibrary: return true;
     default: return false;
     }
 }

@@ -1,9 +1,12 @@
 // Tests of the HTTP GET against a loopback server: answers, bounds and notifications.
 #include "platform/net/HttpGet.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 #include "tests/support/LoopbackHttpServer.h"
@@ -19,8 +22,13 @@ struct Fetched {
     std::vector<Status> statuses;
 };
 
+// Whether a test before this one in the same process downloaded (and so loaded the transfer
+// library): true when the test program runs whole rather than one test at a time, as CTest does.
+std::atomic<bool> downloadedBefore{false};
+
 Fetched get(const Server& server, const std::string& path, const Limits& limits = {})
 {
+    downloadedBefore = true;
     Fetched f;
     f.result = httpGet("127.0.0.1", server.port(), path, limits,
                        [&](const char* d, size_t n) { f.body.append(d, n); return true; },
@@ -124,6 +132,34 @@ TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
     }
     const Result r = httpGet("127.0.0.1", closedPort, "/", limits, [](const char*, size_t) { return true; });
     EXPECT_EQ(r.outcome, Outcome::ConnectFailed);
+}
+
+// A program that only reads local files does not pay for mapping the transfer library and the
+// thirty libraries it pulls in.
+TEST(HttpGet, TheTransferLibraryIsLoadedWithTheFirstDownload)
+{
+    if (downloadedBefore)
+        GTEST_SKIP() << "an earlier test of this process downloaded; run this one in a process of its own";
+    auto loaded = [] {
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_NOLOAD);
+        if (library)
+            dlclose(library);
+        return library != nullptr;
+    };
+    EXPECT_FALSE(loaded());
+    Server server;
+    server.serve("/ok", Server::ok("hello"));
+    // Several loader threads may ask for their first download at the same moment: the library
+    // is loaded and set up once, and none of them sees it half bound.
+    std::vector<Fetched> fetched(4);
+    std::vector<std::thread> loaders;
+    for (Fetched& f : fetched)
+        loaders.emplace_back([&] { f = get(server, "/ok"); });
+    for (std::thread& t : loaders)
+        t.join();
+    for (const Fetched& f : fetched)
+        EXPECT_EQ(f.body, "hello") << f.result.error;
+    EXPECT_TRUE(loaded());
 }
 
 TEST(HttpGet, AddressesThatWouldChangeTheRequestAreRefused)
