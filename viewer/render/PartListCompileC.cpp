@@ -2,6 +2,7 @@
 // caller goes on, finished or abandoned by the caller.
 #include "viewer/render/PartListCompileC.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -39,11 +40,42 @@ void TakeFaces(FEMeshFaceC* first, size_t n, std::vector<FEMeshFaceC*>& faces)
         faces.push_back(face);
 }
 
+size_t CornersOfFaces(FEMeshFaceC* first, size_t n)
+{
+    size_t corners = 0;
+    FEMeshFaceC* face = first;
+    for (size_t i = 0; face && i < n; face = face->getNext(), ++i)
+        for (FEMeshLoopC* loop = face->getFirstLoop(); loop; loop = loop->getNext()) {
+            const FEMeshHalfEdgeC* start = loop->getFirstHalfEdge();
+            for (const FEMeshHalfEdgeC* h = start; h; h = h->getNext() != start ? h->getNext() : nullptr)
+                ++corners;
+        }
+    return corners;
+}
+
+void OrderRunsByCost(const std::vector<size_t>& costs, std::vector<uint32_t>& order)
+{
+    order.resize(costs.size());
+    for (size_t r = 0; r < order.size(); ++r)
+        order[r] = uint32_t(r);
+    if (costs.empty())
+        return;
+    double mean = 0.0;
+    for (size_t c : costs)
+        mean += double(c) / double(costs.size());
+    auto costly = [&](uint32_t r) { return double(costs[r]) > 2.0 * mean; };
+    // In place when no room is to be had for the partition.
+    const auto others = std::stable_partition(order.begin(), order.end(), costly);
+    std::sort(order.begin(), others,
+              [&](uint32_t a, uint32_t b) { return costs[a] != costs[b] ? costs[a] > costs[b] : a < b; });
+}
+
 PartListCompileC::PartListCompileC(refHandle<FEDisplayPartC> part, std::vector<FEMeshFaceC*> starts,
                                    size_t facesPerRun, GLuint list, const platform::gl::GlContext* shareWith,
                                    size_t helperCount)
     : part_(std::move(part)), starts(std::move(starts)), facesPerRun(facesPerRun), list(list), shareWith(shareWith),
-      runs(this->starts.size())
+      runs(this->starts.size()), costs(runs.size()), order(runs.size()),
+      ordered(runs.empty())  // no run to cost: no thread would ever set it
 {
     // No more threads to be had (none left, or no memory to start one): the ones running and
     // finish do the rest.
@@ -83,35 +115,71 @@ void PartListCompileC::compile(size_t r, std::vector<FEMeshFaceC*>& faces)
     run.done = true;
 }
 
+void PartListCompileC::costRuns()
+{
+    for (size_t r; (r = nextToCost.fetch_add(1)) < runs.size();) {
+        costs[r] = CornersOfFaces(starts[r], facesPerRun);
+        if (costed.fetch_add(1) + 1 == runs.size()) {
+            OrderRunsByCost(costs, order);  // the room for it was taken with the runs'
+            std::lock_guard<std::mutex> guard(orderLock);
+            ordered = true;
+            orderSet.notify_all();
+        }
+    }
+    // Every run is taken to cost by now: the threads costing the last ones finish without
+    // waiting for anything.
+    std::unique_lock<std::mutex> guard(orderLock);
+    orderSet.wait(guard, [this] { return ordered; });
+}
+
+size_t PartListCompileC::runsLeft() const
+{
+    const uint64_t t = taken.load();
+    return runs.size() - size_t(uint32_t(t)) - size_t(t >> 32);
+}
+
+bool PartListCompileC::take(bool fromBack, size_t& run)
+{
+    uint64_t t = taken.load();
+    for (;;) {
+        const size_t front = uint32_t(t), back = size_t(t >> 32);
+        if (front + back >= runs.size())
+            return false;
+        if (taken.compare_exchange_weak(t, t + (fromBack ? uint64_t(1) << 32 : 1))) {
+            run = order[fromBack ? runs.size() - 1 - back : front];
+            return true;
+        }
+    }
+}
+
 void PartListCompileC::takeRuns(size_t helper)
 {
+    costRuns();
     std::vector<FEMeshFaceC*> faces;
     auto stays = [&] { return helper == kCaller || helper < staying.load(std::memory_order_relaxed); };
-    for (size_t r; !stopped.load(std::memory_order_relaxed) && stays() && (r = nextRun.fetch_add(1)) < runs.size();)
+    for (size_t r; !stopped.load(std::memory_order_relaxed) && stays() && take(helper == kCaller, r);)
         compile(r, faces);
 }
 
 void PartListCompileC::shareUntil(double aheadMs, size_t stayingHelpers)
 {
+    costRuns();
     std::vector<FEMeshFaceC*> faces;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point begin = Clock::now();
-    size_t taken = 0;
+    size_t compiled = 0;
     try {
-        for (;;) {
-            size_t r = nextRun.load();
-            if (r >= runs.size() || stopped.load(std::memory_order_relaxed))
-                break;
-            if (taken > 0) {
+        for (size_t r; !stopped.load(std::memory_order_relaxed);) {
+            if (compiled > 0) {
                 const double msPerRun =
-                    std::chrono::duration<double, std::milli>(Clock::now() - begin).count() / double(taken);
-                if (double(runs.size() - r) * msPerRun <= aheadMs * double(stayingHelpers))
+                    std::chrono::duration<double, std::milli>(Clock::now() - begin).count() / double(compiled);
+                if (double(runsLeft()) * msPerRun <= aheadMs * double(stayingHelpers))
                     break;
             }
-            if (!nextRun.compare_exchange_weak(r, r + 1))
-                continue;
+            if (!take(true, r))
+                break;
             compile(r, faces);
-            ++taken;
+            ++compiled;
         }
     } catch (...) {
         fail(std::current_exception());
@@ -135,6 +203,7 @@ void PartListCompileC::help(size_t helper)
 {
     // Nothing may leave a thread's body: the failure is kept for finish.
     try {
+        costRuns();
         platform::gl::GlSurface surface(1, 1);
         const std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create(shareWith);
         if (context == nullptr || !context->makeCurrent(surface))
@@ -152,7 +221,7 @@ void PartListCompileC::help(size_t helper)
     }
     // A helper let go early leaves its context's memory free in its own heap, which the
     // caller's frames cannot use: it goes back now, not when the compile ends.
-    if (helper >= staying.load() && nextRun.load() < runs.size())
+    if (helper >= staying.load() && runsLeft() > 0)
         platform::sys::returnFreedMemory();
 }
 

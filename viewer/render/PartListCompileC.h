@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -27,6 +28,14 @@ void CompileCorners(const FEDisplayCornersC& triangles);
 void AddColouredTriangles(FEDisplayPartC& part, const std::vector<FEDisplayCornersC::ColouredTriangle>& coloured);
 // The n faces from first on (fewer where the list ends), into faces.
 void TakeFaces(FEMeshFaceC* first, size_t n, std::vector<FEMeshFaceC*>& faces);
+// The corners of the loops of the n faces from first on: what cutting them costs, near enough.
+size_t CornersOfFaces(FEMeshFaceC* first, size_t n);
+// The order in which runs of these costs are taken, into order (which holds every run once):
+// runs of more than twice the mean cost first, the most costly first, then the others in
+// their own order. A run holding a face of many thousand corners takes tens of milliseconds to
+// cut where the others take a few; taken last, it would keep the other threads waiting for it
+// at the end. Takes no memory it cannot do without.
+void OrderRunsByCost(const std::vector<size_t>& costs, std::vector<uint32_t>& order);
 
 // Run r holds facesPerRun faces from starts[r] on (fewer in the last run) and goes into the
 // list list + 1 + r; the part's own list, list, calls the runs in order once finished. With list
@@ -71,9 +80,15 @@ private:
     // The calling thread's number where a helper's is asked for.
     static constexpr size_t kCaller = SIZE_MAX;
     void help(size_t helper);
+    // Takes part in costing the runs until every run is costed and their order is set; costing
+    // needs no context, so every thread starts with it.
+    void costRuns();
     // Takes runs until none is left, the compile stops, or (helpers only) this helper is no
     // longer among those staying.
     void takeRuns(size_t helper);
+    // Takes the next run from the front or the back of the order; false when none is left.
+    bool take(bool fromBack, size_t& run);
+    size_t runsLeft() const;
     void compile(size_t r, std::vector<FEMeshFaceC*>& faces);
     void fail(std::exception_ptr error);
     void join();
@@ -85,7 +100,19 @@ private:
     const platform::gl::GlContext* const shareWith;
     // Each run is written by the one thread that took it, and read once the helpers are joined.
     std::vector<Run> runs;
-    std::atomic<size_t> nextRun{0};
+    // Each cost is written by the thread that took the run to cost, the order by the thread
+    // that costed the last; both are read once the order is set.
+    std::vector<size_t> costs;
+    std::vector<uint32_t> order;
+    std::atomic<size_t> nextToCost{0};
+    std::atomic<size_t> costed{0};
+    std::mutex orderLock;
+    std::condition_variable orderSet;
+    bool ordered = false;  // under orderLock
+    // Runs are taken from both ends of the order: the helpers from its front, where the costly
+    // runs are, the caller from its back, so that a costly run does not hold it on its way to
+    // the frames. The runs taken from the front in the low half, from the back in the high.
+    std::atomic<uint64_t> taken{0};
     std::atomic<bool> stopped{false};
     std::atomic<size_t> staying{SIZE_MAX};  // helpers numbered from this on stop taking runs
     std::mutex errorLock;

@@ -3,23 +3,55 @@
 // build that runs out of memory.
 #include <GL/gl.h>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry/display/FETriangleCollectorC.h"
+#include "platform/gl/GlContext.h"
 #include "platform/sys.h"
+#include "tests/support/BenchSupport.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
 #include "tests/viewer/render/DrawTestSupport.h"
+#include "viewer/render/PartListCompileC.h"
 
 namespace {
 
 using Pixel = std::array<uint8_t, 4>;
 
 feColor grey() { return feColor(0.6f, 0.6f, 0.6f, 1.0f); }
+
+// Runs body; a body that has not returned within a minute hangs, and the process (whose threads
+// would hold it for good) ends failing.
+template <class Body>
+void withinAMinute(Body&& body)
+{
+    std::mutex lock;
+    std::condition_variable returned;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock<std::mutex> guard(lock);
+        if (!returned.wait_for(guard, std::chrono::minutes(1), [&] { return done; })) {
+            std::fprintf(stderr, "hangs\n");
+            std::_Exit(1);
+        }
+    });
+    body();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        done = true;
+    }
+    returned.notify_all();
+    watch.join();
+}
 
 }  // namespace
 
@@ -141,18 +173,23 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnO
 {
     // A smoothed torus of more faces than one thread's list is given, shaded with lines and
     // shadow, then as a ghost: the list built on several threads (runs in lists of their own)
-    // and on one; the runs drawn in groups with flushes between them and in one call.
-    auto picture = [](const char* threads, bool grouped) {
+    // and on one; the runs drawn in groups with flushes between them and in one call. A cone
+    // too, whose base (one face of 100,000 corners, the last) is compiled before the runs in
+    // front of it.
+    auto picture = [](const char* threads, bool grouped, bool cone) {
         setenv("TAVOPLEX_THREADS", threads, 1);
-        FEDisplayPartC* torus = new FEDisplayPartC();
-        benchsupport::buildTorus(*torus, 400, 360);
-        torus->finalize(-1.0);
-        torus->smoothNormals();
+        FEDisplayPartC* part = new FEDisplayPartC();
+        if (cone)
+            benchsupport::buildCone(*part, 200000);
+        else
+            benchsupport::buildTorus(*part, 400, 360);
+        part->finalize(-1.0);
+        part->smoothNormals();
         ViewerHarness v(200, 200);
         CTavoplexCtrl& c = v.open();
         c.Grid = 0;
         c.FlushListGroups = grouped;
-        installParts(c, modelOf(torus));
+        installParts(c, modelOf(part));
         c.Rotation.rotate(-50.0, 0.0, 20.0);
         std::vector<uint8_t> bytes;
         for (int mode : {4, 0}) {
@@ -165,23 +202,143 @@ TEST(CTavoplexCtrlDisplayLists, ListCompiledOnManyThreadsDrawsTheSamePixelsAsOnO
         // Only a list built in runs has lists of its own after the part's: without them the
         // pictures would come from the same one-thread build. Enough runs for several groups.
         OpenGLLock lock(c);
-        EXPECT_EQ(glIsList(GLuint(torus->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
+        EXPECT_EQ(glIsList(GLuint(part->getDisplayList()) + 1) == GL_TRUE, std::string(threads) != "1")
             << threads << " threads";
         if (std::string(threads) != "1") {
-            EXPECT_GE(torus->getDisplayListCount(), 9);
+            EXPECT_GE(part->getDisplayListCount(), 9);
         }
         return bytes;
     };
-    const std::vector<uint8_t> serial = picture("1", true);
-    const std::vector<uint8_t> grouped = picture("8", true);
-    const std::vector<uint8_t> whole = picture("8", false);
-    unsetenv("TAVOPLEX_THREADS");
-    int shaded = 0;
-    for (size_t i = 0; i < serial.size() / 2; i += 4)
-        shaded += !std::equal(serial.begin() + long(i), serial.begin() + long(i) + 3, serial.begin());
-    EXPECT_GT(shaded, 200 * 200 / 5);
-    EXPECT_TRUE(serial == whole);
-    EXPECT_TRUE(grouped == whole);
+    for (bool cone : {false, true}) {
+        SCOPED_TRACE(cone ? "cone" : "torus");
+        const std::vector<uint8_t> serial = picture("1", true, cone);
+        const std::vector<uint8_t> grouped = picture("8", true, cone);
+        const std::vector<uint8_t> whole = picture("8", false, cone);
+        unsetenv("TAVOPLEX_THREADS");
+        int shaded = 0;
+        for (size_t i = 0; i < serial.size() / 2; i += 4)
+            shaded += !std::equal(serial.begin() + long(i), serial.begin() + long(i) + 3, serial.begin());
+        EXPECT_GT(shaded, 200 * 200 / (cone ? 20 : 5));
+        EXPECT_TRUE(serial == whole);
+        EXPECT_TRUE(grouped == whole);
+    }
+}
+
+// The runs are taken costly first, the rest in their own order, each once; the cost is the
+// corners of the run's faces.
+TEST(CTavoplexCtrlDisplayLists, CostlyRunsAreTakenFirst)
+{
+    const struct {
+        std::vector<size_t> costs;
+        std::vector<uint32_t> order;
+    } cases[] = {
+        {{}, {}},
+        {{7}, {0}},
+        {{5, 5, 5, 4}, {0, 1, 2, 3}},
+        {{1, 1, 1, 1, 9, 1, 1, 8}, {4, 7, 0, 1, 2, 3, 5, 6}},
+        {{9, 1, 9, 1, 1, 1, 1, 1}, {0, 2, 1, 3, 4, 5, 6, 7}},  // a tie keeps the runs' order
+        {{2, 2, 7, 2}, {2, 0, 1, 3}},                         // more than twice the mean (7 > 6.5)
+        {{2, 2, 6, 2}, {0, 1, 2, 3}},                         // not more (6 = 6)
+    };
+    for (const auto& k : cases) {
+        std::vector<uint32_t> order = {42};
+        OrderRunsByCost(k.costs, order);
+        EXPECT_EQ(order, k.order) << ::testing::PrintToString(k.costs);
+    }
+    // A cone's faces: the mantle's (three corners each, or a few more where flat neighbours
+    // merged) and the base's, one face of a corner per rim point.
+    FEDisplayPartC cone;
+    benchsupport::buildCone(cone, 2000);
+    cone.finalize(-1.0);
+    size_t faces = 0;
+    for (FEMeshFaceC* f = cone.getFirstFace(); f; f = f->getNext())
+        ++faces;
+    FEMeshFaceC* last = cone.getFirstFace();
+    for (size_t i = 1; i < faces; ++i)
+        last = last->getNext();
+    EXPECT_EQ(CornersOfFaces(last, 5), size_t(1000));
+    EXPECT_GE(CornersOfFaces(cone.getFirstFace(), faces - 1), 3 * (faces - 1));
+    EXPECT_EQ(CornersOfFaces(cone.getFirstFace(), faces) - CornersOfFaces(cone.getFirstFace(), faces - 1), size_t(1000));
+
+    // The caller takes from the back of the order, away from the costly runs: given the time of
+    // one run, it compiles the last run but the base's (the last, costly, first in the order).
+    FEDisplayPartC* coned = new FEDisplayPartC();
+    benchsupport::buildCone(*coned, 2000);
+    coned->finalize(-1.0);
+    refHandle<FEDisplayPartC> part(coned);
+    std::vector<FEMeshFaceC*> starts;
+    size_t i = 0;
+    for (FEMeshFaceC* f = coned->getFirstFace(); f; f = f->getNext(), ++i)
+        if (i % 64 == 0)
+            starts.push_back(f);
+    const size_t runs = starts.size();
+    ASSERT_GE(runs, size_t(4));
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    OpenGLLock lock(c);
+    // The runs' names are let go again: only the runs compiled are lists then.
+    const GLuint list = glGenLists(GLsizei(runs + 1));
+    glDeleteLists(list + 1, GLsizei(runs));
+    withinAMinute([&] {
+        PartListCompileC compile(part, starts, 64, list, platform::gl::GlContext::current(), 0);
+        compile.shareUntil(1e9, 1);
+    });
+    for (size_t r = 0; r < runs; ++r)
+        EXPECT_EQ(glIsList(list + 1 + GLuint(r)) == GL_TRUE, r == runs - 2) << r;
+    glDeleteLists(list, GLsizei(runs + 1));
+    // Dropped at once, before its helpers have costed the runs (a face each) or started: the
+    // caller costs none, they cost them all and go, a run later at most.
+    std::vector<FEMeshFaceC*> each;
+    TakeFaces(coned->getFirstFace(), SIZE_MAX, each);
+    withinAMinute([&] { PartListCompileC dropped(part, each, 1, 0, platform::gl::GlContext::current(), 3); });
+    // A part of no runs leaves nothing to cost: no thread waits for an order, with a context
+    // current or without.
+    for (bool current : {true, false}) {
+        withinAMinute([&] {
+            PartListCompileC none(part, {}, 64, 0, nullptr, 2);
+            if (!current)
+                c.UnlockOpenGL();
+            none.finish();
+            if (!current)
+                c.LockOpenGL();
+        });
+        withinAMinute([&] { PartListCompileC none(part, {}, 64, 0, nullptr, 2); });
+    }
+}
+
+// A part with coloured faces compiled in runs on several threads records their triangles in
+// face order, as one thread does, whatever order the runs were taken in: a cone whose base
+// (coloured too, costly and last) is taken first.
+TEST(CTavoplexCtrlDisplayLists, ColouredTrianglesOfRunsAreRecordedInFaceOrder)
+{
+    auto records = [](const std::string& threads) {
+        setenv("TAVOPLEX_THREADS", threads.c_str(), 1);
+        FEDisplayPartC* cone = new FEDisplayPartC();
+        benchsupport::buildCone(*cone, 200000);
+        cone->finalize(-1.0);
+        int i = 0;
+        for (FEMeshFaceC* f = cone->getFirstFace(); f; f = f->getNext(), ++i)
+            if (i % 7 == 0 || f->getNext() == nullptr)
+                f->setFaceInfo(new FEMeshFaceInfoColorC(1, 0, 0, 1, 0, 0.5f, 1));
+        refHandle<FEDisplayPartC> part(cone);
+        ViewerHarness v(64, 64);
+        CTavoplexCtrl& c = v.open();
+        OpenGLLock lock(c);
+        c.MakeListFromMesh(part);
+        c.FinishPartLists();
+        unsetenv("TAVOPLEX_THREADS");
+        EXPECT_EQ(part->getDisplayListCount() > 1, threads != "1") << threads << " threads";
+        std::vector<double> corners;
+        for (auto it = part->triangleIterator(); it();)
+            for (int k = 0; k < 3; ++k)
+                corners.insert(corners.end(), {it.key()->getPosition(k).x(), it.key()->getPosition(k).y(),
+                                               it.key()->getPosition(k).z()});
+        return corners;
+    };
+    const std::vector<double> serial = records("1");
+    // The base's triangles (66,090 of them) among them.
+    EXPECT_GT(serial.size(), size_t(9 * 70000));
+    EXPECT_TRUE(records("8") == serial);
 }
 
 // A list compiled on several threads leaves no freed memory backed behind it: the helpers'
