@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -122,16 +124,24 @@ public:
         // Cells are shifted off the origin: models put very many points on 0 and on round
         // values, and a point a tolerance from a cell's edge makes its search look at two cells.
         // Any monotonic placement keeps every point within the tolerance in the cells searched.
-        // Rounded down by truncating and stepping back (no library call): exact within the
-        // limits, where every double converts; beyond them, and for NaN, the limits.
+        // Rounded down by truncating and stepping back (no library call): exact below 2^62 cells.
         const double c = v / size + kCellOffset;
-        constexpr double limit = 4.0e18;
-        if (!(c > -limit))
-            return -int64_t(4000000000000000000LL);
-        if (c > limit)
-            return int64_t(4000000000000000000LL);
-        const int64_t t = int64_t(c);
-        return double(t) > c ? t - 1 : t;
+        constexpr double kLinear = 4611686018427387904.0;  // 2^62
+        if (c >= -kLinear && c < kLinear) {
+            const int64_t t = int64_t(c);
+            return double(t) > c ? t - 1 : t;
+        }
+        // Beyond, every double is a cell of its own, numbered by its bits (which order the
+        // doubles of one sign like their values) after the last linear cell: such a cell is at
+        // least 1024 linear cells wide, so far coordinates still spread over many cells, and a
+        // range of a tolerance still reaches one or two. Infinities come last; NaN goes first.
+        if (c != c)
+            return std::numeric_limits<int64_t>::min();
+        uint64_t bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        constexpr uint64_t kLinearBits = uint64_t(1023 + 62) << 52;
+        const int64_t past = int64_t((bits & ~(uint64_t(1) << 63)) - kLinearBits);
+        return c > 0 ? int64_t(kLinear) + past : -int64_t(kLinear) - past;
     }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;

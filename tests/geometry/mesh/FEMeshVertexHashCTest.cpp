@@ -354,28 +354,27 @@ TEST(FEMeshVertexHash, ToleranceBoxHoldsExactlyWhatTheCompareCallsEqual)
 }
 
 // Grid cells are rounded down without the library: the very cells of floor(v / size + offset)
-// clamped to +-4e18, for values on and beside the cells' edges, negative ones, huge ones, zeros,
-// infinities and NaN.
+// below 2^62 cells, for values on and beside the cells' edges, negative ones and zeros. Beyond,
+// each double is a cell, numbered on from the last linear one: the numbering stays monotonic
+// over all doubles, infinities at the ends and NaN below everything.
 TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
 {
-    auto reference = [](double v, double size) {
-        const double c = std::floor(v / size + FEMeshVertexHashC::kCellOffset);
-        if (!(c > -4.0e18))
-            return int64_t(-4000000000000000000LL);
-        if (c > 4.0e18)
-            return int64_t(4000000000000000000LL);
-        return int64_t(c);
-    };
+    constexpr double kLinear = 4611686018427387904.0;  // 2^62
     std::mt19937 rng(3301);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    std::uniform_int_distribution<int> exponent(-30, 70);
-    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
-                               4.0e18, -4.0e18, 9.3e18, -9.3e18, 1e300, -1e300};
-    int differences = 0;
+    std::uniform_int_distribution<int> exponent(-30, 140);
+    const double inf = std::numeric_limits<double>::infinity();
+    int differences = 0, beyond = 0;
     for (const double size : {6.4e-4, 1e-4, 1.0, 3e-9}) {
-        for (double v : specials)
-            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+        std::vector<double> values = {0.0, -0.0, inf, -inf, 1e300, -1e300, 4.0e18, -4.0e18, 9.3e18, -9.3e18};
+        // The doubles on either side of where the numbering changes.
+        for (const double edge : {kLinear, -kLinear}) {
+            double v = (edge - FEMeshVertexHashC::kCellOffset) * size;
+            for (int n = 0; n < 4; ++n)
+                v = std::nextafter(v, -edge);
+            for (int n = 0; n < 8; ++n, v = std::nextafter(v, edge))
+                values.push_back(v);
+        }
         for (int round = 0; round < 40000; ++round) {
             double v = std::ldexp(unit(rng), exponent(rng));
             if (round % 2) {
@@ -384,8 +383,29 @@ TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
                 for (int n = int(rng() % 7) - 3; n != 0; n += n > 0 ? -1 : 1)
                     v = std::nextafter(v, n > 0 ? 1e308 : -1e308);
             }
-            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+            values.push_back(v);
         }
+        std::sort(values.begin(), values.end());
+        for (size_t i = 0; i < values.size(); ++i) {
+            const double c = values[i] / size + FEMeshVertexHashC::kCellOffset;
+            const int64_t cell = FEMeshVertexHashC::cellOf(values[i], size);
+            if (c >= -kLinear && c < kLinear) {
+                differences += cell != int64_t(std::floor(c));
+            } else if (i > 0) {
+                // Neighbouring shifted values beyond: the same cell or the next one (past the
+                // last linear cell, a later one).
+                const double previous = values[i - 1] / size + FEMeshVertexHashC::kCellOffset;
+                const int64_t step = cell - FEMeshVertexHashC::cellOf(values[i - 1], size);
+                const bool adjacent = std::nextafter(previous, inf) == c && previous < -kLinear;
+                differences += previous == c ? step != 0 : (adjacent ? step != 1 : step < 1);
+                ++beyond;
+            }
+        }
+        differences += FEMeshVertexHashC::cellOf(std::numeric_limits<double>::quiet_NaN(), size) >
+                       FEMeshVertexHashC::cellOf(-inf, size);
+        differences += FEMeshVertexHashC::cellOf(-inf, size) >= FEMeshVertexHashC::cellOf(-1e300, 1.0);
+        differences += FEMeshVertexHashC::cellOf(inf, size) <= FEMeshVertexHashC::cellOf(1e300, 1.0);
     }
     EXPECT_EQ(differences, 0);
+    EXPECT_GT(beyond, 20000);
 }
