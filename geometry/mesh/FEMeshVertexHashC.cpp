@@ -447,8 +447,13 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
 
 double FEMeshVertexHashC::cellSizeFor(double tolerance)
 {
-    const double size = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
-    return std::isfinite(size) && size > 0.0 ? size : 1e-5;
+    // Wide enough that a search looks at a cell or two on each axis whatever the tolerance
+    // (64 times one beyond the doubles is the largest double), and no narrower than the least
+    // float, so that a float coordinate over the width stays finite.
+    double size = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
+    if (!(size <= std::numeric_limits<double>::max()))
+        size = std::numeric_limits<double>::max();
+    return std::max(size, double(std::numeric_limits<float>::denorm_min()));
 }
 
 uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)

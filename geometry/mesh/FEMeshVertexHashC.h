@@ -193,6 +193,8 @@ public:
     void setIndexEnabled(bool enabled);
     // Whether the position index is held now (built by a search of a large store).
     bool hasIndex() const { return indexBuilt; }
+    // The width of the grid's cells, 0 without a grid.
+    double gridCellSize() const { return indexBuilt ? cellSize : 0.0; }
 
     FEMeshVertexC* getBucketHead(int bucket) const;
 

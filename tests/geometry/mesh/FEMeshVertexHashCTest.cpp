@@ -409,3 +409,25 @@ TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
     EXPECT_EQ(differences, 0);
     EXPECT_GT(beyond, 20000);
 }
+
+// The cells stay a sound width for every finite tolerance: a search spans a few cells, and the
+// answers are the walk's, up to the largest double. (Vertices are stored without merging: with
+// a huge tolerance every search would find the first.)
+TEST(FEMeshVertexHash, GridCellsSuitEveryTolerance)
+{
+    std::mt19937 rng(577);
+    std::uniform_real_distribution<float> unit(-1e6f, 1e6f);
+    for (const double tolerance : {1e-300, 1e300, 3e306, std::numeric_limits<double>::max()}) {
+        FEMeshVertexHashC hash;
+        hash.setTolerance(tolerance);
+        for (int i = 0; i < 6000; ++i)
+            hash.insert(hash.createVertex(Point3Df(unit(rng), unit(rng), unit(rng))));
+        int differences = 0;
+        for (int i = 0; i < 3000; ++i) {
+            const Point3Df p(unit(rng), unit(rng), unit(rng));
+            differences += hash.find(p, hash.lookupOf(p)) != hash.findByScan(p);
+        }
+        EXPECT_EQ(differences, 0) << tolerance;
+        EXPECT_GE(hash.gridCellSize(), tolerance) << tolerance;
+    }
+}
