@@ -24,6 +24,15 @@ constexpr size_t kIndexThreshold = 4096;
 constexpr size_t kSparseChains = 1024;
 constexpr uint32_t kOccupied = uint32_t(1) << 31;
 constexpr size_t kRecentSize = 16384;
+// The searches through the grid are watched a window at a time: when they compare more than 32
+// vertices each on average, the cells are narrowed (at once, not at the window's end, so that a
+// crowded grid costs at most the window's budget). Models spread as usual compare a vertex or
+// so; a whole model within a few cells compares all it holds.
+constexpr uint64_t kSearchWindow = 1024;
+constexpr uint64_t kCrowdedCompares = 32 * kSearchWindow;
+// Each narrowing divides the width by this, down to twice the tolerance, where a search still
+// looks at two cells or so on each axis.
+constexpr double kNarrowing = 8.0;
 
 size_t recentSlot(const uint32_t* bits)
 {
@@ -196,14 +205,17 @@ void FEMeshVertexHashC::prefetch(const Lookup& lookup) const
     if (!lookup.ready || !indexBuilt || indexTolerance != tolerance)
         return;
     __builtin_prefetch(&recent[lookup.recent]);
-    if (!grid.empty())
+    if (lookupCells && !grid.empty())
         __builtin_prefetch(&grid[gridIndex(lookup.cell)]);
 }
 
 FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* lookup)
 {
     if (!indexBuilt || indexTolerance != tolerance)
-        buildIndex();
+        buildIndex(cellSizeFor(tolerance));
+    else if (counts.searches - countsBefore.searches >= kSearchWindow ||
+             counts.compared - countsBefore.compared > kCrowdedCompares)
+        narrowCellsWhenCrowded();
 
     uint32_t bits[3];
     bitsOf(p, bits);
@@ -226,15 +238,16 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
             bestRank = rank;
         }
     };
+    uint64_t compared = 0;
     auto considerCell = [&](uint32_t cell) {
         if (GridSlot* s = gridSlot(cell, false))
-            for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink())
+            for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink(), ++compared)
                 consider(v);
     };
 
     // Every vertex within the tolerance lies in one of these cells: the range ends are the very
     // values the compare tests against, and rounding and division are monotonic.
-    if (lookup && lookup->oneCell) {
+    if (lookup && lookup->oneCell && lookupCells) {
         considerCell(lookup->cell);
     } else {
         const double reach = tolerance;
@@ -246,8 +259,10 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
                 for (int64_t cz = z0; cz <= z1; ++cz)
                     considerCell(cellKey(cx, cy, cz));
     }
-    for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
+    for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink(), ++compared)
         consider(v);
+    ++counts.searches;
+    counts.compared += compared;
     if (best && bestRank == 0) {
         std::memcpy(known.bits, bits, sizeof bits);
         known.generation = recentGeneration;
@@ -281,7 +296,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v, const Lookup& lookup)
         else
             *head = v;
         tails[b] = v;
-        gridAdd(v, lookup.ready && indexTolerance == tolerance ? &lookup.cell : nullptr);
+        gridAdd(v, lookup.ready && indexTolerance == tolerance && lookupCells ? &lookup.cell : nullptr);
         // Nothing lay within the tolerance of this very position in the three chains, so the
         // new vertex, last in its own chain, is what a search for the position finds from now on.
         uint32_t bits[3];
@@ -607,12 +622,14 @@ void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
     v->gridLink = 0;
 }
 
-void FEMeshVertexHashC::buildIndex()
+void FEMeshVertexHashC::buildIndex(double cells)
 {
     dropIndex();
     makeDense();  // the chain tails below are a full table too
     indexTolerance = tolerance;
-    cellSize = cellSizeFor(tolerance);
+    cellSize = cells;
+    lookupCells = cells == cellSizeFor(tolerance);
+    countsBefore = counts;
     tails.assign(kBucketCount, nullptr);
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;
@@ -625,6 +642,19 @@ void FEMeshVertexHashC::buildIndex()
             tails[b] = v;
             gridAdd(v);
         }
+}
+
+void FEMeshVertexHashC::narrowCellsWhenCrowded()
+{
+    // Many vertices in the cells a search looks at: the model lies within a few cells (or many
+    // vertices within a few tolerances). Narrower cells hold fewer of them; the answers do not
+    // depend on the cells, and the narrowing ends at a floor, so the grid is built anew a few
+    // times at most.
+    const bool crowded = counts.compared - countsBefore.compared > kCrowdedCompares;
+    countsBefore = counts;
+    const double floor = std::max(2.0 * tolerance, double(std::numeric_limits<float>::denorm_min()));
+    if (crowded && cellSize > floor)
+        buildIndex(std::max(cellSize / kNarrowing, floor));
 }
 
 void FEMeshVertexHashC::forgetRecent()

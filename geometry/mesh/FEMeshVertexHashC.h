@@ -62,8 +62,9 @@ private:
 // The chains' heads cost what the store holds: a sorted list of the chains in use while they
 // are few (a part of one triangle holds three), the full table of 16381 heads once they are many.
 //
-// Large stores also keep a grid of cells a few tolerances wide over the positions, which finds
-// the same vertex as the walk of the three chains without walking them.
+// Large stores also keep a grid of cells over the positions (64 tolerances wide, narrower where
+// the searches find many vertices in them), which finds the same vertex as the walk of the three
+// chains without walking them.
 class FEMeshVertexHashC {
 public:
     static constexpr int kBucketCount = 16381;
@@ -193,8 +194,14 @@ public:
     void setIndexEnabled(bool enabled);
     // Whether the position index is held now (built by a search of a large store).
     bool hasIndex() const { return indexBuilt; }
-    // The width of the grid's cells, 0 without a grid.
+    // The width of the grid's cells (0 without a grid) and the searches made through it with
+    // the vertices they compared, for tests of how much a search costs.
     double gridCellSize() const { return indexBuilt ? cellSize : 0.0; }
+    struct SearchCounts {
+        uint64_t searches = 0;
+        uint64_t compared = 0;
+    };
+    SearchCounts searchCounts() const { return counts; }
 
     FEMeshVertexC* getBucketHead(int bucket) const;
 
@@ -246,7 +253,10 @@ private:
     FEMeshVertexC** headSlot(int b, bool create);
     void makeDense();
     void dropEmptySparse();
-    void buildIndex();
+    // The index afresh, the grid with cells of the given width.
+    void buildIndex(double cells);
+    // Narrower cells when the searches of late compared many vertices each.
+    void narrowCellsWhenCrowded();
     void dropIndex();
     void forgetRecent();
     // The search through the grid; the lookup, when given, is p's.
@@ -281,6 +291,11 @@ private:
     std::vector<FEMeshVertexC*> tails;
     double cellSize = 0.0;
     double indexTolerance = 0.0;
+    // The cells are those lookupOf names (it reads only the tolerance, on any thread); once
+    // narrowed, a lookup's cell is not the grid's and is worked out again.
+    bool lookupCells = false;
+    SearchCounts counts;
+    SearchCounts countsBefore;  // at the start of the current window of searches
     GridTable grid;
     size_t gridUsed = 0;
     size_t expectedVertices = 0;  // what reserve was told
