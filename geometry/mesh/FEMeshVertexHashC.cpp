@@ -213,9 +213,6 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
 {
     if (!indexBuilt || indexTolerance != tolerance)
         buildIndex(cellSizeFor(tolerance));
-    else if (counts.searches - countsBefore.searches >= kSearchWindow ||
-             counts.compared - countsBefore.compared > kCrowdedCompares)
-        narrowCellsWhenCrowded();
 
     uint32_t bits[3];
     bitsOf(p, bits);
@@ -256,13 +253,19 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
         const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
         for (int64_t cx = x0; cx <= x1; ++cx)
             for (int64_t cy = y0; cy <= y1; ++cy)
-                for (int64_t cz = z0; cz <= z1; ++cz)
-                    considerCell(cellKey(cx, cy, cz));
+                for (int64_t cz = z0; cz <= z1; ++cz) {
+                    const uint32_t k = cellKey(cx, cy, cz);
+                    if (lookupCells) {
+                        considerCell(k);
+                    } else {
+                        considerCell(chainCell(k, h));
+                        considerCell(chainCell(k, below));
+                        considerCell(chainCell(k, above));
+                    }
+                }
     }
     for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink(), ++compared)
         consider(v);
-    ++counts.searches;
-    counts.compared += compared;
     if (best && bestRank == 0) {
         std::memcpy(known.bits, bits, sizeof bits);
         known.generation = recentGeneration;
@@ -272,6 +275,9 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
         std::memcpy(lastMiss.bits, bits, sizeof bits);
         lastMiss.generation = recentGeneration;
     }
+    window.compared += compared;
+    if (++window.searches >= kSearchWindow || window.compared > kCrowdedCompares)
+        narrowCellsWhenCrowded();
     return best;
 }
 
@@ -481,6 +487,17 @@ uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)
     return uint32_t(h >> 32) | kOccupied;
 }
 
+uint32_t FEMeshVertexHashC::chainCell(uint32_t cellKey, int bucket)
+{
+    return (cellKey ^ (uint32_t(bucket) * 0x9E3779B1u)) | kOccupied;
+}
+
+uint32_t FEMeshVertexHashC::gridKeyOf(const FEMeshVertexC* v) const
+{
+    const uint32_t k = cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z()));
+    return lookupCells ? k : chainCell(k, v->hashBucket);
+}
+
 size_t FEMeshVertexHashC::gridIndex(uint32_t k) const
 {
     return size_t(uint64_t(k) * 0xff51afd7ed558ccdULL >> 20) & (grid.size() - 1);
@@ -589,7 +606,7 @@ void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v, const uint32_t* cell)
     if ((gridUsed + 1) * 4 > grid.size() * 3)
         growGrid();
     GridSlot* s = gridSlot(
-        cell ? *cell : cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), true);
+        cell ? *cell : gridKeyOf(v), true);
     v->gridLink = s->head;
     s->head = VertexArena::handleOf(v);
 }
@@ -598,7 +615,7 @@ void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
 {
     GridSlot* s = nullptr;
     if (isFinitePoint(v->position)) {
-        s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), false);
+        s = gridSlot(gridKeyOf(v), false);
         if (!s) {
             dropIndex();
             return;
@@ -629,7 +646,6 @@ void FEMeshVertexHashC::buildIndex(double cells)
     indexTolerance = tolerance;
     cellSize = cells;
     lookupCells = cells == cellSizeFor(tolerance);
-    countsBefore = counts;
     tails.assign(kBucketCount, nullptr);
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;
@@ -650,8 +666,10 @@ void FEMeshVertexHashC::narrowCellsWhenCrowded()
     // vertices within a few tolerances). Narrower cells hold fewer of them; the answers do not
     // depend on the cells, and the narrowing ends at a floor, so the grid is built anew a few
     // times at most.
-    const bool crowded = counts.compared - countsBefore.compared > kCrowdedCompares;
-    countsBefore = counts;
+    const bool crowded = window.compared > kCrowdedCompares;
+    counts.searches += window.searches;
+    counts.compared += window.compared;
+    window = {};
     const double floor = std::max(2.0 * tolerance, double(std::numeric_limits<float>::denorm_min()));
     if (crowded && cellSize > floor)
         buildIndex(std::max(cellSize / kNarrowing, floor));

@@ -201,7 +201,10 @@ public:
         uint64_t searches = 0;
         uint64_t compared = 0;
     };
-    SearchCounts searchCounts() const { return counts; }
+    SearchCounts searchCounts() const
+    {
+        return {counts.searches + window.searches, counts.compared + window.compared};
+    }
 
     FEMeshVertexC* getBucketHead(int bucket) const;
 
@@ -271,6 +274,12 @@ private:
     int64_t cellOf(double v) const { return cellOf(v, cellSize); }
     static double cellSizeFor(double tolerance);
     static uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz);
+    // A narrowed grid keeps the vertices of a cell apart by chain: only the three chains of the
+    // search can hold its answer, and where vertices crowd, the cells around a position hold
+    // many of other chains (the key changes every 1e-6 along z).
+    static uint32_t chainCell(uint32_t cellKey, int bucket);
+    // Where v lies in the grid as it stands.
+    uint32_t gridKeyOf(const FEMeshVertexC* v) const;
     static bool isFinitePoint(const Point3Df& p);
 
     double tolerance = 1e-5;
@@ -292,10 +301,13 @@ private:
     double cellSize = 0.0;
     double indexTolerance = 0.0;
     // The cells are those lookupOf names (it reads only the tolerance, on any thread); once
-    // narrowed, a lookup's cell is not the grid's and is worked out again.
+    // narrowed (and split by chain), a lookup's cell is not the grid's and is worked out again.
     bool lookupCells = false;
-    SearchCounts counts;
-    SearchCounts countsBefore;  // at the start of the current window of searches
+    SearchCounts counts;  // of the windows of searches before the current one
+    struct {
+        uint32_t searches = 0;
+        uint64_t compared = 0;
+    } window;
     GridTable grid;
     size_t gridUsed = 0;
     size_t expectedVertices = 0;  // what reserve was told
