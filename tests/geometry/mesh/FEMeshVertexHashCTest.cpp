@@ -483,6 +483,9 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnCrowdedAndFarShapes)
         };
         return Point3Df(c(), c(), c());
     };
+    auto wrap = [&](double) {  // crowded where the keys run 16380, 0, 1 (z 1e6 + y 1e4 near 16381)
+        return Point3Df(6e-4f * unit(rng), 6e-4f * unit(rng), ulps(0.016381f + 1e-4f * (unit(rng) - 0.5f)));
+    };
     auto mixed = [&](double t) {
         switch (rng() % 4) {
         case 0: return tiny(t);
@@ -497,7 +500,7 @@ TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnCrowdedAndFarShapes)
         double tolerance;
     } cases[] = {
         {"tiny", tiny, 1e-5}, {"tiny 0", tiny, 0.0}, {"dense", dense, 1e-5}, {"far", far, 1e-5},
-        {"far coarse", far, 1e9}, {"edge", edge, 1e-5}, {"mixed", mixed, 1e-5},
+        {"far coarse", far, 1e9}, {"edge", edge, 1e-5}, {"wrap", wrap, 1e-5}, {"mixed", mixed, 1e-5},
     };
     for (const Case& c : cases) {
         FEMeshVertexHashC hash;
