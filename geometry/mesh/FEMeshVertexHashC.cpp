@@ -264,7 +264,8 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
                     }
                 }
     }
-    for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink(), ++compared)
+    // Not counted: no width of the cells takes these out of a search, so they must not narrow it.
+    for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {
         std::memcpy(known.bits, bits, sizeof bits);

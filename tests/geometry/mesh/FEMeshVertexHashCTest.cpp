@@ -565,6 +565,22 @@ TEST(FEMeshVertexHash, CrowdedGridNarrowsItsCellsWithTheSameAnswers)
         differences += hash.find(points[i]) != hash.findByScan(points[i]);
     EXPECT_EQ(differences, 0);
     EXPECT_LT(hash.gridCellSize(), wide);
+
+    // Positions the grid cannot place are looked at by every search whatever the cells: many of
+    // them beside a spread model leave its cells as wide as they were.
+    FEMeshVertexHashC spread;
+    std::uniform_real_distribution<float> wideUnit(0.0f, 1.0f);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int i = 0; i < 6000; ++i)
+        spread.insert(spread.createVertex(Point3Df(wideUnit(rng), wideUnit(rng), wideUnit(rng))));
+    for (int i = 0; i < 200; ++i)
+        spread.insert(spread.createVertex(Point3Df(inf, wideUnit(rng), i % 2 ? -inf : wideUnit(rng))));
+    for (int i = 0; i < 4000; ++i) {
+        const Point3Df p(wideUnit(rng), wideUnit(rng), wideUnit(rng));
+        differences += spread.find(p) != spread.findByScan(p);
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(spread.gridCellSize(), wide);
 }
 
 // The cells stay a sound width for every finite tolerance: a search spans a few cells, and the
