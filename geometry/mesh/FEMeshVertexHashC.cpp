@@ -24,6 +24,15 @@ constexpr size_t kIndexThreshold = 4096;
 constexpr size_t kSparseChains = 1024;
 constexpr uint32_t kOccupied = uint32_t(1) << 31;
 constexpr size_t kRecentSize = 16384;
+// The searches through the grid are watched a window at a time: when they compare more than 32
+// vertices each on average, the cells are narrowed (at once, not at the window's end, so that a
+// crowded grid costs at most the window's budget). Models spread as usual compare a vertex or
+// so; a whole model within a few cells compares all it holds.
+constexpr uint64_t kSearchWindow = 1024;
+constexpr uint64_t kCrowdedCompares = 32 * kSearchWindow;
+// Each narrowing divides the width by this, down to twice the tolerance, where a search still
+// looks at two cells or so on each axis.
+constexpr double kNarrowing = 8.0;
 
 size_t recentSlot(const uint32_t* bits)
 {
@@ -196,14 +205,14 @@ void FEMeshVertexHashC::prefetch(const Lookup& lookup) const
     if (!lookup.ready || !indexBuilt || indexTolerance != tolerance)
         return;
     __builtin_prefetch(&recent[lookup.recent]);
-    if (!grid.empty())
+    if (lookupCells && !grid.empty())
         __builtin_prefetch(&grid[gridIndex(lookup.cell)]);
 }
 
 FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* lookup)
 {
     if (!indexBuilt || indexTolerance != tolerance)
-        buildIndex();
+        buildIndex(cellSizeFor(tolerance));
 
     uint32_t bits[3];
     bitsOf(p, bits);
@@ -226,15 +235,16 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
             bestRank = rank;
         }
     };
+    uint64_t compared = 0;
     auto considerCell = [&](uint32_t cell) {
         if (GridSlot* s = gridSlot(cell, false))
-            for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink())
+            for (FEMeshVertexC* v = VertexArena::fromHandle(s->head); v; v = v->getGridLink(), ++compared)
                 consider(v);
     };
 
     // Every vertex within the tolerance lies in one of these cells: the range ends are the very
     // values the compare tests against, and rounding and division are monotonic.
-    if (lookup && lookup->oneCell) {
+    if (lookup && lookup->oneCell && lookupCells) {
         considerCell(lookup->cell);
     } else {
         const double reach = tolerance;
@@ -243,9 +253,18 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
         const int64_t z0 = cellOf(double(p.z()) - reach), z1 = cellOf(double(p.z()) + reach);
         for (int64_t cx = x0; cx <= x1; ++cx)
             for (int64_t cy = y0; cy <= y1; ++cy)
-                for (int64_t cz = z0; cz <= z1; ++cz)
-                    considerCell(cellKey(cx, cy, cz));
+                for (int64_t cz = z0; cz <= z1; ++cz) {
+                    const uint32_t k = cellKey(cx, cy, cz);
+                    if (lookupCells) {
+                        considerCell(k);
+                    } else {
+                        considerCell(chainCell(k, h));
+                        considerCell(chainCell(k, below));
+                        considerCell(chainCell(k, above));
+                    }
+                }
     }
+    // Not counted: no width of the cells takes these out of a search, so they must not narrow it.
     for (FEMeshVertexC* v = oddVertices; v; v = v->getGridLink())
         consider(v);
     if (best && bestRank == 0) {
@@ -257,6 +276,9 @@ FEMeshVertexC* FEMeshVertexHashC::findIndexed(const Point3Df& p, const Lookup* l
         std::memcpy(lastMiss.bits, bits, sizeof bits);
         lastMiss.generation = recentGeneration;
     }
+    window.compared += compared;
+    if (++window.searches >= kSearchWindow || window.compared > kCrowdedCompares)
+        narrowCellsWhenCrowded();
     return best;
 }
 
@@ -281,7 +303,7 @@ void FEMeshVertexHashC::insert(FEMeshVertexC* v, const Lookup& lookup)
         else
             *head = v;
         tails[b] = v;
-        gridAdd(v, lookup.ready && indexTolerance == tolerance ? &lookup.cell : nullptr);
+        gridAdd(v, lookup.ready && indexTolerance == tolerance && lookupCells ? &lookup.cell : nullptr);
         // Nothing lay within the tolerance of this very position in the three chains, so the
         // new vertex, last in its own chain, is what a search for the position finds from now on.
         uint32_t bits[3];
@@ -447,8 +469,13 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
 
 double FEMeshVertexHashC::cellSizeFor(double tolerance)
 {
-    const double size = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
-    return std::isfinite(size) && size > 0.0 ? size : 1e-5;
+    // Wide enough that a search looks at a cell or two on each axis whatever the tolerance
+    // (64 times one beyond the doubles is the largest double), and no narrower than the least
+    // float, so that a float coordinate over the width stays finite.
+    double size = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
+    if (!(size <= std::numeric_limits<double>::max()))
+        size = std::numeric_limits<double>::max();
+    return std::max(size, double(std::numeric_limits<float>::denorm_min()));
 }
 
 uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)
@@ -459,6 +486,17 @@ uint32_t FEMeshVertexHashC::cellKey(int64_t cx, int64_t cy, int64_t cz)
     h ^= h >> 29;
     // Cells whose keys meet share a slot: harmless, every vertex found is compared anyway.
     return uint32_t(h >> 32) | kOccupied;
+}
+
+uint32_t FEMeshVertexHashC::chainCell(uint32_t cellKey, int bucket)
+{
+    return (cellKey ^ (uint32_t(bucket) * 0x9E3779B1u)) | kOccupied;
+}
+
+uint32_t FEMeshVertexHashC::gridKeyOf(const FEMeshVertexC* v) const
+{
+    const uint32_t k = cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z()));
+    return lookupCells ? k : chainCell(k, v->hashBucket);
 }
 
 size_t FEMeshVertexHashC::gridIndex(uint32_t k) const
@@ -569,7 +607,7 @@ void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v, const uint32_t* cell)
     if ((gridUsed + 1) * 4 > grid.size() * 3)
         growGrid();
     GridSlot* s = gridSlot(
-        cell ? *cell : cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), true);
+        cell ? *cell : gridKeyOf(v), true);
     v->gridLink = s->head;
     s->head = VertexArena::handleOf(v);
 }
@@ -578,7 +616,7 @@ void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
 {
     GridSlot* s = nullptr;
     if (isFinitePoint(v->position)) {
-        s = gridSlot(cellKey(cellOf(v->position.x()), cellOf(v->position.y()), cellOf(v->position.z())), false);
+        s = gridSlot(gridKeyOf(v), false);
         if (!s) {
             dropIndex();
             return;
@@ -602,12 +640,13 @@ void FEMeshVertexHashC::gridRemove(FEMeshVertexC* v)
     v->gridLink = 0;
 }
 
-void FEMeshVertexHashC::buildIndex()
+void FEMeshVertexHashC::buildIndex(double cells)
 {
     dropIndex();
     makeDense();  // the chain tails below are a full table too
     indexTolerance = tolerance;
-    cellSize = cellSizeFor(tolerance);
+    cellSize = cells;
+    lookupCells = cells == cellSizeFor(tolerance);
     tails.assign(kBucketCount, nullptr);
     recent.assign(kRecentSize, RecentFind{{0, 0, 0}, 0, nullptr});
     recentGeneration = 1;
@@ -620,6 +659,21 @@ void FEMeshVertexHashC::buildIndex()
             tails[b] = v;
             gridAdd(v);
         }
+}
+
+void FEMeshVertexHashC::narrowCellsWhenCrowded()
+{
+    // Many vertices in the cells a search looks at: the model lies within a few cells (or many
+    // vertices within a few tolerances). Narrower cells hold fewer of them; the answers do not
+    // depend on the cells, and the narrowing ends at a floor, so the grid is built anew a few
+    // times at most.
+    const bool crowded = window.compared > kCrowdedCompares;
+    counts.searches += window.searches;
+    counts.compared += window.compared;
+    window = {};
+    const double floor = std::max(2.0 * tolerance, double(std::numeric_limits<float>::denorm_min()));
+    if (crowded && cellSize > floor)
+        buildIndex(std::max(cellSize / kNarrowing, floor));
 }
 
 void FEMeshVertexHashC::forgetRecent()

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -60,8 +62,9 @@ private:
 // The chains' heads cost what the store holds: a sorted list of the chains in use while they
 // are few (a part of one triangle holds three), the full table of 16381 heads once they are many.
 //
-// Large stores also keep a grid of cells a few tolerances wide over the positions, which finds
-// the same vertex as the walk of the three chains without walking them.
+// Large stores also keep a grid of cells over the positions (64 tolerances wide, narrower where
+// the searches find many vertices in them), which finds the same vertex as the walk of the three
+// chains without walking them.
 class FEMeshVertexHashC {
 public:
     static constexpr int kBucketCount = 16381;
@@ -122,16 +125,24 @@ public:
         // Cells are shifted off the origin: models put very many points on 0 and on round
         // values, and a point a tolerance from a cell's edge makes its search look at two cells.
         // Any monotonic placement keeps every point within the tolerance in the cells searched.
-        // Rounded down by truncating and stepping back (no library call): exact within the
-        // limits, where every double converts; beyond them, and for NaN, the limits.
+        // Rounded down by truncating and stepping back (no library call): exact below 2^62 cells.
         const double c = v / size + kCellOffset;
-        constexpr double limit = 4.0e18;
-        if (!(c > -limit))
-            return -int64_t(4000000000000000000LL);
-        if (c > limit)
-            return int64_t(4000000000000000000LL);
-        const int64_t t = int64_t(c);
-        return double(t) > c ? t - 1 : t;
+        constexpr double kLinear = 4611686018427387904.0;  // 2^62
+        if (c >= -kLinear && c < kLinear) {
+            const int64_t t = int64_t(c);
+            return double(t) > c ? t - 1 : t;
+        }
+        // Beyond, every double is a cell of its own, numbered by its bits (which order the
+        // doubles of one sign like their values) after the last linear cell: such a cell is at
+        // least 1024 linear cells wide, so far coordinates still spread over many cells, and a
+        // range of a tolerance still reaches one or two. Infinities come last; NaN goes first.
+        if (c != c)
+            return std::numeric_limits<int64_t>::min();
+        uint64_t bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        constexpr uint64_t kLinearBits = uint64_t(1023 + 62) << 52;
+        const int64_t past = int64_t((bits & ~(uint64_t(1) << 63)) - kLinearBits);
+        return c > 0 ? int64_t(kLinear) + past : -int64_t(kLinear) - past;
     }
     // The same answer by walking the three chains (what find does for small stores).
     FEMeshVertexC* findByScan(const Point3Df& p) const;
@@ -183,6 +194,17 @@ public:
     void setIndexEnabled(bool enabled);
     // Whether the position index is held now (built by a search of a large store).
     bool hasIndex() const { return indexBuilt; }
+    // The width of the grid's cells (0 without a grid) and the searches made through it with
+    // the vertices they compared, for tests of how much a search costs.
+    double gridCellSize() const { return indexBuilt ? cellSize : 0.0; }
+    struct SearchCounts {
+        uint64_t searches = 0;
+        uint64_t compared = 0;
+    };
+    SearchCounts searchCounts() const
+    {
+        return {counts.searches + window.searches, counts.compared + window.compared};
+    }
 
     FEMeshVertexC* getBucketHead(int bucket) const;
 
@@ -234,7 +256,10 @@ private:
     FEMeshVertexC** headSlot(int b, bool create);
     void makeDense();
     void dropEmptySparse();
-    void buildIndex();
+    // The index afresh, the grid with cells of the given width.
+    void buildIndex(double cells);
+    // Narrower cells when the searches of late compared many vertices each.
+    void narrowCellsWhenCrowded();
     void dropIndex();
     void forgetRecent();
     // The search through the grid; the lookup, when given, is p's.
@@ -249,6 +274,12 @@ private:
     int64_t cellOf(double v) const { return cellOf(v, cellSize); }
     static double cellSizeFor(double tolerance);
     static uint32_t cellKey(int64_t cx, int64_t cy, int64_t cz);
+    // A narrowed grid keeps the vertices of a cell apart by chain: only the three chains of the
+    // search can hold its answer, and where vertices crowd, the cells around a position hold
+    // many of other chains (the key changes every 1e-6 along z).
+    static uint32_t chainCell(uint32_t cellKey, int bucket);
+    // Where v lies in the grid as it stands.
+    uint32_t gridKeyOf(const FEMeshVertexC* v) const;
     static bool isFinitePoint(const Point3Df& p);
 
     double tolerance = 1e-5;
@@ -269,6 +300,14 @@ private:
     std::vector<FEMeshVertexC*> tails;
     double cellSize = 0.0;
     double indexTolerance = 0.0;
+    // The cells are those lookupOf names (it reads only the tolerance, on any thread); once
+    // narrowed (and split by chain), a lookup's cell is not the grid's and is worked out again.
+    bool lookupCells = false;
+    SearchCounts counts;  // of the windows of searches before the current one
+    struct {
+        uint32_t searches = 0;
+        uint64_t compared = 0;
+    } window;
     GridTable grid;
     size_t gridUsed = 0;
     size_t expectedVertices = 0;  // what reserve was told

@@ -1,6 +1,7 @@
 // Tests of the mesh's vertex store: key, tolerance compare, neighbour-bucket search, iteration, purge.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -354,28 +355,27 @@ TEST(FEMeshVertexHash, ToleranceBoxHoldsExactlyWhatTheCompareCallsEqual)
 }
 
 // Grid cells are rounded down without the library: the very cells of floor(v / size + offset)
-// clamped to +-4e18, for values on and beside the cells' edges, negative ones, huge ones, zeros,
-// infinities and NaN.
+// below 2^62 cells, for values on and beside the cells' edges, negative ones and zeros. Beyond,
+// each double is a cell, numbered on from the last linear one: the numbering stays monotonic
+// over all doubles, infinities at the ends and NaN below everything.
 TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
 {
-    auto reference = [](double v, double size) {
-        const double c = std::floor(v / size + FEMeshVertexHashC::kCellOffset);
-        if (!(c > -4.0e18))
-            return int64_t(-4000000000000000000LL);
-        if (c > 4.0e18)
-            return int64_t(4000000000000000000LL);
-        return int64_t(c);
-    };
+    constexpr double kLinear = 4611686018427387904.0;  // 2^62
     std::mt19937 rng(3301);
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    std::uniform_int_distribution<int> exponent(-30, 70);
-    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
-                               4.0e18, -4.0e18, 9.3e18, -9.3e18, 1e300, -1e300};
-    int differences = 0;
+    std::uniform_int_distribution<int> exponent(-30, 140);
+    const double inf = std::numeric_limits<double>::infinity();
+    int differences = 0, beyond = 0;
     for (const double size : {6.4e-4, 1e-4, 1.0, 3e-9}) {
-        for (double v : specials)
-            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+        std::vector<double> values = {0.0, -0.0, inf, -inf, 1e300, -1e300, 4.0e18, -4.0e18, 9.3e18, -9.3e18};
+        // The doubles on either side of where the numbering changes.
+        for (const double edge : {kLinear, -kLinear}) {
+            double v = (edge - FEMeshVertexHashC::kCellOffset) * size;
+            for (int n = 0; n < 4; ++n)
+                v = std::nextafter(v, -edge);
+            for (int n = 0; n < 8; ++n, v = std::nextafter(v, edge))
+                values.push_back(v);
+        }
         for (int round = 0; round < 40000; ++round) {
             double v = std::ldexp(unit(rng), exponent(rng));
             if (round % 2) {
@@ -384,8 +384,223 @@ TEST(FEMeshVertexHash, GridCellsAreTheFloorOfTheShiftedCoordinate)
                 for (int n = int(rng() % 7) - 3; n != 0; n += n > 0 ? -1 : 1)
                     v = std::nextafter(v, n > 0 ? 1e308 : -1e308);
             }
-            differences += FEMeshVertexHashC::cellOf(v, size) != reference(v, size);
+            values.push_back(v);
+        }
+        std::sort(values.begin(), values.end());
+        for (size_t i = 0; i < values.size(); ++i) {
+            const double c = values[i] / size + FEMeshVertexHashC::kCellOffset;
+            const int64_t cell = FEMeshVertexHashC::cellOf(values[i], size);
+            if (c >= -kLinear && c < kLinear) {
+                differences += cell != int64_t(std::floor(c));
+            } else if (i > 0) {
+                // Neighbouring shifted values beyond: the same cell or the next one (past the
+                // last linear cell, a later one).
+                const double previous = values[i - 1] / size + FEMeshVertexHashC::kCellOffset;
+                const int64_t step = cell - FEMeshVertexHashC::cellOf(values[i - 1], size);
+                const bool adjacent = std::nextafter(previous, inf) == c && previous < -kLinear;
+                differences += previous == c ? step != 0 : (adjacent ? step != 1 : step < 1);
+                ++beyond;
+            }
+        }
+        differences += FEMeshVertexHashC::cellOf(std::numeric_limits<double>::quiet_NaN(), size) >
+                       FEMeshVertexHashC::cellOf(-inf, size);
+        differences += FEMeshVertexHashC::cellOf(-inf, size) >= FEMeshVertexHashC::cellOf(-1e300, 1.0);
+        differences += FEMeshVertexHashC::cellOf(inf, size) <= FEMeshVertexHashC::cellOf(1e300, 1.0);
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_GT(beyond, 20000);
+}
+
+namespace {
+
+// Fills a store with the given positions in order (each inserted unless found), searching with
+// and without lookups made ahead; counts the searches whose answer is not the chain walk's, nor
+// the same position as a twin store without the grid answers.
+int fillAgainstWalk(FEMeshVertexHashC& hash, const std::vector<Point3Df>& points)
+{
+    FEMeshVertexHashC plain;
+    plain.setTolerance(hash.getTolerance());
+    plain.setIndexEnabled(false);
+    auto same = [](const FEMeshVertexC* a, const FEMeshVertexC* b) {
+        if (!a || !b)
+            return !a && !b;
+        uint32_t x[3], y[3];
+        FEMeshVertexHashC::bitsOf(a->getPosition(), x);
+        FEMeshVertexHashC::bitsOf(b->getPosition(), y);
+        return std::equal(x, x + 3, y);
+    };
+    int differences = 0;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const Point3Df& p = points[i];
+        const FEMeshVertexHashC::Lookup lookup = hash.lookupOf(p);
+        FEMeshVertexC* found = i % 2 ? hash.find(p, lookup) : hash.find(p);
+        FEMeshVertexC* walked = hash.findByScan(p);
+        FEMeshVertexC* plainly = plain.find(p);
+        differences += found != walked || !same(found, plainly);
+        if (!found)
+            i % 2 ? hash.insert(hash.createVertex(p), lookup) : hash.insert(hash.createVertex(p));
+        if (!plainly)
+            plain.insert(plain.createVertex(p));
+    }
+    return differences;
+}
+
+}  // namespace
+
+// Shapes that crowd a grid of fixed cells: a model within a few cells, many vertices within a
+// tolerance of each other (their keys apart), coordinates past the linear cell numbering up to
+// the largest float, of either sign and mixed in one store. The grid answers as the walk does.
+TEST(FEMeshVertexHash, GridSearchMatchesChainWalkOnCrowdedAndFarShapes)
+{
+    std::mt19937 rng(2718);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::uniform_int_distribution<int> step(-2, 2);
+    auto ulps = [&](float v) {  // a few floats either way
+        for (int n = step(rng); n != 0; n += n > 0 ? -1 : 1)
+            v = std::nextafter(v, n > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max());
+        return v;
+    };
+    auto tiny = [&](double t) {  // within 6e-4, jittered by a tolerance and a half
+        const float j = float(1.6 * t);
+        return Point3Df(6e-4f * unit(rng) + j * (2 * unit(rng) - 1), 6e-4f * unit(rng) + j * (2 * unit(rng) - 1),
+                        6e-4f * unit(rng) + j * (2 * unit(rng) - 1));
+    };
+    auto dense = [&](double) {  // along z 2.2e-6 apart: within 1e-5 of each other, keys 2 apart
+        const float x = float(rng() % 8) * 3e-5f, y = float(rng() % 8) * 3e-5f;
+        return Point3Df(x, y, ulps(float(rng() % 512) * 2.2e-6f));
+    };
+    auto far = [&](double) {  // 1e15 to the largest float, either sign, a few floats apart
+        auto c = [&] {
+            const float base = rng() % 4 == 0 ? 2.95e15f : std::pow(10.0f, 15.0f + 23.5f * unit(rng));
+            return ulps(rng() % 2 ? base : -base);
+        };
+        return Point3Df(c(), c(), c());
+    };
+    auto edge = [&](double) {  // where the cell numbering changes, at cells of 64 tolerances of 1e-5
+        auto c = [&] {
+            const float v = ulps(float(4611686018427387904.0 * 6.4e-4) + float(step(rng)) * 2.5e8f);
+            return rng() % 2 ? v : -v;
+        };
+        return Point3Df(c(), c(), c());
+    };
+    auto wrap = [&](double) {  // crowded where the keys run 16380, 0, 1 (z 1e6 + y 1e4 near 16381)
+        return Point3Df(6e-4f * unit(rng), 6e-4f * unit(rng), ulps(0.016381f + 1e-4f * (unit(rng) - 0.5f)));
+    };
+    auto mixed = [&](double t) {
+        switch (rng() % 4) {
+        case 0: return tiny(t);
+        case 1: return dense(t);
+        case 2: return far(t);
+        default: return edge(t);
+        }
+    };
+    struct Case {
+        const char* name;
+        std::function<Point3Df(double)> make;
+        double tolerance;
+    } cases[] = {
+        {"tiny", tiny, 1e-5}, {"tiny 0", tiny, 0.0}, {"dense", dense, 1e-5}, {"far", far, 1e-5},
+        {"far coarse", far, 1e9}, {"edge", edge, 1e-5}, {"wrap", wrap, 1e-5}, {"mixed", mixed, 1e-5},
+    };
+    for (const Case& c : cases) {
+        FEMeshVertexHashC hash;
+        hash.setTolerance(c.tolerance);
+        std::vector<Point3Df> points;
+        while (points.size() < 12000) {
+            // Now and then a position met before, or beside one.
+            const Point3Df p = points.empty() || rng() % 3 ? c.make(c.tolerance) : points[rng() % points.size()];
+            points.push_back(rng() % 2 ? p : Point3Df(ulps(p.x()), p.y(), ulps(p.z())));
+        }
+        EXPECT_EQ(fillAgainstWalk(hash, points), 0) << c.name;
+        EXPECT_TRUE(hash.hasIndex()) << c.name;
+    }
+}
+
+// A grid narrowed in the middle of a fill: lookups made before it name cells of the first width,
+// which the narrowed grid (split by chain) must not trust; the answers stay the walk's. The work a search does
+// on a model within a few cells stays small (the fixed grid compared every vertex each time).
+TEST(FEMeshVertexHash, CrowdedGridNarrowsItsCellsWithTheSameAnswers)
+{
+    std::mt19937 rng(1618);
+    std::uniform_real_distribution<float> unit(0.0f, 6e-4f);
+    FEMeshVertexHashC hash;
+    const double wide = 64 * hash.getTolerance();
+    std::vector<Point3Df> points;
+    std::vector<FEMeshVertexHashC::Lookup> lookups;
+    for (int i = 0; i < 60000; ++i) {
+        points.push_back(Point3Df(unit(rng), unit(rng), unit(rng)));
+        lookups.push_back(hash.lookupOf(points.back()));  // made ahead, before any narrowing
+    }
+    int differences = 0, staleUsed = 0;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const Point3Df& p = points[i];
+        const bool narrowed = hash.hasIndex() && hash.gridCellSize() < wide;
+        // Every other search repeats an earlier position with its lookup of the first width.
+        const size_t j = i % 2 && i > 0 ? rng() % i : i;
+        FEMeshVertexC* found = hash.find(points[j], lookups[j]);
+        differences += found != (i < 20000 || i % 16 == 0 ? hash.findByScan(points[j]) : found);
+        staleUsed += narrowed && lookups[j].oneCell;
+        if (!found)
+            hash.insert(hash.createVertex(points[j]), lookups[j]);
+        if (i % 7 == 0) {
+            hash.prefetch(lookups[i]);
+            differences += hash.find(p, lookups[i]) != hash.findByScan(p);
         }
     }
     EXPECT_EQ(differences, 0);
+    EXPECT_GT(staleUsed, 1000);
+    EXPECT_GT(hash.entries(), 30000u);
+    EXPECT_LT(hash.gridCellSize(), wide);
+    const FEMeshVertexHashC::SearchCounts counts = hash.searchCounts();
+    EXPECT_GT(counts.searches, 20000u);
+    EXPECT_LT(counts.compared, 64 * counts.searches);
+
+    // Vertices leave the narrowed grid where they were put (a vertex not found in its cell
+    // would make the store drop the grid).
+    for (size_t i = 0; i < points.size(); i += 97)
+        if (FEMeshVertexC* v = hash.findByScan(points[i]))
+            hash.destroyVertex(v);
+    EXPECT_TRUE(hash.hasIndex());
+    for (size_t i = 0; i < points.size(); i += 13)
+        differences += hash.find(points[i]) != hash.findByScan(points[i]);
+    EXPECT_EQ(differences, 0);
+    EXPECT_LT(hash.gridCellSize(), wide);
+
+    // Positions the grid cannot place are looked at by every search whatever the cells: many of
+    // them beside a spread model leave its cells as wide as they were.
+    FEMeshVertexHashC spread;
+    std::uniform_real_distribution<float> wideUnit(0.0f, 1.0f);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int i = 0; i < 6000; ++i)
+        spread.insert(spread.createVertex(Point3Df(wideUnit(rng), wideUnit(rng), wideUnit(rng))));
+    for (int i = 0; i < 200; ++i)
+        spread.insert(spread.createVertex(Point3Df(inf, wideUnit(rng), i % 2 ? -inf : wideUnit(rng))));
+    for (int i = 0; i < 4000; ++i) {
+        const Point3Df p(wideUnit(rng), wideUnit(rng), wideUnit(rng));
+        differences += spread.find(p) != spread.findByScan(p);
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(spread.gridCellSize(), wide);
+}
+
+// The cells stay a sound width for every finite tolerance: a search spans a few cells, and the
+// answers are the walk's, up to the largest double. (Vertices are stored without merging: with
+// a huge tolerance every search would find the first.)
+TEST(FEMeshVertexHash, GridCellsSuitEveryTolerance)
+{
+    std::mt19937 rng(577);
+    std::uniform_real_distribution<float> unit(-1e6f, 1e6f);
+    for (const double tolerance : {1e-300, 1e300, 3e306, std::numeric_limits<double>::max()}) {
+        FEMeshVertexHashC hash;
+        hash.setTolerance(tolerance);
+        for (int i = 0; i < 6000; ++i)
+            hash.insert(hash.createVertex(Point3Df(unit(rng), unit(rng), unit(rng))));
+        int differences = 0;
+        for (int i = 0; i < 3000; ++i) {
+            const Point3Df p(unit(rng), unit(rng), unit(rng));
+            differences += hash.find(p, hash.lookupOf(p)) != hash.findByScan(p);
+        }
+        EXPECT_EQ(differences, 0) << tolerance;
+        EXPECT_GE(hash.gridCellSize(), tolerance) << tolerance;
+    }
 }
