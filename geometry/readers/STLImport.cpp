@@ -98,14 +98,22 @@ double wordToNumber(char* word)
     return stringToDouble(static_cast<const char*>(word));
 }
 
-bool isFinitePoint(const Point3D& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
+// Whether every coordinate is a number a float holds finitely. STL keeps single precision (a
+// binary file cannot even state more), and so does the mesh: a text coordinate beyond the
+// float range would become an infinity there, a position no search can place, which every
+// search of the part then compares.
+bool isFloatPoint(const Point3D& p)
+{
+    return std::isfinite(float(p.x())) && std::isfinite(float(p.y())) && std::isfinite(float(p.z()));
+}
 
 // The corners of one facet in the winding its normal asks for (m: the facet's own winding
-// normal as the form computes it); false for a coordinate that is not a finite number.
+// normal as the form computes it); false for a coordinate that is not a finite number or is
+// beyond the float range.
 bool orderFacet(const Point3D& m, const Point3D& normal, const Point3D& p1, const Point3D& p2, const Point3D& p3,
                 Point3D corners[3])
 {
-    if (!isFinitePoint(p1) || !isFinitePoint(p2) || !isFinitePoint(p3))
+    if (!isFloatPoint(p1) || !isFloatPoint(p2) || !isFloatPoint(p3))
         return false;
     const bool keep = m.dot(normal) >= 0.0;
     corners[0] = keep ? p1 : p3;
@@ -115,7 +123,7 @@ bool orderFacet(const Point3D& m, const Point3D& normal, const Point3D& p1, cons
 }
 
 // Hands one facet on in the winding its normal asks for; a facet with a coordinate that is not a
-// finite number is dropped. False when the importer wants to stop.
+// finite float is dropped. False when the importer wants to stop.
 bool emitFacet(stlImporterI* importer, const Point3D& m, const Point3D& normal, const Point3D& p1, const Point3D& p2,
                const Point3D& p3)
 {

@@ -350,12 +350,18 @@ TEST(STLImport, NonFiniteTrianglesAreSkippedAndImporterMayStop)
     EXPECT_EQ(importText(data, imp), 0);
     EXPECT_EQ(imp.tris.size(), 2u);
 
+    // In text, a coordinate beyond the float range is no finite float either: the mesh would
+    // hold an infinity there, which every search of the part compares (20,000 such facets took
+    // over a second, quadratically). The largest float still holds.
     RecordingImporter text;
     EXPECT_EQ(importText("solid\n" + facetText(Point3D(0, 0, 1), A, Point3D(NAN, 0, 0), C) +
-                             facetText(Point3D(0, 0, 1), A, B, C),
+                             facetText(Point3D(0, 0, 1), A, B, C) +
+                             facetText(Point3D(0, 0, 1), A, Point3D(0, -1e39, 0), C) +
+                             facetText(Point3D(0, 0, 1), A, B, Point3D(0, 0, 3.4028234e38)),
                          text),
               0);
-    EXPECT_EQ(text.tris.size(), 1u);
+    ASSERT_EQ(text.tris.size(), 2u);
+    expectTri(text.tris[0], A, B, C);
 
     RecordingImporter stopping;
     stopping.stopAfter = 1;
