@@ -357,11 +357,15 @@ TEST(STLImport, NonFiniteTrianglesAreSkippedAndImporterMayStop)
     EXPECT_EQ(importText("solid\n" + facetText(Point3D(0, 0, 1), A, Point3D(NAN, 0, 0), C) +
                              facetText(Point3D(0, 0, 1), A, B, C) +
                              facetText(Point3D(0, 0, 1), A, Point3D(0, -1e39, 0), C) +
-                             facetText(Point3D(0, 0, 1), A, B, Point3D(0, 0, 3.4028234e38)),
+                             facetText(Point3D(0, 0, 1), A, B, Point3D(0, 0, 3.4028234e38)) +
+                             facetText(Point3D(0, 0, 1), Point3D(1e39, 0, 0), B, C) +
+                             facetText(Point3D(0, 0, 1), A, B, Point3D(0, 0, -1e39)) +
+                             facetText(Point3D(0, 0, 1e39), A, B, C),  // only a normal beyond it
                          text),
               0);
-    ASSERT_EQ(text.tris.size(), 2u);
+    ASSERT_EQ(text.tris.size(), 3u);
     expectTri(text.tris[0], A, B, C);
+    expectTri(text.tris[2], A, B, C);
 
     RecordingImporter stopping;
     stopping.stopAfter = 1;
