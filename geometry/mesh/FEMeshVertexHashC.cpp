@@ -469,9 +469,9 @@ void FEMeshVertexHashC::destroyVertex(FEMeshVertexC* v)
 
 double FEMeshVertexHashC::cellSizeFor(double tolerance)
 {
-    // Wide enough that a search looks at a cell or two on each axis whatever the tolerance
-    // (64 times one beyond the doubles is the largest double), and no narrower than the least
-    // float, so that a float coordinate over the width stays finite.
+    // Wide enough that a search looks at a cell or two on each axis whatever the tolerance (where
+    // 64 tolerances overflow, the largest double), and no narrower than the least float, so that
+    // a float coordinate over the width stays finite.
     double size = tolerance > 0.0 ? 64.0 * tolerance : 1e-4;
     if (!(size <= std::numeric_limits<double>::max()))
         size = std::numeric_limits<double>::max();
@@ -606,8 +606,7 @@ void FEMeshVertexHashC::gridAdd(FEMeshVertexC* v, const uint32_t* cell)
     }
     if ((gridUsed + 1) * 4 > grid.size() * 3)
         growGrid();
-    GridSlot* s = gridSlot(
-        cell ? *cell : gridKeyOf(v), true);
+    GridSlot* s = gridSlot(cell ? *cell : gridKeyOf(v), true);
     v->gridLink = s->head;
     s->head = VertexArena::handleOf(v);
 }

@@ -45,11 +45,8 @@ size_t CornersOfFaces(FEMeshFaceC* first, size_t n)
     size_t corners = 0;
     FEMeshFaceC* face = first;
     for (size_t i = 0; face && i < n; face = face->getNext(), ++i)
-        for (FEMeshLoopC* loop = face->getFirstLoop(); loop; loop = loop->getNext()) {
-            const FEMeshHalfEdgeC* start = loop->getFirstHalfEdge();
-            for (const FEMeshHalfEdgeC* h = start; h; h = h->getNext() != start ? h->getNext() : nullptr)
-                ++corners;
-        }
+        for (const FEMeshLoopC* loop = face->getFirstLoop(); loop; loop = loop->getNext())
+            corners += size_t(loop->getHalfEdgeCount());
     return corners;
 }
 
