@@ -45,10 +45,10 @@ constexpr size_t kListThreads = 4;
 // A part of more faces than this keeps more threads busy, up to kListThreadsForLargeParts: the
 // list step of a torus of four million triangles (2.6M faces) fell from about 220 to 160 ms with
 // eight. The lists take about the same memory however many threads compile them; a further
-// helper costs its context and working room: about 3 MB more at the peak for a torus of a
-// million triangles (573k faces; its whole job about 2 % faster on an idle machine, no faster on
-// a busy one), none for four million.
-constexpr size_t kFacesForMoreListThreads = size_t(1) << 18;
+// helper costs its context and working room. A torus of a million triangles (573k faces) stays
+// at four: with eight its whole job was from 2 % faster to 4 % slower from one run to the next,
+// for about 3 MB more at the peak.
+constexpr size_t kFacesForMoreListThreads = size_t(1) << 20;
 constexpr size_t kListThreadsForLargeParts = 8;
 // Helper threads of a compile left to go on beside the frames after it. Each helper's context
 // and working room (about 4 MB for a million triangles) are then held beside the picture's
