@@ -919,8 +919,10 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
         changed = true;
         if (candidates) {
             sortUniqueFew(touched);
+            // A removal changes no vertex's count of edges but v's: a vertex without exactly
+            // two now never has them, and would fail its test at every visit.
             for (FEMeshVertexC* t : touched)
-                if (t && t != v)
+                if (t && t != v && t->getIncidentEdgeCount() == 2)
                     candidates->insert(walkKey(t->hashBucket, t->hashSequence), t);
         }
     }
