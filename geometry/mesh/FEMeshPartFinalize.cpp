@@ -919,8 +919,9 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
         changed = true;
         if (candidates) {
             sortUniqueFew(touched);
-            // A removal changes no vertex's count of edges but v's: a vertex without exactly
-            // two now never has them, and would fail its test at every visit.
+            // Counts are read with the removal done: it changes only those of v, of w and of
+            // vertices whose hand-made lists held the dropped edge, all touched. A vertex without
+            // exactly two edges now fails its test at every visit until a later removal touches it.
             for (FEMeshVertexC* t : touched)
                 if (t && t != v && t->getIncidentEdgeCount() == 2)
                     candidates->insert(walkKey(t->hashBucket, t->hashSequence), t);

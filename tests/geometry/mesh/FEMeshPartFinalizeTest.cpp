@@ -633,10 +633,17 @@ TEST(FEMeshFinalize, StraightVerticesInARowAllDisappear)
 {
     // Two faces at an angle share a side cut into three by (1,0,0) and (2,0,0). Removing one of
     // them hands its kept edge to the other, which must then be straight too.
+    //
+    // With a hand-made list, the edge (1,0,0) drops leaves the list of its far end and, when that
+    // end is not (2,0,0), joins the list of (2,0,0): only (1,0,0) has two edges at first, and the
+    // removal itself gives (2,0,0) its two (the kept edge, or the foreign edge gone), so the walk
+    // must look at it again with its list as the removal left it.
     const std::vector<Point3D> flat = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {0, 1, 0}};
     const std::vector<Point3D> tilted = {{3, 0, 0}, {2, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, -1, 1}, {3, -1, 1}};
-    for (bool flatFirst : {true, false}) {
+    for (int row = 0; row < 4; ++row) {
+        const bool flatFirst = row % 2 == 0, handMade = row >= 2;
         SCOPED_TRACE(flatFirst ? "flat face first" : "tilted face first");
+        SCOPED_TRACE(handMade ? "hand-made list" : "lists as built");
         FEMeshPartC part;
         const Point3D up(0, 0, 1), slope(0, std::sqrt(0.5), std::sqrt(0.5));
         if (flatFirst) {
@@ -647,6 +654,17 @@ TEST(FEMeshFinalize, StraightVerticesInARowAllDisappear)
             polygon(part, flat, up);
         }
         ASSERT_EQ(part.getEdgeCount(), 9u);
+        if (handMade) {
+            FEMeshVertexC* v = part.getVertexHash().find(Point3Df(1, 0, 0));
+            FEMeshVertexC* m = part.getVertexHash().find(Point3Df(2, 0, 0));
+            ASSERT_TRUE(v && m && v->getOutgoingHalfEdge());
+            FEMeshEdgeC* dropped = v->getOutgoingHalfEdge()->getEdge();
+            FEMeshVertexC* far = v->getOutgoingHalfEdge()->getNext()->getVertex();
+            ASSERT_TRUE(part.removeIncidentEdge(far, dropped));
+            if (far != m)
+                part.appendIncidentEdge(m, dropped);
+            ASSERT_NE(m->getIncidentEdgeCount(), 2u);
+        }
         part.finalize(-1.0);
         EXPECT_EQ(invariantViolations(part), 0);
         EXPECT_EQ(part.getFaceCount(), 2u);
