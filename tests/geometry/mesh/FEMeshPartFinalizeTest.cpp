@@ -634,10 +634,11 @@ TEST(FEMeshFinalize, StraightVerticesInARowAllDisappear)
     // Two faces at an angle share a side cut into three by (1,0,0) and (2,0,0). Removing one of
     // them hands its kept edge to the other, which must then be straight too.
     //
-    // With a hand-made list, the edge (1,0,0) drops leaves the list of its far end and, when that
-    // end is not (2,0,0), joins the list of (2,0,0): only (1,0,0) has two edges at first, and the
-    // removal itself gives (2,0,0) its two (the kept edge, or the foreign edge gone), so the walk
-    // must look at it again with its list as the removal left it.
+    // With hand-made lists, the edge that removing (1,0,0) drops is first taken out of its far
+    // end's list and, when that end is not (2,0,0), put into the list of (2,0,0). Then only
+    // (1,0,0) has two edges at first; the removal itself gives (2,0,0) its two (the kept edge,
+    // or the foreign edge gone), so the walk must look at (2,0,0) again with its list as the
+    // removal left it.
     const std::vector<Point3D> flat = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {3, 1, 0}, {0, 1, 0}};
     const std::vector<Point3D> tilted = {{3, 0, 0}, {2, 0, 0}, {1, 0, 0}, {0, 0, 0}, {0, -1, 1}, {3, -1, 1}};
     for (int row = 0; row < 4; ++row) {
