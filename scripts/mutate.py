@@ -5,7 +5,8 @@ For each change of the list (scripts/mutations.txt by default) the script replac
 in one source file, builds only the test executables named beside the change (incrementally, in
 an existing build folder), runs them, and puts the file back whatever happens (a failed build,
 a test that hangs, Ctrl-C). A change counts as caught when a named test executable fails or
-runs past its time limit. The file is a tool to run by hand; `make test` does not run it.
+runs past its time limit. Running the changes is a tool to run by hand; `make test` runs only
+`--check`, so that a change whose text no longer occurs fails the suite at once.
 Only a run killed outright (SIGKILL) cannot put its file back: `git diff` then shows the change.
 
 List format: one block per change, blocks separated by blank lines, '#' lines are comments:
