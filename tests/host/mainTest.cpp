@@ -510,14 +510,18 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
          "escape.stl\": ASCII STL line 3: expected 'outer loop' but found '\\x1b[31mouter'"},
     };
     // All run at once: the server's refusal is retried for half a minute before the load fails.
+    // Each keeps a debug log, which tells the reason once however often the load was retried.
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<std::unique_ptr<RunningProgram>> programs;
     for (const Case& k : cases) {
         dirs.push_back(std::make_unique<TempDir>());
         const TempDir& dir = *dirs.back();
+        std::filesystem::create_directories(dir.path() + "/korvane/tavoplex");
+        std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg") << "[COMMON]\nDEBUG=1\n";
         programs.push_back(std::make_unique<RunningProgram>(
             startProgram(dir, {"FileName=" + k.model, "--output", dir.file("a.bmp"), "--size", "60x40"})));
     }
+    size_t logged = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].model);
         const int status = programs[i]->waitExit(120000);
@@ -527,7 +531,20 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_NE(err.find(cases[i].reason + "\n"), std::string::npos) << err;
         EXPECT_EQ(programLines(err), 1) << err;
         EXPECT_FALSE(std::filesystem::exists(dirs[i]->file("a.bmp")));
+        // A load the control ran (the program tells a missing file or an unknown type before
+        // that) logs the reason that standard error gives, once.
+        const std::string log = TempDir::read(dirs[i]->path() + "/korvane/tavoplex/tavoplex.log");
+        const size_t told = log.find("    Loading failed: ");
+        if (log.find("Initializing loader.") == std::string::npos) {
+            EXPECT_EQ(told, std::string::npos) << log;
+            continue;
+        }
+        ++logged;
+        ASSERT_NE(told, std::string::npos) << log;
+        EXPECT_EQ(log.substr(told + 20, log.find('\n', told) - told - 19), err.substr(err.find('"'))) << log;
+        EXPECT_EQ(log.find("Loading failed: ", told + 20), std::string::npos) << log;
     }
+    EXPECT_GE(logged, std::size(cases) - 3);
 }
 
 // The transfer library is loaded with the first download. Where it cannot be, the load fails

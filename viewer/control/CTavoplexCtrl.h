@@ -377,6 +377,9 @@ public:
     void FailLoadForCaughtException();
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
     static RWCString FailureText(const RWCString& where, const RWCString& what);
+    // Writes why the load failed to the debug log, escaped as the container shows it; called
+    // once, when the load ends failed (a retried fetch is not told until then).
+    void LogLoadFailure();
     // The file or address a load of FileName reads: the page's folder in front of a relative
     // name, as the init phase puts it.
     RWCString ModelPath() const;

@@ -125,6 +125,10 @@ void CTavoplexCtrl::FailLoadForCaughtException()
     }
     LoadFailed = true;
     SetFailureReason(LoaderInitialized ? ArchivePath : FileName, what);
+    // A loading frame tells a failure when it ends the load; one found after the load ended
+    // (its last step, finished behind the frames) is told here.
+    if (!Loading)
+        LogLoadFailure();
 }
 
 const char CTavoplexCtrl::NoModelNamed[] = "no model was named (FileName is empty)";
@@ -148,6 +152,14 @@ RWCString CTavoplexCtrl::FailureBeforeLoad() const
     const RWCString path = ModelPath();
     const RWCString unknown = UnknownModelType(path);
     return unknown.isNull() ? RWCString() : FailureText(path, unknown);
+}
+
+void CTavoplexCtrl::LogLoadFailure()
+{
+    // Escaped as the container shows it: the log stays one line per entry.
+    const RWCString reason = FailureReason.isNull() ? "\"" + FileName + "\"" : FailureReason;
+    WriteLog("    Loading failed: " +
+             fromText(platform::sys::escapeControlCharacters(std::string(reason.data(), reason.length()))) + "\n");
 }
 
 RWCString CTavoplexCtrl::UnknownModelType(const RWCString& name)
