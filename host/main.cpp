@@ -73,12 +73,13 @@ private:
 };
 
 // The file a local model name reads, resolved against the page's folder as the control does;
-// empty for names the control fetches over the network.
+// empty for names the control fetches over the network, and for no name at all (which the
+// control tells).
 std::string localModelPath(const ControlState& state)
 {
     const std::string& name = state.fileName;
     const std::string& folder = state.hostFolder;
-    if (name.find("://") != std::string::npos || folder.find("://") != std::string::npos)
+    if (name.empty() || name.find("://") != std::string::npos || folder.find("://") != std::string::npos)
         return "";
     if (name.find(':') != std::string::npos || (!name.empty() && name[0] == '/'))
         return name;
@@ -101,7 +102,8 @@ std::string whyUnreadable(const std::string& path)
 
 // Why the model cannot load, told before it is tried: a local file that is not there (the
 // control would retry it for half a minute, as it may yet appear; on a command line a name that
-// names nothing is an error at once), or a type the control does not read. Empty otherwise.
+// names nothing is an error at once), or what the control tells up front (no model named, a
+// type it does not read). Empty otherwise.
 std::string failureUpFront(const ControlState& state)
 {
     if (const std::string local = localModelPath(state); !local.empty())
@@ -266,7 +268,9 @@ int main(int argc, char** argv)
     HostOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), workingFolder(), error)) {
-        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << "\n" << HostOptions::usage();
+        // One line says what is wrong; the usage is a command away, as the second line says.
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << "\n"
+                  << "tavoplex: --help lists the options\n";
         return 2;
     }
     if (options.help) {

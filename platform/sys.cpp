@@ -235,23 +235,67 @@ UrlOpener setUrlOpener(UrlOpener opener)
     return previous;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence that starts at text[at] (RFC 3629: no overlong
+// form, no surrogate, nothing above U+10FFFF), or 0 when the byte starts none.
+size_t utf8SequenceLength(const std::string& text, size_t at)
+{
+    const auto byte = [&](size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u; };
+    const unsigned lead = byte(0);
+    const auto within = [&](size_t i, unsigned low, unsigned high) { return byte(i) >= low && byte(i) <= high; };
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xc2 && lead <= 0xdf)
+        return within(1, 0x80, 0xbf) ? 2 : 0;
+    if (lead >= 0xe0 && lead <= 0xef) {
+        // E0 would be overlong below A0; ED would be a surrogate from A0 on.
+        const unsigned low = lead == 0xe0 ? 0xa0 : 0x80;
+        const unsigned high = lead == 0xed ? 0x9f : 0xbf;
+        return within(1, low, high) && within(2, 0x80, 0xbf) ? 3 : 0;
+    }
+    if (lead >= 0xf0 && lead <= 0xf4) {
+        // F0 would be overlong below 90; F4 beyond U+10FFFF from 90 on.
+        const unsigned low = lead == 0xf0 ? 0x90 : 0x80;
+        const unsigned high = lead == 0xf4 ? 0x8f : 0xbf;
+        return within(1, low, high) && within(2, 0x80, 0xbf) && within(3, 0x80, 0xbf) ? 4 : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
 std::string escapeControlCharacters(const std::string& text)
 {
     static const char kHex[] = "0123456789abcdef";
     std::string shown;
     shown.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    const auto escapeByte = [&](unsigned char c) {
         if (c == '\n')
             shown += "\\n";
         else if (c == '\r')
             shown += "\\r";
         else if (c == '\t')
             shown += "\\t";
-        else if (c < 0x20 || c == 0x7f)
-            shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
         else
-            shown += ch;
+            shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+    };
+    for (size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        const size_t length = utf8SequenceLength(text, at);
+        // U+0080 to U+009F (C2 80 to C2 9F) are the C1 controls: a terminal obeys them too.
+        const bool control = length == 1 ? (c < 0x20 || c == 0x7f)
+                                         : length == 0 || (c == 0xc2 && static_cast<unsigned char>(text[at + 1]) < 0xa0);
+        if (!control) {
+            shown.append(text, at, length);
+            at += length;
+            continue;
+        }
+        // Each byte of a control or of a sequence that is no UTF-8 on its own: a byte that
+        // starts no sequence is escaped and the next one looked at afresh.
+        const size_t end = at + (length == 0 ? 1 : length);
+        for (; at < end; ++at)
+            escapeByte(static_cast<unsigned char>(text[at]));
     }
     return shown;
 }

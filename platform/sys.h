@@ -107,9 +107,13 @@ void forgetPrefault(void* block, size_t bytes) noexcept;
 // Whether the system backs pages ahead for this process (false where it cannot).
 bool prefaultsPages();
 
-// The text with its control characters (bytes below 0x20, and 0x7F) written as escapes ("\n",
-// "\r", "\t", "\x1b"), so that a name shown in a message keeps the message on one line and says
-// what the name holds. Backslashes stay as they are: they separate folders in many names.
+// The text with its control characters written as escapes ("\n", "\r", "\t", "\x1b"), so that
+// a name shown in a message keeps the message on one line, cannot steer the terminal and says
+// what the name holds. Controls are the bytes below 0x20, 0x7F and the C1 controls U+0080 to
+// U+009F (each byte of their UTF-8 form escaped: "\xc2\x85"); every byte that is not part of
+// well-formed UTF-8 (a stray or missing continuation byte, an overlong form, a surrogate, a
+// value above U+10FFFF) is escaped on its own as well. Other UTF-8 text passes unchanged.
+// Backslashes stay as they are: they separate folders in many names.
 std::string escapeControlCharacters(const std::string& text);
 
 }  // namespace platform::sys

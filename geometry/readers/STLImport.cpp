@@ -25,6 +25,9 @@ struct ImportState {
     stlProgressI* progress = nullptr;
     uint64_t total = 0;
     int steps = 0;
+    // Set by the imports, which decide the form themselves: text data that the decision calls
+    // binary because it holds no facet at all reads as what it says, an empty model.
+    bool emptyTextIsEmpty = false;
 
     explicit ImportState(stlProgressI* p = nullptr) : progress(p)
     {
@@ -134,6 +137,24 @@ bool emitFacet(stlImporterI* importer, const Point3D& m, const Point3D& normal, 
 }
 
 int clampEstimate(uint64_t n) { return n > uint64_t(INT_MAX) ? INT_MAX : int(n); }
+
+// Whether the whole data is one text body without facets: a "solid" line, an "endsolid" line
+// and nothing else but blanks, keywords in any case, as the text parser reads them.
+bool isEmptyTextBody(STLInputStreamC& in)
+{
+    char line[kMaxFirstLine + 1];
+    char word[kMaxWord + 1];
+    in.rewind();
+    for (const char* keyword : {"solid", "endsolid"}) {
+        int ended = -1;
+        readWord(in, word, true, &ended);
+        if (std::strcmp(word, keyword) != 0)
+            return false;
+        if (ended >= 0 && ended != '\n')
+            skipLine(in, line);  // the body's name
+    }
+    return readWord(in, word, false) == 0;
+}
 
 bool isAsciiData(STLInputStreamC& in)
 {
@@ -447,18 +468,34 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
 
     unsigned char header[80];
     unsigned char countBytes[4];
-    if (in.read(header, sizeof header) < sizeof header || in.read(countBytes, sizeof countBytes) < sizeof countBytes) {
-        if (stop)
-            stop->set("binary STL", 0, "of " + groupedNumber(size) + " bytes ends inside its 84-byte header");
-        return kSTLFormatError;
-    }
-    const uint32_t countLE = wordLE(countBytes);
-    const uint32_t countBE = wordBE(countBytes);
+    const bool headerWhole =
+        in.read(header, sizeof header) == sizeof header && in.read(countBytes, sizeof countBytes) == sizeof countBytes;
+    const uint32_t countLE = headerWhole ? wordLE(countBytes) : 0;
+    const uint32_t countBE = headerWhole ? wordBE(countBytes) : 0;
     // 64-bit arithmetic: count x 50 overflows 32 bits for counts above 85 million.
     const int64_t expected = int64_t(countBE) * 50 + 84;
     const int64_t diff = int64_t(size) - expected;
     const bool bigEndian = diff > -10 && diff < 10;
     const uint32_t count = bigEndian ? countBE : countLE;
+    // Data whose records would run short may be a text model without facets, which the form's
+    // decision takes for binary: it is empty, as a binary one of no facet is. Asked before any
+    // record is read, so that no triangle made of its text reaches the importer.
+    if ((!headerWhole || uint64_t(count) * kRecordSize + 84 > size) && state.emptyTextIsEmpty && isEmptyTextBody(in)) {
+        importer->beginImport(estimate);
+        importer->endImport();
+        return kSTLOk;
+    }
+    if (!headerWhole) {
+        if (stop)
+            stop->set("binary STL", 0, "of " + groupedNumber(size) + " bytes ends inside its 84-byte header");
+        return kSTLFormatError;
+    }
+    if (in.position() != 84) {
+        // The text check read on: back to the first record.
+        in.rewind();
+        in.read(header, sizeof header);
+        in.read(countBytes, sizeof countBytes);
+    }
 
     importer->beginImport(estimate);
     int result = kSTLOk;
@@ -607,6 +644,7 @@ int importString(const char* data, size_t size, stlImporterI* importer, stlProgr
     if (!importer)
         return kSTLFormatError;
     ImportState state(progress);
+    state.emptyTextIsEmpty = true;
     STLInputStreamC in(data, size);
     const bool ascii = isAsciiData(in);
     state.total = in.size();
@@ -619,6 +657,7 @@ int importFile(const char* path, stlImporterI* importer, stlProgressI* progress,
     if (!importer)
         return kSTLFormatError;
     ImportState state(progress);
+    state.emptyTextIsEmpty = true;
     bool ascii;
     {
         STLInputStreamC probe;

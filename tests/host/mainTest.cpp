@@ -394,37 +394,53 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     struct Case {
         std::vector<std::string> args;
         int status;
-        const char* message;
+        std::string message;
+        int lines = 1;  // a wrong command line adds one that points at --help
     };
     TempDir dir;
     // A folder can never be read as a model: refused at once, not retried for half a minute.
     std::filesystem::create_directory(dir.file("folder.stl"));
+    const std::string source = TAVO_SOURCE_DIR;
+    const std::string noModel = "tavoplex: cannot load the model: no model was named (FileName is empty)\n";
     const Case cases[] = {
-        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size"},
-        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "0x10"}, 2, "bad size", 2},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp"), "--size", "12"}, 2, "bad size", 2},
         // The picture is BMP whatever the name says: a name that says otherwise is refused.
-        {{"FileName=samples/bracket.stl", "--output", dir.file("a.png")}, 2, "a.png\": the picture is written as BMP"},
-        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp.png")}, 2, "must end in .bmp"},
-        {{"FileName=samples/bracket.stl", "--output", dir.file("bmp")}, 2, "must end in .bmp"},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.png")}, 2, "a.png\": the picture is written as BMP", 2},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("a.bmp.png")}, 2, "must end in .bmp", 2},
+        {{"FileName=samples/bracket.stl", "--output", dir.file("bmp")}, 2, "must end in .bmp", 2},
         {{"FileName=samples/none.stl", "--output", dir.file("a.bmp")}, 1, "samples/none.stl\": not found"},
-        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1, "unknown model type '.md'"},
+        // Every reason names the file by its full path, an unknown type too.
+        {{"FileName=samples/README.md", "--output", dir.file("a.bmp")}, 1,
+         "\"" + source + "/samples/README.md\": unknown model type '.md'"},
         {{"FileName=" + dir.file("folder.stl"), "--output", dir.file("a.bmp")}, 1, "is a folder, not a file"},
+        // No name at all is no model, not the page's folder, on a local page or a served one.
+        {{"--output", dir.file("a.bmp")}, 1, noModel},
+        {{"FileName=", "--output", dir.file("a.bmp")}, 1, noModel},
+        {{"FileName=", "--page", "http://127.0.0.1:9/models/page.html", "--output", dir.file("a.bmp")}, 1, noModel},
         // Line ends in a name are shown escaped: the error stays one line.
         {{"FileName=samples/no\r\nne.stl", "--output", dir.file("a.bmp")}, 1, "samples/no\\r\\nne.stl\": not found"},
+        // So are C1 controls (as UTF-8 or alone) and bytes that are no UTF-8; other text stays.
+        {{"FileName=samples/\xc2\x9b" "2J\x9b\xff\xc3\xa9.stl", "--output", dir.file("a.bmp")}, 1,
+         "samples/\\xc2\\x9b" "2J\\x9b\\xff\xc3\xa9.stl\": not found"},
         {{"FileName=ftp://127.0.0.1/a.stl", "--output", dir.file("a.bmp")}, 1, "\"ftp://\" addresses are not fetched"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
-        {{"--colour"}, 2, "unknown option"},
-        {{"FileName"}, 2, "neither an option nor Name=value"},
+        {{"--colour"}, 2, "unknown option", 2},
+        {{"FileName"}, 2, "neither an option nor Name=value", 2},
+        {{"--size"}, 2, "--size needs a value", 2},
         {{"FileName=samples/bracket.stl"}, 1, "cannot open display"},  // no display, no output
     };
     for (const Case& k : cases) {
-        SCOPED_TRACE(k.args.back());
+        SCOPED_TRACE(k.args.empty() ? "" : k.args.back());
         const ProgramRun run = runProgram(dir, k.args);
         EXPECT_EQ(run.status, k.status) << run.err;
-        EXPECT_NE(run.err.find(k.message), std::string::npos) << run.err;
-        // The message is the first line (a wrong command line is followed by the usage).
-        EXPECT_NE(run.err.substr(0, run.err.find('\n')).find(k.message), std::string::npos) << run.err;
+        // The message is the first line; a wrong command line's second points at the usage.
+        EXPECT_NE(run.err.substr(0, run.err.find('\n') + 1).find(k.message), std::string::npos) << run.err;
+        EXPECT_EQ(programLines(run.err), k.lines) << run.err;
+        if (k.lines == 2) {
+            EXPECT_NE(run.err.find("\ntavoplex: --help lists the options\n"), std::string::npos) << run.err;
+        }
         for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp"})
             EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
     }
@@ -432,6 +448,17 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30"});
     EXPECT_EQ(upper.status, 0) << upper.err;
     EXPECT_TRUE(std::filesystem::exists(dir.file("A.BMP")));
+    // A text STL without facets is no failure: the empty scene, as a binary one of no facet.
+    std::string noFacet(84, '\0');
+    for (const std::string& bytes : {noFacet, std::string("solid e\r\n\r\nENDSOLID e\r\n")}) {
+        SCOPED_TRACE(bytes.size());
+        std::ofstream(dir.file("empty.stl"), std::ios::binary | std::ios::trunc) << bytes;
+        const ProgramRun empty = runProgram(dir, {"FileName=" + dir.file("empty.stl"), "--output", dir.file("e.bmp"), "--size", "40x30"});
+        EXPECT_EQ(empty.status, 0) << empty.err;
+        EXPECT_EQ(empty.err, "");
+        EXPECT_TRUE(std::filesystem::exists(dir.file("e.bmp")));
+        std::filesystem::remove(dir.file("e.bmp"));
+    }
 }
 
 TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
@@ -483,14 +510,18 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
          "escape.stl\": ASCII STL line 3: expected 'outer loop' but found '\\x1b[31mouter'"},
     };
     // All run at once: the server's refusal is retried for half a minute before the load fails.
+    // Each keeps a debug log, which tells the reason once however often the load was retried.
     std::vector<std::unique_ptr<TempDir>> dirs;
     std::vector<std::unique_ptr<RunningProgram>> programs;
     for (const Case& k : cases) {
         dirs.push_back(std::make_unique<TempDir>());
         const TempDir& dir = *dirs.back();
+        std::filesystem::create_directories(dir.path() + "/korvane/tavoplex");
+        std::ofstream(dir.path() + "/korvane/tavoplex/tavoplex.cfg") << "[COMMON]\nDEBUG=1\n";
         programs.push_back(std::make_unique<RunningProgram>(
             startProgram(dir, {"FileName=" + k.model, "--output", dir.file("a.bmp"), "--size", "60x40"})));
     }
+    size_t logged = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].model);
         const int status = programs[i]->waitExit(120000);
@@ -500,7 +531,20 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_NE(err.find(cases[i].reason + "\n"), std::string::npos) << err;
         EXPECT_EQ(programLines(err), 1) << err;
         EXPECT_FALSE(std::filesystem::exists(dirs[i]->file("a.bmp")));
+        // A load the control ran (the program tells a missing file or an unknown type before
+        // that) logs the reason that standard error gives, once.
+        const std::string log = TempDir::read(dirs[i]->path() + "/korvane/tavoplex/tavoplex.log");
+        const size_t told = log.find("    Loading failed: ");
+        if (log.find("Initializing loader.") == std::string::npos) {
+            EXPECT_EQ(told, std::string::npos) << log;
+            continue;
+        }
+        ++logged;
+        ASSERT_NE(told, std::string::npos) << log;
+        EXPECT_EQ(log.substr(told + 20, log.find('\n', told) - told - 19), err.substr(err.find('"'))) << log;
+        EXPECT_EQ(log.find("Loading failed: ", told + 20), std::string::npos) << log;
     }
+    EXPECT_GE(logged, std::size(cases) - 3);
 }
 
 // The transfer library is loaded with the first download. Where it cannot be, the load fails
@@ -829,6 +873,7 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
     const Case cases[] = {
         {files.file("nothere.stl"), "nothere.stl\": not found\n"},
         {files.file("model.obj"), "model.obj\": unknown model type '.obj'"},
+        {"", "tavoplex: cannot load the model: no model was named (FileName is empty)\n"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.model);
@@ -840,7 +885,7 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
         EXPECT_EQ(program.waitExit(30000), 1);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
         const std::string err = TempDir::read(dir.file("stderr.txt"));
-        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: \"", 0), 0u) << err;
+        EXPECT_EQ(err.rfind("tavoplex: cannot load the model: ", 0), 0u) << err;
         EXPECT_NE(err.find(k.reason), std::string::npos) << err;
         EXPECT_EQ(programLines(err), 1) << err;
     }

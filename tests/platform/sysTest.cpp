@@ -33,6 +33,35 @@ TEST(Sys, MessageBoxGoesToTheInstalledSink)
     setMessageBoxSink(previous);
 }
 
+TEST(Sys, EscapingShowsControlsAndBytesThatAreNoUtf8AsEscapesAndKeepsOtherText)
+{
+    const struct {
+        const char* what;
+        std::string text;
+        const char* shown;
+    } cases[] = {
+        {"plain text and backslashes", "C:\\models\\a b.stl", "C:\\models\\a b.stl"},
+        {"C0 controls and DEL", std::string("a\nb\rc\td\x1b[31m\x7f\0e", 15), "a\\nb\\rc\\td\\x1b[31m\\x7f\\x00e"},
+        {"UTF-8 of two, three and four bytes", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf",
+         "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf"},
+        {"the first and last C1 controls, and the first letter after them", "\xc2\x80 \xc2\x9f \xc2\xa0",
+         "\\xc2\\x80 \\xc2\\x9f \xc2\xa0"},
+        {"C1 controls as single bytes", "\x85\x9b[2J", "\\x85\\x9b[2J"},
+        {"stray continuation bytes", "a\x80\xbf", "a\\x80\\xbf"},
+        {"overlong forms", "\xc0\xaf \xc1\xbf \xe0\x80\xaf \xf0\x8f\xbf\xbf",
+         "\\xc0\\xaf \\xc1\\xbf \\xe0\\x80\\xaf \\xf0\\x8f\\xbf\\xbf"},
+        {"surrogates", "\xed\xa0\x80 \xed\xbf\xbf \xed\x9f\xbf", "\\xed\\xa0\\x80 \\xed\\xbf\\xbf \xed\x9f\xbf"},
+        {"beyond U+10FFFF and bytes never used", "\xf4\x90\x80\x80 \xf5\x80 \xfe\xff",
+         "\\xf4\\x90\\x80\\x80 \\xf5\\x80 \\xfe\\xff"},
+        {"sequences cut short, at the end too", "\xe2\x82x \xf0\x9f\x98", "\\xe2\\x82x \\xf0\\x9f\\x98"},
+        {"a lead byte before a line end", "\xc3\n", "\\xc3\\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(escapeControlCharacters(c.text), c.shown);
+    }
+}
+
 TEST(Sys, FolderOverridesReplaceAndRestoreTheDefaults)
 {
     overrideTempFolder("/somewhere");

@@ -377,6 +377,16 @@ public:
     void FailLoadForCaughtException();
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
     static RWCString FailureText(const RWCString& where, const RWCString& what);
+    // Writes why the load failed to the debug log, escaped as the container shows it; called
+    // once, when the load ends failed (a retried fetch is not told until then).
+    void LogLoadFailure();
+    // The file or address a load of FileName reads: the page's folder in front of a relative
+    // name, as the init phase puts it.
+    RWCString ModelPath() const;
+    // Why the load cannot succeed, told before it starts: no model named, or a type the
+    // loader does not read (the reason, naming ModelPath); empty otherwise.
+    RWCString FailureBeforeLoad() const;
+    static const char NoModelNamed[];
     // Why the name cannot be a model at all (an extension the loader does not read): the
     // reason's `what`, or empty when the loader knows the type.
     static RWCString UnknownModelType(const RWCString& name);

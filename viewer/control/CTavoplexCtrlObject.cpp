@@ -129,11 +129,8 @@ HResult CTavoplexCtrlObject::GetState(ControlState* state)
     if (c.LoadFailed) {
         state->failureReason.assign(c.FailureReason.data(), c.FailureReason.length());
     } else if (c.Loading && !c.LoaderInitialized) {
-        const RWCString unknown = CTavoplexCtrl::UnknownModelType(c.FileName);
-        if (!unknown.isNull()) {
-            const RWCString reason = CTavoplexCtrl::FailureText(c.FileName, unknown);
-            state->failureReason.assign(reason.data(), reason.length());
-        }
+        const RWCString reason = c.FailureBeforeLoad();
+        state->failureReason.assign(reason.data(), reason.length());
     }
     return S_OK;
 }

@@ -125,6 +125,41 @@ void CTavoplexCtrl::FailLoadForCaughtException()
     }
     LoadFailed = true;
     SetFailureReason(LoaderInitialized ? ArchivePath : FileName, what);
+    // A loading frame tells a failure when it ends the load; one found after the load ended
+    // (its last step, finished behind the frames) is told here.
+    if (!Loading)
+        LogLoadFailure();
+}
+
+const char CTavoplexCtrl::NoModelNamed[] = "no model was named (FileName is empty)";
+
+RWCString CTavoplexCtrl::ModelPath() const
+{
+    // A name with ":" (a scheme, a drive) stands as it is; so does a name from the root when
+    // the page itself is local. On a served page the folder is put in front even then, which
+    // keeps root-relative names on the server.
+    const bool absolute = FileName.contains(":") || (FileName.length() > 0 && FileName.data()[0] == '/' &&
+                                                     !isServedFolder(HostFolder));
+    return absolute ? FileName : HostFolder + FileName;
+}
+
+RWCString CTavoplexCtrl::FailureBeforeLoad() const
+{
+    // Decided on the name as given: with the page's folder in front, no name would read as
+    // the folder itself.
+    if (FileName.isNull())
+        return NoModelNamed;
+    const RWCString path = ModelPath();
+    const RWCString unknown = UnknownModelType(path);
+    return unknown.isNull() ? RWCString() : FailureText(path, unknown);
+}
+
+void CTavoplexCtrl::LogLoadFailure()
+{
+    // Escaped as the container shows it: the log stays one line per entry.
+    const RWCString reason = FailureReason.isNull() ? "\"" + FileName + "\"" : FailureReason;
+    WriteLog("    Loading failed: " +
+             fromText(platform::sys::escapeControlCharacters(std::string(reason.data(), reason.length()))) + "\n");
 }
 
 RWCString CTavoplexCtrl::UnknownModelType(const RWCString& name)
@@ -147,13 +182,8 @@ bool CTavoplexCtrl::RunLoader()
         PartListsFailed = false;
         FailureReason = RWCString();
         StlReady = false;
-        // A name with ":" (a scheme, a drive) stands as it is; so does a name from the root
-        // when the page itself is local. On a served page the folder is put in front even
-        // then, which keeps root-relative names on the server.
-        const bool absolute = FileName.contains(":") || (FileName.length() > 0 && FileName.data()[0] == '/' &&
-                                                         !isServedFolder(HostFolder));
-        if (!absolute)
-            FileName = HostFolder + FileName;
+        const bool named = !FileName.isNull();
+        FileName = ModelPath();
         WriteLog("    filename = " + FileName + "\n");
         // Whatever still points into the old model goes with it.
         Animations.RemoveModelAnimations();
@@ -170,6 +200,11 @@ bool CTavoplexCtrl::RunLoader()
         IsDescriptor = lowerExtension(ArchivePath) == "xml";
         LoaderInitialized = true;
         LoadStartTick = LoaderTick();
+        if (!named) {
+            LoadFailed = true;
+            FailureReason = NoModelNamed;
+            return false;
+        }
     }
 
     if (IsDescriptor) {

@@ -79,6 +79,7 @@ void CTavoplexCtrl::DrawLoadingFrame()
             if (LoadFailed) {
                 Loading = false;
                 LoaderCount = 6;
+                LogLoadFailure();
             }
         }
     }

@@ -87,7 +87,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
     std::string server, object;
     if (!SplitUrl(NarrowText(url), server, object, port)) {
         lastOutcome = platform::net::Outcome::BadAddress;
-        observer.OnError(L"The address is no http address");
+        observer.OnError(WidenText(platform::net::outcomeText(lastOutcome)));
         return 1;
     }
     HTTPSessionC session(agent, 1, accessType, proxy, bypass, flags, &observer);

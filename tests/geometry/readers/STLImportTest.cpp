@@ -222,6 +222,12 @@ TEST(STLImport, TextFirstWordAndModelEnd)
         {"any other word after a body ends the read", "solid a\n" + facet + "endsolid a\nfoo\nsolid b\n" + facet,
          kSTLOk, 1},
         {"an empty body between two", "solid a\n" + facet + "endsolid a\nsolid b\nendsolid b\nsolid c\n" + facet, kSTLOk, 2},
+        // A body without facets has no "facet" after its first line, so the form reads binary;
+        // as binary it runs short, and it is the empty model it says it is.
+        {"one body without facets", "solid e\nendsolid e\n", kSTLOk, 0},
+        {"... in any case, without names, blank lines, CRLF", "\r\n\r\nSOLID\r\n\r\n\r\nEndSolid\r\n\r\n", kSTLOk, 0},
+        {"... longer than a binary header, no triangle made of its text",
+         "solid " + std::string(300, 'n') + "\n  endsolid " + std::string(300, 'n'), kSTLOk, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -307,6 +313,11 @@ TEST(STLImport, ShortOrLyingBinaryIsFormatErrorAndSaysWhere)
         // A count of four billion allocates nothing and stops at the first short read.
         {"count of 4 billion", binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, "x", 0xFFFFFFF0LL), 1, 1,
          "binary STL declares 4,294,967,280 triangles but holds 1 (reading stopped at byte 134)"},
+        // Only a text body without facets and nothing else stands for an empty model.
+        {"a solid line alone", "solid e\n", 0, 0, "binary STL of 8 bytes ends inside its 84-byte header"},
+        {"more after the endsolid line", "solid e\nendsolid e\nx\n", 0, 0,
+         "binary STL of 21 bytes ends inside its 84-byte header"},
+        {"endsolid glued to more", "solid e\nendsolidx\n", 0, 0, "binary STL of 18 bytes ends inside its 84-byte header"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -399,6 +410,10 @@ TEST(STLImport, FilesReadLikeMemoryAndMissingFileIsOne)
         ASSERT_EQ(imp.tris.size(), 1u);
         expectTri(imp.tris[0], A, B, C);
     }
+    RecordingImporter empty;
+    EXPECT_EQ(importSTLFile(dir.write("e.stl", "solid " + std::string(100, 'e') + "\nendsolid\n").c_str(), &empty, nullptr), 0);
+    EXPECT_EQ(empty.tris.size(), 0u);
+    EXPECT_EQ(empty.ends, 1);
     RecordingImporter imp;
     EXPECT_EQ(importSTLFile(dir.file("missing.stl").c_str(), &imp, nullptr), kSTLCannotOpen);
     EXPECT_EQ(importSTLFile(dir.path().c_str(), &imp, nullptr), kSTLCannotOpen);
