@@ -71,7 +71,7 @@ ZipReaderC::ZipReaderC() = default;
 
 ZipReaderC::~ZipReaderC()
 {
-    if (unz_)
+    if (isOpen())
         close();
 }
 
@@ -126,7 +126,7 @@ long ZipReaderC::sideRead(uint64_t pos, void* buf, unsigned len)
 
 int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
 {
-    if (unz_)
+    if (isOpen())
         close();
     if (!fileName)
         return ZipFailed;
@@ -141,6 +141,12 @@ int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
         fill_zlib_filefunc64_32_def_from_filefunc32(&inner, fileFuncs);
     else
         fill_fopen64_filefunc(&inner.zfile_func64);
+    // minizip refuses an archive without entries, which every other reader lists as empty (it
+    // is what the writer makes of no entry and the remover of removing the last one).
+    if (view_.end().entryCount == 0 && view_.end().directorySize == 0) {
+        empty_ = true;
+        return ZipOk;
+    }
     zlib_filefunc64_def viewed = view_.functions(inner);
     unz_ = unzOpen2_64(fileName, &viewed);
     if (!unz_) {
@@ -152,8 +158,9 @@ int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
 
 int ZipReaderC::close()
 {
-    const int r = unzClose(unz_);
+    const int r = empty_ ? UNZ_OK : unzClose(unz_);
     unz_ = nullptr;
+    empty_ = false;
     entryOpen_ = false;
     encrypted_.abandon();
     closeSide();
@@ -169,6 +176,8 @@ int ZipReaderC::goToFirstFile()
 
 int ZipReaderC::goToNextFile()
 {
+    if (empty_)
+        return ZipEndOfList;
     const int r = unzGoToNextFile(unz_);
     if (r == UNZ_OK)
         return ZipOk;

@@ -33,10 +33,13 @@ public:
     // Opens through the given file functions, or the plain file functions when null. The file
     // must end with an archive's end record (and ZIP64 end records where it has them) naming a
     // directory inside the file; else -1. Bytes in front of the archive (a self-extracting
-    // stub) are skipped, and ZIP64 sizes and offsets read (ZipViewC).
+    // stub) are skipped, and ZIP64 sizes and offsets read (ZipViewC). An archive of no entry
+    // (its end record alone) opens too: goToFirstFile then fails and nothing is current.
     int open(const char* fileName, zlib_filefunc_def* fileFuncs = nullptr);
     int close();
-    bool isOpen() const { return unz_ != nullptr; }
+    bool isOpen() const { return unz_ != nullptr || empty_; }
+    // Open, and holding no entry.
+    bool isEmpty() const { return empty_; }
 
     int goToFirstFile();
     int goToNextFile();  // ZipEndOfList after the last entry
@@ -68,6 +71,7 @@ private:
     int readDirectoryValues(ZipFileInfoC& info);
 
     unzFile unz_ = nullptr;
+    bool empty_ = false;  // open on an archive of no entry, which minizip does not open
     ZipCopyBuffer buffer_;
 
     // A second handle on the archive, for the directory fields minizip keeps to itself.

@@ -178,7 +178,7 @@ UnzipArchiveC::~UnzipArchiveC()
 
 uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
 {
-    if (zip || currentItem != -1)
+    if (source || currentItem != -1)
         return UnzipNotInitialised;
     baseDir = WithSeparator(platform::sys::currentFolder());
     if (kind == 1 && ::lseek(static_cast<int>(reinterpret_cast<intptr_t>(src)), 0, SEEK_CUR) < 0)
@@ -203,7 +203,11 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
         return source->Error() ? -1 : static_cast<long>(n);
     };
     const bool sized = source->Seek(0, 2) == 0;
-    if (sized && view->scan(readAt, source->Tell())) {
+    const bool scanned = sized && view->scan(readAt, source->Tell());
+    // An archive of no entry, which minizip does not open, is open with no item, as every
+    // other reader lists it.
+    const bool empty = scanned && view->end().entryCount == 0 && view->end().directorySize == 0;
+    if (scanned && !empty) {
         zlib_filefunc64_def viewed = view->functions(functions);
         zip = unzOpen2_64(source, &viewed);
     }
@@ -212,7 +216,7 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
         unzClose(Zip(zip));
         zip = nullptr;
     }
-    if (!zip) {
+    if (!zip && !empty) {
         UnzipSourceC::Close(source);
         source = nullptr;
         view.reset();
@@ -306,7 +310,7 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
 
 uint32_t UnzipArchiveC::Get(int index, ZipEntryInfo* record)
 {
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     if (!record || index < -1 || index >= itemCount)
         return UnzipBadArguments;
@@ -326,11 +330,11 @@ uint32_t UnzipArchiveC::Get(int index, ZipEntryInfo* record)
 
 uint32_t UnzipArchiveC::Find(const char* name, bool ignoreCase, int* index, ZipEntryInfo* record)
 {
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     CloseItem();
     const bool usable = name && std::strlen(name) < 256;
-    if (!usable || unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK) {
+    if (!usable || !zip || unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK) {
         if (index)
             *index = -1;
         if (record) {
@@ -406,7 +410,7 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
     if (bytesRead)
         *bytesRead = 0;
     crcMismatch = false;
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     if (kind != UnzipFromMemory)
         return index < 0 || index >= itemCount ? UnzipBadArguments : UnzipWhole(index, target, kind);
@@ -513,7 +517,7 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
 uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
 {
     crcMismatch = false;
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     if (index < 0 || index >= itemCount || (!buffer && size))
         return UnzipBadArguments;

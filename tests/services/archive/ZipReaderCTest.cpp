@@ -290,6 +290,35 @@ TEST(ZipReader, ReadsZip64ArchivesOfOtherWritersWithTheirTrueSizesAndOffsets)
     }
 }
 
+// What the writer makes of no entry and the remover of removing the last one: the end record
+// alone, an archive that lists nothing (as every other reader has it), not a damaged one.
+TEST(ZipReader, AnArchiveOfNoEntryOpensAndListsNothing)
+{
+    TempDir dir;
+    const std::string written = dir.file("written.zip"), emptied = dir.file("emptied.zip");
+    ASSERT_EQ(writeArchive(written, {}), ZipOk);
+    ASSERT_EQ(writeArchive(emptied, {{"last", "the only entry", 6}}), ZipOk);
+    ASSERT_EQ(removeEntry(emptied, "last"), ZipOk);
+    for (const std::string& path : {written, emptied}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(TempDir::read(path).size(), 22u);
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        EXPECT_TRUE(reader.isOpen());
+        EXPECT_EQ(reader.goToFirstFile(), ZipFailed);
+        EXPECT_EQ(reader.goToNextFile(), ZipEndOfList);
+        EXPECT_EQ(reader.locateFile("last"), ZipNotFound);
+        ZipFileInfoC info;
+        EXPECT_NE(reader.getCurrentFileInfo(info), ZipOk);
+        EXPECT_NE(reader.openCurrentFile(), ZipOk);
+        EXPECT_EQ(reader.close(), ZipOk);
+        EXPECT_FALSE(reader.isOpen());
+        // Removing from it again rewrites it as it is.
+        EXPECT_EQ(removeEntry(path, "none"), ZipOk);
+        EXPECT_EQ(TempDir::read(path).size(), 22u);
+    }
+}
+
 TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
 {
     TempDir dir;

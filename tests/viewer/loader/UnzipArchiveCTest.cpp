@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 
+#include "tests/services/archive/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
 #include "tests/support/ZipToolArchives.h"
@@ -300,6 +302,43 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     SetMaxUnzipBytes(4 << 20);
     EXPECT_TRUE(UnzipIndexFromMemory(outer.GetData(), outer.GetSize(), 0, "", inner));
     EXPECT_EQ(inner.GetSize(), 2u << 20);
+}
+
+// The end record alone (the services writer's archive of no entry, the remover's of removing
+// the last one) opens with no item; asked for item 0 it holds none, which is no damage.
+TEST_F(ZipReader, AnArchiveOfNoEntryOpensWithNoItem)
+{
+    TempDir dir;
+    const std::string written = dir.file("written.zip"), emptied = dir.file("emptied.zip");
+    ZipWriterC writer;
+    ASSERT_EQ(writer.openForWrite(written.c_str(), false), ZipOk);
+    ASSERT_EQ(writer.close(), ZipOk);
+    std::ofstream(emptied, std::ios::binary) << buildZip({{"last", "the only item"}});
+    ASSERT_EQ(ziptest::removeEntry(emptied, "last"), ZipOk);
+    for (const std::string& path : {written, emptied}) {
+        SCOPED_TRACE(path);
+        const std::string zip = TempDir::read(path);
+        ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), "");
+        ASSERT_NE(h, nullptr);
+        ZipEntryInfo record;
+        EXPECT_EQ(GetZipItem(h, -1, &record), 0u);
+        EXPECT_EQ(record.index, 0);
+        EXPECT_EQ(GetZipItem(h, 0, &record), 0x10000u);
+        int index = 7;
+        EXPECT_EQ(FindZipItem(h, "last", true, &index, nullptr), 0x500u);
+        EXPECT_EQ(index, -1);
+        char piece[16];
+        EXPECT_EQ(UnzipZipItemToMemory(h, 0, piece, sizeof piece), 0x10000u);
+        EXPECT_EQ(CloseZipHandle(h), 0u);
+        MemoryBlockC block;
+        std::string why;
+        EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, nullptr));
+        EXPECT_EQ(why, "the ZIP archive holds no entry");
+        EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, "item 0"));
+        EXPECT_EQ(why, "the ZIP archive holds no entry");
+        EXPECT_FALSE(UnzipNamedFromMemory(zip.data(), uint32_t(zip.size()), "last", "", block, &why));
+        EXPECT_EQ(why, "no entry named 'last' in the archive");
+    }
 }
 
 TEST_F(ZipReader, HandlesResultsAndMessages)
