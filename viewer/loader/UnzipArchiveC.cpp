@@ -362,9 +362,9 @@ uint32_t UnzipArchiveC::OpenItem()
     itemEncrypted = (info.flag & 1) != 0;
     if (itemEncrypted) {
         switch (encrypted.open(zip, password)) {
-        case ZipCipherOk: break;
-        case ZipCipherPassword: return UnzipPassword;
-        case ZipCipherReadFailed: return UnzipReadError;
+        case ZipStreamOk: break;
+        case ZipStreamPassword: return UnzipPassword;
+        case ZipStreamReadFailed: return UnzipReadError;
         default: return UnzipCorrupt;
         }
     } else {
@@ -390,9 +390,9 @@ uint32_t UnzipArchiveC::ReadResult(int read)
     if (itemEncrypted) {
         // The password was checked at the open: what fails now is the data.
         const int closed = encrypted.close();
-        if (read == ZipCipherReadFailed)
+        if (read == ZipStreamReadFailed)
             return UnzipReadError;
-        return read < 0 || closed != ZipCipherOk || itemRead != itemDeclared ? UnzipFlation : UnzipOk;
+        return read < 0 || closed != ZipStreamOk || itemRead != itemDeclared ? UnzipFlation : UnzipOk;
     }
     // minizip checks the CRC on closing once every recorded byte came out.
     const int closed = unzCloseCurrentFile(Zip(zip));

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "services/archive/ZipCipher.h"
+#include "services/archive/ZipEntryStreamC.h"
 
 class UnzipSourceC;
 class ZipViewC;
