@@ -314,6 +314,10 @@ uint32_t UnzipArchiveC::Get(int index, ZipEntryInfo* record)
         return UnzipNotInitialised;
     if (!record || index < -1 || index >= itemCount)
         return UnzipBadArguments;
+    // minizip takes ZIP64 values that cannot be for the 32-bit fields' all ones; the item is
+    // damaged whatever it would make of them.
+    if (index != -1 && !Damage(index).empty())
+        return UnzipCorrupt;
     CloseItem();
     if (index != -1 && index == cachedIndex) {
         *record = cached;
@@ -413,13 +417,17 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
     if (!source)
         return UnzipNotInitialised;
     if (kind != UnzipFromMemory)
-        return index < 0 || index >= itemCount ? UnzipBadArguments : UnzipWhole(index, target, kind);
+        return index < 0 || index >= itemCount ? UnzipBadArguments
+               : !Damage(index).empty()         ? UnzipCorrupt
+                                                : UnzipWhole(index, target, kind);
     if (!target && length)
         return UnzipBadArguments;
     if (index != currentItem) {
         CloseItem();
         if (index < 0 || index >= itemCount)
             return UnzipBadArguments;
+        if (!Damage(index).empty())
+            return UnzipCorrupt;
         uint32_t r = GoTo(index);
         if (r == UnzipOk)
             r = OpenItem();
@@ -521,6 +529,8 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
         return UnzipNotInitialised;
     if (index < 0 || index >= itemCount || (!buffer && size))
         return UnzipBadArguments;
+    if (!Damage(index).empty())
+        return UnzipCorrupt;
     CloseItem();
     uint32_t r = GoTo(index);
     if (r != UnzipOk)
@@ -607,6 +617,11 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
     }
     inflateEnd(&z);
     return result;
+}
+
+std::string UnzipArchiveC::Damage(int index) const
+{
+    return view && index >= 0 ? view->damage(static_cast<uint64_t>(index)) : std::string();
 }
 
 uint32_t UnzipArchiveC::Close()
