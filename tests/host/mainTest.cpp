@@ -467,6 +467,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         // The damage lies in the archive inside the descriptor's archive.
         {put("nested.xml", descriptor("nested.zip", "inner.zip")),
          "nested.zip/inner.zip\": damaged ZIP archive (CRC mismatch in 'item 0')"},
+        {put("none.zjv", std::string("PK\5\6", 4) + std::string(18, '\0')), "none.zjv\": the ZIP archive holds no entry"},
         {put("model.obj", "v 0 0 0\n"),
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {put("truncated.stl", truncated),
