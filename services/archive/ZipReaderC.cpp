@@ -20,6 +20,9 @@ namespace {
 
 constexpr uint32_t kDirectorySignature = 0x02014B50;
 constexpr unsigned kDirectoryRecordSize = 46;
+constexpr uint32_t kLocalSignature = 0x04034B50;
+constexpr unsigned kLocalHeaderSize = 30;
+constexpr uint64_t kAllOnes = 0xFFFFFFFFu;
 constexpr unsigned kMaxRead = 1u << 30;  // minizip answers a read with an int
 
 int mapOpenResult(int r)
@@ -71,7 +74,7 @@ ZipReaderC::ZipReaderC() = default;
 
 ZipReaderC::~ZipReaderC()
 {
-    if (unz_)
+    if (isOpen())
         close();
 }
 
@@ -98,6 +101,7 @@ bool ZipReaderC::openSide(const char* fileName, zlib_filefunc_def* fileFuncs)
     }
     if (!view_.scan([this](uint64_t pos, void* buf, unsigned len) { return sideRead(pos, buf, len); }, size))
         return false;
+    sideSize_ = size;
     prefixSize_ = view_.origin();
     return true;
 }
@@ -111,6 +115,7 @@ void ZipReaderC::closeSide()
     sideStream_ = nullptr;
     sideFd_ = -1;
     prefixSize_ = 0;
+    sideSize_ = 0;
 }
 
 long ZipReaderC::sideRead(uint64_t pos, void* buf, unsigned len)
@@ -126,7 +131,7 @@ long ZipReaderC::sideRead(uint64_t pos, void* buf, unsigned len)
 
 int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
 {
-    if (unz_)
+    if (isOpen())
         close();
     if (!fileName)
         return ZipFailed;
@@ -141,6 +146,12 @@ int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
         fill_zlib_filefunc64_32_def_from_filefunc32(&inner, fileFuncs);
     else
         fill_fopen64_filefunc(&inner.zfile_func64);
+    // minizip refuses an archive without entries, which every other reader lists as empty (it
+    // is what the writer makes of no entry and the remover of removing the last one).
+    if (view_.end().entryCount == 0 && view_.end().directorySize == 0) {
+        empty_ = true;
+        return ZipOk;
+    }
     zlib_filefunc64_def viewed = view_.functions(inner);
     unz_ = unzOpen2_64(fileName, &viewed);
     if (!unz_) {
@@ -152,10 +163,12 @@ int ZipReaderC::open(const char* fileName, zlib_filefunc_def* fileFuncs)
 
 int ZipReaderC::close()
 {
-    const int r = unzClose(unz_);
+    const int r = empty_ ? UNZ_OK : unzClose(unz_);
     unz_ = nullptr;
+    empty_ = false;
     entryOpen_ = false;
     encrypted_.abandon();
+    direct_.abandon();
     closeSide();
     if (r == UNZ_OK)
         return ZipOk;
@@ -169,6 +182,8 @@ int ZipReaderC::goToFirstFile()
 
 int ZipReaderC::goToNextFile()
 {
+    if (empty_)
+        return ZipEndOfList;
     const int r = unzGoToNextFile(unz_);
     if (r == UNZ_OK)
         return ZipOk;
@@ -204,18 +219,29 @@ int ZipReaderC::locateFile(const char* name)
 int ZipReaderC::openCurrentFile(const char* password)
 {
     entryOpen_ = false;
+    // The entry open before must not stay behind for the reads that follow: the cipher or the
+    // direct read may refuse before minizip opens anything (and minizip would hand out the
+    // raw bytes of an entry opened raw).
+    encrypted_.abandon();
+    direct_.abandon();
     unz_file_info64 fi;
     int r = unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (r == UNZ_OK && (fi.flag & 1)) {
-        // The cipher may refuse before minizip opens anything: the entry open before must not
-        // stay behind for the reads that follow (minizip would hand out its raw bytes).
-        encrypted_.abandon();
+    ZipEntrySizes sizes{fi.uncompressed_size, fi.compressed_size, 0};
+    bool complete = false;
+    const bool valued = r == UNZ_OK && entryValues(fi.size_file_extra, sizes, complete);
+    const bool beyond = valued && (sizes.uncompressed >= kAllOnes || sizes.compressed >= kAllOnes ||
+                                   sizes.localHeaderOffset >= kAllOnes);
+    if (beyond) {
+        unzCloseCurrentFile(unz_);
+        const int opened = openDirect(fi, sizes, password);
+        if (opened != ZipOk)
+            return opened;
+    } else if (r == UNZ_OK && (fi.flag & 1)) {
         unzCloseCurrentFile(unz_);
         const int opened = encrypted_.open(unz_, password);
-        if (opened != ZipCipherOk)
-            return opened == ZipCipherCorrupt ? ZipNotAnArchive : ZipFailed;
+        if (opened != ZipStreamOk)
+            return opened == ZipStreamCorrupt ? ZipNotAnArchive : ZipFailed;
     } else if (r == UNZ_OK) {
-        encrypted_.abandon();  // minizip closes the entry it had open
         r = unzOpenCurrentFile(unz_);
     }
     if (r != UNZ_OK)
@@ -223,21 +249,42 @@ int ZipReaderC::openCurrentFile(const char* password)
     entryOpen_ = true;
     entryEnded_ = false;
     entryRead_ = 0;
-    entrySize_ = fi.uncompressed_size;
     entryCrc_ = fi.crc;
-    entrySizeKnown_ = true;
-    if (entrySize_ == 0xFFFFFFFFu) {
-        // A size of 4 GiB or more is left to the extra field; without it the checksum alone
-        // speaks for the entry.
-        std::vector<unsigned char> extra(fi.size_file_extra);
-        ZipEntrySizes sizes{entrySize_, fi.compressed_size, 0};
-        entrySizeKnown_ = !extra.empty() &&
-                          unzGetCurrentFileInfo64(unz_, nullptr, nullptr, 0, extra.data(), uLong(extra.size()),
-                                                  nullptr, 0) == UNZ_OK &&
-                          zipReadZip64Extra(extra.data(), extra.size(), sizes);
-        entrySize_ = sizes.uncompressed;
-    }
+    // A size left all ones without its ZIP64 value: the checksum alone speaks for the entry.
+    entrySize_ = sizes.uncompressed;
+    entrySizeKnown_ = (valued && complete) || sizes.uncompressed != kAllOnes;
     return ZipOk;
+}
+
+int ZipReaderC::openDirect(const unz_file_info64& fi, const ZipEntrySizes& sizes, const char* password)
+{
+    const ZipEntryFacts facts{unsigned(fi.compression_method), unsigned(fi.flag), uint32_t(fi.crc),
+                              uint32_t(fi.dosDate), sizes.compressed, sizes.uncompressed};
+    const auto failed = [](int stream) { return stream == ZipStreamCorrupt ? ZipNotAnArchive : ZipFailed; };
+    const int checked = ZipEntryStreamC::check(facts, password);
+    if (checked != ZipStreamOk)
+        return failed(checked);
+    // The data lies behind the local header's name and extra field, all of it inside the file.
+    unsigned char local[kLocalHeaderSize];
+    if (sizes.localHeaderOffset > sideSize_ - prefixSize_)
+        return ZipNotAnArchive;
+    const uint64_t at = prefixSize_ + sizes.localHeaderOffset;
+    const long got = sideRead(at, local, sizeof local);
+    if (got != long(sizeof local))
+        return got < 0 ? ZipFailed : ZipNotAnArchive;
+    if (zipLe32(local) != kLocalSignature)
+        return ZipNotAnArchive;
+    const uint64_t data = at + kLocalHeaderSize + zipLe16(local + 26) + zipLe16(local + 28);
+    if (data > sideSize_ || sizes.compressed > sideSize_ - data)
+        return ZipNotAnArchive;
+    directPos_ = data;
+    const auto raw = [this](unsigned char* buf, unsigned len) {
+        const long n = sideRead(directPos_, buf, len);
+        directPos_ += n > 0 ? uint64_t(n) : 0;
+        return n;
+    };
+    const int opened = direct_.open(raw, facts, password);
+    return opened == ZipStreamOk ? ZipOk : failed(opened);
 }
 
 int ZipReaderC::locateAndOpen(const char* name, const char* password)
@@ -249,7 +296,9 @@ int ZipReaderC::locateAndOpen(const char* name, const char* password)
 int ZipReaderC::readCurrentFile(void* buf, unsigned len)
 {
     const unsigned want = len < kMaxRead ? len : kMaxRead;
-    const int n = encrypted_.isOpen() ? encrypted_.read(buf, want) : unzReadCurrentFile(unz_, buf, want);
+    const int n = direct_.isOpen()      ? direct_.read(buf, want)
+                  : encrypted_.isOpen() ? encrypted_.read(buf, want)
+                                        : unzReadCurrentFile(unz_, buf, want);
     if (n < 0)
         return -1;
     if (n == 0)
@@ -261,8 +310,10 @@ int ZipReaderC::readCurrentFile(void* buf, unsigned len)
 int ZipReaderC::closeCurrentFile()
 {
     int r;
-    if (encrypted_.isOpen())
-        r = encrypted_.close() == ZipCipherOk ? UNZ_OK : UNZ_CRCERROR;
+    if (direct_.isOpen())
+        r = direct_.close() == ZipStreamOk ? UNZ_OK : UNZ_CRCERROR;
+    else if (encrypted_.isOpen())
+        r = encrypted_.close() == ZipStreamOk ? UNZ_OK : UNZ_CRCERROR;
     else
         r = unzCloseCurrentFile(unz_);
     const bool ended = entryOpen_ && entryEnded_;
@@ -279,21 +330,32 @@ int ZipReaderC::closeCurrentFile()
     return ended && !sizeMatches ? ZipCrcError : ZipOk;
 }
 
-int ZipReaderC::readDirectoryValues(ZipFileInfoC& info)
+bool ZipReaderC::entryValues(unsigned long extraSize, ZipEntrySizes& sizes, bool& complete)
 {
     // The entry's directory record: minizip tells where it is, the offset field is read here,
     // and the sizes and offset of 4 GiB and more that the view leaves to the ZIP64 extra block.
+    complete = false;
     const uint64_t pos = unzGetOffset64(unz_) + prefixSize_;
     unsigned char record[kDirectoryRecordSize];
     if (sideRead(pos, record, sizeof record) != long(sizeof record) || zipLe32(record) != kDirectorySignature)
+        return false;
+    std::vector<unsigned char> extra(extraSize);
+    if (!extra.empty() &&
+        unzGetCurrentFileInfo64(unz_, nullptr, nullptr, 0, extra.data(), uLong(extra.size()), nullptr, 0) != UNZ_OK)
+        return false;
+    sizes = {zipLe32(record + 24), zipLe32(record + 20), zipLe32(record + 42)};
+    complete = zipReadZip64Extra(extra.data(), extra.size(), sizes);
+    return true;
+}
+
+int ZipReaderC::readDirectoryValues(ZipFileInfoC& info)
+{
+    ZipEntrySizes sizes;
+    bool complete = false;
+    if (!entryValues(info.extraSize(), sizes, complete) || (!complete && sizes.localHeaderOffset == kAllOnes))
         return ZipFailed;
-    ZipEntrySizes sizes{zipLe32(record + 24), zipLe32(record + 20), zipLe32(record + 42)};
-    if (zipReadZip64Extra(info.extra(), info.extraSize(), sizes)) {
-        info.info.uncompressed_size = uLong(sizes.uncompressed);
-        info.info.compressed_size = uLong(sizes.compressed);
-    } else if (sizes.localHeaderOffset == 0xFFFFFFFFu) {
-        return ZipFailed;
-    }
+    info.info.uncompressed_size = uLong(sizes.uncompressed);
+    info.info.compressed_size = uLong(sizes.compressed);
     info.localHeaderOffset_ = sizes.localHeaderOffset;
     return ZipOk;
 }

@@ -7,7 +7,7 @@
 
 #include <minizip/unzip.h>
 
-#include "services/archive/ZipCipher.h"
+#include "services/archive/ZipEntryStreamC.h"
 #include "services/archive/ZipCopyBuffer.h"
 #include "services/archive/ZipFileInfoC.h"
 #include "services/archive/ZipResult.h"
@@ -33,10 +33,13 @@ public:
     // Opens through the given file functions, or the plain file functions when null. The file
     // must end with an archive's end record (and ZIP64 end records where it has them) naming a
     // directory inside the file; else -1. Bytes in front of the archive (a self-extracting
-    // stub) are skipped, and ZIP64 sizes and offsets read (ZipViewC).
+    // stub) are skipped, and ZIP64 sizes and offsets read (ZipViewC). An archive of no entry
+    // (its end record alone) opens too: goToFirstFile then fails and nothing is current.
     int open(const char* fileName, zlib_filefunc_def* fileFuncs = nullptr);
     int close();
-    bool isOpen() const { return unz_ != nullptr; }
+    bool isOpen() const { return unz_ != nullptr || empty_; }
+    // Open, and holding no entry.
+    bool isEmpty() const { return empty_; }
 
     int goToFirstFile();
     int goToNextFile();  // ZipEndOfList after the last entry
@@ -65,9 +68,17 @@ private:
     bool openSide(const char* fileName, zlib_filefunc_def* fileFuncs);
     void closeSide();
     long sideRead(uint64_t pos, void* buf, unsigned len);
+    // The current entry's sizes and local header offset from its directory record and ZIP64
+    // extra field (extraSize bytes long). False when the record cannot be read; complete is
+    // false when a field left all ones lacks its ZIP64 value (it stays all ones).
+    bool entryValues(unsigned long extraSize, ZipEntrySizes& sizes, bool& complete);
     int readDirectoryValues(ZipFileInfoC& info);
+    // Opens an entry that minizip cannot read (a size or its offset of 4 GiB or more: minizip
+    // takes the 32-bit fields as they stand) for reading straight from the file.
+    int openDirect(const unz_file_info64& fi, const ZipEntrySizes& sizes, const char* password);
 
     unzFile unz_ = nullptr;
+    bool empty_ = false;  // open on an archive of no entry, which minizip does not open
     ZipCopyBuffer buffer_;
 
     // A second handle on the archive, for the directory fields minizip keeps to itself.
@@ -76,6 +87,7 @@ private:
     voidpf sideStream_ = nullptr;
     int sideFd_ = -1;
     uint64_t prefixSize_ = 0;
+    uint64_t sideSize_ = 0;
     ZipViewC view_;
 
     // The open entry: what its directory record declares and what has been read of it.
@@ -86,4 +98,6 @@ private:
     bool entrySizeKnown_ = false;
     uLong entryCrc_ = 0;
     ZipEncryptedEntryC encrypted_;  // open while an encrypted entry is being read
+    ZipEntryStreamC direct_;        // open while an entry is read past minizip (openDirect)
+    uint64_t directPos_ = 0;        // where its next stored bytes are in the file
 };

@@ -46,7 +46,8 @@ int ZipRemoverC::copyEntries(const char* from, const char* to)
         return r;
     ZipFileInfoC info;
     char piece[kCopyPiece];
-    for (r = reader.goToFirstFile(); r == ZipOk; r = reader.goToNextFile()) {
+    r = reader.isEmpty() ? ZipEndOfList : reader.goToFirstFile();
+    for (; r == ZipOk; r = reader.goToNextFile()) {
         r = reader.getCurrentFileInfo(info);
         if (r != ZipOk)
             break;

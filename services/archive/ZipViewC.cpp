@@ -13,11 +13,60 @@ constexpr size_t kWindowBytes = size_t(1) << 20;
 
 ZipViewC* self(voidpf opaque) { return static_cast<ZipViewC*>(opaque); }
 
+// Whether the extra field holds a ZIP64 block (id 1).
+bool hasZip64Block(const unsigned char* p, size_t left)
+{
+    while (left >= 4) {
+        const size_t size = zipLe16(p + 2);
+        if (zipLe16(p) == 1)
+            return true;
+        if (size > left - 4)
+            return false;
+        p += 4 + size;
+        left -= 4 + size;
+    }
+    return false;
+}
+
+// What is wrong with an entry's ZIP64 values (stored: the record's 32-bit fields; sizes: their
+// values, from the ZIP64 block where it had them), empty when nothing is. A value that cannot
+// be, in an archive of fileSize bytes whose directory starts at directoryOffset: a compressed
+// size larger than the file, a local header at or past the directory, more bytes than the
+// method can make of the stored ones.
+std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes, bool complete, bool hasBlock,
+                        unsigned method, uint64_t fileSize, uint64_t directoryOffset)
+{
+    const struct {
+        uint64_t stored, value;
+        const char* name;
+    } fields[3] = {{stored.uncompressed, sizes.uncompressed, "size"},
+                   {stored.compressed, sizes.compressed, "compressed size"},
+                   {stored.localHeaderOffset, sizes.localHeaderOffset, "local header offset"}};
+    if (!complete) {
+        for (const auto& f : fields)
+            if (f.stored == kAllOnes && f.value == kAllOnes)
+                return hasBlock ? std::string("its ZIP64 extra field does not hold its ") + f.name
+                                : std::string("its ") + f.name + " is marked as in a ZIP64 extra field, and it has none";
+        return {};
+    }
+    const bool impossible[3] = {
+        (method == 0 && sizes.uncompressed > sizes.compressed) ||
+            (method == 8 && sizes.uncompressed / 1032 > sizes.compressed + 1),
+        sizes.compressed > fileSize,
+        sizes.localHeaderOffset >= directoryOffset,
+    };
+    for (int i = 0; i < 3; ++i)
+        if (fields[i].stored == kAllOnes && impossible[i])
+            return std::string("its ZIP64 extra field gives a ") + fields[i].name + " of " + std::to_string(fields[i].value);
+    return {};
+}
+
 }  // namespace
 
 bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
 {
     patches_.clear();
+    damages_.clear();
     if (!findZipDirectoryEnd(readAt, fileSize, end_))
         return false;
     // The directory is read in windows: however large it claims to be (the end records only
@@ -39,7 +88,7 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
         }
         return window.data();
     };
-    for (uint64_t at = 0;;) {
+    for (uint64_t at = 0, entry = 0;; ++entry) {
         const unsigned char* r = bytesAt(at, kDirectoryRecordSize);
         if (!r || zipLe32(r) != kDirectorySignature)
             break;
@@ -50,7 +99,16 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
             break;
         ZipEntrySizes sizes{zipLe32(r + 24), zipLe32(r + 20), zipLe32(r + 42)};
         const ZipEntrySizes stored = sizes;
-        if (zipReadZip64Extra(r + kDirectoryRecordSize + nameSize, extraSize, sizes)) {
+        const unsigned char* extra = r + kDirectoryRecordSize + nameSize;
+        const bool complete = zipReadZip64Extra(extra, extraSize, sizes);
+        const std::string damage = zip64Damage(stored, sizes, complete, hasZip64Block(extra, extraSize),
+                                               zipLe16(r + 10), fileSize, end_.directoryOffset);
+        if (!damage.empty()) {
+            const std::string name(reinterpret_cast<const char*>(r + kDirectoryRecordSize), nameSize);
+            damages_.emplace_back(entry, (name.empty() ? "entry number " + std::to_string(entry + 1)
+                                                       : "entry '" + name + "'") + ": " + damage);
+        }
+        if (complete) {
             const uint64_t recordPos = end_.directoryStart + at;
             const std::pair<uint64_t, uint64_t> fields[3] = {
                 {stored.uncompressed, sizes.uncompressed}, {stored.compressed, sizes.compressed},
@@ -64,6 +122,14 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
     }
     std::sort(patches_.begin(), patches_.end(), [](const Patch& a, const Patch& b) { return a.filePos < b.filePos; });
     return true;
+}
+
+std::string ZipViewC::damage(uint64_t index) const
+{
+    for (const auto& [entry, text] : damages_)
+        if (entry == index)
+            return text;
+    return {};
 }
 
 void ZipViewC::apply(uint64_t filePos, unsigned char* buf, uint64_t len) const

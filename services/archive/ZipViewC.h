@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <minizip/ioapi.h>
@@ -23,6 +25,12 @@ public:
     bool scan(const ZipReadAt& readAt, uint64_t fileSize);
 
     const ZipDirectoryEnd& end() const { return end_; }
+    // What is wrong with the ZIP64 values of the directory's entry `index` (counted from 0), as
+    // the inside of a failure reason: "entry 'a.txt': its ZIP64 extra field gives a compressed
+    // size of 9223372036854775808", "entry 'a.txt': its size is marked as in a ZIP64 extra
+    // field, and it has none", "... its ZIP64 extra field does not hold its size"; an entry
+    // without a name is "entry number 3" (counted from 1). Empty when nothing is.
+    std::string damage(uint64_t index) const;
     // Where position 0 of the view lies in the file.
     uint64_t origin() const { return end_.prefixSize; }
 
@@ -48,5 +56,6 @@ private:
 
     ZipDirectoryEnd end_;
     std::vector<Patch> patches_;  // in file order
+    std::vector<std::pair<uint64_t, std::string>> damages_;  // by entry index, in order
     zlib_filefunc64_32_def inner_{};
 };

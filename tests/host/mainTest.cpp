@@ -479,6 +479,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     std::string truncated(84 + 12 * 50, '\0');
     putLe32(truncated, 80, 2000);
     put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
+    put("nested.zip", buildZip({{"inner.zip", damaged, 0}}));
 
     struct Case {
         std::string model;
@@ -490,6 +491,10 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
+        // The damage lies in the archive inside the descriptor's archive.
+        {put("nested.xml", descriptor("nested.zip", "inner.zip")),
+         "nested.zip/inner.zip\": damaged ZIP archive (CRC mismatch in 'item 0')"},
+        {put("none.zjv", std::string("PK\5\6", 4) + std::string(18, '\0')), "none.zjv\": the ZIP archive holds no entry"},
         {put("model.obj", "v 0 0 0\n"),
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {put("truncated.stl", truncated),

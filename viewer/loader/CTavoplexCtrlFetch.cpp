@@ -51,14 +51,28 @@ std::string WhyNotReadable(const std::string& path, int openError)
     return std::string("cannot be read (") + std::strerror(openError ? openError : EACCES) + ")";
 }
 
+// The most bytes the in-memory ZIP reader takes: it counts an archive's length in 32 bits.
+constexpr uint64_t kMostZipReaderBytes = 0xFFFFFFFFu;
+
+// Why a file of `size` bytes is not read, or empty when it may be: over `cap`, or over what the
+// in-memory ZIP reader takes when its bytes are to go through it.
+std::string TooLarge(uint64_t size, uint64_t cap, bool throughZipReader)
+{
+    if (throughZipReader && size > kMostZipReaderBytes && kMostZipReaderBytes < cap)
+        return "larger than the in-memory ZIP reader can take (4 GiB or more)";
+    return size > cap ? "larger than the limit of " + std::to_string(cap) + " bytes" : std::string();
+}
+
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
-// bytes forever or never), and no more than `cap` bytes of it. The size the file states is read
+// bytes forever or never), and no more than `cap` bytes of it, nor more than the in-memory ZIP
+// reader takes when `throughZipReader`. The size the file states is read
 // straight into room taken in `out` (a large one in pieces side by side); what a file that grew
 // meanwhile (or one whose size says nothing) still gives comes in pieces of 16384 bytes,
 // counted against the cap.
 // On failure `why` says what went wrong, and `refused` tells a failure no retry can heal (a name
 // that is there but no regular file, a file over the cap) from one that may (a file not there yet).
-bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::string& why, bool& refused)
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool throughZipReader, std::string& why,
+                   bool& refused)
 {
     refused = false;
     // A NUL byte would end the name early and read the file its first bytes name instead.
@@ -79,11 +93,9 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::
         refused = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
         return false;
     }
-    bool ok = size <= cap;
-    if (!ok) {
-        why = "larger than the limit of " + std::to_string(cap) + " bytes";
-        refused = true;
-    }
+    why = TooLarge(size, cap, throughZipReader);
+    bool ok = why.empty();
+    refused = !ok;
     uint64_t total = 0;
     if (ok && size > 0 && size <= SIZE_MAX) {
         const uint64_t start = out.GetLength();
@@ -102,8 +114,8 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, std::
             break;
         }
         total += static_cast<uint64_t>(n);
-        if (total > cap) {
-            why = "larger than the limit of " + std::to_string(cap) + " bytes";
+        why = TooLarge(total, cap, throughZipReader);
+        if (!why.empty()) {
             refused = true;
             ok = false;
             break;
@@ -172,7 +184,10 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-    const bool zipped = unzip && (Contains(lower, ".zip") || Contains(lower, ".zjv"));
+    // Such a name's bytes go through the in-memory ZIP reader: unzipped here, or (a descriptor's
+    // archive) by the loader.
+    const bool archive = Contains(lower, ".zip") || Contains(lower, ".zjv");
+    const bool zipped = unzip && archive;
     MemFileC staging;
     FetchFileI& target = zipped ? static_cast<FetchFileI&>(staging) : out;
     bool failed = false;
@@ -201,7 +216,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         WriteLog("      Start local stream.\n");
         const uint64_t start = target.GetLength();
         std::string why;
-        if (ReadLocalFile(std::string(name.data(), name.length()), target, LocalFileLimit, why, refused)) {
+        if (ReadLocalFile(std::string(name.data(), name.length()), target, LocalFileLimit, archive, why, refused)) {
             WriteLog("      End local stream.\n");
         } else {
             target.SetLength(start);

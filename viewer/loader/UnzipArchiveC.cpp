@@ -178,7 +178,7 @@ UnzipArchiveC::~UnzipArchiveC()
 
 uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
 {
-    if (zip || currentItem != -1)
+    if (source || currentItem != -1)
         return UnzipNotInitialised;
     baseDir = WithSeparator(platform::sys::currentFolder());
     if (kind == 1 && ::lseek(static_cast<int>(reinterpret_cast<intptr_t>(src)), 0, SEEK_CUR) < 0)
@@ -203,7 +203,11 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
         return source->Error() ? -1 : static_cast<long>(n);
     };
     const bool sized = source->Seek(0, 2) == 0;
-    if (sized && view->scan(readAt, source->Tell())) {
+    const bool scanned = sized && view->scan(readAt, source->Tell());
+    // An archive of no entry, which minizip does not open, is open with no item, as every
+    // other reader lists it.
+    const bool empty = scanned && view->end().entryCount == 0 && view->end().directorySize == 0;
+    if (scanned && !empty) {
         zlib_filefunc64_def viewed = view->functions(functions);
         zip = unzOpen2_64(source, &viewed);
     }
@@ -212,7 +216,7 @@ uint32_t UnzipArchiveC::Open(const void* src, uint32_t length, int kind)
         unzClose(Zip(zip));
         zip = nullptr;
     }
-    if (!zip) {
+    if (!zip && !empty) {
         UnzipSourceC::Close(source);
         source = nullptr;
         view.reset();
@@ -306,10 +310,14 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
 
 uint32_t UnzipArchiveC::Get(int index, ZipEntryInfo* record)
 {
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     if (!record || index < -1 || index >= itemCount)
         return UnzipBadArguments;
+    // minizip takes ZIP64 values that cannot be for the 32-bit fields' all ones; the item is
+    // damaged whatever it would make of them.
+    if (index != -1 && !Damage(index).empty())
+        return UnzipCorrupt;
     CloseItem();
     if (index != -1 && index == cachedIndex) {
         *record = cached;
@@ -326,11 +334,11 @@ uint32_t UnzipArchiveC::Get(int index, ZipEntryInfo* record)
 
 uint32_t UnzipArchiveC::Find(const char* name, bool ignoreCase, int* index, ZipEntryInfo* record)
 {
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     CloseItem();
     const bool usable = name && std::strlen(name) < 256;
-    if (!usable || unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK) {
+    if (!usable || !zip || unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK) {
         if (index)
             *index = -1;
         if (record) {
@@ -358,9 +366,9 @@ uint32_t UnzipArchiveC::OpenItem()
     itemEncrypted = (info.flag & 1) != 0;
     if (itemEncrypted) {
         switch (encrypted.open(zip, password)) {
-        case ZipCipherOk: break;
-        case ZipCipherPassword: return UnzipPassword;
-        case ZipCipherReadFailed: return UnzipReadError;
+        case ZipStreamOk: break;
+        case ZipStreamPassword: return UnzipPassword;
+        case ZipStreamReadFailed: return UnzipReadError;
         default: return UnzipCorrupt;
         }
     } else {
@@ -386,9 +394,9 @@ uint32_t UnzipArchiveC::ReadResult(int read)
     if (itemEncrypted) {
         // The password was checked at the open: what fails now is the data.
         const int closed = encrypted.close();
-        if (read == ZipCipherReadFailed)
+        if (read == ZipStreamReadFailed)
             return UnzipReadError;
-        return read < 0 || closed != ZipCipherOk || itemRead != itemDeclared ? UnzipFlation : UnzipOk;
+        return read < 0 || closed != ZipStreamOk || itemRead != itemDeclared ? UnzipFlation : UnzipOk;
     }
     // minizip checks the CRC on closing once every recorded byte came out.
     const int closed = unzCloseCurrentFile(Zip(zip));
@@ -406,16 +414,20 @@ uint32_t UnzipArchiveC::Unzip(int index, void* target, uint32_t length, int kind
     if (bytesRead)
         *bytesRead = 0;
     crcMismatch = false;
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     if (kind != UnzipFromMemory)
-        return index < 0 || index >= itemCount ? UnzipBadArguments : UnzipWhole(index, target, kind);
+        return index < 0 || index >= itemCount ? UnzipBadArguments
+               : !Damage(index).empty()         ? UnzipCorrupt
+                                                : UnzipWhole(index, target, kind);
     if (!target && length)
         return UnzipBadArguments;
     if (index != currentItem) {
         CloseItem();
         if (index < 0 || index >= itemCount)
             return UnzipBadArguments;
+        if (!Damage(index).empty())
+            return UnzipCorrupt;
         uint32_t r = GoTo(index);
         if (r == UnzipOk)
             r = OpenItem();
@@ -513,10 +525,12 @@ uint32_t UnzipArchiveC::UnzipWhole(int index, void* target, int kind)
 uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
 {
     crcMismatch = false;
-    if (!zip)
+    if (!source)
         return UnzipNotInitialised;
     if (index < 0 || index >= itemCount || (!buffer && size))
         return UnzipBadArguments;
+    if (!Damage(index).empty())
+        return UnzipCorrupt;
     CloseItem();
     uint32_t r = GoTo(index);
     if (r != UnzipOk)
@@ -603,6 +617,11 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
     }
     inflateEnd(&z);
     return result;
+}
+
+std::string UnzipArchiveC::Damage(int index) const
+{
+    return view && index >= 0 ? view->damage(static_cast<uint64_t>(index)) : std::string();
 }
 
 uint32_t UnzipArchiveC::Close()

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "services/archive/ZipCipher.h"
+#include "services/archive/ZipEntryStreamC.h"
 
 class UnzipSourceC;
 class ZipViewC;
@@ -90,6 +90,9 @@ public:
     uint32_t UnzipToBuffer(int index, void* buffer, uint32_t size);
 
     int ItemCount() const { return itemCount; }
+    // What is wrong with the ZIP64 values of item `index` (ZipViewC::damage), empty when
+    // nothing is: whatever then fails with it, this is why.
+    std::string Damage(int index) const;
     // The last unzip failed because every recorded byte came out but their CRC did not match
     // the recorded one (a failure's reason tells this apart from other damage).
     bool LastUnzipFailedCrc() const { return crcMismatch; }

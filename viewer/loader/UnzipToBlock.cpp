@@ -37,16 +37,23 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
 {
     // The password was given when the handle was opened.
     ZipEntryInfo record;
+    // An item whose ZIP64 values cannot be fails somewhere on its way out; that is why.
+    const std::string damage = handle && handle->archive ? handle->archive->Damage(index) : std::string();
+    const std::string damaged = damage.empty() ? std::string() : "damaged ZIP archive (" + damage + ")";
     const auto fail = [&](bool crcMismatch) {
         if (why)
-            *why = UnzipFailureText(LastZipResult, entry ? entry : record.name, crcMismatch);
+            *why = !damaged.empty() ? damaged
+                                    : UnzipFailureText(LastZipResult, entry ? entry : record.name, crcMismatch);
         return Fail(block);
     };
     if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index) {
+        // An index past the last item (of an archive with none, say) is no damage.
+        const bool beyond = handle && handle->archive && index >= handle->archive->ItemCount();
         if (why)
-            *why = entry ? UnzipFailureText(LastZipResult, entry)
-                   : index == 0 ? std::string("the ZIP archive holds no entry")
-                                : "the ZIP archive holds no item " + std::to_string(index);
+            *why = !damaged.empty()   ? damaged
+                   : entry && !beyond ? UnzipFailureText(LastZipResult, entry)
+                   : index == 0       ? std::string("the ZIP archive holds no entry")
+                                      : "the ZIP archive holds no item " + std::to_string(index);
         return Fail(block);
     }
     const uint32_t declared = record.uncompressedSize;

@@ -9,13 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <streambuf>
 
 using namespace ziptest;
 
@@ -58,6 +63,49 @@ int readAll(const std::string& path)
     readArchive(path, &failure);
     return failure;
 }
+
+std::string le16(unsigned v) { return {char(v & 0xFF), char(v >> 8)}; }
+std::string le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
+std::string le64(uint64_t v) { return le32(uint32_t(v)) + le32(uint32_t(v >> 32)); }
+
+// The CRC-32 of n zero bytes, from that of fewer by doubling.
+uint32_t zerosCrc(uint64_t n)
+{
+    uLong crc = crc32(0, nullptr, 0), run = crc32(0, reinterpret_cast<const Bytef*>(""), 1);  // one zero
+    for (uint64_t length = 1; n; n >>= 1, run = crc32_combine(run, run, z_off_t(length)), length *= 2)
+        if (n & 1)
+            crc = crc32_combine(crc, run, z_off_t(length));
+    return uint32_t(crc);
+}
+
+// Counts what is written to it and keeps its first and last bytes, holding nothing else.
+class CountingBuf : public std::streambuf {
+public:
+    uint64_t count = 0;
+    std::string head, tail;
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        const size_t take = size_t(n);
+        if (head.size() < kKept)
+            head.append(s, std::min(take, kKept - head.size()));
+        tail = take >= kKept ? std::string(s + take - kKept, kKept) : (tail + std::string(s, take)).substr(0);
+        if (tail.size() > kKept)
+            tail.erase(0, tail.size() - kKept);
+        count += take;
+        return n;
+    }
+    int_type overflow(int_type c) override
+    {
+        const char b = char(c);
+        xsputn(&b, 1);
+        return c;
+    }
+
+private:
+    static constexpr size_t kKept = 16;
+};
 
 }  // namespace
 
@@ -290,6 +338,35 @@ TEST(ZipReader, ReadsZip64ArchivesOfOtherWritersWithTheirTrueSizesAndOffsets)
     }
 }
 
+// What the writer makes of no entry and the remover of removing the last one: the end record
+// alone, an archive that lists nothing (as every other reader has it), not a damaged one.
+TEST(ZipReader, AnArchiveOfNoEntryOpensAndListsNothing)
+{
+    TempDir dir;
+    const std::string written = dir.file("written.zip"), emptied = dir.file("emptied.zip");
+    ASSERT_EQ(writeArchive(written, {}), ZipOk);
+    ASSERT_EQ(writeArchive(emptied, {{"last", "the only entry", 6}}), ZipOk);
+    ASSERT_EQ(removeEntry(emptied, "last"), ZipOk);
+    for (const std::string& path : {written, emptied}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(TempDir::read(path).size(), 22u);
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        EXPECT_TRUE(reader.isOpen());
+        EXPECT_EQ(reader.goToFirstFile(), ZipFailed);
+        EXPECT_EQ(reader.goToNextFile(), ZipEndOfList);
+        EXPECT_EQ(reader.locateFile("last"), ZipNotFound);
+        ZipFileInfoC info;
+        EXPECT_NE(reader.getCurrentFileInfo(info), ZipOk);
+        EXPECT_NE(reader.openCurrentFile(), ZipOk);
+        EXPECT_EQ(reader.close(), ZipOk);
+        EXPECT_FALSE(reader.isOpen());
+        // Removing from it again rewrites it as it is.
+        EXPECT_EQ(removeEntry(path, "none"), ZipOk);
+        EXPECT_EQ(TempDir::read(path).size(), 22u);
+    }
+}
+
 TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
 {
     TempDir dir;
@@ -421,4 +498,148 @@ TEST(ZipReader, ExtractingByEntryNameRefusesPathsOutsideTheFolder)
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
         count += e.is_regular_file() ? 1 : 0;
     EXPECT_EQ(count, 2u);  // the archive and plain.txt
+}
+
+// Entries beyond minizip's 32-bit fields, laid out as zip makes them: a deflated entry of 4.5 GB
+// (its sizes in its ZIP64 block), a stored one of 4.3 GB, and a small one behind them whose local
+// header lies past 4 GiB. The stored entry is a hole in the file, so that the archive takes no
+// room where files can be sparse. It has its own CTest time bound and the label "long"
+// (ctest -LE long leaves it out).
+TEST(ZipReader, EntriesOfFourGibibytesAndPastThemComeOutWhole)
+{
+    constexpr uint64_t kChunk = 1000000, kBig = 4500 * kChunk, kHole = 4300 * kChunk;
+    TempDir dir;
+    // Whether the folder keeps files sparse: a file of 1 GiB set by its length alone.
+    const std::string probe = dir.file("probe");
+    const int probeFd = ::open(probe.c_str(), O_CREAT | O_WRONLY, 0600);
+    struct stat st {};
+    const bool sparse = probeFd >= 0 && ::ftruncate(probeFd, off_t(1) << 30) == 0 && ::fstat(probeFd, &st) == 0 &&
+                        uint64_t(st.st_blocks) * 512 < (uint64_t(1) << 20);
+    if (probeFd >= 0)
+        ::close(probeFd);
+    ::unlink(probe.c_str());
+    struct statvfs fs {};
+    const uint64_t room = ::statvfs(dir.path().c_str(), &fs) == 0 ? uint64_t(fs.f_bavail) * fs.f_frsize : 0;
+    const uint64_t need = (sparse ? 0 : kHole) + (uint64_t(64) << 20);
+    if (room < need)
+        GTEST_SKIP() << "the temporary folder has " << room << " bytes free; the archive needs " << need;
+
+    // The big entry's deflate stream: chunks packed each on its own (a full flush ends each one
+    // on a byte and lets the next refer to nothing before it), so that the middle one repeats.
+    const std::string head = "first bytes of a", tail = "the last of them";
+    const auto pack = [](const std::string& bytes, int flush) {
+        z_stream z{};
+        std::string out(compressBound(uLong(bytes.size())) + 64, '\0');
+        deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+        z.avail_in = uInt(bytes.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        deflate(&z, flush);
+        out.resize(z.total_out);
+        deflateEnd(&z);
+        return out;
+    };
+    std::string zeros(kChunk, '\0');
+    const std::string first = pack(head + zeros.substr(head.size()), Z_FULL_FLUSH);
+    const std::string middle = pack(zeros, Z_FULL_FLUSH);
+    const std::string last = pack(zeros.substr(tail.size()) + tail, Z_FINISH);
+    const uint64_t bigPacked = first.size() + (kBig / kChunk - 2) * middle.size() + last.size();
+    const auto crcOf = [](const std::string& b) { return crc32(0, reinterpret_cast<const Bytef*>(b.data()), uInt(b.size())); };
+    const uint32_t bigCrc = uint32_t(crc32_combine(crc32_combine(crcOf(head), zerosCrc(kBig - head.size() - tail.size()),
+                                                                 z_off_t(kBig - head.size() - tail.size())),
+                                                   crcOf(tail), z_off_t(tail.size())));
+    const std::string small = std::string(3000, 'x') + "past four GiB\n";
+    const std::string smallPacked = pack(small, Z_FINISH);
+
+    const auto localHeader = [](const std::string& name, unsigned method, uint32_t crc, uint32_t comp,
+                                uint32_t uncomp, const std::string& extra) {
+        return "PK\3\4" + le16(45) + le16(0) + le16(method) + le32(0x58a76000) + le32(crc) + le32(comp) +
+               le32(uncomp) + le16(unsigned(name.size())) + le16(unsigned(extra.size())) + name + extra;
+    };
+    const auto record = [](const std::string& name, unsigned method, uint32_t crc, uint32_t comp, uint32_t uncomp,
+                           uint32_t offset, const std::string& extra) {
+        return "PK\1\2" + le16(45) + le16(45) + le16(0) + le16(method) + le32(0x58a76000) + le32(crc) + le32(comp) +
+               le32(uncomp) + le16(unsigned(name.size())) + le16(unsigned(extra.size())) + le16(0) + le16(0) +
+               le16(0) + le32(0) + le32(offset) + name + extra;
+    };
+    constexpr uint32_t kOnes = 0xFFFFFFFFu;
+    const auto sizes = [](uint64_t uncomp, uint64_t comp) { return le16(1) + le16(16) + le64(uncomp) + le64(comp); };
+    const std::string bigLocal = localHeader("big.bin", 8, bigCrc, kOnes, kOnes, sizes(kBig, bigPacked));
+    const uint64_t holeAt = bigLocal.size() + bigPacked;
+    const std::string holeLocal = localHeader("hole.bin", 0, zerosCrc(kHole), kOnes, kOnes, sizes(kHole, kHole));
+    const uint64_t smallAt = holeAt + holeLocal.size() + kHole;
+    const std::string smallLocal = localHeader("small.txt", 8, uint32_t(crcOf(small)), uint32_t(smallPacked.size()),
+                                               uint32_t(small.size()), "");
+    const std::string smallRecord = record("small.txt", 8, uint32_t(crcOf(small)), uint32_t(smallPacked.size()),
+                                           uint32_t(small.size()), kOnes, le16(1) + le16(8) + le64(smallAt));
+    const std::string directory =
+        record("big.bin", 8, bigCrc, kOnes, kOnes, 0, sizes(kBig, bigPacked)) +
+        record("hole.bin", 0, zerosCrc(kHole), kOnes, kOnes, uint32_t(holeAt), sizes(kHole, kHole)) + smallRecord;
+    const uint64_t directoryAt = smallAt + smallLocal.size() + smallPacked.size();
+    const uint64_t endAt = directoryAt + directory.size();
+    const std::string ends = "PK\6\6" + le64(44) + le16(45) + le16(45) + le32(0) + le32(0) + le64(3) + le64(3) +
+                             le64(directory.size()) + le64(directoryAt) + "PK\6\7" + le32(0) + le64(endAt) +
+                             le32(1) + "PK\5\6" + le16(0) + le16(0) + le16(3) + le16(3) +
+                             le32(uint32_t(directory.size())) + le32(kOnes) + le16(0);
+
+    const std::string path = dir.file("big.zip");
+    {
+        std::string bigData = bigLocal + first;
+        bigData.reserve(bigLocal.size() + bigPacked);
+        for (uint64_t i = 2; i < kBig / kChunk; ++i)
+            bigData += middle;
+        bigData += last;
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        const auto put = [fd](uint64_t at, const std::string& bytes) {
+            return ::pwrite(fd, bytes.data(), bytes.size(), off_t(at)) == ssize_t(bytes.size());
+        };
+        const bool written = put(0, bigData) && put(holeAt, holeLocal) &&
+                             put(smallAt, smallLocal + smallPacked) && put(directoryAt, directory + ends);
+        ::close(fd);
+        ASSERT_TRUE(written) << "cannot write the archive";
+    }
+
+    // The big entry is read once; the small one again after its CRC was spoilt.
+    const auto read = [&](bool big, int smallResult) {
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        ZipFileInfoC info;
+        ASSERT_EQ(reader.locateFile("big.bin"), ZipOk);
+        ASSERT_EQ(reader.getCurrentFileInfo(info), ZipOk);
+        EXPECT_EQ(info.info.uncompressed_size, kBig);
+        EXPECT_EQ(info.info.compressed_size, bigPacked);
+        if (big) {
+            ASSERT_EQ(reader.openCurrentFile(), ZipOk);
+            CountingBuf counted;
+            std::ostream out(&counted);
+            EXPECT_EQ(reader.extractCurrentFile(&out), ZipOk);
+            EXPECT_EQ(reader.closeCurrentFile(), ZipOk);
+            EXPECT_EQ(counted.count, kBig);
+            EXPECT_EQ(counted.head, head);
+            EXPECT_EQ(counted.tail, tail);
+        }
+        ASSERT_EQ(reader.locateFile("small.txt"), ZipOk);
+        ASSERT_EQ(reader.getCurrentFileInfo(info), ZipOk);
+        EXPECT_EQ(info.localHeaderOffset(), smallAt);
+        ASSERT_EQ(reader.openCurrentFile(), ZipOk);
+        std::ostringstream bytes;
+        const int extracted = reader.extractCurrentFile(&bytes);
+        EXPECT_EQ(reader.closeCurrentFile(), smallResult);
+        if (smallResult == ZipOk) {
+            EXPECT_EQ(extracted, ZipOk);
+            EXPECT_EQ(bytes.str(), small);
+        }
+    };
+    read(true, ZipOk);
+    // Read past minizip, the entry is still held against its CRC.
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::string wrongCrc = le32(uint32_t(crcOf(small)) ^ 1);
+    const off_t crcAt = off_t(directoryAt + directory.size() - smallRecord.size() + 16);
+    const bool patched = ::pwrite(fd, wrongCrc.data(), 4, crcAt) == 4;
+    ::close(fd);
+    ASSERT_TRUE(patched);
+    read(false, ZipCrcError);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "services/archive/ZipReaderC.h"
+#include "services/archive/ZipRemoverC.h"
 #include "services/archive/ZipWriterC.h"
 #include "tests/support/ZipBuilder.h"  // putLe32, and archives of other writers
 
@@ -40,6 +41,15 @@ inline int writeArchive(const std::string& path, const std::vector<Entry>& entri
     }
     const int closed = writer.close();
     return r == ZipOk ? closed : r;
+}
+
+// Rewrites the archive without the named entry (keeping the old one as its backup).
+inline int removeEntry(const std::string& path, const char* name)
+{
+    ZipRemoverC remover;
+    remover.setArchive(path.c_str());
+    remover.addRemoval(name);
+    return remover.apply();
 }
 
 // Every entry's name and bytes in archive order; empty when any step fails.

@@ -1,6 +1,8 @@
 // Tests of the control's fetching: local and HTTP fetches with their exact log lines, unzipping,
 // fetching into files and the panel image cache.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +164,38 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
     EXPECT_EQ(load(bomb, true).result, CTavoplexCtrl::FetchNotUnpacked);
     SetMaxUnzipBytes(cap);
     EXPECT_EQ(load(bomb, true).bytes.size(), 3u << 20);
+
+    // 4 GiB passes the local limit but not the in-memory ZIP reader's 32-bit lengths: a name
+    // whose bytes go through it is refused before a byte is read (the files are sparse, and a
+    // read would take minutes). A plain .stl keeps the local limit.
+    control().LocalFileLimit = CTavoplexCtrl::kDefaultLocalFileLimit;
+    const auto sparse = [this](const std::string& name, uint64_t size) {
+        const int fd = ::open(files.file(name).c_str(), O_CREAT | O_WRONLY, 0600);
+        const bool sized = fd >= 0 && ::ftruncate(fd, off_t(size)) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return sized;
+    };
+    ASSERT_TRUE(sparse("huge.zjv", uint64_t(4) << 30));
+    ASSERT_TRUE(sparse("huge.stl", (uint64_t(4) << 30) + 1));
+    std::filesystem::create_directory(files.file("models.zip.d"));
+    std::filesystem::create_hard_link(files.file("huge.zjv"), files.file("huge.zip"));
+    std::filesystem::create_hard_link(files.file("huge.zjv"), files.file("models.zip.d/huge.stl"));
+    const std::string tooLarge = "larger than the in-memory ZIP reader can take (4 GiB or more)";
+    const struct {
+        const char* name;
+        bool unzip;
+        std::string why;
+    } refusals[] = {
+        {"huge.zjv", true, tooLarge},
+        {"huge.zip", false, tooLarge},  // a descriptor's archive
+        {"models.zip.d/huge.stl", true, tooLarge},
+        {"huge.stl", true, "larger than the limit of 4294967296 bytes"},
+    };
+    for (const auto& r : refusals) {
+        EXPECT_EQ(load(files.file(r.name), r.unzip).result, CTavoplexCtrl::FetchRefused) << r.name;
+        EXPECT_EQ(std::string(control().FetchFailure.data()), r.why) << r.name;
+    }
 }
 
 TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)

@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 
+#include "tests/services/archive/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
 #include "tests/support/ZipToolArchives.h"
@@ -256,6 +258,17 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     std::string storedFlip = buildZip({{"item", big, 0}});
     storedFlip[30 + 4 + 100] ^= 0x01;
 
+    // ZIP64 values that cannot be, or that are missing: the reason names the entry and the field.
+    const size_t record = zipRecordOffsets(zip, 0x02014b50)[0];
+    const auto with = [](std::string bytes, size_t at, uint64_t value, int width) {
+        for (int i = 0; i < width; ++i)
+            bytes[at + size_t(i)] = char(value >> (8 * i));
+        return bytes;
+    };
+    const std::string zip64 = withZip64Sizes(zip);
+    const size_t block = record + 46 + 4;  // behind the name "item"
+    const std::string unnamed = buildZip({{"", big}});
+
     SetMaxUnzipBytes(1 << 20);
     const std::string bomb = buildZip({{"zeros", std::string(2 << 20, '\0')}});
     const std::string nested = buildZip({{"inner.zip", bomb, 0}});
@@ -279,6 +292,19 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         {"no archive", "just some text that is no archive", "not a ZIP archive"},
         {"empty", "", "not a ZIP archive"},
         {"bomb over the cap", bomb, "damaged ZIP archive (entry 'zeros' fails its size or CRC check)"},
+        {"ZIP64 compressed size of 2^63", with(zip64, block + 12, 1ull << 63, 8),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field gives a compressed size of 9223372036854775808)"},
+        {"ZIP64 size of 2^63", with(zip64, block + 4, 1ull << 63, 8),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field gives a size of 9223372036854775808)"},
+        {"ZIP64 block without the compressed size", with(zip64, block + 2, 8, 2),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field does not hold its compressed size)"},
+        {"compressed size all ones, no ZIP64 block", with(zip, record + 20, 0xFFFFFFFFu, 4),
+         "damaged ZIP archive (entry 'item': its compressed size is marked as in a ZIP64 extra field, and it has none)"},
+        {"offset all ones, no ZIP64 block", with(zip, record + 42, 0xFFFFFFFFu, 4),
+         "damaged ZIP archive (entry 'item': its local header offset is marked as in a ZIP64 extra field, and it "
+         "has none)"},
+        {"no name, size all ones", with(unnamed, zipRecordOffsets(unnamed, 0x02014b50)[0] + 24, 0xFFFFFFFFu, 4),
+         "damaged ZIP archive (entry number 1: its size is marked as in a ZIP64 extra field, and it has none)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -300,6 +326,43 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     SetMaxUnzipBytes(4 << 20);
     EXPECT_TRUE(UnzipIndexFromMemory(outer.GetData(), outer.GetSize(), 0, "", inner));
     EXPECT_EQ(inner.GetSize(), 2u << 20);
+}
+
+// The end record alone (the services writer's archive of no entry, the remover's of removing
+// the last one) opens with no item; asked for item 0 it holds none, which is no damage.
+TEST_F(ZipReader, AnArchiveOfNoEntryOpensWithNoItem)
+{
+    TempDir dir;
+    const std::string written = dir.file("written.zip"), emptied = dir.file("emptied.zip");
+    ZipWriterC writer;
+    ASSERT_EQ(writer.openForWrite(written.c_str(), false), ZipOk);
+    ASSERT_EQ(writer.close(), ZipOk);
+    std::ofstream(emptied, std::ios::binary) << buildZip({{"last", "the only item"}});
+    ASSERT_EQ(ziptest::removeEntry(emptied, "last"), ZipOk);
+    for (const std::string& path : {written, emptied}) {
+        SCOPED_TRACE(path);
+        const std::string zip = TempDir::read(path);
+        ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), "");
+        ASSERT_NE(h, nullptr);
+        ZipEntryInfo record;
+        EXPECT_EQ(GetZipItem(h, -1, &record), 0u);
+        EXPECT_EQ(record.index, 0);
+        EXPECT_EQ(GetZipItem(h, 0, &record), 0x10000u);
+        int index = 7;
+        EXPECT_EQ(FindZipItem(h, "last", true, &index, nullptr), 0x500u);
+        EXPECT_EQ(index, -1);
+        char piece[16];
+        EXPECT_EQ(UnzipZipItemToMemory(h, 0, piece, sizeof piece), 0x10000u);
+        EXPECT_EQ(CloseZipHandle(h), 0u);
+        MemoryBlockC block;
+        std::string why;
+        EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, nullptr));
+        EXPECT_EQ(why, "the ZIP archive holds no entry");
+        EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, "item 0"));
+        EXPECT_EQ(why, "the ZIP archive holds no entry");
+        EXPECT_FALSE(UnzipNamedFromMemory(zip.data(), uint32_t(zip.size()), "last", "", block, &why));
+        EXPECT_EQ(why, "no entry named 'last' in the archive");
+    }
 }
 
 TEST_F(ZipReader, HandlesResultsAndMessages)
