@@ -8,7 +8,8 @@
 // our off-screen context does. Each reports its peak resident memory. MAINJOB_ROUNDS sets the
 // number of rounds (10 by default); MAINJOB_BASELINE names another build's host program, run in
 // the same rounds, so that a change is measured against it pair by pair. The machine's load
-// average is printed with the table, as it was before and after the rounds.
+// average is printed with the table, as it was before and after the rounds. Besides, in this
+// process, ZJV models of 100,000 and 400,000 one-triangle parts side by side.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -45,6 +46,7 @@
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
 #include "tests/support/XvfbServer.h"
+#include "tests/support/ZipBuilder.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
 extern char** environ;
@@ -145,8 +147,9 @@ bool pictureShowsTheModel(const std::string& path)
     return high > 40 && high - low < 25;
 }
 
-// One main job as the host program runs it; false when no picture of the model was written.
-bool runJob(const Model& m, JobMarks& marks)
+// One main job as the host program runs it: the model's picture of the given size; false when
+// the control wrote none.
+bool runControlJob(const std::string& path, const std::string& picture, int width, int height, JobMarks& marks)
 {
     marks.start = Clock::now();
     bool ok = false;
@@ -156,20 +159,26 @@ bool runJob(const Model& m, JobMarks& marks)
         host.setDialogAnswer([](platform::host::Dialog&) { return platform::host::DialogCancel; });
         auto control = std::make_unique<CTavoplexCtrl>();
         control->AttachHost(&host);
-        platform::com::PropertyBag bag = {{"FileName", m.path}, {"Start", "1"}};
+        platform::com::PropertyBag bag = {{"FileName", path}, {"Start", "1"}};
         platform::com::PropertyExchange exchange(platform::com::PropertyExchange::Mode::Load, bag);
         control->DoPropExchange(exchange);
         control->WindowProc(platform::host::Message::create());
         control->WindowProc(platform::host::Message::size(0, 0));
-        ok = control->LoadAndCreateBMP(RWCString(m.path.c_str()), RWCString((m.folder + "/out.bmp").c_str()), 800,
-                                       600);
+        ok = control->LoadAndCreateBMP(RWCString(path.c_str()), RWCString(picture.c_str()), width, height);
         marks.rendered = Clock::now();
         control->WindowProc(platform::host::Message::destroy());
         marks.destroyed = Clock::now();
         control.reset();
     }
     marks.released = Clock::now();
-    return ok && pictureShowsTheModel(m.folder + "/out.bmp");
+    return ok;
+}
+
+// The 1M torus's main job; false when no picture of the model was written.
+bool runJob(const Model& m, JobMarks& marks)
+{
+    const std::string picture = m.folder + "/out.bmp";
+    return runControlJob(m.path, picture, 800, 600, marks) && pictureShowsTheModel(picture);
 }
 
 void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
@@ -193,6 +202,64 @@ void BM_TavoplexStlTo800x600Bmp(benchmark::State& state)
     state.counters["triangles"] = double(2 * kRings * kSegments);
 }
 BENCHMARK(BM_TavoplexStlTo800x600Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// A ZJV model of n parts of one triangle each (a ZIP archive whose first entry is the text);
+// placed, each part has an instance of its own on a square grid, else none (nothing is drawn).
+std::string manyPartsModel(const Model& m, size_t n, bool placed)
+{
+    std::string text;
+    text.reserve(n * (placed ? 120 : 36));
+    for (size_t i = 0; i < n; ++i)
+        text += "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}";
+    if (placed) {
+        const size_t side = size_t(std::ceil(std::sqrt(double(n))));
+        text += "S{";
+        for (size_t i = 0; i < n; ++i) {
+            const std::string matrix = "1 0 0 0 1 0 0 0 1 " + std::to_string(1.5 * double(i % side)) + " " +
+                                       std::to_string(1.5 * double(i / side)) + " 0";
+            text += "M{" + std::to_string(i) + " " + matrix + "}ME{0 " + matrix + "}";
+        }
+        text += "}";
+    }
+    const std::string path =
+        m.folder + "/parts" + std::to_string(n) + (placed ? "placed" : "") + ".zjv";
+    std::ofstream(path, std::ios::binary) << buildZip({{"model.txt", text}});
+    return path;
+}
+
+// Models of 100,000 and 400,000 one-triangle parts side by side, each rendered to a 400x300
+// picture: the larger should take about four times as long, not sixteen (Mesa's store of small
+// display lists once made each part's list cost in proportion to the lists before it). Unplaced,
+// as the parts alone cost; placed, with a frame that draws every one of them. The peaks are the
+// process's: one after a larger model may hold what that model left with the allocator.
+void BM_ManyOneTrianglePartsZjv(benchmark::State& state)
+{
+    Model& m = model();
+    const bool placed = state.range(0) != 0;
+    const size_t sizes[2] = {100000, 400000};
+    std::string paths[2];
+    for (int k = 0; k < 2; ++k)
+        paths[k] = manyPartsModel(m, sizes[k], placed);
+    double seconds[2] = {}, peak[2] = {};
+    for (auto _ : state) {
+        for (int k = 0; k < 2; ++k) {
+            benchsupport::resetPeakMemory();
+            JobMarks marks;
+            if (!runControlJob(paths[k], m.folder + "/parts.bmp", 400, 300, marks)) {
+                state.SkipWithError("no picture was written");
+                return;
+            }
+            seconds[k] = msBetween(marks.start, marks.released) / 1000.0;
+            peak[k] = benchsupport::peakMemoryMB();
+        }
+    }
+    state.counters["s_100k"] = seconds[0];
+    state.counters["s_400k"] = seconds[1];
+    state.counters["ratio"] = seconds[1] / seconds[0];
+    state.counters["peak_MB_100k"] = peak[0];
+    state.counters["peak_MB_400k"] = peak[1];
+}
+BENCHMARK(BM_ManyOneTrianglePartsZjv)->ArgName("placed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // One line of the control's log: when it came, and the process's peak resident size by then.
 struct LogLine {

@@ -22,6 +22,7 @@
 #include "viewer/control/BitmapTypes.h"
 #include "viewer/control/ControlTypes.h"
 #include "viewer/render/GearState.h"
+#include "viewer/render/PartSurfaceBuffersC.h"
 #include "viewer/render/ShadowTextureKey.h"
 #include "viewer/ui/AnimationManagerC.h"
 #include "viewer/ui/BitmapFontC.h"
@@ -164,10 +165,16 @@ public:
     // Off: every compile is finished before MakeListFromMesh returns (the same lists and
     // pictures, later).
     bool ListsBesideFrames = true;
-    // Draws the part's display list; a large one, while FlushListGroups is set, as groups of
-    // its runs with a flush between them: the same triangles in the same order either way.
+    // Draws the part's display list, or its range of PartBuffers; a large list, while
+    // FlushListGroups is set, as groups of its runs with a flush between them: the same
+    // triangles in the same order either way. Nothing when the part has neither.
     void CallPartList(const FEDisplayPartC& part);
     bool FlushListGroups = true;
+    // Whether CallPartList draws anything for the part.
+    bool HasPartSurfaces(const FEDisplayPartC& part) const;
+    // The surfaces of the model's parts beyond its first few thousand, in place of display
+    // lists of their own; emptied with the model.
+    PartSurfaceBuffersC PartBuffers;
     // Deletes the model's display lists (with the context current, when there is one) and the
     // model itself; Parts is null afterwards.
     void ReleaseModel();

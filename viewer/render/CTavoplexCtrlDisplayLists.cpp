@@ -101,6 +101,7 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
     // A list made again may take the name of the one the shadow texture was drawn from.
     ShadowTextureDrawn = ShadowTextureKey();
     part->clearTriangles();
+    PartBuffers.forget(*part);
 
     // The list needs only each triangle's corners in order, nothing shared between them: the
     // faces are cut straight into vertex arrays, on several threads. A run of faces at a time:
@@ -118,7 +119,11 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
                               : 1;
 
     if (pieces <= 1) {
-        const GLuint list = glGenLists(1);
+        // A part cut in one run, beyond the model's first few thousand, goes to the shared
+        // buffers: a list of its own would cost in proportion to the lists before it.
+        const bool buffered =
+            context != nullptr && runs.faces <= kFacesPerListRun && PartBuffers.takesNextPart();
+        const GLuint list = buffered ? 0 : glGenLists(1);
         part->setDisplayList(list != 0 ? int(list) : -1);
         if (list != 0)
             glNewList(list, GL_COMPILE);
@@ -133,6 +138,8 @@ void CTavoplexCtrl::MakeListFromMesh(const refHandle<FEDisplayPartC>& handle)
                 if (list != 0)
                     CompileCorners(triangles);
             }
+            if (buffered)
+                PartBuffers.add(handle, triangles);  // an empty part too: it has surfaces, none
         } catch (...) {
             // A list left open would swallow every later drawing command of the context; a
             // half built one is dropped with its records.
@@ -215,9 +222,16 @@ void CTavoplexCtrl::AbandonPartLists()
     PendingPartLists.reset();
 }
 
+bool CTavoplexCtrl::HasPartSurfaces(const FEDisplayPartC& part) const
+{
+    return part.getDisplayList() >= 0 || PartBuffers.holds(part);
+}
+
 void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)
 {
     if (!PartListsReady())
+        return;
+    if (PartBuffers.draw(part))
         return;
     const int list = part.getDisplayList();
     if (list < 0)
@@ -241,11 +255,14 @@ void CTavoplexCtrl::ReleaseModel()
     ShadowTextureDrawn = ShadowTextureKey();
     // A compile still running reads the model's faces; its lists go with the others below.
     AbandonPartLists();
+    if (Parts == nullptr && PartBuffers.empty())
+        return;
+    // The lists and buffers live in the context, not in the parts: without this they would
+    // stay until the window goes, one model's worth for every load.
+    OpenGLLock lock(*this);
+    PartBuffers.release(bool(lock));
     if (Parts == nullptr)
         return;
-    // The lists live in the context, not in the parts: without this they would stay until the
-    // window goes, one model's worth for every load.
-    OpenGLLock lock(*this);
     if (lock) {
         auto& parts = Parts->getParts();
         for (size_t i = 0; i < parts.entries(); ++i) {

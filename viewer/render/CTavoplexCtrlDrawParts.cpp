@@ -202,7 +202,7 @@ void CTavoplexCtrl::DrawPartLists(const FEDisplayPartRefC& instance, bool ghost)
     const float alpha = ghost ? IntroFade * 0.09f : (1.0f - instance.GetTransparency()) * IntroFade;
     const feColor colour = part->getColor();
     glColor4f(colour.r(), colour.g(), colour.b(), alpha);
-    if (part->getDisplayList() >= 0 && !ModelLeftOut)
+    if (!ModelLeftOut)
         CallPartList(*part);
     glPopMatrix();
 }

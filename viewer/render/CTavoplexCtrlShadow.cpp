@@ -106,7 +106,7 @@ void CTavoplexCtrl::GenerateShadowTexture()
             const float alpha =
                 DisplayMode != 0 ? (1.0f - instance->GetTransparency()) * IntroFade : IntroFade * kGhostAlpha;
             glColor4f(grey, grey, grey, alpha);
-            if (part->getDisplayList() != -1 && !ModelLeftOut) {
+            if (HasPartSurfaces(*part) && !ModelLeftOut) {
                 if (!kept) {
                     CallPartList(*part);
                 } else {

@@ -109,16 +109,26 @@ const std::vector<const FEMeshEdgeC*>* LineVisibilityC::shownEdges(const FEDispl
                                                                    const TransformMatrix& eye)
 {
     wait();
-    for (const Entry& entry : entries) {
+    auto matches = [&](const Entry& entry) {
         if (entry.instance != &instance || !entry.found)
-            continue;
+            return false;
         const double* a = entry.eye.getData();
         const double* b = eye.getData();
-        bool same = true;
-        for (int k = 0; k < 16 && same; ++k)
-            same = a[k] == b[k];
-        if (same)
-            return &entry.shown;
+        for (int k = 0; k < 16; ++k)
+            if (a[k] != b[k])
+                return false;
+        return true;
+    };
+    // The lines pass asks for the instances in the order they were given: the entry after the
+    // last one found is tried first, so that a frame of many instances does not search the
+    // list for each of them.
+    if (next < entries.size() && matches(entries[next]))
+        return &entries[next++].shown;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (matches(entries[i])) {
+            next = i + 1;
+            return &entries[i].shown;
+        }
     }
     return nullptr;
 }

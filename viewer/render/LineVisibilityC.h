@@ -52,5 +52,6 @@ private:
     void wait();
 
     std::vector<Entry> entries;
+    size_t next = 0;  // the entry after the one shownEdges found last
     std::thread worker;
 };

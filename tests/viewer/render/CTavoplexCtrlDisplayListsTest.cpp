@@ -3,6 +3,7 @@
 // build that runs out of memory.
 #include <GL/gl.h>
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -461,18 +462,22 @@ TEST(CTavoplexCtrlDisplayLists, ListsStillCompilingAreWaitedForOrDroppedWithThei
 }
 
 // A build that runs out of memory part way leaves the OpenGL state usable: a small part's in
-// MakeListFromMesh, a large one's where it is finished (throwing), or in a frame (failing the
-// load).
+// MakeListFromMesh (with a list or in the shared buffers), a large one's where it is finished
+// (throwing), or in a frame (failing the load).
 TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
 {
     const struct {
         int rings, segments;
         bool inFrame;
-    } cases[] = {{40, 24, false}, {200, 180, false}, {200, 180, true}};
+        bool buffered;
+    } cases[] = {{40, 24, false, false}, {40, 24, false, true}, {200, 180, false, false}, {200, 180, true, false}};
     for (const auto& k : cases) {
-        SCOPED_TRACE(testing::Message() << k.rings << (k.inFrame ? " in a frame" : ""));
+        SCOPED_TRACE(testing::Message() << k.rings << (k.inFrame ? " in a frame" : "")
+                                        << (k.buffered ? " in the buffers" : ""));
         ViewerHarness v(64, 64);
         CTavoplexCtrl& c = v.open();
+        if (k.buffered)
+            c.PartBuffers.OwnLists = 0;
         refHandle<FEDisplayPartC> part(makeTorus(k.rings, k.segments));
         const bool large = k.rings > 100;
         ASSERT_TRUE(c.LockOpenGL());
@@ -500,6 +505,7 @@ TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
         glGetIntegerv(GL_LIST_INDEX, &compiling);
         EXPECT_EQ(compiling, 0);
         EXPECT_EQ(part->getDisplayList(), -1);
+        EXPECT_FALSE(c.HasPartSurfaces(*part));
         EXPECT_EQ(part->triangleCount(), 0u);
         // The context may have noted the shortage itself.
         while (glGetError() != GL_NO_ERROR) {
@@ -508,7 +514,8 @@ TEST(CTavoplexCtrlDisplayLists, ListThatRunsOutOfMemoryIsClosedAndDropped)
         // Built again with memory enough, the list is whole.
         c.MakeListFromMesh(part);
         c.FinishPartLists();
-        EXPECT_GE(part->getDisplayList(), 0);
+        EXPECT_EQ(part->getDisplayList() >= 0, !k.buffered);
+        EXPECT_TRUE(c.HasPartSurfaces(*part));
         EXPECT_EQ(part->getDisplayListCount() > 1, large);
         glGetIntegerv(GL_LIST_INDEX, &compiling);
         EXPECT_EQ(compiling, 0);
@@ -556,4 +563,138 @@ TEST(CTavoplexCtrlDisplayLists, CompileFailingBehindTheFramesFailsTheLoadInTheWi
     runLoad(v, v.folder().write("cube.stl", cubeStl(40.0f)));
     EXPECT_FALSE(c.LoadFailed);
     EXPECT_FALSE(c.PartListsFailed);
+}
+
+namespace {
+
+// One triangle in the z = 0 plane, facing +z, as a part of its own.
+FEDisplayPartC* makeTriangle(const feColor& colour)
+{
+    auto* part = new FEDisplayPartC();
+    const Point3D pts[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    part->addFace(pts, 3, Point3D(0, 0, 1), nullptr, 15.0f, 0);
+    part->endFace();
+    part->setColor(colour);
+    return part;
+}
+
+// n parts of one triangle each, placed in a square grid.
+FEDisplayPartListC* gridOfTriangles(size_t n)
+{
+    auto* model = new FEDisplayPartListC();
+    const size_t side = size_t(std::ceil(std::sqrt(double(n))));
+    for (size_t i = 0; i < n; ++i) {
+        FEDisplayPartC* part = makeTriangle(feColor(float(i % 7) / 7.0f, float(i % 5) / 5.0f, 0.5f, 1.0f));
+        model->addPart(part);
+        const TransformMatrix m = translation(1.5 * double(i % side), 1.5 * double(i / side), 0);
+        model->addInstance(new FEDisplayPartRefC(int(i), part, m, m));
+    }
+    return model;
+}
+
+}  // namespace
+
+// Parts beyond a model's own lists are drawn from the shared buffers with the pixels their own
+// lists give: each in its colour and placement, coloured faces over it, see-through ones in the
+// later passes, those of negative transparency left out; shaded, ghosted and with lines, with
+// the shadow; a part placed twice and an empty part among them.
+TEST(CTavoplexCtrlDisplayLists, PartsInTheSharedBuffersDrawTheSamePixelsAsWithListsOfTheirOwn)
+{
+    auto pictures = [](size_t ownLists) {
+        ViewerHarness v(240, 240);
+        CTavoplexCtrl& c = v.open();
+        // A white background, on which the shadow shows.
+        const feColor white(1.0f, 1.0f, 1.0f, 1.0f);
+        c.ColorTLValue = c.ColorTRValue = c.ColorBLValue = c.ColorBRValue = c.ColorFadeInValue = white;
+        c.Grid = c.Border = c.Axes = 0;
+        c.PartBuffers.OwnLists = ownLists;
+        auto* model = new FEDisplayPartListC();
+        const int kParts = 30;
+        for (int i = 0; i < kParts; ++i) {
+            const feColor colour(float(i % 5) / 5.0f, float(i % 3) / 3.0f, float(i % 7) / 7.0f, 1.0f);
+            FEMeshFaceInfoI* front = i % 4 == 0 ? new FEMeshFaceInfoColorC(1, 0.2f, 0, 1, 0, 0.5f, 1) : nullptr;
+            FEDisplayPartC* part = i == 7 ? new FEDisplayPartC() : makeCube(5.0 + 0.5 * (i % 4), colour, front);
+            model->addPart(part);
+            const TransformMatrix m = translation(17.5 * (i % 6) - 45, 3.5 * (i % 3), 17.5 * (i / 6) - 35);
+            auto* instance = new FEDisplayPartRefC(i, part, m, m);
+            instance->SetTransparency(i % 5 == 1 ? 0.5f : i % 9 == 4 ? -0.25f : 0.0f);
+            model->addInstance(instance);
+        }
+        // The first part a second time, further on.
+        const TransformMatrix again = translation(-5, 5, -50);
+        model->addInstance(new FEDisplayPartRefC(0, model->getParts()[0].get(), again, again));
+        installParts(c, model);
+        c.Rotation.rotate(20.0, 30.0, 0.0);
+        size_t withLists = 0;
+        for (int i = 0; i < kParts; ++i)
+            withLists += c.Parts->getPart(size_t(i))->getDisplayList() >= 0 ? 1 : 0;
+        EXPECT_EQ(withLists, std::min<size_t>(ownLists, kParts)) << ownLists;
+        std::vector<uint8_t> bytes;
+        for (int mode : {4, 3, 0, 1}) {
+            c.DisplayMode = mode;
+            renderSettled(v);
+            bytes.insert(bytes.end(), v.frame().rgba.begin(), v.frame().rgba.end());
+        }
+        // The buffers go with the model.
+        c.ReleaseModel();
+        EXPECT_TRUE(c.PartBuffers.empty());
+        return bytes;
+    };
+    const std::vector<uint8_t> own = pictures(SIZE_MAX);
+    // Pictures that show the parts: many pixels differ from the first one's.
+    int drawn = 0;
+    for (size_t i = 0; i < own.size() / 4; i += 4)
+        drawn += !std::equal(own.begin() + long(i), own.begin() + long(i) + 3, own.begin());
+    EXPECT_GT(drawn, 240 * 240 / 20);
+    EXPECT_TRUE(pictures(0) == own);
+    EXPECT_TRUE(pictures(11) == own);
+}
+
+// The lists of a model and a frame that draws it cost the same per part for many parts as for
+// fewer: per-part times at two sizes are compared, not absolute times. Mesa's store of small
+// lists once made each list cost in proportion to the lists before it, and a frame looked up
+// each instance's lines among all the instances.
+TEST(CTavoplexCtrlDisplayLists, ListsAndFramesCostTheSamePerPartForManyParts)
+{
+    using Clock = std::chrono::steady_clock;
+    struct Cost {
+        double lists = 0, frame = 0;  // seconds per part
+    };
+    auto cost = [](size_t n) {
+        ViewerHarness v(64, 64);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = 0;
+        FEDisplayPartListC* model = gridOfTriangles(n);
+        // The first frames set up what every frame after them reuses (the first with the model
+        // too); a frame without a model gives what a frame costs whatever it shows.
+        renderSettled(v);
+        const Clock::time_point empty = Clock::now();
+        c.RenderFrame();
+        const Clock::time_point start = Clock::now();
+        installParts(c, model);
+        const Clock::time_point built = Clock::now();
+        c.RenderFrame();
+        const Clock::time_point second = Clock::now();
+        c.RenderFrame();
+        const Clock::time_point drawn = Clock::now();
+        auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+        Cost k;
+        k.lists = seconds(built - start) / double(n);
+        k.frame = std::max(seconds(drawn - second) - seconds(start - empty), 0.0) / double(n);
+        return k;
+    };
+    // The better of two tries at each size: a loaded machine may slow any one of them. Per
+    // part, the larger model's lists cost less (fewer of its parts have lists of their own,
+    // which cost more than a range of the buffers); its frame about the same.
+    const size_t few = 8000, many = 64000;
+    Cost small = cost(few), large = cost(many);
+    const Cost small2 = cost(few), large2 = cost(many);
+    small.lists = std::min(small.lists, small2.lists);
+    small.frame = std::min(small.frame, small2.frame);
+    large.lists = std::min(large.lists, large2.lists);
+    large.frame = std::min(large.frame, large2.frame);
+    std::printf("per part: lists %.2f / %.2f us, frame %.2f / %.2f us\n", 1e6 * small.lists, 1e6 * large.lists,
+                1e6 * small.frame, 1e6 * large.frame);
+    EXPECT_LT(large.lists, 2.0 * small.lists);
+    EXPECT_LT(large.frame, 2.0 * small.frame);
 }

@@ -58,7 +58,8 @@ inline TransformMatrix translation(double x, double y, double z)
 }
 
 // The seam in place of the loader: the control takes the model (replacing any earlier one),
-// each part gets its display list, the scene box spans the placed parts' boxes, and the load
+// each part gets its display list, the scene box spans the placed parts' boxes (of the parts
+// that have one), and the load
 // counts as finished with Start set.
 inline void installParts(CTavoplexCtrl& c, FEDisplayPartListC* parts)
 {
@@ -72,6 +73,8 @@ inline void installParts(CTavoplexCtrl& c, FEDisplayPartListC* parts)
     for (size_t i = 0; i < parts->instanceCount(); ++i) {
         const FEDisplayPartRefC* instance = parts->getInstance(i);
         const Point3D lo = instance->GetPart()->getMinPoint(), hi = instance->GetPart()->getMaxPoint();
+        if (lo.x() > hi.x())
+            continue;  // an empty part: no box
         for (int corner = 0; corner < 8; ++corner) {
             const Point3D p = instance->GetMatrix().transform(
                 Point3D(corner & 1 ? hi.x() : lo.x(), corner & 2 ? hi.y() : lo.y(), corner & 4 ? hi.z() : lo.z()));
