@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -149,6 +150,29 @@ TEST(WholeFileWriter, FailuresLeaveTheTargetAndNoTemporary)
     }
     EXPECT_EQ(TempDir::read(target), "as it was");
     EXPECT_EQ(names(dir.path()), (std::set<std::string>{"t.bin", "dangling"}));
+}
+
+TEST(WholeFileWriter, AWritePastTheFileSizeLimitFailsAndLeavesTheTarget)
+{
+    TempDir dir;
+    const std::string target = dir.write("t.bin", "as it was");
+    // In a child of its own, with the signal at the action a program starts with: past the
+    // limit, SIGXFSZ would end it with the temporary left behind.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(2);
+        ::_exit(write(target, std::string(10000, 'x')) == WholeFileStatus::Failed ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TempDir::read(target), "as it was");
+    EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
 }
 
 TEST(WholeFileWriter, NoFolderDeviceFifoOrSocketIsReplaced)
