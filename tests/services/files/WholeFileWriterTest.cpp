@@ -84,6 +84,33 @@ struct Hooks {
     }
 };
 
+// The ending signals at their default action while it lives. Under nohup, or as a background job
+// of a shell, a test starts with SIGHUP or SIGINT ignored; the writer leaves an ignored signal
+// alone, so the test would wait for an end that never comes. Only ignored ones are touched: a
+// handler the writer installed stays.
+class EndingSignalsAtDefault {
+public:
+    EndingSignalsAtDefault()
+    {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current;
+            if (::sigaction(signal, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+                current.sa_handler == SIG_IGN) {
+                std::signal(signal, SIG_DFL);
+                ignored_.push_back(signal);
+            }
+        }
+    }
+    ~EndingSignalsAtDefault()
+    {
+        for (int signal : ignored_)
+            std::signal(signal, SIG_IGN);
+    }
+
+private:
+    std::vector<int> ignored_;
+};
+
 }  // namespace
 
 TEST(WholeFileWriter, WritesBesideTheTargetKeepingItsModeAndFollowingLinks)
@@ -235,6 +262,7 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
 {
     TempDir dir;
     const std::string target = dir.write("t.bin", "as it was");
+    const EndingSignalsAtDefault ending;
     // Ended by a signal while writing: the handler removes the temporary. Ended without a word
     // (_exit stands in for SIGKILL): the next write removes it once the process is gone.
     for (int signal : {SIGINT, SIGTERM, SIGHUP, 0}) {
@@ -286,6 +314,7 @@ TEST(WholeFileWriter, AForkedChildEndedBySignalLeavesItsParentsTemporary)
 {
     TempDir dir;
     const std::string target = dir.write("t.bin", "as it was");
+    const EndingSignalsAtDefault ending;
     WholeFileWriter writer;
     ASSERT_EQ(writer.open(target), WholeFileStatus::Written);
     ASSERT_TRUE(writer.write("new", 3));
