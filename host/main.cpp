@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -265,6 +266,9 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
 
 int main(int argc, char** argv)
 {
+    // Past the file-size limit (ulimit -f) a write fails with EFBIG, and the program says
+    // "cannot write", instead of being ended by the signal without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     HostOptions options;
     std::string error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), workingFolder(), error)) {

@@ -52,22 +52,34 @@ extern "C" void removePendingAndEnd(int signal)
     ::raise(signal);
 }
 
-// Takes over the signals that would end the process without a word, and only those: a program
-// that handles or ignores one keeps its choice (and a temporary it ends with is removed later).
+// Sets a signal's action, only where it is the default: a program that handles or ignores the
+// signal keeps its choice.
+void replaceDefaultAction(int signal, void (*action)(int), int flags)
+{
+    struct sigaction current;
+    if (::sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+        current.sa_handler != SIG_DFL)
+        return;
+    struct sigaction ours {};
+    ours.sa_handler = action;
+    sigemptyset(&ours.sa_mask);
+    ours.sa_flags = flags;
+    ::sigaction(signal, &ours, nullptr);
+}
+
+// Takes over the signals that would end the process without a word, and only those (a
+// temporary that a process ends with otherwise is removed later).
 void watchEndingSignals()
 {
-    for (int signal : kEndingSignals) {
-        struct sigaction current;
-        if (::sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
-            current.sa_handler != SIG_DFL)
-            continue;
-        struct sigaction ours {};
-        ours.sa_handler = removePendingAndEnd;
-        sigemptyset(&ours.sa_mask);
-        ours.sa_flags = SA_RESETHAND;
-        ::sigaction(signal, &ours, nullptr);
-    }
+    for (int signal : kEndingSignals)
+        replaceDefaultAction(signal, removePendingAndEnd, SA_RESETHAND);
 }
+
+// A write past the process's file-size limit (ulimit -f) would end the process at once by
+// SIGXFSZ, without a word and with its temporary left behind. Ignored, the write fails with
+// EFBIG like any other failed write, and the target stays as it was. Never put back: the limit
+// holds for every later write of the process too.
+void letOversizedWritesFail() { replaceDefaultAction(SIGXFSZ, SIG_IGN, 0); }
 
 int rememberPending(const std::string& path)
 {
@@ -192,6 +204,7 @@ WholeFileStatus WholeFileWriter::open(const std::string& path)
     abandon();
     if (path.empty() || path.find('\0') != std::string::npos)
         return WholeFileStatus::Failed;
+    letOversizedWritesFail();
     target_ = path;
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {

@@ -21,7 +21,8 @@ enum class WholeFileStatus {
 // file's mode is 0666 less the umask. Until commit, the temporary is removed by abandon, by the
 // destructor, and when the process is ended by SIGINT, SIGTERM or SIGHUP (signals whose action
 // is the default); a temporary that a process ended otherwise left behind is removed by the next
-// write of the same target once that process is gone.
+// write of the same target once that process is gone. A write beyond the process's file-size
+// limit fails like any other (SIGXFSZ, where its action is the default, is set to be ignored).
 class WholeFileWriter {
 public:
     WholeFileWriter() = default;

@@ -31,7 +31,8 @@ public:
         std::string headers;          // extra header lines, each ending in "\r\n"
         int64_t declaredLength = -1;  // Content-Length to announce; -1: the body's size, -2: none
         uint64_t bigBytes = 0;        // Big: bytes of patternByte(i) to send
-        uint32_t stallMs = 0;         // Stall: how long to say nothing after the body; Drip: between bytes
+        uint32_t stallMs = 0;         // Stall: how long to say nothing after the body; Drip: between pieces
+        uint32_t dripBytes = 1;       // Drip: bytes in each piece
         uint32_t delayMs = 0;         // how long to say nothing before the answer
     };
 
@@ -48,6 +49,11 @@ public:
     static Reply drip(std::string body, uint32_t ms)
     {
         Reply r; r.kind = Reply::Kind::Drip; r.body = std::move(body); r.stallMs = ms; return r;
+    }
+    // Announces `body` whole and sends it `bytes` at a time, one piece every `ms`.
+    static Reply paced(std::string body, uint32_t bytes, uint32_t ms)
+    {
+        Reply r = drip(std::move(body), ms); r.dripBytes = bytes; return r;
     }
     // Says nothing for `ms`, then answers 200 with `body`.
     static Reply late(std::string body, uint32_t ms) { Reply r; r.body = std::move(body); r.delayMs = ms; return r; }
@@ -263,8 +269,8 @@ private:
             return;
         }
         if (r.kind == Reply::Kind::Drip) {
-            for (size_t i = 0; i < r.body.size() && !expired(); ++i) {
-                if (!sendAll(fd, r.body.data() + i, 1))
+            for (size_t i = 0; i < r.body.size() && !expired(); i += r.dripBytes) {
+                if (!sendAll(fd, r.body.data() + i, std::min<size_t>(r.dripBytes, r.body.size() - i)))
                     return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(r.stallMs));
             }

@@ -118,6 +118,14 @@ TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
     const Fetched dripped = get(server, "/drip", slow);
     EXPECT_EQ(dripped.result.outcome, Outcome::TooSlow);
     EXPECT_EQ(dripped.result.error.rfind("the server sends too slowly: ", 0), 0u) << dripped.result.error;
+    // About 100 KB a second, long past the grace period, keeps well above the default minimum
+    // of 1 KB a second: bytes weighed against milliseconds would take it for too slow.
+    server.serve("/steady", Server::paced(std::string(100000, 'y'), 1000, 10));
+    Limits steady;
+    steady.rateGraceMs = 200;
+    const Fetched paced = get(server, "/steady", steady);
+    EXPECT_EQ(paced.result.outcome, Outcome::Ok) << paced.result.error;
+    EXPECT_EQ(paced.body.size(), 100000u);
     Limits brief;
     brief.minBytesPerSecond = 0;
     brief.totalTimeoutMs = 500;

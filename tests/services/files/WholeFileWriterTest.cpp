@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -83,6 +84,33 @@ struct Hooks {
     }
 };
 
+// The ending signals at their default action while it lives. Under nohup, or as a background job
+// of a shell, a test starts with SIGHUP or SIGINT ignored; the writer leaves an ignored signal
+// alone, so the test would wait for an end that never comes. Only ignored ones are touched: a
+// handler the writer installed stays.
+class EndingSignalsAtDefault {
+public:
+    EndingSignalsAtDefault()
+    {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current;
+            if (::sigaction(signal, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+                current.sa_handler == SIG_IGN) {
+                std::signal(signal, SIG_DFL);
+                ignored_.push_back(signal);
+            }
+        }
+    }
+    ~EndingSignalsAtDefault()
+    {
+        for (int signal : ignored_)
+            std::signal(signal, SIG_IGN);
+    }
+
+private:
+    std::vector<int> ignored_;
+};
+
 }  // namespace
 
 TEST(WholeFileWriter, WritesBesideTheTargetKeepingItsModeAndFollowingLinks)
@@ -104,6 +132,20 @@ TEST(WholeFileWriter, WritesBesideTheTargetKeepingItsModeAndFollowingLinks)
     EXPECT_EQ(TempDir::read(old), "short");
     EXPECT_EQ(modeOf(old), 0604u);
 
+    // Set-id bits and another owner are kept too: the owner is given back before the mode,
+    // since giving a file away clears those bits. Only root may give it away.
+    const std::string setId = dir.write("setid.bin", "old");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(setId.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(setId.c_str(), 06755), 0);
+    EXPECT_EQ(write(setId, "new"), WholeFileStatus::Written);
+    EXPECT_EQ(modeOf(setId), 06755u);
+    struct stat st;
+    ASSERT_EQ(::stat(setId.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
+
     // Names up to the longest a folder takes: the temporary's name is cut to fit.
     for (size_t length : {size_t(200), size_t(252), size_t(NAME_MAX)}) {
         const std::string name(length, 'n');
@@ -119,7 +161,7 @@ TEST(WholeFileWriter, WritesBesideTheTargetKeepingItsModeAndFollowingLinks)
         EXPECT_EQ(steps, "sync rename ");
     }
     EXPECT_EQ(TempDir::read(old), "synced");
-    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"new.bin", "old.bin", "link.bin"}));
+    EXPECT_EQ(names(dir.path()), (std::set<std::string>{"new.bin", "old.bin", "link.bin", "setid.bin"}));
 }
 
 TEST(WholeFileWriter, FailuresLeaveTheTargetAndNoTemporary)
@@ -149,6 +191,29 @@ TEST(WholeFileWriter, FailuresLeaveTheTargetAndNoTemporary)
     }
     EXPECT_EQ(TempDir::read(target), "as it was");
     EXPECT_EQ(names(dir.path()), (std::set<std::string>{"t.bin", "dangling"}));
+}
+
+TEST(WholeFileWriter, AWritePastTheFileSizeLimitFailsAndLeavesTheTarget)
+{
+    TempDir dir;
+    const std::string target = dir.write("t.bin", "as it was");
+    // In a child of its own, with the signal at the action a program starts with: past the
+    // limit, SIGXFSZ would end it with the temporary left behind.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(2);
+        ::_exit(write(target, std::string(10000, 'x')) == WholeFileStatus::Failed ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TempDir::read(target), "as it was");
+    EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
 }
 
 TEST(WholeFileWriter, NoFolderDeviceFifoOrSocketIsReplaced)
@@ -211,8 +276,11 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
 {
     TempDir dir;
     const std::string target = dir.write("t.bin", "as it was");
+    const EndingSignalsAtDefault ending;
     // Ended by a signal while writing: the handler removes the temporary. Ended without a word
-    // (_exit stands in for SIGKILL): the next write removes it once the process is gone.
+    // (_exit stands in for SIGKILL): the next write removes it once the process is gone. Each
+    // child first commits more writes than the handler has room for names, and keeps their
+    // writers: each commit must give its room back at once, and the committed file stays.
     for (int signal : {SIGINT, SIGTERM, SIGHUP, 0}) {
         SCOPED_TRACE(signal);
         int ready[2];
@@ -220,6 +288,13 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            WholeFileWriter committed[40];
+            for (int i = 0; i < 40; ++i) {
+                const std::string bytes = std::to_string(i);
+                if (committed[i].open(dir.file("done.bin")) != WholeFileStatus::Written ||
+                    !committed[i].write(bytes.data(), bytes.size()) || !committed[i].commit())
+                    ::_exit(4);
+            }
             WholeFileWriter writer;
             if (writer.open(target) != WholeFileStatus::Written || !writer.write("half", 4))
                 ::_exit(2);
@@ -235,7 +310,7 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
         char mark = 0;
         if (signal != 0) {
             ASSERT_EQ(::read(ready[0], &mark, 1), 1);
-            EXPECT_EQ(names(dir.path()).size(), 2u);  // the temporary is there mid-write
+            EXPECT_EQ(names(dir.path()).size(), 3u);  // the temporary is there mid-write
             ::kill(child, signal);
         }
         ::close(ready[0]);
@@ -244,17 +319,18 @@ TEST(WholeFileWriter, AnEndedWriteLeavesTheTargetAndNoTemporaryBehind)
         if (signal != 0) {
             ASSERT_TRUE(WIFSIGNALED(status));
             EXPECT_EQ(WTERMSIG(status), signal);
-            EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
+            EXPECT_EQ(names(dir.path()), (std::set<std::string>{"t.bin", "done.bin"}));
         } else {
             ASSERT_TRUE(WIFEXITED(status));
             EXPECT_EQ(WEXITSTATUS(status), 0);
-            EXPECT_EQ(names(dir.path()).size(), 2u);
+            EXPECT_EQ(names(dir.path()).size(), 3u);
             EXPECT_EQ(write(target, "later"), WholeFileStatus::Written);
-            EXPECT_EQ(names(dir.path()), std::set<std::string>{"t.bin"});
+            EXPECT_EQ(names(dir.path()), (std::set<std::string>{"t.bin", "done.bin"}));
             EXPECT_EQ(TempDir::read(target), "later");
             continue;
         }
         EXPECT_EQ(TempDir::read(target), "as it was");
+        EXPECT_EQ(TempDir::read(dir.file("done.bin")), "39");
     }
 }
 
@@ -262,6 +338,7 @@ TEST(WholeFileWriter, AForkedChildEndedBySignalLeavesItsParentsTemporary)
 {
     TempDir dir;
     const std::string target = dir.write("t.bin", "as it was");
+    const EndingSignalsAtDefault ending;
     WholeFileWriter writer;
     ASSERT_EQ(writer.open(target), WholeFileStatus::Written);
     ASSERT_TRUE(writer.write("new", 3));

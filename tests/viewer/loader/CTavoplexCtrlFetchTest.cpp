@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "geometry/display/MemoryBlockC.h"
@@ -322,18 +323,26 @@ TEST_F(Fetching, ImageRefreshAsksALostServerNoMoreAndEndsInItsTime)
         {"stall", Server::stall("", 100, 20000), 300, 30000, 1},
         // Every answer comes, but late: the refresh stops asking when its time is up.
         {"slow", Server::late("image", 400), 30000, 1000, 4},
+        // A byte every 50 ms for minutes never stalls: the refresh's own time cuts it off, not
+        // the half hour a transfer may take.
+        {"drip", Server::drip(std::string(100000, 'x'), 50), 30000, 500, 1},
     };
+    // Neither may a minimum pace end the drip: only the time bound is under test.
+    HTTPDownloadC::DefaultLimits().minBytesPerSecond = 0;
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         TempDir user;
-        Server server(60000);
+        // The server outlives a minute: a refresh that ends sooner ended by its own bounds.
+        Server server(120000);
         for (const char* const* image = PanelImageNames; **image; ++image)
             server.serve(std::string("/") + *image, k.reply);
         HTTPDownloadC::DefaultLimits().stallTimeoutMs = k.stallMs;
         control().ImageRefreshLimitMs = k.refreshMs;
         control().UserFolder = UTFilePath(RWCString(user.path().c_str()));
         control().BaseUrl = RWCString(server.url("").c_str());
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_TRUE(control().RefreshImageCache());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
         int asked = 0, present = 0;
         for (const char* const* image = PanelImageNames; **image; ++image) {
             asked += server.requests(std::string("/") + *image);
