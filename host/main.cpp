@@ -218,7 +218,9 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     std::string error;
     auto host = platform::host::X11Host::open(nullptr, options.width, options.height, "Tavoplex", error);
     if (!host) {
-        std::cerr << "tavoplex: " << error << "; give --output FILE.bmp to render without a display\n";
+        // The display's name comes from the environment: shown escaped like every other name.
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error)
+                  << "; give --output FILE.bmp to render without a display\n";
         return 1;
     }
     host->setPageAddress(options.page);
@@ -290,7 +292,7 @@ int main(int argc, char** argv)
     try {
         return options.output.empty() ? showWindow(loader, options) : renderToFile(loader, options);
     } catch (const std::exception& e) {
-        std::cerr << "tavoplex: " << e.what() << "\n";
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(e.what()) << "\n";
         return 1;
     }
 }

@@ -397,6 +397,7 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         int status;
         std::string message;
         int lines = 1;  // a wrong command line adds one that points at --help
+        std::vector<std::string> env = {};
     };
     TempDir dir;
     // A folder can never be read as a model: refused at once, not retried for half a minute.
@@ -431,10 +432,13 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName"}, 2, "neither an option nor Name=value", 2},
         {{"--size"}, 2, "--size needs a value", 2},
         {{"FileName=samples/bracket.stl"}, 1, "cannot open display"},  // no display, no output
+        // The display's name comes from the environment, and is shown as safely as a file's.
+        {{"FileName=samples/bracket.stl"}, 1, "cannot open display \"\\x1b[31m\\xc2\\x9b\"; give", 1,
+         {"DISPLAY=\x1b[31m\xc2\x9b"}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.args.empty() ? "" : k.args.back());
-        const ProgramRun run = runProgram(dir, k.args);
+        const ProgramRun run = runProgram(dir, k.args, k.env);
         EXPECT_EQ(run.status, k.status) << run.err;
         // The message is the first line; a wrong command line's second points at the usage.
         EXPECT_NE(run.err.substr(0, run.err.find('\n') + 1).find(k.message), std::string::npos) << run.err;

@@ -414,6 +414,12 @@ TEST(STLImport, FilesReadLikeMemoryAndMissingFileIsOne)
     EXPECT_EQ(importSTLFile(dir.write("e.stl", "solid " + std::string(100, 'e') + "\nendsolid\n").c_str(), &empty, nullptr), 0);
     EXPECT_EQ(empty.tris.size(), 0u);
     EXPECT_EQ(empty.ends, 1);
+    // The binary parser called directly reads what it is told: to it such text is a short header.
+    const std::string emptyText = "solid e\nendsolid e\n";
+    RecordingImporter direct;
+    EXPECT_EQ(parseBinarySTLString(emptyText.data(), emptyText.size(), &direct), kSTLFormatError);
+    EXPECT_EQ(parseBinarySTLFile(dir.write("t.stl", emptyText).c_str(), &direct), kSTLFormatError);
+    EXPECT_EQ(direct.begins, 0);
     RecordingImporter imp;
     EXPECT_EQ(importSTLFile(dir.file("missing.stl").c_str(), &imp, nullptr), kSTLCannotOpen);
     EXPECT_EQ(importSTLFile(dir.path().c_str(), &imp, nullptr), kSTLCannotOpen);

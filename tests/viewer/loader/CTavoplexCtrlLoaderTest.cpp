@@ -197,6 +197,16 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         EXPECT_EQ(countOf(log, "  Loader Count = 6.\n"), 1u);  // the gears fade in once
         EXPECT_EQ(c.GLLockCount, 0);
     }
+    // No name is no model, though with the page's folder in front it would name that folder.
+    ViewerHarness v(120, 90);
+    v.writeConfig(std::string(kChosenSettings) + "[COMMON]\nDEBUG=1\n");
+    CTavoplexCtrl& c = v.open();
+    runLoad(v, "", 2000);
+    EXPECT_TRUE(c.LoadFailed);
+    EXPECT_FALSE(c.Loading);
+    EXPECT_EQ(std::string(c.FailureReason.data()), CTavoplexCtrl::NoModelNamed);
+    const std::string log = TempDir::read(v.userFile("tavoplex.log"));
+    EXPECT_EQ(countOf(log, std::string("    Loading failed: ") + CTavoplexCtrl::NoModelNamed + "\n"), 1u) << log;
 }
 
 TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason)
