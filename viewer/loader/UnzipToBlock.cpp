@@ -47,13 +47,14 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
         return Fail(block);
     };
     if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index) {
-        // An index past the last item (of an archive with none, say) is no damage.
+        // An index past the last item (of an archive with none, say) is no damage; an item that
+        // is there but cannot be described is, even when the caller has no name for it.
         const bool beyond = handle && handle->archive && index >= handle->archive->ItemCount();
         if (why)
-            *why = !damaged.empty()   ? damaged
-                   : entry && !beyond ? UnzipFailureText(LastZipResult, entry)
-                   : index == 0       ? std::string("the ZIP archive holds no entry")
-                                      : "the ZIP archive holds no item " + std::to_string(index);
+            *why = !damaged.empty() ? damaged
+                   : !beyond        ? UnzipFailureText(LastZipResult, entry ? entry : "item " + std::to_string(index))
+                   : index == 0     ? std::string("the ZIP archive holds no entry")
+                                    : "the ZIP archive holds no item " + std::to_string(index);
         return Fail(block);
     }
     const uint32_t declared = record.uncompressedSize;

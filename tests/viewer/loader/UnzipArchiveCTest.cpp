@@ -303,6 +303,7 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         {"offset all ones, no ZIP64 block", with(zip, record + 42, 0xFFFFFFFFu, 4),
          "damaged ZIP archive (entry 'item': its local header offset is marked as in a ZIP64 extra field, and it "
          "has none)"},
+        {"local header gone", "XX" + zip.substr(2), "damaged ZIP archive (entry 'item 0' fails its size or CRC check)"},
         {"no name, size all ones", with(unnamed, zipRecordOffsets(unnamed, 0x02014b50)[0] + 24, 0xFFFFFFFFu, 4),
          "damaged ZIP archive (entry number 1: its size is marked as in a ZIP64 extra field, and it has none)"},
     };
