@@ -18,10 +18,12 @@ void setIdentity(double* m)
 
 }  // namespace
 
+// The thread vector doubles when full: a few bytes of text make a thread, and growing by a fixed
+// step would copy a list of millions once per step, a time that grows with the square of the count.
 FEMeshPartC::FEMeshPartC()
     : boxMin(1e15, 1e15, 1e15),
       boxMax(-1e15, -1e15, -1e15),
-      threads(1, false, 64),
+      threads(1, true, 64),
       attributes(&RWCString::staticHash, 64)
 {
     setIdentity(placement);
