@@ -482,8 +482,10 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
         }
         const size_t after = mallinfo2().uordblks;
         ASSERT_EQ(list.partCount(), size_t(kParts));
-        // Beyond the part object itself, a few hundred bytes.
-        EXPECT_LT((after - before) / kParts, sizeof(FEDisplayPartC) + 1024);
+        // The part object included: a part that holds nothing makes no records, no vertex
+        // chains and no attribute table.
+        EXPECT_LT((after - before) / kParts, 1024u);
+        EXPECT_FALSE(list.getPart(kParts - 1)->hasRecordStorage());
     }
     FEDisplayPartListC list;
     const size_t before = residentBytes();
