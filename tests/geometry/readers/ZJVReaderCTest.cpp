@@ -1,4 +1,5 @@
 // Tests of the ZJV reader: tokens, every keyword of a part block, structures, threads and loading.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -503,6 +504,26 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
     constexpr size_t kBound = 10 * 1024;
 #endif
     EXPECT_LT((after > before ? after - before : 0) / kParts, kBound);
+}
+
+TEST(ZJVReader, PartBlocksBeyondTheLimitAreNotMade)
+{
+    ZJVReaderC reader;
+    fill(reader, "P{N{a}}P{N{b}}S{M{1 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}}P{N{c}}P{N{d}}");
+    for (size_t limit : {size_t(4), size_t(5), size_t(2), size_t(0)}) {
+        SCOPED_TRACE(limit);
+        reader.setPartLimit(limit);
+        FEDisplayPartListC list;
+        reader.parse(&list);
+        const size_t read = std::min<size_t>(limit, 4);
+        EXPECT_EQ(list.partCount(), read);
+        EXPECT_EQ(reader.partLimitReached(), limit < 4);
+        // The parse stops at the part beyond the limit: what came before it stays.
+        EXPECT_EQ(list.instanceCount(), read >= 2 ? 1u : 0u);
+        if (read > 0) {
+            EXPECT_EQ(std::string(list.getPart(read - 1)->getName().data()), std::string(1, char('a' + read - 1)));
+        }
+    }
 }
 
 // The demo models in samples/ read cleanly: the bracket as STL, the gear and the assembly as ZJV in ZIP.
