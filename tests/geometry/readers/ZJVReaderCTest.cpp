@@ -500,6 +500,8 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
     ASSERT_EQ(list.getPart(kParts - 1)->getFaceCount(), 1u);
 #if defined(__SANITIZE_ADDRESS__)
     constexpr size_t kBound = 32 * 1024;  // the guard zones and shadow of every record
+#elif defined(__SANITIZE_THREAD__)
+    constexpr size_t kBound = 24 * 1024;  // four bytes of shadow for every byte touched
 #else
     constexpr size_t kBound = 10 * 1024;
 #endif
