@@ -126,7 +126,7 @@ bool FEMeshPartC::computePrincipalAxes(double& eigenvalue1, double& centroidX, P
                                        double& centroidY, Point3D& axis2, double& eigenvalue3, double& centroidZ,
                                        Point3D& axis3, FEMeshVertexHashC* hash)
 {
-    const FEMeshVertexHashC& store = hash ? *hash : vertexHash;
+    const FEMeshVertexHashC& store = hash ? *hash : vertexHash();
     eigenvalue1 = eigenvalue2 = eigenvalue3 = 0.0;
     centroidX = centroidY = centroidZ = 0.0;
     axis1 = axis2 = axis3 = Point3D(0.0, 0.0, 0.0);

@@ -50,12 +50,12 @@ void FEMeshPartC::narrow(const RWTValSlist<Point3D>& points, std::vector<Point3D
 
 FEMeshVertexC* FEMeshPartC::createVertex(const Point3Df& p, const FEMeshVertexHashC::Lookup* lookup)
 {
-    FEMeshVertexC* v = vertexHash.createVertex(p);
+    FEMeshVertexC* v = vertexHash().createVertex(p);
     v->setIndex(nextVertexNumber++);
     if (lookup)
-        vertexHash.insert(v, *lookup);
+        vertexHash().insert(v, *lookup);
     else
-        vertexHash.insert(v);
+        vertexHash().insert(v);
     const double c[3] = {p.x(), p.y(), p.z()};
     for (int axis = 0; axis < 3; ++axis) {
         if (boxMax.component(axis) < c[axis])
@@ -68,7 +68,7 @@ FEMeshVertexC* FEMeshPartC::createVertex(const Point3Df& p, const FEMeshVertexHa
 
 FEMeshVertexC* FEMeshPartC::findOrCreateVertex(const Point3Df& p)
 {
-    if (FEMeshVertexC* v = vertexHash.find(p))
+    if (FEMeshVertexC* v = vertexHash().find(p))
         return v;
     return createVertex(p);
 }
@@ -78,8 +78,8 @@ FEMeshFaceC* FEMeshPartC::addFace(const RWTValSlist<Point3D>& points, const Poin
 {
     if (points.entries() < 3)
         return nullptr;
-    narrow(points, scratchPoints);
-    return addFaceFromPoints(scratchPoints.data(), scratchPoints.size(), normal, faceInfo, creaseAngle, groupId);
+    narrow(points, scratchPoints());
+    return addFaceFromPoints(scratchPoints().data(), scratchPoints().size(), normal, faceInfo, creaseAngle, groupId);
 }
 
 FEMeshFaceC* FEMeshPartC::addFace(const Point3D* points, size_t count, const Point3D& normal, FEMeshFaceInfoI* faceInfo,
@@ -87,10 +87,10 @@ FEMeshFaceC* FEMeshPartC::addFace(const Point3D* points, size_t count, const Poi
 {
     if (!points || count < 3)
         return nullptr;
-    scratchPoints.clear();
+    scratchPoints().clear();
     for (size_t i = 0; i < count; ++i)
-        scratchPoints.push_back(Point3Df(points[i]));
-    return addFaceFromPoints(scratchPoints.data(), count, normal, faceInfo, creaseAngle, groupId);
+        scratchPoints().push_back(Point3Df(points[i]));
+    return addFaceFromPoints(scratchPoints().data(), count, normal, faceInfo, creaseAngle, groupId);
 }
 
 FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count, const Point3D& normal,
@@ -99,8 +99,8 @@ FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count
 {
     if (count < 3)
         return nullptr;
-    FEMeshFaceC* face = facePool.create(faceInfo);
-    FEMeshLoopC* loop = loopPool.create();
+    FEMeshFaceC* face = facePool().create(faceInfo);
+    FEMeshLoopC* loop = loopPool().create();
     currentFace = face;
     loop->setFace(face);
     face->setFirstLoop(loop);
@@ -118,8 +118,8 @@ FEMeshFaceC* FEMeshPartC::addFaceFromPoints(const Point3Df* points, size_t count
     face->setGroupId(groupId);
 
     if (!buildLoop(points, count, loop, lookups, known)) {
-        loopPool.destroy(loop);
-        facePool.destroy(face);
+        loopPool().destroy(loop);
+        facePool().destroy(face);
         currentFace = nullptr;
         return nullptr;
     }
@@ -132,25 +132,25 @@ bool FEMeshPartC::addLoop(const RWTValSlist<Point3D>& points, const RWTValOrdere
 {
     if (points.entries() < 3 || !currentFace)
         return false;
-    narrow(points, scratchPoints);
-    return addLoopFromPoints(scratchPoints.data(), scratchPoints.size());
+    narrow(points, scratchPoints());
+    return addLoopFromPoints(scratchPoints().data(), scratchPoints().size());
 }
 
 bool FEMeshPartC::addLoop(const Point3D* points, size_t count)
 {
     if (!points || count < 3 || !currentFace)
         return false;
-    scratchPoints.clear();
+    scratchPoints().clear();
     for (size_t i = 0; i < count; ++i)
-        scratchPoints.push_back(Point3Df(points[i]));
-    return addLoopFromPoints(scratchPoints.data(), count);
+        scratchPoints().push_back(Point3Df(points[i]));
+    return addLoopFromPoints(scratchPoints().data(), count);
 }
 
 bool FEMeshPartC::addLoopFromPoints(const Point3Df* points, size_t count)
 {
     if (count < 3 || !currentFace)
         return false;
-    FEMeshLoopC* loop = loopPool.create();
+    FEMeshLoopC* loop = loopPool().create();
     attachLoop(loop, currentFace);
     buildLoop(points, count, loop);
     return true;
@@ -223,16 +223,17 @@ bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* l
     if (!points || count == 0 || !loop)
         return false;
 
+    Records& r = made();
     // Every vertex is settled before any half-edge is made.
-    scratchVertices.resize(count);
-    scratchExisted.resize(count);
+    r.scratchVertices.resize(count);
+    r.scratchExisted.resize(count);
     for (size_t i = 0; i < count; ++i) {
         const FEMeshVertexHashC::Lookup* lookup = lookups ? &lookups[i] : nullptr;
         FEMeshVertexC* v = known && known[i] ? known[i]
-                           : lookup        ? vertexHash.find(points[i], *lookup)
-                                           : vertexHash.find(points[i]);
-        scratchExisted[i] = v != nullptr;
-        scratchVertices[i] = v ? v : createVertex(points[i], lookup);
+                           : lookup        ? r.vertexHash.find(points[i], *lookup)
+                                           : r.vertexHash.find(points[i]);
+        r.scratchExisted[i] = v != nullptr;
+        r.scratchVertices[i] = v ? v : createVertex(points[i], lookup);
     }
 
     FEMeshFaceC* face = loop->getFace();
@@ -240,14 +241,14 @@ bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* l
     FEMeshHalfEdgeC* previous = nullptr;
     for (size_t i = 0; i < count; ++i) {
         const size_t j = i == 0 ? count - 1 : i - 1;
-        FEMeshVertexC* vi = scratchVertices[i];
-        FEMeshVertexC* vj = scratchVertices[j];
+        FEMeshVertexC* vi = r.scratchVertices[i];
+        FEMeshVertexC* vj = r.scratchVertices[j];
 
         FEMeshEdgeC* match = nullptr;
-        if (scratchExisted[j] && scratchExisted[i])
+        if (r.scratchExisted[j] && r.scratchExisted[i])
             match = findPairEdge(vi, points[j], points[i]);
 
-        FEMeshHalfEdgeC* h = halfEdgePool.create();
+        FEMeshHalfEdgeC* h = r.halfEdgePool.create();
         h->setVertex(vj);
         vj->setOutgoingHalfEdge(h);
         h->setLoop(loop);
@@ -270,7 +271,7 @@ bool FEMeshPartC::buildLoop(const Point3Df* points, size_t count, FEMeshLoopC* l
         } else {
             if (match)
                 manifold = 0;  // a third face on this edge
-            FEMeshEdgeC* e = edgePool.create();
+            FEMeshEdgeC* e = r.edgePool.create();
             e->setIndex(nextEdgeNumber++);
             e->setFirstHalfEdge(h);
             appendIncidentEdge(vj, e, vi);

@@ -18,17 +18,43 @@ void setIdentity(double* m)
 
 }  // namespace
 
+// The thread vector doubles when full: a few bytes of text make a thread, and growing by a fixed
+// step would copy a list of millions once per step, a time that grows with the square of the count.
 FEMeshPartC::FEMeshPartC()
     : boxMin(1e15, 1e15, 1e15),
       boxMax(-1e15, -1e15, -1e15),
-      threads(1, false, 64),
-      attributes(&RWCString::staticHash, 64)
+      threads(1, true, 64)
 {
-    setIdentity(placement);
-    setIdentity(secondPlacement);
 }
 
 FEMeshPartC::~FEMeshPartC() { clear(); }
+
+FEMeshPartC::Records::Records() = default;
+FEMeshPartC::Records::~Records() = default;
+
+FEMeshPartC::Records& FEMeshPartC::made()
+{
+    if (!records) {
+        records = std::make_unique<Records>();
+        records->vertexHash.setTolerance(hashTolerance);
+    }
+    return *records;
+}
+
+const FEMeshPartC::Records& FEMeshPartC::made() const
+{
+    if (records)
+        return *records;
+    static const Records none;
+    return none;
+}
+
+RWTValHashDictionary<RWCString, RWCString>& FEMeshPartC::getAttributes()
+{
+    if (!attributes)
+        attributes = std::make_unique<RWTValHashDictionary<RWCString, RWCString>>(&RWCString::staticHash, 64);
+    return *attributes;
+}
 
 void FEMeshPartC::destroyFace(FEMeshFaceC* face)
 {
@@ -40,18 +66,36 @@ void FEMeshPartC::destroyFace(FEMeshFaceC* face)
             FEMeshHalfEdgeC* h = first;
             do {
                 FEMeshHalfEdgeC* following = h->getNext();
-                halfEdgePool.destroy(h);
+                halfEdgePool().destroy(h);
                 h = following;
             } while (h && h != first);
         }
-        loopPool.destroy(loop);
+        loopPool().destroy(loop);
         loop = nextLoop;
     }
-    facePool.destroy(face);  // releases the face information
+    facePool().destroy(face);  // releases the face information
 }
 
 void FEMeshPartC::clear()
 {
+    for (size_t i = 0; i < threads.entries(); ++i)
+        delete threads[i];
+    threads.clear();
+    clearRecords();
+}
+
+void FEMeshPartC::clearRecords()
+{
+    nextVertexNumber = nextEdgeNumber = nextFaceNumber = 1;
+    currentFace = nullptr;
+    creaseThreshold = 0.0f;
+    groupMode = 0;
+    manifold = 1;
+    mergeAcrossGroups = 0;
+    boxMin = Point3D(1e15, 1e15, 1e15);
+    boxMax = Point3D(-1e15, -1e15, -1e15);
+    if (!records)
+        return;
     constexpr bool wholesale = FEMeshPoolC<FEMeshLoopC>::kDropsWholesale &&
                                FEMeshPoolC<FEMeshHalfEdgeC>::kDropsWholesale &&
                                FEMeshPoolC<FEMeshEdgeC>::kDropsWholesale;
@@ -61,7 +105,7 @@ void FEMeshPartC::clear()
     for (FEMeshFaceC* f = facesWholesale ? nullptr : faceHead; f;) {
         FEMeshFaceC* following = f->getNext();
         if (wholesale)
-            facePool.destroy(f);  // releases the face information; loops and half-edges go with their pools
+            facePool().destroy(f);  // releases the face information; loops and half-edges go with their pools
         else
             destroyFace(f);
         f = following;
@@ -69,11 +113,11 @@ void FEMeshPartC::clear()
     faceHead = faceTail = nullptr;
     dropFanIndexes();
     if (!wholesale) {
-        for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+        for (FEMeshVertexC* v = vertexHash().first(); v; v = vertexHash().next())
             clearIncidentEdges(v);
         for (FEMeshEdgeC* e = edgeHead; e;) {
             FEMeshEdgeC* following = e->getNext();
-            edgePool.destroy(e);
+            edgePool().destroy(e);
             e = following;
         }
     }
@@ -81,30 +125,36 @@ void FEMeshPartC::clear()
 
     // Every record is gone; hand the chunks back, the pages of all of them together.
     FEMeshChunkReleaseC release;
-    vertexHash.deleteAll(release);
-    release.add(facePool);
-    release.add(loopPool);
-    release.add(halfEdgePool);
-    release.add(edgePool);
+    vertexHash().deleteAll(release);
+    release.add(facePool());
+    release.add(loopPool());
+    release.add(halfEdgePool());
+    release.add(edgePool());
     release.done();
-
-    nextVertexNumber = nextEdgeNumber = nextFaceNumber = 1;
-    currentFace = nullptr;
-    creaseThreshold = 0.0f;
-    groupMode = 0;
-    manifold = 1;
-    mergeAcrossGroups = 0;
-    boxMin = Point3D(1e15, 1e15, 1e15);
-    boxMax = Point3D(-1e15, -1e15, -1e15);
-    for (size_t i = 0; i < threads.entries(); ++i)
-        delete threads[i];
-    threads.clear();
 }
 
-void FEMeshPartC::getPlacement(double* m16) const { std::memcpy(m16, placement, sizeof placement); }
-void FEMeshPartC::setPlacement(const double* m16) { std::memcpy(placement, m16, sizeof placement); }
-void FEMeshPartC::getSecondPlacement(double* m16) const { std::memcpy(m16, secondPlacement, sizeof secondPlacement); }
-void FEMeshPartC::setSecondPlacement(const double* m16) { std::memcpy(secondPlacement, m16, sizeof secondPlacement); }
+void FEMeshPartC::getPlacement(double* m16) const { getPlacementAt(0, m16); }
+void FEMeshPartC::setPlacement(const double* m16) { setPlacementAt(0, m16); }
+void FEMeshPartC::getSecondPlacement(double* m16) const { getPlacementAt(16, m16); }
+void FEMeshPartC::setSecondPlacement(const double* m16) { setPlacementAt(16, m16); }
+
+void FEMeshPartC::getPlacementAt(size_t at, double* m16) const
+{
+    if (placements)
+        std::memcpy(m16, placements.get() + at, 16 * sizeof(double));
+    else
+        setIdentity(m16);
+}
+
+void FEMeshPartC::setPlacementAt(size_t at, const double* m16)
+{
+    if (!placements) {
+        placements = std::make_unique<double[]>(32);
+        setIdentity(placements.get());
+        setIdentity(placements.get() + 16);
+    }
+    std::memcpy(placements.get() + at, m16, 16 * sizeof(double));
+}
 
 void FEMeshPartC::resetPickState()
 {
@@ -119,7 +169,9 @@ void FEMeshPartC::resetPickState()
 void FEMeshPartC::setTolerance(double t)
 {
     mergeTolerance = t;
-    vertexHash.setTolerance(t);
+    hashTolerance = t;
+    if (records)
+        records->vertexHash.setTolerance(t);
 }
 
 // ---- Lists ----
@@ -206,12 +258,12 @@ std::vector<R*> listPieces(R* head, size_t count, size_t minPerPiece)
 
 std::vector<FEMeshFaceC*> FEMeshPartC::facePieces(size_t minPerPiece) const
 {
-    return listPieces(faceHead, facePool.live(), minPerPiece);
+    return listPieces(faceHead, facePool().live(), minPerPiece);
 }
 
 std::vector<FEMeshEdgeC*> FEMeshPartC::edgePieces(size_t minPerPiece) const
 {
-    return listPieces(edgeHead, edgePool.live(), minPerPiece);
+    return listPieces(edgeHead, edgePool().live(), minPerPiece);
 }
 
 // ---- Incident-edge lists ----
@@ -237,13 +289,17 @@ const FEMeshVertexC* farEndOf(const FEMeshEdgeC* e, const FEMeshVertexC* v)
 
 FEMeshFanIndexC* FEMeshPartC::fanIndexOf(FEMeshVertexC* v)
 {
-    if (fanIndexes.empty())
+    if (!records || records->fanIndexes.empty())
         return nullptr;
-    auto it = fanIndexes.find(v);
-    return it == fanIndexes.end() ? nullptr : it->second.get();
+    auto it = fanIndexes().find(v);
+    return it == fanIndexes().end() ? nullptr : it->second.get();
 }
 
-void FEMeshPartC::dropFanIndexes() { fanIndexes.clear(); }
+void FEMeshPartC::dropFanIndexes()
+{
+    if (records)
+        records->fanIndexes.clear();
+}
 
 void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e) { appendIncidentEdge(v, e, farEndOf(e, v)); }
 
@@ -278,7 +334,7 @@ void FEMeshPartC::appendIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e, const FEM
     auto index = std::make_unique<FEMeshFanIndexC>(mergeTolerance > 0.0 ? 64.0 * mergeTolerance : 1e-4);
     for (FEMeshIncidenceC* n = v->getFirstIncidence(); n; n = n->getNext())
         index->append(n->getEdge(), n == link ? farEnd : farEndOf(n->getEdge(), v));
-    fanIndexes[v] = std::move(index);
+    fanIndexes()[v] = std::move(index);
 }
 
 namespace {
@@ -325,7 +381,7 @@ bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
     --v->incidentCount;
     if (FEMeshFanIndexC* index = fanIndexOf(v)) {
         if (!index->remove(e, farEndOf(e, v)) || v->incidentCount == 0)
-            fanIndexes.erase(v);
+            fanIndexes().erase(v);
     }
     return true;
 }
@@ -333,8 +389,8 @@ bool FEMeshPartC::removeIncidentEdge(FEMeshVertexC* v, FEMeshEdgeC* e)
 void FEMeshPartC::clearIncidentEdges(FEMeshVertexC* v)
 {
     emptyIncidentList(v);
-    if (!fanIndexes.empty())
-        fanIndexes.erase(v);
+    if (!fanIndexes().empty())
+        fanIndexes().erase(v);
 }
 
 void FEMeshPartC::emptyIncidentList(FEMeshVertexC* v)
@@ -353,7 +409,8 @@ void FEMeshPartC::emptyIncidentList(FEMeshVertexC* v)
 void FEMeshPartC::verticesMoved()
 {
     dropFanIndexes();
-    vertexHash.positionsChanged();
+    if (records)
+        records->vertexHash.positionsChanged();
 }
 
 // ---- Loops of a face ----

@@ -190,10 +190,10 @@ public:
 
     // ---- Records (for code that builds or copies a mesh record by record) ----
 
-    FEMeshFaceC* createFace(FEMeshFaceInfoI* faceInfo = nullptr) { return facePool.create(faceInfo); }
-    FEMeshLoopC* createLoop() { return loopPool.create(); }
-    FEMeshHalfEdgeC* createHalfEdge() { return halfEdgePool.create(); }
-    FEMeshEdgeC* createEdge() { return edgePool.create(); }
+    FEMeshFaceC* createFace(FEMeshFaceInfoI* faceInfo = nullptr) { return facePool().create(faceInfo); }
+    FEMeshLoopC* createLoop() { return loopPool().create(); }
+    FEMeshHalfEdgeC* createHalfEdge() { return halfEdgePool().create(); }
+    FEMeshEdgeC* createEdge() { return edgePool().create(); }
     // Numbered records: index := next number, then the counter grows.
     int takeVertexNumber() { return nextVertexNumber++; }
     int takeEdgeNumber() { return nextEdgeNumber++; }
@@ -236,8 +236,8 @@ public:
 
     // ---- Contents ----
 
-    FEMeshVertexHashC& getVertexHash() { return vertexHash; }
-    const FEMeshVertexHashC& getVertexHash() const { return vertexHash; }
+    FEMeshVertexHashC& getVertexHash() { return vertexHash(); }
+    const FEMeshVertexHashC& getVertexHash() const { return vertexHash(); }
     FEMeshFaceC* getFirstFace() const { return faceHead; }
     FEMeshFaceC* getLastFace() const { return faceTail; }
     FEMeshEdgeC* getFirstEdge() const { return edgeHead; }
@@ -246,9 +246,12 @@ public:
     int getNextVertexNumber() const { return nextVertexNumber; }
     int getNextEdgeNumber() const { return nextEdgeNumber; }
     int getNextFaceNumber() const { return nextFaceNumber; }
-    size_t getFaceCount() const { return facePool.live(); }
-    size_t getEdgeCount() const { return edgePool.live(); }
-    size_t getVertexCount() const { return vertexHash.entries(); }
+    size_t getFaceCount() const { return facePool().live(); }
+    size_t getEdgeCount() const { return edgePool().live(); }
+    size_t getVertexCount() const { return vertexHash().entries(); }
+    // Whether the part ever made a record (or was asked for its vertex hash): until then it keeps
+    // no record storage, so that a part that holds nothing costs little.
+    bool hasRecordStorage() const { return records != nullptr; }
 
     FEMeshEdgeC* getEdgeCursor() const { return edgeCursor; }
     FEMeshEdgeC* getNextEdgeCursor() const { return nextEdgeCursor; }
@@ -290,7 +293,8 @@ public:
     void setIdentifier(const RWCString& t) { texts[kIdentifierText] = t; }
     RWCString getMID() const { return texts[kIdentifierText]; }
     void setMID(const RWCString& t) { texts[kIdentifierText] = t; }
-    RWTValHashDictionary<RWCString, RWCString>& getAttributes() { return attributes; }
+    // Made with the first call: most parts never have attributes.
+    RWTValHashDictionary<RWCString, RWCString>& getAttributes();
 
     // ---- Pick state ----
 
@@ -366,6 +370,10 @@ private:
     // The rings are walked in pieces of the face list, in parallel; faceStarts receives where the
     // pieces start (as facePieces(kFacesPerPiece) gives them) when the answer is yes.
     bool recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) const;
+    // clear without the threads: the mesh records go, the counters, flags and box start again.
+    void clearRecords();
+    void getPlacementAt(size_t at, double* m16) const;
+    void setPlacementAt(size_t at, const double* m16);
     // Empties a vertex's incident list (its fan index is left to the caller).
     void emptyIncidentList(FEMeshVertexC* v);
     void destroyFace(FEMeshFaceC* face);  // loops, half-edges and the face record, nothing else
@@ -376,11 +384,45 @@ private:
     std::vector<FEMeshEdgeC*> edgePieces(size_t minPerPiece) const;  // the same for the edge list
     static void narrow(const RWTValSlist<Point3D>& points, std::vector<Point3Df>& out);
 
+    // The records and the search aids of building, made when first needed (a part that holds
+    // nothing, such as an empty part block of a model file, never makes them).
+    struct Records {
+        Records();
+        ~Records();
+        FEMeshVertexHashC vertexHash;
+        FEMeshPoolC<FEMeshFaceC> facePool;
+        FEMeshPoolC<FEMeshLoopC> loopPool;
+        FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
+        FEMeshPoolC<FEMeshEdgeC> edgePool;
+        std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
+        std::vector<FEMeshVertexC*> scratchVertices;
+        std::vector<unsigned char> scratchExisted;
+        std::vector<Point3Df> scratchPoints;
+    };
+    // The records, made when missing; the const form reads an empty set in their place.
+    Records& made();
+    const Records& made() const;
+    FEMeshVertexHashC& vertexHash() { return made().vertexHash; }
+    const FEMeshVertexHashC& vertexHash() const { return made().vertexHash; }
+    FEMeshPoolC<FEMeshFaceC>& facePool() { return made().facePool; }
+    const FEMeshPoolC<FEMeshFaceC>& facePool() const { return made().facePool; }
+    FEMeshPoolC<FEMeshLoopC>& loopPool() { return made().loopPool; }
+    const FEMeshPoolC<FEMeshLoopC>& loopPool() const { return made().loopPool; }
+    FEMeshPoolC<FEMeshHalfEdgeC>& halfEdgePool() { return made().halfEdgePool; }
+    const FEMeshPoolC<FEMeshHalfEdgeC>& halfEdgePool() const { return made().halfEdgePool; }
+    FEMeshPoolC<FEMeshEdgeC>& edgePool() { return made().edgePool; }
+    const FEMeshPoolC<FEMeshEdgeC>& edgePool() const { return made().edgePool; }
+    std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>>& fanIndexes() { return made().fanIndexes; }
+    std::vector<FEMeshVertexC*>& scratchVertices() { return made().scratchVertices; }
+    std::vector<unsigned char>& scratchExisted() { return made().scratchExisted; }
+    std::vector<Point3Df>& scratchPoints() { return made().scratchPoints; }
+
     // Fields of the mesh part, in their declared order.
     FEMeshEdgeC* edgeCursor = nullptr;
     FEMeshEdgeC* nextEdgeCursor = nullptr;
     double mergeTolerance = 1e-5;
-    FEMeshVertexHashC vertexHash;
+    std::unique_ptr<Records> records;
+    double hashTolerance = 1e-5;  // what the hash takes when it is made
     FEMeshEdgeC* edgeHead = nullptr;
     FEMeshEdgeC* edgeTail = nullptr;
     FEMeshFaceC* faceHead = nullptr;
@@ -396,8 +438,8 @@ private:
     unsigned char shared = 0;
     RWCString name;
     feColor color;
-    double placement[16];
-    double secondPlacement[16];
+    // The two placement matrices, one after the other; null while both are the identity.
+    std::unique_ptr<double[]> placements;
     Point3D boxMin;
     Point3D boxMax;
     RWTValOrderedVector<FEMeshThreadC*> threads;
@@ -408,20 +450,11 @@ private:
     Point3D pickPoint;
     int pickKind[2] = {0, 0};
     RWCString texts[kTextCount];
-    RWTValHashDictionary<RWCString, RWCString> attributes;
+    std::unique_ptr<RWTValHashDictionary<RWCString, RWCString>> attributes;
 
-    // Storage of the records and the search aids of building.
-    FEMeshPoolC<FEMeshFaceC> facePool;
-    FEMeshPoolC<FEMeshLoopC> loopPool;
-    FEMeshPoolC<FEMeshHalfEdgeC> halfEdgePool;
-    FEMeshPoolC<FEMeshEdgeC> edgePool;
     unsigned fanIndexThreshold = 64;
     size_t mergeMemoThreshold = 200000;
     unsigned chainsAbreast = 8;
-    std::unordered_map<const FEMeshVertexC*, std::unique_ptr<FEMeshFanIndexC>> fanIndexes;
-    std::vector<FEMeshVertexC*> scratchVertices;
-    std::vector<unsigned char> scratchExisted;
-    std::vector<Point3Df> scratchPoints;
     float thresholdAngle = std::numeric_limits<float>::quiet_NaN();  // the angle whose threshold was worked out last
     float thresholdOfAngle = 0.0f;
     // While the merge walks run through a memo: told of every edge and face deleted.

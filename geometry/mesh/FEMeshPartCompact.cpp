@@ -132,19 +132,19 @@ bool FEMeshPartC::recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) con
     // the loops and half-edges of its faces, again no further than the pools' counts; the sums
     // must come to the counts.
     faceStarts.clear();
-    const size_t wanted = platform::sys::piecesFor(facePool.live(), kFacesPerPiece);
-    const size_t perPiece = std::max<size_t>(1, (facePool.live() + wanted - 1) / wanted);
+    const size_t wanted = platform::sys::piecesFor(facePool().live(), kFacesPerPiece);
+    const size_t perPiece = std::max<size_t>(1, (facePool().live() + wanted - 1) / wanted);
     size_t faces = 0, edges = 0;
     for (FEMeshFaceC* f = faceHead; f; f = f->getNext()) {
         if (faces == faceStarts.size() * perPiece)
             faceStarts.push_back(f);
-        if (++faces > facePool.live())
+        if (++faces > facePool().live())
             return false;
     }
     for (const FEMeshEdgeC* e = edgeHead; e; e = e->getNext())
-        if (++edges > edgePool.live())
+        if (++edges > edgePool().live())
             return false;
-    if (faces != facePool.live() || edges != edgePool.live())
+    if (faces != facePool().live() || edges != edgePool().live())
         return false;
     if (faceStarts.empty())
         faceStarts.push_back(nullptr);
@@ -158,7 +158,7 @@ bool FEMeshPartC::recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) con
         const FEMeshFaceC* const stop = pieceEnd(faceStarts, piece);
         for (const FEMeshFaceC* f = faceStarts[piece]; f != stop && c.linked; f = f->getNext())
             for (const FEMeshLoopC* l = f->getFirstLoop(); l && c.linked; l = l->getNext()) {
-                if (++c.loops > loopPool.live() || l->getFace() != f) {
+                if (++c.loops > loopPool().live() || l->getFace() != f) {
                     c.linked = false;
                     break;
                 }
@@ -167,7 +167,7 @@ bool FEMeshPartC::recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) con
                     continue;
                 const FEMeshHalfEdgeC* h = first;
                 do {
-                    if (++c.halfEdges > halfEdgePool.live() || h->getLoop() != l) {
+                    if (++c.halfEdges > halfEdgePool().live() || h->getLoop() != l) {
                         c.linked = false;
                         break;
                     }
@@ -184,15 +184,15 @@ bool FEMeshPartC::recordsAllReachable(std::vector<FEMeshFaceC*>& faceStarts) con
         loops += c.loops;
         halfEdges += c.halfEdges;
     }
-    return loops == loopPool.live() && halfEdges == halfEdgePool.live();
+    return loops == loopPool().live() && halfEdges == halfEdgePool().live();
 }
 
 void FEMeshPartC::compactRecords()
 {
-    const size_t freed = facePool.freedBytes() + loopPool.freedBytes() + halfEdgePool.freedBytes() +
-                         edgePool.freedBytes();
-    const size_t taken = facePool.takenBytes() + loopPool.takenBytes() + halfEdgePool.takenBytes() +
-                         edgePool.takenBytes();
+    const size_t freed = facePool().freedBytes() + loopPool().freedBytes() + halfEdgePool().freedBytes() +
+                         edgePool().freedBytes();
+    const size_t taken = facePool().takenBytes() + loopPool().takenBytes() + halfEdgePool().takenBytes() +
+                         edgePool().takenBytes();
     std::vector<FEMeshFaceC*> faceStarts;
     if (freed < kCompactFromBytes || freed * 2 < taken || taken > kCompactUpToBytes ||
         !recordsAllReachable(faceStarts))
@@ -231,27 +231,27 @@ void FEMeshPartC::compactRecords()
                 e->setSecondHalfEdge(movedTo(e->getSecondHalfEdge()));
             }
         });
-        const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), 32768);
+        const size_t pieces = platform::sys::piecesFor(vertexHash().entries(), 32768);
         platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t, size_t begin, size_t end) {
             walkChainsAbreast(
-                vertexHash, begin, end, chainsAbreast,
+                vertexHash(), begin, end, chainsAbreast,
                 [](unsigned, FEMeshVertexC* v) { v->setOutgoingHalfEdge(movedTo(v->getOutgoingHalfEdge())); },
                 [](unsigned) { return true; });
         });
-        halfEdgePool.takeOver(joined);
+        halfEdgePool().takeOver(joined);
     }
     {
         // Edges in list order.
         FEMeshPoolC<FEMeshEdgeC> joined;
         moveListInPieces(edgeStarts, joined);
-        forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setEdge(movedTo(h->getEdge())); });
+        forEachOfDense(halfEdgePool(), [](FEMeshHalfEdgeC* h) { h->setEdge(movedTo(h->getEdge())); });
         edgeHead = movedTo(edgeHead);
         edgeTail = movedTo(edgeTail);
         edgeCursor = movedTo(edgeCursor);
         nextEdgeCursor = movedTo(nextEdgeCursor);
         for (FEMeshEdgeC*& e : pickEdge)
             e = movedTo(e);
-        edgePool.takeOver(joined);
+        edgePool().takeOver(joined);
     }
     {
         // Faces in list order, then loops face by face in chain order.
@@ -267,7 +267,7 @@ void FEMeshPartC::compactRecords()
         std::vector<FEMeshFaceC*> starts(faceStarts);
         for (FEMeshFaceC*& f : starts)
             f = movedTo(f);
-        facePool.takeOver(joined);  // no old face is read after this
+        facePool().takeOver(joined);  // no old face is read after this
         platform::sys::runInPieces(facePieceCount, facePieceCount, [&](size_t piece, size_t, size_t) {
             FEMeshFaceC* const stop = pieceEnd(starts, piece);
             for (FEMeshFaceC* f = starts[piece]; f != stop; f = f->getNext()) {
@@ -286,7 +286,7 @@ void FEMeshPartC::compactRecords()
             l->setNext(movedTo(l->getNext()));
             l->setPrevious(movedTo(l->getPrevious()));
         });
-        forEachOfDense(halfEdgePool, [](FEMeshHalfEdgeC* h) { h->setLoop(movedTo(h->getLoop())); });
-        loopPool.takeOver(loops);
+        forEachOfDense(halfEdgePool(), [](FEMeshHalfEdgeC* h) { h->setLoop(movedTo(h->getLoop())); });
+        loopPool().takeOver(loops);
     }
 }

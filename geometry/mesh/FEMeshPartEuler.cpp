@@ -44,7 +44,7 @@ FEMeshVertexC* FEMeshPartC::makeEdgeVertex(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC*
     // The corners from h1 round the vertex (through partners) up to h2 move to the new vertex;
     // h2 must be reached that way.
     std::vector<FEMeshHalfEdgeC*> moving;
-    const size_t limit = halfEdgePool.live() + 1;
+    const size_t limit = halfEdgePool().live() + 1;
     for (FEMeshHalfEdgeC* h = h1; h != h2;) {
         moving.push_back(h);
         FEMeshHalfEdgeC* partner = h->getPartner();
@@ -107,7 +107,7 @@ FEMeshFaceC* FEMeshPartC::makeEdgeFace(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2)
     FEMeshFaceC* face = old->getFace();
     // h2 must follow h1 in the ring.
     std::vector<FEMeshHalfEdgeC*> cut;
-    const size_t limit = halfEdgePool.live() + 1;
+    const size_t limit = halfEdgePool().live() + 1;
     for (FEMeshHalfEdgeC* h = h1; h != h2; h = h->getNext()) {
         if (!h || cut.size() > limit)
             return nullptr;
@@ -164,7 +164,7 @@ FEMeshEdgeC* FEMeshPartC::makeEdgeKillRing(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC*
         return nullptr;
     FEMeshLoopC* keep = h1->getLoop();
     FEMeshLoopC* ring = h2->getLoop();
-    const std::vector<FEMeshHalfEdgeC*> moved = ringOf(ring->getFirstHalfEdge(), halfEdgePool.live() + 1);
+    const std::vector<FEMeshHalfEdgeC*> moved = ringOf(ring->getFirstHalfEdge(), halfEdgePool().live() + 1);
 
     FEMeshEdgeC* e = createEdge();
     e->setIndex(takeEdgeNumber());
@@ -195,7 +195,7 @@ FEMeshEdgeC* FEMeshPartC::makeEdgeKillRing(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC*
 
     ring->setFirstHalfEdge(nullptr);
     detachLoop(ring);
-    loopPool.destroy(ring);
+    loopPool().destroy(ring);
     joinLists(*this, h1->getVertex(), e);
     joinLists(*this, h2->getVertex(), e);
     return e;
@@ -320,7 +320,7 @@ bool FEMeshPartC::collapseEdge(FEMeshEdgeC* edge, const Point3D& p)
                 h->setEdge(nullptr);
         destroyFace(f);
     }
-    vertexHash.destroyVertex(v2);
+    vertexHash().destroyVertex(v2);
     v1->setPosition(Point3Df(p));
     verticesMoved();
     smoothNormals();

@@ -91,7 +91,7 @@ void FEMeshPartC::dropBareEdge(FEMeshEdgeC* e, FEMeshVertexC* end1, FEMeshVertex
     removeEdge(e);
     if (mergeMemo)
         mergeMemo->edgeGone(e);
-    edgePool.destroy(e);
+    edgePool().destroy(e);
 }
 
 void FEMeshPartC::deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVertexC* farEnd)
@@ -121,7 +121,7 @@ void FEMeshPartC::deleteHalfEdgeTo(FEMeshHalfEdgeC* h, bool keepLoop, FEMeshVert
         next->setPrevious(previous);
     }
     FEMeshLoopC* loop = h->getLoop();
-    halfEdgePool.destroy(h);
+    halfEdgePool().destroy(h);
     if (loop && loop->getFirstHalfEdge() == h) {
         loop->setFirstHalfEdge(alone ? nullptr : next);
         if (alone && !keepLoop)
@@ -149,9 +149,9 @@ void FEMeshPartC::destroyUnlinkedPair(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
     }
     if (e && !e->getFirstHalfEdge() && !e->getSecondHalfEdge())
         dropBareEdge(e, a->getVertex(), b->getVertex());
-    halfEdgePool.destroy(a);
+    halfEdgePool().destroy(a);
     if (b != a)
-        halfEdgePool.destroy(b);
+        halfEdgePool().destroy(b);
 }
 
 void FEMeshPartC::deleteLoop(FEMeshLoopC* loop, bool keepFace)
@@ -172,7 +172,7 @@ void FEMeshPartC::deleteLoop(FEMeshLoopC* loop, bool keepFace)
     loop->setFirstHalfEdge(nullptr);
     FEMeshFaceC* face = loop->getFace();
     detachLoop(loop);
-    loopPool.destroy(loop);
+    loopPool().destroy(loop);
     if (face && !face->getFirstLoop() && !keepFace)
         deleteFace(face);
 }
@@ -188,7 +188,7 @@ void FEMeshPartC::deleteFace(FEMeshFaceC* face)
         currentFace = nullptr;
     if (mergeMemo)
         mergeMemo->faceGone(face);
-    facePool.destroy(face);
+    facePool().destroy(face);
 }
 
 void FEMeshPartC::relabelRing(FEMeshHalfEdgeC* from, FEMeshHalfEdgeC* stop, FEMeshLoopC* loop)
@@ -280,7 +280,7 @@ bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
     survivor->setFirstHalfEdge(bn);
     dead->setFirstHalfEdge(nullptr);
     dead->setFace(nullptr);
-    loopPool.destroy(dead);
+    loopPool().destroy(dead);
 
     if (fa != fb && fa) {
         while (FEMeshLoopC* l = fa->getFirstLoop()) {
@@ -295,7 +295,7 @@ bool FEMeshPartC::joinAcrossEdge(FEMeshHalfEdgeC* a, FEMeshHalfEdgeC* b)
             currentFace = nullptr;
         if (mergeMemo)
             mergeMemo->faceGone(fa);
-        facePool.destroy(fa);
+        facePool().destroy(fa);
     }
     return true;
 }
@@ -360,7 +360,7 @@ void FEMeshPartC::cutLoop(FEMeshHalfEdgeC* h1, FEMeshHalfEdgeC* h2)
     // The ring through p1 goes to a new loop at the end of the chain, the ring through n1
     // stays. The shorter ring is the one relabelled; the loop objects swap places in the chain
     // when that is the ring that stays, so the chain order is the same either way.
-    FEMeshLoopC* added = loopPool.create();
+    FEMeshLoopC* added = loopPool().create();
     attachLoop(added, face);
     bool ringOfP1Longer = false;
     {
@@ -411,10 +411,12 @@ void FEMeshPartC::finalize(double tolerance)
 {
     if (tolerance != -1.0)
         mergeTolerance = tolerance;
+    if (!records)
+        return;  // nothing was ever built: nothing to merge
     // The hash's position index serves building only, and nothing from here on searches
     // positions: it goes before the merge memo takes its memory (a later search builds it again),
     // and the edits and the purge below need not keep it up.
-    vertexHash.positionsChanged();
+    vertexHash().positionsChanged();
     // Half-edges change vertices below; the fan indexes of building are not needed any more.
     dropFanIndexes();
     // Rounds of merging until one changes nothing. A round in which only the first walk changed
@@ -450,13 +452,13 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
     //
     // The walk notes the unused vertices too: when they are few, each is taken out of its chain on
     // its own, in the walk's order, rather than walking every chain once more.
-    const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
+    const size_t pieces = platform::sys::piecesFor(vertexHash().entries(), kVerticesPerPiece);
     std::vector<std::vector<FEMeshVertexC*>> unused(pieces);
     std::vector<size_t> waiting(pieces, 0);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
         std::vector<FEMeshVertexC*> unusedOfChain[kChainsAbreast];  // in walk order once joined
         walkChainsAbreast(
-            vertexHash, begin, end, chainsAbreast,
+            vertexHash(), begin, end, chainsAbreast,
             [&](unsigned slot, FEMeshVertexC* v) {
                 if (v->outgoing)
                     v->incidentHead = v->incidentTail = v->incidentCount = 0;
@@ -478,18 +480,18 @@ void FEMeshPartC::purgeAndClearIncidentEdges()
         unusedCount += unused[piece].size();
         waitingCount += waiting[piece];
     }
-    if (purgesOneByOne(unusedCount, vertexHash.entries())) {
+    if (purgesOneByOne(unusedCount, vertexHash().entries())) {
         for (const std::vector<FEMeshVertexC*>& vertices : unused)
             for (FEMeshVertexC* v : vertices)
-                vertexHash.destroyVertex(v);
+                vertexHash().destroyVertex(v);
     } else {
-        vertexHash.purgeUnused();
+        vertexHash().purgeUnused();
     }
     separateLoops();
     if (waitingCount > 0)
-        for (FEMeshVertexC* v = vertexHash.first(); v; v = vertexHash.next())
+        for (FEMeshVertexC* v = vertexHash().first(); v; v = vertexHash().next())
             v->incidentHead = v->incidentTail = v->incidentCount = 0;
-    edgePool.discardSideData();
+    edgePool().discardSideData();
 }
 
 void FEMeshPartC::repairOutgoingHalfEdges()
@@ -595,7 +597,7 @@ unsigned FEMeshPartC::mergeWalks(FEMeshMergeMemoC& memo)
     // Long lists are walked through the memo (built on the first round): an edge whose faces
     // surely do not fit is passed over; the others are looked at as the plain walk does, in the
     // same order.
-    const size_t edgeCount = edgePool.live();
+    const size_t edgeCount = edgePool().live();
     const bool usable = !memo.getEntries().empty() ||
                         (edgeCount >= mergeMemoThreshold && memo.build(edgeHead, edgeCount, mergeTolerance));
     FEMeshMergeMemoC::Entries& entries = memo.getEntries();
@@ -675,7 +677,7 @@ bool FEMeshPartC::collectStraightCandidates(FEMeshVertexQueueC& candidates)
         uint64_t firstKey = 0, lastKey = 0;
         bool any = false, ordered = true;
     };
-    const size_t pieces = platform::sys::piecesFor(vertexHash.entries(), kVerticesPerPiece);
+    const size_t pieces = platform::sys::piecesFor(vertexHash().entries(), kVerticesPerPiece);
     std::vector<Piece> found(pieces);
     platform::sys::runInPieces(FEMeshVertexHashC::kBucketCount, pieces, [&](size_t piece, size_t begin, size_t end) {
         // Each chain of a group is looked at as a piece of its own, and joined to the piece in
@@ -683,7 +685,7 @@ bool FEMeshPartC::collectStraightCandidates(FEMeshVertexQueueC& candidates)
         Piece& p = found[piece];
         Piece chain[kChainsAbreast];
         walkChainsAbreast(
-            vertexHash, begin, end, chainsAbreast,
+            vertexHash(), begin, end, chainsAbreast,
             [&](unsigned slot, FEMeshVertexC* v) {
                 Piece& c = chain[slot];
                 const uint64_t key = walkKey(v->hashBucket, v->hashSequence);
@@ -838,7 +840,7 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
         });
         candidates->setKnownToFail(std::move(fails));
     };
-    auto nextVertex = [&]() -> FEMeshVertexC* { return candidates ? candidates->next() : vertexHash.next(); };
+    auto nextVertex = [&]() -> FEMeshVertexC* { return candidates ? candidates->next() : vertexHash().next(); };
     std::vector<FEMeshVertexC*> touched;
     auto touchHolders = [&](FEMeshEdgeC* e) {
         if (e)
@@ -847,7 +849,7 @@ bool FEMeshPartC::straightVertexPass(FEMeshVertexQueueC* candidates)
                     touched.push_back(e->link(i).getHolder());
     };
     StraightRemoval r;
-    for (FEMeshVertexC* v = candidates ? candidates->next() : vertexHash.first(); v; v = nextVertex()) {
+    for (FEMeshVertexC* v = candidates ? candidates->next() : vertexHash().first(); v; v = nextVertex()) {
         if (candidates) {
             // The candidates lie all over memory: what the test reads is asked for a few
             // candidates ahead, in steps: the vertex; its edges and outgoing half-edge; the

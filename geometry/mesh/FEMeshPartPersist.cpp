@@ -380,8 +380,8 @@ bool FEMeshPartC::save(csrecordfile& file, int tag)
     ok = ok && file.endRecord();
 
     ok = ok && file.beginRecord(kVertices);
-    for (int b = vertexHash.nextBucket(-1); b < FEMeshVertexHashC::kBucketCount && ok; b = vertexHash.nextBucket(b))
-        for (FEMeshVertexC* v = vertexHash.getBucketHead(b); v && ok; v = v->getHashLink()) {
+    for (int b = vertexHash().nextBucket(-1); b < FEMeshVertexHashC::kBucketCount && ok; b = vertexHash().nextBucket(b))
+        for (FEMeshVertexC* v = vertexHash().getBucketHead(b); v && ok; v = v->getHashLink()) {
             const Point3Df& p = v->getPosition();
             ok = file.beginRecord(kVertex) && file.writeDouble(kVertexX, p.x()) && file.writeDouble(kVertexY, p.y()) &&
                  file.writeDouble(kVertexZ, p.z()) && file.writeInt(kVertexIndex, v->getIndex()) &&

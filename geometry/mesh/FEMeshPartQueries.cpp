@@ -143,7 +143,7 @@ RWTPtrSortedVector<FEMeshPickListEntryC> FEMeshPartC::pick(const Point3D& p1, co
     }
 
     if (flags & FEMeshPickableEntityC::VERTEX) {
-        vertexHash.forEachVertex([&](FEMeshVertexC* v) {
+        vertexHash().forEachVertex([&](FEMeshVertexC* v) {
             Point3D a, c;
             const int hits = lineSphereIntersection(p1, p2, Point3D(v->getPosition()), width, a, c);
             addNearerHit(result, v, hits, p1, a, c);
@@ -190,12 +190,12 @@ void FEMeshPartC::forEachEdge(void (*fn)(FEMeshEdgeC*, void*), void* arg)
 
 void FEMeshPartC::forEachVertex(void (*fn)(FEMeshVertexC*, void*), void* arg)
 {
-    vertexHash.forEachVertex([&](FEMeshVertexC* v) { fn(v, arg); });
+    vertexHash().forEachVertex([&](FEMeshVertexC* v) { fn(v, arg); });
 }
 
 void FEMeshPartC::transform(const double* m)
 {
-    vertexHash.forEachVertex(
+    vertexHash().forEachVertex(
         [&](FEMeshVertexC* v) { v->setPosition(Point3Df(transformPoint(m, Point3D(v->getPosition())))); });
     // Normals are directions: the translation is taken off again.
     const Point3D origin = transformPoint(m, Point3D());
@@ -212,7 +212,7 @@ void FEMeshPartC::transform(const double* m)
 
 void FEMeshPartC::scale(float factor)
 {
-    vertexHash.forEachVertex([&](FEMeshVertexC* v) { v->setPosition(v->getPosition() * factor); });
+    vertexHash().forEachVertex([&](FEMeshVertexC* v) { v->setPosition(v->getPosition() * factor); });
     verticesMoved();
 }
 
@@ -220,7 +220,7 @@ void FEMeshPartC::recomputeBoundingBox()
 {
     float lo[3] = {1e10f, 1e10f, 1e10f};
     float hi[3] = {-1e10f, -1e10f, -1e10f};
-    vertexHash.forEachVertex([&](const FEMeshVertexC* v) {
+    vertexHash().forEachVertex([&](const FEMeshVertexC* v) {
         const Point3Df& p = v->getPosition();
         const float c[3] = {p.x(), p.y(), p.z()};
         for (int axis = 0; axis < 3; ++axis) {
@@ -237,7 +237,7 @@ void FEMeshPartC::recomputeBoundingBox()
 void FEMeshPartC::renumber()
 {
     int index = 0;
-    vertexHash.forEachVertex([&](FEMeshVertexC* v) { v->setIndex(index++); });
+    vertexHash().forEachVertex([&](FEMeshVertexC* v) { v->setIndex(index++); });
     index = 0;
     for (FEMeshEdgeC* e = edgeHead; e; e = e->getNext())
         e->setIndex(index++);
@@ -275,7 +275,7 @@ void FEMeshPartC::copyFrom(const FEMeshPartC& source)
         edgeMap[se] = e;
     }
 
-    const FEMeshVertexHashC& sourceHash = source.vertexHash;
+    const FEMeshVertexHashC& sourceHash = source.vertexHash();
     for (int b = sourceHash.nextBucket(-1); b < FEMeshVertexHashC::kBucketCount; b = sourceHash.nextBucket(b)) {
         for (const FEMeshVertexC* sv = sourceHash.getBucketHead(b); sv; sv = sv->getHashLink()) {
             FEMeshVertexC* v = findOrCreateVertex(sv->getPosition());

@@ -42,7 +42,7 @@ public:
         const size_t batches = (count + kBatch - 1) / kBatch;
         // A closed mesh has about half as many vertices as triangles: the position grid is
         // made that large at once rather than rehashed at every doubling.
-        part.vertexHash.reserve(part.vertexHash.entries() + count / 2);
+        part.vertexHash().reserve(part.vertexHash().entries() + count / 2);
         const bool helped = platform::sys::workerCount() > 1 && batches > 1;
         // The batches' room is taken here, so that the helper allocates nothing.
         current.reserve(std::min(kBatch, count));
@@ -149,7 +149,7 @@ private:
                 const Facet& ahead = batch[i + kLookAhead];
                 for (size_t k = 0; k < 3; ++k)
                     if (ahead.sameAs[k] == 3 * (i + kLookAhead) + k)
-                        part.vertexHash.prefetch(ahead.lookups[k]);
+                        part.vertexHash().prefetch(ahead.lookups[k]);
             }
             const Facet& f = batch[i];
             if (!f.kept)
@@ -164,7 +164,7 @@ private:
             const bool built =
                 part.addFaceFromPoints(f.corners, 3, Point3D(f.normal), nullptr, 15.0f, 0, f.lookups, known);
             for (size_t k = 0; k < 3; ++k)
-                cornerVertices[3 * i + k] = built ? part.scratchVertices[k] : nullptr;
+                cornerVertices[3 * i + k] = built ? part.scratchVertices()[k] : nullptr;
             part.endFace();
         }
     }
@@ -192,7 +192,7 @@ private:
                     // The first corner of its position in the piece: it searches.
                     seen.slot[s] = uint16_t(corner + 1);
                     f.sameAs[k] = uint16_t(corner);
-                    part.vertexHash.lookupOf(f.corners[k], f.lookups[k]);
+                    part.vertexHash().lookupOf(f.corners[k], f.lookups[k]);
                     break;
                 }
                 const size_t earlier = seen.slot[s] - 1;

@@ -225,6 +225,7 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
 {
     target = list;
     position = 0;
+    partLimitHit = false;
     if (!target)
         return;
     const char* s;
@@ -246,6 +247,10 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
         if (code != TokenOpen)
             continue;
         if (isKeyword(s, n, "P")) {
+            if (target->partCount() >= partLimit) {
+                partLimitHit = true;
+                break;
+            }
             refHandle<FEDisplayPartC> part(new FEDisplayPartC);
             const bool ok = parsePart(part.get());
             target->getParts().append(part);

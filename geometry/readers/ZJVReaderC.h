@@ -34,6 +34,13 @@ public:
     // told by what it holds instead.
     void parse(FEDisplayPartListC* target, ReadStop* stop);
 
+    // The most part blocks a parse reads: a few bytes of text make a part, so a small file could
+    // ask for more parts than memory holds. The parse stops before making the part beyond the
+    // limit, keeping those made, and partLimitReached tells so until the next parse.
+    void setPartLimit(size_t parts) { partLimit = parts; }
+    size_t getPartLimit() const { return partLimit; }
+    bool partLimitReached() const { return partLimitHit; }
+
     // The byte at the read position (0..255) and the position moves on; kEnd at the end.
     int nextChar();
     // 0 "{" (token = the block's keyword), 1 "}" with an empty token, 2 a plain token, 3 the end.
@@ -75,4 +82,6 @@ private:
     uint32_t position = 0;
     FEDisplayPartListC* target = nullptr;
     uint64_t maxUnpackedSize = kDefaultMaxUnpackedSize;
+    size_t partLimit = SIZE_MAX;
+    bool partLimitHit = false;
 };

@@ -728,6 +728,124 @@ TEST(TavoplexProgram, SmallModelsThatAskForMuchRenderWithinMemoryAndTime)
 #endif
 }
 
+namespace {
+
+// One run of the program on a model text (zipped as a .zjv), with what it took of the machine.
+struct MeasuredRun {
+    int status = -1;  // -1: still running when its time was up (then killed)
+    double cpuSeconds = 0;
+    long peakKB = 0;
+    std::string err;
+};
+
+MeasuredRun runMeasured(const std::string& text, long memoryKB, int limitMs)
+{
+    TempDir dir;
+    storeNormalDetail(dir);
+    const std::string model = dir.file("model.zjv");
+    std::ofstream(model, std::ios::binary) << buildZip({{"model.txt", text}});
+    const pid_t pid =
+        startProgram(dir, {"FileName=" + model, "--output", dir.file("out.bmp"), "--size", "120x90"}, "", {}, memoryKB);
+    MeasuredRun run;
+    if (pid <= 0)
+        return run;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    for (;;) {
+        int status = 0;
+        struct rusage usage {};
+        if (wait4(pid, &status, WNOHANG, &usage) == pid) {
+            run.status = exitStatus(status);
+            run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                             double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            run.peakKB = usage.ru_maxrss;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    run.err = TempDir::read(dir.file("stderr.txt"));
+    return run;
+}
+
+std::string repeated(const std::string& piece, size_t count)
+{
+    std::string text;
+    text.reserve(piece.size() * count);
+    for (size_t i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+// One part holding many threads (each three turns per radius over its length), placed once.
+std::string threadsModel(size_t count)
+{
+    return "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}THRL{" + repeated("1 0 0 0 0 0 1 0.5 ", count) +
+           "}}\nS{M{0 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}}\n";
+}
+
+}  // namespace
+
+TEST(TavoplexProgram, ModelsOfManySmallThingsCostInProportionToTheirCount)
+{
+    // A few bytes of text make a part or a thread. Such models once took time growing with the
+    // square of the count, 2 KB for a part that holds nothing, or a signal when memory ran out.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const long memoryKB = 0;  // the sanitizers reserve terabytes of address space
+    const int limitMs = 300000;
+    const size_t triangles[2] = {2500, 10000}, threads[2] = {25000, 200000}, empties = 30000;
+#else
+    const long memoryKB = 3L << 20;
+    const int limitMs = 90000;
+    const size_t triangles[2] = {10000, 40000}, threads[2] = {250000, 2000000}, empties = 300000;
+#endif
+    // What starting, drawing and ending take, to be taken off the runs below.
+    const MeasuredRun base = runMeasured("P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n", memoryKB, limitMs);
+    ASSERT_EQ(base.status, 0) << base.err;
+
+    struct Row {
+        const char* what;
+        std::string (*model)(size_t);
+        const size_t* sizes;
+    };
+    const Row rows[] = {
+        {"one-triangle parts", [](size_t n) { return repeated("P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n", n); }, triangles},
+        {"threads of one part", threadsModel, threads},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const MeasuredRun small = runMeasured(row.model(row.sizes[0]), memoryKB, limitMs);
+        const MeasuredRun large = runMeasured(row.model(row.sizes[1]), memoryKB, limitMs);
+        EXPECT_EQ(small.status, 0) << small.err;
+        EXPECT_EQ(large.status, 0) << large.err;  // -1: not ended in its time
+        if (small.status != 0 || large.status != 0)
+            continue;
+        // Each of the larger model's things costs at most 2.5 times what one of the smaller's
+        // does (a tenth of a second at least, so that small figures are not compared).
+        const double perSmall = std::max(small.cpuSeconds - base.cpuSeconds, 0.1) / double(row.sizes[0]);
+        const double perLarge = (large.cpuSeconds - base.cpuSeconds) / double(row.sizes[1]);
+        EXPECT_LT(perLarge, 2.5 * perSmall) << small.cpuSeconds << " s and " << large.cpuSeconds << " s, "
+                                            << base.cpuSeconds << " s of them not the model's";
+    }
+
+    const MeasuredRun empty = runMeasured(repeated("P{}", empties), memoryKB, limitMs);
+    EXPECT_EQ(empty.status, 0) << empty.err;
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // Well under a kilobyte each, display list included, until a part holds something.
+    EXPECT_LT(double(empty.peakKB - base.peakKB) * 1024.0 / double(empties), 1024.0) << empty.peakKB << " KB";
+
+    // Three bytes a part: a small file could ask for more than memory holds, and is refused
+    // once it holds more than the limit, in the time a model of that many parts takes.
+    const MeasuredRun over = runMeasured(repeated("P{}", CTavoplexCtrl::kDefaultPartLimit + 1), memoryKB, limitMs);
+    EXPECT_EQ(over.status, 1) << over.err;
+    EXPECT_NE(over.err.find("model.zjv\": the model holds more than 1,000,000 parts\n"), std::string::npos) << over.err;
+    EXPECT_EQ(programLines(over.err), 1) << over.err;
+#endif  // a million parts take the sanitizers most of a minute; the loader's tests lower the limit
+}
+
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
 {
     XvfbServer x;

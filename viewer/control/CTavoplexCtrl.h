@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -429,6 +430,10 @@ public:
     // The largest local file a fetch reads.
     static constexpr uint64_t kDefaultLocalFileLimit = uint64_t(4) << 30;
     uint64_t LocalFileLimit = kDefaultLocalFileLimit;
+    // The most parts a ZJV model may hold: a part takes three bytes of text, and millions of them
+    // would take more memory than the machine has. A model with more fails to load.
+    static constexpr size_t kDefaultPartLimit = 1000000;
+    size_t PartLimit = kDefaultPartLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
     // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
     RWCString FetchFailure;

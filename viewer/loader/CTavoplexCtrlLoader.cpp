@@ -285,7 +285,15 @@ bool CTavoplexCtrl::RunLoader()
     if (ZjvReady) {
         WriteLog("    Parsing ZJV in memory.\n");
         ReadStop stop;
+        Reader->setPartLimit(PartLimit);
         Reader->parse(Parts.get(), &stop);
+        if (Reader->partLimitReached()) {
+            LoadFailed = true;
+            // The parts read up to the limit may be many; the failed load keeps none of them.
+            Parts = std::make_unique<FEDisplayPartListC>();
+            SetFailureReason(ArchivePath, fromText("the model holds more than " + groupedNumber(PartLimit) + " parts"));
+            return false;
+        }
         if (Parts->partCount() == 0) {
             LoadFailed = true;
             SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "ZJV text holds no part");

@@ -1,4 +1,5 @@
 // Tests of the ZJV reader: tokens, every keyword of a part block, structures, threads and loading.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -482,8 +483,10 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
         }
         const size_t after = mallinfo2().uordblks;
         ASSERT_EQ(list.partCount(), size_t(kParts));
-        // Beyond the part object itself, a few hundred bytes.
-        EXPECT_LT((after - before) / kParts, sizeof(FEDisplayPartC) + 1024);
+        // The part object included: a part that holds nothing makes no records, no vertex
+        // chains and no attribute table.
+        EXPECT_LT((after - before) / kParts, 1024u);
+        EXPECT_FALSE(list.getPart(kParts - 1)->hasRecordStorage());
     }
     FEDisplayPartListC list;
     const size_t before = residentBytes();
@@ -497,10 +500,32 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
     ASSERT_EQ(list.getPart(kParts - 1)->getFaceCount(), 1u);
 #if defined(__SANITIZE_ADDRESS__)
     constexpr size_t kBound = 32 * 1024;  // the guard zones and shadow of every record
+#elif defined(__SANITIZE_THREAD__)
+    constexpr size_t kBound = 24 * 1024;  // four bytes of shadow for every byte touched
 #else
     constexpr size_t kBound = 10 * 1024;
 #endif
     EXPECT_LT((after > before ? after - before : 0) / kParts, kBound);
+}
+
+TEST(ZJVReader, PartBlocksBeyondTheLimitAreNotMade)
+{
+    ZJVReaderC reader;
+    fill(reader, "P{N{a}}P{N{b}}S{M{1 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}}P{N{c}}P{N{d}}");
+    for (size_t limit : {size_t(4), size_t(5), size_t(2), size_t(0)}) {
+        SCOPED_TRACE(limit);
+        reader.setPartLimit(limit);
+        FEDisplayPartListC list;
+        reader.parse(&list);
+        const size_t read = std::min<size_t>(limit, 4);
+        EXPECT_EQ(list.partCount(), read);
+        EXPECT_EQ(reader.partLimitReached(), limit < 4);
+        // The parse stops at the part beyond the limit: what came before it stays.
+        EXPECT_EQ(list.instanceCount(), read >= 2 ? 1u : 0u);
+        if (read > 0) {
+            EXPECT_EQ(std::string(list.getPart(read - 1)->getName().data()), std::string(1, char('a' + read - 1)));
+        }
+    }
 }
 
 // The demo models in samples/ read cleanly: the bracket as STL, the gear and the assembly as ZJV in ZIP.

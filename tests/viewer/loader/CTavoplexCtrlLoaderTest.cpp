@@ -209,6 +209,27 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
     EXPECT_EQ(countOf(log, std::string("    Loading failed: ") + CTavoplexCtrl::NoModelNamed + "\n"), 1u) << log;
 }
 
+TEST(CTavoplexCtrlLoader, AModelOfMorePartsThanTheLimitFailsAtTheFirstPassKeepingNone)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    EXPECT_EQ(c.PartLimit, 1000000u);
+    for (size_t limit : {size_t(1234), size_t(1233)}) {
+        SCOPED_TRACE(limit);
+        c.PartLimit = limit;
+        std::string parts;
+        for (int i = 0; i < 1234; ++i)
+            parts += "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+        runLoad(v, v.folder().write("parts.zjv", buildZip({{"model.txt", parts}})), 2000);
+        EXPECT_EQ(c.LoadFailed, limit < 1234);
+        EXPECT_EQ(c.Parts->partCount(), limit < 1234 ? 0u : 1234u);
+        const std::string reason(c.FailureReason.data(), c.FailureReason.length());
+        EXPECT_EQ(reason, limit < 1234 ? "\"" + v.folder().file("parts.zjv") + "\": the model holds more than 1,233 parts"
+                                       : std::string());
+    }
+}
+
 TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason)
 {
     LoopbackHttpServer server;

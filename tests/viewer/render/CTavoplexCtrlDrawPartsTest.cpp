@@ -433,6 +433,31 @@ TEST(CTavoplexCtrlDrawParts, ThreadHelixHasItsVertexCountAndBadRadiiAreSkipped)
     }
 }
 
+TEST(CTavoplexCtrlDrawParts, EveryFrameHasTheWholeThreadBudgetAgain)
+{
+    ViewerHarness v(32, 32);
+    CTavoplexCtrl& c = v.open();
+    // Threads of as many helix vertices as one may have (65,536), together just within what
+    // one frame may draw: every frame draws all of them, however many earlier frames drew.
+    constexpr int kThreads = 15;
+    static_assert(kThreads * 65536L <= CTavoplexCtrl::kDefaultThreadVertexLimit);
+    FEDisplayPartC* part = new FEDisplayPartC();
+    for (int i = 0; i < kThreads; ++i)
+        part->addThread(new FEMeshThreadC(TransformMatrix(), 0, 0, 0, false, 0, 2.0, 0, 1e-9, 0));
+    installParts(c, modelOf(part));
+    c.DisplayMode = 1;
+    std::vector<GLfloat> feedback(size_t(7) * 65535 * kThreads + 1);
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_TRUE(c.LockOpenGL());
+        startFeedback(feedback);
+        c.DrawParts();
+        const GLint values = glRenderMode(GL_RENDER);
+        c.UnlockOpenGL();
+        ASSERT_GE(values, 0) << "feedback overflow";
+        EXPECT_EQ(values / 7, kThreads * 65535) << "frame " << frame;  // a token and two corners a segment
+    }
+}
+
 TEST(CTavoplexCtrlDrawParts, MetallicLookNeedsTheSettingExactlyOneAndTheTexture)
 {
     struct Case {
