@@ -1,6 +1,9 @@
 // Loads through the loading frames: models built by the first pass, descriptors walked, loads
 // that can never succeed failing at once, paced retries bounded in time, the settings dialog.
+// For the buffer objects of OpenGL 1.5, which the libraries export.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <sys/stat.h>
 
 #include <stdexcept>
@@ -36,31 +39,39 @@ TEST(CTavoplexCtrlLoader, LocalStlIsFetchedParsedAndBuiltByTheFifthFrameInOnePas
     EXPECT_EQ(countOf(log, "    Parsing STL in Memory.\n"), 1u);
 }
 
-TEST(CTavoplexCtrlLoader, EveryNewLoadDeletesThePreviousModelsDisplayLists)
+TEST(CTavoplexCtrlLoader, EveryNewLoadDeletesThePreviousModelsListsAndBuffers)
 {
     ViewerHarness v(120, 90);
     v.writeConfig(kChosenSettings);
     CTavoplexCtrl& c = v.open();
     const std::string model = v.folder().write("cube.stl", cubeStl());
-    auto listsInContext = [&] {
+    auto objectsInContext = [&](GLboolean (*is)(GLuint)) {
         EXPECT_TRUE(c.LockOpenGL());
         size_t n = 0;
         for (GLuint name = 1; name < 20000; ++name)
-            n += glIsList(name) ? 1 : 0;
+            n += is(name) ? 1 : 0;
         c.UnlockOpenGL();
         return n;
     };
-    runLoad(v, model);
-    ASSERT_FALSE(c.LoadFailed);
-    const size_t afterFirst = listsInContext();
-    const int firstList = c.Parts->getPart(0)->getDisplayList();
-    ASSERT_GE(firstList, 0);
-    for (int i = 0; i < 30; ++i) {
+    // The part with a list of its own, then drawn from the shared buffers: either stays in the
+    // context until the window goes unless the next load deletes it.
+    for (const bool buffered : {false, true}) {
+        SCOPED_TRACE(buffered ? "buffered" : "own list");
+        if (buffered)
+            c.PartBuffers.OwnLists = 0;
         runLoad(v, model);
-        ASSERT_FALSE(c.Loading);
         ASSERT_FALSE(c.LoadFailed);
+        const size_t lists = objectsInContext(glIsList), buffers = objectsInContext(glIsBuffer);
+        ASSERT_EQ(c.Parts->getPart(0)->getDisplayList() >= 0, !buffered);
+        ASSERT_EQ(c.PartBuffers.holds(*c.Parts->getPart(0)), buffered);
+        for (int i = 0; i < 30; ++i) {
+            runLoad(v, model);
+            ASSERT_FALSE(c.Loading);
+            ASSERT_FALSE(c.LoadFailed);
+        }
+        EXPECT_EQ(objectsInContext(glIsList), lists);
+        EXPECT_EQ(objectsInContext(glIsBuffer), buffers);
     }
-    EXPECT_EQ(listsInContext(), afterFirst);
 }
 
 TEST(CTavoplexCtrlLoader, LocalZjvIsUnzippedByTheFetchAndBuiltInTheFirstPass)
