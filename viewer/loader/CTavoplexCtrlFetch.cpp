@@ -54,18 +54,24 @@ std::string WhyNotReadable(const std::string& path, int openError)
 // The most bytes the in-memory ZIP reader takes: it counts an archive's length in 32 bits.
 constexpr uint64_t kMostZipReaderBytes = 0xFFFFFFFFu;
 
-// Why a file of `size` bytes is not read, or empty when it may be: over `cap`, or over what the
-// in-memory ZIP reader takes when its bytes are to go through it.
-std::string TooLarge(uint64_t size, uint64_t cap, bool throughZipReader)
+constexpr const char* kTooLargeToHold = "too large to be held in memory";
+
+// Why a file of `size` bytes is not read, or empty when it may be: over `cap`, over what the
+// in-memory ZIP reader takes when its bytes are to go through it, or over the `mostHeld` bytes
+// the file object it goes into can hold (a block counts in 32 bits) - known before a byte is
+// read, where reading first would take seconds and gigabytes to end the same way.
+std::string TooLarge(uint64_t size, uint64_t cap, bool throughZipReader, uint64_t mostHeld)
 {
     if (throughZipReader && size > kMostZipReaderBytes && kMostZipReaderBytes < cap)
         return "larger than the in-memory ZIP reader can take (4 GiB or more)";
-    return size > cap ? "larger than the limit of " + std::to_string(cap) + " bytes" : std::string();
+    if (size > cap)
+        return "larger than the limit of " + std::to_string(cap) + " bytes";
+    return size > mostHeld ? kTooLargeToHold : std::string();
 }
 
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
 // bytes forever or never), and no more than `cap` bytes of it, nor more than the in-memory ZIP
-// reader takes when `throughZipReader`. The size the file states is read
+// reader takes when `throughZipReader`, nor more than `out` can hold. The size the file states is read
 // straight into room taken in `out` (a large one in pieces side by side); what a file that grew
 // meanwhile (or one whose size says nothing) still gives comes in pieces of 16384 bytes,
 // counted against the cap.
@@ -93,7 +99,7 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
         refused = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
         return false;
     }
-    why = TooLarge(size, cap, throughZipReader);
+    why = TooLarge(size, cap, throughZipReader, out.MostLength());
     bool ok = why.empty();
     refused = !ok;
     uint64_t total = 0;
@@ -114,7 +120,7 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
             break;
         }
         total += static_cast<uint64_t>(n);
-        why = TooLarge(total, cap, throughZipReader);
+        why = TooLarge(total, cap, throughZipReader, out.MostLength());
         if (!why.empty()) {
             refused = true;
             ok = false;
@@ -266,7 +272,7 @@ int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, 
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
     if (!file.Finish()) {
-        FetchFailure = "too large to be held in memory";
+        FetchFailure = kTooLargeToHold;
         return FetchRefused;
     }
     return result;

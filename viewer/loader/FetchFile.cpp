@@ -172,7 +172,7 @@ uint64_t BlockFileC::GetLength() const { return direct ? block.GetSize() : gathe
 char* BlockFileC::Extend(size_t size)
 {
     // A block holds less than 4 GB: larger files are gathered, and refused by Finish.
-    if (!direct && gathered.GetLength() == 0 && size > 0 && size <= 0xfffffffeu) {
+    if (!direct && gathered.GetLength() == 0 && size > 0 && size <= kMostBlockBytes) {
         if (!block.Allocate(static_cast<uint32_t>(size)))
             return nullptr;
         direct = true;
@@ -187,7 +187,7 @@ bool BlockFileC::Finish()
     if (direct)
         return true;
     const uint64_t length = gathered.GetLength();
-    if (length > 0xfffffffeu || !block.Allocate(static_cast<uint32_t>(length))) {
+    if (length > kMostBlockBytes || !block.Allocate(static_cast<uint32_t>(length))) {
         block.Allocate(0);
         return false;
     }

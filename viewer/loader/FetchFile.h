@@ -28,6 +28,8 @@ public:
     // put them there itself without a copy; null when the memory is not there. Room the caller
     // does not fill must be cut off again with SetLength.
     virtual char* Extend(size_t size) = 0;
+    // The most bytes the file can end up holding: a larger fetch is refused before it is made.
+    virtual uint64_t MostLength() const { return UINT64_MAX; }
 };
 
 // A growing buffer. It grows geometrically (through realloc, which moves large blocks by
@@ -72,12 +74,16 @@ public:
     bool SetLength(uint64_t length) override;
     uint64_t GetLength() const override;
     char* Extend(size_t size) override;
+    uint64_t MostLength() const override { return kMostBlockBytes; }
 
     // Leaves the block holding exactly the file's bytes (and its NUL). False, with the block
     // emptied, when they are more than a block holds or the memory is not there.
     bool Finish();
 
 private:
+    // A block counts its bytes and the NUL after them in 32 bits.
+    static constexpr uint64_t kMostBlockBytes = 0xfffffffeu;
+
     // Moves what the block holds so far into the gathering file.
     bool Spill();
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/sys.h"
+#include "services/archive/ZipDirectoryEnd.h"
 #include "services/archive/ZipViewC.h"
 #include "viewer/loader/UnzipSourceC.h"
 
@@ -617,6 +618,25 @@ uint32_t UnzipArchiveC::UnzipToBuffer(int index, void* buffer, uint32_t size)
     }
     inflateEnd(&z);
     return result;
+}
+
+bool UnzipArchiveC::DeclaredSizes(int index, uint64_t* compressed, uint64_t* uncompressed)
+{
+    if (!zip || index < 0 || index >= itemCount)
+        return false;
+    CloseItem();
+    // minizip leaves such a size all ones: its value is in the ZIP64 block.
+    unz_file_info64 info{};
+    std::vector<unsigned char> extra(0xFFFF);
+    if (GoTo(index) != UnzipOk || unzGetCurrentFileInfo64(Zip(zip), &info, nullptr, 0, extra.data(),
+                                                          static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK)
+        return false;
+    ZipEntrySizes sizes{info.uncompressed_size, info.compressed_size, 0};
+    if (!zipReadZip64Extra(extra.data(), std::min<size_t>(info.size_file_extra, extra.size()), sizes))
+        return false;
+    *compressed = sizes.compressed;
+    *uncompressed = sizes.uncompressed;
+    return true;
 }
 
 std::string UnzipArchiveC::Damage(int index) const

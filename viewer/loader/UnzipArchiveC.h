@@ -90,6 +90,10 @@ public:
     uint32_t UnzipToBuffer(int index, void* buffer, uint32_t size);
 
     int ItemCount() const { return itemCount; }
+    // The sizes item `index` declares in the central directory, those of 4 GiB and more in
+    // full (a record holds them as all ones). False, with both left as they are, when the item
+    // cannot be reached or a ZIP64 value is missing.
+    bool DeclaredSizes(int index, uint64_t* compressed, uint64_t* uncompressed);
     // What is wrong with the ZIP64 values of item `index` (ZipViewC::damage), empty when
     // nothing is: whatever then fails with it, this is why.
     std::string Damage(int index) const;

@@ -8,11 +8,21 @@ uint32_t maxUnzipBytes = kDefaultMaxUnzipBytes;
 
 // Deflate cannot expand its input more than about 1032 times; a recorded size beyond that
 // (with room for stored and tiny items) is a lie, whatever the cap.
-bool Plausible(const ZipEntryInfo& record, uint32_t archiveLength)
+bool Plausible(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLength)
 {
-    if (record.compressedSize > archiveLength)
-        return false;
-    return record.uncompressedSize <= uint64_t(record.compressedSize) * 1100 + 4096;
+    return compressed <= archiveLength && uncompressed <= compressed * 1100 + 4096;
+}
+
+// Why an item of these declared sizes is not unpacked, empty when it may be. One that may well
+// be what it says but is over the cap is too large, not damaged: its archive is sound.
+std::string SizeReason(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLength, const std::string& entry)
+{
+    if (!Plausible(compressed, uncompressed, archiveLength))
+        return UnzipFailureText(UnzipCorrupt, entry);
+    if (uncompressed > maxUnzipBytes)
+        return "entry '" + entry + "' is larger than the in-memory ZIP reader can take (" +
+               std::to_string(uncompressed) + " bytes unpacked)";
+    return {};
 }
 
 bool Fail(MemoryBlockC& block)
@@ -57,11 +67,18 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
                                     : "the ZIP archive holds no item " + std::to_string(index);
         return Fail(block);
     }
-    const uint32_t declared = record.uncompressedSize;
-    if (declared > maxUnzipBytes || !Plausible(record, length)) {
+    // A record holds a size of 4 GiB or more as all ones; the directory has it in full.
+    uint64_t compressed = record.compressedSize, uncompressed = record.uncompressedSize;
+    if (uncompressed == 0xFFFFFFFFu)
+        handle->archive->DeclaredSizes(index, &compressed, &uncompressed);
+    const std::string sizeReason = SizeReason(compressed, uncompressed, length, entry ? entry : record.name);
+    if (!sizeReason.empty()) {
         LastZipResult = UnzipCorrupt;
-        return fail(false);
+        if (why)
+            *why = sizeReason;
+        return Fail(block);
     }
+    const uint32_t declared = record.uncompressedSize;
     if (!block.Allocate(declared)) {
         LastZipResult = UnzipNoMemory;
         return fail(false);

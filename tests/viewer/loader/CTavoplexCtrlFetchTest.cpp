@@ -168,7 +168,8 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
 
     // 4 GiB passes the local limit but not the in-memory ZIP reader's 32-bit lengths: a name
     // whose bytes go through it is refused before a byte is read (the files are sparse, and a
-    // read would take minutes). A plain .stl keeps the local limit.
+    // read would take minutes), as is a plain file of 4 GiB, more than a block holds. Over 4 GiB
+    // a plain .stl keeps the local limit.
     control().LocalFileLimit = CTavoplexCtrl::kDefaultLocalFileLimit;
     const auto sparse = [this](const std::string& name, uint64_t size) {
         const int fd = ::open(files.file(name).c_str(), O_CREAT | O_WRONLY, 0600);
@@ -179,6 +180,7 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
     };
     ASSERT_TRUE(sparse("huge.zjv", uint64_t(4) << 30));
     ASSERT_TRUE(sparse("huge.stl", (uint64_t(4) << 30) + 1));
+    ASSERT_TRUE(sparse("4GiB.stl", uint64_t(4) << 30));
     std::filesystem::create_directory(files.file("models.zip.d"));
     std::filesystem::create_hard_link(files.file("huge.zjv"), files.file("huge.zip"));
     std::filesystem::create_hard_link(files.file("huge.zjv"), files.file("models.zip.d/huge.stl"));
@@ -192,10 +194,15 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
         {"huge.zip", false, tooLarge},  // a descriptor's archive
         {"models.zip.d/huge.stl", true, tooLarge},
         {"huge.stl", true, "larger than the limit of 4294967296 bytes"},
+        {"4GiB.stl", true, "too large to be held in memory"},
+        {"4GiB.stl", false, "too large to be held in memory"},
     };
+    newLog();
     for (const auto& r : refusals) {
         EXPECT_EQ(load(files.file(r.name), r.unzip).result, CTavoplexCtrl::FetchRefused) << r.name;
         EXPECT_EQ(std::string(control().FetchFailure.data()), r.why) << r.name;
+        // Not read: the local stream never ended.
+        EXPECT_EQ(newLog(), linesOf(files.file(r.name), {"Start local stream.", "Start Unzip in memory."})) << r.name;
     }
 }
 
