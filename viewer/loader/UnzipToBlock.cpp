@@ -78,7 +78,13 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
             *why = sizeReason;
         return Fail(block);
     }
+    // The item is unpacked by the record's size: a ZIP64 size that passed above but differs
+    // from it leaves the item's size in doubt, and the record's may be all ones.
     const uint32_t declared = record.uncompressedSize;
+    if (declared != uncompressed) {
+        LastZipResult = UnzipCorrupt;
+        return fail(false);
+    }
     if (!block.Allocate(declared)) {
         LastZipResult = UnzipNoMemory;
         return fail(false);

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "tests/services/archive/ZipTestSupport.h"
+#include "tests/support/FailingAllocation.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipBuilder.h"
 #include "tests/support/ZipToolArchives.h"
@@ -335,6 +336,32 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     SetMaxUnzipBytes(4 << 20);
     EXPECT_TRUE(UnzipIndexFromMemory(outer.GetData(), outer.GetSize(), 0, "", inner));
     EXPECT_EQ(inner.GetSize(), 2u << 20);
+}
+
+// An item whose record gives its size as all ones while its ZIP64 block gives a small one (an
+// archive the fuzzer made): the small size passes every check, but the record's would be what
+// is allocated and unpacked. It is damage, told before a 4 GiB block is asked for.
+TEST_F(ZipReader, AnItemWhoseRecordAndZip64SizesDisagreeIsDamagedBeforeAnyLargeBlock)
+{
+    const std::string bytes = TempDir::read(std::string(TAVO_SOURCE_DIR) + "/fuzz/corpus/ZipReaderFuzz/zip64-sizes-at-odds.zip");
+    ASSERT_FALSE(bytes.empty());
+    const failingallocation::Scope noLargeBlocks(size_t(1) << 30);
+    ZipHandle* handle = OpenZipHandleFromMemory(bytes.data(), uint32_t(bytes.size()), nullptr);
+    ASSERT_NE(handle, nullptr);
+    ZipEntryInfo count;
+    ASSERT_EQ(GetZipItem(handle, -1, &count), 0u);
+    int damaged = 0;
+    for (int i = 0; i < count.index; ++i) {
+        SCOPED_TRACE(i);
+        MemoryBlockC block;
+        std::string why;
+        if (!UnzipItemToBlock(handle, bytes.data(), uint32_t(bytes.size()), i, nullptr, block, &why, nullptr)) {
+            EXPECT_EQ(why.find("not enough memory"), std::string::npos) << why;
+            damaged += why.rfind("damaged ZIP archive (", 0) == 0;
+        }
+    }
+    EXPECT_GT(damaged, 0);
+    CloseZipHandle(handle);
 }
 
 // The end record alone (the services writer's archive of no entry, the remover's of removing
