@@ -38,7 +38,6 @@ public:
     // ask for more parts than memory holds. The parse stops before making the part beyond the
     // limit, keeping those made, and partLimitReached tells so until the next parse.
     void setPartLimit(size_t parts) { partLimit = parts; }
-    size_t getPartLimit() const { return partLimit; }
     bool partLimitReached() const { return partLimitHit; }
 
     // The byte at the read position (0..255) and the position moves on; kEnd at the end.

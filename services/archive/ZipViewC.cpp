@@ -126,10 +126,10 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
 
 std::string ZipViewC::damage(uint64_t index) const
 {
-    for (const auto& [entry, text] : damages_)
-        if (entry == index)
-            return text;
-    return {};
+    // In entry order: an archive may hold many damaged entries, each looked up by index.
+    const auto found = std::lower_bound(damages_.begin(), damages_.end(), index,
+                                        [](const auto& damage, uint64_t i) { return damage.first < i; });
+    return found != damages_.end() && found->first == index ? found->second : std::string();
 }
 
 void ZipViewC::apply(uint64_t filePos, unsigned char* buf, uint64_t len) const

@@ -231,11 +231,13 @@ void CTavoplexCtrl::CallPartList(const FEDisplayPartC& part)
 {
     if (!PartListsReady())
         return;
-    if (PartBuffers.draw(part))
-        return;
+    // A part drawn from the shared buffers has no list: the list, which most parts have, is
+    // asked first, and only a part without one is looked up among the buffers' ranges.
     const int list = part.getDisplayList();
-    if (list < 0)
+    if (list < 0) {
+        PartBuffers.draw(part);
         return;
+    }
     const size_t runs = size_t(part.getDisplayListCount() - 1);
     if (!FlushListGroups || runs <= kRunsPerFlush) {
         glCallList(GLuint(list));
