@@ -1,8 +1,14 @@
 // HostOptions: the command line of the host program.
 #include "host/HostOptions.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
+
+#include "platform/com/Variant.h"
 
 namespace {
 
@@ -30,6 +36,28 @@ bool hasBmpExtension(const std::string& name)
     for (char& c : ext)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return ext == ".bmp";
+}
+
+// A parameter the control reads as a number, read here as the control reads it: a text it
+// cannot read would leave the parameter as it was without a word (Start at 0, drawing nothing).
+bool checkNumber(const std::string& name, const std::string& value, std::string& error)
+{
+    static const char* const kWhole[] = {"Grid",    "Axes",       "Logo", "Border", "BorderSize",
+                                         "Buttons", "ButtonSize", "Start"};
+    const bool whole = std::find(std::begin(kWhole), std::end(kWhole), name) != std::end(kWhole);
+    if (!whole && name != "BorderAlpha")
+        return true;
+    const platform::com::Variant text = platform::com::Variant::fromText(value);
+    double real = 0.0;
+    const bool number = text.toDouble(real) && std::isfinite(real);
+    int32_t integer = 0;
+    if (whole ? text.toLong(integer) : number && std::fabs(real) <= std::numeric_limits<float>::max())
+        return true;
+    error = name + " \"" + value + "\" is not a " +
+            (!number ? "number"
+             : whole ? "whole number from -2147483648 to 2147483647"
+                     : "number from -3.4e38 to 3.4e38");
+    return false;
 }
 
 }  // namespace
@@ -101,7 +129,10 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
                 error = "\"" + arg + "\" is neither an option nor Name=value";
                 return false;
             }
-            params[arg.substr(0, eq)] = arg.substr(eq + 1);
+            const std::string name = arg.substr(0, eq);
+            if (!checkNumber(name, arg.substr(eq + 1), error))
+                return false;
+            params[name] = arg.substr(eq + 1);
         }
     }
     return true;

@@ -428,6 +428,12 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName=ftp://127.0.0.1/a.stl", "--output", dir.file("a.bmp")}, 1, "\"ftp://\" addresses are not fetched"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("no/such/folder/a.bmp")}, 1, "cannot write"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
+        // A number the control cannot read would leave the parameter as it was, without a word.
+        {{"Start=abc", "--output", dir.file("a.bmp")}, 2, "tavoplex: Start \"abc\" is not a number\n", 2},
+        {{"Grid=1.5"}, 2, "Grid \"1.5\" is not a whole number from", 2},
+        {{"BorderAlpha=nan"}, 2, "BorderAlpha \"nan\" is not a number\n", 2},
+        {{"BorderAlpha=1e40"}, 2, "BorderAlpha \"1e40\" is not a number from -3.4e38 to 3.4e38", 2},
+        {{"Buttons=\x1b[2J"}, 2, "Buttons \"\\x1b[2J\" is not a number", 2},
         {{"--colour"}, 2, "unknown option", 2},
         {{"FileName"}, 2, "neither an option nor Name=value", 2},
         {{"--size"}, 2, "--size needs a value", 2},

@@ -54,11 +54,11 @@ TEST(CTavoplexCtrlLoader, EveryNewLoadDeletesThePreviousModelsListsAndBuffers)
         return n;
     };
     // The part with a list of its own, then drawn from the shared buffers: either stays in the
-    // context until the window goes unless the next load deletes it.
+    // context until the window goes unless the next load deletes it. Each model has its own
+    // count of lists: with one list a model, every load's part has it.
     for (const bool buffered : {false, true}) {
         SCOPED_TRACE(buffered ? "buffered" : "own list");
-        if (buffered)
-            c.PartBuffers.OwnLists = 0;
+        c.PartBuffers.OwnLists = buffered ? 0 : 1;
         runLoad(v, model);
         ASSERT_FALSE(c.LoadFailed);
         const size_t lists = objectsInContext(glIsList), buffers = objectsInContext(glIsBuffer);
@@ -68,6 +68,7 @@ TEST(CTavoplexCtrlLoader, EveryNewLoadDeletesThePreviousModelsListsAndBuffers)
             runLoad(v, model);
             ASSERT_FALSE(c.Loading);
             ASSERT_FALSE(c.LoadFailed);
+            ASSERT_EQ(c.Parts->getPart(0)->getDisplayList() >= 0, !buffered);
         }
         EXPECT_EQ(objectsInContext(glIsList), lists);
         EXPECT_EQ(objectsInContext(glIsBuffer), buffers);

@@ -1,7 +1,10 @@
 // Tests of the parts' display lists: every triangle in the list, the coloured ones recorded,
 // the same picture whether built on one thread or several or drawn in flushed groups, and a
 // build that runs out of memory.
+// For the buffer objects of OpenGL 1.5, which the libraries export.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <algorithm>
 #include <cmath>
 #include <chrono>
@@ -648,6 +651,42 @@ TEST(CTavoplexCtrlDisplayLists, PartsInTheSharedBuffersDrawTheSamePixelsAsWithLi
     EXPECT_GT(drawn, 240 * 240 / 20);
     EXPECT_TRUE(pictures(0) == own);
     EXPECT_TRUE(pictures(11) == own);
+}
+
+// A shared buffer holds 2^17 corners. The first torus (80,400 corners) leaves too little room
+// for the second (54,000), which starts the next buffer, and the cube follows it there: either
+// drawn from the first buffer would show a piece of the first torus.
+TEST(CTavoplexCtrlDisplayLists, PartsBeyondTheFirstSharedBufferDrawFromTheirOwnBuffer)
+{
+    auto picture = [](size_t ownLists, size_t buffers) {
+        ViewerHarness v(160, 160);
+        CTavoplexCtrl& c = v.open();
+        c.Grid = c.Border = c.Axes = 0;
+        c.PartBuffers.OwnLists = ownLists;
+        auto* model = new FEDisplayPartListC();
+        FEDisplayPartC* parts[] = {makeTorus(134, 100), makeTorus(90, 100), makeCube(15, grey())};
+        const TransformMatrix places[] = {translation(-75, -40, 0), translation(75, -40, 0), translation(0, 60, 0)};
+        for (int i = 0; i < 3; ++i) {
+            parts[i]->setColor(feColor(0.3f * float(i), 0.5f, 0.9f - 0.3f * float(i), 1.0f));
+            model->addPart(parts[i]);
+            model->addInstance(new FEDisplayPartRefC(i, parts[i], places[i], places[i]));
+        }
+        installParts(c, model);
+        c.Rotation.rotate(-40.0, 0.0, 10.0);
+        renderSettled(v);
+        OpenGLLock lock(c);
+        size_t named = 0;
+        for (GLuint name = 1; name < 64; ++name)
+            named += glIsBuffer(name) ? 1 : 0;
+        EXPECT_EQ(named, buffers);
+        return v.frame().rgba;
+    };
+    const std::vector<uint8_t> own = picture(SIZE_MAX, 0);
+    int drawn = 0;
+    for (size_t i = 0; i < own.size(); i += 4)
+        drawn += !std::equal(own.begin() + long(i), own.begin() + long(i) + 3, own.begin());
+    EXPECT_GT(drawn, 160 * 160 / 10);
+    EXPECT_TRUE(picture(0, 2) == own);
 }
 
 // The lists of a model and a frame that draws it cost the same per part for many parts as for
