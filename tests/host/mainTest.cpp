@@ -506,6 +506,9 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
          "truncated.stl\": binary STL declares 2,000 triangles but holds 12 (reading stopped at byte 684)"},
         {put("ascii.stl", "solid a\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertx 1 0 0\n"),
          "ascii.stl\": ASCII STL line 5: expected 'vertex' but found 'vertx'"},
+        // Text behind a UTF-8 byte-order mark is read as text, its lines counted as an editor does.
+        {put("bom.stl", "\xEF\xBB\xBFsolid a\nfacet normal 0 0 1\n outer lop\n"),
+         "bom.stl\": ASCII STL line 3: expected 'loop' but found 'lop'"},
         {put("words.zjv", buildZip({{"part.txt", "\n\nhello world\n"}})),
          "words.zjv\": ZJV line 3: expected a part block 'P{' but found 'hello'"},
         {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
