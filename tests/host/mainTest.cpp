@@ -928,6 +928,8 @@ TEST(TavoplexProgram, AModuleThatCannotBeLoadedIsAOneLineErrorBeforeAnythingRuns
         {dir.file("missing.so"), "cannot load the module"},
         // A shared library that is no module: its entry points are missing.
         {"libz.so.1", "entry point"},
+        // An exception's text is shown escaped, as every other quoted text is.
+        {THROWING_MODULE, "tavoplex: an unforeseen error stopped the program: factory\\nbroke \\x1b[31m\\xff\n"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.module);
