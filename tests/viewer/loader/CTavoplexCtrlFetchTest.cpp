@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
@@ -204,6 +205,13 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
         // Not read: the local stream never ended.
         EXPECT_EQ(newLog(), linesOf(files.file(r.name), {"Start local stream.", "Start Unzip in memory."})) << r.name;
     }
+    // Bytes that find no memory say so, whatever the failed allocation left in errno.
+    struct NoRoom : MemFileC {
+        char* Extend(size_t) override { return errno = ENOMEM, nullptr; }
+        bool Write(const void*, size_t) override { return errno = ENOMEM, false; }
+    } noRoom;
+    EXPECT_EQ(control().FetchToMemory(RWCString(text.c_str()), noRoom, false), CTavoplexCtrl::FetchFailed);
+    EXPECT_EQ(std::string(control().FetchFailure.data()), "cannot be held in memory");
 }
 
 TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
