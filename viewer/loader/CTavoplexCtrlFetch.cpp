@@ -185,10 +185,6 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
 {
     FetchFailure = RWCString();
     const auto failure = [this](const std::string& what) { FetchFailure = RWCString(what.data(), what.size()); };
-    if (name.isNull()) {
-        failure("no model name given");
-        return 1;
-    }
     std::string lower(name.data(), name.length());
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
@@ -217,7 +213,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
         LastFetchLostServer = failed && ServerLost(download.LastOutcome());
         if (failed) {
-            failure(errors.error.empty() ? "the download failed" : errors.error);
+            failure(errors.error);  // a failed download always says why
             refused = IsLastingOutcome(download.LastOutcome());
         }
         WriteLog("      End HTTP stream.\n");

@@ -146,10 +146,10 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), 1);
     EXPECT_EQ(read.GetLength(), 0u);
     newLog();
-    // An empty name fails at once and logs nothing of the fetch.
+    // An empty name names no file.
     MemFileC out;
     EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), 1);
-    EXPECT_EQ(newLog(), "");
+    EXPECT_EQ(std::string(control().FetchFailure.data()), "not found");
 }
 
 TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
