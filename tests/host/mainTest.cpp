@@ -28,6 +28,7 @@
 #include "tests/support/BenchSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PrivateFontconfig.h"
+#include "tests/support/ProgramTexts.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XTestInput.h"
 #include "tests/support/XvfbServer.h"
@@ -558,6 +559,36 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_EQ(log.find("Loading failed: ", told + 20), std::string::npos) << log;
     }
     EXPECT_GE(logged, std::size(cases) - 3);
+}
+
+// README.md's tables and the source say the same: every text the program can write on standard
+// error has a row, and every row is such a text (read as tests/support/ProgramTexts.h says).
+TEST(TavoplexProgram, EveryTextItCanGiveHasAReadmeRowAndEveryRowIsOneOfThem)
+{
+    std::vector<programtexts::Text> code = programtexts::codeTexts(TAVO_SOURCE_DIR);
+    const std::vector<programtexts::Text> rows = programtexts::readmeTexts(TAVO_SOURCE_DIR "/README.md");
+    // Each kind of place a text is read from is read.
+    for (const char* known : {"empty file", "the ZIP archive holds no entry", "cannot connect to the server\x01",
+                              "ASCII STL line \x01: expected \x01 but found '\x01'", "no model was named (FileName is empty)",
+                              "Start is 0, so the control draws nothing; give Start=1", "HTTP \x01",
+                              "the transfer took longer than \x01 s", "--output needs a file name\x01"})
+        EXPECT_TRUE(std::any_of(code.begin(), code.end(), [&](const auto& t) { return t.shape == known; }))
+            << programtexts::shown(known);
+    EXPECT_GE(rows.size(), 50u);
+    // Texts of the platform's layers that the program never lets through: its options ask for no
+    // window without area, and its fetch tells a refused body as "cannot store the downloaded bytes".
+    std::erase_if(code, [](const auto& t) {
+        return t.shape == "the window needs a positive size\x01" || t.shape == "the receiver stopped the transfer\x01";
+    });
+    const auto matched = [](const programtexts::Text& text, const std::vector<programtexts::Text>& others) {
+        return std::any_of(others.begin(), others.end(), [&](const auto& o) { return programtexts::match(text.shape, o.shape); });
+    };
+    for (const programtexts::Text& text : code)
+        EXPECT_TRUE(matched(text, rows)) << text.where << " gives \"" << programtexts::shown(text.shape)
+                                         << "\", which no row of README.md's tables under \"When something goes wrong\" names";
+    for (const programtexts::Text& row : rows)
+        EXPECT_TRUE(matched(row, code)) << row.where << ": \"" << programtexts::shown(row.shape)
+                                        << "\" is a text that nothing in the program gives";
 }
 
 // The transfer library is loaded with the first download. Where it cannot be, the load fails
