@@ -292,7 +292,8 @@ int main(int argc, char** argv)
     try {
         return options.output.empty() ? showWindow(loader, options) : renderToFile(loader, options);
     } catch (const std::exception& e) {
-        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(e.what()) << "\n";
+        std::cerr << "tavoplex: an unforeseen error stopped the program: " << platform::sys::escapeControlCharacters(e.what())
+                  << "\n";
         return 1;
     }
 }

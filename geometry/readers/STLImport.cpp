@@ -138,13 +138,26 @@ bool emitFacet(stlImporterI* importer, const Point3D& m, const Point3D& normal, 
 
 int clampEstimate(uint64_t n) { return n > uint64_t(INT_MAX) ? INT_MAX : int(n); }
 
+// Back to the start of text data, past the UTF-8 byte-order mark that editors may put before
+// it: the mark is invisible and no part of the first word. Binary data keeps every byte.
+void rewindText(STLInputStreamC& in)
+{
+    in.rewind();
+    for (const int mark : {0xEF, 0xBB, 0xBF}) {
+        if (in.get() != mark) {
+            in.rewind();
+            return;
+        }
+    }
+}
+
 // Whether the whole data is one text body without facets: a "solid" line, an "endsolid" line
 // and nothing else but blanks, keywords in any case, as the text parser reads them.
 bool isEmptyTextBody(STLInputStreamC& in)
 {
     char line[kMaxFirstLine + 1];
     char word[kMaxWord + 1];
-    in.rewind();
+    rewindText(in);
     for (const char* keyword : {"solid", "endsolid"}) {
         int ended = -1;
         readWord(in, word, true, &ended);
@@ -294,7 +307,7 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, 
     enum Expect { Solid, Facet, Normal, OuterLoop, Vertex, VertexNumber, EndLoop, EndFacet, NextSolid };
 
     const uint64_t size = in.size();
-    in.rewind();
+    rewindText(in);
     importer->beginImport(clampEstimate(size / 40));
 
     char word[kMaxWord + 1];
@@ -315,9 +328,9 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, 
         if (!stop)
             return;
         const uint64_t end = in.position() - (ended >= 0 ? 1 : 0);
-        std::string why = std::string("expected ") + expected;
-        why += found[0] ? std::string(" but found '") + found + "'" : std::string(" but the data ends");
-        stop->set("ASCII STL", lineAt(in, end > 0 ? end - 1 : 0), std::move(why));
+        stop->set("ASCII STL", lineAt(in, end > 0 ? end - 1 : 0),
+                  std::string("expected ") + expected +
+                      (found[0] ? std::string(" but found '") + found + "'" : std::string(" but the data ends")));
     };
     const auto skipName = [&] {
         if (ended != '\n' && ended >= 0)

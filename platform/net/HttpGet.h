@@ -76,7 +76,8 @@ using StatusSink = std::function<void(Status status, const std::string& info)>;
 Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
                const BodySink& body, const StatusSink& status = {});
 
-// The text of an outcome, for logs and error texts.
+// The words of a failed outcome, for error texts (none for Ok). The failures that always say
+// more themselves (a status, a time, a count, an address) have the general words.
 const char* outcomeText(Outcome outcome);
 
 }  // namespace platform::net

@@ -28,6 +28,7 @@
 #include "tests/support/BenchSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PrivateFontconfig.h"
+#include "tests/support/ProgramTexts.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XTestInput.h"
 #include "tests/support/XvfbServer.h"
@@ -512,6 +513,9 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
          "truncated.stl\": binary STL declares 2,000 triangles but holds 12 (reading stopped at byte 684)"},
         {put("ascii.stl", "solid a\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertx 1 0 0\n"),
          "ascii.stl\": ASCII STL line 5: expected 'vertex' but found 'vertx'"},
+        // Text behind a UTF-8 byte-order mark is read as text, its lines counted as an editor does.
+        {put("bom.stl", "\xEF\xBB\xBFsolid a\nfacet normal 0 0 1\n outer lop\n"),
+         "bom.stl\": ASCII STL line 3: expected 'loop' but found 'lop'"},
         {put("words.zjv", buildZip({{"part.txt", "\n\nhello world\n"}})),
          "words.zjv\": ZJV line 3: expected a part block 'P{' but found 'hello'"},
         {put("broken.xml", "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE a=>x.zip</ZIPFILE>\n"),
@@ -561,6 +565,36 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_EQ(log.find("Loading failed: ", told + 20), std::string::npos) << log;
     }
     EXPECT_GE(logged, std::size(cases) - 3);
+}
+
+// README.md's tables and the source say the same: every text the program can write on standard
+// error has a row, and every row is such a text (read as tests/support/ProgramTexts.h says).
+TEST(TavoplexProgram, EveryTextItCanGiveHasAReadmeRowAndEveryRowIsOneOfThem)
+{
+    std::vector<programtexts::Text> code = programtexts::codeTexts(TAVO_SOURCE_DIR);
+    const std::vector<programtexts::Text> rows = programtexts::readmeTexts(TAVO_SOURCE_DIR "/README.md");
+    // Each kind of place a text is read from is read.
+    for (const char* known : {"empty file", "the ZIP archive holds no entry", "cannot connect to the server\x01",
+                              "ASCII STL line \x01: expected \x01 but found '\x01'", "no model was named (FileName is empty)",
+                              "Start is 0, so the control draws nothing; give Start=1", "HTTP \x01",
+                              "the transfer took longer than \x01 s", "--output needs a file name\x01"})
+        EXPECT_TRUE(std::any_of(code.begin(), code.end(), [&](const auto& t) { return t.shape == known; }))
+            << programtexts::shown(known);
+    EXPECT_GE(rows.size(), 50u);
+    // Texts of the platform's layers that the program never lets through: its options ask for no
+    // window without area, and its fetch tells a refused body as "cannot store the downloaded bytes".
+    std::erase_if(code, [](const auto& t) {
+        return t.shape == "the window needs a positive size\x01" || t.shape == "the receiver stopped the transfer\x01";
+    });
+    const auto matched = [](const programtexts::Text& text, const std::vector<programtexts::Text>& others) {
+        return std::any_of(others.begin(), others.end(), [&](const auto& o) { return programtexts::match(text.shape, o.shape); });
+    };
+    for (const programtexts::Text& text : code)
+        EXPECT_TRUE(matched(text, rows)) << text.where << " gives \"" << programtexts::shown(text.shape)
+                                         << "\", which no row of README.md's tables under \"When something goes wrong\" names";
+    for (const programtexts::Text& row : rows)
+        EXPECT_TRUE(matched(row, code)) << row.where << ": \"" << programtexts::shown(row.shape)
+                                        << "\" is a text that nothing in the program gives";
 }
 
 // The transfer library is loaded with the first download. Where it cannot be, the load fails
@@ -931,6 +965,8 @@ TEST(TavoplexProgram, AModuleThatCannotBeLoadedIsAOneLineErrorBeforeAnythingRuns
         {dir.file("missing.so"), "cannot load the module"},
         // A shared library that is no module: its entry points are missing.
         {"libz.so.1", "entry point"},
+        // An exception's text is shown escaped, as every other quoted text is.
+        {THROWING_MODULE, "tavoplex: an unforeseen error stopped the program: factory\\nbroke \\x1b[31m\\xff\n"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.module);

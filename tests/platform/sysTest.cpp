@@ -53,6 +53,9 @@ TEST(Sys, EscapingShowsControlsAndBytesThatAreNoUtf8AsEscapesAndKeepsOtherText)
         {"surrogates", "\xed\xa0\x80 \xed\xbf\xbf \xed\x9f\xbf", "\\xed\\xa0\\x80 \\xed\\xbf\\xbf \xed\x9f\xbf"},
         {"beyond U+10FFFF and bytes never used", "\xf4\x90\x80\x80 \xf5\x80 \xfe\xff",
          "\\xf4\\x90\\x80\\x80 \\xf5\\x80 \\xfe\\xff"},
+        // F5 to F7 would start four bytes beyond U+10FFFF: never UTF-8, however many follow.
+        {"lead bytes F5 to F7 before three continuation bytes", "\xf5\x80\x80\x80 \xf6\x90\x80\x80 \xf7\xbf\xbf\xbf",
+         "\\xf5\\x80\\x80\\x80 \\xf6\\x90\\x80\\x80 \\xf7\\xbf\\xbf\\xbf"},
         {"sequences cut short, at the end too", "\xe2\x82x \xf0\x9f\x98", "\\xe2\\x82x \\xf0\\x9f\\x98"},
         {"a lead byte before a line end", "\xc3\n", "\\xc3\\n"},
     };

@@ -103,10 +103,12 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
     bool ok = why.empty();
     refused = !ok;
     uint64_t total = 0;
+    bool readFailed = false;  // the file failed, not the memory for its bytes
     if (ok && size > 0 && size <= SIZE_MAX) {
         const uint64_t start = out.GetLength();
         char* room = out.Extend(static_cast<size_t>(size));
-        ok = room != nullptr && ReadFileStart(fd, room, size, total);
+        readFailed = room != nullptr && !ReadFileStart(fd, room, size, total);
+        ok = room != nullptr && !readFailed;
         if (ok && total < size)
             ok = out.SetLength(start + total);  // the file shrank: keep what came
     }
@@ -117,6 +119,7 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
             continue;
         if (n <= 0) {
             ok = n == 0;
+            readFailed = !ok;
             break;
         }
         total += static_cast<uint64_t>(n);
@@ -130,7 +133,7 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
     }
     ok = ok && out.Flush();
     if (!ok && why.empty())
-        why = errno != 0 ? std::string("cannot be read (") + std::strerror(errno) + ")" : "cannot be held in memory";
+        why = readFailed ? std::string("cannot be read (") + std::strerror(errno) + ")" : "cannot be held in memory";
     ::close(fd);
     return ok;
 }
@@ -182,10 +185,6 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
 {
     FetchFailure = RWCString();
     const auto failure = [this](const std::string& what) { FetchFailure = RWCString(what.data(), what.size()); };
-    if (name.isNull()) {
-        failure("no model name given");
-        return 1;
-    }
     std::string lower(name.data(), name.length());
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
@@ -214,7 +213,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
         LastFetchLostServer = failed && ServerLost(download.LastOutcome());
         if (failed) {
-            failure(errors.error.empty() ? "the download failed" : errors.error);
+            failure(errors.error);  // a failed download always says why
             refused = IsLastingOutcome(download.LastOutcome());
         }
         WriteLog("      End HTTP stream.\n");

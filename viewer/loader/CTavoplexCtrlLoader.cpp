@@ -305,8 +305,9 @@ bool CTavoplexCtrl::RunLoader()
         ReadStop stop;
         // The file's bytes go as the mesh is made of them: both whole would raise the peak.
         if (!part->readSTLConsuming(stlBlock, &stop)) {
+            // The reader says where and why of every read it fails.
             LoadFailed = true;
-            SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "cannot read the STL data");
+            SetFailureReason(ArchivePath, fromText(stop.text()));
             return false;
         }
         // The file's bytes are in the mesh now; the passes below need their room.

@@ -57,14 +57,14 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
         return Fail(block);
     };
     if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index) {
-        // An index past the last item (of an archive with none, say) is no damage; an item that
-        // is there but cannot be described is, even when the caller has no name for it.
-        const bool beyond = handle && handle->archive && index >= handle->archive->ItemCount();
+        // An archive with no items is no damage; an item that is there but cannot be described
+        // is, even when the caller has no name for it (an index past the last item is the
+        // caller's fault, and says so).
+        const bool none = handle && handle->archive && handle->archive->ItemCount() == 0;
         if (why)
             *why = !damaged.empty() ? damaged
-                   : !beyond        ? UnzipFailureText(LastZipResult, entry ? entry : "item " + std::to_string(index))
-                   : index == 0     ? std::string("the ZIP archive holds no entry")
-                                    : "the ZIP archive holds no item " + std::to_string(index);
+                   : none           ? std::string("the ZIP archive holds no entry")
+                                    : UnzipFailureText(LastZipResult, entry ? entry : "item " + std::to_string(index));
         return Fail(block);
     }
     // A record holds a size of 4 GiB or more as all ones; the directory has it in full.

@@ -228,6 +228,11 @@ TEST(STLImport, TextFirstWordAndModelEnd)
         {"... in any case, without names, blank lines, CRLF", "\r\n\r\nSOLID\r\n\r\n\r\nEndSolid\r\n\r\n", kSTLOk, 0},
         {"... longer than a binary header, no triangle made of its text",
          "solid " + std::string(300, 'n') + "\n  endsolid " + std::string(300, 'n'), kSTLOk, 0},
+        // Text saved with the UTF-8 byte-order mark before it reads as the text it is.
+        {"a byte-order mark before solid", "\xEF\xBB\xBFsolid x\n" + facet, kSTLOk, 1},
+        {"... before a body without facets", "\xEF\xBB\xBFsolid e\nendsolid e\n", kSTLOk, 0},
+        {"... before another first word", "\xEF\xBB\xBFmodel x\n" + facet, kSTLFormatError, 0},
+        {"... twice", "\xEF\xBB\xBF\xEF\xBB\xBFsolid x\n" + facet, kSTLFormatError, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -286,11 +291,14 @@ TEST(STLImport, BinaryWindingFollowsFirstTwoVerticesCrossedAgainstNormal)
 
 TEST(STLImport, BinaryWhoseHeaderBeginsWithSolidIsStillBinary)
 {
-    RecordingImporter imp;
-    const std::string data = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, "solid exported by a CAD program\n");
-    EXPECT_EQ(importText(data, imp), 0);
-    ASSERT_EQ(imp.tris.size(), 1u);
-    expectTri(imp.tris[0], A, B, C);
+    // A byte-order mark is no text mark in a binary header: every header byte stays ignored.
+    for (const char* header : {"solid exported by a CAD program\n", "\xEF\xBB\xBFsolid exported\n"}) {
+        RecordingImporter imp;
+        const std::string data = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, header);
+        EXPECT_EQ(importText(data, imp), 0);
+        ASSERT_EQ(imp.tris.size(), 1u);
+        expectTri(imp.tris[0], A, B, C);
+    }
 }
 
 TEST(STLImport, ShortOrLyingBinaryIsFormatErrorAndSaysWhere)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
@@ -145,10 +146,10 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), 1);
     EXPECT_EQ(read.GetLength(), 0u);
     newLog();
-    // An empty name fails at once and logs nothing of the fetch.
+    // An empty name names no file.
     MemFileC out;
     EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), 1);
-    EXPECT_EQ(newLog(), "");
+    EXPECT_EQ(std::string(control().FetchFailure.data()), "not found");
 }
 
 TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
@@ -204,6 +205,13 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
         // Not read: the local stream never ended.
         EXPECT_EQ(newLog(), linesOf(files.file(r.name), {"Start local stream.", "Start Unzip in memory."})) << r.name;
     }
+    // Bytes that find no memory say so, whatever the failed allocation left in errno.
+    struct NoRoom : MemFileC {
+        char* Extend(size_t) override { return errno = ENOMEM, nullptr; }
+        bool Write(const void*, size_t) override { return errno = ENOMEM, false; }
+    } noRoom;
+    EXPECT_EQ(control().FetchToMemory(RWCString(text.c_str()), noRoom, false), CTavoplexCtrl::FetchFailed);
+    EXPECT_EQ(std::string(control().FetchFailure.data()), "cannot be held in memory");
 }
 
 TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
