@@ -485,6 +485,8 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     putLe32(truncated, 80, 2000);
     put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
     put("nested.zip", buildZip({{"inner.zip", damaged, 0}}));
+    // A name sent as a browser sends it.
+    server.serve("/my%20model.stl", LoopbackHttpServer::ok("solid a\nfacet normal 0 0 1\n outer loop\n  vertx 0 0 0\n"));
 
     struct Case {
         std::string model;
@@ -493,6 +495,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     const Case cases[] = {
         {files.file("nothere.stl"), "nothere.stl\": not found"},
         {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
+        {server.url("/my model.stl"), "/my model.stl\": ASCII STL line 4: expected 'vertex' but found 'vertx'"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
