@@ -51,6 +51,7 @@ enum class Outcome {
     ShortBody,       // the connection ended before the announced length
     TooManyRedirects,
     BadRedirect,     // a redirect to a scheme other than http (https too)
+    BadAnswer,       // the server's answer is no HTTP answer (no status line, a garbled head)
     HttpStatus,      // the final answer was not 200; nothing was delivered
     SinkRefused,     // the body sink asked to stop
     NoTransferLibrary,  // libcurl cannot be loaded or set up: no later try fares better

@@ -485,8 +485,9 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     putLe32(truncated, 80, 2000);
     put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
     put("nested.zip", buildZip({{"inner.zip", damaged, 0}}));
-    // A name sent as a browser sends it.
+    // Answers of a server at fault, and a name sent as a browser sends it.
     server.serve("/my%20model.stl", LoopbackHttpServer::ok("solid a\nfacet normal 0 0 1\n outer loop\n  vertx 0 0 0\n"));
+    server.serve("/ssh.stl", LoopbackHttpServer::raw("SSH-2.0-OpenSSH_9.2\r\n"));
 
     struct Case {
         std::string model;
@@ -496,6 +497,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {files.file("nothere.stl"), "nothere.stl\": not found"},
         {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
         {server.url("/my model.stl"), "/my model.stl\": ASCII STL line 4: expected 'vertex' but found 'vertx'"},
+        {server.url("/ssh.stl"), "/ssh.stl\": the server's answer is no HTTP answer (Received HTTP/0.9 when not allowed)"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},

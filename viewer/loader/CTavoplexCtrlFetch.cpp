@@ -159,7 +159,7 @@ std::string SchemeOf(const std::string& lower)
 }
 
 // Download outcomes that a later attempt would meet again: the address, its redirects, the
-// size or the pace of the answer, or a transfer library that cannot be loaded. A refused
+// form, size or pace of the answer, or a transfer library that cannot be loaded. A refused
 // connection, a status other than 200 or a transfer cut off may heal.
 bool IsLastingOutcome(platform::net::Outcome outcome)
 {
@@ -168,6 +168,7 @@ bool IsLastingOutcome(platform::net::Outcome outcome)
     case Outcome::BadAddress:
     case Outcome::TooManyRedirects:
     case Outcome::BadRedirect:
+    case Outcome::BadAnswer:
     case Outcome::TooLarge:
     case Outcome::TooSlow:
     case Outcome::TookTooLong:

@@ -54,6 +54,8 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     server.serve("/big", Server::big(5000));
     server.serve("/big-unannounced", Server::big(5000, false));
     server.serve("/fits", Server::big(1000));
+    server.serve("/no-status-line", Server::raw("SSH-2.0-OpenSSH_9.2\r\n"));
+    server.serve("/garbled-head", Server::raw("HTTP/1.1 200 OK\r\nno colon\r\n\r\n"));
 
     Limits small;
     small.maxBodyBytes = 1000;
@@ -78,6 +80,8 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
         {"/big", Outcome::TooLarge, "", 200},
         {"/big-unannounced", Outcome::TooLarge, nullptr, 200},
         {"/fits", Outcome::Ok, nullptr, 200},
+        {"/no-status-line", Outcome::BadAnswer, "", 0},
+        {"/garbled-head", Outcome::BadAnswer, "", 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
