@@ -248,6 +248,14 @@ const char* outcomeText(Outcome outcome)
     return "the transfer failed";
 }
 
+std::string afterRedirects(const Result& result)
+{
+    if (result.redirects <= 0)
+        return {};
+    return " at \"" + result.url + "\" after " + std::to_string(result.redirects) +
+           (result.redirects == 1 ? " redirect" : " redirects");
+}
+
 Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
                const BodySink& body, const StatusSink& status)
 {
@@ -310,24 +318,32 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl->getinfo(c, CURLINFO_REDIRECT_COUNT, &redirects);
     curl_off_t announced = -1;
     curl->getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    const char* info = nullptr;
+    curl->getinfo(c, CURLINFO_EFFECTIVE_URL, &info);
+    result.url = info ? info : url;
+    result.redirects = redirects;
     const std::string error = curl->strerror(code);
     t.notify(ClosingConnection);
     curl->cleanup(c);
     t.notify(ConnectionClosed);
     t.notify(HandleClosing);
     result.bodyBytes = t.delivered;
+    // After a redirect, what failed is the address it led to, not the one asked for.
     const auto done = [&](Outcome outcome, const std::string& text) {
         if (outcome == Outcome::Ok)
             t.notify(RequestComplete);
-        return finish(result, outcome, text);
+        Result r = finish(result, outcome, text);
+        if (outcome != Outcome::Ok && outcome != Outcome::TooManyRedirects && outcome != Outcome::BadRedirect)
+            r.error += afterRedirects(r);
+        return r;
     };
 
     const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
-        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
+        return done(t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
     // Our words for what failed, the transfer library's for the detail.
     const auto failed = [&](Outcome outcome, const char* words) {
-        return finish(result, outcome, std::string(outcomeText(outcome)) + " (" + words + ")");
+        return done(outcome, std::string(outcomeText(outcome)) + " (" + words + ")");
     };
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started).count();
     switch (code) {
@@ -340,14 +356,13 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         if (limits.totalTimeoutMs != 0 &&
             (t.connected || limits.totalTimeoutMs <= limits.connectTimeoutMs ||
              elapsedMs >= static_cast<long long>(limits.totalTimeoutMs)))
-            return finish(result, Outcome::TookTooLong,
-                          "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
+            return done(Outcome::TookTooLong, "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
         return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error.c_str());
     case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge, error.c_str());
     case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody, error.c_str());
     case CURLE_TOO_MANY_REDIRECTS:
-        return finish(result, Outcome::TooManyRedirects,
-                      "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
+        return done(Outcome::TooManyRedirects,
+                    "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
     case CURLE_WEIRD_SERVER_REPLY: return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
     case CURLE_UNSUPPORTED_PROTOCOL:
         // A request that went out and got no status line back: the library calls an answer
@@ -355,17 +370,22 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         if (t.requests > t.answers)
             return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
         if (redirects > 0 || !t.location.empty())
-            return finish(result, Outcome::BadRedirect,
-                          "redirected to \"" + t.location + "\", which is not an http address");
+            return done(Outcome::BadRedirect, "redirected to \"" + t.location + "\", which is not an http address");
+        return failed(Outcome::BadAddress, error.c_str());
+    case CURLE_URL_MALFORMAT:
+        // The library could not make a request of an address: a redirect's target (which it
+        // counts as followed though it never asked it), or the one asked for.
+        if (t.requests == t.answers && !t.location.empty())
+            return done(Outcome::BadRedirect, "redirected to \"" + t.location + "\", which is no valid address");
         return failed(Outcome::BadAddress, error.c_str());
     default: return failed(Outcome::Failed, error.c_str());
     }
     if (result.httpStatus != 200)
-        return finish(result, Outcome::HttpStatus, statusText);
+        return done(Outcome::HttpStatus, statusText);
     // libcurl already fails a body cut short; the count is checked once more so that no
     // path through it can report a short body as complete.
     if (announced >= 0 && static_cast<uint64_t>(announced) != t.delivered)
-        return finish(result, Outcome::ShortBody, {});
+        return done(Outcome::ShortBody, {});
     return done(Outcome::Ok, {});
 }
 

@@ -63,6 +63,8 @@ struct Result {
     long httpStatus = 0;     // last status line seen, 0 when none
     uint64_t bodyBytes = 0;  // bytes handed to the sink
     std::string error;       // a one-line text of what failed (empty on success)
+    long redirects = 0;      // redirects followed
+    std::string url;         // the address of the last request, after the redirects
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
@@ -79,5 +81,9 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
 
 // The text of an outcome, for logs and error texts.
 const char* outcomeText(Outcome outcome);
+
+// After redirects, " at \"URL\" after N redirects" naming the address that answered last, so
+// that a failure names the address that failed; empty without a redirect.
+std::string afterRedirects(const Result& result);
 
 }  // namespace platform::net

@@ -56,6 +56,9 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     server.serve("/fits", Server::big(1000));
     server.serve("/no-status-line", Server::raw("SSH-2.0-OpenSSH_9.2\r\n"));
     server.serve("/garbled-head", Server::raw("HTTP/1.1 200 OK\r\nno colon\r\n\r\n"));
+    server.serve("/hop-garbled", Server::redirect("/garbled-head"));
+    server.serve("/hop-missing", Server::redirect("/missing"));
+    server.serve("/hop-malformed", Server::redirect("http://[zz/x"));
 
     Limits small;
     small.maxBodyBytes = 1000;
@@ -82,6 +85,9 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
         {"/fits", Outcome::Ok, nullptr, 200},
         {"/no-status-line", Outcome::BadAnswer, "", 0},
         {"/garbled-head", Outcome::BadAnswer, "", 200},
+        {"/hop-garbled", Outcome::BadAnswer, "", 200},
+        {"/hop-missing", Outcome::HttpStatus, "", 404},
+        {"/hop-malformed", Outcome::BadRedirect, "", 302},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -94,6 +100,9 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
         }
         EXPECT_EQ(f.result.bodyBytes, f.body.size());
     }
+    // After a redirect, what failed is named by the address it led to.
+    EXPECT_EQ(get(server, "/hop-missing").result.error, "HTTP 404 at \"" + server.url("/missing") + "\" after 1 redirect");
+    EXPECT_EQ(get(server, "/hop-malformed").result.error, "redirected to \"http://[zz/x\", which is no valid address");
     // A redirect loop stops at the bound: the first request and maxRedirects more.
     EXPECT_EQ(server.requests("/loop"), 4);
     EXPECT_EQ(get(server, "/fits", small).body.size(), 1000u);
