@@ -256,6 +256,17 @@ std::string afterRedirects(const Result& result)
            (result.redirects == 1 ? " redirect" : " redirects");
 }
 
+bool isWebPage(const std::string& contentType)
+{
+    // The media type is what comes before any parameter ("; charset=..."), in any case.
+    std::string type = contentType.substr(0, contentType.find(';'));
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.pop_back();
+    const size_t start = type.find_first_not_of(" \t");
+    type.erase(0, start == std::string::npos ? type.size() : start);
+    return strcasecmp(type.c_str(), "text/html") == 0 || strcasecmp(type.c_str(), "application/xhtml+xml") == 0;
+}
+
 Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
                const BodySink& body, const StatusSink& status)
 {
@@ -321,6 +332,9 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     const char* info = nullptr;
     curl->getinfo(c, CURLINFO_EFFECTIVE_URL, &info);
     result.url = info ? info : url;
+    info = nullptr;
+    curl->getinfo(c, CURLINFO_CONTENT_TYPE, &info);
+    result.contentType = info ? info : "";
     result.redirects = redirects;
     const std::string error = curl->strerror(code);
     t.notify(ClosingConnection);

@@ -65,6 +65,7 @@ struct Result {
     std::string error;       // a one-line text of what failed (empty on success)
     long redirects = 0;      // redirects followed
     std::string url;         // the address of the last request, after the redirects
+    std::string contentType; // the last answer's Content-Type as sent, empty when none
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
@@ -85,5 +86,9 @@ const char* outcomeText(Outcome outcome);
 // After redirects, " at \"URL\" after N redirects" naming the address that answered last, so
 // that a failure names the address that failed; empty without a redirect.
 std::string afterRedirects(const Result& result);
+
+// Whether a Content-Type names a web page (HTML or XHTML, whatever its parameters): the answer
+// of a login or error page rather than a file. XML types are none.
+bool isWebPage(const std::string& contentType);
 
 }  // namespace platform::net

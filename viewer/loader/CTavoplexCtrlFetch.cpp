@@ -212,11 +212,20 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         if (FetchLimits != nullptr)
             download.SetLimits(*FetchLimits);
         ErrorKeeperC errors;
+        const uint64_t start = target.GetLength();
         failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
         LastFetchLostServer = failed && ServerLost(download.LastOutcome());
         if (failed) {
             failure(errors.error.empty() ? "the download failed" : errors.error);
             refused = IsLastingOutcome(download.LastOutcome());
+        } else if (platform::net::isWebPage(download.LastResult().contentType)) {
+            // A login or error page is the commonest wrong download: read as a model, its
+            // markup would pass for a broken file. Asking again brings the same page.
+            target.SetLength(start);
+            failed = refused = true;
+            const std::string& type = download.LastResult().contentType;
+            failure("the server sent a web page (" + type.substr(0, type.find(';')) + ") instead of a model" +
+                    platform::net::afterRedirects(download.LastResult()));
         }
         WriteLog("      End HTTP stream.\n");
     } else {

@@ -111,6 +111,7 @@ int HTTPDownloadC::Download(const std::wstring& url, FetchFileI& out, uint16_t p
 int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, DownloadObserverI& observer, uint16_t port)
 {
     std::string server, object;
+    lastResult = platform::net::Result();
     if (!SplitUrl(NarrowText(url), server, object, port)) {
         lastOutcome = platform::net::Outcome::BadAddress;
         observer.OnError(WidenText(platform::net::outcomeText(lastOutcome)));
@@ -124,6 +125,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
     session.EnableStatusCallback();
     const int result = session.OpenGetRequest(server, object, port, nullptr, nullptr, out);
     lastOutcome = session.GetLastOutcome();
+    lastResult = session.GetLastResult();
     session.Close();
     return result;
 }

@@ -103,6 +103,8 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     // After a redirect, what failed is named by the address it led to.
     EXPECT_EQ(get(server, "/hop-missing").result.error, "HTTP 404 at \"" + server.url("/missing") + "\" after 1 redirect");
     EXPECT_EQ(get(server, "/hop-malformed").result.error, "redirected to \"http://[zz/x\", which is no valid address");
+    EXPECT_TRUE(isWebPage(" Text/HTML ; charset=utf-8") && isWebPage("application/xhtml+xml"));
+    EXPECT_FALSE(isWebPage("text/xml") || isWebPage("text/html-sandboxed") || isWebPage(""));
     // A redirect loop stops at the bound: the first request and maxRedirects more.
     EXPECT_EQ(server.requests("/loop"), 4);
     EXPECT_EQ(get(server, "/fits", small).body.size(), 1000u);
