@@ -3,6 +3,7 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <strings.h>
 
 #include <chrono>
 #include <cstdio>
@@ -80,6 +81,8 @@ struct Transfer {
     std::string location;
     Outcome stop = Outcome::Ok;  // set by a callback that aborts the transfer
     bool connected = false;      // a request went out on a connection
+    int requests = 0;            // requests sent, redirects included
+    int answers = 0;             // status lines received
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
     Clock::time_point started = Clock::now();
@@ -137,6 +140,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
     if (!t.inHeaders) {
         // The status line of a new answer (there is one per redirect).
         t.inHeaders = true;
+        ++t.answers;
         t.location.clear();
         t.notify(RequestSent);
         t.notify(ReceivingResponse, line);
@@ -169,6 +173,7 @@ int onConnected(void* user, char* primaryIp, char*, int, int)
     auto& t = *static_cast<Transfer*>(user);
     t.lastActivity = Clock::now();
     t.connected = true;
+    ++t.requests;
     t.notify(ConnectedToServer, primaryIp ? primaryIp : "");
     t.notify(SendingRequest);
     return CURL_PREREQFUNC_OK;
@@ -230,12 +235,32 @@ const char* outcomeText(Outcome outcome)
     case Outcome::Stalled: return "the server stopped sending";
     case Outcome::TooLarge: return "the answer is larger than allowed";
     case Outcome::ShortBody: return "the answer ended before its announced length";
+    case Outcome::BadAnswer: return "the server's answer is no HTTP answer";
     case Outcome::SinkRefused: return "the receiver stopped the transfer";
     case Outcome::NoTransferLibrary: return "the transfer library cannot be loaded";
     case Outcome::Failed: break;
     default: break;  // a status, a time, a count, an address: their failures say it themselves
     }
     return "the transfer failed";
+}
+
+std::string afterRedirects(const Result& result)
+{
+    if (result.redirects <= 0)
+        return {};
+    return " at \"" + result.url + "\" after " + std::to_string(result.redirects) +
+           (result.redirects == 1 ? " redirect" : " redirects");
+}
+
+bool isWebPage(const std::string& contentType)
+{
+    // The media type is what comes before any parameter ("; charset=..."), in any case.
+    std::string type = contentType.substr(0, contentType.find(';'));
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t'))
+        type.pop_back();
+    const size_t start = type.find_first_not_of(" \t");
+    type.erase(0, start == std::string::npos ? type.size() : start);
+    return strcasecmp(type.c_str(), "text/html") == 0 || strcasecmp(type.c_str(), "application/xhtml+xml") == 0;
 }
 
 Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
@@ -289,6 +314,8 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl->setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl->setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl->setopt(c, CURLOPT_XFERINFODATA, &t);
+    char detail[CURL_ERROR_SIZE] = "";
+    curl->setopt(c, CURLOPT_ERRORBUFFER, detail);
 
     t.notify(ResolvingName, host);
     t.lastActivity = t.started = Clock::now();
@@ -298,57 +325,77 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     curl->getinfo(c, CURLINFO_REDIRECT_COUNT, &redirects);
     curl_off_t announced = -1;
     curl->getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    const char* info = nullptr;
+    curl->getinfo(c, CURLINFO_EFFECTIVE_URL, &info);
+    result.url = info ? info : url;
+    info = nullptr;
+    curl->getinfo(c, CURLINFO_CONTENT_TYPE, &info);
+    result.contentType = info ? info : "";
+    result.redirects = redirects;
     const std::string error = curl->strerror(code);
     t.notify(ClosingConnection);
     curl->cleanup(c);
     t.notify(ConnectionClosed);
     t.notify(HandleClosing);
     result.bodyBytes = t.delivered;
+    // After a redirect, what failed is the address it led to, not the one asked for.
     const auto done = [&](Outcome outcome, const std::string& text) {
         if (outcome == Outcome::Ok)
             t.notify(RequestComplete);
-        return finish(result, outcome, text);
+        Result r = finish(result, outcome, text);
+        if (outcome != Outcome::Ok && outcome != Outcome::TooManyRedirects && outcome != Outcome::BadRedirect)
+            r.error += afterRedirects(r);
+        return r;
     };
 
     const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
     if (t.stop != Outcome::Ok)
-        return finish(result, t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
+        return done(t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
     // Our words for what failed, the transfer library's for the detail.
-    const auto failed = [&](Outcome outcome) {
-        return finish(result, outcome, std::string(outcomeText(outcome)) + " (" + error + ")");
+    const auto failed = [&](Outcome outcome, const char* words) {
+        return done(outcome, std::string(outcomeText(outcome)) + " (" + words + ")");
     };
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started).count();
     switch (code) {
     case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed);
+    case CURLE_COULDNT_CONNECT: return failed(Outcome::ConnectFailed, error.c_str());
     case CURLE_OPERATION_TIMEDOUT:
         // Stalls are caught by our own progress check, so once connected the library's only
         // time-out is the whole transfer's; its clock may end it a millisecond before ours.
         if (limits.totalTimeoutMs != 0 &&
             (t.connected || limits.totalTimeoutMs <= limits.connectTimeoutMs ||
              elapsedMs >= static_cast<long long>(limits.totalTimeoutMs)))
-            return finish(result, Outcome::TookTooLong,
-                          "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
-        return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed);
-    case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge);
-    case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody);
+            return done(Outcome::TookTooLong, "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
+        return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error.c_str());
+    case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge, error.c_str());
+    case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody, error.c_str());
     case CURLE_TOO_MANY_REDIRECTS:
-        return finish(result, Outcome::TooManyRedirects,
-                      "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
+        return done(Outcome::TooManyRedirects,
+                    "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
+    case CURLE_WEIRD_SERVER_REPLY: return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
     case CURLE_UNSUPPORTED_PROTOCOL:
+        // A request that went out and got no status line back: the library calls an answer
+        // without one HTTP/0.9 and refuses it by this code, as it refuses a scheme.
+        if (t.requests > t.answers)
+            return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
         if (redirects > 0 || !t.location.empty())
-            return finish(result, Outcome::BadRedirect,
-                          "redirected to \"" + t.location + "\", which is not an http address");
-        return failed(Outcome::BadAddress);
-    default: return failed(Outcome::Failed);
+            return done(Outcome::BadRedirect, "redirected to \"" + t.location + "\", which is not an http address");
+        return failed(Outcome::BadAddress, error.c_str());
+    case CURLE_URL_MALFORMAT:
+        // The library could not make a request of an address: a redirect's target (which it
+        // counts as followed though it never asked it), or the one asked for.
+        if (t.requests == t.answers && !t.location.empty())
+            return done(Outcome::BadRedirect, "redirected to \"" + t.location + "\", which is no valid address");
+        return failed(Outcome::BadAddress, error.c_str());
+    default: return failed(Outcome::Failed, error.c_str());
     }
     if (result.httpStatus != 200)
-        return finish(result, Outcome::HttpStatus, statusText);
+        return done(Outcome::HttpStatus, statusText);
     // libcurl already fails a body cut short; the count is checked once more so that no
     // path through it can report a short body as complete.
     if (announced >= 0 && static_cast<uint64_t>(announced) != t.delivered)
-        return finish(result, Outcome::ShortBody, {});
+        return done(Outcome::ShortBody, {});
     return done(Outcome::Ok, {});
 }
 

@@ -51,6 +51,7 @@ enum class Outcome {
     ShortBody,       // the connection ended before the announced length
     TooManyRedirects,
     BadRedirect,     // a redirect to a scheme other than http (https too)
+    BadAnswer,       // the server's answer is no HTTP answer (no status line, a garbled head)
     HttpStatus,      // the final answer was not 200; nothing was delivered
     SinkRefused,     // the body sink asked to stop
     NoTransferLibrary,  // libcurl cannot be loaded or set up: no later try fares better
@@ -62,6 +63,9 @@ struct Result {
     long httpStatus = 0;     // last status line seen, 0 when none
     uint64_t bodyBytes = 0;  // bytes handed to the sink
     std::string error;       // a one-line text of what failed (empty on success)
+    long redirects = 0;      // redirects followed
+    std::string url;         // the address of the last request, after the redirects
+    std::string contentType; // the last answer's Content-Type as sent, empty when none
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
@@ -79,5 +83,13 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
 // The words of a failed outcome, for error texts (none for Ok). The failures that always say
 // more themselves (a status, a time, a count, an address) have the general words.
 const char* outcomeText(Outcome outcome);
+
+// After redirects, " at \"URL\" after N redirects" naming the address that answered last, so
+// that a failure names the address that failed; empty without a redirect.
+std::string afterRedirects(const Result& result);
+
+// Whether a Content-Type names a web page (HTML or XHTML, whatever its parameters): the answer
+// of a login or error page rather than a file. XML types are none.
+bool isWebPage(const std::string& contentType);
 
 }  // namespace platform::net

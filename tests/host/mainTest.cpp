@@ -492,6 +492,15 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     putLe32(truncated, 80, 2000);
     put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
     put("nested.zip", buildZip({{"inner.zip", damaged, 0}}));
+    // Answers of a server at fault, and a name sent as a browser sends it.
+    server.serve("/my%20model.stl", LoopbackHttpServer::ok("solid a\nfacet normal 0 0 1\n outer loop\n  vertx 0 0 0\n"));
+    server.serve("/ssh.stl", LoopbackHttpServer::raw("SSH-2.0-OpenSSH_9.2\r\n"));
+    server.serve("/moved.stl", LoopbackHttpServer::redirect("/gone.stl"));
+    server.serve("/hop.stl", LoopbackHttpServer::redirect("http://[zz/x.stl"));
+    server.serve("/login.stl", LoopbackHttpServer::redirect("/login"));
+    LoopbackHttpServer::Reply page = LoopbackHttpServer::ok("<html><body>Sign in</body></html>");
+    page.headers = "Content-Type: text/html; charset=utf-8\r\n";
+    server.serve("/login", page);
 
     struct Case {
         std::string model;
@@ -500,6 +509,12 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     const Case cases[] = {
         {files.file("nothere.stl"), "nothere.stl\": not found"},
         {server.url("/gone.stl"), "/gone.stl\": HTTP 404"},
+        {server.url("/my model.stl"), "/my model.stl\": ASCII STL line 4: expected 'vertex' but found 'vertx'"},
+        {server.url("/ssh.stl"), "/ssh.stl\": the server's answer is no HTTP answer (Received HTTP/0.9 when not allowed)"},
+        {server.url("/moved.stl"), "/moved.stl\": HTTP 404 at \"" + server.url("/gone.stl") + "\" after 1 redirect"},
+        {server.url("/hop.stl"), "/hop.stl\": redirected to \"http://[zz/x.stl\", which is no valid address"},
+        {server.url("/login.stl"), "/login.stl\": the server sent a web page (text/html) instead of a model at \"" +
+                                       server.url("/login") + "\" after 1 redirect"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},

@@ -162,7 +162,7 @@ std::string SchemeOf(const std::string& lower)
 }
 
 // Download outcomes that a later attempt would meet again: the address, its redirects, the
-// size or the pace of the answer, or a transfer library that cannot be loaded. A refused
+// form, size or pace of the answer, or a transfer library that cannot be loaded. A refused
 // connection, a status other than 200 or a transfer cut off may heal.
 bool IsLastingOutcome(platform::net::Outcome outcome)
 {
@@ -171,6 +171,7 @@ bool IsLastingOutcome(platform::net::Outcome outcome)
     case Outcome::BadAddress:
     case Outcome::TooManyRedirects:
     case Outcome::BadRedirect:
+    case Outcome::BadAnswer:
     case Outcome::TooLarge:
     case Outcome::TooSlow:
     case Outcome::TookTooLong:
@@ -210,11 +211,20 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         if (FetchLimits != nullptr)
             download.SetLimits(*FetchLimits);
         ErrorKeeperC errors;
+        const uint64_t start = target.GetLength();
         failed = download.DownloadInternal(WidenText(std::string(name.data(), name.length())), target, errors, 80) != 0;
         LastFetchLostServer = failed && ServerLost(download.LastOutcome());
         if (failed) {
             failure(errors.error);  // a failed download always says why
             refused = IsLastingOutcome(download.LastOutcome());
+        } else if (platform::net::isWebPage(download.LastResult().contentType)) {
+            // A login or error page is the commonest wrong download: read as a model, its
+            // markup would pass for a broken file. Asking again brings the same page.
+            target.SetLength(start);
+            failed = refused = true;
+            const std::string& type = download.LastResult().contentType;
+            failure("the server sent a web page (" + type.substr(0, type.find(';')) + ") instead of a model" +
+                    platform::net::afterRedirects(download.LastResult()));
         }
         WriteLog("      End HTTP stream.\n");
     } else {

@@ -2,6 +2,7 @@
 #include "viewer/loader/HTTPDownloadC.h"
 
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 
 #include "viewer/loader/DownloadObserverI.h"
@@ -22,6 +23,31 @@ HTTPDownloadC::HTTPDownloadC(const std::wstring& agent, uint32_t accessType, con
     : agent(agent), proxy(proxy), bypass(bypass), flags(flags), accessType(accessType), limits(DefaultLimits())
 {
 }
+
+namespace {
+
+// The bytes a URL's path and query may not hold as they stand (blanks, control characters,
+// bytes of a non-ASCII name and a few signs), percent-encoded as a browser sends them, so that
+// "my model.stl" is asked for as the file it names. Existing escapes and reserved characters
+// keep their meaning.
+std::string EncodeObject(const std::string& object)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string sent;
+    for (const char c : object) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f || std::strchr("\"<>\\^`{|}", c) != nullptr) {
+            sent += '%';
+            sent += hex[byte >> 4];
+            sent += hex[byte & 15];
+        } else {
+            sent += c;
+        }
+    }
+    return sent;
+}
+
+}  // namespace
 
 bool HTTPDownloadC::SplitUrl(const std::string& url, std::string& server, std::string& object, uint16_t& port)
 {
@@ -71,7 +97,7 @@ bool HTTPDownloadC::SplitUrl(const std::string& url, std::string& server, std::s
     const size_t hash = rest.find('#');
     if (hash != std::string::npos)
         rest.erase(hash);
-    object = rest.empty() ? "/" : rest[0] == '?' ? "/" + rest : rest;
+    object = EncodeObject(rest.empty() ? "/" : rest[0] == '?' ? "/" + rest : rest);
     server = host;
     return true;
 }
@@ -85,6 +111,7 @@ int HTTPDownloadC::Download(const std::wstring& url, FetchFileI& out, uint16_t p
 int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, DownloadObserverI& observer, uint16_t port)
 {
     std::string server, object;
+    lastResult = platform::net::Result();
     if (!SplitUrl(NarrowText(url), server, object, port)) {
         lastOutcome = platform::net::Outcome::BadAddress;
         observer.OnError(WidenText(platform::net::outcomeText(lastOutcome)));
@@ -98,6 +125,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
     session.EnableStatusCallback();
     const int result = session.OpenGetRequest(server, object, port, nullptr, nullptr, out);
     lastOutcome = session.GetLastOutcome();
+    lastResult = session.GetLastResult();
     session.Close();
     return result;
 }

@@ -29,6 +29,9 @@ public:
     void SetLimits(const platform::net::Limits& l) { limits = l; }
     // What became of the last download (Ok before any).
     platform::net::Outcome LastOutcome() const { return lastOutcome; }
+    // The last download's answer (its address after redirects, its type); empty before any,
+    // or when the address was refused before a request.
+    const platform::net::Result& LastResult() const { return lastResult; }
 
     // The parts of an address: false when it is no http:// address with a usable port.
     static bool SplitUrl(const std::string& url, std::string& server, std::string& object, uint16_t& port);
@@ -41,4 +44,5 @@ private:
     uint32_t accessType = 0;
     platform::net::Limits limits;
     platform::net::Outcome lastOutcome = platform::net::Outcome::Ok;
+    platform::net::Result lastResult;
 };

@@ -64,7 +64,8 @@ int HTTPSessionC::OpenGetRequest(const std::string& server, const std::string& o
         notify = [this](platform::net::Status s, const std::string& info) {
             OnStatusCallback(context, s, info, info.empty() ? 0 : static_cast<uint32_t>(info.size() + 1));
         };
-    const platform::net::Result r = platform::net::httpGet(server, port, object, limits, body, notify);
+    lastResult = platform::net::httpGet(server, port, object, limits, body, notify);
+    const platform::net::Result& r = lastResult;
     lastOutcome = writeFailed ? platform::net::Outcome::SinkRefused : r.outcome;
     if (r.ok()) {
         out.SeekToBegin();

@@ -45,6 +45,8 @@ public:
     void Close() {}
     // What became of the last request (Ok before any).
     platform::net::Outcome GetLastOutcome() const { return lastOutcome; }
+    // The last request's answer: its address after redirects, its type and more.
+    const platform::net::Result& GetLastResult() const { return lastResult; }
 
     // The text of a notification code.
     static const char* StatusText(uint32_t status);
@@ -55,4 +57,5 @@ private:
     bool statusCallback = false;
     platform::net::Limits limits;
     platform::net::Outcome lastOutcome = platform::net::Outcome::Ok;
+    platform::net::Result lastResult;
 };

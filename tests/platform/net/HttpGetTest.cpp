@@ -54,6 +54,11 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     server.serve("/big", Server::big(5000));
     server.serve("/big-unannounced", Server::big(5000, false));
     server.serve("/fits", Server::big(1000));
+    server.serve("/no-status-line", Server::raw("SSH-2.0-OpenSSH_9.2\r\n"));
+    server.serve("/garbled-head", Server::raw("HTTP/1.1 200 OK\r\nno colon\r\n\r\n"));
+    server.serve("/hop-garbled", Server::redirect("/garbled-head"));
+    server.serve("/hop-missing", Server::redirect("/missing"));
+    server.serve("/hop-malformed", Server::redirect("http://[zz/x"));
 
     Limits small;
     small.maxBodyBytes = 1000;
@@ -78,6 +83,11 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
         {"/big", Outcome::TooLarge, "", 200},
         {"/big-unannounced", Outcome::TooLarge, nullptr, 200},
         {"/fits", Outcome::Ok, nullptr, 200},
+        {"/no-status-line", Outcome::BadAnswer, "", 0},
+        {"/garbled-head", Outcome::BadAnswer, "", 200},
+        {"/hop-garbled", Outcome::BadAnswer, "", 200},
+        {"/hop-missing", Outcome::HttpStatus, "", 404},
+        {"/hop-malformed", Outcome::BadRedirect, "", 302},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -90,6 +100,11 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
         }
         EXPECT_EQ(f.result.bodyBytes, f.body.size());
     }
+    // After a redirect, what failed is named by the address it led to.
+    EXPECT_EQ(get(server, "/hop-missing").result.error, "HTTP 404 at \"" + server.url("/missing") + "\" after 1 redirect");
+    EXPECT_EQ(get(server, "/hop-malformed").result.error, "redirected to \"http://[zz/x\", which is no valid address");
+    EXPECT_TRUE(isWebPage(" Text/HTML ; charset=utf-8") && isWebPage("application/xhtml+xml"));
+    EXPECT_FALSE(isWebPage("text/xml") || isWebPage("text/html-sandboxed") || isWebPage(""));
     // A redirect loop stops at the bound: the first request and maxRedirects more.
     EXPECT_EQ(server.requests("/loop"), 4);
     EXPECT_EQ(get(server, "/fits", small).body.size(), 1000u);

@@ -332,6 +332,7 @@ TEST_F(Fetching, ImageRefreshAsksALostServerNoMoreAndEndsInItsTime)
         uint32_t stallMs;      // the downloads' stall time-out
         uint32_t refreshMs;    // the whole refresh's time
         int most;              // requests the server may see
+        uint32_t totalMs = platform::net::Limits().totalTimeoutMs;  // a transfer's own bound by default
     };
     const Case cases[] = {
         // Headers, then nothing: the first image stalls and the server is asked no more.
@@ -341,6 +342,8 @@ TEST_F(Fetching, ImageRefreshAsksALostServerNoMoreAndEndsInItsTime)
         // A byte every 50 ms for minutes never stalls: the refresh's own time cuts it off, not
         // the half hour a transfer may take.
         {"drip", Server::drip(std::string(100000, 'x'), 50), 30000, 500, 1},
+        // Nor does a transfer default of no bound at all leave the refresh without one.
+        {"drip, transfers unbounded", Server::drip(std::string(100000, 'x'), 50), 30000, 500, 1, 0},
     };
     // Neither may a minimum pace end the drip: only the time bound is under test.
     HTTPDownloadC::DefaultLimits().minBytesPerSecond = 0;
@@ -352,6 +355,7 @@ TEST_F(Fetching, ImageRefreshAsksALostServerNoMoreAndEndsInItsTime)
         for (const char* const* image = PanelImageNames; **image; ++image)
             server.serve(std::string("/") + *image, k.reply);
         HTTPDownloadC::DefaultLimits().stallTimeoutMs = k.stallMs;
+        HTTPDownloadC::DefaultLimits().totalTimeoutMs = k.totalMs;
         control().ImageRefreshLimitMs = k.refreshMs;
         control().UserFolder = UTFilePath(RWCString(user.path().c_str()));
         control().BaseUrl = RWCString(server.url("").c_str());

@@ -40,6 +40,11 @@ TEST(HTTPDownload, AddressesSplitIntoServerObjectAndPort)
         {"http://user:pw@host:81/p", true, "host", "/p", 81},
         {"http://[::1]:99/x", true, "::1", "/x", 99},
         {"http://host?q", true, "host", "/?q", 80},
+        // Sent as a browser sends them: what an address cannot hold percent-encoded, escapes
+        // and reserved characters as they are.
+        {"http://h/my model.stl?a b", true, "h", "/my%20model.stl?a%20b", 80},
+        {"http://h/%20\t\x7f\xc3\xbc\"<>\\^`{|}/:@!$&'()*+,;=~", true, "h",
+         "/%20%09%7F%C3%BC%22%3C%3E%5C%5E%60%7B%7C%7D/:@!$&'()*+,;=~", 80},
         {"http://host:0/", false, "", "", 0},
         {"http://host:70000/", false, "", "", 0},
         {"http://host:8a/", false, "", "", 0},
