@@ -7,7 +7,8 @@
 // places (the "sinks") in the .cpp and .h files below host/, viewer/, platform/, geometry/ and
 // services/:
 //   - an argument of a call: SetFailureReason(where, TEXT), failure(TEXT), OnError(TEXT),
-//     finish(result, outcome, TEXT) and stop->set(FORMAT, LINE, TEXT), which ReadStop::text()
+//     finish(result, outcome, TEXT), the transfer's done(outcome, TEXT) in platform/net/HttpGet.cpp,
+//     and stop->set(FORMAT, LINE, TEXT), which ReadStop::text()
 //     makes "FORMAT line N: TEXT" (or "FORMAT TEXT" with the literal line 0);
 //   - the right side of an assignment to why, what or error, or (also as a member) to a name
 //     that ends in "Text", "Failure" or "Reason" (stopText, FetchFailure, FailureReason);
@@ -425,6 +426,8 @@ inline std::vector<Text> codeTexts(const std::string& root)
                     add(argument(i + 1, 0), "", false);
                 else if (name == "finish")
                     add(argument(i + 1, 2), "", false);
+                else if (name == "done" && f.name == "platform/net/HttpGet.cpp")
+                    add(argument(i + 1, 1), "", false);
                 else if (name == "set" && member && i > 1 && is(t, i - 2, "stop")) {
                     const Range line = argument(i + 1, 1);
                     const bool noLine = line.second == line.first + 1 && t[line.first].text == "0";
