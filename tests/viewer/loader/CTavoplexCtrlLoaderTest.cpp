@@ -155,6 +155,32 @@ TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
     EXPECT_EQ(c.Parts->instanceCount(), 5u);
 }
 
+TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncoding)
+{
+    // The entry's name in CP437 (0x81 u-umlaut), as archives write names not flagged as UTF-8.
+    const std::string archive =
+        buildZip({{"Gr\x81n.zip", buildZip({{"part.zjv", "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n"}})}});
+    const auto descriptor = [](const std::string& declaration, const std::string& zipFile, const std::string& entry) {
+        return "<?xml version=\"1.0\"" + declaration + "?>\n<ORDER><SECTION><ZIPFILE>" + zipFile +
+               "</ZIPFILE><CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS></SECTION></ORDER>\n";
+    };
+    // Zürich.zip beside the descriptor, its name in UTF-8.
+    for (const std::string& text : {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"),
+                                     descriptor("", "\n    Z\xc3\xbcrich.zip\n  ", "\n\t Gr\xc3\xbcn.zip \r\n")}) {
+        SCOPED_TRACE(text);
+        ViewerHarness v(120, 90);
+        v.writeConfig(kChosenSettings);
+        CTavoplexCtrl& c = v.open();
+        const std::string beside = v.folder().write("Z\xc3\xbcrich.zip", archive);
+        runLoad(v, v.folder().write("d.xml", text));
+        EXPECT_FALSE(c.LoadFailed) << c.FailureReason.data();
+        EXPECT_EQ(std::string(c.ArchivePath.data()), beside);
+        EXPECT_EQ(std::string(c.ArchiveEntry.data()), "Gr\xc3\xbcn.zip");
+        ASSERT_NE(c.Parts, nullptr);
+        EXPECT_EQ(c.Parts->partCount(), 1u);
+    }
+}
+
 TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
 {
     struct Case {
@@ -173,6 +199,8 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         // The reader asks for the XML header: without it the descriptor reads as empty.
         {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>",
          "headless.xml\": XML line 1: Missing <?xml header!"},
+        {"names in an unknown encoding", "koi.xml", "<?xml version=\"1.0\" encoding=\"KOI8-Q\"?><ORDER><SECTION>"
+         "<ZIPFILE>Z\xfcrich.zip</ZIPFILE></SECTION></ORDER>", "koi.xml\": declares the encoding 'KOI8-Q', which"},
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},

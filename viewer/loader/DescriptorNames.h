@@ -1,0 +1,12 @@
+// The names an XML model descriptor gives, its archive (ZIPFILE) and the entry inside it
+// (FILENAME), read in the encoding the descriptor declares.
+#pragma once
+
+#include "foundation/RWCString.h"
+
+class XMLDocumentC;
+
+// The name a tag's text gives, without the white space around it and as UTF-8 (the file names'
+// encoding). False, with the failure reason in `why`, when the name cannot be read in the
+// encoding that the document declares.
+bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCString& name, RWCString& why);
