@@ -234,8 +234,7 @@ bool CTavoplexCtrl::RunLoader()
                 else
                     SetFailureReason(ArchivePath, "names no archive (ORDER/SECTION/ZIPFILE is empty)");
             }
-            const size_t slash = ArchivePath.last('/', ArchivePath.length());
-            ArchivePath = (slash == RW_NPOS ? RWCString() : RWCString(ArchivePath.data(), slash + 1)) + archive;
+            ArchivePath = DescriptorArchivePath(ArchivePath, archive);
             IsDescriptor = false;
         } else {
             SetFailureReason(ArchivePath, FetchFailure);

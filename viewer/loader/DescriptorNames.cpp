@@ -1,4 +1,4 @@
-// The names an XML model descriptor gives: read in its encoding.
+// The names an XML model descriptor gives: read in its encoding, and placed beside it.
 #include "viewer/loader/DescriptorNames.h"
 
 #include "services/StringHelpers.h"
@@ -28,4 +28,19 @@ bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCStri
     why = known ? "holds the name '" + name + "', which is no " + encoding + " text (the encoding it declares)"
                 : "declares the encoding '" + encoding + "', which the viewer cannot read";
     return false;
+}
+
+RWCString DescriptorArchivePath(const RWCString& descriptor, const RWCString& archive)
+{
+    if (archive.contains("://"))
+        return archive;
+    const size_t scheme = descriptor.index("://");
+    if (archive.length() > 0 && archive(0) == '/') {
+        if (scheme == RW_NPOS)
+            return archive;
+        const size_t path = descriptor.index("/", scheme + 3);
+        return (path == RW_NPOS ? descriptor : RWCString(descriptor.data(), path)) + archive;
+    }
+    const size_t slash = descriptor.last('/', descriptor.length());
+    return (slash == RW_NPOS ? RWCString() : RWCString(descriptor.data(), slash + 1)) + archive;
 }

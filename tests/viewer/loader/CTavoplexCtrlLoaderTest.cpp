@@ -155,26 +155,40 @@ TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
     EXPECT_EQ(c.Parts->instanceCount(), 5u);
 }
 
-TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncoding)
+TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereTheyPoint)
 {
     // The entry's name in CP437 (0x81 u-umlaut), as archives write names not flagged as UTF-8.
     const std::string archive =
         buildZip({{"Gr\x81n.zip", buildZip({{"part.zjv", "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n"}})}});
+    LoopbackHttpServer server;
+    server.serve("/models/m.zip", LoopbackHttpServer::ok(archive));
     const auto descriptor = [](const std::string& declaration, const std::string& zipFile, const std::string& entry) {
         return "<?xml version=\"1.0\"" + declaration + "?>\n<ORDER><SECTION><ZIPFILE>" + zipFile +
                "</ZIPFILE><CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS></SECTION></ORDER>\n";
     };
-    // Zürich.zip beside the descriptor, its name in UTF-8.
-    for (const std::string& text : {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"),
-                                     descriptor("", "\n    Z\xc3\xbcrich.zip\n  ", "\n\t Gr\xc3\xbcn.zip \r\n")}) {
-        SCOPED_TRACE(text);
+    server.serve("/d/served.xml", LoopbackHttpServer::ok(descriptor("", "/models/m.zip", "Gr\xc3\xbcn.zip")));
+    TempDir elsewhere;
+    const std::string absolute = elsewhere.write("Z\xc3\xbcrich.zip", archive);
+    const struct Case {
+        std::string descriptor;  // the descriptor's text, or its address
+        std::string archivePath;  // empty: Zürich.zip beside the descriptor (its name in UTF-8)
+    } cases[] = {
+        {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"), ""},
+        {descriptor("", "\n    Z\xc3\xbcrich.zip\n  ", "\n\t Gr\xc3\xbcn.zip \r\n"), ""},
+        {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
+        {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
+        {server.url("/d/served.xml"), server.url("/models/m.zip")},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.descriptor);
         ViewerHarness v(120, 90);
         v.writeConfig(kChosenSettings);
         CTavoplexCtrl& c = v.open();
+        const bool served = k.descriptor.rfind("http://", 0) == 0;
         const std::string beside = v.folder().write("Z\xc3\xbcrich.zip", archive);
-        runLoad(v, v.folder().write("d.xml", text));
+        runLoad(v, served ? k.descriptor : v.folder().write("d.xml", k.descriptor));
         EXPECT_FALSE(c.LoadFailed) << c.FailureReason.data();
-        EXPECT_EQ(std::string(c.ArchivePath.data()), beside);
+        EXPECT_EQ(std::string(c.ArchivePath.data()), k.archivePath.empty() ? beside : k.archivePath);
         EXPECT_EQ(std::string(c.ArchiveEntry.data()), "Gr\xc3\xbcn.zip");
         ASSERT_NE(c.Parts, nullptr);
         EXPECT_EQ(c.Parts->partCount(), 1u);
