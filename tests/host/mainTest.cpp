@@ -518,8 +518,10 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {files.file("gone\nhere.stl"), "gone\\nhere.stl\": not found"},
         {put("escape.stl", "solid a\nfacet normal 0 0 1\n \x1b[31mouter loop\n"),
          "escape.stl\": ASCII STL line 3: expected 'outer loop' but found '\\x1b[31mouter'"},
-        // A descriptor's archive: an address or a name from the root as it stands; a name read
-        // in the encoding the descriptor declares.
+        // A descriptor's archive: no descriptor; an address or a name from the root as it stands;
+        // a name read in the encoding the descriptor declares.
+        {put("self.xml", descriptor("self.xml", "a.zip")),
+         "self.xml\": names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is 'self.xml')"},
         {put("remote.xml", descriptor(server.url("/gone.zip"), "a.zip")), "\"" + server.url("/gone.zip") + "\": HTTP 404"},
         {put("rooted.xml", descriptor(files.file("gone.zip"), "a.zip")), "\"" + files.file("gone.zip") + "\": not found"},
         {put("koi.xml", descriptor("Z\xfcrich.zip", "a.zip", " encoding=\"KOI8-Q\"")),

@@ -225,6 +225,9 @@ bool CTavoplexCtrl::RunLoader()
             if (!readable) {
                 LoadFailed = true;
                 SetFailureReason(ArchivePath, unread);
+            } else if (lowerExtension(archive) == "xml") {
+                LoadFailed = true;
+                SetFailureReason(ArchivePath, "names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is '" + archive + "')");
             } else if (archive.isNull()) {
                 LoadFailed = true;
                 if (DescriptorBlock->GetSize() == 0)

@@ -213,6 +213,8 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         // The reader asks for the XML header: without it the descriptor reads as empty.
         {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>",
          "headless.xml\": XML line 1: Missing <?xml header!"},
+        {"ZIPFILE naming a descriptor", "self.xml", "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE>self.xml</ZIPFILE>"
+         "</SECTION></ORDER>", "self.xml\": names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is 'self.xml')"},
         {"names in an unknown encoding", "koi.xml", "<?xml version=\"1.0\" encoding=\"KOI8-Q\"?><ORDER><SECTION>"
          "<ZIPFILE>Z\xfcrich.zip</ZIPFILE></SECTION></ORDER>", "koi.xml\": declares the encoding 'KOI8-Q', which"},
         {"unknown extension", "model.obj", "v 0 0 0\n",
