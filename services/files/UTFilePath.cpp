@@ -2,6 +2,7 @@
 // made by path; the code-page conversions of path texts.
 #include "services/files/UTFilePath.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -51,6 +52,29 @@ const char* iconvName(unsigned codePage, std::string& buffer)
         return "UTF-8";
     buffer = "CP" + std::to_string(codePage);
     return buffer.c_str();
+}
+
+// The text converted by iconv; false when iconv does not know an encoding (`known` false) or
+// the text is none in `from`.
+bool iconvText(const RWCString& text, const char* from, const char* to, RWCString& out, bool* known = nullptr)
+{
+    iconv_t cd = ::iconv_open(to, from);
+    if (known)
+        *known = cd != reinterpret_cast<iconv_t>(-1);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::vector<char> buf(text.length() * 4 + 16);
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.length();
+    char* dst = buf.data();
+    size_t outLeft = buf.size();
+    // The second call ends a shifting encoding's last sequence.
+    const bool done = ::iconv(cd, &in, &inLeft, &dst, &outLeft) != size_t(-1) &&
+                      ::iconv(cd, nullptr, nullptr, &dst, &outLeft) != size_t(-1);
+    ::iconv_close(cd);
+    if (done)
+        out = RWCString(buf.data(), buf.size() - outLeft);
+    return done;
 }
 
 bool isSymbolicLink(const RWCString& native)
@@ -142,19 +166,25 @@ RWCString convertCodePage(RWCString text, unsigned fromCodePage, unsigned toCode
     const char* to = iconvName(toCodePage, toBuf);
     if (std::string(from) == to || text.isNull())
         return text;
-    iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return text;
-    std::vector<char> out(text.length() * 4 + 16);
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.length();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    size_t r = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
-    ::iconv_close(cd);
-    if (r == size_t(-1))
-        return text;
-    return RWCString(out.data(), out.size() - outLeft);
+    RWCString out;
+    return iconvText(text, from, to, out) ? out : text;
+}
+
+bool encodingToUtf8(const RWCString& text, const RWCString& encoding, RWCString& utf8, bool* known)
+{
+    // Only a name as XML declares one (a letter, then letters, digits, '.', '_', '-'): iconv
+    // would take more, such as "//IGNORE", as orders.
+    bool name = encoding.length() > 0 && std::isalpha(static_cast<unsigned char>(encoding(0)));
+    for (size_t i = 0; name && i < encoding.length(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(encoding(i));
+        name = std::isalnum(c) || c == '.' || c == '_' || c == '-';
+    }
+    if (!name) {
+        if (known)
+            *known = false;
+        return false;
+    }
+    return iconvText(text, encoding.data(), "UTF-8", utf8, known);
 }
 
 RWCString toUtf8(RWCString text)

@@ -18,6 +18,9 @@ inline constexpr unsigned CP_UTF8_CODE_PAGE = 65001;
 // through iconv ("CP<n>"), and a text that cannot be converted comes back unchanged.
 RWCString convertCodePage(RWCString text, unsigned fromCodePage, unsigned toCodePage);
 RWCString toUtf8(RWCString text);
+// The text, written in the encoding named (an iconv name such as "ISO-8859-1", any case), as
+// UTF-8. False when the encoding is unknown (`known` false) or the text is none in it.
+bool encodingToUtf8(const RWCString& text, const RWCString& encoding, RWCString& utf8, bool* known = nullptr);
 RWCString fromUtf8(RWCString text);
 
 class UTFilePath {

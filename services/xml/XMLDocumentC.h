@@ -32,6 +32,9 @@ public:
     RWCString getErrorMessage() const { return errorMessage; }
     int32_t getErrorLine() const { return errorLine; }
     RWCString getHeader() const { return header; }
+    // The encoding that the header names when it is an XML declaration (encoding="..."); empty
+    // when it names none.
+    RWCString getDeclaredEncoding() const;
     void setRequireHeader(bool on) { requireHeader = on; }
     void setAutoCreate(bool on) { autoCreate = on; }
     bool getAutoCreate() const { return autoCreate; }

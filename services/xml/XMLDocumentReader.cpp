@@ -54,6 +54,29 @@ void XMLDocumentC::recordError(const RWCString& message)
     errorLine = line;
 }
 
+RWCString XMLDocumentC::getDeclaredEncoding() const
+{
+    const std::string text(header.data(), header.length());
+    if (text.size() < 5 || text.compare(0, 4, "?xml") != 0 || !isWhiteSpace(text[4]))
+        return RWCString();
+    for (size_t at = text.find("encoding", 5); at != std::string::npos; at = text.find("encoding", at + 8)) {
+        if (!isWhiteSpace(static_cast<unsigned char>(text[at - 1])))
+            continue;
+        size_t i = at + 8;
+        while (i < text.size() && isWhiteSpace(static_cast<unsigned char>(text[i])))
+            ++i;
+        if (i == text.size() || text[i] != '=')
+            continue;
+        do
+            ++i;
+        while (i < text.size() && isWhiteSpace(static_cast<unsigned char>(text[i])));
+        const size_t close = i < text.size() && (text[i] == '"' || text[i] == '\'') ? text.find(text[i], i + 1)
+                                                                                      : std::string::npos;
+        return close == std::string::npos ? RWCString() : RWCString(text.data() + i + 1, close - i - 1);
+    }
+    return RWCString();
+}
+
 bool XMLDocumentC::parseString(const char* text)
 {
     reset();

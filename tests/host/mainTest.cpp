@@ -480,8 +480,8 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         std::ofstream(files.file(name), std::ios::binary) << bytes;
         return files.file(name);
     };
-    const auto descriptor = [](const std::string& zipFile, const std::string& entry) {
-        return "<?xml version=\"1.0\"?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>" + zipFile +
+    const auto descriptor = [](const std::string& zipFile, const std::string& entry, const std::string& encoding = "") {
+        return "<?xml version=\"1.0\"" + encoding + "?>\n<ORDER>\n  <SECTION>\n    <ZIPFILE>" + zipFile +
                "</ZIPFILE>\n    <CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS>\n  </SECTION>\n</ORDER>\n";
     };
     LoopbackHttpServer server;
@@ -543,6 +543,16 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {files.file("gone\nhere.stl"), "gone\\nhere.stl\": not found"},
         {put("escape.stl", "solid a\nfacet normal 0 0 1\n \x1b[31mouter loop\n"),
          "escape.stl\": ASCII STL line 3: expected 'outer loop' but found '\\x1b[31mouter'"},
+        // A descriptor's archive: no descriptor; an address or a name from the root as it stands;
+        // a name read in the encoding the descriptor declares.
+        {put("self.xml", descriptor("self.xml", "a.zip")),
+         "self.xml\": names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is 'self.xml')"},
+        {put("remote.xml", descriptor(server.url("/gone.zip"), "a.zip")), "\"" + server.url("/gone.zip") + "\": HTTP 404"},
+        {put("rooted.xml", descriptor(files.file("gone.zip"), "a.zip")), "\"" + files.file("gone.zip") + "\": not found"},
+        {put("koi.xml", descriptor("Z\xfcrich.zip", "a.zip", " encoding=\"KOI8-Q\"")),
+         "koi.xml\": declares the encoding 'KOI8-Q', which the viewer cannot read"},
+        {put("ascii.xml", descriptor("Z\xfcrich.zip", "a.zip", " encoding='US-ASCII'")),
+         "ascii.xml\": holds the name 'Z\\xfcrich.zip', which is no US-ASCII text (the encoding it declares)"},
     };
     // All run at once: the server's refusal is retried for half a minute before the load fails.
     // Each keeps a debug log, which tells the reason once however often the load was retried.

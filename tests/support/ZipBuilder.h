@@ -25,6 +25,7 @@ struct ZipItem {
     uint32_t versionMadeBy = 0;    // host in the upper byte: 0 DOS, 3 Unix
     std::string localExtra = {};   // the local header's extra field, as is
     const char* password = nullptr;  // enciphers the item (see encipherItems)
+    unsigned long flags = 0;          // general purpose bits: 0x800 says the name is UTF-8
 };
 
 inline std::string encipherItems(const std::string& zip, const std::vector<ZipItem>& items);
@@ -44,7 +45,7 @@ inline std::string buildZip(const std::vector<ZipItem>& items)
         const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(item.bytes.data()), uInt(item.bytes.size()));
         if (zipOpenNewFileInZip4_64(zip, item.name.c_str(), &info, item.localExtra.data(), uInt(item.localExtra.size()),
                                     nullptr, 0, nullptr, item.level ? Z_DEFLATED : 0, item.level, 0, -MAX_WBITS,
-                                    8, Z_DEFAULT_STRATEGY, nullptr, crc, item.versionMadeBy, 0, 0) != ZIP_OK ||
+                                    8, Z_DEFAULT_STRATEGY, nullptr, crc, item.versionMadeBy, item.flags, 0) != ZIP_OK ||
             zipWriteInFileInZip(zip, item.bytes.data(), unsigned(item.bytes.size())) != ZIP_OK ||
             zipCloseFileInZip(zip) != ZIP_OK) {
             zipClose(zip, nullptr);

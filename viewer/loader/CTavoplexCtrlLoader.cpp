@@ -8,6 +8,7 @@
 #include "services/xml/XMLDocumentC.h"
 #include "services/xml/XMLTagC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/loader/DescriptorNames.h"
 #include "viewer/loader/UnzipToBlock.h"
 
 #include <new>
@@ -217,9 +218,17 @@ bool CTavoplexCtrl::RunLoader()
             const bool parsed =
                 document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
             XMLTagC* section = document.getRootTag()->getChild("ORDER")->getChild("SECTION");
-            const RWCString archive = section->getChild("ZIPFILE")->getText();
-            ArchiveEntry = section->getChild("CONTENTS")->getChild("PART")->getChild("FILENAME")->getText();
-            if (archive.isNull()) {
+            RWCString archive, unread;
+            bool readable = DescriptorName(document, section->getChild("ZIPFILE")->getText(), archive, unread);
+            readable = DescriptorName(document, section->getChild("CONTENTS")->getChild("PART")->getChild("FILENAME")->getText(),
+                                      ArchiveEntry, unread) && readable;
+            if (!readable) {
+                LoadFailed = true;
+                SetFailureReason(ArchivePath, unread);
+            } else if (lowerExtension(archive) == "xml") {
+                LoadFailed = true;
+                SetFailureReason(ArchivePath, "names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is '" + archive + "')");
+            } else if (archive.isNull()) {
                 LoadFailed = true;
                 if (DescriptorBlock->GetSize() == 0)
                     SetFailureReason(ArchivePath, "empty file");
@@ -228,8 +237,7 @@ bool CTavoplexCtrl::RunLoader()
                 else
                     SetFailureReason(ArchivePath, "names no archive (ORDER/SECTION/ZIPFILE is empty)");
             }
-            const size_t slash = ArchivePath.last('/', ArchivePath.length());
-            ArchivePath = (slash == RW_NPOS ? RWCString() : RWCString(ArchivePath.data(), slash + 1)) + archive;
+            ArchivePath = DescriptorArchivePath(ArchivePath, archive);
             IsDescriptor = false;
         } else {
             SetFailureReason(ArchivePath, FetchFailure);

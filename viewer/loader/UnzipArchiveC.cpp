@@ -18,6 +18,7 @@
 #include "platform/sys.h"
 #include "services/archive/ZipDirectoryEnd.h"
 #include "services/archive/ZipViewC.h"
+#include "services/files/UTFilePath.h"
 #include "viewer/loader/UnzipSourceC.h"
 
 namespace {
@@ -158,6 +159,33 @@ timespec ToTimespec(uint64_t fileTime)
         ts.tv_nsec = static_cast<long>((since % kTicksPerSecond) * 100);
     }
     return ts;
+}
+
+// Moves to the first item whose name, not flagged as UTF-8 (bit 11), reads as the UTF-8 `name`
+// in a code page: CP437, the format's own, or Windows-1252, which Windows programs write. A
+// name found as its bytes stand was looked for before; the position stays when none matches.
+bool LocateByCodePageName(unzFile zip, const char* name, bool ignoreCase)
+{
+    bool plain = true;
+    for (const char* p = name; *p; ++p)
+        plain = plain && static_cast<unsigned char>(*p) < 0x80;
+    unz64_file_pos before{};
+    if (plain || unzGetFilePos64(zip, &before) != UNZ_OK)
+        return false;
+    for (int at = unzGoToFirstFile(zip); at == UNZ_OK; at = unzGoToNextFile(zip)) {
+        unz_file_info64 info{};
+        char stored[257] = {};
+        if (unzGetCurrentFileInfo64(zip, &info, stored, sizeof stored - 1, nullptr, 0, nullptr, 0) != UNZ_OK)
+            break;
+        if (info.flag & 0x800)
+            continue;
+        for (const unsigned codePage : {437u, 1252u})
+            if (unzStringFileNameCompare(convertCodePage(stored, codePage, CP_UTF8_CODE_PAGE).data(), name,
+                                         ignoreCase ? 2 : 1) == 0)
+                return true;
+    }
+    unzGoToFilePos64(zip, &before);
+    return false;
 }
 
 }  // namespace
@@ -339,7 +367,8 @@ uint32_t UnzipArchiveC::Find(const char* name, bool ignoreCase, int* index, ZipE
         return UnzipNotInitialised;
     CloseItem();
     const bool usable = name && std::strlen(name) < 256;
-    if (!usable || !zip || unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK) {
+    if (!usable || !zip ||
+        (unzLocateFile(Zip(zip), name, ignoreCase ? 2 : 1) != UNZ_OK && !LocateByCodePageName(Zip(zip), name, ignoreCase))) {
         if (index)
             *index = -1;
         if (record) {

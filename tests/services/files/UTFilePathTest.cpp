@@ -54,6 +54,32 @@ TEST(UTFilePath, NormalFormAndAbsoluteBit)
     EXPECT_FALSE(UTFilePath("C:/Data") == UTFilePath("c:/dat"));
 }
 
+TEST(UTFilePath, TextsInANamedEncodingBecomeUtf8OrSayWhyNot)
+{
+    const struct Case {
+        const char* text;
+        const char* encoding;
+        bool known, read;
+        const char* utf8;
+    } cases[] = {
+        {"Z\xfcrich", "ISO-8859-1", true, true, "Z\xc3\xbcrich"},
+        {"Z\xfcrich", "latin1", true, true, "Z\xc3\xbcrich"},
+        {"\x80", "windows-1252", true, true, "\xe2\x82\xac"},
+        {"Z\xfcrich", "US-ASCII", true, false, ""},
+        {"Z\xfcrich", "KOI8-Q", false, false, ""},
+        // Only a name: iconv would take a suffix as an order to drop what it cannot convert.
+        {"Z\xfcrich", "US-ASCII//IGNORE", false, false, ""},
+        {"x", "", false, false, ""},
+    };
+    for (const Case& c : cases) {
+        RWCString utf8;
+        bool known = !c.known;
+        EXPECT_EQ(encodingToUtf8(c.text, c.encoding, utf8, &known), c.read) << c.encoding;
+        EXPECT_EQ(known, c.known) << c.encoding;
+        EXPECT_EQ(str(utf8), c.utf8) << c.encoding;
+    }
+}
+
 TEST(UTFilePath, ExtensionStemAndBaseName)
 {
     struct Case {

@@ -77,6 +77,23 @@ TEST(XMLReaderTest, SmallDocuments)
     EXPECT_EQ(str(doc.getRootTag()->getChild("A")->getText()), "two");
 }
 
+TEST(XMLReaderTest, TheEncodingIsTheOneTheXmlDeclarationNames)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><A/>", "ISO-8859-1"},
+        {"<?xml version='1.0'\n  encoding = 'latin1' standalone='yes'?><A/>", "latin1"},
+        {"<?xml version='1.0'?><A/>", ""},
+        {"<?xml version='1.0' myencoding='x' encoding='utf-8'?><A/>", "utf-8"},
+        {"<?xml version='1.0' encoding='cut?><A/>", ""},
+        {"<?xml-stylesheet encoding='x'?><A/>", ""},  // no XML declaration
+    };
+    for (const auto& [text, encoding] : cases) {
+        XMLDocumentC doc;
+        doc.parseString(text);
+        EXPECT_EQ(str(doc.getDeclaredEncoding()), encoding) << text;
+    }
+}
+
 TEST(XMLReaderTest, FailuresReportTheirTextAndLine)
 {
     struct Case {

@@ -156,6 +156,46 @@ TEST(CTavoplexCtrlLoader, DescriptorIsWalkedToItsArchiveAndTheEntryInside)
     EXPECT_EQ(c.Parts->instanceCount(), 5u);
 }
 
+TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereTheyPoint)
+{
+    // The entry's name in CP437 (0x81 u-umlaut), as archives write names not flagged as UTF-8.
+    const std::string archive =
+        buildZip({{"Gr\x81n.zip", buildZip({{"part.zjv", "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n"}})}});
+    LoopbackHttpServer server;
+    server.serve("/models/m.zip", LoopbackHttpServer::ok(archive));
+    const auto descriptor = [](const std::string& declaration, const std::string& zipFile, const std::string& entry) {
+        return "<?xml version=\"1.0\"" + declaration + "?>\n<ORDER><SECTION><ZIPFILE>" + zipFile +
+               "</ZIPFILE><CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS></SECTION></ORDER>\n";
+    };
+    server.serve("/d/served.xml", LoopbackHttpServer::ok(descriptor("", "/models/m.zip", "Gr\xc3\xbcn.zip")));
+    TempDir elsewhere;
+    const std::string absolute = elsewhere.write("Z\xc3\xbcrich.zip", archive);
+    const struct Case {
+        std::string descriptor;  // the descriptor's text, or its address
+        std::string archivePath;  // empty: Zürich.zip beside the descriptor (its name in UTF-8)
+    } cases[] = {
+        {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"), ""},
+        {descriptor("", "\n    Z\xc3\xbcrich.zip\n  ", "\n\t Gr\xc3\xbcn.zip \r\n"), ""},
+        {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
+        {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
+        {server.url("/d/served.xml"), server.url("/models/m.zip")},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.descriptor);
+        ViewerHarness v(120, 90);
+        v.writeConfig(kChosenSettings);
+        CTavoplexCtrl& c = v.open();
+        const bool served = k.descriptor.rfind("http://", 0) == 0;
+        const std::string beside = v.folder().write("Z\xc3\xbcrich.zip", archive);
+        runLoad(v, served ? k.descriptor : v.folder().write("d.xml", k.descriptor));
+        EXPECT_FALSE(c.LoadFailed) << c.FailureReason.data();
+        EXPECT_EQ(std::string(c.ArchivePath.data()), k.archivePath.empty() ? beside : k.archivePath);
+        EXPECT_EQ(std::string(c.ArchiveEntry.data()), "Gr\xc3\xbcn.zip");
+        ASSERT_NE(c.Parts, nullptr);
+        EXPECT_EQ(c.Parts->partCount(), 1u);
+    }
+}
+
 TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
 {
     struct Case {
@@ -174,6 +214,10 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         // The reader asks for the XML header: without it the descriptor reads as empty.
         {"descriptor without its header", "headless.xml", "<ORDER><SECTION><ZIPFILE>m.zjv</ZIPFILE></SECTION></ORDER>",
          "headless.xml\": XML line 1: Missing <?xml header!"},
+        {"ZIPFILE naming a descriptor", "self.xml", "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE>self.xml</ZIPFILE>"
+         "</SECTION></ORDER>", "self.xml\": names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is 'self.xml')"},
+        {"names in an unknown encoding", "koi.xml", "<?xml version=\"1.0\" encoding=\"KOI8-Q\"?><ORDER><SECTION>"
+         "<ZIPFILE>Z\xfcrich.zip</ZIPFILE></SECTION></ORDER>", "koi.xml\": declares the encoding 'KOI8-Q', which"},
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},

@@ -101,8 +101,13 @@ protected:
 TEST_F(ZipReader, ItemsComeOutWholeFoundIgnoringCase)
 {
     const std::string big = noiseBytes(40000);
+    // Names not flagged as UTF-8 in CP437 (0x81 u-umlaut) and as Windows writes them (0xFC);
+    // a flagged name is UTF-8 whatever its bytes.
+    ZipItem flagged{"\x9a" "ber", "flagged"};
+    flagged.flags = 0x800;
     const std::string zip = buildZip({{"Model.ZJV", "zjv text"}, {"dir/Second.bin", big}, {"empty.txt", ""},
-                                      {"stored.txt", "kept as is", 0}});
+                                      {"stored.txt", "kept as is", 0}, {"Gr\x81n.zjv", "cp437"},
+                                      {"Z\xfcrich.txt", "windows"}, flagged});
     struct Case {
         const char* name;
         bool found;
@@ -110,7 +115,8 @@ TEST_F(ZipReader, ItemsComeOutWholeFoundIgnoringCase)
     } cases[] = {
         {"model.zjv", true, "zjv text"}, {"MODEL.ZJV", true, "zjv text"}, {"DIR/second.BIN", true, big},
         {"empty.txt", true, ""},         {"stored.TXT", true, "kept as is"}, {"missing", false, ""},
-        {"Model", false, ""},
+        {"Model", false, ""},            {"GR\xc3\xbcN.zjv", true, "cp437"}, {"Z\xc3\xbcrich.txt", true, "windows"},
+        {"\xc3\x9c" "ber", false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,7 +130,7 @@ TEST_F(ZipReader, ItemsComeOutWholeFoundIgnoringCase)
     EXPECT_TRUE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 1, "", block));
     EXPECT_EQ(block.GetSize(), 40000u);
     EXPECT_TRUE(blockText(block) == big);
-    EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 4, "", block));
+    EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 7, "", block));
     EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), -1, "", block));
 }
 
