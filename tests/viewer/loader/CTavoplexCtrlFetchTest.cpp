@@ -106,8 +106,8 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
         {broken, true, CTavoplexCtrl::FetchNotUnpacked, "",
          linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
         {notZip, true, CTavoplexCtrl::FetchNotUnpacked, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
-        {files.file("missing.zjv"), true, 1, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
-        // Names that are there but no regular file never become one: refused, not retried.
+        // A local name is never retried: a missing file, or one that is no regular file.
+        {files.file("missing.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {files.file("dir.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {fifo, false, CTavoplexCtrl::FetchRefused, "", linesOf(fifo, {"Start local stream.", "Start Unzip in memory."})},
         {"/dev/zero", false, CTavoplexCtrl::FetchRefused, "", linesOf("/dev/zero", {"Start local stream.", "Start Unzip in memory."})},
@@ -142,7 +142,7 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     // not read in its place.
     const std::string withNul = text + std::string(1, '\0') + ".zjv";
     MemFileC read;
-    EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), 1);
+    EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), CTavoplexCtrl::FetchRefused);
     EXPECT_EQ(read.GetLength(), 0u);
     newLog();
     // An empty name fails at once and logs nothing of the fetch.
