@@ -17,6 +17,7 @@
 
 #include "geometry/display/MemoryBlockC.h"
 #include "platform/sys.h"
+#include "services/archive/ZipDirectoryEnd.h"
 #include "services/config/CSConfigVal.h"
 #include "services/files/RegularFile.h"
 #include "services/files/WholeFileWriter.h"
@@ -86,6 +87,12 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
         return false;
     }
     why = TooLarge(size, cap, throughZipReader, out.MostLength());
+    // Bytes whose end holds no ZIP directory the ZIP reader does not open: told from the end
+    // alone, before a large file takes seconds and gigabytes to be read.
+    const auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
+    ZipDirectoryEnd end;
+    if (why.empty() && throughZipReader && size > 0 && !findZipDirectoryEnd(readAt, size, end))
+        why = "not a ZIP archive";
     bool ok = why.empty();
     uint64_t total = 0;
     if (ok && size > 0 && size <= SIZE_MAX) {

@@ -105,7 +105,8 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
          linesOf(inZjvFolder, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
         {broken, true, CTavoplexCtrl::FetchNotUnpacked, "",
          linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
-        {notZip, true, CTavoplexCtrl::FetchNotUnpacked, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
+        // Bytes whose end holds no ZIP directory are refused before they are read.
+        {notZip, true, CTavoplexCtrl::FetchRefused, "", linesOf(notZip, {"Start local stream.", "Start Unzip in memory."})},
         // A local name is never retried: a missing file, or one that is no regular file.
         {files.file("missing.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {files.file("dir.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
