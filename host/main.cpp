@@ -87,28 +87,13 @@ std::string localModelPath(const ControlState& state)
     return folder + name;
 }
 
-// Why a local model cannot be read, or empty when it can: a folder or a missing file never
-// becomes a model while the program waits.
-std::string whyUnreadable(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return "not found";
-    if (!S_ISREG(info.st_mode))
-        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
-    if (access(path.c_str(), R_OK) != 0)
-        return "cannot be read (permission denied)";
-    return "";
-}
-
-// Why the model cannot load, told before it is tried: a local file that is not there (the
-// control would retry it for half a minute, as it may yet appear; on a command line a name that
-// names nothing is an error at once), or what the control tells up front (no model named, a
-// type it does not read). Empty otherwise.
+// Why the model cannot load, told before it is tried: a local file that cannot be read (no
+// window opens only to show that), or what the control tells up front (no model named, a type
+// it does not read). Empty otherwise.
 std::string failureUpFront(const ControlState& state)
 {
     if (const std::string local = localModelPath(state); !local.empty())
-        if (const std::string why = whyUnreadable(local); !why.empty())
+        if (const std::string why = platform::sys::whyFileUnreadable(local); !why.empty())
             return "\"" + local + "\": " + why;  // escaped with the rest when told
     return state.failureReason;
 }
@@ -207,7 +192,9 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
         else if (state.loadFailed)
             reportLoadFailure(reasonOf(state));
         else
-            std::cerr << "tavoplex: cannot write \"" << platform::sys::escapeControlCharacters(options.output) << "\"\n";
+            std::cerr << "tavoplex: cannot write \"" << platform::sys::escapeControlCharacters(options.output) << "\""
+                      << (state.writeFailure.empty() ? "" : ": " + platform::sys::escapeControlCharacters(state.writeFailure))
+                      << "\n";
         return 1;
     }
     return 0;

@@ -2,6 +2,7 @@
 #include "platform/sys.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 extern char** environ;
@@ -136,6 +138,44 @@ std::string currentFolder()
         buf.resize(buf.size() * 2);
     }
     return std::string(buf.data());
+}
+
+std::string fileErrorText(int error, bool writing)
+{
+    switch (error) {
+    case ENOENT: return writing ? "its folder is not there" : "not found";
+    case ENOTDIR: return writing ? "a folder in its path is a file" : "not found (a folder in its path is a file)";
+    case ELOOP: return "too many symbolic links (a loop)";
+    case ENAMETOOLONG: return "the name is too long";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EISDIR: return "is a folder, not a file";
+    case ENOSPC: return "no space left on the device";
+    case EDQUOT: return "the disk quota is used up";
+    case EROFS: return "the file system is read-only";
+    case EFBIG: return "larger than the file-size limit";
+    case EIO: return "an input/output error";
+    case EMFILE:
+    case ENFILE: return "too many open files";
+    case ENOMEM: return "not enough memory";
+    default: break;
+    }
+    std::string text = std::strerror(error);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = char(text[0] - 'A' + 'a');
+    return text;
+}
+
+std::string whyFileUnreadable(const std::string& path, int openError)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return fileErrorText(errno);
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
+    if (openError != 0)
+        return fileErrorText(openError);
+    return ::access(path.c_str(), R_OK) != 0 ? fileErrorText(errno) : std::string();
 }
 
 uint32_t tickCount()

@@ -40,6 +40,16 @@ std::string moduleFileName();  // the running program, from /proc/self/exe
 void overrideModuleFileName(const std::string& name);  // tests; empty restores /proc/self/exe
 std::string currentFolder();   // the working folder, "" when it cannot be read
 
+// Why the file system refused a name, from the error it gave (errno), in the program's own
+// words: "not found", "permission denied", "too many symbolic links (a loop)", "the name is too
+// long", "no space left on the device" and so on; an error with no words of ours gives the
+// system's text. `writing`: the name was to be written, where a missing folder is the fault.
+std::string fileErrorText(int error, bool writing = false);
+// Why the local file at path cannot be read as a model, or empty when it can: the file system's
+// reason, "is a folder, not a file", "not a regular file", or `openError` (an open that failed
+// though the name is a regular file) in the words above.
+std::string whyFileUnreadable(const std::string& path, int openError = 0);
+
 // Clocks. Ticks are 32-bit milliseconds of the monotonic clock; a test clock replaces them.
 uint32_t tickCount();
 void setTestClock(std::function<uint32_t()> clock);  // empty restores the real clock

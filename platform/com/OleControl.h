@@ -38,6 +38,9 @@ struct ControlState {
     // has begun, why it cannot succeed when the control can already tell (a model type it does
     // not read); empty otherwise.
     std::string failureReason;
+    // Why the last picture file could not be written ("is a folder, not a file"); empty when
+    // it was, or when drawing it failed before the file.
+    std::string writeFailure;
 };
 
 class OleControl : public Unknown {

@@ -305,6 +305,8 @@ bool WholeFileWriter::commit()
 
 void WholeFileWriter::abandon()
 {
+    // errno keeps telling why the write failed, whatever the clean-up meets.
+    const int error = errno;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -312,6 +314,7 @@ void WholeFileWriter::abandon()
         ::unlink(temporary_.c_str());
     temporary_.clear();
     forgetPending(slot_);
+    errno = error;
 }
 
 WholeFileStatus writeWholeFile(const std::string& path, const char* data, size_t size)

@@ -40,6 +40,7 @@ public:
     // as it was (when it was not written in place), when any step fails.
     bool commit();
     // Drops what was written; the target stays as it was (when it was not written in place).
+    // A failed step leaves errno telling why (abandon keeps it).
     void abandon();
 
 private:

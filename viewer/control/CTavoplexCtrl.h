@@ -618,6 +618,9 @@ public:
     // Fetches the bitmap's bits in the block's format and writes the file under a temporary
     // name renamed into place; false, with no file made or changed, on any failure.
     bool WriteBitmapFile(const RWCString& filename, BitmapInfo& info, const MemoryBitmap& bitmap);
+    // Why the last CreateBMP could not write its file ("is a folder, not a file", "no space left
+    // on the device"); empty when it wrote it or failed before the file.
+    std::string BitmapFailure;
     void ReleaseBitmapContext();
     // The format asked of the bitmap and the one described back.
     PixelFormatRecord BitmapPixelFormat;

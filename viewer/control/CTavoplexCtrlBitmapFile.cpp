@@ -1,5 +1,6 @@
 // CTavoplexCtrl: the BMP file of a rendered picture: its header, colour table and rows,
 // written whole or not at all.
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "platform/gl/GlSurface.h"
+#include "platform/sys.h"
 #include "services/files/WholeFileWriter.h"
 #include "viewer/control/CTavoplexCtrl.h"
 
@@ -103,6 +105,7 @@ bool CTavoplexCtrl::WriteBitmapFile(const RWCString& filename, BitmapInfo& info,
         if (!fetchBits(bitmap, info, bits))
             return false;
     } catch (const std::bad_alloc&) {
+        BitmapFailure = "not enough memory";
         return false;
     }
 
@@ -126,10 +129,16 @@ bool CTavoplexCtrl::WriteBitmapFile(const RWCString& filename, BitmapInfo& info,
 
     // Written whole or not at all; a device, a FIFO or a folder by that name is refused, never
     // replaced by a plain file.
+    const std::string path(filename.data(), filename.length());
     WholeFileWriter writer;
-    if (writer.open(std::string(filename.data(), filename.length())) != WholeFileStatus::Written)
-        return false;
-    return writer.write(reinterpret_cast<const char*>(header), sizeof header) &&
-           writer.write(reinterpret_cast<const char*>(table.data()), table.size()) &&
-           writer.write(reinterpret_cast<const char*>(bits.data()), bits.size()) && writer.commit();
+    errno = 0;
+    const WholeFileStatus opened = writer.open(path);
+    const bool written = opened == WholeFileStatus::Written &&
+                         writer.write(reinterpret_cast<const char*>(header), sizeof header) &&
+                         writer.write(reinterpret_cast<const char*>(table.data()), table.size()) &&
+                         writer.write(reinterpret_cast<const char*>(bits.data()), bits.size()) && writer.commit();
+    if (!written && (opened == WholeFileStatus::NotRegular || errno != 0))
+        BitmapFailure = opened == WholeFileStatus::NotRegular ? platform::sys::whyFileUnreadable(path)
+                                                              : platform::sys::fileErrorText(errno, true);
+    return written;
 }

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "geometry/display/MemoryBlockC.h"
+#include "platform/sys.h"
+#include "services/archive/ZipDirectoryEnd.h"
 #include "services/config/CSConfigVal.h"
 #include "services/files/RegularFile.h"
 #include "services/files/WholeFileWriter.h"
@@ -38,17 +40,6 @@ bool ServerLost(platform::net::Outcome outcome)
     using platform::net::Outcome;
     return outcome == Outcome::ConnectFailed || outcome == Outcome::Stalled || outcome == Outcome::ShortBody ||
            outcome == Outcome::Failed || outcome == Outcome::TooSlow || outcome == Outcome::TookTooLong;
-}
-
-// Why a local file could not be opened for reading, as a failure reason's text.
-std::string WhyNotReadable(const std::string& path, int openError)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? "not found" : std::string("cannot be read (") + std::strerror(errno) + ")";
-    if (!S_ISREG(info.st_mode))
-        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
-    return std::string("cannot be read (") + std::strerror(openError ? openError : EACCES) + ")";
 }
 
 // The most bytes the in-memory ZIP reader takes: it counts an archive's length in 32 bits.
@@ -75,12 +66,10 @@ std::string TooLarge(uint64_t size, uint64_t cap, bool throughZipReader, uint64_
 // straight into room taken in `out` (a large one in pieces side by side); what a file that grew
 // meanwhile (or one whose size says nothing) still gives comes in pieces of 16384 bytes,
 // counted against the cap.
-// On failure `why` says what went wrong, and `refused` tells a failure no retry can heal (a name
-// that is there but no regular file, a file over the cap) from one that may (a file not there yet).
-bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool throughZipReader, std::string& why,
-                   bool& refused)
+// On failure `why` says what went wrong. A local name is not retried: what the file system
+// answers now (a missing file too) it answers again.
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool throughZipReader, std::string& why)
 {
-    refused = false;
     // A NUL byte would end the name early and read the file its first bytes name instead.
     if (name.find('\0') != std::string::npos) {
         why = "not found (the name holds a NUL character)";
@@ -94,14 +83,17 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
     errno = 0;
     const int fd = openRegularFile(path.c_str(), &size);
     if (fd < 0) {
-        why = WhyNotReadable(path, errno);
-        struct stat info {};
-        refused = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+        why = platform::sys::whyFileUnreadable(path, errno);
         return false;
     }
     why = TooLarge(size, cap, throughZipReader, out.MostLength());
+    // Bytes whose end holds no ZIP directory the ZIP reader does not open: told from the end
+    // alone, before a large file takes seconds and gigabytes to be read.
+    const auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
+    ZipDirectoryEnd end;
+    if (why.empty() && throughZipReader && size > 0 && !findZipDirectoryEnd(readAt, size, end))
+        why = "not a ZIP archive";
     bool ok = why.empty();
-    refused = !ok;
     uint64_t total = 0;
     bool readFailed = false;  // the file failed, not the memory for its bytes
     if (ok && size > 0 && size <= SIZE_MAX) {
@@ -125,7 +117,6 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
         total += static_cast<uint64_t>(n);
         why = TooLarge(total, cap, throughZipReader, out.MostLength());
         if (!why.empty()) {
-            refused = true;
             ok = false;
             break;
         }
@@ -133,7 +124,7 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
     }
     ok = ok && out.Flush();
     if (!ok && why.empty())
-        why = readFailed ? std::string("cannot be read (") + std::strerror(errno) + ")" : "cannot be held in memory";
+        why = readFailed ? "cannot be read (" + platform::sys::fileErrorText(errno) + ")" : "cannot be held in memory";
     ::close(fd);
     return ok;
 }
@@ -231,11 +222,12 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         WriteLog("      Start local stream.\n");
         const uint64_t start = target.GetLength();
         std::string why;
-        if (ReadLocalFile(std::string(name.data(), name.length()), target, LocalFileLimit, archive, why, refused)) {
+        if (ReadLocalFile(std::string(name.data(), name.length()), target, LocalFileLimit, archive, why)) {
             WriteLog("      End local stream.\n");
         } else {
             target.SetLength(start);
             failed = true;
+            refused = true;
             failure(why);
         }
     }

@@ -184,10 +184,10 @@ TEST(CTavoplexCtrlMethods, LoadAndCreateBmpFailsAtOnceOrInBoundedTimeAndWritesNo
     c.SetParam("Start", "1");
     EXPECT_FALSE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(bmp.c_str()), 0, 50));
 
-    // A fetch that keeps failing: the wait ends by real time, whatever the host's clock does.
+    // A fetch that keeps failing (a local name fails at once; a server that refuses the
+    // connection is tried again): the wait ends by real time, whatever the host's clock does.
     const auto begin = std::chrono::steady_clock::now();
-    EXPECT_FALSE(c.LoadAndCreateBMP(RWCString(v.folder().file("missing.stl").c_str()), RWCString(bmp.c_str()), 50,
-                                    50, 300));
+    EXPECT_FALSE(c.LoadAndCreateBMP("http://127.0.0.1:1/missing.stl", RWCString(bmp.c_str()), 50, 50, 300));
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
     EXPECT_TRUE(c.Loading);
     EXPECT_FALSE(std::filesystem::exists(bmp));
@@ -197,4 +197,5 @@ TEST(CTavoplexCtrlMethods, LoadAndCreateBmpFailsAtOnceOrInBoundedTimeAndWritesNo
     EXPECT_FALSE(std::filesystem::exists(bmp));
     EXPECT_FALSE(c.LoadAndCreateBMP(RWCString(model.c_str()), RWCString(v.folder().file("no/such/x.bmp").c_str()), 50,
                                     50));
+    EXPECT_EQ(c.BitmapFailure, "its folder is not there");
 }

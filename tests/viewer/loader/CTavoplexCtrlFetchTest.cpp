@@ -106,9 +106,10 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
          linesOf(inZjvFolder, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
         {broken, true, CTavoplexCtrl::FetchNotUnpacked, "",
          linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
-        {notZip, true, CTavoplexCtrl::FetchNotUnpacked, "", linesOf(notZip, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
-        {files.file("missing.zjv"), true, 1, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
-        // Names that are there but no regular file never become one: refused, not retried.
+        // Bytes whose end holds no ZIP directory are refused before they are read.
+        {notZip, true, CTavoplexCtrl::FetchRefused, "", linesOf(notZip, {"Start local stream.", "Start Unzip in memory."})},
+        // A local name is never retried: a missing file, or one that is no regular file.
+        {files.file("missing.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {files.file("dir.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {fifo, false, CTavoplexCtrl::FetchRefused, "", linesOf(fifo, {"Start local stream.", "Start Unzip in memory."})},
         {"/dev/zero", false, CTavoplexCtrl::FetchRefused, "", linesOf("/dev/zero", {"Start local stream.", "Start Unzip in memory."})},
@@ -143,7 +144,7 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     // not read in its place.
     const std::string withNul = text + std::string(1, '\0') + ".zjv";
     MemFileC read;
-    EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), 1);
+    EXPECT_EQ(control().FetchToMemory(RWCString(withNul.data(), withNul.size()), read, false), CTavoplexCtrl::FetchRefused);
     EXPECT_EQ(read.GetLength(), 0u);
     newLog();
     // An empty name names no file.
