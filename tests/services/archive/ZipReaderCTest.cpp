@@ -394,6 +394,13 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
     };
     std::string outside = good;
     putLe32(outside, endRecord(outside) + 16, uint32_t(good.size()));
+    // Sizes and offsets in ZIP64 blocks; the first entry's local header put at the directory's
+    // own offset, which no entry can have (the block ends its record's extra field).
+    const std::string zip64 = withZip64Sizes(good, true);
+    std::string offsetAtDirectory = zip64;
+    const size_t first = directoryStart(zip64);
+    const size_t offsetValue = first + 46 + getLe16(zip64, first + 28) + getLe16(zip64, first + 30) - 8;
+    putLe32(offsetAtDirectory, offsetValue, uint32_t(first));
     const struct {
         const char* name;
         std::string bytes;
@@ -406,6 +413,8 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
         {"packed size larger", sized(packedLocal, packedCentral, 1000), ZipOk, ZipCrcError},
         {"packed size smaller", sized(packedLocal, packedCentral, -1000), ZipOk, ZipCrcError},
         {"local header signature", flip(storedLocal + 1), ZipOk, ZipNotAnArchive},
+        {"sound, ZIP64 sizes and offsets", zip64, ZipOk, ZipOk},
+        {"ZIP64 local header offset at the directory", offsetAtDirectory, ZipOk, ZipNotAnArchive},
         {"tail cut", good.substr(0, good.size() - 10), ZipFailed, 0},
         {"directory outside", outside, ZipFailed, 0},
         {"no archive", "plain text", ZipFailed, 0},

@@ -269,10 +269,13 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     const std::string zip64 = withZip64Sizes(zip);
     const size_t block = record + 46 + 4;  // behind the name "item"
     const std::string unnamed = buildZip({{"", big}});
+    // The offset too in the block: a local header at the directory's own offset cannot be.
+    const std::string zip64Offset = withZip64Sizes(zip, true);
+    const auto offsetAt = [&](uint64_t offset) { return with(zip64Offset, block + 20, offset, 8); };
     // A sound 4.5 GB item: deflate makes about 4.4 MB of it, and its sizes are all ones but in
     // the ZIP64 block.
     const std::string huge = withZip64Sizes(withRecordedSize(buildZip({{"huge.stl", noiseBytes(4400000)}}), 0xFFFFFFFFu));
-    const size_t hugeSize = zipRecordOffsets(huge, 0x02014b50)[0] + 46 + 8 + 4;
+    const size_t hugeSize = zipRecordOffsets(huge, 0x02014b50)[0] + 46 + 8 + 4;  // the record's field: 34 before
 
     SetMaxUnzipBytes(1 << 20);
     const std::string bomb = buildZip({{"zeros", std::string(2 << 20, '\0')}});
@@ -281,7 +284,7 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     struct Case {
         const char* what;
         std::string bytes;
-        const char* why;
+        std::string why;
     } cases[] = {
         // The flipped bit still inflates to the recorded size: only the CRC tells.
         {"flipped deflated byte", flipped, "damaged ZIP archive (CRC mismatch in 'item')"},
@@ -315,6 +318,17 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         {"local header gone", "XX" + zip.substr(2), "damaged ZIP archive (entry 'item 0' fails its size or CRC check)"},
         {"no name, size all ones", with(unnamed, zipRecordOffsets(unnamed, 0x02014b50)[0] + 24, 0xFFFFFFFFu, 4),
          "damaged ZIP archive (entry number 1: its size is marked as in a ZIP64 extra field, and it has none)"},
+        // The boundaries of the ZIP64 rules. A value the block holds may itself be all ones.
+        {"ZIP64 block holding only a size of 4 GiB - 1", with(with(zip64, block + 4, 0xFFFFFFFFu, 8), block + 2, 8, 2),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field does not hold its compressed size)"},
+        {"ZIP64 size of 4 GiB - 1", with(huge, hugeSize, 0xFFFFFFFFu, 8),
+         "entry 'huge.stl' is larger than the in-memory ZIP reader can take (4294967295 bytes unpacked)"},
+        // A size one below all ones is the size: the block's first value is the compressed size's.
+        {"size field of 4 GiB - 2 before a ZIP64 block", with(huge, hugeSize - 34, 0xFFFFFFFEu, 4),
+         "damaged ZIP archive (entry 'huge.stl': its ZIP64 extra field gives a compressed size of 4294967295)"},
+        {"ZIP64 local header offset at the directory", offsetAt(record),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field gives a local header offset of " +
+             std::to_string(record) + ")"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -329,6 +343,8 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         }
     }
     EXPECT_EQ(piecesResult(zip), 0u);
+    EXPECT_EQ(piecesResult(zip64Offset), 0u);
+    EXPECT_EQ(itemResult(zip64Offset, 0, ""), 0u);
     // Zip in zip: the outer level fits, the inner one is refused by the same cap.
     MemoryBlockC outer, inner;
     ASSERT_TRUE(UnzipIndexFromMemory(nested.data(), uint32_t(nested.size()), 0, "", outer));
