@@ -165,6 +165,22 @@ inline std::string encipherItems(const std::string& zip, const std::vector<ZipIt
     return out + end;
 }
 
+// The archive with the named item's compression method replaced, in its local header and its
+// directory record; its bytes stay as they are.
+inline std::string withMethod(std::string zip, const std::string& name, uint16_t method)
+{
+    const auto le16 = [&](size_t at) { return size_t(uint8_t(zip[at])) | size_t(uint8_t(zip[at + 1])) << 8; };
+    for (size_t at : zipRecordOffsets(zip, 0x02014b50)) {
+        if (zip.compare(at + 46, le16(at + 28), name) != 0)
+            continue;
+        const size_t local = le16(at + 42) | le16(at + 44) << 16;
+        zip[local + 8] = zip[at + 10] = char(method & 0xFF);
+        zip[local + 9] = zip[at + 11] = char(method >> 8);
+        break;
+    }
+    return zip;
+}
+
 // The archive with every directory record's two sizes (and, withOffset, its local header
 // offset) moved into a ZIP64 extra block (the fields all ones), as writers of large archives
 // leave them; unzip reads it, minizip leaves the values to the reader.
