@@ -122,6 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const bool encrypted = (info.info.flag & 1) != 0;
         if (encrypted)
             FUZZ_CHECK(reader.openCurrentFile(nullptr) == ZipFailed && reader.openCurrentFile("") == ZipFailed);
+        // An entry is read by its own method or not at all.
+        if (!zipMethodReadable(unsigned(info.info.compression_method)))
+            FUZZ_CHECK(reader.openCurrentFile("secret") == ZipFailed);
         const char* password = n % 3 == 2 ? "wrong" : n % 3 == 1 ? "secret" : encrypted ? "secret" : nullptr;
         if (reader.openCurrentFile(password) != ZipOk)
             continue;

@@ -38,8 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         MemoryBlockC whole;
         const bool wholeOk = UnzipItemToBlock(h, data, length, i, "secret", whole);
         FUZZ_CHECK(whole.GetData() != nullptr && whole.GetData()[whole.GetSize()] == '\0');
+        // An item is read by its own method or not at all.
+        unsigned unreadMethod = 1;
+        FUZZ_CHECK(h->archive->Listed(i, nullptr, &unreadMethod));
         if (wholeOk)
-            FUZZ_CHECK(whole.GetSize() == r.uncompressedSize);
+            FUZZ_CHECK(whole.GetSize() == r.uncompressedSize && unreadMethod == 0);
 
         // Piece by piece, bounded by the same cap.
         std::vector<char> piece(16384);
@@ -52,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 break;
         }
         if (result == 0)
-            FUZZ_CHECK(pieces.size() == r.uncompressedSize);
+            FUZZ_CHECK(pieces.size() == r.uncompressedSize && unreadMethod == 0);
         if (wholeOk && result == 0)
             FUZZ_CHECK(pieces == std::string(whole.GetData(), whole.GetSize()));
     }

@@ -14,6 +14,26 @@ constexpr unsigned kMethodStored = 0, kMethodDeflated = Z_DEFLATED, kMethodAes =
 
 }  // namespace
 
+bool zipMethodReadable(unsigned method) { return method == kMethodStored || method == kMethodDeflated; }
+
+std::string zipMethodText(unsigned method)
+{
+    // The methods of the ZIP format's own list that writers are known to use.
+    static const struct {
+        unsigned method;
+        const char* name;
+    } known[] = {{0, "stored"},  {1, "shrink"},     {2, "reduce"},   {3, "reduce"}, {4, "reduce"},
+                 {5, "reduce"},  {6, "implode"},    {8, "deflate"},  {9, "deflate64"},
+                 {10, "PKWARE DCL implode"},        {12, "bzip2"},   {14, "LZMA"},  {18, "IBM TERSE"},
+                 {19, "IBM LZ77"}, {20, "Zstandard"}, {93, "Zstandard"}, {94, "MP3"}, {95, "XZ"},
+                 {96, "JPEG"},   {97, "WavPack"},   {98, "PPMd"},    {99, "AES"}};
+    const std::string number = "method " + std::to_string(method);
+    for (const auto& k : known)
+        if (k.method == method)
+            return number + " (" + k.name + ")";
+    return number;
+}
+
 struct ZipEntryStreamC::Inflater {
     z_stream z{};
     bool made = false;
@@ -34,7 +54,7 @@ int ZipEntryStreamC::check(const ZipEntryFacts& facts, const char* password)
     // read, refused as a password we cannot check.
     if (encrypted && (facts.method == kMethodAes || !password || !*password))
         return ZipStreamPassword;
-    if ((facts.method != kMethodStored && facts.method != kMethodDeflated) ||
+    if (!zipMethodReadable(facts.method) ||
         (encrypted && facts.compressedSize < ZipCipherKeys::kHeaderSize))
         return ZipStreamCorrupt;
     return ZipStreamOk;

@@ -5,9 +5,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "services/archive/ZipCipher.h"
+
+// Whether entries compressed with `method` can be read here: stored (0) and deflated (8) only.
+bool zipMethodReadable(unsigned method);
+// A compression method as a failure reason names it: its number, and its name where it is one
+// of the known ones ("method 12 (bzip2)", "method 77").
+std::string zipMethodText(unsigned method);
 
 // What an entry's directory record says of its data, sizes in their 64-bit values.
 struct ZipEntryFacts {

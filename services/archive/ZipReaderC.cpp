@@ -226,6 +226,10 @@ int ZipReaderC::openCurrentFile(const char* password)
     direct_.abandon();
     unz_file_info64 fi;
     int r = unzGetCurrentFileInfo64(unz_, &fi, nullptr, 0, nullptr, 0, nullptr, 0);
+    // minizip, built without bzip2, hands out a bzip2 entry's bytes as they are stored: an entry
+    // is never read by a method other than its own.
+    if (r == UNZ_OK && !zipMethodReadable(unsigned(fi.compression_method)))
+        return ZipFailed;
     ZipEntrySizes sizes{fi.uncompressed_size, fi.compressed_size, 0};
     bool complete = false;
     const bool valued = r == UNZ_OK && entryValues(fi.size_file_extra, sizes, complete);

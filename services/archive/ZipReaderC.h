@@ -20,7 +20,9 @@
 // Whether an entry is decrypted is decided by its flag bit 0 alone: a password given for a plain
 // entry is ignored. An encrypted entry opened without a password (null or empty), with a wrong
 // one, or enciphered with AES fails to open with ZipFailed; its damaged data fails as a plain
-// entry's does (a failed read, or ZipCrcError).
+// entry's does (a failed read, or ZipCrcError). An entry compressed with a method other than
+// stored and deflated (bzip2, LZMA, ...) fails to open with ZipFailed too, never read as
+// another: the archive is sound, and getCurrentFileInfo tells the method.
 class ZipReaderC {
 public:
     static constexpr unsigned kDefaultBufferSize = ZipCopyBuffer::kDefaultSize;

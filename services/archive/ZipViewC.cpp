@@ -13,19 +13,19 @@ constexpr size_t kWindowBytes = size_t(1) << 20;
 
 ZipViewC* self(voidpf opaque) { return static_cast<ZipViewC*>(opaque); }
 
-// Whether the extra field holds a ZIP64 block (id 1).
-bool hasZip64Block(const unsigned char* p, size_t left)
+// How many 64-bit values the extra field's ZIP64 block (id 1) holds, -1 when it has none.
+long zip64BlockValues(const unsigned char* p, size_t left)
 {
     while (left >= 4) {
         const size_t size = zipLe16(p + 2);
         if (zipLe16(p) == 1)
-            return true;
+            return long(std::min(size, left - 4) / 8);
         if (size > left - 4)
-            return false;
+            return -1;
         p += 4 + size;
         left -= 4 + size;
     }
-    return false;
+    return -1;
 }
 
 // What is wrong with an entry's ZIP64 values (stored: the record's 32-bit fields; sizes: their
@@ -33,7 +33,7 @@ bool hasZip64Block(const unsigned char* p, size_t left)
 // be, in an archive of fileSize bytes whose directory starts at directoryOffset: a compressed
 // size larger than the file, a local header at or past the directory, more bytes than the
 // method can make of the stored ones.
-std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes, bool complete, bool hasBlock,
+std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes, bool complete, long blockValues,
                         unsigned method, uint64_t fileSize, uint64_t directoryOffset)
 {
     const struct {
@@ -43,10 +43,16 @@ std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes,
                    {stored.compressed, sizes.compressed, "compressed size"},
                    {stored.localHeaderOffset, sizes.localHeaderOffset, "local header offset"}};
     if (!complete) {
-        for (const auto& f : fields)
-            if (f.stored == kAllOnes && f.value == kAllOnes)
-                return hasBlock ? std::string("its ZIP64 extra field does not hold its ") + f.name
-                                : std::string("its ") + f.name + " is marked as in a ZIP64 extra field, and it has none";
+        // The block holds the values of the fields marked, in order, as far as it goes; a value
+        // it holds may itself be all ones (4 GiB - 1).
+        for (const auto& f : fields) {
+            if (f.stored != kAllOnes)
+                continue;
+            if (blockValues <= 0)
+                return blockValues == 0 ? std::string("its ZIP64 extra field does not hold its ") + f.name
+                                        : std::string("its ") + f.name + " is marked as in a ZIP64 extra field, and it has none";
+            --blockValues;
+        }
         return {};
     }
     const bool impossible[3] = {
@@ -101,7 +107,7 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
         const ZipEntrySizes stored = sizes;
         const unsigned char* extra = r + kDirectoryRecordSize + nameSize;
         const bool complete = zipReadZip64Extra(extra, extraSize, sizes);
-        const std::string damage = zip64Damage(stored, sizes, complete, hasZip64Block(extra, extraSize),
+        const std::string damage = zip64Damage(stored, sizes, complete, zip64BlockValues(extra, extraSize),
                                                zipLe16(r + 10), fileSize, end_.directoryOffset);
         if (!damage.empty()) {
             const std::string name(reinterpret_cast<const char*>(r + kDirectoryRecordSize), nameSize);

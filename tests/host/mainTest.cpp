@@ -534,6 +534,14 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
 #else
     const long memoryKB = 3L << 20;
 #endif
+    // The same bytes under bzip2's method number; behind no name; a ZIP64 size that cannot be.
+    const std::string part = "P{N{Bracket}PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+    std::string unnamed = buildZip({{"", part, 0}});
+    unnamed[unnamed.find("Bracket")] = 'b';
+    std::string zip64 = withZip64Sizes(buildZip({{"part.zjv", part, 0}}));
+    const size_t compressedAt = zipRecordOffsets(zip64, 0x02014b50)[0] + 46 + 8 + 4 + 8;
+    putLe32(zip64, compressedAt, 0);
+    putLe32(zip64, compressedAt + 4, 0x80000000u);
 
     struct Case {
         std::string model;
@@ -559,7 +567,14 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
         // The damage lies in the archive inside the descriptor's archive.
         {put("nested.xml", descriptor("nested.zip", "inner.zip")),
-         "nested.zip/inner.zip\": damaged ZIP archive (CRC mismatch in 'item 0')"},
+         "nested.zip/inner.zip\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
+        {put("bzip2.zjv", withMethod(buildZip({{"part.zjv", part, 0}}), "part.zjv", 12)),
+         "bzip2.zjv\": entry 'part.zjv' is compressed with method 12 (bzip2), which cannot be read (only stored and "
+         "deflate can)"},
+        {put("unnamed.zjv", unnamed), "unnamed.zjv\": damaged ZIP archive (CRC mismatch in entry number 1)"},
+        {put("zip64.zjv", zip64),
+         "zip64.zjv\": damaged ZIP archive (entry 'part.zjv': its ZIP64 extra field gives a compressed size of "
+         "9223372036854775808)"},
         {put("none.zjv", std::string("PK\5\6", 4) + std::string(18, '\0')), "none.zjv\": the ZIP archive holds no entry"},
         {put("model.obj", "v 0 0 0\n"),
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},

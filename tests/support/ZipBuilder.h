@@ -166,10 +166,26 @@ inline std::string encipherItems(const std::string& zip, const std::vector<ZipIt
     return out + end;
 }
 
-// The archive with every directory record's two sizes moved into a ZIP64 extra block (the
-// fields all ones), as writers of large archives leave them; unzip reads it, minizip leaves
-// the sizes to the reader.
-inline std::string withZip64Sizes(const std::string& zip)
+// The archive with the named item's compression method replaced, in its local header and its
+// directory record; its bytes stay as they are.
+inline std::string withMethod(std::string zip, const std::string& name, uint16_t method)
+{
+    const auto le16 = [&](size_t at) { return size_t(uint8_t(zip[at])) | size_t(uint8_t(zip[at + 1])) << 8; };
+    for (size_t at : zipRecordOffsets(zip, 0x02014b50)) {
+        if (zip.compare(at + 46, le16(at + 28), name) != 0)
+            continue;
+        const size_t local = le16(at + 42) | le16(at + 44) << 16;
+        zip[local + 8] = zip[at + 10] = char(method & 0xFF);
+        zip[local + 9] = zip[at + 11] = char(method >> 8);
+        break;
+    }
+    return zip;
+}
+
+// The archive with every directory record's two sizes (and, withOffset, its local header
+// offset) moved into a ZIP64 extra block (the fields all ones), as writers of large archives
+// leave them; unzip reads it, minizip leaves the values to the reader.
+inline std::string withZip64Sizes(const std::string& zip, bool withOffset = false)
 {
     const auto le16 = [&](size_t at) { return uint32_t(uint8_t(zip[at])) | uint32_t(uint8_t(zip[at + 1])) << 8; };
     const auto le32 = [&](size_t at) { return le16(at) | le16(at + 2) << 16; };
@@ -178,14 +194,19 @@ inline std::string withZip64Sizes(const std::string& zip)
     std::string directory;
     for (size_t at : records) {
         const size_t extraAt = at + 46 + le16(at + 28) + le16(at + 30);
-        std::string block = std::string("\1\0\20\0", 4) + std::string(16, '\0');
-        putLe32(block, 4, le32(at + 24));   // uncompressed, then compressed, low words
+        const unsigned values = withOffset ? 3 : 2;
+        std::string block = std::string("\1\0", 2) + char(8 * values) + '\0' + std::string(8 * values, '\0');
+        putLe32(block, 4, le32(at + 24));   // uncompressed, compressed, offset, low words
         putLe32(block, 12, le32(at + 20));
+        if (withOffset)
+            putLe32(block, 20, le32(at + 42));
         std::string record = zip.substr(at, extraAt - at) + block + zip.substr(extraAt, le16(at + 32));
         putLe32(record, 20, 0xFFFFFFFFu);
         putLe32(record, 24, 0xFFFFFFFFu);
-        record[30] = char((le16(at + 30) + 20) & 0xFF);
-        record[31] = char((le16(at + 30) + 20) >> 8);
+        if (withOffset)
+            putLe32(record, 42, 0xFFFFFFFFu);
+        record[30] = char((le16(at + 30) + block.size()) & 0xFF);
+        record[31] = char((le16(at + 30) + block.size()) >> 8);
         directory += record;
     }
     std::string tail = zip.substr(end);

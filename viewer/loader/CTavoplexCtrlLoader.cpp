@@ -89,7 +89,7 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
     }
     // The entry is an archive of its own: its failures name it inside the outer one.
     const RWCString inner = path + "/" + name;
-    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer(), &why, "item 0")) {
+    if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer(), &why, nullptr)) {
         control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file") : why));
         return Fetched::Fail;
     }

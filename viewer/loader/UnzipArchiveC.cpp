@@ -35,7 +35,8 @@ long ZCALLBACK SeekFn(voidpf, voidpf s, ZPOS64_T offset, int origin) { return So
 int ZCALLBACK CloseFn(voidpf, voidpf) { return 0; }  // the archive object closes its source
 int ZCALLBACK ErrorFn(voidpf, voidpf s) { return Source(s)->Error() ? 1 : 0; }
 
-constexpr uLong kMethodAes = 99;
+constexpr unsigned kMethodAes = 99;
+constexpr size_t kMostNameBytes = 4096;  // of an item's name that a failure reason quotes
 constexpr uint64_t kFileTimeOf1970 = 116444736000000000ull;
 constexpr uint64_t kTicksPerSecond = 10000000ull;
 
@@ -301,19 +302,20 @@ uint32_t UnzipArchiveC::FillRecord(int index, ZipEntryInfo* record)
         return UnzipCorrupt;
 
     // The local header must agree with the directory; its extra field may carry exact times.
-    // minizip opens no AES item (method 99), not even raw: its record goes without the local
-    // times, and reading it asks for the password.
-    const bool aes = (info.flag & 1) && info.compression_method == kMethodAes;
-    if (!aes && unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
+    // minizip opens an item of a method it does not know (AES's 99 among them) not even raw:
+    // the item is listed as the directory has it, without the local times, and reading it
+    // fails for its method (or asks for the password).
+    const bool unread = !zipMethodReadable(static_cast<unsigned>(info.compression_method));
+    if (!unread && unzOpenCurrentFile2(Zip(zip), nullptr, nullptr, 1) != UNZ_OK)
         return UnzipCorrupt;
     std::vector<unsigned char> extra;
-    const int extraSize = aes ? 0 : unzGetLocalExtrafield(Zip(zip), nullptr, 0);
+    const int extraSize = unread ? 0 : unzGetLocalExtrafield(Zip(zip), nullptr, 0);
     bool readOk = extraSize >= 0;
     if (extraSize > 0) {
         extra.resize(static_cast<size_t>(extraSize));
         readOk = unzGetLocalExtrafield(Zip(zip), extra.data(), static_cast<unsigned>(extra.size())) == extraSize;
     }
-    if (!aes)
+    if (!unread)
         unzCloseCurrentFile(Zip(zip));
     if (!readOk)
         return UnzipReadError;
@@ -401,6 +403,9 @@ uint32_t UnzipArchiveC::OpenItem()
         case ZipStreamReadFailed: return UnzipReadError;
         default: return UnzipCorrupt;
         }
+    } else if (!zipMethodReadable(static_cast<unsigned>(info.compression_method))) {
+        // minizip, built without bzip2, would hand out a bzip2 item's bytes as they are stored.
+        return UnzipCorrupt;
     } else {
         const int opened = unzOpenCurrentFile(Zip(zip));
         if (opened != UNZ_OK)
@@ -665,6 +670,28 @@ bool UnzipArchiveC::DeclaredSizes(int index, uint64_t* compressed, uint64_t* unc
         return false;
     *compressed = sizes.compressed;
     *uncompressed = sizes.uncompressed;
+    return true;
+}
+
+bool UnzipArchiveC::Listed(int index, std::string* name, unsigned* unreadMethod)
+{
+    if (!zip || index < 0 || index >= itemCount)
+        return false;
+    CloseItem();
+    unz_file_info64 info{};
+    if (GoTo(index) != UnzipOk || unzGetCurrentFileInfo64(Zip(zip), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    // A damaged record may claim a name that runs past the archive: the item is still listed,
+    // without one.
+    const size_t nameSize = std::min<size_t>(info.size_filename, kMostNameBytes);
+    std::vector<char> text(nameSize + 1, '\0');
+    if (name && unzGetCurrentFileInfo64(Zip(zip), nullptr, text.data(), static_cast<uLong>(nameSize), nullptr, 0,
+                                        nullptr, 0) == UNZ_OK)
+        name->assign(text.data(), nameSize);
+    const unsigned method = static_cast<unsigned>(info.compression_method);
+    const bool aes = (info.flag & 1) && method == kMethodAes;
+    if (unreadMethod)
+        *unreadMethod = zipMethodReadable(method) || aes ? 0 : method;
     return true;
 }
 

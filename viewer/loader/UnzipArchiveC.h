@@ -94,6 +94,12 @@ public:
     // full (a record holds them as all ones). False, with both left as they are, when the item
     // cannot be reached or a ZIP64 value is missing.
     bool DeclaredSizes(int index, uint64_t* compressed, uint64_t* uncompressed);
+    // The name (its first 4096 bytes; left as it is when it cannot be read) and the compression
+    // method item `index` has in the central directory, whatever else is wrong with it:
+    // `unreadMethod` is the method when it is one no item can be unpacked by (bzip2, LZMA, ...;
+    // such an item fails as damaged, 0x700), else 0 (AES's marker counts as encryption). False
+    // when the directory cannot be walked to the item.
+    bool Listed(int index, std::string* name, unsigned* unreadMethod);
     // What is wrong with the ZIP64 values of item `index` (ZipViewC::damage), empty when
     // nothing is: whatever then fails with it, this is why.
     std::string Damage(int index) const;

@@ -1,6 +1,7 @@
 // Unzipping one item of an archive held in memory into a MemoryBlockC.
 #include "viewer/loader/UnzipToBlock.h"
 
+#include "services/archive/ZipEntryStreamC.h"
 
 namespace {
 
@@ -13,14 +14,22 @@ bool Plausible(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLengt
     return compressed <= archiveLength && uncompressed <= compressed * 1100 + 4096;
 }
 
+// How a reason calls an entry: by its name, or by its place (counted from 1) when it has none
+// and the place is known.
+std::string EntryCalled(const std::string& name, int index)
+{
+    return name.empty() && index >= 0 ? "entry number " + std::to_string(index + 1) : "entry '" + name + "'";
+}
+
 // Why an item of these declared sizes is not unpacked, empty when it may be. One that may well
 // be what it says but is over the cap is too large, not damaged: its archive is sound.
-std::string SizeReason(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLength, const std::string& entry)
+std::string SizeReason(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLength, const std::string& entry,
+                       int index)
 {
     if (!Plausible(compressed, uncompressed, archiveLength))
-        return UnzipFailureText(UnzipCorrupt, entry);
+        return UnzipFailureText(UnzipCorrupt, entry, false, index);
     if (uncompressed > maxUnzipBytes)
-        return "entry '" + entry + "' is larger than the in-memory ZIP reader can take (" +
+        return EntryCalled(entry, index) + " is larger than the in-memory ZIP reader can take (" +
                std::to_string(uncompressed) + " bytes unpacked)";
     return {};
 }
@@ -47,31 +56,45 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
 {
     // The password was given when the handle was opened.
     ZipEntryInfo record;
+    UnzipArchiveC* archive = handle ? handle->archive : nullptr;
     // An item whose ZIP64 values cannot be fails somewhere on its way out; that is why.
-    const std::string damage = handle && handle->archive ? handle->archive->Damage(index) : std::string();
+    const std::string damage = archive ? archive->Damage(index) : std::string();
     const std::string damaged = damage.empty() ? std::string() : "damaged ZIP archive (" + damage + ")";
+    // The directory names the item, and tells its method, even when nothing else of it can be read.
+    std::string name = entry ? entry : "";
+    unsigned unreadMethod = 0;
+    if (archive)
+        archive->Listed(index, entry ? nullptr : &name, &unreadMethod);
     const auto fail = [&](bool crcMismatch) {
         if (why)
-            *why = !damaged.empty() ? damaged
-                                    : UnzipFailureText(LastZipResult, entry ? entry : record.name, crcMismatch);
+            *why = !damaged.empty() ? damaged : UnzipFailureText(LastZipResult, name, crcMismatch, index);
         return Fail(block);
     };
     if (GetZipItem(handle, index, &record) != UnzipOk || record.index != index) {
         // An archive with no items is no damage; an item that is there but cannot be described
-        // is, even when the caller has no name for it (an index past the last item is the
-        // caller's fault, and says so).
-        const bool none = handle && handle->archive && handle->archive->ItemCount() == 0;
+        // is, and so is an index past the last item (the caller's fault, told as the reader's).
+        const bool none = archive && archive->ItemCount() == 0;
+        if (!none)
+            return fail(false);
+        if (why)
+            *why = !damaged.empty() ? damaged : std::string("the ZIP archive holds no entry");
+        return Fail(block);
+    }
+    // A sound archive may hold an item of a method that cannot be read; its sizes need not be
+    // what deflate makes either.
+    if (unreadMethod != 0) {
+        LastZipResult = UnzipCorrupt;
         if (why)
             *why = !damaged.empty() ? damaged
-                   : none           ? std::string("the ZIP archive holds no entry")
-                                    : UnzipFailureText(LastZipResult, entry ? entry : "item " + std::to_string(index));
+                                    : EntryCalled(name, index) + " is compressed with " + zipMethodText(unreadMethod) +
+                                          ", which cannot be read (only stored and deflate can)";
         return Fail(block);
     }
     // A record holds a size of 4 GiB or more as all ones; the directory has it in full.
     uint64_t compressed = record.compressedSize, uncompressed = record.uncompressedSize;
     if (uncompressed == 0xFFFFFFFFu)
-        handle->archive->DeclaredSizes(index, &compressed, &uncompressed);
-    const std::string sizeReason = SizeReason(compressed, uncompressed, length, entry ? entry : record.name);
+        archive->DeclaredSizes(index, &compressed, &uncompressed);
+    const std::string sizeReason = SizeReason(compressed, uncompressed, length, name, index);
     if (!sizeReason.empty()) {
         LastZipResult = UnzipCorrupt;
         if (why)
@@ -90,9 +113,9 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
         return fail(false);
     }
     // The reader refuses an item that ends early, runs long or fails its CRC.
-    const uint32_t result = handle->archive->UnzipToBuffer(index, block.GetData(), declared);
+    const uint32_t result = archive->UnzipToBuffer(index, block.GetData(), declared);
     LastZipResult = result;
-    return result == UnzipOk ? true : fail(handle->archive->LastUnzipFailedCrc());
+    return result == UnzipOk ? true : fail(archive->LastUnzipFailedCrc());
 }
 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block,
@@ -146,22 +169,22 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
     return UnzipNamedFromMemory(data, length, name, password, block, nullptr);
 }
 
-std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch)
+std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch, int index)
 {
-    const std::string quoted = "'" + entry + "'";
+    const std::string called = EntryCalled(entry, index);
     switch (code) {
     case UnzipNoFile: return "not a ZIP archive";
-    case UnzipNotFound: return "no entry named " + quoted + " in the archive";
+    case UnzipNotFound: return "no entry named '" + entry + "' in the archive";
     case UnzipCorrupt:
         if (crcMismatch)
-            return "damaged ZIP archive (CRC mismatch in " + quoted + ")";
+            return "damaged ZIP archive (CRC mismatch in " + (entry.empty() ? called : "'" + entry + "'") + ")";
         [[fallthrough]];
-    case UnzipFlation: return "damaged ZIP archive (entry " + quoted + " fails its size or CRC check)";
-    case UnzipPassword: return "entry " + quoted + " is encrypted";
-    case UnzipNoMemory: return "not enough memory to unpack entry " + quoted;
+    case UnzipFlation: return "damaged ZIP archive (" + called + " fails its size or CRC check)";
+    case UnzipPassword: return called + " is encrypted";
+    case UnzipNoMemory: return "not enough memory to unpack " + called;
     default: break;
     }
     char text[128];
     FormatZipMessage(code, text, sizeof text);
-    return "cannot unpack entry " + quoted + " (" + text + ")";
+    return "cannot unpack " + called + " (" + text + ")";
 }

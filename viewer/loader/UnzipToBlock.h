@@ -18,7 +18,9 @@ uint32_t SetMaxUnzipBytes(uint32_t bytes);  // returns the previous cap
 // On failure the block is left empty (size 0 and its NUL) and LastZipResult holds the code of the
 // step that failed, not that of closing the archive.
 // With `why`, a failure also says there what it came to, in UnzipFailureText's words for the
-// entry (`entry` when given, else the item's own name).
+// entry (`entry` when given, else the item's own name in the directory), or that the item is
+// compressed with a method that cannot be read ("entry 'a.stl' is compressed with method 12
+// (bzip2), ...").
 bool UnzipItemToBlock(ZipHandle* handle, const void* data, uint32_t length, int index, const char* password,
                       MemoryBlockC& block, std::string* why = nullptr, const char* entry = nullptr);
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block);
@@ -31,5 +33,6 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
 
 // What a failed unzip of the entry came to, as a failure reason's text, from the result code
 // the handle operations left ("no entry named 'a.zjv' in the archive"; an archive that did not
-// open is "not a ZIP archive"). `crcMismatch`: the damage was a CRC that did not match.
-std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch = false);
+// open is "not a ZIP archive"). `crcMismatch`: the damage was a CRC that did not match. An entry
+// without a name whose `index` is given is called by its place: "entry number 1".
+std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch = false, int index = -1);

@@ -47,15 +47,6 @@ size_t entryData(const std::string& bytes, const std::string& name)
     return local + 30 + getLe16(bytes, local + 26) + getLe16(bytes, local + 28);
 }
 
-// The archive with the named entry's method replaced, in its local header and its record.
-std::string withMethod(std::string bytes, const std::string& name, uint16_t method)
-{
-    const auto [local, central] = entryRecords(bytes, name);
-    bytes[local + 8] = bytes[central + 10] = char(method & 0xFF);
-    bytes[local + 9] = bytes[central + 11] = char(method >> 8);
-    return bytes;
-}
-
 // The result of reading every entry: the first failing code, or 1.
 int readAll(const std::string& path)
 {
@@ -276,7 +267,8 @@ TEST(ZipReader, DamagedEncryptedEntriesFailAsDamageNotAsAPassword)
         {"deflated data byte", flipped("packed.txt", 12 + 100), "packed.txt", ZipOk, 0, 0},
         // AES names method 99: a cipher we cannot read is refused like a wrong password.
         {"AES method", withMethod(good, "packed.txt", 99), "packed.txt", ZipFailed, 0, 0},
-        {"unknown method", withMethod(good, "packed.txt", 12), "packed.txt", ZipNotAnArchive, 0, 0},
+        // A method we cannot read is no damage either.
+        {"unknown method", withMethod(good, "packed.txt", 12), "packed.txt", ZipFailed, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -394,6 +386,13 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
     };
     std::string outside = good;
     putLe32(outside, endRecord(outside) + 16, uint32_t(good.size()));
+    // Sizes and offsets in ZIP64 blocks; the first entry's local header put at the directory's
+    // own offset, which no entry can have (the block ends its record's extra field).
+    const std::string zip64 = withZip64Sizes(good, true);
+    std::string offsetAtDirectory = zip64;
+    const size_t first = directoryStart(zip64);
+    const size_t offsetValue = first + 46 + getLe16(zip64, first + 28) + getLe16(zip64, first + 30) - 8;
+    putLe32(offsetAtDirectory, offsetValue, uint32_t(first));
     const struct {
         const char* name;
         std::string bytes;
@@ -406,6 +405,8 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
         {"packed size larger", sized(packedLocal, packedCentral, 1000), ZipOk, ZipCrcError},
         {"packed size smaller", sized(packedLocal, packedCentral, -1000), ZipOk, ZipCrcError},
         {"local header signature", flip(storedLocal + 1), ZipOk, ZipNotAnArchive},
+        {"sound, ZIP64 sizes and offsets", zip64, ZipOk, ZipOk},
+        {"ZIP64 local header offset at the directory", offsetAtDirectory, ZipOk, ZipNotAnArchive},
         {"tail cut", good.substr(0, good.size() - 10), ZipFailed, 0},
         {"directory outside", outside, ZipFailed, 0},
         {"no archive", "plain text", ZipFailed, 0},
@@ -435,6 +436,39 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
     EXPECT_EQ(reader.extractCurrentFileTo(dir.file("out").c_str(), 0), ZipCrcError);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
     EXPECT_EQ(reader.closeCurrentFile(), ZipCrcError);
+}
+
+// An entry of a method the reader has not (bzip2, LZMA, ...) is refused, never read as another,
+// even when its bytes happen to be plain; the entries beside it read, and a rewrite that would
+// copy it fails and leaves the archive as it was.
+TEST(ZipReader, EntriesOfMethodsItCannotReadAreRefusedNotReadAsAnother)
+{
+    TempDir dir;
+    const std::string next = noise(5000, 1);
+    ASSERT_EQ(writeArchive(dir.file("a.zip"), {{"plain.txt", "bytes that look stored", 0}, {"next.txt", next, 6}}), ZipOk);
+    const std::string good = TempDir::read(dir.file("a.zip"));
+    for (const uint16_t method : {1, 9, 12, 14, 93}) {
+        SCOPED_TRACE(method);
+        const std::string bytes = withMethod(good, "plain.txt", method);
+        const std::string path = dir.write("method.zip", bytes);
+        ZipReaderC reader;
+        ASSERT_EQ(reader.open(path.c_str()), ZipOk);
+        ASSERT_EQ(reader.locateFile("plain.txt"), ZipOk);
+        ZipFileInfoC info;
+        ASSERT_EQ(reader.getCurrentFileInfo(info), ZipOk);
+        EXPECT_EQ(info.info.compression_method, method);
+        EXPECT_EQ(reader.openCurrentFile(), ZipFailed);
+        char piece[64];
+        EXPECT_EQ(reader.readCurrentFile(piece, sizeof piece), -1);
+        reader.closeCurrentFile();
+        std::ostringstream out;
+        ASSERT_EQ(reader.locateAndOpen("next.txt"), ZipOk);
+        EXPECT_EQ(reader.extractCurrentFile(&out), ZipOk);
+        EXPECT_EQ(out.str(), next);
+        EXPECT_EQ(reader.close(), ZipOk);
+        EXPECT_EQ(removeEntry(path, "next.txt"), ZipFailed);
+        EXPECT_EQ(TempDir::read(path), bytes);
+    }
 }
 
 TEST(ZipReader, ExtractionChecksItsOutputAndKeepsTheBufferSize)

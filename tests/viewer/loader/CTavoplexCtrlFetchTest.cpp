@@ -149,7 +149,7 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     newLog();
     // An empty name names no file.
     MemFileC out;
-    EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), 1);
+    EXPECT_EQ(control().FetchToMemory(RWCString(), out, true), CTavoplexCtrl::FetchRefused);
     EXPECT_EQ(std::string(control().FetchFailure.data()), "not found");
 }
 
@@ -211,7 +211,7 @@ TEST_F(Fetching, LocalFilesAndUnzippedItemsOverTheCapAreRefused)
         char* Extend(size_t) override { return errno = ENOMEM, nullptr; }
         bool Write(const void*, size_t) override { return errno = ENOMEM, false; }
     } noRoom;
-    EXPECT_EQ(control().FetchToMemory(RWCString(text.c_str()), noRoom, false), CTavoplexCtrl::FetchFailed);
+    EXPECT_EQ(control().FetchToMemory(RWCString(text.c_str()), noRoom, false), CTavoplexCtrl::FetchRefused);
     EXPECT_EQ(std::string(control().FetchFailure.data()), "cannot be held in memory");
 }
 

@@ -275,10 +275,17 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     const std::string zip64 = withZip64Sizes(zip);
     const size_t block = record + 46 + 4;  // behind the name "item"
     const std::string unnamed = buildZip({{"", big}});
+    std::string unnamedFlip = buildZip({{"", big, 0}});
+    unnamedFlip[30 + 100] ^= 0x01;
+    // The offset too in the block: a local header at the directory's own offset cannot be.
+    const std::string zip64Offset = withZip64Sizes(zip, true);
+    const auto offsetAt = [&](uint64_t offset) { return with(zip64Offset, block + 20, offset, 8); };
+    std::string localSize = zip;
+    putLe32(localSize, 22, 40001);
     // A sound 4.5 GB item: deflate makes about 4.4 MB of it, and its sizes are all ones but in
     // the ZIP64 block.
     const std::string huge = withZip64Sizes(withRecordedSize(buildZip({{"huge.stl", noiseBytes(4400000)}}), 0xFFFFFFFFu));
-    const size_t hugeSize = zipRecordOffsets(huge, 0x02014b50)[0] + 46 + 8 + 4;
+    const size_t hugeSize = zipRecordOffsets(huge, 0x02014b50)[0] + 46 + 8 + 4;  // the record's field: 34 before
 
     SetMaxUnzipBytes(1 << 20);
     const std::string bomb = buildZip({{"zeros", std::string(2 << 20, '\0')}});
@@ -287,7 +294,7 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     struct Case {
         const char* what;
         std::string bytes;
-        const char* why;
+        std::string why;
     } cases[] = {
         // The flipped bit still inflates to the recorded size: only the CRC tells.
         {"flipped deflated byte", flipped, "damaged ZIP archive (CRC mismatch in 'item')"},
@@ -318,9 +325,30 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         {"offset all ones, no ZIP64 block", with(zip, record + 42, 0xFFFFFFFFu, 4),
          "damaged ZIP archive (entry 'item': its local header offset is marked as in a ZIP64 extra field, and it "
          "has none)"},
-        {"local header gone", "XX" + zip.substr(2), "damaged ZIP archive (entry 'item 0' fails its size or CRC check)"},
+        {"local header gone", "XX" + zip.substr(2), "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
         {"no name, size all ones", with(unnamed, zipRecordOffsets(unnamed, 0x02014b50)[0] + 24, 0xFFFFFFFFu, 4),
          "damaged ZIP archive (entry number 1: its size is marked as in a ZIP64 extra field, and it has none)"},
+        // What the local header says against the directory names the entry by its name, or
+        // by its place when it has none.
+        {"ZIP64 size too small", with(zip64, block + 4, 39999, 8),
+         "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
+        {"local header's size wrong", localSize, "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
+        {"no name, local header gone", "XX" + unnamed.substr(2),
+         "damaged ZIP archive (entry number 1 fails its size or CRC check)"},
+        {"no name, flipped stored byte", unnamedFlip, "damaged ZIP archive (CRC mismatch in entry number 1)"},
+        // The boundaries of the ZIP64 rules. A value the block holds may itself be all ones.
+        {"ZIP64 block holding only a size of 4 GiB - 1", with(with(zip64, block + 4, 0xFFFFFFFFu, 8), block + 2, 8, 2),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field does not hold its compressed size)"},
+        {"ZIP64 size of 4 GiB - 1", with(huge, hugeSize, 0xFFFFFFFFu, 8),
+         "entry 'huge.stl' is larger than the in-memory ZIP reader can take (4294967295 bytes unpacked)"},
+        // A size one below all ones is the size: the block's first value is the compressed size's.
+        {"size field of 4 GiB - 2 before a ZIP64 block", with(huge, hugeSize - 34, 0xFFFFFFFEu, 4),
+         "damaged ZIP archive (entry 'huge.stl': its ZIP64 extra field gives a compressed size of 4294967295)"},
+        {"ZIP64 local header offset at the directory", offsetAt(record),
+         "damaged ZIP archive (entry 'item': its ZIP64 extra field gives a local header offset of " +
+             std::to_string(record) + ")"},
+        {"ZIP64 local header offset just before the directory", offsetAt(record - 1),
+         "damaged ZIP archive (entry 'item' fails its size or CRC check)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -335,6 +363,8 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         }
     }
     EXPECT_EQ(piecesResult(zip), 0u);
+    EXPECT_EQ(piecesResult(zip64Offset), 0u);
+    EXPECT_EQ(itemResult(zip64Offset, 0, ""), 0u);
     // Zip in zip: the outer level fits, the inner one is refused by the same cap.
     MemoryBlockC outer, inner;
     ASSERT_TRUE(UnzipIndexFromMemory(nested.data(), uint32_t(nested.size()), 0, "", outer));
@@ -342,6 +372,58 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
     SetMaxUnzipBytes(4 << 20);
     EXPECT_TRUE(UnzipIndexFromMemory(outer.GetData(), outer.GetSize(), 0, "", inner));
     EXPECT_EQ(inner.GetSize(), 2u << 20);
+}
+
+// An item compressed with a method the reader has not (bzip2, LZMA, ...) is listed, but never
+// read, not even when its bytes happen to be plain: the reason names the entry and its method.
+TEST_F(ZipReader, ItemsOfMethodsThatCannotBeReadAreListedAndNeverReadAsAnother)
+{
+    const std::string plain = buildZip({{"plain.stl", "solid a\nendsolid a\n", 0}, {"next.txt", "readable"}});
+    const struct {
+        uint16_t method;
+        const char* text;
+    } methods[] = {{1, "method 1 (shrink)"}, {6, "method 6 (implode)"},   {9, "method 9 (deflate64)"},
+                   {12, "method 12 (bzip2)"}, {14, "method 14 (LZMA)"},   {93, "method 93 (Zstandard)"},
+                   {95, "method 95 (XZ)"},    {98, "method 98 (PPMd)"},   {77, "method 77"}};
+    TempDir dir;
+    for (const auto& m : methods) {
+        SCOPED_TRACE(m.text);
+        const std::string zip = withMethod(plain, "plain.stl", m.method);
+        MemoryBlockC block;
+        std::string why;
+        EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, nullptr));
+        EXPECT_EQ(why, std::string("entry 'plain.stl' is compressed with ") + m.text +
+                           ", which cannot be read (only stored and deflate can)");
+        EXPECT_EQ(LastZipResult, 0x700u);
+        EXPECT_EQ(piecesResult(zip), 0x700u);
+        ZipHandle* h = OpenZipHandleFromMemory(zip.data(), uint32_t(zip.size()), "");
+        ASSERT_NE(h, nullptr);
+        ZipEntryInfo record;
+        ASSERT_EQ(GetZipItem(h, 0, &record), 0u);
+        EXPECT_STREQ(record.name, "plain.stl");
+        EXPECT_EQ(record.uncompressedSize, 19u);
+        const int fd = ::open(dir.file("out").c_str(), O_CREAT | O_RDWR | O_TRUNC, 0600);
+        EXPECT_EQ(UnzipZipItemToHandle(h, 0, fd), 0x700u);
+        EXPECT_EQ(::lseek(fd, 0, SEEK_END), 0);
+        ::close(fd);
+        // The items beside it read.
+        EXPECT_TRUE(UnzipItemToBlock(h, zip.data(), uint32_t(zip.size()), 1, "", block));
+        EXPECT_EQ(blockText(block), "readable");
+        CloseZipHandle(h);
+    }
+    // bzip2 packs a run of zeros far tighter than deflate can: the item is named for its method
+    // rather than called damaged for its sizes.
+    if (!ziptest::haveTool("zip"))
+        GTEST_SKIP() << "no zip tool";
+    std::ofstream(dir.file("zeros.bin"), std::ios::binary) << std::string(1 << 20, '\0');
+    if (ziptest::run("cd '" + dir.path() + "' && zip -q -Z bzip2 bz.zip zeros.bin") != 0)
+        GTEST_SKIP() << "zip cannot compress with bzip2";
+    const std::string bz = TempDir::read(dir.file("bz.zip"));
+    MemoryBlockC block;
+    std::string why;
+    EXPECT_FALSE(UnzipIndexFromMemory(bz.data(), uint32_t(bz.size()), 0, "", block, &why, nullptr));
+    EXPECT_EQ(why, "entry 'zeros.bin' is compressed with method 12 (bzip2), which cannot be read (only stored and "
+                   "deflate can)");
 }
 
 // An item whose record gives its size as all ones while its ZIP64 block gives a small one (an
