@@ -35,11 +35,11 @@ struct AddressSpacePlan {
 };
 AddressSpacePlan planAddressSpace(size_t left, unsigned processors);
 
-// For the program that holds the viewer, once the renderer's libraries are loaded and before
-// the renderer starts or any other thread is made. Under a limit it keeps to the plan: fewer
-// allocator arenas and renderer threads, each unless the user chose them (MALLOC_ARENA_MAX or
-// glibc.malloc.arena_max, LP_NUM_THREADS). Empty when the run fits (always without a limit),
-// else one line naming the limit and the least that serves.
+// Once the renderer's libraries are loaded (when the viewer's module starts, and again in the
+// host program for its answer) and before the renderer starts or other threads are made. Under
+// a limit it keeps to the plan: fewer allocator arenas and renderer threads, each unless the
+// user chose them (MALLOC_ARENA_MAX or glibc.malloc.arena_max, LP_NUM_THREADS). Empty when the
+// run fits (always without a limit), else one line naming the limit and the least that serves.
 std::string fitToAddressSpace();
 
 // What the record pools' ranges may take together: under a limit, half of what is left beyond
