@@ -13,6 +13,7 @@
 
 #include "host/HostOptions.h"
 #include "host/ModuleLoader.h"
+#include "platform/AddressSpace.h"
 #include "platform/com/OleControl.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
@@ -274,6 +275,12 @@ int main(int argc, char** argv)
     if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
         // Only the program's own place for it was tried: say how to name another.
         std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
+        return 1;
+    }
+    // Under a limit of address space (ulimit -v) the renderer gets its room before it starts,
+    // or the program ends at once: the renderer aborts where memory runs out.
+    if (const std::string shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
+        std::cerr << "tavoplex: " << shortfall << "\n";
         return 1;
     }
     try {

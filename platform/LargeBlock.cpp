@@ -6,7 +6,6 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,12 +14,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "platform/AddressSpace.h"
 #include "platform/Parallel.h"
 
 #ifndef MADV_POPULATE_WRITE
@@ -39,22 +38,6 @@ size_t roundUp(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHug
 constexpr auto kCheapHugePage = std::chrono::microseconds(1500);
 constexpr int kCostlyHugePagesToStop = 2;
 std::atomic<int> costlyHugePages{0};
-
-// Address space the process may still map under its limit (ulimit -v); SIZE_MAX without one.
-size_t addressSpaceLeft()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-        return SIZE_MAX;
-    unsigned long pages = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%lu", &pages) != 1)
-            pages = 0;
-        std::fclose(f);
-    }
-    const size_t used = size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
-    return limit.rlim_cur > used ? size_t(limit.rlim_cur - used) : 0;
-}
 
 // The thread that backs pages ahead of the threads filling them. It takes the newest block first
 // (an older one is being filled already, its owner faulting in what is not there yet) and works in
@@ -216,9 +199,9 @@ void freeLargeBlock(void* block, size_t bytes)
 
 void* reserveAddressRange(size_t bytes)
 {
-    // Under a limit of address space a range takes a share of what is left, never most of it:
-    // the heap, thread stacks and the other ranges need theirs (the caller asks again for less).
-    if (const size_t left = addressSpaceLeft(); left != SIZE_MAX && bytes > left / 8)
+    // Under a limit of address space a range never takes most of what is left: the heap, the
+    // renderer and the other ranges need theirs (the caller asks again for less).
+    if (const size_t left = addressSpaceLeft(); left != SIZE_MAX && bytes > left / 2)
         return nullptr;
     const size_t size = roundUp(bytes) + kHugePage;
     void* raw = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);

@@ -18,6 +18,8 @@ namespace {
 
 constexpr unsigned kMaxWorkers = 16;
 
+}  // namespace
+
 unsigned processorsAvailable()
 {
     cpu_set_t set;
@@ -30,8 +32,6 @@ unsigned processorsAvailable()
     const unsigned n = std::thread::hardware_concurrency();
     return n ? n : 1;
 }
-
-}  // namespace
 
 unsigned workerCount()
 {

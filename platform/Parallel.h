@@ -6,6 +6,9 @@
 
 namespace platform::sys {
 
+// The processors this process may run on (its affinity), at least 1.
+unsigned processorsAvailable();
+
 // The threads parallel work may use: the processors this process may run on, at most 16.
 // TAVOPLEX_THREADS, when set to a number from 1, overrides it (1: everything on the caller).
 unsigned workerCount();

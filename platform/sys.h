@@ -82,8 +82,8 @@ ProgramLauncher setProgramLauncher(ProgramLauncher launcher);  // empty restores
 void* allocateLargeBlock(size_t bytes);
 void freeLargeBlock(void* block, size_t bytes);
 // A range of address space whose pages are backed only once touched (aligned to 2 MB; null
-// when the system refuses, or when the process's limit of address space leaves less than eight
-// times the size). Discarding gives a part's pages back; the range stays usable.
+// when the system refuses, or when the process's limit of address space leaves less than twice
+// the size: see addressRangeBudget for what the ranges may take together). Discarding gives a part's pages back; the range stays usable.
 void* reserveAddressRange(size_t bytes);
 void discardPages(void* block, size_t bytes);
 // Discards the pages of many blocks (as discardPages each): blocks that touch are taken as one,

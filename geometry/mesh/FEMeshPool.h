@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/AddressSpace.h"
 #include "platform/sys.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -33,6 +34,15 @@ class FEMeshArenaC {
 public:
     static constexpr size_t kGranule = 4;
     static constexpr size_t kRangeBytes = size_t(1) << 34;  // 2^32 steps of 4 bytes
+    // Under a limit of address space the arenas share what the ranges may take (see
+    // addressRangeBudget): a record type declares its part in percent, after what meshes take of
+    // it, as `static constexpr unsigned kRangeShare` (10 when it declares none).
+    static constexpr unsigned kRangeShare = [] {
+        if constexpr (requires { T::kRangeShare; })
+            return unsigned(T::kRangeShare);
+        else
+            return 10u;
+    }();
     static constexpr bool kHasSide = requires { T::kHasSideHalves; };
     // A record type whose side data is written for every record as it is built declares
     // `static constexpr bool kSideFilledAlongside = true;`: its side pages are backed ahead too.
@@ -150,14 +160,19 @@ private:
             return c;
         }
         if (!base_) {
-            // Where address space is limited, a smaller range still serves smaller meshes. The
-            // side halves, when the records have them, follow the range in the same reservation.
+            // Where address space is limited, the range is the type's share of what the ranges
+            // may take, or less where the system refuses that: a smaller range still serves
+            // smaller meshes. The side halves, when the records have them, follow the range in
+            // the same reservation.
             size_t range = kRangeBytes;
+            if (const size_t budget = platform::sys::addressRangeBudget(); budget != SIZE_MAX)
+                range = std::clamp(budget / 100 * kRangeShare / (kHasSide ? 2 : 1) / kHugeBytes * kHugeBytes,
+                                   kLeastRange, kRangeBytes);
             char* b = nullptr;
-            while (!b && range >= (size_t(4) << 20)) {
+            while (!b && range >= kLeastRange) {
                 b = static_cast<char*>(platform::sys::reserveAddressRange(kHasSide ? 2 * range : range));
                 if (!b)
-                    range /= 4;
+                    range = range / 2 / kHugeBytes * kHugeBytes;
             }
             if (!b)
                 throw std::bad_alloc();
@@ -187,6 +202,7 @@ public:
 private:
     static constexpr size_t kFirstOffset = 4096;  // offset 0 would be the null handle
     static constexpr size_t kHugeBytes = size_t(2) << 20;
+    static constexpr size_t kLeastRange = size_t(4) << 20;
     static constexpr size_t kDiscardBytes = size_t(64) << 10;
     static constexpr unsigned kClasses = 40;
 

@@ -2,7 +2,17 @@
 #include "platform/gl/GlContext.h"
 
 #include <GL/osmesa.h>
+#include <dirent.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/AddressSpace.h"
 #include "platform/gl/GlSurface.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -26,6 +36,58 @@ OSMesaContext makeContext(OSMesaContext share, int depthBits)
                            OSMESA_ACCUM_BITS, 0, OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
     return OSMesaCreateContextAttribs(attribs, share);
 }
+
+// The renderer's drawing threads running now: each names itself "llvmpipe-N" as it starts.
+unsigned drawingThreads()
+{
+    unsigned count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* task = readdir(tasks)) {
+            std::string name;
+            if (task->d_name[0] != '.' &&
+                std::getline(std::ifstream(std::string("/proc/self/task/") + task->d_name + "/comm"), name) &&
+                name.rfind("llvmpipe-", 0) == 0)
+                ++count;
+        }
+        closedir(tasks);
+    }
+    return count;
+}
+
+// The renderer starts its drawing threads with its first context, and a frame waits for each
+// of them: one that could not be started (no address space left for its stack) keeps every
+// frame waiting for ever. Under a limit of address space the first context is made only where
+// the renderer has its room, and kept only once all its drawing threads run; else no context is
+// made at all. A thread names itself at once, or on a loaded machine after a while.
+std::mutex g_checkLock;
+bool g_rendererChecked = false;
+bool g_rendererStalls = false;
+
+OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
+{
+    std::lock_guard<std::mutex> lock(g_checkLock);
+    const size_t left = sys::addressSpaceLeft();
+    if (g_rendererStalls)
+        return nullptr;
+    if (g_rendererChecked || left == SIZE_MAX)
+        return makeContext(share, depthBits);
+    const unsigned threads = sys::rendererThreads();
+    if (left < sys::rendererRoom(threads) && drawingThreads() == 0)
+        return nullptr;  // checked again when more room is left
+    OSMesaContext ctx = makeContext(share, depthBits);
+    if (ctx == nullptr)
+        return nullptr;
+    // Only the threaded renderer has drawing threads; it makes at least 16 where told to.
+    const char* driver = std::getenv("GALLIUM_DRIVER");
+    const unsigned expected = driver == nullptr || std::strcmp(driver, "llvmpipe") == 0 ? std::min(threads, 16u) : 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (drawingThreads() < expected && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_rendererChecked = true;
+    g_rendererStalls = drawingThreads() < expected;
+    // Such a context is left as it is: destroying it could wait for a missing thread too.
+    return g_rendererStalls ? nullptr : ctx;
+}
 }  // namespace
 
 GlContext::GlContext(std::unique_ptr<Impl> impl, int depthBits) : impl_(std::move(impl)), depthBits_(depthBits) {}
@@ -35,10 +97,10 @@ std::unique_ptr<GlContext> GlContext::create(const GlContext* shareWith, int dep
     OSMesaContext share = shareWith != nullptr ? shareWith->impl_->ctx : nullptr;
     auto impl = std::make_unique<Impl>();
     int bits = depthBits;
-    impl->ctx = makeContext(share, bits);
+    impl->ctx = makeCheckedContext(share, bits);
     if (impl->ctx == nullptr && bits > 24) {
         bits = 24;
-        impl->ctx = makeContext(share, bits);
+        impl->ctx = makeCheckedContext(share, bits);
     }
     if (impl->ctx == nullptr)
         return nullptr;

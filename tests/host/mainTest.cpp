@@ -971,6 +971,59 @@ TEST(TavoplexProgram, ModelsOfManySmallThingsCostInProportionToTheirCount)
 #endif  // a million parts take the sanitizers most of a minute; the loader's tests lower the limit
 }
 
+TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
+#else
+    // Under limits up to 1.4 GB the renderer once aborted, crashed or waited for ever for a
+    // thread it could not start, and a model of a million triangles was refused under 4 GB.
+    TempDir dir;
+    storeNormalDetail(dir);
+    const std::string triangle = dir.file("triangle.zjv"), grid = dir.file("grid.stl"), bmp = dir.file("out.bmp");
+    std::ofstream(triangle, std::ios::binary) << buildZip({{"model.txt", "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n"}});
+    {
+        // A binary STL: a header, the count, and per triangle a normal, three corners and 2 bytes.
+        constexpr uint32_t kTriangles = 1000000, kColumns = 1000;
+        std::string stl(80, ' ');
+        stl.append(reinterpret_cast<const char*>(&kTriangles), 4);
+        for (uint32_t i = 0; i < kTriangles; ++i) {
+            const float x = float(i / 2 % kColumns), y = float(i / 2 / kColumns), u = float(i % 2);
+            const float r[12] = {0, 0, 1, x + u, y, 0, x + 1, y + u, 0, x, y + 1, 0};
+            stl.append(reinterpret_cast<const char*>(r), sizeof r).append(2, '\0');
+        }
+        std::ofstream(grid, std::ios::binary) << stl;
+    }
+    const struct {
+        long memoryMB;
+        const std::string& model;
+        bool draws;        // else a line saying why not may do
+        const char* says;  // what that line says, when it must come
+    } rows[] = {{256, triangle, false, "the address-space limit of 256 MB (ulimit -v) is too small"},
+                {400, triangle, false, nullptr}, {600, triangle, false, nullptr},
+                {1024, triangle, true, nullptr}, {2000, grid, true, nullptr}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.memoryMB);
+        std::filesystem::remove(bmp);
+        RunningProgram program(startProgram(dir, {"FileName=" + row.model, "--output", bmp, "--size", "120x90"}, "", {},
+                                            row.memoryMB << 10));
+        ASSERT_TRUE(program.started());
+        const int status = program.waitExit(kPatienceMs);
+        const ProgramRun run = outputsOf(dir, status);
+        if (row.says) {
+            EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+        }
+        if (row.draws || status == 0) {
+            EXPECT_EQ(status, 0) << run.err;
+            EXPECT_TRUE(std::filesystem::exists(bmp));
+        } else {
+            EXPECT_EQ(status, 1) << run.err;  // -1: still running, above 128: a signal
+            EXPECT_EQ(programLines(run.err), 1) << run.err;
+        }
+    }
+#endif
+}
+
 TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
 {
     XvfbServer x;

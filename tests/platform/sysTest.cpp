@@ -1,6 +1,7 @@
 // Tests of the operating-system services: sinks, overridable folders, the test clock and starting
 // programs.
 #include "platform/sys.h"
+#include "platform/AddressSpace.h"
 
 #include <gtest/gtest.h>
 
@@ -394,4 +395,38 @@ TEST(Sys, FreedMemoryOfEveryThreadGoesBackToTheSystem)
         for (unsigned char* p : f.kept)
             std::free(p);
 #endif
+}
+
+TEST(Sys, UnderALimitOfAddressSpaceTheRendererAndTheArenasTakeAShareOfItOnly)
+{
+    constexpr size_t kMB = size_t(1) << 20;
+    const AddressSpacePlan tight = planAddressSpace(100 * kMB, 8);
+    EXPECT_EQ(tight.rendererThreads, 0u);  // below what is needed: the renderer draws on the caller
+    EXPECT_EQ(tight.mallocArenas, 1u);
+    EXPECT_GT(tight.needed, 100 * kMB);
+    EXPECT_EQ(planAddressSpace(tight.needed, 8).rendererThreads, 0u);
+    size_t lastThreads = 0;
+    for (size_t left : {400 * kMB, 800 * kMB, 2000 * kMB, 8000 * kMB}) {
+        const AddressSpacePlan plan = planAddressSpace(left, 8);
+        SCOPED_TRACE(left / kMB);
+        EXPECT_EQ(plan.needed, tight.needed);
+        EXPECT_GE(plan.rendererThreads, lastThreads);
+        EXPECT_LE(plan.rendererThreads, 8u);
+        // The threads' stacks and the arenas leave the renderer and the models most of the rest.
+        EXPECT_LE(rendererRoom(plan.rendererThreads) - rendererRoom(0) + plan.mallocArenas * 64 * kMB,
+                  std::max(left - plan.needed, 64 * kMB) / 2);
+        lastThreads = plan.rendererThreads;
+    }
+    EXPECT_EQ(lastThreads, 8u);
+    EXPECT_EQ(planAddressSpace(8000 * kMB, 1).rendererThreads, 1u);
+    EXPECT_GT(rendererRoom(4), rendererRoom(2));
+
+    // The renderer is told its threads once; a count given by the user is taken as it reads it.
+    const ScopedEnv given("LP_NUM_THREADS", "6");
+    EXPECT_EQ(rendererThreads(), 6u);
+    const ScopedEnv many("LP_NUM_THREADS", "1000");
+    EXPECT_EQ(rendererThreads(), 32u);
+    const ScopedEnv none("LP_NUM_THREADS", nullptr);
+    EXPECT_GE(rendererThreads(), 1u);
+    EXPECT_EQ(addressSpaceLimit() == SIZE_MAX, addressSpaceLeft() == SIZE_MAX);
 }

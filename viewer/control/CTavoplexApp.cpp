@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include "platform/AddressSpace.h"
 #include "platform/com/ObjectFactory.h"
 #include "platform/com/Registration.h"
 #include "platform/sys.h"
@@ -25,7 +26,13 @@ struct ModuleEntry {
 } g_moduleEntry;
 }  // namespace
 
-bool CTavoplexApp::InitInstance() { return true; }
+bool CTavoplexApp::InitInstance()
+{
+    // Under a limit of address space the renderer, which the first control starts, gets its room
+    // in whatever program holds the module; where there is none, no control gets a context.
+    platform::sys::fitToAddressSpace();
+    return true;
+}
 
 int CTavoplexApp::ExitInstance() { return 0; }
 

@@ -1,0 +1,49 @@
+// The process's address space under a limit (ulimit -v, prlimit --as, a service's LimitAS=):
+// what is left of it, what the software renderer needs of it, and how the rest is shared.
+//
+// A run maps far more address space than it backs: the record pools reserve ranges of many
+// gigabytes (reserveAddressRange), the allocator reserves 64 MB for each thread's heap, and the
+// renderer starts two threads with a stack of their own for each processor. Where the address
+// space is limited, each of these takes a share in proportion to the limit, so that the renderer
+// always has its room: when it has none, its compiler aborts the process, and a drawing thread
+// that could not be started leaves every frame waiting for it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform::sys {
+
+// The limit in bytes; SIZE_MAX without one.
+size_t addressSpaceLimit();
+// What the process may still map under its limit; SIZE_MAX without one.
+size_t addressSpaceLeft();
+
+// The worker threads the renderer makes: LP_NUM_THREADS when set, else one per processor this
+// process may use (at most 32).
+unsigned rendererThreads();
+// Address space the renderer takes beyond its libraries with that many threads: the stacks of
+// its drawing and compute threads, the shaders it compiles and what drawing a frame asks.
+size_t rendererRoom(unsigned threads);
+
+// How a run fits a limit of address space that leaves `left` bytes once the renderer's
+// libraries are loaded, on that many processors.
+struct AddressSpacePlan {
+    unsigned rendererThreads = 0;
+    unsigned mallocArenas = 1;
+    size_t needed = 0;  // the least `left` with which a model can be drawn at all
+};
+AddressSpacePlan planAddressSpace(size_t left, unsigned processors);
+
+// Once the renderer's libraries are loaded (when the viewer's module starts, and again in the
+// host program for its answer) and before the renderer starts or other threads are made. Under
+// a limit it keeps to the plan: fewer allocator arenas and renderer threads, each unless the
+// user chose them (MALLOC_ARENA_MAX or glibc.malloc.arena_max, LP_NUM_THREADS). Empty when the
+// run fits (always without a limit), else one line naming the limit and the least that serves.
+std::string fitToAddressSpace();
+
+// What the record pools' ranges may take together: under a limit, half of what is left beyond
+// the renderer's room when first asked (a pool's range is its share of that); SIZE_MAX without.
+size_t addressRangeBudget();
+
+}  // namespace platform::sys
