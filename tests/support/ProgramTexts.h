@@ -13,7 +13,8 @@
 //   - the right side of an assignment to why, what or error, or (also as a member) to a name
 //     that ends in "Text", "Failure" or "Reason" (stopText, FetchFailure, FailureReason);
 //   - a return statement in a function whose name holds "failure", "reason" or "why" in any
-//     case, or that is outcomeText, fileErrorText, TooLarge or UnknownModelType;
+//     case, or that is outcomeText, fileErrorText, fitToAddressSpace, TooLarge or
+//     UnknownModelType;
 //   - a "std::cerr << ..." chain below host/: each line it writes, "tavoplex: " taken off.
 // An expression's shape: a ternary gives both branches (its condition is dropped); the operands
 // of '+' (and of '<<') are joined; a string or char literal is its text; a name defined in the
@@ -356,7 +357,7 @@ inline bool namesReasonFunction(const std::string& name)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return lower.find("failure") != std::string::npos || lower.find("reason") != std::string::npos ||
            lower.find("why") != std::string::npos || name == "outcomeText" || name == "TooLarge" ||
-           name == "UnknownModelType" || name == "fileErrorText";
+           name == "UnknownModelType" || name == "fileErrorText" || name == "fitToAddressSpace";
 }
 
 }  // namespace detail
