@@ -665,6 +665,9 @@ TEST(TavoplexProgram, EveryTextItCanGiveHasAReadmeRowAndEveryRowIsOneOfThem)
         EXPECT_TRUE(std::any_of(code.begin(), code.end(), [&](const auto& t) { return t.shape == known; }))
             << programtexts::shown(known);
     EXPECT_GE(rows.size(), 50u);
+    // A row that starts with "..." would match every text that may be followed by more.
+    for (const programtexts::Text& row : rows)
+        EXPECT_NE(row.shape.front(), programtexts::kAny) << row.where << ": \"" << programtexts::shown(row.shape) << "\"";
     // Texts of the platform's layers that the program never lets through: its options ask for no
     // window without area, and its fetch tells a refused body as "cannot store the downloaded bytes".
     std::erase_if(code, [](const auto& t) {
