@@ -837,10 +837,18 @@ TEST(TavoplexProgram, ModelsOfManySmallThingsCostInProportionToTheirCount)
     // Well under a kilobyte each, display list included, until a part holds something.
     EXPECT_LT(double(empty.peakKB - base.peakKB) * 1024.0 / double(empties), 1024.0) << empty.peakKB << " KB";
 
+    const std::string triangle = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+    // Each placement draws the part once more, and the renderer once queued what it was given
+    // far ahead of its threads: 3 KB a placement, 2 GB for a million.
+    const size_t placements = 100000;
+    const MeasuredRun placed = runMeasured(
+        triangle + "S{M{0 1 0 0 0 1 0 0 0 1 0 0 0}" + repeated("ME{}", placements) + "}\n", memoryKB, limitMs);
+    EXPECT_EQ(placed.status, 0) << placed.err;
+    EXPECT_LT(double(placed.peakKB - base.peakKB) * 1024.0 / double(placements), 1536.0) << placed.peakKB << " KB";
+
     // A few bytes make a part or a placement: a small file could ask for more than memory
     // holds. Over either limit it is refused, counted before anything is built: once, the
     // million parts were built first, taking 17 s and 3 GB.
-    const std::string triangle = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
     const struct {
         const char* limit;
         std::string text;
