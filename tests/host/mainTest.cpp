@@ -839,8 +839,8 @@ TEST(TavoplexProgram, ModelsOfManySmallThingsCostInProportionToTheirCount)
 
     const std::string triangle = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
     // Each placement draws the part once more, and the renderer once queued what it was given
-    // far ahead of its threads: 3 KB a placement, 2 GB for a million.
-    const size_t placements = 100000;
+    // far ahead of its threads: 2.5 KB a placement, 2 GB for a million.
+    const size_t placements = 300000;
     const MeasuredRun placed = runMeasured(
         triangle + "S{M{0 1 0 0 0 1 0 0 0 1 0 0 0}" + repeated("ME{}", placements) + "}\n", memoryKB, limitMs);
     EXPECT_EQ(placed.status, 0) << placed.err;

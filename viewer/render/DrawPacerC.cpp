@@ -1,4 +1,4 @@
-// DrawPacerC: a fence at the end of each step, waited for at the end of the next.
+// DrawPacerC: a fence at the end of each step, waited for kStepsInFlight steps later.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -23,12 +23,13 @@ bool fencesAvailable()
 
 }  // namespace
 
-DrawPacerC::DrawPacerC() : fences(fencesAvailable()) {}
+DrawPacerC::DrawPacerC() : haveFences(fencesAvailable()) {}
 
 DrawPacerC::~DrawPacerC()
 {
-    if (fence != nullptr)
-        glDeleteSync(static_cast<GLsync>(fence));
+    for (void* fence : inFlight)
+        if (fence != nullptr)
+            glDeleteSync(static_cast<GLsync>(fence));
 }
 
 void DrawPacerC::add(size_t primitives)
@@ -38,15 +39,16 @@ void DrawPacerC::add(size_t primitives)
         return;
     work = 0;
     ++stepCount;
-    if (!fences) {
+    if (!haveFences) {
         glFinish();
         return;
     }
-    if (fence != nullptr) {
+    void*& oldest = inFlight[stepCount % kStepsInFlight];
+    if (oldest != nullptr) {
         // Without a flush the fence might never be reached; a step's wait ends when it is.
-        glClientWaitSync(static_cast<GLsync>(fence), GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
-        glDeleteSync(static_cast<GLsync>(fence));
+        glClientWaitSync(static_cast<GLsync>(oldest), GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
+        glDeleteSync(static_cast<GLsync>(oldest));
     }
-    fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    oldest = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();
 }
