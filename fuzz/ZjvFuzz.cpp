@@ -9,7 +9,8 @@
 #include "geometry/mesh/FEMeshPartC.h"
 #include "geometry/readers/ZJVReaderC.h"
 
-// Input: a choice byte (bit 0: merge into one mesh part), then the ZJV text.
+// Input: a choice byte (bit 0: merge into one mesh part; bit 1: read again under limits set to
+// what the text holds, and to one less), then the ZJV text.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
@@ -27,6 +28,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FEDisplayPartListC list;
             reader.parse(&list);
             FUZZ_CHECK(reader.getPosition() <= length);
+            if (choice & 2) {
+                // The count before the build must find exactly what the build makes.
+                const size_t parts = list.partCount(), placements = list.instanceCount();
+                reader.setPartLimit(parts);
+                reader.setPlacementLimit(placements);
+                FEDisplayPartListC same;
+                reader.parse(&same);
+                FUZZ_CHECK(!reader.partLimitReached() && !reader.placementLimitReached());
+                FUZZ_CHECK(same.partCount() == parts && same.instanceCount() == placements);
+                if (parts > 0) {
+                    reader.setPartLimit(parts - 1);
+                    FEDisplayPartListC none;
+                    reader.parse(&none);
+                    FUZZ_CHECK(reader.partLimitReached() && none.partCount() == 0 && none.instanceCount() == 0);
+                }
+            }
         }
     } catch (const RWBoundsErr&) {
         // A placement of a part that was not read, or a face colour index outside the colour

@@ -1,6 +1,8 @@
 // FEDisplayPartRefC: one placed instance of a display part (assembled, exploded and current placement).
 #pragma once
 
+#include <memory>
+
 #include "math/Point3D.h"
 #include "math/TransformMatrix.h"
 
@@ -19,10 +21,10 @@ public:
     TransformMatrix GetBaseMatrix() const { return baseMatrix; }
     TransformMatrix GetSecondMatrix() const { return secondMatrix; }
     // The placement used for drawing and picking.
-    TransformMatrix GetMatrix() const { return currentMatrix; }
-    void SetMatrix(const TransformMatrix& m) { currentMatrix = m; }
+    TransformMatrix GetMatrix() const { return current(); }
+    void SetMatrix(const TransformMatrix& m);
     // The current matrix as sixteen floats in OpenGL (column) order.
-    void GetGLMatrix(float* m16) const { currentMatrix.getOpenGLMatrix(m16); }
+    void GetGLMatrix(float* m16) const { current().getOpenGLMatrix(m16); }
     // Moves the current translation to base + t (exploded - base); the rotation stays.
     void SetExplodeFraction(double t);
 
@@ -37,9 +39,13 @@ public:
 private:
     int partIndex;
     FEDisplayPartC* part;
+    const TransformMatrix& current() const { return movedMatrix ? *movedMatrix : baseMatrix; }
+
     TransformMatrix baseMatrix;
     TransformMatrix secondMatrix;
-    TransformMatrix currentMatrix;
+    // The current matrix while it differs from the base matrix, null while it does not: a
+    // model may place a part a million times, nearly all of them never moved.
+    std::unique_ptr<TransformMatrix> movedMatrix;
     unsigned char pickFlag = 0;
     Point3D pickPoint;
     float transparency = 0.0f;

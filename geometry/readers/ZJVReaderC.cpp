@@ -226,8 +226,20 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
     target = list;
     position = 0;
     partLimitHit = false;
+    placementLimitHit = false;
     if (!target)
         return;
+    if (partLimit != SIZE_MAX || placementLimit != SIZE_MAX) {
+        // Counting costs a walk over the text; building the parts and instances of a text over
+        // a limit would cost gigabytes before the limit was found.
+        size_t parts = target->partCount(), placements = target->instanceCount();
+        countBlocks(parts, placements);
+        position = 0;
+        partLimitHit = parts > partLimit;
+        placementLimitHit = placements > placementLimit;
+        if (partLimitHit || placementLimitHit)
+            return;
+    }
     const char* s;
     size_t n;
     for (;;) {
@@ -259,6 +271,77 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
         } else if (isKeyword(s, n, "S")) {
             if (!parseStructure())
                 break;
+        }
+    }
+}
+
+void ZJVReaderC::countBlocks(size_t& parts, size_t& placements)
+{
+    position = 0;
+    const char* s;
+    size_t n;
+    for (;;) {
+        const int code = nextTokenView(s, n);
+        if (code == TokenEnd || parts > partLimit || placements > placementLimit)
+            return;
+        if (code != TokenOpen)
+            continue;
+        if (isKeyword(s, n, "P")) {
+            ++parts;
+            skimPart();
+        } else if (isKeyword(s, n, "S")) {
+            skimStructure(parts, placements);
+        }
+    }
+}
+
+// The token calls of parsePart, keyword by keyword: a single handler makes its fixed number
+// whatever they return (so it may take a brace), a thread record eight, a list block reads to
+// its close.
+void ZJVReaderC::skimPart()
+{
+    const char* s;
+    size_t n;
+    while (nextBlock(s, n)) {
+        int calls = 0;
+        if (isKeyword(s, n, "N") || isKeyword(s, n, "MID"))
+            calls = 2;
+        else if (isKeyword(s, n, "C"))
+            calls = 5;
+        if (calls > 0) {
+            while (calls-- > 0)
+                nextTokenView(s, n);
+        } else if (isKeyword(s, n, "THRL")) {
+            while (nextTokenView(s, n) == TokenPlain)
+                for (int k = 0; k < 7; ++k)
+                    nextTokenView(s, n);
+        } else {
+            skipBlock();
+        }
+    }
+}
+
+// The token calls of parseStructure; an "ME" counts when parseStructure would place its part.
+void ZJVReaderC::skimStructure(size_t parts, size_t& placements)
+{
+    int partNumber = 0;
+    const char* s;
+    size_t n;
+    while (nextBlock(s, n)) {
+        if (isKeyword(s, n, "N")) {
+            nextTokenView(s, n);
+            nextTokenView(s, n);
+        } else if (isKeyword(s, n, "M")) {
+            if (nextTokenView(s, n) == TokenPlain) {
+                partNumber = tokenToInt(s, n);
+                skipBlock();
+            }
+        } else if (isKeyword(s, n, "ME")) {
+            skipBlock();
+            if (partNumber >= 0 && size_t(partNumber) < parts)
+                ++placements;
+        } else {
+            skipBlock();
         }
     }
 }
@@ -427,6 +510,10 @@ bool ZJVReaderC::parseStructure()
             // An instance of a part not read (yet) is left out rather than failing the load.
             if (partNumber < 0 || size_t(partNumber) >= target->partCount())
                 continue;
+            if (target->instanceCount() >= placementLimit) {
+                placementLimitHit = true;
+                return false;
+            }
             FEDisplayPartC* part = target->getPart(size_t(partNumber));
             target->getInstances().append(new FEDisplayPartRefC(partNumber, part, base, exploded));
         } else {

@@ -34,11 +34,14 @@ public:
     // told by what it holds instead.
     void parse(FEDisplayPartListC* target, ReadStop* stop);
 
-    // The most part blocks a parse reads: a few bytes of text make a part, so a small file could
-    // ask for more parts than memory holds. The parse stops before making the part beyond the
-    // limit, keeping those made, and partLimitReached tells so until the next parse.
+    // The most parts and placed instances a parse makes: a few bytes of text make a part or a
+    // placement, so a small file could ask for more than memory holds. A text over either
+    // limit is counted before anything is built and yields nothing; the flag of the limit it
+    // is over tells so until the next parse.
     void setPartLimit(size_t parts) { partLimit = parts; }
     bool partLimitReached() const { return partLimitHit; }
+    void setPlacementLimit(size_t placements) { placementLimit = placements; }
+    bool placementLimitReached() const { return placementLimitHit; }
 
     // The byte at the read position (0..255) and the position moves on; kEnd at the end.
     int nextChar();
@@ -48,7 +51,7 @@ public:
     // One part block (the read position stands after "P{"). Finalises the part and smooths its
     // normals. True.
     bool parsePart(FEMeshPartC* part);
-    // One structure block (after "S{"). True.
+    // One structure block (after "S{"). True, or false at the placement limit.
     bool parseStructure();
 
     // From the start of the buffer: the first part block into the given part. True.
@@ -77,10 +80,17 @@ private:
     // Passes over plain tokens to the next block opened inside the current one and gives its
     // keyword; false at the current block's close or at the end of the text.
     bool nextBlock(const char*& keyword, size_t& length);
+    // From the start of the buffer: the parts and instances a parse would make, taking the
+    // same tokens as the part and structure blocks do but building nothing.
+    void countBlocks(size_t& parts, size_t& placements);
+    void skimPart();
+    void skimStructure(size_t parts, size_t& placements);
 
     uint32_t position = 0;
     FEDisplayPartListC* target = nullptr;
     uint64_t maxUnpackedSize = kDefaultMaxUnpackedSize;
     size_t partLimit = SIZE_MAX;
+    size_t placementLimit = SIZE_MAX;
     bool partLimitHit = false;
+    bool placementLimitHit = false;
 };

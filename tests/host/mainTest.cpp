@@ -965,12 +965,35 @@ TEST(TavoplexProgram, ModelsOfManySmallThingsCostInProportionToTheirCount)
     // Well under a kilobyte each, display list included, until a part holds something.
     EXPECT_LT(double(empty.peakKB - base.peakKB) * 1024.0 / double(empties), 1024.0) << empty.peakKB << " KB";
 
-    // Three bytes a part: a small file could ask for more than memory holds, and is refused
-    // once it holds more than the limit, in the time a model of that many parts takes.
-    const MeasuredRun over = runMeasured(repeated("P{}", CTavoplexCtrl::kDefaultPartLimit + 1), memoryKB, limitMs);
-    EXPECT_EQ(over.status, 1) << over.err;
-    EXPECT_NE(over.err.find("model.zjv\": the model holds more than 1,000,000 parts\n"), std::string::npos) << over.err;
-    EXPECT_EQ(programLines(over.err), 1) << over.err;
+    const std::string triangle = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+    // Each placement draws the part once more, and the renderer once queued what it was given
+    // far ahead of its threads: 2.5 KB a placement, 2 GB for a million.
+    const size_t placements = 300000;
+    const MeasuredRun placed = runMeasured(
+        triangle + "S{M{0 1 0 0 0 1 0 0 0 1 0 0 0}" + repeated("ME{}", placements) + "}\n", memoryKB, limitMs);
+    EXPECT_EQ(placed.status, 0) << placed.err;
+    EXPECT_LT(double(placed.peakKB - base.peakKB) * 1024.0 / double(placements), 1536.0) << placed.peakKB << " KB";
+
+    // A few bytes make a part or a placement: a small file could ask for more than memory
+    // holds. Over either limit it is refused, counted before anything is built: once, the
+    // million parts were built first, taking 17 s and 3 GB.
+    const struct {
+        const char* limit;
+        std::string text;
+    } overs[] = {
+        {"1,000,000 parts", repeated(triangle, CTavoplexCtrl::kDefaultPartLimit + 1)},
+        {"1,000,000 placements", triangle + "S{M{0 1 0 0 0 1 0 0 0 1 0 0 0}" +
+                                     repeated("ME{}", CTavoplexCtrl::kDefaultPlacementLimit + 1) + "}\n"},
+    };
+    for (const auto& o : overs) {
+        const MeasuredRun over = runMeasured(o.text, memoryKB, limitMs);
+        EXPECT_EQ(over.status, 1) << over.err;
+        EXPECT_NE(over.err.find(std::string("model.zjv\": the model holds more than ") + o.limit + "\n"),
+                  std::string::npos) << over.err;
+        EXPECT_EQ(programLines(over.err), 1) << over.err;
+        EXPECT_LT(over.peakKB, 1L << 20) << o.limit;
+        EXPECT_LT(over.cpuSeconds, base.cpuSeconds + 5.0) << o.limit;
+    }
 #endif  // a million parts take the sanitizers most of a minute; the loader's tests lower the limit
 }
 

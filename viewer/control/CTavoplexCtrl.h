@@ -434,6 +434,9 @@ public:
     // would take more memory than the machine has. A model with more fails to load.
     static constexpr size_t kDefaultPartLimit = 1000000;
     size_t PartLimit = kDefaultPartLimit;
+    // The most placed instances: four bytes of text place a part once more.
+    static constexpr size_t kDefaultPlacementLimit = 1000000;
+    size_t PlacementLimit = kDefaultPlacementLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
     // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
     RWCString FetchFailure;

@@ -294,12 +294,16 @@ bool CTavoplexCtrl::RunLoader()
         WriteLog("    Parsing ZJV in memory.\n");
         ReadStop stop;
         Reader->setPartLimit(PartLimit);
+        Reader->setPlacementLimit(PlacementLimit);
         Reader->parse(Parts.get(), &stop);
-        if (Reader->partLimitReached()) {
+        const bool tooManyParts = Reader->partLimitReached();
+        if (tooManyParts || Reader->placementLimitReached()) {
             LoadFailed = true;
-            // The parts read up to the limit may be many; the failed load keeps none of them.
+            // Whatever was read up to the limit, the failed load keeps none of it.
             Parts = std::make_unique<FEDisplayPartListC>();
-            SetFailureReason(ArchivePath, fromText("the model holds more than " + groupedNumber(PartLimit) + " parts"));
+            SetFailureReason(ArchivePath, fromText("the model holds more than " +
+                                                   (tooManyParts ? groupedNumber(PartLimit) + " parts"
+                                                                 : groupedNumber(PlacementLimit) + " placements")));
             return false;
         }
         if (Parts->partCount() == 0) {

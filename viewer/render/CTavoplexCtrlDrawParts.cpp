@@ -18,6 +18,7 @@
 #include "geometry/mesh/FEMeshFaceInfoI.h"
 #include "geometry/mesh/FEMeshPartC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/DrawPacerC.h"
 #include "viewer/render/LineVisibilityC.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/textures/TextureC.h"
@@ -56,6 +57,21 @@ void multiplyPlacement(const FEDisplayPartRefC& instance)
     float m[16];
     instance.GetGLMatrix(m);
     glMultMatrixf(m);
+}
+
+// About what a pass hands the renderer for an instance: the part's faces, its coloured
+// triangles, its edges.
+size_t facesOf(const FEDisplayPartRefC& instance)
+{
+    return instance.GetPart() != nullptr ? instance.GetPart()->getFaceCount() : 0;
+}
+size_t colouredOf(const FEDisplayPartRefC& instance)
+{
+    return instance.GetPart() != nullptr ? instance.GetPart()->triangleCount() : 0;
+}
+size_t edgesOf(const FEDisplayPartRefC& instance)
+{
+    return instance.GetPart() != nullptr ? instance.GetPart()->getEdgeCount() : 0;
 }
 
 void vertex(const Point3D& p) { glVertex3f(float(p.x()), float(p.y()), float(p.z())); }
@@ -127,6 +143,7 @@ void CTavoplexCtrl::DrawParts()
     const size_t count = instances.entries();
     ThreadVerticesLeft = ThreadVertexLimit;
     const bool ghosts = DisplayMode == 0;
+    DrawPacerC pacer;
 
     if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
         const bool metallic = MetalTexture != nullptr && Metallic == 1;
@@ -143,12 +160,16 @@ void CTavoplexCtrl::DrawParts()
         if (!ghosts) {
             glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
             for (size_t i = 0; i < count; ++i)
-                if (instances[i]->GetTransparency() == 0.0f)
+                if (instances[i]->GetTransparency() == 0.0f) {
                     DrawPartLists(*instances[i], false);
+                    pacer.add(facesOf(*instances[i]));
+                }
             glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
             for (size_t i = 0; i < count; ++i)
-                if (instances[i]->GetTransparency() == 0.0f)
+                if (instances[i]->GetTransparency() == 0.0f) {
                     DrawPartTriangles(*instances[i], false);
+                    pacer.add(colouredOf(*instances[i]));
+                }
         }
         // Then the see-through ones (every instance as a ghost in mode 0), both sides shown.
         glDisable(GL_CULL_FACE);
@@ -157,12 +178,16 @@ void CTavoplexCtrl::DrawParts()
         };
         glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
         for (size_t i = 0; i < count; ++i)
-            if (seeThrough(instances[i]))
+            if (seeThrough(instances[i])) {
                 DrawPartLists(*instances[i], ghosts);
+                pacer.add(facesOf(*instances[i]));
+            }
         glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
         for (size_t i = 0; i < count; ++i)
-            if (seeThrough(instances[i]))
+            if (seeThrough(instances[i])) {
                 DrawPartTriangles(*instances[i], ghosts);
+                pacer.add(colouredOf(*instances[i]));
+            }
         glEnable(GL_CULL_FACE);
         if (metallic) {
             glDisable(GL_TEXTURE_GEN_S);
@@ -181,8 +206,10 @@ void CTavoplexCtrl::DrawParts()
         glShadeModel(GL_FLAT);
         glDisable(GL_LIGHTING);
         glDepthMask(GL_FALSE);
-        for (size_t i = 0; i < count; ++i)
+        for (size_t i = 0; i < count; ++i) {
             DrawPartLines(*instances[i]);
+            pacer.add(edgesOf(*instances[i]));
+        }
         glDepthMask(GL_TRUE);
         if (smooth)
             glDisable(GL_LINE_SMOOTH);

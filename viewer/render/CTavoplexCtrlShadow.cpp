@@ -13,6 +13,7 @@
 #include "geometry/display/FEDisplayPartListC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/DrawPacerC.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/render/ShadowGeometry.h"
 #include "viewer/render/ShadowTextureKey.h"
@@ -94,6 +95,7 @@ void CTavoplexCtrl::GenerateShadowTexture()
     if (Parts != nullptr) {
         const float grey = ShadowQuality == 2 ? kSoftShadowGrey : kHardShadowGrey;
         const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
+        DrawPacerC pacer;
         for (size_t i = 0; i < instances.entries(); ++i) {
             const FEDisplayPartRefC* instance = instances[i];
             const FEDisplayPartC* part = instance != nullptr ? instance->GetPart() : nullptr;
@@ -116,6 +118,7 @@ void CTavoplexCtrl::GenerateShadowTexture()
                 }
             }
             glPopMatrix();
+            pacer.add(kept || ModelLeftOut ? 0 : part->getFaceCount());
         }
     }
 

@@ -2,8 +2,10 @@
 #include "viewer/render/LineVisibilityC.h"
 
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <system_error>
+#include <unordered_map>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartRefC.h"
@@ -23,6 +25,15 @@ double facing(const TransformMatrix& m, const FEMeshHalfEdgeC* side)
     const Point3Df& n = face->getNormal();
     const double* row = m.getData() + 8;
     return row[0] * double(n.x()) + row[1] * double(n.y()) + row[2] * double(n.z());
+}
+
+// A transform with the given depth row and nothing else: all that the edge tests read.
+TransformMatrix depthRowOnly(const double* row)
+{
+    TransformMatrix m;
+    for (int column = 0; column < 3; ++column)
+        m.at(2, column) = row[column];
+    return m;
 }
 
 }  // namespace
@@ -65,14 +76,44 @@ LineVisibilityC::LineVisibilityC(const FEDisplayPartRefC* const* instances, size
     TransformMatrix viewMatrix;
     viewMatrix.setFromColumnMajor(view);
     entries.resize(count);
+    // A part placed many times alike is searched once: the same edges under the same row.
+    struct Key {
+        const FEMeshEdgeC* firstEdge;
+        double row[3];
+        bool operator==(const Key& o) const
+        {
+            return firstEdge == o.firstEdge && std::memcmp(row, o.row, sizeof row) == 0;
+        }
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const
+        {
+            uint64_t h = uint64_t(reinterpret_cast<uintptr_t>(k.firstEdge));
+            for (double d : k.row) {
+                uint64_t bits;
+                std::memcpy(&bits, &d, sizeof bits);
+                h = (h ^ bits) * 0x100000001b3ull;
+            }
+            return size_t(h ^ (h >> 29));
+        }
+    };
+    std::unordered_map<Key, size_t, KeyHash> known;
     for (size_t i = 0; i < count; ++i) {
         Entry& entry = entries[i];
         entry.instance = instances[i];
         const FEDisplayPartC* part = instances[i] != nullptr ? instances[i]->GetPart() : nullptr;
-        if (part == nullptr)
+        if (part == nullptr || part->getFirstEdge() == nullptr)
             continue;
-        entry.firstEdge = part->getFirstEdge();
-        entry.eye = viewMatrix * instances[i]->GetMatrix();
+        const TransformMatrix eye = viewMatrix * instances[i]->GetMatrix();
+        Key key{part->getFirstEdge(), {eye.at(2, 0), eye.at(2, 1), eye.at(2, 2)}};
+        const auto [at, added] = known.emplace(key, searches.size());
+        if (added) {
+            searches.emplace_back();
+            Search& search = searches.back();
+            search.firstEdge = key.firstEdge;
+            std::memcpy(search.depthRow, key.row, sizeof key.row);
+        }
+        entry.search = at->second;
     }
     try {
         worker = std::thread([this] { run(); });
@@ -91,16 +132,14 @@ void LineVisibilityC::wait()
 
 void LineVisibilityC::run()
 {
-    for (Entry& entry : entries) {
-        if (entry.firstEdge == nullptr)
-            continue;
+    for (Search& search : searches) {
         try {
-            findShownEdges(entry.firstEdge, entry.eye, entry.shown);
-            entry.found = true;
+            findShownEdges(search.firstEdge, depthRowOnly(search.depthRow), search.shown);
+            search.found = true;
         } catch (...) {
             // Without room for the tables the lines pass finds the edges itself.
-            entry.shown.clear();
-            entry.shown.shrink_to_fit();
+            search.shown.clear();
+            search.shown.shrink_to_fit();
         }
     }
 }
@@ -109,25 +148,28 @@ const std::vector<const FEMeshEdgeC*>* LineVisibilityC::shownEdges(const FEDispl
                                                                    const TransformMatrix& eye)
 {
     wait();
-    auto matches = [&](const Entry& entry) {
-        if (entry.instance != &instance || !entry.found)
-            return false;
-        const double* a = entry.eye.getData();
-        const double* b = eye.getData();
-        for (int k = 0; k < 16; ++k)
-            if (a[k] != b[k])
-                return false;
-        return true;
+    const double row[3] = {eye.at(2, 0), eye.at(2, 1), eye.at(2, 2)};
+    auto found = [&](const Entry& entry) -> const Search* {
+        if (entry.instance != &instance || entry.search == kNoSearch)
+            return nullptr;
+        const Search& search = searches[entry.search];
+        if (!search.found || std::memcmp(search.depthRow, row, sizeof row) != 0)
+            return nullptr;
+        return &search;
     };
     // The lines pass asks for the instances in the order they were given: the entry after the
     // last one found is tried first, so that a frame of many instances does not search the
     // list for each of them.
-    if (next < entries.size() && matches(entries[next]))
-        return &entries[next++].shown;
+    if (next < entries.size()) {
+        if (const Search* search = found(entries[next])) {
+            ++next;
+            return &search->shown;
+        }
+    }
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (matches(entries[i])) {
+        if (const Search* search = found(entries[i])) {
             next = i + 1;
-            return &entries[i].shown;
+            return &search->shown;
         }
     }
     return nullptr;

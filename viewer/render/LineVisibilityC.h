@@ -15,10 +15,12 @@ class FEMeshEdgeC;
 // and the other away under the eye-space transform m (row-major, affine): on the silhouette.
 bool EdgeShowsAsLine(const FEMeshEdgeC& edge, const TransformMatrix& m);
 
-// The edges that show depend on nothing but the mesh and the eye-space transform, so they can
-// be found while the shadow and the surfaces are drawn, once the frame's view is known. The
-// lines pass takes a result only when it was found under exactly the transform that pass
-// uses; otherwise it finds the edges itself. The meshes must not change while this lives.
+// The edges that show depend on nothing but the mesh and the depth row of the eye-space
+// transform (how each face normal turns to the eye), so they can be found while the shadow
+// and the surfaces are drawn, once the frame's view is known, and once for all instances of a
+// part that are turned alike. The lines pass takes a result only when it was found under the
+// depth row of exactly the transform that pass uses; otherwise it finds the edges itself. The
+// meshes must not change while this lives.
 class LineVisibilityC {
 public:
     // Starts finding the shown edges of every instance, in order, under view (the scene's
@@ -41,17 +43,24 @@ public:
                                std::vector<const FEMeshEdgeC*>& shown);
 
 private:
-    struct Entry {
-        const FEDisplayPartRefC* instance = nullptr;
+    // The shown edges of a part under one depth row (row 2 of the eye transform, without its
+    // translation).
+    struct Search {
         const FEMeshEdgeC* firstEdge = nullptr;
-        TransformMatrix eye;
+        double depthRow[3] = {0, 0, 0};
         std::vector<const FEMeshEdgeC*> shown;
         bool found = false;
     };
+    struct Entry {
+        const FEDisplayPartRefC* instance = nullptr;
+        size_t search = kNoSearch;
+    };
+    static constexpr size_t kNoSearch = size_t(-1);
     void run();
     void wait();
 
     std::vector<Entry> entries;
+    std::vector<Search> searches;
     size_t next = 0;  // the entry after the one shownEdges found last
     std::thread worker;
 };

@@ -111,6 +111,19 @@ TEST(FEDisplayPartCTest, InstanceMatricesPlaceThePart)
 
     ref.SetExplodeFraction(0.5);
     EXPECT_EQ(ref.GetMatrix().getTranslation(), Point3D(10, 0, 10));
+    ref.GetGLMatrix(gl);
+    EXPECT_FLOAT_EQ(gl[14], 10.0f);
+    EXPECT_TRUE(ref.GetBaseMatrix().isEqual(base));
+    // A turned current matrix keeps its turn while the explode moves it, back to the base too.
+    TransformMatrix turned(base);
+    turned.rotate(90, 0, 0);
+    ref.SetMatrix(turned);
+    ref.SetExplodeFraction(0.0);
+    EXPECT_EQ(ref.GetMatrix().getTranslation(), base.getTranslation());
+    EXPECT_NEAR(ref.GetMatrix().at(2, 1), turned.at(2, 1), 1e-12);
+    EXPECT_FALSE(ref.GetMatrix().isEqual(base));
+    ref.SetMatrix(base);
+    EXPECT_TRUE(ref.GetMatrix().isEqual(base));
     EXPECT_TRUE(ref.GetBaseMatrix().isEqual(base));
 
     ref.SetPickFlag(true);

@@ -84,6 +84,35 @@ TEST(FEMeshPart, NewPartIsEmpty)
         EXPECT_EQ(m[i], i % 5 == 0 ? 1.0 : 0.0);
 }
 
+TEST(FEMeshPart, EachPlacementReadsBackWhatWasSetAndTheOtherStaysIdentity)
+{
+    // The two matrices are made on first use: either may be the first one set.
+    double a[16], b[16], got[16];
+    for (int i = 0; i < 16; ++i) {
+        a[i] = 1.0 + i;
+        b[i] = 100.0 + i;
+    }
+    for (bool secondFirst : {false, true}) {
+        SCOPED_TRACE(secondFirst);
+        FEMeshPartC part;
+        if (secondFirst) {
+            part.setSecondPlacement(b);
+            part.getPlacement(got);
+        } else {
+            part.setPlacement(a);
+            part.getSecondPlacement(got);
+        }
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(got[i], i % 5 == 0 ? 1.0 : 0.0) << i;
+        part.setPlacement(a);
+        part.setSecondPlacement(b);
+        part.getPlacement(got);
+        EXPECT_TRUE(std::equal(got, got + 16, a));
+        part.getSecondPlacement(got);
+        EXPECT_TRUE(std::equal(got, got + 16, b));
+    }
+}
+
 TEST(FEMeshPart, FaceRingRunsFromThePreviousPointAndSharesVertices)
 {
     FEMeshPartC part;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -508,23 +509,95 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
     EXPECT_LT((after > before ? after - before : 0) / kParts, kBound);
 }
 
-TEST(ZJVReader, PartBlocksBeyondTheLimitAreNotMade)
+TEST(ZJVReader, ATextOverEitherLimitIsCountedAndYieldsNothing)
 {
+    // Four parts, four placements ("M{9}" names a part that is not read: its "ME" places nothing).
+    const std::string text = "P{N{a}}P{N{b}}S{M{1 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}"
+                             "ME{}M{0}ME{}M{9}ME{}}P{N{c}}P{N{d}}S{ME{}}";
+    struct Case {
+        size_t parts, placements;
+        bool overParts, overPlacements;
+    } cases[] = {{4, 4, false, false}, {3, 4, true, false}, {4, 3, false, true}, {0, 0, true, false}};
     ZJVReaderC reader;
-    fill(reader, "P{N{a}}P{N{b}}S{M{1 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}}P{N{c}}P{N{d}}");
-    for (size_t limit : {size_t(4), size_t(5), size_t(2), size_t(0)}) {
-        SCOPED_TRACE(limit);
-        reader.setPartLimit(limit);
+    fill(reader, text);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.parts) + " parts, " + std::to_string(c.placements) + " placements");
+        reader.setPartLimit(c.parts);
+        reader.setPlacementLimit(c.placements);
         FEDisplayPartListC list;
         reader.parse(&list);
-        const size_t read = std::min<size_t>(limit, 4);
-        EXPECT_EQ(list.partCount(), read);
-        EXPECT_EQ(reader.partLimitReached(), limit < 4);
-        // The parse stops at the part beyond the limit: what came before it stays.
-        EXPECT_EQ(list.instanceCount(), read >= 2 ? 1u : 0u);
-        if (read > 0) {
-            EXPECT_EQ(std::string(list.getPart(read - 1)->getName().data()), std::string(1, char('a' + read - 1)));
+        EXPECT_EQ(reader.partLimitReached(), c.overParts);
+        EXPECT_EQ(reader.placementLimitReached(), c.overPlacements);
+        const bool over = c.overParts || c.overPlacements;
+        EXPECT_EQ(list.partCount(), over ? 0u : 4u);
+        EXPECT_EQ(list.instanceCount(), over ? 0u : 4u);
+    }
+}
+
+TEST(ZJVReader, TheCountTakesTheTokensTheBlocksTake)
+{
+    // Blocks whose handlers take a brace or more that a text's layout suggests, parts named
+    // inside other blocks, structures before their parts: the count finds what the parse makes.
+    const char* texts[] = {
+        "P{N{P{}}P{}",                         // the name takes "P{" and "}": one part, then a second
+        "P{C{1 2 3}}P{}}P{}",                  // the colour takes five tokens, the part's brace too
+        "P{MID{x}P{}}P{}",                     // the identifier's brace call takes "P{"
+        "P{THRL{1 2 3 4 5 6 7}}P{}}P{}",       // a thread record takes seven tokens after its flag
+        "P{PL{P{ 1}}P{}",                      // a list ends at a nested block: "1" is a plain token
+        "P {}P{X{P{}}}P{}",                    // not a part; an unknown block's content
+        "S{ME{}}P{}S{M{0}ME{}ME{}M{-1}ME{}M{1}ME{}}P{}S{N{ME{}}ME{}M{1}ME{}}",
+        "P{}S{M{0 ME{}ME{}}",                  // a list that ends at "ME{"
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        ZJVReaderC reader;
+        fill(reader, text);
+        FEDisplayPartListC all;
+        reader.parse(&all);
+        const size_t parts = all.partCount(), placements = all.instanceCount();
+        ASSERT_GT(parts, 0u);
+        // One under the count refuses the text before anything is built; the count itself reads it.
+        const size_t limits[3][2] = {{parts - 1, SIZE_MAX}, {SIZE_MAX, placements - 1}, {parts, placements}};
+        for (int k = 0; k < 3; ++k) {
+            if (k == 1 && placements == 0)
+                continue;
+            reader.setPartLimit(limits[k][0]);
+            reader.setPlacementLimit(limits[k][1]);
+            FEDisplayPartListC list;
+            reader.parse(&list);
+            EXPECT_EQ(reader.partLimitReached(), k == 0) << k;
+            EXPECT_EQ(reader.placementLimitReached(), k == 1) << k;
+            EXPECT_EQ(list.partCount(), k == 2 ? parts : 0u) << k;
+            EXPECT_EQ(list.instanceCount(), k == 2 ? placements : 0u) << k;
         }
+    }
+}
+
+TEST(ZJVReader, AReaderOverALimitReadsTheNextModelAndTheOtherWayRound)
+{
+    const std::string small = "P{N{a}}S{ME{}}", large = "P{N{a}}P{N{b}}S{ME{}ME{}}";
+    for (bool placements : {false, true}) {
+        SCOPED_TRACE(placements ? "placement limit" : "part limit");
+        ZJVReaderC reader;
+        if (placements)
+            reader.setPlacementLimit(1);
+        else
+            reader.setPartLimit(1);
+        for (bool over : {true, false, true}) {
+            fill(reader, over ? large : small);
+            FEDisplayPartListC list;
+            reader.parse(&list);
+            EXPECT_EQ(placements ? reader.placementLimitReached() : reader.partLimitReached(), over);
+            EXPECT_EQ(list.partCount(), over ? 0u : 1u);
+            EXPECT_EQ(list.instanceCount(), over ? 0u : 1u);
+        }
+        // Without limits the text is not counted: the flag goes all the same.
+        reader.setPartLimit(SIZE_MAX);
+        reader.setPlacementLimit(SIZE_MAX);
+        FEDisplayPartListC list;
+        reader.parse(&list);
+        EXPECT_FALSE(reader.partLimitReached() || reader.placementLimitReached());
+        EXPECT_EQ(list.partCount(), 2u);
     }
 }
 

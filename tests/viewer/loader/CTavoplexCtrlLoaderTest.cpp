@@ -290,6 +290,32 @@ TEST(CTavoplexCtrlLoader, AModelOfMorePartsThanTheLimitFailsAtTheFirstPassKeepin
     }
 }
 
+TEST(CTavoplexCtrlLoader, AModelOfMorePlacementsThanTheLimitFailsAtTheFirstPassKeepingNone)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    EXPECT_EQ(c.PlacementLimit, 1000000u);
+    std::string placements = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\nS{";
+    for (int i = 0; i < 1234; ++i)
+        placements += "M{0 1 0 0 0 1 0 0 0 1 " + std::to_string(i) + " 0 0}ME{}";
+    const std::string model = v.folder().write("placed.zjv", buildZip({{"model.txt", placements + "}"}}));
+    // The failing load first: the one after it starts afresh.
+    for (size_t limit : {size_t(1233), size_t(1234)}) {
+        SCOPED_TRACE(limit);
+        c.PlacementLimit = limit;
+        runLoad(v, model, 2000);
+        EXPECT_EQ(c.LoadFailed, limit < 1234);
+        if (c.LoadFailed) {
+            EXPECT_EQ(c.LoaderCount, 6);  // the first pass
+        }
+        EXPECT_EQ(c.Parts->partCount(), limit < 1234 ? 0u : 1u);
+        EXPECT_EQ(c.Parts->instanceCount(), limit < 1234 ? 0u : 1234u);
+        const std::string reason(c.FailureReason.data(), c.FailureReason.length());
+        EXPECT_EQ(reason, limit < 1234 ? "\"" + model + "\": the model holds more than 1,233 placements" : std::string());
+    }
+}
+
 TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason)
 {
     LoopbackHttpServer server;

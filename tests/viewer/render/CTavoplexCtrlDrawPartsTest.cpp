@@ -618,6 +618,41 @@ TEST(CTavoplexCtrlListMemory, LinePassWithoutRoomForItsTablesOrArraysDrawsTheSam
     t.c.UnlockOpenGL();
 }
 
+TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreFoundOnceForInstancesTurnedAlike)
+{
+    // A part placed many times: the instances moved apart but turned alike share one search,
+    // one turned otherwise has its own; each gets the edges its own transform shows.
+    refHandle<FEDisplayPartC> torus(new FEDisplayPartC);
+    benchsupport::buildTorus(*torus, 60, 40);
+    torus->finalize(-1.0);
+    TransformMatrix moved, turned;
+    moved.translate(5.0, -2.0, 7.0);
+    turned.rotate(0.0, 40.0, 0.0);
+    const FEDisplayPartRefC a(0, torus.get(), TransformMatrix(), TransformMatrix());
+    const FEDisplayPartRefC b(0, torus.get(), moved, moved);
+    const FEDisplayPartRefC c(0, torus.get(), turned, turned);
+    TransformMatrix view;
+    view.rotate(-50.0, 0.0, 20.0);
+    double columns[16];
+    view.getColumnMajor(columns);
+    const FEDisplayPartRefC* placed[] = {&a, &b, &c};
+    LineVisibilityC ahead(placed, 3, columns);
+    const std::vector<const FEMeshEdgeC*>* found[3];
+    for (int i = 0; i < 3; ++i) {
+        const TransformMatrix eye = view * placed[i]->GetMatrix();
+        found[i] = ahead.shownEdges(*placed[i], eye);
+        ASSERT_NE(found[i], nullptr) << i;
+        std::vector<const FEMeshEdgeC*> expected;
+        for (const FEMeshEdgeC* e = torus->getFirstEdge(); e != nullptr; e = e->getNext())
+            if (EdgeShowsAsLine(*e, eye))
+                expected.push_back(e);
+        EXPECT_TRUE(*found[i] == expected) << i;
+    }
+    EXPECT_EQ(found[0], found[1]);
+    EXPECT_NE(found[0], found[2]);
+    EXPECT_FALSE(*found[0] == *found[2]);  // else sharing it by mistake would not show
+}
+
 TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWereFoundFor)
 {
     LinedTorus t;
