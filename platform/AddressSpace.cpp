@@ -79,14 +79,21 @@ size_t addressSpaceLeft()
 
 unsigned rendererThreads()
 {
-    // Read as the renderer reads it: a number in any C base, the default when there is none.
+    // Only the threaded renderer, the one chosen when the variable is unset or empty, makes any.
+    if (const char* driver = std::getenv("GALLIUM_DRIVER"); driver != nullptr && *driver != '\0' &&
+                                                             std::strcmp(driver, "llvmpipe") != 0)
+        return 0;
+    // Read as the renderer reads it: a number in any C base (a negative one, as unsigned, is past
+    // the most), the default when there is none.
     if (const char* text = std::getenv("LP_NUM_THREADS")) {
         char* end = nullptr;
         const long n = std::strtol(text, &end, 0);
         if (end != text)
-            return unsigned(std::clamp<long>(n, 0, kMostRendererThreads));
+            return n < 0 ? kMostRendererThreads : unsigned(std::min<long>(n, kMostRendererThreads));
     }
-    return std::min(processorsAvailable(), kMostRendererThreads);
+    // On one processor it draws on the caller.
+    const unsigned processors = processorsAvailable();
+    return processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
 }
 
 size_t rendererRoom(unsigned threads) { return 2 * size_t(threads) * threadStackBytes() + kRendererWork; }
@@ -99,7 +106,9 @@ AddressSpacePlan planAddressSpace(size_t left, unsigned processors)
     // eighth: the rest is the models' and the renderer's.
     const size_t spare = left > plan.needed ? left - plan.needed : 0;
     const size_t perThread = rendererRoom(1) - rendererRoom(0);
-    plan.rendererThreads = unsigned(std::min<size_t>({processors, kMostRendererThreads, spare / 4 / perThread}));
+    // As many as the renderer makes by itself (none on one processor), or fewer.
+    const unsigned wanted = processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
+    plan.rendererThreads = unsigned(std::min<size_t>(wanted, spare / 4 / perThread));
     plan.mallocArenas = unsigned(std::clamp<size_t>(spare / 8 / (2 * kArenaBytes), 1, 8 * size_t(std::max(processors, 1u))));
     return plan;
 }
