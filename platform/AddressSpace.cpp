@@ -23,6 +23,9 @@ constexpr unsigned kMostRendererThreads = 32;
 // What the renderer asks beyond its threads' stacks while it draws: the shaders it compiles
 // (and the compiler's own memory meanwhile), the frame's buffers and its lists of commands.
 constexpr size_t kRendererWork = 96 * kMB;
+// What the unthreaded renderer (GALLIUM_DRIVER=softpipe) asks beyond that: its caches of tiles
+// and its copies of a frame's buffers, about 160 MB of memory and 400 MB of address space more.
+constexpr size_t kSoftpipeWork = 400 * kMB;
 // The least a model is given: the record pools' smallest ranges and the heap of a small model.
 constexpr size_t kLeastForModels = 64 * kMB;
 // The allocator reserves this much for each of its arenas (a thread's heap), and maps twice
@@ -48,6 +51,12 @@ bool userChoseArenas()
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     return std::getenv("MALLOC_ARENA_MAX") != nullptr ||
            (tunables != nullptr && std::strstr(tunables, "glibc.malloc.arena_max") != nullptr);
+}
+
+bool softpipeChosen()
+{
+    const char* driver = std::getenv("GALLIUM_DRIVER");
+    return driver != nullptr && std::strcmp(driver, "softpipe") == 0;
 }
 
 size_t megabytes(size_t bytes, bool up) { return (bytes + (up ? kMB - 1 : 0)) / kMB; }
@@ -96,7 +105,10 @@ unsigned rendererThreads()
     return processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
 }
 
-size_t rendererRoom(unsigned threads) { return 2 * size_t(threads) * threadStackBytes() + kRendererWork; }
+size_t rendererRoom(unsigned threads)
+{
+    return 2 * size_t(threads) * threadStackBytes() + kRendererWork + (softpipeChosen() ? kSoftpipeWork : 0);
+}
 
 AddressSpacePlan planAddressSpace(size_t left, unsigned processors)
 {

@@ -24,7 +24,8 @@ size_t addressSpaceLeft();
 // this process may use, none on one processor; at most 32.
 unsigned rendererThreads();
 // Address space the renderer takes beyond its libraries with that many threads: the stacks of
-// its drawing and compute threads, the shaders it compiles and what drawing a frame asks.
+// its drawing and compute threads, the shaders it compiles and what drawing a frame asks (far
+// more for the unthreaded renderer).
 size_t rendererRoom(unsigned threads);
 
 // How a run fits a limit of address space that leaves `left` bytes once the renderer's
