@@ -23,6 +23,9 @@ constexpr unsigned kMostRendererThreads = 32;
 // What the renderer asks beyond its threads' stacks while it draws: the shaders it compiles
 // (and the compiler's own memory meanwhile), the frame's buffers and its lists of commands.
 constexpr size_t kRendererWork = 96 * kMB;
+// What the unthreaded renderer (GALLIUM_DRIVER=softpipe) asks beyond that: its caches of tiles
+// and its copies of a frame's buffers, about 160 MB of memory and 400 MB of address space more.
+constexpr size_t kSoftpipeWork = 400 * kMB;
 // The least a model is given: the record pools' smallest ranges and the heap of a small model.
 constexpr size_t kLeastForModels = 64 * kMB;
 // The allocator reserves this much for each of its arenas (a thread's heap), and maps twice
@@ -48,6 +51,12 @@ bool userChoseArenas()
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     return std::getenv("MALLOC_ARENA_MAX") != nullptr ||
            (tunables != nullptr && std::strstr(tunables, "glibc.malloc.arena_max") != nullptr);
+}
+
+bool softpipeChosen()
+{
+    const char* driver = std::getenv("GALLIUM_DRIVER");
+    return driver != nullptr && std::strcmp(driver, "softpipe") == 0;
 }
 
 size_t megabytes(size_t bytes, bool up) { return (bytes + (up ? kMB - 1 : 0)) / kMB; }
@@ -79,17 +88,27 @@ size_t addressSpaceLeft()
 
 unsigned rendererThreads()
 {
-    // Read as the renderer reads it: a number in any C base, the default when there is none.
+    // Only the threaded renderer, the one chosen when the variable is unset or empty, makes any.
+    if (const char* driver = std::getenv("GALLIUM_DRIVER"); driver != nullptr && *driver != '\0' &&
+                                                             std::strcmp(driver, "llvmpipe") != 0)
+        return 0;
+    // Read as the renderer reads it: a number in any C base (a negative one, as unsigned, is past
+    // the most), the default when there is none.
     if (const char* text = std::getenv("LP_NUM_THREADS")) {
         char* end = nullptr;
         const long n = std::strtol(text, &end, 0);
         if (end != text)
-            return unsigned(std::clamp<long>(n, 0, kMostRendererThreads));
+            return n < 0 ? kMostRendererThreads : unsigned(std::min<long>(n, kMostRendererThreads));
     }
-    return std::min(processorsAvailable(), kMostRendererThreads);
+    // On one processor it draws on the caller.
+    const unsigned processors = processorsAvailable();
+    return processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
 }
 
-size_t rendererRoom(unsigned threads) { return 2 * size_t(threads) * threadStackBytes() + kRendererWork; }
+size_t rendererRoom(unsigned threads)
+{
+    return 2 * size_t(threads) * threadStackBytes() + kRendererWork + (softpipeChosen() ? kSoftpipeWork : 0);
+}
 
 AddressSpacePlan planAddressSpace(size_t left, unsigned processors)
 {
@@ -99,7 +118,9 @@ AddressSpacePlan planAddressSpace(size_t left, unsigned processors)
     // eighth: the rest is the models' and the renderer's.
     const size_t spare = left > plan.needed ? left - plan.needed : 0;
     const size_t perThread = rendererRoom(1) - rendererRoom(0);
-    plan.rendererThreads = unsigned(std::min<size_t>({processors, kMostRendererThreads, spare / 4 / perThread}));
+    // As many as the renderer makes by itself (none on one processor), or fewer.
+    const unsigned wanted = processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
+    plan.rendererThreads = unsigned(std::min<size_t>(wanted, spare / 4 / perThread));
     plan.mallocArenas = unsigned(std::clamp<size_t>(spare / 8 / (2 * kArenaBytes), 1, 8 * size_t(std::max(processors, 1u))));
     return plan;
 }

@@ -19,11 +19,13 @@ size_t addressSpaceLimit();
 // What the process may still map under its limit; SIZE_MAX without one.
 size_t addressSpaceLeft();
 
-// The worker threads the renderer makes: LP_NUM_THREADS when set, else one per processor this
-// process may use (at most 32).
+// The worker threads the renderer makes, as it counts them: none unless it is the threaded one
+// (GALLIUM_DRIVER unset, empty or llvmpipe); else LP_NUM_THREADS when set, or one per processor
+// this process may use, none on one processor; at most 32.
 unsigned rendererThreads();
 // Address space the renderer takes beyond its libraries with that many threads: the stacks of
-// its drawing and compute threads, the shaders it compiles and what drawing a frame asks.
+// its drawing and compute threads, the shaders it compiles and what drawing a frame asks (far
+// more for the unthreaded renderer).
 size_t rendererRoom(unsigned threads);
 
 // How a run fits a limit of address space that leaves `left` bytes once the renderer's

@@ -5,8 +5,6 @@
 #include <dirent.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -77,14 +75,11 @@ OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
     OSMesaContext ctx = makeContext(share, depthBits);
     if (ctx == nullptr)
         return nullptr;
-    // Only the threaded renderer has drawing threads; it makes at least 16 where told to.
-    const char* driver = std::getenv("GALLIUM_DRIVER");
-    const unsigned expected = driver == nullptr || std::strcmp(driver, "llvmpipe") == 0 ? std::min(threads, 16u) : 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (drawingThreads() < expected && std::chrono::steady_clock::now() < deadline)
+    while (drawingThreads() < threads && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     g_rendererChecked = true;
-    g_rendererStalls = drawingThreads() < expected;
+    g_rendererStalls = drawingThreads() < threads;
     // Such a context is left as it is: destroying it could wait for a missing thread too.
     return g_rendererStalls ? nullptr : ctx;
 }

@@ -2,6 +2,7 @@
 // programs.
 #include "platform/sys.h"
 #include "platform/AddressSpace.h"
+#include "platform/Parallel.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include <dlfcn.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <thread>
 
@@ -418,15 +420,38 @@ TEST(Sys, UnderALimitOfAddressSpaceTheRendererAndTheArenasTakeAShareOfItOnly)
         lastThreads = plan.rendererThreads;
     }
     EXPECT_EQ(lastThreads, 8u);
-    EXPECT_EQ(planAddressSpace(8000 * kMB, 1).rendererThreads, 1u);
+    EXPECT_EQ(planAddressSpace(8000 * kMB, 2).rendererThreads, 2u);
+    EXPECT_EQ(planAddressSpace(8000 * kMB, 1).rendererThreads, 0u);  // it draws on the caller there
     EXPECT_GT(rendererRoom(4), rendererRoom(2));
 
     // The renderer is told its threads once; a count given by the user is taken as it reads it.
+    const ScopedEnv threaded("GALLIUM_DRIVER", nullptr);  // whatever the run chose
     const ScopedEnv given("LP_NUM_THREADS", "6");
     EXPECT_EQ(rendererThreads(), 6u);
     const ScopedEnv many("LP_NUM_THREADS", "1000");
     EXPECT_EQ(rendererThreads(), 32u);
+    const ScopedEnv negative("LP_NUM_THREADS", "-1");  // taken as unsigned: past the most
+    EXPECT_EQ(rendererThreads(), 32u);
+    {
+        const ScopedEnv softpipe("GALLIUM_DRIVER", "softpipe");  // it makes no threads
+        EXPECT_EQ(rendererThreads(), 0u);
+        const ScopedEnv empty("GALLIUM_DRIVER", "");  // the threaded renderer, as when unset
+        EXPECT_EQ(rendererThreads(), 32u);
+    }
     const ScopedEnv none("LP_NUM_THREADS", nullptr);
-    EXPECT_GE(rendererThreads(), 1u);
+    EXPECT_GE(rendererThreads(), processorsAvailable() > 1 ? 2u : 0u);
+    // On one processor the renderer makes none: a context under a limit once waited for one.
+    cpu_set_t all, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const unsigned onOne = rendererThreads();
+    sched_setaffinity(0, sizeof all, &all);
+    EXPECT_EQ(onOne, 0u);
     EXPECT_EQ(addressSpaceLimit() == SIZE_MAX, addressSpaceLeft() == SIZE_MAX);
 }
