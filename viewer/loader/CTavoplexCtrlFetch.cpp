@@ -208,7 +208,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         if (failed) {
             failure(errors.error);  // a failed download always says why
             refused = IsLastingOutcome(download.LastOutcome());
-        } else if (platform::net::isWebPage(download.LastResult().contentType)) {
+        } else if (platform::net::isWebPage(download.LastResult().contentType, download.LastResult().bodyStart)) {
             // A login or error page is the commonest wrong download: read as a model, its
             // markup would pass for a broken file. Asking again brings the same page.
             target.SetLength(start);
