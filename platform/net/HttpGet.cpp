@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +76,7 @@ struct Transfer {
     const Limits* limits = nullptr;
     const BodySink* body = nullptr;
     const StatusSink* status = nullptr;
+    std::string* head = nullptr;  // the body's first bytes
     uint64_t delivered = 0;
     bool inHeaders = false;
     long lastStatus = 0;
@@ -122,6 +124,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user)
         t.stop = Outcome::TooLarge;
         return 0;
     }
+    if (t.head->size() < kBodyStartBytes)
+        t.head->append(data, std::min(bytes, kBodyStartBytes - t.head->size()));
     if (bytes && !(*t.body)(data, bytes)) {
         t.stop = Outcome::SinkRefused;
         return 0;
@@ -224,6 +228,36 @@ Result finish(Result r, Outcome outcome, const std::string& error)
     return r;
 }
 
+bool startsWithNoCase(const std::string& text, size_t at, const char* prefix)
+{
+    const size_t n = std::strlen(prefix);
+    return text.size() >= at + n && strncasecmp(text.c_str() + at, prefix, n) == 0;
+}
+
+size_t skipBlanks(const std::string& text, size_t at)
+{
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n'))
+        ++at;
+    return at;
+}
+
+// Whether markup from `at` on, past comments, begins an html document.
+bool htmlDocumentAt(const std::string& text, size_t at)
+{
+    for (at = skipBlanks(text, at); startsWithNoCase(text, at, "<!--"); at = skipBlanks(text, at)) {
+        const size_t end = text.find("-->", at + 4);
+        if (end == std::string::npos)
+            return false;
+        at = end + 3;
+    }
+    const size_t name = startsWithNoCase(text, at, "<!doctype") ? skipBlanks(text, at + 9)
+                        : startsWithNoCase(text, at, "<") ? at + 1 : std::string::npos;
+    if (name == std::string::npos || !startsWithNoCase(text, name, "html"))
+        return false;
+    const char after = name + 4 < text.size() ? text[name + 4] : '\0';
+    return after == '>' || after == '/' || after == ' ' || after == '\t' || after == '\r' || after == '\n';
+}
+
 }  // namespace
 
 const char* outcomeText(Outcome outcome)
@@ -252,7 +286,7 @@ std::string afterRedirects(const Result& result)
            (result.redirects == 1 ? " redirect" : " redirects");
 }
 
-bool isWebPage(const std::string& contentType)
+bool isWebPage(const std::string& contentType, const std::string& bodyStart)
 {
     // The media type is what comes before any parameter ("; charset=..."), in any case.
     std::string type = contentType.substr(0, contentType.find(';'));
@@ -260,7 +294,19 @@ bool isWebPage(const std::string& contentType)
         type.pop_back();
     const size_t start = type.find_first_not_of(" \t");
     type.erase(0, start == std::string::npos ? type.size() : start);
-    return strcasecmp(type.c_str(), "text/html") == 0 || strcasecmp(type.c_str(), "application/xhtml+xml") == 0;
+    if (strcasecmp(type.c_str(), "text/html") != 0 && strcasecmp(type.c_str(), "application/xhtml+xml") != 0)
+        return false;
+    // Servers label files by guesswork: the label alone does not make a model a page.
+    size_t at = skipBlanks(bodyStart, 0);
+    if (bodyStart.compare(at, 3, "\xEF\xBB\xBF") == 0)
+        at = skipBlanks(bodyStart, at + 3);
+    if (at >= bodyStart.size() || bodyStart[at] != '<')
+        return false;
+    if (!startsWithNoCase(bodyStart, at, "<?xml"))
+        return true;
+    // A descriptor is XML too: only an XML-declared html document is a page.
+    const size_t declared = bodyStart.find("?>", at);
+    return declared != std::string::npos && htmlDocumentAt(bodyStart, declared + 2);
 }
 
 Result httpGet(const std::string& host, uint16_t port, const std::string& object, const Limits& limits,
@@ -285,6 +331,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     t.limits = &limits;
     t.body = &body;
     t.status = &status;
+    t.head = &result.bodyStart;
     t.curl = curl->init();
     if (!t.curl)
         return finish(result, Outcome::Failed, "cannot create a transfer");

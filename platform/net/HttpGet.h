@@ -58,6 +58,9 @@ enum class Outcome {
     Failed,          // any other transfer or protocol failure
 };
 
+// How many of a body's first bytes a Result keeps.
+constexpr size_t kBodyStartBytes = 512;
+
 struct Result {
     Outcome outcome = Outcome::Failed;
     long httpStatus = 0;     // last status line seen, 0 when none
@@ -66,6 +69,7 @@ struct Result {
     long redirects = 0;      // redirects followed
     std::string url;         // the address of the last request, after the redirects
     std::string contentType; // the last answer's Content-Type as sent, empty when none
+    std::string bodyStart;   // the body's first bytes (up to kBodyStartBytes), to tell what it is
     bool ok() const { return outcome == Outcome::Ok; }
 };
 
@@ -88,8 +92,11 @@ const char* outcomeText(Outcome outcome);
 // that a failure names the address that failed; empty without a redirect.
 std::string afterRedirects(const Result& result);
 
-// Whether a Content-Type names a web page (HTML or XHTML, whatever its parameters): the answer
-// of a login or error page rather than a file. XML types are none.
-bool isWebPage(const std::string& contentType);
+// Whether an answer is a web page (a login or error page) rather than a file: its Content-Type
+// names HTML or XHTML (whatever its parameters; XML types are none) and its body, after white
+// space and a UTF-8 byte-order mark, starts with markup. A body under an XML declaration counts
+// only when its document is html: other XML, and any body that is no markup, is read as the
+// file it is, however a misconfigured server labels it.
+bool isWebPage(const std::string& contentType, const std::string& bodyStart);
 
 }  // namespace platform::net

@@ -512,6 +512,15 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     LoopbackHttpServer::Reply page = LoopbackHttpServer::ok("<html><body>Sign in</body></html>");
     page.headers = "Content-Type: text/html; charset=utf-8\r\n";
     server.serve("/login", page);
+    // Files a misconfigured server labels as web pages are read as what they are.
+    LoopbackHttpServer::Reply labelledStl = LoopbackHttpServer::ok(
+        "solid a\nfacet normal 0 0 1\n outer loop\n  vertex 0 0 0\n  vertex 1 0 0\n  vertex 0 1 0\n endloop\n"
+        "endfacet\nendsolid a\n");
+    labelledStl.headers = page.headers;
+    server.serve("/labelled.stl", labelledStl);
+    LoopbackHttpServer::Reply labelledXml = LoopbackHttpServer::ok(descriptor("gone.zip", "a.zip"));
+    labelledXml.headers = page.headers;
+    server.serve("/labelled.xml", labelledXml);
 
     // The file system's own reasons. Permissions do not stop root: its overriding capabilities
     // are dropped for that row (by setpriv), and the row is left out where that cannot be done.
@@ -562,6 +571,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {server.url("/hop.stl"), "/hop.stl\": redirected to \"http://[zz/x.stl\", which is no valid address"},
         {server.url("/login.stl"), "/login.stl\": the server sent a web page (text/html) instead of a model at \"" +
                                        server.url("/login") + "\" after 1 redirect"},
+        {server.url("/labelled.xml"), "\"" + server.url("/gone.zip") + "\": HTTP 404"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
@@ -649,6 +659,10 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_EQ(log.find("Loading failed: ", told + 20), std::string::npos) << log;
     }
     EXPECT_GE(logged, cases.size() - 6);
+    const TempDir out;
+    const ProgramRun labelled = runProgram(out, {"FileName=" + server.url("/labelled.stl"), "--output", out.file("a.bmp"), "--size", "60x40"});
+    EXPECT_EQ(labelled.status, 0) << labelled.err;
+    EXPECT_TRUE(std::filesystem::exists(out.file("a.bmp")));
 }
 
 // README.md's tables and the source say the same: every text the program can write on standard

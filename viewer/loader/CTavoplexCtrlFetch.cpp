@@ -181,10 +181,13 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-    // Such a name's bytes go through the in-memory ZIP reader: unzipped here, or (a descriptor's
-    // archive) by the loader.
-    const bool archive = Contains(lower, ".zip") || Contains(lower, ".zjv");
-    const bool zipped = unzip && archive;
+    // Such a name's bytes go through the in-memory ZIP reader when unzipped here; an archive
+    // fetched whole (a descriptor's) goes through it in the loader. Bytes fetched as they are
+    // (a descriptor, an image) whose folder's name holds ".zip" are no archive.
+    const bool zipped = unzip && (Contains(lower, ".zip") || Contains(lower, ".zjv"));
+    RWCString extension = UTFilePath(name).extension();
+    extension.toLower();
+    const bool archive = zipped || extension == "zip";
     MemFileC staging;
     FetchFileI& target = zipped ? static_cast<FetchFileI&>(staging) : out;
     bool failed = false;
@@ -208,7 +211,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         if (failed) {
             failure(errors.error);  // a failed download always says why
             refused = IsLastingOutcome(download.LastOutcome());
-        } else if (platform::net::isWebPage(download.LastResult().contentType)) {
+        } else if (platform::net::isWebPage(download.LastResult().contentType, download.LastResult().bodyStart)) {
             // A login or error page is the commonest wrong download: read as a model, its
             // markup would pass for a broken file. Asking again brings the same page.
             target.SetLength(start);

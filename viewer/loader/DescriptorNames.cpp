@@ -19,9 +19,13 @@ bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCStri
     lower.toLower();
     if (plain || encoding.isNull() || lower == "utf-8" || lower == "utf8")
         return true;
+    // The reader parses bytes whose ASCII is ASCII: a declared encoding in which it is not
+    // (UTF-16, UTF-32, EBCDIC) is not the one the descriptor is written in, and would turn
+    // its names into other characters.
+    const RWCString probe("ORDER.zip");
     RWCString utf8;
-    bool known = false;
-    if (encodingToUtf8(name, encoding, utf8, &known)) {
+    bool known = encodingToUtf8(probe, encoding, utf8) && utf8 == probe;
+    if (known && encodingToUtf8(name, encoding, utf8, &known)) {
         name = utf8;
         return true;
     }

@@ -99,12 +99,22 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
             EXPECT_EQ(f.body, c.body);
         }
         EXPECT_EQ(f.result.bodyBytes, f.body.size());
+        EXPECT_EQ(f.result.bodyStart, f.body.substr(0, kBodyStartBytes));
     }
     // After a redirect, what failed is named by the address it led to.
     EXPECT_EQ(get(server, "/hop-missing").result.error, "HTTP 404 at \"" + server.url("/missing") + "\" after 1 redirect");
     EXPECT_EQ(get(server, "/hop-malformed").result.error, "redirected to \"http://[zz/x\", which is no valid address");
-    EXPECT_TRUE(isWebPage(" Text/HTML ; charset=utf-8") && isWebPage("application/xhtml+xml"));
-    EXPECT_FALSE(isWebPage("text/xml") || isWebPage("text/html-sandboxed") || isWebPage(""));
+    // A web page is labelled so and is markup; a model a server mislabels is no page.
+    const std::string page = "<!DOCTYPE html><html><body>Sign in</body></html>";
+    EXPECT_TRUE(isWebPage(" Text/HTML ; charset=utf-8", page) && isWebPage("application/xhtml+xml", page));
+    EXPECT_TRUE(isWebPage("text/html", "\xEF\xBB\xBF \r\n<p>Sign in"));
+    EXPECT_TRUE(isWebPage("text/html", "<?xml version=\"1.0\"?>\n<!-- a -->\n<!DOCTYPE HTML PUBLIC>"));
+    EXPECT_TRUE(isWebPage("text/html", "<?xml version=\"1.0\"?><html xmlns=\"x\">"));
+    EXPECT_FALSE(isWebPage("text/xml", page) || isWebPage("text/html-sandboxed", page) || isWebPage("", page));
+    EXPECT_FALSE(isWebPage("text/html", "solid part\nfacet normal 0 0 1\n") || isWebPage("text/html", "") ||
+                 isWebPage("text/html", std::string(84, '\0')) || isWebPage("text/html", "PK\3\4"));
+    EXPECT_FALSE(isWebPage("text/html", "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<ORDER><SECTION><ZIPFILE>"));
+    EXPECT_FALSE(isWebPage("text/html", "<?xml version=\"1.0\"?><htmlish/>"));
     // A redirect loop stops at the bound: the first request and maxRedirects more.
     EXPECT_EQ(server.requests("/loop"), 4);
     EXPECT_EQ(get(server, "/fits", small).body.size(), 1000u);

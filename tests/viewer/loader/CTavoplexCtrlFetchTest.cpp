@@ -84,6 +84,8 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
     damaged[30 + 9 + 20000] ^= 0x10;
     const std::string broken = files.write("broken.zjv", damaged);
     const std::string notZip = files.write("notzip.zjv", "plain text");
+    const std::string notZipWhole = files.write("notzip.zip", "plain text");
+    const std::string descriptor = files.write("dir.zjv/d.xml", "<?xml version=\"1.0\"?><ORDER/>");
     const std::string fifo = files.file("pipe.stl");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
@@ -108,6 +110,10 @@ TEST_F(Fetching, LocalFilesAreReadAndZippedOnesUnpacked)
          linesOf(broken, {"Start local stream.", "End local stream.", "Start Unzip in memory.", "End Unzip in memory."})},
         // Bytes whose end holds no ZIP directory are refused before they are read.
         {notZip, true, CTavoplexCtrl::FetchRefused, "", linesOf(notZip, {"Start local stream.", "Start Unzip in memory."})},
+        {notZipWhole, false, CTavoplexCtrl::FetchRefused, "", linesOf(notZipWhole, {"Start local stream.", "Start Unzip in memory."})},
+        // Bytes fetched as they are, in a folder whose name marks archives, are no archive.
+        {descriptor, false, 0, "<?xml version=\"1.0\"?><ORDER/>",
+         linesOf(descriptor, {"Start local stream.", "End local stream.", "Start Unzip in memory."})},
         // A local name is never retried: a missing file, or one that is no regular file.
         {files.file("missing.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("missing.zjv"), {"Start local stream.", "Start Unzip in memory."})},
         {files.file("dir.zjv"), true, CTavoplexCtrl::FetchRefused, "", linesOf(files.file("dir.zjv"), {"Start local stream.", "Start Unzip in memory."})},

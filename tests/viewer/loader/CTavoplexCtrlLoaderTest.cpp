@@ -218,6 +218,9 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
          "</SECTION></ORDER>", "self.xml\": names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is 'self.xml')"},
         {"names in an unknown encoding", "koi.xml", "<?xml version=\"1.0\" encoding=\"KOI8-Q\"?><ORDER><SECTION>"
          "<ZIPFILE>Z\xfcrich.zip</ZIPFILE></SECTION></ORDER>", "koi.xml\": declares the encoding 'KOI8-Q', which"},
+        // Bytes the reader parses are never UTF-16: read so, the name would be other characters.
+        {"names under a declaration of UTF-16", "u16.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><ORDER><SECTION>"
+         "<ZIPFILE>R\xfcti.zip</ZIPFILE></SECTION></ORDER>", "u16.xml\": declares the encoding 'UTF-16', which"},
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
