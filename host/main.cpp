@@ -273,6 +273,12 @@ int main(int argc, char** argv)
     }
     ModuleLoader loader;
     if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
+        // Under a limit of address space too small for the program, the module's libraries find
+        // no room to be mapped: the limit is the cause, not the module's place.
+        if (const std::string shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
+            std::cerr << "tavoplex: " << shortfall << "\n";
+            return 1;
+        }
         // Only the program's own place for it was tried: say how to name another.
         std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
         return 1;

@@ -1040,7 +1040,9 @@ TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot
         bool draws;        // else a line saying why not may do
         const char* says;  // what that line says, when it must come
         std::vector<std::string> env = {};
-    } rows[] = {{256, triangle, false, "the address-space limit of 256 MB (ulimit -v) is too small"},
+    } rows[] = {// Too little even for the module's libraries to be mapped: the limit is still the reason.
+                {150, triangle, false, "the address-space limit of 150 MB (ulimit -v) is too small"},
+                {256, triangle, false, "the address-space limit of 256 MB (ulimit -v) is too small"},
                 {400, triangle, false, nullptr}, {600, triangle, false, nullptr},
                 {1024, triangle, true, nullptr}, {2000, grid, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
