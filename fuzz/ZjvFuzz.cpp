@@ -10,7 +10,7 @@
 #include "geometry/readers/ZJVReaderC.h"
 
 // Input: a choice byte (bit 0: merge into one mesh part; bit 1: read again under limits set to
-// what the text holds, and to one less), then the ZJV text.
+// what the text holds, and each to one less), then the ZJV text.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
@@ -42,6 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     FEDisplayPartListC none;
                     reader.parse(&none);
                     FUZZ_CHECK(reader.partLimitReached() && none.partCount() == 0 && none.instanceCount() == 0);
+                    reader.setPartLimit(parts);
+                }
+                if (placements > 0) {
+                    reader.setPlacementLimit(placements - 1);
+                    FEDisplayPartListC none;
+                    reader.parse(&none);
+                    FUZZ_CHECK(reader.placementLimitReached() && !reader.partLimitReached() &&
+                               none.partCount() == 0 && none.instanceCount() == 0);
                 }
             }
         }

@@ -631,14 +631,23 @@ TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreFoundOnceForInstancesTurnedAlike)
     const FEDisplayPartRefC a(0, torus.get(), TransformMatrix(), TransformMatrix());
     const FEDisplayPartRefC b(0, torus.get(), moved, moved);
     const FEDisplayPartRefC c(0, torus.get(), turned, turned);
+    // Mirrored in y: a depth row a's but for one sign, and other edges on the silhouette.
+    TransformMatrix mirrored;
+    mirrored.set(1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    const FEDisplayPartRefC d(0, torus.get(), mirrored, mirrored);
+    // Turned as c and half exploded: only its translation differs, so it shares c's search.
+    TransformMatrix explodedTo = turned;
+    explodedTo.setTranslation(Point3D(30.0, 0.0, -8.0));
+    FEDisplayPartRefC e(0, torus.get(), turned, explodedTo);
+    e.SetExplodeFraction(0.5);
     TransformMatrix view;
     view.rotate(-50.0, 0.0, 20.0);
     double columns[16];
     view.getColumnMajor(columns);
-    const FEDisplayPartRefC* placed[] = {&a, &b, &c};
-    LineVisibilityC ahead(placed, 3, columns);
-    const std::vector<const FEMeshEdgeC*>* found[3];
-    for (int i = 0; i < 3; ++i) {
+    const FEDisplayPartRefC* placed[] = {&a, &b, &c, &d, &e};
+    LineVisibilityC ahead(placed, 5, columns);
+    const std::vector<const FEMeshEdgeC*>* found[5];
+    for (int i = 0; i < 5; ++i) {
         const TransformMatrix eye = view * placed[i]->GetMatrix();
         found[i] = ahead.shownEdges(*placed[i], eye);
         ASSERT_NE(found[i], nullptr) << i;
@@ -651,6 +660,8 @@ TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreFoundOnceForInstancesTurnedAlike)
     EXPECT_EQ(found[0], found[1]);
     EXPECT_NE(found[0], found[2]);
     EXPECT_FALSE(*found[0] == *found[2]);  // else sharing it by mistake would not show
+    EXPECT_FALSE(*found[0] == *found[3]);
+    EXPECT_EQ(found[2], found[4]);
 }
 
 TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWereFoundFor)
