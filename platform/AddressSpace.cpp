@@ -86,6 +86,35 @@ size_t addressSpaceLeft()
     return limit > used ? limit - used : 0;
 }
 
+size_t dataSegmentLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_DATA, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= SIZE_MAX)
+        return SIZE_MAX;
+    return size_t(limit.rlim_cur);
+}
+
+size_t dataSegmentLeft()
+{
+    const size_t limit = dataSegmentLimit();
+    if (limit == SIZE_MAX)
+        return SIZE_MAX;
+    // The kernel's own count of what the limit holds: VmData, in kB.
+    size_t used = 0;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f) != nullptr) {
+            unsigned long kb = 0;
+            if (std::sscanf(line, "VmData: %lu kB", &kb) == 1) {
+                used = size_t(kb) * 1024;
+                break;
+            }
+        }
+        std::fclose(f);
+    }
+    return limit > used ? limit - used : 0;
+}
+
 unsigned rendererThreads()
 {
     // Only the threaded renderer, the one chosen when the variable is unset or empty, makes any.

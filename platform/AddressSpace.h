@@ -19,6 +19,13 @@ size_t addressSpaceLimit();
 // What the process may still map under its limit; SIZE_MAX without one.
 size_t addressSpaceLeft();
 
+// The data-segment limit (ulimit -d, a service's LimitDATA=) in bytes; SIZE_MAX without one.
+// It counts every private writable mapping the process makes (its heaps, the renderer's
+// buffers and shaders), not only the heap that brk grows.
+size_t dataSegmentLimit();
+// What the process may still map writable under that limit; SIZE_MAX without one.
+size_t dataSegmentLeft();
+
 // The worker threads the renderer makes, as it counts them: none unless it is the threaded one
 // (GALLIUM_DRIVER unset, empty or llvmpipe); else LP_NUM_THREADS when set, or one per processor
 // this process may use, none on one processor; at most 32.

@@ -454,4 +454,5 @@ TEST(Sys, UnderALimitOfAddressSpaceTheRendererAndTheArenasTakeAShareOfItOnly)
     sched_setaffinity(0, sizeof all, &all);
     EXPECT_EQ(onOne, 0u);
     EXPECT_EQ(addressSpaceLimit() == SIZE_MAX, addressSpaceLeft() == SIZE_MAX);
+    EXPECT_EQ(dataSegmentLimit() == SIZE_MAX, dataSegmentLeft() == SIZE_MAX);
 }
