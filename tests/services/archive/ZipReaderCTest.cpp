@@ -393,6 +393,10 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
     const size_t first = directoryStart(zip64);
     const size_t offsetValue = first + 46 + getLe16(zip64, first + 28) + getLe16(zip64, first + 30) - 8;
     putLe32(offsetAtDirectory, offsetValue, uint32_t(first));
+    // All ones in the block (and the local header) is a size: 4 GiB - 1 bytes cannot lie here.
+    std::string compressedAllOnes = zip64;
+    putLe32(compressedAllOnes, offsetValue - 8, 0xFFFFFFFFu);
+    putLe32(compressedAllOnes, packedLocal + 18, 0xFFFFFFFFu);
     const struct {
         const char* name;
         std::string bytes;
@@ -407,6 +411,7 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
         {"local header signature", flip(storedLocal + 1), ZipOk, ZipNotAnArchive},
         {"sound, ZIP64 sizes and offsets", zip64, ZipOk, ZipOk},
         {"ZIP64 local header offset at the directory", offsetAtDirectory, ZipOk, ZipNotAnArchive},
+        {"ZIP64 compressed size of 4 GiB - 1", compressedAllOnes, ZipOk, ZipNotAnArchive},
         {"tail cut", good.substr(0, good.size() - 10), ZipFailed, 0},
         {"directory outside", outside, ZipFailed, 0},
         {"no archive", "plain text", ZipFailed, 0},
