@@ -289,6 +289,13 @@ TEST(ZipReader, DamagedEncryptedEntriesFailAsDamageNotAsAPassword)
         EXPECT_EQ(extracted, c.extract);
         EXPECT_EQ(closed, c.close);
     }
+    // Read to exactly its size, without the read that finds its end, it still fails at its close.
+    ZipReaderC exact;
+    ASSERT_EQ(exact.open(dir.write("exact.zip", cases[0].bytes).c_str()), ZipOk);
+    ASSERT_EQ(exact.locateAndOpen("stored.bin", "pw"), ZipOk);
+    std::string bytes(3000, '\0');
+    EXPECT_EQ(exact.readCurrentFile(bytes.data(), 3000), 3000);
+    EXPECT_EQ(exact.closeCurrentFile(), ZipCrcError);
 
     // An entry left half read and then a failed open of an encrypted one: nothing of the first
     // entry, deciphered or not, may come out of the reads that follow.
