@@ -224,6 +224,7 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
+        {"empty zjv", "model.zjv", "", "model.zjv\": empty file"},
         {"zip named directly, no entry", "model.zip", buildZip({{"a.zip", "PK"}}), "model.zip\": no entry to unpack: "},
         // The loader has no password to give: an encrypted model asks for one and fails.
         {"zjv whose model is encrypted", "locked.zjv", [] {
