@@ -9,9 +9,11 @@
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
+#include "services/xml/XMLDocumentC.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ZipBuilder.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
+#include "viewer/loader/DescriptorNames.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/ui/PanelImages.h"
@@ -194,6 +196,8 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         ASSERT_NE(c.Parts, nullptr);
         EXPECT_EQ(c.Parts->partCount(), 1u);
     }
+    RWCString name, why;  // the XML reader drops white space before a text, not after it
+    EXPECT_TRUE(DescriptorName(XMLDocumentC(), " \tZ\xc3\xbcrich.zip\r\n ", name, why) && name == "Z\xc3\xbcrich.zip") << name.data();
 }
 
 TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
