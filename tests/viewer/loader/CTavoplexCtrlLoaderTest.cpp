@@ -175,8 +175,10 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
     const struct Case {
         std::string descriptor;  // the descriptor's text, or its address
         std::string archivePath;  // empty: Zürich.zip beside the descriptor (its name in UTF-8)
+        std::string folder = "";  // of the local descriptor, in the model folder
     } cases[] = {
-        {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"), ""},
+        // In a folder whose name holds ".zip": the descriptor is no archive for that.
+        {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"), "", "my.zipfiles/"},
         {descriptor("", "\n    Z\xc3\xbcrich.zip\n  ", "\n\t Gr\xc3\xbcn.zip \r\n"), ""},
         {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
         {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
@@ -188,8 +190,9 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         v.writeConfig(kChosenSettings);
         CTavoplexCtrl& c = v.open();
         const bool served = k.descriptor.rfind("http://", 0) == 0;
-        const std::string beside = v.folder().write("Z\xc3\xbcrich.zip", archive);
-        runLoad(v, served ? k.descriptor : v.folder().write("d.xml", k.descriptor));
+        std::filesystem::create_directories(v.folder().file(k.folder));
+        const std::string beside = v.folder().write(k.folder + "Z\xc3\xbcrich.zip", archive);
+        runLoad(v, served ? k.descriptor : v.folder().write(k.folder + "d.xml", k.descriptor));
         EXPECT_FALSE(c.LoadFailed) << c.FailureReason.data();
         EXPECT_EQ(std::string(c.ArchivePath.data()), k.archivePath.empty() ? beside : k.archivePath);
         EXPECT_EQ(std::string(c.ArchiveEntry.data()), "Gr\xc3\xbcn.zip");
