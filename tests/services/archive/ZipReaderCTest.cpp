@@ -289,6 +289,13 @@ TEST(ZipReader, DamagedEncryptedEntriesFailAsDamageNotAsAPassword)
         EXPECT_EQ(extracted, c.extract);
         EXPECT_EQ(closed, c.close);
     }
+    // Read to exactly its size, without the read that finds its end, it still fails at its close.
+    ZipReaderC exact;
+    ASSERT_EQ(exact.open(dir.write("exact.zip", cases[0].bytes).c_str()), ZipOk);
+    ASSERT_EQ(exact.locateAndOpen("stored.bin", "pw"), ZipOk);
+    std::string bytes(3000, '\0');
+    EXPECT_EQ(exact.readCurrentFile(bytes.data(), 3000), 3000);
+    EXPECT_EQ(exact.closeCurrentFile(), ZipCrcError);
 
     // An entry left half read and then a failed open of an encrypted one: nothing of the first
     // entry, deciphered or not, may come out of the reads that follow.
@@ -393,6 +400,10 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
     const size_t first = directoryStart(zip64);
     const size_t offsetValue = first + 46 + getLe16(zip64, first + 28) + getLe16(zip64, first + 30) - 8;
     putLe32(offsetAtDirectory, offsetValue, uint32_t(first));
+    // All ones in the block (and the local header) is a size: 4 GiB - 1 bytes cannot lie here.
+    std::string compressedAllOnes = zip64;
+    putLe32(compressedAllOnes, offsetValue - 8, 0xFFFFFFFFu);
+    putLe32(compressedAllOnes, packedLocal + 18, 0xFFFFFFFFu);
     const struct {
         const char* name;
         std::string bytes;
@@ -407,6 +418,7 @@ TEST(ZipReader, DamagedArchivesGiveTheirCodesAndStayUntouched)
         {"local header signature", flip(storedLocal + 1), ZipOk, ZipNotAnArchive},
         {"sound, ZIP64 sizes and offsets", zip64, ZipOk, ZipOk},
         {"ZIP64 local header offset at the directory", offsetAtDirectory, ZipOk, ZipNotAnArchive},
+        {"ZIP64 compressed size of 4 GiB - 1", compressedAllOnes, ZipOk, ZipNotAnArchive},
         {"tail cut", good.substr(0, good.size() - 10), ZipFailed, 0},
         {"directory outside", outside, ZipFailed, 0},
         {"no archive", "plain text", ZipFailed, 0},

@@ -228,9 +228,12 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
     server.serve("/model.zjv", Server::ok(buildZip({{"model.txt", noiseBytes(40000)}})));
     server.serve("/model.stl", Server::ok(text));
     server.serve("/notzip.zjv", Server::ok("no archive"));
-    server.serve("/short.stl", Server::shortBody("solid", 100));
-    server.serve("/moved.stl", Server::redirect("/model.stl"));
     server.serve("/big.stl", Server::big(100000));
+    // A model a misconfigured server labels as a web page is read; a web page is not.
+    Server::Reply labelled = Server::ok(text), page = Server::ok("<html><body>Sign in</body></html>");
+    labelled.headers = page.headers = "Content-Type: text/html; charset=utf-8\r\n";
+    server.serve("/labelled.stl", labelled);
+    server.serve("/login.stl", page);
     HTTPDownloadC::DefaultLimits().maxBodyBytes = 50000;
     const std::string port = std::to_string(server.port());
     struct Case {
@@ -243,11 +246,11 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
         {server.url("/model.zjv"), true, 0, noiseBytes(40000), true},
         {server.url("/model.stl"), true, 0, text, false},
         {"HTTP://127.0.0.1:" + port + "/model.stl", false, 0, text, false},
-        {server.url("/moved.stl"), false, 0, text, false},
         {server.url("/missing.stl"), false, 1, "", false},
         {server.url("/notzip.zjv"), true, CTavoplexCtrl::FetchNotUnpacked, "", false},
-        {server.url("/short.stl"), false, 1, "", false},
         {server.url("/big.stl"), false, CTavoplexCtrl::FetchRefused, "", false},
+        {server.url("/labelled.stl"), false, 0, text, false},
+        {server.url("/login.stl"), false, CTavoplexCtrl::FetchRefused, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -262,6 +265,7 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
             expected += std::string("      ") + line + "\n";
         EXPECT_EQ(newLog(), expected + "      End LoadFileInternal.\n");
     }
+    EXPECT_EQ(std::string(control().FetchFailure.data()), "the server sent a web page (text/html) instead of a model");
 }
 
 TEST_F(Fetching, FilesAreWrittenWholeOrNotAtAll)

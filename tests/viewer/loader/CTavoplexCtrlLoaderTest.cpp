@@ -9,9 +9,11 @@
 #include <stdexcept>
 
 #include "geometry/display/FEDisplayPartListC.h"
+#include "services/xml/XMLDocumentC.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ZipBuilder.h"
 #include "tests/viewer/loader/LoaderTestSupport.h"
+#include "viewer/loader/DescriptorNames.h"
 #include "viewer/loader/HTTPDownloadC.h"
 #include "viewer/loader/UnzipToBlock.h"
 #include "viewer/ui/PanelImages.h"
@@ -173,8 +175,10 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
     const struct Case {
         std::string descriptor;  // the descriptor's text, or its address
         std::string archivePath;  // empty: Zürich.zip beside the descriptor (its name in UTF-8)
+        std::string folder = "";  // of the local descriptor, in the model folder
     } cases[] = {
-        {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"), ""},
+        // In a folder whose name holds ".zip": the descriptor is no archive for that.
+        {descriptor(" encoding=\"ISO-8859-1\"", "Z\xfcrich.zip", "Gr\xfcn.zip"), "", "my.zipfiles/"},
         {descriptor("", "\n    Z\xc3\xbcrich.zip\n  ", "\n\t Gr\xc3\xbcn.zip \r\n"), ""},
         {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
         {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
@@ -186,14 +190,17 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         v.writeConfig(kChosenSettings);
         CTavoplexCtrl& c = v.open();
         const bool served = k.descriptor.rfind("http://", 0) == 0;
-        const std::string beside = v.folder().write("Z\xc3\xbcrich.zip", archive);
-        runLoad(v, served ? k.descriptor : v.folder().write("d.xml", k.descriptor));
+        std::filesystem::create_directories(v.folder().file(k.folder));
+        const std::string beside = v.folder().write(k.folder + "Z\xc3\xbcrich.zip", archive);
+        runLoad(v, served ? k.descriptor : v.folder().write(k.folder + "d.xml", k.descriptor));
         EXPECT_FALSE(c.LoadFailed) << c.FailureReason.data();
         EXPECT_EQ(std::string(c.ArchivePath.data()), k.archivePath.empty() ? beside : k.archivePath);
         EXPECT_EQ(std::string(c.ArchiveEntry.data()), "Gr\xc3\xbcn.zip");
         ASSERT_NE(c.Parts, nullptr);
         EXPECT_EQ(c.Parts->partCount(), 1u);
     }
+    RWCString name, why;  // the XML reader drops white space before a text, not after it
+    EXPECT_TRUE(DescriptorName(XMLDocumentC(), " \tZ\xc3\xbcrich.zip\r\n ", name, why) && name == "Z\xc3\xbcrich.zip") << name.data();
 }
 
 TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
@@ -224,6 +231,7 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
+        {"empty zjv", "model.zjv", "", "model.zjv\": empty file"},
         {"zip named directly, no entry", "model.zip", buildZip({{"a.zip", "PK"}}), "model.zip\": no entry to unpack: "},
         // The loader has no password to give: an encrypted model asks for one and fails.
         {"zjv whose model is encrypted", "locked.zjv", [] {
@@ -324,7 +332,6 @@ TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason
     LoopbackHttpServer server;
     server.serve("/drip.stl", LoopbackHttpServer::drip(std::string(400, 'x'), 50));
     server.serve("/loop.stl", LoopbackHttpServer::redirect("/loop.stl"));
-    server.serve("/ftp.stl", LoopbackHttpServer::redirect("ftp://127.0.0.1/model.stl"));
     server.serve("/https.stl", LoopbackHttpServer::redirect(
                                    "https://127.0.0.1:" + std::to_string(server.port()) + "/model.stl"));
     // A body that keeps dripping must bring 1000 bytes a second after half a second.
@@ -340,7 +347,6 @@ TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason
     } cases[] = {
         {server.url("/drip.stl"), "the server sends too slowly", "/drip.stl"},
         {server.url("/loop.stl"), "redirects (a redirect loop)", "/loop.stl"},
-        {server.url("/ftp.stl"), "redirected to \"ftp://127.0.0.1/model.stl\"", "/ftp.stl"},
         {server.url("/https.stl"), "/model.stl\", which is not an http address", "/https.stl"},
         {"ftp://127.0.0.1/model.stl", "\"ftp://\" addresses are not fetched", nullptr},
         {"file:///etc/hostname.stl", "\"file://\" addresses are not fetched", nullptr},
