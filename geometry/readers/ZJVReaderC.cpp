@@ -220,6 +220,13 @@ bool ZJVReaderC::nextBlock(const char*& keyword, size_t& length)
     }
 }
 
+void ZJVReaderC::rewind()
+{
+    // Editors may save text with the mark before it; it is no part of the first block's keyword.
+    const char* data = GetData();
+    position = GetSize() >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
 void ZJVReaderC::parse(FEDisplayPartListC* list) { parse(list, nullptr); }
 
 void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
@@ -243,7 +250,7 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
 void ZJVReaderC::readBlocks(bool count, ReadStop* stop)
 {
     counting = count;
-    position = 0;
+    rewind();
     partsSoFar = target->partCount();
     placementsSoFar = target->instanceCount();
     const char* s;
@@ -495,7 +502,7 @@ bool ZJVReaderC::parseStructure()
 
 bool ZJVReaderC::parseFirstPart(FEMeshPartC* part)
 {
-    position = 0;
+    rewind();
     const char* s;
     size_t n;
     for (;;) {

@@ -80,6 +80,8 @@ private:
     // Passes over plain tokens to the next block opened inside the current one and gives its
     // keyword; false at the current block's close or at the end of the text.
     bool nextBlock(const char*& keyword, size_t& length);
+    // The read position := the start of the text, past a UTF-8 byte-order mark.
+    void rewind();
     // The top level from the start of the text, to the first limit passed. Counting, the part
     // and structure blocks run as in a build but build nothing: what the count finds is what
     // the build makes, and a text over a limit is known before anything is built.

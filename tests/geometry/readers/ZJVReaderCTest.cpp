@@ -173,6 +173,7 @@ TEST(ZJVReader, BlockStructureEdgeCasesAndTheFirstThingThatIsNoBlock)
         {"stray closes and words", "} x y P{} }", 1, "ZJV line 1: expected a part block 'P{' but found 'x'"},
         {"part left open", "P{N{a}", 1, ""},
         {"unknown block", "P{}\n\nX{1}\nwords", 1, "ZJV line 3: unknown block 'X{'"},
+        {"byte-order mark before the text", "\xEF\xBB\xBFP{}\nP{}\n", 2, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
