@@ -2,7 +2,9 @@
 // into a display part with merged vertices, finalized and smoothed. Reports seconds and peak memory.
 // Also inputs cheap to write and once expensive to read: 100,000 binary STL triangles that are all
 // alike or all on one edge, a ZJV text of 350,000 empty parts and one of 100,000
-// parts of one triangle each.
+// parts of one triangle each. ZJV texts are read under the viewer's limits, counted first as
+// it does, and texts over them (1,000,001 placements or parts) must be refused at the count's
+// cost, before anything is built.
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -26,6 +28,18 @@ namespace {
 using benchsupport::kPi;
 using benchsupport::peakMemoryMB;
 using benchsupport::resetPeakMemory;
+
+// The viewer's part and placement limits, for the count it makes before a ZJV text is built.
+constexpr size_t kViewerLimit = 1000000;
+
+// Fills a ZJV reader with the text and the viewer's limits.
+void prepareZJV(ZJVReaderC& reader, const std::string& data)
+{
+    reader.buffer().Allocate(uint32_t(data.size()));
+    std::memcpy(reader.buffer().GetData(), data.data(), data.size());
+    reader.setPartLimit(kViewerLimit);
+    reader.setPlacementLimit(kViewerLimit);
+}
 
 // A torus of radii 50 and 20 with rings x segments quads, two triangles each.
 struct Torus {
@@ -228,8 +242,7 @@ void BM_ZJV200k(benchmark::State& state)
     for (auto _ : state) {
         resetPeakMemory();
         ZJVReaderC reader;
-        reader.buffer().Allocate(uint32_t(data.size()));
-        std::memcpy(reader.buffer().GetData(), data.data(), data.size());
+        prepareZJV(reader, data);
         FEDisplayPartListC list;
         reader.parse(&list);
         faces = list.partCount() ? list.getPart(0)->getFaceCount() : 0;
@@ -272,20 +285,23 @@ void BM_BinarySTL100kOnOneEdge(benchmark::State& state)
     readSTL(state, data);
 }
 
-// Parses a ZJV text into a part list; reports the peak memory of the parse.
+// Parses a ZJV text into a part list; reports the peak memory of the parse and whether the
+// text was refused.
 void parseZJV(benchmark::State& state, const std::string& data)
 {
     double peak = 0.0;
+    bool refused = false;
     for (auto _ : state) {
         resetPeakMemory();
         ZJVReaderC reader;
-        reader.buffer().Allocate(uint32_t(data.size()));
-        std::memcpy(reader.buffer().GetData(), data.data(), data.size());
+        prepareZJV(reader, data);
         FEDisplayPartListC list;
         reader.parse(&list);
         peak = peakMemoryMB();
+        refused = reader.partLimitReached() || reader.placementLimitReached();
     }
     state.counters["peak_MB"] = peak;
+    state.counters["refused"] = refused ? 1 : 0;
 }
 
 void BM_ZJV350kEmptyParts(benchmark::State& state)
@@ -296,12 +312,30 @@ void BM_ZJV350kEmptyParts(benchmark::State& state)
     parseZJV(state, data);
 }
 
+constexpr const char* kOneTrianglePart = "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+
 // A part of one triangle each: what a part costs beyond what it holds.
 void BM_ZJV100kOneTriangleParts(benchmark::State& state)
 {
     std::string data;
     for (int i = 0; i < 100000; ++i)
-        data += "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\n";
+        data += kOneTrianglePart;
+    parseZJV(state, data);
+}
+
+void BM_ZJVRefused1MPlacements(benchmark::State& state)
+{
+    std::string data = std::string(kOneTrianglePart) + "S{M{0 1 0 0 0 1 0 0 0 1 0 0 0}";
+    for (size_t i = 0; i <= kViewerLimit; ++i)
+        data += "ME{}";
+    parseZJV(state, data + "}\n");
+}
+
+void BM_ZJVRefused1MOneTriangleParts(benchmark::State& state)
+{
+    std::string data;
+    for (size_t i = 0; i <= kViewerLimit; ++i)
+        data += kOneTrianglePart;
     parseZJV(state, data);
 }
 
@@ -311,6 +345,8 @@ BENCHMARK(BM_BinarySTL100kIdentical)->Unit(benchmark::kMillisecond)->Iterations(
 BENCHMARK(BM_BinarySTL100kOnOneEdge)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_ZJV350kEmptyParts)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_ZJV100kOneTriangleParts)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ZJVRefused1MPlacements)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ZJVRefused1MOneTriangleParts)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_BinarySTL1M)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_BinarySTL1MParseOnly)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_TextSTL1MParseOnly)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();

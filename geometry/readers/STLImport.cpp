@@ -46,6 +46,8 @@ void countStep(ImportState& state, const STLInputStreamC& in, int every)
 }
 
 bool isSeparator(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// Text saved with classic Mac line ends has carriage returns alone between its lines.
+bool isLineEnd(int c) { return c == '\n' || c == '\r'; }
 
 // The next word, lower-cased when asked, at most kMaxWord characters kept (the rest of a longer
 // word is skipped). Empty at the end of the data. The separator that ended the word is consumed
@@ -70,17 +72,16 @@ size_t readWord(STLInputStreamC& in, char* word, bool lower, int* ended = nullpt
     return n;
 }
 
-// Consumes the rest of the line however long it is; keeps at most kMaxFirstLine characters.
+// Consumes the rest of the line however long it is, and its first line-end byte (the line feed
+// of a CR LF pair is a separator to the next word); keeps at most kMaxFirstLine characters.
 void skipLine(STLInputStreamC& in, char* line)
 {
     size_t n = 0;
     int c;
-    while ((c = in.get()) >= 0 && c != '\n') {
+    while ((c = in.get()) >= 0 && !isLineEnd(c)) {
         if (n < kMaxFirstLine)
             line[n++] = char(c);
     }
-    while (n > 0 && line[n - 1] == '\r')
-        --n;
     line[n] = '\0';
 }
 
@@ -163,7 +164,7 @@ bool isEmptyTextBody(STLInputStreamC& in)
         readWord(in, word, true, &ended);
         if (std::strcmp(word, keyword) != 0)
             return false;
-        if (ended >= 0 && ended != '\n')
+        if (ended >= 0 && !isLineEnd(ended))
             skipLine(in, line);  // the body's name
     }
     return readWord(in, word, false) == 0;
@@ -290,12 +291,15 @@ uint64_t lineAt(STLInputStreamC& in, uint64_t at)
 {
     in.rewind();
     uint64_t line = 1;
+    int before = -1;
     for (uint64_t i = 0; i < at; ++i) {
         const int c = in.get();
         if (c < 0)
             break;
-        if (c == '\n')
+        // CR, LF and CR LF each end one line.
+        if (c == '\r' || (c == '\n' && before != '\r'))
             ++line;
+        before = c;
     }
     return line;
 }
@@ -333,7 +337,7 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, 
                       (found[0] ? std::string(" but found '") + found + "'" : std::string(" but the data ends")));
     };
     const auto skipName = [&] {
-        if (ended != '\n' && ended >= 0)
+        if (ended >= 0 && !isLineEnd(ended))
             skipLine(in, line);
     };
     while (go) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -189,7 +190,7 @@ double ZJVReaderC::nextDouble()
     const char* s;
     size_t n;
     nextTokenView(s, n);
-    return tokenToDouble(s, n);
+    return counting ? 0.0 : tokenToDouble(s, n);
 }
 
 int ZJVReaderC::nextInt()
@@ -219,6 +220,13 @@ bool ZJVReaderC::nextBlock(const char*& keyword, size_t& length)
     }
 }
 
+void ZJVReaderC::rewind()
+{
+    // Editors may save text with the mark before it; it is no part of the first block's keyword.
+    const char* data = GetData();
+    position = GetSize() >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
 void ZJVReaderC::parse(FEDisplayPartListC* list) { parse(list, nullptr); }
 
 void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
@@ -232,14 +240,19 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
     if (partLimit != SIZE_MAX || placementLimit != SIZE_MAX) {
         // Counting costs a walk over the text; building the parts and instances of a text over
         // a limit would cost gigabytes before the limit was found.
-        size_t parts = target->partCount(), placements = target->instanceCount();
-        countBlocks(parts, placements);
-        position = 0;
-        partLimitHit = parts > partLimit;
-        placementLimitHit = placements > placementLimit;
+        readBlocks(true, nullptr);
         if (partLimitHit || placementLimitHit)
             return;
     }
+    readBlocks(false, stop);
+}
+
+void ZJVReaderC::readBlocks(bool count, ReadStop* stop)
+{
+    counting = count;
+    rewind();
+    partsSoFar = target->partCount();
+    placementsSoFar = target->instanceCount();
     const char* s;
     size_t n;
     for (;;) {
@@ -259,9 +272,14 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
         if (code != TokenOpen)
             continue;
         if (isKeyword(s, n, "P")) {
-            if (target->partCount() >= partLimit) {
+            if (partsSoFar >= partLimit) {
                 partLimitHit = true;
                 break;
+            }
+            ++partsSoFar;
+            if (counting) {
+                parsePart(nullptr);
+                continue;
             }
             refHandle<FEDisplayPartC> part(new FEDisplayPartC);
             const bool ok = parsePart(part.get());
@@ -273,125 +291,73 @@ void ZJVReaderC::parse(FEDisplayPartListC* list, ReadStop* stop)
                 break;
         }
     }
-}
-
-void ZJVReaderC::countBlocks(size_t& parts, size_t& placements)
-{
-    position = 0;
-    const char* s;
-    size_t n;
-    for (;;) {
-        const int code = nextTokenView(s, n);
-        if (code == TokenEnd || parts > partLimit || placements > placementLimit)
-            return;
-        if (code != TokenOpen)
-            continue;
-        if (isKeyword(s, n, "P")) {
-            ++parts;
-            skimPart();
-        } else if (isKeyword(s, n, "S")) {
-            skimStructure(parts, placements);
-        }
-    }
-}
-
-// The token calls of parsePart, keyword by keyword: a single handler makes its fixed number
-// whatever they return (so it may take a brace), a thread record eight, a list block reads to
-// its close.
-void ZJVReaderC::skimPart()
-{
-    const char* s;
-    size_t n;
-    while (nextBlock(s, n)) {
-        int calls = 0;
-        if (isKeyword(s, n, "N") || isKeyword(s, n, "MID"))
-            calls = 2;
-        else if (isKeyword(s, n, "C"))
-            calls = 5;
-        if (calls > 0) {
-            while (calls-- > 0)
-                nextTokenView(s, n);
-        } else if (isKeyword(s, n, "THRL")) {
-            while (nextTokenView(s, n) == TokenPlain)
-                for (int k = 0; k < 7; ++k)
-                    nextTokenView(s, n);
-        } else {
-            skipBlock();
-        }
-    }
-}
-
-// The token calls of parseStructure; an "ME" counts when parseStructure would place its part.
-void ZJVReaderC::skimStructure(size_t parts, size_t& placements)
-{
-    int partNumber = 0;
-    const char* s;
-    size_t n;
-    while (nextBlock(s, n)) {
-        if (isKeyword(s, n, "N")) {
-            nextTokenView(s, n);
-            nextTokenView(s, n);
-        } else if (isKeyword(s, n, "M")) {
-            if (nextTokenView(s, n) == TokenPlain) {
-                partNumber = tokenToInt(s, n);
-                skipBlock();
-            }
-        } else if (isKeyword(s, n, "ME")) {
-            skipBlock();
-            if (partNumber >= 0 && size_t(partNumber) < parts)
-                ++placements;
-        } else {
-            skipBlock();
-        }
-    }
+    counting = false;
 }
 
 bool ZJVReaderC::parsePart(FEMeshPartC* part)
 {
-    PartBlock block;
-    part->setTolerance(kPartTolerance);
+    // Without a part (the count) every handler takes its tokens and nothing more.
+    std::optional<PartBlock> block;
+    if (part) {
+        block.emplace();
+        part->setTolerance(kPartTolerance);
+    }
     const char* s;
     size_t n;
+    // A single handler's operand: one token, then the call that takes the block's brace.
+    const auto single = [&](const char*& text, size_t& length) {
+        nextTokenView(text, length);
+        nextTokenView(s, n);
+    };
     while (nextBlock(s, n)) {
         if (isKeyword(s, n, "N")) {
-            RWCString text;
-            nextToken(text);
-            nextTokenView(s, n);
-            block.name = stripQuotes(text);
+            const char* text;
+            size_t length;
+            single(text, length);
+            if (block)
+                block->name = stripQuotes(RWCString(text, length));
         } else if (isKeyword(s, n, "C")) {
             double c[4];
             for (double& v : c)
                 v = nextDouble();
             nextTokenView(s, n);
-            block.colour = feColor(float(c[0] / 255.0), float(c[1] / 255.0), float(c[2] / 255.0), float(c[3] / 255.0));
+            if (block)
+                block->colour = feColor(float(c[0] / 255.0), float(c[1] / 255.0), float(c[2] / 255.0), float(c[3] / 255.0));
         } else if (isKeyword(s, n, "MID")) {
-            RWCString text;
-            nextToken(text);
-            nextTokenView(s, n);
-            block.identifier = percentDecode(stripQuotes(text));
+            const char* text;
+            size_t length;
+            single(text, length);
+            if (block)
+                block->identifier = percentDecode(stripQuotes(RWCString(text, length)));
         } else if (isKeyword(s, n, "PL")) {
             double v[3];
             int k = 0;
             while (nextTokenView(s, n) == TokenPlain) {
+                if (!block)
+                    continue;
                 v[k++] = narrowed(tokenToDouble(s, n));
                 if (k == 3) {
-                    block.points.emplace_back(v[0], v[1], v[2]);
+                    block->points.emplace_back(v[0], v[1], v[2]);
                     k = 0;
                 }
             }
         } else if (isKeyword(s, n, "COLS")) {
             while (nextTokenView(s, n) == TokenPlain) {
+                if (!block)
+                    continue;
                 const uint32_t packed = uint32_t(tokenToInt(s, n));
-                block.colours.emplace_back(float(((packed >> 16) & 0xFF) / 255.0), float(((packed >> 8) & 0xFF) / 255.0),
-                                           float((packed & 0xFF) / 255.0), float(((packed >> 24) & 0xFF) / 255.0));
+                block->colours.emplace_back(float(((packed >> 16) & 0xFF) / 255.0), float(((packed >> 8) & 0xFF) / 255.0),
+                                            float((packed & 0xFF) / 255.0), float(((packed >> 24) & 0xFF) / 255.0));
             }
         } else if (isKeyword(s, n, "CF")) {
             int pair[2];
             int k = 0;
             while (nextTokenView(s, n) == TokenPlain) {
+                if (!block)
+                    continue;
                 pair[k++] = tokenToInt(s, n);
                 if (k == 2) {
-                    block.faceColours[pair[0]] = pair[1];
+                    block->faceColours[pair[0]] = pair[1];
                     k = 0;
                 }
             }
@@ -403,26 +369,28 @@ bool ZJVReaderC::parsePart(FEMeshPartC* part)
             int index[3];
             int k = 0;
             while (nextTokenView(s, n) == TokenPlain) {
+                if (!block)
+                    continue;
                 index[k++] = tokenToInt(s, n);
                 if (k < 3)
                     continue;
                 k = 0;
-                const size_t count = block.points.size();
+                const size_t count = block->points.size();
                 // Compared unsigned, so a negative index is out of range too.
                 if (uint32_t(index[0]) < count && uint32_t(index[1]) < count && uint32_t(index[2]) < count) {
-                    const Point3D& p1 = block.points[uint32_t(index[0])];
-                    const Point3D& p2 = block.points[uint32_t(index[1])];
-                    const Point3D& p3 = block.points[uint32_t(index[2])];
+                    const Point3D& p1 = block->points[uint32_t(index[0])];
+                    const Point3D& p2 = block->points[uint32_t(index[1])];
+                    const Point3D& p3 = block->points[uint32_t(index[2])];
                     if (isFinitePoint(p1) && isFinitePoint(p2) && isFinitePoint(p3)) {
                         FEMeshFaceC* before = part->getLastFace();
                         part->addTriangle(p1, p2, p3);
                         FEMeshFaceC* added = part->getLastFace();
                         if (added && added != before) {
-                            const auto it = block.faceColours.find(face);
+                            const auto it = block->faceColours.find(face);
                             // A colour index outside the table leaves the face without a colour.
-                            if (it != block.faceColours.end() && it->second >= 0 &&
-                                size_t(it->second) < block.colours.size()) {
-                                const feColor& c = block.colours[size_t(it->second)];
+                            if (it != block->faceColours.end() && it->second >= 0 &&
+                                size_t(it->second) < block->colours.size()) {
+                                const feColor& c = block->colours[size_t(it->second)];
                                 added->setFaceInfo(new FEMeshFaceInfoColorC(c.r(), c.g(), c.b(), c.alpha(), c.hue(),
                                                                             c.lightness(), c.saturation()));
                             }
@@ -436,10 +404,14 @@ bool ZJVReaderC::parsePart(FEMeshPartC* part)
             skipBlock();
         } else if (isKeyword(s, n, "THRL")) {
             while (nextTokenView(s, n) == TokenPlain) {
-                const bool flag = tokenToInt(s, n) != 0;
+                const char* first = s;
+                const size_t firstLength = n;
                 double v[7];
                 for (double& x : v)
                     x = narrowed(nextDouble());
+                if (!block)
+                    continue;
+                const bool flag = tokenToInt(first, firstLength) != 0;
                 const Point3D p1(v[0], v[1], v[2]);
                 const Point3D p2(v[3], v[4], v[5]);
                 const double d = v[6];
@@ -470,9 +442,11 @@ bool ZJVReaderC::parsePart(FEMeshPartC* part)
         }
     }
 
-    part->setName(block.name);
-    part->setMID(block.identifier);
-    part->setColor(block.colour);
+    if (!block)
+        return true;
+    part->setName(block->name);
+    part->setMID(block->identifier);
+    part->setColor(block->colour);
     part->finalize(-1.0);
     part->smoothNormals();
     return true;
@@ -497,7 +471,7 @@ bool ZJVReaderC::parseStructure()
                 if (k < 0) {
                     if (!exploding)
                         partNumber = tokenToInt(s, n);
-                } else if (k < 12) {
+                } else if (k < 12 && !counting) {
                     columns.m[k] = tokenToDouble(s, n);
                 }
                 ++k;
@@ -506,14 +480,17 @@ bool ZJVReaderC::parseStructure()
                 base = columns.toMatrix();
                 continue;
             }
-            exploded = columns.toMatrix();
             // An instance of a part not read (yet) is left out rather than failing the load.
-            if (partNumber < 0 || size_t(partNumber) >= target->partCount())
+            if (partNumber < 0 || size_t(partNumber) >= partsSoFar)
                 continue;
-            if (target->instanceCount() >= placementLimit) {
+            if (placementsSoFar >= placementLimit) {
                 placementLimitHit = true;
                 return false;
             }
+            ++placementsSoFar;
+            if (counting)
+                continue;
+            exploded = columns.toMatrix();
             FEDisplayPartC* part = target->getPart(size_t(partNumber));
             target->getInstances().append(new FEDisplayPartRefC(partNumber, part, base, exploded));
         } else {
@@ -525,7 +502,7 @@ bool ZJVReaderC::parseStructure()
 
 bool ZJVReaderC::parseFirstPart(FEMeshPartC* part)
 {
-    position = 0;
+    rewind();
     const char* s;
     size_t n;
     for (;;) {

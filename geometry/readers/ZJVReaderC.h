@@ -49,7 +49,7 @@ public:
     int nextToken(RWCString& token);
 
     // One part block (the read position stands after "P{"). Finalises the part and smooths its
-    // normals. True.
+    // normals. Without a part it takes the same tokens and builds nothing. True.
     bool parsePart(FEMeshPartC* part);
     // One structure block (after "S{"). True, or false at the placement limit.
     bool parseStructure();
@@ -72,7 +72,7 @@ public:
 private:
     // The token as a view into the buffer; the code as nextToken's.
     int nextTokenView(const char*& start, size_t& length);
-    // One more token, converted; the codes are not looked at.
+    // One more token, converted (0 while counting); the codes are not looked at.
     double nextDouble();
     int nextInt();
     // Reads tokens until one that is not plain (the end of a list block).
@@ -80,14 +80,19 @@ private:
     // Passes over plain tokens to the next block opened inside the current one and gives its
     // keyword; false at the current block's close or at the end of the text.
     bool nextBlock(const char*& keyword, size_t& length);
-    // From the start of the buffer: the parts and instances a parse would make, taking the
-    // same tokens as the part and structure blocks do but building nothing.
-    void countBlocks(size_t& parts, size_t& placements);
-    void skimPart();
-    void skimStructure(size_t parts, size_t& placements);
+    // The read position := the start of the text, past a UTF-8 byte-order mark.
+    void rewind();
+    // The top level from the start of the text, to the first limit passed. Counting, the part
+    // and structure blocks run as in a build but build nothing: what the count finds is what
+    // the build makes, and a text over a limit is known before anything is built.
+    void readBlocks(bool count, ReadStop* stop);
 
     uint32_t position = 0;
     FEDisplayPartListC* target = nullptr;
+    bool counting = false;
+    // The target's parts and instances, or while counting those it would have.
+    size_t partsSoFar = 0;
+    size_t placementsSoFar = 0;
     uint64_t maxUnpackedSize = kDefaultMaxUnpackedSize;
     size_t partLimit = SIZE_MAX;
     size_t placementLimit = SIZE_MAX;

@@ -175,6 +175,8 @@ TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacetsAndSays
          "ASCII STL line 9: expected 'outer loop' but found 'loop'"},
         {"wrong keyword after CRLF lines", "facet normal 0 0 1\r\n outer loop\r\n  VERTX 0 0 0\r\n",
          "ASCII STL line 11: expected 'vertex' but found 'vertx'"},
+        {"... after CR lines", "facet normal 0 0 1\r outer loop\r  VERTX 0 0 0\r",
+         "ASCII STL line 11: expected 'vertex' but found 'vertx'"},
         // A later body follows the first one's rules.
         {"broken second body", "endsolid t\nsolid u\nfacet normal 0 0 1\n outer loop\n  vertx 0 0 0\n",
          "ASCII STL line 13: expected 'vertex' but found 'vertx'"},
@@ -198,6 +200,17 @@ TEST(STLImport, MalformedOrTruncatedTextIsFormatErrorKeepingEarlierFacetsAndSays
     EXPECT_EQ(importSTLFile(dir.write("m.stl", good + cases[4].tail).c_str(), &imp, nullptr, &stop), kSTLFormatError);
     EXPECT_EQ(stop.text(), cases[4].stop);
 }
+
+namespace {
+
+// The text with every line feed made a carriage return.
+std::string crLines(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    return text;
+}
+
+}  // namespace
 
 TEST(STLImport, TextFirstWordAndModelEnd)
 {
@@ -226,6 +239,11 @@ TEST(STLImport, TextFirstWordAndModelEnd)
         // as binary it runs short, and it is the empty model it says it is.
         {"one body without facets", "solid e\nendsolid e\n", kSTLOk, 0},
         {"... in any case, without names, blank lines, CRLF", "\r\n\r\nSOLID\r\n\r\n\r\nEndSolid\r\n\r\n", kSTLOk, 0},
+        // Classic Mac line ends: a carriage return alone ends the first line as well.
+        {"CR line ends", "solid a\r" + crLines(facet) + "endsolid a\rsolid b\r" + crLines(facet) + "endsolid b\r",
+         kSTLOk, 2},
+        {"... without a name", "solid\r" + crLines(facet), kSTLOk, 1},
+        {"... a body without facets", "solid e\rendsolid e\r", kSTLOk, 0},
         {"... longer than a binary header, no triangle made of its text",
          "solid " + std::string(300, 'n') + "\n  endsolid " + std::string(300, 'n'), kSTLOk, 0},
         // Text saved with the UTF-8 byte-order mark before it reads as the text it is.
@@ -291,8 +309,9 @@ TEST(STLImport, BinaryWindingFollowsFirstTwoVerticesCrossedAgainstNormal)
 
 TEST(STLImport, BinaryWhoseHeaderBeginsWithSolidIsStillBinary)
 {
-    // A byte-order mark is no text mark in a binary header: every header byte stays ignored.
-    for (const char* header : {"solid exported by a CAD program\n", "\xEF\xBB\xBFsolid exported\n"}) {
+    // A byte-order mark is no text mark in a binary header, nor is a line ended by a carriage
+    // return when no "facet" follows it: every header byte stays ignored.
+    for (const char* header : {"solid exported by a CAD program\n", "\xEF\xBB\xBFsolid exported\n", "solid x\rby a CAD program\r"}) {
         RecordingImporter imp;
         const std::string data = binarySTL({{A, B, C}}, {Point3D(0, 0, 1)}, false, header);
         EXPECT_EQ(importText(data, imp), 0);

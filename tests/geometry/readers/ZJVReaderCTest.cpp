@@ -173,6 +173,7 @@ TEST(ZJVReader, BlockStructureEdgeCasesAndTheFirstThingThatIsNoBlock)
         {"stray closes and words", "} x y P{} }", 1, "ZJV line 1: expected a part block 'P{' but found 'x'"},
         {"part left open", "P{N{a}", 1, ""},
         {"unknown block", "P{}\n\nX{1}\nwords", 1, "ZJV line 3: unknown block 'X{'"},
+        {"byte-order mark before the text", "\xEF\xBB\xBFP{}\nP{}\n", 2, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -511,9 +512,10 @@ TEST(ZJVReader, SmallPartBlocksCostWhatTheyHold)
 
 TEST(ZJVReader, ATextOverEitherLimitIsCountedAndYieldsNothing)
 {
-    // Four parts, four placements ("M{9}" names a part that is not read: its "ME" places nothing).
-    const std::string text = "P{N{a}}P{N{b}}S{M{1 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}"
-                             "ME{}M{0}ME{}M{9}ME{}}P{N{c}}P{N{d}}S{ME{}}";
+    // Four parts, four placements: an "ME" after "M{9}" or "M{2}" before the third part is
+    // read names no part and places nothing.
+    const std::string text = "S{M{1}ME{}}P{N{a}}P{N{b}}S{M{1 1 0 0 0 1 0 0 0 1 0 0 0}ME{0 1 0 0 0 1 0 0 0 1 0 0 0}"
+                             "ME{}M{0}ME{}M{9}ME{}M{2}ME{}}P{N{c}}P{N{d}}S{ME{}}";
     struct Case {
         size_t parts, placements;
         bool overParts, overPlacements;
