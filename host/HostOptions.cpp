@@ -10,6 +10,9 @@
 
 #include "platform/com/Variant.h"
 
+using platform::Reason;
+using platform::reasonText;
+
 namespace {
 
 constexpr int kMaxSide = 16384;
@@ -40,7 +43,7 @@ bool hasBmpExtension(const std::string& name)
 
 // A parameter the control reads as a number, read here as the control reads it: a text it
 // cannot read would leave the parameter as it was without a word (Start at 0, drawing nothing).
-bool checkNumber(const std::string& name, const std::string& value, std::string& error)
+bool checkNumber(const std::string& name, const std::string& value, platform::ReasonText& error)
 {
     static const char* const kWhole[] = {"Grid",    "Axes",       "Logo", "Border", "BorderSize",
                                          "Buttons", "ButtonSize", "Start"};
@@ -53,10 +56,7 @@ bool checkNumber(const std::string& name, const std::string& value, std::string&
     int32_t integer = 0;
     if (whole ? text.toLong(integer) : number && std::fabs(real) <= std::numeric_limits<float>::max())
         return true;
-    error = name + " \"" + value + "\" is not a " +
-            (!number ? "number"
-             : whole ? "whole number from -2147483648 to 2147483647"
-                     : "number from -3.4e38 to 3.4e38");
+    error = reasonText(!number ? Reason::NotANumber : whole ? Reason::NotAWholeNumber : Reason::NotAFloat, name, value);
     return false;
 }
 
@@ -75,14 +75,14 @@ bool parseSize(const std::string& text, int& width, int& height)
     return true;
 }
 
-bool HostOptions::parse(const std::vector<std::string>& args, const std::string& workingFolder, std::string& error)
+bool HostOptions::parse(const std::vector<std::string>& args, const std::string& workingFolder, platform::ReasonText& error)
 {
     page = "file://" + workingFolder + (workingFolder.empty() || workingFolder.back() != '/' ? "/" : "");
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](const char* option, std::string& out) {
             if (i + 1 >= args.size()) {
-                error = std::string(option) + " needs a value";
+                error = reasonText(Reason::NeedsValue, option);
                 return false;
             }
             out = args[++i];
@@ -97,19 +97,19 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
             if (!value("--output", output))
                 return false;
             if (output.empty()) {
-                error = "--output needs a file name";
+                error = reasonText(Reason::OutputNeedsName);
                 return false;
             }
             // The picture is always BMP bytes: a name that says otherwise would lie about them.
             if (!hasBmpExtension(output)) {
-                error = "--output \"" + output + "\": the picture is written as BMP, so its name must end in .bmp";
+                error = reasonText(Reason::OutputNotBmp, output);
                 return false;
             }
         } else if (arg == "--module") {
             if (!value("--module", module))
                 return false;
             if (module.empty()) {
-                error = "--module needs a file name";
+                error = reasonText(Reason::ModuleNeedsName);
                 return false;
             }
         } else if (arg == "--size") {
@@ -117,16 +117,16 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
             if (!value("--size", size))
                 return false;
             if (!parseSize(size, width, height)) {
-                error = "bad size \"" + size + "\": give WIDTHxHEIGHT, each from 1 to 16384";
+                error = reasonText(Reason::BadSize, size);
                 return false;
             }
         } else if (arg.rfind("--", 0) == 0) {
-            error = "unknown option " + arg;
+            error = reasonText(Reason::UnknownOption, arg);
             return false;
         } else {
             const size_t eq = arg.find('=');
             if (eq == std::string::npos || eq == 0) {
-                error = "\"" + arg + "\" is neither an option nor Name=value";
+                error = reasonText(Reason::NeitherOptionNorParameter, arg);
                 return false;
             }
             const std::string name = arg.substr(0, eq);

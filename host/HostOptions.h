@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Reason.h"
+
 struct HostOptions {
     // Object parameters as the page gives them (Name=value), names exact.
     std::map<std::string, std::string> params;
@@ -19,7 +21,7 @@ struct HostOptions {
 
     // Parses argv; false with a one-line message in error when the line cannot be used.
     // workingFolder gives the default page: the folder itself as a file address.
-    bool parse(const std::vector<std::string>& args, const std::string& workingFolder, std::string& error);
+    bool parse(const std::vector<std::string>& args, const std::string& workingFolder, platform::ReasonText& error);
 
     static const char* usage();
 };

@@ -39,11 +39,11 @@ std::string ModuleLoader::defaultPath()
     return (folder.parent_path() / "module" / kModuleName).string();
 }
 
-bool ModuleLoader::load(const std::string& path, std::string& error)
+bool ModuleLoader::load(const std::string& path, platform::ReasonText& error)
 {
     path_ = path;
     if (!module_.load(path)) {
-        error = "cannot load the module \"" + path + "\": " + module_.error();
+        error = platform::reasonText(platform::Reason::CannotLoadModule, path, module_.error());
         return false;
     }
     // The module is unloaded as a container does when the control is gone, but its code stays
@@ -51,7 +51,7 @@ bool ModuleLoader::load(const std::string& path, std::string& error)
     // still named by the leak checker, and the program ends right after anyway.
     ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
     if (!platform::com::succeeded(module_.registerServer())) {
-        error = "the module \"" + path + "\" cannot register itself";
+        error = platform::reasonText(platform::Reason::ModuleCannotRegister, path);
         return false;
     }
     return true;
@@ -66,13 +66,13 @@ std::string ModuleLoader::imagesAddress() const
     return "file://" + (module.parent_path() / "images").string();
 }
 
-ModuleLoader::ControlPtr ModuleLoader::createControl(std::string& error)
+ModuleLoader::ControlPtr ModuleLoader::createControl(platform::ReasonText& error)
 {
     platform::com::OleControl* control = nullptr;
     if (!platform::com::succeeded(module_.createInstance(CLSID_Tavoplex, platform::com::IID_OleControl,
                                                           reinterpret_cast<void**>(&control))) ||
         control == nullptr) {
-        error = "the module \"" + path_ + "\" cannot make the control";
+        error = platform::reasonText(platform::Reason::ModuleCannotMakeControl, path_);
         return nullptr;
     }
     return ControlPtr(control);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Reason.h"
 #include "platform/com/InprocModule.h"
 #include "platform/com/OleControl.h"
 
@@ -21,9 +22,9 @@ public:
     static std::string defaultPath();
 
     // Loads and registers the module at path; false with a one-line error when it cannot.
-    bool load(const std::string& path, std::string& error);
+    bool load(const std::string& path, platform::ReasonText& error);
     // A new control; null with a one-line error when the module cannot make one.
-    ControlPtr createControl(std::string& error);
+    ControlPtr createControl(platform::ReasonText& error);
     // The file:// address of the viewer's images, which the build puts beside the module
     // (images/ in the module's folder), as the panels' BasePath takes it.
     std::string imagesAddress() const;

@@ -20,6 +20,10 @@
 #include "platform/host/X11Host.h"
 #include "platform/sys.h"
 
+using platform::Reason;
+using platform::ReasonText;
+using platform::reasonText;
+
 namespace {
 
 using platform::com::ControlState;
@@ -94,8 +98,8 @@ std::string localModelPath(const ControlState& state)
 std::string failureUpFront(const ControlState& state)
 {
     if (const std::string local = localModelPath(state); !local.empty())
-        if (const std::string why = platform::sys::whyFileUnreadable(local); !why.empty())
-            return "\"" + local + "\": " + why;  // escaped with the rest when told
+        if (const ReasonText why = platform::sys::whyFileUnreadable(local); !why.empty())
+            return reasonText(Reason::Named, local, why).str();  // escaped with the rest when told
     return state.failureReason;
 }
 
@@ -105,9 +109,15 @@ std::string reasonOf(const ControlState& state)
     return state.failureReason.empty() ? "\"" + state.fileName + "\"" : state.failureReason;
 }
 
+// One line on standard error, escaped: the names in it may hold anything.
+void tell(const ReasonText& reason)
+{
+    std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(reason.str()) << "\n";
+}
+
 void reportLoadFailure(const std::string& reason)
 {
-    std::cerr << "tavoplex: cannot load the model: " << platform::sys::escapeControlCharacters(reason) << "\n";
+    tell(reasonText(Reason::CannotLoadModel, reason));
 }
 
 std::string workingFolder()
@@ -127,10 +137,10 @@ ControlState stateOf(OleControl& control)
 // with the message written when the module cannot make one.
 ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host& host, HostOptions& options)
 {
-    std::string error;
+    ReasonText error;
     ModuleLoader::ControlPtr control = loader.createControl(error);
     if (!control) {
-        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << "\n";
+        tell(error);
         return nullptr;
     }
     control->SetClientSite(&host);
@@ -168,13 +178,13 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::create());
     ControlState state = stateOf(*control);
     if (!state.hasContext) {
-        std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        tell(reasonText(Reason::CannotCreateContext));
         control->WindowMessage(Message::destroy());
         return 1;
     }
     control->WindowMessage(Message::size(0, 0));
     if (!state.running) {
-        std::cerr << "tavoplex: Start is 0, so the control draws nothing; give Start=1\n";
+        tell(reasonText(Reason::StartIsZero));
         control->WindowMessage(Message::destroy());
         return 2;
     }
@@ -188,14 +198,12 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::destroy());
     if (!written) {
         if (state.loading)
-            std::cerr << "tavoplex: the model \"" << platform::sys::escapeControlCharacters(state.fileName)
-                      << "\" did not finish loading\n";
+            tell(reasonText(Reason::DidNotFinishLoading, state.fileName));
         else if (state.loadFailed)
             reportLoadFailure(reasonOf(state));
         else
-            std::cerr << "tavoplex: cannot write \"" << platform::sys::escapeControlCharacters(options.output) << "\""
-                      << (state.writeFailure.empty() ? "" : ": " + platform::sys::escapeControlCharacters(state.writeFailure))
-                      << "\n";
+            tell(state.writeFailure.empty() ? reasonText(Reason::CannotWrite, options.output)
+                                            : reasonText(Reason::CannotWriteBecause, options.output, state.writeFailure));
         return 1;
     }
     return 0;
@@ -203,12 +211,11 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
 
 int showWindow(ModuleLoader& loader, HostOptions& options)
 {
-    std::string error;
+    ReasonText error;
     auto host = platform::host::X11Host::open(nullptr, options.width, options.height, "Tavoplex", error);
     if (!host) {
         // The display's name comes from the environment: shown escaped like every other name.
-        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error)
-                  << "; give --output FILE.bmp to render without a display\n";
+        tell(reasonText(Reason::GiveOutputInstead, error));
         return 1;
     }
     host->setPageAddress(options.page);
@@ -233,7 +240,7 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
         return result;
     };
     if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
-        std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        tell(reasonText(Reason::CannotCreateContext));
         target(Message::destroy());
         return 1;
     }
@@ -260,11 +267,11 @@ int main(int argc, char** argv)
     // "cannot write", instead of being ended by the signal without a word.
     std::signal(SIGXFSZ, SIG_IGN);
     HostOptions options;
-    std::string error;
+    ReasonText error;
     if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), workingFolder(), error)) {
         // One line says what is wrong; the usage is a command away, as the second line says.
-        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << "\n"
-                  << "tavoplex: --help lists the options\n";
+        tell(error);
+        tell(reasonText(Reason::HelpListsOptions));
         return 2;
     }
     if (options.help) {
@@ -275,25 +282,24 @@ int main(int argc, char** argv)
     if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
         // Under a limit of address space too small for the program, the module's libraries find
         // no room to be mapped: the limit is the cause, not the module's place.
-        if (const std::string shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
-            std::cerr << "tavoplex: " << shortfall << "\n";
+        if (const ReasonText shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
+            tell(shortfall);
             return 1;
         }
         // Only the program's own place for it was tried: say how to name another.
-        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(error) << (options.module.empty() ? "; give --module FILE.so" : "") << "\n";
+        tell(options.module.empty() ? reasonText(Reason::GiveModule, error) : error);
         return 1;
     }
     // Under a limit of address space (ulimit -v) the renderer gets its room before it starts,
     // or the program ends at once: the renderer aborts where memory runs out.
-    if (const std::string shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
-        std::cerr << "tavoplex: " << shortfall << "\n";
+    if (const ReasonText shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
+        tell(shortfall);
         return 1;
     }
     try {
         return options.output.empty() ? showWindow(loader, options) : renderToFile(loader, options);
     } catch (const std::exception& e) {
-        std::cerr << "tavoplex: an unforeseen error stopped the program: " << platform::sys::escapeControlCharacters(e.what())
-                  << "\n";
+        tell(reasonText(Reason::Unforeseen, e.what()));
         return 1;
     }
 }

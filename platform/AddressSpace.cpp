@@ -154,11 +154,11 @@ AddressSpacePlan planAddressSpace(size_t left, unsigned processors)
     return plan;
 }
 
-std::string fitToAddressSpace()
+ReasonText fitToAddressSpace()
 {
     const size_t limit = addressSpaceLimit();
     if (limit == SIZE_MAX)
-        return "";
+        return {};
     const size_t left = addressSpaceLeft();
     const AddressSpacePlan plan = planAddressSpace(left, processorsAvailable());
     if (!userChoseArenas())
@@ -168,10 +168,8 @@ std::string fitToAddressSpace()
     // With the threads the renderer will make, the user's count included.
     const size_t needed = (limit - left) + plan.needed + rendererRoom(rendererThreads()) - rendererRoom(0);
     if (limit >= needed)
-        return "";
-    return "the address-space limit of " + std::to_string(megabytes(limit, false)) +
-           " MB (ulimit -v) is too small: drawing a model needs at least " + std::to_string(megabytes(needed, true)) +
-           " MB";
+        return {};
+    return reasonText(Reason::AddressSpaceTooSmall, megabytes(limit, false), megabytes(needed, true));
 }
 
 size_t addressRangeBudget()

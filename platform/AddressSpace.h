@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/Reason.h"
+
 namespace platform::sys {
 
 // The limit in bytes; SIZE_MAX without one.
@@ -49,7 +51,7 @@ AddressSpacePlan planAddressSpace(size_t left, unsigned processors);
 // a limit it keeps to the plan: fewer allocator arenas and renderer threads, each unless the
 // user chose them (MALLOC_ARENA_MAX or glibc.malloc.arena_max, LP_NUM_THREADS). Empty when the
 // run fits (always without a limit), else one line naming the limit and the least that serves.
-std::string fitToAddressSpace();
+ReasonText fitToAddressSpace();
 
 // What the record pools' ranges may take together: under a limit, half of what is left beyond
 // the renderer's room when first asked (a pool's range is its share of that); SIZE_MAX without.

@@ -140,42 +140,42 @@ std::string currentFolder()
     return std::string(buf.data());
 }
 
-std::string fileErrorText(int error, bool writing)
+ReasonText fileErrorText(int error, bool writing)
 {
     switch (error) {
-    case ENOENT: return writing ? "its folder is not there" : "not found";
-    case ENOTDIR: return writing ? "a folder in its path is a file" : "not found (a folder in its path is a file)";
-    case ELOOP: return "too many symbolic links (a loop)";
-    case ENAMETOOLONG: return "the name is too long";
+    case ENOENT: return reasonText(writing ? Reason::FolderNotThere : Reason::NotFound);
+    case ENOTDIR: return reasonText(writing ? Reason::FolderIsFile : Reason::NotFoundFolderIsFile);
+    case ELOOP: return reasonText(Reason::LinkLoop);
+    case ENAMETOOLONG: return reasonText(Reason::NameTooLong);
     case EACCES:
-    case EPERM: return "permission denied";
-    case EISDIR: return "is a folder, not a file";
-    case ENOSPC: return "no space left on the device";
-    case EDQUOT: return "the disk quota is used up";
-    case EROFS: return "the file system is read-only";
-    case EFBIG: return "larger than the file-size limit";
-    case EIO: return "an input/output error";
+    case EPERM: return reasonText(Reason::PermissionDenied);
+    case EISDIR: return reasonText(Reason::IsFolder);
+    case ENOSPC: return reasonText(Reason::NoSpace);
+    case EDQUOT: return reasonText(Reason::QuotaUsedUp);
+    case EROFS: return reasonText(Reason::ReadOnly);
+    case EFBIG: return reasonText(Reason::OverFileSizeLimit);
+    case EIO: return reasonText(Reason::InputOutputError);
     case EMFILE:
-    case ENFILE: return "too many open files";
-    case ENOMEM: return "not enough memory";
+    case ENFILE: return reasonText(Reason::TooManyOpenFiles);
+    case ENOMEM: return reasonText(Reason::NotEnoughMemory);
     default: break;
     }
     std::string text = std::strerror(error);
     if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
         text[0] = char(text[0] - 'A' + 'a');
-    return text;
+    return reasonText(Reason::SystemWords, text);
 }
 
-std::string whyFileUnreadable(const std::string& path, int openError)
+ReasonText whyFileUnreadable(const std::string& path, int openError)
 {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return fileErrorText(errno);
     if (!S_ISREG(info.st_mode))
-        return S_ISDIR(info.st_mode) ? "is a folder, not a file" : "not a regular file";
+        return reasonText(S_ISDIR(info.st_mode) ? Reason::IsFolder : Reason::NotRegularFile);
     if (openError != 0)
         return fileErrorText(openError);
-    return ::access(path.c_str(), R_OK) != 0 ? fileErrorText(errno) : std::string();
+    return ::access(path.c_str(), R_OK) != 0 ? fileErrorText(errno) : ReasonText();
 }
 
 uint32_t tickCount()

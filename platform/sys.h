@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Reason.h"
+
 namespace platform::sys {
 
 // A recursive lock (stands in for a critical section).
@@ -44,11 +46,11 @@ std::string currentFolder();   // the working folder, "" when it cannot be read
 // words: "not found", "permission denied", "too many symbolic links (a loop)", "the name is too
 // long", "no space left on the device" and so on; an error with no words of ours gives the
 // system's text. `writing`: the name was to be written, where a missing folder is the fault.
-std::string fileErrorText(int error, bool writing = false);
+ReasonText fileErrorText(int error, bool writing = false);
 // Why the local file at path cannot be read as a model, or empty when it can: the file system's
 // reason, "is a folder, not a file", "not a regular file", or `openError` (an open that failed
 // though the name is a regular file) in the words above.
-std::string whyFileUnreadable(const std::string& path, int openError = 0);
+ReasonText whyFileUnreadable(const std::string& path, int openError = 0);
 
 // Clocks. Ticks are 32-bit milliseconds of the monotonic clock; a test clock replaces them.
 uint32_t tickCount();

@@ -1,22 +1,5 @@
-// ReadStop: the text of where and why a reader stopped.
+// ReadStop: counts as reasons write them.
 #include "geometry/readers/ReadStop.h"
-
-#include <utility>
-
-std::string ReadStop::text() const
-{
-    std::string out = format;
-    if (line > 0)
-        out += " line " + std::to_string(line) + ":";
-    return out + " " + what;
-}
-
-void ReadStop::set(const char* inFormat, uint64_t atLine, std::string why)
-{
-    format = inFormat;
-    line = atLine;
-    what = std::move(why);
-}
 
 std::string groupedNumber(uint64_t n)
 {

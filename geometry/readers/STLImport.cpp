@@ -332,9 +332,11 @@ int parseAscii(STLInputStreamC& in, stlImporterI* importer, ImportState& state, 
         if (!stop)
             return;
         const uint64_t end = in.position() - (ended >= 0 ? 1 : 0);
-        stop->set("ASCII STL", lineAt(in, end > 0 ? end - 1 : 0),
-                  std::string("expected ") + expected +
-                      (found[0] ? std::string(" but found '") + found + "'" : std::string(" but the data ends")));
+        const uint64_t line = lineAt(in, end > 0 ? end - 1 : 0);
+        if (found[0])
+            stop->set(platform::Reason::StlExpected, line, expected, found);
+        else
+            stop->set(platform::Reason::StlExpectedAtEnd, line, expected);
     };
     const auto skipName = [&] {
         if (ended >= 0 && !isLineEnd(ended))
@@ -504,7 +506,7 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
     }
     if (!headerWhole) {
         if (stop)
-            stop->set("binary STL", 0, "of " + groupedNumber(size) + " bytes ends inside its 84-byte header");
+            stop->set(platform::Reason::StlInsideHeader, groupedNumber(size));
         return kSTLFormatError;
     }
     if (in.position() != 84) {
@@ -519,10 +521,11 @@ int parseBinary(STLInputStreamC& in, stlImporterI* importer, ImportState& state,
     unsigned char facet[50];
     const auto cutShort = [&](uint32_t i) {
         result = kSTLFormatError;
-        if (stop)
-            stop->set("binary STL", 0,
-                      "declares " + groupedNumber(count) + (count == 1 ? " triangle" : " triangles") + " but holds " + groupedNumber((size - 84) / 50) +
-                          " (reading stopped at byte " + groupedNumber(84 + uint64_t(i) * 50) + ")");
+        const std::string held = groupedNumber((size - 84) / 50), at = groupedNumber(84 + uint64_t(i) * 50);
+        if (stop && count == 1)
+            stop->set(platform::Reason::StlShortOfOne, held, at);
+        else if (stop)
+            stop->set(platform::Reason::StlShort, groupedNumber(count), held, at);
     };
     uint32_t i = 0;
     // Runs of whole records, while whole ones are there; the plain loop below sees to the rest

@@ -265,9 +265,7 @@ void ZJVReaderC::readBlocks(bool count, ReadStop* stop)
             const char* data = GetData();
             const uint64_t line = 1 + uint64_t(std::count(data, s, '\n'));
             const std::string token(s, n > 40 ? 40 : n);
-            stop->set("ZJV", line,
-                      code == TokenOpen ? "unknown block '" + token + "{'"
-                                        : "expected a part block 'P{' but found '" + token + "'");
+            stop->set(code == TokenOpen ? platform::Reason::ZjvUnknownBlock : platform::Reason::ZjvNoPartBlock, line, token);
         }
         if (code != TokenOpen)
             continue;

@@ -121,10 +121,10 @@ X11Host::X11Host() : impl_(std::make_unique<Impl>()) {}
 X11Host::~X11Host() = default;
 
 std::unique_ptr<X11Host> X11Host::open(const char* displayName, int width, int height, const std::string& title,
-                                       std::string& error)
+                                       ReasonText& error)
 {
     if (width <= 0 || height <= 0) {
-        error = "the window needs a positive size";
+        error = reasonText(Reason::WindowNeedsSize);
         return nullptr;
     }
     std::unique_ptr<X11Host> host(new X11Host());
@@ -132,7 +132,7 @@ std::unique_ptr<X11Host> X11Host::open(const char* displayName, int width, int h
     impl.display = XOpenDisplay(displayName);
     if (impl.display == nullptr) {
         const char* name = displayName != nullptr ? displayName : std::getenv("DISPLAY");
-        error = std::string("cannot open display \"") + (name != nullptr ? name : "") + "\"";
+        error = reasonText(Reason::CannotOpenDisplay, name != nullptr ? name : "");
         return nullptr;
     }
     impl.previousHandler = XSetErrorHandler(ignoreXError);
@@ -140,7 +140,7 @@ std::unique_ptr<X11Host> X11Host::open(const char* displayName, int width, int h
     impl.visual = DefaultVisual(impl.display, screen);
     impl.depth = DefaultDepth(impl.display, screen);
     if (impl.visual->c_class != TrueColor || impl.depth < 24) {
-        error = "the display has no true-colour visual of 24 bits";
+        error = reasonText(Reason::NoTrueColourVisual);
         return nullptr;
     }
     impl.redShift = shiftOf(impl.visual->red_mask);

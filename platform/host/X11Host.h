@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Reason.h"
 #include "platform/gl/FrameSink.h"
 #include "platform/host/Host.h"
 #include "platform/host/Message.h"
@@ -27,7 +28,7 @@ public:
     // Opens the display (null: $DISPLAY) and maps a window of the size. Null, with a one-line
     // reason in error, when the display cannot be opened or the size is not positive.
     static std::unique_ptr<X11Host> open(const char* displayName, int width, int height, const std::string& title,
-                                         std::string& error);
+                                         ReasonText& error);
     ~X11Host() override;
     X11Host(const X11Host&) = delete;
     X11Host& operator=(const X11Host&) = delete;

@@ -40,7 +40,7 @@ bool bind(void* library, const char* name, F& into)
 // missing or broken stays so.
 struct LoadedLibrary {
     const CurlLibrary* api = nullptr;  // null when it cannot be used
-    std::string why;                   // then what the loader said
+    ReasonText why;                    // then what the loader said
 };
 
 const LoadedLibrary& curlLibrary()
@@ -56,11 +56,11 @@ const LoadedLibrary& curlLibrary()
             // The loader's words name the file and say what is wrong with it (not found, a
             // library it needs is missing, an entry point is missing).
             const char* error = dlerror();
-            l.why = error ? error : "libcurl.so.4";
+            l.why = reasonText(Reason::SystemWords, error ? error : "libcurl.so.4");
             return l;
         }
         if (api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-            l.why = "libcurl.so.4 could not be set up";
+            l.why = reasonText(Reason::TransferLibraryNotSetUp);
             return l;
         }
         l.api = &api;
@@ -88,7 +88,7 @@ struct Transfer {
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
     Clock::time_point started = Clock::now();
-    std::string stopText;  // what a callback that aborts found, when it says more than the outcome
+    ReasonText stopText;  // what a callback that aborts found, when it says more than the outcome
 
     void notify(Status s, const std::string& info = {}) const
     {
@@ -202,9 +202,7 @@ int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
     if (t.limits->minBytesPerSecond != 0 && elapsed > static_cast<long long>(t.limits->rateGraceMs) &&
         static_cast<double>(received) * 1000.0 < static_cast<double>(t.limits->minBytesPerSecond) * double(elapsed)) {
         t.stop = Outcome::TooSlow;
-        t.stopText = "the server sends too slowly: " + std::to_string(received) + " bytes in " +
-                     seconds(uint64_t(elapsed)) + " s, below " + std::to_string(t.limits->minBytesPerSecond) +
-                     " bytes a second";
+        t.stopText = reasonText(Reason::TooSlow, received, seconds(uint64_t(elapsed)), t.limits->minBytesPerSecond);
         return 1;
     }
     const curl_off_t moved = received + sent;
@@ -221,10 +219,10 @@ int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
     return 0;
 }
 
-Result finish(Result r, Outcome outcome, const std::string& error)
+Result finish(Result r, Outcome outcome, const ReasonText& error)
 {
     r.outcome = outcome;
-    r.error = outcome == Outcome::Ok ? std::string() : error.empty() ? outcomeText(outcome) : error;
+    r.error = outcome == Outcome::Ok ? ReasonText() : error.empty() ? outcomeText(outcome) : error;
     return r;
 }
 
@@ -260,30 +258,31 @@ bool htmlDocumentAt(const std::string& text, size_t at)
 
 }  // namespace
 
-const char* outcomeText(Outcome outcome)
+ReasonText outcomeText(Outcome outcome)
 {
     switch (outcome) {
-    case Outcome::Ok: return "";
-    case Outcome::BadAddress: return "the address is no http address";
-    case Outcome::ConnectFailed: return "cannot connect to the server";
-    case Outcome::Stalled: return "the server stopped sending";
-    case Outcome::TooLarge: return "the answer is larger than allowed";
-    case Outcome::ShortBody: return "the answer ended before its announced length";
-    case Outcome::BadAnswer: return "the server's answer is no HTTP answer";
-    case Outcome::SinkRefused: return "the receiver stopped the transfer";
-    case Outcome::NoTransferLibrary: return "the transfer library cannot be loaded";
+    case Outcome::Ok: return {};
+    case Outcome::BadAddress: return reasonText(Reason::NotHttpAddress);
+    case Outcome::ConnectFailed: return reasonText(Reason::CannotConnect);
+    case Outcome::Stalled: return reasonText(Reason::Stalled);
+    case Outcome::TooLarge: return reasonText(Reason::AnswerTooLarge);
+    case Outcome::ShortBody: return reasonText(Reason::ShortAnswer);
+    case Outcome::BadAnswer: return reasonText(Reason::NoHttpAnswer);
+    case Outcome::SinkRefused: return reasonText(Reason::CannotStoreBytes);
+    case Outcome::NoTransferLibrary: return reasonText(Reason::NoTransferLibrary);
     case Outcome::Failed: break;
     default: break;  // a status, a time, a count, an address: their failures say it themselves
     }
-    return "the transfer failed";
+    return reasonText(Reason::TransferFailed);
 }
 
-std::string afterRedirects(const Result& result)
+ReasonText afterRedirects(const Result& result, const ReasonText& reason)
 {
     if (result.redirects <= 0)
-        return {};
-    return " at \"" + result.url + "\" after " + std::to_string(result.redirects) +
-           (result.redirects == 1 ? " redirect" : " redirects");
+        return reason;
+    if (result.redirects == 1)
+        return reasonText(Reason::AfterRedirect, reason, result.url);
+    return reasonText(Reason::AfterRedirects, reason, result.url, result.redirects);
 }
 
 bool isWebPage(const std::string& contentType, const std::string& bodyStart)
@@ -324,7 +323,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     const LoadedLibrary& library = curlLibrary();
     if (!library.api)
         return finish(result, Outcome::NoTransferLibrary,
-                      std::string(outcomeText(Outcome::NoTransferLibrary)) + " (" + library.why + ")");
+                      reasonText(Reason::InLibraryWords, outcomeText(Outcome::NoTransferLibrary), library.why));
     const CurlLibrary* const curl = library.api;
     Transfer t;
     t.library = curl;
@@ -334,7 +333,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     t.head = &result.bodyStart;
     t.curl = curl->init();
     if (!t.curl)
-        return finish(result, Outcome::Failed, "cannot create a transfer");
+        return finish(result, Outcome::Failed, reasonText(Reason::CannotCreateTransfer));
     t.notify(HandleCreated);
     CURL* c = t.curl;
     curl->setopt(c, CURLOPT_URL, url.c_str());
@@ -386,21 +385,21 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
     t.notify(HandleClosing);
     result.bodyBytes = t.delivered;
     // After a redirect, what failed is the address it led to, not the one asked for.
-    const auto done = [&](Outcome outcome, const std::string& text) {
+    const auto done = [&](Outcome outcome, const ReasonText& text) {
         if (outcome == Outcome::Ok)
             t.notify(RequestComplete);
         Result r = finish(result, outcome, text);
         if (outcome != Outcome::Ok && outcome != Outcome::TooManyRedirects && outcome != Outcome::BadRedirect)
-            r.error += afterRedirects(r);
+            r.error = afterRedirects(r, r.error);
         return r;
     };
 
-    const std::string statusText = "HTTP " + std::to_string(result.httpStatus);
+    const ReasonText statusText = reasonText(Reason::HttpStatus, result.httpStatus);
     if (t.stop != Outcome::Ok)
         return done(t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
     // Our words for what failed, the transfer library's for the detail.
     const auto failed = [&](Outcome outcome, const char* words) {
-        return done(outcome, std::string(outcomeText(outcome)) + " (" + words + ")");
+        return done(outcome, reasonText(Reason::InLibraryWords, outcomeText(outcome), words));
     };
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started).count();
     switch (code) {
@@ -413,13 +412,12 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         if (limits.totalTimeoutMs != 0 &&
             (t.connected || limits.totalTimeoutMs <= limits.connectTimeoutMs ||
              elapsedMs >= static_cast<long long>(limits.totalTimeoutMs)))
-            return done(Outcome::TookTooLong, "the transfer took longer than " + seconds(limits.totalTimeoutMs) + " s");
+            return done(Outcome::TookTooLong, reasonText(Reason::TookTooLong, seconds(limits.totalTimeoutMs)));
         return failed(result.httpStatus ? Outcome::Stalled : Outcome::ConnectFailed, error.c_str());
     case CURLE_FILESIZE_EXCEEDED: return failed(Outcome::TooLarge, error.c_str());
     case CURLE_PARTIAL_FILE: return failed(Outcome::ShortBody, error.c_str());
     case CURLE_TOO_MANY_REDIRECTS:
-        return done(Outcome::TooManyRedirects,
-                    "more than " + std::to_string(limits.maxRedirects) + " redirects (a redirect loop)");
+        return done(Outcome::TooManyRedirects, reasonText(Reason::RedirectLoop, limits.maxRedirects));
     case CURLE_WEIRD_SERVER_REPLY: return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
     case CURLE_UNSUPPORTED_PROTOCOL:
         // A request that went out and got no status line back: the library calls an answer
@@ -427,13 +425,13 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         if (t.requests > t.answers)
             return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
         if (redirects > 0 || !t.location.empty())
-            return done(Outcome::BadRedirect, "redirected to \"" + t.location + "\", which is not an http address");
+            return done(Outcome::BadRedirect, reasonText(Reason::RedirectNotHttp, t.location));
         return failed(Outcome::BadAddress, error.c_str());
     case CURLE_URL_MALFORMAT:
         // The library could not make a request of an address: a redirect's target (which it
         // counts as followed though it never asked it), or the one asked for.
         if (t.requests == t.answers && !t.location.empty())
-            return done(Outcome::BadRedirect, "redirected to \"" + t.location + "\", which is no valid address");
+            return done(Outcome::BadRedirect, reasonText(Reason::RedirectInvalid, t.location));
         return failed(Outcome::BadAddress, error.c_str());
     default: return failed(Outcome::Failed, error.c_str());
     }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/Reason.h"
+
 namespace platform::net {
 
 // The notifications of an internet session, numbered as the system's callers expect them.
@@ -53,7 +55,7 @@ enum class Outcome {
     BadRedirect,     // a redirect to a scheme other than http (https too)
     BadAnswer,       // the server's answer is no HTTP answer (no status line, a garbled head)
     HttpStatus,      // the final answer was not 200; nothing was delivered
-    SinkRefused,     // the body sink asked to stop
+    SinkRefused,     // the body sink asked to stop (it could not store the bytes)
     NoTransferLibrary,  // libcurl cannot be loaded or set up: no later try fares better
     Failed,          // any other transfer or protocol failure
 };
@@ -65,7 +67,7 @@ struct Result {
     Outcome outcome = Outcome::Failed;
     long httpStatus = 0;     // last status line seen, 0 when none
     uint64_t bodyBytes = 0;  // bytes handed to the sink
-    std::string error;       // a one-line text of what failed (empty on success)
+    ReasonText error;        // a one-line text of what failed (empty on success)
     long redirects = 0;      // redirects followed
     std::string url;         // the address of the last request, after the redirects
     std::string contentType; // the last answer's Content-Type as sent, empty when none
@@ -86,11 +88,11 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
 
 // The words of a failed outcome, for error texts (none for Ok). The failures that always say
 // more themselves (a status, a time, a count, an address) have the general words.
-const char* outcomeText(Outcome outcome);
+ReasonText outcomeText(Outcome outcome);
 
-// After redirects, " at \"URL\" after N redirects" naming the address that answered last, so
-// that a failure names the address that failed; empty without a redirect.
-std::string afterRedirects(const Result& result);
+// After redirects, `reason` followed by " at \"URL\" after N redirects" naming the address that
+// answered last, so that a failure names the address that failed; `reason` without a redirect.
+ReasonText afterRedirects(const Result& result, const ReasonText& reason);
 
 // Whether an answer is a web page (a login or error page) rather than a file: its Content-Type
 // names HTML or XHTML (whatever its parameters; XML types are none) and its body, after white

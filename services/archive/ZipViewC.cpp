@@ -33,7 +33,7 @@ long zip64BlockValues(const unsigned char* p, size_t left)
 // be, in an archive of fileSize bytes whose directory starts at directoryOffset: a compressed
 // size larger than the file, a local header at or past the directory, more bytes than the
 // method can make of the stored ones.
-std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes, bool complete, long blockValues,
+platform::ReasonText zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes, bool complete, long blockValues,
                         unsigned method, uint64_t fileSize, uint64_t directoryOffset)
 {
     const struct {
@@ -49,8 +49,9 @@ std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes,
             if (f.stored != kAllOnes)
                 continue;
             if (blockValues <= 0)
-                return blockValues == 0 ? std::string("its ZIP64 extra field does not hold its ") + f.name
-                                        : std::string("its ") + f.name + " is marked as in a ZIP64 extra field, and it has none";
+                return platform::reasonText(blockValues == 0 ? platform::Reason::Zip64ValueMissing
+                                                             : platform::Reason::Zip64BlockMissing,
+                                            f.name);
             --blockValues;
         }
         return {};
@@ -63,7 +64,7 @@ std::string zip64Damage(const ZipEntrySizes& stored, const ZipEntrySizes& sizes,
     };
     for (int i = 0; i < 3; ++i)
         if (fields[i].stored == kAllOnes && impossible[i])
-            return std::string("its ZIP64 extra field gives a ") + fields[i].name + " of " + std::to_string(fields[i].value);
+            return platform::reasonText(platform::Reason::Zip64ValueImpossible, fields[i].name, fields[i].value);
     return {};
 }
 
@@ -107,12 +108,14 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
         const ZipEntrySizes stored = sizes;
         const unsigned char* extra = r + kDirectoryRecordSize + nameSize;
         const bool complete = zipReadZip64Extra(extra, extraSize, sizes);
-        const std::string damage = zip64Damage(stored, sizes, complete, zip64BlockValues(extra, extraSize),
+        const platform::ReasonText damage = zip64Damage(stored, sizes, complete, zip64BlockValues(extra, extraSize),
                                                zipLe16(r + 10), fileSize, end_.directoryOffset);
         if (!damage.empty()) {
             const std::string name(reinterpret_cast<const char*>(r + kDirectoryRecordSize), nameSize);
-            damages_.emplace_back(entry, (name.empty() ? "entry number " + std::to_string(entry + 1)
-                                                       : "entry '" + name + "'") + ": " + damage);
+            damages_.emplace_back(entry, platform::reasonText(platform::Reason::EntryDamage,
+                                                              name.empty() ? "entry number " + std::to_string(entry + 1)
+                                                                           : "entry '" + name + "'",
+                                                              damage));
         }
         if (complete) {
             const uint64_t recordPos = end_.directoryStart + at;
@@ -130,12 +133,12 @@ bool ZipViewC::scan(const ZipReadAt& readAt, uint64_t fileSize)
     return true;
 }
 
-std::string ZipViewC::damage(uint64_t index) const
+platform::ReasonText ZipViewC::damage(uint64_t index) const
 {
     // In entry order: an archive may hold many damaged entries, each looked up by index.
     const auto found = std::lower_bound(damages_.begin(), damages_.end(), index,
                                         [](const auto& damage, uint64_t i) { return damage.first < i; });
-    return found != damages_.end() && found->first == index ? found->second : std::string();
+    return found != damages_.end() && found->first == index ? found->second : platform::ReasonText();
 }
 
 void ZipViewC::apply(uint64_t filePos, unsigned char* buf, uint64_t len) const

@@ -9,6 +9,7 @@
 
 #include <minizip/ioapi.h>
 
+#include "platform/Reason.h"
 #include "services/archive/ZipDirectoryEnd.h"
 
 // minizip takes a directory record's 32-bit sizes and local header offset as they stand,
@@ -30,7 +31,7 @@ public:
     // size of 9223372036854775808", "entry 'a.txt': its size is marked as in a ZIP64 extra
     // field, and it has none", "... its ZIP64 extra field does not hold its size"; an entry
     // without a name is "entry number 3" (counted from 1). Empty when nothing is.
-    std::string damage(uint64_t index) const;
+    platform::ReasonText damage(uint64_t index) const;
     // Where position 0 of the view lies in the file.
     uint64_t origin() const { return end_.prefixSize; }
 
@@ -56,6 +57,6 @@ private:
 
     ZipDirectoryEnd end_;
     std::vector<Patch> patches_;  // in file order
-    std::vector<std::pair<uint64_t, std::string>> damages_;  // by entry index, in order
+    std::vector<std::pair<uint64_t, platform::ReasonText>> damages_;  // by entry index, in order
     zlib_filefunc64_32_def inner_{};
 };

@@ -20,16 +20,17 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <thread>
 #include <string>
 #include <vector>
 
+#include "platform/Reason.h"
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/BenchSupport.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PrivateFontconfig.h"
-#include "tests/support/ProgramTexts.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XTestInput.h"
 #include "tests/support/XvfbServer.h"
@@ -637,37 +638,46 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     EXPECT_GE(logged, cases.size() - 6);
 }
 
-// README.md's tables and the source say the same: every text the program can write on standard
-// error has a row, and every row is such a text (read as tests/support/ProgramTexts.h says).
+// README.md's tables and the table of reasons say the same: every reason the program can give
+// has a row (the `quoted` pieces of the first cells under "When something goes wrong"), and
+// every row is one of them.
 TEST(TavoplexProgram, EveryTextItCanGiveHasAReadmeRowAndEveryRowIsOneOfThem)
 {
-    std::vector<programtexts::Text> code = programtexts::codeTexts(TAVO_SOURCE_DIR);
-    const std::vector<programtexts::Text> rows = programtexts::readmeTexts(TAVO_SOURCE_DIR "/README.md");
-    // Each kind of place a text is read from is read.
-    for (const char* known : {"empty file", "the ZIP archive holds no entry", "cannot connect to the server\x01",
-                              "ASCII STL line \x01: expected \x01 but found '\x01'", "no model was named (FileName is empty)",
-                              "Start is 0, so the control draws nothing; give Start=1", "HTTP \x01",
-                              "the transfer took longer than \x01 s", "--output needs a file name\x01"})
-        EXPECT_TRUE(std::any_of(code.begin(), code.end(), [&](const auto& t) { return t.shape == known; }))
-            << programtexts::shown(known);
+    std::ifstream readme(TAVO_SOURCE_DIR "/README.md");
+    std::set<std::string> rows;
+    bool inSection = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("#", 0) == 0)
+            inSection = line.rfind("### When something goes wrong", 0) == 0;
+        bool quoted = false;
+        std::string piece;
+        // The first cell ends at the first '|' outside a quoted piece.
+        for (size_t i = 1; inSection && line.rfind("|", 0) == 0 && i < line.size() && (quoted || line[i] != '|'); ++i) {
+            if (line[i] == '`' && quoted)
+                rows.insert(piece.rfind("tavoplex: ", 0) == 0 ? piece.substr(10) : piece);
+            if (line[i] == '`')
+                piece.clear(), quoted = !quoted;
+            else
+                piece += line[i];
+        }
+    }
     EXPECT_GE(rows.size(), 50u);
-    // A row that starts with "..." would match every text that may be followed by more.
-    for (const programtexts::Text& row : rows)
-        EXPECT_NE(row.shape.front(), programtexts::kAny) << row.where << ": \"" << programtexts::shown(row.shape) << "\"";
-    // Texts of the platform's layers that the program never lets through: its options ask for no
-    // window without area, and its fetch tells a refused body as "cannot store the downloaded bytes".
-    std::erase_if(code, [](const auto& t) {
-        return t.shape == "the window needs a positive size\x01" || t.shape == "the receiver stopped the transfer\x01";
-    });
-    const auto matched = [](const programtexts::Text& text, const std::vector<programtexts::Text>& others) {
-        return std::any_of(others.begin(), others.end(), [&](const auto& o) { return programtexts::match(text.shape, o.shape); });
-    };
-    for (const programtexts::Text& text : code)
-        EXPECT_TRUE(matched(text, rows)) << text.where << " gives \"" << programtexts::shown(text.shape)
-                                         << "\", which no row of README.md's tables under \"When something goes wrong\" names";
-    for (const programtexts::Text& row : rows)
-        EXPECT_TRUE(matched(row, code)) << row.where << ": \"" << programtexts::shown(row.shape)
-                                        << "\" is a text that nothing in the program gives";
+    std::set<std::string> told;
+    for (const platform::ReasonEntry& entry : platform::reasonTable()) {
+        // The values go where they are meant: %0, %1, ... each once, none left out.
+        std::string format = entry.format;
+        for (char n = '0'; format.find('%') != std::string::npos; ++n) {
+            const size_t at = format.find(std::string("%") + n);
+            ASSERT_NE(at, std::string::npos) << entry.name << ": \"" << entry.format << "\" has no %" << n;
+            format.erase(at, 2);
+        }
+        if (entry.row != nullptr && *entry.row != '\0')
+            told.insert(entry.row);
+        EXPECT_TRUE(entry.row == nullptr || *entry.row == '\0' || rows.count(entry.row) != 0)
+            << entry.name << ": \"" << entry.row << "\" is no row of README.md's tables under \"When something goes wrong\"";
+    }
+    for (const std::string& row : rows)
+        EXPECT_TRUE(told.count(row) != 0) << "README.md: \"" << row << "\" is the row of no reason in platform/Reasons.def";
 }
 
 // The transfer library is loaded with the first download. Where it cannot be, the load fails
@@ -1059,7 +1069,7 @@ TEST(TavoplexProgram, WindowHostDrawsTheModelAndQuitsCleanly)
     } cases[] = {{"samples/bracket.stl", false}, {torus, false}, {torus, true}};
     // The server starts over when its last client goes, refusing connections meanwhile: one
     // stays connected throughout.
-    std::string error;
+    platform::ReasonText error;
     const auto keeper = platform::host::X11Host::open(x.display().c_str(), 16, 16, "Keeper", error);
     ASSERT_TRUE(keeper) << error;
     for (const auto& k : cases) {

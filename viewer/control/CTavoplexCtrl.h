@@ -16,6 +16,7 @@
 #include "math/Point3D.h"
 #include "math/TransformMatrix.h"
 #include "math/feColor.h"
+#include "platform/Reason.h"
 #include "geometry/mesh/FEMeshPickListEntryC.h"
 #include "services/config/CSConfig.h"
 #include "services/files/UTFilePath.h"
@@ -379,12 +380,12 @@ public:
     // without a full stop, with the place when it is known ("ASCII STL line 17: expected
     // 'vertex' but found 'x'", "HTTP 404", "no entry named 'a.zjv' in the archive"). The
     // reason reads "\"where\": what"; a later call replaces it, the init phase clears it.
-    void SetFailureReason(const RWCString& where, const RWCString& what);
+    void SetFailureReason(const RWCString& where, const platform::ReasonText& what);
     // Called in a catch block: the load fails for what was thrown (out of memory, or anything
     // else as an unexpected failure): LoadFailed, and the reason given the file the load reads.
     void FailLoadForCaughtException();
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
-    static RWCString FailureText(const RWCString& where, const RWCString& what);
+    static RWCString FailureText(const RWCString& where, const platform::ReasonText& what);
     // Writes why the load failed to the debug log, escaped as the container shows it; called
     // once, when the load ends failed (a retried fetch is not told until then).
     void LogLoadFailure();
@@ -394,10 +395,10 @@ public:
     // Why the load cannot succeed, told before it starts: no model named, or a type the
     // loader does not read (the reason, naming ModelPath); empty otherwise.
     RWCString FailureBeforeLoad() const;
-    static const char NoModelNamed[];
+    static const std::string NoModelNamed;
     // Why the name cannot be a model at all (an extension the loader does not read): the
     // reason's `what`, or empty when the loader knows the type.
-    static RWCString UnknownModelType(const RWCString& name);
+    static platform::ReasonText UnknownModelType(const RWCString& name);
     // Shared by every control of the process (they all run on the one user-interface thread):
     // the tick of the last pass, and whether a loading frame's settings dialog is open.
     static uint32_t LastLoaderRun;
@@ -439,7 +440,7 @@ public:
     size_t PlacementLimit = kDefaultPlacementLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
     // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
-    RWCString FetchFailure;
+    platform::ReasonText FetchFailure;
     // A name containing "http://" is downloaded, any other read as a local regular file; with
     // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.
     int FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip);
@@ -623,7 +624,7 @@ public:
     bool WriteBitmapFile(const RWCString& filename, BitmapInfo& info, const MemoryBitmap& bitmap);
     // Why the last CreateBMP could not write its file ("is a folder, not a file", "no space left
     // on the device"); empty when it wrote it or failed before the file.
-    std::string BitmapFailure;
+    platform::ReasonText BitmapFailure;
     void ReleaseBitmapContext();
     // The format asked of the bitmap and the one described back.
     PixelFormatRecord BitmapPixelFormat;

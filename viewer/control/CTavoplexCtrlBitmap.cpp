@@ -10,7 +10,7 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
 {
     if (xSize < 1 || ySize < 1 || xSize > kMaxBitmapEdge || ySize > kMaxBitmapEdge || WindowContext == nullptr)
         return 1;
-    BitmapFailure.clear();
+    BitmapFailure = platform::ReasonText();
     SavedGLContext = GLContext;
     SavedDeviceContext = DeviceContext;
     SavedGLLockCount = GLLockCount;

@@ -105,7 +105,7 @@ bool CTavoplexCtrl::WriteBitmapFile(const RWCString& filename, BitmapInfo& info,
         if (!fetchBits(bitmap, info, bits))
             return false;
     } catch (const std::bad_alloc&) {
-        BitmapFailure = "not enough memory";
+        BitmapFailure = platform::reasonText(platform::Reason::NotEnoughMemory);
         return false;
     }
 

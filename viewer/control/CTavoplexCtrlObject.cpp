@@ -125,7 +125,7 @@ HResult CTavoplexCtrlObject::GetState(ControlState* state)
     state->loadFailed = c.LoadFailed;
     state->fileName.assign(c.FileName.data(), c.FileName.length());
     state->hostFolder.assign(c.HostFolder.data(), c.HostFolder.length());
-    state->writeFailure = c.BitmapFailure;
+    state->writeFailure = c.BitmapFailure.str();
     state->failureReason.clear();
     if (c.LoadFailed) {
         state->failureReason.assign(c.FailureReason.data(), c.FailureReason.length());

@@ -29,6 +29,10 @@
 #include "viewer/loader/ZipHandle.h"
 #include "viewer/ui/PanelImages.h"
 
+using platform::Reason;
+using platform::ReasonText;
+using platform::reasonText;
+
 namespace {
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
@@ -45,19 +49,17 @@ bool ServerLost(platform::net::Outcome outcome)
 // The most bytes the in-memory ZIP reader takes: it counts an archive's length in 32 bits.
 constexpr uint64_t kMostZipReaderBytes = 0xFFFFFFFFu;
 
-constexpr const char* kTooLargeToHold = "too large to be held in memory";
-
 // Why a file of `size` bytes is not read, or empty when it may be: over `cap`, over what the
 // in-memory ZIP reader takes when its bytes are to go through it, or over the `mostHeld` bytes
 // the file object it goes into can hold (a block counts in 32 bits) - known before a byte is
 // read, where reading first would take seconds and gigabytes to end the same way.
-std::string TooLarge(uint64_t size, uint64_t cap, bool throughZipReader, uint64_t mostHeld)
+ReasonText TooLarge(uint64_t size, uint64_t cap, bool throughZipReader, uint64_t mostHeld)
 {
     if (throughZipReader && size > kMostZipReaderBytes && kMostZipReaderBytes < cap)
-        return "larger than the in-memory ZIP reader can take (4 GiB or more)";
+        return reasonText(Reason::OverZipReader);
     if (size > cap)
-        return "larger than the limit of " + std::to_string(cap) + " bytes";
-    return size > mostHeld ? kTooLargeToHold : std::string();
+        return reasonText(Reason::OverLimit, cap);
+    return size > mostHeld ? reasonText(Reason::TooLargeToHold) : ReasonText();
 }
 
 // Reads a local file into `out`. Only a regular file is read (a device or a pipe could give
@@ -68,11 +70,11 @@ std::string TooLarge(uint64_t size, uint64_t cap, bool throughZipReader, uint64_
 // counted against the cap.
 // On failure `why` says what went wrong. A local name is not retried: what the file system
 // answers now (a missing file too) it answers again.
-bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool throughZipReader, std::string& why)
+bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool throughZipReader, ReasonText& why)
 {
     // A NUL byte would end the name early and read the file its first bytes name instead.
     if (name.find('\0') != std::string::npos) {
-        why = "not found (the name holds a NUL character)";
+        why = reasonText(Reason::NameHoldsNul);
         return false;
     }
     std::string path = name;
@@ -92,7 +94,7 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
     const auto readAt = [fd](uint64_t pos, void* buf, unsigned len) { return zipReadFully(fd, pos, buf, len); };
     ZipDirectoryEnd end;
     if (why.empty() && throughZipReader && size > 0 && !findZipDirectoryEnd(readAt, size, end))
-        why = "not a ZIP archive";
+        why = reasonText(Reason::NotZip);
     bool ok = why.empty();
     uint64_t total = 0;
     bool readFailed = false;  // the file failed, not the memory for its bytes
@@ -124,7 +126,8 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
     }
     ok = ok && out.Flush();
     if (!ok && why.empty())
-        why = readFailed ? "cannot be read (" + platform::sys::fileErrorText(errno) + ")" : "cannot be held in memory";
+        why = readFailed ? reasonText(Reason::CannotBeRead, platform::sys::fileErrorText(errno))
+                         : reasonText(Reason::CannotBeHeld);
     ::close(fd);
     return ok;
 }
@@ -132,8 +135,8 @@ bool ReadLocalFile(const std::string& name, FetchFileI& out, uint64_t cap, bool 
 // Keeps the error text of a download, which becomes the fetch's failure reason.
 class ErrorKeeperC : public NullDownloadObserverC {
 public:
-    void OnError(std::wstring text) override { error = NarrowText(text); }
-    std::string error;
+    void OnError(const ReasonText& text) override { error = text; }
+    ReasonText error;
 };
 
 // The scheme of a name such as "ftp://host/file" ("ftp"), or empty when the name has none. A
@@ -175,8 +178,8 @@ bool IsLastingOutcome(platform::net::Outcome outcome)
 
 int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool unzip)
 {
-    FetchFailure = RWCString();
-    const auto failure = [this](const std::string& what) { FetchFailure = RWCString(what.data(), what.size()); };
+    FetchFailure = ReasonText();
+    const auto failure = [this](const ReasonText& what) { FetchFailure = what; };
     std::string lower(name.data(), name.length());
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
@@ -196,7 +199,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (!Contains(lower, "http://") && !SchemeOf(lower).empty()) {
         // Read as a local file, an address of another scheme would be retried for as long as the
         // load lasts, and never be found.
-        failure("\"" + SchemeOf(lower) + "://\" addresses are not fetched (only http:// and local files)");
+        failure(reasonText(Reason::SchemeNotFetched, SchemeOf(lower)));
         return FetchRefused;
     }
     if (Contains(lower, "http://")) {
@@ -217,14 +220,14 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
             target.SetLength(start);
             failed = refused = true;
             const std::string& type = download.LastResult().contentType;
-            failure("the server sent a web page (" + type.substr(0, type.find(';')) + ") instead of a model" +
-                    platform::net::afterRedirects(download.LastResult()));
+            failure(platform::net::afterRedirects(download.LastResult(),
+                                                  reasonText(Reason::WebPage, type.substr(0, type.find(';')))));
         }
         WriteLog("      End HTTP stream.\n");
     } else {
         WriteLog("      Start local stream.\n");
         const uint64_t start = target.GetLength();
-        std::string why;
+        ReasonText why;
         if (ReadLocalFile(std::string(name.data(), name.length()), target, LocalFileLimit, archive, why)) {
             WriteLog("      End local stream.\n");
         } else {
@@ -245,19 +248,19 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         if (failed)
             return refused ? FetchRefused : FetchFailed;
         if (zipped)
-            failure(staging.GetLength() == 0 ? "empty file" : "not a ZIP archive");
+            failure(reasonText(staging.GetLength() == 0 ? Reason::EmptyFile : Reason::NotZip));
         return zipped ? FetchNotUnpacked : 0;
     }
     MemoryBlockC item;
     bool unpacked = false;
-    std::string why;
+    ReasonText why;
     if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item, &why)) {
         char* room = item.GetSize() ? out.Extend(item.GetSize()) : nullptr;
         unpacked = item.GetSize() == 0 || room;
         if (room)
             std::memcpy(room, item.GetData(), item.GetSize());
         else if (!unpacked)
-            failure("not enough memory to unpack the archive");
+            failure(reasonText(Reason::NoMemoryToUnpackArchive));
     } else if (!failed) {
         failure(why);
     }
@@ -276,7 +279,7 @@ int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, 
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
     if (!file.Finish()) {
-        FetchFailure = kTooLargeToHold;
+        FetchFailure = reasonText(Reason::TooLargeToHold);
         return FetchRefused;
     }
     return result;

@@ -14,6 +14,10 @@
 #include <new>
 #include <string>
 
+using platform::Reason;
+using platform::ReasonText;
+using platform::reasonText;
+
 namespace {
 
 // How a fetch of the model ended: the bytes are there; it may work later (a missing file, a
@@ -26,9 +30,9 @@ bool isServedFolder(const RWCString& folder) { return folder.contains("://"); }
 RWCString fromText(const std::string& text) { return RWCString(text.data(), text.size()); }
 
 // Where the descriptor's XML stopped making sense, as a failure reason's `what`.
-RWCString xmlFailure(const XMLDocumentC& document)
+ReasonText xmlFailure(const XMLDocumentC& document)
 {
-    return "XML line " + fromText(std::to_string(document.getErrorLine())) + ": " + document.getErrorMessage();
+    return reasonText(Reason::XmlLine, document.getErrorLine(), document.getErrorMessage());
 }
 
 RWCString lowerExtension(const RWCString& name)
@@ -53,7 +57,7 @@ static Fetched fetchModelBytes(CTavoplexCtrl& control, const RWCString& name, Me
         return Fetched::Fail;  // the bytes came, but hold no archive or no whole item 0
     if (target.GetSize() == 0) {
         // An empty file (or an empty item 0) is no model.
-        control.SetFailureReason(name, "empty file");
+        control.SetFailureReason(name, reasonText(Reason::EmptyFile));
         return Fetched::Fail;
     }
     return Fetched::Ok;
@@ -67,8 +71,7 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
     const RWCString& name = control.ArchiveEntry;
     if (name.isNull()) {
         if (lowerExtension(control.FileName) != "xml") {
-            control.SetFailureReason(path, "no entry to unpack: a .zip model is read through an .xml descriptor "
-                                           "whose CONTENTS/PART/FILENAME names the entry");
+            control.SetFailureReason(path, reasonText(Reason::NoEntryToUnpack));
             return Fetched::Fail;
         }
         // The descriptor named no entry: the fault is the descriptor's, most often XML that
@@ -76,53 +79,52 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
         XMLDocumentC document;
         const MemoryBlockC* text = control.DescriptorBlock.get();
         const bool parsed = document.parseString(text != nullptr && text->GetData() != nullptr ? text->GetData() : "");
-        control.SetFailureReason(control.FileName, parsed ? RWCString("names no entry (ORDER/SECTION/CONTENTS/PART/"
-                                                                      "FILENAME is empty)")
-                                                           : xmlFailure(document));
+        control.SetFailureReason(control.FileName, parsed ? reasonText(Reason::NamesNoEntry) : xmlFailure(document));
         return Fetched::Fail;
     }
     MemoryBlockC entry;
-    std::string why;
+    ReasonText why;
     if (!UnzipNamedFromMemory(archive.GetData(), archive.GetSize(), name.data(), "", entry, &why)) {
-        control.SetFailureReason(path, fromText(archive.GetSize() == 0 ? std::string("empty file") : why));
+        control.SetFailureReason(path, archive.GetSize() == 0 ? reasonText(Reason::EmptyFile) : why);
         return Fetched::Fail;
     }
     // The entry is an archive of its own: its failures name it inside the outer one.
     const RWCString inner = path + "/" + name;
     if (!UnzipIndexFromMemory(entry.GetData(), entry.GetSize(), 0, "", control.Reader->buffer(), &why, nullptr)) {
-        control.SetFailureReason(inner, fromText(entry.GetSize() == 0 ? std::string("empty file") : why));
+        control.SetFailureReason(inner, entry.GetSize() == 0 ? reasonText(Reason::EmptyFile) : why);
         return Fetched::Fail;
     }
     if (control.Reader->buffer().GetSize() == 0) {
-        control.SetFailureReason(inner, "empty file");
+        control.SetFailureReason(inner, reasonText(Reason::EmptyFile));
         return Fetched::Fail;
     }
     return Fetched::Ok;
 }
 
-RWCString CTavoplexCtrl::FailureText(const RWCString& where, const RWCString& what)
+RWCString CTavoplexCtrl::FailureText(const RWCString& where, const ReasonText& what)
 {
     // A name may hold line ends and other control characters: shown escaped, the reason stays
     // one line and says what the name holds.
-    const std::string text = "\"" + platform::sys::escapeControlCharacters(std::string(where.data(), where.length())) +
-                             "\": " + platform::sys::escapeControlCharacters(std::string(what.data(), what.length()));
-    return fromText(text);
+    return fromText(reasonText(Reason::Named,
+                               platform::sys::escapeControlCharacters(std::string(where.data(), where.length())),
+                               platform::sys::escapeControlCharacters(what.str()))
+                        .str());
 }
 
-void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& what)
+void CTavoplexCtrl::SetFailureReason(const RWCString& where, const ReasonText& what)
 {
     FailureReason = FailureText(where, what);
 }
 
 void CTavoplexCtrl::FailLoadForCaughtException()
 {
-    RWCString what;
+    ReasonText what;
     try {
         throw;
     } catch (const std::bad_alloc&) {
-        what = "not enough memory to load it";
+        what = reasonText(Reason::NoMemoryToLoad);
     } catch (...) {
-        what = "reading it failed unexpectedly";
+        what = reasonText(Reason::FailedUnexpectedly);
     }
     LoadFailed = true;
     SetFailureReason(LoaderInitialized ? ArchivePath : FileName, what);
@@ -132,7 +134,7 @@ void CTavoplexCtrl::FailLoadForCaughtException()
         LogLoadFailure();
 }
 
-const char CTavoplexCtrl::NoModelNamed[] = "no model was named (FileName is empty)";
+const std::string CTavoplexCtrl::NoModelNamed = reasonText(Reason::NoModelNamed).str();
 
 RWCString CTavoplexCtrl::ModelPath() const
 {
@@ -149,10 +151,10 @@ RWCString CTavoplexCtrl::FailureBeforeLoad() const
     // Decided on the name as given: with the page's folder in front, no name would read as
     // the folder itself.
     if (FileName.isNull())
-        return NoModelNamed;
+        return fromText(NoModelNamed);
     const RWCString path = ModelPath();
-    const RWCString unknown = UnknownModelType(path);
-    return unknown.isNull() ? RWCString() : FailureText(path, unknown);
+    const ReasonText unknown = UnknownModelType(path);
+    return unknown.empty() ? RWCString() : FailureText(path, unknown);
 }
 
 void CTavoplexCtrl::LogLoadFailure()
@@ -163,13 +165,12 @@ void CTavoplexCtrl::LogLoadFailure()
              fromText(platform::sys::escapeControlCharacters(std::string(reason.data(), reason.length()))) + "\n");
 }
 
-RWCString CTavoplexCtrl::UnknownModelType(const RWCString& name)
+ReasonText CTavoplexCtrl::UnknownModelType(const RWCString& name)
 {
     const RWCString ext = lowerExtension(name);
     if (ext == "stl" || ext == "zjv" || ext == "zip" || ext == "xml")
-        return RWCString();
-    return "unknown model type " + (ext.isNull() ? RWCString("(no extension)") : "'." + ext + "'") +
-           " (reads .stl, .zjv, .xml and zipped models)";
+        return {};
+    return ext.isNull() ? reasonText(Reason::NoExtension) : reasonText(Reason::UnknownModelType, ext);
 }
 
 bool CTavoplexCtrl::RunLoader()
@@ -203,7 +204,7 @@ bool CTavoplexCtrl::RunLoader()
         LoadStartTick = LoaderTick();
         if (!named) {
             LoadFailed = true;
-            FailureReason = NoModelNamed;
+            FailureReason = fromText(NoModelNamed);
             return false;
         }
     }
@@ -218,7 +219,8 @@ bool CTavoplexCtrl::RunLoader()
             const bool parsed =
                 document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
             XMLTagC* section = document.getRootTag()->getChild("ORDER")->getChild("SECTION");
-            RWCString archive, unread;
+            RWCString archive;
+            ReasonText unread;
             bool readable = DescriptorName(document, section->getChild("ZIPFILE")->getText(), archive, unread);
             readable = DescriptorName(document, section->getChild("CONTENTS")->getChild("PART")->getChild("FILENAME")->getText(),
                                       ArchiveEntry, unread) && readable;
@@ -227,15 +229,15 @@ bool CTavoplexCtrl::RunLoader()
                 SetFailureReason(ArchivePath, unread);
             } else if (lowerExtension(archive) == "xml") {
                 LoadFailed = true;
-                SetFailureReason(ArchivePath, "names a descriptor, not an archive (ORDER/SECTION/ZIPFILE is '" + archive + "')");
+                SetFailureReason(ArchivePath, reasonText(Reason::NamesDescriptor, archive));
             } else if (archive.isNull()) {
                 LoadFailed = true;
                 if (DescriptorBlock->GetSize() == 0)
-                    SetFailureReason(ArchivePath, "empty file");
+                    SetFailureReason(ArchivePath, reasonText(Reason::EmptyFile));
                 else if (!parsed)
                     SetFailureReason(ArchivePath, xmlFailure(document));
                 else
-                    SetFailureReason(ArchivePath, "names no archive (ORDER/SECTION/ZIPFILE is empty)");
+                    SetFailureReason(ArchivePath, reasonText(Reason::NamesNoArchive));
             }
             ArchivePath = DescriptorArchivePath(ArchivePath, archive);
             IsDescriptor = false;
@@ -301,14 +303,13 @@ bool CTavoplexCtrl::RunLoader()
             LoadFailed = true;
             // Whatever was read up to the limit, the failed load keeps none of it.
             Parts = std::make_unique<FEDisplayPartListC>();
-            SetFailureReason(ArchivePath, fromText("the model holds more than " +
-                                                   (tooManyParts ? groupedNumber(PartLimit) + " parts"
-                                                                 : groupedNumber(PlacementLimit) + " placements")));
+            SetFailureReason(ArchivePath, tooManyParts ? reasonText(Reason::TooManyParts, groupedNumber(PartLimit))
+                                                       : reasonText(Reason::TooManyPlacements, groupedNumber(PlacementLimit)));
             return false;
         }
         if (Parts->partCount() == 0) {
             LoadFailed = true;
-            SetFailureReason(ArchivePath, stop.stopped() ? fromText(stop.text()) : "ZJV text holds no part");
+            SetFailureReason(ArchivePath, stop.stopped() ? stop.reason : reasonText(Reason::ZjvNoPart));
             return false;
         }
     } else if (StlReady) {
@@ -319,7 +320,7 @@ bool CTavoplexCtrl::RunLoader()
         if (!part->readSTLConsuming(stlBlock, &stop)) {
             // The reader says where and why of every read it fails.
             LoadFailed = true;
-            SetFailureReason(ArchivePath, fromText(stop.text()));
+            SetFailureReason(ArchivePath, stop.reason);
             return false;
         }
         // The file's bytes are in the mesh now; the passes below need their room.

@@ -5,7 +5,7 @@
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
 
-bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCString& name, RWCString& why)
+bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCString& name, platform::ReasonText& why)
 {
     // A name written on a line of its own is indented: the white space around it is layout.
     name = stripChars(text, 3, " \t\r\n");
@@ -29,8 +29,8 @@ bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCStri
         name = utf8;
         return true;
     }
-    why = known ? "holds the name '" + name + "', which is no " + encoding + " text (the encoding it declares)"
-                : "declares the encoding '" + encoding + "', which the viewer cannot read";
+    why = known ? platform::reasonText(platform::Reason::NotEncodingText, name, encoding)
+                : platform::reasonText(platform::Reason::UnreadEncoding, encoding);
     return false;
 }
 

@@ -3,13 +3,14 @@
 #pragma once
 
 #include "foundation/RWCString.h"
+#include "platform/Reason.h"
 
 class XMLDocumentC;
 
 // The name a tag's text gives, without the white space around it and as UTF-8 (the file names'
 // encoding). False, with the failure reason in `why`, when the name cannot be read in the
 // encoding that the document declares.
-bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCString& name, RWCString& why);
+bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCString& name, platform::ReasonText& why);
 
 // Where the archive that a descriptor names lies: an address, or a name from the root, as it
 // stands (on a served descriptor, from the root of its server); any other name in the

@@ -3,16 +3,18 @@
 
 #include <string>
 
+#include "platform/Reason.h"
+
 class DownloadObserverI {
 public:
     virtual ~DownloadObserverI() = default;
     virtual void OnStatus(std::wstring text) = 0;
-    virtual void OnError(std::wstring text) = 0;
+    virtual void OnError(const platform::ReasonText& text) = 0;
 };
 
 // Ignores every text: what the control's downloads use.
 class NullDownloadObserverC : public DownloadObserverI {
 public:
     void OnStatus(std::wstring) override {}
-    void OnError(std::wstring) override {}
+    void OnError(const platform::ReasonText&) override {}
 };

@@ -114,7 +114,7 @@ int HTTPDownloadC::DownloadInternal(const std::wstring& url, FetchFileI& out, Do
     lastResult = platform::net::Result();
     if (!SplitUrl(NarrowText(url), server, object, port)) {
         lastOutcome = platform::net::Outcome::BadAddress;
-        observer.OnError(WidenText(platform::net::outcomeText(lastOutcome)));
+        observer.OnError(platform::net::outcomeText(lastOutcome));
         return 1;
     }
     HTTPSessionC session(agent, 1, accessType, proxy, bypass, flags, &observer);

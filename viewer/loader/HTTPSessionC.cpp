@@ -72,10 +72,8 @@ int HTTPSessionC::OpenGetRequest(const std::string& server, const std::string& o
         return 0;
     }
     out.SetLength(start);
-    std::string error = writeFailed ? "cannot store the downloaded bytes" : r.error;
-    if (error.size() > 1024)
-        error.resize(1024);
+    platform::ReasonText error = writeFailed ? platform::net::outcomeText(lastOutcome) : r.error;
     if (observer)
-        observer->OnError(WidenText(error));
+        observer->OnError(error.limit(1024));
     return 1;
 }

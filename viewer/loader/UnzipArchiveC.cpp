@@ -695,9 +695,9 @@ bool UnzipArchiveC::Listed(int index, std::string* name, unsigned* unreadMethod)
     return true;
 }
 
-std::string UnzipArchiveC::Damage(int index) const
+platform::ReasonText UnzipArchiveC::Damage(int index) const
 {
-    return view && index >= 0 ? view->damage(static_cast<uint64_t>(index)) : std::string();
+    return view && index >= 0 ? view->damage(static_cast<uint64_t>(index)) : platform::ReasonText();
 }
 
 uint32_t UnzipArchiveC::Close()

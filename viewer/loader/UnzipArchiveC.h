@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Reason.h"
 #include "services/archive/ZipEntryStreamC.h"
 
 class UnzipSourceC;
@@ -102,7 +103,7 @@ public:
     bool Listed(int index, std::string* name, unsigned* unreadMethod);
     // What is wrong with the ZIP64 values of item `index` (ZipViewC::damage), empty when
     // nothing is: whatever then fails with it, this is why.
-    std::string Damage(int index) const;
+    platform::ReasonText Damage(int index) const;
     // The last unzip failed because every recorded byte came out but their CRC did not match
     // the recorded one (a failure's reason tells this apart from other damage).
     bool LastUnzipFailedCrc() const { return crcMismatch; }

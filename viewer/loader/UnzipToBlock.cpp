@@ -3,6 +3,10 @@
 
 #include "services/archive/ZipEntryStreamC.h"
 
+using platform::Reason;
+using platform::ReasonText;
+using platform::reasonText;
+
 namespace {
 
 uint32_t maxUnzipBytes = kDefaultMaxUnzipBytes;
@@ -23,14 +27,13 @@ std::string EntryCalled(const std::string& name, int index)
 
 // Why an item of these declared sizes is not unpacked, empty when it may be. One that may well
 // be what it says but is over the cap is too large, not damaged: its archive is sound.
-std::string SizeReason(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLength, const std::string& entry,
+ReasonText SizeReason(uint64_t compressed, uint64_t uncompressed, uint32_t archiveLength, const std::string& entry,
                        int index)
 {
     if (!Plausible(compressed, uncompressed, archiveLength))
         return UnzipFailureText(UnzipCorrupt, entry, false, index);
     if (uncompressed > maxUnzipBytes)
-        return EntryCalled(entry, index) + " is larger than the in-memory ZIP reader can take (" +
-               std::to_string(uncompressed) + " bytes unpacked)";
+        return reasonText(Reason::EntryOverZipReader, EntryCalled(entry, index), uncompressed);
     return {};
 }
 
@@ -52,14 +55,14 @@ uint32_t SetMaxUnzipBytes(uint32_t bytes)
 }
 
 bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index, const char*, MemoryBlockC& block,
-                      std::string* why, const char* entry)
+                      platform::ReasonText* why, const char* entry)
 {
     // The password was given when the handle was opened.
     ZipEntryInfo record;
     UnzipArchiveC* archive = handle ? handle->archive : nullptr;
     // An item whose ZIP64 values cannot be fails somewhere on its way out; that is why.
-    const std::string damage = archive ? archive->Damage(index) : std::string();
-    const std::string damaged = damage.empty() ? std::string() : "damaged ZIP archive (" + damage + ")";
+    const ReasonText damage = archive ? archive->Damage(index) : ReasonText();
+    const ReasonText damaged = damage.empty() ? ReasonText() : reasonText(Reason::Damaged, damage);
     // The directory names the item, and tells its method, even when nothing else of it can be read.
     std::string name = entry ? entry : "";
     unsigned unreadMethod = 0;
@@ -77,7 +80,7 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
         if (!none)
             return fail(false);
         if (why)
-            *why = !damaged.empty() ? damaged : std::string("the ZIP archive holds no entry");
+            *why = !damaged.empty() ? damaged : reasonText(Reason::NoEntry);
         return Fail(block);
     }
     // A sound archive may hold an item of a method that cannot be read; its sizes need not be
@@ -86,15 +89,14 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
         LastZipResult = UnzipCorrupt;
         if (why)
             *why = !damaged.empty() ? damaged
-                                    : EntryCalled(name, index) + " is compressed with " + zipMethodText(unreadMethod) +
-                                          ", which cannot be read (only stored and deflate can)";
+                                    : reasonText(Reason::MethodUnread, EntryCalled(name, index), zipMethodText(unreadMethod));
         return Fail(block);
     }
     // A record holds a size of 4 GiB or more as all ones; the directory has it in full.
     uint64_t compressed = record.compressedSize, uncompressed = record.uncompressedSize;
     if (uncompressed == 0xFFFFFFFFu)
         archive->DeclaredSizes(index, &compressed, &uncompressed);
-    const std::string sizeReason = SizeReason(compressed, uncompressed, length, name, index);
+    const ReasonText sizeReason = SizeReason(compressed, uncompressed, length, name, index);
     if (!sizeReason.empty()) {
         LastZipResult = UnzipCorrupt;
         if (why)
@@ -119,7 +121,7 @@ bool UnzipItemToBlock(ZipHandle* handle, const void*, uint32_t length, int index
 }
 
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block,
-                          std::string* why, const char* entry)
+                          platform::ReasonText* why, const char* entry)
 {
     ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
     if (!handle) {
@@ -140,7 +142,7 @@ bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const ch
 }
 
 bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
-                          MemoryBlockC& block, std::string* why)
+                          MemoryBlockC& block, platform::ReasonText* why)
 {
     ZipHandle* handle = OpenZipHandleFromMemory(data, length, password);
     if (!handle) {
@@ -169,22 +171,22 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
     return UnzipNamedFromMemory(data, length, name, password, block, nullptr);
 }
 
-std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch, int index)
+ReasonText UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch, int index)
 {
     const std::string called = EntryCalled(entry, index);
     switch (code) {
-    case UnzipNoFile: return "not a ZIP archive";
-    case UnzipNotFound: return "no entry named '" + entry + "' in the archive";
+    case UnzipNoFile: return reasonText(Reason::NotZip);
+    case UnzipNotFound: return reasonText(Reason::NoEntryNamed, entry);
     case UnzipCorrupt:
         if (crcMismatch)
-            return "damaged ZIP archive (CRC mismatch in " + (entry.empty() ? called : "'" + entry + "'") + ")";
+            return reasonText(Reason::CrcMismatch, entry.empty() ? called : "'" + entry + "'");
         [[fallthrough]];
-    case UnzipFlation: return "damaged ZIP archive (" + called + " fails its size or CRC check)";
-    case UnzipPassword: return called + " is encrypted";
-    case UnzipNoMemory: return "not enough memory to unpack " + called;
+    case UnzipFlation: return reasonText(Reason::FailsCheck, called);
+    case UnzipPassword: return reasonText(Reason::Encrypted, called);
+    case UnzipNoMemory: return reasonText(Reason::NoMemoryToUnpack, called);
     default: break;
     }
     char text[128];
     FormatZipMessage(code, text, sizeof text);
-    return "cannot unpack " + called + " (" + text + ")";
+    return reasonText(Reason::CannotUnpack, called, text);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "geometry/display/MemoryBlockC.h"
+#include "platform/Reason.h"
 #include "viewer/loader/ZipHandle.h"
 
 // The most bytes one item may unzip to (process-wide). Archives come from the network: an
@@ -22,17 +23,17 @@ uint32_t SetMaxUnzipBytes(uint32_t bytes);  // returns the previous cap
 // compressed with a method that cannot be read ("entry 'a.stl' is compressed with method 12
 // (bzip2), ...").
 bool UnzipItemToBlock(ZipHandle* handle, const void* data, uint32_t length, int index, const char* password,
-                      MemoryBlockC& block, std::string* why = nullptr, const char* entry = nullptr);
+                      MemoryBlockC& block, platform::ReasonText* why = nullptr, const char* entry = nullptr);
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block);
 bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
                           MemoryBlockC& block);
 bool UnzipIndexFromMemory(const void* data, uint32_t length, int index, const char* password, MemoryBlockC& block,
-                          std::string* why, const char* entry);
+                          platform::ReasonText* why, const char* entry);
 bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, const char* password,
-                          MemoryBlockC& block, std::string* why);
+                          MemoryBlockC& block, platform::ReasonText* why);
 
 // What a failed unzip of the entry came to, as a failure reason's text, from the result code
 // the handle operations left ("no entry named 'a.zjv' in the archive"; an archive that did not
 // open is "not a ZIP archive"). `crcMismatch`: the damage was a CRC that did not match. An entry
 // without a name whose `index` is given is called by its place: "entry number 1".
-std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch = false, int index = -1);
+platform::ReasonText UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch = false, int index = -1);

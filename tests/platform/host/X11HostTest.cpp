@@ -28,7 +28,7 @@ constexpr int kPatienceMs = 60000;
 
 std::unique_ptr<X11Host> openOn(const XvfbServer& x, int width, int height)
 {
-    std::string error;
+    platform::ReasonText error;
     auto host = X11Host::open(x.display().c_str(), width, height, "X11HostTest", error);
     EXPECT_TRUE(host) << error;
     return host;
@@ -239,9 +239,9 @@ TEST(X11Host, CloseFromTheWindowManagerEndsTheLoop)
 
 TEST(X11Host, OpeningABadDisplayNamesIt)
 {
-    std::string error;
+    platform::ReasonText error;
     EXPECT_FALSE(X11Host::open(":987654", 10, 10, "x", error));
-    EXPECT_NE(error.find(":987654"), std::string::npos) << error;
+    EXPECT_NE(error.str().find(":987654"), std::string::npos) << error;
     EXPECT_FALSE(X11Host::open(nullptr, 0, 10, "x", error));
 }
 

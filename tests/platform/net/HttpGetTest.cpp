@@ -144,7 +144,7 @@ TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
     slow.minBytesPerSecond = 1000;
     const Fetched dripped = get(server, "/drip", slow);
     EXPECT_EQ(dripped.result.outcome, Outcome::TooSlow);
-    EXPECT_EQ(dripped.result.error.rfind("the server sends too slowly: ", 0), 0u) << dripped.result.error;
+    EXPECT_EQ(dripped.result.error.str().rfind("the server sends too slowly: ", 0), 0u) << dripped.result.error;
     // About 100 KB a second, long past the grace period, keeps well above the default minimum
     // of 1 KB a second: bytes weighed against milliseconds would take it for too slow.
     server.serve("/steady", Server::paced(std::string(100000, 'y'), 1000, 10));

@@ -19,7 +19,7 @@ namespace {
 struct RecordingObserver : DownloadObserverI {
     std::vector<std::wstring> statuses, errors;
     void OnStatus(std::wstring t) override { statuses.push_back(t); }
-    void OnError(std::wstring t) override { errors.push_back(t); }
+    void OnError(const platform::ReasonText& t) override { errors.push_back(WidenText(t.str())); }
 };
 
 std::string contents(const MemFileC& f) { return std::string(f.Data() ? f.Data() : "", size_t(f.GetLength())); }

@@ -355,7 +355,7 @@ TEST_F(ZipReader, DamagedLyingAndOversizedArchivesAreRefused)
         MemoryBlockC block;
         EXPECT_FALSE(UnzipIndexFromMemory(c.bytes.data(), uint32_t(c.bytes.size()), 0, "", block));
         EXPECT_EQ(block.GetSize(), 0u);
-        std::string why;
+        platform::ReasonText why;
         EXPECT_FALSE(UnzipIndexFromMemory(c.bytes.data(), uint32_t(c.bytes.size()), 0, "", block, &why, nullptr));
         EXPECT_EQ(why, c.why);
         if (c.bytes != bomb) {
@@ -390,7 +390,7 @@ TEST_F(ZipReader, ItemsOfMethodsThatCannotBeReadAreListedAndNeverReadAsAnother)
         SCOPED_TRACE(m.text);
         const std::string zip = withMethod(plain, "plain.stl", m.method);
         MemoryBlockC block;
-        std::string why;
+        platform::ReasonText why;
         EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, nullptr));
         EXPECT_EQ(why, std::string("entry 'plain.stl' is compressed with ") + m.text +
                            ", which cannot be read (only stored and deflate can)");
@@ -420,7 +420,7 @@ TEST_F(ZipReader, ItemsOfMethodsThatCannotBeReadAreListedAndNeverReadAsAnother)
         GTEST_SKIP() << "zip cannot compress with bzip2";
     const std::string bz = TempDir::read(dir.file("bz.zip"));
     MemoryBlockC block;
-    std::string why;
+    platform::ReasonText why;
     EXPECT_FALSE(UnzipIndexFromMemory(bz.data(), uint32_t(bz.size()), 0, "", block, &why, nullptr));
     EXPECT_EQ(why, "entry 'zeros.bin' is compressed with method 12 (bzip2), which cannot be read (only stored and "
                    "deflate can)");
@@ -442,10 +442,10 @@ TEST_F(ZipReader, AnItemWhoseRecordAndZip64SizesDisagreeIsDamagedBeforeAnyLargeB
     for (int i = 0; i < count.index; ++i) {
         SCOPED_TRACE(i);
         MemoryBlockC block;
-        std::string why;
+        platform::ReasonText why;
         if (!UnzipItemToBlock(handle, bytes.data(), uint32_t(bytes.size()), i, nullptr, block, &why, nullptr)) {
-            EXPECT_EQ(why.find("not enough memory"), std::string::npos) << why;
-            damaged += why.rfind("damaged ZIP archive (", 0) == 0;
+            EXPECT_EQ(why.str().find("not enough memory"), std::string::npos) << why;
+            damaged += why.str().rfind("damaged ZIP archive (", 0) == 0;
         }
     }
     EXPECT_GT(damaged, 0);
@@ -479,7 +479,7 @@ TEST_F(ZipReader, AnArchiveOfNoEntryOpensWithNoItem)
         EXPECT_EQ(UnzipZipItemToMemory(h, 0, piece, sizeof piece), 0x10000u);
         EXPECT_EQ(CloseZipHandle(h), 0u);
         MemoryBlockC block;
-        std::string why;
+        platform::ReasonText why;
         EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, nullptr));
         EXPECT_EQ(why, "the ZIP archive holds no entry");
         EXPECT_FALSE(UnzipIndexFromMemory(zip.data(), uint32_t(zip.size()), 0, "", block, &why, "item 0"));

@@ -1,0 +1,42 @@
+// Reason: the table of reason texts and their formatting.
+#include "platform/Reason.h"
+
+#define NOT_SHOWN nullptr
+
+namespace platform {
+namespace {
+
+constexpr ReasonEntry kTable[] = {
+#define REASON(name, format, row) {#name, format, row},
+#include "platform/Reasons.def"
+#undef REASON
+};
+
+}  // namespace
+
+std::span<const ReasonEntry> reasonTable() { return kTable; }
+
+ReasonText& ReasonText::limit(size_t most)
+{
+    if (text_.size() > most)
+        text_.resize(most);
+    return *this;
+}
+
+ReasonText formatReason(Reason reason, std::initializer_list<std::string> values)
+{
+    const std::string_view format = kTable[size_t(reason)].format;
+    std::string text;
+    for (size_t at = 0; at < format.size(); ++at) {
+        const size_t n = at + 1 < format.size() ? size_t(format[at + 1] - '0') : values.size();
+        if (format[at] == '%' && n < values.size()) {
+            text += values.begin()[n];
+            ++at;
+        } else {
+            text += format[at];
+        }
+    }
+    return ReasonText(std::move(text));
+}
+
+}  // namespace platform
