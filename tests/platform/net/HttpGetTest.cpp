@@ -105,7 +105,7 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     EXPECT_EQ(get(server, "/hop-missing").result.error, "HTTP 404 at \"" + server.url("/missing") + "\" after 1 redirect");
     EXPECT_EQ(get(server, "/hop-malformed").result.error, "redirected to \"http://[zz/x\", which is no valid address");
     // An answer that is no HTTP answer in our words; the transfer library's detail follows.
-    EXPECT_EQ(get(server, "/no-status-line").result.error.rfind("the server's answer is no HTTP answer (", 0), 0u);
+    EXPECT_EQ(get(server, "/no-status-line").result.error.str().rfind("the server's answer is no HTTP answer (", 0), 0u);
     // A web page is labelled so and is markup; a model a server mislabels is no page.
     const std::string page = "<!DOCTYPE html><html><body>Sign in</body></html>";
     EXPECT_TRUE(isWebPage(" Text/HTML ; charset=utf-8", page) && isWebPage("application/xhtml+xml", page));

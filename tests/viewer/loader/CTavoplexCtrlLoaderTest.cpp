@@ -199,7 +199,9 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         ASSERT_NE(c.Parts, nullptr);
         EXPECT_EQ(c.Parts->partCount(), 1u);
     }
-    RWCString name, why;  // the XML reader drops white space before a text, not after it
+    // The XML reader drops white space before a text, not after it.
+    RWCString name;
+    platform::ReasonText why;
     EXPECT_TRUE(DescriptorName(XMLDocumentC(), " \tZ\xc3\xbcrich.zip\r\n ", name, why) && name == "Z\xc3\xbcrich.zip") << name.data();
 }
 
