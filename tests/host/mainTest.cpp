@@ -503,6 +503,7 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     putLe32(truncated, 80, 2000);
     put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
     put("nested.zip", buildZip({{"inner.zip", damaged, 0}}));
+    put("folder.zip", buildZip({{"inner.zip", buildZip({{"parts/", ""}, {"parts/part.zjv", "P{}"}})}}));
     // A server's answers are tested with the transfer and the fetch; one goes end to end here.
     server.serve("/moved.stl", LoopbackHttpServer::redirect("/gone.stl"));
 
@@ -555,6 +556,8 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         // The damage lies in the archive inside the descriptor's archive.
         {put("nested.xml", descriptor("nested.zip", "inner.zip")),
          "nested.zip/inner.zip\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},
+        {put("folder.xml", descriptor("folder.zip", "inner.zip")),
+         "folder.zip/inner.zip\": the archive's first entry 'parts/' is a folder, not a model"},
         {put("bzip2.zjv", withMethod(buildZip({{"part.zjv", part, 0}}), "part.zjv", 12)),
          "bzip2.zjv\": entry 'part.zjv' is compressed with method 12 (bzip2), which cannot be read (only stored and "
          "deflate can)"},

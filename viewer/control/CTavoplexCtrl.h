@@ -438,7 +438,8 @@ public:
     static constexpr size_t kDefaultPlacementLimit = 1000000;
     size_t PlacementLimit = kDefaultPlacementLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
-    // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
+    // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded, but for a zipped
+    // one whose item 0 came out empty: why that is no model (a folder, an empty entry).
     RWCString FetchFailure;
     // A name containing "http://" is downloaded, any other read as a local regular file; with
     // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.

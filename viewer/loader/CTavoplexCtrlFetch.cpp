@@ -254,6 +254,8 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item, &why)) {
         char* room = item.GetSize() ? out.Extend(item.GetSize()) : nullptr;
         unpacked = item.GetSize() == 0 || room;
+        if (item.GetSize() == 0)
+            failure(EmptyFirstEntryReason(staging.Data(), static_cast<uint32_t>(staging.GetLength())));
         if (room)
             std::memcpy(room, item.GetData(), item.GetSize());
         else if (!unpacked)

@@ -52,8 +52,8 @@ static Fetched fetchModelBytes(CTavoplexCtrl& control, const RWCString& name, Me
     if (result != 0)
         return Fetched::Fail;  // the bytes came, but hold no archive or no whole item 0
     if (target.GetSize() == 0) {
-        // An empty file (or an empty item 0) is no model.
-        control.SetFailureReason(name, "empty file");
+        // An empty file, or an archive whose item 0 is empty (the fetch says why), is no model.
+        control.SetFailureReason(name, control.FetchFailure.isNull() ? RWCString("empty file") : control.FetchFailure);
         return Fetched::Fail;
     }
     return Fetched::Ok;
@@ -94,7 +94,7 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
         return Fetched::Fail;
     }
     if (control.Reader->buffer().GetSize() == 0) {
-        control.SetFailureReason(inner, "empty file");
+        control.SetFailureReason(inner, fromText(EmptyFirstEntryReason(entry.GetData(), entry.GetSize())));
         return Fetched::Fail;
     }
     return Fetched::Ok;

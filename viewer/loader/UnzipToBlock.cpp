@@ -188,3 +188,15 @@ std::string UnzipFailureText(uint32_t code, const std::string& entry, bool crcMi
     FormatZipMessage(code, text, sizeof text);
     return "cannot unpack " + called + " (" + text + ")";
 }
+
+std::string EmptyFirstEntryReason(const void* data, uint32_t length)
+{
+    ZipHandle* handle = OpenZipHandleFromMemory(data, length, "");
+    std::string name;
+    if (handle)
+        handle->archive->Listed(0, &name, nullptr);
+    CloseZipHandle(handle);
+    // ZIP names a folder's own entry with a trailing "/", whatever system made the archive.
+    return !name.empty() && name.back() == '/' ? "the archive's first entry '" + name + "' is a folder, not a model"
+                                               : "the archive's first entry '" + name + "' is empty";
+}

@@ -232,6 +232,10 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
         {"empty zjv", "model.zjv", "", "model.zjv\": empty file"},
+        {"zjv made of a folder", "folder.zjv", buildZip({{"parts/", ""}, {"parts/a.zjv", "P{}"}}),
+         "folder.zjv\": the archive's first entry 'parts/' is a folder, not a model"},
+        {"zjv whose first entry is empty", "hollow.zjv", buildZip({{"nothing", ""}, {"a.zjv", "P{}"}}),
+         "hollow.zjv\": the archive's first entry 'nothing' is empty"},
         {"zip named directly, no entry", "model.zip", buildZip({{"a.zip", "PK"}}), "model.zip\": no entry to unpack: "},
         // The loader has no password to give: an encrypted model asks for one and fails.
         {"zjv whose model is encrypted", "locked.zjv", [] {
