@@ -215,6 +215,8 @@ bool CTavoplexCtrl::RunLoader()
         if (descriptorFetch == 0) {
             XMLDocumentC document;
             document.setAutoCreate(true);
+            // The names' references are decoded into the names' own encoding, not into one byte.
+            document.setEntityFlags(0);
             const bool parsed =
                 document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
             XMLTagC* section = document.getRootTag()->getChild("ORDER")->getChild("SECTION");

@@ -183,6 +183,9 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
         {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
         {server.url("/d/served.xml"), server.url("/models/m.zip")},
+        // A reference is a code point, whatever the encoding of the bytes around it.
+        {descriptor("", "Z&#252;rich.zip", "Gr&#xFC;n.zip"), ""},
+        {descriptor(" encoding=\"ISO-8859-1\"", "&#90;\xfcrich.zip", "Gr&#xfc;n.zip"), ""},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.descriptor);
@@ -228,6 +231,10 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         // Bytes the reader parses are never UTF-16: read so, the name would be other characters.
         {"names under a declaration of UTF-16", "u16.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><ORDER><SECTION>"
          "<ZIPFILE>R\xfcti.zip</ZIPFILE></SECTION></ORDER>", "u16.xml\": declares the encoding 'UTF-16', which"},
+        // References that stand for no character stay as they are written.
+        {"references in names", "refs.xml", "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE>&lt;a&amp;b&gt;&quot;&apos;"
+         "&#0;&#xD800;&#1114112;&#x;&no;&amp.zip</ZIPFILE></SECTION></ORDER>",
+         "/<a&b>\"'&#0;&#xD800;&#1114112;&#x;&no;&amp.zip\": not found"},
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
