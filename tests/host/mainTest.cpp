@@ -504,8 +504,9 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     put("archive.zip", buildZip({{"other.zip", buildZip({{"part.zjv", "P{}"}})}}));
     put("nested.zip", buildZip({{"inner.zip", damaged, 0}}));
     put("folder.zip", buildZip({{"inner.zip", buildZip({{"parts/", ""}, {"parts/part.zjv", "P{}"}})}}));
-    // A server's answers are tested with the transfer and the fetch; one goes end to end here.
-    server.serve("/moved.stl", LoopbackHttpServer::redirect("/gone.stl"));
+    // A server's answers are tested with the transfer and the fetch; one goes end to end here,
+    // asked for as a download link is: with its query, without its fragment.
+    server.serve("/moved.stl?v=2", LoopbackHttpServer::redirect("/gone.stl"));
 
     // The file system's own reasons. Permissions do not stop root: its overriding capabilities
     // are dropped for that row (by setpriv), and the row is left out where that cannot be done.
@@ -549,7 +550,8 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {files.file(std::string(300, 'n') + ".stl"), std::string(300, 'n') + ".stl\": the name is too long"},
         {put("lost.xml", descriptor("lost.zip", "part.zip")), "lost.zip\": not found"},
         {files.file("zeros.zjv"), "zeros.zjv\": not a ZIP archive", memoryKB},
-        {server.url("/moved.stl"), "/moved.stl\": HTTP 404 at \"" + server.url("/gone.stl") + "\" after 1 redirect"},
+        {server.url("/moved.stl?v=2#top"),
+         "/moved.stl?v=2#top\": HTTP 404 at \"" + server.url("/gone.stl") + "\" after 1 redirect"},
         {put("entry.xml", descriptor("archive.zip", "part.zip")),
          "archive.zip\": no entry named 'part.zip' in the archive"},
         {put("damaged.zjv", damaged), "damaged.zjv\": damaged ZIP archive (CRC mismatch in 'part.zjv')"},

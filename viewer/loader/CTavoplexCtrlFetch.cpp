@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/display/MemoryBlockC.h"
+#include "platform/WebAddress.h"
 #include "platform/sys.h"
 #include "services/archive/ZipDirectoryEnd.h"
 #include "services/config/CSConfigVal.h"
@@ -136,22 +137,6 @@ public:
     std::string error;
 };
 
-// The scheme of a name such as "ftp://host/file" ("ftp"), or empty when the name has none. A
-// drive letter ("C:/") is no scheme.
-std::string SchemeOf(const std::string& lower)
-{
-    const size_t end = lower.find("://");
-    if (end == std::string::npos || end < 2)
-        return {};
-    for (size_t i = 0; i < end; ++i) {
-        const char c = lower[i];
-        const bool letter = c >= 'a' && c <= 'z';
-        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
-            return {};
-    }
-    return lower.substr(0, end);
-}
-
 // Download outcomes that a later attempt would meet again: the address, its redirects, the
 // form, size or pace of the answer, or a transfer library that cannot be loaded. A refused
 // connection, a status other than 200 or a transfer cut off may heal.
@@ -193,10 +178,11 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     bool failed = false;
     bool refused = false;  // failed, and no retry can heal it
 
-    if (!Contains(lower, "http://") && !SchemeOf(lower).empty()) {
+    const std::string scheme = platform::address::schemeOf(lower);
+    if (!Contains(lower, "http://") && !scheme.empty()) {
         // Read as a local file, an address of another scheme would be retried for as long as the
         // load lasts, and never be found.
-        failure("\"" + SchemeOf(lower) + "://\" addresses are not fetched (only http:// and local files)");
+        failure("\"" + scheme + "://\" addresses are not fetched (only http:// and local files)");
         return FetchRefused;
     }
     if (Contains(lower, "http://")) {

@@ -3,6 +3,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
+#include "platform/WebAddress.h"
 #include "platform/sys.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
@@ -31,9 +32,13 @@ RWCString xmlFailure(const XMLDocumentC& document)
     return "XML line " + fromText(std::to_string(document.getErrorLine())) + ": " + document.getErrorMessage();
 }
 
+// The type of a model: its name's extension, an address's taken from its path alone (a download
+// link's query or fragment, "part.stl?v=2", is no part of it; nor is a host without a path).
 RWCString lowerExtension(const RWCString& name)
 {
-    RWCString ext = UTFilePath(name).extension();
+    const std::string text(name.data(), name.length());
+    const size_t start = platform::address::pathStart(text);
+    RWCString ext = UTFilePath(fromText(text.substr(start, platform::address::pathEnd(text) - start))).extension();
     ext.toLower();
     return ext;
 }

@@ -2,6 +2,7 @@
 #include "viewer/loader/DescriptorNames.h"
 
 #include "platform/HexDigit.h"
+#include "platform/WebAddress.h"
 #include "services/StringHelpers.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
@@ -94,13 +95,15 @@ RWCString DescriptorArchivePath(const RWCString& descriptor, const RWCString& ar
 {
     if (archive.contains("://"))
         return archive;
-    const size_t scheme = descriptor.index("://");
-    if (archive.length() > 0 && archive(0) == '/') {
-        if (scheme == RW_NPOS)
-            return archive;
-        const size_t path = descriptor.index("/", scheme + 3);
-        return (path == RW_NPOS ? descriptor : RWCString(descriptor.data(), path)) + archive;
-    }
-    const size_t slash = descriptor.last('/', descriptor.length());
-    return (slash == RW_NPOS ? RWCString() : RWCString(descriptor.data(), slash + 1)) + archive;
+    // A served descriptor's server and folder are those of its path: its query may hold "/".
+    const std::string text(descriptor.data(), descriptor.length());
+    const bool served = !platform::address::schemeOf(text).empty();
+    const size_t start = platform::address::pathStart(text), end = platform::address::pathEnd(text);
+    const RWCString server(descriptor.data(), start);
+    if (archive.length() > 0 && archive(0) == '/')
+        return served ? server + archive : archive;
+    const size_t slash = end == 0 ? std::string::npos : text.rfind('/', end - 1);
+    if (served && (slash == std::string::npos || slash < start))
+        return server + "/" + archive;
+    return (slash == std::string::npos ? RWCString() : RWCString(descriptor.data(), slash + 1)) + archive;
 }

@@ -14,5 +14,5 @@ bool DescriptorName(const XMLDocumentC& document, const RWCString& text, RWCStri
 
 // Where the archive that a descriptor names lies: an address, or a name from the root, as it
 // stands (on a served descriptor, from the root of its server); any other name in the
-// descriptor's folder.
+// descriptor's folder (a served one's: up to the last "/" of its path, before any query).
 RWCString DescriptorArchivePath(const RWCString& descriptor, const RWCString& archive);

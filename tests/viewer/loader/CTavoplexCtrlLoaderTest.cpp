@@ -170,6 +170,8 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
                "</ZIPFILE><CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS></SECTION></ORDER>\n";
     };
     server.serve("/d/served.xml", LoopbackHttpServer::ok(descriptor("", "/models/m.zip", "Gr\xc3\xbcn.zip")));
+    // The folder of a served descriptor is its path's, whatever its query holds.
+    server.serve("/models/d.xml?v=1/2", LoopbackHttpServer::ok(descriptor("", "m.zip", "Gr\xc3\xbcn.zip")));
     TempDir elsewhere;
     const std::string absolute = elsewhere.write("Z\xc3\xbcrich.zip", archive);
     const struct Case {
@@ -183,6 +185,7 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
         {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
         {server.url("/d/served.xml"), server.url("/models/m.zip")},
+        {server.url("/models/d.xml?v=1/2#top"), server.url("/models/m.zip")},
         // A reference is a code point, whatever the encoding of the bytes around it.
         {descriptor("", "Z&#252;rich.zip", "Gr&#xFC;n.zip"), ""},
         {descriptor(" encoding=\"ISO-8859-1\"", "&#90;\xfcrich.zip", "Gr&#xfc;n.zip"), ""},
@@ -285,6 +288,26 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
     EXPECT_EQ(std::string(c.FailureReason.data()), CTavoplexCtrl::NoModelNamed);
     const std::string log = TempDir::read(v.userFile("tavoplex.log"));
     EXPECT_EQ(countOf(log, std::string("    Loading failed: ") + CTavoplexCtrl::NoModelNamed + "\n"), 1u) << log;
+}
+
+TEST(CTavoplexCtrlLoader, AnAddressIsOfItsPathsTypeAndALocalNameOfItsWholeNamesType)
+{
+    // Only the path and query are asked for: the fragment is not sent.
+    LoopbackHttpServer server;
+    server.serve("/part.stl?v=2", LoopbackHttpServer::ok(cubeStl()));
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    for (const std::string& name : {server.url("/part.stl?v=2"), server.url("/part.stl?v=2#top"),
+                                    v.folder().write("a?b.stl", cubeStl()), server.url("")}) {
+        SCOPED_TRACE(name);
+        runLoad(v, name, 2000);
+        const bool typed = name != server.url("");
+        EXPECT_EQ(c.LoadFailed, !typed);
+        EXPECT_EQ(c.Parts->partCount(), typed ? 1u : 0u);
+        EXPECT_EQ(std::string(c.FailureReason.data()),
+                  typed ? "" : "\"" + name + "\": unknown model type (no extension) (reads .stl, .zjv, .xml and zipped models)");
+    }
 }
 
 TEST(CTavoplexCtrlLoader, AModelOfMorePartsThanTheLimitFailsAtTheFirstPassKeepingNone)
