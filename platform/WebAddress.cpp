@@ -1,5 +1,7 @@
-// Web addresses as names of models: their scheme and their path.
+// Web addresses as names of models: their scheme, their path, and the password kept out of sight.
 #include "platform/WebAddress.h"
+
+#include <cstring>
 
 namespace platform::address {
 
@@ -35,6 +37,30 @@ size_t pathEnd(const std::string& name)
         return name.size();
     const size_t end = name.find_first_of("?#", pathStart(name));
     return end == std::string::npos ? name.size() : end;
+}
+
+std::string withoutPasswords(const std::string& text)
+{
+    std::string shown;
+    size_t done = 0;
+    for (size_t mark = text.find("://"); mark != std::string::npos; mark = text.find("://", mark + 3)) {
+        // The user information ends at the last "@" before the host's end; in a message the
+        // address may end at a quote or a blank.
+        const size_t from = mark + 3;
+        size_t end = from;
+        while (end < text.size() && std::strchr("/?#\"' \t\r\n", text[end]) == nullptr)
+            ++end;
+        const size_t at = end == from ? std::string::npos : text.rfind('@', end - 1);
+        if (at == std::string::npos || at < from)
+            continue;
+        const size_t colon = text.find(':', from);
+        if (colon >= at - 1)  // no password, or an empty one: nothing to hide
+            continue;
+        shown.append(text, done, colon + 1 - done);
+        shown += "***";
+        done = at;
+    }
+    return shown.append(text, done, std::string::npos);
 }
 
 }  // namespace platform::address

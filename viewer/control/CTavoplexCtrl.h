@@ -385,6 +385,8 @@ public:
     void FailLoadForCaughtException();
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
     static RWCString FailureText(const RWCString& where, const RWCString& what);
+    // A name as messages and the log show it: an address's password as "***".
+    static RWCString Shown(const RWCString& name);
     // Writes why the load failed to the debug log, escaped as the container shows it; called
     // once, when the load ends failed (a retried fetch is not told until then).
     void LogLoadFailure();

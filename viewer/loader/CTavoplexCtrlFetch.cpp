@@ -260,7 +260,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
 int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip)
 {
     BlockFileC file(block);
-    WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
+    WriteLog(RWCString("      Start LoadFileInternal (") + Shown(name) + ").\n");
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
     if (!file.Finish()) {
@@ -276,7 +276,7 @@ int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePat
     if (where.exists(true))
         return 0;
     MemFileC file;
-    WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
+    WriteLog(RWCString("      Start LoadFileInternal (") + Shown(name) + ").\n");
     const int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
     if (result != 0)

@@ -108,10 +108,10 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
 RWCString CTavoplexCtrl::FailureText(const RWCString& where, const RWCString& what)
 {
     // A name may hold line ends and other control characters: shown escaped, the reason stays
-    // one line and says what the name holds.
+    // one line and says what the name holds. No address in it shows its password.
     const std::string text = "\"" + platform::sys::escapeControlCharacters(std::string(where.data(), where.length())) +
                              "\": " + platform::sys::escapeControlCharacters(std::string(what.data(), what.length()));
-    return fromText(text);
+    return fromText(platform::address::withoutPasswords(text));
 }
 
 void CTavoplexCtrl::SetFailureReason(const RWCString& where, const RWCString& what)
@@ -163,9 +163,14 @@ RWCString CTavoplexCtrl::FailureBeforeLoad() const
 void CTavoplexCtrl::LogLoadFailure()
 {
     // Escaped as the container shows it: the log stays one line per entry.
-    const RWCString reason = FailureReason.isNull() ? "\"" + FileName + "\"" : FailureReason;
+    const RWCString reason = FailureReason.isNull() ? "\"" + Shown(FileName) + "\"" : FailureReason;
     WriteLog("    Loading failed: " +
              fromText(platform::sys::escapeControlCharacters(std::string(reason.data(), reason.length()))) + "\n");
+}
+
+RWCString CTavoplexCtrl::Shown(const RWCString& name)
+{
+    return fromText(platform::address::withoutPasswords(std::string(name.data(), name.length())));
 }
 
 RWCString CTavoplexCtrl::UnknownModelType(const RWCString& name)
@@ -190,7 +195,7 @@ bool CTavoplexCtrl::RunLoader()
         StlReady = false;
         const bool named = !FileName.isNull();
         FileName = ModelPath();
-        WriteLog("    filename = " + FileName + "\n");
+        WriteLog("    filename = " + Shown(FileName) + "\n");
         // Whatever still points into the old model goes with it.
         Animations.RemoveModelAnimations();
         ZoomPending = false;
