@@ -14,6 +14,7 @@
 #include "host/HostOptions.h"
 #include "host/ModuleLoader.h"
 #include "platform/AddressSpace.h"
+#include "platform/WebAddress.h"
 #include "platform/com/OleControl.h"
 #include "platform/host/HeadlessHost.h"
 #include "platform/host/Message.h"
@@ -103,10 +104,13 @@ std::string failureUpFront(const ControlState& state)
     return state.failureReason;
 }
 
+// The model's name as a message shows it: an address's password as "***".
+std::string shownName(const ControlState& state) { return platform::address::withoutPasswords(state.fileName); }
+
 // Why the load failed, as the control tells it (the model's name alone when it tells nothing).
 std::string reasonOf(const ControlState& state)
 {
-    return state.failureReason.empty() ? "\"" + state.fileName + "\"" : state.failureReason;
+    return state.failureReason.empty() ? "\"" + shownName(state) + "\"" : state.failureReason;
 }
 
 // One line on standard error, escaped: the names in it may hold anything.
@@ -198,7 +202,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::destroy());
     if (!written) {
         if (state.loading)
-            tell(reasonText(Reason::DidNotFinishLoading, state.fileName));
+            tell(reasonText(Reason::DidNotFinishLoading, shownName(state)));
         else if (state.loadFailed)
             reportLoadFailure(reasonOf(state));
         else

@@ -386,6 +386,8 @@ public:
     void FailLoadForCaughtException();
     // The reason's text: "\"where\": what". Names are shown in one place, in one way.
     static RWCString FailureText(const RWCString& where, const platform::ReasonText& what);
+    // A name as messages and the log show it: an address's password as "***".
+    static RWCString Shown(const RWCString& name);
     // Writes why the load failed to the debug log, escaped as the container shows it; called
     // once, when the load ends failed (a retried fetch is not told until then).
     void LogLoadFailure();
@@ -439,7 +441,8 @@ public:
     static constexpr size_t kDefaultPlacementLimit = 1000000;
     size_t PlacementLimit = kDefaultPlacementLimit;
     // What the last failed fetch found wrong, as a failure reason's `what` ("not found",
-    // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded.
+    // "HTTP 404", "not a ZIP archive"); empty after a fetch that succeeded, but for a zipped
+    // one whose item 0 came out empty: why that is no model (a folder, an empty entry).
     platform::ReasonText FetchFailure;
     // A name containing "http://" is downloaded, any other read as a local regular file; with
     // `unzip` and ".zip" or ".zjv" in the name, item 0 of the fetched archive is handed on.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/display/MemoryBlockC.h"
+#include "platform/WebAddress.h"
 #include "platform/sys.h"
 #include "services/archive/ZipDirectoryEnd.h"
 #include "services/config/CSConfigVal.h"
@@ -139,22 +140,6 @@ public:
     ReasonText error;
 };
 
-// The scheme of a name such as "ftp://host/file" ("ftp"), or empty when the name has none. A
-// drive letter ("C:/") is no scheme.
-std::string SchemeOf(const std::string& lower)
-{
-    const size_t end = lower.find("://");
-    if (end == std::string::npos || end < 2)
-        return {};
-    for (size_t i = 0; i < end; ++i) {
-        const char c = lower[i];
-        const bool letter = c >= 'a' && c <= 'z';
-        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
-            return {};
-    }
-    return lower.substr(0, end);
-}
-
 // Download outcomes that a later attempt would meet again: the address, its redirects, the
 // form, size or pace of the answer, or a transfer library that cannot be loaded. A refused
 // connection, a status other than 200 or a transfer cut off may heal.
@@ -196,10 +181,11 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     bool failed = false;
     bool refused = false;  // failed, and no retry can heal it
 
-    if (!Contains(lower, "http://") && !SchemeOf(lower).empty()) {
+    const std::string scheme = platform::address::schemeOf(lower);
+    if (!Contains(lower, "http://") && !scheme.empty()) {
         // Read as a local file, an address of another scheme would be retried for as long as the
         // load lasts, and never be found.
-        failure(reasonText(Reason::SchemeNotFetched, SchemeOf(lower)));
+        failure(reasonText(Reason::SchemeNotFetched, scheme));
         return FetchRefused;
     }
     if (Contains(lower, "http://")) {
@@ -257,6 +243,8 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
     if (UnzipItemToBlock(handle, staging.Data(), static_cast<uint32_t>(staging.GetLength()), 0, "", item, &why)) {
         char* room = item.GetSize() ? out.Extend(item.GetSize()) : nullptr;
         unpacked = item.GetSize() == 0 || room;
+        if (item.GetSize() == 0)
+            failure(EmptyFirstEntryReason(staging.Data(), static_cast<uint32_t>(staging.GetLength())));
         if (room)
             std::memcpy(room, item.GetData(), item.GetSize());
         else if (!unpacked)
@@ -275,7 +263,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
 int CTavoplexCtrl::LoadFileInternal(const RWCString& name, MemoryBlockC& block, bool unzip)
 {
     BlockFileC file(block);
-    WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
+    WriteLog(RWCString("      Start LoadFileInternal (") + Shown(name) + ").\n");
     int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
     if (!file.Finish()) {
@@ -291,7 +279,7 @@ int CTavoplexCtrl::LoadFileInternalToFile(const RWCString& name, const UTFilePat
     if (where.exists(true))
         return 0;
     MemFileC file;
-    WriteLog(RWCString("      Start LoadFileInternal (") + name + ").\n");
+    WriteLog(RWCString("      Start LoadFileInternal (") + Shown(name) + ").\n");
     const int result = FetchToMemory(name, file, unzip);
     WriteLog("      End LoadFileInternal.\n");
     if (result != 0)

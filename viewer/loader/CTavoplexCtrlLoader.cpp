@@ -3,6 +3,7 @@
 #include "geometry/display/MemoryBlockC.h"
 #include "geometry/readers/ReadStop.h"
 #include "geometry/readers/ZJVReaderC.h"
+#include "platform/WebAddress.h"
 #include "platform/sys.h"
 #include "services/files/UTFilePath.h"
 #include "services/xml/XMLDocumentC.h"
@@ -35,9 +36,13 @@ ReasonText xmlFailure(const XMLDocumentC& document)
     return reasonText(Reason::XmlLine, document.getErrorLine(), document.getErrorMessage());
 }
 
+// The type of a model: its name's extension, an address's taken from its path alone (a download
+// link's query or fragment, "part.stl?v=2", is no part of it; nor is a host without a path).
 RWCString lowerExtension(const RWCString& name)
 {
-    RWCString ext = UTFilePath(name).extension();
+    const std::string text(name.data(), name.length());
+    const size_t start = platform::address::pathStart(text);
+    RWCString ext = UTFilePath(fromText(text.substr(start, platform::address::pathEnd(text) - start))).extension();
     ext.toLower();
     return ext;
 }
@@ -56,8 +61,8 @@ static Fetched fetchModelBytes(CTavoplexCtrl& control, const RWCString& name, Me
     if (result != 0)
         return Fetched::Fail;  // the bytes came, but hold no archive or no whole item 0
     if (target.GetSize() == 0) {
-        // An empty file (or an empty item 0) is no model.
-        control.SetFailureReason(name, reasonText(Reason::EmptyFile));
+        // An empty file, or an archive whose item 0 is empty (the fetch says why), is no model.
+        control.SetFailureReason(name, control.FetchFailure.empty() ? reasonText(Reason::EmptyFile) : control.FetchFailure);
         return Fetched::Fail;
     }
     return Fetched::Ok;
@@ -95,7 +100,7 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
         return Fetched::Fail;
     }
     if (control.Reader->buffer().GetSize() == 0) {
-        control.SetFailureReason(inner, reasonText(Reason::EmptyFile));
+        control.SetFailureReason(inner, EmptyFirstEntryReason(entry.GetData(), entry.GetSize()));
         return Fetched::Fail;
     }
     return Fetched::Ok;
@@ -104,11 +109,11 @@ static Fetched unpackNamedEntry(CTavoplexCtrl& control, const MemoryBlockC& arch
 RWCString CTavoplexCtrl::FailureText(const RWCString& where, const ReasonText& what)
 {
     // A name may hold line ends and other control characters: shown escaped, the reason stays
-    // one line and says what the name holds.
-    return fromText(reasonText(Reason::Named,
-                               platform::sys::escapeControlCharacters(std::string(where.data(), where.length())),
-                               platform::sys::escapeControlCharacters(what.str()))
-                        .str());
+    // one line and says what the name holds. No address in it shows its password.
+    return fromText(platform::address::withoutPasswords(
+        reasonText(Reason::Named, platform::sys::escapeControlCharacters(std::string(where.data(), where.length())),
+                   platform::sys::escapeControlCharacters(what.str()))
+            .str()));
 }
 
 void CTavoplexCtrl::SetFailureReason(const RWCString& where, const ReasonText& what)
@@ -160,9 +165,14 @@ RWCString CTavoplexCtrl::FailureBeforeLoad() const
 void CTavoplexCtrl::LogLoadFailure()
 {
     // Escaped as the container shows it: the log stays one line per entry.
-    const RWCString reason = FailureReason.isNull() ? "\"" + FileName + "\"" : FailureReason;
+    const RWCString reason = FailureReason.isNull() ? "\"" + Shown(FileName) + "\"" : FailureReason;
     WriteLog("    Loading failed: " +
              fromText(platform::sys::escapeControlCharacters(std::string(reason.data(), reason.length()))) + "\n");
+}
+
+RWCString CTavoplexCtrl::Shown(const RWCString& name)
+{
+    return fromText(platform::address::withoutPasswords(std::string(name.data(), name.length())));
 }
 
 ReasonText CTavoplexCtrl::UnknownModelType(const RWCString& name)
@@ -186,7 +196,7 @@ bool CTavoplexCtrl::RunLoader()
         StlReady = false;
         const bool named = !FileName.isNull();
         FileName = ModelPath();
-        WriteLog("    filename = " + FileName + "\n");
+        WriteLog("    filename = " + Shown(FileName) + "\n");
         // Whatever still points into the old model goes with it.
         Animations.RemoveModelAnimations();
         ZoomPending = false;
@@ -216,6 +226,8 @@ bool CTavoplexCtrl::RunLoader()
         if (descriptorFetch == 0) {
             XMLDocumentC document;
             document.setAutoCreate(true);
+            // The names' references are decoded into the names' own encoding, not into one byte.
+            document.setEntityFlags(0);
             const bool parsed =
                 document.parseString(DescriptorBlock->GetData() != nullptr ? DescriptorBlock->GetData() : "");
             XMLTagC* section = document.getRootTag()->getChild("ORDER")->getChild("SECTION");

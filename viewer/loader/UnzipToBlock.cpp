@@ -190,3 +190,16 @@ ReasonText UnzipFailureText(uint32_t code, const std::string& entry, bool crcMis
     FormatZipMessage(code, text, sizeof text);
     return reasonText(Reason::CannotUnpack, called, text);
 }
+
+platform::ReasonText EmptyFirstEntryReason(const void* data, uint32_t length)
+{
+    ZipHandle* handle = OpenZipHandleFromMemory(data, length, "");
+    std::string name;
+    if (handle)
+        handle->archive->Listed(0, &name, nullptr);
+    CloseZipHandle(handle);
+    // ZIP names a folder's own entry with a trailing "/", whatever system made the archive.
+    return platform::reasonText(!name.empty() && name.back() == '/' ? platform::Reason::FirstEntryIsFolder
+                                                                     : platform::Reason::FirstEntryIsEmpty,
+                                name);
+}

@@ -37,3 +37,9 @@ bool UnzipNamedFromMemory(const void* data, uint32_t length, const char* name, c
 // open is "not a ZIP archive"). `crcMismatch`: the damage was a CRC that did not match. An entry
 // without a name whose `index` is given is called by its place: "entry number 1".
 platform::ReasonText UnzipFailureText(uint32_t code, const std::string& entry, bool crcMismatch = false, int index = -1);
+
+// Why the first entry of the archive held in memory, unpacked to nothing, is no model, as a
+// failure reason's text: "the archive's first entry 'parts/' is a folder, not a model" (an archive
+// made of a folder starts with the folder's own entry), else "the archive's first entry 'a.zjv'
+// is empty".
+platform::ReasonText EmptyFirstEntryReason(const void* data, uint32_t length);

@@ -170,6 +170,8 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
                "</ZIPFILE><CONTENTS><PART><FILENAME>" + entry + "</FILENAME></PART></CONTENTS></SECTION></ORDER>\n";
     };
     server.serve("/d/served.xml", LoopbackHttpServer::ok(descriptor("", "/models/m.zip", "Gr\xc3\xbcn.zip")));
+    // The folder of a served descriptor is its path's, whatever its query holds.
+    server.serve("/models/d.xml?v=1/2", LoopbackHttpServer::ok(descriptor("", "m.zip", "Gr\xc3\xbcn.zip")));
     TempDir elsewhere;
     const std::string absolute = elsewhere.write("Z\xc3\xbcrich.zip", archive);
     const struct Case {
@@ -183,6 +185,10 @@ TEST(CTavoplexCtrlLoader, DescriptorNamesAreReadInTheirEncodingAndTakenWhereThey
         {descriptor("", absolute, "Gr\xc3\xbcn.zip"), absolute},
         {descriptor("", server.url("/models/m.zip"), "Gr\xc3\xbcn.zip"), server.url("/models/m.zip")},
         {server.url("/d/served.xml"), server.url("/models/m.zip")},
+        {server.url("/models/d.xml?v=1/2#top"), server.url("/models/m.zip")},
+        // A reference is a code point, whatever the encoding of the bytes around it.
+        {descriptor("", "Z&#252;rich.zip", "Gr&#xFC;n.zip"), ""},
+        {descriptor(" encoding=\"ISO-8859-1\"", "&#90;\xfcrich.zip", "Gr&#xfc;n.zip"), ""},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.descriptor);
@@ -230,10 +236,18 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
         // Bytes the reader parses are never UTF-16: read so, the name would be other characters.
         {"names under a declaration of UTF-16", "u16.xml", "<?xml version=\"1.0\" encoding=\"UTF-16\"?><ORDER><SECTION>"
          "<ZIPFILE>R\xfcti.zip</ZIPFILE></SECTION></ORDER>", "u16.xml\": declares the encoding 'UTF-16', which"},
+        // References that stand for no character stay as they are written.
+        {"references in names", "refs.xml", "<?xml version=\"1.0\"?><ORDER><SECTION><ZIPFILE>&lt;a&amp;b&gt;&quot;&apos;"
+         "&#0;&#xD800;&#1114112;&#x;&no;&amp.zip</ZIPFILE></SECTION></ORDER>",
+         "/<a&b>\"'&#0;&#xD800;&#1114112;&#x;&no;&amp.zip\": not found"},
         {"unknown extension", "model.obj", "v 0 0 0\n",
          "model.obj\": unknown model type '.obj' (reads .stl, .zjv, .xml and zipped models)"},
         {"zjv that is no archive", "model.zjv", "P{N{a}PL{0 0 0}}", "model.zjv\": not a ZIP archive"},
         {"empty zjv", "model.zjv", "", "model.zjv\": empty file"},
+        {"zjv made of a folder", "folder.zjv", buildZip({{"parts/", ""}, {"parts/a.zjv", "P{}"}}),
+         "folder.zjv\": the archive's first entry 'parts/' is a folder, not a model"},
+        {"zjv whose first entry is empty", "hollow.zjv", buildZip({{"nothing", ""}, {"a.zjv", "P{}"}}),
+         "hollow.zjv\": the archive's first entry 'nothing' is empty"},
         {"zip named directly, no entry", "model.zip", buildZip({{"a.zip", "PK"}}), "model.zip\": no entry to unpack: "},
         // The loader has no password to give: an encrypted model asks for one and fails.
         {"zjv whose model is encrypted", "locked.zjv", [] {
@@ -276,6 +290,26 @@ TEST(CTavoplexCtrlLoader, LoadsThatCanNeverSucceedFailAtTheFirstPassAndSayWhy)
     EXPECT_EQ(std::string(c.FailureReason.data()), CTavoplexCtrl::NoModelNamed);
     const std::string log = TempDir::read(v.userFile("tavoplex.log"));
     EXPECT_EQ(countOf(log, std::string("    Loading failed: ") + CTavoplexCtrl::NoModelNamed + "\n"), 1u) << log;
+}
+
+TEST(CTavoplexCtrlLoader, AnAddressIsOfItsPathsTypeAndALocalNameOfItsWholeNamesType)
+{
+    // Only the path and query are asked for: the fragment is not sent.
+    LoopbackHttpServer server;
+    server.serve("/part.stl?v=2", LoopbackHttpServer::ok(cubeStl()));
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    for (const std::string& name : {server.url("/part.stl?v=2"), server.url("/part.stl?v=2#top"),
+                                    v.folder().write("a?b.stl", cubeStl()), server.url("")}) {
+        SCOPED_TRACE(name);
+        runLoad(v, name, 2000);
+        const bool typed = name != server.url("");
+        EXPECT_EQ(c.LoadFailed, !typed);
+        EXPECT_EQ(c.Parts->partCount(), typed ? 1u : 0u);
+        EXPECT_EQ(std::string(c.FailureReason.data()),
+                  typed ? "" : "\"" + name + "\": unknown model type (no extension) (reads .stl, .zjv, .xml and zipped models)");
+    }
 }
 
 TEST(CTavoplexCtrlLoader, AModelOfMorePartsThanTheLimitFailsAtTheFirstPassKeepingNone)
