@@ -110,6 +110,16 @@ void reportLoadFailure(const std::string& reason)
     std::cerr << "tavoplex: cannot load the model: " << platform::sys::escapeControlCharacters(reason) << "\n";
 }
 
+// The control tells why it made no context where it knows (a memory limit too small for the
+// renderer, in one line of its own).
+void reportNoContext(const ControlState& state)
+{
+    if (state.contextFailure.empty())
+        std::cerr << "tavoplex: cannot create an OpenGL context\n";
+    else
+        std::cerr << "tavoplex: " << platform::sys::escapeControlCharacters(state.contextFailure) << "\n";
+}
+
 std::string workingFolder()
 {
     const std::string folder = platform::sys::currentFolder();
@@ -168,7 +178,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::create());
     ControlState state = stateOf(*control);
     if (!state.hasContext) {
-        std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        reportNoContext(state);
         control->WindowMessage(Message::destroy());
         return 1;
     }
@@ -233,7 +243,7 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
         return result;
     };
     if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
-        std::cerr << "tavoplex: cannot create an OpenGL context\n";
+        reportNoContext(stateOf(*control));
         target(Message::destroy());
         return 1;
     }
@@ -272,10 +282,16 @@ int main(int argc, char** argv)
         return 0;
     }
     ModuleLoader loader;
-    if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
-        // Under a limit of address space too small for the program, the module's libraries find
-        // no room to be mapped: the limit is the cause, not the module's place.
-        if (const std::string shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
+    const std::string module = options.module.empty() ? ModuleLoader::defaultPath() : options.module;
+    // Under a memory limit, what the module's libraries will take, read from their files before
+    // they are tried: a load that fails leaves part of them mapped.
+    const bool limited = platform::sys::addressSpaceLimit() != SIZE_MAX || platform::sys::dataSegmentLimit() != SIZE_MAX;
+    const platform::sys::ProcessSize loaded = limited ? platform::sys::sizeOnceLoaded(module) : platform::sys::ProcessSize{};
+    if (!loader.load(module, error)) {
+        // Under a memory limit too small for the program, the module's libraries find no room to
+        // be mapped: the limit is the cause, not the module's place. Counted with what they
+        // would have taken, it is the figure the program says once they are loaded.
+        if (const std::string shortfall = platform::sys::memoryShortfallReason(loaded, true); !shortfall.empty()) {
             std::cerr << "tavoplex: " << shortfall << "\n";
             return 1;
         }
