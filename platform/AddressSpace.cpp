@@ -179,6 +179,13 @@ unsigned rendererThreads()
     return processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
 }
 
+size_t rendererDrawingRoom() { return kRendererWork; }
+
+bool rendererHasRoom(unsigned threads)
+{
+    return addressSpaceLeft() >= rendererRoom(threads) && dataSegmentLeft() >= rendererRoom(threads);
+}
+
 size_t rendererRoom(unsigned threads)
 {
     return 2 * size_t(threads) * threadStackBytes() + kRendererWork + (softpipeChosen() ? kSoftpipeWork : 0);
@@ -209,7 +216,8 @@ AddressSpacePlan planAddressSpace(size_t left, unsigned processors, unsigned use
 
 AddressSpacePlan planDataSegment(size_t left, unsigned processors)
 {
-    // The arenas' heaps count only as far as they are used: the threads' stacks count whole.
+    // The arenas' heaps count only as far as they are used: the threads' stacks count whole, and
+    // so do the renderer's buffers (the unthreaded one's included: it maps them writable).
     AddressSpacePlan plan = planAddressSpace(left, processors, 0);
     plan.mallocArenas = 0;
     return plan;

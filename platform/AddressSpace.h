@@ -38,6 +38,10 @@ unsigned rendererThreads();
 // its drawing and compute threads, the shaders it compiles and what drawing a frame asks (far
 // more for the unthreaded renderer).
 size_t rendererRoom(unsigned threads);
+// Of that, what it still asks while it draws, once its context and threads are made.
+size_t rendererDrawingRoom();
+// Whether what is left under both limits holds the renderer's room with that many threads.
+bool rendererHasRoom(unsigned threads);
 
 // How a run fits a limit of address space that leaves `left` bytes once the renderer's
 // libraries are loaded, on that many processors. The arenas the user chose (userArenas, 0 for

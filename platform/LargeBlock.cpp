@@ -218,7 +218,7 @@ bool commitAddressRange(void* block, size_t bytes)
         return true;
     // Under a data-segment limit the renderer keeps the room it asks for while it draws: a
     // pool that took it would have the renderer's compiler abort the process.
-    if (dataSegmentLimit() != SIZE_MAX && dataSegmentLeft() < bytes + rendererRoom(0))
+    if (dataSegmentLimit() != SIZE_MAX && dataSegmentLeft() < bytes + rendererDrawingRoom())
         return false;
     return mprotect(block, bytes, PROT_READ | PROT_WRITE) == 0;
 }

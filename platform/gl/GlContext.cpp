@@ -62,12 +62,6 @@ std::mutex g_checkLock;
 bool g_rendererRuns = false;  // a context was kept: its threads all ran
 constexpr auto kThreadsStartWithin = std::chrono::seconds(10);
 
-bool rendererHasRoom(unsigned threads)
-{
-    const size_t room = sys::rendererRoom(threads);
-    return sys::addressSpaceLeft() >= room && sys::dataSegmentLeft() >= room;
-}
-
 OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
 {
     if (sys::addressSpaceLimit() == SIZE_MAX && sys::dataSegmentLimit() == SIZE_MAX)
@@ -76,7 +70,7 @@ OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
     const unsigned threads = sys::rendererThreads();
     if (g_rendererRuns)
         return makeContext(share, depthBits);
-    if (!rendererHasRoom(threads) && drawingThreads() == 0)
+    if (!sys::rendererHasRoom(threads) && drawingThreads() == 0)
         return nullptr;  // checked again when more room is left
     OSMesaContext ctx = makeContext(share, depthBits);
     if (ctx == nullptr)
