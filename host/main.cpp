@@ -124,6 +124,16 @@ void reportLoadFailure(const std::string& reason)
     tell(reasonText(Reason::CannotLoadModel, reason));
 }
 
+// The control tells why it made no context where it knows (a memory limit too small for the
+// renderer, in one line of its own).
+void reportNoContext(const ControlState& state)
+{
+    if (state.contextFailure.empty())
+        tell(reasonText(Reason::CannotCreateContext));
+    else
+        tell(reasonText(Reason::ControlSays, state.contextFailure));
+}
+
 std::string workingFolder()
 {
     const std::string folder = platform::sys::currentFolder();
@@ -182,7 +192,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     control->WindowMessage(Message::create());
     ControlState state = stateOf(*control);
     if (!state.hasContext) {
-        tell(reasonText(Reason::CannotCreateContext));
+        reportNoContext(state);
         control->WindowMessage(Message::destroy());
         return 1;
     }
@@ -244,7 +254,7 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
         return result;
     };
     if (target(Message::create()) != 0 || !stateOf(*control).hasContext) {
-        tell(reasonText(Reason::CannotCreateContext));
+        reportNoContext(stateOf(*control));
         target(Message::destroy());
         return 1;
     }
@@ -283,10 +293,16 @@ int main(int argc, char** argv)
         return 0;
     }
     ModuleLoader loader;
-    if (!loader.load(options.module.empty() ? ModuleLoader::defaultPath() : options.module, error)) {
-        // Under a limit of address space too small for the program, the module's libraries find
-        // no room to be mapped: the limit is the cause, not the module's place.
-        if (const ReasonText shortfall = platform::sys::fitToAddressSpace(); !shortfall.empty()) {
+    const std::string module = options.module.empty() ? ModuleLoader::defaultPath() : options.module;
+    // Under a memory limit, what the module's libraries will take, read from their files before
+    // they are tried: a load that fails leaves part of them mapped.
+    const bool limited = platform::sys::addressSpaceLimit() != SIZE_MAX || platform::sys::dataSegmentLimit() != SIZE_MAX;
+    const platform::sys::ProcessSize loaded = limited ? platform::sys::sizeOnceLoaded(module) : platform::sys::ProcessSize{};
+    if (!loader.load(module, error)) {
+        // Under a memory limit too small for the program, the module's libraries find no room to
+        // be mapped: the limit is the cause, not the module's place. Counted with what they
+        // would have taken, it is the figure the program says once they are loaded.
+        if (const ReasonText shortfall = platform::sys::memoryShortfallReason(loaded, true); !shortfall.empty()) {
             tell(shortfall);
             return 1;
         }

@@ -1,6 +1,8 @@
 // The address space of the process under a limit, and the renderer's room in it.
 #include "platform/AddressSpace.h"
 
+#include <elf.h>
+#include <link.h>
 #include <malloc.h>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -11,6 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <set>
+#include <vector>
 
 #include "platform/Parallel.h"
 
@@ -45,13 +50,41 @@ size_t threadStackBytes()
     return bytes + size_t(sysconf(_SC_PAGESIZE));
 }
 
-// Whether the user chose the allocator's arenas, which the C library read when it started.
-bool userChoseArenas()
+// The arenas the user chose for the allocator (MALLOC_ARENA_MAX or glibc.malloc.arena_max), which
+// the C library read when it started; 0 when none was chosen. Of two, the larger counts.
+unsigned userArenaCount()
 {
-    const char* tunables = std::getenv("GLIBC_TUNABLES");
-    return std::getenv("MALLOC_ARENA_MAX") != nullptr ||
-           (tunables != nullptr && std::strstr(tunables, "glibc.malloc.arena_max") != nullptr);
+    unsigned count = 0;
+    auto take = [&count](const char* text) {
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(text, &end, 0);
+        if (end != text && n > 0)
+            count = std::max(count, unsigned(std::min<unsigned long>(n, 1u << 20)));
+    };
+    if (const char* value = std::getenv("MALLOC_ARENA_MAX"))
+        take(value);
+    if (const char* tunables = std::getenv("GLIBC_TUNABLES")) {
+        static const char kName[] = "glibc.malloc.arena_max=";
+        for (const char* at = std::strstr(tunables, kName); at != nullptr; at = std::strstr(at + 1, kName))
+            if (at == tunables || at[-1] == ':')
+                take(at + sizeof kName - 1);
+    }
+    return count;
 }
+
+// The threads that may each take an arena of their own: the renderer's (drawing and compute),
+// the program's workers, and the main and loading threads.
+size_t allocatingThreads(unsigned rendererThreads) { return 2 * size_t(rendererThreads) + workerCount() + 2; }
+
+// Address space the arenas beyond the main one take, with the one being made at the time.
+size_t arenaBytes(unsigned arenas, unsigned rendererThreads)
+{
+    const size_t used = std::min<size_t>(arenas, allocatingThreads(rendererThreads));
+    return used > 1 ? used * kArenaBytes : 0;
+}
+
+// The stacks of the renderer's threads (a drawing and a compute thread for each).
+size_t stackBytes(unsigned threads) { return rendererRoom(threads) - rendererRoom(0); }
 
 bool softpipeChosen()
 {
@@ -60,6 +93,36 @@ bool softpipeChosen()
 }
 
 size_t megabytes(size_t bytes, bool up) { return (bytes + (up ? kMB - 1 : 0)) / kMB; }
+
+// The address space the process has mapped.
+size_t mappedBytes()
+{
+    unsigned long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lu", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    return size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// What of it the data-segment limit counts: the kernel's own count, VmData, in kB.
+size_t dataBytes()
+{
+    size_t used = 0;
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f) != nullptr) {
+            unsigned long kb = 0;
+            if (std::sscanf(line, "VmData: %lu kB", &kb) == 1) {
+                used = size_t(kb) * 1024;
+                break;
+            }
+        }
+        std::fclose(f);
+    }
+    return used;
+}
 
 }  // namespace
 
@@ -76,13 +139,7 @@ size_t addressSpaceLeft()
     const size_t limit = addressSpaceLimit();
     if (limit == SIZE_MAX)
         return SIZE_MAX;
-    unsigned long pages = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%lu", &pages) != 1)
-            pages = 0;
-        std::fclose(f);
-    }
-    const size_t used = size_t(pages) * size_t(sysconf(_SC_PAGESIZE));
+    const size_t used = mappedBytes();
     return limit > used ? limit - used : 0;
 }
 
@@ -99,19 +156,7 @@ size_t dataSegmentLeft()
     const size_t limit = dataSegmentLimit();
     if (limit == SIZE_MAX)
         return SIZE_MAX;
-    // The kernel's own count of what the limit holds: VmData, in kB.
-    size_t used = 0;
-    if (FILE* f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f) != nullptr) {
-            unsigned long kb = 0;
-            if (std::sscanf(line, "VmData: %lu kB", &kb) == 1) {
-                used = size_t(kb) * 1024;
-                break;
-            }
-        }
-        std::fclose(f);
-    }
+    const size_t used = dataBytes();
     return limit > used ? limit - used : 0;
 }
 
@@ -134,42 +179,255 @@ unsigned rendererThreads()
     return processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
 }
 
+size_t rendererDrawingRoom() { return kRendererWork; }
+
+bool rendererHasRoom(unsigned threads)
+{
+    return addressSpaceLeft() >= rendererRoom(threads) && dataSegmentLeft() >= rendererRoom(threads);
+}
+
 size_t rendererRoom(unsigned threads)
 {
     return 2 * size_t(threads) * threadStackBytes() + kRendererWork + (softpipeChosen() ? kSoftpipeWork : 0);
 }
 
-AddressSpacePlan planAddressSpace(size_t left, unsigned processors)
+AddressSpacePlan planAddressSpace(size_t left, unsigned processors, unsigned userArenas)
 {
     AddressSpacePlan plan;
-    plan.needed = rendererRoom(0) + kLeastForModels;
+    plan.needed = rendererRoom(0) + kLeastForModels + arenaBytes(userArenas, 0);
     // Of what is left beyond that, the threads' stacks take at most a quarter and the arenas an
-    // eighth: the rest is the models' and the renderer's.
+    // eighth (the user's, for the threads more they serve, half with the stacks): the rest is
+    // the models' and the renderer's.
     const size_t spare = left > plan.needed ? left - plan.needed : 0;
-    const size_t perThread = rendererRoom(1) - rendererRoom(0);
     // As many as the renderer makes by itself (none on one processor), or fewer.
-    const unsigned wanted = processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
-    plan.rendererThreads = unsigned(std::min<size_t>(wanted, spare / 4 / perThread));
-    plan.mallocArenas = unsigned(std::clamp<size_t>(spare / 8 / (2 * kArenaBytes), 1, 8 * size_t(std::max(processors, 1u))));
+    unsigned threads = processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
+    auto fits = [&](unsigned t) {
+        return userArenas == 0 ? stackBytes(t) <= spare / 4
+                               : stackBytes(t) + arenaBytes(userArenas, t) - arenaBytes(userArenas, 0) <= spare / 2;
+    };
+    while (threads > 0 && !fits(threads))
+        --threads;
+    plan.rendererThreads = threads;
+    plan.mallocArenas = userArenas != 0 ? userArenas
+                                        : unsigned(std::clamp<size_t>(spare / 8 / (2 * kArenaBytes), 1,
+                                                                      8 * size_t(std::max(processors, 1u))));
     return plan;
+}
+
+AddressSpacePlan planDataSegment(size_t left, unsigned processors)
+{
+    // The arenas' heaps count only as far as they are used: the threads' stacks count whole, and
+    // so do the renderer's buffers (the unthreaded one's included: it maps them writable).
+    AddressSpacePlan plan = planAddressSpace(left, processors, 0);
+    plan.mallocArenas = 0;
+    return plan;
+}
+
+namespace {
+
+// One shared object's file as the loader maps it: the address space of its segments (from the
+// lowest to the end of the highest, in whole pages), the part of that the process may write,
+// the libraries it names, and where it looks for them.
+struct ObjectFile {
+    size_t mapped = 0;
+    size_t writable = 0;
+    std::vector<std::string> needed;
+    std::vector<std::string> searchPath;
+};
+
+bool readObjectFile(const std::string& path, ObjectFile& object)
+{
+    std::ifstream in(path, std::ios::binary);
+    Elf64_Ehdr header{};
+    if (!in.read(reinterpret_cast<char*>(&header), sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr) || header.e_phnum > 256)
+        return false;
+    std::vector<Elf64_Phdr> segments(header.e_phnum);
+    in.seekg(std::streamoff(header.e_phoff));
+    if (!in.read(reinterpret_cast<char*>(segments.data()), std::streamsize(segments.size() * sizeof(Elf64_Phdr))))
+        return false;
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    size_t low = SIZE_MAX, high = 0;
+    const Elf64_Phdr* dynamic = nullptr;
+    for (const Elf64_Phdr& segment : segments) {
+        if (segment.p_type == PT_DYNAMIC)
+            dynamic = &segment;
+        if (segment.p_type != PT_LOAD)
+            continue;
+        low = std::min(low, size_t(segment.p_vaddr) / page * page);
+        high = std::max(high, size_t(segment.p_vaddr + segment.p_memsz + page - 1) / page * page);
+        if (segment.p_flags & PF_W)
+            object.writable += size_t(segment.p_vaddr % page + segment.p_memsz + page - 1) / page * page;
+    }
+    object.mapped = high > low ? high - low : 0;
+    if (dynamic == nullptr)
+        return true;
+    // The dynamic section's addresses are where the segments are loaded: back to the file.
+    auto fileOffset = [&](uint64_t address) -> std::streamoff {
+        for (const Elf64_Phdr& segment : segments)
+            if (segment.p_type == PT_LOAD && address >= segment.p_vaddr && address < segment.p_vaddr + segment.p_filesz)
+                return std::streamoff(address - segment.p_vaddr + segment.p_offset);
+        return -1;
+    };
+    std::vector<Elf64_Dyn> entries(std::min<size_t>(dynamic->p_filesz / sizeof(Elf64_Dyn), 4096));
+    in.seekg(std::streamoff(dynamic->p_offset));
+    if (!in.read(reinterpret_cast<char*>(entries.data()), std::streamsize(entries.size() * sizeof(Elf64_Dyn))))
+        return true;
+    std::streamoff strings = -1;
+    for (const Elf64_Dyn& entry : entries)
+        if (entry.d_tag == DT_STRTAB)
+            strings = fileOffset(entry.d_un.d_ptr);
+    if (strings < 0)
+        return true;
+    auto stringAt = [&](uint64_t at) {
+        std::string text;
+        in.clear();
+        in.seekg(strings + std::streamoff(at));
+        std::getline(in, text, '\0');
+        return text;
+    };
+    const std::string folder = path.substr(0, path.rfind('/') == std::string::npos ? 0 : path.rfind('/'));
+    for (const Elf64_Dyn& entry : entries) {
+        if (entry.d_tag == DT_NEEDED)
+            object.needed.push_back(stringAt(entry.d_un.d_val));
+        if (entry.d_tag == DT_RUNPATH || entry.d_tag == DT_RPATH) {
+            std::string list = stringAt(entry.d_un.d_val);
+            for (size_t from = 0; from <= list.size();) {
+                const size_t to = std::min(list.find(':', from), list.size());
+                std::string dir = list.substr(from, to - from);
+                if (dir.rfind("$ORIGIN", 0) == 0)
+                    dir = folder + dir.substr(7);
+                if (!dir.empty())
+                    object.searchPath.push_back(dir);
+                from = to + 1;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+ProcessSize sizeOnceLoaded(const std::string& path)
+{
+    // What the process holds already (its own libraries) is mapped once only.
+    std::set<std::string> loaded;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* names) {
+            const std::string name = info->dlpi_name != nullptr ? info->dlpi_name : "";
+            static_cast<std::set<std::string>*>(names)->insert(name.substr(name.rfind('/') + 1));
+            return 0;
+        },
+        &loaded);
+    std::vector<std::string> defaults;
+    if (const char* list = std::getenv("LD_LIBRARY_PATH"))
+        for (const char* at = list; *at != '\0';) {
+            const char* end = std::strchr(at, ':');
+            defaults.emplace_back(at, end != nullptr ? size_t(end - at) : std::strlen(at));
+            at = end != nullptr ? end + 1 : at + std::strlen(at);
+        }
+    for (const char* dir : {"/lib/x86_64-linux-gnu", "/usr/lib/x86_64-linux-gnu", "/lib/aarch64-linux-gnu",
+                            "/usr/lib/aarch64-linux-gnu", "/lib64", "/usr/lib64", "/lib", "/usr/lib"})
+        defaults.emplace_back(dir);
+    ProcessSize size{mappedBytes(), dataBytes()};
+    std::vector<std::pair<std::string, std::vector<std::string>>> pending = {{path, {}}};
+    std::set<std::string> seen;
+    while (!pending.empty()) {
+        auto [name, search] = pending.back();
+        pending.pop_back();
+        ObjectFile object;
+        std::string file = name;
+        if (name.find('/') == std::string::npos) {
+            file.clear();
+            for (const std::vector<std::string>* dirs : {&search, &defaults})
+                for (const std::string& dir : *dirs)
+                    if (file.empty() && access((dir + "/" + name).c_str(), R_OK) == 0)
+                        file = dir + "/" + name;
+        }
+        if (file.empty() || !readObjectFile(file, object))
+            continue;
+        size.mapped += object.mapped;
+        size.writable += object.writable;
+        for (const std::string& needed : object.needed)
+            if (loaded.count(needed) == 0 && seen.insert(needed).second)
+                pending.push_back({needed, object.searchPath});
+    }
+    return size;
+}
+
+namespace {
+
+// What the process holds under each limit (of what it will hold, with atLeast), and what is left.
+struct Room {
+    size_t addressLimit = addressSpaceLimit();
+    size_t dataLimit = dataSegmentLimit();
+    size_t mapped = 0;
+    size_t data = 0;
+    size_t addressLeft() const { return addressLimit > mapped ? addressLimit - mapped : 0; }
+    size_t dataLeft() const { return dataLimit > data ? dataLimit - data : 0; }
+};
+
+Room roomWith(ProcessSize atLeast)
+{
+    Room room;
+    if (room.addressLimit != SIZE_MAX)
+        room.mapped = std::max(mappedBytes(), atLeast.mapped);
+    if (room.dataLimit != SIZE_MAX)
+        room.data = std::max(dataBytes(), atLeast.writable);
+    return room;
+}
+
+// The renderer threads the plan gives under both limits.
+unsigned plannedThreads(const Room& room, unsigned processors, unsigned userArenas)
+{
+    unsigned threads = processors > 1 ? std::min(processors, kMostRendererThreads) : 0;
+    if (room.addressLimit != SIZE_MAX)
+        threads = std::min(threads, planAddressSpace(room.addressLeft(), processors, userArenas).rendererThreads);
+    if (room.dataLimit != SIZE_MAX)
+        threads = std::min(threads, planDataSegment(room.dataLeft(), processors).rendererThreads);
+    return threads;
+}
+
+}  // namespace
+
+ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned)
+{
+    const Room room = roomWith(atLeast);
+    const unsigned processors = processorsAvailable();
+    const unsigned userArenas = userArenaCount();
+    // With the threads the renderer will make and the arenas the allocator may, the user's
+    // counts included.
+    unsigned threads = rendererThreads();
+    if (planned && std::getenv("LP_NUM_THREADS") == nullptr)
+        threads = std::min(threads, plannedThreads(room, processors, userArenas));
+    if (room.addressLimit != SIZE_MAX) {
+        const AddressSpacePlan plan = planAddressSpace(room.addressLeft(), processors, userArenas);
+        const size_t needed = room.mapped + plan.needed + stackBytes(threads) +
+                              (arenaBytes(userArenas, threads) - arenaBytes(userArenas, 0));
+        if (room.addressLimit < needed)
+            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true));
+    }
+    if (room.dataLimit != SIZE_MAX) {
+        const size_t needed = room.data + planDataSegment(room.dataLeft(), processors).needed + stackBytes(threads);
+        if (room.dataLimit < needed)
+            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true));
+    }
+    return {};
 }
 
 ReasonText fitToAddressSpace()
 {
-    const size_t limit = addressSpaceLimit();
-    if (limit == SIZE_MAX)
+    const Room room = roomWith({});
+    if (room.addressLimit == SIZE_MAX && room.dataLimit == SIZE_MAX)
         return {};
-    const size_t left = addressSpaceLeft();
-    const AddressSpacePlan plan = planAddressSpace(left, processorsAvailable());
-    if (!userChoseArenas())
-        mallopt(M_ARENA_MAX, int(plan.mallocArenas));
+    const unsigned processors = processorsAvailable();
+    const unsigned userArenas = userArenaCount();
+    // The arenas cost address space only: the data-segment limit counts what they hold.
+    if (room.addressLimit != SIZE_MAX && userArenas == 0)
+        mallopt(M_ARENA_MAX, int(planAddressSpace(room.addressLeft(), processors, 0).mallocArenas));
     if (std::getenv("LP_NUM_THREADS") == nullptr)
-        setenv("LP_NUM_THREADS", std::to_string(plan.rendererThreads).c_str(), 1);
-    // With the threads the renderer will make, the user's count included.
-    const size_t needed = (limit - left) + plan.needed + rendererRoom(rendererThreads()) - rendererRoom(0);
-    if (limit >= needed)
-        return {};
-    return reasonText(Reason::AddressSpaceTooSmall, megabytes(limit, false), megabytes(needed, true));
+        setenv("LP_NUM_THREADS", std::to_string(plannedThreads(room, processors, userArenas)).c_str(), 1);
+    return memoryShortfallReason();
 }
 
 size_t addressRangeBudget()

@@ -7,6 +7,10 @@
 // space is limited, each of these takes a share in proportion to the limit, so that the renderer
 // always has its room: when it has none, its compiler aborts the process, and a drawing thread
 // that could not be started leaves every frame waiting for it.
+//
+// A data-segment limit (ulimit -d, a service's LimitDATA=) counts every private writable
+// mapping instead: the threads' stacks in full, the heaps and the record pools' ranges only as
+// far as they are made writable, which they are as they grow (see commitAddressRange).
 #pragma once
 
 #include <cstddef>
@@ -36,21 +40,51 @@ unsigned rendererThreads();
 // its drawing and compute threads, the shaders it compiles and what drawing a frame asks (far
 // more for the unthreaded renderer).
 size_t rendererRoom(unsigned threads);
+// Of that, what it still asks while it draws, once its context and threads are made.
+size_t rendererDrawingRoom();
+// Whether what is left under both limits holds the renderer's room with that many threads.
+bool rendererHasRoom(unsigned threads);
 
 // How a run fits a limit of address space that leaves `left` bytes once the renderer's
-// libraries are loaded, on that many processors.
+// libraries are loaded, on that many processors. The arenas the user chose (userArenas, 0 for
+// none) are kept: each thread that allocates may take one, up to that count, so they are counted
+// in what is needed, and the renderer gets fewer threads where that makes room.
 struct AddressSpacePlan {
     unsigned rendererThreads = 0;
     unsigned mallocArenas = 1;
     size_t needed = 0;  // the least `left` with which a model can be drawn at all
 };
-AddressSpacePlan planAddressSpace(size_t left, unsigned processors);
+AddressSpacePlan planAddressSpace(size_t left, unsigned processors, unsigned userArenas = 0);
+// The same under a data-segment limit that leaves `left`: the threads' stacks count there in
+// full, the arenas' heaps only as far as they are used (mallocArenas is 0: not planned).
+AddressSpacePlan planDataSegment(size_t left, unsigned processors);
 
-// Once the renderer's libraries are loaded (when the viewer's module starts, and again in the
-// host program for its answer) and before the renderer starts or other threads are made. Under
-// a limit it keeps to the plan: fewer allocator arenas and renderer threads, each unless the
-// user chose them (MALLOC_ARENA_MAX or glibc.malloc.arena_max, LP_NUM_THREADS). Empty when the
-// run fits (always without a limit), else one line naming the limit and the least that serves.
+// Whether the renderer and a model have their room under the process's limits as they stand,
+// with the renderer threads and arenas it will have (the user's counts included): empty when
+// they do (always without a limit), else one line naming the limit (ulimit -v, or ulimit -d)
+// and the least that serves. Changes nothing: the control asks it before it starts the renderer.
+// Where the viewer's module could not be loaded under the limit (its libraries found no room),
+// what the process would hold once it is (from sizeOnceLoaded) is counted instead of what it
+// holds.
+struct ProcessSize {
+    size_t mapped = 0;    // address space
+    size_t writable = 0;  // what of it the data-segment limit counts
+};
+// With `planned`, the renderer gets the threads the plan would give (fitToAddressSpace), unless
+// the user chose them; else those it makes by itself.
+ReasonText memoryShortfallReason(ProcessSize atLeast = {}, bool planned = false);
+// What the process would hold once the shared object at `path` is loaded: what it holds now,
+// and the object and the libraries it needs that the process does not hold yet, as their files
+// tell (found as the loader finds them: RUNPATH, LD_LIBRARY_PATH, the system's folders). Asked
+// before loading it: a load that failed leaves part of it mapped.
+ProcessSize sizeOnceLoaded(const std::string& path);
+
+// The plan applied, by a program that holds the viewer's module, once the module is loaded
+// and before it makes a control (so before the renderer starts or other threads are made).
+// Under a limit it keeps to the plan: fewer allocator arenas and renderer threads, each unless
+// the user chose them (MALLOC_ARENA_MAX or glibc.malloc.arena_max, LP_NUM_THREADS). It sets the
+// process's environment, so it is called while no other thread reads it; the module itself
+// never calls it. Returns memoryShortfallReason() after.
 ReasonText fitToAddressSpace();
 
 // What the record pools' ranges may take together: under a limit, half of what is left beyond

@@ -204,11 +204,23 @@ void* reserveAddressRange(size_t bytes)
     if (const size_t left = addressSpaceLeft(); left != SIZE_MAX && bytes > left / 2)
         return nullptr;
     const size_t size = roundUp(bytes) + kHugePage;
-    void* raw = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    // Inaccessible until committed: a data-segment limit counts only what is made writable.
+    void* raw = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (raw == MAP_FAILED)
         return nullptr;
     const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
     return reinterpret_cast<void*>((start + kHugePage - 1) / kHugePage * kHugePage);
+}
+
+bool commitAddressRange(void* block, size_t bytes)
+{
+    if (!block || !bytes)
+        return true;
+    // Under a data-segment limit the renderer keeps the room it asks for while it draws: a
+    // pool that took it would have the renderer's compiler abort the process.
+    if (dataSegmentLimit() != SIZE_MAX && dataSegmentLeft() < bytes + rendererDrawingRoom())
+        return false;
+    return mprotect(block, bytes, PROT_READ | PROT_WRITE) == 0;
 }
 
 void discardPages(void* block, size_t bytes)

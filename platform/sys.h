@@ -86,7 +86,12 @@ void freeLargeBlock(void* block, size_t bytes);
 // A range of address space whose pages are backed only once touched (aligned to 2 MB; null
 // when the system refuses, or when the process's limit of address space leaves less than twice
 // the size: see addressRangeBudget for what the ranges may take together). Discarding gives a part's pages back; the range stays usable.
+// Its pages are inaccessible until committed.
 void* reserveAddressRange(size_t bytes);
+// Makes [block, block + bytes) of such a range (whole pages) readable and writable; false where
+// the system refuses, or where the data-segment limit (ulimit -d) would leave the renderer less
+// than its room. Committed a stretch at a time: each call is a system call.
+bool commitAddressRange(void* block, size_t bytes);
 void discardPages(void* block, size_t bytes);
 // Discards the pages of many blocks (as discardPages each): blocks that touch are taken as one,
 // and where they hold many megabytes the work is cut into pieces run on several threads. The

@@ -189,8 +189,28 @@ private:
         const size_t at = (st.top + align - 1) / align * align;
         if (at + bytes > st.limit)
             throw std::bad_alloc();
+        if (at + bytes > st.committed)
+            commit(at + bytes);  // under the lock
         st.top = at + bytes;
         return base_ + at;
+    }
+
+    // Makes the range writable up to `end` and somewhat beyond (a quarter more of what is
+    // writable, at least 2 MB), so that a growing pool asks the system rarely; the side halves
+    // follow. The range is reserved inaccessible so that a data-segment limit counts only this.
+    static void commit(size_t end)
+    {
+        State& st = state();
+        const size_t want = std::max(end, st.committed + std::max(st.committed / 4, kHugeBytes));
+        const size_t to = std::min(st.limit, (want + kHugeBytes - 1) / kHugeBytes * kHugeBytes);
+        const size_t from = st.committed;
+        if (!platform::sys::commitAddressRange(base_ + from, to - from))
+            throw std::bad_alloc();
+        if constexpr (kHasSide)
+            for (unsigned half = 0; half < 2; ++half)
+                if (!platform::sys::commitAddressRange(sideBase_ + half * sideHalf_ + from / 2, (to - from) / 2))
+                    throw std::bad_alloc();  // the records' stretch stays writable, unused
+        st.committed = to;
     }
 
 public:
@@ -210,6 +230,7 @@ private:
         std::mutex mutex;
         size_t top = 0;    // offset of the first byte never handed out
         size_t limit = 0;  // size of the reserved range
+        size_t committed = 0;  // offset up to which the range is writable
         std::vector<void*> spare[kClasses];
     };
     static State& state()

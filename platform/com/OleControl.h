@@ -28,6 +28,9 @@ inline constexpr uint32_t DVASPECT_CONTENT = 1;
 // around it) reads back to tell the user why nothing came out.
 struct ControlState {
     bool hasContext = false;  // an OpenGL context was made when the window was created
+    // Without one, why not where the control knows (the process's memory limit too small for
+    // the renderer, one line naming it); empty otherwise.
+    std::string contextFailure;
     bool running = false;     // the control is started (Start is not 0)
     bool loading = false;     // a model is still on its way
     bool loadFailed = false;  // the model can never be loaded

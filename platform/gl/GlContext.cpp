@@ -53,35 +53,36 @@ unsigned drawingThreads()
 }
 
 // The renderer starts its drawing threads with its first context, and a frame waits for each
-// of them: one that could not be started (no address space left for its stack) keeps every
-// frame waiting for ever. Under a limit of address space the first context is made only where
-// the renderer has its room, and kept only once all its drawing threads run; else no context is
-// made at all. A thread names itself at once, or on a loaded machine after a while.
+// of them: one that could not be started (no room left for its stack under a limit) keeps every
+// frame waiting for ever. Under a limit (of address space or of the data segment) a context is
+// made only where the renderer has its room or its threads run already, and kept only once all
+// its drawing threads run. A thread names itself at once, or on a loaded machine after a while:
+// the wait has a bound, and a later context looks again rather than taking the answer over.
 std::mutex g_checkLock;
-bool g_rendererChecked = false;
-bool g_rendererStalls = false;
+bool g_rendererRuns = false;  // a context was kept: its threads all ran
+constexpr auto kThreadsStartWithin = std::chrono::seconds(10);
 
 OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
 {
-    std::lock_guard<std::mutex> lock(g_checkLock);
-    const size_t left = sys::addressSpaceLeft();
-    if (g_rendererStalls)
-        return nullptr;
-    if (g_rendererChecked || left == SIZE_MAX)
+    if (sys::addressSpaceLimit() == SIZE_MAX && sys::dataSegmentLimit() == SIZE_MAX)
         return makeContext(share, depthBits);
+    std::lock_guard<std::mutex> lock(g_checkLock);
     const unsigned threads = sys::rendererThreads();
-    if (left < sys::rendererRoom(threads) && drawingThreads() == 0)
+    if (g_rendererRuns)
+        return makeContext(share, depthBits);
+    if (!sys::rendererHasRoom(threads) && drawingThreads() == 0)
         return nullptr;  // checked again when more room is left
     OSMesaContext ctx = makeContext(share, depthBits);
     if (ctx == nullptr)
         return nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto deadline = std::chrono::steady_clock::now() + kThreadsStartWithin;
     while (drawingThreads() < threads && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    g_rendererChecked = true;
-    g_rendererStalls = drawingThreads() < threads;
-    // Such a context is left as it is: destroying it could wait for a missing thread too.
-    return g_rendererStalls ? nullptr : ctx;
+    // A context whose threads are missing is left as it is: destroying it could wait for one.
+    if (drawingThreads() < threads)
+        return nullptr;
+    g_rendererRuns = true;
+    return ctx;
 }
 }  // namespace
 

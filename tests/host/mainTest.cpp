@@ -3,7 +3,9 @@
 // first start's settings dialog answered with synthetic clicks.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -13,7 +15,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +30,7 @@
 #include <vector>
 
 #include "platform/Reason.h"
+#include "platform/AddressSpace.h"
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/BenchSupport.h"
@@ -509,19 +514,8 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
     // asked for as a download link is: with its query, without its fragment or its user.
     server.serve("/moved.stl?v=2", LoopbackHttpServer::redirect("/gone.stl"));
 
-    // The file system's own reasons. Permissions do not stop root: its overriding capabilities
-    // are dropped for that row (by setpriv), and the row is left out where that cannot be done.
+    // The file system's own reasons (a folder without permission: a test of its own, below).
     ASSERT_EQ(::symlink("loop.stl", files.file("loop.stl").c_str()), 0);
-    std::filesystem::create_directory(files.file("locked"));
-    put("locked/a.stl", "solid a\nendsolid a\n");
-    std::filesystem::permissions(files.file("locked"), std::filesystem::perms::owner_write);
-    struct Unlock {  // else the temporary folder could not be removed
-        std::string folder;
-        ~Unlock() { std::filesystem::permissions(folder, std::filesystem::perms::owner_all); }
-    } unlock{files.file("locked")};
-    const bool root = ::geteuid() == 0;
-    const std::vector<std::string> unprivileged = {"/usr/bin/setpriv", "--bounding-set", "-dac_override,-dac_read_search"};
-    const bool permissionsBite = !root || ::access(unprivileged[0].c_str(), X_OK) == 0;
     // A file one byte short of 4 GiB whose end holds no ZIP directory, refused before it is
     // read (sparse: no disk holds it); reading it would take more than the bound allows.
     std::filesystem::resize_file(put("zeros.zjv", ""), 0xFFFFFFFFu);
@@ -602,10 +596,6 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         {put("ascii.xml", descriptor("Z\xfcrich.zip", "a.zip", " encoding='US-ASCII'")),
          "ascii.xml\": holds the name 'Z\\xfcrich.zip', which is no US-ASCII text (the encoding it declares)"},
     };
-    if (permissionsBite)
-        cases.push_back({files.file("locked/a.stl"), "locked/a.stl\": permission denied", 0, root ? unprivileged : std::vector<std::string>{}});
-    else
-        std::cout << "[   NOTE   ] running as root without setpriv: the row of a folder without permission is left out\n";
     // All run at once: the server's refusal is retried for half a minute before the load fails.
     // Each keeps a debug log, which tells the reason once however often the load was retried.
     std::vector<std::unique_ptr<TempDir>> dirs;
@@ -644,6 +634,31 @@ TEST(TavoplexProgram, EachKindOfFailureSaysWhatFailedAndWhere)
         EXPECT_EQ(log.find("Loading failed: ", told + 20), std::string::npos) << log;
     }
     EXPECT_GE(logged, cases.size() - 6);
+}
+
+// Permissions do not stop root: its overriding capabilities are dropped for the run (by setpriv),
+// and the test says it is skipped where that cannot be done.
+TEST(TavoplexProgram, AModelInAFolderWithoutPermissionSaysSo)
+{
+    const bool root = ::geteuid() == 0;
+    const std::vector<std::string> unprivileged = {"/usr/bin/setpriv", "--bounding-set", "-dac_override,-dac_read_search"};
+    if (root && ::access(unprivileged[0].c_str(), X_OK) != 0)
+        GTEST_SKIP() << "running as root without setpriv: permissions would not stop the program";
+    TempDir files, dir;
+    std::filesystem::create_directory(files.file("locked"));
+    std::ofstream(files.file("locked/a.stl")) << "solid a\nendsolid a\n";
+    std::filesystem::permissions(files.file("locked"), std::filesystem::perms::owner_write);
+    struct Unlock {  // else the temporary folder could not be removed
+        std::string folder;
+        ~Unlock() { std::filesystem::permissions(folder, std::filesystem::perms::owner_all); }
+    } unlock{files.file("locked")};
+    RunningProgram program(startProgram(dir, {"FileName=" + files.file("locked/a.stl"), "--output", dir.file("a.bmp"),
+                                              "--size", "60x40"},
+                                        "", {}, 0, root ? unprivileged : std::vector<std::string>{}));
+    const ProgramRun run = outputsOf(dir, program.waitExit(kPatienceMs));
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, "tavoplex: cannot load the model: \"" + files.file("locked/a.stl") + "\": permission denied\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
 }
 
 // README.md's tables and the table of reasons say the same: every reason the program can give
@@ -1001,7 +1016,7 @@ TEST(TavoplexProgram, ModelsOfManySmallThingsCostInProportionToTheirCount)
 #endif  // a million parts take the sanitizers most of a minute; the loader's tests lower the limit
 }
 
-TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot)
+TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
@@ -1024,36 +1039,173 @@ TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot
         }
         std::ofstream(grid, std::ios::binary) << stl;
     }
+    // The least figure a line names, and a run that draws, under each limit.
+    std::vector<std::string> shortfalls;
+    auto run = [&](long memoryMB, const std::string& model, const std::vector<std::string>& env, long dataMB) {
+        std::filesystem::remove(bmp);
+        // The data-segment limit through a shell of its own, under the limit of address space.
+        const std::vector<std::string> wrapper =
+            dataMB > 0 ? std::vector<std::string>{"/bin/sh", "-c", "ulimit -d " + std::to_string(dataMB << 10) +
+                                                                       " && exec \"$0\" \"$@\""}
+                       : std::vector<std::string>{};
+        const auto start = std::chrono::steady_clock::now();
+        RunningProgram program(startProgram(dir, {"FileName=" + model, "--output", bmp, "--size", "120x90"}, "", env,
+                                            memoryMB << 10, wrapper));
+        const int status = program.started() ? program.waitExit(kPatienceMs) : -1;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return std::make_pair(outputsOf(dir, status), seconds);
+    };
     const struct {
-        long memoryMB;
+        long memoryMB;  // ulimit -v, none for 0
         const std::string& model;
         bool draws;        // else a line saying why not may do
         const char* says;  // what that line says, when it must come
         std::vector<std::string> env = {};
-    } rows[] = {// Too little even for the module's libraries to be mapped: the limit is still the reason.
+        long dataMB = 0;   // ulimit -d, none for 0
+        double withinSeconds = 0;  // a drawing run takes no longer than this
+    } rows[] = {// Too little even for the module's libraries to be mapped: the limit is still the reason,
+                // with the figure of a run whose libraries are in.
                 {150, triangle, false, "the address-space limit of 150 MB (ulimit -v) is too small"},
                 {256, triangle, false, "the address-space limit of 256 MB (ulimit -v) is too small"},
-                {400, triangle, false, nullptr}, {600, triangle, false, nullptr},
-                {1024, triangle, true, nullptr}, {2000, grid, true, nullptr},
+                {400, triangle, true, nullptr}, {600, triangle, true, nullptr},
+                // A context check that waited for threads the renderer never made took 30 s here.
+                {1024, triangle, true, nullptr, {}, 0, 10.0}, {2000, grid, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
-                {400, triangle, false, nullptr, {"GALLIUM_DRIVER=softpipe"}}};
+                {400, triangle, false, nullptr, {"GALLIUM_DRIVER=softpipe"}},
+                // The user's own arenas are counted, not overridden: each thread may take one.
+                {1024, triangle, true, nullptr, {"MALLOC_ARENA_MAX=8"}},
+                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small", {"MALLOC_ARENA_MAX=64"}},
+                // The data-segment limit counts what is writable: the pools' ranges once counted
+                // in full, and runs up to 2 GB ended in a signal or never ended.
+                {0, triangle, false, "the data-segment limit of 100 MB (ulimit -d) is too small", {}, 100},
+                {0, triangle, true, nullptr, {}, 256}, {0, triangle, true, nullptr, {}, 1024, 10.0},
+                {0, triangle, true, nullptr, {}, 6000}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.memoryMB);
-        std::filesystem::remove(bmp);
-        RunningProgram program(startProgram(dir, {"FileName=" + row.model, "--output", bmp, "--size", "120x90"}, "",
-                                            row.env, row.memoryMB << 10));
-        ASSERT_TRUE(program.started());
-        const int status = program.waitExit(kPatienceMs);
-        const ProgramRun run = outputsOf(dir, status);
+        SCOPED_TRACE(std::to_string(row.memoryMB) + " MB, data " + std::to_string(row.dataMB) + " MB" +
+                     (row.env.empty() ? "" : ", " + row.env[0]));
+        const auto [out, seconds] = run(row.memoryMB, row.model, row.env, row.dataMB);
         if (row.says) {
-            EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+            EXPECT_NE(out.err.find(row.says), std::string::npos) << out.err;
+            if (row.env.empty() && row.dataMB == 0)
+                shortfalls.push_back(out.err.substr(out.err.rfind(' ', out.err.size() - 5)));
         }
-        if (row.draws || status == 0) {
-            EXPECT_EQ(status, 0) << run.err;
+        if (row.draws || out.status == 0) {
+            EXPECT_EQ(out.status, 0) << out.err;
             EXPECT_TRUE(std::filesystem::exists(bmp));
+            if (row.withinSeconds > 0) {
+                EXPECT_LT(seconds, row.withinSeconds);
+            }
         } else {
-            EXPECT_EQ(status, 1) << run.err;  // -1: still running, above 128: a signal
-            EXPECT_EQ(programLines(run.err), 1) << run.err;
+            EXPECT_EQ(out.status, 1) << out.err;  // -1: still running, above 128: a signal
+            EXPECT_EQ(programLines(out.err), 1) << out.err;
+        }
+    }
+    // Whether the module's libraries were mapped or not, the line names one figure, and a run
+    // under it draws.
+    ASSERT_EQ(shortfalls.size(), 2u);
+    EXPECT_EQ(shortfalls[0], shortfalls[1]);
+    const long figure = std::atol(shortfalls[1].c_str());
+    ASSERT_GT(figure, 256);
+    const auto [atFigure, seconds] = run(figure, triangle, {}, 0);
+    EXPECT_EQ(atFigure.status, 0) << figure << " MB: " << atFigure.err;
+#endif
+}
+
+namespace {
+
+// The heaps the allocator has once four new threads hold memory at the same time: more than one
+// unless the arenas were cut to one (as a plan under a limit of address space does).
+int heapsOfFourThreads()
+{
+    std::atomic<int> holding{0};
+    std::atomic<bool> done{false};
+    std::array<std::atomic<void*>, 4> blocks{};  // seen from outside: the calls stay
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            blocks[i] = std::malloc(1000);
+            ++holding;
+            while (!done)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::free(blocks[i].exchange(nullptr));
+        });
+    while (holding < 4)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&text, &size);
+    malloc_info(0, out);
+    std::fclose(out);
+    done = true;
+    for (std::thread& t : threads)
+        t.join();
+    int heaps = 0;
+    for (const char* at = text; (at = std::strstr(at, "<heap nr=")) != nullptr; ++at)
+        ++heaps;
+    std::free(text);
+    return heaps;
+}
+
+}  // namespace
+
+// A program that only loads the module, under a limit of address space, finds its environment
+// and its allocator as they were: once the module's start set LP_NUM_THREADS and cut the arenas
+// for the whole process. The plan is the program's to apply, and it keeps a user's own count.
+TEST(TavoplexProgram, LoadingTheModuleUnderALimitChangesNothingInTheProgram)
+{
+    if (const char* module = std::getenv("TAVOPLEX_MODULE_PROBE")) {
+        // The probe, run in a process of its own under the limit: what it finds goes to stdout.
+        auto lpThreads = [] {
+            const char* value = std::getenv("LP_NUM_THREADS");
+            return std::string(value != nullptr ? value : "unset");
+        };
+        const std::string before = lpThreads();
+        void* handle = dlopen(module, RTLD_NOW | RTLD_LOCAL);
+        std::cout << "loaded " << (handle != nullptr) << "\nthreads " << before << " " << lpThreads() << "\nheaps "
+                  << heapsOfFourThreads() << "\n";
+        platform::sys::fitToAddressSpace();
+        std::cout << "planned " << lpThreads() << std::endl;
+        _exit(0);
+    }
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
+#else
+    const std::string module =
+        (std::filesystem::path(TAVOPLEX_PROGRAM).parent_path().parent_path() / "module" / "libtavoplex.so").string();
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    for (const char* given : {static_cast<const char*>(nullptr), "3"}) {
+        SCOPED_TRACE(given != nullptr ? given : "LP_NUM_THREADS unset");
+        TempDir dir;
+        std::vector<std::string> all = {"/bin/sh", "-c", "ulimit -v 2097152 && exec \"$0\" \"$@\"", self,
+                                        "--gtest_filter=TavoplexProgram.LoadingTheModuleUnderALimitChangesNothingInTheProgram"};
+        std::vector<std::string> env = {"TAVOPLEX_MODULE_PROBE=" + module, "PATH=/usr/bin:/bin"};
+        if (given != nullptr)
+            env.push_back(std::string("LP_NUM_THREADS=") + given);
+        std::vector<char*> argv, envp;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, dir.file("out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        RunningProgram probe(pid);
+        EXPECT_EQ(probe.waitExit(kPatienceMs), 0);
+        const std::string out = TempDir::read(dir.file("out.txt"));
+        const std::string kept = given != nullptr ? given : "unset";
+        EXPECT_NE(out.find("loaded 1\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("threads " + kept + " " + kept + "\n"), std::string::npos) << out;
+        EXPECT_EQ(out.find("heaps 1\n"), std::string::npos) << out;  // no mallopt
+        // The program's own plan: a count for the renderer, the user's where given.
+        if (given != nullptr) {
+            EXPECT_NE(out.find("planned 3\n"), std::string::npos) << out;
+        } else {
+            EXPECT_EQ(out.find("planned unset\n"), std::string::npos) << out;
         }
     }
 #endif

@@ -9,12 +9,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include <dlfcn.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/mman.h>
 #include <thread>
 
@@ -420,6 +423,17 @@ TEST(Sys, UnderALimitOfAddressSpaceTheRendererAndTheArenasTakeAShareOfItOnly)
         lastThreads = plan.rendererThreads;
     }
     EXPECT_EQ(lastThreads, 8u);
+    // A user's own arena count is kept and counted: each thread that allocates may take one.
+    const AddressSpacePlan eight = planAddressSpace(800 * kMB, 8, 8), sixtyFour = planAddressSpace(800 * kMB, 8, 64);
+    EXPECT_EQ(eight.mallocArenas, 8u);
+    EXPECT_GT(eight.needed, tight.needed + 6 * 64 * kMB);
+    EXPECT_LE(eight.needed, 800 * kMB);  // under 1 GB, once the libraries are in, it draws
+    EXPECT_GT(sixtyFour.needed, eight.needed);
+    EXPECT_LE(sixtyFour.rendererThreads, eight.rendererThreads);
+    // Under a data-segment limit the stacks count, the arenas only as used.
+    EXPECT_EQ(planDataSegment(100 * kMB, 8).rendererThreads, 0u);
+    EXPECT_EQ(planDataSegment(8000 * kMB, 8).rendererThreads, 8u);
+    EXPECT_EQ(planDataSegment(8000 * kMB, 8).mallocArenas, 0u);
     EXPECT_EQ(planAddressSpace(8000 * kMB, 2).rendererThreads, 2u);
     EXPECT_EQ(planAddressSpace(8000 * kMB, 1).rendererThreads, 0u);  // it draws on the caller there
     EXPECT_GT(rendererRoom(4), rendererRoom(2));
@@ -455,4 +469,53 @@ TEST(Sys, UnderALimitOfAddressSpaceTheRendererAndTheArenasTakeAShareOfItOnly)
     EXPECT_EQ(onOne, 0u);
     EXPECT_EQ(addressSpaceLimit() == SIZE_MAX, addressSpaceLeft() == SIZE_MAX);
     EXPECT_EQ(dataSegmentLimit() == SIZE_MAX, dataSegmentLeft() == SIZE_MAX);
+}
+
+// A record pool's range, reserved for many gigabytes, counts against the data-segment limit
+// (ulimit -d) only as far as it is committed; a commit that would leave the renderer less than
+// its room is refused, and then the limit is the one line that says why nothing is drawn.
+TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child's codes say which step failed.
+        constexpr size_t kMB = size_t(1) << 20;
+        setenv("LP_NUM_THREADS", "0", 1);
+        // The soft limit only, from what is used now: the hard one may not be raised again.
+        rlimit given{};
+        getrlimit(RLIMIT_DATA, &given);
+        auto limitTo = [&given](size_t moreThanUsed) {
+            rlimit far{given.rlim_max, given.rlim_max};
+            if (far.rlim_cur == RLIM_INFINITY)
+                far.rlim_cur = rlim_t(1) << 50;
+            setrlimit(RLIMIT_DATA, &far);
+            const size_t used = size_t(far.rlim_cur) - dataSegmentLeft();
+            rlimit limit{rlim_t(used + moreThanUsed), given.rlim_max};
+            return setrlimit(RLIMIT_DATA, &limit) == 0;
+        };
+        if (!limitTo(300 * kMB))
+            _exit(10);
+        char* range = static_cast<char*>(reserveAddressRange(size_t(4) << 30));
+        if (range == nullptr)
+            _exit(1);
+        if (!commitAddressRange(range, 64 * kMB))
+            _exit(2);
+        range[64 * kMB - 1] = 1;
+        if (commitAddressRange(range + 64 * kMB, 200 * kMB))
+            _exit(3);  // the renderer's room would be gone
+        if (!memoryShortfallReason().empty())
+            _exit(4);
+        if (!limitTo(100 * kMB))
+            _exit(5);
+        if (memoryShortfallReason().str().find("(ulimit -d) is too small") == std::string::npos) {
+            std::fprintf(stderr, "%s|%zu\n", memoryShortfallReason().data(), dataSegmentLeft());
+            _exit(6);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -3,7 +3,6 @@
 
 #include <dlfcn.h>
 
-#include "platform/AddressSpace.h"
 #include "platform/com/ObjectFactory.h"
 #include "platform/com/Registration.h"
 #include "platform/sys.h"
@@ -26,13 +25,10 @@ struct ModuleEntry {
 } g_moduleEntry;
 }  // namespace
 
-bool CTavoplexApp::InitInstance()
-{
-    // Under a limit of address space the renderer, which the first control starts, gets its room
-    // in whatever program holds the module; where there is none, no control gets a context.
-    platform::sys::fitToAddressSpace();
-    return true;
-}
+// Loading the module changes nothing in the program that loads it (its environment, its
+// allocator): under a memory limit the program applies the plan (fitToAddressSpace) itself, and
+// a control refuses to start the renderer where the room is short.
+bool CTavoplexApp::InitInstance() { return true; }
 
 int CTavoplexApp::ExitInstance() { return 0; }
 

@@ -132,6 +132,9 @@ public:
     // The one context of the control's life and the window's drawing surface.
     std::unique_ptr<platform::gl::GlContext> WindowContext;
     std::unique_ptr<platform::gl::GlSurface> WindowSurface;
+    // Why no context was made: the process's memory limit leaves the renderer too little room
+    // (one line naming the limit); empty otherwise.
+    RWCString ContextFailure;
 
     // ================= frames and drawing (frame entry, scene frame, parts) =================
     // (viewer/render/CTavoplexCtrlFrame.cpp: the frame entry, the empty screen, the scene frame

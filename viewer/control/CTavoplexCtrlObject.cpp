@@ -127,6 +127,9 @@ HResult CTavoplexCtrlObject::GetState(ControlState* state)
     state->hostFolder.assign(c.HostFolder.data(), c.HostFolder.length());
     state->writeFailure = c.BitmapFailure.str();
     state->failureReason.clear();
+    state->contextFailure.clear();
+    if (c.GLContext == nullptr)
+        state->contextFailure.assign(c.ContextFailure.data(), c.ContextFailure.length());
     if (c.LoadFailed) {
         state->failureReason.assign(c.FailureReason.data(), c.FailureReason.length());
     } else if (c.Loading && !c.LoaderInitialized) {

@@ -1,5 +1,6 @@
 // CTavoplexCtrl: the window procedure through which the host delivers its messages, and the
 // handlers of creation, destruction, size, paint and the 25 ms timer.
+#include "platform/AddressSpace.h"
 #include "platform/host/Host.h"
 #include "platform/host/Message.h"
 #include "platform/sys.h"
@@ -68,6 +69,16 @@ int CTavoplexCtrl::OnCreate()
 {
     if (HostSite != nullptr)
         SetHostFolderFromAddress(HostSite->pageAddress());
+    // Under a memory limit too small for the renderer, it is not started: its compiler would
+    // abort the whole program, which may be a host's page. The control stays without a context.
+    // Asked before anything is made, so that it says what the program said once it had loaded
+    // the module.
+    if (WindowContext == nullptr) {
+        const platform::ReasonText shortfall = platform::sys::memoryShortfallReason();
+        ContextFailure = RWCString(shortfall.data(), shortfall.length());
+        if (!shortfall.empty())
+            return 0;
+    }
     // The font's glyphs are rasterized while the renderer starts up.
     BitmapFontC::PrepareGlyphs();
     SetupPixelFormat();
