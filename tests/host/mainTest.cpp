@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -1034,6 +1035,37 @@ TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot
         }
         std::ofstream(grid, std::ios::binary) << stl;
     }
+    // Models whose own memory eats into the renderer's room near their threshold, where the
+    // renderer once ended the run by a signal mid-frame: 900,000 placements of one triangle,
+    // and a part of 968 triangles (a torus of 44 x 11 quadrilaterals, its edges drawn as lines)
+    // placed 2,000 times, as an assembly's repeated fasteners.
+    const std::string placements = dir.file("placements.zjv"), fasteners = dir.file("fasteners.zjv");
+    std::ofstream(placements, std::ios::binary)
+        << buildZip({{"model.txt", "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\nS{M{0 1 0 0 0 1 0 0 0 1 0 0 0}" +
+                                       repeated("ME{}", 900000) + "}\n"}});
+    {
+        constexpr int kAround = 44, kAcross = 11;
+        std::string text = "P{PL{";
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kAcross; ++j) {
+                const double u = 2 * M_PI * i / kAround, v = 2 * M_PI * j / kAcross, r = 10 + 3 * std::cos(v);
+                text += std::to_string(r * std::cos(u)) + " " + std::to_string(r * std::sin(u)) + " " +
+                        std::to_string(3 * std::sin(v)) + " ";
+            }
+        text += "}FL3{";
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kAcross; ++j) {
+                const int a = i * kAcross + j, b = (i + 1) % kAround * kAcross + j,
+                          c = (i + 1) % kAround * kAcross + (j + 1) % kAcross, d = i * kAcross + (j + 1) % kAcross;
+                for (int corner : {a, b, c, a, c, d})
+                    text += std::to_string(corner) + " ";
+            }
+        text += "}}\nS{";
+        for (int k = 0; k < 2000; ++k)
+            text += "M{0 1 0 0 0 1 0 0 0 1 " + std::to_string(30 * (k % 45)) + " " + std::to_string(30 * (k / 45)) +
+                    " 0}ME{}";
+        std::ofstream(fasteners, std::ios::binary) << buildZip({{"model.txt", text + "}\n"}});
+    }
     const struct {
         long memoryMB;
         const std::string& model;
@@ -1045,6 +1077,7 @@ TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot
                 {256, triangle, false, "the address-space limit of 256 MB (ulimit -v) is too small"},
                 {400, triangle, false, nullptr}, {600, triangle, false, nullptr},
                 {1024, triangle, true, nullptr}, {2000, grid, true, nullptr},
+                {600, placements, false, nullptr}, {450, fasteners, false, nullptr}, {700, fasteners, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
                 {400, triangle, false, nullptr, {"GALLIUM_DRIVER=softpipe"}}};
     for (const auto& row : rows) {
@@ -1064,6 +1097,12 @@ TEST(TavoplexProgram, UnderALimitOfAddressSpaceARunDrawsOrSaysAtOnceThatItCannot
         } else {
             EXPECT_EQ(status, 1) << run.err;  // -1: still running, above 128: a signal
             EXPECT_EQ(programLines(run.err), 1) << run.err;
+            // Said for want of memory, never as a picture that could not be written.
+            const bool known = run.err.find(": not enough memory to draw it\n") != std::string::npos ||
+                               run.err.find(": not enough memory to load it\n") != std::string::npos ||
+                               run.err.find("(ulimit -v) is too small") != std::string::npos ||
+                               run.err.find("cannot create an OpenGL context") != std::string::npos;
+            EXPECT_TRUE(known) << run.err;
         }
     }
 #endif
