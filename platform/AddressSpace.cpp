@@ -442,3 +442,15 @@ size_t addressRangeBudget()
 }
 
 }  // namespace platform::sys
+
+namespace platform::sys {
+
+bool rendererRoomLeft()
+{
+    if (addressSpaceLimit() == SIZE_MAX && dataSegmentLimit() == SIZE_MAX)
+        return true;
+    const size_t room = rendererRoom(0);
+    return addressSpaceLeft() >= room && dataSegmentLeft() >= room;
+}
+
+}  // namespace platform::sys

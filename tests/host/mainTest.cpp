@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -1039,6 +1040,37 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
         }
         std::ofstream(grid, std::ios::binary) << stl;
     }
+    // Models whose own memory eats into the renderer's room near their threshold, where the
+    // renderer once ended the run by a signal mid-frame: 900,000 placements of one triangle,
+    // and a part of 968 triangles (a torus of 44 x 11 quadrilaterals, its edges drawn as lines)
+    // placed 2,000 times, as an assembly's repeated fasteners.
+    const std::string placements = dir.file("placements.zjv"), fasteners = dir.file("fasteners.zjv");
+    std::ofstream(placements, std::ios::binary)
+        << buildZip({{"model.txt", "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}\nS{M{0 1 0 0 0 1 0 0 0 1 0 0 0}" +
+                                       repeated("ME{}", 900000) + "}\n"}});
+    {
+        constexpr int kAround = 44, kAcross = 11;
+        std::string text = "P{PL{";
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kAcross; ++j) {
+                const double u = 2 * M_PI * i / kAround, v = 2 * M_PI * j / kAcross, r = 10 + 3 * std::cos(v);
+                text += std::to_string(r * std::cos(u)) + " " + std::to_string(r * std::sin(u)) + " " +
+                        std::to_string(3 * std::sin(v)) + " ";
+            }
+        text += "}FL3{";
+        for (int i = 0; i < kAround; ++i)
+            for (int j = 0; j < kAcross; ++j) {
+                const int a = i * kAcross + j, b = (i + 1) % kAround * kAcross + j,
+                          c = (i + 1) % kAround * kAcross + (j + 1) % kAcross, d = i * kAcross + (j + 1) % kAcross;
+                for (int corner : {a, b, c, a, c, d})
+                    text += std::to_string(corner) + " ";
+            }
+        text += "}}\nS{";
+        for (int k = 0; k < 2000; ++k)
+            text += "M{0 1 0 0 0 1 0 0 0 1 " + std::to_string(30 * (k % 45)) + " " + std::to_string(30 * (k / 45)) +
+                    " 0}ME{}";
+        std::ofstream(fasteners, std::ios::binary) << buildZip({{"model.txt", text + "}\n"}});
+    }
     // The least figure a line names, and a run that draws, under each limit.
     std::vector<std::string> shortfalls;
     auto run = [&](long memoryMB, const std::string& model, const std::vector<std::string>& env, long dataMB) {
@@ -1070,6 +1102,7 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                 {400, triangle, true, nullptr}, {600, triangle, true, nullptr},
                 // A context check that waited for threads the renderer never made took 30 s here.
                 {1024, triangle, true, nullptr, {}, 0, 10.0}, {2000, grid, true, nullptr},
+                {600, placements, false, nullptr}, {450, fasteners, false, nullptr}, {700, fasteners, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
                 {400, triangle, false, nullptr, {"GALLIUM_DRIVER=softpipe"}},
                 // The user's own arenas are counted, not overridden: each thread may take one.
@@ -1098,6 +1131,12 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
         } else {
             EXPECT_EQ(out.status, 1) << out.err;  // -1: still running, above 128: a signal
             EXPECT_EQ(programLines(out.err), 1) << out.err;
+            // Said for want of memory, never as a picture that could not be written.
+            const bool known = out.err.find(": not enough memory to draw it\n") != std::string::npos ||
+                               out.err.find(": not enough memory to load it\n") != std::string::npos ||
+                               out.err.find(") is too small: drawing a model needs at least") != std::string::npos ||
+                               out.err.find("cannot create an OpenGL context") != std::string::npos;
+            EXPECT_TRUE(known) << out.err;
         }
     }
     // Whether the module's libraries were mapped or not, the line names one figure, and a run

@@ -14,6 +14,7 @@
 #include "services/config/CSConfigVal.h"
 #include "services/environment/RegistryAccess.h"
 #include "services/environment/TextExpansion.h"
+#include "viewer/render/DrawPacerC.h"
 #include "viewer/render/PartListCompileC.h"
 #include "viewer/textures/TextureC.h"
 #include "viewer/ui/ButtonCommandC.h"
@@ -95,9 +96,17 @@ CTavoplexCtrl::~CTavoplexCtrl()
 {
     // A compile still running reads the model and has contexts sharing the window's.
     AbandonPartLists();
-    // Whatever the owned objects hold in OpenGL goes while the control's context is current.
-    const bool current =
-        WindowContext != nullptr && WindowSurface != nullptr && WindowContext->makeCurrent(*WindowSurface);
+    // Whatever the owned objects hold in OpenGL goes while the control's context is current,
+    // once the renderer has drawn all it was given: deleting waits for that without a bound.
+    // A renderer that failed keeps them, and the context, to the process's end; with no context
+    // current, what the owned objects delete below is no call at all.
+    bool current = !RendererLost && WindowContext != nullptr && WindowSurface != nullptr &&
+                   WindowContext->makeCurrent(*WindowSurface);
+    if (current && !DrawPacerC::caughtUp()) {
+        RendererLost = true;
+        WindowContext->release();
+        current = false;
+    }
     // The hits of the last pick are owned by the list. The owned objects are let go here, in
     // this order and with the context current, not left to the members' own destruction,
     // which would come after the context is released.
@@ -114,6 +123,11 @@ CTavoplexCtrl::~CTavoplexCtrl()
             glDeleteTextures(1, &ShadowTexture);
         DeleteGearLists();
         WindowContext->release();
+    }
+    if (RendererLost) {
+        // Destroying the context would wait inside the renderer too; the surface is its buffer.
+        static_cast<void>(WindowContext.release());
+        static_cast<void>(WindowSurface.release());
     }
     WindowContext.reset();
     WindowSurface.reset();

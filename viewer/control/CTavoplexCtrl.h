@@ -143,6 +143,29 @@ public:
     // Draws one frame now: the empty screen while Start is 0, the loading frame while loading,
     // else the scene frame. A window without area shows nothing (only a load goes on).
     void RenderFrame();
+    // The frame itself, the lock taken (what RenderFrame runs).
+    void DrawFrameLocked();
+    // Before a step that asks the renderer for memory (a frame, a pass of one, compiling the
+    // model's lists, the picture's context): whether the renderer's room is still there under
+    // the process's limits. Where it is not, the load or the picture fails for want of memory
+    // to draw it (an earlier failure's reason kept) and the step is to be left out: the renderer
+    // cannot fail gracefully where its memory runs out, it ends the process.
+    bool RendererRoomLeft();
+    // A frame or picture failed for want of memory (to draw it, or to hold the picture's
+    // pixels): the load fails for want of memory to draw it, an earlier failure's reason kept.
+    void FailDrawing();
+    // Set by it; a picture clears it before its frames and writes no file once it is set.
+    bool DrawingFailed = false;
+    // Set once the renderer failed in a way it may not come back from: memory ran out inside
+    // a frame (the renderer's compiler throws through it, leaving its locks held), or it did
+    // not draw its work within DrawPacerC's bound (a thread of its own failed). From then on
+    // the lock is refused, so the control makes no OpenGL call: frames draw nothing, and its
+    // lists, textures and context are left to the process's end, since deleting them waits
+    // inside the renderer without a bound.
+    bool RendererLost = false;
+    // Sets it, from a frame that failed so: the load or picture fails (FailDrawing), a load
+    // still going ends.
+    void LoseRenderer();
     void DrawEmptyScreen();
     void DrawSceneFrame();
     // Projection, lights, modelview of the current view (read back into ModelViewMatrix,
@@ -371,6 +394,9 @@ public:
     // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp: the frame drawn while a model loads, which
     // runs the passes; viewer/loader/CTavoplexCtrlLoader.cpp: one pass over the phases)
     void DrawLoadingFrame();
+    // Where the renderer's room is gone (RendererRoomLeft): ends the load failed and gives
+    // true, the frame then drawing nothing.
+    bool EndLoadWithoutRoom();
     // True when this pass built the model; false with LoadFailed set when the load can never
     // succeed, else false with the work left for a later pass.
     bool RunLoader();

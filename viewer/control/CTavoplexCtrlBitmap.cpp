@@ -1,6 +1,7 @@
 // CTavoplexCtrl: rendering the isometric view into a BMP file through a second context that
 // shares display lists and textures with the window's (the file itself: CTavoplexCtrlBitmapFile.cpp).
 #include <memory>
+#include <new>
 
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
@@ -8,9 +9,13 @@
 
 int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32_t ySize)
 {
-    if (xSize < 1 || ySize < 1 || xSize > kMaxBitmapEdge || ySize > kMaxBitmapEdge || WindowContext == nullptr)
+    if (xSize < 1 || ySize < 1 || xSize > kMaxBitmapEdge || ySize > kMaxBitmapEdge || WindowContext == nullptr ||
+        RendererLost)
         return 1;
     BitmapFailure = platform::ReasonText();
+    // The picture's context and buffers are the renderer's memory too.
+    if (!RendererRoomLeft())
+        return 1;
     SavedGLContext = GLContext;
     SavedDeviceContext = DeviceContext;
     SavedGLLockCount = GLLockCount;
@@ -22,6 +27,9 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
     // A load whose last step fails while the picture is drawn (its lists are compiled behind
     // the frames before the last) leaves no file, as a load that fails before the picture.
     const bool listsFailedBefore = PartListsFailed;
+    // The same for a frame that found no room for the renderer: the picture would lack what
+    // it left out.
+    DrawingFailed = false;
     bool written = false;
     try {
         BitmapSurface = std::make_unique<platform::gl::GlSurface>(xSize, ySize);
@@ -45,7 +53,7 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
             RenderFrame();
             RenderingToBitmap = false;
             const MemoryBitmap bitmap{xSize, ySize, 1, 32, BitmapSurface.get()};
-            if (!PartListsFailed || listsFailedBefore) {
+            if ((!PartListsFailed || listsFailedBefore) && !DrawingFailed) {
                 if (std::unique_ptr<BitmapInfo> info = BuildBitmapInfo(bitmap))
                     written = WriteBitmapFile(filename, *info, bitmap);
             }
@@ -53,6 +61,15 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
     } catch (...) {
         // A failed pass ends the picture; the window is put back below all the same.
         written = false;
+        bool noMemory = RendererLost;
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            noMemory = true;
+        } catch (...) {
+        }
+        if (noMemory)
+            FailDrawing();
     }
     RenderingToBitmap = false;
     ModelLeftOut = false;

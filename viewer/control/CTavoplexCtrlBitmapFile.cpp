@@ -105,7 +105,8 @@ bool CTavoplexCtrl::WriteBitmapFile(const RWCString& filename, BitmapInfo& info,
         if (!fetchBits(bitmap, info, bits))
             return false;
     } catch (const std::bad_alloc&) {
-        BitmapFailure = platform::reasonText(platform::Reason::NotEnoughMemory);
+        // The picture cannot be made, whatever the file: the drawing failed, not the write.
+        FailDrawing();
         return false;
     }
 

@@ -21,6 +21,9 @@ using platform::reasonText;
 
 namespace {
 
+// Parts whose lists are compiled between two looks at the renderer's room.
+constexpr size_t kPartsPerRoomCheck = 1024;
+
 // How a fetch of the model ended: the bytes are there; it may work later (a missing file, a
 // server that did not answer); or it never will (the bytes are no archive, the entry is not
 // in it).
@@ -354,8 +357,13 @@ bool CTavoplexCtrl::RunLoader()
     SceneMax = Point3D(-1e300, -1e300, -1e300);
     WriteLog("    Make List from Mesh.\n");
     auto& parts = Parts->getParts();
-    for (size_t i = 0; i < parts.entries(); ++i)
+    for (size_t i = 0; i < parts.entries(); ++i) {
+        // The lists are the renderer's memory: looked at every so many parts, which is often
+        // enough for lists of small parts and cheap beside them.
+        if (i % kPartsPerRoomCheck == 0 && !RendererRoomLeft())
+            return false;
         MakeListFromMesh(parts[i]);
+    }
     ComputeBoundingBoxes(false);
     return true;
 }

@@ -2,6 +2,7 @@
 // passes and the screen with the gears and the "Calculating parts..." label.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <new>
 
 #include "platform/host/Host.h"
@@ -17,11 +18,26 @@ uint32_t CTavoplexCtrl::LoaderTick() const
     return HostSite != nullptr ? HostSite->clock().now() : platform::sys::tickCount();
 }
 
+bool CTavoplexCtrl::EndLoadWithoutRoom()
+{
+    if (RendererRoomLeft())
+        return false;
+    // Nothing more is drawn, gears and label included: the load ends failed.
+    if (Loading) {
+        Loading = false;
+        LoaderCount = std::max(LoaderCount, 6);
+        LogLoadFailure();
+    }
+    return true;
+}
+
 void CTavoplexCtrl::DrawLoadingFrame()
 {
     // A settings dialog opened by a loading frame runs modally; the frames that its message
     // loop delivers wait for it.
     if (SettingsDialogOpen)
+        return;
+    if (EndLoadWithoutRoom())
         return;
     WriteLog("  Set ViewPort for Loading screen.\n");
     SetupViewport();
@@ -83,6 +99,10 @@ void CTavoplexCtrl::DrawLoadingFrame()
             }
         }
     }
+
+    // The model's memory, read and built by now, may have taken the renderer's room.
+    if (EndLoadWithoutRoom())
+        return;
 
     if (LoaderCount == 6) {
         WriteLog("  Loader Count = 6.\n");

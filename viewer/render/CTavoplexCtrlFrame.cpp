@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "geometry/display/FEDisplayPartListC.h"
+#include "platform/AddressSpace.h"
 #include "platform/gl/GlSurface.h"
 #include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/DrawPacerC.h"
 #include "viewer/render/LineVisibilityC.h"
 #include "viewer/render/SceneState.h"
 #include "viewer/ui/PanelC.h"
@@ -189,12 +191,56 @@ RWCString centredText(bool debugging, const char* text)
 
 }  // namespace
 
+bool CTavoplexCtrl::RendererRoomLeft()
+{
+    if (platform::sys::rendererRoomLeft())
+        return true;
+    FailDrawing();
+    return false;
+}
+
+void CTavoplexCtrl::FailDrawing()
+{
+    DrawingFailed = true;
+    if (LoadFailed)
+        return;
+    LoadFailed = true;
+    SetFailureReason(LoaderInitialized ? ArchivePath : FileName, platform::reasonText(platform::Reason::NoMemoryToDraw));
+    if (!Loading)
+        LogLoadFailure();  // a loading frame tells it as it ends the load
+}
+
 void CTavoplexCtrl::RenderFrame()
 {
     if (!RenderingToBitmap)
         DeviceContext = WindowSurface.get();
     if (!LockOpenGL())
         return;
+    try {
+        DrawFrameLocked();
+    } catch (const std::bad_alloc&) {
+        LoseRenderer();
+        throw;
+    } catch (const DrawPacerC::Stalled&) {
+        LoseRenderer();
+        throw;
+    }
+}
+
+void CTavoplexCtrl::LoseRenderer()
+{
+    RendererLost = true;
+    // Nothing will be drawn any more: a load still going ends failed, for the want of memory
+    // that makes the renderer fail.
+    FailDrawing();
+    if (Loading) {
+        Loading = false;
+        LogLoadFailure();
+    }
+}
+
+void CTavoplexCtrl::DrawFrameLocked()
+{
     if (!RenderingToBitmap && HostSite != nullptr) {
         const platform::host::ClientSize size = HostSite->clientSize();
         WindowWidth = size.width;
@@ -241,6 +287,9 @@ void CTavoplexCtrl::DrawEmptyScreen()
 
 void CTavoplexCtrl::DrawSceneFrame()
 {
+    // Without the renderer's room the frame is left out: the load or picture fails instead.
+    if (!RendererRoomLeft())
+        return;
     // A frame that draws the model waits for its lists; one whose compile failed shows the
     // failed load instead.
     if (!ModelLeftOut)

@@ -53,7 +53,7 @@ void CTavoplexCtrl::BuildPalette()
 
 bool CTavoplexCtrl::LockOpenGL()
 {
-    if (GLContext == nullptr)
+    if (GLContext == nullptr || RendererLost)
         return false;
     GLLockCount += 1;
     if (GLLockCount == 1) {

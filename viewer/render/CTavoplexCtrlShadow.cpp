@@ -92,7 +92,8 @@ void CTavoplexCtrl::GenerateShadowTexture()
     const bool kept = key.filled && key == ShadowTextureDrawn;
     ShadowTextureDrawn = ShadowTextureKey();
 
-    if (Parts != nullptr) {
+    // Without the renderer's room the pass is left out (the frame's load or picture fails).
+    if (Parts != nullptr && RendererRoomLeft()) {
         const float grey = ShadowQuality == 2 ? kSoftShadowGrey : kHardShadowGrey;
         const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
         DrawPacerC pacer;

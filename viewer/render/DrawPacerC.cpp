@@ -21,7 +21,31 @@ bool fencesAvailable()
     return major > 3 || (major == 3 && minor >= 2);
 }
 
+unsigned clientWait(void* fence, uint64_t limitNs)
+{
+    // Without a flush the fence might never be reached; a wait ends when it is.
+    return glClientWaitSync(static_cast<GLsync>(fence), GL_SYNC_FLUSH_COMMANDS_BIT, limitNs);
+}
+
+bool signalled(unsigned status) { return status == GL_ALREADY_SIGNALED || status == GL_CONDITION_SATISFIED; }
+
 }  // namespace
+
+DrawPacerC::FenceWait DrawPacerC::fenceWait = clientWait;
+
+bool DrawPacerC::caughtUp(uint64_t limitNs)
+{
+    if (!fencesAvailable()) {
+        glFinish();  // nothing to bound it with
+        return true;
+    }
+    GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (fence == nullptr)
+        return false;
+    const bool done = signalled(fenceWait(fence, limitNs));
+    glDeleteSync(fence);
+    return done;
+}
 
 DrawPacerC::DrawPacerC() : haveFences(fencesAvailable()) {}
 
@@ -45,9 +69,11 @@ void DrawPacerC::add(size_t primitives)
     }
     void*& oldest = inFlight[stepCount % kStepsInFlight];
     if (oldest != nullptr) {
-        // Without a flush the fence might never be reached; a step's wait ends when it is.
-        glClientWaitSync(static_cast<GLsync>(oldest), GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
+        const bool done = signalled(fenceWait(oldest, kWaitLimitNs));
         glDeleteSync(static_cast<GLsync>(oldest));
+        oldest = nullptr;
+        if (!done)
+            throw Stalled();
     }
     oldest = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();

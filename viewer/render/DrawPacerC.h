@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <stdexcept>
 
 // Mesa's software renderer gathers the draws it is given into scenes for its threads and
 // queues up to 64 of them, each of up to tens of megabytes. A pass over many instances fills
@@ -13,8 +15,25 @@
 // keeps this thread busy (lines made into triangles). Waiting changes no pixel.
 //
 // Made and used with a context current (where fences are missing it waits with glFinish).
+//
+// A wait is bounded: a renderer thread that failed (no memory for its work) never draws its
+// step, and waiting for it would keep the process for ever. A step not drawn within the bound
+// throws Stalled, and the renderer is not to be trusted with any further call.
 class DrawPacerC {
 public:
+    struct Stalled : std::runtime_error {
+        Stalled() : std::runtime_error("the renderer did not draw its work in time") {}
+    };
+    // How long a wait for the renderer may take. A step is drawn in well under a second; the
+    // unthreaded renderer at the largest picture takes some seconds.
+    static constexpr uint64_t kWaitLimitNs = uint64_t(60) * 1000 * 1000 * 1000;
+    // Waits, within the bound, until the renderer has drawn everything handed to it so far;
+    // false when it has not by then. Made with a context current.
+    static bool caughtUp(uint64_t limitNs = kWaitLimitNs);
+    // The wait on a fence (glClientWaitSync); a test puts in one that never sees it signal.
+    using FenceWait = unsigned (*)(void* fence, uint64_t limitNs);
+    static FenceWait fenceWait;
+
     // Primitives of a step, and what one draw's own state counts as.
     static constexpr size_t kWorkPerStep = size_t(1) << 20;
     static constexpr size_t kWorkPerDraw = 64;
@@ -26,7 +45,8 @@ public:
     DrawPacerC(const DrawPacerC&) = delete;
     DrawPacerC& operator=(const DrawPacerC&) = delete;
 
-    // One draw of about this many primitives (triangles or lines) was handed over.
+    // One draw of about this many primitives (triangles or lines) was handed over. Throws
+    // Stalled where a step before it is not drawn within kWaitLimitNs.
     void add(size_t primitives);
     // Steps ended so far (each one a wait).
     size_t steps() const { return stepCount; }

@@ -1,15 +1,21 @@
 // Tests of the parts' surfaces, face colours, placements, lines and screw threads in the
-// presented frame.
+// presented frame, and of the draw pacer that keeps the renderer's queue short.
 #include <GL/gl.h>
+#include <GL/glext.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "geometry/mesh/FEMeshThreadC.h"
+#include "platform/gl/GlContext.h"
+#include "platform/gl/GlSurface.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/viewer/render/DrawTestSupport.h"
+#include "viewer/render/DrawPacerC.h"
 #include "viewer/render/LineVisibilityC.h"
 
 namespace {
@@ -714,4 +720,133 @@ TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWer
     // A frame finds them ahead and leaves nothing pending behind it.
     c.RenderFrame();
     EXPECT_EQ(c.PendingLineVisibility, nullptr);
+}
+
+namespace {
+
+// The renderer's own wait, and what the pacer saw of it.
+DrawPacerC::FenceWait g_realWait = nullptr;
+int g_waits = 0, g_signalled = 0;
+
+unsigned countedWait(void* fence, uint64_t limitNs)
+{
+    const unsigned status = g_realWait(fence, limitNs);
+    ++g_waits;
+    g_signalled += status == GL_ALREADY_SIGNALED || status == GL_CONDITION_SATISFIED;
+    return status;
+}
+
+// A renderer whose threads never draw: no fence signals in time.
+unsigned neverSignalled(void*, uint64_t) { return GL_TIMEOUT_EXPIRED; }
+
+// Puts the renderer's own wait back however the test ends.
+struct RealFenceWait {
+    RealFenceWait() { g_realWait = DrawPacerC::fenceWait; }
+    ~RealFenceWait() { DrawPacerC::fenceWait = g_realWait; }
+};
+
+}  // namespace
+
+TEST(DrawPacerC, PacedPassDrawsTheSamePixelsAndWaitsForEachStepBeforeTheLastTwo)
+{
+    // Three and a half steps of small triangles in draws of 4,096, each draw a colour of its
+    // own over the one before: handed over paced and not, the same pixels.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    const RealFenceWait real;
+    DrawPacerC::fenceWait = countedWait;
+    ASSERT_TRUE(c.LockOpenGL());
+    constexpr size_t kPerDraw = 4096;
+    const size_t draws = (DrawPacerC::kWorkPerStep * 7 / 2) / (kPerDraw + DrawPacerC::kWorkPerDraw) + 1;
+    std::vector<GLfloat> corners;
+    for (size_t i = 0; i < kPerDraw; ++i) {
+        const float x = float(i % 64) / 32.0f - 1.0f, y = float(i / 64 % 64) / 32.0f - 1.0f;
+        corners.insert(corners.end(), {x, y, x + 0.05f, y, x, y + 0.05f});
+    }
+    auto pass = [&](bool paced) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_LIGHTING);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(2, GL_FLOAT, 0, corners.data());
+        DrawPacerC pacer;
+        for (size_t d = 0; d < draws; ++d) {
+            glColor3ub(GLubyte(d * 37), GLubyte(d * 11), GLubyte(d));
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(kPerDraw * 3));
+            if (paced)
+                pacer.add(kPerDraw);
+        }
+        glDisableClientState(GL_VERTEX_ARRAY);
+        std::vector<uint8_t> rgba(64 * 64 * 4);
+        glReadPixels(0, 0, 64, 64, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        EXPECT_EQ(pacer.steps(), paced ? 3u : 0u);
+        return rgba;
+    };
+    const std::vector<uint8_t> unpaced = pass(false);
+    EXPECT_EQ(g_waits, 0);
+    const std::vector<uint8_t> paced = pass(true);
+    // The third step waits for the first; each wait ends with its fence signalled.
+    EXPECT_EQ(g_waits, 1);
+    EXPECT_EQ(g_signalled, 1);
+    EXPECT_TRUE(paced == unpaced);
+    EXPECT_NE(std::count(unpaced.begin(), unpaced.end(), 0), std::ptrdiff_t(unpaced.size() * 3 / 4));  // not black
+    c.UnlockOpenGL();
+}
+
+TEST(DrawPacerC, RendererThatDoesNotDrawInTimeIsLeftWithTheControlsObjects)
+{
+    // A frame whose step is not drawn within the bound ends, the renderer lost: later frames
+    // draw nothing, and the control goes without deleting its lists (which would wait inside
+    // the renderer without a bound) or its context.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    FEDisplayPartC* cube = makeCube(1.0, feColor(0.2f, 0.4f, 0.8f, 0.0f));
+    auto* model = modelOf(cube, {});
+    // Enough placements for three of the pacer's steps in one pass.
+    for (int i = 0; i < 50000; ++i) {
+        const TransformMatrix at = translation(double(i % 250), double(i / 250), 0.0);
+        model->addInstance(new FEDisplayPartRefC(0, cube, at, at));
+    }
+    installParts(c, model);
+    const GLuint font = c.Font.ListBase;
+    ASSERT_NE(font, GLuint(-1));
+    const RealFenceWait real;
+    DrawPacerC::fenceWait = neverSignalled;
+    v.paint();
+    EXPECT_TRUE(c.RendererLost);
+    EXPECT_FALSE(c.LockOpenGL());
+    platform::gl::GlContext* context = c.WindowContext.get();
+    v.close();
+    // The context is left in place with the lists it shares.
+    platform::gl::GlSurface surface(4, 4);
+    const std::unique_ptr<platform::gl::GlContext> other = platform::gl::GlContext::create(context, 24);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(other->makeCurrent(surface));
+    EXPECT_TRUE(glIsList(font));
+    other->release();
+}
+
+TEST(DrawPacerC, ControlGoesWithoutDeletingWhereTheRendererHasNotCaughtUp)
+{
+    // No frame stalled, but the renderer has not drawn what it was given when the control goes.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    const GLuint font = c.Font.ListBase;
+    platform::gl::GlContext* context = c.WindowContext.get();
+    {
+        const RealFenceWait real;
+        DrawPacerC::fenceWait = neverSignalled;
+        v.close();
+    }
+    platform::gl::GlSurface surface(4, 4);
+    const std::unique_ptr<platform::gl::GlContext> other = platform::gl::GlContext::create(context, 24);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(other->makeCurrent(surface));
+    EXPECT_TRUE(glIsList(font));
+    other->release();
 }
