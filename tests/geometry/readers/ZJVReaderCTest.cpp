@@ -350,6 +350,11 @@ TEST(ZJVReader, FirstPartAndMergedInstances)
     EXPECT_TRUE(merged.getBoundingBox(lo, hi));
     EXPECT_EQ(lo, Point3D(0, 0, 0));
     EXPECT_EQ(hi, Point3D(11, 1, 0));
+    // A byte-order mark is no part of the first block's keyword here either.
+    fill(reader, "\xEF\xBB\xBFP{N{tri}}P{N{other}}");
+    FEMeshPartC marked;
+    EXPECT_TRUE(reader.parseFirstPart(&marked));
+    EXPECT_EQ(marked.getName(), "tri");
 
     ZJVReaderC single;
     fill(single, "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}S{M{0 1 0 0 0 1 0 0 0 1 0 0 5}ME{0}}");
