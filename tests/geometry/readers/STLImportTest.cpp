@@ -244,6 +244,8 @@ TEST(STLImport, TextFirstWordAndModelEnd)
          kSTLOk, 2},
         {"... without a name", "solid\r" + crLines(facet), kSTLOk, 1},
         {"... a body without facets", "solid e\rendsolid e\r", kSTLOk, 0},
+        {"... nor names", "solid\rendsolid\r", kSTLOk, 0},
+        {"... after a byte-order mark", "\xEF\xBB\xBFsolid x\r" + crLines(facet), kSTLOk, 1},
         {"... longer than a binary header, no triangle made of its text",
          "solid " + std::string(300, 'n') + "\n  endsolid " + std::string(300, 'n'), kSTLOk, 0},
         // Text saved with the UTF-8 byte-order mark before it reads as the text it is.

@@ -174,6 +174,10 @@ TEST(ZJVReader, BlockStructureEdgeCasesAndTheFirstThingThatIsNoBlock)
         {"part left open", "P{N{a}", 1, ""},
         {"unknown block", "P{}\n\nX{1}\nwords", 1, "ZJV line 3: unknown block 'X{'"},
         {"byte-order mark before the text", "\xEF\xBB\xBFP{}\nP{}\n", 2, ""},
+        {"... alone", "\xEF\xBB\xBF", 0, ""},
+        // Lines are counted as the file has them, the mark's bytes included.
+        {"... and an unknown block", "\xEF\xBB\xBF\nP{}\n\nX{1}", 1, "ZJV line 4: unknown block 'X{'"},
+        {"... twice", "\xEF\xBB\xBF\xEF\xBB\xBFP{}", 0, "ZJV line 1: unknown block '\xEF\xBB\xBFP{'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -346,6 +350,11 @@ TEST(ZJVReader, FirstPartAndMergedInstances)
     EXPECT_TRUE(merged.getBoundingBox(lo, hi));
     EXPECT_EQ(lo, Point3D(0, 0, 0));
     EXPECT_EQ(hi, Point3D(11, 1, 0));
+    // A byte-order mark is no part of the first block's keyword here either.
+    fill(reader, "\xEF\xBB\xBFP{N{tri}}P{N{other}}");
+    FEMeshPartC marked;
+    EXPECT_TRUE(reader.parseFirstPart(&marked));
+    EXPECT_EQ(marked.getName(), "tri");
 
     ZJVReaderC single;
     fill(single, "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2}}S{M{0 1 0 0 0 1 0 0 0 1 0 0 5}ME{0}}");
@@ -549,6 +558,7 @@ TEST(ZJVReader, TheCountTakesTheTokensTheBlocksTake)
         "P {}P{X{P{}}}P{}",                    // not a part; an unknown block's content
         "S{ME{}}P{}S{M{0}ME{}ME{}M{-1}ME{}M{1}ME{}}P{}S{N{ME{}}ME{}M{1}ME{}}",
         "P{}S{M{0 ME{}ME{}}",                  // a list that ends at "ME{"
+        "\xEF\xBB\xBFP{}P{}S{ME{}}",           // counted past a byte-order mark, as it is read
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);
