@@ -409,6 +409,7 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     std::filesystem::create_directory(dir.file("folder.stl"));
     std::filesystem::create_directory(dir.file("folder.bmp"));
     std::filesystem::create_symlink("loop.bmp", dir.file("loop.bmp"));
+    std::filesystem::create_symlink("nothere.bmp", dir.file("dangling.bmp"));
     const std::string source = TAVO_SOURCE_DIR;
     const std::string noModel = "tavoplex: cannot load the model: no model was named (FileName is empty)\n";
     const Case cases[] = {
@@ -439,6 +440,9 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName=samples/bracket.stl", "--output", dir.file("folder.bmp")}, 1, "folder.bmp\": is a folder, not a file\n"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("loop.bmp")}, 1,
          "loop.bmp\": too many symbolic links (a loop)\n"},
+        // The folder is there; the file the link names is not, and is not made.
+        {{"FileName=samples/bracket.stl", "--output", dir.file("dangling.bmp")}, 1,
+         "dangling.bmp\": is a link to \"nothere.bmp\", which is not there\n"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         // A number the control cannot read would leave the parameter as it was, without a word.
         {{"Start=abc", "--output", dir.file("a.bmp")}, 2, "tavoplex: Start \"abc\" is not a number\n", 2},
@@ -464,7 +468,7 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         if (k.lines == 2) {
             EXPECT_NE(run.err.find("\ntavoplex: --help lists the options\n"), std::string::npos) << run.err;
         }
-        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp"})
+        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp", "nothere.bmp"})
             EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
     }
     // The name's case does not matter.
