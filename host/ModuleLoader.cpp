@@ -66,14 +66,21 @@ std::string ModuleLoader::imagesAddress() const
     return "file://" + (module.parent_path() / "images").string();
 }
 
-ModuleLoader::ControlPtr ModuleLoader::createControl(std::string& error)
+ModuleLoader::ControlPtr ModuleLoader::createControl(std::vector<platform::com::PropertyInfo>& properties,
+                                                     std::string& error)
 {
-    platform::com::OleControl* control = nullptr;
+    platform::com::OleControl* made = nullptr;
     if (!platform::com::succeeded(module_.createInstance(CLSID_Tavoplex, platform::com::IID_OleControl,
-                                                          reinterpret_cast<void**>(&control))) ||
-        control == nullptr) {
+                                                          reinterpret_cast<void**>(&made))) ||
+        made == nullptr) {
         error = "the module \"" + path_ + "\" cannot make the control";
         return nullptr;
     }
-    return ControlPtr(control);
+    ControlPtr control(made);
+    // A control that cannot say which parameters it takes is no control of this host's.
+    if (!platform::com::succeeded(control->GetProperties(&properties))) {
+        error = "the module \"" + path_ + "\" cannot make the control";
+        return nullptr;
+    }
+    return control;
 }

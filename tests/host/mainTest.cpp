@@ -450,6 +450,17 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"BorderAlpha=nan"}, 2, "BorderAlpha \"nan\" is not a number\n", 2},
         {{"BorderAlpha=1e40"}, 2, "BorderAlpha \"1e40\" is not a number from -3.4e38 to 3.4e38", 2},
         {{"Buttons=\x1b[2J"}, 2, "Buttons \"\\x1b[2J\" is not a number", 2},
+        {{"Logo=abc"}, 2, "Logo \"abc\" is not a number\n", 2},
+        // So would a colour: black, where the page meant another.
+        {{"ColorTL=#GGGGGG"}, 2, "tavoplex: ColorTL \"#GGGGGG\" is not a colour (RRGGBB or AARRGGBB", 2},
+        {{"ColorTL=red"}, 2, "ColorTL \"red\" is not a colour", 2},
+        {{"ColorPanelOut=#12345"}, 2, "ColorPanelOut \"#12345\" is not a colour", 2},
+        {{"ColorLabelText=#80FF00001"}, 2, "ColorLabelText \"#80FF00001\" is not a colour", 2},
+        // And a name it does not have: names are exact, case included.
+        {{"Filename=samples/bracket.stl", "--output", dir.file("a.bmp")}, 2,
+         "tavoplex: the control has no parameter \"Filename\" (did you mean \"FileName\"?)\n", 2},
+        {{"Gird=0"}, 2, "the control has no parameter \"Gird\" (did you mean \"Grid\"?)\n", 2},
+        {{"bORDER=1"}, 2, "no parameter \"bORDER\" (did you mean \"Border\"?)\n", 2},
         {{"--colour"}, 2, "unknown option", 2},
         {{"FileName"}, 2, "neither an option nor Name=value", 2},
         {{"--size"}, 2, "--size needs a value", 2},
@@ -471,8 +482,9 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp", "nothere.bmp"})
             EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
     }
-    // The name's case does not matter.
-    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30"});
+    // The name's case does not matter; every form of colour the control reads is taken.
+    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30",
+                                              "ColorTL=ff8000", "ColorTR=#80FF0000", "ColorBL=#85c7e9", "ColorBR=80ff00AA"});
     EXPECT_EQ(upper.status, 0) << upper.err;
     EXPECT_TRUE(std::filesystem::exists(dir.file("A.BMP")));
     // A text STL without facets is no failure: the empty scene, as a binary one of no facet.
