@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
+#include "foundation/RWCString.h"
+#include "math/feColor.h"
 #include "platform/com/Variant.h"
 
 using platform::Reason;
@@ -31,25 +34,69 @@ bool parseSide(const std::string& text, int& out)
     return true;
 }
 
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 bool hasBmpExtension(const std::string& name)
 {
     if (name.size() < 4)
         return false;
-    std::string ext = name.substr(name.size() - 4);
-    for (char& c : ext)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".bmp";
+    return lowerCase(name.substr(name.size() - 4)) == ".bmp";
 }
 
-// A parameter the control reads as a number, read here as the control reads it: a text it
-// cannot read would leave the parameter as it was without a word (Start at 0, drawing nothing).
-bool checkNumber(const std::string& name, const std::string& value, platform::ReasonText& error)
+// The number of single-character insertions, deletions and replacements between a and b.
+size_t editDistance(const std::string& a, const std::string& b)
 {
-    static const char* const kWhole[] = {"Grid",    "Axes",       "Logo", "Border", "BorderSize",
-                                         "Buttons", "ButtonSize", "Start"};
-    const bool whole = std::find(std::begin(kWhole), std::end(kWhole), name) != std::end(kWhole);
-    if (!whole && name != "BorderAlpha")
-        return true;
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t replaced = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
+            diagonal = row[j];
+            row[j] = std::min({replaced, row[j] + 1, row[j - 1] + 1});
+        }
+    }
+    return row[b.size()];
+}
+
+// The property name a mistyped one most likely meant: the same name in another case, else the
+// one fewest edits away (case aside), the first in the table on a tie.
+std::string nearest(const std::string& name, const std::vector<platform::com::PropertyInfo>& properties)
+{
+    const std::string lower = lowerCase(name);
+    std::string best;
+    size_t bestDistance = std::numeric_limits<size_t>::max();
+    for (const platform::com::PropertyInfo& property : properties) {
+        const size_t distance = editDistance(lower, lowerCase(property.name));
+        if (distance < bestDistance) {
+            best = property.name;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// A value read as the control reads it: a text it cannot read would leave the parameter as it
+// was without a word (Start at 0, drawing nothing; a colour black).
+bool checkValue(const platform::com::PropertyInfo& property, const std::string& value, platform::ReasonText& error)
+{
+    using Kind = platform::com::PropertyInfo::Kind;
+    const std::string& name = property.name;
+    if (property.kind == Kind::Text) {
+        feColor colour;
+        if (!property.colour || colour.setFromString(RWCString(value.data(), value.size())))
+            return true;
+        error = reasonText(Reason::NotAColour, name, value);
+        return false;
+    }
+    const bool whole = property.kind == Kind::Long;
     const platform::com::Variant text = platform::com::Variant::fromText(value);
     double real = 0.0;
     const bool number = text.toDouble(real) && std::isfinite(real);
@@ -129,11 +176,24 @@ bool HostOptions::parse(const std::vector<std::string>& args, const std::string&
                 error = reasonText(Reason::NeitherOptionNorParameter, arg);
                 return false;
             }
-            const std::string name = arg.substr(0, eq);
-            if (!checkNumber(name, arg.substr(eq + 1), error))
-                return false;
-            params[name] = arg.substr(eq + 1);
+            params[arg.substr(0, eq)] = arg.substr(eq + 1);
         }
+    }
+    return true;
+}
+
+bool HostOptions::checkParams(const std::vector<platform::com::PropertyInfo>& properties, platform::ReasonText& error) const
+{
+    for (const auto& [name, value] : params) {
+        // The control matches names exactly: "Filename" would be dropped without a word.
+        const auto known = std::find_if(properties.begin(), properties.end(),
+                                        [&](const platform::com::PropertyInfo& p) { return p.name == name; });
+        if (known == properties.end()) {
+            error = reasonText(Reason::NoSuchParameter, name, nearest(name, properties));
+            return false;
+        }
+        if (!checkValue(*known, value, error))
+            return false;
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Reason.h"
+#include "platform/com/PropertyExchange.h"
 
 struct HostOptions {
     // Object parameters as the page gives them (Name=value), names exact.
@@ -22,6 +23,11 @@ struct HostOptions {
     // Parses argv; false with a one-line message in error when the line cannot be used.
     // workingFolder gives the default page: the folder itself as a file address.
     bool parse(const std::vector<std::string>& args, const std::string& workingFolder, platform::ReasonText& error);
+
+    // Checks the parameters against the control's properties, before the control takes them
+    // without a word: a name it does not have (naming the nearest it has), and a number or a
+    // colour it could not read. False with a one-line message in error.
+    bool checkParams(const std::vector<platform::com::PropertyInfo>& properties, platform::ReasonText& error) const;
 
     static const char* usage();
 };

@@ -66,14 +66,21 @@ std::string ModuleLoader::imagesAddress() const
     return "file://" + (module.parent_path() / "images").string();
 }
 
-ModuleLoader::ControlPtr ModuleLoader::createControl(platform::ReasonText& error)
+ModuleLoader::ControlPtr ModuleLoader::createControl(std::vector<platform::com::PropertyInfo>& properties,
+                                                     platform::ReasonText& error)
 {
-    platform::com::OleControl* control = nullptr;
+    platform::com::OleControl* made = nullptr;
     if (!platform::com::succeeded(module_.createInstance(CLSID_Tavoplex, platform::com::IID_OleControl,
-                                                          reinterpret_cast<void**>(&control))) ||
-        control == nullptr) {
+                                                          reinterpret_cast<void**>(&made))) ||
+        made == nullptr) {
         error = platform::reasonText(platform::Reason::ModuleCannotMakeControl, path_);
         return nullptr;
     }
-    return ControlPtr(control);
+    ControlPtr control(made);
+    // A control that cannot say which parameters it takes is no control of this host's.
+    if (!platform::com::succeeded(control->GetProperties(&properties))) {
+        error = platform::reasonText(platform::Reason::ModuleCannotMakeControl, path_);
+        return nullptr;
+    }
+    return control;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Reason.h"
 #include "platform/com/InprocModule.h"
@@ -23,8 +24,9 @@ public:
 
     // Loads and registers the module at path; false with a one-line error when it cannot.
     bool load(const std::string& path, platform::ReasonText& error);
-    // A new control; null with a one-line error when the module cannot make one.
-    ControlPtr createControl(platform::ReasonText& error);
+    // A new control, with the list of its persistent properties; null with a one-line error
+    // when the module cannot make one.
+    ControlPtr createControl(std::vector<platform::com::PropertyInfo>& properties, platform::ReasonText& error);
     // The file:// address of the viewer's images, which the build puts beside the module
     // (images/ in the module's folder), as the panels' BasePath takes it.
     std::string imagesAddress() const;

@@ -147,24 +147,16 @@ ControlState stateOf(OleControl& control)
     return state;
 }
 
-// Places the control made by the module in the host and hands it the page's parameters; null
-// with the message written when the module cannot make one.
-ModuleLoader::ControlPtr placeControl(ModuleLoader& loader, platform::host::Host& host, HostOptions& options)
+// Places the control made by the module in the host and hands it the page's parameters.
+void placeControl(OleControl& control, platform::host::Host& host, const ModuleLoader& loader, HostOptions& options)
 {
-    ReasonText error;
-    ModuleLoader::ControlPtr control = loader.createControl(error);
-    if (!control) {
-        tell(error);
-        return nullptr;
-    }
-    control->SetClientSite(&host);
+    control.SetClientSite(&host);
     // The host places the control running unless the line says otherwise, and the panels'
     // images come from the module's own unless the line names another place, so that a
     // picture does not depend on whether an earlier run had cached them.
     options.params.emplace("Start", "1");
     options.params.emplace("BasePath", loader.imagesAddress());
-    control->LoadProperties(options.params);
-    return control;
+    control.LoadProperties(options.params);
 }
 
 // Loads the model and renders it into the picture through the control's scripted method, as a
@@ -179,16 +171,16 @@ bool loadAndCreateBmp(OleControl& control, const std::string& model, const HostO
            result == "0";
 }
 
-int renderToFile(ModuleLoader& loader, HostOptions& options)
+int renderToFile(const ModuleLoader& loader, ModuleLoader::ControlPtr made, HostOptions& options)
 {
     // No window is shown: the control sits in one without area, so that only the picture,
     // drawn in its own context at the asked size, costs frames of the model.
     OffscreenHost host(0, 0);
     host.setPageAddress(options.page);
     host.setDialogAnswer(answerWithNormalDetail);
-    ModuleLoader::ControlPtr control = placeControl(loader, host, options);
-    if (!control)
-        return 1;
+    // Released before the host it is placed in.
+    ModuleLoader::ControlPtr control = std::move(made);
+    placeControl(*control, host, loader, options);
     control->WindowMessage(Message::create());
     ControlState state = stateOf(*control);
     if (!state.hasContext) {
@@ -223,7 +215,7 @@ int renderToFile(ModuleLoader& loader, HostOptions& options)
     return 0;
 }
 
-int showWindow(ModuleLoader& loader, HostOptions& options)
+int showWindow(const ModuleLoader& loader, ModuleLoader::ControlPtr made, HostOptions& options)
 {
     ReasonText error;
     auto host = platform::host::X11Host::open(nullptr, options.width, options.height, "Tavoplex", error);
@@ -234,9 +226,9 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     }
     host->setPageAddress(options.page);
     host->setScript(kScriptFunction, printScriptCall);
-    ModuleLoader::ControlPtr control = placeControl(loader, *host, options);
-    if (!control)
-        return 1;
+    // Released before the host it is placed in.
+    ModuleLoader::ControlPtr control = std::move(made);
+    placeControl(*control, *host, loader, options);
     // A load that fails later (a server that refuses the model) is told when it fails; the
     // window stays, showing the failure, and the program's result says it once closed.
     bool failed = false;
@@ -273,6 +265,15 @@ int showWindow(ModuleLoader& loader, HostOptions& options)
     return failed ? 1 : 0;
 }
 
+// One line says what is wrong with the command line; the usage is a command away, as the
+// second line says.
+int refuseCommandLine(const ReasonText& error)
+{
+    tell(error);
+    tell(reasonText(Reason::HelpListsOptions));
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -282,12 +283,8 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     HostOptions options;
     ReasonText error;
-    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), workingFolder(), error)) {
-        // One line says what is wrong; the usage is a command away, as the second line says.
-        tell(error);
-        tell(reasonText(Reason::HelpListsOptions));
-        return 2;
-    }
+    if (!options.parse(std::vector<std::string>(argv + 1, argv + argc), workingFolder(), error))
+        return refuseCommandLine(error);
     if (options.help) {
         std::cout << HostOptions::usage();
         return 0;
@@ -317,7 +314,18 @@ int main(int argc, char** argv)
         return 1;
     }
     try {
-        return options.output.empty() ? showWindow(loader, options) : renderToFile(loader, options);
+        std::vector<platform::com::PropertyInfo> properties;
+        ModuleLoader::ControlPtr control = loader.createControl(properties, error);
+        if (!control) {
+            tell(error);
+            return 1;
+        }
+        // The parameters are checked against the control's own list of them: the control takes
+        // a name it does not have, or a text it cannot read, without a word.
+        if (!options.checkParams(properties, error))
+            return refuseCommandLine(error);
+        return options.output.empty() ? showWindow(loader, std::move(control), options)
+                                       : renderToFile(loader, std::move(control), options);
     } catch (const std::exception& e) {
         tell(reasonText(Reason::Unforeseen, e.what()));
         return 1;

@@ -178,6 +178,17 @@ ReasonText whyFileUnreadable(const std::string& path, int openError)
     return ::access(path.c_str(), R_OK) != 0 ? fileErrorText(errno) : ReasonText();
 }
 
+ReasonText whyFileUnwritable(const std::string& path, int error)
+{
+    if (error == ENOENT) {
+        std::vector<char> target(4096);
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n >= 0)
+            return reasonText(Reason::LinkToNothing, std::string(target.data(), size_t(n)));
+    }
+    return fileErrorText(error, true);
+}
+
 uint32_t tickCount()
 {
     auto clock = copyUnderLock(g_testClock);

@@ -51,6 +51,9 @@ ReasonText fileErrorText(int error, bool writing = false);
 // reason, "is a folder, not a file", "not a regular file", or `openError` (an open that failed
 // though the name is a regular file) in the words above.
 ReasonText whyFileUnreadable(const std::string& path, int openError = 0);
+// Why the file at path cannot be written, from the error a write gave: as fileErrorText, but a
+// name that is a symbolic link to nothing says so, with the link's own text (the folder is there).
+ReasonText whyFileUnwritable(const std::string& path, int error);
 
 // Clocks. Ticks are 32-bit milliseconds of the monotonic clock; a test clock replaces them.
 uint32_t tickCount();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com/Guid.h"
+#include "platform/com/PropertyExchange.h"
 #include "platform/com/TypeLibrary.h"
 #include "platform/com/Unknown.h"
 
@@ -52,6 +53,8 @@ public:
     virtual HResult SetClientSite(platform::host::Host* site) = 0;
     // The page's object parameters (name, text), loaded as the control's persistent properties.
     virtual HResult LoadProperties(const std::map<std::string, std::string>& parameters) = 0;
+    // The persistent properties the control exchanges, in exchange order; names are exact.
+    virtual HResult GetProperties(std::vector<PropertyInfo>* properties) = 0;
     // A message of the control's window (creation, size, paint, timer, mouse, destruction):
     // the window procedure's result.
     virtual long WindowMessage(const platform::host::Message& message) = 0;

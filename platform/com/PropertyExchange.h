@@ -9,6 +9,16 @@
 
 namespace platform::com {
 
+// A persistent property as a control describes it to its container: the name a page gives it,
+// how the exchange converts its text, and whether a text is read as a colour. A container that
+// checks a page's parameters before handing them over learns them from here.
+struct PropertyInfo {
+    enum class Kind { Text, Long, Float };
+    std::string name;
+    Kind kind = Kind::Text;
+    bool colour = false;  // a text property that the control parses as a colour
+};
+
 // Names compare exactly. A page gives every value as text; the exchange converts it.
 using PropertyBag = std::map<std::string, std::string>;
 

@@ -17,7 +17,8 @@ namespace platform::host {
 namespace {
 
 // X errors of a request (a window gone between two calls) must not end the process, which
-// Xlib's default handler does.
+// Xlib's default handler does. A window that another client destroyed needs no error to be
+// noticed: the server sends its DestroyNotify to every client that selected StructureNotifyMask.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
 int shiftOf(unsigned long mask)
@@ -74,6 +75,7 @@ struct X11Host::Impl {
     std::vector<uint32_t> pixels;
     std::unique_ptr<X11FrameSink> sink;
     XErrorHandler previousHandler = nullptr;
+    bool windowGone = false;  // destroyed by another client
 
     ~Impl()
     {
@@ -212,7 +214,7 @@ int X11Host::runModalDialog(Dialog& dialog)
             if (event.xany.window == shown.window()) {
                 result = shown.handle(event);
             } else if (event.xany.window == impl_->window) {
-                if (event.type == Expose || event.type == ConfigureNotify)
+                if (event.type == Expose || event.type == ConfigureNotify || event.type == DestroyNotify)
                     processEvent(target, &event);
                 else if (event.type == ClientMessage && Atom(event.xclient.data.l[0]) == impl_->deleteAtom)
                     closeRequested_ = true;
@@ -376,6 +378,11 @@ void X11Host::processEvent(const Target& target, void* raw)
         if (Atom(event.xclient.data.l[0]) == impl_->deleteAtom)
             closeRequested_ = true;
         break;
+    case DestroyNotify:
+        // Another client destroyed the window (xdotool windowclose): nothing is left to show.
+        impl_->windowGone = true;
+        closeRequested_ = true;
+        break;
     default:
         break;
     }
@@ -421,7 +428,8 @@ int X11Host::run(const Target& target, int limitMs)
             poll(&p, 1, std::max(0, timeout));
         }
     }
-    closeRequested_ = false;  // a later run starts afresh
+    // A later run starts afresh, unless nothing is left to show.
+    closeRequested_ = impl_->windowGone;
     return 0;
 }
 

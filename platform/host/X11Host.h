@@ -58,7 +58,8 @@ public:
     void setDialogAnswer(DialogAnswer answer) { answer_ = std::move(answer); }
 
     // Delivers messages to target until the window is closed (the window manager's close,
-    // Escape or q) or, when limitMs is not negative, until that many milliseconds passed.
+    // Escape or q, or another client destroying it, after which every run ends at once) or,
+    // when limitMs is not negative, until that many milliseconds passed.
     // Sleeps between events and ticks. Returns 0 after a close, 1 when the time ran out.
     int run(const Target& target, int limitMs = -1);
     void requestClose() { closeRequested_ = true; }

@@ -416,6 +416,7 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
     std::filesystem::create_directory(dir.file("folder.stl"));
     std::filesystem::create_directory(dir.file("folder.bmp"));
     std::filesystem::create_symlink("loop.bmp", dir.file("loop.bmp"));
+    std::filesystem::create_symlink("nothere.bmp", dir.file("dangling.bmp"));
     const std::string source = TAVO_SOURCE_DIR;
     const std::string noModel = "tavoplex: cannot load the model: no model was named (FileName is empty)\n";
     const Case cases[] = {
@@ -446,6 +447,9 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"FileName=samples/bracket.stl", "--output", dir.file("folder.bmp")}, 1, "folder.bmp\": is a folder, not a file\n"},
         {{"FileName=samples/bracket.stl", "--output", dir.file("loop.bmp")}, 1,
          "loop.bmp\": too many symbolic links (a loop)\n"},
+        // The folder is there; the file the link names is not, and is not made.
+        {{"FileName=samples/bracket.stl", "--output", dir.file("dangling.bmp")}, 1,
+         "dangling.bmp\": is a link to \"nothere.bmp\", which is not there\n"},
         {{"FileName=samples/bracket.stl", "Start=0", "--output", dir.file("a.bmp")}, 2, "Start is 0"},
         // A number the control cannot read would leave the parameter as it was, without a word.
         {{"Start=abc", "--output", dir.file("a.bmp")}, 2, "tavoplex: Start \"abc\" is not a number\n", 2},
@@ -453,6 +457,17 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         {{"BorderAlpha=nan"}, 2, "BorderAlpha \"nan\" is not a number\n", 2},
         {{"BorderAlpha=1e40"}, 2, "BorderAlpha \"1e40\" is not a number from -3.4e38 to 3.4e38", 2},
         {{"Buttons=\x1b[2J"}, 2, "Buttons \"\\x1b[2J\" is not a number", 2},
+        {{"Logo=abc"}, 2, "Logo \"abc\" is not a number\n", 2},
+        // So would a colour: black, where the page meant another.
+        {{"ColorTL=#GGGGGG"}, 2, "tavoplex: ColorTL \"#GGGGGG\" is not a colour (RRGGBB or AARRGGBB", 2},
+        {{"ColorTL=red"}, 2, "ColorTL \"red\" is not a colour", 2},
+        {{"ColorPanelOut=#12345"}, 2, "ColorPanelOut \"#12345\" is not a colour", 2},
+        {{"ColorLabelText=#80FF00001"}, 2, "ColorLabelText \"#80FF00001\" is not a colour", 2},
+        // And a name it does not have: names are exact, case included.
+        {{"Filename=samples/bracket.stl", "--output", dir.file("a.bmp")}, 2,
+         "tavoplex: the control has no parameter \"Filename\" (did you mean \"FileName\"?)\n", 2},
+        {{"Gird=0"}, 2, "the control has no parameter \"Gird\" (did you mean \"Grid\"?)\n", 2},
+        {{"bORDER=1"}, 2, "no parameter \"bORDER\" (did you mean \"Border\"?)\n", 2},
         {{"--colour"}, 2, "unknown option", 2},
         {{"FileName"}, 2, "neither an option nor Name=value", 2},
         {{"--size"}, 2, "--size needs a value", 2},
@@ -471,11 +486,12 @@ TEST(TavoplexProgram, ErrorsAreOneLineAndExitNonZero)
         if (k.lines == 2) {
             EXPECT_NE(run.err.find("\ntavoplex: --help lists the options\n"), std::string::npos) << run.err;
         }
-        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp"})
+        for (const char* name : {"a.bmp", "a.png", "a.bmp.png", "bmp", "nothere.bmp"})
             EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
     }
-    // The name's case does not matter.
-    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30"});
+    // The name's case does not matter; every form of colour the control reads is taken.
+    const ProgramRun upper = runProgram(dir, {"FileName=samples/bracket.stl", "--output", dir.file("A.BMP"), "--size", "40x30",
+                                              "ColorTL=ff8000", "ColorTR=#80FF0000", "ColorBL=#85c7e9", "ColorBR=80ff00AA"});
     EXPECT_EQ(upper.status, 0) << upper.err;
     EXPECT_TRUE(std::filesystem::exists(dir.file("A.BMP")));
     // A text STL without facets is no failure: the empty scene, as a binary one of no facet.

@@ -44,6 +44,7 @@ namespace platform::com {
 struct Guid;
 struct TypeLibrary;
 class PropertyExchange;
+struct PropertyInfo;
 struct Variant;
 }  // namespace platform::com
 
@@ -498,6 +499,8 @@ public:
     // viewer/control/CTavoplexCtrlMethods.cpp: the scripted methods and their dispatch)
     // The 25 object parameters in exchange order, then ApplyProperties when Start is 1.
     void DoPropExchange(platform::com::PropertyExchange& exchange);
+    // The same 25 in the same order, as a container learns them: name, kind, colour or not.
+    static std::vector<platform::com::PropertyInfo> PropertyTable();
     // Every property back to its default (the exchange in reset mode).
     void OnResetState();
     void ApplyProperties();

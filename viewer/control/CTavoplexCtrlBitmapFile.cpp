@@ -140,6 +140,6 @@ bool CTavoplexCtrl::WriteBitmapFile(const RWCString& filename, BitmapInfo& info,
                          writer.write(reinterpret_cast<const char*>(bits.data()), bits.size()) && writer.commit();
     if (!written && (opened == WholeFileStatus::NotRegular || errno != 0))
         BitmapFailure = opened == WholeFileStatus::NotRegular ? platform::sys::whyFileUnreadable(path)
-                                                              : platform::sys::fileErrorText(errno, true);
+                                                              : platform::sys::whyFileUnwritable(path, errno);
     return written;
 }

@@ -26,6 +26,14 @@ HResult CTavoplexCtrlObject::LoadProperties(const std::map<std::string, std::str
     return S_OK;
 }
 
+HResult CTavoplexCtrlObject::GetProperties(std::vector<PropertyInfo>* properties)
+{
+    if (properties == nullptr)
+        return E_POINTER;
+    *properties = CTavoplexCtrl::PropertyTable();
+    return S_OK;
+}
+
 long CTavoplexCtrlObject::WindowMessage(const platform::host::Message& message)
 {
     return control_->WindowProc(message);

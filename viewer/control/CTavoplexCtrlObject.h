@@ -22,6 +22,7 @@ public:
     // ---- OleControl ----
     platform::com::HResult SetClientSite(platform::host::Host* site) override;
     platform::com::HResult LoadProperties(const std::map<std::string, std::string>& parameters) override;
+    platform::com::HResult GetProperties(std::vector<platform::com::PropertyInfo>* properties) override;
     long WindowMessage(const platform::host::Message& message) override;
     platform::com::HResult GetIDOfName(const std::string& name, int32_t* memberId) override;
     platform::com::HResult InvokeText(int32_t memberId, const std::vector<std::string>& args,

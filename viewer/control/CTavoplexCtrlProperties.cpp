@@ -1,5 +1,6 @@
-// CTavoplexCtrl: the 25 object parameters: their exchange with the page, SetParam by name,
-// and ApplyProperties, which turns the colour texts into colours.
+// CTavoplexCtrl: the 25 object parameters: their exchange with the page, their list as a
+// container reads it, SetParam by name, and ApplyProperties, which turns the colour texts into
+// colours.
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -9,46 +10,58 @@
 
 namespace {
 
-enum class Kind { Text, Long, Float };
+using Kind = platform::com::PropertyInfo::Kind;
 
+// One persistent property: its field, and for a colour text the colour it fills and the alpha
+// set before the text is parsed (below 0: the alpha is left as it stands).
 struct PropertyRow {
     const char* name;
     Kind kind;
     RWCString CTavoplexCtrl::*text;
     int32_t CTavoplexCtrl::*number;
     float CTavoplexCtrl::*real;
+    feColor CTavoplexCtrl::*colour;
+    float alpha;
 };
 
 constexpr PropertyRow text(const char* name, RWCString CTavoplexCtrl::*field)
 {
-    return PropertyRow{name, Kind::Text, field, nullptr, nullptr};
+    return PropertyRow{name, Kind::Text, field, nullptr, nullptr, nullptr, -1.0f};
+}
+constexpr PropertyRow colour(const char* name, RWCString CTavoplexCtrl::*field, feColor CTavoplexCtrl::*value,
+                             float alpha = -1.0f)
+{
+    return PropertyRow{name, Kind::Text, field, nullptr, nullptr, value, alpha};
 }
 constexpr PropertyRow number(const char* name, int32_t CTavoplexCtrl::*field)
 {
-    return PropertyRow{name, Kind::Long, nullptr, field, nullptr};
+    return PropertyRow{name, Kind::Long, nullptr, field, nullptr, nullptr, -1.0f};
 }
 constexpr PropertyRow real(const char* name, float CTavoplexCtrl::*field)
 {
-    return PropertyRow{name, Kind::Float, nullptr, nullptr, field};
+    return PropertyRow{name, Kind::Float, nullptr, nullptr, field, nullptr, -1.0f};
 }
 
-// The exchange order.
+// The exchange order, which is also the order in which ApplyProperties fills the colours.
 const PropertyRow kExchangeOrder[] = {
     text("FileName", &CTavoplexCtrl::FileName),
-    text("ColorFadeIn", &CTavoplexCtrl::ColorFadeIn),
-    text("ColorTL", &CTavoplexCtrl::ColorTL),
-    text("ColorTR", &CTavoplexCtrl::ColorTR),
-    text("ColorBL", &CTavoplexCtrl::ColorBL),
-    text("ColorBR", &CTavoplexCtrl::ColorBR),
-    text("ColorGrid", &CTavoplexCtrl::ColorGrid),
-    text("ColorPanelOut", &CTavoplexCtrl::ColorPanelOut),
-    text("ColorPanelIn", &CTavoplexCtrl::ColorPanelIn),
-    text("ColorPanelButtonsOut", &CTavoplexCtrl::ColorPanelButtonsOut),
-    text("ColorPanelButtonsIn1", &CTavoplexCtrl::ColorPanelButtonsIn1),
-    text("ColorPanelButtonsIn2", &CTavoplexCtrl::ColorPanelButtonsIn2),
-    text("ColorHelpPanel", &CTavoplexCtrl::ColorHelpPanel),
-    text("ColorLabel", &CTavoplexCtrl::ColorLabel),
-    text("ColorLabelText", &CTavoplexCtrl::ColorLabelText),
+    colour("ColorFadeIn", &CTavoplexCtrl::ColorFadeIn, &CTavoplexCtrl::ColorFadeInValue),
+    colour("ColorTL", &CTavoplexCtrl::ColorTL, &CTavoplexCtrl::ColorTLValue),
+    colour("ColorTR", &CTavoplexCtrl::ColorTR, &CTavoplexCtrl::ColorTRValue),
+    colour("ColorBL", &CTavoplexCtrl::ColorBL, &CTavoplexCtrl::ColorBLValue),
+    colour("ColorBR", &CTavoplexCtrl::ColorBR, &CTavoplexCtrl::ColorBRValue),
+    colour("ColorGrid", &CTavoplexCtrl::ColorGrid, &CTavoplexCtrl::ColorGridValue),
+    colour("ColorPanelOut", &CTavoplexCtrl::ColorPanelOut, &CTavoplexCtrl::ColorPanelOutValue, 0.85f),
+    colour("ColorPanelIn", &CTavoplexCtrl::ColorPanelIn, &CTavoplexCtrl::ColorPanelInValue, 0.35f),
+    colour("ColorPanelButtonsOut", &CTavoplexCtrl::ColorPanelButtonsOut, &CTavoplexCtrl::ColorPanelButtonsOutValue,
+           0.85f),
+    colour("ColorPanelButtonsIn1", &CTavoplexCtrl::ColorPanelButtonsIn1, &CTavoplexCtrl::ColorPanelButtonsIn1Value,
+           0.35f),
+    colour("ColorPanelButtonsIn2", &CTavoplexCtrl::ColorPanelButtonsIn2, &CTavoplexCtrl::ColorPanelButtonsIn2Value,
+           0.35f),
+    colour("ColorHelpPanel", &CTavoplexCtrl::ColorHelpPanel, &CTavoplexCtrl::ColorHelpPanelValue, 0.35f),
+    colour("ColorLabel", &CTavoplexCtrl::ColorLabel, &CTavoplexCtrl::ColorLabelValue),
+    colour("ColorLabelText", &CTavoplexCtrl::ColorLabelText, &CTavoplexCtrl::ColorLabelTextValue),
     number("Grid", &CTavoplexCtrl::Grid),
     number("Axes", &CTavoplexCtrl::Axes),
     number("Logo", &CTavoplexCtrl::Logo),
@@ -102,6 +115,14 @@ void CTavoplexCtrl::DoPropExchange(platform::com::PropertyExchange& exchange)
         ApplyProperties();
 }
 
+std::vector<platform::com::PropertyInfo> CTavoplexCtrl::PropertyTable()
+{
+    std::vector<platform::com::PropertyInfo> table;
+    for (const PropertyRow& row : kExchangeOrder)
+        table.push_back(platform::com::PropertyInfo{row.name, row.kind, row.colour != nullptr});
+    return table;
+}
+
 void CTavoplexCtrl::OnResetState()
 {
     platform::com::PropertyBag none;
@@ -111,28 +132,9 @@ void CTavoplexCtrl::OnResetState()
 
 void CTavoplexCtrl::ApplyProperties()
 {
-    struct ColourRow {
-        RWCString CTavoplexCtrl::*text;
-        feColor CTavoplexCtrl::*colour;
-        float alpha;  // below 0: the alpha is left as it stands
-    };
-    static const ColourRow kColours[] = {
-        {&CTavoplexCtrl::ColorFadeIn, &CTavoplexCtrl::ColorFadeInValue, -1.0f},
-        {&CTavoplexCtrl::ColorTL, &CTavoplexCtrl::ColorTLValue, -1.0f},
-        {&CTavoplexCtrl::ColorTR, &CTavoplexCtrl::ColorTRValue, -1.0f},
-        {&CTavoplexCtrl::ColorBL, &CTavoplexCtrl::ColorBLValue, -1.0f},
-        {&CTavoplexCtrl::ColorBR, &CTavoplexCtrl::ColorBRValue, -1.0f},
-        {&CTavoplexCtrl::ColorGrid, &CTavoplexCtrl::ColorGridValue, -1.0f},
-        {&CTavoplexCtrl::ColorPanelOut, &CTavoplexCtrl::ColorPanelOutValue, 0.85f},
-        {&CTavoplexCtrl::ColorPanelIn, &CTavoplexCtrl::ColorPanelInValue, 0.35f},
-        {&CTavoplexCtrl::ColorPanelButtonsOut, &CTavoplexCtrl::ColorPanelButtonsOutValue, 0.85f},
-        {&CTavoplexCtrl::ColorPanelButtonsIn1, &CTavoplexCtrl::ColorPanelButtonsIn1Value, 0.35f},
-        {&CTavoplexCtrl::ColorPanelButtonsIn2, &CTavoplexCtrl::ColorPanelButtonsIn2Value, 0.35f},
-        {&CTavoplexCtrl::ColorHelpPanel, &CTavoplexCtrl::ColorHelpPanelValue, 0.35f},
-        {&CTavoplexCtrl::ColorLabel, &CTavoplexCtrl::ColorLabelValue, -1.0f},
-        {&CTavoplexCtrl::ColorLabelText, &CTavoplexCtrl::ColorLabelTextValue, -1.0f},
-    };
-    for (const ColourRow& row : kColours) {
+    for (const PropertyRow& row : kExchangeOrder) {
+        if (row.colour == nullptr)
+            continue;
         feColor& colour = this->*row.colour;
         if (row.alpha >= 0.0f)
             colour.setAlpha(row.alpha);

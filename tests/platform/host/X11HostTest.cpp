@@ -216,24 +216,36 @@ TEST(X11Host, TwoQuickPressesStayADoubleClickWhileTheTargetIsSlow)
         EXPECT_TRUE(m.modifiers & platform::host::ModShift);
 }
 
-TEST(X11Host, CloseFromTheWindowManagerEndsTheLoop)
+TEST(X11Host, CloseFromTheWindowManagerOrAnotherClientEndsTheLoop)
 {
     XvfbServer x;
     if (!x.available())
         GTEST_SKIP() << "Xvfb is not available";
-    auto host = openOn(x, 64, 64);
-    ASSERT_TRUE(host);
+    // The server starts over when its last client goes: this one stays connected throughout.
     Display* other = XOpenDisplay(x.display().c_str());
     ASSERT_NE(other, nullptr);
-    XEvent close{};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = host->windowId();
-    close.xclient.message_type = XInternAtom(other, "WM_PROTOCOLS", False);
-    close.xclient.format = 32;
-    close.xclient.data.l[0] = long(XInternAtom(other, "WM_DELETE_WINDOW", False));
-    XSendEvent(other, host->windowId(), False, NoEventMask, &close);
-    XFlush(other);
-    EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "destroyed by another client" : "closed by the window manager");
+        auto host = openOn(x, 64, 64);
+        ASSERT_TRUE(host);
+        if (destroy) {
+            // As xdotool windowclose does: the window is gone, with no word to its owner.
+            XDestroyWindow(other, host->windowId());
+        } else {
+            XEvent close{};
+            close.xclient.type = ClientMessage;
+            close.xclient.window = host->windowId();
+            close.xclient.message_type = XInternAtom(other, "WM_PROTOCOLS", False);
+            close.xclient.format = 32;
+            close.xclient.data.l[0] = long(XInternAtom(other, "WM_DELETE_WINDOW", False));
+            XSendEvent(other, host->windowId(), False, NoEventMask, &close);
+        }
+        XFlush(other);
+        EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);
+        if (destroy) {  // nothing brings the window back: a later run ends at once as well
+            EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);
+        }
+    }
     XCloseDisplay(other);
 }
 
@@ -327,4 +339,53 @@ TEST(X11Host, ModalDialogTakesClicksAndKeysWhileTheTimerGoesOn)
     EXPECT_TRUE(dialog.find(21)->checked);
     EXPECT_GE(timersBehind, 8);  // the timer went on behind the dialog
     EXPECT_GE(linkRun, 40);      // the link's underline, in its colour
+}
+
+TEST(X11Host, AWindowDestroyedBehindItsModalDialogEndsTheDialog)
+{
+    using namespace platform::host;
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    auto host = openOn(x, 64, 64);
+    ASSERT_TRUE(host);
+    Dialog dialog;
+    dialog.caption = "X11HostTest destroyed";
+    dialog.width = 120;
+    dialog.height = 30;
+    dialog.controls = {DialogControl{DialogOk, DialogControlKind::DefaultPushButton, "OK", 5, 8, 50, 14},
+                       DialogControl{DialogCancel, DialogControlKind::PushButton, "Cancel", 60, 8, 50, 14}};
+    // Another client destroys the control's window once the dialog shows; were the dialog to
+    // stay, it is closed from there too, so that the test ends either way.
+    std::atomic<bool> ended = false;
+    bool shown = false, forced = false;
+    std::thread other([&] {
+        XTestInput input(x.display());
+        if (!input.ok())
+            return;
+        const Window w = input.findWindow(dialog.caption, kPatienceMs);
+        shown = w != 0;
+        XDestroyWindow(input.display(), host->windowId());
+        XFlush(input.display());
+        const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (!ended && std::chrono::steady_clock::now() < patience)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ended || !shown)
+            return;
+        forced = true;
+        XEvent close{};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = w;
+        close.xclient.message_type = XInternAtom(input.display(), "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = long(XInternAtom(input.display(), "WM_DELETE_WINDOW", False));
+        XSendEvent(input.display(), w, False, NoEventMask, &close);
+        XFlush(input.display());
+    });
+    EXPECT_EQ(host->runModalDialog(dialog), DialogCancel);
+    ended = true;
+    other.join();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(forced) << "the dialog stayed after its window was gone";
+    EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);  // and the program ends
 }

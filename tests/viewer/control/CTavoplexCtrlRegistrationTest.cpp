@@ -2,6 +2,8 @@
 // name, registration, and a control created through the class factory and shown in a host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/com/InprocModule.h"
 #include "platform/com/OleControl.h"
 #include "platform/host/HeadlessHost.h"
@@ -47,6 +49,11 @@ TEST(TavoplexModule, ContainerCreatesTheControlThroughTheLoadedModule)
     const TypeInfo* info = nullptr;
     ASSERT_EQ(control->GetTypeInfo(0, 0, &info), S_OK);
     EXPECT_EQ(info->name, "_DTavoplex");
+    // Its persistent properties, as a container checks a page's parameters against them.
+    std::vector<PropertyInfo> properties;
+    ASSERT_EQ(control->GetProperties(&properties), S_OK);
+    ASSERT_EQ(properties.size(), 25u);
+    EXPECT_EQ(std::count_if(properties.begin(), properties.end(), [](const PropertyInfo& p) { return p.colour; }), 14);
     std::vector<Guid> pages;
     control->GetPages(&pages);
     EXPECT_EQ(pages, std::vector<Guid>{CLSID_TavoplexPropPage});
