@@ -194,7 +194,9 @@ size_t rendererRoom(unsigned threads)
 AddressSpacePlan planAddressSpace(size_t left, unsigned processors, unsigned userArenas)
 {
     AddressSpacePlan plan;
-    plan.needed = rendererRoom(0) + kLeastForModels + arenaBytes(userArenas, 0);
+    // The renderer takes its room while it draws the first frames, and every later step is begun
+    // only while the room a step may ask is still free (rendererRoomLeft).
+    plan.needed = rendererRoom(0) + kRendererWork + kLeastForModels + arenaBytes(userArenas, 0);
     // Of what is left beyond that, the threads' stacks take at most a quarter and the arenas an
     // eighth (the user's, for the threads more they serve, half with the stacks): the rest is
     // the models' and the renderer's.
@@ -449,7 +451,8 @@ bool rendererRoomLeft()
 {
     if (addressSpaceLimit() == SIZE_MAX && dataSegmentLimit() == SIZE_MAX)
         return true;
-    const size_t room = rendererRoom(0);
+    // What one step may ask: the unthreaded renderer's caches are made once, with the first frame.
+    const size_t room = rendererDrawingRoom();
     return addressSpaceLeft() >= room && dataSegmentLeft() >= room;
 }
 

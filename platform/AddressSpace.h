@@ -95,8 +95,8 @@ size_t addressRangeBudget();
 
 namespace platform::sys {
 
-// Whether what the renderer asks while it draws (rendererRoom(0): shaders, a frame's buffers,
-// its queued work) is still left under both limits: what the process may still map (ulimit -v)
+// Whether what one step of the renderer may ask (rendererDrawingRoom(): shaders, a frame's
+// buffers, its queued work) is still left under both limits: what the process may still map (ulimit -v)
 // and map writable (ulimit -d). The model's own memory eats into it as it is read and built; a
 // step that asks the renderer for more than is left ends the process inside the renderer, which
 // cannot fail gracefully. Always true without limits.

@@ -411,7 +411,7 @@ TEST(Sys, UnderALimitOfAddressSpaceTheRendererAndTheArenasTakeAShareOfItOnly)
     EXPECT_GT(tight.needed, 100 * kMB);
     EXPECT_EQ(planAddressSpace(tight.needed, 8).rendererThreads, 0u);
     size_t lastThreads = 0;
-    for (size_t left : {400 * kMB, 800 * kMB, 2000 * kMB, 8000 * kMB}) {
+    for (size_t left : {800 * kMB, 2000 * kMB, 8000 * kMB}) {
         const AddressSpacePlan plan = planAddressSpace(left, 8);
         SCOPED_TRACE(left / kMB);
         EXPECT_EQ(plan.needed, tight.needed);
@@ -494,7 +494,7 @@ TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
             rlimit limit{rlim_t(used + moreThanUsed), given.rlim_max};
             return setrlimit(RLIMIT_DATA, &limit) == 0;
         };
-        if (!limitTo(300 * kMB))
+        if (!limitTo(400 * kMB))
             _exit(10);
         char* range = static_cast<char*>(reserveAddressRange(size_t(4) << 30));
         if (range == nullptr)
@@ -502,7 +502,7 @@ TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
         if (!commitAddressRange(range, 64 * kMB))
             _exit(2);
         range[64 * kMB - 1] = 1;
-        if (commitAddressRange(range + 64 * kMB, 200 * kMB))
+        if (commitAddressRange(range + 64 * kMB, 300 * kMB))
             _exit(3);  // the renderer's room would be gone
         if (!memoryShortfallReason().empty())
             _exit(4);
