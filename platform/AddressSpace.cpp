@@ -126,39 +126,36 @@ size_t dataBytes()
 
 }  // namespace
 
-size_t addressSpaceLimit()
+namespace {
+
+// A soft limit in bytes; SIZE_MAX without one.
+size_t softLimit(int resource)
 {
     rlimit limit{};
-    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= SIZE_MAX)
+    if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= SIZE_MAX)
         return SIZE_MAX;
     return size_t(limit.rlim_cur);
 }
 
-size_t addressSpaceLeft()
+// What is left under a limit once `used()` is taken; SIZE_MAX without a limit.
+template <class Used>
+size_t leftUnder(size_t limit, Used used)
 {
-    const size_t limit = addressSpaceLimit();
     if (limit == SIZE_MAX)
         return SIZE_MAX;
-    const size_t used = mappedBytes();
-    return limit > used ? limit - used : 0;
+    const size_t taken = used();
+    return limit > taken ? limit - taken : 0;
 }
 
-size_t dataSegmentLimit()
-{
-    rlimit limit{};
-    if (getrlimit(RLIMIT_DATA, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= SIZE_MAX)
-        return SIZE_MAX;
-    return size_t(limit.rlim_cur);
-}
+}  // namespace
 
-size_t dataSegmentLeft()
-{
-    const size_t limit = dataSegmentLimit();
-    if (limit == SIZE_MAX)
-        return SIZE_MAX;
-    const size_t used = dataBytes();
-    return limit > used ? limit - used : 0;
-}
+size_t addressSpaceLimit() { return softLimit(RLIMIT_AS); }
+
+size_t addressSpaceLeft() { return leftUnder(addressSpaceLimit(), mappedBytes); }
+
+size_t dataSegmentLimit() { return softLimit(RLIMIT_DATA); }
+
+size_t dataSegmentLeft() { return leftUnder(dataSegmentLimit(), dataBytes); }
 
 unsigned rendererThreads()
 {

@@ -745,6 +745,17 @@ struct RealFenceWait {
     ~RealFenceWait() { DrawPacerC::fenceWait = g_realWait; }
 };
 
+// A control that went without deleting leaves its context, and the lists it shares, in place.
+void expectListKept(platform::gl::GlContext* context, GLuint list)
+{
+    platform::gl::GlSurface surface(4, 4);
+    const std::unique_ptr<platform::gl::GlContext> other = platform::gl::GlContext::create(context, 24);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(other->makeCurrent(surface));
+    EXPECT_TRUE(glIsList(list));
+    other->release();
+}
+
 }  // namespace
 
 TEST(DrawPacerC, PacedPassDrawsTheSamePixelsAndWaitsForEachStepBeforeTheLastTwo)
@@ -823,12 +834,7 @@ TEST(DrawPacerC, RendererThatDoesNotDrawInTimeIsLeftWithTheControlsObjects)
     platform::gl::GlContext* context = c.WindowContext.get();
     v.close();
     // The context is left in place with the lists it shares.
-    platform::gl::GlSurface surface(4, 4);
-    const std::unique_ptr<platform::gl::GlContext> other = platform::gl::GlContext::create(context, 24);
-    ASSERT_NE(other, nullptr);
-    ASSERT_TRUE(other->makeCurrent(surface));
-    EXPECT_TRUE(glIsList(font));
-    other->release();
+    expectListKept(context, font);
 }
 
 TEST(DrawPacerC, ControlGoesWithoutDeletingWhereTheRendererHasNotCaughtUp)
@@ -843,10 +849,5 @@ TEST(DrawPacerC, ControlGoesWithoutDeletingWhereTheRendererHasNotCaughtUp)
         DrawPacerC::fenceWait = neverSignalled;
         v.close();
     }
-    platform::gl::GlSurface surface(4, 4);
-    const std::unique_ptr<platform::gl::GlContext> other = platform::gl::GlContext::create(context, 24);
-    ASSERT_NE(other, nullptr);
-    ASSERT_TRUE(other->makeCurrent(surface));
-    EXPECT_TRUE(glIsList(font));
-    other->release();
+    expectListKept(context, font);
 }
