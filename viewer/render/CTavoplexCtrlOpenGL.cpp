@@ -8,6 +8,7 @@
 #include "platform/gl/GlyphRasterizer.h"
 #include "platform/host/Host.h"
 #include "viewer/control/CTavoplexCtrl.h"
+#include "viewer/render/DrawPacerC.h"
 
 OpenGLLock::OpenGLLock(CTavoplexCtrl& control) : control_(control), locked_(control.LockOpenGL()) {}
 
@@ -138,8 +139,11 @@ void CTavoplexCtrl::ResizeSurface(int width, int height)
 void CTavoplexCtrl::PresentFrame()
 {
     // A bitmap's frame stays in the bitmap; the window shows only its own.
+    // Waited for within the pacer's bound: a renderer thread that failed never draws its
+    // work, and glFinish would wait for it for ever. The frame then fails, the renderer lost.
     if (RenderingToBitmap) {
-        glFinish();
+        if (!DrawPacerC::caughtUp())
+            throw DrawPacerC::Stalled();
         return;
     }
     if (DeviceContext != nullptr && HostSite != nullptr)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
@@ -850,4 +851,21 @@ TEST(DrawPacerC, ControlGoesWithoutDeletingWhereTheRendererHasNotCaughtUp)
         v.close();
     }
     expectListKept(context, font);
+}
+
+TEST(DrawPacerC, APictureTheRendererDoesNotFinishInTimeFailsUnwritten)
+{
+    // A frame of a few primitives takes no step of the pacer: the picture's own last wait is
+    // bounded too, and a renderer that does not finish within it ends the picture, not the run.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    installParts(c, modelOf(makeCube(1.0, feColor(0.2f, 0.4f, 0.8f, 0.0f)), {}));
+    const std::string bmp = v.folder().file("p.bmp");
+    {
+        const RealFenceWait real;
+        DrawPacerC::fenceWait = neverSignalled;
+        EXPECT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 16, 16), 1);
+    }
+    EXPECT_TRUE(c.RendererLost);
+    EXPECT_FALSE(std::filesystem::exists(bmp));
 }
