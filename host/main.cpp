@@ -105,7 +105,7 @@ std::string failureUpFront(const ControlState& state)
 }
 
 // The model's name as a message shows it: an address's password as "***".
-std::string shownName(const ControlState& state) { return platform::address::withoutPasswords(state.fileName); }
+std::string shownName(const ControlState& state) { return platform::address::withoutPassword(state.fileName); }
 
 // Why the load failed, as the control tells it (the model's name alone when it tells nothing).
 std::string reasonOf(const ControlState& state)

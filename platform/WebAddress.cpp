@@ -39,16 +39,18 @@ size_t pathEnd(const std::string& name)
     return end == std::string::npos ? name.size() : end;
 }
 
-std::string withoutPasswords(const std::string& text)
+namespace {
+
+// The text with the password of every address in it shown as "***"; the user information of an
+// address ends at the last "@" before the first of `ends` after its "://".
+std::string starred(const std::string& text, const char* ends)
 {
     std::string shown;
     size_t done = 0;
     for (size_t mark = text.find("://"); mark != std::string::npos; mark = text.find("://", mark + 3)) {
-        // The user information ends at the last "@" before the host's end; in a message the
-        // address may end at a quote or a blank.
         const size_t from = mark + 3;
         size_t end = from;
-        while (end < text.size() && std::strchr("/?#\"' \t\r\n", text[end]) == nullptr)
+        while (end < text.size() && std::strchr(ends, text[end]) == nullptr)
             ++end;
         const size_t at = end == from ? std::string::npos : text.rfind('@', end - 1);
         if (at == std::string::npos || at < from)
@@ -61,6 +63,20 @@ std::string withoutPasswords(const std::string& text)
         done = at;
     }
     return shown.append(text, done, std::string::npos);
+}
+
+}  // namespace
+
+std::string withoutPasswords(const std::string& text)
+{
+    // In a message the address may end at a quote or a blank.
+    return starred(text, "/?#\"' \t\r\n");
+}
+
+std::string withoutPassword(const std::string& name)
+{
+    // A name is the address whole: a password may hold a blank or a quote.
+    return schemeOf(name).empty() ? name : starred(name, "/?#");
 }
 
 }  // namespace platform::address

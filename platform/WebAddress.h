@@ -20,4 +20,8 @@ size_t pathEnd(const std::string& name);
 // so that no message or log line gives it away.
 std::string withoutPasswords(const std::string& text);
 
+// A model's name with the password of its address shown as "***": all of the name is the
+// address, so its password may hold what ends an address in a message (a blank, a quote).
+std::string withoutPassword(const std::string& name);
+
 }  // namespace platform::address

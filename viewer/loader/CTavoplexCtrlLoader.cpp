@@ -114,7 +114,9 @@ RWCString CTavoplexCtrl::FailureText(const RWCString& where, const ReasonText& w
     // A name may hold line ends and other control characters: shown escaped, the reason stays
     // one line and says what the name holds. No address in it shows its password.
     return fromText(platform::address::withoutPasswords(
-        reasonText(Reason::Named, platform::sys::escapeControlCharacters(std::string(where.data(), where.length())),
+        reasonText(Reason::Named,
+                   platform::sys::escapeControlCharacters(
+                       platform::address::withoutPassword(std::string(where.data(), where.length()))),
                    platform::sys::escapeControlCharacters(what.str()))
             .str()));
 }
@@ -175,7 +177,7 @@ void CTavoplexCtrl::LogLoadFailure()
 
 RWCString CTavoplexCtrl::Shown(const RWCString& name)
 {
-    return fromText(platform::address::withoutPasswords(std::string(name.data(), name.length())));
+    return fromText(platform::address::withoutPassword(std::string(name.data(), name.length())));
 }
 
 ReasonText CTavoplexCtrl::UnknownModelType(const RWCString& name)
