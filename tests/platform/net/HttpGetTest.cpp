@@ -222,4 +222,6 @@ TEST(HttpGet, NotificationsFollowTheTransferAndTheSinkCanStopIt)
 
     const Result stopped = httpGet("127.0.0.1", server.port(), "/ok", {}, [](const char*, size_t) { return false; });
     EXPECT_EQ(stopped.outcome, Outcome::SinkRefused);
+    // What the user reads: the bytes had nowhere to go.
+    EXPECT_EQ(stopped.error.str().rfind("cannot store the downloaded bytes", 0), 0u) << stopped.error;
 }
