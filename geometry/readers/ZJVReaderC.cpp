@@ -56,6 +56,34 @@ private:
 
 constexpr double kPartTolerance = 0.0001;
 
+// Where the carriage returns from `from` on end. A carriage return ends a line unless only
+// carriage returns stand between it and a line feed: text written with CR LF (or CR CR LF)
+// line ends reads as it always has, and CR-only text has lines as an editor shows them.
+uint32_t carriageReturnsEnd(const char* data, uint32_t size, uint32_t from)
+{
+    while (from < size && data[from] == '\r')
+        ++from;
+    return from;
+}
+
+// The 1-based line of the byte at `at`, its line ends counted as the tokenizer finds them.
+uint64_t lineOf(const char* data, uint32_t size, const char* at)
+{
+    const uint32_t stop = uint32_t(at - data);
+    uint64_t line = 1;
+    for (uint32_t i = 0; i < stop; ++i) {
+        if (data[i] == '\n') {
+            ++line;
+        } else if (data[i] == '\r') {
+            const uint32_t end = carriageReturnsEnd(data, size, i);
+            if (end >= size || data[end] != '\n')
+                line += std::min(end, stop) - i;  // each of them ends a line
+            i = end - 1;  // before a line feed, the line feed counts the line
+        }
+    }
+    return line;
+}
+
 bool isKeyword(const char* s, size_t n, const char* keyword)
 {
     return std::strlen(keyword) == n && std::memcmp(s, keyword, n) == 0;
@@ -168,6 +196,21 @@ int ZJVReaderC::nextTokenView(const char*& start, size_t& length)
             position = p - 1;  // the brace closes the block on the next call
             return TokenPlain;
         }
+        if (c == '\r') {
+            const uint32_t at = p - 1;
+            // A run of them that ends no line was found so at its first byte, whose call ended
+            // there: the rest of the run needs no second look.
+            if (at != first || at == 0 || data[at - 1] != '\r') {
+                const uint32_t end = carriageReturnsEnd(data, size, p);
+                if (end < size && data[end] == '\n') {
+                    p = end;  // CR LF: the carriage returns stay in the token
+                    continue;
+                }
+            }
+            position = p;
+            length = at - first;
+            return TokenPlain;
+        }
         if (c == ' ' || c == '\n') {
             position = p;
             length = p - 1 - first;
@@ -261,9 +304,8 @@ void ZJVReaderC::readBlocks(bool count, ReadStop* stop)
             break;
         const bool block = code == TokenOpen && (isKeyword(s, n, "P") || isKeyword(s, n, "S"));
         // Empty tokens and stray carriage returns come from ordinary line ends.
-        if (stop && !stop->stopped() && !block && n > 0 && !(n == 1 && s[0] == '\r')) {
-            const char* data = GetData();
-            const uint64_t line = 1 + uint64_t(std::count(data, s, '\n'));
+        if (stop && !stop->stopped() && !block && size_t(std::count(s, s + n, '\r')) != n) {
+            const uint64_t line = lineOf(GetData(), GetSize(), s);
             const std::string token(s, n > 40 ? 40 : n);
             stop->set(code == TokenOpen ? platform::Reason::ZjvUnknownBlock : platform::Reason::ZjvNoPartBlock, line, token);
         }

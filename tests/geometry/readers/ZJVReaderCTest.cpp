@@ -78,6 +78,15 @@ TEST(ZJVReader, TokenizerCodesAndTokens)
         EXPECT_EQ(reader.nextToken(token), s.code);
         EXPECT_EQ(token, s.token);
     }
+    // A carriage return ends a line unless only carriage returns stand before a line feed.
+    ZJVReaderC lines;
+    fill(lines, "a\rb\r\r\nc\r\r}");
+    const Step lineSteps[] = {{2, "a"}, {2, "b\r\r"}, {2, "c"}, {2, ""}, {1, ""}, {3, ""}};
+    for (const Step& s : lineSteps) {
+        RWCString token("junk");
+        EXPECT_EQ(lines.nextToken(token), s.code);
+        EXPECT_EQ(token, s.token);
+    }
     ZJVReaderC chars;
     fill(chars, "a\xff");
     EXPECT_EQ(chars.nextChar(), 'a');
@@ -145,6 +154,7 @@ TEST(ZJVReader, PointListsAndTriangleIndices)
         {"block closed by the end", "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2 ", 1, Point3D(1, 1, 0)},
         {"token cut by the end is dropped", "P{PL{0 0 0 1 0 0 0 1 0}FL3{0 1 2", 0, Point3D()},
         {"blanks around tokens", "P{\nPL{0 0 0 1 0 0 0 1 0 }\nFL3{0 1 2\n}\n}\n", 1, Point3D(1, 1, 0)},
+        {"carriage returns alone end lines", "P{\rPL{0 0 0 1 0 0\r0 1 0}\rFL3{0 1\r2\r}\r}\r", 1, Point3D(1, 1, 0)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -173,6 +183,8 @@ TEST(ZJVReader, BlockStructureEdgeCasesAndTheFirstThingThatIsNoBlock)
         {"stray closes and words", "} x y P{} }", 1, "ZJV line 1: expected a part block 'P{' but found 'x'"},
         {"part left open", "P{N{a}", 1, ""},
         {"unknown block", "P{}\n\nX{1}\nwords", 1, "ZJV line 3: unknown block 'X{'"},
+        {"... in CR-only lines", "P{}\r\rX{1}\rwords", 1, "ZJV line 3: unknown block 'X{'"},
+        {"... in CR CR LF lines", "P{}\r\r\n\r\r\nX{1}\r\r\nwords", 1, "ZJV line 3: unknown block 'X{'"},
         {"byte-order mark before the text", "\xEF\xBB\xBFP{}\nP{}\n", 2, ""},
         {"... alone", "\xEF\xBB\xBF", 0, ""},
         // Lines are counted as the file has them, the mark's bytes included.
@@ -673,5 +685,27 @@ TEST(Samples, GearAndAssemblyReadFromTheirArchives)
         for (FEMeshFaceC* f = list.getPart(c.parts - 1)->getFirstFace(); f; f = f->getNext())
             coloured = coloured || f->getFaceInfo() != nullptr;
         EXPECT_TRUE(coloured);
+        // The same text with its line ends as other systems write them is the same model.
+        const std::string text(reader.buffer().GetData(), reader.buffer().GetSize());
+        for (const char* lineEnd : {"\r", "\r\n", "\r\r\n"}) {
+            SCOPED_TRACE(testing::PrintToString(std::string(lineEnd)));
+            std::string twin;
+            for (char ch : text)
+                twin += ch == '\n' ? std::string(lineEnd) : std::string(1, ch);
+            FEDisplayPartListC same;
+            parseInto(same, twin);
+            ASSERT_EQ(same.partCount(), list.partCount());
+            ASSERT_EQ(same.instanceCount(), list.instanceCount());
+            for (size_t i = 0; i < list.partCount(); ++i) {
+                EXPECT_EQ(same.getPart(i)->getName(), list.getPart(i)->getName());
+                EXPECT_EQ(same.getPart(i)->getFaceCount(), list.getPart(i)->getFaceCount());
+                EXPECT_EQ(same.getPart(i)->getMaxPoint(), list.getPart(i)->getMaxPoint());
+                EXPECT_EQ(same.getPart(i)->getThreads().entries(), list.getPart(i)->getThreads().entries());
+            }
+            for (size_t i = 0; i < list.instanceCount(); ++i) {
+                EXPECT_TRUE(same.getInstance(i)->GetBaseMatrix().isEqual(list.getInstance(i)->GetBaseMatrix()));
+                EXPECT_TRUE(same.getInstance(i)->GetSecondMatrix().isEqual(list.getInstance(i)->GetSecondMatrix()));
+            }
+        }
     }
 }
