@@ -580,9 +580,10 @@ public:
     void OnTimer(unsigned id);
     // The per-tick step: gears and panels advance by elapsed ms; true when anything changed.
     bool TimerStep(uint32_t elapsed);
-    // HostFolder from a page address: up to and including the last "/" or "\", without a
-    // leading "file://"; unchanged when the address has no separator past its first byte.
-    void SetHostFolderFromAddress(const std::string& address);
+    // HostFolder from a page address: up to and including the last "/" or "\" (of an address,
+    // the last of its path, before any query or fragment), without a leading "file://";
+    // unchanged when the address has no separator past its first byte.
+    void SetHostFolderFromAddress(const std::string& page);
     // Tick of the last timer step; the animations it moves on (every timed change).
     uint32_t LastTick = 0xFFFFFFFFu;
     AnimationManagerC Animations;

@@ -1,6 +1,7 @@
 // CTavoplexCtrl: the window procedure through which the host delivers its messages, and the
 // handlers of creation, destruction, size, paint and the 25 ms timer.
 #include "platform/AddressSpace.h"
+#include "platform/WebAddress.h"
 #include "platform/host/Host.h"
 #include "platform/host/Message.h"
 #include "platform/sys.h"
@@ -48,8 +49,10 @@ long CTavoplexCtrl::WindowProc(const Message& message)
     }
 }
 
-void CTavoplexCtrl::SetHostFolderFromAddress(const std::string& address)
+void CTavoplexCtrl::SetHostFolderFromAddress(const std::string& page)
 {
+    // An address's folder is that of its path: a query or a fragment may hold "/" too.
+    const std::string address = page.substr(0, platform::address::pathEnd(page));
     const size_t slash = address.rfind('/');
     const size_t backslash = address.rfind('\\');
     size_t last = std::string::npos;

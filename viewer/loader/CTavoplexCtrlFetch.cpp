@@ -171,9 +171,12 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
             c = static_cast<char>(c - 'A' + 'a');
     // Such a name's bytes go through the in-memory ZIP reader when unzipped here; an archive
     // fetched whole (a descriptor's) goes through it in the loader. Bytes fetched as they are
-    // (a descriptor, an image) whose folder's name holds ".zip" are no archive.
-    const bool zipped = unzip && (Contains(lower, ".zip") || Contains(lower, ".zjv"));
-    RWCString extension = UTFilePath(name).extension();
+    // (a descriptor, an image) whose folder's name holds ".zip" are no archive. An address is
+    // judged by its path, as its type is: what its query or fragment holds names no file.
+    const size_t pathStart = platform::address::pathStart(lower);
+    const std::string path = lower.substr(pathStart, platform::address::pathEnd(lower) - pathStart);
+    const bool zipped = unzip && (Contains(path, ".zip") || Contains(path, ".zjv"));
+    RWCString extension = UTFilePath(RWCString(path.data(), path.size())).extension();
     extension.toLower();
     const bool archive = zipped || extension == "zip";
     MemFileC staging;

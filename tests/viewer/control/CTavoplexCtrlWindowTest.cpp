@@ -14,6 +14,8 @@ TEST(CTavoplexCtrlWindow, HostFolderComesFromThePageAddress)
         {"file://C:\\pages\\viewer\\index.htm", "C:\\pages\\viewer\\"},
         {"file:///home/user/page.html", "/home/user/"},
         {"http://server/a\\b/c.html", "http://server/a\\b/"},
+        {"http://host/ok/index.html?next=/a/b/", "http://host/ok/"},  // the path's folder
+        {"http://host/ok/index.html#to/part", "http://host/ok/"},
         {"page.html", "before/"},  // no separator: unchanged
         {"/page.html", "before/"},  // the only separator at position 0: unchanged
         {"", "before/"},

@@ -237,6 +237,10 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
     server.serve("/labelled.stl", labelled);
     server.serve("/login.stl", Server::redirect("/login"));
     server.serve("/login", page);
+    // What a query says is no file's name: the path alone says whether to unzip.
+    server.serve("/model.stl?from=parts.zip", Server::ok(text));
+    server.serve("/model.stl?v=2&src=model.zjv", Server::ok(text));
+    server.serve("/parts.zip/model.stl", Server::ok(buildZip({{"model.stl", text}})));
     HTTPDownloadC::DefaultLimits().maxBodyBytes = 50000;
     const std::string port = std::to_string(server.port());
     struct Case {
@@ -254,6 +258,10 @@ TEST_F(Fetching, HttpFetchesGiveTheBodyOrFailWithNothing)
         {server.url("/notzip.zjv"), true, CTavoplexCtrl::FetchNotUnpacked, "", false},
         {server.url("/big.stl"), false, CTavoplexCtrl::FetchRefused, "", false},
         {server.url("/labelled.stl"), false, 0, text, false},
+        {server.url("/model.stl?from=parts.zip"), true, 0, text, false},
+        {server.url("/model.stl?v=2&src=model.zjv"), true, 0, text, false},
+        {server.url("/model.stl#parts.zip"), true, 0, text, false},
+        {server.url("/parts.zip/model.stl"), true, 0, text, true},
         {server.url("/login.stl"), false, CTavoplexCtrl::FetchRefused, "", false},
     };
     for (const Case& c : cases) {
