@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/WebAddress.h"
+
 namespace platform::net {
 
 namespace {
@@ -281,8 +283,8 @@ ReasonText afterRedirects(const Result& result, const ReasonText& reason)
     if (result.redirects <= 0)
         return reason;
     if (result.redirects == 1)
-        return reasonText(Reason::AfterRedirect, reason, result.url);
-    return reasonText(Reason::AfterRedirects, reason, result.url, result.redirects);
+        return reasonText(Reason::AfterRedirect, reason, address::withoutPassword(result.url));
+    return reasonText(Reason::AfterRedirects, reason, address::withoutPassword(result.url), result.redirects);
 }
 
 bool isWebPage(const std::string& contentType, const std::string& bodyStart)
@@ -425,13 +427,13 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         if (t.requests > t.answers)
             return failed(Outcome::BadAnswer, detail[0] ? detail : error.c_str());
         if (redirects > 0 || !t.location.empty())
-            return done(Outcome::BadRedirect, reasonText(Reason::RedirectNotHttp, t.location));
+            return done(Outcome::BadRedirect, reasonText(Reason::RedirectNotHttp, address::withoutPassword(t.location)));
         return failed(Outcome::BadAddress, error.c_str());
     case CURLE_URL_MALFORMAT:
         // The library could not make a request of an address: a redirect's target (which it
         // counts as followed though it never asked it), or the one asked for.
         if (t.requests == t.answers && !t.location.empty())
-            return done(Outcome::BadRedirect, reasonText(Reason::RedirectInvalid, t.location));
+            return done(Outcome::BadRedirect, reasonText(Reason::RedirectInvalid, address::withoutPassword(t.location)));
         return failed(Outcome::BadAddress, error.c_str());
     default: return failed(Outcome::Failed, error.c_str());
     }
