@@ -79,30 +79,10 @@ private:
     platform::host::MonotonicClock clock_;
 };
 
-// The file a local model name reads, resolved against the page's folder as the control does;
-// empty for names the control fetches over the network, and for no name at all (which the
-// control tells).
-std::string localModelPath(const ControlState& state)
-{
-    const std::string& name = state.fileName;
-    const std::string& folder = state.hostFolder;
-    if (name.empty() || name.find("://") != std::string::npos || folder.find("://") != std::string::npos)
-        return "";
-    if (name.find(':') != std::string::npos || (!name.empty() && name[0] == '/'))
-        return name;
-    return folder + name;
-}
-
-// Why the model cannot load, told before it is tried: a local file that cannot be read (no
-// window opens only to show that), or what the control tells up front (no model named, a type
-// it does not read). Empty otherwise.
-std::string failureUpFront(const ControlState& state)
-{
-    if (const std::string local = localModelPath(state); !local.empty())
-        if (const ReasonText why = platform::sys::whyFileUnreadable(local); !why.empty())
-            return reasonText(Reason::Named, local, why).str();  // escaped with the rest when told
-    return state.failureReason;
-}
+// Why the model cannot load, told before it is tried, as the control tells it: no model named,
+// a local file that cannot be read (no window opens only to show that), a type it does not
+// read. Empty otherwise.
+std::string failureUpFront(const ControlState& state) { return state.failureReason; }
 
 // The model's name as a message shows it: an address's password as "***".
 std::string shownName(const ControlState& state) { return platform::address::withoutPassword(state.fileName); }

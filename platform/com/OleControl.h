@@ -39,8 +39,9 @@ struct ControlState {
     std::string hostFolder;   // the page's folder, which relative names are read against
     // Why the load failed, on one line: the file or address in quotes, then what went wrong
     // there ("\"/m/a.stl\": ASCII STL line 17: expected 'vertex' but found 'x'"). Before a load
-    // has begun, why it cannot succeed when the control can already tell (a model type it does
-    // not read); empty otherwise.
+    // has begun, why it cannot succeed when the control can already tell (no model named, a
+    // local file that is not there or cannot be read, a model type it does not read); empty
+    // otherwise.
     std::string failureReason;
     // Why the last picture file could not be written ("is a folder, not a file"); empty when
     // it was, or when drawing it failed before the file.

@@ -421,11 +421,17 @@ public:
     // Writes why the load failed to the debug log, escaped as the container shows it; called
     // once, when the load ends failed (a retried fetch is not told until then).
     void LogLoadFailure();
+    void LogLoadFailure(const RWCString& reason);
+    // A load that never ran ends with the window that would have run it: one that could not
+    // succeed (FailureBeforeLoad), which a container ends at once, is logged as failed, once.
+    void LogFailureBeforeLoad();
+    bool FailureBeforeLoadLogged = false;
     // The file or address a load of FileName reads: the page's folder in front of a relative
     // name, as the init phase puts it.
     RWCString ModelPath() const;
-    // Why the load cannot succeed, told before it starts: no model named, or a type the
-    // loader does not read (the reason, naming ModelPath); empty otherwise.
+    // Why the load cannot succeed, told before it starts: no model named, a local file the
+    // file system refuses, or a type the loader does not read (the reason, naming ModelPath);
+    // empty otherwise.
     RWCString FailureBeforeLoad() const;
     static const std::string NoModelNamed;
     // Why the name cannot be a model at all (an extension the loader does not read): the

@@ -13,6 +13,7 @@ void CTavoplexCtrl::SetFileName(const RWCString& filename)
 {
     FileName = filename;
     LoaderInitialized = false;
+    FailureBeforeLoadLogged = false;
     LoaderCount = 0;
     Loading = true;
     DescriptorBlock.reset();

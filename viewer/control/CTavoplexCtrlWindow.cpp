@@ -91,6 +91,7 @@ int CTavoplexCtrl::OnCreate()
 
 void CTavoplexCtrl::OnDestroy()
 {
+    LogFailureBeforeLoad();
     if (HostSite != nullptr)
         HostSite->stopTimer(1);
     ReleaseWindowContext();

@@ -163,16 +163,37 @@ RWCString CTavoplexCtrl::FailureBeforeLoad() const
     if (FileName.isNull())
         return fromText(NoModelNamed);
     const RWCString path = ModelPath();
+    // A local file the file system refuses now it refuses at the fetch too: no pass is retried
+    // for it.
+    if (!isServedFolder(path))
+        if (const ReasonText why = platform::sys::whyFileUnreadable(std::string(path.data(), path.length()));
+            !why.empty())
+            return FailureText(path, why);
     const ReasonText unknown = UnknownModelType(path);
     return unknown.empty() ? RWCString() : FailureText(path, unknown);
 }
 
 void CTavoplexCtrl::LogLoadFailure()
 {
+    LogLoadFailure(FailureReason.isNull() ? "\"" + Shown(FileName) + "\"" : FailureReason);
+}
+
+void CTavoplexCtrl::LogLoadFailure(const RWCString& reason)
+{
     // Escaped as the container shows it: the log stays one line per entry.
-    const RWCString reason = FailureReason.isNull() ? "\"" + Shown(FileName) + "\"" : FailureReason;
     WriteLog("    Loading failed: " +
              fromText(platform::sys::escapeControlCharacters(std::string(reason.data(), reason.length()))) + "\n");
+}
+
+void CTavoplexCtrl::LogFailureBeforeLoad()
+{
+    if (!Loading || LoaderInitialized || FailureBeforeLoadLogged)
+        return;
+    const RWCString reason = FailureBeforeLoad();
+    if (reason.isNull())
+        return;
+    FailureBeforeLoadLogged = true;
+    LogLoadFailure(reason);
 }
 
 RWCString CTavoplexCtrl::Shown(const RWCString& name)
