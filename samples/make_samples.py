@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the demo models of this folder: bracket.stl, gear.zip, assembly.zip, and the forms the
-viewer loads them in: gear.zjv, and the model descriptor assembly.xml with its archive models.zip.
+"""Writes the demo models of this folder: bracket.stl (binary STL), shaft.stl (text STL), gear.zip,
+assembly.zip, and the forms the viewer loads them in: bracket.zip.stl, gear.zjv, and the model
+descriptor assembly.xml with its archive models.zip.
 
 Every shape is a flat 2D outline with holes, extruded to a slab: the 2D area is cut into
 triangles around each hole (or around a centre point), the slab gets a top, a bottom and a wall
@@ -198,20 +199,41 @@ def shaft(radius=10.0, length=70.0):
     return m
 
 
+def normal_of(a, b, c):
+    u = [b[k] - a[k] for k in range(3)]
+    v = [c[k] - a[k] for k in range(3)]
+    n = [u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]]
+    ln = math.sqrt(sum(x * x for x in n)) or 1.0
+    return [x / ln for x in n]
+
+
 def write_stl_binary(path, triangles, header=b'bracket: made by make_samples.py'):
     with open(path, 'wb') as f:
         f.write(header.ljust(80, b' '))
         f.write(struct.pack('<I', len(triangles)))
         for a, b, c in triangles:
-            u = [b[k] - a[k] for k in range(3)]
-            v = [c[k] - a[k] for k in range(3)]
-            n = [u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]]
-            ln = math.sqrt(sum(x * x for x in n)) or 1.0
-            f.write(struct.pack('<12fH', *[x / ln for x in n], *a, *b, *c, 0))
+            f.write(struct.pack('<12fH', *normal_of(a, b, c), *a, *b, *c, 0))
+
+
+def stl_text(name, triangles):
+    lines = ['solid %s' % name]
+    for t in triangles:
+        lines.append('  facet normal %s' % ' '.join(num(x) for x in normal_of(*t)))
+        lines.append('    outer loop')
+        lines.extend('      vertex %s' % ' '.join(num(x) for x in p) for p in t)
+        lines.append('    endloop')
+        lines.append('  endfacet')
+    lines.append('endsolid %s' % name)
+    return '\n'.join(lines) + '\n'
 
 
 def main():
     write_stl_binary(os.path.join(HERE, 'bracket.stl'), bracket().triangles())
+    with open(os.path.join(HERE, 'shaft.stl'), 'w', newline='\n') as f:
+        f.write(stl_text('shaft', shaft(radius=4.5, length=70.0).triangles()))
+    # An STL whose name holds ".zip" is read as a ZIP archive whose first item is the STL.
+    with open(os.path.join(HERE, 'bracket.stl'), 'rb') as f:
+        write_zip(os.path.join(HERE, 'bracket.zip.stl'), 'bracket.stl', f.read())
 
     big = gear()
     write_zip(os.path.join(HERE, 'gear.zip'), 'gear.zjv',

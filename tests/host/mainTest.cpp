@@ -299,7 +299,8 @@ TEST(TavoplexProgram, EverySampleRendersIntoABmpWithTheModelInTheMiddle)
 {
     // The gear packed again by `zip -fz`, its sizes in ZIP64 blocks, loads as the sample does.
     TempDir packed;
-    std::vector<std::string> samples = {"samples/bracket.stl", "samples/gear.zjv", "samples/assembly.xml"};
+    std::vector<std::string> samples = {"samples/bracket.stl", "samples/shaft.stl", "samples/bracket.zip.stl",
+                                        "samples/gear.zjv", "samples/assembly.xml"};
     const std::string repack = "cd '" + packed.path() + "' && unzip -q '" + TAVO_SOURCE_DIR +
                                "/samples/gear.zjv' && zip -q -fz gear64.zjv gear.zjv >/dev/null 2>&1";
     EXPECT_EQ(std::system(repack.c_str()), 0) << repack;
