@@ -265,7 +265,10 @@ void ZJVReaderC::readBlocks(bool count, ReadStop* stop)
             const char* data = GetData();
             const uint64_t line = 1 + uint64_t(std::count(data, s, '\n'));
             const std::string token(s, n > 40 ? 40 : n);
-            stop->set(code == TokenOpen ? platform::Reason::ZjvUnknownBlock : platform::Reason::ZjvNoPartBlock, line, token);
+            if (code == TokenOpen)
+                stop->set(platform::Reason::ZjvUnknownBlock, line, token);
+            else
+                stop->set(platform::Reason::ZjvNoPartBlock, line, token);
         }
         if (code != TokenOpen)
             continue;
