@@ -103,7 +103,9 @@ bool checkValue(const platform::com::PropertyInfo& property, const std::string& 
     int32_t integer = 0;
     if (whole ? text.toLong(integer) : number && std::fabs(real) <= std::numeric_limits<float>::max())
         return true;
-    error = reasonText(!number ? Reason::NotANumber : whole ? Reason::NotAWholeNumber : Reason::NotAFloat, name, value);
+    error = !number ? reasonText(Reason::NotANumber, name, value)
+            : whole ? reasonText(Reason::NotAWholeNumber, name, value)
+                    : reasonText(Reason::NotAFloat, name, value);
     return false;
 }
 

@@ -43,7 +43,7 @@ bool ModuleLoader::load(const std::string& path, platform::ReasonText& error)
 {
     path_ = path;
     if (!module_.load(path)) {
-        error = platform::reasonText(platform::Reason::CannotLoadModule, path, module_.error());
+        error = platform::reasonText(platform::Reason::CannotLoadModule, path, platform::OutsideWords(module_.error()));
         return false;
     }
     // The module is unloaded as a container does when the control is gone, but its code stays

@@ -111,7 +111,7 @@ void reportNoContext(const ControlState& state)
     if (state.contextFailure.empty())
         tell(reasonText(Reason::CannotCreateContext));
     else
-        tell(reasonText(Reason::ControlSays, state.contextFailure));
+        tell(reasonText(Reason::ControlSays, platform::OutsideWords(state.contextFailure)));
 }
 
 std::string workingFolder()
@@ -307,7 +307,7 @@ int main(int argc, char** argv)
         return options.output.empty() ? showWindow(loader, std::move(control), options)
                                        : renderToFile(loader, std::move(control), options);
     } catch (const std::exception& e) {
-        tell(reasonText(Reason::Unforeseen, e.what()));
+        tell(reasonText(Reason::Unforeseen, platform::OutsideWords(e.what())));
         return 1;
     }
 }

@@ -1,20 +1,9 @@
 // Reason: the table of reason texts and their formatting.
 #include "platform/Reason.h"
 
-#define NOT_SHOWN nullptr
-
 namespace platform {
-namespace {
 
-constexpr ReasonEntry kTable[] = {
-#define REASON(name, format, row) {#name, format, row},
-#include "platform/Reasons.def"
-#undef REASON
-};
-
-}  // namespace
-
-std::span<const ReasonEntry> reasonTable() { return kTable; }
+std::span<const ReasonEntry> reasonTable() { return reason_table::kEntries; }
 
 ReasonText& ReasonText::limit(size_t most)
 {
@@ -23,9 +12,9 @@ ReasonText& ReasonText::limit(size_t most)
     return *this;
 }
 
-ReasonText formatReason(Reason reason, std::initializer_list<std::string> values)
+ReasonText ReasonText::format(Reason reason, std::initializer_list<std::string> values)
 {
-    const std::string_view format = kTable[size_t(reason)].format;
+    const std::string_view format = reason_table::kEntries[size_t(reason)].format;
     std::string text;
     for (size_t at = 0; at < format.size(); ++at) {
         const size_t n = at + 1 < format.size() ? size_t(format[at + 1] - '0') : values.size();

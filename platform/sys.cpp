@@ -143,8 +143,8 @@ std::string currentFolder()
 ReasonText fileErrorText(int error, bool writing)
 {
     switch (error) {
-    case ENOENT: return reasonText(writing ? Reason::FolderNotThere : Reason::NotFound);
-    case ENOTDIR: return reasonText(writing ? Reason::FolderIsFile : Reason::NotFoundFolderIsFile);
+    case ENOENT: return writing ? reasonText(Reason::FolderNotThere) : reasonText(Reason::NotFound);
+    case ENOTDIR: return writing ? reasonText(Reason::FolderIsFile) : reasonText(Reason::NotFoundFolderIsFile);
     case ELOOP: return reasonText(Reason::LinkLoop);
     case ENAMETOOLONG: return reasonText(Reason::NameTooLong);
     case EACCES:
@@ -163,7 +163,7 @@ ReasonText fileErrorText(int error, bool writing)
     std::string text = std::strerror(error);
     if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
         text[0] = char(text[0] - 'A' + 'a');
-    return reasonText(Reason::SystemWords, text);
+    return reasonText(Reason::SystemWords, OutsideWords(text));
 }
 
 ReasonText whyFileUnreadable(const std::string& path, int openError)
@@ -172,7 +172,7 @@ ReasonText whyFileUnreadable(const std::string& path, int openError)
     if (::stat(path.c_str(), &info) != 0)
         return fileErrorText(errno);
     if (!S_ISREG(info.st_mode))
-        return reasonText(S_ISDIR(info.st_mode) ? Reason::IsFolder : Reason::NotRegularFile);
+        return S_ISDIR(info.st_mode) ? reasonText(Reason::IsFolder) : reasonText(Reason::NotRegularFile);
     if (openError != 0)
         return fileErrorText(openError);
     return ::access(path.c_str(), R_OK) != 0 ? fileErrorText(errno) : ReasonText();

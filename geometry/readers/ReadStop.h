@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "platform/Reason.h"
 
@@ -14,8 +15,9 @@ struct ReadStop {
 
     bool stopped() const { return !reason.empty(); }
     std::string text() const { return reason.str(); }
+    // `why` is checked against the values as reasonText() checks it.
     template <class... Values>
-    void set(platform::Reason why, const Values&... values)
+    void set(std::type_identity_t<platform::ReasonFor<Values...>> why, const Values&... values)
     {
         reason = platform::reasonText(why, values...);
     }

@@ -307,7 +307,10 @@ void ZJVReaderC::readBlocks(bool count, ReadStop* stop)
         if (stop && !stop->stopped() && !block && size_t(std::count(s, s + n, '\r')) != n) {
             const uint64_t line = lineOf(GetData(), GetSize(), s);
             const std::string token(s, n > 40 ? 40 : n);
-            stop->set(code == TokenOpen ? platform::Reason::ZjvUnknownBlock : platform::Reason::ZjvNoPartBlock, line, token);
+            if (code == TokenOpen)
+                stop->set(platform::Reason::ZjvUnknownBlock, line, token);
+            else
+                stop->set(platform::Reason::ZjvNoPartBlock, line, token);
         }
         if (code != TokenOpen)
             continue;

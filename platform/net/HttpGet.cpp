@@ -58,7 +58,7 @@ const LoadedLibrary& curlLibrary()
             // The loader's words name the file and say what is wrong with it (not found, a
             // library it needs is missing, an entry point is missing).
             const char* error = dlerror();
-            l.why = reasonText(Reason::SystemWords, error ? error : "libcurl.so.4");
+            l.why = reasonText(Reason::SystemWords, OutsideWords(error ? error : "libcurl.so.4"));
             return l;
         }
         if (api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
@@ -401,7 +401,7 @@ Result httpGet(const std::string& host, uint16_t port, const std::string& object
         return done(t.stop, t.stop == Outcome::HttpStatus ? statusText : t.stopText);
     // Our words for what failed, the transfer library's for the detail.
     const auto failed = [&](Outcome outcome, const char* words) {
-        return done(outcome, reasonText(Reason::InLibraryWords, outcomeText(outcome), words));
+        return done(outcome, reasonText(Reason::InLibraryWords, outcomeText(outcome), OutsideWords(words)));
     };
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started).count();
     switch (code) {

@@ -49,9 +49,8 @@ platform::ReasonText zip64Damage(const ZipEntrySizes& stored, const ZipEntrySize
             if (f.stored != kAllOnes)
                 continue;
             if (blockValues <= 0)
-                return platform::reasonText(blockValues == 0 ? platform::Reason::Zip64ValueMissing
-                                                             : platform::Reason::Zip64BlockMissing,
-                                            f.name);
+                return blockValues == 0 ? platform::reasonText(platform::Reason::Zip64ValueMissing, f.name)
+                                        : platform::reasonText(platform::Reason::Zip64BlockMissing, f.name);
             --blockValues;
         }
         return {};

@@ -17,6 +17,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cctype>
 #include <cstring>
 #include <cmath>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include <set>
 #include <thread>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Reason.h"
@@ -681,9 +683,81 @@ TEST(TavoplexProgram, AModelInAFolderWithoutPermissionSaysSo)
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.bmp")));
 }
 
+namespace {
+
+// The words of a README row that stand for a value: NAME, FILE, N, X and the like.
+int placeholders(std::string_view value)
+{
+    int count = 0;
+    for (size_t at = 0; at < value.size();) {
+        size_t end = at;
+        while (end < value.size() && std::isalnum(static_cast<unsigned char>(value[end])))
+            ++end;
+        if (end == at) {
+            ++at;
+            continue;
+        }
+        const std::string_view word = value.substr(at, end - at);
+        count += std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        at = end;
+    }
+    return count;
+}
+
+// Around the one text another holds, in a format made by holding() below.
+constexpr char kHeldStarts = '\x01';
+constexpr char kHeldEnds = '\x02';
+
+// Whether a README row tells a format of Reasons.def, both ways: the format's own words stand
+// in the row as they are, and each %N stands there as one value, so that a row's placeholder
+// stands only where the format takes a value. A value is a word: a placeholder such as NAME or
+// N, or an example such as 404 or entry 'X'; it holds one placeholder at most and no double
+// quote, which a format writes itself. A "..." in the row stands for anything the user reads
+// there: a value, or words the row leaves out (the rest of the text, a parenthesis), but never
+// the start of a text another holds.
+bool tells(std::string_view row, std::string_view format)
+{
+    if (row.rfind("...", 0) == 0) {
+        for (size_t skip = 0; skip <= format.size() && (skip == 0 || format[skip - 1] != kHeldStarts); ++skip)
+            if ((skip == 0 || format[skip - 1] != '%') && tells(row.substr(3), format.substr(skip)))
+                return true;
+        return false;
+    }
+    if (!format.empty() && (format[0] == kHeldStarts || format[0] == kHeldEnds))
+        return tells(row, format.substr(1));
+    if (format.empty())
+        return row.empty();
+    if (format.size() > 1 && format[0] == '%' && std::isdigit(static_cast<unsigned char>(format[1]))) {
+        for (size_t length = 1; length <= row.size(); ++length) {
+            const std::string_view value = row.substr(0, length);
+            if (value.find("...") != std::string_view::npos || value.find('"') != std::string_view::npos ||
+                placeholders(value) > 1)
+                break;
+            const bool word =
+                std::any_of(value.begin(), value.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+            if (word && tells(row.substr(length), format.substr(2)))
+                return true;
+        }
+        return false;
+    }
+    return !row.empty() && row[0] == format[0] && tells(row.substr(1), format.substr(1));
+}
+
+// The format with its value `n` replaced by another format, marked: what the user reads where
+// a text that joins others (a row of "") holds this one, or this one holds it.
+std::string holding(std::string_view format, char n, std::string_view inner)
+{
+    std::string text(format);
+    const size_t at = text.find(std::string("%") + n);
+    return at == std::string::npos ? std::string() : text.replace(at, 2, kHeldStarts + std::string(inner) + kHeldEnds);
+}
+
+}  // namespace
+
 // README.md's tables and the table of reasons say the same: every reason the program can give
-// has a row (the `quoted` pieces of the first cells under "When something goes wrong"), and
-// every row is one of them.
+// has a row (the `quoted` pieces of the first cells under "When something goes wrong"), every
+// row is one of them, and each row tells its entry's words and values (as they stand, or within
+// a text that joins others).
 TEST(TavoplexProgram, EveryTextItCanGiveHasAReadmeRowAndEveryRowIsOneOfThem)
 {
     std::ifstream readme(TAVO_SOURCE_DIR "/README.md");
@@ -707,17 +781,18 @@ TEST(TavoplexProgram, EveryTextItCanGiveHasAReadmeRowAndEveryRowIsOneOfThem)
     EXPECT_GE(rows.size(), 50u);
     std::set<std::string> told;
     for (const platform::ReasonEntry& entry : platform::reasonTable()) {
-        // The values go where they are meant: %0, %1, ... each once, none left out.
-        std::string format = entry.format;
-        for (char n = '0'; format.find('%') != std::string::npos; ++n) {
-            const size_t at = format.find(std::string("%") + n);
-            ASSERT_NE(at, std::string::npos) << entry.name << ": \"" << entry.format << "\" has no %" << n;
-            format.erase(at, 2);
-        }
-        if (entry.row != nullptr && *entry.row != '\0')
-            told.insert(entry.row);
-        EXPECT_TRUE(entry.row == nullptr || *entry.row == '\0' || rows.count(entry.row) != 0)
+        if (entry.row == nullptr || *entry.row == '\0')
+            continue;
+        told.insert(entry.row);
+        EXPECT_TRUE(rows.count(entry.row) != 0)
             << entry.name << ": \"" << entry.row << "\" is no row of README.md's tables under \"When something goes wrong\"";
+        bool toldRight = tells(entry.row, entry.format);
+        for (const platform::ReasonEntry& joining : platform::reasonTable())
+            for (char n = '0'; n <= '9' && !toldRight && joining.row != nullptr && *joining.row == '\0'; ++n)
+                toldRight = tells(entry.row, holding(joining.format, n, entry.format)) ||
+                            tells(entry.row, holding(entry.format, n, joining.format));
+        EXPECT_TRUE(toldRight) << entry.name << ": README.md's row \"" << entry.row << "\" does not tell its format \""
+                               << entry.format << "\"";
     }
     for (const std::string& row : rows)
         EXPECT_TRUE(told.count(row) != 0) << "README.md: \"" << row << "\" is the row of no reason in platform/Reasons.def";

@@ -237,7 +237,7 @@ int CTavoplexCtrl::FetchToMemory(const RWCString& name, FetchFileI& out, bool un
         if (failed)
             return refused ? FetchRefused : FetchFailed;
         if (zipped)
-            failure(reasonText(staging.GetLength() == 0 ? Reason::EmptyFile : Reason::NotZip));
+            failure(staging.GetLength() == 0 ? reasonText(Reason::EmptyFile) : reasonText(Reason::NotZip));
         return zipped ? FetchNotUnpacked : 0;
     }
     MemoryBlockC item;

@@ -36,7 +36,7 @@ RWCString fromText(const std::string& text) { return RWCString(text.data(), text
 // Where the descriptor's XML stopped making sense, as a failure reason's `what`.
 ReasonText xmlFailure(const XMLDocumentC& document)
 {
-    return reasonText(Reason::XmlLine, document.getErrorLine(), document.getErrorMessage());
+    return reasonText(Reason::XmlLine, document.getErrorLine(), platform::OutsideWords(document.getErrorMessage()));
 }
 
 // The type of a model: its name's extension, an address's taken from its path alone (a download

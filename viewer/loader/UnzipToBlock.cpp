@@ -188,7 +188,7 @@ ReasonText UnzipFailureText(uint32_t code, const std::string& entry, bool crcMis
     }
     char text[128];
     FormatZipMessage(code, text, sizeof text);
-    return reasonText(Reason::CannotUnpack, called, text);
+    return reasonText(Reason::CannotUnpack, called, platform::OutsideWords(text));
 }
 
 platform::ReasonText EmptyFirstEntryReason(const void* data, uint32_t length)
@@ -199,7 +199,6 @@ platform::ReasonText EmptyFirstEntryReason(const void* data, uint32_t length)
         handle->archive->Listed(0, &name, nullptr);
     CloseZipHandle(handle);
     // ZIP names a folder's own entry with a trailing "/", whatever system made the archive.
-    return platform::reasonText(!name.empty() && name.back() == '/' ? platform::Reason::FirstEntryIsFolder
-                                                                     : platform::Reason::FirstEntryIsEmpty,
-                                name);
+    return !name.empty() && name.back() == '/' ? platform::reasonText(platform::Reason::FirstEntryIsFolder, name)
+                                               : platform::reasonText(platform::Reason::FirstEntryIsEmpty, name);
 }

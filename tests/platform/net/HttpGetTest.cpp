@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <regex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -58,6 +60,7 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     server.serve("/garbled-head", Server::raw("HTTP/1.1 200 OK\r\nno colon\r\n\r\n"));
     server.serve("/hop-garbled", Server::redirect("/garbled-head"));
     server.serve("/hop-missing", Server::redirect("/missing"));
+    server.serve("/hop-hop-missing", Server::redirect("/hop-missing"));
     server.serve("/hop-malformed", Server::redirect("http://[zz/x"));
     server.serve("/hop-password", Server::redirect("ftp://u:p 'w\"@127.0.0.1/file"));
 
@@ -104,6 +107,8 @@ TEST(HttpGet, AnswersAndBoundsGiveTheirOutcomes)
     }
     // After a redirect, what failed is named by the address it led to.
     EXPECT_EQ(get(server, "/hop-missing").result.error, "HTTP 404 at \"" + server.url("/missing") + "\" after 1 redirect");
+    EXPECT_EQ(get(server, "/hop-hop-missing").result.error,
+              "HTTP 404 at \"" + server.url("/missing") + "\" after 2 redirects");
     EXPECT_EQ(get(server, "/hop-malformed").result.error, "redirected to \"http://[zz/x\", which is no valid address");
     // Whatever a password holds, no address a reason quotes shows it.
     EXPECT_EQ(get(server, "/hop-password").result.error,
@@ -146,9 +151,20 @@ TEST(HttpGet, StalledServerTimesOutAndClosedPortFailsToConnect)
     Limits slow;
     slow.rateGraceMs = 300;
     slow.minBytesPerSecond = 1000;
+    const auto dripStart = std::chrono::steady_clock::now();
     const Fetched dripped = get(server, "/drip", slow);
     EXPECT_EQ(dripped.result.outcome, Outcome::TooSlow);
-    EXPECT_EQ(dripped.result.error.str().rfind("the server sends too slowly: ", 0), 0u) << dripped.result.error;
+    // What came, in how long, below which pace, each in its place: the seconds with one
+    // decimal, at least the grace period and at most the fetch's time.
+    const std::regex tooSlow("the server sends too slowly: ([0-9]+) bytes in ([0-9]+\\.[0-9]) s, below ([0-9]+) bytes a second");
+    std::smatch words;
+    const std::string slowText = dripped.result.error.str();
+    ASSERT_TRUE(std::regex_match(slowText, words, tooSlow)) << slowText;
+    const double tookS = std::chrono::duration<double>(std::chrono::steady_clock::now() - dripStart).count();
+    EXPECT_EQ(std::stoull(words[1]), dripped.result.bodyBytes) << slowText;
+    EXPECT_GE(std::stod(words[2]), 0.3) << slowText;
+    EXPECT_LE(std::stod(words[2]), tookS + 0.05) << slowText;
+    EXPECT_EQ(words[3].str(), "1000") << slowText;
     // About 100 KB a second, long past the grace period, keeps well above the default minimum
     // of 1 KB a second: bytes weighed against milliseconds would take it for too slow.
     server.serve("/steady", Server::paced(std::string(100000, 'y'), 1000, 10));
