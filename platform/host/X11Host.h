@@ -26,7 +26,9 @@ public:
     using DialogAnswer = std::function<int(Dialog&)>;
 
     // Opens the display (null: $DISPLAY) and maps a window of the size. Null, with a one-line
-    // reason in error, when the display cannot be opened or the size is not positive.
+    // reason in error, when the display cannot be opened or the size is not positive. A window
+    // destroyed before it shows (a window manager may do so at its map request) is a window
+    // closed at once: every run ends at once and no dialog shows.
     static std::unique_ptr<X11Host> open(const char* displayName, int width, int height, const std::string& title,
                                          ReasonText& error);
     ~X11Host() override;

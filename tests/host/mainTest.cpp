@@ -1,6 +1,6 @@
 // The host program end to end: every shipped sample rendered into a BMP file, the errors of
-// its command line, the window host showing a model under a private Xvfb server, and the
-// first start's settings dialog answered with synthetic clicks.
+// its command line, the window host showing a model under a private Xvfb server, the first
+// start's settings dialog answered with synthetic clicks, and windows destroyed from outside.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -35,6 +35,7 @@
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/BenchSupport.h"
+#include "tests/support/DestroyingWindowManager.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PrivateFontconfig.h"
 #include "tests/support/TempDir.h"
@@ -1547,4 +1548,21 @@ TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
     input.key(XK_q, false);
     input.flush();
     EXPECT_EQ(program.waitExit(kPatienceMs), 0) << TempDir::read(dir.file("stderr.txt"));
+}
+
+TEST(TavoplexProgram, AWindowDestroyedBeforeItShowsEndsTheProgramAsAClosedWindowDoes)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    DestroyingWindowManager manager(x.display());
+    ASSERT_TRUE(manager.ok());
+    TempDir dir;  // a first start: the settings dialog would come as well
+    const auto start = std::chrono::steady_clock::now();
+    RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
+    EXPECT_EQ(program.waitExit(kPatienceMs), 0) << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(manager.destroyed(), 1);
+    EXPECT_EQ(programLines(TempDir::read(dir.file("stderr.txt"))), 0);
 }
