@@ -294,6 +294,10 @@ int X11Dialog::handle(const XEvent& event)
         return 0;
     int result = 0;
     switch (event.type) {
+    case DestroyNotify:
+        // Nothing is left to click: the dialog ends, with no choice made.
+        window_ = 0;
+        return DialogCancel;
     case Expose:
         if (event.xexpose.count == 0)
             draw();

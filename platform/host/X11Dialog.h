@@ -55,7 +55,8 @@ public:
     // The dialog's X window (an XID).
     unsigned long window() const { return window_; }
 
-    // An event of the dialog's window; the result that ends the dialog, or 0.
+    // An event of the dialog's window; the result that ends the dialog, or 0. The window
+    // destroyed by another client ends it as Cancel would, even where Cancel is disabled.
     int handle(const _XEvent& event);
     // Ticks the dialog's timers that are due; the milliseconds until the next one (at most
     // limitMs).

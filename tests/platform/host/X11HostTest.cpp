@@ -424,51 +424,60 @@ TEST(X11Host, ModalDialogTakesClicksAndKeysWhileTheTimerGoesOn)
     EXPECT_GE(linkRun, 40);      // the link's underline, in its colour
 }
 
-TEST(X11Host, AWindowDestroyedBehindItsModalDialogEndsTheDialog)
+TEST(X11Host, AModalDialogEndsWhenItsOwnerOrItsOwnWindowIsDestroyed)
 {
     using namespace platform::host;
     XvfbServer x;
     if (!x.available())
         GTEST_SKIP() << "Xvfb is not available";
-    auto host = openOn(x, 64, 64);
-    ASSERT_TRUE(host);
-    Dialog dialog;
-    dialog.caption = "X11HostTest destroyed";
-    dialog.width = 120;
-    dialog.height = 30;
-    dialog.controls = {DialogControl{DialogOk, DialogControlKind::DefaultPushButton, "OK", 5, 8, 50, 14},
-                       DialogControl{DialogCancel, DialogControlKind::PushButton, "Cancel", 60, 8, 50, 14}};
-    // Another client destroys the control's window once the dialog shows; were the dialog to
-    // stay, it is closed from there too, so that the test ends either way.
-    std::atomic<bool> ended = false;
-    bool shown = false, forced = false;
-    std::thread other([&] {
-        XTestInput input(x.display());
-        if (!input.ok())
-            return;
-        const Window w = input.findWindow(dialog.caption, kPatienceMs);
-        shown = w != 0;
-        XDestroyWindow(input.display(), host->windowId());
-        XFlush(input.display());
-        const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-        while (!ended && std::chrono::steady_clock::now() < patience)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (ended || !shown)
-            return;
-        forced = true;
-        XEvent close{};
-        close.xclient.type = ClientMessage;
-        close.xclient.window = w;
-        close.xclient.message_type = XInternAtom(input.display(), "WM_PROTOCOLS", False);
-        close.xclient.format = 32;
-        close.xclient.data.l[0] = long(XInternAtom(input.display(), "WM_DELETE_WINDOW", False));
-        XSendEvent(input.display(), w, False, NoEventMask, &close);
-        XFlush(input.display());
-    });
-    EXPECT_EQ(host->runModalDialog(dialog), DialogCancel);
-    ended = true;
-    other.join();
-    EXPECT_TRUE(shown);
-    EXPECT_FALSE(forced) << "the dialog stayed after its window was gone";
-    EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);  // and the program ends
+    // The server starts over when its last client goes: this one stays connected throughout.
+    XTestInput keeper(x.display());
+    ASSERT_TRUE(keeper.ok());
+    for (const bool dialogDestroyed : {false, true}) {
+        SCOPED_TRACE(dialogDestroyed ? "the dialog destroyed" : "the control's window destroyed");
+        auto host = openOn(x, 64, 64);
+        ASSERT_TRUE(host);
+        Dialog dialog = okCancelDialog("X11HostTest destroyed");
+        // The dialog of a first start: neither Escape nor the window manager's close ends it.
+        dialog.find(DialogCancel)->enabled = !dialogDestroyed;
+        // Another client destroys a window once the dialog shows; were the dialog to stay, the
+        // other window is closed from there, so that the test ends either way.
+        std::atomic<bool> ended = false;
+        bool shown = false, forced = false;
+        std::thread other([&] {
+            XTestInput input(x.display());
+            if (!input.ok())
+                return;
+            const Window w = input.findWindow(dialog.caption, kPatienceMs);
+            shown = w != 0;
+            XDestroyWindow(input.display(), dialogDestroyed ? w : host->windowId());
+            XFlush(input.display());
+            const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+            while (!ended && std::chrono::steady_clock::now() < patience)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (ended || !shown)
+                return;
+            forced = true;
+            const Window closed = dialogDestroyed ? host->windowId() : w;
+            XEvent close{};
+            close.xclient.type = ClientMessage;
+            close.xclient.window = closed;
+            close.xclient.message_type = XInternAtom(input.display(), "WM_PROTOCOLS", False);
+            close.xclient.format = 32;
+            close.xclient.data.l[0] = long(XInternAtom(input.display(), "WM_DELETE_WINDOW", False));
+            XSendEvent(input.display(), closed, False, NoEventMask, &close);
+            XFlush(input.display());
+        });
+        EXPECT_EQ(host->runModalDialog(dialog), DialogCancel);
+        ended = true;
+        other.join();
+        EXPECT_TRUE(shown);
+        EXPECT_FALSE(forced) << "the dialog stayed after a window was gone";
+        if (dialogDestroyed) {
+            // The control's window goes on as after a dialog closed: its run lasts the time given.
+            EXPECT_EQ(host->run([](const Message&) { return 0L; }, 200), 1);
+        } else {
+            EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);  // and the program ends
+        }
+    }
 }
