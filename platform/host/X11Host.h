@@ -47,7 +47,8 @@ public:
     std::string pageAddress() const override { return page_; }
     bool hasScriptFunction(const std::string& name) const override;
     bool invokeScriptFunction(const std::string& name, const std::vector<std::string>& args) override;
-    // Shows the dialog in its own window (X11Dialog) until a click or key ends it.
+    // Shows the dialog in its own window (X11Dialog) until a click or key ends it; its window or
+    // the control's destroyed ends it as Cancel, and without the control's window it is not shown.
     int runModalDialog(Dialog& dialog) override;
     const HostClock& clock() const override { return clock_; }
     platform::gl::FrameSink& frameSink() override;
