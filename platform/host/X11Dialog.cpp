@@ -5,8 +5,10 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace platform::host {
 
@@ -18,9 +20,37 @@ constexpr uint32_t kGrey = 0x808080;       // disabled text and shadows
 constexpr uint32_t kLight = 0xFFFFFF;      // highlights
 constexpr int kRadioSize = 11;             // the radio circle and the check box, in pixels
 
+// A window manager maps a new window at once; one that holds it back longer is not waited
+// for: the window is drawn when it shows (its Expose).
+constexpr int kMapPatienceMs = 10000;
+
 XFontStruct* asFont(void* font) { return static_cast<XFontStruct*>(font); }
 
+Bool isMapOrDestroyOf(Display*, XEvent* event, XPointer window)
+{
+    const Window w = *reinterpret_cast<const Window*>(window);
+    return (event->type == MapNotify && event->xmap.window == w) ||
+           (event->type == DestroyNotify && event->xdestroywindow.window == w);
+}
+
 }  // namespace
+
+MapWait waitUntilMapped(Display* display, Window window)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMapPatienceMs);
+    for (;;) {
+        XEvent event;
+        // Looks through the queue, then reads what the server has sent, without blocking.
+        if (XCheckIfEvent(display, &event, isMapOrDestroyOf, reinterpret_cast<XPointer>(&window)))
+            return event.type == MapNotify ? MapWait::Mapped : MapWait::Destroyed;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return MapWait::TimedOut;
+        pollfd p{ConnectionNumber(display), POLLIN, 0};
+        poll(&p, 1, int(left));
+    }
+}
 
 unsigned x11CursorShape(Cursor cursor)
 {
@@ -85,10 +115,10 @@ X11Dialog::X11Dialog(Display* display, Window owner, Dialog& dialog) : display_(
     if (font_ != nullptr)
         XSetFont(display, gc_, asFont(font_)->fid);
     XMapRaised(display, window_);
-    XEvent event;
-    XWindowEvent(display, window_, StructureNotifyMask, &event);
-    while (event.type != MapNotify)
-        XWindowEvent(display, window_, StructureNotifyMask, &event);
+    if (waitUntilMapped(display, window_) == MapWait::Destroyed) {
+        window_ = 0;  // nothing to show, nothing to destroy
+        return;
+    }
     XSetInputFocus(display, window_, RevertToParent, CurrentTime);
     draw();
 }
@@ -264,6 +294,10 @@ int X11Dialog::handle(const XEvent& event)
         return 0;
     int result = 0;
     switch (event.type) {
+    case DestroyNotify:
+        // Nothing is left to click: the dialog ends, with no choice made.
+        window_ = 0;
+        return DialogCancel;
     case Expose:
         if (event.xexpose.count == 0)
             draw();

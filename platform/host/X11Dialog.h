@@ -29,6 +29,14 @@ struct DialogRect {
 // The X cursor shape (cursorfont.h) that stands for a cursor.
 unsigned x11CursorShape(Cursor cursor);
 
+// How the wait for a new window to show ended.
+enum class MapWait { Mapped, Destroyed, TimedOut };
+// Waits until a window that selected StructureNotifyMask is mapped, or destroyed before that (a
+// window manager may destroy it at its map request, another client at any time); a window
+// manager that holds it back for 10 s is not waited for longer. Takes only the window's
+// MapNotify or DestroyNotify from the queue; every other event stays for the event loop.
+MapWait waitUntilMapped(_XDisplay* display, unsigned long window);
+
 class X11Dialog {
 public:
     // Dialog units to pixels: the dialog font's average character is 6 by 13 pixels, a
@@ -37,17 +45,18 @@ public:
     static DialogRect pixelRect(const DialogControl& c) { return pixelRect(c.x, c.y, c.width, c.height); }
 
     // Maps the dialog's window centred over owner (kept on the screen) and takes the focus.
-    // ok() is false when the window could not be made.
     X11Dialog(_XDisplay* display, unsigned long owner, Dialog& dialog);
     ~X11Dialog();
     X11Dialog(const X11Dialog&) = delete;
     X11Dialog& operator=(const X11Dialog&) = delete;
 
+    // False when the window could not be made or was destroyed before it showed.
     bool ok() const { return window_ != 0; }
     // The dialog's X window (an XID).
     unsigned long window() const { return window_; }
 
-    // An event of the dialog's window; the result that ends the dialog, or 0.
+    // An event of the dialog's window; the result that ends the dialog, or 0. The window
+    // destroyed by another client ends it as Cancel would, even where Cancel is disabled.
     int handle(const _XEvent& event);
     // Ticks the dialog's timers that are due; the milliseconds until the next one (at most
     // limitMs).

@@ -160,12 +160,14 @@ std::unique_ptr<X11Host> X11Host::open(const char* displayName, int width, int h
     impl.gc = XCreateGC(impl.display, impl.window, 0, nullptr);
     impl.sink = std::make_unique<X11FrameSink>(impl);
     XMapWindow(impl.display, impl.window);
-    // Wait until the window is on screen, so that the first frame is not drawn into nothing.
-    XEvent event;
-    XWindowEvent(impl.display, impl.window, StructureNotifyMask, &event);
-    while (event.type != MapNotify)
-        XWindowEvent(impl.display, impl.window, StructureNotifyMask, &event);
     host->size_ = ClientSize{width, height};
+    // Wait until the window is on screen, so that the first frame is not drawn into nothing. A
+    // window destroyed before it shows (by a window manager at its map request, or by another
+    // client) is a window closed at once: every run ends at once.
+    if (waitUntilMapped(impl.display, impl.window) == MapWait::Destroyed) {
+        impl.windowGone = true;
+        host->closeRequested_ = true;
+    }
     return host;
 }
 
@@ -198,6 +200,9 @@ int X11Host::runModalDialog(Dialog& dialog)
 {
     if (answer_)
         return answer_(dialog);
+    // Without its owner a dialog has nothing to ask for: the program ends.
+    if (impl_->windowGone)
+        return DialogCancel;
     X11Dialog shown(impl_->display, impl_->window, dialog);
     if (!shown.ok())
         return DialogCancel;

@@ -26,7 +26,9 @@ public:
     using DialogAnswer = std::function<int(Dialog&)>;
 
     // Opens the display (null: $DISPLAY) and maps a window of the size. Null, with a one-line
-    // reason in error, when the display cannot be opened or the size is not positive.
+    // reason in error, when the display cannot be opened or the size is not positive. A window
+    // destroyed before it shows (a window manager may do so at its map request) is a window
+    // closed at once: every run ends at once and no dialog shows.
     static std::unique_ptr<X11Host> open(const char* displayName, int width, int height, const std::string& title,
                                          ReasonText& error);
     ~X11Host() override;
@@ -45,7 +47,8 @@ public:
     std::string pageAddress() const override { return page_; }
     bool hasScriptFunction(const std::string& name) const override;
     bool invokeScriptFunction(const std::string& name, const std::vector<std::string>& args) override;
-    // Shows the dialog in its own window (X11Dialog) until a click or key ends it.
+    // Shows the dialog in its own window (X11Dialog) until a click or key ends it; its window or
+    // the control's destroyed ends it as Cancel, and without the control's window it is not shown.
     int runModalDialog(Dialog& dialog) override;
     const HostClock& clock() const override { return clock_; }
     platform::gl::FrameSink& frameSink() override;

@@ -1,6 +1,6 @@
 // The host program end to end: every shipped sample rendered into a BMP file, the errors of
-// its command line, the window host showing a model under a private Xvfb server, and the
-// first start's settings dialog answered with synthetic clicks.
+// its command line, the window host showing a model under a private Xvfb server, the first
+// start's settings dialog answered with synthetic clicks, and windows destroyed from outside.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -37,6 +37,7 @@
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/BenchSupport.h"
+#include "tests/support/DestroyingWindowManager.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PrivateFontconfig.h"
 #include "tests/support/TempDir.h"
@@ -204,6 +205,16 @@ platform::gl::Frame stillPicture(const XTestInput& input, Window window)
         return std::chrono::steady_clock::now() - since >= std::chrono::seconds(1);
     });
     return last;
+}
+
+// A 240x180 window in which the loaded model, fitted, covers much of the middle row (the
+// background's gradient runs from top to bottom, so a row's background is that of its left edge).
+bool showsTheModel(const platform::gl::Frame& shown)
+{
+    int covered = 0;
+    for (int px = 0; px < shown.width; ++px)
+        covered += distance(shown.pixel(px, 90), shown.pixel(3, 90)) > 30 ? 1 : 0;
+    return shown.width == 240 && covered > 80;
 }
 
 uint32_t le32(const std::string& b, size_t at)
@@ -1454,15 +1465,8 @@ TEST(TavoplexProgram, PointerInTheWindowRotatesTheModelAndShiftDoubleClickCallsT
     const Window window = input.findWindow("Tavoplex", kPatienceMs);
     ASSERT_NE(window, 0u) << TempDir::read(dir.file("stderr.txt"));
 
-    // The loaded model, fitted, covers much of the middle row (the background's gradient runs
-    // from top to bottom, so a row's background is that of its left edge).
-    ASSERT_TRUE(waitUntil(kPatienceMs, [&] {
-        const platform::gl::Frame shown = input.read(window);
-        int covered = 0;
-        for (int px = 0; px < shown.width; ++px)
-            covered += distance(shown.pixel(px, 90), shown.pixel(3, 90)) > 30 ? 1 : 0;
-        return shown.width == 240 && covered > 80;
-    })) << "the model never appeared";
+    ASSERT_TRUE(waitUntil(kPatienceMs, [&] { return showsTheModel(input.read(window)); }))
+        << "the model never appeared";
     const platform::gl::Frame before = stillPicture(input, window);
     // A point well inside the gear's drawing, above its bore.
     int onPart = -1;
@@ -1573,56 +1577,90 @@ TEST(TavoplexProgram, WindowHostEndsAtOnceForAModelItCannotReadAndFailsOnCloseFo
     EXPECT_EQ(programLines(err), 1) << err;
 }
 
-TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogAndLowDetailIsSaved)
+TEST(TavoplexProgram, FirstStartShowsTheSettingsDialogWhoseChoiceIsSavedAndWhichEndsIfDestroyed)
 {
     XvfbServer x;
     if (!x.available())
         GTEST_SKIP() << "Xvfb is not available";
-    TempDir dir;
-    RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display()));
-    ASSERT_TRUE(program.started());
+    // Also keeps the server from starting over between the two programs.
     XTestInput input(x.display());
     ASSERT_TRUE(input.ok());
-    const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
-    const Window dialog = input.findWindow(quick.caption, kPatienceMs);
-    ASSERT_NE(dialog, 0u) << "the settings dialog did not show: " << TempDir::read(dir.file("stderr.txt"));
+    for (const bool destroyed : {false, true}) {
+        SCOPED_TRACE(destroyed ? "the dialog destroyed from outside" : "low detail chosen");
+        TempDir dir;
+        RunningProgram program(startProgram(dir, {"FileName=samples/gear.zjv", "--size", "240x180"}, x.display()));
+        ASSERT_TRUE(program.started());
+        const platform::host::Dialog quick = LoadDialogResource(IDD_QUICK_SETTINGS);
+        const Window dialog = input.findWindow(quick.caption, kPatienceMs);
+        ASSERT_NE(dialog, 0u) << "the settings dialog did not show: " << TempDir::read(dir.file("stderr.txt"));
+        const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
+        if (destroyed) {
+            // As xdotool windowclose does: the dialog is gone, with no word to its owner. The
+            // load goes on as after a dialog closed without a choice: the model shows and
+            // nothing chosen is saved.
+            XDestroyWindow(input.display(), dialog);
+            input.flush();
+            const Window window = input.findWindow("Tavoplex", kPatienceMs);
+            ASSERT_NE(window, 0u);
+            ASSERT_TRUE(waitUntil(kPatienceMs, [&] { return showsTheModel(input.read(window)); }))
+                << "the model never appeared";
+            EXPECT_EQ((std::filesystem::exists(cfg) ? TempDir::read(cfg) : "").find("STANDARD_SETTING"),
+                      std::string::npos);
+        } else {
+            using platform::host::X11Dialog;
+            // The title's colours and the link's blue underline are drawn (once the dialog has drawn).
+            const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
+            const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
+            EXPECT_TRUE(waitUntil(kPatienceMs, [&] {
+                const platform::gl::Frame shown = input.read(dialog);
+                const auto p = shown.width > title.x + 2 ? shown.pixel(title.x + 2, title.y + title.height / 2)
+                                                         : std::array<uint8_t, 4>{};
+                return p[0] == 0x9A && p[1] == 0xB5 && p[2] == 0xCA &&
+                       longestRun(shown, link.x, link.y, link.width, link.height, 0x0000FF) >= 40;
+            }));
 
-    using platform::host::X11Dialog;
-    // The title's colours and the link's blue underline are drawn (once the dialog has drawn).
-    const auto title = X11Dialog::pixelRect(*quick.find(IDC_TITLE));
-    const auto link = X11Dialog::pixelRect(*quick.find(IDC_LINK));
-    EXPECT_TRUE(waitUntil(kPatienceMs, [&] {
-        const platform::gl::Frame shown = input.read(dialog);
-        const auto p = shown.width > title.x + 2 ? shown.pixel(title.x + 2, title.y + title.height / 2)
-                                                 : std::array<uint8_t, 4>{};
-        return p[0] == 0x9A && p[1] == 0xB5 && p[2] == 0xCA &&
-               longestRun(shown, link.x, link.y, link.width, link.height, 0x0000FF) >= 40;
-    }));
+            const auto [dx, dy] = input.origin(dialog);
+            for (int id : {IDC_RADIO_LOW, IDOK}) {
+                const auto r = X11Dialog::pixelRect(*quick.find(id));
+                input.click(dx + r.x + 4, dy + r.y + r.height / 2);
+            }
+            // The choice is saved when OK ends the dialog.
+            std::string saved;
+            waitUntil(kPatienceMs, [&] {
+                saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
+                return saved.find("METALLIC=") != std::string::npos;
+            });
+            for (const char* line :
+                 {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
+                EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
+        }
 
-    const auto [dx, dy] = input.origin(dialog);
-    for (int id : {IDC_RADIO_LOW, IDOK}) {
-        const auto r = X11Dialog::pixelRect(*quick.find(id));
-        input.click(dx + r.x + 4, dy + r.y + r.height / 2);
+        // Then q in the control's window ends the program cleanly, once the dialog is gone and
+        // with it its hold on the keyboard (it may go after the choice is saved).
+        ASSERT_TRUE(input.waitGone(quick.caption, kPatienceMs));
+        const Window window = input.findWindow("Tavoplex", kPatienceMs);
+        ASSERT_NE(window, 0u);
+        input.moveTo(120, 90);
+        input.key(XK_q, true);
+        input.key(XK_q, false);
+        input.flush();
+        EXPECT_EQ(program.waitExit(kPatienceMs), 0) << TempDir::read(dir.file("stderr.txt"));
     }
-    // The choice is saved when OK ends the dialog.
-    const std::string cfg = dir.path() + "/korvane/tavoplex/tavoplex.cfg";
-    std::string saved;
-    waitUntil(kPatienceMs, [&] {
-        saved = std::filesystem::exists(cfg) ? TempDir::read(cfg) : "";
-        return saved.find("METALLIC=") != std::string::npos;
-    });
-    for (const char* line :
-         {"STANDARD_SETTING=2\n", "SHADOW=0\n", "GEARS=0\n", "SHADING=1\n", "ANTIALIASING=0\n", "METALLIC=0\n"})
-        EXPECT_NE(saved.find(line), std::string::npos) << line << " missing in:\n" << saved;
+}
 
-    // Then q in the control's window ends the program cleanly, once the dialog is gone and
-    // with it its hold on the keyboard (it may go after the choice is saved).
-    ASSERT_TRUE(input.waitGone(quick.caption, kPatienceMs));
-    const Window window = input.findWindow("Tavoplex", kPatienceMs);
-    ASSERT_NE(window, 0u);
-    input.moveTo(120, 90);
-    input.key(XK_q, true);
-    input.key(XK_q, false);
-    input.flush();
+TEST(TavoplexProgram, AWindowDestroyedBeforeItShowsEndsTheProgramAsAClosedWindowDoes)
+{
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    DestroyingWindowManager manager(x.display());
+    ASSERT_TRUE(manager.ok());
+    TempDir dir;  // a first start: the settings dialog would come as well
+    const auto start = std::chrono::steady_clock::now();
+    RunningProgram program(startProgram(dir, {"FileName=samples/bracket.stl", "--size", "240x180"}, x.display()));
+    ASSERT_TRUE(program.started());
     EXPECT_EQ(program.waitExit(kPatienceMs), 0) << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(manager.destroyed(), 1);
+    EXPECT_EQ(programLines(TempDir::read(dir.file("stderr.txt"))), 0);
 }

@@ -1,19 +1,24 @@
 // The X11 host under a private Xvfb server: frames reach the window, X input and the timer
-// become messages, the window manager's close ends the loop, and modal dialogs show in their
-// own window.
+// become messages, the window manager's close ends the loop, a window destroyed before it shows
+// ends it at once, and modal dialogs show in their own window.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
+#include "tests/support/DestroyingWindowManager.h"
 #include "tests/support/XTestInput.h"
 #include "tests/support/XvfbServer.h"
 
@@ -32,6 +37,42 @@ std::unique_ptr<X11Host> openOn(const XvfbServer& x, int width, int height)
     auto host = X11Host::open(x.display().c_str(), width, height, "X11HostTest", error);
     EXPECT_TRUE(host) << error;
     return host;
+}
+
+// Runs body in a child process and gives its exit status; -1 when the child has not ended
+// within limitMs (it is then killed): a body that would wait for ever fails the test instead of
+// holding it up.
+int statusOfChild(int limitMs, const std::function<int()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    if (pid < 0)
+        return -2;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (std::chrono::steady_clock::now() >= end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+platform::host::Dialog okCancelDialog(const std::string& caption)
+{
+    using namespace platform::host;
+    Dialog dialog;
+    dialog.caption = caption;
+    dialog.width = 120;
+    dialog.height = 30;
+    dialog.controls = {DialogControl{DialogOk, DialogControlKind::DefaultPushButton, "OK", 5, 8, 50, 14},
+                       DialogControl{DialogCancel, DialogControlKind::PushButton, "Cancel", 60, 8, 50, 14}};
+    return dialog;
 }
 
 }  // namespace
@@ -249,6 +290,48 @@ TEST(X11Host, CloseFromTheWindowManagerOrAnotherClientEndsTheLoop)
     XCloseDisplay(other);
 }
 
+TEST(X11Host, AWindowOrDialogDestroyedBeforeItShowsEndsAsAClose)
+{
+    using namespace platform::host;
+    XvfbServer x;
+    if (!x.available())
+        GTEST_SKIP() << "Xvfb is not available";
+    // In a child process: a wait that never ends would otherwise hold the test up for ever.
+    enum Failure { OpenFailed = 10, OpenWaited, DialogShown, RunWentOn, OwnedDialogStayed, NotTwoDestroyed, NoManager };
+    const int status = statusOfChild(kPatienceMs, [&] {
+        // A window shown before the window manager came, to own a dialog later.
+        platform::ReasonText error;
+        auto owner = X11Host::open(x.display().c_str(), 64, 64, "X11HostTest owner", error);
+        if (!owner)
+            return int(OpenFailed);
+        DestroyingWindowManager manager(x.display());
+        if (!manager.ok())
+            return int(NoManager);
+        const auto start = std::chrono::steady_clock::now();
+        auto host = X11Host::open(x.display().c_str(), 64, 64, "X11HostTest", error);
+        if (!host)
+            return int(OpenFailed);
+        // The window is known to be gone at once, not after a wait for it to show.
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(8))
+            return int(OpenWaited);
+        // As a window closed at once: a dialog it would own is not shown, and every run ends
+        // at once.
+        Dialog dialog = okCancelDialog("X11HostTest never shown");
+        if (host->runModalDialog(dialog) != DialogCancel)
+            return int(DialogShown);
+        if (host->run([](const Message&) { return 0L; }, kPatienceMs) != 0)
+            return int(RunWentOn);
+        // A dialog destroyed at its own map request ends as Cancel does.
+        if (owner->runModalDialog(dialog) != DialogCancel)
+            return int(OwnedDialogStayed);
+        // The control's window and the owned dialog: no dialog of the gone window was made.
+        return manager.destroyed() == 2 ? 0 : int(NotTwoDestroyed);
+    });
+    EXPECT_NE(status, -1) << "still waiting after " << kPatienceMs << " ms";
+    EXPECT_EQ(status, 0) << "10: not opened, 11: open waited, 12: a dialog was shown, 13: the run went on, "
+                            "14: the owned dialog stayed, 15: not two windows destroyed, 16: no stand-in manager";
+}
+
 TEST(X11Host, OpeningABadDisplayNamesIt)
 {
     platform::ReasonText error;
@@ -341,51 +424,60 @@ TEST(X11Host, ModalDialogTakesClicksAndKeysWhileTheTimerGoesOn)
     EXPECT_GE(linkRun, 40);      // the link's underline, in its colour
 }
 
-TEST(X11Host, AWindowDestroyedBehindItsModalDialogEndsTheDialog)
+TEST(X11Host, AModalDialogEndsWhenItsOwnerOrItsOwnWindowIsDestroyed)
 {
     using namespace platform::host;
     XvfbServer x;
     if (!x.available())
         GTEST_SKIP() << "Xvfb is not available";
-    auto host = openOn(x, 64, 64);
-    ASSERT_TRUE(host);
-    Dialog dialog;
-    dialog.caption = "X11HostTest destroyed";
-    dialog.width = 120;
-    dialog.height = 30;
-    dialog.controls = {DialogControl{DialogOk, DialogControlKind::DefaultPushButton, "OK", 5, 8, 50, 14},
-                       DialogControl{DialogCancel, DialogControlKind::PushButton, "Cancel", 60, 8, 50, 14}};
-    // Another client destroys the control's window once the dialog shows; were the dialog to
-    // stay, it is closed from there too, so that the test ends either way.
-    std::atomic<bool> ended = false;
-    bool shown = false, forced = false;
-    std::thread other([&] {
-        XTestInput input(x.display());
-        if (!input.ok())
-            return;
-        const Window w = input.findWindow(dialog.caption, kPatienceMs);
-        shown = w != 0;
-        XDestroyWindow(input.display(), host->windowId());
-        XFlush(input.display());
-        const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-        while (!ended && std::chrono::steady_clock::now() < patience)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (ended || !shown)
-            return;
-        forced = true;
-        XEvent close{};
-        close.xclient.type = ClientMessage;
-        close.xclient.window = w;
-        close.xclient.message_type = XInternAtom(input.display(), "WM_PROTOCOLS", False);
-        close.xclient.format = 32;
-        close.xclient.data.l[0] = long(XInternAtom(input.display(), "WM_DELETE_WINDOW", False));
-        XSendEvent(input.display(), w, False, NoEventMask, &close);
-        XFlush(input.display());
-    });
-    EXPECT_EQ(host->runModalDialog(dialog), DialogCancel);
-    ended = true;
-    other.join();
-    EXPECT_TRUE(shown);
-    EXPECT_FALSE(forced) << "the dialog stayed after its window was gone";
-    EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);  // and the program ends
+    // The server starts over when its last client goes: this one stays connected throughout.
+    XTestInput keeper(x.display());
+    ASSERT_TRUE(keeper.ok());
+    for (const bool dialogDestroyed : {false, true}) {
+        SCOPED_TRACE(dialogDestroyed ? "the dialog destroyed" : "the control's window destroyed");
+        auto host = openOn(x, 64, 64);
+        ASSERT_TRUE(host);
+        Dialog dialog = okCancelDialog("X11HostTest destroyed");
+        // The dialog of a first start: neither Escape nor the window manager's close ends it.
+        dialog.find(DialogCancel)->enabled = !dialogDestroyed;
+        // Another client destroys a window once the dialog shows; were the dialog to stay, the
+        // other window is closed from there, so that the test ends either way.
+        std::atomic<bool> ended = false;
+        bool shown = false, forced = false;
+        std::thread other([&] {
+            XTestInput input(x.display());
+            if (!input.ok())
+                return;
+            const Window w = input.findWindow(dialog.caption, kPatienceMs);
+            shown = w != 0;
+            XDestroyWindow(input.display(), dialogDestroyed ? w : host->windowId());
+            XFlush(input.display());
+            const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+            while (!ended && std::chrono::steady_clock::now() < patience)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (ended || !shown)
+                return;
+            forced = true;
+            const Window closed = dialogDestroyed ? host->windowId() : w;
+            XEvent close{};
+            close.xclient.type = ClientMessage;
+            close.xclient.window = closed;
+            close.xclient.message_type = XInternAtom(input.display(), "WM_PROTOCOLS", False);
+            close.xclient.format = 32;
+            close.xclient.data.l[0] = long(XInternAtom(input.display(), "WM_DELETE_WINDOW", False));
+            XSendEvent(input.display(), closed, False, NoEventMask, &close);
+            XFlush(input.display());
+        });
+        EXPECT_EQ(host->runModalDialog(dialog), DialogCancel);
+        ended = true;
+        other.join();
+        EXPECT_TRUE(shown);
+        EXPECT_FALSE(forced) << "the dialog stayed after a window was gone";
+        if (dialogDestroyed) {
+            // The control's window goes on as after a dialog closed: its run lasts the time given.
+            EXPECT_EQ(host->run([](const Message&) { return 0L; }, 200), 1);
+        } else {
+            EXPECT_EQ(host->run([](const Message&) { return 0L; }, kPatienceMs), 0);  // and the program ends
+        }
+    }
 }
