@@ -3,7 +3,9 @@
 
 #include <GL/osmesa.h>
 #include <dirent.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -35,17 +37,30 @@ OSMesaContext makeContext(OSMesaContext share, int depthBits)
     return OSMesaCreateContextAttribs(attribs, share);
 }
 
-// The renderer's drawing threads running now: each names itself "llvmpipe-N" as it starts.
-unsigned drawingThreads()
+std::string taskName(const std::string& task)
+{
+    std::string name;
+    std::getline(std::ifstream("/proc/self/task/" + task + "/comm"), name);
+    return name;
+}
+
+// The renderer's drawing threads running now: each names itself "llvmpipe-N" as it starts. In
+// `unnamed`, when asked, the other threads that bear this thread's name: a thread started by
+// this one has it until it names itself.
+unsigned drawingThreads(unsigned* unnamed = nullptr)
 {
     unsigned count = 0;
+    const std::string self = std::to_string(gettid());
+    const std::string selfName = unnamed != nullptr ? taskName(self) : std::string();
     if (DIR* tasks = opendir("/proc/self/task")) {
         while (const dirent* task = readdir(tasks)) {
-            std::string name;
-            if (task->d_name[0] != '.' &&
-                std::getline(std::ifstream(std::string("/proc/self/task/") + task->d_name + "/comm"), name) &&
-                name.rfind("llvmpipe-", 0) == 0)
+            if (task->d_name[0] == '.' || task->d_name == self)
+                continue;
+            const std::string name = taskName(task->d_name);
+            if (name.rfind("llvmpipe-", 0) == 0)
                 ++count;
+            else if (unnamed != nullptr && name == selfName)
+                ++*unnamed;
         }
         closedir(tasks);
     }
@@ -53,36 +68,51 @@ unsigned drawingThreads()
 }
 
 // The renderer starts its drawing threads with its first context, and a frame waits for each
-// of them: one that could not be started (no room left for its stack under a limit) keeps every
-// frame waiting for ever. Under a limit (of address space or of the data segment) a context is
-// made only where the renderer has its room or its threads run already, and kept only once all
-// its drawing threads run. A thread names itself at once, or on a loaded machine after a while:
-// the wait has a bound, and a later context looks again rather than taking the answer over.
+// of them: one that could not be started (a task limit reached, or no room left for its stack
+// under a memory limit) keeps every frame waiting for ever. So the first context is kept only
+// once all its drawing threads run, and where they do not, no context is made for the rest of
+// the process: asking again would only wait again. A thread names itself at once, or on a
+// loaded machine after a while: the wait has a bound. Under a limit (of address space or of the
+// data segment) the first context is made only where the renderer has its room.
+enum class DrawingThreads { Unchecked, Run, Missing };
 std::mutex g_checkLock;
-bool g_rendererRuns = false;  // a context was kept: its threads all ran
+std::atomic<DrawingThreads> g_threads{DrawingThreads::Unchecked};
 constexpr auto kThreadsStartWithin = std::chrono::seconds(10);
+
+// Called on the thread that made the first context, once it is made.
+bool drawingThreadsStart(unsigned threads)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kThreadsStartWithin;
+    for (;;) {
+        unsigned unnamed = 0;
+        const unsigned named = drawingThreads(&unnamed);
+        if (named >= threads)
+            return true;
+        // The renderer's threads are started by now: one that could not be is no thread at
+        // all, and no wait brings it.
+        if (named + unnamed < threads || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
 
 OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
 {
-    if (sys::addressSpaceLimit() == SIZE_MAX && sys::dataSegmentLimit() == SIZE_MAX)
+    if (g_threads.load() == DrawingThreads::Run)
         return makeContext(share, depthBits);
     std::lock_guard<std::mutex> lock(g_checkLock);
+    if (g_threads.load() != DrawingThreads::Unchecked)
+        return g_threads.load() == DrawingThreads::Run ? makeContext(share, depthBits) : nullptr;
     const unsigned threads = sys::rendererThreads();
-    if (g_rendererRuns)
-        return makeContext(share, depthBits);
-    if (!sys::rendererHasRoom(threads) && drawingThreads() == 0)
+    const bool limited = sys::addressSpaceLimit() != SIZE_MAX || sys::dataSegmentLimit() != SIZE_MAX;
+    if (limited && !sys::rendererHasRoom(threads) && drawingThreads() == 0)
         return nullptr;  // checked again when more room is left
     OSMesaContext ctx = makeContext(share, depthBits);
     if (ctx == nullptr)
         return nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + kThreadsStartWithin;
-    while (drawingThreads() < threads && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // A context whose threads are missing is left as it is: destroying it could wait for one.
-    if (drawingThreads() < threads)
-        return nullptr;
-    g_rendererRuns = true;
-    return ctx;
+    g_threads = drawingThreadsStart(threads) ? DrawingThreads::Run : DrawingThreads::Missing;
+    return g_threads.load() == DrawingThreads::Run ? ctx : nullptr;
 }
 }  // namespace
 
@@ -101,6 +131,11 @@ std::unique_ptr<GlContext> GlContext::create(const GlContext* shareWith, int dep
     if (impl->ctx == nullptr)
         return nullptr;
     return std::unique_ptr<GlContext>(new GlContext(std::move(impl), bits));
+}
+
+ReasonText GlContext::failureReason()
+{
+    return g_threads.load() == DrawingThreads::Missing ? reasonText(Reason::DrawingThreadsMissing) : ReasonText();
 }
 
 GlContext::~GlContext()

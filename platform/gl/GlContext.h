@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Reason.h"
+
 namespace platform::gl {
 
 class GlSurface;
@@ -15,6 +17,9 @@ public:
     // 24 taken when the renderer offers no 32-bit depth). shareWith, when given, shares its
     // display lists and textures with the new one. Null when no context can be made.
     static std::unique_ptr<GlContext> create(const GlContext* shareWith = nullptr, int depthBits = 32);
+    // Why create() made none where the renderer itself is the cause (its drawing threads could
+    // not start: no context is made for the rest of the process); empty otherwise.
+    static ReasonText failureReason();
     ~GlContext();
     GlContext(const GlContext&) = delete;
     GlContext& operator=(const GlContext&) = delete;
