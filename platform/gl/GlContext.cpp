@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/AddressSpace.h"
 #include "platform/gl/GlSurface.h"
@@ -193,6 +195,14 @@ std::string GlContext::rendererText()
     text += " / ";
     text += v ? reinterpret_cast<const char*>(v) : "";
     return text;
+}
+
+void GlContext::keepToTheEnd(std::unique_ptr<GlContext> context, std::unique_ptr<GlSurface> surface)
+{
+    static std::mutex lock;
+    static auto* const kept = new std::vector<std::pair<std::unique_ptr<GlContext>, std::unique_ptr<GlSurface>>>();
+    const std::lock_guard<std::mutex> hold(lock);
+    kept->emplace_back(std::move(context), std::move(surface));
 }
 
 void GlContext::forgetSurface(GlSurface* surface)

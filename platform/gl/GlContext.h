@@ -45,6 +45,11 @@ public:
     // GL_RENDERER and GL_VERSION of the current context ("" when none is current).
     static std::string rendererText();
 
+    // Keeps a context whose renderer failed, with the surface it draws into, to the process's
+    // end: destroying it would wait inside the renderer, and the renderer may still write into
+    // the surface. Never freed, so that nothing destroys them as the process ends either.
+    static void keepToTheEnd(std::unique_ptr<GlContext> context, std::unique_ptr<GlSurface> surface);
+
 private:
     friend class GlSurface;
     struct Impl;

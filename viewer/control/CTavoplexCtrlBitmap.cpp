@@ -138,6 +138,9 @@ void CTavoplexCtrl::ReleaseBitmapContext()
 {
     if (BitmapContext != nullptr && BitmapContext->isCurrent())
         BitmapContext->release();
+    // A renderer that failed keeps the picture's context and buffer as the window's.
+    if (RendererLost && BitmapContext != nullptr)
+        platform::gl::GlContext::keepToTheEnd(std::move(BitmapContext), std::move(BitmapSurface));
     BitmapContext.reset();
     BitmapSurface.reset();
     BitmapPalette.entries.clear();

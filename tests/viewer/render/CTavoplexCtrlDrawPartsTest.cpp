@@ -853,6 +853,32 @@ TEST(DrawPacerC, ControlGoesWithoutDeletingWhereTheRendererHasNotCaughtUp)
     expectListKept(context, font);
 }
 
+TEST(DrawPacerC, ALostRendererIsNeitherMadeCurrentNorWaitedForAsTheControlGoesAndKeepsItsBuffer)
+{
+    // Lost after a frame (as when a wait for it ran out): the control goes without making its
+    // context current again or waiting for the renderer, which would never finish, and leaves
+    // the context and the buffer it draws into (the renderer may still write there) to the
+    // process's end.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    v.paint();
+    c.LoseRenderer();
+    platform::gl::GlContext* context = c.WindowContext.get();
+    platform::gl::GlSurface* surface = c.WindowSurface.get();
+    const unsigned madeCurrent = context->makeCurrentCount();
+    const RealFenceWait real;
+    g_waits = 0;
+    DrawPacerC::fenceWait = [](void*, uint64_t) -> unsigned {
+        ++g_waits;
+        return GL_TIMEOUT_EXPIRED;
+    };
+    v.close();
+    EXPECT_EQ(context->makeCurrentCount(), madeCurrent);
+    EXPECT_EQ(g_waits, 0);
+    ASSERT_EQ(context->surface(), surface);
+    EXPECT_EQ(surface->width(), 64);
+}
+
 TEST(DrawPacerC, APictureTheRendererDoesNotFinishInTimeFailsUnwritten)
 {
     // A frame of a few primitives takes no step of the pacer: the picture's own last wait is
