@@ -1,15 +1,21 @@
 // GlContext over Mesa's off-screen renderer.
 #include "platform/gl/GlContext.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/osmesa.h>
+#include <GL/glext.h>
 #include <dirent.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -116,7 +122,45 @@ OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
     g_threads = drawingThreadsStart(threads) ? DrawingThreads::Run : DrawingThreads::Missing;
     return g_threads.load() == DrawingThreads::Run ? ctx : nullptr;
 }
+
+// Fences came with OpenGL 3.2, or as its sync extension before.
+bool currentHasFences()
+{
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (version == nullptr)
+        return false;
+    char* end = nullptr;
+    const long major = std::strtol(version, &end, 10);
+    const long minor = *end == '.' ? std::strtol(end + 1, nullptr, 10) : 0;
+    if (major > 3 || (major == 3 && minor >= 2))
+        return true;
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    for (const char* at = extensions; at != nullptr && (at = std::strstr(at, "GL_ARB_sync")) != nullptr; at += 11)
+        if ((at == extensions || at[-1] == ' ') && (at[11] == ' ' || at[11] == '\0'))
+            return true;
+    return false;
+}
+
+unsigned clientWait(void* fence, uint64_t limitNs)
+{
+    // Without a flush the fence might never be reached; a wait ends when it is.
+    return glClientWaitSync(static_cast<GLsync>(fence), GL_SYNC_FLUSH_COMMANDS_BIT, limitNs);
+}
+
+void finishCurrent() { glFinish(); }
+
+// A wait handed to a thread of its own, and whether it has ended.
+struct AsideWait {
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    bool finished = false;  // the renderer finished (else the context could not be made current there)
+};
 }  // namespace
+
+bool (*GlContext::hasFences)() = currentHasFences;
+GlContext::FenceWait GlContext::fenceWait = clientWait;
+void (*GlContext::finish)() = finishCurrent;
 
 GlContext::GlContext(std::unique_ptr<Impl> impl, int depthBits) : impl_(std::move(impl)), depthBits_(depthBits) {}
 
@@ -195,6 +239,60 @@ std::string GlContext::rendererText()
     text += " / ";
     text += v ? reinterpret_cast<const char*>(v) : "";
     return text;
+}
+
+bool GlContext::finishWithin(uint64_t limitNs)
+{
+    if (t_current == nullptr)
+        return true;
+    if (!hasFences())
+        return t_current->finishAside(limitNs);
+    GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (fence == nullptr)
+        return false;
+    const bool done = fenceSignalled(fence, limitNs);
+    glDeleteSync(fence);
+    return done;
+}
+
+bool GlContext::fenceSignalled(void* fence, uint64_t limitNs)
+{
+    const unsigned status = fenceWait(fence, limitNs);
+    return status == GL_ALREADY_SIGNALED || status == GL_CONDITION_SATISFIED;
+}
+
+bool GlContext::finishAside(uint64_t limitNs)
+{
+    // The context goes over to a thread that waits for the renderer, and comes back once it has.
+    // One that has not within the bound keeps the context current there for ever.
+    GlSurface* const surface = surface_;
+    const OSMesaContext ctx = impl_->ctx;
+    uint8_t* const buffer = surface->buffer();
+    const int width = surface->bufferWidth(), height = surface->bufferHeight();
+    OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    t_current = nullptr;
+    const auto wait = std::make_shared<AsideWait>();
+    try {
+        std::thread([wait, ctx, buffer, width, height] {
+            if (OSMesaMakeCurrent(ctx, buffer, GL_UNSIGNED_BYTE, width, height)) {
+                finish();
+                OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+                wait->finished = true;
+            }
+            const std::lock_guard<std::mutex> hold(wait->lock);
+            wait->done = true;
+            wait->ended.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;  // no thread to be had: the renderer cannot be waited for within a bound
+    }
+    std::unique_lock<std::mutex> hold(wait->lock);
+    if (!wait->ended.wait_for(hold, std::chrono::nanoseconds(limitNs), [&] { return wait->done; }))
+        return false;
+    if (!OSMesaMakeCurrent(ctx, buffer, GL_UNSIGNED_BYTE, width, height))
+        return false;
+    t_current = this;
+    return wait->finished;
 }
 
 void GlContext::keepToTheEnd(std::unique_ptr<GlContext> context, std::unique_ptr<GlSurface> surface)

@@ -152,8 +152,8 @@ void CTavoplexCtrl::PresentFrame()
             throw DrawPacerC::Stalled();
         return;
     }
-    if (DeviceContext != nullptr && HostSite != nullptr)
-        DeviceContext->present(HostSite->frameSink());
+    if (DeviceContext != nullptr && HostSite != nullptr && !DeviceContext->present(HostSite->frameSink()))
+        throw DrawPacerC::Stalled();
 }
 
 void CTavoplexCtrl::ReleaseWindowContext()
