@@ -79,7 +79,8 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
     GLLockCount = SavedGLLockCount;
     WindowWidth = savedWidth;
     WindowHeight = savedHeight;
-    if (windowWasCurrent && GLContext != nullptr && DeviceContext != nullptr)
+    // A renderer lost meanwhile is never made current again.
+    if (windowWasCurrent && !RendererLost && GLContext != nullptr && DeviceContext != nullptr)
         GLContext->makeCurrent(*DeviceContext);
 
     try {

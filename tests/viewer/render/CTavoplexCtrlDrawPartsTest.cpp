@@ -905,6 +905,10 @@ TEST(DrawPacerC, APictureTheRendererDoesNotFinishInTimeFailsUnwritten)
     CTavoplexCtrl& c = v.open();
     installParts(c, modelOf(makeCube(1.0, feColor(0.2f, 0.4f, 0.8f, 0.0f)), {}));
     const std::string bmp = v.folder().file("p.bmp");
+    // Asked for within a drawing step: the window's context, lost with the picture's renderer,
+    // is not made current again afterwards.
+    ASSERT_TRUE(c.LockOpenGL());
+    const unsigned madeCurrent = c.WindowContext->makeCurrentCount();
     {
         const RealFenceWait real;
         platform::gl::GlContext::fenceWait = neverSignalled;
@@ -912,4 +916,6 @@ TEST(DrawPacerC, APictureTheRendererDoesNotFinishInTimeFailsUnwritten)
     }
     EXPECT_TRUE(c.RendererLost);
     EXPECT_FALSE(std::filesystem::exists(bmp));
+    EXPECT_EQ(c.WindowContext->makeCurrentCount(), madeCurrent);
+    c.UnlockOpenGL();
 }
