@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -130,7 +131,11 @@ void prefaultPages(void* block, size_t bytes)
     {
         std::lock_guard<std::mutex> lock(p->mutex);
         if (!p->running) {
-            std::thread(prefaultLoop, p).detach();
+            try {
+                std::thread(prefaultLoop, p).detach();
+            } catch (const std::system_error&) {
+                return;  // no thread to be had: the pages are backed as they are first written
+            }
             p->running = true;
         }
         p->blocks.push_back({from, to});

@@ -1,14 +1,24 @@
 // GlContext over Mesa's off-screen renderer.
 #include "platform/gl/GlContext.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/osmesa.h>
+#include <GL/glext.h>
 #include <dirent.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/AddressSpace.h"
 #include "platform/gl/GlSurface.h"
@@ -35,17 +45,30 @@ OSMesaContext makeContext(OSMesaContext share, int depthBits)
     return OSMesaCreateContextAttribs(attribs, share);
 }
 
-// The renderer's drawing threads running now: each names itself "llvmpipe-N" as it starts.
-unsigned drawingThreads()
+std::string taskName(const std::string& task)
+{
+    std::string name;
+    std::getline(std::ifstream("/proc/self/task/" + task + "/comm"), name);
+    return name;
+}
+
+// The renderer's drawing threads running now: each names itself "llvmpipe-N" as it starts. In
+// `unnamed`, when asked, the other threads that bear this thread's name: a thread started by
+// this one has it until it names itself.
+unsigned drawingThreads(unsigned* unnamed = nullptr)
 {
     unsigned count = 0;
+    const std::string self = std::to_string(gettid());
+    const std::string selfName = unnamed != nullptr ? taskName(self) : std::string();
     if (DIR* tasks = opendir("/proc/self/task")) {
         while (const dirent* task = readdir(tasks)) {
-            std::string name;
-            if (task->d_name[0] != '.' &&
-                std::getline(std::ifstream(std::string("/proc/self/task/") + task->d_name + "/comm"), name) &&
-                name.rfind("llvmpipe-", 0) == 0)
+            if (task->d_name[0] == '.' || task->d_name == self)
+                continue;
+            const std::string name = taskName(task->d_name);
+            if (name.rfind("llvmpipe-", 0) == 0)
                 ++count;
+            else if (unnamed != nullptr && name == selfName)
+                ++*unnamed;
         }
         closedir(tasks);
     }
@@ -53,38 +76,91 @@ unsigned drawingThreads()
 }
 
 // The renderer starts its drawing threads with its first context, and a frame waits for each
-// of them: one that could not be started (no room left for its stack under a limit) keeps every
-// frame waiting for ever. Under a limit (of address space or of the data segment) a context is
-// made only where the renderer has its room or its threads run already, and kept only once all
-// its drawing threads run. A thread names itself at once, or on a loaded machine after a while:
-// the wait has a bound, and a later context looks again rather than taking the answer over.
+// of them: one that could not be started (a task limit reached, or no room left for its stack
+// under a memory limit) keeps every frame waiting for ever. So the first context is kept only
+// once all its drawing threads run, and where they do not, no context is made for the rest of
+// the process: asking again would only wait again. A thread names itself at once, or on a
+// loaded machine after a while: the wait has a bound. Under a limit (of address space or of the
+// data segment) the first context is made only where the renderer has its room.
+enum class DrawingThreads { Unchecked, Run, Missing };
 std::mutex g_checkLock;
-bool g_rendererRuns = false;  // a context was kept: its threads all ran
+std::atomic<DrawingThreads> g_threads{DrawingThreads::Unchecked};
 constexpr auto kThreadsStartWithin = std::chrono::seconds(10);
+
+// Called on the thread that made the first context, once it is made.
+bool drawingThreadsStart(unsigned threads)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kThreadsStartWithin;
+    for (;;) {
+        unsigned unnamed = 0;
+        const unsigned named = drawingThreads(&unnamed);
+        if (named >= threads)
+            return true;
+        // The renderer's threads are started by now: one that could not be is no thread at
+        // all, and no wait brings it.
+        if (named + unnamed < threads || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
 
 OSMesaContext makeCheckedContext(OSMesaContext share, int depthBits)
 {
-    if (sys::addressSpaceLimit() == SIZE_MAX && sys::dataSegmentLimit() == SIZE_MAX)
+    if (g_threads.load() == DrawingThreads::Run)
         return makeContext(share, depthBits);
     std::lock_guard<std::mutex> lock(g_checkLock);
+    if (g_threads.load() != DrawingThreads::Unchecked)
+        return g_threads.load() == DrawingThreads::Run ? makeContext(share, depthBits) : nullptr;
     const unsigned threads = sys::rendererThreads();
-    if (g_rendererRuns)
-        return makeContext(share, depthBits);
-    if (!sys::rendererHasRoom(threads) && drawingThreads() == 0)
+    const bool limited = sys::addressSpaceLimit() != SIZE_MAX || sys::dataSegmentLimit() != SIZE_MAX;
+    if (limited && !sys::rendererHasRoom(threads) && drawingThreads() == 0)
         return nullptr;  // checked again when more room is left
     OSMesaContext ctx = makeContext(share, depthBits);
     if (ctx == nullptr)
         return nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + kThreadsStartWithin;
-    while (drawingThreads() < threads && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // A context whose threads are missing is left as it is: destroying it could wait for one.
-    if (drawingThreads() < threads)
-        return nullptr;
-    g_rendererRuns = true;
-    return ctx;
+    g_threads = drawingThreadsStart(threads) ? DrawingThreads::Run : DrawingThreads::Missing;
+    return g_threads.load() == DrawingThreads::Run ? ctx : nullptr;
 }
+
+// Fences came with OpenGL 3.2, or as its sync extension before.
+bool currentHasFences()
+{
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (version == nullptr)
+        return false;
+    char* end = nullptr;
+    const long major = std::strtol(version, &end, 10);
+    const long minor = *end == '.' ? std::strtol(end + 1, nullptr, 10) : 0;
+    if (major > 3 || (major == 3 && minor >= 2))
+        return true;
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    for (const char* at = extensions; at != nullptr && (at = std::strstr(at, "GL_ARB_sync")) != nullptr; at += 11)
+        if ((at == extensions || at[-1] == ' ') && (at[11] == ' ' || at[11] == '\0'))
+            return true;
+    return false;
+}
+
+unsigned clientWait(void* fence, uint64_t limitNs)
+{
+    // Without a flush the fence might never be reached; a wait ends when it is.
+    return glClientWaitSync(static_cast<GLsync>(fence), GL_SYNC_FLUSH_COMMANDS_BIT, limitNs);
+}
+
+void finishCurrent() { glFinish(); }
+
+// A wait handed to a thread of its own, and whether it has ended.
+struct AsideWait {
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    bool finished = false;  // the renderer finished (else the context could not be made current there)
+};
 }  // namespace
+
+bool (*GlContext::hasFences)() = currentHasFences;
+GlContext::FenceWait GlContext::fenceWait = clientWait;
+void (*GlContext::finish)() = finishCurrent;
 
 GlContext::GlContext(std::unique_ptr<Impl> impl, int depthBits) : impl_(std::move(impl)), depthBits_(depthBits) {}
 
@@ -101,6 +177,11 @@ std::unique_ptr<GlContext> GlContext::create(const GlContext* shareWith, int dep
     if (impl->ctx == nullptr)
         return nullptr;
     return std::unique_ptr<GlContext>(new GlContext(std::move(impl), bits));
+}
+
+ReasonText GlContext::failureReason()
+{
+    return g_threads.load() == DrawingThreads::Missing ? reasonText(Reason::DrawingThreadsMissing) : ReasonText();
 }
 
 GlContext::~GlContext()
@@ -158,6 +239,68 @@ std::string GlContext::rendererText()
     text += " / ";
     text += v ? reinterpret_cast<const char*>(v) : "";
     return text;
+}
+
+bool GlContext::finishWithin(uint64_t limitNs)
+{
+    if (t_current == nullptr)
+        return true;
+    if (!hasFences())
+        return t_current->finishAside(limitNs);
+    GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (fence == nullptr)
+        return false;
+    const bool done = fenceSignalled(fence, limitNs);
+    glDeleteSync(fence);
+    return done;
+}
+
+bool GlContext::fenceSignalled(void* fence, uint64_t limitNs)
+{
+    const unsigned status = fenceWait(fence, limitNs);
+    return status == GL_ALREADY_SIGNALED || status == GL_CONDITION_SATISFIED;
+}
+
+bool GlContext::finishAside(uint64_t limitNs)
+{
+    // The context goes over to a thread that waits for the renderer, and comes back once it has.
+    // One that has not within the bound keeps the context current there for ever.
+    GlSurface* const surface = surface_;
+    const OSMesaContext ctx = impl_->ctx;
+    uint8_t* const buffer = surface->buffer();
+    const int width = surface->bufferWidth(), height = surface->bufferHeight();
+    OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    t_current = nullptr;
+    const auto wait = std::make_shared<AsideWait>();
+    try {
+        std::thread([wait, ctx, buffer, width, height] {
+            if (OSMesaMakeCurrent(ctx, buffer, GL_UNSIGNED_BYTE, width, height)) {
+                finish();
+                OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+                wait->finished = true;
+            }
+            const std::lock_guard<std::mutex> hold(wait->lock);
+            wait->done = true;
+            wait->ended.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;  // no thread to be had: the renderer cannot be waited for within a bound
+    }
+    std::unique_lock<std::mutex> hold(wait->lock);
+    if (!wait->ended.wait_for(hold, std::chrono::nanoseconds(limitNs), [&] { return wait->done; }))
+        return false;
+    if (!OSMesaMakeCurrent(ctx, buffer, GL_UNSIGNED_BYTE, width, height))
+        return false;
+    t_current = this;
+    return wait->finished;
+}
+
+void GlContext::keepToTheEnd(std::unique_ptr<GlContext> context, std::unique_ptr<GlSurface> surface)
+{
+    static std::mutex lock;
+    static auto* const kept = new std::vector<std::pair<std::unique_ptr<GlContext>, std::unique_ptr<GlSurface>>>();
+    const std::lock_guard<std::mutex> hold(lock);
+    kept->emplace_back(std::move(context), std::move(surface));
 }
 
 void GlContext::forgetSurface(GlSurface* surface)

@@ -32,14 +32,19 @@ void GlSurface::resize(int width, int height)
         bound_->makeCurrent(*this);
 }
 
-void GlSurface::present(FrameSink& sink)
+bool GlSurface::present(FrameSink& sink)
 {
-    if (bound_ != nullptr && bound_->isCurrent() && bound_->surface() == this)
+    if (bound_ != nullptr && bound_->isCurrent() && bound_->surface() == this) {
+        if (!GlContext::finishWithin())
+            return false;
+        // Everything is drawn by now: the renderer only copies its picture into the buffer.
         glFinish();
+    }
     if (isEmpty())
         sink.present(0, 0, nullptr, true);
     else
         sink.present(width_, height_, buffer_.data(), true);
+    return true;
 }
 
 }  // namespace platform::gl

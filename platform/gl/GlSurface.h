@@ -37,8 +37,9 @@ public:
     int bufferHeight() const { return height_ > 0 ? height_ : 1; }
 
     // Finishes the drawing of the current context and hands the image to the sink ("swap").
-    // An empty surface presents an empty frame.
-    void present(FrameSink& sink);
+    // An empty surface presents an empty frame. The wait for the renderer has the bound of
+    // GlContext::finishWithin: false, and nothing presented, where it runs out.
+    bool present(FrameSink& sink);
 
 private:
     friend class GlContext;

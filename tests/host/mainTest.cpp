@@ -1257,6 +1257,79 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
 #endif
 }
 
+TEST(TavoplexProgram, RendererThreadsThatCannotStartEndTheRunWithOneLineSayingSo)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers start threads of their own and reserve terabytes of address space";
+#else
+    // Under a task limit (TasksMax, pids.max, ulimit -u) the renderer could not start its drawing
+    // threads: a frame then waited for them for ever, and under a memory limit the run waited
+    // 20 s for them and said nothing of why. Each run draws, or ends with the line that says why;
+    // where the renderer's threads start and later ones do not, a model whose parts back their
+    // memory ahead on a thread once failed to load.
+    XvfbServer x;
+    TempDir dir;
+    storeNormalDetail(dir);
+    const std::string model = dir.file("torus.stl"), bmp = dir.file("out.bmp");
+    ASSERT_TRUE(benchsupport::writeBinaryStl(
+        model, 2 * 100 * 100, [](auto&& add) { benchsupport::torusTriangles(100, 100, add); }));
+    constexpr auto kBound = std::chrono::seconds(90);
+    int refused = 0;
+    for (const bool window : {false, true}) {
+        if (window && !x.available()) {
+            std::cerr << "Xvfb is not available: the window's runs are left out\n";
+            continue;
+        }
+        for (const long memoryKB : {0L, 4000000L}) {
+            for (const int failAfter : {0, 2, 4, 8, 16}) {
+                if (window && failAfter > 8)
+                    continue;  // a window that draws waits to be closed
+                SCOPED_TRACE(std::string(window ? "window" : "--output") + ", FAIL_AFTER=" + std::to_string(failAfter) +
+                             (memoryKB > 0 ? ", ulimit -v " + std::to_string(memoryKB) : ""));
+                std::filesystem::remove(bmp);
+                std::vector<std::string> args = {"FileName=" + model, "--size", "120x90"};
+                if (!window)
+                    args.insert(args.end(), {"--output", bmp});
+                const auto start = std::chrono::steady_clock::now();
+                RunningProgram program(startProgram(dir, args, window ? x.display() : "",
+                                                    {"LD_PRELOAD=" FAILING_THREADS, "FAIL_AFTER=" + std::to_string(failAfter)},
+                                                    memoryKB));
+                ASSERT_TRUE(program.started());
+                int status = -1;
+                if (window) {
+                    // A window that draws stays until it is closed, as a user closes it; one that
+                    // cannot ends by itself at once.
+                    status = program.waitExit(20000);
+                    XTestInput input(x.display());
+                    if (status == -1 && input.ok() && input.findWindow("Tavoplex", kPatienceMs) != 0) {
+                        input.moveTo(60, 45);
+                        input.key(XK_q, true);
+                        input.key(XK_q, false);
+                        input.flush();
+                    }
+                }
+                if (status == -1)
+                    status = program.waitExit(int(std::chrono::milliseconds(kBound).count()));
+                EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+                const ProgramRun run = outputsOf(dir, status);
+                if (run.status == 0) {
+                    EXPECT_TRUE(window || std::filesystem::exists(bmp));
+                    continue;
+                }
+                ++refused;
+                EXPECT_EQ(run.status, 1) << run.err;  // -1: still running, above 128: a signal
+                EXPECT_EQ(run.err,
+                          "tavoplex: cannot create an OpenGL context: the renderer could not start its drawing threads\n");
+            }
+        }
+    }
+    // Where the renderer starts threads at all, none to be had stops it.
+    if (platform::sys::rendererThreads() > 0) {
+        EXPECT_GE(refused, x.available() ? 4 : 2);
+    }
+#endif
+}
+
 namespace {
 
 // The heaps the allocator has once four new threads hold memory at the same time: more than one

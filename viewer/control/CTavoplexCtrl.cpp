@@ -3,9 +3,7 @@
 #include "viewer/control/CTavoplexCtrl.h"
 
 #include <memory>
-#include <mutex>
 #include <utility>
-#include <vector>
 
 #include "geometry/display/FEDisplayPartC.h"
 #include "geometry/display/FEDisplayPartListC.h"
@@ -27,18 +25,6 @@
 #include "viewer/ui/ToolTipC.h"
 
 namespace {
-
-// The contexts of renderers that failed, with their buffers, kept to the process's end:
-// destroying one would wait inside the renderer. Never freed, so that nothing destroys them
-// as the process ends either.
-void keepToTheEnd(std::unique_ptr<platform::gl::GlContext> context, std::unique_ptr<platform::gl::GlSurface> surface)
-{
-    static std::mutex lock;
-    static auto* const kept = new std::vector<std::pair<std::unique_ptr<platform::gl::GlContext>,
-                                                        std::unique_ptr<platform::gl::GlSurface>>>();
-    const std::lock_guard<std::mutex> hold(lock);
-    kept->emplace_back(std::move(context), std::move(surface));
-}
 
 const char kShellFoldersKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
@@ -143,7 +129,7 @@ CTavoplexCtrl::~CTavoplexCtrl()
     }
     if (RendererLost) {
         // Destroying the context would wait inside the renderer too; the surface is its buffer.
-        keepToTheEnd(std::move(WindowContext), std::move(WindowSurface));
+        platform::gl::GlContext::keepToTheEnd(std::move(WindowContext), std::move(WindowSurface));
     }
     WindowContext.reset();
     WindowSurface.reset();

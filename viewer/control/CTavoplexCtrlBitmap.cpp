@@ -79,7 +79,8 @@ int32_t CTavoplexCtrl::CreateBMP(const RWCString& filename, int32_t xSize, int32
     GLLockCount = SavedGLLockCount;
     WindowWidth = savedWidth;
     WindowHeight = savedHeight;
-    if (windowWasCurrent && GLContext != nullptr && DeviceContext != nullptr)
+    // A renderer lost meanwhile is never made current again.
+    if (windowWasCurrent && !RendererLost && GLContext != nullptr && DeviceContext != nullptr)
         GLContext->makeCurrent(*DeviceContext);
 
     try {
@@ -138,6 +139,9 @@ void CTavoplexCtrl::ReleaseBitmapContext()
 {
     if (BitmapContext != nullptr && BitmapContext->isCurrent())
         BitmapContext->release();
+    // A renderer that failed keeps the picture's context and buffer as the window's.
+    if (RendererLost && BitmapContext != nullptr)
+        platform::gl::GlContext::keepToTheEnd(std::move(BitmapContext), std::move(BitmapSurface));
     BitmapContext.reset();
     BitmapSurface.reset();
     BitmapPalette.entries.clear();

@@ -11,6 +11,7 @@
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/loader/DescriptorNames.h"
 #include "viewer/loader/UnzipToBlock.h"
+#include "viewer/render/DrawPacerC.h"
 
 #include <new>
 #include <string>
@@ -131,6 +132,11 @@ void CTavoplexCtrl::FailLoadForCaughtException()
     ReasonText what;
     try {
         throw;
+    } catch (const DrawPacerC::Stalled&) {
+        // Lost as after a frame that stalls, for the want of memory that makes the renderer fail.
+        RendererLost = true;
+        DrawingFailed = true;
+        what = reasonText(Reason::NoMemoryToDraw);
     } catch (const std::bad_alloc&) {
         what = reasonText(Reason::NoMemoryToLoad);
     } catch (...) {

@@ -30,8 +30,14 @@ void CTavoplexCtrl::SetupPixelFormat()
     else
         WindowSurface->resize(size.width, size.height);
     DeviceContext = WindowSurface.get();
-    if (WindowContext == nullptr)
+    if (WindowContext == nullptr) {
         WindowContext = platform::gl::GlContext::create(nullptr, 32);
+        // The renderer says why it made none where it knows (its drawing threads missing).
+        if (WindowContext == nullptr) {
+            const platform::ReasonText why = platform::gl::GlContext::failureReason();
+            ContextFailure = RWCString(why.data(), why.length());
+        }
+    }
     // An RGBA surface never needs a palette, so BuildPalette is not called.
     GLContext = WindowContext.get();
 }
@@ -146,8 +152,8 @@ void CTavoplexCtrl::PresentFrame()
             throw DrawPacerC::Stalled();
         return;
     }
-    if (DeviceContext != nullptr && HostSite != nullptr)
-        DeviceContext->present(HostSite->frameSink());
+    if (DeviceContext != nullptr && HostSite != nullptr && !DeviceContext->present(HostSite->frameSink()))
+        throw DrawPacerC::Stalled();
 }
 
 void CTavoplexCtrl::ReleaseWindowContext()

@@ -131,8 +131,12 @@ void CTavoplexCtrl::GenerateShadowTexture()
         return;  // no texture made yet: nothing to copy into
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, ShadowTexture);
-    if (!kept)
+    if (!kept) {
+        // The copy waits for the shadow's drawing without a bound of its own.
+        if (!DrawPacerC::caughtUp())
+            throw DrawPacerC::Stalled();
         copyShadowSquare(ShadowTextureSize, ShadowTexelsThroughMemory);
+    }
     glDisable(GL_TEXTURE_2D);
     ShadowTextureDrawn = std::move(key);
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "platform/gl/GlContext.h"
+
 // Mesa's software renderer gathers the draws it is given into scenes for its threads and
 // queues up to 64 of them, each of up to tens of megabytes. A pass over many instances fills
 // them faster than the threads draw them: a part placed a million times took 2 GB that way,
@@ -14,25 +16,22 @@
 // work, and a pass that keeps them busy (large surfaces) still overlaps the next one that
 // keeps this thread busy (lines made into triangles). Waiting changes no pixel.
 //
-// Made and used with a context current (where fences are missing it waits with glFinish).
+// Made and used with a context current (where fences are missing it waits for the renderer to
+// finish).
 //
-// A wait is bounded: a renderer thread that failed (no memory for its work) never draws its
-// step, and waiting for it would keep the process for ever. A step not drawn within the bound
-// throws Stalled, and the renderer is not to be trusted with any further call.
+// A wait is bounded (GlContext::finishWithin's bound): a renderer thread that failed (no memory
+// for its work) never draws its step, and waiting for it would keep the process for ever. A
+// step not drawn within the bound throws Stalled, and the renderer is not to be trusted with
+// any further call.
 class DrawPacerC {
 public:
     struct Stalled : std::runtime_error {
         Stalled() : std::runtime_error("the renderer did not draw its work in time") {}
     };
-    // How long a wait for the renderer may take. A step is drawn in well under a second; the
-    // unthreaded renderer at the largest picture takes some seconds.
-    static constexpr uint64_t kWaitLimitNs = uint64_t(60) * 1000 * 1000 * 1000;
+    static constexpr uint64_t kWaitLimitNs = platform::gl::GlContext::kWaitLimitNs;
     // Waits, within the bound, until the renderer has drawn everything handed to it so far;
     // false when it has not by then. Made with a context current.
     static bool caughtUp(uint64_t limitNs = kWaitLimitNs);
-    // The wait on a fence (glClientWaitSync); a test puts in one that never sees it signal.
-    using FenceWait = unsigned (*)(void* fence, uint64_t limitNs);
-    static FenceWait fenceWait;
 
     // Primitives of a step, and what one draw's own state counts as.
     static constexpr size_t kWorkPerStep = size_t(1) << 20;

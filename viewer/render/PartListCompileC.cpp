@@ -14,6 +14,7 @@
 #include "platform/gl/GlContext.h"
 #include "platform/gl/GlSurface.h"
 #include "platform/sys.h"
+#include "viewer/render/DrawPacerC.h"
 
 void CompileCorners(const FEDisplayCornersC& triangles)
 {
@@ -201,17 +202,22 @@ void PartListCompileC::help(size_t helper)
     // Nothing may leave a thread's body: the failure is kept for finish.
     try {
         costRuns();
-        platform::gl::GlSurface surface(1, 1);
-        const std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create(shareWith);
-        if (context == nullptr || !context->makeCurrent(surface))
+        auto surface = std::make_unique<platform::gl::GlSurface>(1, 1);
+        std::unique_ptr<platform::gl::GlContext> context = platform::gl::GlContext::create(shareWith);
+        if (context == nullptr || !context->makeCurrent(*surface))
             return;  // left to the others
         try {
             takeRuns(helper);
         } catch (...) {
             fail(std::current_exception());
         }
-        // The lists are whole for every context of the group once the renderer is done.
-        glFinish();
+        // The lists are whole for every context of the group once the renderer is done. One
+        // that is not done within the bound fails the compile, and keeps this context.
+        if (!platform::gl::GlContext::finishWithin()) {
+            fail(std::make_exception_ptr(DrawPacerC::Stalled()));
+            platform::gl::GlContext::keepToTheEnd(std::move(context), std::move(surface));
+            return;
+        }
         context->release();
     } catch (...) {
         fail(std::current_exception());

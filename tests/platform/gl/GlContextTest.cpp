@@ -4,7 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "platform/gl/FrameSink.h"
 #include "platform/gl/GlSurface.h"
@@ -145,4 +151,91 @@ TEST(GlContext, GluQuadricsDrawThroughTheOffScreenRenderer)
     EXPECT_EQ(sink.lastFrame().pixel(10, 10), (std::array<uint8_t, 4>{255, 255, 0, 255}));
     EXPECT_EQ(sink.lastFrame().pixel(1, 1), (std::array<uint8_t, 4>{0, 0, 0, 255}));
     ctx->release();
+}
+
+namespace {
+
+// A renderer whose threads never draw: its wait for them is held until the test lets it go
+// (a minute at most), and no fence of it signals.
+std::mutex g_heldLock;
+std::condition_variable g_heldLet;
+bool g_heldGoes = false;
+void heldFinish()
+{
+    std::unique_lock<std::mutex> hold(g_heldLock);
+    g_heldLet.wait_for(hold, std::chrono::seconds(60), [] { return g_heldGoes; });
+}
+void letHeldFinishGo()
+{
+    const std::lock_guard<std::mutex> hold(g_heldLock);
+    g_heldGoes = true;
+    g_heldLet.notify_all();
+}
+bool noFences() { return false; }
+unsigned neverSignalled(void*, uint64_t) { return GL_TIMEOUT_EXPIRED; }
+
+// Puts the renderer's own waits back however the test ends.
+struct RealWaits {
+    bool (*const fences)() = GlContext::hasFences;
+    const GlContext::FenceWait fenceWait = GlContext::fenceWait;
+    void (*const finish)() = GlContext::finish;
+    ~RealWaits()
+    {
+        GlContext::hasFences = fences;
+        GlContext::fenceWait = fenceWait;
+        GlContext::finish = finish;
+    }
+};
+
+constexpr uint64_t kShortWaitNs = 200 * 1000 * 1000;
+
+// A context drawing green into a surface of its own.
+void drawGreen(GlContext& ctx, GlSurface& surface)
+{
+    ASSERT_TRUE(ctx.makeCurrent(surface));
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+}  // namespace
+
+TEST(GlSurface, APictureTheRendererDoesNotFinishInTimeIsNotPresented)
+{
+    const RealWaits real;
+    auto ctx = GlContext::create();
+    ASSERT_NE(ctx, nullptr);
+    auto surface = std::make_unique<GlSurface>(4, 4);
+    drawGreen(*ctx, *surface);
+    FrameSink sink;
+    GlContext::fenceWait = neverSignalled;
+    EXPECT_FALSE(surface->present(sink));
+    EXPECT_EQ(sink.frameCount(), 0u);
+    // The renderer is not to be trusted with being destroyed.
+    ctx->release();
+    GlContext::keepToTheEnd(std::move(ctx), std::move(surface));
+}
+
+TEST(GlContext, WithoutFencesTheWaitForTheRendererStillEndsAtItsBound)
+{
+    // Where the renderer has no fences, glFinish is the only wait, and it has no bound of its
+    // own: it runs on a thread of its own, and this one waits for that within the bound.
+    const RealWaits real;
+    GlContext::hasFences = noFences;
+    auto ctx = GlContext::create();
+    ASSERT_NE(ctx, nullptr);
+    auto surface = std::make_unique<GlSurface>(4, 4);
+    drawGreen(*ctx, *surface);
+    // A renderer that finishes: the picture is presented, the context current here again.
+    FrameSink sink;
+    EXPECT_TRUE(surface->present(sink));
+    EXPECT_EQ(sink.lastFrame().pixel(1, 1), (std::array<uint8_t, 4>{0, 255, 0, 255}));
+    EXPECT_EQ(GlContext::current(), ctx.get());
+    // One that never does: the wait ends at its bound, the context left where the wait goes on.
+    GlContext::finish = heldFinish;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(GlContext::finishWithin(kShortWaitNs));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(GlContext::current(), nullptr);
+    letHeldFinishGo();
+    GlContext::keepToTheEnd(std::move(ctx), std::move(surface));
 }

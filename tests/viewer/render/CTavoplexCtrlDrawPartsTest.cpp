@@ -726,7 +726,7 @@ TEST(CTavoplexCtrlDrawParts, EdgesFoundAheadAreTakenOnlyUnderTheTransformTheyWer
 namespace {
 
 // The renderer's own wait, and what the pacer saw of it.
-DrawPacerC::FenceWait g_realWait = nullptr;
+platform::gl::GlContext::FenceWait g_realWait = nullptr;
 int g_waits = 0, g_signalled = 0;
 
 unsigned countedWait(void* fence, uint64_t limitNs)
@@ -742,8 +742,8 @@ unsigned neverSignalled(void*, uint64_t) { return GL_TIMEOUT_EXPIRED; }
 
 // Puts the renderer's own wait back however the test ends.
 struct RealFenceWait {
-    RealFenceWait() { g_realWait = DrawPacerC::fenceWait; }
-    ~RealFenceWait() { DrawPacerC::fenceWait = g_realWait; }
+    RealFenceWait() { g_realWait = platform::gl::GlContext::fenceWait; }
+    ~RealFenceWait() { platform::gl::GlContext::fenceWait = g_realWait; }
 };
 
 // A control that went without deleting leaves its context, and the lists it shares, in place.
@@ -766,7 +766,7 @@ TEST(DrawPacerC, PacedPassDrawsTheSamePixelsAndWaitsForEachStepBeforeTheLastTwo)
     ViewerHarness v(64, 64);
     CTavoplexCtrl& c = v.open();
     const RealFenceWait real;
-    DrawPacerC::fenceWait = countedWait;
+    platform::gl::GlContext::fenceWait = countedWait;
     ASSERT_TRUE(c.LockOpenGL());
     constexpr size_t kPerDraw = 4096;
     const size_t draws = (DrawPacerC::kWorkPerStep * 7 / 2) / (kPerDraw + DrawPacerC::kWorkPerDraw) + 1;
@@ -828,7 +828,7 @@ TEST(DrawPacerC, RendererThatDoesNotDrawInTimeIsLeftWithTheControlsObjects)
     const GLuint font = c.Font.ListBase;
     ASSERT_NE(font, GLuint(-1));
     const RealFenceWait real;
-    DrawPacerC::fenceWait = neverSignalled;
+    platform::gl::GlContext::fenceWait = neverSignalled;
     v.paint();
     EXPECT_TRUE(c.RendererLost);
     EXPECT_FALSE(c.LockOpenGL());
@@ -847,10 +847,54 @@ TEST(DrawPacerC, ControlGoesWithoutDeletingWhereTheRendererHasNotCaughtUp)
     platform::gl::GlContext* context = c.WindowContext.get();
     {
         const RealFenceWait real;
-        DrawPacerC::fenceWait = neverSignalled;
+        platform::gl::GlContext::fenceWait = neverSignalled;
         v.close();
     }
     expectListKept(context, font);
+}
+
+TEST(DrawPacerC, AWindowFrameTheRendererDoesNotFinishInTimeLosesTheRenderer)
+{
+    // A frame of a few primitives takes no step of the pacer: the wait before it is shown is
+    // bounded too, and a renderer that does not finish within it is lost, the frame unshown.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    installParts(c, modelOf(makeCube(1.0, feColor(0.2f, 0.4f, 0.8f, 0.0f)), {}));
+    c.ShadowQuality = 0;  // no shadow copy, which waits before it
+    const unsigned shown = v.host().frameSink().frameCount();
+    {
+        const RealFenceWait real;
+        platform::gl::GlContext::fenceWait = neverSignalled;
+        v.paint();
+    }
+    EXPECT_TRUE(c.RendererLost);
+    EXPECT_EQ(v.host().frameSink().frameCount(), shown);
+}
+
+TEST(DrawPacerC, ALostRendererIsNeitherMadeCurrentNorWaitedForAsTheControlGoesAndKeepsItsBuffer)
+{
+    // Lost after a frame (as when a wait for it ran out): the control goes without making its
+    // context current again or waiting for the renderer, which would never finish, and leaves
+    // the context and the buffer it draws into (the renderer may still write there) to the
+    // process's end.
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    v.paint();
+    c.LoseRenderer();
+    platform::gl::GlContext* context = c.WindowContext.get();
+    platform::gl::GlSurface* surface = c.WindowSurface.get();
+    const unsigned madeCurrent = context->makeCurrentCount();
+    const RealFenceWait real;
+    g_waits = 0;
+    platform::gl::GlContext::fenceWait = [](void*, uint64_t) -> unsigned {
+        ++g_waits;
+        return GL_TIMEOUT_EXPIRED;
+    };
+    v.close();
+    EXPECT_EQ(context->makeCurrentCount(), madeCurrent);
+    EXPECT_EQ(g_waits, 0);
+    ASSERT_EQ(context->surface(), surface);
+    EXPECT_EQ(surface->width(), 64);
 }
 
 TEST(DrawPacerC, APictureTheRendererDoesNotFinishInTimeFailsUnwritten)
@@ -861,11 +905,17 @@ TEST(DrawPacerC, APictureTheRendererDoesNotFinishInTimeFailsUnwritten)
     CTavoplexCtrl& c = v.open();
     installParts(c, modelOf(makeCube(1.0, feColor(0.2f, 0.4f, 0.8f, 0.0f)), {}));
     const std::string bmp = v.folder().file("p.bmp");
+    // Asked for within a drawing step: the window's context, lost with the picture's renderer,
+    // is not made current again afterwards.
+    ASSERT_TRUE(c.LockOpenGL());
+    const unsigned madeCurrent = c.WindowContext->makeCurrentCount();
     {
         const RealFenceWait real;
-        DrawPacerC::fenceWait = neverSignalled;
+        platform::gl::GlContext::fenceWait = neverSignalled;
         EXPECT_EQ(c.CreateBMP(RWCString(bmp.c_str()), 16, 16), 1);
     }
     EXPECT_TRUE(c.RendererLost);
     EXPECT_FALSE(std::filesystem::exists(bmp));
+    EXPECT_EQ(c.WindowContext->makeCurrentCount(), madeCurrent);
+    c.UnlockOpenGL();
 }
