@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -443,14 +444,58 @@ size_t addressRangeBudget()
 }  // namespace platform::sys
 
 namespace platform::sys {
+namespace {
+
+struct SpareRanges {
+    std::mutex mutex;
+    std::vector<size_t (*)()> giveBack;
+};
+
+SpareRanges& spareRanges()
+{
+    static SpareRanges* ranges = new SpareRanges;  // never destroyed: pools outlive static destruction
+    return *ranges;
+}
+
+size_t giveBackSpareRanges()
+{
+    std::vector<size_t (*)()> holders;
+    {
+        std::lock_guard<std::mutex> lock(spareRanges().mutex);
+        holders = spareRanges().giveBack;
+    }
+    // Out of the lock: a holder takes its own, which it may hold while it registers.
+    size_t given = 0;
+    for (size_t (*giveBack)() : holders)
+        given += giveBack();
+    return given;
+}
+
+}  // namespace
+
+void holdSpareRange(size_t (*giveBack)())
+{
+    std::lock_guard<std::mutex> lock(spareRanges().mutex);
+    spareRanges().giveBack.push_back(giveBack);
+}
+
+bool rendererRoomLeftAfter(MemoryKind kind, size_t bytes)
+{
+    // What one step may ask: the unthreaded renderer's caches are made once, with the first frame.
+    const size_t left = kind == MemoryKind::AddressSpace ? addressSpaceLeft() : dataSegmentLeft();
+    return left == SIZE_MAX || left >= rendererDrawingRoom() + bytes;
+}
 
 bool rendererRoomLeft()
 {
     if (addressSpaceLimit() == SIZE_MAX && dataSegmentLimit() == SIZE_MAX)
         return true;
-    // What one step may ask: the unthreaded renderer's caches are made once, with the first frame.
-    const size_t room = rendererDrawingRoom();
-    return addressSpaceLeft() >= room && dataSegmentLeft() >= room;
+    if (!rendererRoomLeftAfter(MemoryKind::Writable, 0))
+        return false;
+    // Reserved and unused, the pools' ranges count against ulimit -v all the same (not against
+    // ulimit -d: they are inaccessible).
+    return rendererRoomLeftAfter(MemoryKind::AddressSpace, 0) ||
+           (giveBackSpareRanges() > 0 && rendererRoomLeftAfter(MemoryKind::AddressSpace, 0));
 }
 
 }  // namespace platform::sys

@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "viewer/render/DrawPacerC.h"
 
@@ -47,7 +48,7 @@ bool DrawPacerC::caughtUp(uint64_t limitNs)
     return done;
 }
 
-DrawPacerC::DrawPacerC() : haveFences(fencesAvailable()) {}
+DrawPacerC::DrawPacerC(std::function<bool()> gate) : gate(std::move(gate)), haveFences(fencesAvailable()) {}
 
 DrawPacerC::~DrawPacerC()
 {
@@ -77,4 +78,14 @@ void DrawPacerC::add(size_t primitives)
     }
     oldest = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();
+}
+
+bool DrawPacerC::open()
+{
+    // Once per step: its wait let the renderer free what it had drawn.
+    if (isOpen && gate && askedBefore != stepCount + 1) {
+        askedBefore = stepCount + 1;
+        isOpen = gate();
+    }
+    return isOpen;
 }
