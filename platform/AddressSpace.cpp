@@ -93,6 +93,7 @@ bool softpipeChosen()
     return driver != nullptr && std::strcmp(driver, "softpipe") == 0;
 }
 
+// Megabytes as the lines give them, MiB: what ulimit takes is that times 1,024 (it counts KiB).
 size_t megabytes(size_t bytes, bool up) { return (bytes + (up ? kMB - 1 : 0)) / kMB; }
 
 // The address space the process has mapped.
@@ -405,12 +406,14 @@ ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned)
         const size_t needed = room.mapped + plan.needed + stackBytes(threads) +
                               (arenaBytes(userArenas, threads) - arenaBytes(userArenas, 0));
         if (room.addressLimit < needed)
-            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true));
+            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true),
+                              megabytes(needed, true) * 1024);
     }
     if (room.dataLimit != SIZE_MAX) {
         const size_t needed = room.data + planDataSegment(room.dataLeft(), processors).needed + stackBytes(threads);
         if (room.dataLimit < needed)
-            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true));
+            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true),
+                              megabytes(needed, true) * 1024);
     }
     return {};
 }

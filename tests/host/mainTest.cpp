@@ -1087,21 +1087,30 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                     " 0}ME{}";
         std::ofstream(fasteners, std::ios::binary) << buildZip({{"model.txt", text + "}\n"}});
     }
-    // The least figure a line names, and a run that draws, under each limit.
+    // The least figure a line names, and a run that draws, under each limit (in KiB, as ulimit
+    // counts).
     std::vector<std::string> shortfalls;
-    auto run = [&](long memoryMB, const std::string& model, const std::vector<std::string>& env, long dataMB) {
+    auto runKB = [&](long memoryKB, const std::string& model, const std::vector<std::string>& env, long dataKB) {
         std::filesystem::remove(bmp);
         // The data-segment limit through a shell of its own, under the limit of address space.
         const std::vector<std::string> wrapper =
-            dataMB > 0 ? std::vector<std::string>{"/bin/sh", "-c", "ulimit -d " + std::to_string(dataMB << 10) +
+            dataKB > 0 ? std::vector<std::string>{"/bin/sh", "-c", "ulimit -d " + std::to_string(dataKB) +
                                                                        " && exec \"$0\" \"$@\""}
                        : std::vector<std::string>{};
         const auto start = std::chrono::steady_clock::now();
         RunningProgram program(startProgram(dir, {"FileName=" + model, "--output", bmp, "--size", "120x90"}, "", env,
-                                            memoryMB << 10, wrapper));
+                                            memoryKB, wrapper));
         const int status = program.started() ? program.waitExit(kPatienceMs) : -1;
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return std::make_pair(outputsOf(dir, status), seconds);
+    };
+    auto run = [&](long memoryMB, const std::string& model, const std::vector<std::string>& env, long dataMB) {
+        return runKB(memoryMB << 10, model, env, dataMB << 10);
+    };
+    // The command a line names, "ulimit -v K" or "ulimit -d K", as the user would type it.
+    auto commandOf = [](const std::string& line) {
+        const size_t at = line.rfind("(ulimit -");
+        return at == std::string::npos ? std::string() : line.substr(at + 1, line.find(')', at) - at - 1);
     };
     const struct {
         long memoryMB;  // ulimit -v, none for 0
@@ -1121,7 +1130,8 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                 {1024, triangle, true, nullptr, {}, 0, 10.0}, {2000, grid, true, nullptr},
                 {600, placements, false, nullptr}, {450, fasteners, false, nullptr}, {700, fasteners, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
-                {400, triangle, false, nullptr, {"GALLIUM_DRIVER=softpipe"}},
+                {400, triangle, false, "the address-space limit of 400 MB (ulimit -v) is too small",
+                 {"GALLIUM_DRIVER=softpipe"}},
                 // The user's own arenas are counted, not overridden: each thread may take one.
                 {1024, triangle, true, nullptr, {"MALLOC_ARENA_MAX=8"}},
                 {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small", {"MALLOC_ARENA_MAX=64"}},
@@ -1136,8 +1146,20 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
         const auto [out, seconds] = run(row.memoryMB, row.model, row.env, row.dataMB);
         if (row.says) {
             EXPECT_NE(out.err.find(row.says), std::string::npos) << out.err;
+            const std::string command = commandOf(out.err);
             if (row.env.empty() && row.dataMB == 0)
-                shortfalls.push_back(out.err.substr(out.err.rfind(' ', out.err.size() - 5)));
+                shortfalls.push_back(command);
+            // The line's own command, typed as printed, draws.
+            const std::string kind = row.dataMB > 0 ? "ulimit -d " : "ulimit -v ";
+            ASSERT_EQ(command.rfind(kind, 0), 0u) << out.err;
+            const long kb = std::atol(command.c_str() + kind.size());
+            EXPECT_EQ(kb % 1024, 0) << command;  // the figure the line gives in MB
+            EXPECT_NE(out.err.find("needs at least " + std::to_string(kb / 1024) + " MB (" + command + ")"),
+                      std::string::npos)
+                << out.err;
+            const auto [typed, typedSeconds] =
+                row.dataMB > 0 ? runKB(row.memoryMB << 10, row.model, row.env, kb) : runKB(kb, row.model, row.env, 0);
+            EXPECT_EQ(typed.status, 0) << command << ": " << typed.err;
         }
         if (row.draws || out.status == 0) {
             EXPECT_EQ(out.status, 0) << out.err;
@@ -1156,15 +1178,11 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
             EXPECT_TRUE(known) << out.err;
         }
     }
-    // Whether the module's libraries were mapped or not, the line names one figure, and a run
-    // under it draws.
+    // Whether the module's libraries were mapped or not, the line names one figure.
     ASSERT_EQ(shortfalls.size(), 3u);
     EXPECT_EQ(shortfalls[0], shortfalls[1]);
     EXPECT_EQ(shortfalls[0], shortfalls[2]);
-    const long figure = std::atol(shortfalls[1].c_str());
-    ASSERT_GT(figure, 400);
-    const auto [atFigure, seconds] = run(figure, triangle, {}, 0);
-    EXPECT_EQ(atFigure.status, 0) << figure << " MB: " << atFigure.err;
+    EXPECT_GT(std::atol(shortfalls[1].c_str() + 10), 400L << 10);
 #endif
 }
 
