@@ -391,7 +391,11 @@ unsigned plannedThreads(const Room& room, unsigned processors, unsigned userAren
 
 }  // namespace
 
-ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned)
+namespace {
+
+// The line of memoryShortfallReason, given only where the limit falls short by more than `slack`
+// (the figure it names is the whole).
+ReasonText shortfall(ProcessSize atLeast, bool planned, size_t slack)
 {
     const Room room = roomWith(atLeast);
     const unsigned processors = processorsAvailable();
@@ -405,17 +409,28 @@ ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned)
         const AddressSpacePlan plan = planAddressSpace(room.addressLeft(), processors, userArenas);
         const size_t needed = room.mapped + plan.needed + stackBytes(threads) +
                               (arenaBytes(userArenas, threads) - arenaBytes(userArenas, 0));
-        if (room.addressLimit < needed)
+        if (room.addressLimit + slack < needed)
             return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true),
                               megabytes(needed, true) * 1024);
     }
     if (room.dataLimit != SIZE_MAX) {
         const size_t needed = room.data + planDataSegment(room.dataLeft(), processors).needed + stackBytes(threads);
-        if (room.dataLimit < needed)
+        if (room.dataLimit + slack < needed)
             return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true),
                               megabytes(needed, true) * 1024);
     }
     return {};
+}
+
+}  // namespace
+
+ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned) { return shortfall(atLeast, planned, 0); }
+
+ReasonText rendererStartShortfall()
+{
+    // What the host made since its program named the figure (a window, its image) is less than
+    // what the figure keeps for the models.
+    return shortfall({}, false, kLeastForModels);
 }
 
 ReasonText fitToAddressSpace()

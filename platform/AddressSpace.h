@@ -73,6 +73,10 @@ struct ProcessSize {
 // With `planned`, the renderer gets the threads the plan would give (fitToAddressSpace), unless
 // the user chose them; else those it makes by itself.
 ReasonText memoryShortfallReason(ProcessSize atLeast = {}, bool planned = false);
+// What a control asks before it starts the renderer: the same line, given only where the limit
+// falls short by more than the least a model takes, so that a program's window and its image,
+// made after the program named the figure, do not make the control refuse at that figure.
+ReasonText rendererStartShortfall();
 // What the process would hold once the shared object at `path` is loaded: what it holds now,
 // and the object and the libraries it needs that the process does not hold yet, as their files
 // tell (found as the loader finds them: RUNPATH, LD_LIBRARY_PATH, the system's folders). Asked

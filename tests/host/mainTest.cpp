@@ -1183,6 +1183,27 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
     EXPECT_EQ(shortfalls[0], shortfalls[1]);
     EXPECT_EQ(shortfalls[0], shortfalls[2]);
     EXPECT_GT(std::atol(shortfalls[1].c_str() + 10), 400L << 10);
+
+    // A window run at the data-segment line's own command shows the model: its window and
+    // image, made after the program named the figure, once had the control ask 1 MB more.
+    XvfbServer x;
+    if (!x.available())
+        return;
+    const std::string command = commandOf(run(0, triangle, {}, 100).first.err);
+    ASSERT_EQ(command.rfind("ulimit -d ", 0), 0u) << command;
+    storeNormalDetail(dir);
+    RunningProgram window(startProgram(dir, {"FileName=" + triangle, "--size", "240x180"}, x.display(), {}, 0,
+                                       {"/bin/sh", "-c", command + " && exec \"$0\" \"$@\""}));
+    ASSERT_TRUE(window.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    ASSERT_NE(input.findWindow("Tavoplex", 30000), 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(window.waitExit(30000), 0) << command << ": " << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(TempDir::read(dir.file("stderr.txt")), "");
 #endif
 }
 
