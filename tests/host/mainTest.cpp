@@ -1128,18 +1128,24 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                 {600, triangle, true, nullptr},
                 // A context check that waited for threads the renderer never made took 30 s here.
                 {1024, triangle, true, nullptr, {}, 0, 10.0}, {2000, grid, true, nullptr},
-                {600, placements, false, nullptr}, {450, fasteners, false, nullptr}, {700, fasteners, true, nullptr},
+                {600, placements, false, nullptr}, {450, fasteners, false, nullptr},
+                // The pools' reserved and unused ranges once took the renderer's room here.
+                {560, fasteners, true, nullptr}, {800, fasteners, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
                 {400, triangle, false, "the address-space limit of 400 MB (ulimit -v) is too small",
                  {"GALLIUM_DRIVER=softpipe"}},
                 // The user's own arenas are counted, not overridden: each thread may take one.
                 {1024, triangle, true, nullptr, {"MALLOC_ARENA_MAX=8"}},
                 {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small", {"MALLOC_ARENA_MAX=64"}},
+                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small",
+                 {"GLIBC_TUNABLES=glibc.malloc.arena_max=64"}},
                 // The data-segment limit counts what is writable: the pools' ranges once counted
                 // in full, and runs up to 2 GB ended in a signal or never ended.
                 {0, triangle, false, "the data-segment limit of 100 MB (ulimit -d) is too small", {}, 100},
                 {0, triangle, true, nullptr, {}, 320}, {0, triangle, true, nullptr, {}, 1024, 10.0},
-                {0, triangle, true, nullptr, {}, 6000}};
+                {0, triangle, true, nullptr, {}, 6000},
+                // The user's renderer threads count there in full, their stacks writable.
+                {0, triangle, false, "the data-segment limit of 320 MB (ulimit -d) is too small", {"LP_NUM_THREADS=32"}, 320}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.memoryMB) + " MB, data " + std::to_string(row.dataMB) + " MB" +
                      (row.env.empty() ? "" : ", " + row.env[0]));
