@@ -32,6 +32,9 @@
 
 #include "platform/Reason.h"
 #include "platform/AddressSpace.h"
+#include "host/ModuleLoader.h"
+#include "platform/host/HeadlessHost.h"
+#include "platform/host/Message.h"
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/BenchSupport.h"
@@ -1265,6 +1268,20 @@ TEST(TavoplexProgram, LoadingTheModuleUnderALimitChangesNothingInTheProgram)
         void* handle = dlopen(module, RTLD_NOW | RTLD_LOCAL);
         std::cout << "loaded " << (handle != nullptr) << "\nthreads " << before << " " << lpThreads() << "\nheaps "
                   << heapsOfFourThreads() << "\n";
+        // An embedder's control, made through the module's class factory and placed in a host
+        // that creates its window: the renderer starts, and the process is as it was.
+        ModuleLoader loader;
+        platform::ReasonText error;
+        std::vector<platform::com::PropertyInfo> properties;
+        ModuleLoader::ControlPtr control =
+            loader.load(module, error) ? loader.createControl(properties, error) : ModuleLoader::ControlPtr();
+        platform::host::HeadlessHost host(0, 0);
+        if (control) {
+            control->SetClientSite(&host);
+            control->WindowMessage(platform::host::Message::create());
+        }
+        std::cout << "control " << (control != nullptr) << " " << error.str() << "\nthreads with a control "
+                  << lpThreads() << "\nheaps with a control " << heapsOfFourThreads() << "\n";
         platform::sys::fitToAddressSpace();
         std::cout << "planned " << lpThreads() << std::endl;
         _exit(0);
@@ -1303,6 +1320,9 @@ TEST(TavoplexProgram, LoadingTheModuleUnderALimitChangesNothingInTheProgram)
         EXPECT_NE(out.find("loaded 1\n"), std::string::npos) << out;
         EXPECT_NE(out.find("threads " + kept + " " + kept + "\n"), std::string::npos) << out;
         EXPECT_EQ(out.find("heaps 1\n"), std::string::npos) << out;  // no mallopt
+        EXPECT_NE(out.find("control 1 \n"), std::string::npos) << out;
+        EXPECT_NE(out.find("threads with a control " + kept + "\n"), std::string::npos) << out;
+        EXPECT_EQ(out.find("heaps with a control 1\n"), std::string::npos) << out;
         // The program's own plan: a count for the renderer, the user's where given.
         if (given != nullptr) {
             EXPECT_NE(out.find("planned 3\n"), std::string::npos) << out;
