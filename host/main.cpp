@@ -275,10 +275,16 @@ int main(int argc, char** argv)
     // they are tried: a load that fails leaves part of them mapped.
     const bool limited = platform::sys::addressSpaceLimit() != SIZE_MAX || platform::sys::dataSegmentLimit() != SIZE_MAX;
     const platform::sys::ProcessSize loaded = limited ? platform::sys::sizeOnceLoaded(module) : platform::sys::ProcessSize{};
+    // Under a memory limit too small for the program, the module's libraries may find no room to
+    // be mapped, and a library that runs out while it starts ends the process: the limit is said
+    // before they are tried. Counted with what they will take, it is the figure the program says
+    // once they are loaded.
+    if (const ReasonText shortfall = platform::sys::memoryShortfallReason(loaded, true); limited && !shortfall.empty()) {
+        tell(shortfall);
+        return 1;
+    }
     if (!loader.load(module, error)) {
-        // Under a memory limit too small for the program, the module's libraries find no room to
-        // be mapped: the limit is the cause, not the module's place. Counted with what they
-        // would have taken, it is the figure the program says once they are loaded.
+        // What a load that failed left mapped may be what the limit was short of.
         if (const ReasonText shortfall = platform::sys::memoryShortfallReason(loaded, true); !shortfall.empty()) {
             tell(shortfall);
             return 1;

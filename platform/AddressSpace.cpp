@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -92,6 +93,7 @@ bool softpipeChosen()
     return driver != nullptr && std::strcmp(driver, "softpipe") == 0;
 }
 
+// Megabytes as the lines give them, MiB: what ulimit takes is that times 1,024 (it counts KiB).
 size_t megabytes(size_t bytes, bool up) { return (bytes + (up ? kMB - 1 : 0)) / kMB; }
 
 // The address space the process has mapped.
@@ -389,7 +391,11 @@ unsigned plannedThreads(const Room& room, unsigned processors, unsigned userAren
 
 }  // namespace
 
-ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned)
+namespace {
+
+// The line of memoryShortfallReason, given only where the limit falls short by more than `slack`
+// (the figure it names is the whole).
+ReasonText shortfall(ProcessSize atLeast, bool planned, size_t slack)
 {
     const Room room = roomWith(atLeast);
     const unsigned processors = processorsAvailable();
@@ -403,15 +409,28 @@ ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned)
         const AddressSpacePlan plan = planAddressSpace(room.addressLeft(), processors, userArenas);
         const size_t needed = room.mapped + plan.needed + stackBytes(threads) +
                               (arenaBytes(userArenas, threads) - arenaBytes(userArenas, 0));
-        if (room.addressLimit < needed)
-            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true));
+        if (room.addressLimit + slack < needed)
+            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true),
+                              megabytes(needed, true) * 1024);
     }
     if (room.dataLimit != SIZE_MAX) {
         const size_t needed = room.data + planDataSegment(room.dataLeft(), processors).needed + stackBytes(threads);
-        if (room.dataLimit < needed)
-            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true));
+        if (room.dataLimit + slack < needed)
+            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true),
+                              megabytes(needed, true) * 1024);
     }
     return {};
+}
+
+}  // namespace
+
+ReasonText memoryShortfallReason(ProcessSize atLeast, bool planned) { return shortfall(atLeast, planned, 0); }
+
+ReasonText rendererStartShortfall()
+{
+    // What the host made since its program named the figure (a window, its image) is less than
+    // what the figure keeps for the models.
+    return shortfall({}, false, kLeastForModels);
 }
 
 ReasonText fitToAddressSpace()
@@ -443,14 +462,58 @@ size_t addressRangeBudget()
 }  // namespace platform::sys
 
 namespace platform::sys {
+namespace {
+
+struct SpareRanges {
+    std::mutex mutex;
+    std::vector<size_t (*)()> giveBack;
+};
+
+SpareRanges& spareRanges()
+{
+    static SpareRanges* ranges = new SpareRanges;  // never destroyed: pools outlive static destruction
+    return *ranges;
+}
+
+size_t giveBackSpareRanges()
+{
+    std::vector<size_t (*)()> holders;
+    {
+        std::lock_guard<std::mutex> lock(spareRanges().mutex);
+        holders = spareRanges().giveBack;
+    }
+    // Out of the lock: a holder takes its own, which it may hold while it registers.
+    size_t given = 0;
+    for (size_t (*giveBack)() : holders)
+        given += giveBack();
+    return given;
+}
+
+}  // namespace
+
+void holdSpareRange(size_t (*giveBack)())
+{
+    std::lock_guard<std::mutex> lock(spareRanges().mutex);
+    spareRanges().giveBack.push_back(giveBack);
+}
+
+bool rendererRoomLeftAfter(MemoryKind kind, size_t bytes)
+{
+    // What one step may ask: the unthreaded renderer's caches are made once, with the first frame.
+    const size_t left = kind == MemoryKind::AddressSpace ? addressSpaceLeft() : dataSegmentLeft();
+    return left == SIZE_MAX || left >= rendererDrawingRoom() + bytes;
+}
 
 bool rendererRoomLeft()
 {
     if (addressSpaceLimit() == SIZE_MAX && dataSegmentLimit() == SIZE_MAX)
         return true;
-    // What one step may ask: the unthreaded renderer's caches are made once, with the first frame.
-    const size_t room = rendererDrawingRoom();
-    return addressSpaceLeft() >= room && dataSegmentLeft() >= room;
+    if (!rendererRoomLeftAfter(MemoryKind::Writable, 0))
+        return false;
+    // Reserved and unused, the pools' ranges count against ulimit -v all the same (not against
+    // ulimit -d: they are inaccessible).
+    return rendererRoomLeftAfter(MemoryKind::AddressSpace, 0) ||
+           (giveBackSpareRanges() > 0 && rendererRoomLeftAfter(MemoryKind::AddressSpace, 0));
 }
 
 }  // namespace platform::sys

@@ -73,6 +73,10 @@ struct ProcessSize {
 // With `planned`, the renderer gets the threads the plan would give (fitToAddressSpace), unless
 // the user chose them; else those it makes by itself.
 ReasonText memoryShortfallReason(ProcessSize atLeast = {}, bool planned = false);
+// What a control asks before it starts the renderer: the same line, given only where the limit
+// falls short by more than the least a model takes, so that a program's window and its image,
+// made after the program named the figure, do not make the control refuse at that figure.
+ReasonText rendererStartShortfall();
 // What the process would hold once the shared object at `path` is loaded: what it holds now,
 // and the object and the libraries it needs that the process does not hold yet, as their files
 // tell (found as the loader finds them: RUNPATH, LD_LIBRARY_PATH, the system's folders). Asked
@@ -89,17 +93,32 @@ ReasonText fitToAddressSpace();
 
 // What the record pools' ranges may take together: under a limit, half of what is left beyond
 // the renderer's room when first asked (a pool's range is its share of that); SIZE_MAX without.
+// What a range holds beyond its writable part is the renderer's where it runs short (see
+// rendererRoomLeft).
 size_t addressRangeBudget();
 
 }  // namespace platform::sys
 
 namespace platform::sys {
 
-// Whether what one step of the renderer may ask (rendererDrawingRoom(): shaders, a frame's
-// buffers, its queued work) is still left under both limits: what the process may still map (ulimit -v)
-// and map writable (ulimit -d). The model's own memory eats into it as it is read and built; a
-// step that asks the renderer for more than is left ends the process inside the renderer, which
-// cannot fail gracefully. Always true without limits.
+// The gate every step that asks the renderer for memory passes (a frame, a step of a pass,
+// compiling a batch of the model's lists, the picture's context): whether what one step may ask
+// (rendererDrawingRoom(): shaders, a frame's buffers, its queued work) is still left under both
+// limits, what the process may still map (ulimit -v) and map writable (ulimit -d). The model's
+// own memory eats into it as it is read and built; a step that asks the renderer for more than
+// is left ends the process inside the renderer, which cannot fail gracefully. Address space held
+// spare (see holdSpareRange) is the renderer's too: where the room is short, it is given back
+// and looked at again, so that it is never counted both as taken and as the models'. Always true
+// without limits.
 bool rendererRoomLeft();
+// The same gate for memory the models take beside the renderer: whether taking that many bytes
+// more of one kind still leaves the renderer its step's room under the limit that counts them.
+enum class MemoryKind { AddressSpace, Writable };
+bool rendererRoomLeftAfter(MemoryKind kind, size_t bytes);
+// A holder of address space reserved ahead of use (a record pool's range beyond what it has
+// made writable) registers how to give it back; the gate calls it, on any thread, where the
+// renderer's room is short, and it returns the bytes it gave. Never unregistered: the holders
+// live as long as the process.
+void holdSpareRange(size_t (*giveBack)());
 
 }  // namespace platform::sys

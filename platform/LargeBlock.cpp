@@ -204,9 +204,9 @@ void freeLargeBlock(void* block, size_t bytes)
 
 void* reserveAddressRange(size_t bytes)
 {
-    // Under a limit of address space a range never takes most of what is left: the heap, the
-    // renderer and the other ranges need theirs (the caller asks again for less).
-    if (const size_t left = addressSpaceLeft(); left != SIZE_MAX && bytes > left / 2)
+    // Under a limit of address space a range takes at most half of what the renderer leaves:
+    // the heap and the other ranges need theirs (the caller asks again for less).
+    if (!rendererRoomLeftAfter(MemoryKind::AddressSpace, 2 * bytes))
         return nullptr;
     const size_t size = roundUp(bytes) + kHugePage;
     // Inaccessible until committed: a data-segment limit counts only what is made writable.
@@ -223,9 +223,32 @@ bool commitAddressRange(void* block, size_t bytes)
         return true;
     // Under a data-segment limit the renderer keeps the room it asks for while it draws: a
     // pool that took it would have the renderer's compiler abort the process.
-    if (dataSegmentLimit() != SIZE_MAX && dataSegmentLeft() < bytes + rendererDrawingRoom())
+    if (!rendererRoomLeftAfter(MemoryKind::Writable, bytes))
         return false;
     return mprotect(block, bytes, PROT_READ | PROT_WRITE) == 0;
+}
+
+bool reserveAddressRangeAt(void* at, size_t bytes)
+{
+    if (!at || !bytes)
+        return true;
+    if (!rendererRoomLeftAfter(MemoryKind::AddressSpace, 2 * bytes))
+        return false;
+    void* got = mmap(at, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
+    if (got == MAP_FAILED)
+        return false;
+    if (got != at) {
+        // A kernel older than the flag takes the address as a hint only.
+        munmap(got, bytes);
+        return false;
+    }
+    return true;
+}
+
+void releaseAddressRange(void* block, size_t bytes)
+{
+    if (block && bytes)
+        munmap(block, bytes);
 }
 
 void discardPages(void* block, size_t bytes)

@@ -87,10 +87,16 @@ ProgramLauncher setProgramLauncher(ProgramLauncher launcher);  // empty restores
 void* allocateLargeBlock(size_t bytes);
 void freeLargeBlock(void* block, size_t bytes);
 // A range of address space whose pages are backed only once touched (aligned to 2 MB; null
-// when the system refuses, or when the process's limit of address space leaves less than twice
-// the size: see addressRangeBudget for what the ranges may take together). Discarding gives a part's pages back; the range stays usable.
-// Its pages are inaccessible until committed.
+// when the system refuses, or when the process's limit of address space leaves the renderer less
+// than twice the size: see addressRangeBudget for what the ranges may take together).
+// Discarding gives a part's pages back; the range stays usable. Its pages are inaccessible
+// until committed.
 void* reserveAddressRange(size_t bytes);
+// The same for [at, at + bytes) exactly (whole pages), where nothing is mapped: a range that
+// gave back its end (releaseAddressRange) takes it again. False where it cannot be had there.
+bool reserveAddressRangeAt(void* at, size_t bytes);
+// Gives [block, block + bytes) of a reserved range (whole pages) back to the system.
+void releaseAddressRange(void* block, size_t bytes);
 // Makes [block, block + bytes) of such a range (whole pages) readable and writable; false where
 // the system refuses, or where the data-segment limit (ulimit -d) would leave the renderer less
 // than its room. Committed a stretch at a time: each call is a system call.

@@ -176,8 +176,10 @@ private:
             }
             if (!b)
                 throw std::bad_alloc();
-            st.limit = range;
+            st.limit = st.reserved = range;
             st.top = kFirstOffset;
+            // What the range holds beyond its writable part is the renderer's where it runs short.
+            platform::sys::holdSpareRange(&giveBackSpare);
             if constexpr (kHasSide) {
                 static_assert(sizeof(T) % 8 == 0, "half a record's offset stays 4-aligned");
                 sideBase_ = b + range;
@@ -187,7 +189,7 @@ private:
         }
         const size_t align = bytes < kHugeBytes ? bytes : kHugeBytes;
         const size_t at = (st.top + align - 1) / align * align;
-        if (at + bytes > st.limit)
+        if (at + bytes > st.limit && !takeBack(at + bytes))
             throw std::bad_alloc();
         if (at + bytes > st.committed)
             commit(at + bytes);  // under the lock
@@ -213,6 +215,48 @@ private:
         st.committed = to;
     }
 
+    // Gives back the range beyond its writable part (the side halves' alike), which the gate
+    // of the renderer's room asks for where the renderer runs short (see rendererRoomLeft);
+    // the bytes given.
+    static size_t giveBackSpare()
+    {
+        std::lock_guard<std::mutex> lock(state().mutex);
+        State& st = state();
+        if (!base_ || st.committed >= st.limit)
+            return 0;
+        const size_t from = st.committed, to = st.limit;
+        platform::sys::releaseAddressRange(base_ + from, to - from);
+        if constexpr (kHasSide)
+            for (unsigned half = 0; half < 2; ++half)
+                platform::sys::releaseAddressRange(sideBase_ + half * sideHalf_ + from / 2, (to - from) / 2);
+        st.limit = from;
+        return (to - from) * (kHasSide ? 2 : 1);
+    }
+
+    // Takes what was given back again, where it is still free, up to `end` and somewhat beyond
+    // (as commit grows), within the range first reserved; false where it cannot.
+    static bool takeBack(size_t end)
+    {
+        State& st = state();
+        if (end > st.reserved)
+            return false;
+        const size_t want = std::max(end, st.limit + std::max(st.limit / 4, kHugeBytes));
+        const size_t to = std::min(st.reserved, (want + kHugeBytes - 1) / kHugeBytes * kHugeBytes);
+        const size_t from = st.limit;
+        if (!platform::sys::reserveAddressRangeAt(base_ + from, to - from))
+            return false;
+        if constexpr (kHasSide)
+            for (unsigned half = 0; half < 2; ++half)
+                if (!platform::sys::reserveAddressRangeAt(sideBase_ + half * sideHalf_ + from / 2, (to - from) / 2)) {
+                    for (unsigned taken = 0; taken < half; ++taken)
+                        platform::sys::releaseAddressRange(sideBase_ + taken * sideHalf_ + from / 2, (to - from) / 2);
+                    platform::sys::releaseAddressRange(base_ + from, to - from);
+                    return false;
+                }
+        st.limit = to;
+        return true;
+    }
+
 public:
     static constexpr size_t kSmallestChunk = 256;
     // Chunks from this size on have their pages backed ahead of use (see prefaultPages), this
@@ -229,7 +273,8 @@ private:
     struct State {
         std::mutex mutex;
         size_t top = 0;    // offset of the first byte never handed out
-        size_t limit = 0;  // size of the reserved range
+        size_t limit = 0;  // size of the reserved range, less what was given back at its end
+        size_t reserved = 0;  // size of the range as first reserved
         size_t committed = 0;  // offset up to which the range is writable
         std::vector<void*> spare[kClasses];
     };

@@ -34,6 +34,9 @@
 
 #include "platform/Reason.h"
 #include "platform/AddressSpace.h"
+#include "host/ModuleLoader.h"
+#include "platform/host/HeadlessHost.h"
+#include "platform/host/Message.h"
 #include "platform/host/X11Dialog.h"
 #include "platform/host/X11Host.h"
 #include "tests/support/BenchSupport.h"
@@ -1176,21 +1179,30 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                     " 0}ME{}";
         std::ofstream(fasteners, std::ios::binary) << buildZip({{"model.txt", text + "}\n"}});
     }
-    // The least figure a line names, and a run that draws, under each limit.
+    // The least figure a line names, and a run that draws, under each limit (in KiB, as ulimit
+    // counts).
     std::vector<std::string> shortfalls;
-    auto run = [&](long memoryMB, const std::string& model, const std::vector<std::string>& env, long dataMB) {
+    auto runKB = [&](long memoryKB, const std::string& model, const std::vector<std::string>& env, long dataKB) {
         std::filesystem::remove(bmp);
         // The data-segment limit through a shell of its own, under the limit of address space.
         const std::vector<std::string> wrapper =
-            dataMB > 0 ? std::vector<std::string>{"/bin/sh", "-c", "ulimit -d " + std::to_string(dataMB << 10) +
+            dataKB > 0 ? std::vector<std::string>{"/bin/sh", "-c", "ulimit -d " + std::to_string(dataKB) +
                                                                        " && exec \"$0\" \"$@\""}
                        : std::vector<std::string>{};
         const auto start = std::chrono::steady_clock::now();
         RunningProgram program(startProgram(dir, {"FileName=" + model, "--output", bmp, "--size", "120x90"}, "", env,
-                                            memoryMB << 10, wrapper));
+                                            memoryKB, wrapper));
         const int status = program.started() ? program.waitExit(kPatienceMs) : -1;
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return std::make_pair(outputsOf(dir, status), seconds);
+    };
+    auto run = [&](long memoryMB, const std::string& model, const std::vector<std::string>& env, long dataMB) {
+        return runKB(memoryMB << 10, model, env, dataMB << 10);
+    };
+    // The command a line names, "ulimit -v K" or "ulimit -d K", as the user would type it.
+    auto commandOf = [](const std::string& line) {
+        const size_t at = line.rfind("(ulimit -");
+        return at == std::string::npos ? std::string() : line.substr(at + 1, line.find(')', at) - at - 1);
     };
     const struct {
         long memoryMB;  // ulimit -v, none for 0
@@ -1208,25 +1220,44 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                 {600, triangle, true, nullptr},
                 // A context check that waited for threads the renderer never made took 30 s here.
                 {1024, triangle, true, nullptr, {}, 0, 10.0}, {2000, grid, true, nullptr},
-                {600, placements, false, nullptr}, {450, fasteners, false, nullptr}, {700, fasteners, true, nullptr},
+                {600, placements, false, nullptr}, {450, fasteners, false, nullptr},
+                // The pools' reserved and unused ranges once took the renderer's room here.
+                {560, fasteners, true, nullptr}, {800, fasteners, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
-                {400, triangle, false, nullptr, {"GALLIUM_DRIVER=softpipe"}},
+                {400, triangle, false, "the address-space limit of 400 MB (ulimit -v) is too small",
+                 {"GALLIUM_DRIVER=softpipe"}},
                 // The user's own arenas are counted, not overridden: each thread may take one.
                 {1024, triangle, true, nullptr, {"MALLOC_ARENA_MAX=8"}},
                 {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small", {"MALLOC_ARENA_MAX=64"}},
+                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small",
+                 {"GLIBC_TUNABLES=glibc.malloc.arena_max=64"}},
                 // The data-segment limit counts what is writable: the pools' ranges once counted
                 // in full, and runs up to 2 GB ended in a signal or never ended.
                 {0, triangle, false, "the data-segment limit of 100 MB (ulimit -d) is too small", {}, 100},
                 {0, triangle, true, nullptr, {}, 320}, {0, triangle, true, nullptr, {}, 1024, 10.0},
-                {0, triangle, true, nullptr, {}, 6000}};
+                {0, triangle, true, nullptr, {}, 6000},
+                // The user's renderer threads count there in full, their stacks writable.
+                {0, triangle, false, "the data-segment limit of 320 MB (ulimit -d) is too small", {"LP_NUM_THREADS=32"}, 320}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.memoryMB) + " MB, data " + std::to_string(row.dataMB) + " MB" +
                      (row.env.empty() ? "" : ", " + row.env[0]));
         const auto [out, seconds] = run(row.memoryMB, row.model, row.env, row.dataMB);
         if (row.says) {
             EXPECT_NE(out.err.find(row.says), std::string::npos) << out.err;
+            const std::string command = commandOf(out.err);
             if (row.env.empty() && row.dataMB == 0)
-                shortfalls.push_back(out.err.substr(out.err.rfind(' ', out.err.size() - 5)));
+                shortfalls.push_back(command);
+            // The line's own command, typed as printed, draws.
+            const std::string kind = row.dataMB > 0 ? "ulimit -d " : "ulimit -v ";
+            ASSERT_EQ(command.rfind(kind, 0), 0u) << out.err;
+            const long kb = std::atol(command.c_str() + kind.size());
+            EXPECT_EQ(kb % 1024, 0) << command;  // the figure the line gives in MB
+            EXPECT_NE(out.err.find("needs at least " + std::to_string(kb / 1024) + " MB (" + command + ")"),
+                      std::string::npos)
+                << out.err;
+            const auto [typed, typedSeconds] =
+                row.dataMB > 0 ? runKB(row.memoryMB << 10, row.model, row.env, kb) : runKB(kb, row.model, row.env, 0);
+            EXPECT_EQ(typed.status, 0) << command << ": " << typed.err;
         }
         if (row.draws || out.status == 0) {
             EXPECT_EQ(out.status, 0) << out.err;
@@ -1245,15 +1276,32 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
             EXPECT_TRUE(known) << out.err;
         }
     }
-    // Whether the module's libraries were mapped or not, the line names one figure, and a run
-    // under it draws.
+    // Whether the module's libraries were mapped or not, the line names one figure.
     ASSERT_EQ(shortfalls.size(), 3u);
     EXPECT_EQ(shortfalls[0], shortfalls[1]);
     EXPECT_EQ(shortfalls[0], shortfalls[2]);
-    const long figure = std::atol(shortfalls[1].c_str());
-    ASSERT_GT(figure, 400);
-    const auto [atFigure, seconds] = run(figure, triangle, {}, 0);
-    EXPECT_EQ(atFigure.status, 0) << figure << " MB: " << atFigure.err;
+    EXPECT_GT(std::atol(shortfalls[1].c_str() + 10), 400L << 10);
+
+    // A window run at the data-segment line's own command shows the model: its window and
+    // image, made after the program named the figure, once had the control ask 1 MB more.
+    XvfbServer x;
+    if (!x.available())
+        return;
+    const std::string command = commandOf(run(0, triangle, {}, 100).first.err);
+    ASSERT_EQ(command.rfind("ulimit -d ", 0), 0u) << command;
+    storeNormalDetail(dir);
+    RunningProgram window(startProgram(dir, {"FileName=" + triangle, "--size", "240x180"}, x.display(), {}, 0,
+                                       {"/bin/sh", "-c", command + " && exec \"$0\" \"$@\""}));
+    ASSERT_TRUE(window.started());
+    XTestInput input(x.display());
+    ASSERT_TRUE(input.ok());
+    ASSERT_NE(input.findWindow("Tavoplex", 30000), 0u);
+    input.moveTo(120, 90);
+    input.key(XK_q, true);
+    input.key(XK_q, false);
+    input.flush();
+    EXPECT_EQ(window.waitExit(30000), 0) << command << ": " << TempDir::read(dir.file("stderr.txt"));
+    EXPECT_EQ(TempDir::read(dir.file("stderr.txt")), "");
 #endif
 }
 
@@ -1382,6 +1430,20 @@ TEST(TavoplexProgram, LoadingTheModuleUnderALimitChangesNothingInTheProgram)
         void* handle = dlopen(module, RTLD_NOW | RTLD_LOCAL);
         std::cout << "loaded " << (handle != nullptr) << "\nthreads " << before << " " << lpThreads() << "\nheaps "
                   << heapsOfFourThreads() << "\n";
+        // An embedder's control, made through the module's class factory and placed in a host
+        // that creates its window: the renderer starts, and the process is as it was.
+        ModuleLoader loader;
+        platform::ReasonText error;
+        std::vector<platform::com::PropertyInfo> properties;
+        ModuleLoader::ControlPtr control =
+            loader.load(module, error) ? loader.createControl(properties, error) : ModuleLoader::ControlPtr();
+        platform::host::HeadlessHost host(0, 0);
+        if (control) {
+            control->SetClientSite(&host);
+            control->WindowMessage(platform::host::Message::create());
+        }
+        std::cout << "control " << (control != nullptr) << " " << error.str() << "\nthreads with a control "
+                  << lpThreads() << "\nheaps with a control " << heapsOfFourThreads() << "\n";
         platform::sys::fitToAddressSpace();
         std::cout << "planned " << lpThreads() << std::endl;
         _exit(0);
@@ -1420,6 +1482,9 @@ TEST(TavoplexProgram, LoadingTheModuleUnderALimitChangesNothingInTheProgram)
         EXPECT_NE(out.find("loaded 1\n"), std::string::npos) << out;
         EXPECT_NE(out.find("threads " + kept + " " + kept + "\n"), std::string::npos) << out;
         EXPECT_EQ(out.find("heaps 1\n"), std::string::npos) << out;  // no mallopt
+        EXPECT_NE(out.find("control 1 \n"), std::string::npos) << out;
+        EXPECT_NE(out.find("threads with a control " + kept + "\n"), std::string::npos) << out;
+        EXPECT_EQ(out.find("heaps with a control 1\n"), std::string::npos) << out;
         // The program's own plan: a count for the renderer, the user's where given.
         if (given != nullptr) {
             EXPECT_NE(out.find("planned 3\n"), std::string::npos) << out;

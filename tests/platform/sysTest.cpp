@@ -519,3 +519,64 @@ TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
     EXPECT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+// Address space reserved ahead of use counts against ulimit -v as if it were used: where the
+// renderer's room is short, the gate has the holders of such ranges give them back and finds
+// the room there; without them it refuses.
+TEST(Sys, TheRendererGateTakesBackRangesReservedAheadOfUse)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers map their own memory as they go, which the limit here leaves no room for";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child's codes say which step failed.
+        constexpr size_t kMB = size_t(1) << 20;
+        constexpr size_t kSpare = 600 * kMB;
+        static void* spare = nullptr;
+        static int asked = 0;
+        spare = mmap(nullptr, kSpare, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (spare == MAP_FAILED)
+            _exit(10);
+        // The soft limit only, 50 MB above what is mapped now, the spare range included.
+        rlimit given{};
+        getrlimit(RLIMIT_AS, &given);
+        rlimit far{given.rlim_max, given.rlim_max};
+        if (far.rlim_cur == RLIM_INFINITY)
+            far.rlim_cur = rlim_t(1) << 50;
+        setrlimit(RLIMIT_AS, &far);
+        const size_t used = size_t(far.rlim_cur) - addressSpaceLeft();
+        rlimit limit{rlim_t(used + 50 * kMB), given.rlim_max};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(11);
+        if (rendererRoomLeft())
+            _exit(1);  // 50 MB is less than a step's room
+        holdSpareRange([]() -> size_t {
+            ++asked;
+            if (spare == nullptr)
+                return 0;
+            munmap(spare, kSpare);
+            spare = nullptr;
+            return kSpare;
+        });
+        if (!rendererRoomLeftAfter(MemoryKind::Writable, 0))
+            _exit(2);  // no data-segment limit: nothing counts there
+        if (rendererRoomLeftAfter(MemoryKind::AddressSpace, 0))
+            _exit(3);  // the gate's measure alone gives nothing back
+        if (!rendererRoomLeft() || spare != nullptr || asked != 1)
+            _exit(4);
+        // Given back once: the room is there now, and nothing is asked again.
+        if (!rendererRoomLeft() || asked != 1)
+            _exit(5);
+        // A reservation leaves the renderer its room: at most half of the rest.
+        if (rendererRoomLeftAfter(MemoryKind::AddressSpace, 2 * 300 * kMB) ||
+            !rendererRoomLeftAfter(MemoryKind::AddressSpace, 2 * 200 * kMB))
+            _exit(6);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}

@@ -63,11 +63,16 @@ class ZJVReaderC;
 
 class CTavoplexCtrl;
 
+// What the OpenGL lock is taken for: a step that asks the renderer for memory (drawing, making
+// lists or textures) passes the gate of the renderer's room first; one that only reads the
+// view's matrices or gives objects back does not.
+enum class GLStep { Draws, AsksNoMemory };
+
 // Holds the control's OpenGL lock for one scope and gives it back on every path, exceptions
 // included. locked() says whether the context could be made current.
 class OpenGLLock {
 public:
-    explicit OpenGLLock(CTavoplexCtrl& control);
+    explicit OpenGLLock(CTavoplexCtrl& control, GLStep step = GLStep::Draws);
     ~OpenGLLock();
     OpenGLLock(const OpenGLLock&) = delete;
     OpenGLLock& operator=(const OpenGLLock&) = delete;
@@ -111,7 +116,10 @@ public:
     // Makes the window's drawing surface (at the host's client size) and the context.
     void SetupPixelFormat();
     void BuildPalette();
-    bool LockOpenGL();
+    // True when the caller may draw (the context is current); false when there is no context,
+    // the renderer is lost, or (only under a memory limit) a step that draws finds the
+    // renderer's room gone (RendererRoomLeft), the count then untouched.
+    bool LockOpenGL(GLStep step = GLStep::Draws);
     bool UnlockOpenGL();
     // Unlocks until the lock is back at depth (after a failed pass left it raised).
     void RestoreOpenGLLock(int depth);
@@ -146,10 +154,12 @@ public:
     void RenderFrame();
     // The frame itself, the lock taken (what RenderFrame runs).
     void DrawFrameLocked();
-    // Before a step that asks the renderer for memory (a frame, a pass of one, compiling the
-    // model's lists, the picture's context): whether the renderer's room is still there under
-    // the process's limits. Where it is not, the load or the picture fails for want of memory
-    // to draw it (an earlier failure's reason kept) and the step is to be left out: the renderer
+    // The one gate before a step that asks the renderer for memory (platform::sys::
+    // rendererRoomLeft), asked by the lock (LockOpenGL), by each step of a pass (DrawPacerC), by
+    // each batch of the model's lists and before the picture's context: whether the renderer's
+    // room is still there under the process's limits. Where it is not, the load or the picture
+    // fails for want of memory to draw it (an earlier failure's reason kept; refused at the
+    // outermost lock, a load still going ends) and the step is to be left out: the renderer
     // cannot fail gracefully where its memory runs out, it ends the process.
     bool RendererRoomLeft();
     // A frame or picture failed for want of memory (to draw it, or to hold the picture's
@@ -395,9 +405,9 @@ public:
     // (viewer/loader/CTavoplexCtrlLoadingFrame.cpp: the frame drawn while a model loads, which
     // runs the passes; viewer/loader/CTavoplexCtrlLoader.cpp: one pass over the phases)
     void DrawLoadingFrame();
-    // Where the renderer's room is gone (RendererRoomLeft): ends the load failed and gives
-    // true, the frame then drawing nothing.
-    bool EndLoadWithoutRoom();
+    // Where the renderer's room is gone or the renderer lost: a load still going ends failed
+    // (logged once), the frames after it drawing nothing of it.
+    void EndLoadWithoutRoom();
     // True when this pass built the model; false with LoadFailed set when the load can never
     // succeed, else false with the work left for a later pass.
     bool RunLoader();

@@ -75,9 +75,9 @@ int CTavoplexCtrl::OnCreate()
     // Under a memory limit too small for the renderer, it is not started: its compiler would
     // abort the whole program, which may be a host's page. The control stays without a context.
     // Asked before anything is made, so that it says what the program said once it had loaded
-    // the module.
+    // the module; at the figure the program named it starts, whatever its host made since.
     if (WindowContext == nullptr) {
-        const platform::ReasonText shortfall = platform::sys::memoryShortfallReason();
+        const platform::ReasonText shortfall = platform::sys::rendererStartShortfall();
         ContextFailure = RWCString(shortfall.data(), shortfall.length());
         if (!shortfall.empty())
             return 0;

@@ -18,17 +18,14 @@ uint32_t CTavoplexCtrl::LoaderTick() const
     return HostSite != nullptr ? HostSite->clock().now() : platform::sys::tickCount();
 }
 
-bool CTavoplexCtrl::EndLoadWithoutRoom()
+void CTavoplexCtrl::EndLoadWithoutRoom()
 {
-    if (RendererRoomLeft())
-        return false;
     // Nothing more is drawn, gears and label included: the load ends failed.
     if (Loading) {
         Loading = false;
         LoaderCount = std::max(LoaderCount, 6);
         LogLoadFailure();
     }
-    return true;
 }
 
 void CTavoplexCtrl::DrawLoadingFrame()
@@ -36,8 +33,6 @@ void CTavoplexCtrl::DrawLoadingFrame()
     // A settings dialog opened by a loading frame runs modally; the frames that its message
     // loop delivers wait for it.
     if (SettingsDialogOpen)
-        return;
-    if (EndLoadWithoutRoom())
         return;
     WriteLog("  Set ViewPort for Loading screen.\n");
     SetupViewport();
@@ -100,9 +95,13 @@ void CTavoplexCtrl::DrawLoadingFrame()
         }
     }
 
-    // The model's memory, read and built by now, may have taken the renderer's room.
-    if (EndLoadWithoutRoom())
+    // The model's memory, read and built by now, may have taken the renderer's room: the gears
+    // and labels are drawn under a lock of their own, which passes its gate.
+    const OpenGLLock drawing(*this);
+    if (!drawing) {
+        EndLoadWithoutRoom();
         return;
+    }
 
     if (LoaderCount == 6) {
         WriteLog("  Loader Count = 6.\n");

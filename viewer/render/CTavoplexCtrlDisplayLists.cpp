@@ -261,7 +261,7 @@ void CTavoplexCtrl::ReleaseModel()
         return;
     // The lists and buffers live in the context, not in the parts: without this they would
     // stay until the window goes, one model's worth for every load.
-    OpenGLLock lock(*this);
+    OpenGLLock lock(*this, GLStep::AsksNoMemory);
     PartBuffers.release(bool(lock));
     if (Parts == nullptr)
         return;

@@ -143,20 +143,10 @@ void CTavoplexCtrl::DrawParts()
     const size_t count = instances.entries();
     ThreadVerticesLeft = ThreadVertexLimit;
     const bool ghosts = DisplayMode == 0;
-    DrawPacerC pacer;
-    // Each pass asks the renderer for memory of its own: without its room, the rest of it and
-    // the passes after it are left out (the frame's load or picture fails), the state set up
-    // and put back as ever.
-    // Looked at as a pass starts and after each of the pacer's steps, not for every instance.
-    bool room = true;
-    size_t checkedAtStep = 0;
-    auto roomForPass = [&](size_t i) {
-        if (room && (i == 0 || pacer.steps() != checkedAtStep)) {
-            checkedAtStep = pacer.steps();
-            room = RendererRoomLeft();
-        }
-        return room;
-    };
+    // Each step of the passes asks the renderer for memory of its own: without its room, the
+    // rest and the passes after it are left out (the frame's load or picture fails), the state
+    // set up and put back as ever.
+    DrawPacerC pacer([this] { return RendererRoomLeft(); });
 
     if (DisplayMode == 0 || DisplayMode == 3 || DisplayMode == 4) {
         const bool metallic = MetalTexture != nullptr && Metallic == 1;
@@ -172,13 +162,13 @@ void CTavoplexCtrl::DrawParts()
         // head-on too.
         if (!ghosts) {
             glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
-            for (size_t i = 0; i < count && roomForPass(i); ++i)
+            for (size_t i = 0; i < count && pacer.open(); ++i)
                 if (instances[i]->GetTransparency() == 0.0f) {
                     DrawPartLists(*instances[i], false);
                     pacer.add(facesOf(*instances[i]));
                 }
             glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
-            for (size_t i = 0; i < count && roomForPass(i); ++i)
+            for (size_t i = 0; i < count && pacer.open(); ++i)
                 if (instances[i]->GetTransparency() == 0.0f) {
                     DrawPartTriangles(*instances[i], false);
                     pacer.add(colouredOf(*instances[i]));
@@ -190,13 +180,13 @@ void CTavoplexCtrl::DrawParts()
             return ghosts || instance->GetTransparency() > 0.0f;
         };
         glPolygonOffset(kListOffsetFactor, kListOffsetUnits);
-        for (size_t i = 0; i < count && roomForPass(i); ++i)
+        for (size_t i = 0; i < count && pacer.open(); ++i)
             if (seeThrough(instances[i])) {
                 DrawPartLists(*instances[i], ghosts);
                 pacer.add(facesOf(*instances[i]));
             }
         glPolygonOffset(kColourOffsetFactor, kColourOffsetUnits);
-        for (size_t i = 0; i < count && roomForPass(i); ++i)
+        for (size_t i = 0; i < count && pacer.open(); ++i)
             if (seeThrough(instances[i])) {
                 DrawPartTriangles(*instances[i], ghosts);
                 pacer.add(colouredOf(*instances[i]));
@@ -219,7 +209,7 @@ void CTavoplexCtrl::DrawParts()
         glShadeModel(GL_FLAT);
         glDisable(GL_LIGHTING);
         glDepthMask(GL_FALSE);
-        for (size_t i = 0; i < count && roomForPass(i); ++i) {
+        for (size_t i = 0; i < count && pacer.open(); ++i) {
             DrawPartLines(*instances[i]);
             pacer.add(edgesOf(*instances[i]));
         }

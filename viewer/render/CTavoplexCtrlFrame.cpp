@@ -196,6 +196,9 @@ bool CTavoplexCtrl::RendererRoomLeft()
     if (platform::sys::rendererRoomLeft())
         return true;
     FailDrawing();
+    // Refused a frame's own lock, a load has no loading frame left to end it.
+    if (GLLockCount == 0)
+        EndLoadWithoutRoom();
     return false;
 }
 
@@ -233,10 +236,7 @@ void CTavoplexCtrl::LoseRenderer()
     // Nothing will be drawn any more: a load still going ends failed, for the want of memory
     // that makes the renderer fail.
     FailDrawing();
-    if (Loading) {
-        Loading = false;
-        LogLoadFailure();
-    }
+    EndLoadWithoutRoom();
 }
 
 void CTavoplexCtrl::DrawFrameLocked()
@@ -287,9 +287,6 @@ void CTavoplexCtrl::DrawEmptyScreen()
 
 void CTavoplexCtrl::DrawSceneFrame()
 {
-    // Without the renderer's room the frame is left out: the load or picture fails instead.
-    if (!RendererRoomLeft())
-        return;
     // A frame that draws the model waits for its lists; one whose compile failed shows the
     // failed load instead.
     if (!ModelLeftOut)

@@ -10,7 +10,7 @@
 #include "viewer/control/CTavoplexCtrl.h"
 #include "viewer/render/DrawPacerC.h"
 
-OpenGLLock::OpenGLLock(CTavoplexCtrl& control) : control_(control), locked_(control.LockOpenGL()) {}
+OpenGLLock::OpenGLLock(CTavoplexCtrl& control, GLStep step) : control_(control), locked_(control.LockOpenGL(step)) {}
 
 OpenGLLock::~OpenGLLock()
 {
@@ -58,9 +58,11 @@ void CTavoplexCtrl::BuildPalette()
     }
 }
 
-bool CTavoplexCtrl::LockOpenGL()
+bool CTavoplexCtrl::LockOpenGL(GLStep step)
 {
     if (GLContext == nullptr || RendererLost)
+        return false;
+    if (step == GLStep::Draws && !RendererRoomLeft())
         return false;
     GLLockCount += 1;
     if (GLLockCount == 1) {

@@ -92,12 +92,13 @@ void CTavoplexCtrl::GenerateShadowTexture()
     const bool kept = key.filled && key == ShadowTextureDrawn;
     ShadowTextureDrawn = ShadowTextureKey();
 
-    // Without the renderer's room the pass is left out (the frame's load or picture fails).
-    if (Parts != nullptr && RendererRoomLeft()) {
+    // Without the renderer's room the rest of the pass is left out (the frame's load or
+    // picture fails).
+    if (Parts != nullptr) {
         const float grey = ShadowQuality == 2 ? kSoftShadowGrey : kHardShadowGrey;
         const RWTValOrderedVector<FEDisplayPartRefC*>& instances = Parts->getInstances();
-        DrawPacerC pacer;
-        for (size_t i = 0; i < instances.entries(); ++i) {
+        DrawPacerC pacer([this] { return RendererRoomLeft(); });
+        for (size_t i = 0; i < instances.entries() && pacer.open(); ++i) {
             const FEDisplayPartRefC* instance = instances[i];
             const FEDisplayPartC* part = instance != nullptr ? instance->GetPart() : nullptr;
             if (part == nullptr)

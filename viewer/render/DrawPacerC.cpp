@@ -3,13 +3,15 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <utility>
+
 #include "viewer/render/DrawPacerC.h"
 
 using platform::gl::GlContext;
 
 bool DrawPacerC::caughtUp(uint64_t limitNs) { return GlContext::finishWithin(limitNs); }
 
-DrawPacerC::DrawPacerC() : haveFences(GlContext::hasFences()) {}
+DrawPacerC::DrawPacerC(std::function<bool()> gate) : gate(std::move(gate)), haveFences(GlContext::hasFences()) {}
 
 DrawPacerC::~DrawPacerC()
 {
@@ -40,4 +42,14 @@ void DrawPacerC::add(size_t primitives)
     }
     oldest = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();
+}
+
+bool DrawPacerC::open()
+{
+    // Once per step: its wait let the renderer free what it had drawn.
+    if (isOpen && gate && askedBefore != stepCount + 1) {
+        askedBefore = stepCount + 1;
+        isOpen = gate();
+    }
+    return isOpen;
 }

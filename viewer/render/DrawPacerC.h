@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 
 #include "platform/gl/GlContext.h"
@@ -19,10 +20,12 @@
 // Made and used with a context current (where fences are missing it waits for the renderer to
 // finish).
 //
-// A wait is bounded (GlContext::finishWithin's bound): a renderer thread that failed (no memory
-// for its work) never draws its step, and waiting for it would keep the process for ever. A
-// step not drawn within the bound throws Stalled, and the renderer is not to be trusted with
-// any further call.
+// Under a memory limit each step also passes a gate (the control's RendererRoomLeft): where it
+// finds the renderer's room gone, open() says so and the pass hands over nothing more.
+//
+// A wait is bounded (GlContext::finishWithin's bound): a renderer thread that failed (no memory for its work) never draws its
+// step, and waiting for it would keep the process for ever. A step not drawn within the bound
+// throws Stalled, and the renderer is not to be trusted with any further call.
 class DrawPacerC {
 public:
     struct Stalled : std::runtime_error {
@@ -38,7 +41,8 @@ public:
     static constexpr size_t kWorkPerDraw = 64;
     static constexpr size_t kStepsInFlight = 2;
 
-    DrawPacerC();
+    // gate: asked before the first draw and after each step; none lets every step pass.
+    explicit DrawPacerC(std::function<bool()> gate = {});
     // Forgets its fences without waiting for them.
     ~DrawPacerC();
     DrawPacerC(const DrawPacerC&) = delete;
@@ -49,8 +53,13 @@ public:
     void add(size_t primitives);
     // Steps ended so far (each one a wait).
     size_t steps() const { return stepCount; }
+    // Whether the renderer may be handed more: false from the first step the gate refused.
+    bool open();
 
 private:
+    std::function<bool()> gate;
+    bool isOpen = true;
+    size_t askedBefore = 0;  // the gate was last asked before this step (1 + its index)
     bool haveFences;
     void* inFlight[kStepsInFlight] = {};  // the GLsync of each step in flight, oldest next
     size_t work = 0;

@@ -14,7 +14,7 @@ const double kIdentity16[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 bool CTavoplexCtrl::WindowToView(const Point2D& windowPoint, Point3D& viewPoint)
 {
-    OpenGLLock lock(*this);
+    OpenGLLock lock(*this, GLStep::AsksNoMemory);
     if (!lock)
         return false;
     const Point3D window(windowPoint.x(), WindowHeight - windowPoint.y(), 1.0);

@@ -35,7 +35,7 @@ FEDisplayPartRefC* CTavoplexCtrl::PickPart(const Point2D& windowPoint, bool incl
 
 bool CTavoplexCtrl::MakePickRay(const Point2D& windowPoint, Point3D& nearPoint, Point3D& farPoint)
 {
-    OpenGLLock lock(*this);
+    OpenGLLock lock(*this, GLStep::AsksNoMemory);
     if (!lock)
         return false;
     const double x = windowPoint.x();

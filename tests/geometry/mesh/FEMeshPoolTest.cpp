@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -366,6 +369,78 @@ TEST(FEMeshPool, ChunksTakenAgainKeepToSmallPagesOnceTheProcessDoes)
     EXPECT_NE(flags.find(" nh "), std::string::npos) << flags;
     static_cast<unsigned char*>(again)[kChunk - 1] = 1;  // still usable
     Arena::giveChunk(again, kChunk);
+}
+
+}  // namespace
+
+namespace {
+
+// A pool's range beyond its writable part counts against ulimit -v as if used: where the
+// renderer's room runs short it is given back (the side halves' alike), and the pool takes it
+// again as it grows, its records keeping their bytes.
+struct SpareProbeRecordC {
+    static constexpr bool kLinkedByHandle = true;
+    static constexpr bool kHasSideHalves = true;
+    uint32_t word = 0;
+    uint32_t other = 0;
+};
+TEST(FEMeshPool, ARangeGivesBackWhatItHasNotUsedAndTakesItAgainAsItGrows)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers map their own memory as they go, which the limit here leaves no room for";
+#endif
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child's codes say which step failed.
+        using Arena = FEMeshArenaC<SpareProbeRecordC>;
+        constexpr size_t kMB = size_t(1) << 20;
+        FEMeshPoolC<SpareProbeRecordC> pool;
+        SpareProbeRecordC* first = pool.create();
+        first->word = 7;
+        *static_cast<uint32_t*>(Arena::sideOf(first, 1)) = 9;
+        const char* beyond = reinterpret_cast<const char*>(first) + 256 * kMB;
+        const char* sideBeyond = static_cast<const char*>(Arena::sideOf(first, 0)) + 128 * kMB;
+        if (mappingFlags(beyond).empty() || mappingFlags(sideBeyond).empty())
+            _exit(10);  // reserved ahead
+        // The soft limit only, 50 MB above what is mapped now: less than the renderer's room.
+        rlimit given{};
+        getrlimit(RLIMIT_AS, &given);
+        rlimit far{given.rlim_max, given.rlim_max};
+        if (far.rlim_cur == RLIM_INFINITY)
+            far.rlim_cur = rlim_t(1) << 50;
+        setrlimit(RLIMIT_AS, &far);
+        const size_t used = size_t(far.rlim_cur) - platform::sys::addressSpaceLeft();
+        rlimit limit{rlim_t(used + 50 * kMB), given.rlim_max};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(11);
+        if (!platform::sys::rendererRoomLeft())
+            _exit(1);
+        if (!mappingFlags(beyond).empty() || !mappingFlags(sideBeyond).empty())
+            _exit(2);  // given back
+        if (first->word != 7 || *static_cast<uint32_t*>(Arena::sideOf(first, 1)) != 9)
+            _exit(3);
+        // Past the writable part: taken again where it lay, starting zero.
+        std::vector<SpareProbeRecordC*> more;
+        for (uint32_t i = 0; i < 3000000; ++i) {
+            SpareProbeRecordC* r = pool.create();
+            if (r->word != 0 || *static_cast<uint32_t*>(Arena::sideOf(r, 0)) != 0)
+                _exit(4);
+            r->word = i + 1;
+            *static_cast<uint32_t*>(Arena::sideOf(r, 0)) = ~i;
+            more.push_back(r);
+        }
+        for (uint32_t i = 0; i < more.size(); ++i)
+            if (more[i]->word != i + 1 || *static_cast<uint32_t*>(Arena::sideOf(more[i], 0)) != ~i)
+                _exit(5);
+        if (Arena::fromHandle(Arena::handleOf(more.back())) != more.back())
+            _exit(6);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

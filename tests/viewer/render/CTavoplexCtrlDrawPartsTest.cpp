@@ -810,6 +810,33 @@ TEST(DrawPacerC, PacedPassDrawsTheSamePixelsAndWaitsForEachStepBeforeTheLastTwo)
     c.UnlockOpenGL();
 }
 
+// The gate of the renderer's room is asked before the first draw and once per step after, and
+// a pass it refused stays closed.
+TEST(DrawPacerC, AGateIsAskedOncePerStepAndClosesThePassForGood)
+{
+    ViewerHarness v(64, 64);
+    CTavoplexCtrl& c = v.open();
+    ASSERT_TRUE(c.LockOpenGL());
+    int asked = 0;
+    DrawPacerC pacer([&asked] { return ++asked < 3; });
+    EXPECT_TRUE(pacer.open());
+    EXPECT_TRUE(pacer.open());
+    EXPECT_EQ(asked, 1);
+    pacer.add(DrawPacerC::kWorkPerStep / 2);  // no step ended
+    EXPECT_TRUE(pacer.open());
+    EXPECT_EQ(asked, 1);
+    pacer.add(DrawPacerC::kWorkPerStep);
+    EXPECT_TRUE(pacer.open());
+    EXPECT_EQ(asked, 2);
+    pacer.add(DrawPacerC::kWorkPerStep);
+    EXPECT_FALSE(pacer.open());
+    pacer.add(DrawPacerC::kWorkPerStep);
+    EXPECT_FALSE(pacer.open());
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(DrawPacerC().open());  // without a gate every step passes
+    c.UnlockOpenGL();
+}
+
 TEST(DrawPacerC, RendererThatDoesNotDrawInTimeIsLeftWithTheControlsObjects)
 {
     // A frame whose step is not drawn within the bound ends, the renderer lost: later frames
