@@ -25,8 +25,9 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 // Mesa keeps the buffer records that make-current creates until the process ends; the leak
-// checker is told so, and still reports everything else.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\n"; }
+// checker is told so, and still reports everything else. Weak: a program with a list of its own
+// keeps it.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\n"; }
 #endif
 
 namespace platform::gl {
