@@ -21,6 +21,7 @@
 #include <sys/mman.h>
 #include <thread>
 
+#include "tests/support/ChildExit.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
@@ -514,10 +515,7 @@ TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
         }
         _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ExpectChildExitsCleanly(child);
 }
 
 // Address space reserved ahead of use counts against ulimit -v as if it were used: where the
@@ -575,8 +573,5 @@ TEST(Sys, TheRendererGateTakesBackRangesReservedAheadOfUse)
             _exit(6);
         _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ExpectChildExitsCleanly(child);
 }

@@ -19,6 +19,7 @@
 #include "geometry/mesh/FEMeshPool.h"
 #include "geometry/mesh/FEMeshTopology.h"
 #include "platform/sys.h"
+#include "tests/support/ChildExit.h"
 #include "tests/support/FailingAllocation.h"
 
 namespace {
@@ -437,10 +438,7 @@ TEST(FEMeshPool, ARangeGivesBackWhatItHasNotUsedAndTakesItAgainAsItGrows)
             _exit(6);
         _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ExpectChildExitsCleanly(child);
 }
 
 }  // namespace
