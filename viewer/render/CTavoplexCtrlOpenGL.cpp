@@ -27,7 +27,7 @@ void CTavoplexCtrl::SetupPixelFormat()
         HostSite != nullptr ? HostSite->clientSize() : platform::host::ClientSize{WindowWidth, WindowHeight};
     if (WindowSurface == nullptr)
         WindowSurface = std::make_unique<platform::gl::GlSurface>(size.width, size.height);
-    else
+    else if (!RendererLost)  // a lost renderer may still write into the buffer it has
         WindowSurface->resize(size.width, size.height);
     DeviceContext = WindowSurface.get();
     if (WindowContext == nullptr) {
@@ -140,7 +140,8 @@ void CTavoplexCtrl::InitTextures()
 
 void CTavoplexCtrl::ResizeSurface(int width, int height)
 {
-    if (WindowSurface != nullptr)
+    // A lost renderer may still write into the buffer its context was last given: it stays.
+    if (WindowSurface != nullptr && !RendererLost)
         WindowSurface->resize(width, height);
 }
 

@@ -917,6 +917,11 @@ TEST(DrawPacerC, ALostRendererIsNeitherMadeCurrentNorWaitedForAsTheControlGoesAn
         ++g_waits;
         return GL_TIMEOUT_EXPIRED;
     };
+    // A new size for the window neither: the buffer stays as the renderer was last given it.
+    const uint8_t* buffer = surface->pixels();
+    v.resize(100, 80);
+    v.send(platform::host::Message::size(100, 80));
+    EXPECT_EQ(surface->pixels(), buffer);
     v.close();
     EXPECT_EQ(context->makeCurrentCount(), madeCurrent);
     EXPECT_EQ(g_waits, 0);
