@@ -285,7 +285,13 @@ bool GlContext::finishAside(uint64_t limitNs)
             wait->ended.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        return false;  // no thread to be had: the renderer cannot be waited for within a bound
+        // No thread to be had. A renderer that draws on this thread alone has no thread of its
+        // own to wait for, so it finishes here; any other cannot be waited for within a bound.
+        if (sys::rendererThreads() != 0 || !OSMesaMakeCurrent(ctx, buffer, GL_UNSIGNED_BYTE, width, height))
+            return false;
+        t_current = this;
+        finish();
+        return true;
     }
     std::unique_lock<std::mutex> hold(wait->lock);
     if (!wait->ended.wait_for(hold, std::chrono::nanoseconds(limitNs), [&] { return wait->done; }))
