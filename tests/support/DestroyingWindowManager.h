@@ -46,9 +46,10 @@ private:
                 XEvent event;
                 XNextEvent(display_, &event);
                 if (event.type == MapRequest) {
+                    // Counted first: the window's owner may ask as soon as it sees it gone.
+                    ++destroyed_;
                     XDestroyWindow(display_, event.xmaprequest.window);
                     XFlush(display_);
-                    ++destroyed_;
                 }
             }
             // Wakes for the next request, or to see whether the test is done with it.
