@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -162,6 +163,9 @@ public:
     // outermost lock, a load still going ends) and the step is to be left out: the renderer
     // cannot fail gracefully where its memory runs out, it ends the process.
     bool RendererRoomLeft();
+    // What it asks: the platform's gate when empty; a test puts one of its own, to run the
+    // renderer's room out at a step of its choosing.
+    std::function<bool()> RoomGate;
     // A frame or picture failed for want of memory (to draw it, or to hold the picture's
     // pixels): the load fails for want of memory to draw it, an earlier failure's reason kept.
     void FailDrawing();
