@@ -642,7 +642,8 @@ public:
     // (viewer/ui/CTavoplexCtrlPanels.cpp; the tip's name lookup is given in the constructor)
     // The command object, the main and help panels (when
     // "Buttons" is non-zero), the logo panel (when "Logo" is non-zero) and the metal texture,
-    // built once per control; always true. Needs the OpenGL context current.
+    // built once per control; true once built. False, nothing made, where the OpenGL lock is
+    // refused (the renderer's room gone): a later call (the next load's) builds them.
     bool BuildPanels();
     // Deletes the panels with their buttons and textures, the command object and the metal
     // texture. The context that made the textures must be current.
