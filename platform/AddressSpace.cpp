@@ -94,6 +94,7 @@ bool softpipeChosen()
 }
 
 // Megabytes as the lines give them, MiB: what ulimit takes is that times 1,024 (it counts KiB).
+// A limit is given in KiB beside them too, as the user typed it.
 size_t megabytes(size_t bytes, bool up) { return (bytes + (up ? kMB - 1 : 0)) / kMB; }
 
 // The address space the process has mapped.
@@ -410,14 +411,14 @@ ReasonText shortfall(ProcessSize atLeast, bool planned, size_t slack)
         const size_t needed = room.mapped + plan.needed + stackBytes(threads) +
                               (arenaBytes(userArenas, threads) - arenaBytes(userArenas, 0));
         if (room.addressLimit + slack < needed)
-            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), megabytes(needed, true),
-                              megabytes(needed, true) * 1024);
+            return reasonText(Reason::AddressSpaceTooSmall, megabytes(room.addressLimit, false), room.addressLimit / 1024,
+                              megabytes(needed, true), megabytes(needed, true) * 1024);
     }
     if (room.dataLimit != SIZE_MAX) {
         const size_t needed = room.data + planDataSegment(room.dataLeft(), processors).needed + stackBytes(threads);
         if (room.dataLimit + slack < needed)
-            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), megabytes(needed, true),
-                              megabytes(needed, true) * 1024);
+            return reasonText(Reason::DataSegmentTooSmall, megabytes(room.dataLimit, false), room.dataLimit / 1024,
+                              megabytes(needed, true), megabytes(needed, true) * 1024);
     }
     return {};
 }

@@ -1214,9 +1214,9 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
         double withinSeconds = 0;  // a drawing run takes no longer than this
     } rows[] = {// Too little even for the module's libraries to be mapped: the limit is still the reason,
                 // with the figure of a run whose libraries are in.
-                {150, triangle, false, "the address-space limit of 150 MB (ulimit -v) is too small"},
-                {256, triangle, false, "the address-space limit of 256 MB (ulimit -v) is too small"},
-                {400, triangle, false, "the address-space limit of 400 MB (ulimit -v) is too small"},
+                {150, triangle, false, "the address-space limit of 150 MB (ulimit -v 153600) is too small"},
+                {256, triangle, false, "the address-space limit of 256 MB (ulimit -v 262144) is too small"},
+                {400, triangle, false, "the address-space limit of 400 MB (ulimit -v 409600) is too small"},
                 {600, triangle, true, nullptr},
                 // A context check that waited for threads the renderer never made took 30 s here.
                 {1024, triangle, true, nullptr, {}, 0, 10.0}, {2000, grid, true, nullptr},
@@ -1224,20 +1224,20 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
                 // The pools' reserved and unused ranges once took the renderer's room here.
                 {560, fasteners, true, nullptr}, {800, fasteners, true, nullptr},
                 // The unthreaded renderer's caches once ended the run by a signal here.
-                {400, triangle, false, "the address-space limit of 400 MB (ulimit -v) is too small",
+                {400, triangle, false, "the address-space limit of 400 MB (ulimit -v 409600) is too small",
                  {"GALLIUM_DRIVER=softpipe"}},
                 // The user's own arenas are counted, not overridden: each thread may take one.
                 {1024, triangle, true, nullptr, {"MALLOC_ARENA_MAX=8"}},
-                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small", {"MALLOC_ARENA_MAX=64"}},
-                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v) is too small",
+                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v 819200) is too small", {"MALLOC_ARENA_MAX=64"}},
+                {800, triangle, false, "the address-space limit of 800 MB (ulimit -v 819200) is too small",
                  {"GLIBC_TUNABLES=glibc.malloc.arena_max=64"}},
                 // The data-segment limit counts what is writable: the pools' ranges once counted
                 // in full, and runs up to 2 GB ended in a signal or never ended.
-                {0, triangle, false, "the data-segment limit of 100 MB (ulimit -d) is too small", {}, 100},
+                {0, triangle, false, "the data-segment limit of 100 MB (ulimit -d 102400) is too small", {}, 100},
                 {0, triangle, true, nullptr, {}, 320}, {0, triangle, true, nullptr, {}, 1024, 10.0},
                 {0, triangle, true, nullptr, {}, 6000},
                 // The user's renderer threads count there in full, their stacks writable.
-                {0, triangle, false, "the data-segment limit of 320 MB (ulimit -d) is too small", {"LP_NUM_THREADS=32"}, 320}};
+                {0, triangle, false, "the data-segment limit of 320 MB (ulimit -d 327680) is too small", {"LP_NUM_THREADS=32"}, 320}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.memoryMB) + " MB, data " + std::to_string(row.dataMB) + " MB" +
                      (row.env.empty() ? "" : ", " + row.env[0]));
@@ -1281,6 +1281,15 @@ TEST(TavoplexProgram, UnderAMemoryLimitARunDrawsOrSaysAtOnceThatItCannot)
     EXPECT_EQ(shortfalls[0], shortfalls[1]);
     EXPECT_EQ(shortfalls[0], shortfalls[2]);
     EXPECT_GT(std::atol(shortfalls[1].c_str() + 10), 400L << 10);
+    // A limit of no whole MB stands as typed beside its MB, which rounds it down.
+    const std::string typedV = runKB(200000, triangle, {}, 0).first.err;
+    EXPECT_NE(typedV.find("the address-space limit of 195 MB (ulimit -v 200000) is too small: drawing a model needs at "
+                          "least " + std::to_string(std::atol(shortfalls[0].c_str() + 10) / 1024) + " MB (" +
+                          shortfalls[0] + ")\n"),
+              std::string::npos)
+        << typedV;
+    const std::string typedD = runKB(0, triangle, {}, 102500).first.err;
+    EXPECT_NE(typedD.find("the data-segment limit of 100 MB (ulimit -d 102500) is too small"), std::string::npos) << typedD;
 
     // A window run at the data-segment line's own command shows the model: its window and
     // image, made after the program named the figure, once had the control ask 1 MB more.

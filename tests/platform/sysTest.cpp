@@ -486,13 +486,15 @@ TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
         // The soft limit only, from what is used now: the hard one may not be raised again.
         rlimit given{};
         getrlimit(RLIMIT_DATA, &given);
-        auto limitTo = [&given](size_t moreThanUsed) {
+        size_t limited = 0;
+        auto limitTo = [&given, &limited](size_t moreThanUsed) {
             rlimit far{given.rlim_max, given.rlim_max};
             if (far.rlim_cur == RLIM_INFINITY)
                 far.rlim_cur = rlim_t(1) << 50;
             setrlimit(RLIMIT_DATA, &far);
             const size_t used = size_t(far.rlim_cur) - dataSegmentLeft();
-            rlimit limit{rlim_t(used + moreThanUsed), given.rlim_max};
+            limited = used + moreThanUsed;
+            rlimit limit{rlim_t(limited), given.rlim_max};
             return setrlimit(RLIMIT_DATA, &limit) == 0;
         };
         if (!limitTo(400 * kMB))
@@ -509,7 +511,10 @@ TEST(Sys, AReservedRangeCountsAgainstTheDataSegmentLimitOnlyWhereCommitted)
             _exit(4);
         if (!limitTo(100 * kMB))
             _exit(5);
-        if (memoryShortfallReason().str().find("(ulimit -d) is too small") == std::string::npos) {
+        // The limit in MB, rounded down, and in KiB as ulimit would give it.
+        const std::string says = "the data-segment limit of " + std::to_string(limited / kMB) + " MB (ulimit -d " +
+                                 std::to_string(limited / 1024) + ") is too small";
+        if (memoryShortfallReason().str().find(says) == std::string::npos) {
             std::fprintf(stderr, "%s|%zu\n", memoryShortfallReason().data(), dataSegmentLeft());
             _exit(6);
         }

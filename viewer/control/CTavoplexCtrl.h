@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -162,6 +163,9 @@ public:
     // outermost lock, a load still going ends) and the step is to be left out: the renderer
     // cannot fail gracefully where its memory runs out, it ends the process.
     bool RendererRoomLeft();
+    // What it asks: the platform's gate when empty; a test puts one of its own, to run the
+    // renderer's room out at a step of its choosing.
+    std::function<bool()> RoomGate;
     // A frame or picture failed for want of memory (to draw it, or to hold the picture's
     // pixels): the load fails for want of memory to draw it, an earlier failure's reason kept.
     void FailDrawing();
@@ -638,7 +642,8 @@ public:
     // (viewer/ui/CTavoplexCtrlPanels.cpp; the tip's name lookup is given in the constructor)
     // The command object, the main and help panels (when
     // "Buttons" is non-zero), the logo panel (when "Logo" is non-zero) and the metal texture,
-    // built once per control; always true. Needs the OpenGL context current.
+    // built once per control; true once built. False, nothing made, where the OpenGL lock is
+    // refused (the renderer's room gone): a later call (the next load's) builds them.
     bool BuildPanels();
     // Deletes the panels with their buttons and textures, the command object and the metal
     // texture. The context that made the textures must be current.

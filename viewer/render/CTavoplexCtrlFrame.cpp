@@ -193,7 +193,7 @@ RWCString centredText(bool debugging, const char* text)
 
 bool CTavoplexCtrl::RendererRoomLeft()
 {
-    if (platform::sys::rendererRoomLeft())
+    if (RoomGate ? RoomGate() : platform::sys::rendererRoomLeft())
         return true;
     FailDrawing();
     // Refused a frame's own lock, a load has no loading frame left to end it.

@@ -39,8 +39,11 @@ bool CTavoplexCtrl::BuildPanels()
     if (Commands != nullptr)
         return true;
     RefreshImageCache();
-    // The textures are made in the control's context (the lock is re-entrant).
+    // The textures are made in the control's context (the lock is re-entrant). Refused for want
+    // of the renderer's room, nothing is made, so that a later call builds them all.
     OpenGLLock lock(*this);
+    if (!lock)
+        return false;
     Commands = std::make_unique<ButtonCommandC>(this);
     const RWCString left = PanelImagePath("panel_left.png");
     const RWCString centre = PanelImagePath("panel_center.png");

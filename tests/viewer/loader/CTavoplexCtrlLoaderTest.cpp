@@ -363,6 +363,46 @@ TEST(CTavoplexCtrlLoader, AModelOfMorePlacementsThanTheLimitFailsAtTheFirstPassK
     }
 }
 
+// The lists of a model's parts are compiled under one lock, which asks the renderer's room once;
+// the compile asks again every so many parts. Where the room runs out as the first list is made,
+// the load ends for want of memory to draw it and no list is made after the next ask.
+TEST(CTavoplexCtrlLoader, ListsStopAtTheFirstBatchTheRenderersRoomRefuses)
+{
+    ViewerHarness v(120, 90);
+    v.writeConfig(kChosenSettings);
+    CTavoplexCtrl& c = v.open();
+    constexpr size_t kParts = 3000;  // three batches and some, all with lists of their own
+    ASSERT_GT(c.PartBuffers.OwnLists, kParts);
+    std::string parts;
+    for (size_t i = 0; i < kParts; ++i) {
+        const std::string x = std::to_string(i);
+        parts += "P{PL{" + x + " 0 0 " + x + ".5 0 0 " + x + " 1 0}FL3{0 1 2}}\n";
+    }
+    const std::string model = v.folder().write("parts.zjv", buildZip({{"model.txt", parts}}));
+    // The parts compiled: with a list of their own, or (none here) in the shared buffers.
+    auto listed = [](const CTavoplexCtrl& control) {
+        const FEDisplayPartListC* model = control.Parts.get();
+        size_t n = 0;
+        for (size_t i = 0; model != nullptr && i < model->partCount(); ++i)
+            n += model->getPart(i)->getDisplayList() >= 0 || control.PartBuffers.holds(*model->getPart(i)) ? 1 : 0;
+        return n;
+    };
+    // The failing load first: the one after it starts afresh.
+    for (const bool roomRunsOut : {true, false}) {
+        SCOPED_TRACE(roomRunsOut ? "room runs out" : "room enough");
+        c.RoomGate = [&c, listed, roomRunsOut] { return !roomRunsOut || listed(c) == 0; };
+        runLoad(v, model, 2000);
+        EXPECT_FALSE(c.Loading);
+        EXPECT_EQ(c.LoadFailed, roomRunsOut);
+        ASSERT_NE(c.Parts, nullptr);
+        ASSERT_EQ(c.Parts->partCount(), kParts);
+        EXPECT_EQ(listed(c), roomRunsOut ? size_t(1024) : kParts);  // one batch
+        const std::string reason(c.FailureReason.data(), c.FailureReason.length());
+        EXPECT_EQ(reason, roomRunsOut ? "\"" + model + "\": not enough memory to draw it" : std::string());
+        EXPECT_EQ(c.GLLockCount, 0);
+    }
+}
+
 TEST(CTavoplexCtrlLoader, FetchesNoRetryCanHealFailAtTheFirstPassWithTheirReason)
 {
     LoopbackHttpServer server;

@@ -46,7 +46,7 @@ std::vector<GLuint> textureNames(const PanelC* panel)
 
 }  // namespace
 
-TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnce)
+TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnceItHasTheLock)
 {
     if (!std::filesystem::exists(imageFolder() / "front.png"))
         GTEST_SKIP() << "viewer images not found beside the sources";
@@ -55,6 +55,16 @@ TEST(CTavoplexCtrlPanelsTest, BuildPanelsMakesTheMainHelpAndLogoPanelsOnce)
     useSourceImages(c);
     c.Buttons = 1;
     c.ButtonSize = 40;
+    // A lock refused for want of the renderer's room uploads no texture and leaves the panels to
+    // a later call.
+    c.RoomGate = [] { return false; };
+    EXPECT_FALSE(c.BuildPanels());
+    EXPECT_EQ(c.Commands, nullptr);
+    EXPECT_EQ(c.MainPanel, nullptr);
+    EXPECT_EQ(c.LogoPanel, nullptr);
+    EXPECT_EQ(c.MetalTexture, nullptr);
+    EXPECT_EQ(c.GLLockCount, 0);
+    c.RoomGate = nullptr;
     ASSERT_TRUE(build(c));
     ASSERT_NE(c.Commands, nullptr);
     ASSERT_NE(c.MainPanel, nullptr);
