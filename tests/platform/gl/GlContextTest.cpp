@@ -234,6 +234,7 @@ TEST(GlContext, WithoutFencesTheWaitForTheRendererStillEndsAtItsBound)
     EXPECT_EQ(sink.lastFrame().pixel(1, 1), (std::array<uint8_t, 4>{0, 255, 0, 255}));
     EXPECT_EQ(GlContext::current(), ctx.get());
     // One that never does: the wait ends at its bound, the context left where the wait goes on.
+    g_heldGoes = false;  // held anew when the test runs again in the same process
     GlContext::finish = heldFinish;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(GlContext::finishWithin(kShortWaitNs));
@@ -277,9 +278,12 @@ TEST(GlContext, ContextsOfAGroupAreMadeAndEndedOneThreadAtATime)
 {
     // The renderer counts the holders of what a group's contexts share without a lock of its
     // own: threads making and ending contexts of one group (the list compile's helpers) must
-    // never be inside it together, or the group's last context frees the heap twice.
+    // never be inside it together, or the group's last context frees a shared object twice.
+    // The threads start together, so that without the lock they would meet.
     auto window = GlContext::create();
     ASSERT_NE(window, nullptr);
+    g_inside = 0;
+    g_mostInside = 0;
     g_realCreate = GlContext::createInRenderer;
     g_realDestroy = GlContext::destroyInRenderer;
     GlContext::createInRenderer = countedCreate;
