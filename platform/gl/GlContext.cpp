@@ -39,11 +39,27 @@ struct GlContext::Impl {
 namespace {
 thread_local GlContext* t_current = nullptr;
 
-OSMesaContext makeContext(OSMesaContext share, int depthBits)
+void* createRendererContext(void* share, int depthBits)
 {
     const int attribs[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, depthBits, OSMESA_STENCIL_BITS, 0,
                            OSMESA_ACCUM_BITS, 0, OSMESA_PROFILE, OSMESA_COMPAT_PROFILE, 0};
-    return OSMesaCreateContextAttribs(attribs, share);
+    return OSMesaCreateContextAttribs(attribs, static_cast<OSMesaContext>(share));
+}
+
+void destroyRendererContext(void* context) { OSMesaDestroyContext(static_cast<OSMesaContext>(context)); }
+
+// Making or ending a context changes counts the renderer keeps on objects the contexts of a
+// group share, without a lock of its own: Mesa counts the holders of the group's default ATI
+// fragment shader with a plain increment and decrement. Two threads doing so at once lose a
+// count, the shader is freed while contexts still hold it, and the group's last context frees it
+// again, corrupting the heap. The list compile's helpers make and end contexts of the window's
+// group all at once, so every context is made and ended under this one lock.
+std::mutex g_makeOrEnd;
+
+OSMesaContext makeContext(OSMesaContext share, int depthBits)
+{
+    const std::lock_guard<std::mutex> hold(g_makeOrEnd);
+    return static_cast<OSMesaContext>(GlContext::createInRenderer(share, depthBits));
 }
 
 std::string taskName(const std::string& task)
@@ -159,6 +175,8 @@ struct AsideWait {
 };
 }  // namespace
 
+GlContext::CreateInRenderer GlContext::createInRenderer = createRendererContext;
+void (*GlContext::destroyInRenderer)(void*) = destroyRendererContext;
 bool (*GlContext::hasFences)() = currentHasFences;
 GlContext::FenceWait GlContext::fenceWait = clientWait;
 void (*GlContext::finish)() = finishCurrent;
@@ -191,7 +209,8 @@ GlContext::~GlContext()
         release();
     if (surface_ != nullptr && surface_->bound_ == this)
         surface_->bound_ = nullptr;
-    OSMesaDestroyContext(impl_->ctx);
+    const std::lock_guard<std::mutex> hold(g_makeOrEnd);
+    destroyInRenderer(impl_->ctx);
 }
 
 bool GlContext::makeCurrent(GlSurface& surface)

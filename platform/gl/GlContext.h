@@ -62,6 +62,13 @@ public:
     // the surface. Never freed, so that nothing destroys them as the process ends either.
     static void keepToTheEnd(std::unique_ptr<GlContext> context, std::unique_ptr<GlSurface> surface);
 
+    // What makes and ends a context in the renderer (OSMesaCreateContextAttribs with the shared
+    // context or null, and OSMesaDestroyContext), which a test wraps: never called by two threads
+    // at once.
+    using CreateInRenderer = void* (*)(void* shareWith, int depthBits);
+    static CreateInRenderer createInRenderer;
+    static void (*destroyInRenderer)(void* context);
+
     // What the waits call, which a test replaces: whether the current context has fences
     // (OpenGL 3.2 or its sync extension), the wait on one (glClientWaitSync), and glFinish,
     // which, having no bound of its own, is called on a thread of its own where fences are

@@ -7,10 +7,13 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "platform/gl/FrameSink.h"
 #include "platform/gl/GlSurface.h"
@@ -231,6 +234,7 @@ TEST(GlContext, WithoutFencesTheWaitForTheRendererStillEndsAtItsBound)
     EXPECT_EQ(sink.lastFrame().pixel(1, 1), (std::array<uint8_t, 4>{0, 255, 0, 255}));
     EXPECT_EQ(GlContext::current(), ctx.get());
     // One that never does: the wait ends at its bound, the context left where the wait goes on.
+    g_heldGoes = false;  // held anew when the test runs again in the same process
     GlContext::finish = heldFinish;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(GlContext::finishWithin(kShortWaitNs));
@@ -238,4 +242,76 @@ TEST(GlContext, WithoutFencesTheWaitForTheRendererStillEndsAtItsBound)
     EXPECT_EQ(GlContext::current(), nullptr);
     letHeldFinishGo();
     GlContext::keepToTheEnd(std::move(ctx), std::move(surface));
+}
+
+namespace {
+
+// The renderer's own making and ending of contexts, wrapped to count the threads inside them.
+std::atomic<int> g_inside{0};
+std::atomic<int> g_mostInside{0};
+GlContext::CreateInRenderer g_realCreate = nullptr;
+void (*g_realDestroy)(void*) = nullptr;
+
+// Long enough inside that threads let in together would meet there.
+void stayInside()
+{
+    const int now = ++g_inside;
+    for (int most = g_mostInside.load(); now > most && !g_mostInside.compare_exchange_weak(most, now);) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    --g_inside;
+}
+void* countedCreate(void* share, int depthBits)
+{
+    stayInside();
+    return g_realCreate(share, depthBits);
+}
+void countedDestroy(void* context)
+{
+    stayInside();
+    g_realDestroy(context);
+}
+
+}  // namespace
+
+TEST(GlContext, ContextsOfAGroupAreMadeAndEndedOneThreadAtATime)
+{
+    // The renderer counts the holders of what a group's contexts share without a lock of its
+    // own: threads making and ending contexts of one group (the list compile's helpers) must
+    // never be inside it together, or the group's last context frees a shared object twice.
+    // The threads start together, so that without the lock they would meet.
+    auto window = GlContext::create();
+    ASSERT_NE(window, nullptr);
+    g_inside = 0;
+    g_mostInside = 0;
+    g_realCreate = GlContext::createInRenderer;
+    g_realDestroy = GlContext::destroyInRenderer;
+    GlContext::createInRenderer = countedCreate;
+    GlContext::destroyInRenderer = countedDestroy;
+    std::atomic<bool> go{false};
+    std::atomic<int> made{0};
+    std::vector<std::thread> helpers;
+    for (int t = 0; t < 6; ++t)
+        helpers.emplace_back([&] {
+            while (!go.load()) {
+            }
+            for (int round = 0; round < 3; ++round) {
+                GlSurface surface(1, 1);
+                auto ctx = GlContext::create(window.get());
+                if (ctx == nullptr || !ctx->makeCurrent(surface))
+                    continue;
+                glNewList(glGenLists(1), GL_COMPILE);
+                glEndList();
+                ctx->release();
+                ++made;
+            }
+        });
+    go = true;
+    for (std::thread& t : helpers)
+        t.join();
+    window.reset();
+    GlContext::createInRenderer = g_realCreate;
+    GlContext::destroyInRenderer = g_realDestroy;
+    EXPECT_EQ(made.load(), 18);
+    EXPECT_EQ(g_mostInside.load(), 1);
 }

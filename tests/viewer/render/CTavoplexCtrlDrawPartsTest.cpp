@@ -740,9 +740,14 @@ unsigned countedWait(void* fence, uint64_t limitNs)
 // A renderer whose threads never draw: no fence signals in time.
 unsigned neverSignalled(void*, uint64_t) { return GL_TIMEOUT_EXPIRED; }
 
-// Puts the renderer's own wait back however the test ends.
+// Puts the renderer's own wait back however the test ends; counts from nothing, so that a test
+// run again in the same process sees its own waits only.
 struct RealFenceWait {
-    RealFenceWait() { g_realWait = platform::gl::GlContext::fenceWait; }
+    RealFenceWait()
+    {
+        g_realWait = platform::gl::GlContext::fenceWait;
+        g_waits = g_signalled = 0;
+    }
     ~RealFenceWait() { platform::gl::GlContext::fenceWait = g_realWait; }
 };
 
