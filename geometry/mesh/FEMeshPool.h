@@ -197,20 +197,28 @@ private:
         return base_ + at;
     }
 
+    // Where a stretch of the range that is to grow up to `end` ends: a quarter more than the
+    // `now` bytes it has, at least 2 MB, in whole 2 MB, never past `cap`.
+    static size_t grownEnd(size_t end, size_t now, size_t cap)
+    {
+        const size_t want = std::max(end, now + std::max(now / 4, kHugeBytes));
+        return std::min(cap, (want + kHugeBytes - 1) / kHugeBytes * kHugeBytes);
+    }
+    // Where the side half `half` keeps the data of the records from `offset` on.
+    static char* sideStretch(unsigned half, size_t offset) { return sideBase_ + half * sideHalf_ + offset / 2; }
+
     // Makes the range writable up to `end` and somewhat beyond (a quarter more of what is
     // writable, at least 2 MB), so that a growing pool asks the system rarely; the side halves
     // follow. The range is reserved inaccessible so that a data-segment limit counts only this.
     static void commit(size_t end)
     {
         State& st = state();
-        const size_t want = std::max(end, st.committed + std::max(st.committed / 4, kHugeBytes));
-        const size_t to = std::min(st.limit, (want + kHugeBytes - 1) / kHugeBytes * kHugeBytes);
-        const size_t from = st.committed;
+        const size_t from = st.committed, to = grownEnd(end, from, st.limit);
         if (!platform::sys::commitAddressRange(base_ + from, to - from))
             throw std::bad_alloc();
         if constexpr (kHasSide)
             for (unsigned half = 0; half < 2; ++half)
-                if (!platform::sys::commitAddressRange(sideBase_ + half * sideHalf_ + from / 2, (to - from) / 2))
+                if (!platform::sys::commitAddressRange(sideStretch(half, from), (to - from) / 2))
                     throw std::bad_alloc();  // the records' stretch stays writable, unused
         st.committed = to;
     }
@@ -228,7 +236,7 @@ private:
         platform::sys::releaseAddressRange(base_ + from, to - from);
         if constexpr (kHasSide)
             for (unsigned half = 0; half < 2; ++half)
-                platform::sys::releaseAddressRange(sideBase_ + half * sideHalf_ + from / 2, (to - from) / 2);
+                platform::sys::releaseAddressRange(sideStretch(half, from), (to - from) / 2);
         st.limit = from;
         return (to - from) * (kHasSide ? 2 : 1);
     }
@@ -240,16 +248,14 @@ private:
         State& st = state();
         if (end > st.reserved)
             return false;
-        const size_t want = std::max(end, st.limit + std::max(st.limit / 4, kHugeBytes));
-        const size_t to = std::min(st.reserved, (want + kHugeBytes - 1) / kHugeBytes * kHugeBytes);
-        const size_t from = st.limit;
+        const size_t from = st.limit, to = grownEnd(end, from, st.reserved);
         if (!platform::sys::reserveAddressRangeAt(base_ + from, to - from))
             return false;
         if constexpr (kHasSide)
             for (unsigned half = 0; half < 2; ++half)
-                if (!platform::sys::reserveAddressRangeAt(sideBase_ + half * sideHalf_ + from / 2, (to - from) / 2)) {
+                if (!platform::sys::reserveAddressRangeAt(sideStretch(half, from), (to - from) / 2)) {
                     for (unsigned taken = 0; taken < half; ++taken)
-                        platform::sys::releaseAddressRange(sideBase_ + taken * sideHalf_ + from / 2, (to - from) / 2);
+                        platform::sys::releaseAddressRange(sideStretch(taken, from), (to - from) / 2);
                     platform::sys::releaseAddressRange(base_ + from, to - from);
                     return false;
                 }

@@ -23,9 +23,10 @@
 // Under a memory limit each step also passes a gate (the control's RendererRoomLeft): where it
 // finds the renderer's room gone, open() says so and the pass hands over nothing more.
 //
-// A wait is bounded (GlContext::finishWithin's bound): a renderer thread that failed (no memory for its work) never draws its
-// step, and waiting for it would keep the process for ever. A step not drawn within the bound
-// throws Stalled, and the renderer is not to be trusted with any further call.
+// A wait is bounded (GlContext::finishWithin's bound): a renderer thread that failed (no memory
+// for its work) never draws its step, and waiting for it would keep the process for ever. A step
+// not drawn within the bound throws Stalled, and the renderer is not to be trusted with any
+// further call.
 class DrawPacerC {
 public:
     struct Stalled : std::runtime_error {
